@@ -1,0 +1,29 @@
+# The two everyday entry points. Both work on a fresh Debian 12 / Ubuntu machine.
+#   make demo  - build, then run the program against the built-in simulated instrument
+#   make test  - install what is missing, configure, build and run every test
+.PHONY: all bootstrap configure build test demo bench clean
+
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+
+all: build
+
+bootstrap:
+	scripts/bootstrap
+
+configure:
+	cmake --preset default
+
+build: configure
+	cmake --build --preset default -j $(JOBS)
+
+test: bootstrap build
+	ctest --preset default -j $(JOBS)
+
+demo: bootstrap build
+	scripts/demo
+
+bench: bootstrap build
+	scripts/bench
+
+clean:
+	rm -rf build build-debug
