@@ -1,0 +1,352 @@
+#include "app/Form1.h"
+
+#include "grids/GridLayouts.h"
+#include "grids/PreviewGrid.h"
+#include "platform/Delay.h"
+#include "platform/Messenger.h"
+#include "serial/Commands.h"
+#include "serial/PortDiscovery.h"
+#include "serial/SerialLink.h"
+#include "storage/PartitionTree.h"
+
+#include <QComboBox>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLocale>
+#include <QPointer>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTableView>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString kCaption = QStringLiteral("KTM-520型振弦读数仪-Varnok电子科技有限公司_V2.0");
+const QString kOpenError = QStringLiteral("端口打开错误！或许参数设置不正确？请重试");
+const QString kPermissionHint =
+    QStringLiteral("（没有访问该串口的权限。在 Linux 上请把当前用户加入 dialout 组，重新登录后再试。）");
+
+constexpr int kTwips = PreviewGrid::kTwipsPerPixel;
+
+QPushButton* makeButton(const QString& caption, QWidget* parent)
+{
+    auto* button = new QPushButton(caption, parent);
+    button->setMinimumHeight(375 / kTwips);
+    return button;
+}
+
+QFrame* makeFrame(QWidget* parent)
+{
+    auto* frame = new QFrame(parent);
+    frame->setFrameShape(QFrame::StyledPanel);
+    frame->setFrameShadow(QFrame::Sunken);
+    return frame;
+}
+
+} // namespace
+
+Form1::Form1(Form1Services services, QWidget* parent)
+    : QMainWindow(parent), m_services(services)
+{
+    m_tree = new PartitionTree(this);
+    m_grid = new PreviewGrid(this);
+    m_exchange = new CommandExchange(m_services.link, *this, m_services.messenger, m_services.timing, this);
+    buildUi();
+
+    connect(m_grid, &PreviewGrid::sizesChanged, this, &Form1::applyGridSizes);
+    connect(m_grid, &QAbstractItemModel::modelReset, this, &Form1::applyGridSizes);
+    connect(&m_services.link, &SerialLink::lost, this, &Form1::onLinkLost);
+    connect(m_exchange, &CommandExchange::receiveProgress, this, &Form1::showProgress);
+    connect(m_exchange, &CommandExchange::receiveFinished, this, &Form1::showFinished);
+    connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+    connect(Command12, &QPushButton::clicked, this, &Form1::Command12_Click);
+    connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
+
+    Form_Load();
+}
+
+Form1::~Form1()
+{
+    // The exchange must not reach into half-destroyed widgets from a late timer or event.
+    m_exchange->Timer1.stop();
+    m_exchange->Timer2.stop();
+    disconnect(&m_services.link, nullptr, m_exchange, nullptr);
+    m_services.link.close();
+}
+
+void Form1::buildUi()
+{
+    setWindowTitle(kCaption);
+    auto* central = new QWidget(this);
+    auto* outer = new QVBoxLayout(central);
+    outer->setContentsMargins(8, 0, 8, 4);
+    outer->setSpacing(0);
+
+    // Top strip: port settings, connect and disconnect.
+    auto* frame1 = makeFrame(central);
+    auto* strip = new QHBoxLayout(frame1);
+    auto addCombo = [&](const QString& label, int widthTwips) {
+        auto* l = new QLabel(label, frame1);
+        auto* combo = new QComboBox(frame1);
+        combo->setEditable(true);
+        combo->setMinimumWidth(widthTwips / kTwips);
+        combo->setAccessibleName(label);
+        l->setBuddy(combo);
+        strip->addWidget(l);
+        strip->addWidget(combo);
+        strip->addSpacing(12);
+        return combo;
+    };
+    Combo1 = addCombo(QStringLiteral("串口："), 975);
+    Combo2 = addCombo(QStringLiteral("波特率："), 975);
+    Combo3 = addCombo(QStringLiteral("校验位："), 975);
+    Combo4 = addCombo(QStringLiteral("停止位："), 615);
+    Combo2->addItems({QStringLiteral("300"), QStringLiteral("600"), QStringLiteral("1200"), QStringLiteral("2400"),
+                      QStringLiteral("4800"), QStringLiteral("9600"), QStringLiteral("14400"),
+                      QStringLiteral("19200"), QStringLiteral("28800"), QStringLiteral("115200")});
+    Combo2->setCurrentText(QStringLiteral("9600"));
+    Combo3->addItems({QStringLiteral("None"), QStringLiteral("Odd"), QStringLiteral("Even"), QStringLiteral("Mark")});
+    Combo3->setCurrentText(QStringLiteral("None"));
+    Combo4->addItems({QStringLiteral("1"), QStringLiteral("2")});
+    Combo4->setCurrentText(QStringLiteral("1"));
+    strip->addStretch(1);
+    Command1 = makeButton(kConnect, frame1);
+    Command12 = makeButton(QStringLiteral("断开"), frame1);
+    Command1->setMinimumWidth(1095 / kTwips);
+    Command12->setMinimumWidth(1095 / kTwips);
+    strip->addWidget(Command1);
+    strip->addWidget(Command12);
+    outer->addWidget(frame1);
+
+    // Work area: tree, command column, preview grid.
+    auto* frame2 = makeFrame(central);
+    auto* work = new QHBoxLayout(frame2);
+    auto* frame3 = makeFrame(frame2);
+    auto* treeBox = new QVBoxLayout(frame3);
+    SSTree1 = new QTreeView(frame3);
+    SSTree1->setModel(m_tree);
+    SSTree1->setHeaderHidden(true);
+    SSTree1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    SSTree1->setAccessibleName(QStringLiteral("数据分区"));
+    SSTree1->setMinimumWidth(160);
+    treeBox->addWidget(SSTree1);
+    work->addWidget(frame3, 3855);
+
+    auto* column = new QVBoxLayout();
+    column->setSpacing(480 / kTwips - 375 / kTwips);
+    Command2 = makeButton(QStringLiteral("读取数据分区"), frame2);
+    Command3 = makeButton(QStringLiteral("查阅分区文件"), frame2);
+    Command6 = makeButton(QStringLiteral("拷贝分区"), frame2);
+    Command5 = makeButton(QStringLiteral("拷贝文件"), frame2);
+    Command4 = makeButton(QStringLiteral("保存预览文件<=="), frame2);
+    Command7 = makeButton(QStringLiteral("删除分区"), frame2);
+    Command8 = makeButton(QStringLiteral("删除分区数据"), frame2);
+    Command9 = makeButton(QStringLiteral("新建文件名"), frame2);
+    Command10 = makeButton(QStringLiteral("查阅分区元件编号"), frame2);
+    Command11 = makeButton(QStringLiteral("写入分区元件编号"), frame2);
+    for (QPushButton* b : {Command2, Command3, Command6, Command5, Command4, Command7, Command8, Command9,
+                           Command10, Command11}) {
+        b->setMinimumWidth(1575 / kTwips);
+        column->addWidget(b);
+    }
+    column->addStretch(1);
+    work->addLayout(column, 0);
+
+    auto* frame4 = makeFrame(frame2);
+    auto* gridBox = new QVBoxLayout(frame4);
+    MSFlexGrid1 = new QTableView(frame4);
+    MSFlexGrid1->setModel(m_grid);
+    MSFlexGrid1->horizontalHeader()->hide();
+    MSFlexGrid1->verticalHeader()->hide();
+    MSFlexGrid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    MSFlexGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    MSFlexGrid1->setWordWrap(false);
+    MSFlexGrid1->setAccessibleName(QStringLiteral("预览"));
+    gridBox->addWidget(MSFlexGrid1);
+    work->addWidget(frame4, 4695);
+    outer->addWidget(frame2, 1);
+
+    // Status line: shows a transfer while it streams in.
+    statusLine = new QLabel(this);
+    statusBar()->addWidget(statusLine, 1);
+
+    setCentralWidget(central);
+    resize(10725 * 5 / 4 / kTwips, 5850 * 5 / 4 / kTwips);
+}
+
+void Form1::Form_Load()
+{
+    Check_Comm();
+    Ini_Tree(QStringLiteral("A-J"));
+    grids::Ini_Grid(*m_grid);
+    m_exchange->startWatchdog();
+}
+
+void Form1::Check_Comm()
+{
+    const QString ports = GetComPorts(m_services.ports).trimmed();
+    if (ports.size() < 3) {
+        Combo1->addItem(QStringLiteral("COM1"));
+    } else {
+        Combo1->clear();
+        for (const QString& name : ports.split(QLatin1Char(' ')))
+            Combo1->addItem(name);
+    }
+    for (int i = 0; i < Combo1->count(); ++i) {
+        const QString name = Combo1->itemText(i);
+        const QString path = m_services.ports.devicePath(name);
+        const QString description = m_services.ports.description(name);
+        if (!path.isEmpty() || !description.isEmpty())
+            Combo1->setItemData(i, description.isEmpty() ? path : path + QStringLiteral("\n") + description,
+                                Qt::ToolTipRole);
+    }
+    Combo1->setCurrentIndex(0);
+}
+
+QList<QWidget*> Form1::gatedControls() const
+{
+    return {SSTree1, Command2, Command3, Command4, Command5, Command6, Command7, Command8, Command9, Command10,
+            Command11};
+}
+
+void Form1::ComFalse()
+{
+    for (QWidget* w : gatedControls())
+        w->setEnabled(false);
+}
+
+void Form1::ComEnable()
+{
+    for (QWidget* w : gatedControls())
+        w->setEnabled(true);
+}
+
+bool Form1::connectedCaption() const { return Command1->text() == kConnected; }
+
+QString Form1::settingsString() const
+{
+    return Combo2->currentText() + QStringLiteral(",") + Combo3->currentText().left(1) + QStringLiteral(",8,")
+        + Combo4->currentText();
+}
+
+void Form1::Command1_Click()
+{
+    QPointer<Form1> self(this);
+    Command1->setEnabled(false);
+    SerialLink& link = m_services.link;
+    bool ok = false;
+    const int port = Combo1->currentText().mid(3).trimmed().toInt(&ok);
+    ok = ok && link.setPortNumber(port);
+    ok = ok && link.setSettings(settingsString());
+    ok = ok && link.open();
+    if (!ok) {
+        const bool permission = link.lastOpenError() == SerialLink::OpenError::PermissionDenied;
+        m_services.messenger.information(permission ? kOpenError + QStringLiteral("\n") + kPermissionHint
+                                                    : kOpenError);
+        link.close();
+        Command1->setEnabled(true);
+        return;
+    }
+    Command1->setText(kConnected);
+    Command1->setEnabled(false);
+    statusLine->setText(QStringLiteral("已连接 %1（%2）").arg(Combo1->currentText(), settingsString()));
+    Delay(m_services.timing.commandWait);
+    if (self)
+        m_exchange->Busy = false;
+}
+
+void Form1::Command12_Click()
+{
+    if (!connectedCaption())
+        return;
+    m_services.link.close();
+    Command1->setText(kConnect);
+    Command1->setEnabled(true);
+    statusLine->setText(QStringLiteral("已断开"));
+}
+
+void Form1::onLinkLost(const QString& reason)
+{
+    // The device vanished under an open port: back to the disconnected state, and say so,
+    // rather than leave the operator waiting for replies that cannot come.
+    m_exchange->abort();
+    Command1->setText(kConnect);
+    Command1->setEnabled(true);
+    ComEnable();
+    statusLine->setText(QStringLiteral("串口已断开"));
+    m_services.messenger.information(
+        QStringLiteral("串口 %1 已断开（%2）。请检查连线和仪器后重新连接。").arg(Combo1->currentText(), reason));
+}
+
+void Form1::Command2_Click()
+{
+    QPointer<Form1> self(this);
+    if (!m_exchange->begin())
+        return;
+    m_exchange->transmit(commands::dir(), commands::ReadPartitions, {.resetReplied = true, .startReplyTimer = true});
+    if (self)
+        ComEnable();
+}
+
+void Form1::Ini_Tree(const QString& range)
+{
+    const QModelIndex root = m_tree->Ini_Tree(range);
+    if (root.isValid())
+        SSTree1->expand(root);
+}
+
+void Form1::Bulid_Tree(const QString& partitionKey, const QString& listing)
+{
+    const QModelIndex partition = m_tree->Bulid_Tree(partitionKey, listing);
+    if (partition.isValid())
+        SSTree1->expand(partition);
+}
+
+void Form1::FillGrid(const QString& reply)
+{
+    if (m_exchange->SelectedName.isEmpty())
+        return;
+    grids::FillGrid(*m_grid, reply);
+}
+
+void Form1::FillYJGrid(const QString& reply)
+{
+    if (m_exchange->SelectedName.isEmpty())
+        return;
+    grids::FillYJGrid(*m_grid, reply);
+}
+
+void Form1::setRecStr(const QString&)
+{
+    // The component editor takes these replies while it is open.
+}
+
+void Form1::applyGridSizes()
+{
+    for (int c = 0; c < m_grid->cols(); ++c) {
+        const int w = m_grid->colWidth(c);
+        if (w >= 0)
+            MSFlexGrid1->setColumnWidth(c, w / kTwips);
+    }
+    const int h = m_grid->rowHeight(0);
+    if (h >= 0 && m_grid->rows() > 0)
+        MSFlexGrid1->setRowHeight(0, h / kTwips);
+}
+
+void Form1::showProgress(qint64 bytes, qint64 elapsedMs)
+{
+    const QLocale locale;
+    const qint64 rate = elapsedMs > 0 ? bytes * 1000 / elapsedMs : 0;
+    statusLine->setText(QStringLiteral("正在接收数据：%1 字节，%2 字节/秒")
+                            .arg(locale.toString(bytes), locale.toString(rate)));
+}
+
+void Form1::showFinished(qint64 bytes, qint64 elapsedMs)
+{
+    const QLocale locale;
+    statusLine->setText(QStringLiteral("接收完成：%1 字节，用时 %2 秒")
+                            .arg(locale.toString(bytes), QString::number(double(elapsedMs) / 1000.0, 'f', 1)));
+}

@@ -1,0 +1,101 @@
+#pragma once
+
+#include "platform/Timing.h"
+#include "serial/CommandExchange.h"
+
+#include <QMainWindow>
+
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QTableView;
+class QTreeView;
+class Messenger;
+class PartitionTree;
+class PortRegistry;
+class PreviewGrid;
+class SerialLink;
+
+// What the main window is built on; main() passes the real ones, tests pass fakes.
+struct Form1Services {
+    SerialLink& link;
+    Messenger& messenger;
+    PortRegistry& ports;
+    Timing timing;
+};
+
+// The main window: the serial settings strip, the storage tree, the column of instrument
+// commands and the preview grid. It owns the command exchange and gates the commands.
+class Form1 : public QMainWindow, public ExchangeHost {
+    Q_OBJECT
+public:
+    static inline const QString kConnected = QStringLiteral("已连接");
+    static inline const QString kConnect = QStringLiteral("连接");
+
+    explicit Form1(Form1Services services, QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // Controls, named as the rest of the program refers to them.
+    QComboBox* Combo1 = nullptr; // port
+    QComboBox* Combo2 = nullptr; // baud rate
+    QComboBox* Combo3 = nullptr; // parity
+    QComboBox* Combo4 = nullptr; // stop bits
+    QPushButton* Command1 = nullptr;  // connect
+    QPushButton* Command12 = nullptr; // disconnect
+    QPushButton* Command2 = nullptr;  // read partitions
+    QPushButton* Command3 = nullptr;  // list the selected partition's files
+    QPushButton* Command6 = nullptr;  // copy partition
+    QPushButton* Command5 = nullptr;  // copy file
+    QPushButton* Command4 = nullptr;  // save preview
+    QPushButton* Command7 = nullptr;  // delete partition
+    QPushButton* Command8 = nullptr;  // delete partition data
+    QPushButton* Command9 = nullptr;  // new file name
+    QPushButton* Command10 = nullptr; // view component codes
+    QPushButton* Command11 = nullptr; // write component codes
+    QTreeView* SSTree1 = nullptr;
+    QTableView* MSFlexGrid1 = nullptr;
+    QLabel* statusLine = nullptr;
+
+    CommandExchange& exchange() { return *m_exchange; }
+    PartitionTree& tree() { return *m_tree; }
+    PreviewGrid& grid() { return *m_grid; }
+    SerialLink& link() { return m_services.link; }
+    Messenger& messenger() { return m_services.messenger; }
+    const Timing& timing() const { return m_services.timing; }
+
+    // The settings string of the strip, e.g. "9600,N,8,1".
+    QString settingsString() const;
+
+    void SetReturn(const QString& text) { m_exchange->SetReturn(text); }
+    QString GetReturn() { return m_exchange->GetReturn(); }
+
+    // ExchangeHost
+    void ComFalse() override;
+    void ComEnable() override;
+    bool connectedCaption() const override;
+    void Ini_Tree(const QString& range) override;
+    void Bulid_Tree(const QString& partitionKey, const QString& listing) override;
+    void FillGrid(const QString& reply) override;
+    void FillYJGrid(const QString& reply) override;
+    void setRecStr(const QString& reply) override;
+
+public slots:
+    void Command1_Click();
+    void Command12_Click();
+    void Command2_Click();
+
+private:
+    void buildUi();
+    void Form_Load();
+    void Check_Comm();
+    void applyGridSizes();
+    void onLinkLost(const QString& reason);
+    void showProgress(qint64 bytes, qint64 elapsedMs);
+    void showFinished(qint64 bytes, qint64 elapsedMs);
+    QList<QWidget*> gatedControls() const;
+
+    Form1Services m_services;
+    PartitionTree* m_tree = nullptr;
+    PreviewGrid* m_grid = nullptr;
+    CommandExchange* m_exchange = nullptr;
+};

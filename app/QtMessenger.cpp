@@ -1,0 +1,21 @@
+#include "app/QtMessenger.h"
+
+#include <QMessageBox>
+
+namespace {
+const QString kTitle = QStringLiteral("Varnok");
+}
+
+void QtMessenger::information(const QString& text)
+{
+    QMessageBox box(QMessageBox::Information, kTitle, text, QMessageBox::Ok, m_parent);
+    box.exec();
+}
+
+bool QtMessenger::confirm(const QString& text)
+{
+    QMessageBox box(QMessageBox::Information, kTitle, text, QMessageBox::Yes | QMessageBox::No, m_parent);
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}

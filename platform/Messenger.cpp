@@ -1,0 +1,3 @@
+#include "platform/Messenger.h"
+
+Messenger::~Messenger() = default;

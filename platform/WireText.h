@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <optional>
+
+// Text on the serial line is in the instrument's ANSI code page: the system code page on
+// Windows, GBK (code page 936) elsewhere. Command lines are mostly ASCII; replies may carry
+// double-byte characters.
+namespace WireText {
+
+// Decodes a whole reply. Called once per reply, so a double-byte character split across
+// two serial chunks is never garbled.
+QString decode(const QByteArray& bytes);
+
+// Encodes text in the code page; characters without a code become '?'.
+QByteArray encode(const QString& text);
+
+// Encodes text only if every character has a single-byte code, as command operands need.
+std::optional<QByteArray> encodeSingleByte(const QString& text);
+
+// Name of the code page in use, for diagnostics.
+QString codePageName();
+
+} // namespace WireText

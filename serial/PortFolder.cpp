@@ -1,0 +1,37 @@
+#include "serial/PortFolder.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QtGlobal>
+
+#ifndef Q_OS_WIN
+#include <unistd.h>
+#endif
+
+namespace PortFolder {
+
+QString directory()
+{
+    const QString explicitDir = qEnvironmentVariable("VARNOK_PORT_DIR");
+    if (!explicitDir.isEmpty())
+        return explicitDir;
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty())
+        return runtime + QStringLiteral("/varnok-ports");
+#ifdef Q_OS_WIN
+    return QDir::tempPath() + QStringLiteral("/varnok-ports");
+#else
+    return QStringLiteral("/tmp/varnok-ports-%1").arg(getuid());
+#endif
+}
+
+QString resolve(int portNumber)
+{
+    const QFileInfo link(QDir(directory()).filePath(QStringLiteral("com%1").arg(portNumber)));
+    if (!link.isSymLink())
+        return {};
+    const QString target = link.symLinkTarget();
+    return QFileInfo::exists(target) ? target : QString();
+}
+
+} // namespace PortFolder

@@ -1,0 +1,112 @@
+#include "serial/QtSerialLink.h"
+
+QtSerialLink::QtSerialLink(Resolver resolver, QObject* parent)
+    : SerialLink(parent), m_resolver(std::move(resolver))
+{
+    m_settings = SerialSettings::parse(QStringLiteral("9600,N,8,1"));
+    connect(&m_port, &QSerialPort::readyRead, this, &SerialLink::readyRead);
+    connect(&m_port, &QSerialPort::errorOccurred, this, &QtSerialLink::onError);
+}
+
+bool QtSerialLink::setPortNumber(int n)
+{
+    if (n < 1 || n > 256) {
+        m_openError = OpenError::BadPortNumber;
+        m_errorText = QStringLiteral("port number %1 out of range").arg(n);
+        return false;
+    }
+    m_portNumber = n;
+    return true;
+}
+
+bool QtSerialLink::setSettings(const QString& settings)
+{
+    const SerialSettings s = SerialSettings::parse(settings);
+    if (!s.valid) {
+        m_openError = OpenError::BadSettings;
+        m_errorText = QStringLiteral("unusable settings \"%1\"").arg(settings);
+        return false;
+    }
+    m_settings = s;
+    return true;
+}
+
+bool QtSerialLink::open()
+{
+    m_openError = OpenError::None;
+    m_errorText.clear();
+    if (m_port.isOpen())
+        m_port.close();
+    const QString device = m_portNumber > 0 ? m_resolver(m_portNumber) : QString();
+    if (device.isEmpty()) {
+        m_openError = OpenError::NotFound;
+        m_errorText = QStringLiteral("no device for COM%1").arg(m_portNumber);
+        return false;
+    }
+    m_port.setPortName(device);
+    if (!m_port.open(QIODevice::ReadWrite)) {
+        switch (m_port.error()) {
+        case QSerialPort::DeviceNotFoundError: m_openError = OpenError::NotFound; break;
+        case QSerialPort::PermissionError: m_openError = OpenError::PermissionDenied; break;
+        case QSerialPort::OpenError: m_openError = OpenError::Busy; break;
+        default: m_openError = OpenError::Other; break;
+        }
+        m_errorText = QStringLiteral("%1: %2").arg(device, m_port.errorString());
+        m_port.clearError();
+        return false;
+    }
+    QSerialPort::Parity parity = QSerialPort::NoParity;
+    switch (m_settings.parity) {
+    case 'O': parity = QSerialPort::OddParity; break;
+    case 'E': parity = QSerialPort::EvenParity; break;
+    case 'M': parity = QSerialPort::MarkParity; break;
+    case 'S': parity = QSerialPort::SpaceParity; break;
+    default: break;
+    }
+    const QSerialPort::StopBits stop = m_settings.stopBits == 2 ? QSerialPort::TwoStop
+                                     : m_settings.stopBits == 3 ? QSerialPort::OneAndHalfStop
+                                                                : QSerialPort::OneStop;
+    const bool configured = m_port.setBaudRate(m_settings.baud)
+        && m_port.setParity(parity)
+        && m_port.setDataBits(QSerialPort::DataBits(m_settings.dataBits))
+        && m_port.setStopBits(stop)
+        && m_port.setFlowControl(QSerialPort::NoFlowControl);
+    if (!configured) {
+        m_openError = OpenError::BadSettings;
+        m_errorText = QStringLiteral("%1: %2").arg(device, m_port.errorString());
+        m_port.close();
+        m_port.clearError();
+        return false;
+    }
+    return true;
+}
+
+void QtSerialLink::close()
+{
+    if (m_port.isOpen())
+        m_port.close();
+}
+
+bool QtSerialLink::isOpen() const { return m_port.isOpen(); }
+
+bool QtSerialLink::write(const QByteArray& bytes)
+{
+    if (!m_port.isOpen())
+        return false;
+    return m_port.write(bytes) == bytes.size();
+}
+
+qint64 QtSerialLink::bytesAvailable() const { return m_port.isOpen() ? m_port.bytesAvailable() : 0; }
+
+QByteArray QtSerialLink::readAll() { return m_port.isOpen() ? m_port.readAll() : QByteArray(); }
+
+void QtSerialLink::onError(QSerialPort::SerialPortError error)
+{
+    // Only a vanished device ends the connection; other errors surface through the calls.
+    if (error != QSerialPort::ResourceError || !m_port.isOpen())
+        return;
+    const QString reason = m_port.errorString();
+    m_port.close();
+    m_port.clearError();
+    emit lost(reason);
+}

@@ -1,0 +1,256 @@
+#include "app/Form1.h"
+
+#include "grids/PreviewGrid.h"
+#include "serial/PortDiscovery.h"
+#include "storage/PartitionTree.h"
+#include "tests/support/FakeSerialLink.h"
+#include "tests/support/QtTestMain.h"
+#include "tests/support/RecordingMessenger.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableView>
+#include <QTreeView>
+#include <gtest/gtest.h>
+
+using testing_qt::waitFor;
+
+namespace {
+
+const QString kOpenError = QStringLiteral("端口打开错误！或许参数设置不正确？请重试");
+
+class FixedPorts : public PortRegistry {
+public:
+    explicit FixedPorts(QList<QByteArray> data) : m_data(std::move(data)) {}
+    bool open(const QString&) override { return true; }
+    bool enumValue(int index, int, int, QByteArray& name, QByteArray& data) override
+    {
+        if (index >= m_data.size())
+            return false;
+        name = "dev" + QByteArray::number(index) + '\0';
+        data = m_data[index] + '\0';
+        return true;
+    }
+    QString devicePath(const QString& port) const override { return "/dev/tty" + port; }
+
+private:
+    QList<QByteArray> m_data;
+};
+
+class Form1Test : public ::testing::Test {
+protected:
+    explicit Form1Test(QList<QByteArray> ports = {})
+        : registry(std::move(ports)), window(Form1Services{link, messenger, registry, testing_qt::fastTiming()}) {}
+
+    void connectPort()
+    {
+        window.Command1->click();
+        ASSERT_EQ(window.Command1->text(), Form1::kConnected);
+        link.writes.clear();
+    }
+    QList<QWidget*> commandButtons() const
+    {
+        return {window.Command2, window.Command3, window.Command4, window.Command5, window.Command6,
+                window.Command7, window.Command8, window.Command9, window.Command10, window.Command11};
+    }
+
+    FakeSerialLink link;
+    RecordingMessenger messenger;
+    FixedPorts registry;
+    Form1 window;
+};
+
+} // namespace
+
+TEST_F(Form1Test, StartsWithTreeGridListsAndWatchdog)
+{
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("KTM-520型振弦读数仪-Varnok电子科技有限公司_V2.0"));
+    // the tree lists A to J under the root before any connection, root expanded
+    ASSERT_EQ(window.tree().rowCount(), 1);
+    EXPECT_EQ(window.tree().item(0)->text(), "数据分区");
+    EXPECT_EQ(window.tree().item(0)->rowCount(), 10);
+    EXPECT_TRUE(window.SSTree1->isExpanded(window.tree().index(0, 0)));
+    // the empty reading grid
+    EXPECT_EQ(window.grid().rows(), 1);
+    EXPECT_EQ(window.grid().text(0, 3), "时间");
+    // the port list falls back to COM1; the other lists and their initial texts
+    EXPECT_EQ(window.Combo1->count(), 1);
+    EXPECT_EQ(window.Combo1->currentText(), "COM1");
+    EXPECT_EQ(window.Combo2->count(), 10);
+    EXPECT_EQ(window.Combo2->currentText(), "9600");
+    EXPECT_EQ(window.Combo2->itemText(9), "115200");
+    EXPECT_EQ(window.Combo3->currentText(), "None");
+    EXPECT_EQ(window.Combo3->itemText(3), "Mark");
+    EXPECT_EQ(window.Combo4->currentText(), "1");
+    EXPECT_TRUE(window.Combo1->isEditable());
+    EXPECT_EQ(window.settingsString(), "9600,N,8,1");
+    EXPECT_TRUE(window.exchange().Timer2.isActive());
+    EXPECT_FALSE(window.exchange().Timer1.isActive());
+    EXPECT_EQ(window.Command1->text(), "连接");
+    for (QWidget* b : commandButtons())
+        EXPECT_TRUE(b->isEnabled());
+}
+
+TEST_F(Form1Test, ButtonColumnKeepsItsOrder)
+{
+    window.show();
+    QStringList captions;
+    QList<QPushButton*> column = {window.Command2, window.Command3, window.Command6, window.Command5,
+                                  window.Command4, window.Command7, window.Command8, window.Command9,
+                                  window.Command10, window.Command11};
+    for (int i = 1; i < column.size(); ++i)
+        EXPECT_LT(column[i - 1]->geometry().y(), column[i]->geometry().y()) << i;
+    for (QPushButton* b : column)
+        captions << b->text();
+    EXPECT_EQ(captions, QStringList({"读取数据分区", "查阅分区文件", "拷贝分区", "拷贝文件", "保存预览文件<==",
+                                     "删除分区", "删除分区数据", "新建文件名", "查阅分区元件编号",
+                                     "写入分区元件编号"}));
+    // tree left of the column, grid right of it
+    EXPECT_LT(window.SSTree1->mapTo(&window, QPoint(0, 0)).x(), window.Command2->mapTo(&window, QPoint(0, 0)).x());
+    EXPECT_GT(window.MSFlexGrid1->mapTo(&window, QPoint(0, 0)).x(), window.Command2->mapTo(&window, QPoint(0, 0)).x());
+}
+
+TEST_F(Form1Test, GatingLeavesConnectionControlsAlone)
+{
+    window.ComFalse();
+    EXPECT_FALSE(window.SSTree1->isEnabled());
+    for (QWidget* b : commandButtons())
+        EXPECT_FALSE(b->isEnabled());
+    for (QWidget* w : QList<QWidget*>{window.Command1, window.Command12, window.Combo1, window.Combo2,
+                                      window.Combo3, window.Combo4})
+        EXPECT_TRUE(w->isEnabled());
+    window.ComEnable();
+    EXPECT_TRUE(window.SSTree1->isEnabled());
+    for (QWidget* b : commandButtons())
+        EXPECT_TRUE(b->isEnabled());
+}
+
+namespace {
+class Form1WithPortsTest : public Form1Test {
+protected:
+    Form1WithPortsTest() : Form1Test({"COM3", "com1"}) {}
+};
+} // namespace
+
+TEST_F(Form1WithPortsTest, PortListComesFromTheRegistryInOrder)
+{
+    ASSERT_EQ(window.Combo1->count(), 2);
+    EXPECT_EQ(window.Combo1->itemText(0), "COM3");
+    EXPECT_EQ(window.Combo1->itemText(1), "COM1");
+    EXPECT_EQ(window.Combo1->currentText(), "COM3");
+    EXPECT_EQ(window.Combo1->itemData(0, Qt::ToolTipRole).toString(), "/dev/ttyCOM3");
+}
+
+TEST_F(Form1Test, ConnectUsesPortNumberAndSettings)
+{
+    window.Combo1->setCurrentText("COM12");
+    window.Combo2->setCurrentText("115200");
+    window.Combo3->setCurrentText("Even");
+    window.Combo4->setCurrentText("2");
+    window.exchange().Busy = true; // a gate left set before connecting is released
+    window.Command1->click();
+    EXPECT_EQ(link.portNumber, 12);
+    EXPECT_EQ(link.settings, "115200,E,8,2");
+    EXPECT_TRUE(link.isOpen());
+    EXPECT_EQ(window.Command1->text(), "已连接");
+    EXPECT_FALSE(window.Command1->isEnabled());
+    EXPECT_FALSE(window.exchange().Busy);
+    EXPECT_TRUE(messenger.messages.isEmpty());
+
+    window.Command12->click();
+    EXPECT_FALSE(link.isOpen());
+    EXPECT_EQ(window.Command1->text(), "连接");
+    EXPECT_TRUE(window.Command1->isEnabled());
+    const int closes = link.closeCount;
+    window.Command12->click(); // nothing to do when disconnected
+    EXPECT_EQ(link.closeCount, closes);
+}
+
+TEST_F(Form1Test, BadPortTextOrSettingsTakeTheErrorPath)
+{
+    struct Case {
+        QString port, baud, parity;
+    };
+    for (const Case& c : {Case{"CO", "9600", "None"}, Case{"COMx", "9600", "None"}, Case{"COM0", "9600", "None"},
+                          Case{"COM1", "fast", "None"}, Case{"COM1", "9600", ""}}) {
+        messenger.messages.clear();
+        window.Combo1->setCurrentText(c.port);
+        window.Combo2->setCurrentText(c.baud);
+        window.Combo3->setCurrentText(c.parity);
+        window.Command1->click();
+        EXPECT_EQ(messenger.messages, QStringList({kOpenError})) << c.port.toStdString();
+        EXPECT_EQ(window.Command1->text(), "连接");
+        EXPECT_TRUE(window.Command1->isEnabled());
+        EXPECT_FALSE(link.isOpen());
+    }
+    EXPECT_EQ(link.openCount, 0);
+}
+
+TEST_F(Form1Test, OpenFailureShowsTheMessageAndPermissionSaysWhatToDo)
+{
+    link.failOpenWith = SerialLink::OpenError::Busy;
+    window.Command1->click();
+    EXPECT_EQ(messenger.messages, QStringList({kOpenError}));
+    EXPECT_TRUE(window.Command1->isEnabled());
+    EXPECT_GE(link.closeCount, 1);
+
+    link.failOpenWith = SerialLink::OpenError::PermissionDenied;
+    window.Command1->click();
+    ASSERT_EQ(messenger.messages.size(), 2);
+    EXPECT_TRUE(messenger.messages[1].startsWith(kOpenError));
+    EXPECT_TRUE(messenger.messages[1].contains("dialout"));
+}
+
+TEST_F(Form1Test, LosingTheDeviceReturnsToDisconnected)
+{
+    connectPort();
+    window.Command2->click();
+    link.deliver("A-"); // a reply has started...
+    link.unplug();      // ...and the adapter is pulled
+    EXPECT_EQ(window.Command1->text(), "连接");
+    EXPECT_TRUE(window.Command1->isEnabled());
+    ASSERT_EQ(messenger.messages.size(), 1);
+    EXPECT_TRUE(messenger.messages[0].contains("已断开"));
+    EXPECT_FALSE(window.exchange().Busy);
+    EXPECT_FALSE(window.exchange().Receiving);
+    EXPECT_EQ(window.exchange().COM_type, 0);
+    EXPECT_EQ(window.tree().item(0)->rowCount(), 10);
+}
+
+TEST_F(Form1Test, ReadPartitionsSendsDirAndRebuildsTheTree)
+{
+    connectPort();
+    link.autoReplies.append("A-E\r\n");
+    window.Command2->click();
+    EXPECT_EQ(link.writes, QList<QByteArray>({"DIR\r\n"}));
+    ASSERT_TRUE(waitFor([&] { return !window.exchange().Busy; }));
+    EXPECT_EQ(window.tree().item(0)->rowCount(), 5);
+    EXPECT_TRUE(window.Command2->isEnabled());
+    EXPECT_TRUE(messenger.messages.isEmpty());
+    EXPECT_TRUE(window.statusLine->text().contains("5"));
+}
+
+TEST_F(Form1Test, ReadPartitionsWhileDisconnected)
+{
+    window.Command2->click();
+    EXPECT_EQ(messenger.messages, QStringList({"没有连接设备！请先连接设备，再操作！"}));
+    EXPECT_TRUE(link.writes.isEmpty());
+    EXPECT_TRUE(window.Command2->isEnabled());
+    window.Command2->click();
+    EXPECT_EQ(messenger.messages.last(), "等待上次命令执行完成，稍后再试！");
+}
+
+TEST_F(Form1Test, FillersIgnoreRepliesWithoutASelectedNode)
+{
+    window.FillGrid("x 1 2 D T\r\n");
+    window.FillYJGrid("A001=N\r\n");
+    EXPECT_EQ(window.grid().rows(), 1);
+    EXPECT_EQ(window.grid().cols(), 4);
+    window.exchange().SelectedName = "A";
+    window.FillYJGrid("A001=N\r\n");
+    EXPECT_EQ(window.grid().cols(), 2);
+    EXPECT_EQ(window.grid().text(1, 1), "A001=N");
+    // the view follows the layout's widths (twips to pixels)
+    EXPECT_EQ(window.MSFlexGrid1->columnWidth(1), 3000 / PreviewGrid::kTwipsPerPixel);
+}

@@ -1,0 +1,335 @@
+#include "serial/CommandExchange.h"
+
+#include "serial/Commands.h"
+#include "tests/support/FakeSerialLink.h"
+#include "tests/support/QtTestMain.h"
+#include "tests/support/RecordingMessenger.h"
+
+#include <gtest/gtest.h>
+
+using testing_qt::pump;
+using testing_qt::waitFor;
+
+namespace {
+
+const QString kWait = QStringLiteral("等待上次命令执行完成，稍后再试！");
+const QString kNotConnected = QStringLiteral("没有连接设备！请先连接设备，再操作！");
+const QString kNoData = QStringLiteral("没有读取到数据！请检查连线或仪器的电源开关是否关闭！");
+
+struct Call {
+    QString what;
+    QString a;
+    QString b;
+    bool operator==(const Call&) const = default;
+};
+
+class FakeHost : public ExchangeHost {
+public:
+    void ComFalse() override { calls.append({"ComFalse", {}, {}}); }
+    void ComEnable() override { calls.append({"ComEnable", {}, {}}); }
+    bool connectedCaption() const override { return connected; }
+    void Ini_Tree(const QString& r) override { calls.append({"Ini_Tree", r, {}}); }
+    void Bulid_Tree(const QString& k, const QString& l) override { calls.append({"Bulid_Tree", k, l}); }
+    void FillGrid(const QString& r) override { calls.append({"FillGrid", r, {}}); }
+    void FillYJGrid(const QString& r) override { calls.append({"FillYJGrid", r, {}}); }
+    void setRecStr(const QString& r) override { calls.append({"RecStr", r, {}}); }
+    QList<Call> replies() const
+    {
+        QList<Call> out;
+        for (const Call& c : calls)
+            if (c.what != "ComFalse" && c.what != "ComEnable")
+                out.append(c);
+        return out;
+    }
+    bool connected = true;
+    QList<Call> calls;
+};
+
+class ExchangeTest : public ::testing::Test {
+protected:
+    explicit ExchangeTest(Timing t = testing_qt::fastTiming())
+        : timing(t), exchange(link, host, messenger, timing)
+    {
+        link.open();
+    }
+    // Sends a command the way every button does and waits until the exchange is idle again.
+    void send(const QByteArray& bytes, qint16 code, const QString& selected = {})
+    {
+        ASSERT_TRUE(exchange.begin());
+        exchange.SelectedName = selected;
+        exchange.transmit(bytes, code);
+        host.ComEnable();
+    }
+    // The instrument's answer, followed by enough quiet for it to end.
+    void reply(const QByteArray& bytes)
+    {
+        link.deliver(bytes);
+        ASSERT_TRUE(waitFor([&] { return !exchange.Receiving; }));
+    }
+
+    Timing timing;
+    FakeSerialLink link;
+    FakeHost host;
+    RecordingMessenger messenger;
+    CommandExchange exchange;
+};
+
+} // namespace
+
+TEST_F(ExchangeTest, SendingSequenceTakesTheGateAndSetsTheCodeBeforeAnyEventRuns)
+{
+    // The instrument answers at once; its input event must already see the new code.
+    link.autoReplies.append("A-E\r\n");
+    QList<qint16> codesSeen;
+    QObject::connect(&link, &FakeSerialLink::readyRead, &exchange, [&] { codesSeen.append(exchange.COM_type); });
+    ASSERT_TRUE(exchange.begin());
+    EXPECT_TRUE(exchange.Busy);
+    EXPECT_EQ(host.calls, QList<Call>({{"ComFalse", {}, {}}}));
+    exchange.Replied = 1;
+    exchange.transmit(commands::dir(), commands::ReadPartitions, {.resetReplied = true, .startReplyTimer = true});
+    EXPECT_EQ(link.writes, QList<QByteArray>({"DIR\r\n"}));
+    // The reply was handled inside the command wait.
+    EXPECT_EQ(codesSeen, QList<qint16>({1}));
+    EXPECT_EQ(host.replies(), QList<Call>({{"Ini_Tree", "A-E\r\n", {}}}));
+    EXPECT_FALSE(exchange.Busy);
+    EXPECT_EQ(exchange.COM_type, 0);
+    EXPECT_EQ(exchange.Replied, 1);
+    EXPECT_TRUE(messenger.messages.isEmpty());
+}
+
+TEST_F(ExchangeTest, BusyRefusesWithoutTouchingAnything)
+{
+    exchange.Busy = true;
+    EXPECT_FALSE(exchange.begin());
+    EXPECT_EQ(messenger.messages, QStringList({kWait}));
+    EXPECT_TRUE(host.calls.isEmpty());
+    EXPECT_TRUE(exchange.Busy);
+}
+
+TEST_F(ExchangeTest, NotConnectedLeavesTheGateForTheWatchdog)
+{
+    host.connected = false;
+    EXPECT_FALSE(exchange.begin());
+    EXPECT_EQ(messenger.messages, QStringList({kNotConnected}));
+    EXPECT_EQ(host.calls, QList<Call>({{"ComFalse", {}, {}}, {"ComEnable", {}, {}}}));
+    EXPECT_TRUE(exchange.Busy);
+    EXPECT_TRUE(link.writes.isEmpty());
+
+    // A second try before the watchdog has ticked is refused as busy...
+    EXPECT_FALSE(exchange.begin());
+    EXPECT_EQ(messenger.messages.last(), kWait);
+    // ...and works again after it.
+    exchange.startWatchdog();
+    ASSERT_TRUE(waitFor([&] { return !exchange.Busy; }));
+    host.connected = true;
+    EXPECT_TRUE(exchange.begin());
+}
+
+TEST_F(ExchangeTest, DispatchesEveryCodeToItsReader)
+{
+    send(commands::dir(), 1);
+    reply("A-J\r\n");
+    send(commands::dirPartition(QLatin1Char('B')), 2, "B");
+    reply("T01\r\nT02\r\n");
+    send(*commands::copyFile(QLatin1Char('B'), "T01"), 3, "T01");
+    reply("1 2 3 4 5\r\n");
+    send(commands::copyPartition(QLatin1Char('B')), 4, "B");
+    reply("x\r\n");
+    send(commands::dirPart(QLatin1Char('C')), 10, "C");
+    reply("A001=N\r\n");
+    send(*commands::writeComponent("A001", "N"), 11);
+    reply("OK\r\n");
+    EXPECT_EQ(host.replies(), QList<Call>({{"Ini_Tree", "A-J\r\n", {}},
+                                           {"Bulid_Tree", "B", "T01\r\nT02\r\n"},
+                                           {"FillGrid", "1 2 3 4 5\r\n", {}},
+                                           {"FillGrid", "x\r\n", {}},
+                                           {"FillYJGrid", "A001=N\r\n", {}},
+                                           {"RecStr", "OK\r\n", {}}}));
+    EXPECT_FALSE(exchange.Busy);
+    EXPECT_EQ(exchange.COM_type, 0);
+    EXPECT_TRUE(exchange.SelectedName.isEmpty());
+}
+
+TEST_F(ExchangeTest, CodeFiveStoresTheReplyAndUnknownCodesDropIt)
+{
+    send("X\r\n", 5);
+    reply("stored\r\n");
+    EXPECT_EQ(exchange.GetReturn(), QStringLiteral("stored\r\n"));
+    EXPECT_EQ(exchange.GetReturn(), QString());
+    for (qint16 code : {qint16(0), qint16(6), qint16(12), qint16(-1), qint16(99)}) {
+        send("X\r\n", code, "A");
+        reply("OK ERR A-J\r\n");
+        EXPECT_FALSE(exchange.Busy) << code;
+    }
+    EXPECT_TRUE(host.replies().isEmpty());
+    EXPECT_TRUE(messenger.messages.isEmpty());
+}
+
+TEST_F(ExchangeTest, ResultMessagesPreferOkOverErr)
+{
+    struct Case {
+        qint16 code;
+        QByteArray reply;
+        QStringList messages;
+    };
+    const QList<Case> cases = {
+        {7, "OK\r\n", {"已成功删除分区！"}},
+        {7, "ERR\r\n", {"删除分区失败，请稍后重试！"}},
+        {7, "ERR OK\r\n", {"已成功删除分区！"}},
+        {8, "OK", {"已成功删除分区数据！"}},
+        {8, "xxERRxx", {"删除分区数据失败，请稍后重试！"}},
+        {9, "OK\r\n", {"文件创建成功！"}},
+        {9, "ERR\r\n", {"文件创建失败，请稍后重试！"}},
+        {9, "ok err\r\n", {}}, // case-sensitive: nothing found, nothing shown
+        {7, "\r\n", {}},
+    };
+    for (const Case& c : cases) {
+        messenger.messages.clear();
+        send("X\r\n", c.code);
+        reply(c.reply);
+        EXPECT_EQ(messenger.messages, c.messages) << c.code << " " << c.reply.constData();
+        EXPECT_FALSE(exchange.Busy);
+    }
+}
+
+TEST_F(ExchangeTest, ReplyTimeoutFiresOnceAndOnlyWithoutInput)
+{
+    ASSERT_TRUE(exchange.begin());
+    exchange.transmit(commands::dir(), 1, {.resetReplied = true, .startReplyTimer = true});
+    // no reply at all: one message after the time-out, and the timer stops
+    ASSERT_TRUE(waitFor([&] { return messenger.messages.size() == 1; }));
+    EXPECT_EQ(messenger.messages, QStringList({kNoData}));
+    EXPECT_FALSE(exchange.Timer1.isActive());
+    pump(timing.replyTimeoutMs * 3);
+    EXPECT_EQ(messenger.messages.size(), 1);
+    // the exchange itself is not reset by the time-out: a late reply still reaches the tree
+    EXPECT_EQ(exchange.COM_type, 1);
+    EXPECT_TRUE(exchange.Busy);
+    reply("A-C\r\n");
+    EXPECT_EQ(host.replies(), QList<Call>({{"Ini_Tree", "A-C\r\n", {}}}));
+
+    messenger.messages.clear();
+    ASSERT_TRUE(exchange.begin());
+    exchange.transmit(commands::dir(), 1, {.resetReplied = true, .startReplyTimer = true});
+    reply("A-J\r\n");
+    pump(timing.replyTimeoutMs * 2);
+    EXPECT_TRUE(messenger.messages.isEmpty());
+}
+
+TEST_F(ExchangeTest, WatchdogNeverReleasesWhileReceiving)
+{
+    exchange.startWatchdog();
+    exchange.Busy = true;
+    exchange.Receiving = true;
+    pump(timing.watchdogMs * 3);
+    EXPECT_TRUE(exchange.Busy);
+    exchange.Receiving = false;
+    EXPECT_TRUE(waitFor([&] { return !exchange.Busy; }));
+}
+
+TEST_F(ExchangeTest, UnsolicitedInputIsReadAndDropped)
+{
+    reply("garbage\r\n");
+    EXPECT_TRUE(host.replies().isEmpty());
+    EXPECT_EQ(link.bytesAvailable(), 0);
+    EXPECT_EQ(exchange.Replied, 1);
+}
+
+TEST_F(ExchangeTest, EmptyEventOnlySetsReplied)
+{
+    exchange.Busy = true;
+    exchange.COM_type = 3;
+    exchange.SelectedName = "F";
+    link.raiseEmptyEvent();
+    ASSERT_TRUE(waitFor([&] { return !exchange.Receiving; }));
+    EXPECT_EQ(exchange.Replied, 1);
+    EXPECT_TRUE(exchange.Busy);
+    EXPECT_EQ(exchange.COM_type, 3);
+    EXPECT_EQ(exchange.SelectedName, QStringLiteral("F"));
+    EXPECT_TRUE(host.replies().isEmpty());
+}
+
+TEST_F(ExchangeTest, RepliesOverTheCapAreRefusedAndTheExchangeGoesIdle)
+{
+    send(commands::copyPartition(QLatin1Char('A')), 4, "A");
+    const QByteArray block(8 * 1024 * 1024, 'x');
+    for (int i = 0; i < 9; ++i)
+        link.deliver(block); // 72 MiB without a quiet spell
+    ASSERT_TRUE(waitFor([&] { return !exchange.Receiving; }));
+    EXPECT_TRUE(host.replies().isEmpty());
+    ASSERT_EQ(messenger.messages.size(), 1);
+    EXPECT_TRUE(messenger.messages[0].contains("64 MB"));
+    EXPECT_FALSE(exchange.Busy);
+    EXPECT_EQ(exchange.COM_type, 0);
+}
+
+TEST_F(ExchangeTest, AbortDropsAPartialReply)
+{
+    send(commands::copyPartition(QLatin1Char('A')), 4, "A");
+    link.deliver("1 2 3 4 5\r\n");
+    exchange.abort();
+    pump(50);
+    EXPECT_TRUE(host.replies().isEmpty());
+    EXPECT_FALSE(exchange.Busy);
+    EXPECT_FALSE(exchange.Receiving);
+}
+
+TEST_F(ExchangeTest, DoubleByteCharacterSplitAcrossChunksIsDecodedWhole)
+{
+    send(commands::dirPart(QLatin1Char('A')), 10, "A");
+    const QByteArray gbk("A001=\xD6\xD0\r\n"); // "中" in GBK
+    link.deliver(gbk.left(6));
+    link.deliver(gbk.mid(6));
+    ASSERT_TRUE(waitFor([&] { return !exchange.Receiving; }));
+    EXPECT_EQ(host.replies(), QList<Call>({{"FillYJGrid", QStringLiteral("A001=中\r\n"), {}}}));
+}
+
+namespace {
+// A slower quiet spell, so "within the quiet time" is unambiguous on a loaded machine.
+class SlowQuietExchangeTest : public ExchangeTest {
+protected:
+    SlowQuietExchangeTest() : ExchangeTest([] {
+        Timing t = testing_qt::fastTiming();
+        t.receiveQuiet = 0.3f;
+        return t;
+    }()) {}
+};
+} // namespace
+
+TEST_F(SlowQuietExchangeTest, ChunksWithinTheQuietTimeFormOneReply)
+{
+    send(commands::copyPartition(QLatin1Char('A')), 4, "A");
+    link.deliver("line1\r\nli");
+    pump(20);
+    link.deliver("ne2\r\n");
+    pump(20);
+    link.deliver("line3\r\n");
+    ASSERT_TRUE(waitFor([&] { return !exchange.Receiving; }));
+    EXPECT_EQ(host.replies(), QList<Call>({{"FillGrid", "line1\r\nline2\r\nline3\r\n", {}}}));
+}
+
+TEST_F(SlowQuietExchangeTest, ALongStreamIsDispatchedOnceWhateverItsDuration)
+{
+    // A transfer that lasts several quiet times but never pauses that long stays one reply.
+    send(commands::copyPartition(QLatin1Char('A')), 4, "A");
+    QByteArray expected;
+    for (int i = 0; i < 12; ++i) {
+        const QByteArray chunk = "A001 " + QByteArray::number(i) + " 1 D T\r\n";
+        expected += chunk;
+        link.deliver(chunk);
+        pump(60);
+    }
+    ASSERT_TRUE(waitFor([&] { return !exchange.Receiving; }));
+    EXPECT_EQ(host.replies(), QList<Call>({{"FillGrid", QString::fromLatin1(expected), {}}}));
+}
+
+TEST_F(SlowQuietExchangeTest, AChunkAfterDispatchIsReadAndDiscarded)
+{
+    send(commands::dirPartition(QLatin1Char('A')), 2, "A");
+    reply("F1\r\n");
+    link.deliver("F2\r\n");
+    ASSERT_TRUE(waitFor([&] { return !exchange.Receiving; }));
+    EXPECT_EQ(host.replies(), QList<Call>({{"Bulid_Tree", "A", "F1\r\n"}}));
+    EXPECT_FALSE(exchange.Busy);
+    EXPECT_EQ(link.bytesAvailable(), 0);
+}

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "serial/SerialLink.h"
+
+#include <QByteArray>
+#include <QList>
+
+// A serial link driven by the test: it records what is written and delivers input when told.
+class FakeSerialLink : public SerialLink {
+    Q_OBJECT
+public:
+    using SerialLink::SerialLink;
+
+    // Behaviour of open(): succeed, or fail with the given error.
+    OpenError failOpenWith = OpenError::None;
+
+    bool setPortNumber(int n) override;
+    bool setSettings(const QString& settings) override;
+    bool open() override;
+    void close() override;
+    bool isOpen() const override { return m_open; }
+    OpenError lastOpenError() const override { return m_error; }
+    QString lastErrorText() const override { return {}; }
+    bool write(const QByteArray& bytes) override;
+    qint64 bytesAvailable() const override { return m_input.size(); }
+    QByteArray readAll() override;
+
+    // Puts bytes into the input buffer and raises readyRead, as a serial port does.
+    void deliver(const QByteArray& bytes);
+    // Raises readyRead with nothing waiting.
+    void raiseEmptyEvent() { emit readyRead(); }
+    // Simulates the device vanishing.
+    void unplug();
+
+    // Answers given, one per write, as input arriving on the next turn of the event loop.
+    QList<QByteArray> autoReplies;
+    QList<QByteArray> writes;
+    int portNumber = 0;
+    QString settings;
+    int openCount = 0;
+    int closeCount = 0;
+
+private:
+    bool m_open = false;
+    OpenError m_error = OpenError::None;
+    QByteArray m_input;
+};

@@ -1,0 +1,7 @@
+#include "tests/support/RecordingMessenger.h"
+
+bool RecordingMessenger::confirm(const QString& text)
+{
+    questions.append(text);
+    return answers.isEmpty() ? false : answers.takeFirst();
+}
