@@ -1,5 +1,6 @@
 #include "app/Form1.h"
 
+#include "app/PortCombo.h"
 #include "grids/GridLayouts.h"
 #include "grids/PreviewGrid.h"
 #include "platform/Delay.h"
@@ -88,9 +89,8 @@ void Form1::buildUi()
     // Top strip: port settings, connect and disconnect.
     auto* frame1 = makeFrame(central);
     auto* strip = new QHBoxLayout(frame1);
-    auto addCombo = [&](const QString& label, int widthTwips) {
+    auto addCombo = [&](const QString& label, int widthTwips, QComboBox* combo) {
         auto* l = new QLabel(label, frame1);
-        auto* combo = new QComboBox(frame1);
         combo->setEditable(true);
         combo->setMinimumWidth(widthTwips / kTwips);
         combo->setAccessibleName(label);
@@ -100,10 +100,12 @@ void Form1::buildUi()
         strip->addSpacing(12);
         return combo;
     };
-    Combo1 = addCombo(QStringLiteral("串口："), 975);
-    Combo2 = addCombo(QStringLiteral("波特率："), 975);
-    Combo3 = addCombo(QStringLiteral("校验位："), 975);
-    Combo4 = addCombo(QStringLiteral("停止位："), 615);
+    auto* portCombo = new PortCombo(frame1);
+    connect(portCombo, &PortCombo::aboutToShowPopup, this, &Form1::refreshPorts);
+    Combo1 = addCombo(QStringLiteral("串口："), 975, portCombo);
+    Combo2 = addCombo(QStringLiteral("波特率："), 975, new QComboBox(frame1));
+    Combo3 = addCombo(QStringLiteral("校验位："), 975, new QComboBox(frame1));
+    Combo4 = addCombo(QStringLiteral("停止位："), 615, new QComboBox(frame1));
     Combo2->addItems({QStringLiteral("300"), QStringLiteral("600"), QStringLiteral("1200"), QStringLiteral("2400"),
                       QStringLiteral("4800"), QStringLiteral("9600"), QStringLiteral("14400"),
                       QStringLiteral("19200"), QStringLiteral("28800"), QStringLiteral("115200")});
@@ -187,8 +189,26 @@ void Form1::Form_Load()
 
 void Form1::Check_Comm()
 {
-    const QString ports = GetComPorts(m_services.ports).trimmed();
+    const std::unique_ptr<PortRegistry> registry = m_services.ports();
+    fillPortList(*registry, false);
+    Combo1->setCurrentIndex(0);
+}
+
+void Form1::refreshPorts()
+{
+    // Ports come and go (a USB adapter plugged in after start-up); the list is read again each
+    // time it opens, keeping what the user typed or chose.
+    const std::unique_ptr<PortRegistry> registry = m_services.ports();
+    fillPortList(*registry, true);
+}
+
+void Form1::fillPortList(PortRegistry& registry, bool keepText)
+{
+    const QString kept = Combo1->currentText();
+    const QString ports = GetComPorts(registry).trimmed();
     if (ports.size() < 3) {
+        if (keepText)
+            Combo1->clear();
         Combo1->addItem(QStringLiteral("COM1"));
     } else {
         Combo1->clear();
@@ -197,13 +217,14 @@ void Form1::Check_Comm()
     }
     for (int i = 0; i < Combo1->count(); ++i) {
         const QString name = Combo1->itemText(i);
-        const QString path = m_services.ports.devicePath(name);
-        const QString description = m_services.ports.description(name);
+        const QString path = registry.devicePath(name);
+        const QString description = registry.description(name);
         if (!path.isEmpty() || !description.isEmpty())
             Combo1->setItemData(i, description.isEmpty() ? path : path + QStringLiteral("\n") + description,
                                 Qt::ToolTipRole);
     }
-    Combo1->setCurrentIndex(0);
+    if (keepText)
+        Combo1->setCurrentText(kept);
 }
 
 QList<QWidget*> Form1::gatedControls() const

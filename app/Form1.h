@@ -4,6 +4,8 @@
 #include "serial/CommandExchange.h"
 
 #include <QMainWindow>
+#include <functional>
+#include <memory>
 
 class QComboBox;
 class QLabel;
@@ -20,7 +22,8 @@ class SerialLink;
 struct Form1Services {
     SerialLink& link;
     Messenger& messenger;
-    PortRegistry& ports;
+    // Gives the port registry to read; called at start-up and whenever the port list opens.
+    std::function<std::unique_ptr<PortRegistry>()> ports;
     Timing timing;
 };
 
@@ -88,6 +91,8 @@ private:
     void buildUi();
     void Form_Load();
     void Check_Comm();
+    void fillPortList(PortRegistry& registry, bool keepText);
+    void refreshPorts();
     void applyGridSizes();
     void onLinkLost(const QString& reason);
     void showProgress(qint64 bytes, qint64 elapsedMs);

@@ -1,8 +1,9 @@
 #include "app/Form1.h"
 #include "app/QtMessenger.h"
+#include "serial/LinuxPortTable.h"
 #include "serial/PortDiscovery.h"
-#include "serial/PortFolder.h"
 #include "serial/QtSerialLink.h"
+#include "serial/WindowsPortRegistry.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -16,11 +17,13 @@ int main(int argc, char* argv[])
 
 #ifdef Q_OS_WIN
     QtSerialLink link([](int n) { return QStringLiteral("COM%1").arg(n); });
+    auto ports = []() -> std::unique_ptr<PortRegistry> { return std::make_unique<WindowsPortRegistry>(); };
 #else
-    QtSerialLink link([](int n) { return PortFolder::resolve(n); });
+    // The table is read anew for each connection, so a port published after start-up is found.
+    QtSerialLink link([](int n) { return LinuxPortTable().resolve(n); });
+    auto ports = []() -> std::unique_ptr<PortRegistry> { return std::make_unique<LinuxPortTable>(); };
 #endif
     QtMessenger messenger;
-    EmptyPortRegistry ports;
     Form1 window(Form1Services{link, messenger, ports, Timing{}});
     messenger.setParent(&window);
     window.show();

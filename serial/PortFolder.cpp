@@ -1,7 +1,6 @@
 #include "serial/PortFolder.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QtGlobal>
 
 #ifndef Q_OS_WIN
@@ -23,15 +22,6 @@ QString directory()
 #else
     return QStringLiteral("/tmp/varnok-ports-%1").arg(getuid());
 #endif
-}
-
-QString resolve(int portNumber)
-{
-    const QFileInfo link(QDir(directory()).filePath(QStringLiteral("com%1").arg(portNumber)));
-    if (!link.isSymLink())
-        return {};
-    const QString target = link.symLinkTarget();
-    return QFileInfo::exists(target) ? target : QString();
 }
 
 } // namespace PortFolder

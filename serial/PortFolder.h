@@ -10,7 +10,4 @@ namespace PortFolder {
 
 QString directory();
 
-// The device that port n stands for: the target of the link comN, or "" if there is none.
-QString resolve(int portNumber);
-
 } // namespace PortFolder

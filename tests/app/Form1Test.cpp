@@ -41,7 +41,10 @@ private:
 class Form1Test : public ::testing::Test {
 protected:
     explicit Form1Test(QList<QByteArray> ports = {})
-        : registry(std::move(ports)), window(Form1Services{link, messenger, registry, testing_qt::fastTiming()}) {}
+        : ports(std::move(ports)),
+          window(Form1Services{link, messenger,
+                               [this]() -> std::unique_ptr<PortRegistry> { return std::make_unique<FixedPorts>(this->ports); },
+                               testing_qt::fastTiming()}) {}
 
     void connectPort()
     {
@@ -57,7 +60,7 @@ protected:
 
     FakeSerialLink link;
     RecordingMessenger messenger;
-    FixedPorts registry;
+    QList<QByteArray> ports; // what the registry holds; read at start-up and when the list opens
     Form1 window;
 };
 
@@ -140,6 +143,17 @@ TEST_F(Form1WithPortsTest, PortListComesFromTheRegistryInOrder)
     EXPECT_EQ(window.Combo1->itemText(1), "COM1");
     EXPECT_EQ(window.Combo1->currentText(), "COM3");
     EXPECT_EQ(window.Combo1->itemData(0, Qt::ToolTipRole).toString(), "/dev/ttyCOM3");
+}
+
+TEST_F(Form1WithPortsTest, OpeningTheListReadsItAgainAndKeepsTheText)
+{
+    ports = {"COM3", "COM1", "COM7"};
+    window.Combo1->setCurrentText("COM42");
+    window.Combo1->showPopup();
+    window.Combo1->hidePopup();
+    ASSERT_EQ(window.Combo1->count(), 3);
+    EXPECT_EQ(window.Combo1->itemText(2), "COM7");
+    EXPECT_EQ(window.Combo1->currentText(), "COM42");
 }
 
 TEST_F(Form1Test, ConnectUsesPortNumberAndSettings)
