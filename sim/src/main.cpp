@@ -29,14 +29,18 @@ WR code name (x = A..J). Commands end in CR LF (a bare LF is accepted too).
                  the port folder: $VARNOK_PORT_DIR, else $XDG_RUNTIME_DIR/varnok-ports, else
                  /tmp/varnok-ports-<uid>. The first line on standard output is
                  "COMN /dev/pts/K". Runs until SIGINT or SIGTERM, then removes the link.
-  --device PATH  serve a serial device (raw 8N1, no flow control, at --baud).
+  --device PATH  serve a serial device (raw 8N1, no flow control, at --baud, which must
+                 then be a standard rate from 1200 to 230400).
   --state DIR    state folder (default $XDG_DATA_HOME/ktm520-sim, else
                  ~/.local/share/ktm520-sim); a missing or empty folder is seeded with the
                  default contents. Deletes, new files and component writes are kept there.
-  --baud N       line speed; replies are paced at N/10 bytes per second (default 9600).
+                 One simulator per folder: a second one on the same folder refuses to start.
+  --baud N       line speed; replies are paced at N/10 bytes per second, in chunks of
+                 about 10 ms (default 9600).
   --no-pace      send replies as fast as the line takes them.
-  --records N    replace partition A's files by files holding N records in total
-                 (deterministic; other partitions and all component lists are kept).
+  --records N    replace partition A's files by files holding N records in total, at
+                 most 10000 per file (N = 0..5000000; deterministic; the other partitions
+                 and all component lists are kept). Done at every start with this option.
   --fault RULE   inject a fault; may be given several times. RULE is KIND[@N]:
                    drop         carry out the command, send no reply
                    late:MS      start the reply MS milliseconds late
@@ -110,8 +114,8 @@ int main(int argc, char** argv) {
       line.paced = false;
     } else if (a == "--records") {
       const char* v = value();
-      records = v ? number(v, 0, 50'000'000) : std::nullopt;
-      if (!records) return usageError("--records needs a number from 0 to 50000000");
+      records = v ? number(v, 0, 5'000'000) : std::nullopt;
+      if (!records) return usageError("--records needs a number from 0 to 5000000");
     } else if (a == "--fault") {
       const char* v = value();
       if (!v) return usageError("--fault needs a rule");
@@ -140,6 +144,7 @@ int main(int argc, char** argv) {
 
   try {
     const std::filesystem::path state = stateDir.empty() ? defaultStateDirectory() : std::filesystem::path(stateDir);
+    FolderLock lock(state);
     Instrument inst;
     Storage storage = Storage::openOrCreate(state, defaultSeed(), inst);
     if (records) {

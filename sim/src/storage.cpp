@@ -4,11 +4,16 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <fstream>
-#include <sstream>
-#include <sys/stat.h>
+
+#ifdef _WIN32
+#include <process.h>
+#define getpid _getpid
+#else
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
+#endif
 
 namespace fs = std::filesystem;
 
@@ -66,15 +71,50 @@ std::string componentsText(char letter, const std::map<int, std::string>& compon
   return s;
 }
 
-void syncDir(const fs::path& dir) {
+fs::path absoluteFolder(const fs::path& dir) {
+  fs::path abs = fs::absolute(dir).lexically_normal();
+  if (!abs.has_filename()) abs = abs.parent_path();
+  return abs;
+}
+
+void syncDir([[maybe_unused]] const fs::path& dir) {
+#ifndef _WIN32
   int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd >= 0) {
     ::fsync(fd);
     ::close(fd);
   }
+#endif
 }
 
 }  // namespace
+
+#ifdef _WIN32
+void writeFileAtomically(const fs::path& path, const std::string& content) {
+  static std::atomic<unsigned> counter{0};
+  fs::path tmp = path;
+  tmp += ".tmp-" + std::to_string(getpid()) + "-" + std::to_string(counter++);
+  {
+    std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
+    out.write(content.data(), static_cast<std::streamsize>(content.size()));
+    out.flush();
+    if (!out) {
+      std::error_code ec;
+      fs::remove(tmp, ec);
+      throw StorageError("cannot write " + tmp.string());
+    }
+  }
+  std::error_code ec;
+  fs::rename(tmp, path, ec);  // replaces an existing file
+  if (ec) {
+    fs::remove(tmp, ec);
+    throw StorageError("cannot rename into " + path.string());
+  }
+}
+
+FolderLock::FolderLock(const fs::path&) {}
+FolderLock::~FolderLock() {}
+#else
 
 void writeFileAtomically(const fs::path& path, const std::string& content) {
   static std::atomic<unsigned> counter{0};
@@ -107,6 +147,23 @@ void writeFileAtomically(const fs::path& path, const std::string& content) {
     throw StorageError(msg);
   }
 }
+
+FolderLock::FolderLock(const fs::path& dir) {
+  const fs::path abs = absoluteFolder(dir);
+  fs::create_directories(abs.parent_path());
+  const fs::path lock = abs.parent_path() / ("." + abs.filename().string() + ".lock");
+  fd_ = ::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  if (fd_ < 0) throw StorageError(errnoText("cannot create", lock));
+  if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+    ::close(fd_);
+    throw StorageError("the state folder " + abs.string() + " is in use by another ktm520-sim; give it another --state");
+  }
+}
+
+FolderLock::~FolderLock() {
+  if (fd_ >= 0) ::close(fd_);
+}
+#endif
 
 bool Storage::holdsState(const fs::path& dir) {
   std::error_code ec;
@@ -232,8 +289,7 @@ Storage Storage::create(const fs::path& dir, const Instrument& seed) {
   std::error_code ec;
   if (fs::exists(dir, ec) && !(fs::is_directory(dir, ec) && fs::is_empty(dir, ec)))
     throw StorageError(dir.string() + " exists and is not an empty folder; refusing to seed it");
-  fs::path abs = fs::absolute(dir).lexically_normal();
-  if (!abs.has_filename()) abs = abs.parent_path();
+  const fs::path abs = absoluteFolder(dir);
   fs::create_directories(abs.parent_path());
   fs::path tmp = abs.parent_path() / ("." + abs.filename().string() + ".seeding-" + std::to_string(::getpid()));
   fs::remove_all(tmp, ec);
@@ -247,8 +303,9 @@ Storage Storage::create(const fs::path& dir, const Instrument& seed) {
     }
     writeFileAtomically(tmp / kMarker, kMarkerText);
     syncDir(tmp);
-    if (::rename(tmp.c_str(), abs.c_str()) != 0)
-      throw StorageError(errnoText("cannot move the seeded state to", abs));
+    std::error_code rc;
+    fs::rename(tmp, abs, rc);  // onto a missing or empty folder
+    if (rc) throw StorageError("cannot move the seeded state to " + abs.string() + ": " + rc.message());
     syncDir(abs.parent_path());
     s.dir_ = abs;
     return s;

@@ -19,10 +19,13 @@ namespace {
 
 class SimProcess {
  public:
-  SimProcess(const fs::path& portDir, const fs::path& state, std::vector<std::string> extra = {}) {
+  SimProcess(const fs::path& portDir, const fs::path& state, std::vector<std::string> extra = {},
+             std::string port = "--pty") {
     int out[2];
-    if (::pipe(out) != 0) throw std::runtime_error("pipe");
-    std::vector<std::string> args = {KTM520_SIM_PATH, "--pty", "--state", state.string(), "--no-pace"};
+    if (::pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
+    std::vector<std::string> args = {KTM520_SIM_PATH, "--state", state.string(), "--no-pace"};
+    if (port == "--pty") args.push_back(port);
+    else args.insert(args.end(), {"--device", port});
     args.insert(args.end(), extra.begin(), extra.end());
     pid_ = ::fork();
     if (pid_ == 0) {
@@ -178,6 +181,43 @@ TEST_F(ProgramTest, HangUpFaultClosesTheLineAndRemovesTheLink) {
   c.ask("DIR\r\n");
   EXPECT_EQ(sim.wait(), 3);
   EXPECT_FALSE(fs::exists(fs::symlink_status(ports / "com1")));
+}
+
+TEST_F(ProgramTest, ServesASerialDeviceUntilTheLineGoes) {
+  // One end of a pseudo-terminal pair stands in for a serial device.
+  const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(::grantpt(master), 0);
+  ASSERT_EQ(::unlockpt(master), 0);
+  const std::string slave = ::ptsname(master);
+  termios t{};
+  ::tcgetattr(master, &t);
+  ::cfmakeraw(&t);  // no echo while the simulator is still starting
+  ::tcsetattr(master, TCSANOW, &t);
+  SimProcess sim(ports, state, {"--baud", "115200"}, slave);
+  std::string reply;
+  for (int i = 0; i < 50 && reply.empty(); ++i) {  // until the simulator has opened the device
+    ASSERT_EQ(::write(master, "DIR\r\n", 5), 5);
+    pollfd p{master, POLLIN, 0};
+    if (::poll(&p, 1, 100) > 0) {
+      char buf[64];
+      const ssize_t n = ::read(master, buf, sizeof buf);
+      if (n > 0) reply.assign(buf, static_cast<std::size_t>(n));
+    }
+  }
+  EXPECT_EQ(reply.substr(0, 5), "A-J\r\n");
+  EXPECT_FALSE(fs::exists(ports));  // no port link for a device
+  ::close(master);                  // the device goes away
+  EXPECT_EQ(sim.wait(), 4);
+}
+
+TEST_F(ProgramTest, SecondSimulatorOnTheSameStateRefusesToStart) {
+  SimProcess a(ports, state);
+  ASSERT_EQ(a.firstLine().substr(0, 5), "COM1 ");
+  SimProcess b(ports, state);
+  EXPECT_EQ(b.firstLine(), "");
+  EXPECT_EQ(b.wait(), 1);
+  EXPECT_EQ(a.terminate(), 0);
 }
 
 TEST_F(ProgramTest, RefusesBadCommandLines) {

@@ -98,6 +98,20 @@ TEST(Storage, RefusesAFolderThatIsNotItsOwn) {
   EXPECT_EQ(fs::directory_iterator(tmp.path())->path().filename(), "thesis.txt");
 }
 
+TEST(Storage, OneSimulatorPerFolder) {
+  simtest::TempDir tmp;
+  {
+    FolderLock first(tmp.path() / "state");
+    EXPECT_THROW(FolderLock(tmp.path() / "state"), StorageError);
+    EXPECT_THROW(FolderLock(tmp.path() / "state/"), StorageError);  // same folder, other spelling
+    FolderLock other(tmp.path() / "state-2");
+  }
+  FolderLock again(tmp.path() / "state");  // released when the first one ended
+  Instrument inst;
+  Storage::openOrCreate(tmp.path() / "state", defaultSeed(), inst);  // the lock file is not inside
+  EXPECT_EQ(reopen(tmp.path() / "state"), defaultSeed());
+}
+
 TEST(Seed, DefaultIsDeterministicAndRealistic) {
   const Instrument seed = defaultSeed();
   EXPECT_EQ(seed, defaultSeed());

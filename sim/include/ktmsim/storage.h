@@ -31,6 +31,21 @@ class StorageError : public std::runtime_error {
 // Writes `content` to `path` via a temporary file in the same folder, fsync and rename.
 void writeFileAtomically(const std::filesystem::path& path, const std::string& content);
 
+// Exclusive use of a state folder by one running simulator, held for the object's lifetime.
+// Two simulators on one folder would each keep their own copy of the instrument and silently
+// undo each other's changes. The lock is the file ".<folder name>.lock" next to the folder
+// (inside it, it would make a fresh folder non-empty). Throws StorageError when in use.
+class FolderLock {
+ public:
+  explicit FolderLock(const std::filesystem::path& dir);
+  ~FolderLock();
+  FolderLock(const FolderLock&) = delete;
+  FolderLock& operator=(const FolderLock&) = delete;
+
+ private:
+  int fd_ = -1;
+};
+
 class Storage {
  public:
   // Opens an existing state folder (the marker must be present) and loads it into `out`.
