@@ -1,0 +1,21 @@
+// Deterministic contents for a fresh simulated instrument.
+#pragma once
+
+#include "ktmsim/model.h"
+
+#include <cstddef>
+
+namespace ktmsim {
+
+// The default state: every partition holds 3 to 5 files of 8 to 40 records and 3 to 8
+// components. The same call always gives the same instrument.
+Instrument defaultSeed();
+
+// Files for partition `letter` holding exactly `records` records in total, split into files of
+// at most `perFile` records (at least one file, even for 0 records).
+std::vector<DataFile> largePartitionFiles(char letter, std::size_t records, std::size_t perFile = 10000);
+
+// One record line: "A001 28456 235 2026-12-07 10:31:05".
+std::string formatRecord(std::string_view code, int reading, int temperature, long long epochSeconds);
+
+}  // namespace ktmsim
