@@ -1,0 +1,90 @@
+#include "tests/e2e/SimFixture.h"
+
+#include "serial/LinuxPortTable.h"
+#include "serial/QtSerialLink.h"
+#include "storage/PartitionTree.h"
+#include "tests/support/QtTestMain.h"
+
+#include <QComboBox>
+#include <QPushButton>
+
+SimProcess::~SimProcess() { stop(); }
+
+bool SimProcess::start(const QString& stateDir, const QString& portDir, const QStringList& extra)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("VARNOK_PORT_DIR", portDir);
+    m_process.setProcessEnvironment(env);
+    m_process.setProcessChannelMode(QProcess::SeparateChannels);
+    m_process.start(QStringLiteral(KTM_SIM_PATH), QStringList{"--pty", "--state", stateDir} + extra);
+    if (!m_process.waitForStarted(5000))
+        return false;
+    if (!testing_qt::waitFor([&] { return m_process.canReadLine(); }, 10000))
+        return false;
+    const QStringList first = QString::fromLatin1(m_process.readLine()).trimmed().split(' ');
+    if (first.size() != 2)
+        return false;
+    m_portName = first[0];
+    m_device = first[1];
+    return true;
+}
+
+void SimProcess::stop()
+{
+    if (m_process.state() == QProcess::NotRunning)
+        return;
+    m_process.terminate();
+    if (!m_process.waitForFinished(5000)) {
+        m_process.kill();
+        m_process.waitForFinished(2000);
+    }
+}
+
+void SimFixture::SetUp()
+{
+    ASSERT_TRUE(m_state.isValid() && m_ports.isValid());
+    // The program finds ports through the same folder the simulator publishes in.
+    qputenv("VARNOK_PORT_DIR", m_ports.path().toLocal8Bit());
+    ASSERT_TRUE(sim.start(m_state.path() + "/state", m_ports.path(), simArguments()))
+        << sim.process().readAllStandardError().constData();
+
+    link = std::make_unique<QtSerialLink>([](int n) { return LinuxPortTable().resolve(n); });
+    Timing timing = Timing{}.scaled(0.25); // quiet spell 50 ms, command wait 250 ms
+    window = std::make_unique<Form1>(Form1Services{
+        *link, messenger, []() -> std::unique_ptr<PortRegistry> { return std::make_unique<LinuxPortTable>(); },
+        timing});
+
+    // Choose the simulator's port from the list and connect.
+    const int index = window->Combo1->findText(sim.portName());
+    ASSERT_GE(index, 0) << "port list lacks " << sim.portName().toStdString();
+    window->Combo1->setCurrentIndex(index);
+    window->Command1->click();
+    ASSERT_EQ(window->Command1->text(), Form1::kConnected) << messenger.messages.join("; ").toStdString();
+    ASSERT_TRUE(messenger.messages.isEmpty());
+}
+
+void SimFixture::TearDown()
+{
+    window.reset();
+    link.reset();
+    sim.stop();
+    qunsetenv("VARNOK_PORT_DIR");
+}
+
+bool SimFixture::waitIdle(int timeoutMs)
+{
+    return testing_qt::waitFor(
+        [&] { return !window->exchange().Busy && !window->exchange().Receiving && window->exchange().COM_type == 0; },
+        timeoutMs);
+}
+
+QStringList SimFixture::childTexts(const QString& key) const
+{
+    QStringList out;
+    const QStandardItem* item = window->tree().itemByKey(key);
+    if (!item)
+        return out;
+    for (int r = 0; r < item->rowCount(); ++r)
+        out << item->child(r)->text();
+    return out;
+}

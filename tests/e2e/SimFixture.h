@@ -1,0 +1,55 @@
+#pragma once
+
+#include "app/Form1.h"
+#include "tests/support/RecordingMessenger.h"
+
+#include <QProcess>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <memory>
+
+#include "serial/QtSerialLink.h"
+
+// The simulated instrument as a separate program on a pseudo-terminal, with its own state and
+// port folders.
+class SimProcess {
+public:
+    ~SimProcess();
+    // Starts ktm520-sim --pty with the given extra arguments; false if it did not publish a port.
+    bool start(const QString& stateDir, const QString& portDir, const QStringList& extra = {});
+    void stop();
+    QString portName() const { return m_portName; } // "COM1"
+    QString device() const { return m_device; }     // "/dev/pts/3"
+    QProcess& process() { return m_process; }
+
+private:
+    QProcess m_process;
+    QString m_portName;
+    QString m_device;
+};
+
+// A main window connected to a fresh simulator through the port list, as an operator would.
+class SimFixture : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Extra simulator options for a test; override before SetUp runs.
+    virtual QStringList simArguments() const { return {"--no-pace"}; }
+
+    // Waits until the pending command has been answered and handled.
+    bool waitIdle(int timeoutMs = 10000);
+    // The texts of the children of the tree node with the given key.
+    QStringList childTexts(const QString& key) const;
+    // The state folder's view of the instrument, through a second protocol run in-process is
+    // not possible while the simulator holds the folder; tests compare with what it sends.
+    QString stateDir() const { return m_state.path(); }
+
+    QTemporaryDir m_state;
+    QTemporaryDir m_ports;
+    SimProcess sim;
+    RecordingMessenger messenger;
+    std::unique_ptr<QtSerialLink> link;
+    std::unique_ptr<Form1> window;
+};
