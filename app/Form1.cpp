@@ -8,7 +8,9 @@
 #include "serial/Commands.h"
 #include "serial/PortDiscovery.h"
 #include "serial/SerialLink.h"
+#include "storage/Form2.h"
 #include "storage/PartitionTree.h"
+#include "storage/StorageCommands.h"
 
 #include <QComboBox>
 #include <QFrame>
@@ -55,6 +57,20 @@ Form1::Form1(Form1Services services, QWidget* parent)
     m_tree = new PartitionTree(this);
     m_grid = new PreviewGrid(this);
     m_exchange = new CommandExchange(m_services.link, *this, m_services.messenger, m_services.timing, this);
+    m_storage = std::make_unique<StorageCommands>(
+        *m_exchange, *this, m_services.messenger,
+        [this]() -> std::optional<SelectedNode> {
+            const QModelIndex index = SSTree1->currentIndex();
+            if (!index.isValid())
+                return std::nullopt;
+            return SelectedNode{index.data(Qt::DisplayRole).toString(), PartitionTree::keyOf(index),
+                                index.parent().data(Qt::DisplayRole).toString(), m_tree->rowCount(index)};
+        },
+        [this](const QString& noteName) {
+            Form2 dialog(*m_storage, *this, m_services.messenger, this);
+            dialog.NoteName = noteName;
+            dialog.exec();
+        });
     buildUi();
 
     connect(m_grid, &PreviewGrid::sizesChanged, this, &Form1::applyGridSizes);
@@ -64,7 +80,17 @@ Form1::Form1(Form1Services services, QWidget* parent)
     connect(m_exchange, &CommandExchange::receiveFinished, this, &Form1::showFinished);
     connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     connect(Command12, &QPushButton::clicked, this, &Form1::Command12_Click);
-    connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
+    // A single click on a node acts on it (the click selects it first).
+    connect(SSTree1, &QTreeView::clicked, this, [this] { m_storage->treeClick(); });
+    StorageCommands* storage = m_storage.get();
+    connect(Command2, &QPushButton::clicked, this, [storage] { storage->Command2_Click(); });
+    connect(Command3, &QPushButton::clicked, this, [storage] { storage->Command3_Click(); });
+    connect(Command5, &QPushButton::clicked, this, [storage] { storage->Command5_Click(); });
+    connect(Command6, &QPushButton::clicked, this, [storage] { storage->Command6_Click(); });
+    connect(Command7, &QPushButton::clicked, this, [storage] { storage->Command7_Click(); });
+    connect(Command8, &QPushButton::clicked, this, [storage] { storage->Command8_Click(); });
+    connect(Command9, &QPushButton::clicked, this, [storage] { storage->Command9_Click(); });
+    connect(Command10, &QPushButton::clicked, this, [storage] { storage->Command10_Click(); });
 
     Form_Load();
 }
@@ -300,16 +326,6 @@ void Form1::onLinkLost(const QString& reason)
     statusLine->setText(QStringLiteral("串口已断开"));
     m_services.messenger.information(
         QStringLiteral("串口 %1 已断开（%2）。请检查连线和仪器后重新连接。").arg(Combo1->currentText(), reason));
-}
-
-void Form1::Command2_Click()
-{
-    QPointer<Form1> self(this);
-    if (!m_exchange->begin())
-        return;
-    m_exchange->transmit(commands::dir(), commands::ReadPartitions, {.resetReplied = true, .startReplyTimer = true});
-    if (self)
-        ComEnable();
 }
 
 void Form1::Ini_Tree(const QString& range)

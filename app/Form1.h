@@ -17,6 +17,7 @@ class PartitionTree;
 class PortRegistry;
 class PreviewGrid;
 class SerialLink;
+class StorageCommands;
 
 // What the main window is built on; main() passes the real ones, tests pass fakes.
 struct Form1Services {
@@ -62,6 +63,7 @@ public:
     CommandExchange& exchange() { return *m_exchange; }
     PartitionTree& tree() { return *m_tree; }
     PreviewGrid& grid() { return *m_grid; }
+    StorageCommands& storage() { return *m_storage; }
     SerialLink& link() { return m_services.link; }
     Messenger& messenger() { return m_services.messenger; }
     const Timing& timing() const { return m_services.timing; }
@@ -85,7 +87,6 @@ public:
 public slots:
     void Command1_Click();
     void Command12_Click();
-    void Command2_Click();
 
 private:
     void buildUi();
@@ -103,4 +104,5 @@ private:
     PartitionTree* m_tree = nullptr;
     PreviewGrid* m_grid = nullptr;
     CommandExchange* m_exchange = nullptr;
+    std::unique_ptr<StorageCommands> m_storage;
 };

@@ -68,6 +68,22 @@ std::optional<QByteArray> encodeSingleByte(const QString& text)
     return out;
 }
 
+int signedCode(QChar ch)
+{
+    if (ch.unicode() < 0x80)
+        return ch.unicode();
+    if (ch.isSurrogate())
+        return -1;
+    const QByteArray bytes = encode(QString(ch));
+    if (bytes == "?")
+        return -1;
+    if (bytes.size() == 1)
+        return static_cast<unsigned char>(bytes[0]);
+    if (bytes.size() == 2)
+        return qint16((static_cast<unsigned char>(bytes[0]) << 8) | static_cast<unsigned char>(bytes[1]));
+    return -1;
+}
+
 QString codePageName() { return QString::fromLatin1(kName); }
 
 } // namespace WireText

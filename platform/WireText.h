@@ -19,6 +19,11 @@ QByteArray encode(const QString& text);
 // Encodes text only if every character has a single-byte code, as command operands need.
 std::optional<QByteArray> encodeSingleByte(const QString& text);
 
+// The character's code in the code page as a signed 16-bit number, the way the instrument's
+// checks read it: a single-byte character gives 0..255, a double-byte character comes out
+// negative, and a character the code page lacks gives -1.
+int signedCode(QChar ch);
+
 // Name of the code page in use, for diagnostics.
 QString codePageName();
 

@@ -58,8 +58,11 @@ void CommandExchange::transmit(const QByteArray& bytes, qint16 code, Options opt
     if (options.startReplyTimer)
         Timer1.start();
     COM_type = code;
-    Delay(m_timing.commandWait);
+    if (options.wait)
+        commandWait();
 }
+
+void CommandExchange::commandWait() { Delay(m_timing.commandWait); }
 
 QString CommandExchange::GetReturn()
 {

@@ -62,11 +62,15 @@ public:
     struct Options {
         bool resetReplied = true;     // clear Replied before sending
         bool startReplyTimer = false; // only "DIR" arms Timer1
+        bool wait = true;             // wait the command wait after sending
     };
     // Sends the bytes in one write, sets COM_type to code (no events run in between) and waits
     // the command wait. The caller enables the controls afterwards.
     void transmit(const QByteArray& bytes, qint16 code, Options options);
     void transmit(const QByteArray& bytes, qint16 code) { transmit(bytes, code, Options{}); }
+
+    // The wait after a command: replies are received and handled meanwhile.
+    void commandWait();
 
     void SetReturn(const QString& text) { Com_Return = text; }
     QString GetReturn();

@@ -4,6 +4,7 @@
 #include "serial/PortDiscovery.h"
 #include "storage/PartitionTree.h"
 #include "tests/support/FakeSerialLink.h"
+#include "tests/support/Form1Fixture.h"
 #include "tests/support/QtTestMain.h"
 #include "tests/support/RecordingMessenger.h"
 
@@ -17,56 +18,10 @@
 using testing_qt::waitFor;
 
 namespace {
-
 const QString kOpenError = QStringLiteral("端口打开错误！或许参数设置不正确？请重试");
-
-class FixedPorts : public PortRegistry {
-public:
-    explicit FixedPorts(QList<QByteArray> data) : m_data(std::move(data)) {}
-    bool open(const QString&) override { return true; }
-    bool enumValue(int index, int, int, QByteArray& name, QByteArray& data) override
-    {
-        if (index >= m_data.size())
-            return false;
-        name = "dev" + QByteArray::number(index) + '\0';
-        data = m_data[index] + '\0';
-        return true;
-    }
-    QString devicePath(const QString& port) const override { return "/dev/tty" + port; }
-
-private:
-    QList<QByteArray> m_data;
-};
-
-class Form1Test : public ::testing::Test {
-protected:
-    explicit Form1Test(QList<QByteArray> ports = {})
-        : ports(std::move(ports)),
-          window(Form1Services{link, messenger,
-                               [this]() -> std::unique_ptr<PortRegistry> { return std::make_unique<FixedPorts>(this->ports); },
-                               testing_qt::fastTiming()}) {}
-
-    void connectPort()
-    {
-        window.Command1->click();
-        ASSERT_EQ(window.Command1->text(), Form1::kConnected);
-        link.writes.clear();
-    }
-    QList<QWidget*> commandButtons() const
-    {
-        return {window.Command2, window.Command3, window.Command4, window.Command5, window.Command6,
-                window.Command7, window.Command8, window.Command9, window.Command10, window.Command11};
-    }
-
-    FakeSerialLink link;
-    RecordingMessenger messenger;
-    QList<QByteArray> ports; // what the registry holds; read at start-up and when the list opens
-    Form1 window;
-};
-
 } // namespace
 
-TEST_F(Form1Test, StartsWithTreeGridListsAndWatchdog)
+TEST_F(Form1Fixture, StartsWithTreeGridListsAndWatchdog)
 {
     EXPECT_EQ(window.windowTitle(), QStringLiteral("KTM-520型振弦读数仪-Varnok电子科技有限公司_V2.0"));
     // the tree lists A to J under the root before any connection, root expanded
@@ -95,7 +50,7 @@ TEST_F(Form1Test, StartsWithTreeGridListsAndWatchdog)
         EXPECT_TRUE(b->isEnabled());
 }
 
-TEST_F(Form1Test, ButtonColumnKeepsItsOrder)
+TEST_F(Form1Fixture, ButtonColumnKeepsItsOrder)
 {
     window.show();
     QStringList captions;
@@ -114,7 +69,7 @@ TEST_F(Form1Test, ButtonColumnKeepsItsOrder)
     EXPECT_GT(window.MSFlexGrid1->mapTo(&window, QPoint(0, 0)).x(), window.Command2->mapTo(&window, QPoint(0, 0)).x());
 }
 
-TEST_F(Form1Test, GatingLeavesConnectionControlsAlone)
+TEST_F(Form1Fixture, GatingLeavesConnectionControlsAlone)
 {
     window.ComFalse();
     EXPECT_FALSE(window.SSTree1->isEnabled());
@@ -130,9 +85,9 @@ TEST_F(Form1Test, GatingLeavesConnectionControlsAlone)
 }
 
 namespace {
-class Form1WithPortsTest : public Form1Test {
+class Form1WithPortsTest : public Form1Fixture {
 protected:
-    Form1WithPortsTest() : Form1Test({"COM3", "com1"}) {}
+    Form1WithPortsTest() : Form1Fixture({"COM3", "com1"}) {}
 };
 } // namespace
 
@@ -156,7 +111,7 @@ TEST_F(Form1WithPortsTest, OpeningTheListReadsItAgainAndKeepsTheText)
     EXPECT_EQ(window.Combo1->currentText(), "COM42");
 }
 
-TEST_F(Form1Test, ConnectUsesPortNumberAndSettings)
+TEST_F(Form1Fixture, ConnectUsesPortNumberAndSettings)
 {
     window.Combo1->setCurrentText("COM12");
     window.Combo2->setCurrentText("115200");
@@ -181,7 +136,7 @@ TEST_F(Form1Test, ConnectUsesPortNumberAndSettings)
     EXPECT_EQ(link.closeCount, closes);
 }
 
-TEST_F(Form1Test, BadPortTextOrSettingsTakeTheErrorPath)
+TEST_F(Form1Fixture, BadPortTextOrSettingsTakeTheErrorPath)
 {
     struct Case {
         QString port, baud, parity;
@@ -201,7 +156,7 @@ TEST_F(Form1Test, BadPortTextOrSettingsTakeTheErrorPath)
     EXPECT_EQ(link.openCount, 0);
 }
 
-TEST_F(Form1Test, OpenFailureShowsTheMessageAndPermissionSaysWhatToDo)
+TEST_F(Form1Fixture, OpenFailureShowsTheMessageAndPermissionSaysWhatToDo)
 {
     link.failOpenWith = SerialLink::OpenError::Busy;
     window.Command1->click();
@@ -216,7 +171,7 @@ TEST_F(Form1Test, OpenFailureShowsTheMessageAndPermissionSaysWhatToDo)
     EXPECT_TRUE(messenger.messages[1].contains("dialout"));
 }
 
-TEST_F(Form1Test, LosingTheDeviceReturnsToDisconnected)
+TEST_F(Form1Fixture, LosingTheDeviceReturnsToDisconnected)
 {
     connectPort();
     window.Command2->click();
@@ -232,7 +187,7 @@ TEST_F(Form1Test, LosingTheDeviceReturnsToDisconnected)
     EXPECT_EQ(window.tree().item(0)->rowCount(), 10);
 }
 
-TEST_F(Form1Test, ReadPartitionsSendsDirAndRebuildsTheTree)
+TEST_F(Form1Fixture, ReadPartitionsSendsDirAndRebuildsTheTree)
 {
     connectPort();
     link.autoReplies.append("A-E\r\n");
@@ -245,7 +200,7 @@ TEST_F(Form1Test, ReadPartitionsSendsDirAndRebuildsTheTree)
     EXPECT_TRUE(window.statusLine->text().contains("5"));
 }
 
-TEST_F(Form1Test, ReadPartitionsWhileDisconnected)
+TEST_F(Form1Fixture, ReadPartitionsWhileDisconnected)
 {
     window.Command2->click();
     EXPECT_EQ(messenger.messages, QStringList({"没有连接设备！请先连接设备，再操作！"}));
@@ -255,7 +210,7 @@ TEST_F(Form1Test, ReadPartitionsWhileDisconnected)
     EXPECT_EQ(messenger.messages.last(), "等待上次命令执行完成，稍后再试！");
 }
 
-TEST_F(Form1Test, FillersIgnoreRepliesWithoutASelectedNode)
+TEST_F(Form1Fixture, FillersIgnoreRepliesWithoutASelectedNode)
 {
     window.FillGrid("x 1 2 D T\r\n");
     window.FillYJGrid("A001=N\r\n");

@@ -1,0 +1,69 @@
+#include "storage/Form2.h"
+
+#include "platform/Messenger.h"
+#include "serial/CommandExchange.h"
+#include "storage/NewFileName.h"
+#include "storage/StorageCommands.h"
+
+#include <QFont>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+Form2::Form2(StorageCommands& commands, ExchangeHost& host, Messenger& messenger, QWidget* parent)
+    : QDialog(parent), m_commands(commands), m_host(host), m_messenger(messenger)
+{
+    setWindowTitle(QStringLiteral("文件名输入"));
+    setModal(true);
+    auto* layout = new QVBoxLayout(this);
+    Label1 = new QLabel(QStringLiteral("请在以下文本框中输入文件名称："), this);
+    Label2 = new QLabel(
+        QStringLiteral("文件名要小于20个字符，规则请遵循文件系统命名规则，如不含有：<,>,/,\\,|,:,\"\",*,? 等字符"), this);
+    Label2->setWordWrap(true);
+    Filename = new QLineEdit(this);
+    Filename->setFont(QFont(QStringLiteral("宋体"), 12));
+    Filename->setAccessibleName(QStringLiteral("文件名"));
+    Label1->setBuddy(Filename);
+    Command1 = new QPushButton(QStringLiteral("确认"), this);
+    Command2 = new QPushButton(QStringLiteral("取消"), this);
+    Command1->setDefault(true);
+    layout->addWidget(Label1);
+    layout->addWidget(Label2);
+    layout->addWidget(Filename);
+    auto* buttons = new QHBoxLayout();
+    buttons->addStretch(1);
+    buttons->addWidget(Command1);
+    buttons->addSpacing(30);
+    buttons->addWidget(Command2);
+    buttons->addStretch(1);
+    layout->addLayout(buttons);
+    resize(4680 / 15 + 40, 2175 / 15);
+
+    connect(Command1, &QPushButton::clicked, this, &Form2::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &Form2::Command2_Click);
+}
+
+void Form2::Command1_Click()
+{
+    const NewFileName name = NewFileName::check(Filename->text());
+    Filename->setText(name.trimmed);
+    if (!name.error.isEmpty()) {
+        m_messenger.information(name.error);
+        return;
+    }
+    if (!m_commands.sendNewFile(NoteName, name.trimmed)) {
+        m_messenger.information(QStringLiteral("文件名中含有不可显示字符（含空格），请修正！"));
+        return;
+    }
+    QDialog::accept(); // the controls were enabled again after sending
+}
+
+void Form2::Command2_Click() { reject(); }
+
+void Form2::reject()
+{
+    QDialog::reject();
+    m_host.ComEnable();
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QDialog>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class Messenger;
+class ExchangeHost;
+class StorageCommands;
+
+// The file-name dialog (文件名输入): takes a new file's name, checks it and sends the
+// new-file command for the partition in NoteName.
+class Form2 : public QDialog {
+    Q_OBJECT
+public:
+    Form2(StorageCommands& commands, ExchangeHost& host, Messenger& messenger, QWidget* parent = nullptr);
+
+    QString NoteName; // the partition letter, set before the dialog is shown
+
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QLineEdit* Filename = nullptr;
+    QPushButton* Command1 = nullptr; // 确认
+    QPushButton* Command2 = nullptr; // 取消
+
+public slots:
+    void Command1_Click();
+    void Command2_Click();
+    // Cancel, Escape and the window frame all end here.
+    void reject() override;
+
+private:
+    StorageCommands& m_commands;
+    ExchangeHost& m_host;
+    Messenger& m_messenger;
+};

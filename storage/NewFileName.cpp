@@ -1,0 +1,28 @@
+#include "storage/NewFileName.h"
+
+#include "platform/WireText.h"
+
+NewFileName NewFileName::check(const QString& typed)
+{
+    NewFileName result;
+    qsizetype first = 0;
+    qsizetype last = typed.size();
+    while (first < last && typed[first] == QLatin1Char(' '))
+        ++first;
+    while (last > first && typed[last - 1] == QLatin1Char(' '))
+        --last;
+    result.trimmed = typed.mid(first, last - first);
+
+    if (result.trimmed.size() < 1 || result.trimmed.size() > 20) {
+        result.error = QStringLiteral("文件名的长度需至少有1个字符，最大长度不能超过20个字符，且必须为可现实字符！");
+        return result;
+    }
+    for (QChar ch : result.trimmed) {
+        const int code = WireText::signedCode(ch);
+        if (code < 33 || code == 127) {
+            result.error = QStringLiteral("文件名中含有不可显示字符（含空格），请修正！");
+            return result;
+        }
+    }
+    return result;
+}

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QString>
+
+// The checks of a new file's name, as typed in the file-name dialog.
+struct NewFileName {
+    QString trimmed; // the name without leading and trailing spaces
+    QString error;   // empty when the name may be sent
+
+    static NewFileName check(const QString& typed);
+};

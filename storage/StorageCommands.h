@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QChar>
+#include <QString>
+#include <functional>
+#include <optional>
+
+class CommandExchange;
+class ExchangeHost;
+class Messenger;
+
+// The node selected in the partition tree, as the commands see it.
+struct SelectedNode {
+    QString text;
+    QString key;
+    QString parentText;
+    int childCount = 0;
+
+    bool isRoot() const;      // the text is "数据分区"
+    bool isPartition() const; // otherwise: a key of exactly one character
+};
+
+// The commands of the main window that browse and change the instrument's storage: reading
+// the partitions, the tree click, listing, copying, deleting, the new-file dialog and the
+// component list. Each follows the exchange's sending sequence; their checks, messages and
+// operands differ and are stated in each handler.
+class StorageCommands {
+public:
+    using Selection = std::function<std::optional<SelectedNode>()>;
+    // Shows the file-name dialog for the partition letter, modally; the dialog sends the
+    // command itself and enables the controls again when it closes.
+    using NewFileDialog = std::function<void(const QString& noteName)>;
+
+    StorageCommands(CommandExchange& exchange, ExchangeHost& host, Messenger& messenger, Selection selection,
+                    NewFileDialog newFileDialog);
+
+    void Command2_Click();  // 读取数据分区
+    void treeClick();       // a click on a node of the tree
+    void Command3_Click();  // 查阅分区文件
+    void Command5_Click();  // 拷贝文件
+    void Command6_Click();  // 拷贝分区
+    void CopyA(const QString& partition);
+    void Command7_Click();  // 删除分区
+    void Command8_Click();  // 删除分区数据
+    void Command9_Click();  // 新建文件名
+    void Command10_Click(); // 查阅分区元件编号
+
+    // Sends the new-file command for a name the dialog has approved; false (nothing sent)
+    // when a character of the name has no single-byte code.
+    bool sendNewFile(const QString& noteName, const QString& name);
+
+private:
+    // Common part of the commands that act on one partition (delete, delete data, new file,
+    // component list): the selection checks after the opening steps. Returns the selection
+    // when the command may go on; otherwise the controls are enabled again.
+    std::optional<SelectedNode> partitionSelection();
+    void deleteCommand(bool dataOnly);
+
+    CommandExchange& m_exchange;
+    ExchangeHost& m_host;
+    Messenger& m_messenger;
+    Selection m_selection;
+    NewFileDialog m_newFileDialog;
+};

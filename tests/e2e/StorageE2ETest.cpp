@@ -1,0 +1,182 @@
+// The storage commands against the real simulator: what the window shows must match what the
+// instrument model holds, computed here independently from the same deterministic seed.
+#include "tests/e2e/SimFixture.h"
+
+#include "grids/GridLayouts.h"
+#include "grids/PreviewGrid.h"
+#include "ktmsim/protocol.h"
+#include "ktmsim/seed.h"
+#include "storage/Form2.h"
+#include "storage/PartitionTree.h"
+#include "storage/StorageCommands.h"
+#include "tests/support/QtTestMain.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeView>
+
+using testing_qt::waitFor;
+
+namespace {
+
+class StorageE2ETest : public SimFixture {
+protected:
+    // The reply the seeded instrument gives to a command line.
+    static QString expected(const std::string& line)
+    {
+        static ktmsim::Instrument instrument = ktmsim::defaultSeed();
+        ktmsim::Protocol protocol(instrument, nullptr);
+        return QString::fromStdString(protocol.execute(line));
+    }
+    void select(const QString& key)
+    {
+        QStandardItem* item = window->tree().itemByKey(key);
+        ASSERT_NE(item, nullptr) << key.toStdString();
+        window->SSTree1->setCurrentIndex(item->index());
+    }
+    void clickButton(QPushButton* b)
+    {
+        b->click();
+        ASSERT_TRUE(waitIdle());
+    }
+    // Every cell of the window's grid equals the grid a reply would give.
+    void expectGridShows(const QString& reply, bool components = false)
+    {
+        PreviewGrid want;
+        components ? grids::FillYJGrid(want, reply) : grids::FillGrid(want, reply);
+        const PreviewGrid& got = window->grid();
+        ASSERT_EQ(got.rows(), want.rows());
+        ASSERT_EQ(got.cols(), want.cols());
+        for (int r = 0; r < want.rows(); ++r)
+            for (int c = 0; c < want.cols(); ++c)
+                ASSERT_EQ(got.text(r, c), want.text(r, c)) << r << "," << c;
+    }
+    QStringList listingLines(const QString& reply)
+    {
+        QStringList lines = reply.split("\r\n");
+        lines.removeAll(QString());
+        return lines;
+    }
+    void answerDialog(const QString& name)
+    {
+        auto* poll = new QTimer;
+        poll->setInterval(5);
+        QObject::connect(poll, &QTimer::timeout, [poll, name] {
+            if (auto* d = qobject_cast<Form2*>(QApplication::activeModalWidget())) {
+                poll->stop();
+                poll->deleteLater();
+                d->Filename->setText(name);
+                d->Command1->click();
+            }
+        });
+        poll->start();
+    }
+};
+
+} // namespace
+
+TEST_F(StorageE2ETest, ListingByClickAndByButton)
+{
+    select("A");
+    window->storage().treeClick();
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(childTexts("A"), listingLines(expected("DIR A")));
+    EXPECT_FALSE(childTexts("A").isEmpty());
+
+    select("D");
+    clickButton(window->Command3);
+    EXPECT_EQ(childTexts("D"), listingLines(expected("DIR D")));
+    EXPECT_TRUE(messenger.messages.isEmpty());
+}
+
+TEST_F(StorageE2ETest, CopiedFileAndPartitionMatchTheInstrumentsRecords)
+{
+    select("B");
+    clickButton(window->Command3);
+    const QStringList files = childTexts("B");
+    ASSERT_GE(files.size(), 2);
+
+    select("B1");
+    clickButton(window->Command5);
+    expectGridShows(expected("COPY B " + files[1].toStdString()));
+    EXPECT_GT(window->grid().rows(), 5);
+
+    // a click on a file node does the same
+    select("B0");
+    window->storage().treeClick();
+    ASSERT_TRUE(waitIdle());
+    expectGridShows(expected("COPY B " + files[0].toStdString()));
+
+    select("B");
+    clickButton(window->Command6);
+    expectGridShows(expected("COPY B"));
+    EXPECT_TRUE(messenger.messages.isEmpty());
+}
+
+TEST_F(StorageE2ETest, DeletingDataKeepsNamesAndDeletingThePartitionEmptiesIt)
+{
+    select("E");
+    clickButton(window->Command3);
+    const QStringList before = childTexts("E");
+    ASSERT_FALSE(before.isEmpty());
+
+    select("E");
+    messenger.answers = {true};
+    clickButton(window->Command8);
+    EXPECT_EQ(messenger.messages, QStringList({"已成功删除分区数据！"}));
+    select("E");
+    clickButton(window->Command3);
+    EXPECT_EQ(childTexts("E"), before);
+    select("E0");
+    clickButton(window->Command5);
+    EXPECT_EQ(window->grid().rows(), 2); // the file's name line, no records
+    EXPECT_EQ(window->grid().text(1, 0), before[0]);
+
+    select("E");
+    messenger.answers = {true};
+    clickButton(window->Command7);
+    EXPECT_EQ(messenger.messages.last(), "已成功删除分区！");
+    select("E");
+    clickButton(window->Command3);
+    EXPECT_TRUE(childTexts("E").isEmpty());
+
+    // refusing the question leaves the instrument alone
+    select("F");
+    clickButton(window->Command3);
+    const QStringList f = childTexts("F");
+    select("F");
+    messenger.answers = {false};
+    window->Command7->click();
+    select("F");
+    clickButton(window->Command3);
+    EXPECT_EQ(childTexts("F"), f);
+}
+
+TEST_F(StorageE2ETest, ANewFileIsListed)
+{
+    select("C");
+    answerDialog("  NEW-FILE_1  ");
+    clickButton(window->Command9);
+    EXPECT_EQ(messenger.messages, QStringList({"文件创建成功！"}));
+    select("C");
+    clickButton(window->Command3);
+    EXPECT_TRUE(childTexts("C").contains("NEW-FILE_1"));
+
+    // the same name again: the instrument refuses, and the program says so
+    select("C");
+    answerDialog("NEW-FILE_1");
+    clickButton(window->Command9);
+    EXPECT_EQ(messenger.messages.last(), "文件创建失败，请稍后重试！");
+}
+
+TEST_F(StorageE2ETest, ComponentListOfAPartition)
+{
+    select("A");
+    clickButton(window->Command10);
+    EXPECT_EQ(window->grid().cols(), 2);
+    expectGridShows(expected("DIRPART A"), /*components=*/true);
+    EXPECT_GT(window->grid().rows(), 2);
+    EXPECT_EQ(window->grid().text(0, 1), "元件名");
+}

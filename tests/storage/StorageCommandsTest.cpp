@@ -1,0 +1,327 @@
+#include "storage/StorageCommands.h"
+
+#include "grids/PreviewGrid.h"
+#include "storage/Form2.h"
+#include "storage/PartitionTree.h"
+#include "tests/support/Form1Fixture.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QTest>
+#include <QTimer>
+#include <QTreeView>
+
+using testing_qt::waitFor;
+
+namespace {
+
+const QString kWait = QStringLiteral("等待上次命令执行完成，稍后再试！");
+const QString kNotConnected = QStringLiteral("没有连接设备！请先连接设备，再操作！");
+const QString kSelectPartition = QStringLiteral("请选择分区，再操作！");
+const QString kReadFile = QStringLiteral("读取错误！请先选择您要查阅的文件，再操作！");
+const QString kReadPartition = QStringLiteral("读取错误！请先选择您要查阅的数据区，再操作！");
+const QString kSelectCopy = QStringLiteral("请先选择您要拷贝的分区，再操作！");
+
+class StorageCommandsTest : public Form1Fixture {
+protected:
+    void SetUp() override
+    {
+        connectPort();
+        window.Bulid_Tree("B", "T01\r\nT02\r\nX\r\n测试\r\n");
+        window.Bulid_Tree("A", "D1\r\nABCDEFGHIJ0123456789\r\n");
+        window.Bulid_Tree("J", "Z9\r\n");
+    }
+    void select(const QString& key)
+    {
+        QStandardItem* item = window.tree().itemByKey(key);
+        ASSERT_NE(item, nullptr) << key.toStdString();
+        window.SSTree1->setCurrentIndex(item->index());
+    }
+    void selectNothing() { window.SSTree1->setCurrentIndex({}); }
+    // Runs one handler on a fresh gate and reports what went out on the line.
+    QList<QByteArray> run(void (StorageCommands::*handler)())
+    {
+        window.exchange().Busy = false;
+        link.writes.clear();
+        messenger.messages.clear();
+        (window.storage().*handler)();
+        return link.writes;
+    }
+    CommandExchange& ex() { return window.exchange(); }
+    StorageCommands& sc() { return window.storage(); }
+};
+
+} // namespace
+
+TEST_F(StorageCommandsTest, TreeClickListsPartitionsAndCopiesFiles)
+{
+    select("C");
+    EXPECT_EQ(run(&StorageCommands::treeClick), QList<QByteArray>({"DIR C\r\n"}));
+    EXPECT_EQ(ex().COM_type, 2);
+    EXPECT_EQ(ex().SelectedName, "C");
+    EXPECT_FALSE(ex().Busy); // the click releases the gate itself
+
+    select("B0");
+    EXPECT_EQ(run(&StorageCommands::treeClick), QList<QByteArray>({"COPY B T01\r\n"}));
+    EXPECT_EQ(ex().COM_type, 3);
+    select("J0");
+    EXPECT_EQ(run(&StorageCommands::treeClick), QList<QByteArray>({"COPY J Z9\r\n"}));
+
+    // the root: nothing sent, controls back at once, gate free
+    select("1");
+    EXPECT_TRUE(run(&StorageCommands::treeClick).isEmpty());
+    EXPECT_FALSE(ex().Busy);
+    EXPECT_TRUE(window.Command2->isEnabled());
+    EXPECT_TRUE(messenger.messages.isEmpty());
+
+    // nothing selected: nothing sent (not "DIR " with a NUL)
+    selectNothing();
+    EXPECT_TRUE(run(&StorageCommands::treeClick).isEmpty());
+    EXPECT_FALSE(ex().Busy);
+
+    // a name the line cannot carry byte for byte is refused
+    select("B3");
+    EXPECT_TRUE(run(&StorageCommands::treeClick).isEmpty());
+    EXPECT_EQ(messenger.messages, QStringList({kReadFile}));
+    EXPECT_FALSE(ex().Busy);
+}
+
+TEST_F(StorageCommandsTest, AMouseClickOnANodeSendsItsCommand)
+{
+    window.show();
+    const QModelIndex c = window.tree().itemByKey("C")->index();
+    const QRect rect = window.SSTree1->visualRect(c);
+    QTest::mouseClick(window.SSTree1->viewport(), Qt::LeftButton, {}, rect.center());
+    EXPECT_EQ(link.writes, QList<QByteArray>({"DIR C\r\n"}));
+}
+
+TEST_F(StorageCommandsTest, ListingCommandSendsOnlyForPartitionLetters)
+{
+    select("J");
+    EXPECT_EQ(run(&StorageCommands::Command3_Click), QList<QByteArray>({"DIR J\r\n"}));
+    EXPECT_EQ(ex().Replied, 0);
+    select("1");
+    EXPECT_TRUE(run(&StorageCommands::Command3_Click).isEmpty());
+    EXPECT_TRUE(messenger.messages.isEmpty());
+    EXPECT_TRUE(ex().Busy); // left for the reply or the watchdog
+    select("B0");
+    EXPECT_TRUE(run(&StorageCommands::Command3_Click).isEmpty());
+    selectNothing();
+    EXPECT_TRUE(run(&StorageCommands::Command3_Click).isEmpty());
+    EXPECT_EQ(messenger.messages, QStringList({kReadPartition}));
+    EXPECT_TRUE(window.Command3->isEnabled());
+}
+
+TEST_F(StorageCommandsTest, CopyFileBytesAndRefusals)
+{
+    select("A0");
+    const QList<QByteArray> sent = run(&StorageCommands::Command5_Click);
+    ASSERT_EQ(sent.size(), 1);
+    EXPECT_EQ(sent[0], QByteArray::fromHex("434f505920412044310d0a")); // 67 79 80 89 32 65 32 68 49 13 10
+    EXPECT_EQ(ex().COM_type, 3);
+    select("A1");
+    EXPECT_EQ(run(&StorageCommands::Command5_Click), QList<QByteArray>({"COPY A ABCDEFGHIJ0123456789\r\n"}));
+    EXPECT_EQ(link.writes[0].size(), 29);
+
+    for (const QString key : {"B", "1", "B3"}) {
+        select(key);
+        EXPECT_TRUE(run(&StorageCommands::Command5_Click).isEmpty()) << key.toStdString();
+        EXPECT_EQ(messenger.messages, QStringList({kReadFile})) << key.toStdString();
+        EXPECT_TRUE(ex().Busy);
+        EXPECT_TRUE(window.Command5->isEnabled());
+    }
+    selectNothing();
+    EXPECT_TRUE(run(&StorageCommands::Command5_Click).isEmpty());
+    EXPECT_EQ(messenger.messages, QStringList({kReadFile}));
+}
+
+TEST_F(StorageCommandsTest, CopyPartitionBytesAndRefusals)
+{
+    select("C");
+    EXPECT_EQ(run(&StorageCommands::Command6_Click), QList<QByteArray>({QByteArray::fromHex("434f505920430d0a")}));
+    EXPECT_EQ(ex().COM_type, 4);
+    EXPECT_EQ(ex().Replied, 0);
+
+    select("1");
+    EXPECT_TRUE(run(&StorageCommands::Command6_Click).isEmpty());
+    EXPECT_EQ(messenger.messages, QStringList({kSelectCopy}));
+    select("B0");
+    EXPECT_TRUE(run(&StorageCommands::Command6_Click).isEmpty());
+    EXPECT_EQ(messenger.messages, QStringList({kSelectPartition}));
+    // a one-character file name passes as a partition
+    select("B2");
+    EXPECT_EQ(run(&StorageCommands::Command6_Click), QList<QByteArray>({"COPY X\r\n"}));
+    selectNothing();
+    EXPECT_TRUE(run(&StorageCommands::Command6_Click).isEmpty());
+    EXPECT_EQ(messenger.messages, QStringList({kReadPartition}));
+}
+
+TEST_F(StorageCommandsTest, CopiedRecordsReachTheGrid)
+{
+    select("B0");
+    link.autoReplies.append("X1 2 3 D T\r\n");
+    run(&StorageCommands::Command5_Click);
+    ASSERT_TRUE(waitFor([&] { return !ex().Busy; }));
+    EXPECT_EQ(window.grid().rows(), 2);
+    EXPECT_EQ(window.grid().text(1, 3), "D T");
+    EXPECT_TRUE(ex().SelectedName.isEmpty());
+}
+
+TEST_F(StorageCommandsTest, DeleteAsksFirstAndSendsOnlyOnYes)
+{
+    select("B");
+    messenger.answers = {true};
+    EXPECT_EQ(run(&StorageCommands::Command7_Click), QList<QByteArray>({QByteArray::fromHex("44454c20420d0a")}));
+    EXPECT_EQ(messenger.questions.last(), "确定要删除分区 B 吗？");
+    EXPECT_EQ(ex().COM_type, 7);
+    messenger.answers = {true};
+    EXPECT_EQ(run(&StorageCommands::Command8_Click),
+              QList<QByteArray>({QByteArray::fromHex("44454c4441544120420d0a")}));
+    EXPECT_EQ(messenger.questions.last(), "确定要删除分区 B 的数据吗？");
+    EXPECT_EQ(ex().COM_type, 8);
+
+    // No: nothing goes out, the gate and the controls are free again
+    ex().COM_type = 0;
+    for (auto handler : {&StorageCommands::Command7_Click, &StorageCommands::Command8_Click}) {
+        messenger.answers = {false};
+        EXPECT_TRUE(run(handler).isEmpty());
+        EXPECT_FALSE(ex().Busy);
+        EXPECT_EQ(ex().COM_type, 0);
+        EXPECT_TRUE(window.Command7->isEnabled());
+        EXPECT_TRUE(messenger.messages.isEmpty());
+    }
+    // the default answer (closing the box) is No
+    messenger.answers.clear();
+    EXPECT_TRUE(run(&StorageCommands::Command7_Click).isEmpty());
+}
+
+TEST_F(StorageCommandsTest, PartitionCommandsRefuseRootAndFiles)
+{
+    for (auto handler : {&StorageCommands::Command7_Click, &StorageCommands::Command8_Click,
+                         &StorageCommands::Command9_Click, &StorageCommands::Command10_Click}) {
+        select("1"); // root: silently nothing
+        EXPECT_TRUE(run(handler).isEmpty());
+        EXPECT_TRUE(messenger.messages.isEmpty());
+        EXPECT_TRUE(messenger.questions.isEmpty());
+        EXPECT_TRUE(window.Command7->isEnabled());
+        select("B0");
+        EXPECT_TRUE(run(handler).isEmpty());
+        EXPECT_EQ(messenger.messages, QStringList({kSelectPartition}));
+        EXPECT_TRUE(ex().Busy); // the watchdog releases it
+        selectNothing();
+        EXPECT_TRUE(run(handler).isEmpty());
+        EXPECT_EQ(messenger.messages, QStringList({kSelectPartition}));
+    }
+}
+
+TEST_F(StorageCommandsTest, ComponentListBytesAndOneCharacterFileName)
+{
+    select("C");
+    EXPECT_EQ(run(&StorageCommands::Command10_Click),
+              QList<QByteArray>({QByteArray::fromHex("4449525041525420430d0a")}));
+    EXPECT_EQ(ex().COM_type, 10);
+    select("B2"); // file "X": one character, taken as a partition
+    EXPECT_EQ(run(&StorageCommands::Command10_Click), QList<QByteArray>({"DIRPART X\r\n"}));
+
+    link.autoReplies.append("A001=QRVA000001\r\nA002=QRVA000002\r\n");
+    select("A");
+    run(&StorageCommands::Command10_Click);
+    ASSERT_TRUE(waitFor([&] { return !ex().Busy; }));
+    EXPECT_EQ(window.grid().cols(), 2);
+    EXPECT_EQ(window.grid().text(2, 0), "2");
+    EXPECT_EQ(window.grid().text(2, 1), "A002=QRVA000002");
+}
+
+TEST_F(StorageCommandsTest, EveryCommandRefusesWhileBusyOrDisconnected)
+{
+    select("B");
+    const QList<void (StorageCommands::*)()> handlers = {
+        &StorageCommands::Command2_Click, &StorageCommands::treeClick,      &StorageCommands::Command3_Click,
+        &StorageCommands::Command5_Click, &StorageCommands::Command6_Click, &StorageCommands::Command7_Click,
+        &StorageCommands::Command8_Click, &StorageCommands::Command9_Click, &StorageCommands::Command10_Click};
+    for (auto handler : handlers) {
+        link.writes.clear();
+        messenger.messages.clear();
+        ex().Busy = true;
+        (sc().*handler)();
+        EXPECT_EQ(messenger.messages, QStringList({kWait}));
+        EXPECT_TRUE(link.writes.isEmpty());
+    }
+    window.Command12->click();
+    for (auto handler : handlers) {
+        EXPECT_TRUE(run(handler).isEmpty());
+        EXPECT_EQ(messenger.messages, QStringList({kNotConnected}));
+        EXPECT_TRUE(ex().Busy);
+        EXPECT_TRUE(window.Command3->isEnabled());
+    }
+}
+
+namespace {
+// Acts on the file-name dialog once it is open (it runs its own modal loop).
+void whenDialogOpens(const std::function<void(Form2&)>& act)
+{
+    auto* poll = new QTimer;
+    poll->setInterval(5);
+    QObject::connect(poll, &QTimer::timeout, [poll, act] {
+        if (auto* dialog = qobject_cast<Form2*>(QApplication::activeModalWidget())) {
+            poll->stop();
+            poll->deleteLater();
+            act(*dialog);
+        }
+    });
+    poll->start();
+}
+} // namespace
+
+TEST_F(StorageCommandsTest, NewFileDialogChecksTrimsAndSends)
+{
+    select("A");
+    bool wasEmpty = false;
+    QString shownAfterTrim;
+    whenDialogOpens([&](Form2& d) {
+        EXPECT_EQ(d.windowTitle(), "文件名输入");
+        EXPECT_EQ(d.NoteName, "A");
+        wasEmpty = d.Filename->text().isEmpty();
+        d.Filename->setText("A B");
+        d.Command1->click(); // refused: inner space; the dialog stays open
+        d.Filename->setText("  AB1  ");
+        d.Command1->click();
+        shownAfterTrim = d.Filename->text();
+    });
+    EXPECT_EQ(run(&StorageCommands::Command9_Click), QList<QByteArray>({QByteArray::fromHex("4e455746494c452041204142310d0a")}));
+    EXPECT_TRUE(wasEmpty);
+    EXPECT_EQ(shownAfterTrim, "AB1");
+    EXPECT_EQ(messenger.messages, QStringList({"文件名中含有不可显示字符（含空格），请修正！"}));
+    EXPECT_EQ(ex().COM_type, 9);
+    EXPECT_TRUE(window.Command9->isEnabled());
+
+    // the hint's characters and a 20-character name go out as they are
+    select("J");
+    whenDialogOpens([](Form2& d) {
+        d.Filename->setText("<>/\\|:\"*?ABCDEFGHIJK");
+        d.Command1->click();
+    });
+    EXPECT_EQ(run(&StorageCommands::Command9_Click), QList<QByteArray>({"NEWFILE J <>/\\|:\"*?ABCDEFGHIJK\r\n"}));
+    EXPECT_EQ(link.writes[0].size(), 32);
+}
+
+TEST_F(StorageCommandsTest, NewFileDialogCancelSendsNothing)
+{
+    select("C");
+    whenDialogOpens([](Form2& d) {
+        d.Filename->setText("NAME");
+        d.Command2->click();
+    });
+    EXPECT_TRUE(run(&StorageCommands::Command9_Click).isEmpty());
+    EXPECT_TRUE(window.Command9->isEnabled());
+    EXPECT_EQ(ex().COM_type, 0);
+    // the reply to a created file is reported
+    link.autoReplies.append("OK\r\n");
+    whenDialogOpens([](Form2& d) {
+        d.Filename->setText("NEW1");
+        d.Command1->click();
+    });
+    run(&StorageCommands::Command9_Click);
+    ASSERT_TRUE(waitFor([&] { return !ex().Busy; }));
+    EXPECT_EQ(messenger.messages, QStringList({"文件创建成功！"}));
+}

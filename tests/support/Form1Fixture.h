@@ -1,0 +1,60 @@
+#pragma once
+
+#include "app/Form1.h"
+#include "serial/PortDiscovery.h"
+#include "tests/support/FakeSerialLink.h"
+#include "tests/support/QtTestMain.h"
+#include "tests/support/RecordingMessenger.h"
+
+#include <QPushButton>
+#include <gtest/gtest.h>
+#include <memory>
+
+// A registry holding the given port names.
+class FixedPorts : public PortRegistry {
+public:
+    explicit FixedPorts(QList<QByteArray> data) : m_data(std::move(data)) {}
+    bool open(const QString&) override { return true; }
+    bool enumValue(int index, int, int, QByteArray& name, QByteArray& data) override
+    {
+        if (index >= m_data.size())
+            return false;
+        name = "dev" + QByteArray::number(index) + '\0';
+        data = m_data[index] + '\0';
+        return true;
+    }
+    QString devicePath(const QString& port) const override { return "/dev/tty" + port; }
+
+private:
+    QList<QByteArray> m_data;
+};
+
+// An offscreen main window on a scripted serial link, with messages recorded.
+class Form1Fixture : public ::testing::Test {
+protected:
+    explicit Form1Fixture(QList<QByteArray> ports = {})
+        : ports(std::move(ports)),
+          window(Form1Services{
+              link, messenger,
+              [this]() -> std::unique_ptr<PortRegistry> { return std::make_unique<FixedPorts>(this->ports); },
+              testing_qt::fastTiming()})
+    {
+    }
+
+    void connectPort()
+    {
+        window.Command1->click();
+        ASSERT_EQ(window.Command1->text(), Form1::kConnected);
+        link.writes.clear();
+    }
+    QList<QWidget*> commandButtons() const
+    {
+        return {window.Command2, window.Command3, window.Command4, window.Command5, window.Command6,
+                window.Command7, window.Command8, window.Command9, window.Command10, window.Command11};
+    }
+
+    FakeSerialLink link;
+    RecordingMessenger messenger;
+    QList<QByteArray> ports; // what the registry holds; read at start-up and when the list opens
+    Form1 window;
+};
