@@ -190,6 +190,10 @@ void Form1::buildUi()
     MSFlexGrid1->horizontalHeader()->hide();
     MSFlexGrid1->verticalHeader()->hide();
     MSFlexGrid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    MSFlexGrid1->verticalHeader()->setMinimumSectionSize(1);
+    MSFlexGrid1->verticalHeader()->setDefaultSectionSize(MSFlexGrid1->fontMetrics().height() + 4);
+    // The last column takes the rest of the width, so the time stamps show whole.
+    MSFlexGrid1->horizontalHeader()->setStretchLastSection(true);
     MSFlexGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     MSFlexGrid1->setWordWrap(false);
     MSFlexGrid1->setAccessibleName(QStringLiteral("预览"));

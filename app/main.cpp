@@ -1,3 +1,4 @@
+#include "app/DemoTour.h"
 #include "app/Form1.h"
 #include "app/QtMessenger.h"
 #include "serial/LinuxPortTable.h"
@@ -6,14 +7,31 @@
 #include "serial/WindowsPortRegistry.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QCommandLineParser>
 #include <QTimer>
 #include <cstdio>
+#include <memory>
 
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Varnok"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("KTM-520 data manager"));
+    parser.addHelpOption();
+    const QCommandLineOption port(QStringLiteral("port"), QStringLiteral("Select port <name> (e.g. COM3) at start."),
+                                  QStringLiteral("name"));
+    const QCommandLineOption screenshot(QStringLiteral("screenshot"),
+                                        QStringLiteral("Save a picture of the window to <file> and exit."),
+                                        QStringLiteral("file"));
+    const QCommandLineOption tour(QStringLiteral("tour"),
+                                  QStringLiteral("Walk through connect, read, list and copy unattended, saving "
+                                                 "screenshots into <folder>, then exit."),
+                                  QStringLiteral("folder"));
+    parser.addOptions({port, screenshot, tour});
+    parser.process(app);
 
 #ifdef Q_OS_WIN
     QtSerialLink link([](int n) { return QStringLiteral("COM%1").arg(n); });
@@ -23,19 +41,22 @@ int main(int argc, char* argv[])
     QtSerialLink link([](int n) { return LinuxPortTable().resolve(n); });
     auto ports = []() -> std::unique_ptr<PortRegistry> { return std::make_unique<LinuxPortTable>(); };
 #endif
-    QtMessenger messenger;
+    QtMessenger boxes;
+    ConsoleMessenger console;
+    Messenger& messenger = parser.isSet(tour) ? static_cast<Messenger&>(console) : boxes;
     Form1 window(Form1Services{link, messenger, ports, Timing{}});
-    messenger.setParent(&window);
+    boxes.setParent(&window);
+    if (parser.isSet(port))
+        window.Combo1->setCurrentText(parser.value(port));
     window.show();
 
-    QCommandLineParser parser;
-    parser.addHelpOption();
-    const QCommandLineOption screenshot(QStringLiteral("screenshot"),
-                                        QStringLiteral("Save a picture of the window to <file> and exit."),
-                                        QStringLiteral("file"));
-    parser.addOption(screenshot);
-    parser.process(app);
-    if (parser.isSet(screenshot)) {
+    if (parser.isSet(tour)) {
+        const QString folder = parser.value(tour);
+        QTimer::singleShot(0, &window, [&window, folder] {
+            DemoTour walk(window, folder);
+            QApplication::exit(walk.run());
+        });
+    } else if (parser.isSet(screenshot)) {
         const QString file = parser.value(screenshot);
         QTimer::singleShot(1000, &window, [&window, file] {
             const bool saved = window.grab().save(file);

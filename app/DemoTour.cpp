@@ -1,0 +1,99 @@
+#include "app/DemoTour.h"
+
+#include "app/Form1.h"
+#include "grids/PreviewGrid.h"
+#include "platform/Delay.h"
+#include "storage/PartitionTree.h"
+#include "storage/StorageCommands.h"
+
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QPushButton>
+#include <QTreeView>
+#include <cstdio>
+
+void ConsoleMessenger::information(const QString& text)
+{
+    std::printf("[Varnok] %s\n", qPrintable(text));
+    std::fflush(stdout);
+}
+
+bool ConsoleMessenger::confirm(const QString& text)
+{
+    std::printf("[Varnok] %s -> 否\n", qPrintable(text));
+    std::fflush(stdout);
+    return false;
+}
+
+DemoTour::DemoTour(Form1& window, const QString& outputDir) : m_window(window), m_out(outputDir)
+{
+    m_out.mkpath(QStringLiteral("."));
+}
+
+bool DemoTour::waitIdle()
+{
+    QElapsedTimer clock;
+    clock.start();
+    const CommandExchange& ex = m_window.exchange();
+    Delay(0.05f);
+    while ((ex.Busy || ex.Receiving || ex.COM_type != 0) && clock.elapsed() < 120000)
+        Delay(0.05f);
+    return !ex.Busy && !ex.Receiving;
+}
+
+void DemoTour::shoot(const QString& name)
+{
+    const QString path = m_out.absoluteFilePath(QStringLiteral("tour-%1-%2.png").arg(++m_step).arg(name));
+    if (m_window.grab().save(path)) {
+        m_shots << path;
+        std::printf("screenshot: %s\n", qPrintable(path));
+    } else {
+        std::printf("could not save %s\n", qPrintable(path));
+    }
+    std::fflush(stdout);
+}
+
+bool DemoTour::fail(const QString& why)
+{
+    std::fprintf(stderr, "tour stopped: %s\n", qPrintable(why));
+    shoot(QStringLiteral("failed"));
+    return false;
+}
+
+int DemoTour::run()
+{
+    auto step = [&]() -> bool {
+        Delay(0.3f); // let the window settle and paint
+        std::printf("connect %s\n", qPrintable(m_window.Combo1->currentText()));
+        m_window.Command1->click();
+        if (m_window.Command1->text() != Form1::kConnected)
+            return fail(QStringLiteral("could not open %1").arg(m_window.Combo1->currentText()));
+        shoot(QStringLiteral("connected"));
+
+        std::printf("read partitions\n");
+        m_window.Command2->click();
+        if (!waitIdle() || m_window.tree().rowCount() != 1)
+            return fail(QStringLiteral("no partitions"));
+        shoot(QStringLiteral("partitions"));
+
+        std::printf("list partition A\n");
+        QStandardItem* a = m_window.tree().itemByKey(QStringLiteral("A"));
+        if (!a)
+            return fail(QStringLiteral("no partition A"));
+        m_window.SSTree1->setCurrentIndex(a->index());
+        m_window.storage().treeClick();
+        if (!waitIdle() || a->rowCount() == 0)
+            return fail(QStringLiteral("partition A lists no files"));
+        shoot(QStringLiteral("files"));
+
+        std::printf("copy file %s\n", qPrintable(a->child(0)->text()));
+        m_window.SSTree1->setCurrentIndex(a->child(0)->index());
+        m_window.Command5->click();
+        if (!waitIdle() || m_window.grid().rows() < 2)
+            return fail(QStringLiteral("the file brought no records"));
+        std::printf("%d rows in the preview\n", m_window.grid().rows() - 1);
+        shoot(QStringLiteral("file"));
+        return true;
+    };
+    return step() ? 0 : 1;
+}
