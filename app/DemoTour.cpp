@@ -6,7 +6,12 @@
 #include "storage/PartitionTree.h"
 #include "storage/StorageCommands.h"
 
+#include "storage/Form2.h"
+
+#include <QApplication>
 #include <QComboBox>
+#include <QLineEdit>
+#include <QTimer>
 #include <QElapsedTimer>
 #include <QPushButton>
 #include <QTreeView>
@@ -93,6 +98,35 @@ int DemoTour::run()
             return fail(QStringLiteral("the file brought no records"));
         std::printf("%d rows in the preview\n", m_window.grid().rows() - 1);
         shoot(QStringLiteral("file"));
+
+        std::printf("component list of A\n");
+        m_window.SSTree1->setCurrentIndex(a->index());
+        m_window.Command10->click();
+        if (!waitIdle() || m_window.grid().cols() != 2)
+            return fail(QStringLiteral("no component list"));
+        shoot(QStringLiteral("components"));
+
+        std::printf("new file dialog (cancelled)\n");
+        QTimer poll;
+        poll.setInterval(20);
+        QObject::connect(&poll, &QTimer::timeout, &m_window, [this, &poll] {
+            auto* dialog = qobject_cast<Form2*>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            poll.stop();
+            dialog->Filename->setText(QStringLiteral("DEMO-01"));
+            Delay(0.2f);
+            const QString path = m_out.absoluteFilePath(QStringLiteral("tour-%1-new-file-dialog.png").arg(++m_step));
+            if (dialog->grab().save(path)) {
+                m_shots << path;
+                std::printf("screenshot: %s\n", qPrintable(path));
+            }
+            dialog->Command2->click();
+        });
+        poll.start();
+        m_window.SSTree1->setCurrentIndex(a->index());
+        m_window.Command9->click();
+        poll.stop();
         return true;
     };
     return step() ? 0 : 1;
