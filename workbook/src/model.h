@@ -1,0 +1,118 @@
+// In-memory model shared by the .xls and .xlsx readers, the .xls writer and the public classes.
+#pragma once
+
+#include "cfb.h"
+#include "workbook/workbook.h"
+
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace workbook {
+
+namespace detail {
+
+// A shared string: text plus, for strings read from a workbook, its formatting runs and phonetic
+// block kept byte for byte.
+struct PooledString {
+    std::string utf8;
+    std::string runs;     // 4 bytes per run
+    std::string ext;      // phonetic block
+};
+
+enum class Kind : uint8_t { Blank, Text, Number, Boolean, ErrorCode };
+
+struct Cell {
+    uint16_t col = 0;     // 0-based
+    uint16_t xf = 15;
+    Kind kind = Kind::Blank;
+    uint8_t small = 0;    // boolean value or error code
+    bool formula = false; // `raw` holds the FORMULA record and the records that belong to it
+    uint32_t idx = 0;     // pooled string (Text, also a formula's cached text)
+    uint32_t raw = 0;     // raw record block of a formula
+    double num = 0;
+};
+
+struct RowData {
+    std::vector<Cell> cells;  // sorted by column
+    int32_t rowRecord = -1;   // raw ROW record data, kept for its height and format
+};
+
+// One record of a BIFF stream, header included.
+using RawRecord = std::string;
+
+enum class GlobalItemKind : uint8_t { Raw, BoundSheets, SharedStrings, TabIds };
+struct GlobalItem {
+    GlobalItemKind kind = GlobalItemKind::Raw;
+    RawRecord bytes;
+};
+
+std::string errorText(uint8_t code);
+
+} // namespace detail
+
+struct Sheet::Impl {
+    WorkbookData* book = nullptr;
+    std::string name;
+    // Worksheet records before the cell table (BOF first), after it (EOF excluded).
+    std::vector<detail::RawRecord> prefix;
+    std::vector<detail::RawRecord> suffix;
+    std::vector<detail::RawRecord> raws;  // formula blocks and ROW records, by index
+    std::vector<detail::RowData> rows;    // by 0-based row
+    uint8_t hsState = 0;                  // visibility from the sheet list
+    int maxRows = kXlsMaxRows;
+    int maxColumns = kXlsMaxColumns;
+
+    const detail::Cell* find(int row0, int col0) const;
+    Error checkPosition(int row, int column) const;
+    detail::Cell& cellAt(int row0, int col0);
+};
+
+// A sheet that is not a worksheet (chart, macro, module): kept whole.
+struct OtherSheet {
+    std::string name;  // UTF-8
+    uint8_t hsState = 0;
+    uint8_t type = 0;
+    std::string stream;  // its substream, BOF to EOF
+};
+
+struct SheetSlot {
+    std::unique_ptr<Sheet> sheet;       // worksheets
+    std::unique_ptr<OtherSheet> other;  // everything else
+};
+
+struct WorkbookData {
+    Format format = Format::Xls;
+    bool readOnly = false;
+    std::string path;
+    std::string readOnlyReason;
+
+    cfb::File container;     // the compound file the workbook came in (other streams are kept)
+    size_t workbookEntry = 0;
+
+    std::vector<detail::GlobalItem> globals;
+    std::vector<SheetSlot> slots;  // every sheet in workbook order
+    std::vector<Sheet*> sheets;    // worksheets in workbook order
+    std::vector<uint16_t> tabIds;  // one per slot
+
+    std::vector<detail::PooledString> pool;
+    std::unordered_map<std::string, uint32_t> plainIndex;  // plain pooled strings by text
+    uint16_t defaultXf = 15;
+    uint16_t xfCount = 0;
+
+    void rebuildSheetList();
+    uint32_t intern(std::string_view utf8);
+    Error checkName(std::string_view name, const void* except) const;
+};
+
+namespace detail {
+Result<std::unique_ptr<WorkbookData>> readXls(std::string_view bytes);
+Result<std::unique_ptr<WorkbookData>> readXlsx(std::string_view bytes);
+Result<std::string> writeXls(const WorkbookData& wb);
+std::unique_ptr<WorkbookData> newXls(std::string_view firstSheetName);
+std::unique_ptr<Sheet> newWorksheet(WorkbookData& wb, std::string_view name, bool selected);
+std::unique_ptr<Sheet> makeSheet(WorkbookData& wb, std::string name);
+} // namespace detail
+
+} // namespace workbook
