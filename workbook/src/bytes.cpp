@@ -64,11 +64,32 @@ std::optional<std::u16string> utf8ToUtf16(std::string_view in)
     return out;
 }
 
-size_t utf16Length(std::string_view utf8)
+std::optional<size_t> validUtf8Units(std::string_view in)
 {
-    size_t units = 0;
-    for (unsigned char c : utf8) {
-        if ((c & 0xC0) != 0x80) units += (c >= 0xF0) ? 2 : 1;
+    const auto* p = reinterpret_cast<const unsigned char*>(in.data());
+    size_t n = in.size(), i = 0, units = 0;
+    while (i < n) {
+        unsigned c = p[i];
+        if (c < 0x80) {
+            ++i;
+            ++units;
+            continue;
+        }
+        int len;
+        uint32_t cp, min;
+        if ((c & 0xE0) == 0xC0) { len = 2; cp = c & 0x1F; min = 0x80; }
+        else if ((c & 0xF0) == 0xE0) { len = 3; cp = c & 0x0F; min = 0x800; }
+        else if ((c & 0xF8) == 0xF0) { len = 4; cp = c & 0x07; min = 0x10000; }
+        else return std::nullopt;
+        if (i + len > n) return std::nullopt;
+        for (int k = 1; k < len; ++k) {
+            unsigned cc = p[i + k];
+            if ((cc & 0xC0) != 0x80) return std::nullopt;
+            cp = (cp << 6) | (cc & 0x3F);
+        }
+        if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return std::nullopt;
+        units += cp >= 0x10000 ? 2 : 1;
+        i += len;
     }
     return units;
 }

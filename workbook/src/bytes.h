@@ -58,8 +58,8 @@ std::optional<std::u16string> utf8ToUtf16(std::string_view in);
 std::string utf16ToUtf8(std::u16string_view in);
 // Appends UTF-16 code units, given as 8-bit (Latin-1) or 16-bit little-endian bytes, as UTF-8.
 void appendLatin1(std::string& out, const unsigned char* p, size_t n);
-// Number of UTF-16 code units of valid UTF-8 text.
-size_t utf16Length(std::string_view utf8);
+// Number of UTF-16 code units of `utf8`, or nullopt if it is not valid UTF-8.
+std::optional<size_t> validUtf8Units(std::string_view utf8);
 
 // Decodes a run of UTF-16LE bytes (n code units) into UTF-8, handling surrogate pairs; a pending
 // high surrogate across calls is carried in `pending`.

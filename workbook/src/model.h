@@ -4,6 +4,7 @@
 #include "cfb.h"
 #include "workbook/workbook.h"
 
+#include <deque>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -13,12 +14,37 @@ namespace workbook {
 
 namespace detail {
 
-// A shared string: text plus, for strings read from a workbook, its formatting runs and phonetic
-// block kept byte for byte.
-struct PooledString {
-    std::string utf8;
-    std::string runs;     // 4 bytes per run
-    std::string ext;      // phonetic block
+// Formatting runs (4 bytes each) and phonetic block of a shared string read from a workbook,
+// kept byte for byte.
+struct RichTail {
+    std::string runs;
+    std::string ext;
+};
+
+// The texts of all cells of a workbook, stored one after another in one buffer. Plain texts are
+// deduplicated through an open-addressing table; texts with formatting are kept apart.
+class StringPool {
+public:
+    uint32_t intern(std::string_view s);
+    uint32_t addRich(std::string_view s, RichTail tail);
+    std::string_view view(uint32_t i) const { return std::string_view(m_arena).substr(m_spans[i].off, m_spans[i].len); }
+    const RichTail* rich(uint32_t i) const;
+    size_t size() const { return m_spans.size(); }
+
+private:
+    struct Span {
+        uint64_t off;
+        uint32_t len;
+        uint32_t hash;
+    };
+    uint32_t append(std::string_view s, uint32_t hash);
+    void grow();
+
+    std::string m_arena;
+    std::vector<Span> m_spans;
+    std::vector<uint32_t> m_table;  // index + 1, 0 = empty
+    size_t m_used = 0;
+    std::unordered_map<uint32_t, RichTail> m_rich;
 };
 
 enum class Kind : uint8_t { Blank, Text, Number, Boolean, ErrorCode };
@@ -96,13 +122,12 @@ struct WorkbookData {
     std::vector<Sheet*> sheets;    // worksheets in workbook order
     std::vector<uint16_t> tabIds;  // one per slot
 
-    std::vector<detail::PooledString> pool;
-    std::unordered_map<std::string, uint32_t> plainIndex;  // plain pooled strings by text
+    detail::StringPool pool;
     uint16_t defaultXf = 15;
     uint16_t xfCount = 0;
 
     void rebuildSheetList();
-    uint32_t intern(std::string_view utf8);
+    uint32_t intern(std::string_view utf8) { return pool.intern(utf8); }
     Error checkName(std::string_view name, const void* except) const;
 };
 

@@ -82,6 +82,7 @@ Cell& Sheet::Impl::cellAt(int row0, int col0)
     if (rows.size() <= size_t(row0)) rows.resize(size_t(row0) + 1);
     auto& cells = rows[size_t(row0)].cells;
     if (cells.empty() || cells.back().col < col0) {
+        if (cells.empty()) cells.reserve(4);
         Cell c;
         c.col = uint16_t(col0);
         c.xf = book->defaultXf;
@@ -116,14 +117,57 @@ void WorkbookData::rebuildSheetList()
         if (s.sheet) sheets.push_back(s.sheet.get());
 }
 
-uint32_t WorkbookData::intern(std::string_view utf8)
+uint32_t detail::StringPool::append(std::string_view s, uint32_t hash)
 {
-    auto it = plainIndex.find(std::string(utf8));
-    if (it != plainIndex.end()) return it->second;
-    uint32_t idx = uint32_t(pool.size());
-    pool.push_back(detail::PooledString{std::string(utf8), {}, {}});
-    plainIndex.emplace(pool.back().utf8, idx);
+    m_spans.push_back({m_arena.size(), uint32_t(s.size()), hash});
+    m_arena.append(s);
+    return uint32_t(m_spans.size() - 1);
+}
+
+void detail::StringPool::grow()
+{
+    std::vector<uint32_t> table(m_table.empty() ? 1024 : m_table.size() * 2, 0);
+    size_t mask = table.size() - 1;
+    for (uint32_t e : m_table) {
+        if (!e) continue;
+        size_t i = m_spans[e - 1].hash & mask;
+        while (table[i]) i = (i + 1) & mask;
+        table[i] = e;
+    }
+    m_table.swap(table);
+}
+
+uint32_t detail::StringPool::intern(std::string_view s)
+{
+    if ((m_used + 1) * 2 > m_table.size()) grow();
+    uint32_t h = uint32_t(std::hash<std::string_view>()(s));
+    size_t mask = m_table.size() - 1;
+    size_t i = h & mask;
+    while (uint32_t e = m_table[i]) {
+        const Span& sp = m_spans[e - 1];
+        if (sp.hash == h && sp.len == s.size() && std::memcmp(m_arena.data() + sp.off, s.data(), s.size()) == 0)
+            return e - 1;
+        i = (i + 1) & mask;
+    }
+    uint32_t idx = append(s, h);
+    m_table[i] = idx + 1;
+    ++m_used;
     return idx;
+}
+
+uint32_t detail::StringPool::addRich(std::string_view s, RichTail tail)
+{
+    if (tail.runs.empty() && tail.ext.empty()) return intern(s);
+    uint32_t idx = append(s, 0);
+    m_rich.emplace(idx, std::move(tail));
+    return idx;
+}
+
+const detail::RichTail* detail::StringPool::rich(uint32_t i) const
+{
+    if (m_rich.empty()) return nullptr;
+    auto it = m_rich.find(i);
+    return it == m_rich.end() ? nullptr : &it->second;
 }
 
 Error WorkbookData::checkName(std::string_view name, const void* except) const
@@ -159,7 +203,7 @@ std::string Sheet::text(int row, int column) const
     const Cell* c = m_impl->find(row - 1, column - 1);
     if (!c) return {};
     switch (c->kind) {
-    case Kind::Text: return m_impl->book->pool[c->idx].utf8;
+    case Kind::Text: return std::string(m_impl->book->pool.view(c->idx));
     case Kind::Number: return detail::formatNumber(c->num);
     case Kind::Boolean: return c->small ? "TRUE" : "FALSE";
     case Kind::ErrorCode: return detail::errorText(c->small);
@@ -192,12 +236,12 @@ std::optional<double> Sheet::number(int row, int column) const
 Error Sheet::setText(int row, int column, std::string_view utf8)
 {
     if (Error e = m_impl->checkPosition(row, column)) return e;
-    auto units = detail::utf8ToUtf16(utf8);
+    auto units = detail::validUtf8Units(utf8);
     if (!units) return Error("The text for cell (" + std::to_string(row) + ", " + std::to_string(column) +
                              ") is not valid UTF-8.");
-    if (units->size() > kMaxCellText)
+    if (*units > kMaxCellText)
         return Error("The text for cell (" + std::to_string(row) + ", " + std::to_string(column) + ") has " +
-                     std::to_string(units->size()) + " characters; a cell holds at most 32,767.");
+                     std::to_string(*units) + " characters; a cell holds at most 32,767.");
     uint32_t idx = m_impl->book->intern(utf8);
     Cell& c = m_impl->cellAt(row - 1, column - 1);
     c.formula = false;

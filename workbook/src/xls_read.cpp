@@ -97,7 +97,8 @@ public:
             if (m_chunk >= m_chunks.size() || (m_chunk + 1 == m_chunks.size() && m_pos >= m_chunks[m_chunk].size())) {
                 break;  // some writers overstate the count; the strings present are all there is
             }
-            PooledString ps;
+            std::string text;
+            RichTail tail;
             std::string h;
             if (!bytes(3, h)) return damaged("shared string " + std::to_string(i) + " is cut off");
             size_t cch = rd16(h, 0);
@@ -136,18 +137,15 @@ public:
                 size_t n = std::min(left, (c.size() - m_pos) / w);
                 if (n == 0) return damaged("a shared string splits a character");
                 const auto* p = reinterpret_cast<const unsigned char*>(c.data()) + m_pos;
-                if (high) appendUtf16le(ps.utf8, p, n, pending);
-                else appendLatin1(ps.utf8, p, n);
+                if (high) appendUtf16le(text, p, n, pending);
+                else appendLatin1(text, p, n);
                 m_pos += n * w;
                 left -= n;
             }
-            flushPending(ps.utf8, pending);
-            if (runs && !bytes(runs * 4, ps.runs)) return damaged("shared string formatting is cut off");
-            if (ext && !bytes(ext, ps.ext)) return damaged("shared string phonetic data is cut off");
-            uint32_t idx = uint32_t(wb.pool.size());
-            if (ps.runs.empty() && ps.ext.empty()) wb.plainIndex.emplace(ps.utf8, idx);
-            wb.pool.push_back(std::move(ps));
-            sstToPool.push_back(idx);
+            flushPending(text, pending);
+            if (runs && !bytes(runs * 4, tail.runs)) return damaged("shared string formatting is cut off");
+            if (ext && !bytes(ext, tail.ext)) return damaged("shared string phonetic data is cut off");
+            sstToPool.push_back(wb.pool.addRich(text, std::move(tail)));
         }
         return {};
     }

@@ -80,7 +80,7 @@ public:
     explicit SstWriter(std::string& out) : m_out(out) {}
 
     // Writes SST (+CONTINUE) and EXTSST for the strings `order` of `pool`.
-    void write(const std::vector<PooledString>& pool, const std::vector<uint32_t>& order, uint32_t total)
+    void write(const StringPool& pool, const std::vector<uint32_t>& order, uint32_t total)
     {
         uint32_t unique = uint32_t(order.size());
         uint32_t dsst = std::max<uint32_t>(unique / 128 + 1, 8);
@@ -90,26 +90,29 @@ public:
         put32(m_out, unique);
         std::u16string wide;
         for (uint32_t i = 0; i < unique; ++i) {
-            const PooledString& ps = pool[order[i]];
-            bool ascii = isAscii(ps.utf8);
+            std::string_view text = pool.view(order[i]);
+            const RichTail* tail = pool.rich(order[i]);
+            std::string_view runBytes = tail ? std::string_view(tail->runs) : std::string_view();
+            std::string_view ext = tail ? std::string_view(tail->ext) : std::string_view();
+            bool ascii = isAscii(text);
             size_t cch;
             bool narrow;
             if (ascii) {
-                cch = ps.utf8.size();
+                cch = text.size();
                 narrow = true;
             } else {
-                wide = utf8ToUtf16(ps.utf8).value_or(std::u16string());
+                wide = utf8ToUtf16(text).value_or(std::u16string());
                 cch = wide.size();
                 narrow = allNarrow(wide);
             }
-            size_t runs = ps.runs.size() / 4;
-            size_t hdr = 3 + (runs ? 2 : 0) + (ps.ext.empty() ? 0 : 4);
+            size_t runs = runBytes.size() / 4;
+            size_t hdr = 3 + (runs ? 2 : 0) + (ext.empty() ? 0 : 4);
             if (room() < hdr + (cch ? (narrow ? 1 : 2) : 0)) next();
             if (i % dsst == 0) buckets.emplace_back(uint32_t(m_out.size()), uint16_t(m_out.size() - m_rec));
             put16(m_out, unsigned(cch));
-            put8(m_out, (narrow ? 0 : 1) | (runs ? 0x08 : 0) | (ps.ext.empty() ? 0 : 0x04));
+            put8(m_out, (narrow ? 0 : 1) | (runs ? 0x08 : 0) | (ext.empty() ? 0 : 0x04));
             if (runs) put16(m_out, unsigned(runs));
-            if (!ps.ext.empty()) put32(m_out, uint32_t(ps.ext.size()));
+            if (!ext.empty()) put32(m_out, uint32_t(ext.size()));
             size_t w = narrow ? 1 : 2;
             size_t done = 0;
             while (done < cch) {
@@ -120,7 +123,7 @@ public:
                     continue;
                 }
                 if (ascii) {
-                    m_out.append(ps.utf8, done, n);
+                    m_out.append(text.substr(done, n));
                 } else {
                     for (size_t k = done; k < done + n; ++k) {
                         if (narrow) put8(m_out, wide[k]);
@@ -131,24 +134,24 @@ public:
             }
             for (size_t k = 0; k < runs; ++k) {
                 if (room() < 4) next();
-                m_out.append(ps.runs, 4 * k, 4);
+                m_out.append(runBytes.substr(4 * k, 4));
             }
-            for (size_t done2 = 0; done2 < ps.ext.size();) {
+            for (size_t done2 = 0; done2 < ext.size();) {
                 if (room() == 0) next();
-                size_t n = std::min(room(), ps.ext.size() - done2);
-                m_out.append(ps.ext, done2, n);
+                size_t n = std::min(room(), ext.size() - done2);
+                m_out.append(ext.substr(done2, n));
                 done2 += n;
             }
         }
         finish();
-        std::string ext;
-        put16(ext, dsst);
+        std::string extsst;
+        put16(extsst, dsst);
         for (auto& b : buckets) {
-            put32(ext, b.first);
-            put16(ext, b.second);
-            put16(ext, 0);
+            put32(extsst, b.first);
+            put16(extsst, b.second);
+            put16(extsst, 0);
         }
-        record(m_out, 0x00FF, ext);
+        record(m_out, 0x00FF, extsst);
     }
 
 private:
@@ -327,7 +330,7 @@ Result<std::string> writeXls(const WorkbookData& wb)
                 if (poolToSst[c.idx] == std::numeric_limits<uint32_t>::max()) {
                     poolToSst[c.idx] = uint32_t(order.size());
                     order.push_back(c.idx);
-                    estimate += wb.pool[c.idx].utf8.size() + 3;
+                    estimate += wb.pool.view(c.idx).size() + 3;
                 }
             }
         }
