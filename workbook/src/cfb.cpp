@@ -325,6 +325,14 @@ Result<File> read(std::string_view bytes)
 
 std::string write(const File& file, size_t replaceIndex, std::string_view replacement)
 {
+    std::string all;
+    write(file, replaceIndex, replacement, [&](std::string_view piece) { all.append(piece); });
+    return all;
+}
+
+void write(const File& file, size_t replaceIndex, std::string_view replacement,
+           const std::function<void(std::string_view)>& emit)
+{
     constexpr uint32_t S = 512;
     const size_t n = file.entries.size();
     auto dataOf = [&](size_t i) -> std::string_view {
@@ -472,14 +480,15 @@ std::string write(const File& file, size_t replaceIndex, std::string_view replac
     at = out.size();
     out += mini;
     out.resize(at + size_t(miniSectors) * S, '\0');
+    emit(out);
+    static const char zeros[S] = {};
     for (size_t i = 1; i < n; ++i) {
         const Entry& e = file.entries[i];
         if (e.type != Stream || dataOf(i).size() < kMiniCutoff) continue;
-        at = out.size();
-        out += dataOf(i);
-        out.resize(at + size_t(sectorsFor(dataOf(i).size())) * S, '\0');
+        emit(dataOf(i));
+        size_t pad = size_t(sectorsFor(dataOf(i).size())) * S - dataOf(i).size();
+        if (pad) emit(std::string_view(zeros, pad));
     }
-    return out;
 }
 
 } // namespace workbook::cfb

@@ -4,6 +4,7 @@
 #include "workbook/workbook.h"
 
 #include <array>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,5 +37,8 @@ Result<File> read(std::string_view bytes);
 // stored in ordinary sectors.
 // `replaceIndex`, when given, names a stream whose data is taken from `replacement` instead.
 std::string write(const File& file, size_t replaceIndex = size_t(-1), std::string_view replacement = {});
+// The same file image handed over piece by piece, so large streams are not copied.
+void write(const File& file, size_t replaceIndex, std::string_view replacement,
+           const std::function<void(std::string_view)>& emit);
 
 } // namespace workbook::cfb

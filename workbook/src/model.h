@@ -49,15 +49,23 @@ private:
 
 enum class Kind : uint8_t { Blank, Text, Number, Boolean, ErrorCode };
 
+// 16 bytes: a sheet of 65,536 x 4 cells is 4 MB.
 struct Cell {
     uint16_t col = 0;     // 0-based
     uint16_t xf = 15;
     Kind kind = Kind::Blank;
     uint8_t small = 0;    // boolean value or error code
     bool formula = false; // `raw` holds the FORMULA record and the records that belong to it
-    uint32_t idx = 0;     // pooled string (Text, also a formula's cached text)
-    uint32_t raw = 0;     // raw record block of a formula
+    union {
+        double num = 0;   // Number
+        uint32_t idx;     // Text: pooled string
+        uint32_t raw;     // formula: raw record block (its cached value is in formulaCache)
+    };
+};
+
+struct FormulaCache {
     double num = 0;
+    uint32_t idx = 0;
 };
 
 struct RowData {
@@ -85,12 +93,15 @@ struct Sheet::Impl {
     std::vector<detail::RawRecord> prefix;
     std::vector<detail::RawRecord> suffix;
     std::vector<detail::RawRecord> raws;  // formula blocks and ROW records, by index
+    std::vector<detail::FormulaCache> formulaCache;  // by raw index, for formula blocks
     std::vector<detail::RowData> rows;    // by 0-based row
     uint8_t hsState = 0;                  // visibility from the sheet list
     int maxRows = kXlsMaxRows;
     int maxColumns = kXlsMaxColumns;
 
     const detail::Cell* find(int row0, int col0) const;
+    double numberOf(const detail::Cell& c) const { return c.formula ? formulaCache[c.raw].num : c.num; }
+    uint32_t textOf(const detail::Cell& c) const { return c.formula ? formulaCache[c.raw].idx : c.idx; }
     Error checkPosition(int row, int column) const;
     detail::Cell& cellAt(int row0, int col0);
 };

@@ -203,8 +203,8 @@ std::string Sheet::text(int row, int column) const
     const Cell* c = m_impl->find(row - 1, column - 1);
     if (!c) return {};
     switch (c->kind) {
-    case Kind::Text: return std::string(m_impl->book->pool.view(c->idx));
-    case Kind::Number: return detail::formatNumber(c->num);
+    case Kind::Text: return std::string(m_impl->book->pool.view(m_impl->textOf(*c)));
+    case Kind::Number: return detail::formatNumber(m_impl->numberOf(*c));
     case Kind::Boolean: return c->small ? "TRUE" : "FALSE";
     case Kind::ErrorCode: return detail::errorText(c->small);
     case Kind::Blank: return {};
@@ -230,7 +230,7 @@ std::optional<double> Sheet::number(int row, int column) const
 {
     const Cell* c = m_impl->find(row - 1, column - 1);
     if (!c || c->kind != Kind::Number) return std::nullopt;
-    return c->num;
+    return m_impl->numberOf(*c);
 }
 
 Error Sheet::setText(int row, int column, std::string_view utf8)
@@ -476,14 +476,28 @@ Error Workbook::save()
 
 Error Workbook::saveAs(const std::string& path)
 {
-    auto bytes = toBytes();
-    if (!bytes) return bytes.error();
-    if (Error e = writeFileAtomically(path, bytes.value())) return e;
+    if (m_data->readOnly) return Error(m_data->readOnlyReason);
+    try {
+        auto stream = detail::writeXls(*m_data);
+        if (!stream) return stream.error();
+        Error e = writeFileAtomically(path, [&](const std::function<void(std::string_view)>& emit) {
+            cfb::write(m_data->container, m_data->workbookEntry, stream.value(), emit);
+        });
+        if (e) return e;
+    } catch (const std::bad_alloc&) {
+        return Error("Not enough memory to write the workbook.");
+    }
     m_data->path = path;
     return {};
 }
 
 Error writeFileAtomically(const std::string& path, std::string_view bytes)
+{
+    return writeFileAtomically(path, [&](const std::function<void(std::string_view)>& emit) { emit(bytes); });
+}
+
+Error writeFileAtomically(const std::string& path,
+                          const std::function<void(const std::function<void(std::string_view)>&)>& produce)
 {
     static std::atomic<unsigned> counter{0};
     namespace fs = std::filesystem;
@@ -492,7 +506,8 @@ Error writeFileAtomically(const std::string& path, std::string_view bytes)
     tmp += ".tmp" + std::to_string(KTM_GETPID()) + "-" + std::to_string(counter++);
     std::FILE* f = std::fopen(tmp.string().c_str(), "wb");
     if (!f) return Error("Cannot write " + inQuotes(path) + ": " + std::strerror(errno) + ".");
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    bool ok = true;
+    produce([&](std::string_view piece) { ok = ok && std::fwrite(piece.data(), 1, piece.size(), f) == piece.size(); });
     ok = (std::fflush(f) == 0) && ok;
     int savedErrno = errno;
 #ifdef _WIN32

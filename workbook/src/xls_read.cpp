@@ -289,11 +289,13 @@ private:
         c->formula = true;
         c->raw = uint32_t(m_sh.raws.size());
         m_sh.raws.push_back(std::move(block));
+        m_sh.formulaCache.resize(m_sh.raws.size());
+        FormulaCache& cache = m_sh.formulaCache.back();
         if (rd16(d, 12) == 0xFFFF) {
             switch (uint8_t(d[6])) {
             case 0:
                 c->kind = Kind::Text;
-                c->idx = m_wb.intern(m_pendingString);
+                cache.idx = m_wb.intern(m_pendingString);
                 break;
             case 1: c->kind = Kind::Boolean; c->small = uint8_t(d[8]); break;
             case 2: c->kind = Kind::ErrorCode; c->small = uint8_t(d[8]); break;
@@ -301,7 +303,7 @@ private:
             }
         } else {
             c->kind = Kind::Number;
-            c->num = rdDouble(d, 6);
+            cache.num = rdDouble(d, 6);
         }
         m_pendingString.clear();
         return {};

@@ -147,5 +147,8 @@ private:
 
 // Writes `bytes` to `path` through a temporary file in the same folder that is renamed over it.
 Error writeFileAtomically(const std::string& path, std::string_view bytes);
+// The same with the content handed to `produce`'s callback piece by piece.
+Error writeFileAtomically(const std::string& path,
+                          const std::function<void(const std::function<void(std::string_view)>&)>& produce);
 
 } // namespace workbook
