@@ -141,3 +141,29 @@ TEST(ForeignFiles, XlsxWrittenByOpenpyxl)
     EXPECT_NE(saved.description().find("read-only"), std::string::npos) << saved.description();
     EXPECT_EQ(parts->text(1, 1), "编号");
 }
+
+TEST(ForeignFiles, SheetReferencesFollowTheirSheetWhenOneIsInsertedBefore)
+{
+    ScratchDir dir;
+    std::string path = dir.file("refs.xls");
+    RunResult made = python("make_xlwt_refs.py", quote(path));
+    ASSERT_EQ(made.status, 0) << made.out;
+    const std::string show = std::string(WB_PYTHON) +
+                             " -c \"import xlrd,sys; b=xlrd.open_workbook(sys.argv[1]); "
+                             "print([(b.sheet_names()[f], b.sheet_names()[l]) for (s, f, l) in b._externsheet_info "
+                             "if f < b.nsheets])\" " + quote(path);
+    RunResult before = run(show);
+    ASSERT_EQ(before.out, "[('Target', 'Target')]\n");
+
+    auto wb = Workbook::open(path);
+    ASSERT_TRUE(wb) << wb.error().description();
+    ASSERT_TRUE(wb->addSheetAfter(0, "Inserted"));
+    ASSERT_FALSE(wb->save());
+    RunResult after = run(show);
+    EXPECT_EQ(after.out, "[('Target', 'Target')]\n") << "the formula's reference must still name Target";
+
+    auto back = Workbook::open(path);
+    ASSERT_TRUE(back);
+    ASSERT_EQ(back->sheetCount(), 4u);
+    EXPECT_EQ(back->sheet(1).name(), "Inserted");
+}

@@ -434,6 +434,44 @@ Error Workbook::rename(std::size_t index, std::string_view name)
     return {};
 }
 
+namespace {
+
+// A sheet inserted at position `k` (0-based, among all sheets) moves every later sheet up by one:
+// local defined names (NAME.itab, 1-based) and references into this workbook (EXTERNSHEET entries
+// of the internal SUPBOOK, 0-based) follow them, as the spreadsheet applications do.
+void shiftSheetReferences(WorkbookData& wb, size_t k)
+{
+    int supbook = -1, internal = -1;
+    for (auto& item : wb.globals) {
+        if (item.kind != detail::GlobalItemKind::Raw || item.bytes.size() < 4) continue;
+        std::string& r = item.bytes;
+        uint16_t type = detail::rd16(r, 0);
+        size_t len = detail::rd16(r, 2);
+        if (type == 0x01AE) {  // SUPBOOK
+            ++supbook;
+            if (len == 4 && detail::rd16(r, 6) == 0x0401) {
+                internal = supbook;
+                detail::set16(r, 4, detail::rd16(r, 4) + 1);  // sheet count
+            }
+        } else if (type == 0x0018 && len >= 10) {  // NAME
+            uint16_t itab = detail::rd16(r, 12);
+            if (itab != 0 && size_t(itab - 1) >= k) detail::set16(r, 12, itab + 1);
+        } else if (type == 0x0017 && len >= 2 && internal >= 0) {  // EXTERNSHEET
+            size_t count = detail::rd16(r, 4);
+            for (size_t i = 0; i < count && 4 + 2 + 6 * (i + 1) <= r.size(); ++i) {
+                size_t at = 6 + 6 * i;
+                if (detail::rd16(r, at) != internal) continue;
+                for (size_t f : {at + 2, at + 4}) {
+                    uint16_t tab = detail::rd16(r, f);
+                    if (tab < 0xFFFE && tab >= k) detail::set16(r, f, tab + 1);
+                }
+            }
+        }
+    }
+}
+
+} // namespace
+
 Result<Sheet*> Workbook::addSheetAfter(std::size_t index, std::string_view name)
 {
     if (m_data->readOnly) return Error(m_data->readOnlyReason);
@@ -447,6 +485,7 @@ Result<Sheet*> Workbook::addSheetAfter(std::size_t index, std::string_view name)
     slot.sheet = detail::newWorksheet(*m_data, name, false);
     Sheet* made = slot.sheet.get();
     m_data->slots.insert(m_data->slots.begin() + long(slotIndex + 1), std::move(slot));
+    shiftSheetReferences(*m_data, slotIndex + 1);
     uint16_t maxId = 0;
     for (uint16_t id : m_data->tabIds) maxId = std::max(maxId, id);
     m_data->tabIds.insert(m_data->tabIds.begin() + long(std::min(slotIndex + 1, m_data->tabIds.size())),
