@@ -109,4 +109,7 @@ TEST(Saving, AtomicReplaceAndCleanFailures)
     auto missing = Workbook::open(dir.file("missing.xls"));
     ASSERT_FALSE(missing);
     EXPECT_NE(missing.error().description().find("missing.xls"), std::string::npos);
+    auto folder = Workbook::open(dir.file("folder.xls"));
+    ASSERT_FALSE(folder);
+    EXPECT_NE(folder.error().description().find("folder"), std::string::npos) << folder.error().description();
 }

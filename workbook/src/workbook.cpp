@@ -365,6 +365,9 @@ Result<Workbook> Workbook::openBytes(std::string_view bytes)
 
 Result<Workbook> Workbook::open(const std::string& path)
 {
+    std::error_code ec;
+    if (std::filesystem::is_directory(std::filesystem::path(path), ec))
+        return Error("Cannot open " + inQuotes(path) + ": it is a folder, not a workbook file.");
     std::ifstream in(std::filesystem::path(path), std::ios::binary);
     if (!in) return Error("Cannot open " + inQuotes(path) + ": " + std::strerror(errno) + ".");
     in.seekg(0, std::ios::end);
