@@ -1,0 +1,92 @@
+// Shared helpers of the workbook engine tests: scratch folders, running the independent Python
+// readers and writers, and reading files.
+#pragma once
+
+#include "workbook/workbook.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+
+namespace wbtest {
+
+namespace fs = std::filesystem;
+
+class ScratchDir {
+public:
+    ScratchDir()
+    {
+        std::random_device rd;
+        path_ = fs::temp_directory_path() / ("wbtest-" + std::to_string(rd()) + std::to_string(rd()));
+        fs::create_directories(path_);
+    }
+    ~ScratchDir()
+    {
+        std::error_code ec;
+        fs::remove_all(path_, ec);
+    }
+    std::string file(const std::string& name) const { return (path_ / name).string(); }
+    const fs::path& path() const { return path_; }
+
+private:
+    fs::path path_;
+};
+
+struct RunResult {
+    int status = -1;
+    std::string out;
+};
+
+inline RunResult run(const std::string& command)
+{
+    RunResult r;
+    std::FILE* p = popen(command.c_str(), "r");
+    if (!p) return r;
+    char buf[65536];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+    r.status = pclose(p);
+    return r;
+}
+
+inline std::string quote(const std::string& s) { return "'" + s + "'"; }
+
+// Runs one of the helper scripts with the distribution's Python (which carries xlrd, xlwt, openpyxl).
+inline RunResult python(const std::string& script, const std::string& args)
+{
+    return run(std::string(WB_PYTHON) + " " + quote(std::string(WB_PY_DIR) + "/" + script) + " " + args + " 2>&1");
+}
+
+inline std::string readFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+inline void writeFile(const std::string& path, const std::string& bytes)
+{
+    std::ofstream out(path, std::ios::binary);
+    out << bytes;
+}
+
+inline std::string escape(const std::string& s)
+{
+    std::string out;
+    for (char c : s) {
+        if (c == '\\') out += "\\\\";
+        else if (c == '\n') out += "\\n";
+        else if (c == '\t') out += "\\t";
+        else if (c == '\r') out += "\\r";
+        else out += c;
+    }
+    return out;
+}
+
+} // namespace wbtest

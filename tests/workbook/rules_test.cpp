@@ -1,0 +1,115 @@
+// Worksheet names, sheet limits, read-only workbooks and atomic saving.
+#include "helpers.h"
+
+#include <vector>
+
+using namespace wbtest;
+using workbook::Workbook;
+
+TEST(SheetNames, RefusedNamesAreErrorsAndLeaveTheWorkbookAsItWas)
+{
+    ScratchDir dir;
+    std::string path = dir.file("names.xls");
+    auto wb = Workbook::createXls("Sheet1");
+    ASSERT_TRUE(wb);
+    ASSERT_TRUE(wb->addSheetAfter(0, "Ärger"));
+    ASSERT_TRUE(wb->addSheetAfter(1, "Данные"));
+    ASSERT_FALSE(wb->saveAs(path));
+    const std::string saved = readFile(path);
+
+    const std::vector<std::string> refused = {
+        "", std::string(32, 'a'), "a:b", "a\\b", "a/b", "a?b", "a*b", "a[b", "a]b", "'quoted", "quoted'",
+        "sheet1", "SHEET1", "ärger", "ÄRGER", "данные", "ДАННЫЕ", "history", "tab\there", std::string("bad\xff utf8")};
+    for (const std::string& name : refused) {
+        if (name == "ärger" || name == "ÄRGER") continue;  // tried below on another sheet
+        workbook::Error e = wb->rename(1, name);
+        EXPECT_TRUE(e) << "rename to \"" << name << "\" accepted";
+        EXPECT_FALSE(e.description().empty());
+        auto added = wb->addSheetAfter(0, name);
+        EXPECT_FALSE(added) << "add \"" << name << "\" accepted";
+    }
+    EXPECT_TRUE(wb->rename(0, "ärger"));
+    EXPECT_TRUE(wb->rename(2, "ÄRGER"));
+    EXPECT_EQ(wb->sheetCount(), 3u);
+    EXPECT_EQ(wb->sheet(0).name(), "Sheet1");
+    EXPECT_EQ(wb->sheet(1).name(), "Ärger");
+    ASSERT_FALSE(wb->save());
+    EXPECT_TRUE(readFile(path) == saved) << "the saved file changed";
+
+    // Accepted: 31 characters (also 31 Chinese characters), a name differing only from itself,
+    // apostrophes inside, and the characters the save dialog forbids but sheets allow.
+    EXPECT_FALSE(wb->rename(0, std::string(31, 'x')));
+    std::string chinese;
+    for (int i = 0; i < 31; ++i) chinese += "测";
+    EXPECT_FALSE(wb->rename(0, chinese));
+    EXPECT_FALSE(wb->rename(0, "SHEET1"));
+    EXPECT_FALSE(wb->rename(0, "sheet1"));
+    EXPECT_FALSE(wb->rename(1, "it's <ok> \"yes\" |"));
+    EXPECT_TRUE(wb->addSheetAfter(2, "A-1 2026.12.07"));
+    EXPECT_EQ(wb->indexOf("a-1 2026.12.07"), 3u);
+    EXPECT_EQ(wb->findSheet("nope"), nullptr);
+    EXPECT_EQ(wb->sheet(3).name(), "A-1 2026.12.07");
+}
+
+TEST(SheetLimits, RowsAndColumnsBeyondTheXlsGridAreErrors)
+{
+    auto wb = Workbook::createXls();
+    ASSERT_TRUE(wb);
+    workbook::Sheet& s = wb->sheet(0);
+    workbook::Error e = s.setText(65537, 1, "x");
+    ASSERT_TRUE(e);
+    EXPECT_NE(e.description().find("65536"), std::string::npos) << e.description();
+    e = s.setNumber(1, 257, 1);
+    ASSERT_TRUE(e);
+    EXPECT_NE(e.description().find("256"), std::string::npos) << e.description();
+    EXPECT_TRUE(s.setText(0, 1, "x"));
+    EXPECT_TRUE(s.setNumber(1, 0, 1));
+    EXPECT_TRUE(s.setText(1, 1, std::string(32768, 'a')));
+    EXPECT_TRUE(s.setText(1, 1, std::string("\xc3", 1)));
+    EXPECT_FALSE(s.setText(65536, 256, "corner"));
+    EXPECT_FALSE(s.setText(1, 1, std::string(32767, 'a')));
+    EXPECT_EQ(s.lastRow(), 65536);
+    auto back = Workbook::openBytes(wb->toBytes().value());
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->sheet(0).text(65536, 256), "corner");
+    EXPECT_EQ(back->sheet(0).text(1, 1).size(), 32767u);
+}
+
+TEST(Saving, AtomicReplaceAndCleanFailures)
+{
+    ScratchDir dir;
+    std::string path = dir.file("book.xls");
+    writeFile(path, "old contents");
+    auto wb = Workbook::createXls();
+    ASSERT_TRUE(wb);
+    ASSERT_FALSE(wb->sheet(0).setText(1, 1, "new"));
+    ASSERT_FALSE(wb->saveAs(path));
+    auto back = Workbook::open(path);
+    ASSERT_TRUE(back) << back.error().description();
+    EXPECT_EQ(back->sheet(0).text(1, 1), "new");
+    EXPECT_EQ(back->path(), path);
+
+    // A target that cannot be replaced (a folder) fails with a description; nothing is left behind.
+    fs::create_directory(dir.file("folder.xls"));
+    workbook::Error e = wb->saveAs(dir.file("folder.xls"));
+    EXPECT_TRUE(e);
+    EXPECT_FALSE(e.description().empty());
+    e = wb->saveAs(dir.file("no/such/folder/book.xls"));
+    EXPECT_TRUE(e);
+    size_t files = 0;
+    for (auto& entry : fs::directory_iterator(dir.path())) {
+        (void)entry;
+        ++files;
+    }
+    EXPECT_EQ(files, 2u) << "only book.xls and folder.xls";
+
+    // A workbook made in memory has no path until saved under a name.
+    auto fresh = Workbook::createXls();
+    EXPECT_TRUE(fresh->save());
+    auto missing = Workbook::open(dir.file("missing.xls"));
+    ASSERT_FALSE(missing);
+    EXPECT_NE(missing.error().description().find("missing.xls"), std::string::npos);
+    auto folder = Workbook::open(dir.file("folder.xls"));
+    ASSERT_FALSE(folder);
+    EXPECT_NE(folder.error().description().find("folder"), std::string::npos) << folder.error().description();
+}

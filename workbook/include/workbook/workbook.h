@@ -1,0 +1,154 @@
+// Built-in workbook engine: .xls (BIFF8 in a compound file) read, modify and write; .xlsx read.
+//
+// Every call reports failure through an Error value carrying a description meant for the operator;
+// no exception leaves the library. Texts cross the interface as UTF-8. Rows and columns count from 1.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <variant>
+#include <vector>
+
+namespace workbook {
+
+// An empty Error means success. `if (Error e = wb.save())` reads naturally.
+class Error {
+public:
+    Error() = default;
+    explicit Error(std::string description) : m_failed(true), m_description(std::move(description)) {}
+
+    bool failed() const { return m_failed; }
+    explicit operator bool() const { return m_failed; }
+    const std::string& description() const { return m_description; }
+
+private:
+    bool m_failed = false;
+    std::string m_description;
+};
+
+template <class T>
+class Result {
+public:
+    Result(T value) : m_v(std::move(value)) {}
+    Result(Error error) : m_v(std::move(error)) {}
+
+    bool ok() const { return m_v.index() == 0; }
+    explicit operator bool() const { return ok(); }
+    T& value() { return std::get<0>(m_v); }
+    const T& value() const { return std::get<0>(m_v); }
+    T* operator->() { return &value(); }
+    T& operator*() { return value(); }
+    // The failure; an empty Error when ok().
+    Error error() const { return ok() ? Error() : std::get<1>(m_v); }
+
+private:
+    std::variant<T, Error> m_v;
+};
+
+enum class Format { Xls, Xlsx };
+enum class CellKind { Empty, Text, Number, Boolean, ErrorCode };
+
+// Limits of a BIFF8 worksheet.
+inline constexpr int kXlsMaxRows = 65536;
+inline constexpr int kXlsMaxColumns = 256;
+
+struct WorkbookData;
+
+class Sheet {
+public:
+    const std::string& name() const;
+
+    // The cell's value as text: texts as they are, numbers in their usual form (123.4, 5, -5.2,
+    // up to 15 significant digits), booleans TRUE/FALSE, error codes such as #DIV/0!. Formula
+    // cells give their last computed value. An empty or unknown cell gives "".
+    std::string text(int row, int column) const;
+    CellKind kind(int row, int column) const;
+    // The numeric value of a number cell.
+    std::optional<double> number(int row, int column) const;
+
+    Error setText(int row, int column, std::string_view utf8);
+    Error setNumber(int row, int column, double value);
+
+    // Width in 1/256 of the width of the character "0" of the default font (BIFF8 COLINFO).
+    Error setColumnWidth(int column, int width256);
+
+    // Visits every cell holding a value (not blank formatting-only cells, not empty texts) in
+    // row-then-column order.
+    void forEachCell(const std::function<void(int row, int column, const std::string& text)>& visit) const;
+
+    // Highest row holding a cell (0 for an empty sheet).
+    int lastRow() const;
+
+    ~Sheet();
+    Sheet(const Sheet&) = delete;
+    Sheet& operator=(const Sheet&) = delete;
+
+    struct Impl;
+    Impl& impl() { return *m_impl; }
+    const Impl& impl() const { return *m_impl; }
+    explicit Sheet(std::unique_ptr<Impl> impl);
+
+private:
+    std::unique_ptr<Impl> m_impl;
+};
+
+class Workbook {
+public:
+    // Opens an .xls (BIFF8) or .xlsx file; the format is recognised from the content.
+    // An .xlsx workbook is read-only.
+    static Result<Workbook> open(const std::string& path);
+    // The same from bytes in memory; save() then needs saveAs().
+    static Result<Workbook> openBytes(std::string_view bytes);
+    // A new .xls workbook with one empty worksheet named `firstSheetName`, not yet on disk.
+    static Result<Workbook> createXls(std::string_view firstSheetName = "Sheet1");
+
+    Workbook(Workbook&&) noexcept;
+    Workbook& operator=(Workbook&&) noexcept;
+    ~Workbook();
+
+    Format format() const;
+    bool readOnly() const;
+    const std::string& path() const;
+
+    // Worksheets in workbook order (chart and macro sheets are kept but not listed).
+    std::size_t sheetCount() const;
+    Sheet& sheet(std::size_t index);
+    const Sheet& sheet(std::size_t index) const;
+    // Case-insensitive, as spreadsheet applications look worksheets up.
+    Sheet* findSheet(std::string_view name);
+    std::optional<std::size_t> indexOf(std::string_view name) const;
+
+    // Renames worksheet `index`. The name must be 1 to 31 characters, hold none of : \ / ? * [ ],
+    // not begin or end with an apostrophe and differ (ignoring case) from every other worksheet.
+    Error rename(std::size_t index, std::string_view name);
+    // Adds an empty worksheet directly after worksheet `index`.
+    Result<Sheet*> addSheetAfter(std::size_t index, std::string_view name);
+
+    // Writes the workbook back to the path it was opened from, atomically (a temporary file beside
+    // the target is renamed over it).
+    Error save();
+    Error saveAs(const std::string& path);
+    // The .xls file image that save() would write.
+    Result<std::string> toBytes() const;
+
+    // Checks a worksheet name against the rules above (uniqueness aside).
+    static Error checkSheetName(std::string_view name);
+
+private:
+    explicit Workbook(std::unique_ptr<WorkbookData> data);
+    std::unique_ptr<WorkbookData> m_data;
+};
+
+// Writes `bytes` to `path` through a temporary file in the same folder that is renamed over it.
+Error writeFileAtomically(const std::string& path, std::string_view bytes);
+// The same with the content handed to `produce`'s callback piece by piece.
+Error writeFileAtomically(const std::string& path,
+                          const std::function<void(const std::function<void(std::string_view)>&)>& produce);
+
+} // namespace workbook
