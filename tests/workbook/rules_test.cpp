@@ -80,6 +80,7 @@ TEST(Saving, AtomicReplaceAndCleanFailures)
     ScratchDir dir;
     std::string path = dir.file("book.xls");
     writeFile(path, "old contents");
+    fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     auto wb = Workbook::createXls();
     ASSERT_TRUE(wb);
     ASSERT_FALSE(wb->sheet(0).setText(1, 1, "new"));
@@ -88,6 +89,7 @@ TEST(Saving, AtomicReplaceAndCleanFailures)
     ASSERT_TRUE(back) << back.error().description();
     EXPECT_EQ(back->sheet(0).text(1, 1), "new");
     EXPECT_EQ(back->path(), path);
+    EXPECT_EQ(fs::status(path).permissions(), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 
     // A target that cannot be replaced (a folder) fails with a description; nothing is left behind.
     fs::create_directory(dir.file("folder.xls"));

@@ -565,6 +565,10 @@ Error writeFileAtomically(const std::string& path,
         return Error("Cannot write " + inQuotes(path) + ": " + std::strerror(savedErrno) + ".");
     }
     std::error_code ec;
+    // The replaced file keeps its permissions.
+    fs::file_status old = fs::status(target, ec);
+    if (!ec && fs::is_regular_file(old)) fs::permissions(tmp, old.permissions(), ec);
+    ec.clear();
     fs::rename(tmp, target, ec);
     if (ec) {
         std::error_code ec2;

@@ -117,6 +117,7 @@ public:
     const std::string& path() const;
 
     // Worksheets in workbook order (chart and macro sheets are kept but not listed).
+    // sheet(index) requires index < sheetCount().
     std::size_t sheetCount() const;
     Sheet& sheet(std::size_t index);
     const Sheet& sheet(std::size_t index) const;
