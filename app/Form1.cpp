@@ -1,6 +1,7 @@
 #include "app/Form1.h"
 
 #include "app/PortCombo.h"
+#include "export/SaveCommand.h"
 #include "grids/GridLayouts.h"
 #include "grids/PreviewGrid.h"
 #include "platform/Delay.h"
@@ -72,6 +73,14 @@ Form1::Form1(Form1Services services, QWidget* parent)
             dialog.exec();
         });
     buildUi();
+    m_save = std::make_unique<SaveCommand>(SaveCommand::Context{
+        *m_grid, *m_exchange, *this, m_services.messenger, m_services.dialogs, m_services.servers,
+        m_services.templatePath, [this]() -> std::optional<QString> {
+            const QModelIndex index = SSTree1->currentIndex();
+            if (!index.isValid())
+                return std::nullopt;
+            return index.data(Qt::DisplayRole).toString();
+        }});
 
     connect(m_grid, &PreviewGrid::sizesChanged, this, &Form1::applyGridSizes);
     connect(m_grid, &QAbstractItemModel::modelReset, this, &Form1::applyGridSizes);
@@ -91,6 +100,7 @@ Form1::Form1(Form1Services services, QWidget* parent)
     connect(Command8, &QPushButton::clicked, this, [storage] { storage->Command8_Click(); });
     connect(Command9, &QPushButton::clicked, this, [storage] { storage->Command9_Click(); });
     connect(Command10, &QPushButton::clicked, this, [storage] { storage->Command10_Click(); });
+    connect(Command4, &QPushButton::clicked, this, [this] { m_save->Command4_Click(); });
 
     Form_Load();
 }
@@ -274,6 +284,10 @@ void Form1::ComEnable()
     for (QWidget* w : gatedControls())
         w->setEnabled(true);
 }
+
+bool Form1::IsExistExcel() const { return m_save->IsExistExcel(); }
+
+bool Form1::IsExistWPS() const { return m_save->IsExistWPS(); }
 
 bool Form1::connectedCaption() const { return Command1->text() == kConnected; }
 

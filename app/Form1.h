@@ -18,6 +18,11 @@ class PortRegistry;
 class PreviewGrid;
 class SerialLink;
 class StorageCommands;
+class SaveCommand;
+class FileDialogs;
+namespace sheets {
+class Servers;
+}
 
 // What the main window is built on; main() passes the real ones, tests pass fakes.
 struct Form1Services {
@@ -26,6 +31,9 @@ struct Form1Services {
     // Gives the port registry to read; called at start-up and whenever the port list opens.
     std::function<std::unique_ptr<PortRegistry>()> ports;
     Timing timing;
+    FileDialogs& dialogs;
+    const sheets::Servers& servers;
+    QString templatePath; // the template workbook Data.xls beside the program
 };
 
 // The main window: the serial settings strip, the storage tree, the column of instrument
@@ -64,6 +72,11 @@ public:
     PartitionTree& tree() { return *m_tree; }
     PreviewGrid& grid() { return *m_grid; }
     StorageCommands& storage() { return *m_storage; }
+    SaveCommand& saver() { return *m_save; }
+
+    // Whether Excel, respectively WPS spreadsheets, can be started on this PC.
+    bool IsExistExcel() const;
+    bool IsExistWPS() const;
     SerialLink& link() { return m_services.link; }
     Messenger& messenger() { return m_services.messenger; }
     const Timing& timing() const { return m_services.timing; }
@@ -105,4 +118,5 @@ private:
     PreviewGrid* m_grid = nullptr;
     CommandExchange* m_exchange = nullptr;
     std::unique_ptr<StorageCommands> m_storage;
+    std::unique_ptr<SaveCommand> m_save;
 };

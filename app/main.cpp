@@ -1,6 +1,9 @@
 #include "app/DemoTour.h"
 #include "app/Form1.h"
+#include "app/QtFileDialogs.h"
 #include "app/QtMessenger.h"
+#include "export/Automation.h"
+#include "export/BuiltinServer.h"
 #include "serial/LinuxPortTable.h"
 #include "serial/PortDiscovery.h"
 #include "serial/QtSerialLink.h"
@@ -41,11 +44,19 @@ int main(int argc, char* argv[])
     QtSerialLink link([](int n) { return LinuxPortTable().resolve(n); });
     auto ports = []() -> std::unique_ptr<PortRegistry> { return std::make_unique<LinuxPortTable>(); };
 #endif
+    // Spreadsheet servers in the order they are tried: Excel and WPS spreadsheets where Windows
+    // has them, and always the program's own engine.
+    sheets::Servers servers;
+    servers.add(sheets::kBuiltin, [] { return sheets::createBuiltinApplication(); });
+    QtFileDialogs dialogs;
+    const QString templatePath = QCoreApplication::applicationDirPath() + QStringLiteral("/Data.xls");
+
     QtMessenger boxes;
     ConsoleMessenger console;
     Messenger& messenger = parser.isSet(tour) ? static_cast<Messenger&>(console) : boxes;
-    Form1 window(Form1Services{link, messenger, ports, Timing{}});
+    Form1 window(Form1Services{link, messenger, ports, Timing{}, dialogs, servers, templatePath});
     boxes.setParent(&window);
+    dialogs.setParent(&window);
     if (parser.isSet(port))
         window.Combo1->setCurrentText(parser.value(port));
     window.show();

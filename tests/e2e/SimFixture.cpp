@@ -1,5 +1,6 @@
 #include "tests/e2e/SimFixture.h"
 
+#include "export/BuiltinServer.h"
 #include "serial/LinuxPortTable.h"
 #include "serial/QtSerialLink.h"
 #include "storage/PartitionTree.h"
@@ -48,11 +49,12 @@ void SimFixture::SetUp()
     ASSERT_TRUE(sim.start(m_state.path() + "/state", m_ports.path(), simArguments()))
         << sim.process().readAllStandardError().constData();
 
+    servers.add(sheets::kBuiltin, [] { return sheets::createBuiltinApplication(); });
     link = std::make_unique<QtSerialLink>([](int n) { return LinuxPortTable().resolve(n); });
     Timing timing = Timing{}.scaled(0.25); // quiet spell 50 ms, command wait 250 ms
     window = std::make_unique<Form1>(Form1Services{
         *link, messenger, []() -> std::unique_ptr<PortRegistry> { return std::make_unique<LinuxPortTable>(); },
-        timing});
+        timing, dialogs, servers, QStringLiteral(KTM_TEMPLATE_PATH)});
 
     // Choose the simulator's port from the list and connect.
     const int index = window->Combo1->findText(sim.portName());

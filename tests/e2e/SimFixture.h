@@ -1,7 +1,9 @@
 #pragma once
 
 #include "app/Form1.h"
+#include "export/Automation.h"
 #include "tests/support/RecordingMessenger.h"
+#include "tests/support/ScriptedFileDialogs.h"
 
 #include <QProcess>
 #include <QStringList>
@@ -50,6 +52,8 @@ protected:
     QTemporaryDir m_ports;
     SimProcess sim;
     RecordingMessenger messenger;
+    ScriptedFileDialogs dialogs;
+    sheets::Servers servers; // the built-in engine, as on a PC without an office suite
     std::unique_ptr<QtSerialLink> link;
     std::unique_ptr<Form1> window;
 };

@@ -5,6 +5,8 @@
 #include "tests/support/FakeSerialLink.h"
 #include "tests/support/QtTestMain.h"
 #include "tests/support/RecordingMessenger.h"
+#include "tests/support/ScriptedFileDialogs.h"
+#include "export/Automation.h"
 
 #include <QPushButton>
 #include <gtest/gtest.h>
@@ -37,7 +39,7 @@ protected:
           window(Form1Services{
               link, messenger,
               [this]() -> std::unique_ptr<PortRegistry> { return std::make_unique<FixedPorts>(this->ports); },
-              testing_qt::fastTiming()})
+              testing_qt::fastTiming(), dialogs, servers, templatePath()})
     {
     }
 
@@ -53,8 +55,13 @@ protected:
                 window.Command7, window.Command8, window.Command9, window.Command10, window.Command11};
     }
 
+    // The template workbook the build makes beside the program.
+    static QString templatePath() { return QStringLiteral(KTM_TEMPLATE_PATH); }
+
     FakeSerialLink link;
     RecordingMessenger messenger;
+    ScriptedFileDialogs dialogs;
+    sheets::Servers servers; // empty: no spreadsheet server unless a test installs one
     QList<QByteArray> ports; // what the registry holds; read at start-up and when the list opens
     Form1 window;
 };

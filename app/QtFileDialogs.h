@@ -1,0 +1,22 @@
+#pragma once
+
+#include "platform/FileDialogs.h"
+
+#include <QPointer>
+#include <QWidget>
+
+// The file dialogs as the operator sees them.
+class QtFileDialogs : public FileDialogs {
+public:
+    explicit QtFileDialogs(QWidget* parent = nullptr) : m_parent(parent) {}
+    void setParent(QWidget* parent) { m_parent = parent; }
+    std::optional<QString> saveFileName(const QString& filter, const QString& proposedName) override;
+    std::optional<QString> openFileName(const QString& filter) override;
+
+    // "desc|pattern|desc|pattern" as Qt's "desc (pattern);;desc (pattern)"; a description
+    // without a pattern stands for itself.
+    static QString qtFilter(const QString& pairs);
+
+private:
+    QPointer<QWidget> m_parent;
+};

@@ -1,0 +1,86 @@
+#include "export/NumberText.h"
+
+#include <cmath>
+#include <string>
+
+namespace {
+
+int digitValue(char c, int base)
+{
+    int v = -1;
+    if (c >= '0' && c <= '9')
+        v = c - '0';
+    else if (c >= 'a' && c <= 'f')
+        v = c - 'a' + 10;
+    else if (c >= 'A' && c <= 'F')
+        v = c - 'A' + 10;
+    return v >= 0 && v < base ? v : -1;
+}
+
+} // namespace
+
+double Val(const QString& text)
+{
+    // Only ASCII can take part in a number; everything else ends it.
+    std::string s;
+    s.reserve(size_t(text.size()));
+    for (QChar ch : text) {
+        const char16_t u = ch.unicode();
+        if (u == u' ' || u == u'\t' || u == u'\n')
+            continue;
+        s.push_back(u < 0x80 ? char(u) : '\x01');
+    }
+
+    size_t i = 0;
+    if (s.size() >= 2 && s[0] == '&' && (s[1] == 'H' || s[1] == 'h' || s[1] == 'O' || s[1] == 'o')) {
+        const int base = (s[1] == 'H' || s[1] == 'h') ? 16 : 8;
+        double value = 0;
+        for (i = 2; i < s.size(); ++i) {
+            const int d = digitValue(s[i], base);
+            if (d < 0)
+                break;
+            value = value * base + d;
+        }
+        return value;
+    }
+
+    // sign, digits [. digits] [(E|D) [sign] digits]
+    std::string number;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-'))
+        number.push_back(s[i++]);
+    bool digits = false;
+    while (i < s.size() && s[i] >= '0' && s[i] <= '9') {
+        number.push_back(s[i++]);
+        digits = true;
+    }
+    if (i < s.size() && s[i] == '.') {
+        number.push_back(s[i++]);
+        while (i < s.size() && s[i] >= '0' && s[i] <= '9') {
+            number.push_back(s[i++]);
+            digits = true;
+        }
+    }
+    if (!digits)
+        return 0;
+    if (i < s.size() && (s[i] == 'E' || s[i] == 'e' || s[i] == 'D' || s[i] == 'd')) {
+        size_t j = i + 1;
+        std::string exponent = "e";
+        if (j < s.size() && (s[j] == '+' || s[j] == '-'))
+            exponent.push_back(s[j++]);
+        bool expDigits = false;
+        while (j < s.size() && s[j] >= '0' && s[j] <= '9') {
+            exponent.push_back(s[j++]);
+            expDigits = true;
+        }
+        if (expDigits)
+            number += exponent;
+    }
+    // strtod reads the C locale's "." only when the locale says so; std::stod follows the
+    // global C locale, which Qt leaves as "C" for numbers.
+    try {
+        const double v = std::stod(number);
+        return std::isfinite(v) ? v : 0;
+    } catch (...) {
+        return 0; // out of range
+    }
+}

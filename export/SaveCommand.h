@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <optional>
+
+class CommandExchange;
+class ExchangeHost;
+class FileDialogs;
+class Messenger;
+class PreviewGrid;
+namespace sheets {
+class Servers;
+}
+
+// The save command (保存预览文件<==): asks for a file name, copies the template workbook there
+// and writes the preview into it through the first spreadsheet server present: Excel, then WPS
+// spreadsheets, then the program's own engine. It sends nothing to the instrument.
+class SaveCommand {
+public:
+    struct Context {
+        PreviewGrid& grid;
+        CommandExchange& exchange;
+        ExchangeHost& host;
+        Messenger& messenger;
+        FileDialogs& dialogs;
+        const sheets::Servers& servers;
+        QString templatePath;                              // Data.xls beside the program
+        std::function<std::optional<QString>()> selectedText; // the tree's selected node
+    };
+
+    static inline const QString kSuccess = QStringLiteral("成功保存文件，请查阅！");
+    static inline const QString kFailure =
+        QStringLiteral("保存文件失败，请检查诸如是否已打开同名文件等原因，请稍后重试！");
+
+    explicit SaveCommand(Context context);
+
+    void Command4_Click();
+    bool IsExistExcel() const;
+    bool IsExistWPS() const;
+
+    // The workbook of the last save.
+    QString SaveFileName;
+
+    // The chosen path with the ending ".xls": a short extension is replaced, a name without
+    // one gets it added.
+    static QString xlsPath(const QString& chosen);
+
+private:
+    enum class FailurePath { CloseAndReport, SaveWhatIsThere };
+    void SaveExcel();
+    void SaveWps();
+    void SaveBuiltin();
+    void saveWith(const QString& server, FailurePath failurePath);
+    bool copyTemplate();
+
+    Context m_c;
+};

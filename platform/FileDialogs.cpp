@@ -1,0 +1,3 @@
+#include "platform/FileDialogs.h"
+
+FileDialogs::~FileDialogs() = default;

@@ -1,0 +1,207 @@
+#include "export/SaveCommand.h"
+
+#include "grids/GridLayouts.h"
+#include "grids/PreviewGrid.h"
+#include "storage/PartitionTree.h"
+#include "tests/support/Form1Fixture.h"
+#include "tests/support/RecordingServer.h"
+
+#include <QDir>
+#include <QFile>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTreeView>
+
+namespace {
+
+const QString kPreviewFirst = QStringLiteral("请先预览文件后，再保存！");
+const QString kNoOffice = QStringLiteral("你的电脑没有安装MS-OFFICE和WPS软件，无法保存EXCEL格式！");
+
+class SaveCommandTest : public Form1Fixture {
+protected:
+    void SetUp() override
+    {
+        window.Bulid_Tree("A", "a/b\r\n");
+        select("A0");
+        window.exchange().SelectedName = "x";
+        window.FillGrid("F1\r\nA001 1234 -52 D T\r\n");
+        target = dir.filePath("out.xls");
+    }
+    void select(const QString& key) { window.SSTree1->setCurrentIndex(window.tree().itemByKey(key)->index()); }
+    void save() { window.Command4->click(); }
+    QStringList logOf(const QString& prefix) const
+    {
+        QStringList out;
+        for (const QString& e : excel.log + wps.log)
+            if (e.startsWith(prefix))
+                out << e;
+        return out;
+    }
+
+    QTemporaryDir tmp;
+    QDir dir{tmp.path()};
+    QString target;
+    RecordingServer excel;
+    RecordingServer wps;
+};
+
+} // namespace
+
+TEST_F(SaveCommandTest, NothingPreviewedNothingAsked)
+{
+    grids::Ini_Grid(window.grid());
+    save();
+    EXPECT_EQ(messenger.messages, QStringList({kPreviewFirst}));
+    EXPECT_TRUE(dialogs.proposals.isEmpty());
+    EXPECT_TRUE(window.Command4->isEnabled());
+}
+
+TEST_F(SaveCommandTest, ProposesTheSanitisedNodeNameWithTheFilter)
+{
+    window.exchange().Replied = 1;
+    save(); // cancelled: the script is empty
+    EXPECT_EQ(dialogs.proposals, QStringList({"a-b.xls"}));
+    EXPECT_EQ(dialogs.filters, QStringList({"*.xls|*.xls|*.txt"}));
+    EXPECT_EQ(window.exchange().Replied, 0);
+    EXPECT_TRUE(messenger.messages.isEmpty());
+    EXPECT_TRUE(window.Command4->isEnabled());
+    EXPECT_FALSE(window.exchange().Busy); // the save command does not take the gate
+
+    window.tree().itemByKey("A0")->setText(R"(<>/\|?*"x:y)");
+    save();
+    EXPECT_EQ(dialogs.proposals.last(), "--------x:y.xls");
+}
+
+TEST_F(SaveCommandTest, EmptyNameIsRefused)
+{
+    dialogs.answers = {QString()};
+    save();
+    EXPECT_EQ(messenger.messages, QStringList({"请填写正确的文件名称！"}));
+    EXPECT_TRUE(window.Command4->isEnabled());
+}
+
+TEST_F(SaveCommandTest, EndingBecomesXls)
+{
+    EXPECT_EQ(SaveCommand::xlsPath("/d/a.xls"), "/d/a.xls");
+    EXPECT_EQ(SaveCommand::xlsPath("/d/a.XLS"), "/d/a.xls");
+    EXPECT_EQ(SaveCommand::xlsPath("/d/a.txt"), "/d/a.xls");
+    EXPECT_EQ(SaveCommand::xlsPath("/d/a.xlsx"), "/d/a.xls");
+    // a name without an extension keeps all of its characters
+    EXPECT_EQ(SaveCommand::xlsPath("/d/report"), "/d/report.xls");
+    EXPECT_EQ(SaveCommand::xlsPath("/d.x/report"), "/d.x/report.xls");
+    EXPECT_EQ(SaveCommand::xlsPath("C:\\d\\A20261105-01"), "C:\\d\\A20261105-01.xls");
+    EXPECT_EQ(SaveCommand::xlsPath("/d/.hidden"), "/d/.hidden.xls");
+}
+
+TEST_F(SaveCommandTest, NoServerAtAll)
+{
+    dialogs.answers = {target};
+    save();
+    EXPECT_EQ(messenger.messages, QStringList({kNoOffice}));
+    EXPECT_FALSE(QFile::exists(target));
+    EXPECT_TRUE(window.Command4->isEnabled());
+}
+
+TEST_F(SaveCommandTest, ExcelFirstThenWps)
+{
+    excel.install(servers, sheets::kExcel);
+    wps.install(servers, sheets::kWps);
+    EXPECT_TRUE(window.IsExistExcel());
+    EXPECT_TRUE(window.IsExistWPS());
+    excel.log.clear();
+    wps.log.clear();
+    dialogs.answers = {dir.filePath("x.txt")};
+    save();
+    EXPECT_EQ(window.saver().SaveFileName, dir.filePath("x.xls"));
+    EXPECT_EQ(messenger.messages, QStringList({SaveCommand::kSuccess}));
+    EXPECT_TRUE(excel.log.contains("open " + dir.filePath("x.xls")));
+    EXPECT_EQ(excel.log.last(), "quit");
+    // the presence test creates and releases WPS... no: Excel is present, WPS is never asked
+    EXPECT_TRUE(wps.log.isEmpty());
+    EXPECT_TRUE(QFile::exists(dir.filePath("x.xls"))); // the template copy
+}
+
+TEST_F(SaveCommandTest, TheTemplateReplacesAnExistingFileBeforeWriting)
+{
+    excel.install(servers, sheets::kExcel);
+    QFile old(target);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("old contents");
+    old.close();
+    dialogs.answers = {target};
+    save();
+    QFile copy(target), tmpl(templatePath());
+    ASSERT_TRUE(copy.open(QIODevice::ReadOnly) && tmpl.open(QIODevice::ReadOnly));
+    EXPECT_EQ(copy.readAll(), tmpl.readAll());
+}
+
+TEST_F(SaveCommandTest, MissingTemplateWritesNothing)
+{
+    // a window whose template is not where it should be
+    Form1 other(Form1Services{link, messenger, [] { return std::make_unique<FixedPorts>(QList<QByteArray>{}); },
+                              testing_qt::fastTiming(), dialogs, servers, dir.filePath("no/Data.xls")});
+    excel.install(servers, sheets::kExcel);
+    other.Bulid_Tree("A", "F\r\n");
+    other.SSTree1->setCurrentIndex(other.tree().itemByKey("A0")->index());
+    other.exchange().SelectedName = "x";
+    other.FillGrid("F\r\nA001 1 2 D T\r\n");
+    QFile keep(target);
+    ASSERT_TRUE(keep.open(QIODevice::WriteOnly));
+    keep.write("someone's file");
+    keep.close();
+    excel.log.clear();
+    dialogs.answers = {target};
+    other.Command4->click();
+    EXPECT_EQ(messenger.messages, QStringList({SaveCommand::kFailure}));
+    EXPECT_EQ(logOf("open"), QStringList()); // the server never touched the path
+    QFile check(target);
+    ASSERT_TRUE(check.open(QIODevice::ReadOnly));
+    EXPECT_EQ(check.readAll(), "someone's file");
+    EXPECT_TRUE(other.Command4->isEnabled());
+}
+
+TEST_F(SaveCommandTest, ExcelFailurePathEnablesQuitsAndReports)
+{
+    excel.install(servers, sheets::kExcel);
+    for (const QString& failing : {"open", "sheet Sheet1", "name", "text 2 1", "number", "save"}) {
+        excel.log.clear();
+        messenger.messages.clear();
+        excel.failOn = failing;
+        dialogs.answers = {target};
+        save();
+        EXPECT_EQ(messenger.messages, QStringList({SaveCommand::kFailure})) << failing.toStdString();
+        EXPECT_EQ(excel.log.last(), "quit") << failing.toStdString();
+        EXPECT_FALSE(excel.log.contains("close 1")) << failing.toStdString();
+        EXPECT_TRUE(window.Command4->isEnabled());
+    }
+    // no application at all: the failure path cannot quit it and ends silently
+    excel.failOn = "create";
+    excel.failAt = 2; // the presence test is the first creation
+    messenger.messages.clear();
+    dialogs.answers = {target};
+    save();
+    EXPECT_TRUE(messenger.messages.isEmpty());
+    EXPECT_TRUE(window.Command4->isEnabled());
+}
+
+TEST_F(SaveCommandTest, WpsFailurePathSavesClosesQuitsThenReports)
+{
+    wps.install(servers, sheets::kWps);
+    wps.failOn = "name";
+    dialogs.answers = {target};
+    save();
+    const qsizetype named = wps.log.indexOf("name F1");
+    ASSERT_GE(named, 0);
+    EXPECT_EQ(wps.log.mid(named + 1), QStringList({"save", "close 1", "quit"}));
+    EXPECT_EQ(messenger.messages, QStringList({SaveCommand::kFailure}));
+
+    // the workbook never opened: nothing to save, the path ends silently
+    wps.log.clear();
+    messenger.messages.clear();
+    wps.failOn = "open";
+    dialogs.answers = {target};
+    save();
+    EXPECT_TRUE(messenger.messages.isEmpty());
+    EXPECT_FALSE(wps.log.contains("quit"));
+    EXPECT_TRUE(window.Command4->isEnabled());
+}

@@ -1,0 +1,33 @@
+#include "tests/support/XlrdReader.h"
+
+#include <QJsonDocument>
+#include <QProcess>
+
+QJsonArray readWithXlrd(const QString& path, QString* error)
+{
+    static const char* script = R"(
+import json, sys, xlrd
+book = xlrd.open_workbook(sys.argv[1])
+out = []
+for sheet in book.sheets():
+    cells = []
+    for r in range(sheet.nrows):
+        for c in range(sheet.ncols):
+            cell = sheet.cell(r, c)
+            if cell.ctype == xlrd.XL_CELL_TEXT:
+                cells.append([r + 1, c + 1, "text", cell.value])
+            elif cell.ctype == xlrd.XL_CELL_NUMBER:
+                cells.append([r + 1, c + 1, "number", cell.value])
+    out.append({"name": sheet.name, "cells": cells})
+print(json.dumps(out))
+)";
+    QProcess python;
+    python.start(QStringLiteral(SYSTEM_PYTHON3), {QStringLiteral("-c"), QString::fromUtf8(script), path});
+    python.waitForFinished(120000);
+    if (python.exitCode() != 0) {
+        if (error)
+            *error = QString::fromUtf8(python.readAllStandardError());
+        return {};
+    }
+    return QJsonDocument::fromJson(python.readAllStandardOutput()).array();
+}
