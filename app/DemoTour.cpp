@@ -1,6 +1,7 @@
 #include "app/DemoTour.h"
 
 #include "app/Form1.h"
+#include "export/SaveCommand.h"
 #include "grids/PreviewGrid.h"
 #include "platform/Delay.h"
 #include "storage/PartitionTree.h"
@@ -13,6 +14,7 @@
 #include <QLineEdit>
 #include <QTimer>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QPushButton>
 #include <QTreeView>
 #include <cstdio>
@@ -28,6 +30,12 @@ bool ConsoleMessenger::confirm(const QString& text)
     std::printf("[Varnok] %s -> 否\n", qPrintable(text));
     std::fflush(stdout);
     return false;
+}
+
+std::optional<QString> TourFileDialogs::saveFileName(const QString&, const QString& proposedName)
+{
+    m_folder.mkpath(QStringLiteral("."));
+    return m_folder.absoluteFilePath(proposedName);
 }
 
 DemoTour::DemoTour(Form1& window, const QString& outputDir) : m_window(window), m_out(outputDir)
@@ -127,6 +135,22 @@ int DemoTour::run()
         m_window.SSTree1->setCurrentIndex(a->index());
         m_window.Command9->click();
         poll.stop();
+        waitIdle(); // the dialog sent nothing; the gate is released by the watchdog
+
+        std::printf("copy partition A\n");
+        m_window.SSTree1->setCurrentIndex(a->index());
+        m_window.Command6->click();
+        if (!waitIdle() || m_window.grid().rows() < 2)
+            return fail(QStringLiteral("partition A brought no records"));
+        std::printf("%d rows in the preview\n", m_window.grid().rows() - 1);
+        shoot(QStringLiteral("partition"));
+
+        std::printf("save the preview\n");
+        m_window.Command4->click();
+        const QString saved = m_window.saver().SaveFileName;
+        if (saved.isEmpty() || !QFileInfo::exists(saved))
+            return fail(QStringLiteral("the workbook was not saved"));
+        std::printf("workbook: %s\n", qPrintable(saved));
         return true;
     };
     return step() ? 0 : 1;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/FileDialogs.h"
 #include "platform/Messenger.h"
 
 #include <QDir>
@@ -15,8 +16,21 @@ public:
     bool confirm(const QString& text) override;
 };
 
+// File dialogs of an unattended run: a save goes into a fixed folder under the proposed name;
+// nothing is opened.
+class TourFileDialogs : public FileDialogs {
+public:
+    explicit TourFileDialogs(const QString& folder) : m_folder(folder) {}
+    std::optional<QString> saveFileName(const QString& filter, const QString& proposedName) override;
+    std::optional<QString> openFileName(const QString&) override { return std::nullopt; }
+
+private:
+    QDir m_folder;
+};
+
 // A short unattended walk through the program's main job, for demonstrations without a display:
-// connect, read the partitions, list partition A, copy its first file; a screenshot after each
+// connect, read the partitions, list partition A, copy its first file, view the component list,
+// show the file-name dialog, copy partition A and save it as a workbook; a screenshot after each
 // step. Returns the exit code (0 when every step worked).
 class DemoTour {
 public:

@@ -48,7 +48,9 @@ int main(int argc, char* argv[])
     // has them, and always the program's own engine.
     sheets::Servers servers;
     servers.add(sheets::kBuiltin, [] { return sheets::createBuiltinApplication(); });
-    QtFileDialogs dialogs;
+    QtFileDialogs fileBoxes;
+    TourFileDialogs tourFiles(parser.value(tour));
+    FileDialogs& dialogs = parser.isSet(tour) ? static_cast<FileDialogs&>(tourFiles) : fileBoxes;
     const QString templatePath = QCoreApplication::applicationDirPath() + QStringLiteral("/Data.xls");
 
     QtMessenger boxes;
@@ -56,7 +58,7 @@ int main(int argc, char* argv[])
     Messenger& messenger = parser.isSet(tour) ? static_cast<Messenger&>(console) : boxes;
     Form1 window(Form1Services{link, messenger, ports, Timing{}, dialogs, servers, templatePath});
     boxes.setParent(&window);
-    dialogs.setParent(&window);
+    fileBoxes.setParent(&window);
     if (parser.isSet(port))
         window.Combo1->setCurrentText(parser.value(port));
     window.show();

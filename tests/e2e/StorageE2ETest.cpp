@@ -10,6 +10,11 @@
 #include "storage/PartitionTree.h"
 #include "storage/StorageCommands.h"
 #include "tests/support/QtTestMain.h"
+#include "tests/support/XlrdReader.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QMap>
 
 #include <QApplication>
 #include <QLineEdit>
@@ -179,4 +184,46 @@ TEST_F(StorageE2ETest, ComponentListOfAPartition)
     expectGridShows(expected("DIRPART A"), /*components=*/true);
     EXPECT_GT(window->grid().rows(), 2);
     EXPECT_EQ(window->grid().text(0, 1), "元件名");
+}
+
+TEST_F(StorageE2ETest, CopiedPartitionSavedAsOneWorksheetPerFile)
+{
+    select("A");
+    clickButton(window->Command6);
+    const QString path = m_state.path() + "/A.xls";
+    dialogs.answers = {path};
+    window->Command4->click();
+    ASSERT_EQ(messenger.messages, QStringList({"成功保存文件，请查阅！"}));
+
+    // What the instrument holds for A, file by file: the listing gives the files in order,
+    // and "COPY A name" each file's records.
+    const QStringList files = listingLines(expected("DIR A"));
+    QString error;
+    const QJsonArray sheets = readWithXlrd(path, &error);
+    ASSERT_EQ(sheets.size(), files.size()) << error.toStdString();
+    for (int f = 0; f < files.size(); ++f) {
+        const QJsonObject sheet = sheets[f].toObject();
+        EXPECT_EQ(sheet["name"].toString(), files[f]);
+        QStringList records = expected("COPY A " + files[f].toStdString()).split("\r\n");
+        records.removeFirst(); // the name line
+        records.removeAll(QString());
+        // cells of each sheet row, keyed by row: column 1 text and column 2 number
+        QMap<int, QString> codes;
+        QMap<int, double> readings;
+        for (const auto& c : sheet["cells"].toArray()) {
+            const QJsonArray a = c.toArray();
+            if (a[1].toInt() == 1)
+                codes[a[0].toInt()] = a[3].toString();
+            if (a[1].toInt() == 2 && a[2].toString() == "number")
+                readings[a[0].toInt()] = a[3].toDouble();
+        }
+        EXPECT_EQ(codes.value(1), "编号");
+        EXPECT_EQ(codes.value(2), files[f]);
+        ASSERT_EQ(codes.size(), records.size() + 2) << files[f].toStdString();
+        for (int i = 0; i < records.size(); ++i) {
+            const QStringList fields = records[i].split(' ');
+            EXPECT_EQ(codes.value(i + 3), fields[0]);
+            EXPECT_DOUBLE_EQ(readings.value(i + 3), fields[1].toDouble() / 10.0);
+        }
+    }
 }
