@@ -13,6 +13,7 @@ class Form1;
 class ConsoleMessenger : public Messenger {
 public:
     void information(const QString& text) override;
+    void plain(const QString& text) override { information(text); }
     bool confirm(const QString& text) override;
 };
 

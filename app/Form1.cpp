@@ -1,6 +1,7 @@
 #include "app/Form1.h"
 
 #include "app/PortCombo.h"
+#include "editor/Form3.h"
 #include "export/SaveCommand.h"
 #include "grids/GridLayouts.h"
 #include "grids/PreviewGrid.h"
@@ -71,6 +72,13 @@ Form1::Form1(Form1Services services, QWidget* parent)
             Form2 dialog(*m_storage, *this, m_services.messenger, this);
             dialog.NoteName = noteName;
             dialog.exec();
+        },
+        [this] {
+            Form3 editor(Form3::Context{*m_exchange, *this, m_services.messenger, m_services.dialogs,
+                                        m_services.servers, m_services.timing},
+                         this);
+            m_editor = &editor;
+            editor.exec();
         });
     buildUi();
     m_save = std::make_unique<SaveCommand>(SaveCommand::Context{
@@ -101,6 +109,7 @@ Form1::Form1(Form1Services services, QWidget* parent)
     connect(Command9, &QPushButton::clicked, this, [storage] { storage->Command9_Click(); });
     connect(Command10, &QPushButton::clicked, this, [storage] { storage->Command10_Click(); });
     connect(Command4, &QPushButton::clicked, this, [this] { m_save->Command4_Click(); });
+    connect(Command11, &QPushButton::clicked, this, [storage] { storage->Command11_Click(); });
 
     Form_Load();
 }
@@ -374,9 +383,12 @@ void Form1::FillYJGrid(const QString& reply)
     grids::FillYJGrid(*m_grid, reply);
 }
 
-void Form1::setRecStr(const QString&)
+Form3* Form1::editor() const { return m_editor.data(); }
+
+void Form1::setRecStr(const QString& reply)
 {
-    // The component editor takes these replies while it is open.
+    if (m_editor)
+        m_editor->receive(reply);
 }
 
 void Form1::applyGridSizes()

@@ -4,6 +4,7 @@
 #include "serial/CommandExchange.h"
 
 #include <QMainWindow>
+#include <QPointer>
 #include <functional>
 #include <memory>
 
@@ -19,6 +20,7 @@ class PreviewGrid;
 class SerialLink;
 class StorageCommands;
 class SaveCommand;
+class Form3;
 class FileDialogs;
 namespace sheets {
 class Servers;
@@ -73,6 +75,8 @@ public:
     PreviewGrid& grid() { return *m_grid; }
     StorageCommands& storage() { return *m_storage; }
     SaveCommand& saver() { return *m_save; }
+    // The component-code editor while it is open.
+    Form3* editor() const;
 
     // Whether Excel, respectively WPS spreadsheets, can be started on this PC.
     bool IsExistExcel() const;
@@ -119,4 +123,5 @@ private:
     CommandExchange* m_exchange = nullptr;
     std::unique_ptr<StorageCommands> m_storage;
     std::unique_ptr<SaveCommand> m_save;
+    QPointer<Form3> m_editor;
 };

@@ -1,5 +1,6 @@
 #include "app/QtMessenger.h"
 
+#include <QApplication>
 #include <QMessageBox>
 
 namespace {
@@ -9,6 +10,12 @@ const QString kTitle = QStringLiteral("Varnok");
 void QtMessenger::information(const QString& text)
 {
     QMessageBox box(QMessageBox::Information, kTitle, text, QMessageBox::Ok, m_parent);
+    box.exec();
+}
+
+void QtMessenger::plain(const QString& text)
+{
+    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(), text, QMessageBox::Ok, m_parent);
     box.exec();
 }
 

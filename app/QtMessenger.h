@@ -11,6 +11,7 @@ public:
     explicit QtMessenger(QWidget* parent = nullptr) : m_parent(parent) {}
     void setParent(QWidget* parent) { m_parent = parent; }
     void information(const QString& text) override;
+    void plain(const QString& text) override;
     bool confirm(const QString& text) override;
 
 private:

@@ -84,6 +84,12 @@ int signedCode(QChar ch)
     return -1;
 }
 
+bool isShowable(QChar ch)
+{
+    const int code = signedCode(ch);
+    return code >= 33 && code != 127;
+}
+
 QString codePageName() { return QString::fromLatin1(kName); }
 
 } // namespace WireText

@@ -24,6 +24,10 @@ std::optional<QByteArray> encodeSingleByte(const QString& text);
 // negative, and a character the code page lacks gives -1.
 int signedCode(QChar ch);
 
+// True for a character the instrument can show in a name: a code of at least 33 and not 127
+// (no blanks, control characters, DEL or double-byte characters).
+bool isShowable(QChar ch);
+
 // Name of the code page in use, for diagnostics.
 QString codePageName();
 

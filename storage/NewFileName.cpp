@@ -18,8 +18,7 @@ NewFileName NewFileName::check(const QString& typed)
         return result;
     }
     for (QChar ch : result.trimmed) {
-        const int code = WireText::signedCode(ch);
-        if (code < 33 || code == 127) {
+        if (!WireText::isShowable(ch)) {
             result.error = QStringLiteral("文件名中含有不可显示字符（含空格），请修正！");
             return result;
         }

@@ -30,9 +30,9 @@ bool SelectedNode::isRoot() const { return text == PartitionTree::kRootText; }
 bool SelectedNode::isPartition() const { return !isRoot() && key.size() == 1; }
 
 StorageCommands::StorageCommands(CommandExchange& exchange, ExchangeHost& host, Messenger& messenger,
-                                 Selection selection, NewFileDialog newFileDialog)
+                                 Selection selection, NewFileDialog newFileDialog, ComponentEditor componentEditor)
     : m_exchange(exchange), m_host(host), m_messenger(messenger), m_selection(std::move(selection)),
-      m_newFileDialog(std::move(newFileDialog))
+      m_newFileDialog(std::move(newFileDialog)), m_componentEditor(std::move(componentEditor))
 {
 }
 
@@ -222,4 +222,12 @@ void StorageCommands::Command10_Click()
         return;
     m_exchange.transmit(commands::dirPart(node->text.at(0)), commands::ListComponents, {.resetReplied = false});
     m_host.ComEnable();
+}
+
+void StorageCommands::Command11_Click()
+{
+    if (!m_exchange.begin())
+        return;
+    m_exchange.Replied = 0;
+    m_componentEditor(); // any node, or none, may be selected
 }

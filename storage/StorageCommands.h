@@ -31,8 +31,11 @@ public:
     // command itself and enables the controls again when it closes.
     using NewFileDialog = std::function<void(const QString& noteName)>;
 
+    // Shows the component-code editor modally; it enables the controls again when it closes.
+    using ComponentEditor = std::function<void()>;
+
     StorageCommands(CommandExchange& exchange, ExchangeHost& host, Messenger& messenger, Selection selection,
-                    NewFileDialog newFileDialog);
+                    NewFileDialog newFileDialog, ComponentEditor componentEditor);
 
     void Command2_Click();  // 读取数据分区
     void treeClick();       // a click on a node of the tree
@@ -44,6 +47,7 @@ public:
     void Command8_Click();  // 删除分区数据
     void Command9_Click();  // 新建文件名
     void Command10_Click(); // 查阅分区元件编号
+    void Command11_Click(); // 写入分区元件编号
 
     // Sends the new-file command for a name the dialog has approved; false (nothing sent)
     // when a character of the name has no single-byte code.
@@ -61,4 +65,5 @@ private:
     Messenger& m_messenger;
     Selection m_selection;
     NewFileDialog m_newFileDialog;
+    ComponentEditor m_componentEditor;
 };

@@ -45,6 +45,7 @@ public:
 class SilentMessenger : public Messenger {
 public:
     void information(const QString& text) override { messages << text; }
+    void plain(const QString& text) override { messages << text; }
     bool confirm(const QString&) override { return false; }
     QStringList messages;
 };

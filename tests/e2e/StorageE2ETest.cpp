@@ -9,6 +9,7 @@
 #include "storage/Form2.h"
 #include "storage/PartitionTree.h"
 #include "storage/StorageCommands.h"
+#include "tests/support/Modal.h"
 #include "tests/support/QtTestMain.h"
 #include "tests/support/XlrdReader.h"
 
@@ -66,17 +67,10 @@ protected:
     }
     void answerDialog(const QString& name)
     {
-        auto* poll = new QTimer;
-        poll->setInterval(5);
-        QObject::connect(poll, &QTimer::timeout, [poll, name] {
-            if (auto* d = qobject_cast<Form2*>(QApplication::activeModalWidget())) {
-                poll->stop();
-                poll->deleteLater();
-                d->Filename->setText(name);
-                d->Command1->click();
-            }
+        whenModalOpens<Form2>([name](Form2& d) {
+            d.Filename->setText(name);
+            d.Command1->click();
         });
-        poll->start();
     }
 };
 

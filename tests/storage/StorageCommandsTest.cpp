@@ -4,6 +4,7 @@
 #include "storage/Form2.h"
 #include "storage/PartitionTree.h"
 #include "tests/support/Form1Fixture.h"
+#include "tests/support/Modal.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -257,20 +258,7 @@ TEST_F(StorageCommandsTest, EveryCommandRefusesWhileBusyOrDisconnected)
 }
 
 namespace {
-// Acts on the file-name dialog once it is open (it runs its own modal loop).
-void whenDialogOpens(const std::function<void(Form2&)>& act)
-{
-    auto* poll = new QTimer;
-    poll->setInterval(5);
-    QObject::connect(poll, &QTimer::timeout, [poll, act] {
-        if (auto* dialog = qobject_cast<Form2*>(QApplication::activeModalWidget())) {
-            poll->stop();
-            poll->deleteLater();
-            act(*dialog);
-        }
-    });
-    poll->start();
-}
+void whenDialogOpens(std::function<void(Form2&)> act) { whenModalOpens<Form2>(std::move(act)); }
 } // namespace
 
 TEST_F(StorageCommandsTest, NewFileDialogChecksTrimsAndSends)

@@ -10,6 +10,9 @@
 class RecordingMessenger : public Messenger {
 public:
     void information(const QString& text) override { messages.append(text); }
+    // Boxes without icon and title go to the same list, marked, so their kind is checked too.
+    void plain(const QString& text) override { messages.append(kPlain + text); }
+    static inline const QString kPlain = QStringLiteral("[plain] ");
     bool confirm(const QString& text) override;
 
     QStringList messages;

@@ -1,0 +1,374 @@
+#include "editor/Form3.h"
+
+#include "editor/ComponentList.h"
+#include "export/Automation.h"
+#include "grids/PreviewGrid.h"
+#include "platform/Delay.h"
+#include "platform/FileDialogs.h"
+#include "platform/Messenger.h"
+#include "serial/CommandExchange.h"
+#include "serial/Commands.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QEventLoop>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableView>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <vector>
+
+namespace {
+constexpr int kTwips = PreviewGrid::kTwipsPerPixel;
+} // namespace
+
+Form3::Form3(Context context, QWidget* parent) : QDialog(parent), m_c(std::move(context))
+{
+    m_grid = new PreviewGrid(this);
+    buildUi();
+    connect(m_grid, &PreviewGrid::sizesChanged, this, &Form3::applyGridSizes);
+    connect(m_grid, &QAbstractItemModel::modelReset, this, &Form3::applyGridSizes);
+    Form_Load();
+}
+
+Form3::~Form3() { releaseWorkbook(); }
+
+void Form3::buildUi()
+{
+    setWindowTitle(QStringLiteral("导入"));
+    setModal(true);
+    auto* outer = new QVBoxLayout(this);
+
+    auto* top = new QHBoxLayout();
+    Text1 = new QLineEdit(QStringLiteral("打开文件名"), this);
+    Text1->setReadOnly(true);
+    Command1 = new QPushButton(QStringLiteral("文件导入"), this);
+    Command3 = new QPushButton(QStringLiteral("手工添加"), this);
+    top->addWidget(Text1, 1);
+    top->addWidget(Command1);
+    top->addWidget(Command3);
+    outer->addLayout(top);
+
+    // The two panels share one place; at most one shows.
+    Frame2 = new QGroupBox(QStringLiteral("选择工作簿"), this);
+    auto* f2 = new QHBoxLayout(Frame2);
+    Combo1 = new QComboBox(Frame2);
+    Combo1->setAccessibleName(QStringLiteral("选择工作簿"));
+    f2->addWidget(Combo1);
+    outer->addWidget(Frame2);
+
+    Frame3 = new QGroupBox(QStringLiteral("手工添加"), this);
+    auto* f3 = new QHBoxLayout(Frame3);
+    auto* label1 = new QLabel(QStringLiteral("编号："), Frame3);
+    Text2 = new QLineEdit(QStringLiteral("A001"), Frame3);
+    auto* label2 = new QLabel(QStringLiteral("名称："), Frame3);
+    Text3 = new QLineEdit(QStringLiteral("QRVA000001"), Frame3);
+    label1->setBuddy(Text2);
+    label2->setBuddy(Text3);
+    Text2->setAccessibleName(QStringLiteral("编号"));
+    Text3->setAccessibleName(QStringLiteral("名称"));
+    Command4 = new QPushButton(QStringLiteral("添加"), Frame3);
+    f3->addWidget(label1);
+    f3->addWidget(Text2);
+    f3->addWidget(label2);
+    f3->addWidget(Text3);
+    f3->addWidget(Command4);
+    outer->addWidget(Frame3);
+
+    MSFlexGrid1 = new QTableView(this);
+    MSFlexGrid1->setModel(m_grid);
+    MSFlexGrid1->horizontalHeader()->hide();
+    MSFlexGrid1->verticalHeader()->hide();
+    MSFlexGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    MSFlexGrid1->verticalHeader()->setDefaultSectionSize(MSFlexGrid1->fontMetrics().height() + 4);
+    MSFlexGrid1->setAccessibleName(QStringLiteral("元件列表"));
+    outer->addWidget(MSFlexGrid1, 1);
+
+    auto* bottom = new QHBoxLayout();
+    PB = new QProgressBar(this);
+    Command2 = new QPushButton(QStringLiteral("确认写入"), this);
+    bottom->addWidget(PB, 4);
+    bottom->addWidget(Command2, 3);
+    outer->addLayout(bottom);
+
+    setTabOrder(Text1, Command1);
+    setTabOrder(Command1, Combo1);
+    setTabOrder(Combo1, MSFlexGrid1);
+    setTabOrder(MSFlexGrid1, Command2);
+    setTabOrder(Command2, Command3);
+    setTabOrder(Command3, Command4);
+    setTabOrder(Command4, Text3);
+    setTabOrder(Text3, Text2);
+
+    resize(5625 * 5 / 4 / kTwips, 6060 * 5 / 4 / kTwips);
+
+    connect(Command1, &QPushButton::clicked, this, &Form3::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &Form3::Command2_Click);
+    connect(Command3, &QPushButton::clicked, this, &Form3::Command3_Click);
+    connect(Command4, &QPushButton::clicked, this, &Form3::Command4_Click);
+    connect(Combo1, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (index >= 0)
+            Combo1_Click();
+    });
+}
+
+void Form3::Form_Load()
+{
+    Frame2->hide();
+    Frame3->hide();
+    PB->hide();
+    ManualCount = 0;
+    ComponentList::reset(*m_grid);
+}
+
+void Form3::applyGridSizes()
+{
+    for (int c = 0; c < m_grid->cols(); ++c)
+        if (m_grid->colWidth(c) >= 0)
+            MSFlexGrid1->setColumnWidth(c, m_grid->colWidth(c) / kTwips);
+    if (m_grid->rows() > 0 && m_grid->rowHeight(0) >= 0)
+        MSFlexGrid1->setRowHeight(0, m_grid->rowHeight(0) / kTwips);
+}
+
+void Form3::showPanel(QGroupBox* panel)
+{
+    (panel == Frame2 ? Frame3 : Frame2)->hide();
+    panel->show(); // the layout moves the grid below the panel and shortens it
+}
+
+void Form3::ComFalse()
+{
+    for (QWidget* w : QList<QWidget*>{Combo1, Command1, Command2, Command3, Command4})
+        w->setEnabled(false);
+}
+
+void Form3::ComEnable()
+{
+    for (QWidget* w : QList<QWidget*>{Combo1, Command1, Command2, Command3, Command4})
+        w->setEnabled(true);
+}
+
+void Form3::receive(const QString& reply)
+{
+    RecStr = reply;
+    emit replyArrived();
+}
+
+// ---- import ---------------------------------------------------------------------------------
+
+void Form3::Command1_Click()
+{
+    const std::optional<QString> path = m_c.dialogs.openFileName(QStringLiteral("*.xls|*.xls|*.xlsx|*.xlsx"));
+    if (!path || path->isEmpty())
+        return;
+    Text1->setText(*path);
+    if (m_c.servers.exists(sheets::kExcel)) {
+        OpenExl(*path);
+    } else if (m_c.servers.exists(sheets::kWps)) {
+        UsingWps = true;
+        OpenWPS(*path);
+    } else if (m_c.servers.exists(sheets::kBuiltin)) {
+        // No office suite: the program's own engine reads the workbook, reporting failures
+        // the way the Excel import does.
+        openWith(sheets::kBuiltin, *path, true);
+    } else {
+        m_c.messenger.information(QStringLiteral("你的电脑没有安装MS-OFFICE和WPS软件，无法打开EXCEL格式！"));
+    }
+}
+
+void Form3::OpenExl(const QString& path) { openWith(sheets::kExcel, path, true); }
+
+void Form3::OpenWPS(const QString& path) { openWith(sheets::kWps, path, false); }
+
+void Form3::openWith(const QString& server, const QString& path, bool reportFailure)
+{
+    // A new import replaces the workbook held so far.
+    releaseWorkbook();
+    // Each step runs on its own; with reportFailure the first failure ends the import.
+    bool failed = false;
+    auto step = [&](auto&& action) {
+        if (failed)
+            return;
+        try {
+            action();
+        } catch (const sheets::Error& e) {
+            if (!reportFailure)
+                return;
+            failed = true;
+            m_c.messenger.information(QStringLiteral("Varnok提示：") + e.description() + QStringLiteral("\r\n")
+                                      + QStringLiteral("请稍后重试！"));
+        }
+    };
+    step([&] { m_app = m_c.servers.create(server); });
+    step([&] {
+        if (!m_app)
+            throw sheets::Error(QStringLiteral("no application"));
+        m_book = &m_app->open(path);
+    });
+    step([&] { m_app->setVisible(false); });
+    step([&] {
+        if (!m_book)
+            throw sheets::Error(QStringLiteral("no workbook"));
+        const QSignalBlocker quiet(Combo1); // the list is shown once, below
+        Combo1->clear();
+        for (int i = 0; i < m_book->worksheetCount(); ++i)
+            Combo1->addItem(m_book->worksheet(i).name());
+    });
+    if (failed) {
+        releaseWorkbook();
+        return;
+    }
+    showPanel(Frame2);
+    if (Combo1->count() > 0) {
+        if (Combo1->currentIndex() == 0)
+            Combo1_Click();
+        else
+            Combo1->setCurrentIndex(0);
+    }
+}
+
+void Form3::Combo1_Click()
+{
+    if (!m_book)
+        return;
+    try {
+        sheets::Worksheet& sheet = m_book->worksheet(Combo1->currentText());
+        ComponentList::fillFromSheet(*m_grid, sheet);
+    } catch (const sheets::Error&) {
+        // the list stays as far as it was read
+    }
+}
+
+void Form3::releaseWorkbook()
+{
+    if (!m_app)
+        return;
+    try {
+        if (m_book)
+            m_book->close(UsingWps); // WPS saves on closing; Excel and the engine do not
+    } catch (const sheets::Error&) {
+    }
+    try {
+        m_app->quit();
+    } catch (const sheets::Error&) {
+    }
+    m_book = nullptr;
+    m_app.reset();
+}
+
+// ---- manual entry ---------------------------------------------------------------------------
+
+void Form3::Command3_Click()
+{
+    showPanel(Frame3);
+    ComponentList::reset(*m_grid);
+    ManualCount = 0;
+}
+
+void Form3::Command4_Click()
+{
+    QString code = Text2->text();
+    QString name = Text3->text();
+    const QString refusal = ComponentList::addTyped(*m_grid, ManualCount, code, name);
+    Text2->setText(code);
+    Text3->setText(name);
+    if (!refusal.isEmpty())
+        m_c.messenger.information(refusal);
+}
+
+// ---- writing --------------------------------------------------------------------------------
+
+bool Form3::WaitReply()
+{
+    if (!RecStr.isEmpty())
+        return true;
+    QEventLoop loop;
+    QTimer timeout;
+    timeout.setSingleShot(true);
+    connect(&timeout, &QTimer::timeout, &loop, &QEventLoop::quit);
+    connect(this, &Form3::replyArrived, &loop, &QEventLoop::quit);
+    connect(this, &QDialog::finished, &loop, &QEventLoop::quit);
+    timeout.start(int(double(m_c.timing.componentReplyWait) * 1000.0));
+    loop.exec();
+    return !RecStr.isEmpty();
+}
+
+void Form3::Command2_Click()
+{
+    QPointer<Form3> self(this);
+    ComFalse();
+    std::vector<ComponentList::Entry> entries;
+    if (const auto fault = ComponentList::check(*m_grid, entries)) {
+        fault->plain ? m_c.messenger.plain(fault->message) : m_c.messenger.information(fault->message);
+        ComEnable();
+        return;
+    }
+    PB->show();
+    PB->setMinimum(1);
+    PB->setMaximum(std::max(1, m_grid->rows()));
+    PB->setValue(1);
+    m_writing = true;
+    int failures = 0;
+    for (int i = 1; i < m_grid->rows() && !m_closing; ++i) {
+        const ComponentList::Entry& entry = entries[size_t(i - 1)];
+        // The command carries exactly the code and name the check approved.
+        const std::optional<QByteArray> bytes = commands::writeComponent(entry.code, entry.name);
+        RecStr.clear();
+        if (bytes)
+            m_c.exchange.transmit(*bytes, commands::WriteComponent, {.resetReplied = false, .wait = false});
+        WaitReply();
+        if (!self || m_closing)
+            return; // closed while waiting: nothing more is sent
+        if (RecStr.contains(QLatin1String("OK"))) {
+            RecStr.clear();
+            m_grid->setText(i, 0, QStringLiteral("OK"));
+        } else {
+            m_grid->setText(i, 0, RecStr.isEmpty() ? QStringLiteral("ERR") : RecStr);
+            ++failures;
+        }
+        Delay(m_c.timing.componentPause);
+        if (!self || m_closing)
+            return;
+        PB->setValue(PB->value() + 1);
+        RecStr.clear();
+    }
+    m_writing = false;
+    if (m_closing)
+        return;
+    if (failures == 0) {
+        m_c.messenger.plain(QStringLiteral("元件编号写入完成，请查阅，检查！"));
+        m_c.main.ComEnable();
+        close();
+    } else {
+        m_c.messenger.plain(QStringLiteral("元件编号写入失败！，请查阅，检查！"));
+        ComEnable();
+        m_c.main.ComEnable();
+    }
+}
+
+// ---- closing --------------------------------------------------------------------------------
+
+void Form3::closeEvent(QCloseEvent* event)
+{
+    QDialog::closeEvent(event);
+    event->accept(); // closing is never refused
+}
+
+void Form3::done(int result)
+{
+    // Every way of closing ends here once: a write in progress stops, the workbook is
+    // released, the main window's commands are usable again.
+    if (!m_closing) {
+        m_closing = true;
+        releaseWorkbook();
+        m_c.main.ComEnable();
+    }
+    QDialog::done(result);
+}
