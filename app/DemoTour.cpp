@@ -7,6 +7,7 @@
 #include "storage/PartitionTree.h"
 #include "storage/StorageCommands.h"
 
+#include "editor/Form3.h"
 #include "storage/Form2.h"
 
 #include <QApplication>
@@ -18,6 +19,7 @@
 #include <QPushButton>
 #include <QTreeView>
 #include <cstdio>
+#include <utility>
 
 void ConsoleMessenger::information(const QString& text)
 {
@@ -35,7 +37,15 @@ bool ConsoleMessenger::confirm(const QString& text)
 std::optional<QString> TourFileDialogs::saveFileName(const QString&, const QString& proposedName)
 {
     m_folder.mkpath(QStringLiteral("."));
-    return m_folder.absoluteFilePath(proposedName);
+    m_lastSaved = m_folder.absoluteFilePath(proposedName);
+    return m_lastSaved;
+}
+
+std::optional<QString> TourFileDialogs::openFileName(const QString&)
+{
+    if (m_lastSaved.isEmpty())
+        return std::nullopt;
+    return m_lastSaved;
 }
 
 DemoTour::DemoTour(Form1& window, const QString& outputDir) : m_window(window), m_out(outputDir)
@@ -54,10 +64,12 @@ bool DemoTour::waitIdle()
     return !ex.Busy && !ex.Receiving;
 }
 
-void DemoTour::shoot(const QString& name)
+void DemoTour::shoot(const QString& name) { shoot(m_window, name); }
+
+void DemoTour::shoot(QWidget& widget, const QString& name)
 {
     const QString path = m_out.absoluteFilePath(QStringLiteral("tour-%1-%2.png").arg(++m_step).arg(name));
-    if (m_window.grab().save(path)) {
+    if (widget.grab().save(path)) {
         m_shots << path;
         std::printf("screenshot: %s\n", qPrintable(path));
     } else {
@@ -124,11 +136,7 @@ int DemoTour::run()
             poll.stop();
             dialog->Filename->setText(QStringLiteral("DEMO-01"));
             Delay(0.2f);
-            const QString path = m_out.absoluteFilePath(QStringLiteral("tour-%1-new-file-dialog.png").arg(++m_step));
-            if (dialog->grab().save(path)) {
-                m_shots << path;
-                std::printf("screenshot: %s\n", qPrintable(path));
-            }
+            shoot(*dialog, QStringLiteral("new-file-dialog"));
             dialog->Command2->click();
         });
         poll.start();
@@ -151,7 +159,64 @@ int DemoTour::run()
         if (saved.isEmpty() || !QFileInfo::exists(saved))
             return fail(QStringLiteral("the workbook was not saved"));
         std::printf("workbook: %s\n", qPrintable(saved));
-        return true;
+        return editorSteps();
     };
     return step() ? 0 : 1;
+}
+
+bool DemoTour::editorSteps()
+{
+    // A component list saved as a workbook, to import in the editor.
+    std::printf("component list of C, saved\n");
+    QStandardItem* c = m_window.tree().itemByKey(QStringLiteral("C"));
+    if (!c)
+        return fail(QStringLiteral("no partition C"));
+    m_window.SSTree1->setCurrentIndex(c->index());
+    m_window.Command10->click();
+    if (!waitIdle() || m_window.grid().cols() != 2)
+        return fail(QStringLiteral("no component list for C"));
+    m_window.Command4->click();
+    std::printf("workbook: %s\n", qPrintable(m_window.saver().SaveFileName));
+
+    bool ok = false;
+    QTimer poll;
+    poll.setInterval(20);
+    QObject::connect(&poll, &QTimer::timeout, &m_window, [this, &poll, &ok] {
+        auto* editor = qobject_cast<Form3*>(QApplication::activeModalWidget());
+        if (!editor)
+            return;
+        poll.stop();
+        std::printf("editor: import the saved list\n");
+        editor->Command1->click();
+        Delay(0.2f);
+        shoot(*editor, QStringLiteral("editor-import"));
+        std::printf("editor: type two components and write them\n");
+        editor->Command3->click();
+        for (const auto& [code, name] : {std::pair{"C101", "DEMO-1"}, std::pair{"C102", "DEMO-2"}}) {
+            editor->Text2->setText(QString::fromLatin1(code));
+            editor->Text3->setText(QString::fromLatin1(name));
+            editor->Command4->click();
+        }
+        Delay(0.2f);
+        shoot(*editor, QStringLiteral("editor-manual"));
+        editor->Command2->click(); // closes the editor when the instrument accepted every row
+        ok = !editor->isVisible();
+        if (!ok)
+            editor->close();
+    });
+    poll.start();
+    waitIdle();
+    m_window.Command11->click();
+    poll.stop();
+    if (!ok)
+        return fail(QStringLiteral("the editor's write did not complete"));
+
+    std::printf("component list of C after the write\n");
+    waitIdle();
+    m_window.SSTree1->setCurrentIndex(c->index());
+    m_window.Command10->click();
+    if (!waitIdle())
+        return fail(QStringLiteral("no component list for C"));
+    shoot(QStringLiteral("components-written"));
+    return true;
 }

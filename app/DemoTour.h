@@ -18,21 +18,23 @@ public:
 };
 
 // File dialogs of an unattended run: a save goes into a fixed folder under the proposed name;
-// nothing is opened.
+// an open takes the file saved last.
 class TourFileDialogs : public FileDialogs {
 public:
     explicit TourFileDialogs(const QString& folder) : m_folder(folder) {}
     std::optional<QString> saveFileName(const QString& filter, const QString& proposedName) override;
-    std::optional<QString> openFileName(const QString&) override { return std::nullopt; }
+    std::optional<QString> openFileName(const QString&) override;
 
 private:
     QDir m_folder;
+    QString m_lastSaved;
 };
 
 // A short unattended walk through the program's main job, for demonstrations without a display:
 // connect, read the partitions, list partition A, copy its first file, view the component list,
-// show the file-name dialog, copy partition A and save it as a workbook; a screenshot after each
-// step. Returns the exit code (0 when every step worked).
+// show the file-name dialog, copy partition A and save it as a workbook, then in the
+// component-code editor import a saved component list and write a typed one; a screenshot
+// after each step. Returns the exit code (0 when every step worked).
 class DemoTour {
 public:
     DemoTour(Form1& window, const QString& outputDir);
@@ -42,6 +44,8 @@ public:
 private:
     bool waitIdle();
     void shoot(const QString& name);
+    void shoot(QWidget& widget, const QString& name);
+    bool editorSteps();
     bool fail(const QString& why);
 
     Form1& m_window;
