@@ -2,6 +2,7 @@
 
 #include "export/Automation.h"
 #include "export/NumberText.h"
+#include "grids/GridLayouts.h"
 #include "grids/PreviewGrid.h"
 #include "platform/WireText.h"
 
@@ -45,20 +46,13 @@ bool nameShowable(const QString& name)
     return true;
 }
 
-void setHeaders(PreviewGrid& grid, const QString& first, const QString& second)
-{
-    grid.setText(0, 0, first);
-    grid.setText(0, 1, second);
-    grid.setRowHeight(0, 300);
-    grid.setColWidth(0, int(std::nearbyint(kGridWidthTwips / 4.0 - 100)));
-    grid.setColWidth(1, int(std::nearbyint(kGridWidthTwips / 3.0 * 2 - 100)));
-}
-
-void startGrid(PreviewGrid& grid)
+// An emptied grid with the two headers; the columns share the grid's width.
+void startGrid(PreviewGrid& grid, const QString& first, const QString& second)
 {
     grid.clear();
-    grid.setRows(1);
-    grid.setCols(2);
+    grids::setLayout(grid, {first, second},
+                     {int(std::nearbyint(kGridWidthTwips / 4.0 - 100)),
+                      int(std::nearbyint(kGridWidthTwips / 3.0 * 2 - 100))});
 }
 
 } // namespace
@@ -66,8 +60,7 @@ void startGrid(PreviewGrid& grid)
 void reset(PreviewGrid& grid)
 {
     PreviewGrid::Batch batch(grid);
-    startGrid(grid);
-    setHeaders(grid, QStringLiteral("序号"), QStringLiteral("元件名"));
+    startGrid(grid, QStringLiteral("序号"), QStringLiteral("元件名"));
 }
 
 QString codeOf(const QString& entry) { return entry.left(4); }
@@ -141,8 +134,7 @@ std::optional<Fault> check(const PreviewGrid& grid, std::vector<Entry>& approved
 void fillFromSheet(PreviewGrid& grid, sheets::Worksheet& sheet)
 {
     PreviewGrid::Batch batch(grid);
-    startGrid(grid);
-    setHeaders(grid, sheet.cellText(1, 1), sheet.cellText(1, 2));
+    startGrid(grid, sheet.cellText(1, 1), sheet.cellText(1, 2));
     int row = 0;
     for (int k = 2; k <= kLastSheetRow; ++k) {
         const QString text = sheet.cellText(k, 2);

@@ -41,21 +41,23 @@ int countTerminatedLines(const QByteArray& text)
 
 } // namespace
 
-void Ini_Grid(PreviewGrid& grid)
+void setLayout(PreviewGrid& grid, const QStringList& headers, const QList<int>& widthsTwips)
 {
-    grid.setCols(4);
+    grid.setCols(int(headers.size()));
     if (grid.rows() < 1)
         grid.setRows(1);
-    grid.setText(0, 0, QStringLiteral("编号"));
-    grid.setText(0, 1, QStringLiteral("读数"));
-    grid.setText(0, 2, QStringLiteral("温度"));
-    grid.setText(0, 3, QStringLiteral("时间"));
+    for (int c = 0; c < headers.size(); ++c) {
+        grid.setText(0, c, headers[c]);
+        grid.setColWidth(c, widthsTwips.value(c, -1));
+    }
     grid.setRowHeight(0, 300);
-    grid.setColWidth(0, 1400);
-    grid.setColWidth(1, 800);
-    grid.setColWidth(2, 600);
-    grid.setColWidth(3, 1400);
     grid.setRows(1);
+}
+
+void Ini_Grid(PreviewGrid& grid)
+{
+    setLayout(grid, {QStringLiteral("编号"), QStringLiteral("读数"), QStringLiteral("温度"), QStringLiteral("时间")},
+              {1400, 800, 600, 1400});
 }
 
 void FillGrid(PreviewGrid& grid, const QString& reply)
@@ -111,15 +113,7 @@ void FillGrid(PreviewGrid& grid, const QString& reply)
 
 void Ini_YJ_Grid(PreviewGrid& grid)
 {
-    grid.setCols(2);
-    if (grid.rows() < 1)
-        grid.setRows(1);
-    grid.setText(0, 0, QStringLiteral("序号"));
-    grid.setText(0, 1, QStringLiteral("元件名"));
-    grid.setRowHeight(0, 300);
-    grid.setColWidth(0, 500);
-    grid.setColWidth(1, 3000);
-    grid.setRows(1);
+    setLayout(grid, {QStringLiteral("序号"), QStringLiteral("元件名")}, {500, 3000});
 }
 
 void FillYJGrid(PreviewGrid& grid, const QString& reply)

@@ -1,12 +1,18 @@
 #pragma once
 
+#include <QList>
 #include <QString>
+#include <QStringList>
 
 class PreviewGrid;
 
 // The two layouts of the preview grid and the fillers that turn instrument replies into rows.
 // Each filler rebuilds the whole grid; whichever ran last decides the layout.
 namespace grids {
+
+// Gives the grid one row of the given headers, row 0 300 twips high and the given column widths
+// in twips; other cells keep their texts until the rows are cut to one.
+void setLayout(PreviewGrid& grid, const QStringList& headers, const QList<int>& widthsTwips);
 
 // Reading layout: 4 columns "编号", "读数", "温度", "时间"; row 0 the headers; 1 row.
 void Ini_Grid(PreviewGrid& grid);

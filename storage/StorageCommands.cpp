@@ -68,16 +68,19 @@ void StorageCommands::treeClick()
     m_exchange.Busy = false;
 }
 
+void StorageCommands::refuse(const QString& message)
+{
+    m_messenger.information(message);
+    m_host.ComEnable();
+}
+
 void StorageCommands::Command3_Click()
 {
     if (!m_exchange.begin())
         return;
     const std::optional<SelectedNode> node = m_selection();
-    if (!node) {
-        m_messenger.information(kReadPartitionError);
-        m_host.ComEnable();
-        return;
-    }
+    if (!node)
+        return refuse(kReadPartitionError);
     m_exchange.Replied = 0;
     m_exchange.SelectedName = node->text;
     if (isPartitionLetter(node->text))
@@ -90,19 +93,15 @@ void StorageCommands::Command5_Click()
     if (!m_exchange.begin())
         return;
     const std::optional<SelectedNode> node = m_selection();
-    auto readError = [&] {
-        m_messenger.information(kReadFileError);
-        m_host.ComEnable();
-    };
     if (!node)
-        return readError();
+        return refuse(kReadFileError);
     m_exchange.Replied = 0;
     m_exchange.SelectedName = node->text;
     if (node->isRoot() || node->key.size() == 1)
-        return readError();
+        return refuse(kReadFileError);
     const auto bytes = copyFileBytes(*node);
     if (!bytes)
-        return readError();
+        return refuse(kReadFileError);
     m_exchange.transmit(*bytes, commands::CopyFile, {.resetReplied = false});
     m_host.ComEnable();
 }
@@ -112,17 +111,11 @@ void StorageCommands::Command6_Click()
     if (!m_exchange.begin())
         return;
     const std::optional<SelectedNode> node = m_selection();
-    if (!node) {
-        m_messenger.information(kReadPartitionError);
-        m_host.ComEnable();
-        return;
-    }
+    if (!node)
+        return refuse(kReadPartitionError);
     m_exchange.SelectedName = node->text;
-    if (node->isRoot()) {
-        m_messenger.information(kSelectCopyPartition);
-        m_host.ComEnable();
-        return;
-    }
+    if (node->isRoot())
+        return refuse(kSelectCopyPartition);
     if (node->text.size() == 1 || node->childCount > 0) {
         m_exchange.Replied = 0;
         CopyA(m_exchange.SelectedName);
@@ -130,8 +123,7 @@ void StorageCommands::Command6_Click()
         m_host.ComEnable();
         return;
     }
-    m_messenger.information(kSelectPartition);
-    m_host.ComEnable();
+    refuse(kSelectPartition);
 }
 
 void StorageCommands::CopyA(const QString& partition)
@@ -160,8 +152,7 @@ std::optional<SelectedNode> StorageCommands::partitionSelection()
         if (node->text.size() == 1 || node->childCount > 0)
             return node;
     }
-    m_messenger.information(kSelectPartition);
-    m_host.ComEnable();
+    refuse(kSelectPartition);
     return std::nullopt;
 }
 

@@ -58,6 +58,9 @@ private:
     // component list): the selection checks after the opening steps. Returns the selection
     // when the command may go on; otherwise the controls are enabled again.
     std::optional<SelectedNode> partitionSelection();
+    // Ends a command with a message: the controls are usable again, the gate stays for the
+    // reply or the watchdog.
+    void refuse(const QString& message);
     void deleteCommand(bool dataOnly);
 
     CommandExchange& m_exchange;

@@ -3,7 +3,6 @@
 #include "grids/GridLayouts.h"
 #include "grids/PreviewGrid.h"
 
-#include <QCoreApplication>
 #include <QString>
 #include <benchmark/benchmark.h>
 #include <cstdio>
@@ -86,12 +85,3 @@ void BM_FillGrid(benchmark::State& state)
 BENCHMARK(BM_FillGrid)->Arg(1'000'000)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

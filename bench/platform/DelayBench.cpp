@@ -2,7 +2,6 @@
 // wall time waited. Waiting must not spin.
 #include "platform/Delay.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <benchmark/benchmark.h>
 #include <ctime>
@@ -34,12 +33,3 @@ void BM_DelayOneSecond(benchmark::State& state)
 BENCHMARK(BM_DelayOneSecond)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

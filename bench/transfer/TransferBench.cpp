@@ -9,7 +9,6 @@
 #include "serial/Commands.h"
 #include "serial/QtSerialLink.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QProcess>
@@ -123,12 +122,3 @@ void BM_CopyPartitionOverPty(benchmark::State& state)
 BENCHMARK(BM_CopyPartitionOverPty)->UseManualTime()->Iterations(1)->Unit(benchmark::kSecond);
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
