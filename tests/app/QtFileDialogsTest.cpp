@@ -1,0 +1,34 @@
+#include "app/QtFileDialogs.h"
+
+#include "tests/support/Modal.h"
+
+#include <QFileDialog>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+TEST(QtFileDialogs, FiltersBecomeQtFilters)
+{
+    EXPECT_EQ(QtFileDialogs::qtFilter("*.xls|*.xls|*.txt"), "*.xls (*.xls);;*.txt (*.txt)");
+    EXPECT_EQ(QtFileDialogs::qtFilter("*.xls|*.xls|*.xlsx|*.xlsx"), "*.xls (*.xls);;*.xlsx (*.xlsx)");
+    EXPECT_EQ(QtFileDialogs::qtFilter("Workbooks|*.xls"), "Workbooks (*.xls)");
+}
+
+TEST(QtFileDialogs, SaveProposesTheNameAndReturnsTheChoice)
+{
+    QTemporaryDir dir;
+    QtFileDialogs dialogs;
+    QString proposed;
+    whenModalOpens<QFileDialog>([&](QFileDialog& d) {
+        proposed = d.selectedFiles().value(0);
+        d.setDirectory(dir.path());
+        d.selectFile(dir.filePath("chosen.xls"));
+        static_cast<QDialog&>(d).accept();
+    });
+    const std::optional<QString> chosen = dialogs.saveFileName("*.xls|*.xls|*.txt", "A20261105-01.xls");
+    EXPECT_TRUE(proposed.endsWith("A20261105-01.xls")) << proposed.toStdString();
+    ASSERT_TRUE(chosen.has_value());
+    EXPECT_EQ(*chosen, dir.filePath("chosen.xls"));
+
+    whenModalOpens<QFileDialog>([](QFileDialog& d) { d.reject(); });
+    EXPECT_FALSE(dialogs.openFileName("*.xls|*.xls|*.xlsx|*.xlsx").has_value());
+}
