@@ -51,7 +51,10 @@ void SimFixture::SetUp()
 
     servers.add(sheets::kBuiltin, [] { return sheets::createBuiltinApplication(); });
     link = std::make_unique<QtSerialLink>([](int n) { return LinuxPortTable().resolve(n); });
-    Timing timing = Timing{}.scaled(0.25); // quiet spell 50 ms, command wait 250 ms
+    // Waits shortened, except the quiet spell that ends a reply: a loaded machine may pause
+    // the simulator mid-reply for longer than a shortened one.
+    Timing timing = Timing{}.scaled(0.25);
+    timing.receiveQuiet = Timing{}.receiveQuiet;
     window = std::make_unique<Form1>(Form1Services{
         *link, messenger, []() -> std::unique_ptr<PortRegistry> { return std::make_unique<LinuxPortTable>(); },
         timing, dialogs, servers, QStringLiteral(KTM_TEMPLATE_PATH)});
