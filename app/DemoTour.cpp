@@ -145,6 +145,9 @@ int DemoTour::run()
         poll.stop();
         waitIdle(); // the dialog sent nothing; the gate is released by the watchdog
 
+        if (!editorSteps())
+            return false;
+
         std::printf("copy partition A\n");
         m_window.SSTree1->setCurrentIndex(a->index());
         m_window.Command6->click();
@@ -159,7 +162,7 @@ int DemoTour::run()
         if (saved.isEmpty() || !QFileInfo::exists(saved))
             return fail(QStringLiteral("the workbook was not saved"));
         std::printf("workbook: %s\n", qPrintable(saved));
-        return editorSteps();
+        return true;
     };
     return step() ? 0 : 1;
 }

@@ -32,9 +32,9 @@ private:
 
 // A short unattended walk through the program's main job, for demonstrations without a display:
 // connect, read the partitions, list partition A, copy its first file, view the component list,
-// show the file-name dialog, copy partition A and save it as a workbook, then in the
-// component-code editor import a saved component list and write a typed one; a screenshot
-// after each step. Returns the exit code (0 when every step worked).
+// show the file-name dialog, import a saved component list in the component-code editor and
+// write a typed one, and last copy partition A and save it as a workbook; a screenshot after
+// each step. Returns the exit code (0 when every step worked).
 class DemoTour {
 public:
     DemoTour(Form1& window, const QString& outputDir);

@@ -56,7 +56,8 @@ TEST_F(SheetWriterTest, CallSequenceForOneRecord)
 
 TEST_F(SheetWriterTest, RecordsOnOneSheetWithNumbersDividedByTen)
 {
-    const auto book = write("A|1 1234 -52 2026-12-07 10:31:05\r\nA002 12 34 - x\r\nA003 -5.2x &H1F D T\r\n");
+    const auto book = write("A|1 1234 -52 2026-12-07 10:31:05\r\nA002 12 34 - x\r\nA003 -5.2x &H1F D T\r\n"
+                            "A004 12 34\r\nA005 2.5D1 &O17 D T\r\n");
     ASSERT_EQ(names(book), QStringList({"A-1", "Extra"})); // template's other sheets stay after
     const auto& s = book[0];
     EXPECT_EQ(cell(s, 1, 2).toString(), "读数");
@@ -69,6 +70,11 @@ TEST_F(SheetWriterTest, RecordsOnOneSheetWithNumbersDividedByTen)
     EXPECT_EQ(cell(s, 3, 4).toString(), "- x");
     EXPECT_DOUBLE_EQ(cell(s, 4, 2).toDouble(), -0.52); // "-5.2x"
     EXPECT_DOUBLE_EQ(cell(s, 4, 3).toDouble(), 3.1);   // "&H1F"
+    EXPECT_EQ(cell(s, 5, 2).typeId(), QMetaType::Double);
+    EXPECT_DOUBLE_EQ(cell(s, 5, 2).toDouble(), 123.4); // three fields: "12 34" shares a cell
+    EXPECT_DOUBLE_EQ(cell(s, 5, 3).toDouble(), 0);     // empty
+    EXPECT_DOUBLE_EQ(cell(s, 6, 2).toDouble(), 2.5);   // "2.5D1"
+    EXPECT_DOUBLE_EQ(cell(s, 6, 3).toDouble(), 1.5);   // "&O17"
 }
 
 TEST_F(SheetWriterTest, SectionsAtRowsFiveAndNine)
