@@ -26,32 +26,45 @@ void appendCodePoint(std::string& out, uint32_t cp)
 }
 } // namespace
 
+namespace {
+// Reads the code point that starts at p[i] (i < n) and moves i past it; false for anything that
+// is not well-formed UTF-8 (overlong forms, surrogates, beyond U+10FFFF, cut short).
+bool nextCodePoint(const unsigned char* p, size_t n, size_t& i, uint32_t& cp)
+{
+    const unsigned c = p[i];
+    if (c < 0x80) {
+        cp = c;
+        ++i;
+        return true;
+    }
+    int len;
+    uint32_t min;
+    if ((c & 0xE0) == 0xC0) { len = 2; cp = c & 0x1F; min = 0x80; }
+    else if ((c & 0xF0) == 0xE0) { len = 3; cp = c & 0x0F; min = 0x800; }
+    else if ((c & 0xF8) == 0xF0) { len = 4; cp = c & 0x07; min = 0x10000; }
+    else return false;
+    if (i + size_t(len) > n) return false;
+    for (int k = 1; k < len; ++k) {
+        const unsigned cc = p[i + size_t(k)];
+        if ((cc & 0xC0) != 0x80) return false;
+        cp = (cp << 6) | (cc & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+    i += size_t(len);
+    return true;
+}
+} // namespace
+
 std::optional<std::u16string> utf8ToUtf16(std::string_view in)
 {
     std::u16string out;
     out.reserve(in.size());
     const auto* p = reinterpret_cast<const unsigned char*>(in.data());
-    size_t n = in.size(), i = 0;
-    while (i < n) {
-        unsigned c = p[i];
-        if (c < 0x80) {
-            out.push_back(char16_t(c));
-            ++i;
-            continue;
-        }
-        int len;
-        uint32_t cp, min;
-        if ((c & 0xE0) == 0xC0) { len = 2; cp = c & 0x1F; min = 0x80; }
-        else if ((c & 0xF0) == 0xE0) { len = 3; cp = c & 0x0F; min = 0x800; }
-        else if ((c & 0xF8) == 0xF0) { len = 4; cp = c & 0x07; min = 0x10000; }
-        else return std::nullopt;
-        if (i + len > n) return std::nullopt;
-        for (int k = 1; k < len; ++k) {
-            unsigned cc = p[i + k];
-            if ((cc & 0xC0) != 0x80) return std::nullopt;
-            cp = (cp << 6) | (cc & 0x3F);
-        }
-        if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return std::nullopt;
+    const size_t n = in.size();
+    for (size_t i = 0; i < n;) {
+        uint32_t cp;
+        if (!nextCodePoint(p, n, i, cp))
+            return std::nullopt;
         if (cp >= 0x10000) {
             cp -= 0x10000;
             out.push_back(char16_t(0xD800 + (cp >> 10)));
@@ -59,7 +72,6 @@ std::optional<std::u16string> utf8ToUtf16(std::string_view in)
         } else {
             out.push_back(char16_t(cp));
         }
-        i += len;
     }
     return out;
 }
@@ -67,29 +79,13 @@ std::optional<std::u16string> utf8ToUtf16(std::string_view in)
 std::optional<size_t> validUtf8Units(std::string_view in)
 {
     const auto* p = reinterpret_cast<const unsigned char*>(in.data());
-    size_t n = in.size(), i = 0, units = 0;
-    while (i < n) {
-        unsigned c = p[i];
-        if (c < 0x80) {
-            ++i;
-            ++units;
-            continue;
-        }
-        int len;
-        uint32_t cp, min;
-        if ((c & 0xE0) == 0xC0) { len = 2; cp = c & 0x1F; min = 0x80; }
-        else if ((c & 0xF0) == 0xE0) { len = 3; cp = c & 0x0F; min = 0x800; }
-        else if ((c & 0xF8) == 0xF0) { len = 4; cp = c & 0x07; min = 0x10000; }
-        else return std::nullopt;
-        if (i + len > n) return std::nullopt;
-        for (int k = 1; k < len; ++k) {
-            unsigned cc = p[i + k];
-            if ((cc & 0xC0) != 0x80) return std::nullopt;
-            cp = (cp << 6) | (cc & 0x3F);
-        }
-        if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return std::nullopt;
+    const size_t n = in.size();
+    size_t units = 0;
+    for (size_t i = 0; i < n;) {
+        uint32_t cp;
+        if (!nextCodePoint(p, n, i, cp))
+            return std::nullopt;
         units += cp >= 0x10000 ? 2 : 1;
-        i += len;
     }
     return units;
 }
