@@ -322,6 +322,7 @@ void Form1::Command1_Click()
                                                     : kOpenError);
         link.close();
         Command1->setEnabled(true);
+        statusLine->setText(QStringLiteral("串口未打开：%1").arg(link.lastErrorText()));
         return;
     }
     Command1->setText(kConnected);

@@ -8,7 +8,6 @@ namespace {
 #ifdef Q_OS_WIN
 QStringDecoder makeDecoder() { return QStringDecoder(QStringConverter::System); }
 QStringEncoder makeEncoder() { return QStringEncoder(QStringConverter::System); }
-const char* kName = "System";
 #else
 // Qt reaches GBK through ICU; if it is missing we fall back to Latin-1, which keeps ASCII intact.
 QStringDecoder makeDecoder()
@@ -21,7 +20,6 @@ QStringEncoder makeEncoder()
     QStringEncoder e("GBK");
     return e.isValid() ? std::move(e) : QStringEncoder(QStringConverter::Latin1);
 }
-const char* kName = "GBK";
 #endif
 
 bool isAscii(const QByteArray& bytes)
@@ -89,7 +87,5 @@ bool isShowable(QChar ch)
     const int code = signedCode(ch);
     return code >= 33 && code != 127;
 }
-
-QString codePageName() { return QString::fromLatin1(kName); }
 
 } // namespace WireText

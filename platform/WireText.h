@@ -28,7 +28,4 @@ int signedCode(QChar ch);
 // (no blanks, control characters, DEL or double-byte characters).
 bool isShowable(QChar ch);
 
-// Name of the code page in use, for diagnostics.
-QString codePageName();
-
 } // namespace WireText

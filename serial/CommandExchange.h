@@ -81,9 +81,6 @@ public:
     // The line is gone: whatever was being received is dropped and the exchange is idle.
     void abort();
 
-    // Bytes of the reply being received so far.
-    qsizetype receivedBytes() const { return m_received; }
-
     // The serial input handler; connected to the link's readyRead.
     void MSComm1_OnComm();
 

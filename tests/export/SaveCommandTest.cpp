@@ -163,7 +163,7 @@ TEST_F(SaveCommandTest, MissingTemplateWritesNothing)
 TEST_F(SaveCommandTest, ExcelFailurePathEnablesQuitsAndReports)
 {
     excel.install(servers, sheets::kExcel);
-    for (const QString& failing : {"open", "sheet Sheet1", "name", "text 2 1", "number", "save"}) {
+    for (const QString failing : {"open", "sheet Sheet1", "name", "text 2 1", "number", "save"}) {
         excel.log.clear();
         messenger.messages.clear();
         excel.failOn = failing;
