@@ -22,6 +22,7 @@
 #include <QLocale>
 #include <QPointer>
 #include <QPushButton>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QTableView>
 #include <QTreeView>
@@ -65,8 +66,19 @@ Form1::Form1(Form1Services services, QWidget* parent)
             const QModelIndex index = SSTree1->currentIndex();
             if (!index.isValid())
                 return std::nullopt;
-            return SelectedNode{index.data(Qt::DisplayRole).toString(), PartitionTree::keyOf(index),
-                                index.parent().data(Qt::DisplayRole).toString(), m_tree->rowCount(index)};
+            SelectedNode node{index.data(Qt::DisplayRole).toString(), PartitionTree::keyOf(index)};
+            switch (PartitionTree::kindOf(index)) {
+            case PartitionTree::Kind::Root: node.kind = SelectedNode::Kind::Root; break;
+            case PartitionTree::Kind::Partition:
+                node.kind = SelectedNode::Kind::Partition;
+                node.partition = node.key;
+                break;
+            case PartitionTree::Kind::File:
+                node.kind = SelectedNode::Kind::File;
+                node.partition = PartitionTree::keyOf(index.parent());
+                break;
+            }
+            return node;
         },
         [this](const QString& noteName) {
             Form2 dialog(*m_storage, *this, m_services.messenger, this);
@@ -95,6 +107,12 @@ Form1::Form1(Form1Services services, QWidget* parent)
     connect(&m_services.link, &SerialLink::lost, this, &Form1::onLinkLost);
     connect(m_exchange, &CommandExchange::receiveProgress, this, &Form1::showProgress);
     connect(m_exchange, &CommandExchange::receiveFinished, this, &Form1::showFinished);
+    connect(m_exchange, &CommandExchange::receiveInterrupted, this, &Form1::showInterrupted);
+    connect(m_exchange, &CommandExchange::discardProgress, this, &Form1::showDiscarding);
+    connect(m_exchange, &CommandExchange::discardFinished, this, &Form1::showDiscarded);
+    connect(stopButton, &QPushButton::clicked, m_exchange, &CommandExchange::stopReceiving);
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, m_exchange, &CommandExchange::stopReceiving);
     connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     connect(Command12, &QPushButton::clicked, this, &Form1::Command12_Click);
     // A single click on a node acts on it (the click selects it first).
@@ -223,6 +241,10 @@ void Form1::buildUi()
     // Status line: shows a transfer while it streams in.
     statusLine = new QLabel(this);
     statusBar()->addWidget(statusLine, 1);
+    stopButton = new QPushButton(QStringLiteral("停止接收"), this);
+    stopButton->setToolTip(QStringLiteral("放弃正在接收的数据（Esc）"));
+    stopButton->hide();
+    statusBar()->addPermanentWidget(stopButton);
 
     setCentralWidget(central);
     resize(10725 * 5 / 4 / kTwips, 5850 * 5 / 4 / kTwips);
@@ -341,17 +363,20 @@ void Form1::Command12_Click()
     Command1->setText(kConnect);
     Command1->setEnabled(true);
     statusLine->setText(QStringLiteral("已断开"));
+    // Nothing of the closed session may reach the next one: the pending command is forgotten
+    // and a reply cut short is dropped (the status line then says so).
+    m_exchange->abort(CommandExchange::Interruption::Disconnected);
 }
 
 void Form1::onLinkLost(const QString& reason)
 {
     // The device vanished under an open port: back to the disconnected state, and say so,
     // rather than leave the operator waiting for replies that cannot come.
-    m_exchange->abort();
     Command1->setText(kConnect);
     Command1->setEnabled(true);
     ComEnable();
     statusLine->setText(QStringLiteral("串口已断开"));
+    m_exchange->abort(CommandExchange::Interruption::LinkLost);
     m_services.messenger.information(
         QStringLiteral("串口 %1 已断开（%2）。请检查连线和仪器后重新连接。").arg(Combo1->currentText(), reason));
 }
@@ -365,15 +390,29 @@ void Form1::Ini_Tree(const QString& range)
 
 void Form1::Bulid_Tree(const QString& partitionKey, const QString& listing)
 {
-    const QModelIndex partition = m_tree->Bulid_Tree(partitionKey, listing);
+    bool tooLong = false;
+    const QModelIndex partition = m_tree->Bulid_Tree(partitionKey, listing, &tooLong);
     if (partition.isValid())
         SSTree1->expand(partition);
+    if (tooLong)
+        m_services.messenger.information(
+            QStringLiteral("收到的文件列表超过 %1 行，不是仪器的文件列表，分区树保持不变！")
+                .arg(PartitionTree::kMaxListingLines));
 }
 
 void Form1::FillGrid(const QString& reply)
 {
     if (m_exchange->SelectedName.isEmpty())
         return;
+    // The instrument answers "ERR" when there is nothing to copy (the file is gone): that is
+    // not a record, and the preview keeps what it showed. A file that is itself called "ERR"
+    // sends its name line, so its copy is data.
+    const bool fileCopy = m_exchange->COM_type == commands::CopyFile;
+    if (reply.trimmed() == QLatin1String("ERR") && !(fileCopy && m_exchange->SelectedName == QLatin1String("ERR"))) {
+        m_services.messenger.information(fileCopy ? QStringLiteral("读取错误！请先选择您要查阅的文件，再操作！")
+                                                  : QStringLiteral("读取错误！请先选择您要查阅的数据区，再操作！"));
+        return;
+    }
     grids::FillGrid(*m_grid, reply);
 }
 
@@ -385,6 +424,15 @@ void Form1::FillYJGrid(const QString& reply)
 }
 
 Form3* Form1::editor() const { return m_editor.data(); }
+
+void Form1::partitionDeleted(const QString& letter) { m_tree->removeFiles(letter); }
+
+void Form1::fileCreated(const QString& letter, const QString& name)
+{
+    const QModelIndex partition = m_tree->addFile(letter, name);
+    if (partition.isValid())
+        SSTree1->expand(partition);
+}
 
 void Form1::setRecStr(const QString& reply)
 {
@@ -406,6 +454,7 @@ void Form1::applyGridSizes()
 
 void Form1::showProgress(qint64 bytes, qint64 elapsedMs)
 {
+    stopButton->show();
     const QLocale locale;
     const qint64 rate = elapsedMs > 0 ? bytes * 1000 / elapsedMs : 0;
     statusLine->setText(QStringLiteral("正在接收数据：%1 字节，%2 字节/秒")
@@ -414,7 +463,36 @@ void Form1::showProgress(qint64 bytes, qint64 elapsedMs)
 
 void Form1::showFinished(qint64 bytes, qint64 elapsedMs)
 {
+    stopButton->hide();
     const QLocale locale;
     statusLine->setText(QStringLiteral("接收完成：%1 字节，用时 %2 秒")
                             .arg(locale.toString(bytes), QString::number(double(elapsedMs) / 1000.0, 'f', 1)));
+}
+
+void Form1::showInterrupted(qint64 bytes, CommandExchange::Interruption why)
+{
+    stopButton->hide();
+    const QLocale locale;
+    const QString count = locale.toString(bytes);
+    switch (why) {
+    case CommandExchange::Interruption::Stopped:
+        statusLine->setText(QStringLiteral("已停止接收：已接收的 %1 字节已丢弃").arg(count));
+        break;
+    case CommandExchange::Interruption::Disconnected:
+        statusLine->setText(QStringLiteral("已断开，传输中断：已接收的 %1 字节已丢弃").arg(count));
+        break;
+    case CommandExchange::Interruption::LinkLost:
+        statusLine->setText(QStringLiteral("串口已断开，传输中断：已接收的 %1 字节已丢弃").arg(count));
+        break;
+    }
+}
+
+void Form1::showDiscarding(qint64 bytes)
+{
+    statusLine->setText(QStringLiteral("正在丢弃上次未完成的数据：%1 字节").arg(QLocale().toString(bytes)));
+}
+
+void Form1::showDiscarded(qint64 bytes)
+{
+    statusLine->setText(QStringLiteral("已丢弃上次未完成的数据：%1 字节").arg(QLocale().toString(bytes)));
 }

@@ -69,6 +69,7 @@ public:
     QTreeView* SSTree1 = nullptr;
     QTableView* MSFlexGrid1 = nullptr;
     QLabel* statusLine = nullptr;
+    QPushButton* stopButton = nullptr; // 停止接收: shown while a reply is arriving
 
     CommandExchange& exchange() { return *m_exchange; }
     PartitionTree& tree() { return *m_tree; }
@@ -100,6 +101,8 @@ public:
     void FillGrid(const QString& reply) override;
     void FillYJGrid(const QString& reply) override;
     void setRecStr(const QString& reply) override;
+    void partitionDeleted(const QString& letter) override;
+    void fileCreated(const QString& letter, const QString& name) override;
 
 public slots:
     void Command1_Click();
@@ -115,6 +118,9 @@ private:
     void onLinkLost(const QString& reason);
     void showProgress(qint64 bytes, qint64 elapsedMs);
     void showFinished(qint64 bytes, qint64 elapsedMs);
+    void showInterrupted(qint64 bytes, CommandExchange::Interruption why);
+    void showDiscarding(qint64 bytes);
+    void showDiscarded(qint64 bytes);
     QList<QWidget*> gatedControls() const;
 
     Form1Services m_services;

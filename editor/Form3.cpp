@@ -300,6 +300,23 @@ bool Form3::WaitReply()
     return !RecStr.isEmpty();
 }
 
+bool Form3::sendWhenLineFree(const QByteArray& bytes)
+{
+    const CommandExchange::Options options{.resetReplied = false, .wait = false};
+    if (m_c.exchange.transmit(bytes, commands::WriteComponent, options))
+        return true;
+    // The rest of an earlier answer is still arriving: wait for the line to go quiet.
+    QEventLoop loop;
+    QTimer timeout;
+    timeout.setSingleShot(true);
+    connect(&timeout, &QTimer::timeout, &loop, &QEventLoop::quit);
+    connect(&m_c.exchange, &CommandExchange::lineIdle, &loop, &QEventLoop::quit);
+    connect(this, &QDialog::finished, &loop, &QEventLoop::quit);
+    timeout.start(int(double(m_c.timing.componentReplyWait) * 1000.0));
+    loop.exec();
+    return !m_closing && m_c.exchange.transmit(bytes, commands::WriteComponent, options);
+}
+
 void Form3::Command2_Click()
 {
     QPointer<Form3> self(this);
@@ -321,11 +338,12 @@ void Form3::Command2_Click()
         // The command carries exactly the code and name the check approved.
         const std::optional<QByteArray> bytes = commands::writeComponent(entry.code, entry.name);
         RecStr.clear();
-        if (bytes)
-            m_c.exchange.transmit(*bytes, commands::WriteComponent, {.resetReplied = false, .wait = false});
-        WaitReply();
+        if (bytes && sendWhenLineFree(*bytes))
+            WaitReply();
         if (!self || m_closing)
             return; // closed while waiting: nothing more is sent
+        if (RecStr.isEmpty())
+            m_c.exchange.abandonPending(); // a late answer must not count for the next row
         if (RecStr.contains(QLatin1String("OK"))) {
             RecStr.clear();
             m_grid->setText(i, 0, QStringLiteral("OK"));

@@ -88,6 +88,9 @@ private:
     void openWith(const QString& server, const QString& path, bool reportFailure);
     void releaseWorkbook();
     bool WaitReply();
+    // Sends one write command; if stale input is still being discarded, waits (at most the
+    // reply wait) for the line to be free first. False when it could not be sent.
+    bool sendWhenLineFree(const QByteArray& bytes);
     void applyGridSizes();
 
     Context m_c;

@@ -7,6 +7,7 @@
 #include "serial/SerialLink.h"
 
 #include <exception>
+#include <new>
 #include <utility>
 
 namespace {
@@ -14,6 +15,8 @@ const QString kWaitMessage = QStringLiteral("等待上次命令执行完成，�
 const QString kNotConnected = QStringLiteral("没有连接设备！请先连接设备，再操作！");
 const QString kNoData = QStringLiteral("没有读取到数据！请检查连线或仪器的电源开关是否关闭！");
 const QString kTooLarge = QStringLiteral("接收的数据超过 64 MB，已放弃本次接收！");
+const QString kOutOfMemory = QStringLiteral("内存不足，无法显示接收的数据！");
+const QString kHandlerFailed = QStringLiteral("处理接收的数据时出错，数据未显示！%1");
 constexpr int kProgressIntervalMs = 100;
 } // namespace
 
@@ -28,15 +31,20 @@ CommandExchange::CommandExchange(SerialLink& link, ExchangeHost& host, Messenger
     m_quiet.setSingleShot(true);
     m_quiet.setTimerType(Qt::PreciseTimer);
     m_quiet.setInterval(int(double(m_timing.receiveQuiet) * 1000.0 + 0.5));
+    m_replyDeadline.setSingleShot(true);
+    m_replyDeadline.setInterval(m_timing.watchdogMs);
     connect(&Timer1, &QTimer::timeout, this, &CommandExchange::Timer1_Timer);
     connect(&Timer2, &QTimer::timeout, this, &CommandExchange::Timer2_Timer);
     connect(&m_quiet, &QTimer::timeout, this, &CommandExchange::onQuiet);
+    connect(&m_replyDeadline, &QTimer::timeout, this, &CommandExchange::onReplyDeadline);
     connect(&m_link, &SerialLink::readyRead, this, &CommandExchange::MSComm1_OnComm);
 }
 
+bool CommandExchange::lineBusy() const { return Busy || COM_type != 0 || Receiving || Discarding; }
+
 bool CommandExchange::begin()
 {
-    if (Busy) {
+    if (lineBusy()) {
         m_messenger.information(kWaitMessage);
         return false;
     }
@@ -50,16 +58,23 @@ bool CommandExchange::begin()
     return true;
 }
 
-void CommandExchange::transmit(const QByteArray& bytes, qint16 code, Options options)
+bool CommandExchange::transmit(const QByteArray& bytes, qint16 code, Options options)
 {
+    // Bytes of another reply are on the line: a command now would have its answer mixed
+    // with them.
+    if (Receiving || Discarding)
+        return false;
     if (options.resetReplied)
         Replied = 0;
     m_link.write(bytes);
     if (options.startReplyTimer)
         Timer1.start();
     COM_type = code;
+    m_detail = options.detail;
+    m_replyDeadline.start();
     if (options.wait)
         commandWait();
+    return true;
 }
 
 void CommandExchange::commandWait() { Delay(m_timing.commandWait); }
@@ -73,43 +88,117 @@ QString CommandExchange::GetReturn()
 
 void CommandExchange::startWatchdog() { Timer2.start(); }
 
-void CommandExchange::abort()
+void CommandExchange::abort(Interruption why)
 {
     m_quiet.stop();
     const bool wasReceiving = Receiving;
     const qint64 bytes = m_received;
     m_buffer = QByteArray();
     m_overflow = false;
+    Discarding = false;
+    m_discarded = 0;
     resetToIdle();
     if (wasReceiving)
-        emit receiveFinished(bytes, m_replyClock.elapsed());
+        emit receiveInterrupted(bytes, why);
+    emit lineIdle();
+}
+
+void CommandExchange::stopReceiving()
+{
+    if (!Receiving)
+        return;
+    const qint64 bytes = m_received;
+    m_buffer = QByteArray();
+    m_overflow = false;
+    resetToIdle();
+    emit receiveInterrupted(bytes, Interruption::Stopped);
+    // The instrument goes on sending the rest; it is read and dropped until the line is quiet.
+    startDiscarding();
+    m_quiet.start();
+}
+
+void CommandExchange::abandonPending()
+{
+    if (Receiving)
+        return; // the reply is arriving: it ends by itself
+    m_replyDeadline.stop();
+    COM_type = 0;
+    SelectedName.clear();
+    m_detail.clear();
+}
+
+void CommandExchange::onReplyDeadline()
+{
+    // No byte of the reply has come within the deadline: the command is given up, so a reply
+    // that comes later cannot be taken for the answer to the next one.
+    if (Receiving || COM_type == 0)
+        return;
+    abandonPending();
+    Busy = false;
+    emit lineIdle();
+}
+
+void CommandExchange::startDiscarding()
+{
+    Discarding = true;
+    m_discarded = 0;
+}
+
+void CommandExchange::finishDiscarding()
+{
+    const qint64 bytes = m_discarded;
+    Discarding = false;
+    m_discarded = 0;
+    m_buffer = QByteArray();
+    if (COM_type == 0)
+        Busy = false; // input that was nobody's reply still ends like a reply
+    emit discardFinished(bytes);
+    if (!lineBusy())
+        emit lineIdle();
 }
 
 void CommandExchange::MSComm1_OnComm()
 {
-    if (!Receiving) {
-        Receiving = true;
-        m_buffer.clear();
-        m_received = 0;
-        m_overflow = false;
-        m_replyClock.start();
-        m_progressClock.start();
-    }
     Replied = 1;
-    drain();
-    if (m_progressClock.elapsed() >= kProgressIntervalMs) {
+    if (!Receiving && !Discarding && m_link.bytesAvailable() <= 0)
+        return; // an event with nothing waiting changes nothing else
+    bool first = false;
+    if (!Receiving && !Discarding) {
+        first = true;
+        if (COM_type == 0 || m_dispatching) {
+            // Nobody asked for this: the rest of an interrupted transfer, a late reply, noise.
+            startDiscarding();
+        } else {
+            Receiving = true;
+            m_replyDeadline.stop();
+            m_buffer.clear();
+            m_received = 0;
+            m_overflow = false;
+            m_replyClock.start();
+            m_progressClock.start();
+        }
+    }
+    const qint64 got = drain();
+    if (Discarding) {
+        m_discarded += got;
+        emit discardProgress(m_discarded);
+    } else if (first || m_progressClock.elapsed() >= kProgressIntervalMs) {
         m_progressClock.restart();
         emit receiveProgress(m_received, m_replyClock.elapsed());
     }
-    m_quiet.start(); // the reply ends after a quiet spell
+    m_quiet.start(); // the reply (or the stale input) ends after a quiet spell
 }
 
-void CommandExchange::drain()
+qint64 CommandExchange::drain()
 {
+    qint64 got = 0;
     while (m_link.bytesAvailable() > 0) {
         const QByteArray chunk = m_link.readAll();
         if (chunk.isEmpty())
             break;
+        got += chunk.size();
+        if (Discarding)
+            continue;
         m_received += chunk.size();
         if (m_overflow)
             continue; // read and dropped until the line goes quiet
@@ -120,17 +209,30 @@ void CommandExchange::drain()
         }
         m_buffer.append(chunk);
     }
+    return got;
 }
 
 void CommandExchange::onQuiet()
 {
-    if (m_dispatching) {
-        // A reply handler is still showing something (a message box runs its own event
-        // loop); whatever arrived meanwhile is a separate reply and waits its turn.
+    // The timer may fire late on a loaded machine while bytes already wait in the port or the
+    // system: anything that arrived since the last read means the line was not quiet.
+    const qint64 before = m_received + m_discarded;
+    m_link.pollInput();
+    const qint64 got = drain();
+    if (Discarding)
+        m_discarded += got;
+    if (got > 0 || m_received + m_discarded != before) {
+        if (Discarding)
+            emit discardProgress(m_discarded);
         m_quiet.start();
         return;
     }
-    drain();
+    if (Discarding) {
+        finishDiscarding();
+        return;
+    }
+    if (!Receiving)
+        return;
     const qint64 bytes = m_received;
     const qint64 elapsed = m_replyClock.elapsed();
     if (m_overflow) {
@@ -138,6 +240,7 @@ void CommandExchange::onQuiet()
         resetToIdle();
         emit receiveFinished(bytes, elapsed);
         m_messenger.information(kTooLarge);
+        emit lineIdle();
         return;
     }
     if (m_buffer.isEmpty()) {
@@ -146,32 +249,42 @@ void CommandExchange::onQuiet()
         return;
     }
     const QByteArray raw = std::exchange(m_buffer, QByteArray());
+    const qint16 code = COM_type;
+    // From here on the reply is complete: input that arrives while it is being handled (a
+    // handler may show a message box) belongs to no command and is discarded.
+    Receiving = false;
     m_dispatching = true;
+    QString failure;
     try {
         dispatch(WireText::decode(raw));
-    } catch (const std::exception&) {
-        // A failing reply handler must not leave the exchange stuck.
+    } catch (const std::bad_alloc&) {
+        failure = kOutOfMemory;
+    } catch (const std::exception& e) {
+        failure = kHandlerFailed.arg(QString::fromLocal8Bit(e.what()));
     } catch (...) {
+        failure = kHandlerFailed.arg(QString());
     }
     m_dispatching = false;
-    resetToIdle();
+    if (COM_type == code) // a handler may already have reset the exchange (disconnect)
+        resetToIdle();
     emit receiveFinished(bytes, elapsed);
-    if (!m_buffer.isEmpty()) {
-        // Input that came while the reply was being handled is a reply of its own.
-        Receiving = true;
-        m_received = m_buffer.size();
-        m_replyClock.start();
-        m_quiet.start();
-    }
+    if (!failure.isEmpty())
+        m_messenger.information(failure);
+    if (!lineBusy())
+        emit lineIdle();
 }
 
 void CommandExchange::dispatch(const QString& reply)
 {
+    // True when the instrument confirmed the command.
     auto result = [&](const QString& ok, const QString& err) {
-        if (reply.contains(QLatin1String("OK")))
+        if (reply.contains(QLatin1String("OK"))) {
             m_messenger.information(ok);
-        else if (reply.contains(QLatin1String("ERR")))
+            return true;
+        }
+        if (reply.contains(QLatin1String("ERR")))
             m_messenger.information(err);
+        return false;
     };
     switch (COM_type) {
     case commands::ReadPartitions: m_host.Ini_Tree(reply); break;
@@ -180,13 +293,15 @@ void CommandExchange::dispatch(const QString& reply)
     case commands::CopyPartition: m_host.FillGrid(reply); break;
     case commands::StoreReturn: SetReturn(reply); break;
     case commands::DeletePartition:
-        result(QStringLiteral("已成功删除分区！"), QStringLiteral("删除分区失败，请稍后重试！"));
+        if (result(QStringLiteral("已成功删除分区！"), QStringLiteral("删除分区失败，请稍后重试！")))
+            m_host.partitionDeleted(SelectedName);
         break;
     case commands::DeleteData:
         result(QStringLiteral("已成功删除分区数据！"), QStringLiteral("删除分区数据失败，请稍后重试！"));
         break;
     case commands::NewFile:
-        result(QStringLiteral("文件创建成功！"), QStringLiteral("文件创建失败，请稍后重试！"));
+        if (result(QStringLiteral("文件创建成功！"), QStringLiteral("文件创建失败，请稍后重试！")))
+            m_host.fileCreated(SelectedName, m_detail);
         break;
     case commands::ListComponents: m_host.FillYJGrid(reply); break;
     case commands::WriteComponent: m_host.setRecStr(reply); break;
@@ -199,7 +314,9 @@ void CommandExchange::resetToIdle()
     Busy = false;
     COM_type = 0;
     SelectedName.clear();
+    m_detail.clear();
     Receiving = false;
+    m_replyDeadline.stop();
 }
 
 void CommandExchange::Timer1_Timer()

@@ -100,6 +100,16 @@ qint64 QtSerialLink::bytesAvailable() const { return m_port.isOpen() ? m_port.by
 
 QByteArray QtSerialLink::readAll() { return m_port.isOpen() ? m_port.readAll() : QByteArray(); }
 
+void QtSerialLink::pollInput()
+{
+    // A zero wait reads what the system holds without blocking; readyRead is raised for it.
+    if (m_port.isOpen() && !m_polling) {
+        m_polling = true;
+        m_port.waitForReadyRead(0);
+        m_polling = false;
+    }
+}
+
 void QtSerialLink::onError(QSerialPort::SerialPortError error)
 {
     // Only a vanished device ends the connection; other errors surface through the calls.

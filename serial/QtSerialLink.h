@@ -23,6 +23,7 @@ public:
     bool write(const QByteArray& bytes) override;
     qint64 bytesAvailable() const override;
     QByteArray readAll() override;
+    void pollInput() override;
 
 private:
     void onError(QSerialPort::SerialPortError error);
@@ -33,4 +34,5 @@ private:
     SerialSettings m_settings;
     OpenError m_openError = OpenError::None;
     QString m_errorText;
+    bool m_polling = false;
 };

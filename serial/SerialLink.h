@@ -29,6 +29,9 @@ public:
     virtual bool write(const QByteArray& bytes) = 0;
     virtual qint64 bytesAvailable() const = 0;
     virtual QByteArray readAll() = 0;
+    // Takes in, now, whatever input the system already holds for the port (raising readyRead
+    // if there is some), so that a late timer cannot mistake waiting bytes for a quiet line.
+    virtual void pollInput() {}
 
 signals:
     void readyRead();

@@ -47,13 +47,22 @@ Form2::Form2(StorageCommands& commands, ExchangeHost& host, Messenger& messenger
 
 void Form2::Command1_Click()
 {
+    // The command wait runs the event loop: a second Enter or click arrives inside it.
+    if (m_sending)
+        return;
     const NewFileName name = NewFileName::check(Filename->text());
     Filename->setText(name.trimmed);
     if (!name.error.isEmpty()) {
         m_messenger.information(name.error);
         return;
     }
+    m_sending = true;
+    Command1->setEnabled(false);
+    Command2->setEnabled(false);
     if (!m_commands.sendNewFile(NoteName, name.trimmed)) {
+        m_sending = false;
+        Command1->setEnabled(true);
+        Command2->setEnabled(true);
         m_messenger.information(QStringLiteral("文件名中含有不可显示字符（含空格），请修正！"));
         return;
     }
@@ -64,6 +73,8 @@ void Form2::Command2_Click() { reject(); }
 
 void Form2::reject()
 {
+    if (m_sending)
+        return; // Escape during the command wait: the dialog closes when the command is out
     QDialog::reject();
     m_host.ComEnable();
 }

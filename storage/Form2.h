@@ -34,4 +34,5 @@ private:
     StorageCommands& m_commands;
     ExchangeHost& m_host;
     Messenger& m_messenger;
+    bool m_sending = false; // the command is out; a second confirm must not send it again
 };

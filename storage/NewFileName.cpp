@@ -2,6 +2,10 @@
 
 #include "platform/WireText.h"
 
+namespace {
+const QString kForbidden = QStringLiteral("<>/\\|:\"*?");
+} // namespace
+
 NewFileName NewFileName::check(const QString& typed)
 {
     NewFileName result;
@@ -20,6 +24,14 @@ NewFileName NewFileName::check(const QString& typed)
     for (QChar ch : result.trimmed) {
         if (!WireText::isShowable(ch)) {
             result.error = QStringLiteral("文件名中含有不可显示字符（含空格），请修正！");
+            return result;
+        }
+    }
+    // The characters the dialog's hint forbids: file systems refuse them, and the name
+    // becomes a file and a worksheet on the PC.
+    for (QChar ch : result.trimmed) {
+        if (kForbidden.contains(ch)) {
+            result.error = QStringLiteral("文件名中不能含有以下字符：< > / \\ | : \" * ?，请修正！");
             return result;
         }
     }

@@ -14,20 +14,11 @@ const QString kSelectCopyPartition = QStringLiteral("请先选择您要拷贝的
 // The bytes of "COPY x name" for a file node, x being its partition's letter.
 std::optional<QByteArray> copyFileBytes(const SelectedNode& file)
 {
-    if (file.parentText.isEmpty())
+    if (!file.isFile() || file.partition.isEmpty())
         return std::nullopt;
-    return commands::copyFile(file.parentText.at(0), file.text);
-}
-
-bool isPartitionLetter(const QString& text)
-{
-    return text.size() == 1 && text[0] >= QLatin1Char('A') && text[0] <= QLatin1Char('J');
+    return commands::copyFile(file.partition.at(0), file.text);
 }
 } // namespace
-
-bool SelectedNode::isRoot() const { return text == PartitionTree::kRootText; }
-
-bool SelectedNode::isPartition() const { return !isRoot() && key.size() == 1; }
 
 StorageCommands::StorageCommands(CommandExchange& exchange, ExchangeHost& host, Messenger& messenger,
                                  Selection selection, NewFileDialog newFileDialog, ComponentEditor componentEditor)
@@ -51,9 +42,9 @@ void StorageCommands::treeClick()
     const std::optional<SelectedNode> node = m_selection();
     // Without a selected node there is nothing to ask for.
     if (node && !node->isRoot()) {
-        m_exchange.SelectedName = node->text;
+        m_exchange.SelectedName = node->isPartition() ? node->partition : node->text;
         if (node->isPartition()) {
-            m_exchange.transmit(commands::dirPartition(node->text.at(0)), commands::ListFiles,
+            m_exchange.transmit(commands::dirPartition(node->partition.at(0)), commands::ListFiles,
                                 {.resetReplied = false});
         } else if (const auto bytes = copyFileBytes(*node)) {
             m_exchange.transmit(*bytes, commands::CopyFile, {.resetReplied = false});
@@ -83,8 +74,9 @@ void StorageCommands::Command3_Click()
         return refuse(kReadPartitionError);
     m_exchange.Replied = 0;
     m_exchange.SelectedName = node->text;
-    if (isPartitionLetter(node->text))
-        m_exchange.transmit(commands::dirPartition(node->text.at(0)), commands::ListFiles, {.resetReplied = false});
+    if (node->isPartition())
+        m_exchange.transmit(commands::dirPartition(node->partition.at(0)), commands::ListFiles,
+                            {.resetReplied = false});
     m_host.ComEnable();
 }
 
@@ -97,7 +89,7 @@ void StorageCommands::Command5_Click()
         return refuse(kReadFileError);
     m_exchange.Replied = 0;
     m_exchange.SelectedName = node->text;
-    if (node->isRoot() || node->key.size() == 1)
+    if (!node->isFile())
         return refuse(kReadFileError);
     const auto bytes = copyFileBytes(*node);
     if (!bytes)
@@ -116,9 +108,9 @@ void StorageCommands::Command6_Click()
     m_exchange.SelectedName = node->text;
     if (node->isRoot())
         return refuse(kSelectCopyPartition);
-    if (node->text.size() == 1 || node->childCount > 0) {
+    if (node->isPartition()) {
         m_exchange.Replied = 0;
-        CopyA(m_exchange.SelectedName);
+        CopyA(node->partition);
         m_exchange.commandWait();
         m_host.ComEnable();
         return;
@@ -149,7 +141,7 @@ std::optional<SelectedNode> StorageCommands::partitionSelection()
             m_host.ComEnable(); // the root: nothing to do, nothing to say
             return std::nullopt;
         }
-        if (node->text.size() == 1 || node->childCount > 0)
+        if (node->isPartition())
             return node;
     }
     refuse(kSelectPartition);
@@ -163,7 +155,7 @@ void StorageCommands::deleteCommand(bool dataOnly)
     const std::optional<SelectedNode> node = partitionSelection();
     if (!node)
         return;
-    const QChar letter = node->text.at(0);
+    const QChar letter = node->partition.at(0);
     // Erasing field data is not undoable: one misclick must not do it.
     const QString question = dataOnly ? QStringLiteral("确定要删除分区 %1 的数据吗？").arg(letter)
                                       : QStringLiteral("确定要删除分区 %1 吗？").arg(letter);
@@ -191,7 +183,7 @@ void StorageCommands::Command9_Click()
     const std::optional<SelectedNode> node = partitionSelection();
     if (!node)
         return;
-    m_newFileDialog(node->text);
+    m_newFileDialog(node->partition);
 }
 
 bool StorageCommands::sendNewFile(const QString& noteName, const QString& name)
@@ -199,7 +191,7 @@ bool StorageCommands::sendNewFile(const QString& noteName, const QString& name)
     const auto bytes = noteName.isEmpty() ? std::nullopt : commands::newFile(noteName.at(0), name);
     if (!bytes)
         return false;
-    m_exchange.transmit(*bytes, commands::NewFile, {.resetReplied = false});
+    m_exchange.transmit(*bytes, commands::NewFile, {.resetReplied = false, .detail = name});
     m_host.ComEnable();
     return true;
 }
@@ -211,7 +203,8 @@ void StorageCommands::Command10_Click()
     const std::optional<SelectedNode> node = partitionSelection();
     if (!node)
         return;
-    m_exchange.transmit(commands::dirPart(node->text.at(0)), commands::ListComponents, {.resetReplied = false});
+    m_exchange.transmit(commands::dirPart(node->partition.at(0)), commands::ListComponents,
+                        {.resetReplied = false});
     m_host.ComEnable();
 }
 

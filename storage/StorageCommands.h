@@ -9,15 +9,18 @@ class CommandExchange;
 class ExchangeHost;
 class Messenger;
 
-// The node selected in the partition tree, as the commands see it.
+// The node selected in the partition tree, as the commands see it. Its kind comes from the
+// tree, never from the length of its text: a file may well be called "C".
 struct SelectedNode {
+    enum class Kind { Root, Partition, File };
     QString text;
     QString key;
-    QString parentText;
-    int childCount = 0;
+    Kind kind = Kind::Root;
+    QString partition; // letter of the partition: the node itself, or a file's parent
 
-    bool isRoot() const;      // the text is "数据分区"
-    bool isPartition() const; // otherwise: a key of exactly one character
+    bool isRoot() const { return kind == Kind::Root; }
+    bool isPartition() const { return kind == Kind::Partition; }
+    bool isFile() const { return kind == Kind::File; }
 };
 
 // The commands of the main window that browse and change the instrument's storage: reading

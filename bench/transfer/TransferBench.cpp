@@ -36,6 +36,8 @@ public:
     }
     void FillYJGrid(const QString&) override {}
     void setRecStr(const QString&) override {}
+    void partitionDeleted(const QString&) override {}
+    void fileCreated(const QString&, const QString&) override {}
     int dispatches = 0;
     QString reply;
     QElapsedTimer clock;

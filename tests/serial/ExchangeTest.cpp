@@ -6,6 +6,9 @@
 #include "tests/support/RecordingMessenger.h"
 
 #include <gtest/gtest.h>
+#include <functional>
+#include <new>
+#include <stdexcept>
 
 using testing_qt::pump;
 using testing_qt::waitFor;
@@ -30,9 +33,16 @@ public:
     bool connectedCaption() const override { return connected; }
     void Ini_Tree(const QString& r) override { calls.append({"Ini_Tree", r, {}}); }
     void Bulid_Tree(const QString& k, const QString& l) override { calls.append({"Bulid_Tree", k, l}); }
-    void FillGrid(const QString& r) override { calls.append({"FillGrid", r, {}}); }
+    void FillGrid(const QString& r) override
+    {
+        if (failWith)
+            failWith();
+        calls.append({"FillGrid", r, {}});
+    }
     void FillYJGrid(const QString& r) override { calls.append({"FillYJGrid", r, {}}); }
     void setRecStr(const QString& r) override { calls.append({"RecStr", r, {}}); }
+    void partitionDeleted(const QString& l) override { calls.append({"deleted", l, {}}); }
+    void fileCreated(const QString& l, const QString& n) override { calls.append({"created", l, n}); }
     QList<Call> replies() const
     {
         QList<Call> out;
@@ -43,6 +53,7 @@ public:
     }
     bool connected = true;
     QList<Call> calls;
+    std::function<void()> failWith; // makes FillGrid fail the way a real handler can
 };
 
 class ExchangeTest : public ::testing::Test {
@@ -64,7 +75,15 @@ protected:
     void reply(const QByteArray& bytes)
     {
         link.deliver(bytes);
-        ASSERT_TRUE(waitFor([&] { return !exchange.Receiving; }));
+        ASSERT_TRUE(waitFor([&] { return !exchange.Receiving && !exchange.Discarding; }));
+    }
+    // A reply streamed in pieces with short gaps, as a slow line delivers it.
+    void stream(const QList<QByteArray>& pieces, int gapMs = 1)
+    {
+        for (const QByteArray& piece : pieces) {
+            link.deliver(piece);
+            pump(gapMs);
+        }
     }
 
     Timing timing;
@@ -85,7 +104,6 @@ TEST_F(ExchangeTest, SendingSequenceTakesTheGateAndSetsTheCodeBeforeAnyEventRuns
     ASSERT_TRUE(exchange.begin());
     EXPECT_TRUE(exchange.Busy);
     EXPECT_EQ(host.calls, QList<Call>({{"ComFalse", {}, {}}}));
-    exchange.Replied = 1;
     exchange.transmit(commands::dir(), commands::ReadPartitions, {.resetReplied = true, .startReplyTimer = true});
     EXPECT_EQ(link.writes, QList<QByteArray>({"DIR\r\n"}));
     // The reply was handled inside the command wait.
@@ -200,13 +218,23 @@ TEST_F(ExchangeTest, ReplyTimeoutFiresOnceAndOnlyWithoutInput)
     ASSERT_TRUE(waitFor([&] { return messenger.messages.size() == 1; }));
     EXPECT_EQ(messenger.messages, QStringList({kNoData}));
     EXPECT_FALSE(exchange.Timer1.isActive());
-    pump(timing.replyTimeoutMs * 3);
+    pump(timing.replyTimeoutMs / 4);
     EXPECT_EQ(messenger.messages.size(), 1);
     // the exchange itself is not reset by the time-out: a late reply still reaches the tree
     EXPECT_EQ(exchange.COM_type, 1);
     EXPECT_TRUE(exchange.Busy);
     reply("A-C\r\n");
     EXPECT_EQ(host.replies(), QList<Call>({{"Ini_Tree", "A-C\r\n", {}}}));
+
+    // Input left over from an earlier command does not count as an answer to this one.
+    messenger.messages.clear();
+    exchange.Replied = 1;
+    ASSERT_TRUE(exchange.begin());
+    exchange.transmit(commands::dir(), 1, {.resetReplied = true, .startReplyTimer = true, .wait = false});
+    EXPECT_EQ(exchange.Replied, 0);
+    ASSERT_TRUE(waitFor([&] { return messenger.messages.size() == 1; }));
+    EXPECT_EQ(messenger.messages, QStringList({kNoData}));
+    reply("A-B\r\n");
 
     messenger.messages.clear();
     ASSERT_TRUE(exchange.begin());
@@ -229,10 +257,13 @@ TEST_F(ExchangeTest, WatchdogNeverReleasesWhileReceiving)
 
 TEST_F(ExchangeTest, UnsolicitedInputIsReadAndDropped)
 {
+    QList<qint64> discarded;
+    QObject::connect(&exchange, &CommandExchange::discardFinished, [&](qint64 n) { discarded.append(n); });
     reply("garbage\r\n");
     EXPECT_TRUE(host.replies().isEmpty());
     EXPECT_EQ(link.bytesAvailable(), 0);
     EXPECT_EQ(exchange.Replied, 1);
+    EXPECT_EQ(discarded, QList<qint64>({9}));
 }
 
 TEST_F(ExchangeTest, EmptyEventOnlySetsReplied)
@@ -328,8 +359,144 @@ TEST_F(SlowQuietExchangeTest, AChunkAfterDispatchIsReadAndDiscarded)
     send(commands::dirPartition(QLatin1Char('A')), 2, "A");
     reply("F1\r\n");
     link.deliver("F2\r\n");
-    ASSERT_TRUE(waitFor([&] { return !exchange.Receiving; }));
+    ASSERT_TRUE(waitFor([&] { return !exchange.Receiving && !exchange.Discarding; }));
     EXPECT_EQ(host.replies(), QList<Call>({{"Bulid_Tree", "A", "F1\r\n"}}));
     EXPECT_FALSE(exchange.Busy);
     EXPECT_EQ(link.bytesAvailable(), 0);
+}
+
+// ---- one command at a time on the line ---------------------------------------------------------
+
+TEST_F(SlowQuietExchangeTest, EverySenderIsRefusedWhileAReplyIsPendingOrArriving)
+{
+    ASSERT_TRUE(exchange.begin());
+    exchange.SelectedName = "T01";
+    exchange.transmit(*commands::copyFile(QLatin1Char('A'), "T01"), commands::CopyFile, {.wait = false});
+    host.ComEnable();
+    exchange.Busy = false; // as the tree click does: the gate alone must not let a command out
+
+    // Sent, nothing back yet: a second command would have this reply taken for its own.
+    EXPECT_TRUE(exchange.lineBusy());
+    EXPECT_FALSE(exchange.begin());
+    EXPECT_EQ(messenger.messages, QStringList({kWait}));
+
+    // Streaming: refused again, and nothing about the pending command changes.
+    stream({"T01\r\n", "A001 1 2 D T\r\n"});
+    EXPECT_TRUE(exchange.Receiving);
+    EXPECT_FALSE(exchange.begin());
+    EXPECT_FALSE(exchange.transmit(commands::dirPartition(QLatin1Char('B')), commands::ListFiles));
+    EXPECT_EQ(link.writes.size(), 1);
+    EXPECT_EQ(exchange.COM_type, commands::CopyFile);
+    EXPECT_EQ(exchange.SelectedName, "T01");
+    EXPECT_EQ(messenger.messages, QStringList({kWait, kWait}));
+
+    stream({"A002 3 4 D T\r\n"});
+    ASSERT_TRUE(waitFor([&] { return !exchange.lineBusy(); }));
+    // The whole reply, once, to the command that asked for it.
+    EXPECT_EQ(host.replies(), QList<Call>({{"FillGrid", "T01\r\nA001 1 2 D T\r\nA002 3 4 D T\r\n", {}}}));
+    EXPECT_TRUE(exchange.begin());
+}
+
+TEST_F(SlowQuietExchangeTest, InputAfterADisconnectIsDiscardedUntilTheLineIsQuiet)
+{
+    QList<qint64> interrupted;
+    QObject::connect(&exchange, &CommandExchange::receiveInterrupted,
+                     [&](qint64 n, CommandExchange::Interruption) { interrupted.append(n); });
+    send(commands::copyPartition(QLatin1Char('A')), commands::CopyPartition, "A");
+    stream({"F1\r\n", "A001 1 2 D T\r\n"});
+    exchange.abort(CommandExchange::Interruption::Disconnected);
+    EXPECT_EQ(interrupted, QList<qint64>({18}));
+    EXPECT_EQ(exchange.COM_type, 0);
+
+    // Reconnected: the instrument is still sending the rest of the copy.
+    stream({"A002 1 2 D T\r\n", "A003 1 2 D T\r\n"});
+    EXPECT_TRUE(exchange.Discarding);
+    EXPECT_FALSE(exchange.begin());
+    EXPECT_EQ(messenger.messages, QStringList({kWait}));
+    ASSERT_TRUE(waitFor([&] { return !exchange.lineBusy(); }));
+
+    // The next command gets exactly its own reply.
+    send(commands::dirPartition(QLatin1Char('B')), commands::ListFiles, "B");
+    reply("B1\r\nB2\r\n");
+    EXPECT_EQ(host.replies(), QList<Call>({{"Bulid_Tree", "B", "B1\r\nB2\r\n"}}));
+}
+
+TEST_F(ExchangeTest, AReplyAfterTheDeadlineIsNotTakenForTheNextOne)
+{
+    ASSERT_TRUE(exchange.begin());
+    exchange.SelectedName = "A";
+    exchange.transmit(commands::dirPartition(QLatin1Char('A')), commands::ListFiles, {.wait = false});
+    ASSERT_TRUE(waitFor([&] { return !exchange.lineBusy(); }));
+    EXPECT_EQ(exchange.COM_type, 0);
+    // A's listing comes at last; nobody waits for it any more.
+    reply("A1\r\nA2\r\n");
+    send(commands::dirPartition(QLatin1Char('B')), commands::ListFiles, "B");
+    reply("B1\r\n");
+    EXPECT_EQ(host.replies(), QList<Call>({{"Bulid_Tree", "B", "B1\r\n"}}));
+}
+
+TEST_F(SlowQuietExchangeTest, BytesWaitingWhenTheQuietTimerFiresKeepTheReplyOpen)
+{
+    // On a loaded machine the timer fires while the next bytes already wait in the system.
+    send(commands::copyFile(QLatin1Char('A'), "F").value(), commands::CopyFile, "F");
+    link.deliver("F\r\nA001");
+    link.hold(" 1 2 D T\r\n");
+    pump(int(timing.receiveQuiet * 1000) + 50);
+    EXPECT_TRUE(host.replies().isEmpty());
+    stream({"A002 3 4 D T\r\n"});
+    ASSERT_TRUE(waitFor([&] { return !exchange.lineBusy(); }));
+    EXPECT_EQ(host.replies(), QList<Call>({{"FillGrid", "F\r\nA001 1 2 D T\r\nA002 3 4 D T\r\n", {}}}));
+}
+
+TEST_F(SlowQuietExchangeTest, StopDropsTheReplyAndDiscardsTheRest)
+{
+    QList<CommandExchange::Interruption> why;
+    QObject::connect(&exchange, &CommandExchange::receiveInterrupted,
+                     [&](qint64, CommandExchange::Interruption w) { why.append(w); });
+    exchange.stopReceiving(); // nothing arriving: nothing to stop
+    EXPECT_TRUE(why.isEmpty());
+
+    send(commands::copyPartition(QLatin1Char('A')), commands::CopyPartition, "A");
+    stream({"F1\r\n", "A001 1 2 D T\r\n"});
+    exchange.stopReceiving();
+    EXPECT_EQ(why, QList<CommandExchange::Interruption>({CommandExchange::Interruption::Stopped}));
+    EXPECT_FALSE(exchange.Receiving);
+    stream({"A002 1 2 D T\r\n"});
+    EXPECT_TRUE(exchange.Discarding);
+    EXPECT_FALSE(exchange.begin());
+    ASSERT_TRUE(waitFor([&] { return !exchange.lineBusy(); }));
+    EXPECT_TRUE(host.replies().isEmpty());
+    EXPECT_TRUE(exchange.begin());
+}
+
+TEST_F(ExchangeTest, AFailingHandlerSaysSoAndLeavesTheExchangeIdle)
+{
+    const struct {
+        std::function<void()> fail;
+        QString message;
+    } cases[] = {
+        {[] { throw std::bad_alloc(); }, "内存不足，无法显示接收的数据！"},
+        {[] { throw std::runtime_error("boom"); }, "处理接收的数据时出错，数据未显示！boom"},
+    };
+    for (const auto& c : cases) {
+        messenger.messages.clear();
+        host.failWith = c.fail;
+        send(commands::copyPartition(QLatin1Char('A')), commands::CopyPartition, "A");
+        reply("F\r\n");
+        EXPECT_EQ(messenger.messages, QStringList({c.message}));
+        EXPECT_FALSE(exchange.lineBusy());
+    }
+}
+
+TEST_F(ExchangeTest, ConfirmedDeleteAndNewFileReachTheTree)
+{
+    send(commands::deletePartition(QLatin1Char('C')), commands::DeletePartition, "C");
+    reply("ERR\r\n");
+    send(commands::deletePartition(QLatin1Char('C')), commands::DeletePartition, "C");
+    reply("OK\r\n");
+    ASSERT_TRUE(exchange.begin());
+    exchange.SelectedName = "B";
+    exchange.transmit(*commands::newFile(QLatin1Char('B'), "N1"), commands::NewFile, {.detail = "N1"});
+    reply("OK\r\n");
+    EXPECT_EQ(host.replies(), QList<Call>({{"deleted", "C", {}}, {"created", "B", "N1"}}));
 }

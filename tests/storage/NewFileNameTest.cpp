@@ -6,6 +6,7 @@
 namespace {
 const QString kLength = QStringLiteral("文件名的长度需至少有1个字符，最大长度不能超过20个字符，且必须为可现实字符！");
 const QString kChar = QStringLiteral("文件名中含有不可显示字符（含空格），请修正！");
+const QString kForbidden = QStringLiteral("文件名中不能含有以下字符：< > / \\ | : \" * ?，请修正！");
 } // namespace
 
 TEST(NewFileName, ChecksLengthAfterTrimmingSpaces)
@@ -27,8 +28,18 @@ TEST(NewFileName, ChecksLengthAfterTrimmingSpaces)
         {QString("A") + QChar(1), QString("A") + QChar(1), kChar},
         {"数据", "数据", kChar},                                         // double-byte
         {"A测", "A测", kChar},
-        {"<>/\\|:\"*?", "<>/\\|:\"*?", ""},                              // the hint's characters pass
-        {"~!", "~!", ""},
+        // the characters the dialog's hint forbids are refused, each of them
+        {"a<b", "a<b", kForbidden},
+        {"a>b", "a>b", kForbidden},
+        {"a/b", "a/b", kForbidden},
+        {"a\\b", "a\\b", kForbidden},
+        {"a|b", "a|b", kForbidden},
+        {"a:b", "a:b", kForbidden},
+        {"a\"b", "a\"b", kForbidden},
+        {"a*b", "a*b", kForbidden},
+        {"a?b", "a?b", kForbidden},
+        {"~!#$%&'()+,;=@[]^`{}-_.", "~!#$%&'()+,;=@[]^`{}-_.", kLength},
+        {"~!#$%&'()[]^`{}-_.", "~!#$%&'()[]^`{}-_.", ""},
     };
     for (const Case& c : cases) {
         const NewFileName n = NewFileName::check(c.typed);

@@ -39,10 +39,11 @@ protected:
         window.SSTree1->setCurrentIndex(item->index());
     }
     void selectNothing() { window.SSTree1->setCurrentIndex({}); }
-    // Runs one handler on a fresh gate and reports what went out on the line.
+    // Runs one handler on an idle line (the previous command forgotten) and reports what
+    // went out.
     QList<QByteArray> run(void (StorageCommands::*handler)())
     {
-        window.exchange().Busy = false;
+        window.exchange().abort();
         link.writes.clear();
         messenger.messages.clear();
         (window.storage().*handler)();
@@ -149,9 +150,10 @@ TEST_F(StorageCommandsTest, CopyPartitionBytesAndRefusals)
     select("B0");
     EXPECT_TRUE(run(&StorageCommands::Command6_Click).isEmpty());
     EXPECT_EQ(messenger.messages, QStringList({kSelectPartition}));
-    // a one-character file name passes as a partition
+    // a file called "X" is a file, not partition X
     select("B2");
-    EXPECT_EQ(run(&StorageCommands::Command6_Click), QList<QByteArray>({"COPY X\r\n"}));
+    EXPECT_TRUE(run(&StorageCommands::Command6_Click).isEmpty());
+    EXPECT_EQ(messenger.messages, QStringList({kSelectPartition}));
     selectNothing();
     EXPECT_TRUE(run(&StorageCommands::Command6_Click).isEmpty());
     EXPECT_EQ(messenger.messages, QStringList({kReadPartition}));
@@ -215,14 +217,15 @@ TEST_F(StorageCommandsTest, PartitionCommandsRefuseRootAndFiles)
     }
 }
 
-TEST_F(StorageCommandsTest, ComponentListBytesAndOneCharacterFileName)
+TEST_F(StorageCommandsTest, ComponentListBytesAndAOneLetterFileIsNoPartition)
 {
     select("C");
     EXPECT_EQ(run(&StorageCommands::Command10_Click),
               QList<QByteArray>({QByteArray::fromHex("4449525041525420430d0a")}));
     EXPECT_EQ(ex().COM_type, 10);
-    select("B2"); // file "X": one character, taken as a partition
-    EXPECT_EQ(run(&StorageCommands::Command10_Click), QList<QByteArray>({"DIRPART X\r\n"}));
+    select("B2"); // file "X": one character, but a file
+    EXPECT_TRUE(run(&StorageCommands::Command10_Click).isEmpty());
+    EXPECT_EQ(messenger.messages, QStringList({kSelectPartition}));
 
     link.autoReplies.append("A001=QRVA000001\r\nA002=QRVA000002\r\n");
     select("A");
@@ -283,14 +286,97 @@ TEST_F(StorageCommandsTest, NewFileDialogChecksTrimsAndSends)
     EXPECT_EQ(ex().COM_type, 9);
     EXPECT_TRUE(window.Command9->isEnabled());
 
-    // the hint's characters and a 20-character name go out as they are
+    // the characters the hint forbids are refused by name; a 20-character name goes out
     select("J");
-    whenDialogOpens([](Form2& d) {
-        d.Filename->setText("<>/\\|:\"*?ABCDEFGHIJK");
+    QString refusal;
+    whenDialogOpens([&](Form2& d) {
+        d.Filename->setText("a<b");
+        d.Command1->click();
+        refusal = messenger.messages.value(0);
+        d.Filename->setText("~!#$%&'()[]^`{}-_.AB");
         d.Command1->click();
     });
-    EXPECT_EQ(run(&StorageCommands::Command9_Click), QList<QByteArray>({"NEWFILE J <>/\\|:\"*?ABCDEFGHIJK\r\n"}));
+    EXPECT_EQ(run(&StorageCommands::Command9_Click), QList<QByteArray>({"NEWFILE J ~!#$%&'()[]^`{}-_.AB\r\n"}));
     EXPECT_EQ(link.writes[0].size(), 32);
+    EXPECT_EQ(refusal, "文件名中不能含有以下字符：< > / \\ | : \" * ?，请修正！");
+}
+
+TEST_F(StorageCommandsTest, ConfirmingTwiceDuringTheWaitSendsOnce)
+{
+    select("A");
+    whenDialogOpens([](Form2& d) {
+        d.Filename->setText("N1");
+        // The second press arrives while the first one's command wait runs the event loop.
+        QTimer::singleShot(1, &d, [&d] { QTest::keyClick(d.Filename, Qt::Key_Return); });
+        QTest::keyClick(d.Filename, Qt::Key_Return);
+    });
+    EXPECT_EQ(run(&StorageCommands::Command9_Click), QList<QByteArray>({"NEWFILE A N1\r\n"}));
+}
+
+TEST_F(StorageCommandsTest, TheTreeShowsWhatTheInstrumentConfirmed)
+{
+    // deleted: the partition's files go from the tree
+    select("B");
+    messenger.answers = {true};
+    link.autoReplies.append("OK\r\n");
+    run(&StorageCommands::Command7_Click);
+    ASSERT_TRUE(waitFor([&] { return !ex().lineBusy(); }));
+    EXPECT_EQ(window.tree().itemByKey("B")->rowCount(), 0);
+    // refused: they stay
+    select("A");
+    messenger.answers = {true};
+    link.autoReplies.append("ERR\r\n");
+    run(&StorageCommands::Command7_Click);
+    ASSERT_TRUE(waitFor([&] { return !ex().lineBusy(); }));
+    EXPECT_EQ(window.tree().itemByKey("A")->rowCount(), 2);
+
+    // created: the new file appears under its partition, and a click copies it
+    link.autoReplies.append("OK\r\n");
+    whenDialogOpens([](Form2& d) {
+        d.Filename->setText("NEW1");
+        d.Command1->click();
+    });
+    run(&StorageCommands::Command9_Click);
+    ASSERT_TRUE(waitFor([&] { return !ex().lineBusy(); }));
+    const QStandardItem* a = window.tree().itemByKey("A");
+    ASSERT_EQ(a->rowCount(), 3);
+    EXPECT_EQ(a->child(2)->text(), "NEW1");
+    window.SSTree1->setCurrentIndex(a->child(2)->index());
+    EXPECT_EQ(run(&StorageCommands::treeClick), QList<QByteArray>({"COPY A NEW1\r\n"}));
+}
+
+TEST_F(StorageCommandsTest, AFileCalledLikeAPartitionActsAsAFile)
+{
+    window.Bulid_Tree("B", "C\r\n"); // a file "C" under partition B
+    select("B0");
+    EXPECT_EQ(run(&StorageCommands::treeClick), QList<QByteArray>({"COPY B C\r\n"}));
+    EXPECT_EQ(run(&StorageCommands::Command5_Click), QList<QByteArray>({"COPY B C\r\n"}));
+    messenger.answers = {true, true};
+    for (auto handler : {&StorageCommands::Command3_Click, &StorageCommands::Command6_Click,
+                         &StorageCommands::Command7_Click, &StorageCommands::Command8_Click,
+                         &StorageCommands::Command10_Click})
+        EXPECT_TRUE(run(handler).isEmpty());
+    EXPECT_TRUE(messenger.questions.isEmpty()); // never asked to erase anything
+}
+
+TEST_F(StorageCommandsTest, AnErrorReplyToACopyIsNoRecord)
+{
+    select("B0");
+    link.autoReplies.append("T01\r\nA001 1 2 D T\r\n");
+    run(&StorageCommands::Command5_Click);
+    ASSERT_TRUE(waitFor([&] { return !ex().lineBusy(); }));
+    ASSERT_EQ(window.grid().rows(), 3);
+
+    for (auto handler : {&StorageCommands::Command5_Click, &StorageCommands::Command6_Click}) {
+        select(handler == &StorageCommands::Command5_Click ? "B1" : "B");
+        link.autoReplies.append("ERR\r\n");
+        run(handler);
+        ASSERT_TRUE(waitFor([&] { return !ex().lineBusy(); }));
+        EXPECT_EQ(messenger.messages,
+                  QStringList({handler == &StorageCommands::Command5_Click ? kReadFile : kReadPartition}));
+        EXPECT_EQ(window.grid().rows(), 3); // the preview keeps what it showed
+        EXPECT_EQ(window.grid().text(2, 1), "1");
+    }
 }
 
 TEST_F(StorageCommandsTest, NewFileDialogCancelSendsNothing)

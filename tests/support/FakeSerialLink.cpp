@@ -1,5 +1,7 @@
 #include "tests/support/FakeSerialLink.h"
 
+#include <utility>
+
 bool FakeSerialLink::setPortNumber(int n)
 {
     if (n < 1 || n > 256) {
@@ -53,8 +55,15 @@ QByteArray FakeSerialLink::readAll()
 
 void FakeSerialLink::deliver(const QByteArray& bytes)
 {
+    m_input.append(std::exchange(m_held, QByteArray()));
     m_input.append(bytes);
     emit readyRead();
+}
+
+void FakeSerialLink::pollInput()
+{
+    if (!m_held.isEmpty())
+        deliver({});
 }
 
 void FakeSerialLink::unplug()

@@ -27,6 +27,10 @@ public:
 
     // Puts bytes into the input buffer and raises readyRead, as a serial port does.
     void deliver(const QByteArray& bytes);
+    // Bytes the system holds for the port but has not yet announced: they become input only
+    // when the program polls (or with the next delivery).
+    void hold(const QByteArray& bytes) { m_held.append(bytes); }
+    void pollInput() override;
     // Raises readyRead with nothing waiting.
     void raiseEmptyEvent() { emit readyRead(); }
     // Simulates the device vanishing.
@@ -44,4 +48,5 @@ private:
     bool m_open = false;
     OpenError m_error = OpenError::None;
     QByteArray m_input;
+    QByteArray m_held;
 };
