@@ -19,7 +19,7 @@ constexpr uint64_t kRatioGrace = 100 * 1024;
 constexpr double kMinRatio = 0.01;  // compressed / uncompressed
 constexpr int kXlsxRows = 1048576, kXlsxColumns = 16384;
 
-Error damaged(const std::string& what) { return Error("The .xlsx workbook is damaged (" + what + ")."); }
+Error damaged(const std::string& what) { return Error(ErrorKind::Damaged, "The .xlsx workbook is damaged (" + what + ")."); }
 
 struct ZipCloser {
     void operator()(zip_t* z) const { zip_discard(z); }
@@ -32,7 +32,7 @@ public:
         zip_error_t err;
         zip_error_init(&err);
         zip_source_t* src = zip_source_buffer_create(bytes.data(), bytes.size(), 0, &err);
-        if (!src) return Error("Cannot read the .xlsx workbook.");
+        if (!src) return Error(ErrorKind::OutOfMemory, "Cannot read the .xlsx workbook.");
         zip_t* z = zip_open_from_source(src, ZIP_RDONLY, &err);
         if (!z) {
             zip_source_free(src);
@@ -76,11 +76,11 @@ public:
             out.append(buf, size_t(got));
             m_total += uint64_t(got);
             if (out.size() > kMaxPart || m_total > kMaxTotal) {
-                result = Error("The .xlsx workbook is too large to read (the part " + name + " expands beyond the limit).");
+                result = Error(ErrorKind::TooLarge, "The .xlsx workbook is too large to read (the part " + name + " expands beyond the limit).");
                 break;
             }
             if (out.size() > kRatioGrace && double(comp) / double(out.size()) < kMinRatio) {
-                result = Error("The .xlsx workbook looks like a zip bomb (the part " + name +
+                result = Error(ErrorKind::TooLarge, "The .xlsx workbook looks like a zip bomb (the part " + name +
                                " expands more than 100 times) and is not read.");
                 break;
             }
@@ -372,7 +372,7 @@ Result<std::unique_ptr<WorkbookData>> readXlsx(std::string_view bytes)
     for (auto& r : rootRels)
         if (endsWith(r.type, "/officeDocument")) bookPart = r.target;
     if (bookPart.empty()) bookPart = "xl/workbook.xml";
-    if (!zip.has(bookPart)) return Error("The file is not an Excel workbook (a zip archive without a workbook part).");
+    if (!zip.has(bookPart)) return Error(ErrorKind::NotAWorkbook, "The file is not an Excel workbook (a zip archive without a workbook part).");
 
     std::vector<Rel> bookRels;
     if (Error e = readRels(zip, bookPart, bookRels)) return e;
