@@ -117,6 +117,10 @@ public:
             size_t done = 0;
             while (done < cch) {
                 size_t n = std::min(cch - done, room() / w);
+                // A surrogate pair stays in one record: readers decode each record's characters
+                // on their own, and half a pair is not a character.
+                if (!narrow && n > 0 && done + n < cch && wide[done + n - 1] >= 0xD800 && wide[done + n - 1] <= 0xDBFF)
+                    --n;
                 if (n == 0) {
                     next();
                     put8(m_out, narrow ? 0 : 1);
