@@ -2,6 +2,7 @@
 
 #include "editor/ComponentList.h"
 #include "export/Automation.h"
+#include "export/FailureText.h"
 #include "grids/PreviewGrid.h"
 #include "platform/Delay.h"
 #include "platform/FileDialogs.h"
@@ -202,7 +203,7 @@ void Form3::openWith(const QString& server, const QString& path, bool reportFail
             if (!reportFailure)
                 return;
             failed = true;
-            m_c.messenger.information(QStringLiteral("Varnok提示：") + e.description() + QStringLiteral("\r\n")
+            m_c.messenger.information(QStringLiteral("Varnok提示：") + FailureText::reason(e) + QStringLiteral("\r\n")
                                       + QStringLiteral("请稍后重试！"));
         }
     };

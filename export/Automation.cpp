@@ -2,8 +2,10 @@
 
 namespace sheets {
 
-Error::Error(const QString& description)
-    : std::runtime_error(description.toStdString()), m_description(description)
+Error::Error(const QString& description) : Error(ErrorKind::None, description) {}
+
+Error::Error(ErrorKind kind, const QString& description)
+    : std::runtime_error(description.toStdString()), m_kind(kind), m_description(description)
 {
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QString>
+#include <workbook/workbook.h>
+
 #include <functional>
 #include <map>
 #include <memory>
@@ -10,15 +12,21 @@
 // worksheets by name and in order, renames and adds worksheets, sets and reads cells, saves to
 // the same path in the same format, closes and quits. Servers (Excel, WPS spreadsheets, the
 // built-in engine) are created by identifier. Any call may fail with sheets::Error, which carries
-// a description for the operator.
+// the kind of failure, when the server knows it, and the server's description of it.
 namespace sheets {
+
+using workbook::ErrorKind;
 
 class Error : public std::runtime_error {
 public:
+    // A failure of no known kind (ErrorKind::None): its description is all there is to show.
     explicit Error(const QString& description);
+    Error(ErrorKind kind, const QString& description);
+    ErrorKind kind() const { return m_kind; }
     QString description() const { return m_description; }
 
 private:
+    ErrorKind m_kind = ErrorKind::None;
     QString m_description;
 };
 

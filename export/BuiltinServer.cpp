@@ -9,7 +9,7 @@
 namespace sheets {
 namespace {
 
-QString describe(const workbook::Error& e) { return QString::fromStdString(e.description()); }
+Error failure(const workbook::Error& e) { return Error(e.kind(), QString::fromStdString(e.description())); }
 
 class BuiltinWorksheet : public Worksheet {
 public:
@@ -22,7 +22,7 @@ public:
         if (!index)
             throw Error(QStringLiteral("工作表已不存在"));
         if (workbook::Error e = m_book.rename(*index, name.toStdString()))
-            throw Error(describe(e));
+            throw failure(e);
     }
     QString cellText(int row, int column) const override
     {
@@ -31,12 +31,12 @@ public:
     void setCellText(int row, int column, const QString& text) override
     {
         if (workbook::Error e = m_sheet->setText(row, column, text.toStdString()))
-            throw Error(describe(e));
+            throw failure(e);
     }
     void setCellNumber(int row, int column, double value) override
     {
         if (workbook::Error e = m_sheet->setNumber(row, column, value))
-            throw Error(describe(e));
+            throw failure(e);
     }
     workbook::Sheet& sheet() { return *m_sheet; }
 
@@ -77,13 +77,13 @@ public:
         }
         workbook::Result<workbook::Sheet*> added = m_book.addSheetAfter(*index, name.toStdString());
         if (!added)
-            throw Error(describe(added.error()));
+            throw failure(added.error());
         return wrap(*added.value());
     }
     void save() override
     {
         if (workbook::Error e = m_book.save())
-            throw Error(describe(e));
+            throw failure(e);
     }
     void close(bool saveChanges) override
     {
@@ -110,7 +110,7 @@ public:
     {
         workbook::Result<workbook::Workbook> book = workbook::Workbook::open(QFile::encodeName(path).toStdString());
         if (!book)
-            throw Error(describe(book.error()));
+            throw failure(book.error());
         return m_books.emplace_back(std::move(book.value()));
     }
     void setVisible(bool) override {}

@@ -1,5 +1,6 @@
 #include "export/NumberText.h"
 
+#include <charconv>
 #include <cmath>
 #include <string>
 
@@ -75,12 +76,13 @@ double Val(const QString& text)
         if (expDigits)
             number += exponent;
     }
-    // strtod reads the C locale's "." only when the locale says so; std::stod follows the
-    // global C locale, which Qt leaves as "C" for numbers.
-    try {
-        const double v = std::stod(number);
-        return std::isfinite(v) ? v : 0;
-    } catch (...) {
+    // from_chars reads "." whatever the locale; strtod and std::stod would follow LC_NUMERIC,
+    // which a Qt application sets from the environment (a German desktop reads "123.4" as 123).
+    if (!number.empty() && number.front() == '+')
+        number.erase(0, 1); // from_chars takes no plus sign
+    double v = 0;
+    const auto [end, ec] = std::from_chars(number.data(), number.data() + number.size(), v);
+    if (ec != std::errc() || end != number.data() + number.size())
         return 0; // out of range
-    }
+    return std::isfinite(v) ? v : 0;
 }

@@ -1,6 +1,7 @@
 #include "export/SaveCommand.h"
 
 #include "export/Automation.h"
+#include "export/FailureText.h"
 #include "export/SheetWriter.h"
 #include "grids/PreviewGrid.h"
 #include "platform/FileDialogs.h"
@@ -39,6 +40,12 @@ void SaveCommand::Command4_Click()
         return;
     }
     m_c.exchange.Replied = 0;
+    if (const std::optional<SheetWriter::TooLong> tooLong = SheetWriter::tooLongForXls(m_c.grid)) {
+        // Refused before a name is asked for: no file is touched.
+        m_c.messenger.information(FailureText::tooManyRows(tooLong->name, tooLong->rows));
+        m_c.host.ComEnable();
+        return;
+    }
     const std::optional<QString> node = m_c.selectedText();
     if (!node) {
         m_c.host.ComEnable(); // no node to name the file after: nothing to propose, nothing written
@@ -70,18 +77,28 @@ void SaveCommand::Command4_Click()
     }
 }
 
-bool SaveCommand::copyTemplate()
+QString SaveCommand::workPath(const QString& target)
 {
-    // The template replaces whatever is at the path in one step; if it cannot (template missing,
-    // target locked) nothing is written at all.
+    const qsizetype slash = std::max(target.lastIndexOf(QLatin1Char('/')), target.lastIndexOf(QLatin1Char('\\')));
+    QString name = target.mid(slash + 1);
+    if (name.endsWith(QLatin1String(".xls"), Qt::CaseInsensitive))
+        name.chop(4);
+    return target.left(slash + 1) + QLatin1Char('~') + name + QStringLiteral(".saving.xls");
+}
+
+std::optional<QString> SaveCommand::copyTemplate(const QString& work)
+{
     QFile source(m_c.templatePath);
     if (!source.open(QIODevice::ReadOnly))
-        return false;
+        return FailureText::templateMissing();
     const QByteArray bytes = source.readAll();
     if (bytes.isEmpty())
-        return false;
-    return !workbook::writeFileAtomically(QFile::encodeName(SaveFileName).toStdString(),
-                                          std::string_view(bytes.constData(), size_t(bytes.size())));
+        return FailureText::templateMissing();
+    // A work copy left by an interrupted save is replaced here.
+    if (workbook::Error e = workbook::writeFileAtomically(QFile::encodeName(work).toStdString(),
+                                                           std::string_view(bytes.constData(), size_t(bytes.size()))))
+        return FailureText::reason(e);
+    return std::nullopt;
 }
 
 void SaveCommand::SaveExcel() { saveWith(sheets::kExcel, FailurePath::CloseAndReport); }
@@ -92,41 +109,61 @@ void SaveCommand::SaveBuiltin() { saveWith(sheets::kBuiltin, FailurePath::CloseA
 
 void SaveCommand::saveWith(const QString& server, FailurePath failurePath)
 {
-    if (!copyTemplate()) {
-        m_c.messenger.information(kFailure);
+    // The servers write a copy of the template beside the chosen file; only a copy that was
+    // written in full replaces it, so a failure (or the program being killed) never costs the
+    // user the file that was there.
+    const QString work = workPath(SaveFileName);
+    if (const std::optional<QString> why = copyTemplate(work)) {
+        m_c.messenger.information(failureMessage(*why));
         m_c.host.ComEnable();
         return;
     }
+    const auto discardWork = [&] { QFile::remove(work); };
     std::unique_ptr<sheets::Application> app;
     sheets::Workbook* book = nullptr;
+    QString why;
     try {
         app = m_c.servers.create(server);
-        SheetWriter::write(m_c.grid, *app, SaveFileName, book);
+        SheetWriter::write(m_c.grid, *app, work, book);
         app->quit();
         app.reset();
+        if (workbook::Error e = workbook::replaceFile(QFile::encodeName(work).toStdString(),
+                                                      QFile::encodeName(SaveFileName).toStdString())) {
+            discardWork();
+            m_c.host.ComEnable();
+            m_c.messenger.information(failureMessage(FailureText::reason(e)));
+            return;
+        }
         m_c.messenger.information(kSuccess);
         m_c.host.ComEnable();
         return;
-    } catch (const sheets::Error&) {
+    } catch (const sheets::Error& e) {
+        why = FailureText::reason(e);
     }
-    // Failure path; a step that fails in turn ends it silently, with the buttons usable.
+    // Failure path; a step that fails in turn ends it silently, with the buttons usable. What
+    // the server saved of the work copy is discarded either way.
     try {
         if (failurePath == FailurePath::CloseAndReport) {
             m_c.host.ComEnable();
             if (!app)
                 throw sheets::Error(QStringLiteral("no application"));
             app->quit();
-            m_c.messenger.information(kFailure);
+            discardWork();
+            m_c.messenger.information(failureMessage(why));
         } else {
             if (!book)
                 throw sheets::Error(QStringLiteral("no workbook"));
             book->save();
             book->close(true);
             app->quit();
+            discardWork();
             m_c.host.ComEnable();
-            m_c.messenger.information(kFailure);
+            m_c.messenger.information(failureMessage(why));
         }
     } catch (const sheets::Error&) {
+        discardWork();
         m_c.host.ComEnable();
     }
 }
+
+QString SaveCommand::failureMessage(const QString& reason) { return kFailure + QLatin1Char('\n') + reason; }

@@ -13,9 +13,10 @@ namespace sheets {
 class Servers;
 }
 
-// The save command (保存预览文件<==): asks for a file name, copies the template workbook there
-// and writes the preview into it through the first spreadsheet server present: Excel, then WPS
-// spreadsheets, then the program's own engine. It sends nothing to the instrument.
+// The save command (保存预览文件<==): asks for a file name, copies the template workbook beside
+// it and writes the preview into that copy through the first spreadsheet server present: Excel,
+// then WPS spreadsheets, then the program's own engine; the copy replaces the chosen file only
+// when it was written in full. It sends nothing to the instrument.
 class SaveCommand {
 public:
     struct Context {
@@ -46,13 +47,21 @@ public:
     // one gets it added.
     static QString xlsPath(const QString& chosen);
 
+    // The work copy that a save to `target` writes first: "~NAME.saving.xls" in the same folder.
+    // The name is fixed, so the copy left by an interrupted save is reused by the next one.
+    static QString workPath(const QString& target);
+
+    // The failure message with its reason on a line of its own.
+    static QString failureMessage(const QString& reason);
+
 private:
     enum class FailurePath { CloseAndReport, SaveWhatIsThere };
     void SaveExcel();
     void SaveWps();
     void SaveBuiltin();
     void saveWith(const QString& server, FailurePath failurePath);
-    bool copyTemplate();
+    // The reason when the template cannot be copied to the work path.
+    std::optional<QString> copyTemplate(const QString& work);
 
     Context m_c;
 };

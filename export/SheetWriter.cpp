@@ -4,7 +4,20 @@
 #include "export/NumberText.h"
 #include "grids/PreviewGrid.h"
 
+#include <workbook/workbook.h>
+
 namespace SheetWriter {
+namespace {
+
+// A row after row 1 with empty reading and temperature starts a worksheet of its own.
+bool startsSection(const PreviewGrid& grid, int r)
+{
+    return grid.cols() > 2 && r > 1 && grid.text(r, 2).isEmpty() && grid.text(r, 1).isEmpty();
+}
+
+constexpr int kMaxNameLength = 31;
+
+} // namespace
 
 QString sanitizeName(const QString& name)
 {
@@ -14,6 +27,45 @@ QString sanitizeName(const QString& name)
         if (forbidden.contains(ch))
             ch = QLatin1Char('-');
     return out;
+}
+
+QString sheetName(const QString& wanted, const QStringList& taken)
+{
+    const QString clean = QString::fromStdString(workbook::Workbook::cleanSheetName(wanted.toStdString()));
+    auto used = [&](const QString& name) {
+        return name.compare(QLatin1String("History"), Qt::CaseInsensitive) == 0
+               || taken.contains(name, Qt::CaseInsensitive);
+    };
+    if (clean.isEmpty() || !used(clean))
+        return clean;
+    for (int n = 2;; ++n) {
+        const QString suffix = QStringLiteral("-%1").arg(n);
+        QString base = clean.left(kMaxNameLength - suffix.size());
+        if (!base.isEmpty() && base.back().isHighSurrogate())
+            base.chop(1);
+        const QString name = base + suffix;
+        if (!used(name))
+            return name;
+    }
+}
+
+std::optional<TooLong> tooLongForXls(const PreviewGrid& grid)
+{
+    // Grid row r lands in worksheet row r + 1 - offset, below the header in row 1.
+    const int rows = grid.rows();
+    int offset = 0;
+    int first = 1;
+    for (int r = 1; r <= rows; ++r) {
+        const bool ends = r == rows || startsSection(grid, r);
+        if (!ends)
+            continue;
+        const int needed = r - offset; // the section's last row, r - 1, lands in row r - offset
+        if (needed > workbook::kXlsMaxRows)
+            return TooLong{grid.text(first, 0), needed};
+        offset = r - 1;
+        first = r;
+    }
+    return std::nullopt;
 }
 
 void write(const PreviewGrid& grid, sheets::Application& app, const QString& path, sheets::Workbook*& opened)
@@ -26,7 +78,20 @@ void write(const PreviewGrid& grid, sheets::Application& app, const QString& pat
     const bool readings = cols > 2;
 
     sheets::Worksheet* sheet = &book.worksheet(QStringLiteral("Sheet1"));
-    sheet->setName(sanitizeName(grid.text(1, 0)));
+    // The names in use, so that a file named like another, or like a sheet of the template,
+    // still gets a worksheet of its own.
+    QStringList taken;
+    for (int i = 0; i < book.worksheetCount(); ++i) {
+        const QString other = book.worksheet(i).name();
+        if (other.compare(sheet->name(), Qt::CaseInsensitive) != 0)
+            taken << other;
+    }
+    auto rename = [&](const QString& wanted) {
+        const QString name = sheetName(wanted, taken);
+        sheet->setName(name);
+        taken << name;
+    };
+    rename(sanitizeName(grid.text(1, 0)));
     auto writeHeader = [&] {
         for (int j = 0; j < cols; ++j)
             sheet->setCellText(1, j + 1, grid.text(0, j));
@@ -36,9 +101,9 @@ void write(const PreviewGrid& grid, sheets::Application& app, const QString& pat
     // A plain int: a section far down a long grid must not overflow its offset.
     int offset = 0;
     for (int r = 1; r < rows; ++r) {
-        if (readings && r > 1 && grid.text(r, 2).isEmpty() && grid.text(r, 1).isEmpty()) {
+        if (startsSection(grid, r)) {
             sheet = &book.addAfter(*sheet);
-            sheet->setName(grid.text(r, 0));
+            rename(grid.text(r, 0));
             offset = r - 1;
             writeHeader();
         }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
+#include <optional>
 
 class PreviewGrid;
 namespace sheets {
@@ -12,11 +14,27 @@ class Workbook;
 // worksheet per section of the grid (a row after row 1 whose reading and temperature are both
 // empty starts one), each headed by the grid's header row; reading and temperature also as
 // numbers divided by 10. The first worksheet is the template's "Sheet1", renamed after grid
-// cell (1, 0) with the characters a file name cannot hold replaced by "-".
+// cell (1, 0) with the characters a file name cannot hold replaced by "-"; later worksheets are
+// named after their section's first cell. Every name is made a valid worksheet name first
+// (sheetName), so any file the instrument holds can be saved.
 namespace SheetWriter {
 
 // Replaces each of < > / \ | ? * and the double quote by "-"; the length stays.
 QString sanitizeName(const QString& name);
+
+// A worksheet name for `wanted`: the characters a worksheet name cannot hold (: \ / ? * [ ],
+// control characters, an apostrophe at either end) become "-", it is cut to 31 characters, and
+// if a name in `taken` (or the reserved "History") already has it, ignoring case, "-2", "-3"...
+// is appended within the 31. An empty name stays empty (and the server refuses it).
+QString sheetName(const QString& wanted, const QStringList& taken);
+
+// A worksheet of the grid that would need more rows than an .xls worksheet has (its header row
+// included): the first such worksheet's name as the grid gives it and the rows it needs.
+struct TooLong {
+    QString name;
+    int rows = 0;
+};
+std::optional<TooLong> tooLongForXls(const PreviewGrid& grid);
 
 // Opens the workbook, writes everything, saves and closes it; throws sheets::Error when the
 // server refuses a step. `opened` is set as soon as the workbook is open, for a failure path

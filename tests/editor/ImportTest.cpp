@@ -127,6 +127,22 @@ TEST_F(ImportTest, XlsxMadeByOpenpyxl)
     EXPECT_EQ(s.rows, kFirstSheet);
 }
 
+TEST_F(ImportTest, EngineFailuresAreReportedInChinese)
+{
+    servers.add(sheets::kBuiltin, [] { return sheets::createBuiltinApplication(); });
+    const Shown missing = import(tmp.filePath("missing.xls"));
+    EXPECT_EQ(messenger.messages, QStringList({"Varnok提示：找不到该文件或文件夹。\r\n请稍后重试！"}));
+    EXPECT_FALSE(missing.importMode);
+
+    QFile text(tmp.filePath("notes.xls"));
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write("A001=N1\r\n");
+    text.close();
+    messenger.messages.clear();
+    import(text.fileName());
+    EXPECT_EQ(messenger.messages, QStringList({"Varnok提示：该文件不是EXCEL工作簿（.xls或.xlsx）。\r\n请稍后重试！"}));
+}
+
 TEST_F(ImportTest, ManualModeAfterImportClearsTheList)
 {
     servers.add(sheets::kBuiltin, [] { return sheets::createBuiltinApplication(); });

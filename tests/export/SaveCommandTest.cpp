@@ -1,5 +1,7 @@
 #include "export/SaveCommand.h"
 
+#include "export/FailureText.h"
+
 #include "grids/GridLayouts.h"
 #include "grids/PreviewGrid.h"
 #include "storage/PartitionTree.h"
@@ -11,6 +13,8 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTreeView>
+
+#include <csignal>
 
 namespace {
 
@@ -29,6 +33,18 @@ protected:
     }
     void select(const QString& key) { window.SSTree1->setCurrentIndex(window.tree().itemByKey(key)->index()); }
     void save() { window.Command4->click(); }
+    static QByteArray contents(const QString& path)
+    {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(missing)");
+    }
+    void writeOld()
+    {
+        QFile old(target);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write("the workbook saved last week");
+    }
+    QStringList files() const { return dir.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name); }
     QStringList logOf(const QString& prefix) const
     {
         QStringList out;
@@ -114,25 +130,75 @@ TEST_F(SaveCommandTest, ExcelFirstThenWps)
     save();
     EXPECT_EQ(window.saver().SaveFileName, dir.filePath("x.xls"));
     EXPECT_EQ(messenger.messages, QStringList({SaveCommand::kSuccess}));
-    EXPECT_TRUE(excel.log.contains("open " + dir.filePath("x.xls")));
+    // the server writes a work copy beside the chosen file, which then takes its place
+    EXPECT_TRUE(excel.log.contains("open " + dir.filePath("~x.saving.xls")));
     EXPECT_EQ(excel.log.last(), "quit");
     // the presence test creates and releases WPS... no: Excel is present, WPS is never asked
     EXPECT_TRUE(wps.log.isEmpty());
-    EXPECT_TRUE(QFile::exists(dir.filePath("x.xls"))); // the template copy
+    EXPECT_EQ(files(), QStringList({"x.xls"}));
+    EXPECT_EQ(contents(dir.filePath("x.xls")), contents(templatePath())); // this server writes nothing to disk
 }
 
-TEST_F(SaveCommandTest, TheTemplateReplacesAnExistingFileBeforeWriting)
+TEST_F(SaveCommandTest, WorkCopyIsNamedAfterTheTarget)
+{
+    EXPECT_EQ(SaveCommand::workPath("/d/A20261105-01.xls"), "/d/~A20261105-01.saving.xls");
+    EXPECT_EQ(SaveCommand::workPath("C:\\d\\a.xls"), "C:\\d\\~a.saving.xls");
+    EXPECT_EQ(SaveCommand::workPath("a.xls"), "~a.saving.xls");
+}
+
+TEST_F(SaveCommandTest, AFailedSaveLeavesTheOldFileAndNoWorkCopy)
 {
     excel.install(servers, sheets::kExcel);
-    QFile old(target);
-    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-    old.write("old contents");
-    old.close();
+    writeOld();
+    for (const QString& failing : {"open", "sheet Sheet1", "name", "text 2 1", "number", "save", "close", "quit"}) {
+        dialogs.answers = {target};
+        excel.failOn = failing;
+        save();
+        EXPECT_EQ(contents(target), "the workbook saved last week") << failing.toStdString();
+        EXPECT_EQ(files(), QStringList({"out.xls"})) << failing.toStdString();
+    }
+
+    // WPS saves what it has on its failure path; that stays in the work copy, which is dropped
+    sheets::Servers wpsOnly;
+    wps.install(wpsOnly, sheets::kWps);
+    SaveCommand saver(SaveCommand::Context{window.grid(), window.exchange(), window, messenger, dialogs, wpsOnly,
+                                           templatePath(), [] { return std::optional<QString>("F1"); }});
+    wps.failOn = "name";
     dialogs.answers = {target};
+    saver.Command4_Click();
+    EXPECT_TRUE(wps.log.contains("save"));
+    EXPECT_EQ(contents(target), "the workbook saved last week");
+    EXPECT_EQ(files(), QStringList({"out.xls"}));
+
+    // a save that succeeds replaces it
+    wps.failOn.clear();
+    messenger.messages.clear();
+    dialogs.answers = {target};
+    saver.Command4_Click();
+    EXPECT_EQ(messenger.messages, QStringList({SaveCommand::kSuccess}));
+    EXPECT_EQ(contents(target), contents(templatePath()));
+    EXPECT_EQ(files(), QStringList({"out.xls"}));
+}
+
+TEST_F(SaveCommandTest, KilledInTheMiddleLeavesTheOldFileAndTheNextSaveCleansUp)
+{
+    GTEST_FLAG_SET(death_test_style, "fast"); // the child works in this test's folder
+    excel.install(servers, sheets::kExcel);
+    writeOld();
+    excel.onCall = [](const QString& entry) {
+        if (entry.startsWith("number 2 3"))
+            std::raise(SIGKILL);
+    };
+    dialogs.answers = {target};
+    EXPECT_EXIT(save(), ::testing::KilledBySignal(SIGKILL), "");
+    EXPECT_EQ(contents(target), "the workbook saved last week");
+    EXPECT_EQ(files(), QStringList({"out.xls", "~out.saving.xls"}));
+
+    // the work copy of the killed save is reused, not joined by another
+    excel.onCall = nullptr;
     save();
-    QFile copy(target), tmpl(templatePath());
-    ASSERT_TRUE(copy.open(QIODevice::ReadOnly) && tmpl.open(QIODevice::ReadOnly));
-    EXPECT_EQ(copy.readAll(), tmpl.readAll());
+    EXPECT_EQ(messenger.messages, QStringList({SaveCommand::kSuccess}));
+    EXPECT_EQ(files(), QStringList({"out.xls"}));
 }
 
 TEST_F(SaveCommandTest, MissingTemplateWritesNothing)
@@ -152,11 +218,12 @@ TEST_F(SaveCommandTest, MissingTemplateWritesNothing)
     excel.log.clear();
     dialogs.answers = {target};
     other.Command4->click();
-    EXPECT_EQ(messenger.messages, QStringList({SaveCommand::kFailure}));
+    EXPECT_EQ(messenger.messages, QStringList({SaveCommand::kFailure + "\n" + FailureText::templateMissing()}));
     EXPECT_EQ(logOf("open"), QStringList()); // the server never touched the path
     QFile check(target);
     ASSERT_TRUE(check.open(QIODevice::ReadOnly));
     EXPECT_EQ(check.readAll(), "someone's file");
+    EXPECT_EQ(files(), QStringList({"out.xls"}));
     EXPECT_TRUE(other.Command4->isEnabled());
 }
 
@@ -169,7 +236,9 @@ TEST_F(SaveCommandTest, ExcelFailurePathEnablesQuitsAndReports)
         excel.failOn = failing;
         dialogs.answers = {target};
         save();
-        EXPECT_EQ(messenger.messages, QStringList({SaveCommand::kFailure})) << failing.toStdString();
+        // a failure of no known kind gives the server's own description as the reason
+        EXPECT_EQ(messenger.messages, QStringList({SaveCommand::kFailure + "\nscripted failure at " + logOf(failing).value(0)}))
+            << failing.toStdString();
         EXPECT_EQ(excel.log.last(), "quit") << failing.toStdString();
         EXPECT_FALSE(excel.log.contains("close 1")) << failing.toStdString();
         EXPECT_TRUE(window.Command4->isEnabled());
@@ -193,7 +262,7 @@ TEST_F(SaveCommandTest, WpsFailurePathSavesClosesQuitsThenReports)
     const qsizetype named = wps.log.indexOf("name F1");
     ASSERT_GE(named, 0);
     EXPECT_EQ(wps.log.mid(named + 1), QStringList({"save", "close 1", "quit"}));
-    EXPECT_EQ(messenger.messages, QStringList({SaveCommand::kFailure}));
+    EXPECT_EQ(messenger.messages, QStringList({SaveCommand::kFailure + "\nscripted failure at name F1"}));
 
     // the workbook never opened: nothing to save, the path ends silently
     wps.log.clear();

@@ -49,7 +49,7 @@ TEST_F(SheetWriterTest, CallSequenceForOneRecord)
 {
     write("F/1\r\n");
     EXPECT_EQ(server.log, QStringList({"create Excel.Application", "open /w.xls", "visible 0", "sheet Sheet1",
-                                       "name F-1", "text 1 1 编号", "text 1 2 读数", "text 1 3 温度",
+                                       "sheet# 0", "sheet# 1", "name F-1", "text 1 1 编号", "text 1 2 读数", "text 1 3 温度",
                                        "text 1 4 时间", "text 2 1 F/1", "text 2 2 ", "number 2 2 0",
                                        "text 2 3 ", "number 2 3 0", "text 2 4 ", "save", "close 1"}));
 }
@@ -102,16 +102,77 @@ TEST_F(SheetWriterTest, SectionsAtRowsFiveAndNine)
     EXPECT_TRUE(server.log.contains("add after FILE2"));
 }
 
-TEST_F(SheetWriterTest, NamesTheServerRefusesFailTheWrite)
+TEST_F(SheetWriterTest, EmptyNamesTheServerRefusesFailTheWrite)
 {
     // an empty first cell names the first sheet ""; an empty line after row 1 starts a section
-    // whose name is empty; a section named like an earlier sheet is a duplicate
-    for (const QString reply : {QString("\r\nA001 1 2 D T\r\n"), QString("F1\r\nA001 1 2 D T\r\n\r\n"),
-                                QString("F1\r\nA001 1 2 D T\r\nf1\r\n")}) {
+    // whose name is empty
+    for (const QString& reply : {QString("\r\nA001 1 2 D T\r\n"), QString("F1\r\nA001 1 2 D T\r\n\r\n")}) {
         server.saved.clear();
         EXPECT_THROW(write(reply), sheets::Error) << reply.toStdString();
         EXPECT_TRUE(server.saved.isEmpty());
     }
+}
+
+TEST_F(SheetWriterTest, EveryFileGetsAWorksheetOfItsOwn)
+{
+    // names the instrument accepts for files but a worksheet cannot carry, twice the same name
+    // (in another case), the name of a sheet of the template, the reserved name, long names
+    const auto book = write("F1:[a]\r\nA001 1 2 D T\r\n"
+                            "'q'\r\nA002 1 2 D T\r\n"
+                            "f1:[A]\r\nA003 1 2 D T\r\n"
+                            "extra\r\nA004 1 2 D T\r\n"
+                            "History\r\nA005 1 2 D T\r\n"
+                            "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789\r\nA006 1 2 D T\r\n"
+                            "ABCDEFGHIJKLMNOPQRSTUVWXYZ012345xyz\r\nA007 1 2 D T\r\n"
+                            "a*b?c\\d/e\r\nA008 1 2 D T\r\n");
+    EXPECT_EQ(names(book), QStringList({"F1--a-", "-q-", "f1--A--2", "extra-2", "History-2",
+                                        "ABCDEFGHIJKLMNOPQRSTUVWXYZ01234", "ABCDEFGHIJKLMNOPQRSTUVWXYZ012-2",
+                                        "a-b-c-d-e", "Extra"}));
+    EXPECT_EQ(cell(book[2], 3, 1).toString(), "A003"); // each section still gets its own rows
+    EXPECT_EQ(cell(book[2], 2, 1).toString(), "f1:[A]"); // the cell keeps the file's name
+}
+
+TEST(SheetName, CutsWithoutBreakingACharacterOrLeavingAnApostrophe)
+{
+    const QString thirty(30, QLatin1Char('x'));
+    EXPECT_EQ(SheetWriter::sheetName(thirty + QString::fromUcs4(U"𠀀"), {}), thirty);
+    EXPECT_EQ(SheetWriter::sheetName(thirty + "'b", {}), thirty + "-");
+    EXPECT_EQ(SheetWriter::sheetName("'", {}), "-");
+    EXPECT_EQ(SheetWriter::sheetName(QStringLiteral("温度\t记录"), {}), QStringLiteral("温度-记录"));
+    EXPECT_EQ(SheetWriter::sheetName(thirty + "x", {thirty + "X"}), QString(29, QLatin1Char('x')) + "-2");
+    EXPECT_EQ(SheetWriter::sheetName("A", {"a", "A-2", "a-3"}), "A-4");
+    // a cut suffix base never ends in half a character
+    EXPECT_EQ(SheetWriter::sheetName(QString(28, QLatin1Char('y')) + QString::fromUcs4(U"𠀀"), {QString(28, QLatin1Char('y')) + QString::fromUcs4(U"𠀀")}),
+              QString(28, QLatin1Char('y')) + "-2");
+}
+
+TEST(SheetRows, AGridLongerThanAWorksheetIsFoundBeforeWriting)
+{
+    // a header row and 65,535 records fill a worksheet exactly; one more does not fit
+    PreviewGrid grid;
+    QString reply = "FIRST\r\n";
+    for (int i = 1; i < 65535; ++i)
+        reply += "A001 1 2 D T\r\n";
+    grids::FillGrid(grid, reply);
+    ASSERT_EQ(grid.rows(), 65536);
+    EXPECT_FALSE(SheetWriter::tooLongForXls(grid));
+    grids::FillGrid(grid, reply + "A001 1 2 D T\r\n");
+    const auto tooLong = SheetWriter::tooLongForXls(grid);
+    ASSERT_TRUE(tooLong);
+    EXPECT_EQ(tooLong->name, "FIRST");
+    EXPECT_EQ(tooLong->rows, 65537);
+
+    // the same counted per section: a short first file, then one too long
+    QString two = "SHORT\r\nA001 1 2 D T\r\nLONG\r\n";
+    for (int i = 1; i < 65535; ++i)
+        two += "A001 1 2 D T\r\n";
+    grids::FillGrid(grid, two);
+    EXPECT_FALSE(SheetWriter::tooLongForXls(grid)); // LONG: header, its own row, 65,534 records
+    grids::FillGrid(grid, two + "A001 1 2 D T\r\n");
+    const auto second = SheetWriter::tooLongForXls(grid);
+    ASSERT_TRUE(second);
+    EXPECT_EQ(second->name, "LONG");
+    EXPECT_EQ(second->rows, 65537);
 }
 
 TEST_F(SheetWriterTest, TwoColumnGridIsTextOnly)

@@ -6,6 +6,8 @@
 #include "tests/support/Form1Fixture.h"
 #include "tests/support/XlrdReader.h"
 
+#include <QDir>
+#include <QFile>
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTreeView>
@@ -72,7 +74,7 @@ TEST_F(XlrdCheckTest, OneSheetPerFileWithHeadersAndNumbers)
     EXPECT_DOUBLE_EQ(cell(second, 3, 2)[3].toDouble(), 3000.0);
 }
 
-TEST_F(XlrdCheckTest, MoreRowsThanASheetHoldsFailsAndClaimsNothing)
+TEST_F(XlrdCheckTest, MoreRowsThanASheetHoldsIsRefusedBeforeAnyFileIsTouched)
 {
     QString reply = "BIG\r\n";
     for (int i = 0; i < 65536; ++i)
@@ -82,11 +84,65 @@ TEST_F(XlrdCheckTest, MoreRowsThanASheetHoldsFailsAndClaimsNothing)
     const QString path = tmp.filePath("big.xls");
     dialogs.answers = {path};
     window.Command4->click();
-    EXPECT_EQ(messenger.messages, QStringList({SaveCommand::kFailure}));
-    // the file is the untouched template copy, not a partial export
-    QString error;
-    const QJsonArray sheets = readWithXlrd(path, &error);
-    ASSERT_EQ(sheets.size(), 1) << error.toStdString();
-    EXPECT_EQ(sheets[0].toObject()["name"].toString(), "Sheet1");
-    EXPECT_TRUE(sheets[0].toObject()["cells"].toArray().isEmpty());
+    // the header row, the file's name row and 65,536 records
+    EXPECT_EQ(messenger.messages,
+              QStringList({"“BIG”有65538行（含标题行），超过了EXCEL(.xls)工作表最多65536行的限制，无法保存！未写入任何文件。"}));
+    EXPECT_TRUE(dialogs.proposals.isEmpty()); // not even a name was asked for
+    EXPECT_TRUE(QDir(tmp.path()).isEmpty());
+    EXPECT_TRUE(window.Command4->isEnabled());
+}
+
+TEST_F(XlrdCheckTest, EveryFileNameTheInstrumentAcceptsCanBeSaved)
+{
+    const QJsonArray sheets = saveAndRead("A:1\r\nA001 1 2 D T\r\n"
+                                          "A:1\r\nA002 1 2 D T\r\n"
+                                          "[x]\r\nA003 1 2 D T\r\n"
+                                          "'q'\r\nA004 1 2 D T\r\n");
+    QStringList names;
+    for (const auto& sheet : sheets)
+        names << sheet.toObject()["name"].toString();
+    EXPECT_EQ(names, QStringList({"A-1", "A-1-2", "-x-", "-q-"}));
+    EXPECT_EQ(cell(sheets[1].toObject(), 2, 1)[3].toString(), "A:1");
+    EXPECT_EQ(cell(sheets[1].toObject(), 3, 1)[3].toString(), "A002");
+}
+
+TEST_F(XlrdCheckTest, AFailedSaveKeepsTheOldWorkbookAndSaysWhy)
+{
+    saveAndRead("A1\r\nA001 1 2 D T\r\n");
+    const QString path = tmp.filePath("A.xls");
+    QFile saved(path);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    const QByteArray before = saved.readAll();
+    saved.close();
+    auto expectUnchanged = [&](const char* what) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << what;
+        EXPECT_TRUE(f.readAll() == before) << what;
+        EXPECT_EQ(QDir(tmp.path()).entryList(QDir::Files | QDir::Hidden | QDir::System), QStringList({"A.xls"})) << what;
+    };
+    auto saveAgain = [&](const QString& reply, const QString& to) {
+        messenger.messages.clear();
+        window.FillGrid(reply);
+        dialogs.answers = {to};
+        window.Command4->click();
+    };
+
+    // the engine refuses a step: an empty line makes a worksheet without a name
+    saveAgain("A1\r\nA001 5 6 D T\r\n\r\nA002 1 2 D T\r\n", path);
+    EXPECT_EQ(messenger.messages,
+              QStringList({SaveCommand::kFailure + "\n工作表名称不符合要求（不能为空，不能含有 : \\ / ? * [ ]）。"}));
+    expectUnchanged("empty worksheet name");
+
+    // the disk is full (the work copy's own temporary file leads to /dev/full)
+    if (QFile::exists("/dev/full")) {
+        ASSERT_TRUE(QFile::link("/dev/full", tmp.filePath("~A.saving.xls.tmp")));
+        saveAgain("A1\r\nA001 5 6 D T\r\n", path);
+        EXPECT_EQ(messenger.messages, QStringList({SaveCommand::kFailure + "\n磁盘空间不足。"}));
+        expectUnchanged("disk full");
+    }
+
+    // the folder is gone
+    saveAgain("A1\r\nA001 5 6 D T\r\n", tmp.filePath("gone/A.xls"));
+    EXPECT_EQ(messenger.messages, QStringList({SaveCommand::kFailure + "\n找不到该文件或文件夹。"}));
+    expectUnchanged("no folder");
 }

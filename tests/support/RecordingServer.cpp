@@ -137,6 +137,8 @@ private:
 void RecordingServer::record(const QString& entry)
 {
     log.append(entry);
+    if (onCall)
+        onCall(entry);
     if (failOn != m_counting) {
         m_counting = failOn;
         m_matches = 0;

@@ -5,6 +5,7 @@
 #include <QMap>
 #include <QStringList>
 #include <QVariant>
+#include <functional>
 #include <map>
 #include <memory>
 #include <utility>
@@ -32,6 +33,8 @@ public:
     // failAt picks the n-th such call (1 = the first).
     QString failOn;
     int failAt = 1;
+    // Called with every log entry before any scripted failure, e.g. to end the process there.
+    std::function<void(const QString& entry)> onCall;
 
     // Registers this server under an identifier.
     void install(sheets::Servers& servers, const QString& identifier);

@@ -56,6 +56,26 @@ TEST(ForeignFiles, XlsWrittenByXlwt)
               "sheet\tSecond\n1\t1\tsecond sheet\n11\t6\t1E+20\nsheet\t空表\n");
 }
 
+TEST(ForeignFiles, XlsxThatCompressesFarBeyondAHundredToOneOpens)
+{
+    // a component list whose remark column repeats one note: ordinary, and about 135:1
+    ScratchDir dir;
+    std::string path = dir.file("remarks.xlsx");
+    RunResult made = python("make_compressible_xlsx.py", quote(path));
+    ASSERT_EQ(made.status, 0) << made.out;
+    ASSERT_GT(std::stoi(made.out), 100) << "the fixture no longer compresses that well";
+
+    auto wb = Workbook::open(path);
+    ASSERT_TRUE(wb) << wb.error().description();
+    workbook::Sheet& s = wb->sheet(0);
+    EXPECT_EQ(wb->sheet(0).name(), "元件");
+    EXPECT_EQ(s.text(1, 3), "备注");
+    EXPECT_EQ(s.text(2, 2), "A001=QRVA000001");
+    EXPECT_EQ(s.text(205, 2), "A204=QRVA000204");
+    EXPECT_EQ(s.text(205, 3).substr(0, 6), "按设");
+    EXPECT_EQ(s.lastRow(), 205);
+}
+
 TEST(ForeignFiles, XlwtTemplateKeepsItsRecordsThroughModifyAndSave)
 {
     ScratchDir dir;

@@ -199,12 +199,15 @@ TEST(HostileXlsx, ZipBombBrokenPartsAndBadReferences)
     EXPECT_EQ(good->sheet(0).text(1, 1), "ok");
     EXPECT_EQ(good->sheet(0).text(1, 2), "2.5");
 
+    // refused from its declared size, before anything is inflated
     auto bomb = Workbook::open(dir.file("bomb.xlsx"));
     ASSERT_FALSE(bomb);
+    EXPECT_EQ(bomb.error().kind(), workbook::ErrorKind::TooLarge);
     EXPECT_NE(bomb.error().description().find("zip bomb"), std::string::npos) << bomb.error().description();
+    EXPECT_EQ(Workbook::open(dir.file("not-a-zip.xlsx")).error().kind(), workbook::ErrorKind::Damaged);
 
     for (const char* name : {"missing-sheet.xlsx", "bad-xml.xlsx", "bad-sst-index.xlsx", "bad-ref.xlsx",
-                             "bad-row.xlsx", "many-entries.xlsx", "duplicate.xlsx", "not-a-zip.xlsx"}) {
+                             "bad-row.xlsx", "many-entries.xlsx", "duplicate.xlsx", "not-a-zip.xlsx", "deep.xlsx"}) {
         auto wb = Workbook::open(dir.file(name));
         EXPECT_FALSE(wb) << name << " was accepted";
         if (!wb) {

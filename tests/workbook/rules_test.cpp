@@ -115,3 +115,73 @@ TEST(Saving, AtomicReplaceAndCleanFailures)
     ASSERT_FALSE(folder);
     EXPECT_NE(folder.error().description().find("folder"), std::string::npos) << folder.error().description();
 }
+
+TEST(Saving, AWriteThatWasKilledLeavesOneFileThatTheNextWriteReuses)
+{
+    ScratchDir dir;
+    std::string path = dir.file("book.xls");
+    writeFile(path + ".tmp", "the first half of a workbook whose writer was killed");
+    auto wb = Workbook::createXls();
+    ASSERT_TRUE(wb);
+    ASSERT_FALSE(wb->sheet(0).setText(1, 1, "new"));
+    ASSERT_FALSE(wb->saveAs(path));
+    ASSERT_FALSE(wb->save());
+    std::vector<std::string> names;
+    for (auto& entry : fs::directory_iterator(dir.path())) names.push_back(entry.path().filename().string());
+    EXPECT_EQ(names, std::vector<std::string>({"book.xls"}));
+    auto back = Workbook::open(path);
+    ASSERT_TRUE(back) << back.error().description();
+    EXPECT_EQ(back->sheet(0).text(1, 1), "new");
+}
+
+TEST(Saving, FailuresReportTheirKind)
+{
+    using workbook::ErrorKind;
+    ScratchDir dir;
+    std::string path = dir.file("book.xls");
+    auto wb = Workbook::createXls();
+    ASSERT_TRUE(wb);
+    ASSERT_FALSE(wb->addSheetAfter(0, "Two").error());
+    EXPECT_EQ(Workbook::createXls()->save().kind(), ErrorKind::NoPath);
+    EXPECT_EQ(wb->saveAs(dir.file("no/such/folder/book.xls")).kind(), ErrorKind::NotFound);
+    fs::create_directory(dir.file("folder.xls"));
+    EXPECT_EQ(wb->saveAs(dir.file("folder.xls")).kind(), ErrorKind::NotAFile);
+    EXPECT_EQ(Workbook::open(dir.file("folder.xls")).error().kind(), ErrorKind::NotAFile);
+    EXPECT_EQ(Workbook::open(dir.file("missing.xls")).error().kind(), ErrorKind::NotFound);
+    writeFile(dir.file("text.xls"), "plain text");
+    EXPECT_EQ(Workbook::open(dir.file("text.xls")).error().kind(), ErrorKind::NotAWorkbook);
+    EXPECT_EQ(wb->rename(0, "a:b").kind(), ErrorKind::BadSheetName);
+    EXPECT_EQ(wb->rename(0, "two").kind(), ErrorKind::DuplicateSheetName);
+    EXPECT_EQ(wb->sheet(0).setText(65537, 1, "x").kind(), ErrorKind::OutOfRange);
+    EXPECT_EQ(wb->sheet(0).setText(1, 1, std::string(32768, 'a')).kind(), ErrorKind::BadText);
+
+    // a full disk, as the temporary file beside the target meets it; the target stays
+    if (fs::exists("/dev/full")) {
+        writeFile(path, "old contents");
+        fs::create_symlink("/dev/full", path + ".tmp");
+        workbook::Error e = wb->saveAs(path);
+        EXPECT_EQ(e.kind(), ErrorKind::DiskFull) << e.description();
+        EXPECT_EQ(readFile(path), "old contents");
+        EXPECT_FALSE(fs::exists(fs::symlink_status(path + ".tmp")));
+    }
+}
+
+TEST(SheetNames, CleanedNamesPassTheRules)
+{
+    EXPECT_EQ(Workbook::cleanSheetName("A:1[x]"), "A-1-x-");
+    EXPECT_EQ(Workbook::cleanSheetName("a\\b/c?d*e"), "a-b-c-d-e");
+    EXPECT_EQ(Workbook::cleanSheetName("'quoted'"), "-quoted-");
+    EXPECT_EQ(Workbook::cleanSheetName("it's"), "it's");
+    EXPECT_EQ(Workbook::cleanSheetName("tab\there"), "tab-here");
+    EXPECT_EQ(Workbook::cleanSheetName(""), "");
+    EXPECT_EQ(Workbook::cleanSheetName(std::string(40, 'x')), std::string(31, 'x'));
+    std::string chinese;
+    for (int i = 0; i < 40; ++i) chinese += "测";
+    EXPECT_EQ(Workbook::cleanSheetName(chinese), chinese.substr(0, 31 * 3));
+    // a character of two UTF-16 units is not cut in half, an apostrophe brought to the end by the cut goes
+    EXPECT_EQ(Workbook::cleanSheetName(std::string(30, 'x') + "\xF0\xA0\x80\x80"), std::string(30, 'x'));
+    EXPECT_EQ(Workbook::cleanSheetName(std::string(30, 'x') + "'b"), std::string(30, 'x') + "-");
+    EXPECT_EQ(Workbook::cleanSheetName("bad\xff"), "bad-");
+    for (const std::string name : {std::string("A:1[x]"), std::string("'q'"), std::string(40, 'y'), std::string("a\x01")})
+        EXPECT_FALSE(Workbook::checkSheetName(Workbook::cleanSheetName(name))) << name;
+}

@@ -22,7 +22,7 @@ constexpr size_t kMaxEntries = 100000;
 
 Error corrupt(const std::string& what)
 {
-    return Error("The file is not a valid Excel workbook (damaged compound file: " + what + ").");
+    return Error(ErrorKind::Damaged, "The file is not a valid Excel workbook (damaged compound file: " + what + ").");
 }
 
 char16_t upper(char16_t c)
@@ -79,7 +79,7 @@ private:
 Error Reader::readHeader()
 {
     if (m_bytes.size() < 512) return corrupt("shorter than its header");
-    if (m_bytes.substr(0, 8) != kSignature) return Error("The file is not an Excel workbook (unknown signature).");
+    if (m_bytes.substr(0, 8) != kSignature) return Error(ErrorKind::NotAWorkbook, "The file is not an Excel workbook (unknown signature).");
     m_major = rd16(m_bytes, 0x1A);
     if (rd16(m_bytes, 0x1C) != 0xFFFE) return corrupt("wrong byte order mark");
     uint16_t shift = rd16(m_bytes, 0x1E);

@@ -51,6 +51,57 @@ bool sameName(std::string_view a, std::string_view b)
 
 std::string inQuotes(std::string_view s) { return "\"" + std::string(s) + "\""; }
 
+ErrorKind kindOfErrno(int err)
+{
+    switch (err) {
+    case ENOENT:
+    case ENOTDIR:
+        return ErrorKind::NotFound;
+    case EISDIR:
+        return ErrorKind::NotAFile;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return ErrorKind::AccessDenied;
+    case EBUSY:
+#ifdef ETXTBSY
+    case ETXTBSY:
+#endif
+        return ErrorKind::InUse;
+    case EFBIG:
+        return ErrorKind::TooLarge;
+    case ENOSPC:
+#ifdef EDQUOT
+    case EDQUOT:
+#endif
+        return ErrorKind::DiskFull;
+    case ENOMEM:
+        return ErrorKind::OutOfMemory;
+    default:
+        return ErrorKind::Io;
+    }
+}
+
+ErrorKind kindOf(const std::error_code& ec)
+{
+#ifdef _WIN32
+    if (ec.category() == std::system_category()) {
+        switch (ec.value()) {
+        case 32: // ERROR_SHARING_VIOLATION
+        case 33: // ERROR_LOCK_VIOLATION
+            return ErrorKind::InUse;
+        case 39:  // ERROR_HANDLE_DISK_FULL
+        case 112: // ERROR_DISK_FULL
+            return ErrorKind::DiskFull;
+        default:
+            break;
+        }
+    }
+#endif
+    const std::error_condition c = ec.default_error_condition();
+    return c.category() == std::generic_category() ? kindOfErrno(c.value()) : ErrorKind::Io;
+}
+
 } // namespace
 
 std::string detail::errorText(uint8_t code)
@@ -99,12 +150,12 @@ Cell& Sheet::Impl::cellAt(int row0, int col0)
 
 Error Sheet::Impl::checkPosition(int row, int column) const
 {
-    if (book->readOnly) return Error(book->readOnlyReason);
+    if (book->readOnly) return Error(ErrorKind::ReadOnly, book->readOnlyReason);
     if (row < 1 || row > maxRows)
-        return Error("Row " + std::to_string(row) + " is outside the worksheet: an .xls worksheet has rows 1 to " +
+        return Error(ErrorKind::OutOfRange, "Row " + std::to_string(row) + " is outside the worksheet: an .xls worksheet has rows 1 to " +
                      std::to_string(maxRows) + ".");
     if (column < 1 || column > maxColumns)
-        return Error("Column " + std::to_string(column) +
+        return Error(ErrorKind::OutOfRange, "Column " + std::to_string(column) +
                      " is outside the worksheet: an .xls worksheet has columns 1 to " + std::to_string(maxColumns) +
                      ".");
     return {};
@@ -178,7 +229,7 @@ Error WorkbookData::checkName(std::string_view name, const void* except) const
         if (who == except) continue;
         const std::string& other = slot.sheet ? slot.sheet->name() : slot.other->name;
         if (sameName(other, name))
-            return Error("The worksheet name " + inQuotes(name) + " is already used in this workbook.");
+            return Error(ErrorKind::DuplicateSheetName, "The worksheet name " + inQuotes(name) + " is already used in this workbook.");
     }
     return {};
 }
@@ -237,10 +288,10 @@ Error Sheet::setText(int row, int column, std::string_view utf8)
 {
     if (Error e = m_impl->checkPosition(row, column)) return e;
     auto units = detail::validUtf8Units(utf8);
-    if (!units) return Error("The text for cell (" + std::to_string(row) + ", " + std::to_string(column) +
+    if (!units) return Error(ErrorKind::BadText, "The text for cell (" + std::to_string(row) + ", " + std::to_string(column) +
                              ") is not valid UTF-8.");
     if (*units > kMaxCellText)
-        return Error("The text for cell (" + std::to_string(row) + ", " + std::to_string(column) + ") has " +
+        return Error(ErrorKind::BadText, "The text for cell (" + std::to_string(row) + ", " + std::to_string(column) + ") has " +
                      std::to_string(*units) + " characters; a cell holds at most 32,767.");
     uint32_t idx = m_impl->book->intern(utf8);
     Cell& c = m_impl->cellAt(row - 1, column - 1);
@@ -268,7 +319,7 @@ Error Sheet::setNumber(int row, int column, double value)
 Error Sheet::setColumnWidth(int column, int width256)
 {
     if (Error e = m_impl->checkPosition(1, column)) return e;
-    if (width256 < 0 || width256 > 0xFFFF) return Error("A column width must be between 0 and 65535.");
+    if (width256 < 0 || width256 > 0xFFFF) return Error(ErrorKind::OutOfRange, "A column width must be between 0 and 65535.");
     struct Range { uint16_t first, last; std::string rec; };
     std::vector<Range> ranges;
     auto& prefix = m_impl->prefix;
@@ -350,16 +401,16 @@ Workbook::~Workbook() = default;
 Result<Workbook> Workbook::openBytes(std::string_view bytes)
 {
     try {
-        Result<std::unique_ptr<WorkbookData>> r = Error("The file is empty.");
+        Result<std::unique_ptr<WorkbookData>> r = Error(ErrorKind::NotAWorkbook, "The file is empty.");
         if (bytes.size() >= 8 && bytes.substr(0, 8) == cfb::kSignature) r = detail::readXls(bytes);
         else if (bytes.size() >= 4 && bytes.substr(0, 4) == std::string_view("PK\x03\x04", 4)) r = detail::readXlsx(bytes);
-        else if (!bytes.empty()) r = Error("The file is not an Excel workbook (.xls or .xlsx).");
+        else if (!bytes.empty()) r = Error(ErrorKind::NotAWorkbook, "The file is not an Excel workbook (.xls or .xlsx).");
         if (!r) return r.error();
         return Workbook(std::move(r.value()));
     } catch (const std::bad_alloc&) {
-        return Error("The workbook is too large to open (out of memory).");
+        return Error(ErrorKind::OutOfMemory, "The workbook is too large to open (out of memory).");
     } catch (const std::exception& e) {
-        return Error(std::string("The workbook could not be read: ") + e.what());
+        return Error(ErrorKind::Damaged, std::string("The workbook could not be read: ") + e.what());
     }
 }
 
@@ -367,18 +418,18 @@ Result<Workbook> Workbook::open(const std::string& path)
 {
     std::error_code ec;
     if (std::filesystem::is_directory(std::filesystem::path(path), ec))
-        return Error("Cannot open " + inQuotes(path) + ": it is a folder, not a workbook file.");
+        return Error(ErrorKind::NotAFile, "Cannot open " + inQuotes(path) + ": it is a folder, not a workbook file.");
     std::ifstream in(std::filesystem::path(path), std::ios::binary);
-    if (!in) return Error("Cannot open " + inQuotes(path) + ": " + std::strerror(errno) + ".");
+    if (!in) return Error(kindOfErrno(errno), "Cannot open " + inQuotes(path) + ": " + std::strerror(errno) + ".");
     in.seekg(0, std::ios::end);
     std::streamoff size = in.tellg();
-    if (size < 0) return Error("Cannot read " + inQuotes(path) + ".");
-    if (size_t(size) > kMaxFileSize) return Error("The file " + inQuotes(path) + " is too large for a workbook.");
+    if (size < 0) return Error(ErrorKind::Io, "Cannot read " + inQuotes(path) + ".");
+    if (size_t(size) > kMaxFileSize) return Error(ErrorKind::TooLarge, "The file " + inQuotes(path) + " is too large for a workbook.");
     in.seekg(0);
     std::string bytes(size_t(size), '\0');
-    if (!in.read(bytes.data(), size)) return Error("Cannot read " + inQuotes(path) + ".");
+    if (!in.read(bytes.data(), size)) return Error(ErrorKind::Io, "Cannot read " + inQuotes(path) + ".");
     auto r = openBytes(bytes);
-    if (!r) return Error(r.error().description());
+    if (!r) return r.error();
     r->m_data->path = path;
     return r;
 }
@@ -412,25 +463,45 @@ Sheet* Workbook::findSheet(std::string_view name)
 Error Workbook::checkSheetName(std::string_view name)
 {
     auto u = detail::utf8ToUtf16(name);
-    if (!u) return Error("A worksheet name must be valid text (UTF-8).");
-    if (u->empty()) return Error("A worksheet name cannot be empty.");
+    if (!u) return Error(ErrorKind::BadSheetName, "A worksheet name must be valid text (UTF-8).");
+    if (u->empty()) return Error(ErrorKind::BadSheetName, "A worksheet name cannot be empty.");
     if (u->size() > 31)
-        return Error("The worksheet name " + inQuotes(name) + " is too long: at most 31 characters are allowed.");
+        return Error(ErrorKind::BadSheetName, "The worksheet name " + inQuotes(name) + " is too long: at most 31 characters are allowed.");
     for (char16_t c : *u) {
         if (c == u':' || c == u'\\' || c == u'/' || c == u'?' || c == u'*' || c == u'[' || c == u']')
-            return Error("The worksheet name " + inQuotes(name) + " contains a character that is not allowed (: \\ / ? * [ ]).");
-        if (c < 0x20) return Error("The worksheet name " + inQuotes(name) + " contains a control character.");
+            return Error(ErrorKind::BadSheetName, "The worksheet name " + inQuotes(name) + " contains a character that is not allowed (: \\ / ? * [ ]).");
+        if (c < 0x20) return Error(ErrorKind::BadSheetName, "The worksheet name " + inQuotes(name) + " contains a control character.");
     }
     if (u->front() == u'\'' || u->back() == u'\'')
-        return Error("The worksheet name " + inQuotes(name) + " cannot begin or end with an apostrophe.");
-    if (sameName(name, "History")) return Error("\"History\" is reserved and cannot name a worksheet.");
+        return Error(ErrorKind::BadSheetName, "The worksheet name " + inQuotes(name) + " cannot begin or end with an apostrophe.");
+    if (sameName(name, "History")) return Error(ErrorKind::BadSheetName, "\"History\" is reserved and cannot name a worksheet.");
     return {};
+}
+
+std::string Workbook::cleanSheetName(std::string_view name)
+{
+    std::u16string u = detail::utf8ToUtf16(name).value_or(std::u16string());
+    if (u.empty() && !name.empty()) {
+        // Not UTF-8: keep the ASCII and let every other byte stand for one forbidden character.
+        for (unsigned char c : name) u.push_back(c < 0x80 ? char16_t(c) : u'-');
+    }
+    for (char16_t& c : u)
+        if (c == u':' || c == u'\\' || c == u'/' || c == u'?' || c == u'*' || c == u'[' || c == u']' || c < 0x20)
+            c = u'-';
+    if (u.size() > 31) {
+        size_t cut = 31;
+        if (u[cut - 1] >= 0xD800 && u[cut - 1] <= 0xDBFF) --cut;  // keep a surrogate pair whole
+        u.resize(cut);
+    }
+    if (!u.empty() && u.front() == u'\'') u.front() = u'-';
+    if (!u.empty() && u.back() == u'\'') u.back() = u'-';
+    return detail::utf16ToUtf8(u);
 }
 
 Error Workbook::rename(std::size_t index, std::string_view name)
 {
-    if (m_data->readOnly) return Error(m_data->readOnlyReason);
-    if (index >= m_data->sheets.size()) return Error("There is no worksheet number " + std::to_string(index + 1) + ".");
+    if (m_data->readOnly) return Error(ErrorKind::ReadOnly, m_data->readOnlyReason);
+    if (index >= m_data->sheets.size()) return Error(ErrorKind::OutOfRange, "There is no worksheet number " + std::to_string(index + 1) + ".");
     Sheet* s = m_data->sheets[index];
     if (Error e = m_data->checkName(name, s)) return e;
     s->impl().name = std::string(name);
@@ -477,9 +548,9 @@ void shiftSheetReferences(WorkbookData& wb, size_t k)
 
 Result<Sheet*> Workbook::addSheetAfter(std::size_t index, std::string_view name)
 {
-    if (m_data->readOnly) return Error(m_data->readOnlyReason);
-    if (index >= m_data->sheets.size()) return Error("There is no worksheet number " + std::to_string(index + 1) + ".");
-    if (m_data->slots.size() >= 0xFFFF) return Error("The workbook holds too many sheets.");
+    if (m_data->readOnly) return Error(ErrorKind::ReadOnly, m_data->readOnlyReason);
+    if (index >= m_data->sheets.size()) return Error(ErrorKind::OutOfRange, "There is no worksheet number " + std::to_string(index + 1) + ".");
+    if (m_data->slots.size() >= 0xFFFF) return Error(ErrorKind::TooLarge, "The workbook holds too many sheets.");
     if (Error e = m_data->checkName(name, nullptr)) return e;
     Sheet* after = m_data->sheets[index];
     size_t slotIndex = 0;
@@ -499,26 +570,26 @@ Result<Sheet*> Workbook::addSheetAfter(std::size_t index, std::string_view name)
 
 Result<std::string> Workbook::toBytes() const
 {
-    if (m_data->readOnly) return Error(m_data->readOnlyReason);
+    if (m_data->readOnly) return Error(ErrorKind::ReadOnly, m_data->readOnlyReason);
     try {
         auto stream = detail::writeXls(*m_data);
         if (!stream) return stream.error();
         return cfb::write(m_data->container, m_data->workbookEntry, stream.value());
     } catch (const std::bad_alloc&) {
-        return Error("Not enough memory to write the workbook.");
+        return Error(ErrorKind::OutOfMemory, "Not enough memory to write the workbook.");
     }
 }
 
 Error Workbook::save()
 {
-    if (m_data->readOnly) return Error(m_data->readOnlyReason);
-    if (m_data->path.empty()) return Error("The workbook has no file yet; save it under a name first.");
+    if (m_data->readOnly) return Error(ErrorKind::ReadOnly, m_data->readOnlyReason);
+    if (m_data->path.empty()) return Error(ErrorKind::NoPath, "The workbook has no file yet; save it under a name first.");
     return saveAs(m_data->path);
 }
 
 Error Workbook::saveAs(const std::string& path)
 {
-    if (m_data->readOnly) return Error(m_data->readOnlyReason);
+    if (m_data->readOnly) return Error(ErrorKind::ReadOnly, m_data->readOnlyReason);
     try {
         auto stream = detail::writeXls(*m_data);
         if (!stream) return stream.error();
@@ -527,7 +598,7 @@ Error Workbook::saveAs(const std::string& path)
         });
         if (e) return e;
     } catch (const std::bad_alloc&) {
-        return Error("Not enough memory to write the workbook.");
+        return Error(ErrorKind::OutOfMemory, "Not enough memory to write the workbook.");
     }
     m_data->path = path;
     return {};
@@ -541,40 +612,51 @@ Error writeFileAtomically(const std::string& path, std::string_view bytes)
 Error writeFileAtomically(const std::string& path,
                           const std::function<void(const std::function<void(std::string_view)>&)>& produce)
 {
-    static std::atomic<unsigned> counter{0};
     namespace fs = std::filesystem;
-    fs::path target(path);
-    fs::path tmp = target;
-    tmp += ".tmp" + std::to_string(KTM_GETPID()) + "-" + std::to_string(counter++);
+    // One fixed name per target: a write that was killed leaves this file, and the next write
+    // to the same path truncates and reuses it instead of adding another.
+    fs::path tmp(path);
+    tmp += ".tmp";
     std::FILE* f = std::fopen(tmp.string().c_str(), "wb");
-    if (!f) return Error("Cannot write " + inQuotes(path) + ": " + std::strerror(errno) + ".");
-    bool ok = true;
-    produce([&](std::string_view piece) { ok = ok && std::fwrite(piece.data(), 1, piece.size(), f) == piece.size(); });
-    ok = (std::fflush(f) == 0) && ok;
-    int savedErrno = errno;
+    if (!f) {
+        const int err = errno;
+        return Error(kindOfErrno(err), "Cannot write " + inQuotes(path) + ": " + std::strerror(err) + ".");
+    }
+    int err = 0;
+    produce([&](std::string_view piece) {
+        if (err == 0 && std::fwrite(piece.data(), 1, piece.size(), f) != piece.size()) err = errno ? errno : EIO;
+    });
+    if (err == 0 && std::fflush(f) != 0) err = errno ? errno : EIO;
 #ifdef _WIN32
-    ok = ok && _commit(_fileno(f)) == 0;
+    if (err == 0 && _commit(_fileno(f)) != 0) err = errno ? errno : EIO;
 #else
-    ok = ok && fsync(fileno(f)) == 0;
+    if (err == 0 && fsync(fileno(f)) != 0) err = errno ? errno : EIO;
 #endif
-    if (!ok) savedErrno = errno;
-    ok = (std::fclose(f) == 0) && ok;
-    if (!ok) {
+    if (std::fclose(f) != 0 && err == 0) err = errno ? errno : EIO;
+    if (err != 0) {
         std::error_code ec;
         fs::remove(tmp, ec);
-        return Error("Cannot write " + inQuotes(path) + ": " + std::strerror(savedErrno) + ".");
+        return Error(kindOfErrno(err), "Cannot write " + inQuotes(path) + ": " + std::strerror(err) + ".");
     }
+    Error replaced = replaceFile(tmp.string(), path);
+    if (replaced) {
+        std::error_code ec;
+        fs::remove(tmp, ec);
+    }
+    return replaced;
+}
+
+Error replaceFile(const std::string& from, const std::string& to)
+{
+    namespace fs = std::filesystem;
     std::error_code ec;
-    // The replaced file keeps its permissions.
-    fs::file_status old = fs::status(target, ec);
-    if (!ec && fs::is_regular_file(old)) fs::permissions(tmp, old.permissions(), ec);
+    fs::file_status old = fs::status(fs::path(to), ec);
+    if (!ec && fs::is_directory(old))
+        return Error(ErrorKind::NotAFile, "Cannot replace " + inQuotes(to) + ": it is a folder.");
+    if (!ec && fs::is_regular_file(old)) fs::permissions(fs::path(from), old.permissions(), ec);
     ec.clear();
-    fs::rename(tmp, target, ec);
-    if (ec) {
-        std::error_code ec2;
-        fs::remove(tmp, ec2);
-        return Error("Cannot replace " + inQuotes(path) + ": " + ec.message() + ".");
-    }
+    fs::rename(fs::path(from), fs::path(to), ec);
+    if (ec) return Error(kindOf(ec), "Cannot replace " + inQuotes(to) + ": " + ec.message() + ".");
     return {};
 }
 

@@ -12,7 +12,7 @@ constexpr uint16_t kBof = 0x0809, kEof = 0x000A, kContinue = 0x003C;
 
 Error damaged(const std::string& what)
 {
-    return Error("The workbook is damaged (" + what + ").");
+    return Error(ErrorKind::Damaged, "The workbook is damaged (" + what + ").");
 }
 
 struct Rec {
@@ -233,7 +233,7 @@ public:
                 continue;
             }
             if (r.type == 0x020B || r.type == 0x00D7) continue;  // INDEX, DBCELL: rebuilt or not needed
-            if (r.type == 0x002F) return Error("The workbook is password-protected and cannot be opened.");
+            if (r.type == 0x002F) return Error(ErrorKind::Encrypted, "The workbook is password-protected and cannot be opened.");
             if (isCellTableRecord(r.type)) {
                 inCells = true;
                 if (r.type == 0x0006) {
@@ -414,11 +414,11 @@ Result<std::unique_ptr<WorkbookData>> readXls(std::string_view bytes)
     auto entry = wb->container.findStream(u"Workbook");
     if (!entry) {
         if (wb->container.findStream(u"Book"))
-            return Error("The workbook is in the Excel 5.0/95 format, which is not supported; save it as an "
+            return Error(ErrorKind::Unsupported, "The workbook is in the Excel 5.0/95 format, which is not supported; save it as an "
                          "Excel 97-2003 workbook (.xls) or as .xlsx.");
         if (wb->container.findStream(u"EncryptedPackage"))
-            return Error("The workbook is password-protected and cannot be opened.");
-        return Error("The file holds no workbook (no Workbook stream in the compound file).");
+            return Error(ErrorKind::Encrypted, "The workbook is password-protected and cannot be opened.");
+        return Error(ErrorKind::NotAWorkbook, "The file holds no workbook (no Workbook stream in the compound file).");
     }
     wb->workbookEntry = *entry;
     std::string_view s = wb->container.entries[*entry].data;
@@ -430,9 +430,9 @@ Result<std::unique_ptr<WorkbookData>> readXls(std::string_view bytes)
     uint16_t vers = rd16(r.data, 0);
     if (vers != 0x0600) {
         if (vers == 0x0500)
-            return Error("The workbook is in the Excel 5.0/95 format, which is not supported; save it as an "
+            return Error(ErrorKind::Unsupported, "The workbook is in the Excel 5.0/95 format, which is not supported; save it as an "
                          "Excel 97-2003 workbook (.xls) or as .xlsx.");
-        return Error("The workbook is in an unsupported Excel version (BIFF " + std::to_string(vers >> 8) + ").");
+        return Error(ErrorKind::Unsupported, "The workbook is in an unsupported Excel version (BIFF " + std::to_string(vers >> 8) + ").");
     }
     if (rd16(r.data, 2) != 0x0005) return damaged("the workbook stream does not begin with the workbook globals");
 
@@ -458,7 +458,7 @@ Result<std::unique_ptr<WorkbookData>> readXls(std::string_view bytes)
         prevType = t;
         switch (t) {
         case 0x002F:
-            return Error("The workbook is password-protected and cannot be opened.");
+            return Error(ErrorKind::Encrypted, "The workbook is password-protected and cannot be opened.");
         case 0x0085: {
             if (r.data.size() < 8) return damaged("a short sheet list entry");
             Bound b{rd32(r.data, 0), uint8_t(r.data[4]), uint8_t(r.data[5]), {}};

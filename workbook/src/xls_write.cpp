@@ -117,6 +117,10 @@ public:
             size_t done = 0;
             while (done < cch) {
                 size_t n = std::min(cch - done, room() / w);
+                // A surrogate pair stays in one record: readers decode each record's characters
+                // on their own, and half a pair is not a character.
+                if (!narrow && n > 0 && done + n < cch && wide[done + n - 1] >= 0xD800 && wide[done + n - 1] <= 0xDBFF)
+                    --n;
                 if (n == 0) {
                     next();
                     put8(m_out, narrow ? 0 : 1);
@@ -335,7 +339,7 @@ Result<std::string> writeXls(const WorkbookData& wb)
             }
         }
     }
-    if (total > 0xFFFFFFFFull) return Error("The workbook holds too many texts for the .xls format.");
+    if (total > 0xFFFFFFFFull) return Error(ErrorKind::TooLarge, "The workbook holds too many texts for the .xls format.");
 
     std::string out;
     out.reserve(estimate + estimate / 8);
@@ -381,13 +385,13 @@ Result<std::string> writeXls(const WorkbookData& wb)
         }
     }
     for (size_t i = 0; i < wb.slots.size(); ++i) {
-        if (out.size() > 0xFFFFFFFFull) return Error("The workbook is too large for the .xls format.");
+        if (out.size() > 0xFFFFFFFFull) return Error(ErrorKind::TooLarge, "The workbook is too large for the .xls format.");
         set32(out, offsetAt[i], uint32_t(out.size()));
         const SheetSlot& slot = wb.slots[i];
         if (slot.sheet) writeWorksheet(out, slot.sheet->impl(), poolToSst);
         else out.append(slot.other->stream);
     }
-    if (out.size() > 0xFFFFFFFFull) return Error("The workbook is too large for the .xls format.");
+    if (out.size() > 0xFFFFFFFFull) return Error(ErrorKind::TooLarge, "The workbook is too large for the .xls format.");
     // Keep the workbook stream out of the mini stream, as Excel does.
     if (out.size() < 4096) out.resize(4096, '\0');
     return out;

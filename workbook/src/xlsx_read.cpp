@@ -12,14 +12,17 @@ namespace workbook::detail {
 
 namespace {
 
-constexpr size_t kMaxEntries = 1000;
-constexpr uint64_t kMaxPart = uint64_t(256) << 20;   // one XML part
-constexpr uint64_t kMaxTotal = uint64_t(512) << 20;  // all parts read
-constexpr uint64_t kRatioGrace = 100 * 1024;
-constexpr double kMinRatio = 0.01;  // compressed / uncompressed
+// Limits against hostile archives, far above what real workbooks reach (a full .xls-sized sheet
+// of 65,536 rows inflates to some tens of MB). Ordinary workbooks compress well, a sheet of
+// repeated cells beyond 100:1, so the compression ratio says nothing; what a bomb costs is
+// inflated bytes, parts and nesting.
+constexpr size_t kMaxEntries = 10000;
+constexpr uint64_t kMaxPart = uint64_t(256) << 20;   // one part, inflated
+constexpr uint64_t kMaxTotal = uint64_t(512) << 20;  // all parts read, inflated
+constexpr size_t kMaxDepth = 256;                    // XML element nesting (workbooks use about 10)
 constexpr int kXlsxRows = 1048576, kXlsxColumns = 16384;
 
-Error damaged(const std::string& what) { return Error("The .xlsx workbook is damaged (" + what + ")."); }
+Error damaged(const std::string& what) { return Error(ErrorKind::Damaged, "The .xlsx workbook is damaged (" + what + ")."); }
 
 struct ZipCloser {
     void operator()(zip_t* z) const { zip_discard(z); }
@@ -32,7 +35,7 @@ public:
         zip_error_t err;
         zip_error_init(&err);
         zip_source_t* src = zip_source_buffer_create(bytes.data(), bytes.size(), 0, &err);
-        if (!src) return Error("Cannot read the .xlsx workbook.");
+        if (!src) return Error(ErrorKind::OutOfMemory, "Cannot read the .xlsx workbook.");
         zip_t* z = zip_open_from_source(src, ZIP_RDONLY, &err);
         if (!z) {
             zip_source_free(src);
@@ -61,7 +64,9 @@ public:
         zip_stat_t st;
         zip_stat_init(&st);
         if (zip_stat_index(m_zip.get(), zip_uint64_t(idx), 0, &st) != 0) return damaged("cannot read " + name);
-        uint64_t comp = (st.valid & ZIP_STAT_COMP_SIZE) ? st.comp_size : 0;
+        // The declared size refuses a bomb before anything is inflated; the running count below
+        // holds against a size that lies.
+        if ((st.valid & ZIP_STAT_SIZE) && (st.size > kMaxPart || m_total + st.size > kMaxTotal)) return tooLarge(name);
         zip_file_t* f = zip_fopen_index(m_zip.get(), zip_uint64_t(idx), 0);
         if (!f) return damaged("cannot read " + name);
         char buf[65536];
@@ -76,12 +81,7 @@ public:
             out.append(buf, size_t(got));
             m_total += uint64_t(got);
             if (out.size() > kMaxPart || m_total > kMaxTotal) {
-                result = Error("The .xlsx workbook is too large to read (the part " + name + " expands beyond the limit).");
-                break;
-            }
-            if (out.size() > kRatioGrace && double(comp) / double(out.size()) < kMinRatio) {
-                result = Error("The .xlsx workbook looks like a zip bomb (the part " + name +
-                               " expands more than 100 times) and is not read.");
+                result = tooLarge(name);
                 break;
             }
         }
@@ -91,6 +91,14 @@ public:
     }
 
 private:
+    static Error tooLarge(const std::string& name)
+    {
+        return Error(ErrorKind::TooLarge, "The .xlsx workbook is too large to read: the part " + name +
+                                              " expands beyond " + std::to_string(kMaxPart >> 20) +
+                                              " MB, or all parts beyond " + std::to_string(kMaxTotal >> 20) +
+                                              " MB (a zip bomb?).");
+    }
+
     std::unique_ptr<zip_t, ZipCloser> m_zip;
     uint64_t m_total = 0;
 };
@@ -116,6 +124,22 @@ Error parse(pugi::xml_document& doc, const std::string& text, const std::string&
     pugi::xml_parse_result r =
         doc.load_buffer(text.data(), text.size(), pugi::parse_default | pugi::parse_ws_pcdata_single);
     if (!r) return damaged("the part " + name + " is not well-formed XML: " + r.description());
+    // Depth first, without recursion.
+    size_t depth = 0;
+    for (pugi::xml_node n = doc.first_child(); n;) {
+        if (pugi::xml_node c = n.first_child()) {
+            if (++depth > kMaxDepth)
+                return damaged("the part " + name + " nests elements deeper than " + std::to_string(kMaxDepth));
+            n = c;
+            continue;
+        }
+        while (n && !n.next_sibling()) {
+            n = n.parent();
+            if (n == doc) return {};
+            --depth;
+        }
+        if (n) n = n.next_sibling();
+    }
     return {};
 }
 
@@ -372,7 +396,7 @@ Result<std::unique_ptr<WorkbookData>> readXlsx(std::string_view bytes)
     for (auto& r : rootRels)
         if (endsWith(r.type, "/officeDocument")) bookPart = r.target;
     if (bookPart.empty()) bookPart = "xl/workbook.xml";
-    if (!zip.has(bookPart)) return Error("The file is not an Excel workbook (a zip archive without a workbook part).");
+    if (!zip.has(bookPart)) return Error(ErrorKind::NotAWorkbook, "The file is not an Excel workbook (a zip archive without a workbook part).");
 
     std::vector<Rel> bookRels;
     if (Error e = readRels(zip, bookPart, bookRels)) return e;

@@ -38,8 +38,20 @@ def book(name, sheet, sst=None, extra=None):
 
 book("good.xlsx", '<row r="1"><c r="A1" t="s"><v>0</v></c><c r="B1"><v>2.5</v></c></row>',
      '<sst xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main"><si><t>ok</t></si></sst>')
-# 30 MB of spaces inside the sheet compress to about 30 KB.
-book("bomb.xlsx", (SHEET_HEAD + " " * (30 << 20) + SHEET_TAIL).encode())
+# 300 MB of spaces inside the sheet, beyond what a part may inflate to, compress to about 300 KB.
+with zipfile.ZipFile(os.path.join(out, "bomb.xlsx"), "w", zipfile.ZIP_DEFLATED) as z:
+    z.writestr("[Content_Types].xml", CT)
+    z.writestr("_rels/.rels", RELS)
+    z.writestr("xl/workbook.xml", BOOK)
+    z.writestr("xl/_rels/workbook.xml.rels", BOOK_RELS)
+    with z.open("xl/worksheets/sheet1.xml", "w", force_zip64=True) as part:
+        part.write(SHEET_HEAD.encode())
+        spaces = b" " * (1 << 20)
+        for _ in range(300):
+            part.write(spaces)
+        part.write(SHEET_TAIL.encode())
+# Elements nested far deeper than any workbook's.
+book("deep.xlsx", "<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>" + "<x>" * 5000 + "</x>" * 5000)
 book("missing-sheet.xlsx", None)
 book("bad-xml.xlsx", '<row r="1"><c r="A1"><v>1</v></row>')
 book("bad-sst-index.xlsx", '<row r="1"><c r="A1" t="s"><v>5</v></c></row>',
@@ -47,7 +59,7 @@ book("bad-sst-index.xlsx", '<row r="1"><c r="A1" t="s"><v>5</v></c></row>',
 book("bad-ref.xlsx", '<row r="1"><c r="XFE1"><v>1</v></c></row>')
 book("bad-row.xlsx", '<row r="1048577"><c><v>1</v></c></row>')
 with zipfile.ZipFile(os.path.join(out, "many-entries.xlsx"), "w") as z:
-    for i in range(1500):
+    for i in range(10001):
         z.writestr("x/%d.xml" % i, "")
 import warnings
 warnings.simplefilter("ignore")

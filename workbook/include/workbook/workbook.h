@@ -1,7 +1,7 @@
 // Built-in workbook engine: .xls (BIFF8 in a compound file) read, modify and write; .xlsx read.
 //
-// Every call reports failure through an Error value carrying a description meant for the operator;
-// no exception leaves the library. Texts cross the interface as UTF-8. Rows and columns count from 1.
+// Every call reports failure through an Error value: a kind of failure and a description of the
+// detail; no exception leaves the library. Texts cross the interface as UTF-8. Rows and columns count from 1.
 #pragma once
 
 #include <cstddef>
@@ -17,18 +17,44 @@
 
 namespace workbook {
 
+// What went wrong, for a caller that words its own message (an operator text in its language,
+// an exit status); the description carries the detail (the path, the part, the system's text).
+enum class ErrorKind {
+    None,               // success
+    NotFound,           // no such file or folder
+    NotAFile,           // the path names a folder
+    AccessDenied,       // no permission, or a read-only medium
+    InUse,              // the file is locked by another program
+    DiskFull,           // no space left (or the quota reached)
+    Io,                 // any other failure to read or write the file
+    NotAWorkbook,       // neither .xls nor .xlsx
+    Damaged,            // the content is malformed
+    Unsupported,        // a format version the engine does not read
+    Encrypted,          // password-protected
+    TooLarge,           // beyond the engine's or the format's limits
+    OutOfMemory,
+    ReadOnly,           // an .xlsx workbook cannot be changed
+    BadSheetName,       // the worksheet name breaks the format's rules
+    DuplicateSheetName, // another worksheet has that name
+    OutOfRange,         // a row, column or worksheet that does not exist
+    BadText,            // a text that is not UTF-8 or too long for a cell
+    NoPath,             // saved before it has a file
+};
+
 // An empty Error means success. `if (Error e = wb.save())` reads naturally.
 class Error {
 public:
     Error() = default;
-    explicit Error(std::string description) : m_failed(true), m_description(std::move(description)) {}
+    Error(ErrorKind kind, std::string description) : m_kind(kind), m_description(std::move(description)) {}
 
-    bool failed() const { return m_failed; }
-    explicit operator bool() const { return m_failed; }
+    bool failed() const { return m_kind != ErrorKind::None; }
+    explicit operator bool() const { return failed(); }
+    ErrorKind kind() const { return m_kind; }
+    // The detail, in English.
     const std::string& description() const { return m_description; }
 
 private:
-    bool m_failed = false;
+    ErrorKind m_kind = ErrorKind::None;
     std::string m_description;
 };
 
@@ -140,6 +166,11 @@ public:
 
     // Checks a worksheet name against the rules above (uniqueness aside).
     static Error checkSheetName(std::string_view name);
+    // The name made to pass checkSheetName where it can: each character the rules forbid (and
+    // a control character, and an apostrophe at either end) becomes "-", and it is cut to 31
+    // UTF-16 units without splitting a character. An empty name stays empty; invalid UTF-8 is
+    // replaced. Uniqueness is the caller's: the engine cannot know what else will be named.
+    static std::string cleanSheetName(std::string_view name);
 
 private:
     explicit Workbook(std::unique_ptr<WorkbookData> data);
@@ -147,9 +178,14 @@ private:
 };
 
 // Writes `bytes` to `path` through a temporary file in the same folder that is renamed over it.
+// The temporary file is `path` + ".tmp", so an interrupted write leaves at most that one file,
+// which the next write to the same path reuses.
 Error writeFileAtomically(const std::string& path, std::string_view bytes);
 // The same with the content handed to `produce`'s callback piece by piece.
 Error writeFileAtomically(const std::string& path,
                           const std::function<void(const std::function<void(std::string_view)>&)>& produce);
+// Renames `from` over `to` in one step (both in the same folder); the replaced file's permissions
+// carry over. On failure `to` is unchanged and `from` stays.
+Error replaceFile(const std::string& from, const std::string& to);
 
 } // namespace workbook
