@@ -13,8 +13,10 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QTreeView>
+#include <QTest>
 #include <gtest/gtest.h>
 
+using testing_qt::pump;
 using testing_qt::waitFor;
 
 namespace {
@@ -197,7 +199,7 @@ TEST_F(Form1Fixture, ReadPartitionsSendsDirAndRebuildsTheTree)
     EXPECT_EQ(window.tree().item(0)->rowCount(), 5);
     EXPECT_TRUE(window.Command2->isEnabled());
     EXPECT_TRUE(messenger.messages.isEmpty());
-    EXPECT_TRUE(window.statusLine->text().contains("5"));
+    EXPECT_TRUE(window.statusLine->text().startsWith("接收完成：5 字节，用时 ")) << window.statusLine->text().toStdString();
 }
 
 TEST_F(Form1Fixture, ReadPartitionsWhileDisconnected)
@@ -222,4 +224,96 @@ TEST_F(Form1Fixture, FillersIgnoreRepliesWithoutASelectedNode)
     EXPECT_EQ(window.grid().text(1, 1), "A001=N");
     // the view follows the layout's widths (twips to pixels)
     EXPECT_EQ(window.MSFlexGrid1->columnWidth(1), 3000 / PreviewGrid::kTwipsPerPixel);
+}
+
+namespace {
+// A main window whose preview shows a copied file before each case starts.
+class TransferFixture : public Form1Fixture {
+protected:
+    void SetUp() override
+    {
+        connectPort();
+        window.Bulid_Tree("A", "F1\r\nF2\r\n");
+        window.SSTree1->setCurrentIndex(window.tree().itemByKey("A0")->index());
+        link.autoReplies.append("F1\r\nA001 100 200 D T\r\n");
+        window.Command5->click();
+        ASSERT_TRUE(waitFor([&] { return !window.exchange().lineBusy(); }));
+        ASSERT_EQ(window.grid().rows(), 3);
+        window.SSTree1->setCurrentIndex(window.tree().itemByKey("A1")->index());
+        window.Command5->click(); // F2 is being copied; its reply comes in pieces below
+        link.deliver("F2\r\nA002 1 2 D T\r\n");
+    }
+    void expectPreviewUnchanged()
+    {
+        EXPECT_EQ(window.grid().rows(), 3);
+        EXPECT_EQ(window.grid().text(2, 1), "100");
+    }
+    QString status() const { return window.statusLine->text(); }
+};
+} // namespace
+
+TEST_F(TransferFixture, DisconnectMidTransferDropsThePartialReply)
+{
+    ASSERT_TRUE(window.exchange().Receiving);
+    window.Command12->click();
+    EXPECT_EQ(status(), "已断开，传输中断：已接收的 18 字节已丢弃");
+    pump(50);
+    expectPreviewUnchanged();
+    EXPECT_EQ(window.exchange().COM_type, 0);
+
+    // Reconnected while the instrument still sends the rest: read and dropped, then quiet.
+    window.Command1->click();
+    link.deliver("A003 1 2 D T\r\n");
+    EXPECT_TRUE(status().startsWith("正在丢弃上次未完成的数据：14 字节")) << status().toStdString();
+    window.Command3->click(); // refused meanwhile
+    EXPECT_EQ(messenger.messages.last(), "等待上次命令执行完成，稍后再试！");
+    ASSERT_TRUE(waitFor([&] { return !window.exchange().lineBusy(); }));
+    EXPECT_EQ(status(), "已丢弃上次未完成的数据：14 字节");
+    expectPreviewUnchanged();
+    EXPECT_TRUE(link.writes.size() == 2); // the two copies; nothing since
+}
+
+TEST_F(TransferFixture, ADeviceLostMidReplyIsNoCompleteTransfer)
+{
+    link.unplug();
+    EXPECT_EQ(window.Command1->text(), "连接");
+    EXPECT_EQ(status(), "串口已断开，传输中断：已接收的 18 字节已丢弃");
+    pump(50);
+    expectPreviewUnchanged();
+    ASSERT_FALSE(messenger.messages.isEmpty());
+    EXPECT_TRUE(messenger.messages.last().contains("已断开"));
+}
+
+TEST_F(TransferFixture, StopButtonAndEscapeEndAReplyWithoutClosingThePort)
+{
+    EXPECT_TRUE(window.stopButton->isVisibleTo(&window));
+    window.stopButton->click();
+    EXPECT_FALSE(window.stopButton->isVisibleTo(&window));
+    EXPECT_EQ(status(), "已停止接收：已接收的 18 字节已丢弃");
+    EXPECT_EQ(window.Command1->text(), Form1::kConnected);
+    link.deliver("A003 1 2 D T\r\n"); // the instrument goes on sending
+    ASSERT_TRUE(waitFor([&] { return !window.exchange().lineBusy(); }));
+    expectPreviewUnchanged();
+
+    // Esc does the same.
+    window.show();
+    window.Command5->click();
+    link.deliver("F2\r\n");
+    ASSERT_TRUE(window.exchange().Receiving);
+    QTest::keyClick(&window, Qt::Key_Escape);
+    EXPECT_FALSE(window.exchange().Receiving);
+    ASSERT_TRUE(waitFor([&] { return !window.exchange().lineBusy(); }));
+    expectPreviewUnchanged();
+}
+
+TEST_F(Form1Fixture, AListingLongerThanAnyInstrumentHoldsLeavesTheTree)
+{
+    window.Bulid_Tree("A", "F1\r\n");
+    QString huge;
+    for (int i = 0; i <= PartitionTree::kMaxListingLines; ++i)
+        huge += QStringLiteral("A%1 1 2 D T\r\n").arg(i);
+    window.Bulid_Tree("A", huge);
+    EXPECT_EQ(window.tree().itemByKey("A")->rowCount(), 1);
+    ASSERT_EQ(messenger.messages.size(), 1);
+    EXPECT_TRUE(messenger.messages[0].contains("10000"));
 }
