@@ -105,15 +105,19 @@ void QtSerialLink::pollInput()
     // A zero wait reads what the system holds without blocking; readyRead is raised for it.
     if (m_port.isOpen() && !m_polling) {
         m_polling = true;
-        m_port.waitForReadyRead(0);
+        if (!m_port.waitForReadyRead(0) && m_port.error() == QSerialPort::TimeoutError)
+            m_port.clearError(); // nothing waiting is the usual answer, not a fault
         m_polling = false;
     }
 }
 
 void QtSerialLink::onError(QSerialPort::SerialPortError error)
 {
-    // Only a vanished device ends the connection; other errors surface through the calls.
-    if (error != QSerialPort::ResourceError || !m_port.isOpen())
+    // A vanished device ends the connection, and so does a failing read: when the far end
+    // hangs up (a pseudo-terminal's other side closes, a USB adapter's driver gives up) every
+    // read fails with EIO, and nothing more will ever arrive. Other errors surface through the
+    // calls.
+    if ((error != QSerialPort::ResourceError && error != QSerialPort::ReadError) || !m_port.isOpen())
         return;
     const QString reason = m_port.errorString();
     m_port.close();

@@ -79,7 +79,7 @@ void SimFixture::TearDown()
 bool SimFixture::waitIdle(int timeoutMs)
 {
     return testing_qt::waitFor(
-        [&] { return !window->exchange().Busy && !window->exchange().Receiving && window->exchange().COM_type == 0; },
+        [&] { return !window->exchange().lineBusy(); },
         timeoutMs);
 }
 
