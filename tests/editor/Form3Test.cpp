@@ -145,18 +145,20 @@ TEST_F(Form3Test, ImportedCellIsSentTrimmed)
     EXPECT_EQ(link.writes, QList<QByteArray>({"WR A001 X1\r\n"}));
 }
 
-TEST_F(Form3Test, HeaderOnlyListSendsNothingAndCloses)
+TEST_F(Form3Test, EmptyListSendsNothingAndSaysSo)
 {
-    bool closed = false;
-    inEditor(
-        [&](Form3& e) {
-            e.Command2->click();
-            closed = !e.isVisible();
-        },
-        false);
-    EXPECT_TRUE(closed);
+    bool open = false, usable = false;
+    inEditor([&](Form3& e) {
+        e.Command2->click(); // only the header row
+        e.Command3->click(); // a manual list started but nothing added
+        e.Command2->click();
+        open = e.isVisible();
+        usable = e.Command2->isEnabled() && e.Command4->isEnabled();
+    });
     EXPECT_TRUE(link.writes.isEmpty());
-    EXPECT_EQ(messenger.messages, QStringList({kDone}));
+    EXPECT_EQ(messenger.messages, QStringList(2, "元件编号列表为空，没有可写入的内容！"));
+    EXPECT_TRUE(open);
+    EXPECT_TRUE(usable);
 }
 
 TEST_F(Form3Test, ClosingDuringAWriteStopsIt)
