@@ -35,6 +35,8 @@ const QString kPermissionHint =
     QStringLiteral("（没有访问该串口的权限。在 Linux 上请把当前用户加入 dialout 组，重新登录后再试。）");
 
 constexpr int kTwips = PreviewGrid::kTwipsPerPixel;
+// Item data of a port list entry: the device the name stood for when the list was read.
+constexpr int kDeviceRole = Qt::UserRole;
 
 QPushButton* makeButton(const QString& caption, QWidget* parent)
 {
@@ -268,6 +270,8 @@ void Form1::fillPortList(PortRegistry& registry, bool keepText)
         const QString name = Combo1->itemText(i);
         const QString path = registry.devicePath(name);
         const QString description = registry.description(name);
+        if (ports.size() >= 3)
+            Combo1->setItemData(i, path, kDeviceRole);
         if (!path.isEmpty() || !description.isEmpty())
             Combo1->setItemData(i, description.isEmpty() ? path : path + QStringLiteral("\n") + description,
                                 Qt::ToolTipRole);
@@ -313,13 +317,23 @@ void Form1::Command1_Click()
     SerialLink& link = m_services.link;
     bool ok = false;
     const int port = Combo1->currentText().mid(3).trimmed().toInt(&ok);
+    // A name chosen from the list stands for the device the list showed under it; a typed
+    // name is resolved when the port opens.
+    const int listed = Combo1->findText(Combo1->currentText(), Qt::MatchFixedString);
+    const QString device = listed >= 0 ? Combo1->itemData(listed, kDeviceRole).toString() : QString();
+    link.setDevice(device);
     ok = ok && link.setPortNumber(port);
     ok = ok && link.setSettings(settingsString());
     ok = ok && link.open();
     if (!ok) {
         const bool permission = link.lastOpenError() == SerialLink::OpenError::PermissionDenied;
-        m_services.messenger.information(permission ? kOpenError + QStringLiteral("\n") + kPermissionHint
-                                                    : kOpenError);
+        const bool gone = !device.isEmpty() && link.lastOpenError() == SerialLink::OpenError::NotFound;
+        m_services.messenger.information(
+            permission ? kOpenError + QStringLiteral("\n") + kPermissionHint
+            : gone     ? kOpenError + QStringLiteral("\n")
+                    + QStringLiteral("（列表中 %1 所指的设备 %2 已不存在，请重新打开串口列表选择。）")
+                          .arg(Combo1->currentText(), device)
+                       : kOpenError);
         link.close();
         Command1->setEnabled(true);
         statusLine->setText(QStringLiteral("串口未打开：%1").arg(link.lastErrorText()));

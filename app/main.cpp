@@ -40,8 +40,10 @@ int main(int argc, char* argv[])
     QtSerialLink link([](int n) { return QStringLiteral("COM%1").arg(n); });
     auto ports = []() -> std::unique_ptr<PortRegistry> { return std::make_unique<WindowsPortRegistry>(); };
 #else
-    // The table is read anew for each connection, so a port published after start-up is found.
-    QtSerialLink link([](int n) { return LinuxPortTable().resolve(n); });
+    // The table is read anew for each connection, so a port published after start-up is found;
+    // a name chosen from the list opens the device the list showed, if it is still there.
+    QtSerialLink link([](int n) { return LinuxPortTable().resolve(n); },
+                      [](const QString& device) { return LinuxPortTable().find(device); });
     auto ports = []() -> std::unique_ptr<PortRegistry> { return std::make_unique<LinuxPortTable>(); };
 #endif
     // Spreadsheet servers in the order they are tried: Excel and WPS spreadsheets where Windows

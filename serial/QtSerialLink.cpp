@@ -1,7 +1,9 @@
 #include "serial/QtSerialLink.h"
 
-QtSerialLink::QtSerialLink(Resolver resolver, QObject* parent)
-    : SerialLink(parent), m_resolver(std::move(resolver))
+QtSerialLink::QtSerialLink(Resolver resolver, QObject* parent) : QtSerialLink(std::move(resolver), {}, parent) {}
+
+QtSerialLink::QtSerialLink(Resolver resolver, Locator locator, QObject* parent)
+    : SerialLink(parent), m_resolver(std::move(resolver)), m_locator(std::move(locator))
 {
     m_settings = SerialSettings::parse(QStringLiteral("9600,N,8,1"));
     connect(&m_port, &QSerialPort::readyRead, this, &SerialLink::readyRead);
@@ -37,12 +39,27 @@ bool QtSerialLink::open()
     m_errorText.clear();
     if (m_port.isOpen())
         m_port.close();
+    if (m_locator && !m_listedDevice.isEmpty()) {
+        // The name means the device the list showed, never another one that took its number.
+        const QString device = m_locator(m_listedDevice);
+        if (device.isEmpty()) {
+            m_openError = OpenError::NotFound;
+            m_errorText = QStringLiteral("设备 %1 已不存在").arg(m_listedDevice);
+            return false;
+        }
+        return openDevice(device);
+    }
     const QString device = m_portNumber > 0 ? m_resolver(m_portNumber) : QString();
     if (device.isEmpty()) {
         m_openError = OpenError::NotFound;
         m_errorText = QStringLiteral("no device for COM%1").arg(m_portNumber);
         return false;
     }
+    return openDevice(device);
+}
+
+bool QtSerialLink::openDevice(const QString& device)
+{
     m_port.setPortName(device);
     if (!m_port.open(QIODevice::ReadWrite)) {
         switch (m_port.error()) {

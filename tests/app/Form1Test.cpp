@@ -111,6 +111,49 @@ TEST_F(Form1WithPortsTest, OpeningTheListReadsItAgainAndKeepsTheText)
     EXPECT_EQ(window.Combo1->currentText(), "COM42");
 }
 
+TEST_F(Form1WithPortsTest, AListedNameConnectsToTheDeviceTheListShowed)
+{
+    // the registry changes after the list was read: the names now stand for other devices
+    ports = {"COM1", "COM3"};
+    window.Combo1->setCurrentIndex(1); // COM1 as the list showed it
+    window.Command1->click();
+    EXPECT_EQ(link.portNumber, 1);
+    EXPECT_EQ(link.device, "/dev/ttyCOM1");
+    window.Command12->click();
+
+    // a typed name (any case) that the list holds is the listed entry
+    window.Combo1->setCurrentText("com3");
+    window.Command1->click();
+    EXPECT_EQ(link.device, "/dev/ttyCOM3");
+    window.Command12->click();
+
+    // a typed name not in the list is left for the link to resolve
+    window.Combo1->setCurrentText("COM9");
+    window.Command1->click();
+    EXPECT_EQ(link.portNumber, 9);
+    EXPECT_EQ(link.device, QString());
+    window.Command12->click();
+    EXPECT_TRUE(messenger.messages.isEmpty());
+
+    // the listed device has gone: no connection, and the message says so
+    link.failOpenWith = SerialLink::OpenError::NotFound;
+    window.Combo1->setCurrentText("COM3");
+    window.Command1->click();
+    EXPECT_EQ(window.Command1->text(), "连接");
+    ASSERT_EQ(messenger.messages.size(), 1);
+    EXPECT_TRUE(messenger.messages[0].startsWith(kOpenError));
+    EXPECT_TRUE(messenger.messages[0].contains("/dev/ttyCOM3"));
+    EXPECT_TRUE(messenger.messages[0].contains("已不存在"));
+}
+
+TEST_F(Form1Fixture, TheFallbackEntryIsResolvedWhenOpening)
+{
+    // an empty registry lists COM1 without a device of its own
+    window.Command1->click();
+    EXPECT_EQ(link.portNumber, 1);
+    EXPECT_EQ(link.device, QString());
+}
+
 TEST_F(Form1Fixture, ConnectUsesPortNumberAndSettings)
 {
     window.Combo1->setCurrentText("COM12");
