@@ -272,9 +272,13 @@ void Form1::fillPortList(PortRegistry& registry, bool keepText)
         const QString description = registry.description(name);
         if (ports.size() >= 3)
             Combo1->setItemData(i, path, kDeviceRole);
-        if (!path.isEmpty() || !description.isEmpty())
-            Combo1->setItemData(i, description.isEmpty() ? path : path + QStringLiteral("\n") + description,
-                                Qt::ToolTipRole);
+        QStringList tip;
+        if (!path.isEmpty())
+            tip << QStringLiteral("设备：") + path;
+        if (!description.isEmpty())
+            tip << QStringLiteral("说明：") + description;
+        if (!tip.isEmpty())
+            Combo1->setItemData(i, tip.join(QLatin1Char('\n')), Qt::ToolTipRole);
     }
     if (keepText)
         Combo1->setCurrentText(kept);

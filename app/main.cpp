@@ -2,6 +2,7 @@
 #include "app/Form1.h"
 #include "app/QtFileDialogs.h"
 #include "app/QtMessenger.h"
+#include "app/QtTranslations.h"
 #include "export/Automation.h"
 #include "export/BuiltinServer.h"
 #include "serial/LinuxPortTable.h"
@@ -20,6 +21,8 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Varnok"));
+    if (installQtTranslations(&app).isEmpty())
+        std::fprintf(stderr, "Qt's Chinese translations were not found; Qt's own dialogs speak English.\n");
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("KTM-520 data manager"));

@@ -97,7 +97,7 @@ TEST_F(Form1WithPortsTest, PortListComesFromTheRegistryInOrder)
     EXPECT_EQ(window.Combo1->itemText(0), "COM3");
     EXPECT_EQ(window.Combo1->itemText(1), "COM1");
     EXPECT_EQ(window.Combo1->currentText(), "COM3");
-    EXPECT_EQ(window.Combo1->itemData(0, Qt::ToolTipRole).toString(), "/dev/ttyCOM3");
+    EXPECT_EQ(window.Combo1->itemData(0, Qt::ToolTipRole).toString(), "设备：/dev/ttyCOM3");
 }
 
 TEST_F(Form1WithPortsTest, OpeningTheListReadsItAgainAndKeepsTheText)

@@ -84,3 +84,24 @@ TEST(QtSerialLink, AListedNameOpensItsOwnDeviceOrSaysItIsGone)
     EXPECT_TRUE(link.open()) << link.lastErrorText().toStdString();
     link.close();
 }
+TEST(QtSerialLink, FailuresAreWordedInChinese)
+{
+    QtSerialLink link([](int) { return QStringLiteral("/nonexistent/ttyX"); });
+    EXPECT_FALSE(link.setPortNumber(0));
+    EXPECT_TRUE(hasChinese(link.lastErrorText())) << link.lastErrorText().toStdString();
+    EXPECT_FALSE(link.setSettings("fast,N,8,1"));
+    EXPECT_TRUE(hasChinese(link.lastErrorText())) << link.lastErrorText().toStdString();
+    ASSERT_TRUE(link.setPortNumber(3));
+    EXPECT_FALSE(link.open());
+    // our words, the device, and the system's own reason in brackets
+    const QString text = link.lastErrorText();
+    EXPECT_TRUE(hasChinese(text)) << text.toStdString();
+    EXPECT_TRUE(text.contains("/nonexistent/ttyX")) << text.toStdString();
+    EXPECT_TRUE(text.contains(QRegularExpression("（.+）"))) << text.toStdString();
+
+    QtSerialLink nothing([](int) { return QString(); });
+    ASSERT_TRUE(nothing.setPortNumber(5));
+    EXPECT_FALSE(nothing.open());
+    EXPECT_TRUE(hasChinese(nothing.lastErrorText())) << nothing.lastErrorText().toStdString();
+    EXPECT_TRUE(nothing.lastErrorText().contains("COM5"));
+}
