@@ -18,6 +18,7 @@
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLocale>
 #include <QPointer>
@@ -26,6 +27,8 @@
 #include <QTableView>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <functional>
 
 namespace {
 
@@ -42,8 +45,37 @@ QPushButton* makeButton(const QString& caption, QWidget* parent)
 {
     auto* button = new QPushButton(caption, parent);
     button->setMinimumHeight(375 / kTwips);
+    button->setAutoDefault(true); // Enter presses the focused button
     return button;
 }
+
+// Enter and Space on a node of a view do what a click on it does. Other keys, and a key held
+// down, are left alone (a held key would repeat the command).
+class KeyClick : public QObject {
+public:
+    KeyClick(QAbstractItemView* view, std::function<void()> act)
+        : QObject(view), m_view(view), m_act(std::move(act))
+    {
+        view->installEventFilter(this);
+    }
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() != QEvent::KeyPress)
+            return false;
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool activates = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter
+            || key->key() == Qt::Key_Space;
+        if (!activates || (key->modifiers() & ~Qt::KeypadModifier) || !m_view->currentIndex().isValid())
+            return false;
+        if (!key->isAutoRepeat())
+            m_act();
+        return true;
+    }
+
+private:
+    QAbstractItemView* m_view;
+    std::function<void()> m_act;
+};
 
 QFrame* makeFrame(QWidget* parent)
 {
@@ -181,6 +213,7 @@ void Form1::buildUi()
     SSTree1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     SSTree1->setAccessibleName(QStringLiteral("数据分区"));
     SSTree1->setMinimumWidth(160);
+    new KeyClick(SSTree1, [this] { m_storage->treeClick(); });
     treeBox->addWidget(SSTree1);
     work->addWidget(frame3, 3855);
 
@@ -218,6 +251,7 @@ void Form1::buildUi()
     MSFlexGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     MSFlexGrid1->setWordWrap(false);
     MSFlexGrid1->setAccessibleName(QStringLiteral("预览"));
+    MSFlexGrid1->setTabKeyNavigation(false); // Tab goes on to the next control
     gridBox->addWidget(MSFlexGrid1);
     work->addWidget(frame4, 4695);
     outer->addWidget(frame2, 1);
@@ -225,6 +259,13 @@ void Form1::buildUi()
     // Status line: shows a transfer while it streams in.
     statusLine = new QLabel(this);
     statusBar()->addWidget(statusLine, 1);
+
+    // Nothing is narrower than its text, so at the window's minimum size (that of the layout)
+    // every list, caption and the connect buttons show whole and apart.
+    for (QWidget* w : QList<QWidget*>{Combo1, Combo2, Combo3, Combo4, Command1, Command12, Command2, Command3,
+                                      Command6, Command5, Command4, Command7, Command8, Command9, Command10,
+                                      Command11})
+        w->setMinimumWidth(std::max(w->minimumWidth(), w->sizeHint().width()));
 
     setCentralWidget(central);
     resize(10725 * 5 / 4 / kTwips, 5850 * 5 / 4 / kTwips);

@@ -89,6 +89,7 @@ void Form3::buildUi()
     MSFlexGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     MSFlexGrid1->verticalHeader()->setDefaultSectionSize(MSFlexGrid1->fontMetrics().height() + 4);
     MSFlexGrid1->setAccessibleName(QStringLiteral("元件列表"));
+    MSFlexGrid1->setTabKeyNavigation(false); // Tab goes on to 确认写入
     outer->addWidget(MSFlexGrid1, 1);
 
     auto* bottom = new QHBoxLayout();

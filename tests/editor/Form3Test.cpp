@@ -4,11 +4,14 @@
 #include "tests/support/Form1Fixture.h"
 #include "tests/support/Modal.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTableView>
 
 namespace {
 
@@ -206,4 +209,20 @@ TEST_F(Form3Test, ManualModeStartsANewListEachTime)
         numbers = column(e, 0);
     });
     EXPECT_EQ(numbers, QStringList({"1"}));
+}
+
+TEST_F(Form3Test, TabLeavesTheListForTheWriteButton)
+{
+    QWidget* after = nullptr;
+    inEditor([&](Form3& e) {
+        e.activateWindow();
+        ASSERT_TRUE(testing_qt::waitFor([&] { return QApplication::activeWindow() == &e; }));
+        e.MSFlexGrid1->setFocus(Qt::TabFocusReason);
+        e.MSFlexGrid1->setCurrentIndex(e.grid().index(0, 0));
+        QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
+        QApplication::sendEvent(e.MSFlexGrid1, &tab);
+        after = QApplication::focusWidget();
+        EXPECT_EQ(after, e.Command2);
+    });
+    EXPECT_NE(after, nullptr);
 }
