@@ -333,14 +333,25 @@ QList<QWidget*> Form1::gatedControls() const
 
 void Form1::ComFalse()
 {
-    for (QWidget* w : gatedControls())
+    QWidget* focused = focusWidget();
+    const QList<QWidget*> gated = gatedControls();
+    for (QWidget* w : gated)
         w->setEnabled(false);
+    // Disabling the focused control moves the focus on (to the grid); it comes back afterwards.
+    if (gated.contains(focused)) {
+        m_refocus = focused;
+        m_movedFocus = focusWidget();
+    }
 }
 
 void Form1::ComEnable()
 {
     for (QWidget* w : gatedControls())
         w->setEnabled(true);
+    if (m_refocus && focusWidget() == m_movedFocus) // unless the user has put it elsewhere since
+        m_refocus->setFocus(Qt::OtherFocusReason);
+    m_refocus = nullptr;
+    m_movedFocus = nullptr;
 }
 
 bool Form1::IsExistExcel() const { return m_save->IsExistExcel(); }

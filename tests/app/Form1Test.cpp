@@ -348,6 +348,27 @@ TEST_F(Form1KeyboardTest, EnterOrSpaceOnANodeActsAsAClickOnce)
     EXPECT_TRUE(messenger.messages.isEmpty());
 }
 
+TEST_F(Form1KeyboardTest, TheFocusComesBackAfterACommand)
+{
+    connectPort();
+    window.SSTree1->setFocus(Qt::TabFocusReason);
+    window.SSTree1->setCurrentIndex(partition("A"));
+    press(window.SSTree1, Qt::Key_Return);
+    ASSERT_TRUE(waitFor([&] { return !window.exchange().Busy; }));
+    EXPECT_EQ(QApplication::focusWidget(), window.SSTree1);
+
+    window.Command2->setFocus(Qt::TabFocusReason);
+    press(window.Command2, Qt::Key_Return);
+    ASSERT_TRUE(waitFor([&] { return window.Command2->isEnabled(); }));
+    EXPECT_EQ(QApplication::focusWidget(), window.Command2);
+
+    // focus the user moved elsewhere meanwhile stays there
+    window.ComFalse();
+    window.Combo2->setFocus(Qt::MouseFocusReason);
+    window.ComEnable();
+    EXPECT_EQ(QApplication::focusWidget(), window.Combo2);
+}
+
 TEST_F(Form1KeyboardTest, AtItsMinimumSizeTheWindowHidesAndOverlapsNothing)
 {
     window.resize(1, 1);
