@@ -18,6 +18,7 @@
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLocale>
 #include <QPointer>
@@ -27,6 +28,8 @@
 #include <QTableView>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <functional>
 
 namespace {
 
@@ -36,13 +39,44 @@ const QString kPermissionHint =
     QStringLiteral("（没有访问该串口的权限。在 Linux 上请把当前用户加入 dialout 组，重新登录后再试。）");
 
 constexpr int kTwips = PreviewGrid::kTwipsPerPixel;
+// Item data of a port list entry: the device the name stood for when the list was read.
+constexpr int kDeviceRole = Qt::UserRole;
 
 QPushButton* makeButton(const QString& caption, QWidget* parent)
 {
     auto* button = new QPushButton(caption, parent);
     button->setMinimumHeight(375 / kTwips);
+    button->setAutoDefault(true); // Enter presses the focused button
     return button;
 }
+
+// Enter and Space on a node of a view do what a click on it does. Other keys, and a key held
+// down, are left alone (a held key would repeat the command).
+class KeyClick : public QObject {
+public:
+    KeyClick(QAbstractItemView* view, std::function<void()> act)
+        : QObject(view), m_view(view), m_act(std::move(act))
+    {
+        view->installEventFilter(this);
+    }
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() != QEvent::KeyPress)
+            return false;
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool activates = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter
+            || key->key() == Qt::Key_Space;
+        if (!activates || (key->modifiers() & ~Qt::KeypadModifier) || !m_view->currentIndex().isValid())
+            return false;
+        if (!key->isAutoRepeat())
+            m_act();
+        return true;
+    }
+
+private:
+    QAbstractItemView* m_view;
+    std::function<void()> m_act;
+};
 
 QFrame* makeFrame(QWidget* parent)
 {
@@ -197,6 +231,7 @@ void Form1::buildUi()
     SSTree1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     SSTree1->setAccessibleName(QStringLiteral("数据分区"));
     SSTree1->setMinimumWidth(160);
+    new KeyClick(SSTree1, [this] { m_storage->treeClick(); });
     treeBox->addWidget(SSTree1);
     work->addWidget(frame3, 3855);
 
@@ -234,6 +269,7 @@ void Form1::buildUi()
     MSFlexGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     MSFlexGrid1->setWordWrap(false);
     MSFlexGrid1->setAccessibleName(QStringLiteral("预览"));
+    MSFlexGrid1->setTabKeyNavigation(false); // Tab goes on to the next control
     gridBox->addWidget(MSFlexGrid1);
     work->addWidget(frame4, 4695);
     outer->addWidget(frame2, 1);
@@ -245,6 +281,13 @@ void Form1::buildUi()
     stopButton->setToolTip(QStringLiteral("放弃正在接收的数据（Esc）"));
     stopButton->hide();
     statusBar()->addPermanentWidget(stopButton);
+
+    // Nothing is narrower than its text, so at the window's minimum size (that of the layout)
+    // every list, caption and the connect buttons show whole and apart.
+    for (QWidget* w : QList<QWidget*>{Combo1, Combo2, Combo3, Combo4, Command1, Command12, Command2, Command3,
+                                      Command6, Command5, Command4, Command7, Command8, Command9, Command10,
+                                      Command11})
+        w->setMinimumWidth(std::max(w->minimumWidth(), w->sizeHint().width()));
 
     setCentralWidget(central);
     resize(10725 * 5 / 4 / kTwips, 5850 * 5 / 4 / kTwips);
@@ -290,9 +333,15 @@ void Form1::fillPortList(PortRegistry& registry, bool keepText)
         const QString name = Combo1->itemText(i);
         const QString path = registry.devicePath(name);
         const QString description = registry.description(name);
-        if (!path.isEmpty() || !description.isEmpty())
-            Combo1->setItemData(i, description.isEmpty() ? path : path + QStringLiteral("\n") + description,
-                                Qt::ToolTipRole);
+        if (ports.size() >= 3)
+            Combo1->setItemData(i, path, kDeviceRole);
+        QStringList tip;
+        if (!path.isEmpty())
+            tip << QStringLiteral("设备：") + path;
+        if (!description.isEmpty())
+            tip << QStringLiteral("说明：") + description;
+        if (!tip.isEmpty())
+            Combo1->setItemData(i, tip.join(QLatin1Char('\n')), Qt::ToolTipRole);
     }
     if (keepText)
         Combo1->setCurrentText(kept);
@@ -306,14 +355,25 @@ QList<QWidget*> Form1::gatedControls() const
 
 void Form1::ComFalse()
 {
-    for (QWidget* w : gatedControls())
+    QWidget* focused = focusWidget();
+    const QList<QWidget*> gated = gatedControls();
+    for (QWidget* w : gated)
         w->setEnabled(false);
+    // Disabling the focused control moves the focus on (to the grid); it comes back afterwards.
+    if (gated.contains(focused)) {
+        m_refocus = focused;
+        m_movedFocus = focusWidget();
+    }
 }
 
 void Form1::ComEnable()
 {
     for (QWidget* w : gatedControls())
         w->setEnabled(true);
+    if (m_refocus && focusWidget() == m_movedFocus) // unless the user has put it elsewhere since
+        m_refocus->setFocus(Qt::OtherFocusReason);
+    m_refocus = nullptr;
+    m_movedFocus = nullptr;
 }
 
 bool Form1::IsExistExcel() const { return m_save->IsExistExcel(); }
@@ -335,13 +395,23 @@ void Form1::Command1_Click()
     SerialLink& link = m_services.link;
     bool ok = false;
     const int port = Combo1->currentText().mid(3).trimmed().toInt(&ok);
+    // A name chosen from the list stands for the device the list showed under it; a typed
+    // name is resolved when the port opens.
+    const int listed = Combo1->findText(Combo1->currentText(), Qt::MatchFixedString);
+    const QString device = listed >= 0 ? Combo1->itemData(listed, kDeviceRole).toString() : QString();
+    link.setDevice(device);
     ok = ok && link.setPortNumber(port);
     ok = ok && link.setSettings(settingsString());
     ok = ok && link.open();
     if (!ok) {
         const bool permission = link.lastOpenError() == SerialLink::OpenError::PermissionDenied;
-        m_services.messenger.information(permission ? kOpenError + QStringLiteral("\n") + kPermissionHint
-                                                    : kOpenError);
+        const bool gone = !device.isEmpty() && link.lastOpenError() == SerialLink::OpenError::NotFound;
+        m_services.messenger.information(
+            permission ? kOpenError + QStringLiteral("\n") + kPermissionHint
+            : gone     ? kOpenError + QStringLiteral("\n")
+                    + QStringLiteral("（列表中 %1 所指的设备 %2 已不存在，请重新打开串口列表选择。）")
+                          .arg(Combo1->currentText(), device)
+                       : kOpenError);
         link.close();
         Command1->setEnabled(true);
         statusLine->setText(QStringLiteral("串口未打开：%1").arg(link.lastErrorText()));

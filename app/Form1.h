@@ -130,4 +130,7 @@ private:
     std::unique_ptr<StorageCommands> m_storage;
     std::unique_ptr<SaveCommand> m_save;
     QPointer<Form3> m_editor;
+    // The control that had the focus when the commands were disabled, and where it went.
+    QPointer<QWidget> m_refocus;
+    QPointer<QWidget> m_movedFocus;
 };

@@ -2,6 +2,7 @@
 #include "app/Form1.h"
 #include "app/QtFileDialogs.h"
 #include "app/QtMessenger.h"
+#include "app/QtTranslations.h"
 #include "export/Automation.h"
 #include "export/BuiltinServer.h"
 #include "serial/LinuxPortTable.h"
@@ -20,6 +21,8 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Varnok"));
+    if (installQtTranslations(&app).isEmpty())
+        std::fprintf(stderr, "Qt's Chinese translations were not found; Qt's own dialogs speak English.\n");
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("KTM-520 data manager"));
@@ -40,8 +43,10 @@ int main(int argc, char* argv[])
     QtSerialLink link([](int n) { return QStringLiteral("COM%1").arg(n); });
     auto ports = []() -> std::unique_ptr<PortRegistry> { return std::make_unique<WindowsPortRegistry>(); };
 #else
-    // The table is read anew for each connection, so a port published after start-up is found.
-    QtSerialLink link([](int n) { return LinuxPortTable().resolve(n); });
+    // The table is read anew for each connection, so a port published after start-up is found;
+    // a name chosen from the list opens the device the list showed, if it is still there.
+    QtSerialLink link([](int n) { return LinuxPortTable().resolve(n); },
+                      [](const QString& device) { return LinuxPortTable().find(device); });
     auto ports = []() -> std::unique_ptr<PortRegistry> { return std::make_unique<LinuxPortTable>(); };
 #endif
     // Spreadsheet servers in the order they are tried: Excel and WPS spreadsheets where Windows

@@ -90,6 +90,7 @@ void Form3::buildUi()
     MSFlexGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     MSFlexGrid1->verticalHeader()->setDefaultSectionSize(MSFlexGrid1->fontMetrics().height() + 4);
     MSFlexGrid1->setAccessibleName(QStringLiteral("元件列表"));
+    MSFlexGrid1->setTabKeyNavigation(false); // Tab goes on to 确认写入
     outer->addWidget(MSFlexGrid1, 1);
 
     auto* bottom = new QHBoxLayout();
@@ -207,7 +208,12 @@ void Form3::openWith(const QString& server, const QString& path, bool reportFail
                                       + QStringLiteral("请稍后重试！"));
         }
     };
+    // Without an application none of the steps can run, so a server that cannot be started is
+    // reported whatever the server; the steps after it rely on m_app.
+    const bool reportLater = reportFailure;
+    reportFailure = true;
     step([&] { m_app = m_c.servers.create(server); });
+    reportFailure = reportLater;
     step([&] {
         if (!m_app)
             throw sheets::Error(QStringLiteral("no application"));
@@ -325,6 +331,12 @@ void Form3::Command2_Click()
     std::vector<ComponentList::Entry> entries;
     if (const auto fault = ComponentList::check(*m_grid, entries)) {
         fault->plain ? m_c.messenger.plain(fault->message) : m_c.messenger.information(fault->message);
+        ComEnable();
+        return;
+    }
+    if (entries.empty()) {
+        // Nothing to write is not a write that succeeded.
+        m_c.messenger.information(QStringLiteral("元件编号列表为空，没有可写入的内容！"));
         ComEnable();
         return;
     }

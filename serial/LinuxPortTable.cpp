@@ -28,16 +28,32 @@ QList<LinuxPortTable::Device> systemDevices()
     return devices;
 }
 
-} // namespace
-
-LinuxPortTable::LinuxPortTable() { build(PortFolder::directory(), systemDevices()); }
-
-LinuxPortTable::LinuxPortTable(const QString& portFolder, QList<Device> devices)
+// The numbers of this run of the program.
+LinuxPortTable::Numbers& programNumbers()
 {
-    build(portFolder, std::move(devices));
+    static LinuxPortTable::Numbers numbers;
+    return numbers;
 }
 
-void LinuxPortTable::build(const QString& portFolder, QList<Device> devices)
+// Gives number n to a device; n now stands for that device alone.
+void remember(LinuxPortTable::Numbers& numbers, const QString& device, int n)
+{
+    for (auto it = numbers.begin(); it != numbers.end();)
+        it = (it.value() == n && it.key() != device) ? numbers.erase(it) : std::next(it);
+    numbers.insert(device, n);
+}
+
+} // namespace
+
+LinuxPortTable::LinuxPortTable() { build(PortFolder::directory(), systemDevices(), programNumbers()); }
+
+LinuxPortTable::LinuxPortTable(const QString& portFolder, QList<Device> devices, Numbers* numbers)
+{
+    Numbers forgotten;
+    build(portFolder, std::move(devices), numbers ? *numbers : forgotten);
+}
+
+void LinuxPortTable::build(const QString& portFolder, QList<Device> devices, Numbers& numbers)
 {
     QSet<int> used;
     QSet<QString> named;
@@ -47,23 +63,47 @@ void LinuxPortTable::build(const QString& portFolder, QList<Device> devices)
         if (!link.isSymLink() || !link.exists())
             continue; // dangling links stand for nothing
         const QString target = link.symLinkTarget();
-        m_entries.append({QStringLiteral("COM%1").arg(n), target, QStringLiteral("published link")});
+        m_entries.append({QStringLiteral("COM%1").arg(n), target, QStringLiteral("发布的串口链接")});
         used.insert(n);
         named.insert(canonical(target));
+        remember(numbers, canonical(target), n);
     }
 
     std::sort(devices.begin(), devices.end(), [](const Device& a, const Device& b) { return a.path < b.path; });
+    devices.erase(std::remove_if(devices.begin(), devices.end(),
+                                 [&](const Device& d) { return named.contains(canonical(d.path)); }),
+                  devices.end());
+    // A device seen before takes its number again unless a link has it now; then the others get
+    // the lowest number that no present or earlier device has.
+    QList<int> given(devices.size(), 0);
+    for (qsizetype i = 0; i < devices.size(); ++i) {
+        const int n = numbers.value(canonical(devices[i].path), 0);
+        if (n > 0 && !used.contains(n)) {
+            given[i] = n;
+            used.insert(n);
+        }
+    }
+    QSet<int> taken = used;
+    for (const int n : std::as_const(numbers))
+        taken.insert(n);
     int next = 1;
-    for (const Device& d : devices) {
-        if (named.contains(canonical(d.path)))
+    for (qsizetype i = 0; i < devices.size(); ++i) {
+        if (given[i] > 0)
             continue;
-        while (used.contains(next))
+        while (taken.contains(next))
             ++next;
         if (next > 256)
             break;
-        m_entries.append({QStringLiteral("COM%1").arg(next), d.path, d.description});
-        used.insert(next);
+        given[i] = next;
+        taken.insert(next);
+    }
+    for (qsizetype i = 0; i < devices.size(); ++i) {
+        if (given[i] == 0)
+            continue;
+        const Device& d = devices[i];
+        m_entries.append({QStringLiteral("COM%1").arg(given[i]), d.path, d.description});
         named.insert(canonical(d.path));
+        remember(numbers, canonical(d.path), given[i]);
     }
 }
 
@@ -102,4 +142,15 @@ QString LinuxPortTable::description(const QString& portName) const
 QString LinuxPortTable::resolve(int portNumber) const
 {
     return devicePath(QStringLiteral("COM%1").arg(portNumber));
+}
+
+QString LinuxPortTable::find(const QString& device) const
+{
+    if (device.isEmpty())
+        return {};
+    const QString wanted = canonical(device);
+    for (const Entry& e : m_entries)
+        if (e.device == device || canonical(e.device) == wanted)
+            return e.device;
+    return {};
 }

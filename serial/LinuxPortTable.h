@@ -2,6 +2,7 @@
 
 #include "serial/PortDiscovery.h"
 
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -9,9 +10,14 @@
 //  1. every link comN (N = 1..256) in the port folder, as "COMN", standing for its target;
 //  2. every serial device the system reports that no link already names, as "COMn" with the
 //     lowest free n, in order of device path.
-// The table is read when it is built; build a new one to see ports that came or went.
+// The table is read when it is built; build a new one to see ports that came or went. A device
+// keeps the number it was given as long as the numbers are remembered (for the default table:
+// while the program runs), and a new device does not take the number of one that went away.
 class LinuxPortTable : public PortRegistry {
 public:
+    // The numbers given so far: device (canonical path) -> n.
+    using Numbers = QHash<QString, int>;
+
     struct Entry {
         QString name;        // "COM3"
         QString device;      // "/dev/ttyUSB0"
@@ -22,10 +28,12 @@ public:
         QString description;
     };
 
-    // Reads the port folder and the system's serial devices.
+    // Reads the port folder and the system's serial devices, numbering them as the tables
+    // built before in this program did.
     LinuxPortTable();
-    // For tests: a given port folder and device list.
-    LinuxPortTable(const QString& portFolder, QList<Device> devices);
+    // For tests: a given port folder and device list; numbers are remembered in *numbers if
+    // given, else not at all.
+    LinuxPortTable(const QString& portFolder, QList<Device> devices, Numbers* numbers = nullptr);
 
     const QList<Entry>& entries() const { return m_entries; }
 
@@ -36,9 +44,11 @@ public:
 
     // The device of port n, or "" if the table has no such port.
     QString resolve(int portNumber) const;
+    // The device itself if the table still lists it (under whatever name), else "".
+    QString find(const QString& device) const;
 
 private:
-    void build(const QString& portFolder, QList<Device> devices);
+    void build(const QString& portFolder, QList<Device> devices, Numbers& numbers);
 
     QList<Entry> m_entries;
 };

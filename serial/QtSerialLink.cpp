@@ -1,7 +1,9 @@
 #include "serial/QtSerialLink.h"
 
-QtSerialLink::QtSerialLink(Resolver resolver, QObject* parent)
-    : SerialLink(parent), m_resolver(std::move(resolver))
+QtSerialLink::QtSerialLink(Resolver resolver, QObject* parent) : QtSerialLink(std::move(resolver), {}, parent) {}
+
+QtSerialLink::QtSerialLink(Resolver resolver, Locator locator, QObject* parent)
+    : SerialLink(parent), m_resolver(std::move(resolver)), m_locator(std::move(locator))
 {
     m_settings = SerialSettings::parse(QStringLiteral("9600,N,8,1"));
     connect(&m_port, &QSerialPort::readyRead, this, &SerialLink::readyRead);
@@ -12,7 +14,7 @@ bool QtSerialLink::setPortNumber(int n)
 {
     if (n < 1 || n > 256) {
         m_openError = OpenError::BadPortNumber;
-        m_errorText = QStringLiteral("port number %1 out of range").arg(n);
+        m_errorText = QStringLiteral("串口号 %1 超出范围（应为 1 到 256）").arg(n);
         return false;
     }
     m_portNumber = n;
@@ -24,7 +26,7 @@ bool QtSerialLink::setSettings(const QString& settings)
     const SerialSettings s = SerialSettings::parse(settings);
     if (!s.valid) {
         m_openError = OpenError::BadSettings;
-        m_errorText = QStringLiteral("unusable settings \"%1\"").arg(settings);
+        m_errorText = QStringLiteral("串口参数“%1”无法使用").arg(settings);
         return false;
     }
     m_settings = s;
@@ -37,12 +39,27 @@ bool QtSerialLink::open()
     m_errorText.clear();
     if (m_port.isOpen())
         m_port.close();
+    if (m_locator && !m_listedDevice.isEmpty()) {
+        // The name means the device the list showed, never another one that took its number.
+        const QString device = m_locator(m_listedDevice);
+        if (device.isEmpty()) {
+            m_openError = OpenError::NotFound;
+            m_errorText = QStringLiteral("设备 %1 已不存在").arg(m_listedDevice);
+            return false;
+        }
+        return openDevice(device);
+    }
     const QString device = m_portNumber > 0 ? m_resolver(m_portNumber) : QString();
     if (device.isEmpty()) {
         m_openError = OpenError::NotFound;
-        m_errorText = QStringLiteral("no device for COM%1").arg(m_portNumber);
+        m_errorText = QStringLiteral("COM%1 没有对应的设备").arg(m_portNumber);
         return false;
     }
+    return openDevice(device);
+}
+
+bool QtSerialLink::openDevice(const QString& device)
+{
     m_port.setPortName(device);
     if (!m_port.open(QIODevice::ReadWrite)) {
         switch (m_port.error()) {
@@ -51,7 +68,7 @@ bool QtSerialLink::open()
         case QSerialPort::OpenError: m_openError = OpenError::Busy; break;
         default: m_openError = OpenError::Other; break;
         }
-        m_errorText = QStringLiteral("%1: %2").arg(device, m_port.errorString());
+        m_errorText = QStringLiteral("无法打开 %1（%2）").arg(device, m_port.errorString());
         m_port.clearError();
         return false;
     }
@@ -73,7 +90,7 @@ bool QtSerialLink::open()
         && m_port.setFlowControl(QSerialPort::NoFlowControl);
     if (!configured) {
         m_openError = OpenError::BadSettings;
-        m_errorText = QStringLiteral("%1: %2").arg(device, m_port.errorString());
+        m_errorText = QStringLiteral("无法设置 %1 的通信参数（%2）").arg(device, m_port.errorString());
         m_port.close();
         m_port.clearError();
         return false;

@@ -6,14 +6,19 @@
 #include <functional>
 
 // SerialLink over QSerialPort. Port n is resolved to a device by a resolver function
-// (on Windows "COMn" itself; elsewhere the published port links and the device table).
+// (on Windows "COMn" itself; elsewhere the published port links and the device table). With a
+// locator, a device the port list showed is opened itself if the locator still finds it.
 class QtSerialLink : public SerialLink {
     Q_OBJECT
 public:
     using Resolver = std::function<QString(int portNumber)>;
+    // The device to open for a listed device, or "" if it is no longer there.
+    using Locator = std::function<QString(const QString& listedDevice)>;
     explicit QtSerialLink(Resolver resolver, QObject* parent = nullptr);
+    QtSerialLink(Resolver resolver, Locator locator, QObject* parent = nullptr);
 
     bool setPortNumber(int n) override;
+    void setDevice(const QString& device) override { m_listedDevice = device; }
     bool setSettings(const QString& settings) override;
     bool open() override;
     void close() override;
@@ -26,9 +31,12 @@ public:
     void pollInput() override;
 
 private:
+    bool openDevice(const QString& device);
     void onError(QSerialPort::SerialPortError error);
 
     Resolver m_resolver;
+    Locator m_locator;
+    QString m_listedDevice;
     QSerialPort m_port;
     int m_portNumber = 0;
     SerialSettings m_settings;

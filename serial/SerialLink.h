@@ -17,6 +17,10 @@ public:
 
     // Port n is the one the user knows as "COMn".
     virtual bool setPortNumber(int n) = 0;
+    // The device that the chosen port name stood for when the port list was read; opening then
+    // opens that device or fails with NotFound if it has gone. "" (a typed name, or a platform
+    // whose names are the ports) opens whatever port n is at that moment.
+    virtual void setDevice(const QString& device) { Q_UNUSED(device); }
     // Baud, parity letter (N, O, E, M, S), data bits, stop bits, joined by commas.
     virtual bool setSettings(const QString& settings) = 0;
     virtual bool open() = 0;

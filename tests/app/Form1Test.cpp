@@ -8,7 +8,10 @@
 #include "tests/support/QtTestMain.h"
 #include "tests/support/RecordingMessenger.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QTableView>
@@ -99,7 +102,7 @@ TEST_F(Form1WithPortsTest, PortListComesFromTheRegistryInOrder)
     EXPECT_EQ(window.Combo1->itemText(0), "COM3");
     EXPECT_EQ(window.Combo1->itemText(1), "COM1");
     EXPECT_EQ(window.Combo1->currentText(), "COM3");
-    EXPECT_EQ(window.Combo1->itemData(0, Qt::ToolTipRole).toString(), "/dev/ttyCOM3");
+    EXPECT_EQ(window.Combo1->itemData(0, Qt::ToolTipRole).toString(), "设备：/dev/ttyCOM3");
 }
 
 TEST_F(Form1WithPortsTest, OpeningTheListReadsItAgainAndKeepsTheText)
@@ -111,6 +114,49 @@ TEST_F(Form1WithPortsTest, OpeningTheListReadsItAgainAndKeepsTheText)
     ASSERT_EQ(window.Combo1->count(), 3);
     EXPECT_EQ(window.Combo1->itemText(2), "COM7");
     EXPECT_EQ(window.Combo1->currentText(), "COM42");
+}
+
+TEST_F(Form1WithPortsTest, AListedNameConnectsToTheDeviceTheListShowed)
+{
+    // the registry changes after the list was read: the names now stand for other devices
+    ports = {"COM1", "COM3"};
+    window.Combo1->setCurrentIndex(1); // COM1 as the list showed it
+    window.Command1->click();
+    EXPECT_EQ(link.portNumber, 1);
+    EXPECT_EQ(link.device, "/dev/ttyCOM1");
+    window.Command12->click();
+
+    // a typed name (any case) that the list holds is the listed entry
+    window.Combo1->setCurrentText("com3");
+    window.Command1->click();
+    EXPECT_EQ(link.device, "/dev/ttyCOM3");
+    window.Command12->click();
+
+    // a typed name not in the list is left for the link to resolve
+    window.Combo1->setCurrentText("COM9");
+    window.Command1->click();
+    EXPECT_EQ(link.portNumber, 9);
+    EXPECT_EQ(link.device, QString());
+    window.Command12->click();
+    EXPECT_TRUE(messenger.messages.isEmpty());
+
+    // the listed device has gone: no connection, and the message says so
+    link.failOpenWith = SerialLink::OpenError::NotFound;
+    window.Combo1->setCurrentText("COM3");
+    window.Command1->click();
+    EXPECT_EQ(window.Command1->text(), "连接");
+    ASSERT_EQ(messenger.messages.size(), 1);
+    EXPECT_TRUE(messenger.messages[0].startsWith(kOpenError));
+    EXPECT_TRUE(messenger.messages[0].contains("/dev/ttyCOM3"));
+    EXPECT_TRUE(messenger.messages[0].contains("已不存在"));
+}
+
+TEST_F(Form1Fixture, TheFallbackEntryIsResolvedWhenOpening)
+{
+    // an empty registry lists COM1 without a device of its own
+    window.Command1->click();
+    EXPECT_EQ(link.portNumber, 1);
+    EXPECT_EQ(link.device, QString());
 }
 
 TEST_F(Form1Fixture, ConnectUsesPortNumberAndSettings)
@@ -316,4 +362,130 @@ TEST_F(Form1Fixture, AListingLongerThanAnyInstrumentHoldsLeavesTheTree)
     EXPECT_EQ(window.tree().itemByKey("A")->rowCount(), 1);
     ASSERT_EQ(messenger.messages.size(), 1);
     EXPECT_TRUE(messenger.messages[0].contains("10000"));
+
+class Form1KeyboardTest : public Form1Fixture {
+protected:
+    void SetUp() override
+    {
+        window.show();
+        window.activateWindow();
+        ASSERT_TRUE(waitFor([&] { return QApplication::activeWindow() == &window; }));
+    }
+    static void press(QWidget* w, int key, bool autoRepeat = false)
+    {
+        QKeyEvent down(QEvent::KeyPress, key, Qt::NoModifier, QString(), autoRepeat);
+        QApplication::sendEvent(w, &down);
+        QKeyEvent up(QEvent::KeyRelease, key, Qt::NoModifier, QString(), autoRepeat);
+        QApplication::sendEvent(w, &up);
+    }
+    static void mouse(QWidget* w, QEvent::Type type, QPoint at)
+    {
+        QMouseEvent e(type, at, w->mapToGlobal(at), Qt::LeftButton,
+                      type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(w, &e);
+    }
+    QModelIndex partition(const QString& letter)
+    {
+        return window.tree().indexFromItem(window.tree().itemByKey(letter));
+    }
+};
+
+} // namespace
+
+TEST_F(Form1KeyboardTest, TabLeavesThePreviewGrid)
+{
+    window.MSFlexGrid1->setFocus(Qt::TabFocusReason);
+    window.MSFlexGrid1->setCurrentIndex(window.grid().index(0, 0));
+    ASSERT_EQ(QApplication::focusWidget(), window.MSFlexGrid1);
+    press(window.MSFlexGrid1, Qt::Key_Tab);
+    EXPECT_NE(QApplication::focusWidget(), window.MSFlexGrid1);
+    EXPECT_EQ(window.MSFlexGrid1->currentIndex(), window.grid().index(0, 0));
+}
+
+TEST_F(Form1KeyboardTest, EnterPressesTheFocusedButton)
+{
+    for (QPushButton* b : {window.Command2, window.Command1}) {
+        b->setFocus(Qt::TabFocusReason);
+        press(b, Qt::Key_Return);
+    }
+    // as clicks: the refusal of a command while disconnected, then the connection
+    EXPECT_EQ(messenger.messages, QStringList({"没有连接设备！请先连接设备，再操作！"}));
+    EXPECT_EQ(window.Command1->text(), Form1::kConnected);
+    EXPECT_EQ(link.openCount, 1);
+}
+
+TEST_F(Form1KeyboardTest, EnterOrSpaceOnANodeActsAsAClickOnce)
+{
+    connectPort();
+    window.SSTree1->setFocus(Qt::TabFocusReason);
+    window.SSTree1->setCurrentIndex(partition("A"));
+    press(window.SSTree1, Qt::Key_Return);
+    ASSERT_TRUE(waitFor([&] { return !window.exchange().Busy; }));
+    window.SSTree1->setCurrentIndex(partition("B"));
+    press(window.SSTree1, Qt::Key_Space);
+    ASSERT_TRUE(waitFor([&] { return !window.exchange().Busy; }));
+    press(window.SSTree1, Qt::Key_Enter, true); // a held key does not repeat the command
+    EXPECT_EQ(link.writes, QList<QByteArray>({"DIR A\r\n", "DIR B\r\n"}));
+
+    // a double click is one click
+    link.writes.clear();
+    const QPoint at = window.SSTree1->visualRect(partition("C")).center();
+    QWidget* viewport = window.SSTree1->viewport();
+    for (QEvent::Type t : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease, QEvent::MouseButtonDblClick,
+                           QEvent::MouseButtonRelease})
+        mouse(viewport, t, at);
+    ASSERT_TRUE(waitFor([&] { return !window.exchange().Busy; }));
+    EXPECT_EQ(link.writes, QList<QByteArray>({"DIR C\r\n"}));
+    EXPECT_TRUE(messenger.messages.isEmpty());
+}
+
+TEST_F(Form1KeyboardTest, TheFocusComesBackAfterACommand)
+{
+    connectPort();
+    window.SSTree1->setFocus(Qt::TabFocusReason);
+    window.SSTree1->setCurrentIndex(partition("A"));
+    press(window.SSTree1, Qt::Key_Return);
+    ASSERT_TRUE(waitFor([&] { return !window.exchange().Busy; }));
+    EXPECT_EQ(QApplication::focusWidget(), window.SSTree1);
+
+    window.Command2->setFocus(Qt::TabFocusReason);
+    press(window.Command2, Qt::Key_Return);
+    ASSERT_TRUE(waitFor([&] { return window.Command2->isEnabled(); }));
+    EXPECT_EQ(QApplication::focusWidget(), window.Command2);
+
+    // focus the user moved elsewhere meanwhile stays there
+    window.ComFalse();
+    window.Combo2->setFocus(Qt::MouseFocusReason);
+    window.ComEnable();
+    EXPECT_EQ(QApplication::focusWidget(), window.Combo2);
+}
+
+TEST_F(Form1KeyboardTest, AtItsMinimumSizeTheWindowHidesAndOverlapsNothing)
+{
+    window.resize(1, 1);
+    ASSERT_TRUE(waitFor([&] { return window.size() == window.minimumSize(); }));
+    EXPECT_GT(window.minimumWidth(), 0);
+    const QRect inside = window.rect();
+    auto frame = [&](QWidget* w) { return QRect(w->mapTo(&window, QPoint(0, 0)), w->size()); };
+    auto whole = [&](QWidget* w, const QString& what) {
+        EXPECT_TRUE(w->isVisible()) << what.toStdString();
+        EXPECT_TRUE(inside.contains(frame(w))) << what.toStdString();
+        EXPECT_EQ(w->visibleRegion(), QRegion(w->rect())) << what.toStdString();
+        EXPECT_GE(w->width(), w->sizeHint().width()) << what.toStdString(); // the text is not cut
+    };
+    const QList<QWidget*> strip = {window.Combo1, window.Combo2, window.Combo3, window.Combo4, window.Command1,
+                                   window.Command12};
+    QList<QWidget*> column;
+    for (QWidget* b : commandButtons())
+        column << b;
+    for (QWidget* w : strip + column)
+        whole(w, w->accessibleName().isEmpty() ? static_cast<QPushButton*>(w)->text() : w->accessibleName());
+    // apart from each other, from the labels and from the tree and the grid
+    QList<QWidget*> all = strip + column + QList<QWidget*>{window.SSTree1, window.MSFlexGrid1};
+    for (QLabel* l : window.findChildren<QLabel*>())
+        if (l->buddy())
+            all << l;
+    for (int i = 0; i < all.size(); ++i)
+        for (int j = i + 1; j < all.size(); ++j)
+            EXPECT_FALSE(frame(all[i]).intersects(frame(all[j]))) << i << " " << j;
 }

@@ -50,7 +50,8 @@ void SimFixture::SetUp()
         << sim.process().readAllStandardError().constData();
 
     servers.add(sheets::kBuiltin, [] { return sheets::createBuiltinApplication(); });
-    link = std::make_unique<QtSerialLink>([](int n) { return LinuxPortTable().resolve(n); });
+    link = std::make_unique<QtSerialLink>([](int n) { return LinuxPortTable().resolve(n); },
+                                          [](const QString& device) { return LinuxPortTable().find(device); });
     // Waits shortened, except the quiet spell that ends a reply: a loaded machine may pause
     // the simulator mid-reply for longer than a shortened one.
     Timing timing = Timing{}.scaled(0.25);

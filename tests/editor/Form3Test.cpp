@@ -4,11 +4,14 @@
 #include "tests/support/Form1Fixture.h"
 #include "tests/support/Modal.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTableView>
 
 namespace {
 
@@ -145,18 +148,20 @@ TEST_F(Form3Test, ImportedCellIsSentTrimmed)
     EXPECT_EQ(link.writes, QList<QByteArray>({"WR A001 X1\r\n"}));
 }
 
-TEST_F(Form3Test, HeaderOnlyListSendsNothingAndCloses)
+TEST_F(Form3Test, EmptyListSendsNothingAndSaysSo)
 {
-    bool closed = false;
-    inEditor(
-        [&](Form3& e) {
-            e.Command2->click();
-            closed = !e.isVisible();
-        },
-        false);
-    EXPECT_TRUE(closed);
+    bool open = false, usable = false;
+    inEditor([&](Form3& e) {
+        e.Command2->click(); // only the header row
+        e.Command3->click(); // a manual list started but nothing added
+        e.Command2->click();
+        open = e.isVisible();
+        usable = e.Command2->isEnabled() && e.Command4->isEnabled();
+    });
     EXPECT_TRUE(link.writes.isEmpty());
-    EXPECT_EQ(messenger.messages, QStringList({kDone}));
+    EXPECT_EQ(messenger.messages, QStringList(2, "元件编号列表为空，没有可写入的内容！"));
+    EXPECT_TRUE(open);
+    EXPECT_TRUE(usable);
 }
 
 TEST_F(Form3Test, ClosingDuringAWriteStopsIt)
@@ -204,4 +209,20 @@ TEST_F(Form3Test, ManualModeStartsANewListEachTime)
         numbers = column(e, 0);
     });
     EXPECT_EQ(numbers, QStringList({"1"}));
+}
+
+TEST_F(Form3Test, TabLeavesTheListForTheWriteButton)
+{
+    QWidget* after = nullptr;
+    inEditor([&](Form3& e) {
+        e.activateWindow();
+        ASSERT_TRUE(testing_qt::waitFor([&] { return QApplication::activeWindow() == &e; }));
+        e.MSFlexGrid1->setFocus(Qt::TabFocusReason);
+        e.MSFlexGrid1->setCurrentIndex(e.grid().index(0, 0));
+        QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
+        QApplication::sendEvent(e.MSFlexGrid1, &tab);
+        after = QApplication::focusWidget();
+        EXPECT_EQ(after, e.Command2);
+    });
+    EXPECT_NE(after, nullptr);
 }

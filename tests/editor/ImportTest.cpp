@@ -212,3 +212,26 @@ TEST_F(ImportTest, NoServerAtAllAndCancel)
     EXPECT_EQ(cancelled.path, "打开文件名");
     EXPECT_EQ(dialogs.filters.last(), "*.xls|*.xls|*.xlsx|*.xlsx");
 }
+
+TEST_F(ImportTest, ServerThatCannotStartForTheImportIsReported)
+{
+    // The presence test starts the server once; the import's own start then fails.
+    for (const QString& identifier : {sheets::kExcel, sheets::kWps}) {
+        SCOPED_TRACE(identifier.toStdString());
+        sheets::Servers only;
+        RecordingServer server;
+        server.install(only, identifier);
+        server.failOn = "create";
+        server.failAt = 2;
+        servers = only;
+        messenger.messages.clear();
+        const Shown s = import("/list.xls");
+        EXPECT_EQ(server.log, QStringList({"create " + identifier, "create " + identifier}));
+        ASSERT_EQ(messenger.messages.size(), 1);
+        EXPECT_TRUE(messenger.messages[0].contains("scripted failure at create")) << messenger.messages[0].toStdString();
+        EXPECT_TRUE(messenger.messages[0].endsWith("请稍后重试！"));
+        EXPECT_FALSE(s.importMode);
+        EXPECT_EQ(s.rows, QStringList({"序号|元件名"}));
+        servers = sheets::Servers(); // the server ends with this round
+    }
+}

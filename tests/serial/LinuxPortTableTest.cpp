@@ -64,3 +64,39 @@ TEST(LinuxPortTable, MissingFolderStillListsDevices)
     LinuxPortTable t("/nonexistent/varnok-ports", {{"/dev/ttyS1", ""}, {"/dev/ttyS0", ""}});
     EXPECT_EQ(names(t), QStringList({"COM1=/dev/ttyS0", "COM2=/dev/ttyS1"}));
 }
+
+TEST(LinuxPortTable, NumbersStayWithTheirDevicesAcrossReads)
+{
+    Folder f;
+    const QString pts = f.device("pts7");
+    const QString s0 = f.device("ttyS0");
+    const QString s1 = f.device("ttyS1");
+    const QString usb0 = f.device("ttyUSB0");
+    f.link(pts, 1);
+    LinuxPortTable::Numbers numbers;
+    const LinuxPortTable first(f.dir.path(), {{s0, ""}, {s1, ""}}, &numbers);
+    EXPECT_EQ(names(first), QStringList({"COM1=" + pts, "COM2=" + s0, "COM3=" + s1}));
+
+    // the published link and ttyS0 go away: ttyS1 is still COM3, nothing else takes 1 or 2
+    QFile::remove(f.path("com1"));
+    const LinuxPortTable second(f.dir.path(), {{s1, ""}}, &numbers);
+    EXPECT_EQ(names(second), QStringList({"COM3=" + s1}));
+    EXPECT_EQ(second.resolve(1), QString());
+    EXPECT_EQ(second.find(s1), s1);
+    EXPECT_EQ(second.find(pts), QString());
+    EXPECT_EQ(second.find(s0), QString());
+
+    // a new device gets a number no earlier device had; a device that returns gets its own back
+    const LinuxPortTable third(f.dir.path(), {{usb0, ""}, {s1, ""}, {s0, ""}}, &numbers);
+    EXPECT_EQ(names(third), QStringList({"COM2=" + s0, "COM3=" + s1, "COM4=" + usb0}));
+
+    // a link that now claims a device's number wins; the device moves to a number that no
+    // device of this run has had (1 still stands for the vanished pts7)
+    QFile::remove(pts);
+    f.link(f.device("pts9"), 3);
+    const LinuxPortTable fourth(f.dir.path(), {{s0, ""}, {s1, ""}, {usb0, ""}}, &numbers);
+    EXPECT_EQ(names(fourth), QStringList({"COM3=" + f.path("pts9"), "COM2=" + s0, "COM5=" + s1, "COM4=" + usb0}));
+
+    // without remembered numbers the table numbers afresh, as the first read of a run does
+    EXPECT_EQ(names(LinuxPortTable(f.dir.path(), {{s1, ""}})), QStringList({"COM3=" + f.path("pts9"), "COM1=" + s1}));
+}

@@ -15,6 +15,7 @@ public:
     OpenError failOpenWith = OpenError::None;
 
     bool setPortNumber(int n) override;
+    void setDevice(const QString& d) override { device = d; }
     bool setSettings(const QString& settings) override;
     bool open() override;
     void close() override;
@@ -40,6 +41,7 @@ public:
     QList<QByteArray> autoReplies;
     QList<QByteArray> writes;
     int portNumber = 0;
+    QString device; // the listed device handed over before opening
     QString settings;
     int openCount = 0;
     int closeCount = 0;

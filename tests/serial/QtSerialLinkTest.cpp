@@ -1,0 +1,107 @@
+#include "serial/LinuxPortTable.h"
+#include "serial/QtSerialLink.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+namespace {
+
+// A pseudo-terminal whose far end the test holds; its device vanishes when closed.
+struct Pty {
+    Pty()
+    {
+        master = posix_openpt(O_RDWR | O_NOCTTY);
+        if (master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0)
+            device = QString::fromLocal8Bit(ptsname(master));
+    }
+    ~Pty() { close(); }
+    void close()
+    {
+        if (master >= 0)
+            ::close(master);
+        master = -1;
+    }
+    int master = -1;
+    QString device;
+};
+
+bool hasChinese(const QString& text)
+{
+    return text.contains(QRegularExpression(QStringLiteral("[\\x{4e00}-\\x{9fff}]")));
+}
+
+} // namespace
+
+// The simulator publishes its pty as com1, the machine has another serial device; the list was
+// read while both were there, then the simulator went away.
+TEST(QtSerialLink, AListedNameOpensItsOwnDeviceOrSaysItIsGone)
+{
+    QTemporaryDir folder;
+    Pty simulator, machine;
+    ASSERT_FALSE(simulator.device.isEmpty());
+    ASSERT_FALSE(machine.device.isEmpty());
+    ASSERT_TRUE(QFile::link(simulator.device, QDir(folder.path()).filePath("com1")));
+    LinuxPortTable::Numbers numbers;
+    auto table = [&] { return LinuxPortTable(folder.path(), {{machine.device, "machine"}}, &numbers); };
+    QtSerialLink link([&](int n) { return table().resolve(n); },
+                      [&](const QString& device) { return table().find(device); });
+
+    const LinuxPortTable list = table();
+    ASSERT_EQ(list.resolve(1), simulator.device);
+    ASSERT_EQ(list.resolve(2), machine.device);
+
+    ASSERT_TRUE(link.setPortNumber(1));
+    link.setDevice(list.resolve(1));
+    ASSERT_TRUE(link.open()) << link.lastErrorText().toStdString();
+    link.close();
+
+    simulator.close();
+    QFile::remove(QDir(folder.path()).filePath("com1"));
+    ASSERT_FALSE(QFileInfo::exists(simulator.device));
+
+    // chosen from the list: that device, which is gone
+    EXPECT_FALSE(link.open());
+    EXPECT_FALSE(link.isOpen());
+    EXPECT_EQ(link.lastOpenError(), SerialLink::OpenError::NotFound);
+    EXPECT_TRUE(link.lastErrorText().contains(simulator.device));
+    EXPECT_TRUE(hasChinese(link.lastErrorText())) << link.lastErrorText().toStdString();
+
+    // typed: COM1 is still nobody else's number
+    link.setDevice(QString());
+    EXPECT_FALSE(link.open());
+    EXPECT_EQ(link.lastOpenError(), SerialLink::OpenError::NotFound);
+
+    // the other device is still COM2 and opens
+    ASSERT_TRUE(link.setPortNumber(2));
+    link.setDevice(list.resolve(2));
+    EXPECT_TRUE(link.open()) << link.lastErrorText().toStdString();
+    link.close();
+}
+TEST(QtSerialLink, FailuresAreWordedInChinese)
+{
+    QtSerialLink link([](int) { return QStringLiteral("/nonexistent/ttyX"); });
+    EXPECT_FALSE(link.setPortNumber(0));
+    EXPECT_TRUE(hasChinese(link.lastErrorText())) << link.lastErrorText().toStdString();
+    EXPECT_FALSE(link.setSettings("fast,N,8,1"));
+    EXPECT_TRUE(hasChinese(link.lastErrorText())) << link.lastErrorText().toStdString();
+    ASSERT_TRUE(link.setPortNumber(3));
+    EXPECT_FALSE(link.open());
+    // our words, the device, and the system's own reason in brackets
+    const QString text = link.lastErrorText();
+    EXPECT_TRUE(hasChinese(text)) << text.toStdString();
+    EXPECT_TRUE(text.contains("/nonexistent/ttyX")) << text.toStdString();
+    EXPECT_TRUE(text.contains(QRegularExpression("（.+）"))) << text.toStdString();
+
+    QtSerialLink nothing([](int) { return QString(); });
+    ASSERT_TRUE(nothing.setPortNumber(5));
+    EXPECT_FALSE(nothing.open());
+    EXPECT_TRUE(hasChinese(nothing.lastErrorText())) << nothing.lastErrorText().toStdString();
+    EXPECT_TRUE(nothing.lastErrorText().contains("COM5"));
+}
