@@ -362,6 +362,9 @@ TEST_F(Form1Fixture, AListingLongerThanAnyInstrumentHoldsLeavesTheTree)
     EXPECT_EQ(window.tree().itemByKey("A")->rowCount(), 1);
     ASSERT_EQ(messenger.messages.size(), 1);
     EXPECT_TRUE(messenger.messages[0].contains("10000"));
+}
+
+namespace {
 
 class Form1KeyboardTest : public Form1Fixture {
 protected:
