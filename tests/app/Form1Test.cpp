@@ -420,13 +420,14 @@ TEST_F(Form1KeyboardTest, EnterPressesTheFocusedButton)
 TEST_F(Form1KeyboardTest, EnterOrSpaceOnANodeActsAsAClickOnce)
 {
     connectPort();
+    link.autoReplies = {"F1\r\n", "F1\r\n", "F1\r\n", "F1\r\n"};
     window.SSTree1->setFocus(Qt::TabFocusReason);
     window.SSTree1->setCurrentIndex(partition("A"));
     press(window.SSTree1, Qt::Key_Return);
-    ASSERT_TRUE(waitFor([&] { return !window.exchange().Busy; }));
+    ASSERT_TRUE(waitFor([&] { return !window.exchange().lineBusy(); }));
     window.SSTree1->setCurrentIndex(partition("B"));
     press(window.SSTree1, Qt::Key_Space);
-    ASSERT_TRUE(waitFor([&] { return !window.exchange().Busy; }));
+    ASSERT_TRUE(waitFor([&] { return !window.exchange().lineBusy(); }));
     press(window.SSTree1, Qt::Key_Enter, true); // a held key does not repeat the command
     EXPECT_EQ(link.writes, QList<QByteArray>({"DIR A\r\n", "DIR B\r\n"}));
 
@@ -437,7 +438,7 @@ TEST_F(Form1KeyboardTest, EnterOrSpaceOnANodeActsAsAClickOnce)
     for (QEvent::Type t : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease, QEvent::MouseButtonDblClick,
                            QEvent::MouseButtonRelease})
         mouse(viewport, t, at);
-    ASSERT_TRUE(waitFor([&] { return !window.exchange().Busy; }));
+    ASSERT_TRUE(waitFor([&] { return !window.exchange().lineBusy(); }));
     EXPECT_EQ(link.writes, QList<QByteArray>({"DIR C\r\n"}));
     EXPECT_TRUE(messenger.messages.isEmpty());
 }
