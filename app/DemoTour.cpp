@@ -59,9 +59,9 @@ bool DemoTour::waitIdle()
     clock.start();
     const CommandExchange& ex = m_window.exchange();
     Delay(0.05f);
-    while ((ex.Busy || ex.Receiving || ex.COM_type != 0) && clock.elapsed() < 120000)
+    while (ex.lineBusy() && clock.elapsed() < 120000)
         Delay(0.05f);
-    return !ex.Busy && !ex.Receiving;
+    return !ex.lineBusy();
 }
 
 void DemoTour::shoot(const QString& name) { shoot(m_window, name); }
