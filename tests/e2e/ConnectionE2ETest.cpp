@@ -1,6 +1,7 @@
 #include "tests/e2e/SimFixture.h"
 
 #include "grids/PreviewGrid.h"
+#include "ktmsim/seed.h"
 #include "serial/Commands.h"
 #include "storage/PartitionTree.h"
 #include "tests/support/QtTestMain.h"
@@ -28,8 +29,9 @@ TEST_F(SimFixture, ListingFillsFileNodes)
     ex.transmit(commands::dirPartition(QLatin1Char('A')), commands::ListFiles);
     window->ComEnable();
     ASSERT_TRUE(waitIdle());
-    const QStringList files = childTexts("A");
-    ASSERT_FALSE(files.isEmpty());
+    const QStringList files = listingLines(expected("DIR A"));
+    ASSERT_GE(files.size(), 2); // the seed's partition A holds files
+    EXPECT_EQ(childTexts("A"), files);
     EXPECT_TRUE(window->SSTree1->isExpanded(window->tree().itemByKey("A")->index()));
     EXPECT_EQ(window->tree().itemByKey("A")->child(0)->data(PartitionTree::KeyRole).toString(), "A0");
 }
@@ -42,13 +44,19 @@ TEST_F(SimFixture, CopyPartitionFillsTheGridWithEveryRecord)
     ex.transmit(commands::copyPartition(QLatin1Char('A')), commands::CopyPartition);
     window->ComEnable();
     ASSERT_TRUE(waitIdle());
+    const QString reply = expected("COPY A");
+    expectGridShows(reply);
+    // every record the instrument holds is a row with a time, file-name lines are not
+    const ktmsim::Instrument instrument = ktmsim::defaultSeed();
+    std::size_t held = 0;
+    for (const ktmsim::DataFile& f : instrument.partition('A').files)
+        held += f.records.size();
     const PreviewGrid& g = window->grid();
-    ASSERT_GT(g.rows(), 2);
-    // rows alternate between file-name lines (one field) and records (five fields)
-    int records = 0;
+    std::size_t records = 0;
     for (int r = 1; r < g.rows(); ++r)
         if (!g.text(r, 3).isEmpty())
             ++records;
+    EXPECT_EQ(records, held);
     EXPECT_GT(records, 0);
     EXPECT_EQ(g.text(0, 0), "编号");
 }

@@ -1,6 +1,10 @@
 #include "tests/e2e/SimFixture.h"
 
 #include "export/BuiltinServer.h"
+#include "grids/GridLayouts.h"
+#include "grids/PreviewGrid.h"
+#include "ktmsim/protocol.h"
+#include "ktmsim/seed.h"
 #include "serial/LinuxPortTable.h"
 #include "serial/QtSerialLink.h"
 #include "storage/PartitionTree.h"
@@ -93,4 +97,30 @@ QStringList SimFixture::childTexts(const QString& key) const
     for (int r = 0; r < item->rowCount(); ++r)
         out << item->child(r)->text();
     return out;
+}
+
+QString SimFixture::expected(const std::string& line)
+{
+    static ktmsim::Instrument instrument = ktmsim::defaultSeed();
+    ktmsim::Protocol protocol(instrument, nullptr);
+    return QString::fromStdString(protocol.execute(line));
+}
+
+QStringList SimFixture::listingLines(const QString& reply)
+{
+    QStringList lines = reply.split("\r\n");
+    lines.removeAll(QString());
+    return lines;
+}
+
+void SimFixture::expectGridShows(const QString& reply, bool components)
+{
+    PreviewGrid want;
+    components ? grids::FillYJGrid(want, reply) : grids::FillGrid(want, reply);
+    const PreviewGrid& got = window->grid();
+    ASSERT_EQ(got.rows(), want.rows());
+    ASSERT_EQ(got.cols(), want.cols());
+    for (int r = 0; r < want.rows(); ++r)
+        for (int c = 0; c < want.cols(); ++c)
+            ASSERT_EQ(got.text(r, c), want.text(r, c)) << r << "," << c;
 }

@@ -44,6 +44,13 @@ protected:
     bool waitIdle(int timeoutMs = 10000);
     // The texts of the children of the tree node with the given key.
     QStringList childTexts(const QString& key) const;
+    // The reply the seeded instrument gives to a command line, computed in-process from the
+    // same deterministic seed the simulator starts from.
+    static QString expected(const std::string& line);
+    // The non-empty lines of a listing reply.
+    static QStringList listingLines(const QString& reply);
+    // Every cell of the window's grid equals the grid the reply would give.
+    void expectGridShows(const QString& reply, bool components = false);
     // The state folder's view of the instrument, through a second protocol run in-process is
     // not possible while the simulator holds the folder; tests compare with what it sends.
     QString stateDir() const { return m_state.path(); }

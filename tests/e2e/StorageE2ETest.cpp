@@ -29,13 +29,6 @@ namespace {
 
 class StorageE2ETest : public SimFixture {
 protected:
-    // The reply the seeded instrument gives to a command line.
-    static QString expected(const std::string& line)
-    {
-        static ktmsim::Instrument instrument = ktmsim::defaultSeed();
-        ktmsim::Protocol protocol(instrument, nullptr);
-        return QString::fromStdString(protocol.execute(line));
-    }
     void select(const QString& key)
     {
         QStandardItem* item = window->tree().itemByKey(key);
@@ -46,24 +39,6 @@ protected:
     {
         b->click();
         ASSERT_TRUE(waitIdle());
-    }
-    // Every cell of the window's grid equals the grid a reply would give.
-    void expectGridShows(const QString& reply, bool components = false)
-    {
-        PreviewGrid want;
-        components ? grids::FillYJGrid(want, reply) : grids::FillGrid(want, reply);
-        const PreviewGrid& got = window->grid();
-        ASSERT_EQ(got.rows(), want.rows());
-        ASSERT_EQ(got.cols(), want.cols());
-        for (int r = 0; r < want.rows(); ++r)
-            for (int c = 0; c < want.cols(); ++c)
-                ASSERT_EQ(got.text(r, c), want.text(r, c)) << r << "," << c;
-    }
-    QStringList listingLines(const QString& reply)
-    {
-        QStringList lines = reply.split("\r\n");
-        lines.removeAll(QString());
-        return lines;
     }
     void answerDialog(const QString& name)
     {
