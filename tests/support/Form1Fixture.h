@@ -3,6 +3,7 @@
 #include "app/Form1.h"
 #include "serial/PortDiscovery.h"
 #include "tests/support/FakeSerialLink.h"
+#include "tests/support/FixedPorts.h"
 #include "tests/support/QtTestMain.h"
 #include "tests/support/RecordingMessenger.h"
 #include "tests/support/ScriptedFileDialogs.h"
@@ -11,25 +12,6 @@
 #include <QPushButton>
 #include <gtest/gtest.h>
 #include <memory>
-
-// A registry holding the given port names.
-class FixedPorts : public PortRegistry {
-public:
-    explicit FixedPorts(QList<QByteArray> data) : m_data(std::move(data)) {}
-    bool open(const QString&) override { return true; }
-    bool enumValue(int index, int, int, QByteArray& name, QByteArray& data) override
-    {
-        if (index >= m_data.size())
-            return false;
-        name = "dev" + QByteArray::number(index) + '\0';
-        data = m_data[index] + '\0';
-        return true;
-    }
-    QString devicePath(const QString& port) const override { return "/dev/tty" + port; }
-
-private:
-    QList<QByteArray> m_data;
-};
 
 // An offscreen main window on a scripted serial link, with messages recorded.
 class Form1Fixture : public ::testing::Test {
