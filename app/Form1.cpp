@@ -12,6 +12,7 @@
 #include "serial/SerialLink.h"
 #include "storage/Form2.h"
 #include "storage/PartitionTree.h"
+#include "storage/StorageReplies.h"
 #include "storage/StorageCommands.h"
 
 #include <QComboBox>
@@ -127,6 +128,7 @@ Form1::Form1(Form1Services services, QWidget* parent)
             editor.exec();
         });
     buildUi();
+    routeReplies();
     m_save = std::make_unique<SaveCommand>(SaveCommand::Context{
         *m_grid, *m_exchange, *this, m_services.messenger, m_services.dialogs, m_services.servers,
         m_services.templatePath, [this]() -> std::optional<QString> {
@@ -169,8 +171,7 @@ Form1::Form1(Form1Services services, QWidget* parent)
 Form1::~Form1()
 {
     // The exchange must not reach into half-destroyed widgets from a late timer or event.
-    m_exchange->Timer1.stop();
-    m_exchange->Timer2.stop();
+    m_exchange->stopTimers();
     disconnect(&m_services.link, nullptr, m_exchange, nullptr);
     m_services.link.close();
 }
@@ -296,7 +297,9 @@ void Form1::buildUi()
 void Form1::Form_Load()
 {
     Check_Comm();
-    Ini_Tree(QStringLiteral("A-J"));
+    const QModelIndex root = m_tree->Ini_Tree(QStringLiteral("A-J"));
+    if (root.isValid())
+        SSTree1->expand(root);
     grids::Ini_Grid(*m_grid);
     m_exchange->startWatchdog();
 }
@@ -422,7 +425,7 @@ void Form1::Command1_Click()
     statusLine->setText(QStringLiteral("已连接 %1（%2）").arg(Combo1->currentText(), settingsString()));
     Delay(m_services.timing.commandWait);
     if (self)
-        m_exchange->Busy = false;
+        m_exchange->releaseGate();
 }
 
 void Form1::Command12_Click()
@@ -451,64 +454,21 @@ void Form1::onLinkLost(const QString& reason)
         QStringLiteral("串口 %1 已断开（%2）。请检查连线和仪器后重新连接。").arg(Combo1->currentText(), reason));
 }
 
-void Form1::Ini_Tree(const QString& range)
+void Form1::routeReplies()
 {
-    const QModelIndex root = m_tree->Ini_Tree(range);
-    if (root.isValid())
-        SSTree1->expand(root);
-}
-
-void Form1::Bulid_Tree(const QString& partitionKey, const QString& listing)
-{
-    bool tooLong = false;
-    const QModelIndex partition = m_tree->Bulid_Tree(partitionKey, listing, &tooLong);
-    if (partition.isValid())
-        SSTree1->expand(partition);
-    if (tooLong)
-        m_services.messenger.information(
-            QStringLiteral("收到的文件列表超过 %1 行，不是仪器的文件列表，分区树保持不变！")
-                .arg(PartitionTree::kMaxListingLines));
-}
-
-void Form1::FillGrid(const QString& reply)
-{
-    if (m_exchange->SelectedName.isEmpty())
-        return;
-    // The instrument answers "ERR" when there is nothing to copy (the file is gone): that is
-    // not a record, and the preview keeps what it showed. A file that is itself called "ERR"
-    // sends its name line, so its copy is data.
-    const bool fileCopy = m_exchange->COM_type == commands::CopyFile;
-    if (reply.trimmed() == QLatin1String("ERR") && !(fileCopy && m_exchange->SelectedName == QLatin1String("ERR"))) {
-        m_services.messenger.information(fileCopy ? QStringLiteral("读取错误！请先选择您要查阅的文件，再操作！")
-                                                  : QStringLiteral("读取错误！请先选择您要查阅的数据区，再操作！"));
-        return;
-    }
-    grids::FillGrid(*m_grid, reply);
-}
-
-void Form1::FillYJGrid(const QString& reply)
-{
-    if (m_exchange->SelectedName.isEmpty())
-        return;
-    grids::FillYJGrid(*m_grid, reply);
+    // Where each reply goes: the storage commands' replies to the tree and the preview, the
+    // kept reply to the exchange itself, component writes to the open editor.
+    StorageReplies::route(*m_exchange, StorageReplies::Consumers{*m_tree, *m_grid, m_services.messenger,
+                                                                 [this](const QModelIndex& index) { SSTree1->expand(index); }});
+    CommandExchange* exchange = m_exchange;
+    m_exchange->route(commands::StoreReturn, [exchange](const CommandExchange::Reply& r) { exchange->SetReturn(r.text); });
+    m_exchange->route(commands::WriteComponent, [this](const CommandExchange::Reply& r) {
+        if (m_editor)
+            m_editor->receive(r.text);
+    });
 }
 
 Form3* Form1::editor() const { return m_editor.data(); }
-
-void Form1::partitionDeleted(const QString& letter) { m_tree->removeFiles(letter); }
-
-void Form1::fileCreated(const QString& letter, const QString& name)
-{
-    const QModelIndex partition = m_tree->addFile(letter, name);
-    if (partition.isValid())
-        SSTree1->expand(partition);
-}
-
-void Form1::setRecStr(const QString& reply)
-{
-    if (m_editor)
-        m_editor->receive(reply);
-}
 
 void Form1::applyGridSizes()
 {

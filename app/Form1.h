@@ -96,13 +96,6 @@ public:
     void ComFalse() override;
     void ComEnable() override;
     bool connectedCaption() const override;
-    void Ini_Tree(const QString& range) override;
-    void Bulid_Tree(const QString& partitionKey, const QString& listing) override;
-    void FillGrid(const QString& reply) override;
-    void FillYJGrid(const QString& reply) override;
-    void setRecStr(const QString& reply) override;
-    void partitionDeleted(const QString& letter) override;
-    void fileCreated(const QString& letter, const QString& name) override;
 
 public slots:
     void Command1_Click();
@@ -110,6 +103,7 @@ public slots:
 
 private:
     void buildUi();
+    void routeReplies();
     void Form_Load();
     void Check_Comm();
     void fillPortList(PortRegistry& registry, bool keepText);

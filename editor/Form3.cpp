@@ -1,10 +1,10 @@
 #include "editor/Form3.h"
 
 #include "editor/ComponentList.h"
+#include "editor/ComponentWriter.h"
 #include "export/Automation.h"
 #include "export/FailureText.h"
 #include "grids/PreviewGrid.h"
-#include "platform/Delay.h"
 #include "platform/FileDialogs.h"
 #include "platform/Messenger.h"
 #include "serial/CommandExchange.h"
@@ -12,17 +12,14 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QEventLoop>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableView>
-#include <QTimer>
 #include <QVBoxLayout>
 #include <vector>
 
@@ -33,6 +30,10 @@ constexpr int kTwips = PreviewGrid::kTwipsPerPixel;
 Form3::Form3(Context context, QWidget* parent) : QDialog(parent), m_c(std::move(context))
 {
     m_grid = new PreviewGrid(this);
+    m_writer = new ComponentWriter(m_c.exchange, m_c.timing, this);
+    connect(m_writer, &ComponentWriter::rowDone, this,
+            [this](int row, const QString& status, bool) { onRowDone(row, status); });
+    connect(m_writer, &ComponentWriter::finished, this, &Form3::onWriteFinished);
     buildUi();
     connect(m_grid, &PreviewGrid::sizesChanged, this, &Form3::applyGridSizes);
     connect(m_grid, &QAbstractItemModel::modelReset, this, &Form3::applyGridSizes);
@@ -157,11 +158,7 @@ void Form3::ComEnable()
         w->setEnabled(true);
 }
 
-void Form3::receive(const QString& reply)
-{
-    RecStr = reply;
-    emit replyArrived();
-}
+void Form3::receive(const QString& reply) { m_writer->receive(reply); }
 
 // ---- import ---------------------------------------------------------------------------------
 
@@ -292,41 +289,8 @@ void Form3::Command4_Click()
 
 // ---- writing --------------------------------------------------------------------------------
 
-bool Form3::WaitReply()
-{
-    if (!RecStr.isEmpty())
-        return true;
-    QEventLoop loop;
-    QTimer timeout;
-    timeout.setSingleShot(true);
-    connect(&timeout, &QTimer::timeout, &loop, &QEventLoop::quit);
-    connect(this, &Form3::replyArrived, &loop, &QEventLoop::quit);
-    connect(this, &QDialog::finished, &loop, &QEventLoop::quit);
-    timeout.start(int(double(m_c.timing.componentReplyWait) * 1000.0));
-    loop.exec();
-    return !RecStr.isEmpty();
-}
-
-bool Form3::sendWhenLineFree(const QByteArray& bytes)
-{
-    const CommandExchange::Options options{.resetReplied = false, .wait = false};
-    if (m_c.exchange.transmit(bytes, commands::WriteComponent, options))
-        return true;
-    // The rest of an earlier answer is still arriving: wait for the line to go quiet.
-    QEventLoop loop;
-    QTimer timeout;
-    timeout.setSingleShot(true);
-    connect(&timeout, &QTimer::timeout, &loop, &QEventLoop::quit);
-    connect(&m_c.exchange, &CommandExchange::lineIdle, &loop, &QEventLoop::quit);
-    connect(this, &QDialog::finished, &loop, &QEventLoop::quit);
-    timeout.start(int(double(m_c.timing.componentReplyWait) * 1000.0));
-    loop.exec();
-    return !m_closing && m_c.exchange.transmit(bytes, commands::WriteComponent, options);
-}
-
 void Form3::Command2_Click()
 {
-    QPointer<Form3> self(this);
     ComFalse();
     std::vector<ComponentList::Entry> entries;
     if (const auto fault = ComponentList::check(*m_grid, entries)) {
@@ -344,36 +308,20 @@ void Form3::Command2_Click()
     PB->setMinimum(1);
     PB->setMaximum(std::max(1, m_grid->rows()));
     PB->setValue(1);
-    m_writing = true;
-    int failures = 0;
-    for (int i = 1; i < m_grid->rows() && !m_closing; ++i) {
-        const ComponentList::Entry& entry = entries[size_t(i - 1)];
-        // The command carries exactly the code and name the check approved.
-        const std::optional<QByteArray> bytes = commands::writeComponent(entry.code, entry.name);
-        RecStr.clear();
-        if (bytes && sendWhenLineFree(*bytes))
-            WaitReply();
-        if (!self || m_closing)
-            return; // closed while waiting: nothing more is sent
-        if (RecStr.isEmpty())
-            m_c.exchange.abandonPending(); // a late answer must not count for the next row
-        if (RecStr.contains(QLatin1String("OK"))) {
-            RecStr.clear();
-            m_grid->setText(i, 0, QStringLiteral("OK"));
-        } else {
-            m_grid->setText(i, 0, RecStr.isEmpty() ? QStringLiteral("ERR") : RecStr);
-            ++failures;
-        }
-        Delay(m_c.timing.componentPause);
-        if (!self || m_closing)
-            return;
-        PB->setValue(PB->value() + 1);
-        RecStr.clear();
-    }
-    m_writing = false;
-    if (m_closing)
-        return;
-    if (failures == 0) {
+    m_writer->start(std::move(entries));
+}
+
+void Form3::onRowDone(int row, const QString& status)
+{
+    m_grid->setText(row + 1, 0, status);
+    PB->setValue(PB->value() + 1);
+}
+
+void Form3::onWriteFinished(const ComponentWriter::Summary& summary)
+{
+    if (summary.stopped || m_closing)
+        return; // closed while writing: nothing more is said
+    if (summary.failed == 0) {
         m_c.messenger.plain(QStringLiteral("元件编号写入完成，请查阅，检查！"));
         m_c.main.ComEnable();
         close();
@@ -398,6 +346,7 @@ void Form3::done(int result)
     // released, the main window's commands are usable again.
     if (!m_closing) {
         m_closing = true;
+        m_writer->stop(); // a write in progress sends nothing more
         releaseWorkbook();
         m_c.main.ComEnable();
     }

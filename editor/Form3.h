@@ -1,5 +1,6 @@
 #pragma once
 
+#include "editor/ComponentWriter.h"
 #include "platform/Timing.h"
 
 #include <QDialog>
@@ -41,8 +42,9 @@ public:
     ~Form3() override;
 
     // The instrument's reply to the pending write, handed over by the main window.
-    QString RecStr;
     void receive(const QString& reply);
+    bool writing() const { return m_writer->running(); }
+    ComponentWriter& writer() { return *m_writer; }
 
     // Controls.
     QLineEdit* Text1 = nullptr;      // path of the imported workbook
@@ -74,9 +76,6 @@ public slots:
     void OpenExl(const QString& path);
     void OpenWPS(const QString& path);
 
-signals:
-    void replyArrived();
-
 protected:
     void closeEvent(QCloseEvent* event) override;
     void done(int result) override;
@@ -87,16 +86,14 @@ private:
     void showPanel(QGroupBox* panel);
     void openWith(const QString& server, const QString& path, bool reportFailure);
     void releaseWorkbook();
-    bool WaitReply();
-    // Sends one write command; if stale input is still being discarded, waits (at most the
-    // reply wait) for the line to be free first. False when it could not be sent.
-    bool sendWhenLineFree(const QByteArray& bytes);
+    void onRowDone(int row, const QString& status);
+    void onWriteFinished(const ComponentWriter::Summary& summary);
     void applyGridSizes();
 
     Context m_c;
     PreviewGrid* m_grid = nullptr;
     std::unique_ptr<sheets::Application> m_app;
     sheets::Workbook* m_book = nullptr;
+    ComponentWriter* m_writer = nullptr;
     bool m_closing = false;
-    bool m_writing = false;
 };

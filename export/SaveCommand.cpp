@@ -39,7 +39,7 @@ void SaveCommand::Command4_Click()
         m_c.host.ComEnable();
         return;
     }
-    m_c.exchange.Replied = 0;
+    m_c.exchange.clearReplied();
     if (const std::optional<SheetWriter::TooLong> tooLong = SheetWriter::tooLongForXls(m_c.grid)) {
         // Refused before a name is asked for: no file is touched.
         m_c.messenger.information(FailureText::tooManyRows(tooLong->name, tooLong->rows));

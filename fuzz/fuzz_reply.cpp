@@ -85,7 +85,7 @@ struct Harness {
     {
         QElapsedTimer clock;
         clock.start();
-        while (ex().Receiving || ex().Discarding) {
+        while (ex().receiving() || ex().discarding()) {
             QCoreApplication::processEvents(QEventLoop::AllEvents);
             CHECK(clock.elapsed() < 5000); // a line with no new input always goes quiet
             QThread::usleep(200);
@@ -168,16 +168,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     CHECK(!ex.lineBusy());
     baselineTree(h.window->tree(), partition);
     grids::FillGrid(h.window->grid(), kBaselineReply);
-    ex.Com_Return.clear();
+    ex.GetReturn();
     h.messenger.messages.clear();
     h.messenger.answers.clear();
     const QStringList treeBefore = snapshot(h.window->tree());
     const QStringList gridBefore = snapshot(h.window->grid());
 
     if (code != commands::None) {
-        CHECK(ex.begin());
-        ex.SelectedName = selected;
-        CHECK(ex.transmit(QByteArrayLiteral("FUZZ\r\n"), code, {.wait = false}));
+        CHECK(ex.send(CommandExchange::Request{.bytes = QByteArrayLiteral("FUZZ\r\n"), .code = code, .target = selected,
+                                               .wait = false}));
     }
 
     // The model: the reply is what arrives from the first byte until the line goes quiet; a
@@ -282,10 +281,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         CHECK(snapshot(h.window->tree()) == treeWant);
     }
     CHECK(snapshot(h.window->grid()) == gridWant);
-    CHECK(ex.Com_Return == returnWant);
+    CHECK(ex.GetReturn() == returnWant);
 
     // The exchange is idle and free for the next command.
-    CHECK(!ex.Receiving && !ex.Discarding);
+    CHECK(!ex.receiving() && !ex.discarding());
     if (fate != Fate::Waiting)
         CHECK(!ex.lineBusy());
     for (const QString& m : h.messenger.messages) {

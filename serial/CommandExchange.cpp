@@ -42,7 +42,7 @@ CommandExchange::CommandExchange(SerialLink& link, ExchangeHost& host, Messenger
 
 bool CommandExchange::lineBusy() const { return Busy || COM_type != 0 || Receiving || Discarding; }
 
-bool CommandExchange::begin()
+bool CommandExchange::send(const std::function<Step()>& prepare)
 {
     if (lineBusy()) {
         m_messenger.information(kWaitMessage);
@@ -55,27 +55,58 @@ bool CommandExchange::begin()
         m_host.ComEnable();
         return false; // Busy stays set; the watchdog releases it
     }
-    return true;
+    const Step step = prepare();
+    if (std::holds_alternative<Held>(step))
+        return true;
+    if (const auto* refusal = std::get_if<Refusal>(&step)) {
+        if (!refusal->message.isEmpty())
+            m_messenger.information(refusal->message);
+        m_host.ComEnable();
+        if (refusal->releaseGate)
+            releaseGate();
+        return false;
+    }
+    const Request& request = std::get<Request>(step);
+    const bool sent = transmit(request);
+    m_host.ComEnable();
+    if (request.releaseGate)
+        Busy = false;
+    return sent;
 }
 
-bool CommandExchange::transmit(const QByteArray& bytes, qint16 code, Options options)
+bool CommandExchange::send(const Request& request)
+{
+    return send([&]() -> Step { return request; });
+}
+
+bool CommandExchange::transmit(const Request& request)
 {
     // Bytes of another reply are on the line: a command now would have its answer mixed
     // with them.
     if (Receiving || Discarding)
         return false;
-    if (options.resetReplied)
+    if (request.resetReplied)
         Replied = 0;
-    m_link.write(bytes);
-    if (options.startReplyTimer)
+    m_link.write(request.bytes);
+    if (request.startReplyTimer)
         Timer1.start();
-    COM_type = code;
-    m_detail = options.detail;
+    COM_type = request.code;
+    SelectedName = request.target;
+    m_detail = request.detail;
     m_replyDeadline.start();
-    if (options.wait)
+    if (request.wait)
         commandWait();
     return true;
 }
+
+void CommandExchange::releaseGate()
+{
+    Busy = false;
+    if (!lineBusy())
+        emit lineIdle();
+}
+
+void CommandExchange::route(qint16 code, Handler handler) { m_routes[code] = std::move(handler); }
 
 void CommandExchange::commandWait() { Delay(m_timing.commandWait); }
 
@@ -87,6 +118,14 @@ QString CommandExchange::GetReturn()
 }
 
 void CommandExchange::startWatchdog() { Timer2.start(); }
+
+void CommandExchange::stopTimers()
+{
+    Timer1.stop();
+    Timer2.stop();
+    m_quiet.stop();
+    m_replyDeadline.stop();
+}
 
 void CommandExchange::abort(Interruption why)
 {
@@ -133,8 +172,10 @@ void CommandExchange::onReplyDeadline()
     // that comes later cannot be taken for the answer to the next one.
     if (Receiving || COM_type == 0)
         return;
+    const qint16 code = COM_type;
     abandonPending();
     Busy = false;
+    emit replyMissing(code);
     emit lineIdle();
 }
 
@@ -276,37 +317,10 @@ void CommandExchange::onQuiet()
 
 void CommandExchange::dispatch(const QString& reply)
 {
-    // True when the instrument confirmed the command.
-    auto result = [&](const QString& ok, const QString& err) {
-        if (reply.contains(QLatin1String("OK"))) {
-            m_messenger.information(ok);
-            return true;
-        }
-        if (reply.contains(QLatin1String("ERR")))
-            m_messenger.information(err);
-        return false;
-    };
-    switch (COM_type) {
-    case commands::ReadPartitions: m_host.Ini_Tree(reply); break;
-    case commands::ListFiles: m_host.Bulid_Tree(SelectedName, reply); break;
-    case commands::CopyFile:
-    case commands::CopyPartition: m_host.FillGrid(reply); break;
-    case commands::StoreReturn: SetReturn(reply); break;
-    case commands::DeletePartition:
-        if (result(QStringLiteral("已成功删除分区！"), QStringLiteral("删除分区失败，请稍后重试！")))
-            m_host.partitionDeleted(SelectedName);
-        break;
-    case commands::DeleteData:
-        result(QStringLiteral("已成功删除分区数据！"), QStringLiteral("删除分区数据失败，请稍后重试！"));
-        break;
-    case commands::NewFile:
-        if (result(QStringLiteral("文件创建成功！"), QStringLiteral("文件创建失败，请稍后重试！")))
-            m_host.fileCreated(SelectedName, m_detail);
-        break;
-    case commands::ListComponents: m_host.FillYJGrid(reply); break;
-    case commands::WriteComponent: m_host.setRecStr(reply); break;
-    default: break; // none pending, or a code without a reader: the reply is dropped
-    }
+    const auto route = m_routes.find(COM_type);
+    if (route == m_routes.end() || !route->second)
+        return; // none pending, or a code nobody reads: the reply is dropped
+    route->second(Reply{COM_type, reply, SelectedName, m_detail});
 }
 
 void CommandExchange::resetToIdle()

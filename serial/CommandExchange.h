@@ -8,36 +8,33 @@
 #include <QString>
 #include <QTimer>
 
+#include <functional>
+#include <map>
+#include <variant>
+
 class Messenger;
 class SerialLink;
 
-// What the exchange needs from the window it serves: the command gate, the connected state,
-// and the places replies go to.
+// What the exchange needs from the front end it serves: the controls it disables while a
+// command is being sent, and whether the front end counts as connected.
 class ExchangeHost {
 public:
     virtual ~ExchangeHost();
     virtual void ComFalse() = 0;
     virtual void ComEnable() = 0;
-    // True while the connect button reads "已连接".
+    // True while the front end is connected (the window: the connect button reads "已连接").
     virtual bool connectedCaption() const = 0;
-    virtual void Ini_Tree(const QString& range) = 0;
-    virtual void Bulid_Tree(const QString& partitionKey, const QString& listing) = 0;
-    virtual void FillGrid(const QString& reply) = 0;
-    virtual void FillYJGrid(const QString& reply) = 0;
-    // The component editor's reply slot (RecStr); ignored while the editor is closed.
-    virtual void setRecStr(const QString& reply) = 0;
-    // The instrument confirmed that partition letter was deleted, or that a file was created.
-    virtual void partitionDeleted(const QString& letter) = 0;
-    virtual void fileCreated(const QString& letter, const QString& name) = 0;
 };
 
 // The one-request, one-reply exchange with the instrument: the sending sequence every command
-// follows, reply reception and its dispatch by the code of the pending command, the reply
-// time-out (Timer1) and the busy watchdog (Timer2).
+// follows, reply reception, the routing of each reply by the code of the command that asked
+// for it, the reply time-out (Timer1) and the busy watchdog (Timer2).
 //
 // A reply is everything that arrives until the line has been quiet for Timing::receiveQuiet,
 // so a transfer of any length is dispatched whole and once. Bytes are collected raw and
-// decoded once, at dispatch.
+// decoded once, at dispatch. Who consumes a reply is not the exchange's business: whoever
+// composes the program routes each code to a handler (route()); a code without a route is
+// read and dropped.
 //
 // The line is never shared between two commands: while a command awaits its reply, while a
 // reply is arriving, and while stale input is being discarded, every sender is refused with
@@ -53,47 +50,78 @@ public:
     CommandExchange(SerialLink& link, ExchangeHost& host, Messenger& messenger, const Timing& timing,
                     QObject* parent = nullptr);
 
-    // State of the exchange.
-    qint16 COM_type = 0;      // code of the command awaiting a reply; 0 = none
-    QString Com_Return;       // reply kept for code 5
-    bool Busy = false;        // a command is in progress
-    int Replied = 0;          // 1 = serial input has arrived since the last command was sent
-    bool Receiving = false;   // a reply is being received
-    QString SelectedName;     // text of the tree node the pending command was issued for
-    bool Discarding = false;  // input with no command pending is being read and dropped
-
-    QTimer Timer1; // reply time-out of "DIR"
-    QTimer Timer2; // busy watchdog
-
-    // True while a command may not go out: the gate is taken, a command awaits its reply, a
-    // reply is arriving or stale input is being discarded.
-    bool lineBusy() const;
-
-    // Opening steps of every sender: refuse while the line is busy (message), take the gate, disable the
-    // controls, refuse unless connected (message, controls enabled again, gate left for the
-    // watchdog). True when the command may go ahead.
-    bool begin();
-
-    struct Options {
-        bool resetReplied = true;     // clear Replied before sending
+    // One command on the line.
+    struct Request {
+        QByteArray bytes;             // exactly what goes out
+        qint16 code = 0;              // the code its reply is routed by
+        QString target;               // what the command is for: the tree node's text
+        QString detail;               // what the result concerns, e.g. the name of a new file
+        bool resetReplied = true;     // clear replied() before sending
         bool startReplyTimer = false; // only "DIR" arms Timer1
         bool wait = true;             // wait the command wait after sending
-        QString detail;               // what the result concerns, e.g. the name of a new file
+        bool releaseGate = false;     // free the gate once sent (the tree click does)
     };
-    // Sends the bytes in one write, sets COM_type to code (no events run in between) and waits
-    // the command wait. The caller enables the controls afterwards. Refused (false, nothing
-    // sent) while a reply is arriving or stale input is being discarded.
-    bool transmit(const QByteArray& bytes, qint16 code, Options options);
-    bool transmit(const QByteArray& bytes, qint16 code) { return transmit(bytes, code, Options{}); }
+    // A sender's checks found nothing to send: the message (none when empty) is shown and the
+    // controls are usable again; the gate stays for the watchdog unless released.
+    struct Refusal {
+        QString message;
+        bool releaseGate = false;
+    };
+    // The sender keeps the gate and the controls: a dialog sends later (transmit()) and
+    // enables the controls when it closes.
+    struct Held {};
+    using Step = std::variant<Request, Refusal, Held>;
+
+    // A complete reply, as its handler receives it.
+    struct Reply {
+        qint16 code = 0;
+        QString text;   // decoded from the instrument's code page
+        QString target; // Request::target of the command that asked
+        QString detail; // Request::detail
+    };
+    using Handler = std::function<void(const Reply&)>;
+    // Replies to commands with this code go to the handler (replacing an earlier route).
+    void route(qint16 code, Handler handler);
+
+    // The sending sequence: refuse while the line is busy (busy message); take the gate and
+    // disable the controls; refuse unless connected (message, controls enabled again, gate
+    // left for the watchdog); then run the sender's own checks (prepare) and act on the step
+    // they give. True when a request went out, or the sender holds the gate.
+    bool send(const std::function<Step()>& prepare);
+    bool send(const Request& request);
+
+    // Sends within a gate the caller holds (Held), without touching the controls. Refused
+    // (false, nothing sent) while a reply is arriving or stale input is being discarded.
+    bool transmit(const Request& request);
 
     // The wait after a command: replies are received and handled meanwhile.
     void commandWait();
 
+    // State of the exchange, for the front ends.
+    bool busy() const { return Busy; }                 // the gate is taken
+    qint16 pendingCode() const { return COM_type; }    // the command awaiting its reply; 0 none
+    QString target() const { return SelectedName; }    // Request::target of that command
+    bool replied() const { return Replied != 0; }      // input since the last command was sent
+    bool receiving() const { return Receiving; }       // a reply is arriving
+    bool discarding() const { return Discarding; }     // input nobody asked for is dropped
+    bool replyTimerActive() const { return Timer1.isActive(); }
+    bool watchdogActive() const { return Timer2.isActive(); }
+    // True while a command may not go out: the gate is taken, a command awaits its reply, a
+    // reply is arriving or stale input is being discarded.
+    bool lineBusy() const;
+
+    void clearReplied() { Replied = 0; }
+    // Frees a gate left taken (a refused command leaves it for the watchdog).
+    void releaseGate();
+
+    // The reply kept for code 5 (StoreReturn).
     void SetReturn(const QString& text) { Com_Return = text; }
     QString GetReturn();
 
-    // Starts the watchdog; it runs for the life of the window.
+    // Starts the watchdog; it runs for the life of the front end.
     void startWatchdog();
+    // Stops every timer, for a front end shutting down.
+    void stopTimers();
 
     // Why a reply was dropped before it ended.
     enum class Interruption { Disconnected, LinkLost, Stopped };
@@ -125,6 +153,8 @@ signals:
     void discardFinished(qint64 bytes);
     // The line became free for the next command.
     void lineIdle();
+    // A command had no reply at all within the reply deadline and was given up.
+    void replyMissing(qint16 code);
 
 private:
     qint64 drain();
@@ -141,10 +171,21 @@ private:
     ExchangeHost& m_host;
     Messenger& m_messenger;
     Timing m_timing;
+    std::map<qint16, Handler> m_routes;
+
+    qint16 COM_type = 0;     // code of the command awaiting a reply; 0 = none
+    QString Com_Return;      // reply kept for code 5
+    bool Busy = false;       // a command is in progress
+    int Replied = 0;         // 1 = serial input has arrived since the last command was sent
+    bool Receiving = false;  // a reply is being received
+    QString SelectedName;    // target of the pending command
+    bool Discarding = false; // input with no command pending is being read and dropped
+    QTimer Timer1;           // reply time-out of "DIR"
+    QTimer Timer2;           // busy watchdog
 
     QTimer m_quiet;
     QTimer m_replyDeadline; // a pending command without any reply is given up after this
-    QString m_detail;       // Options::detail of the pending command
+    QString m_detail;       // Request::detail of the pending command
     QByteArray m_buffer;
     qint64 m_discarded = 0;
     qsizetype m_received = 0;

@@ -27,149 +27,116 @@ StorageCommands::StorageCommands(CommandExchange& exchange, ExchangeHost& host, 
 {
 }
 
+using Step = CommandExchange::Step;
+using Request = CommandExchange::Request;
+using Refusal = CommandExchange::Refusal;
+
 void StorageCommands::Command2_Click()
 {
-    if (!m_exchange.begin())
-        return;
-    m_exchange.transmit(commands::dir(), commands::ReadPartitions, {.resetReplied = true, .startReplyTimer = true});
-    m_host.ComEnable();
+    m_exchange.send(Request{.bytes = commands::dir(), .code = commands::ReadPartitions, .startReplyTimer = true});
 }
 
 void StorageCommands::treeClick()
 {
-    if (!m_exchange.begin())
-        return;
-    const std::optional<SelectedNode> node = m_selection();
-    // Without a selected node there is nothing to ask for.
-    if (node && !node->isRoot()) {
-        m_exchange.SelectedName = node->isPartition() ? node->partition : node->text;
-        if (node->isPartition()) {
-            m_exchange.transmit(commands::dirPartition(node->partition.at(0)), commands::ListFiles,
-                                {.resetReplied = false});
-        } else if (const auto bytes = copyFileBytes(*node)) {
-            m_exchange.transmit(*bytes, commands::CopyFile, {.resetReplied = false});
-        } else {
-            // A name the line cannot carry one byte per character is refused, not mangled.
-            m_exchange.SelectedName.clear();
-            m_messenger.information(kReadFileError);
-        }
-    }
     // The click releases the gate itself; a reply that comes later is still dispatched.
-    m_host.ComEnable();
-    m_exchange.Busy = false;
-}
-
-void StorageCommands::refuse(const QString& message)
-{
-    m_messenger.information(message);
-    m_host.ComEnable();
+    m_exchange.send([&]() -> Step {
+        const std::optional<SelectedNode> node = m_selection();
+        // Without a selected node there is nothing to ask for.
+        if (!node || node->isRoot())
+            return Refusal{.releaseGate = true};
+        if (node->isPartition())
+            return Request{.bytes = commands::dirPartition(node->partition.at(0)), .code = commands::ListFiles,
+                           .target = node->partition, .resetReplied = false, .releaseGate = true};
+        if (const auto bytes = copyFileBytes(*node))
+            return Request{.bytes = *bytes, .code = commands::CopyFile, .target = node->text, .resetReplied = false,
+                           .releaseGate = true};
+        // A name the line cannot carry one byte per character is refused, not mangled.
+        return Refusal{kReadFileError, true};
+    });
 }
 
 void StorageCommands::Command3_Click()
 {
-    if (!m_exchange.begin())
-        return;
-    const std::optional<SelectedNode> node = m_selection();
-    if (!node)
-        return refuse(kReadPartitionError);
-    m_exchange.Replied = 0;
-    m_exchange.SelectedName = node->text;
-    if (node->isPartition())
-        m_exchange.transmit(commands::dirPartition(node->partition.at(0)), commands::ListFiles,
-                            {.resetReplied = false});
-    m_host.ComEnable();
+    m_exchange.send([&]() -> Step {
+        const std::optional<SelectedNode> node = m_selection();
+        if (!node)
+            return Refusal{kReadPartitionError};
+        m_exchange.clearReplied();
+        if (!node->isPartition())
+            return Refusal{};
+        return Request{.bytes = commands::dirPartition(node->partition.at(0)), .code = commands::ListFiles,
+                       .target = node->text, .resetReplied = false};
+    });
 }
 
 void StorageCommands::Command5_Click()
 {
-    if (!m_exchange.begin())
-        return;
-    const std::optional<SelectedNode> node = m_selection();
-    if (!node)
-        return refuse(kReadFileError);
-    m_exchange.Replied = 0;
-    m_exchange.SelectedName = node->text;
-    if (!node->isFile())
-        return refuse(kReadFileError);
-    const auto bytes = copyFileBytes(*node);
-    if (!bytes)
-        return refuse(kReadFileError);
-    m_exchange.transmit(*bytes, commands::CopyFile, {.resetReplied = false});
-    m_host.ComEnable();
+    m_exchange.send([&]() -> Step {
+        const std::optional<SelectedNode> node = m_selection();
+        if (!node)
+            return Refusal{kReadFileError};
+        m_exchange.clearReplied();
+        const auto bytes = node->isFile() ? copyFileBytes(*node) : std::nullopt;
+        if (!bytes)
+            return Refusal{kReadFileError};
+        return Request{.bytes = *bytes, .code = commands::CopyFile, .target = node->text, .resetReplied = false};
+    });
 }
 
 void StorageCommands::Command6_Click()
 {
-    if (!m_exchange.begin())
-        return;
-    const std::optional<SelectedNode> node = m_selection();
-    if (!node)
-        return refuse(kReadPartitionError);
-    m_exchange.SelectedName = node->text;
-    if (node->isRoot())
-        return refuse(kSelectCopyPartition);
-    if (node->isPartition()) {
-        m_exchange.Replied = 0;
-        CopyA(node->partition);
-        m_exchange.commandWait();
-        m_host.ComEnable();
-        return;
-    }
-    refuse(kSelectPartition);
+    m_exchange.send([&]() -> Step {
+        const std::optional<SelectedNode> node = m_selection();
+        if (!node)
+            return Refusal{kReadPartitionError};
+        if (node->isRoot())
+            return Refusal{kSelectCopyPartition};
+        if (!node->isPartition())
+            return Refusal{kSelectPartition};
+        m_exchange.clearReplied();
+        return CopyA(node->partition);
+    });
 }
 
-void StorageCommands::CopyA(const QString& partition)
+CommandExchange::Request StorageCommands::CopyA(const QString& partition)
 {
-    if (!m_host.connectedCaption()) {
-        m_messenger.information(QStringLiteral("没有连接设备！请先连接设备，再操作！"));
-        return;
-    }
-    if (m_exchange.SelectedName == PartitionTree::kRootText || partition.isEmpty())
-        return;
-    // Sent without the command wait: the caller waits.
-    m_exchange.transmit(commands::copyPartition(partition.at(0)), commands::CopyPartition,
-                        {.resetReplied = false, .wait = false});
+    return Request{.bytes = commands::copyPartition(partition.at(0)), .code = commands::CopyPartition,
+                   .target = partition, .resetReplied = false};
 }
 
-std::optional<SelectedNode> StorageCommands::partitionSelection()
+std::optional<SelectedNode> StorageCommands::partitionSelection(QString& refusal)
 {
     const std::optional<SelectedNode> node = m_selection();
     if (node) {
-        m_exchange.Replied = 0;
-        m_exchange.SelectedName = node->text;
-        if (node->isRoot()) {
-            m_host.ComEnable(); // the root: nothing to do, nothing to say
-            return std::nullopt;
-        }
+        m_exchange.clearReplied();
+        if (node->isRoot())
+            return std::nullopt; // the root: nothing to do, nothing to say
         if (node->isPartition())
             return node;
     }
-    refuse(kSelectPartition);
+    refusal = kSelectPartition;
     return std::nullopt;
 }
 
 void StorageCommands::deleteCommand(bool dataOnly)
 {
-    if (!m_exchange.begin())
-        return;
-    const std::optional<SelectedNode> node = partitionSelection();
-    if (!node)
-        return;
-    const QChar letter = node->partition.at(0);
-    // Erasing field data is not undoable: one misclick must not do it.
-    const QString question = dataOnly ? QStringLiteral("确定要删除分区 %1 的数据吗？").arg(letter)
-                                      : QStringLiteral("确定要删除分区 %1 吗？").arg(letter);
-    if (!m_messenger.confirm(question)) {
-        m_exchange.SelectedName.clear();
-        m_exchange.Busy = false;
-        m_host.ComEnable();
-        return;
-    }
-    if (dataOnly)
-        m_exchange.transmit(commands::deleteData(letter), commands::DeleteData, {.resetReplied = false});
-    else
-        m_exchange.transmit(commands::deletePartition(letter), commands::DeletePartition, {.resetReplied = false});
-    m_host.ComEnable();
+    m_exchange.send([&]() -> Step {
+        QString refusal;
+        const std::optional<SelectedNode> node = partitionSelection(refusal);
+        if (!node)
+            return Refusal{refusal};
+        const QChar letter = node->partition.at(0);
+        // Erasing field data is not undoable: one misclick must not do it.
+        const QString question = dataOnly ? QStringLiteral("确定要删除分区 %1 的数据吗？").arg(letter)
+                                          : QStringLiteral("确定要删除分区 %1 吗？").arg(letter);
+        if (!m_messenger.confirm(question))
+            return Refusal{.releaseGate = true};
+        if (dataOnly)
+            return Request{.bytes = commands::deleteData(letter), .code = commands::DeleteData,
+                           .target = node->partition, .resetReplied = false};
+        return Request{.bytes = commands::deletePartition(letter), .code = commands::DeletePartition,
+                       .target = node->partition, .resetReplied = false};
+    });
 }
 
 void StorageCommands::Command7_Click() { deleteCommand(false); }
@@ -178,12 +145,17 @@ void StorageCommands::Command8_Click() { deleteCommand(true); }
 
 void StorageCommands::Command9_Click()
 {
-    if (!m_exchange.begin())
-        return;
-    const std::optional<SelectedNode> node = partitionSelection();
-    if (!node)
-        return;
-    m_newFileDialog(node->partition);
+    QString letter;
+    const bool held = m_exchange.send([&]() -> Step {
+        QString refusal;
+        const std::optional<SelectedNode> node = partitionSelection(refusal);
+        if (!node)
+            return Refusal{refusal};
+        letter = node->partition;
+        return CommandExchange::Held{};
+    });
+    if (held)
+        m_newFileDialog(letter);
 }
 
 bool StorageCommands::sendNewFile(const QString& noteName, const QString& name)
@@ -191,27 +163,30 @@ bool StorageCommands::sendNewFile(const QString& noteName, const QString& name)
     const auto bytes = noteName.isEmpty() ? std::nullopt : commands::newFile(noteName.at(0), name);
     if (!bytes)
         return false;
-    m_exchange.transmit(*bytes, commands::NewFile, {.resetReplied = false, .detail = name});
+    m_exchange.transmit(Request{.bytes = *bytes, .code = commands::NewFile, .target = noteName, .detail = name,
+                                .resetReplied = false});
     m_host.ComEnable();
     return true;
 }
 
 void StorageCommands::Command10_Click()
 {
-    if (!m_exchange.begin())
-        return;
-    const std::optional<SelectedNode> node = partitionSelection();
-    if (!node)
-        return;
-    m_exchange.transmit(commands::dirPart(node->partition.at(0)), commands::ListComponents,
-                        {.resetReplied = false});
-    m_host.ComEnable();
+    m_exchange.send([&]() -> Step {
+        QString refusal;
+        const std::optional<SelectedNode> node = partitionSelection(refusal);
+        if (!node)
+            return Refusal{refusal};
+        return Request{.bytes = commands::dirPart(node->partition.at(0)), .code = commands::ListComponents,
+                       .target = node->partition, .resetReplied = false};
+    });
 }
 
 void StorageCommands::Command11_Click()
 {
-    if (!m_exchange.begin())
-        return;
-    m_exchange.Replied = 0;
-    m_componentEditor(); // any node, or none, may be selected
+    const bool held = m_exchange.send([&]() -> Step {
+        m_exchange.clearReplied();
+        return CommandExchange::Held{}; // any node, or none, may be selected
+    });
+    if (held)
+        m_componentEditor();
 }

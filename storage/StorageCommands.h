@@ -1,11 +1,11 @@
 #pragma once
 
-#include <QChar>
 #include <QString>
 #include <functional>
 #include <optional>
 
-class CommandExchange;
+#include "serial/CommandExchange.h"
+
 class ExchangeHost;
 class Messenger;
 
@@ -45,7 +45,8 @@ public:
     void Command3_Click();  // 查阅分区文件
     void Command5_Click();  // 拷贝文件
     void Command6_Click();  // 拷贝分区
-    void CopyA(const QString& partition);
+    // The request that copies a partition.
+    static CommandExchange::Request CopyA(const QString& partition);
     void Command7_Click();  // 删除分区
     void Command8_Click();  // 删除分区数据
     void Command9_Click();  // 新建文件名
@@ -59,11 +60,9 @@ public:
 private:
     // Common part of the commands that act on one partition (delete, delete data, new file,
     // component list): the selection checks after the opening steps. Returns the selection
-    // when the command may go on; otherwise the controls are enabled again.
-    std::optional<SelectedNode> partitionSelection();
-    // Ends a command with a message: the controls are usable again, the gate stays for the
-    // reply or the watchdog.
-    void refuse(const QString& message);
+    // when the command may go on; otherwise sets the refusal's message (empty for the root:
+    // nothing to do, nothing to say).
+    std::optional<SelectedNode> partitionSelection(QString& refusal);
     void deleteCommand(bool dataOnly);
 
     CommandExchange& m_exchange;

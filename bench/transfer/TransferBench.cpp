@@ -26,18 +26,12 @@ public:
     void ComFalse() override {}
     void ComEnable() override {}
     bool connectedCaption() const override { return true; }
-    void Ini_Tree(const QString&) override {}
-    void Bulid_Tree(const QString&, const QString&) override {}
-    void FillGrid(const QString& reply) override
+    void take(const QString& reply)
     {
         ++dispatches;
         this->reply = reply;
         clock.restart();
     }
-    void FillYJGrid(const QString&) override {}
-    void setRecStr(const QString&) override {}
-    void partitionDeleted(const QString&) override {}
-    void fileCreated(const QString&, const QString&) override {}
     int dispatches = 0;
     QString reply;
     QElapsedTimer clock;
@@ -85,16 +79,15 @@ void BM_CopyPartitionOverPty(benchmark::State& state)
     SilentMessenger messenger;
     Timing timing; // production durations: 0.2 s quiet ends the reply
     CommandExchange exchange(link, host, messenger, timing);
+    exchange.route(commands::CopyPartition, [&host](const CommandExchange::Reply& r) { host.take(r.text); });
 
     double seconds = 0;
     for (auto _ : state) {
         host.dispatches = 0;
         QElapsedTimer clock;
         clock.start();
-        exchange.begin();
-        exchange.SelectedName = "A";
-        exchange.transmit(commands::copyPartition(QLatin1Char('A')), commands::CopyPartition,
-                          {.resetReplied = true, .wait = false});
+        exchange.send(CommandExchange::Request{.bytes = commands::copyPartition(QLatin1Char('A')),
+                                               .code = commands::CopyPartition, .target = "A", .wait = false});
         QEventLoop loop;
         QTimer poll;
         QObject::connect(&poll, &QTimer::timeout, &loop, [&] {

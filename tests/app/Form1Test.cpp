@@ -48,8 +48,8 @@ TEST_F(Form1Fixture, StartsWithTreeGridListsAndWatchdog)
     EXPECT_EQ(window.Combo4->currentText(), "1");
     EXPECT_TRUE(window.Combo1->isEditable());
     EXPECT_EQ(window.settingsString(), "9600,N,8,1");
-    EXPECT_TRUE(window.exchange().Timer2.isActive());
-    EXPECT_FALSE(window.exchange().Timer1.isActive());
+    EXPECT_TRUE(window.exchange().watchdogActive());
+    EXPECT_FALSE(window.exchange().replyTimerActive());
     EXPECT_EQ(window.Command1->text(), "连接");
     for (QWidget* b : commandButtons())
         EXPECT_TRUE(b->isEnabled());
@@ -165,14 +165,16 @@ TEST_F(Form1Fixture, ConnectUsesPortNumberAndSettings)
     window.Combo2->setCurrentText("115200");
     window.Combo3->setCurrentText("Even");
     window.Combo4->setCurrentText("2");
-    window.exchange().Busy = true; // a gate left set before connecting is released
-    window.Command1->click();
+    window.Command2->click(); // refused while disconnected: the gate is left for the watchdog
+    ASSERT_TRUE(window.exchange().busy());
+    messenger.messages.clear();
+    window.Command1->click(); // connecting releases it
     EXPECT_EQ(link.portNumber, 12);
     EXPECT_EQ(link.settings, "115200,E,8,2");
     EXPECT_TRUE(link.isOpen());
     EXPECT_EQ(window.Command1->text(), "已连接");
     EXPECT_FALSE(window.Command1->isEnabled());
-    EXPECT_FALSE(window.exchange().Busy);
+    EXPECT_FALSE(window.exchange().busy());
     EXPECT_TRUE(messenger.messages.isEmpty());
 
     window.Command12->click();
@@ -229,9 +231,9 @@ TEST_F(Form1Fixture, LosingTheDeviceReturnsToDisconnected)
     EXPECT_TRUE(window.Command1->isEnabled());
     ASSERT_EQ(messenger.messages.size(), 1);
     EXPECT_TRUE(messenger.messages[0].contains("已断开"));
-    EXPECT_FALSE(window.exchange().Busy);
-    EXPECT_FALSE(window.exchange().Receiving);
-    EXPECT_EQ(window.exchange().COM_type, 0);
+    EXPECT_FALSE(window.exchange().busy());
+    EXPECT_FALSE(window.exchange().receiving());
+    EXPECT_EQ(window.exchange().pendingCode(), 0);
     EXPECT_EQ(window.tree().item(0)->rowCount(), 10);
 }
 
@@ -241,7 +243,7 @@ TEST_F(Form1Fixture, ReadPartitionsSendsDirAndRebuildsTheTree)
     link.autoReplies.append("A-E\r\n");
     window.Command2->click();
     EXPECT_EQ(link.writes, QList<QByteArray>({"DIR\r\n"}));
-    ASSERT_TRUE(waitFor([&] { return !window.exchange().Busy; }));
+    ASSERT_TRUE(waitFor([&] { return !window.exchange().busy(); }));
     EXPECT_EQ(window.tree().item(0)->rowCount(), 5);
     EXPECT_TRUE(window.Command2->isEnabled());
     EXPECT_TRUE(messenger.messages.isEmpty());
@@ -258,14 +260,13 @@ TEST_F(Form1Fixture, ReadPartitionsWhileDisconnected)
     EXPECT_EQ(messenger.messages.last(), "等待上次命令执行完成，稍后再试！");
 }
 
-TEST_F(Form1Fixture, FillersIgnoreRepliesWithoutASelectedNode)
+TEST_F(Form1Fixture, TheComponentListReachesThePreviewInItsLayout)
 {
-    window.FillGrid("x 1 2 D T\r\n");
-    window.FillYJGrid("A001=N\r\n");
-    EXPECT_EQ(window.grid().rows(), 1);
-    EXPECT_EQ(window.grid().cols(), 4);
-    window.exchange().SelectedName = "A";
-    window.FillYJGrid("A001=N\r\n");
+    connectPort();
+    window.SSTree1->setCurrentIndex(window.tree().itemByKey("A")->index());
+    link.autoReplies.append("A001=N\r\n");
+    window.Command10->click();
+    ASSERT_TRUE(waitFor([&] { return !window.exchange().lineBusy(); }));
     EXPECT_EQ(window.grid().cols(), 2);
     EXPECT_EQ(window.grid().text(1, 1), "A001=N");
     // the view follows the layout's widths (twips to pixels)
@@ -279,7 +280,7 @@ protected:
     void SetUp() override
     {
         connectPort();
-        window.Bulid_Tree("A", "F1\r\nF2\r\n");
+        window.tree().Bulid_Tree("A", "F1\r\nF2\r\n");
         window.SSTree1->setCurrentIndex(window.tree().itemByKey("A0")->index());
         link.autoReplies.append("F1\r\nA001 100 200 D T\r\n");
         window.Command5->click();
@@ -300,12 +301,12 @@ protected:
 
 TEST_F(TransferFixture, DisconnectMidTransferDropsThePartialReply)
 {
-    ASSERT_TRUE(window.exchange().Receiving);
+    ASSERT_TRUE(window.exchange().receiving());
     window.Command12->click();
     EXPECT_EQ(status(), "已断开，传输中断：已接收的 18 字节已丢弃");
     pump(50);
     expectPreviewUnchanged();
-    EXPECT_EQ(window.exchange().COM_type, 0);
+    EXPECT_EQ(window.exchange().pendingCode(), 0);
 
     // Reconnected while the instrument still sends the rest: read and dropped, then quiet.
     window.Command1->click();
@@ -345,20 +346,24 @@ TEST_F(TransferFixture, StopButtonAndEscapeEndAReplyWithoutClosingThePort)
     window.show();
     window.Command5->click();
     link.deliver("F2\r\n");
-    ASSERT_TRUE(window.exchange().Receiving);
+    ASSERT_TRUE(window.exchange().receiving());
     QTest::keyClick(&window, Qt::Key_Escape);
-    EXPECT_FALSE(window.exchange().Receiving);
+    EXPECT_FALSE(window.exchange().receiving());
     ASSERT_TRUE(waitFor([&] { return !window.exchange().lineBusy(); }));
     expectPreviewUnchanged();
 }
 
 TEST_F(Form1Fixture, AListingLongerThanAnyInstrumentHoldsLeavesTheTree)
 {
-    window.Bulid_Tree("A", "F1\r\n");
-    QString huge;
+    connectPort();
+    window.tree().Bulid_Tree("A", "F1\r\n");
+    QByteArray huge;
     for (int i = 0; i <= PartitionTree::kMaxListingLines; ++i)
-        huge += QStringLiteral("A%1 1 2 D T\r\n").arg(i);
-    window.Bulid_Tree("A", huge);
+        huge += "A" + QByteArray::number(i) + " 1 2 D T\r\n";
+    window.SSTree1->setCurrentIndex(window.tree().itemByKey("A")->index());
+    link.autoReplies.append(huge);
+    window.Command3->click();
+    ASSERT_TRUE(waitFor([&] { return !window.exchange().lineBusy(); }));
     EXPECT_EQ(window.tree().itemByKey("A")->rowCount(), 1);
     ASSERT_EQ(messenger.messages.size(), 1);
     EXPECT_TRUE(messenger.messages[0].contains("10000"));
@@ -449,7 +454,7 @@ TEST_F(Form1KeyboardTest, TheFocusComesBackAfterACommand)
     window.SSTree1->setFocus(Qt::TabFocusReason);
     window.SSTree1->setCurrentIndex(partition("A"));
     press(window.SSTree1, Qt::Key_Return);
-    ASSERT_TRUE(waitFor([&] { return !window.exchange().Busy; }));
+    ASSERT_TRUE(waitFor([&] { return !window.exchange().busy(); }));
     EXPECT_EQ(QApplication::focusWidget(), window.SSTree1);
 
     window.Command2->setFocus(Qt::TabFocusReason);

@@ -11,23 +11,21 @@
 
 TEST_F(SimFixture, ReadPartitionsRebuildsTheTreeFromTheInstrument)
 {
-    window->Ini_Tree("A-C"); // start from a different tree, so the rebuild is visible
+    window->tree().Ini_Tree("A-C"); // start from a different tree, so the rebuild is visible
     ASSERT_EQ(childTexts("1").size(), 3);
     window->Command2->click();
     ASSERT_TRUE(waitIdle());
     EXPECT_EQ(childTexts("1"), QStringList({"A", "B", "C", "D", "E", "F", "G", "H", "I", "J"}));
     // the reply came in time: the time-out passes without a message
-    ASSERT_TRUE(testing_qt::waitFor([&] { return !window->exchange().Timer1.isActive(); }));
+    ASSERT_TRUE(testing_qt::waitFor([&] { return !window->exchange().replyTimerActive(); }));
     EXPECT_TRUE(messenger.messages.isEmpty()) << messenger.messages.join("; ").toStdString();
 }
 
 TEST_F(SimFixture, ListingFillsFileNodes)
 {
     CommandExchange& ex = window->exchange();
-    ASSERT_TRUE(ex.begin());
-    ex.SelectedName = "A";
-    ex.transmit(commands::dirPartition(QLatin1Char('A')), commands::ListFiles);
-    window->ComEnable();
+    ASSERT_TRUE(ex.send(CommandExchange::Request{.bytes = commands::dirPartition(QLatin1Char('A')),
+                                                 .code = commands::ListFiles, .target = "A"}));
     ASSERT_TRUE(waitIdle());
     const QStringList files = listingLines(expected("DIR A"));
     ASSERT_GE(files.size(), 2); // the seed's partition A holds files
@@ -39,10 +37,8 @@ TEST_F(SimFixture, ListingFillsFileNodes)
 TEST_F(SimFixture, CopyPartitionFillsTheGridWithEveryRecord)
 {
     CommandExchange& ex = window->exchange();
-    ASSERT_TRUE(ex.begin());
-    ex.SelectedName = "A";
-    ex.transmit(commands::copyPartition(QLatin1Char('A')), commands::CopyPartition);
-    window->ComEnable();
+    ASSERT_TRUE(ex.send(CommandExchange::Request{.bytes = commands::copyPartition(QLatin1Char('A')),
+                                                 .code = commands::CopyPartition, .target = "A"}));
     ASSERT_TRUE(waitIdle());
     const QString reply = expected("COPY A");
     expectGridShows(reply);
@@ -76,7 +72,7 @@ TEST_F(UnpluggedSimTest, InstrumentGoneMidSessionIsReportedAndTheWindowRecovers)
     EXPECT_TRUE(messenger.messages.last().contains("已断开")) << messenger.messages.join(" | ").toStdString();
     EXPECT_TRUE(testing_qt::waitFor([&] { return window->Command1->text() == Form1::kConnect; }));
     EXPECT_TRUE(window->Command1->isEnabled());
-    testing_qt::waitFor([&] { return !window->exchange().Busy; }, 8000);
-    EXPECT_FALSE(window->exchange().Busy);
+    testing_qt::waitFor([&] { return !window->exchange().busy(); }, 8000);
+    EXPECT_FALSE(window->exchange().busy());
     EXPECT_TRUE(window->Command2->isEnabled());
 }

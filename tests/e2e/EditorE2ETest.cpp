@@ -54,6 +54,7 @@ TEST_F(EditorE2ETest, TypedComponentsAreWrittenAndListed)
             e.Command4->click();
         }
         e.Command2->click();
+        testing_qt::waitFor([&] { return !e.writing(); }, 30000);
         for (int r = 1; r < e.grid().rows(); ++r)
             statuses << e.grid().text(r, 0);
     });
@@ -81,6 +82,7 @@ TEST_F(EditorE2ETest, SavedComponentListImportsAndWritesBackUnchanged)
         for (int r = 1; r < e.grid().rows(); ++r)
             imported << e.grid().text(r, 1);
         e.Command2->click();
+        testing_qt::waitFor([&] { return !e.writing(); }, 30000);
         for (int r = 1; r < e.grid().rows(); ++r)
             statuses << e.grid().text(r, 0);
     });
@@ -110,6 +112,7 @@ TEST_F(RefusingInstrumentTest, RefusedRowIsMarkedAndTheOthersAreWritten)
             e.Command4->click();
         }
         e.Command2->click();
+        testing_qt::waitFor([&] { return !e.writing(); }, 30000);
         for (int r = 1; r < e.grid().rows(); ++r)
             statuses << e.grid().text(r, 0);
         stillOpen = e.isVisible();

@@ -48,7 +48,7 @@ protected:
     {
         select("A");
         window->Command6->click();
-        ASSERT_TRUE(waitFor([&] { return window->exchange().Receiving; }, 10000));
+        ASSERT_TRUE(waitFor([&] { return window->exchange().receiving(); }, 10000));
     }
     QStringList previewTexts() const
     {
@@ -73,7 +73,7 @@ TEST_F(SlowLineTest, DisconnectMidCopyThenReconnectListsExactlyTheNextPartition)
     QObject::connect(&window->exchange(), &CommandExchange::receiveFinished, [&] { claimedComplete = true; });
     startCopyingA();
     pump(5000);
-    ASSERT_TRUE(window->exchange().Receiving);
+    ASSERT_TRUE(window->exchange().receiving());
     window->Command12->click();
     EXPECT_TRUE(status().contains("传输中断")) << status().toStdString();
 
@@ -83,7 +83,7 @@ TEST_F(SlowLineTest, DisconnectMidCopyThenReconnectListsExactlyTheNextPartition)
     // refused until the line is quiet.
     QElapsedTimer sinceQuiet;
     QObject::connect(&window->exchange(), &CommandExchange::discardFinished, [&] { sinceQuiet.start(); });
-    ASSERT_TRUE(waitFor([&] { return window->exchange().Discarding; }, 5000));
+    ASSERT_TRUE(waitFor([&] { return window->exchange().discarding(); }, 5000));
     EXPECT_TRUE(status().startsWith("正在丢弃上次未完成的数据")) << status().toStdString();
     ASSERT_TRUE(waitFor([&] { return !window->exchange().lineBusy(); }, 120000));
     ASSERT_TRUE(sinceQuiet.isValid());

@@ -80,7 +80,7 @@ protected:
     {
         Shown result;
         // the editor leaves the gate to the watchdog; a second opening waits for it
-        EXPECT_TRUE(testing_qt::waitFor([&] { return !window.exchange().Busy; }));
+        EXPECT_TRUE(testing_qt::waitFor([&] { return !window.exchange().busy(); }));
         dialogs.answers = {path};
         whenModalOpens<Form3>([&](Form3& e) {
             e.Command1->click();

@@ -25,10 +25,9 @@ class SaveCommandTest : public Form1Fixture {
 protected:
     void SetUp() override
     {
-        window.Bulid_Tree("A", "a/b\r\n");
+        window.tree().Bulid_Tree("A", "a/b\r\n");
         select("A0");
-        window.exchange().SelectedName = "x";
-        window.FillGrid("F1\r\nA001 1234 -52 D T\r\n");
+        grids::FillGrid(window.grid(), "F1\r\nA001 1234 -52 D T\r\n");
         target = dir.filePath("out.xls");
     }
     void select(const QString& key) { window.SSTree1->setCurrentIndex(window.tree().itemByKey(key)->index()); }
@@ -74,14 +73,15 @@ TEST_F(SaveCommandTest, NothingPreviewedNothingAsked)
 
 TEST_F(SaveCommandTest, ProposesTheSanitisedNodeNameWithTheFilter)
 {
-    window.exchange().Replied = 1;
+    link.raiseEmptyEvent(); // input has arrived since the last command
+    ASSERT_TRUE(window.exchange().replied());
     save(); // cancelled: the script is empty
     EXPECT_EQ(dialogs.proposals, QStringList({"a-b.xls"}));
     EXPECT_EQ(dialogs.filters, QStringList({"*.xls|*.xls|*.txt"}));
-    EXPECT_EQ(window.exchange().Replied, 0);
+    EXPECT_FALSE(window.exchange().replied());
     EXPECT_TRUE(messenger.messages.isEmpty());
     EXPECT_TRUE(window.Command4->isEnabled());
-    EXPECT_FALSE(window.exchange().Busy); // the save command does not take the gate
+    EXPECT_FALSE(window.exchange().busy()); // the save command does not take the gate
 
     window.tree().itemByKey("A0")->setText(R"(<>/\|?*"x:y)");
     save();
@@ -207,10 +207,9 @@ TEST_F(SaveCommandTest, MissingTemplateWritesNothing)
     Form1 other(Form1Services{link, messenger, [] { return std::make_unique<FixedPorts>(QList<QByteArray>{}); },
                               testing_qt::fastTiming(), dialogs, servers, dir.filePath("no/Data.xls")});
     excel.install(servers, sheets::kExcel);
-    other.Bulid_Tree("A", "F\r\n");
+    other.tree().Bulid_Tree("A", "F\r\n");
     other.SSTree1->setCurrentIndex(other.tree().itemByKey("A0")->index());
-    other.exchange().SelectedName = "x";
-    other.FillGrid("F\r\nA001 1 2 D T\r\n");
+    grids::FillGrid(other.grid(), "F\r\nA001 1 2 D T\r\n");
     QFile keep(target);
     ASSERT_TRUE(keep.open(QIODevice::WriteOnly));
     keep.write("someone's file");

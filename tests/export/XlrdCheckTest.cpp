@@ -2,6 +2,7 @@
 #include "export/BuiltinServer.h"
 #include "export/SaveCommand.h"
 #include "storage/PartitionTree.h"
+#include "grids/GridLayouts.h"
 #include "grids/PreviewGrid.h"
 #include "tests/support/Form1Fixture.h"
 #include "tests/support/XlrdReader.h"
@@ -19,13 +20,12 @@ protected:
     void SetUp() override
     {
         servers.add(sheets::kBuiltin, [] { return sheets::createBuiltinApplication(); });
-        window.Bulid_Tree("A", "F\r\n");
+        window.tree().Bulid_Tree("A", "F\r\n");
         window.SSTree1->setCurrentIndex(window.tree().itemByKey("A")->index());
     }
     QJsonArray saveAndRead(const QString& reply)
     {
-        window.exchange().SelectedName = "A";
-        window.FillGrid(reply);
+        grids::FillGrid(window.grid(), reply);
         const QString path = tmp.filePath("A.xls");
         dialogs.answers = {path};
         window.Command4->click();
@@ -79,8 +79,7 @@ TEST_F(XlrdCheckTest, MoreRowsThanASheetHoldsIsRefusedBeforeAnyFileIsTouched)
     QString reply = "BIG\r\n";
     for (int i = 0; i < 65536; ++i)
         reply += "A001 1 2 D T\r\n";
-    window.exchange().SelectedName = "A";
-    window.FillGrid(reply);
+    grids::FillGrid(window.grid(), reply);
     const QString path = tmp.filePath("big.xls");
     dialogs.answers = {path};
     window.Command4->click();
@@ -122,7 +121,7 @@ TEST_F(XlrdCheckTest, AFailedSaveKeepsTheOldWorkbookAndSaysWhy)
     };
     auto saveAgain = [&](const QString& reply, const QString& to) {
         messenger.messages.clear();
-        window.FillGrid(reply);
+        grids::FillGrid(window.grid(), reply);
         dialogs.answers = {to};
         window.Command4->click();
     };

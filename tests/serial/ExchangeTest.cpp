@@ -15,6 +15,8 @@ using testing_qt::waitFor;
 
 namespace {
 
+using Request = CommandExchange::Request;
+
 const QString kWait = QStringLiteral("等待上次命令执行完成，稍后再试！");
 const QString kNotConnected = QStringLiteral("没有连接设备！请先连接设备，再操作！");
 const QString kNoData = QStringLiteral("没有读取到数据！请检查连线或仪器的电源开关是否关闭！");
@@ -31,29 +33,35 @@ public:
     void ComFalse() override { calls.append({"ComFalse", {}, {}}); }
     void ComEnable() override { calls.append({"ComEnable", {}, {}}); }
     bool connectedCaption() const override { return connected; }
-    void Ini_Tree(const QString& r) override { calls.append({"Ini_Tree", r, {}}); }
-    void Bulid_Tree(const QString& k, const QString& l) override { calls.append({"Bulid_Tree", k, l}); }
-    void FillGrid(const QString& r) override
-    {
-        if (failWith)
-            failWith();
-        calls.append({"FillGrid", r, {}});
-    }
-    void FillYJGrid(const QString& r) override { calls.append({"FillYJGrid", r, {}}); }
-    void setRecStr(const QString& r) override { calls.append({"RecStr", r, {}}); }
-    void partitionDeleted(const QString& l) override { calls.append({"deleted", l, {}}); }
-    void fileCreated(const QString& l, const QString& n) override { calls.append({"created", l, n}); }
-    QList<Call> replies() const
-    {
-        QList<Call> out;
-        for (const Call& c : calls)
-            if (c.what != "ComFalse" && c.what != "ComEnable")
-                out.append(c);
-        return out;
-    }
     bool connected = true;
     QList<Call> calls;
-    std::function<void()> failWith; // makes FillGrid fail the way a real handler can
+};
+
+// Stand-ins for the consumers a front end routes replies to: each records what it received.
+struct Consumers {
+    QList<Call> replies;
+    std::function<void()> failWith; // makes the grid's handler fail the way a real one can
+
+    void routeAll(CommandExchange& exchange)
+    {
+        auto record = [this](const char* what, bool withTarget) {
+            return [this, what, withTarget](const CommandExchange::Reply& r) {
+                replies.append(withTarget ? Call{what, r.target, r.text} : Call{what, r.text, {}});
+            };
+        };
+        exchange.route(commands::ReadPartitions, record("Ini_Tree", false));
+        exchange.route(commands::ListFiles, record("Bulid_Tree", true));
+        auto grid = [this](const CommandExchange::Reply& r) {
+            if (failWith)
+                failWith();
+            replies.append({"FillGrid", r.text, {}});
+        };
+        exchange.route(commands::CopyFile, grid);
+        exchange.route(commands::CopyPartition, grid);
+        exchange.route(commands::ListComponents, record("FillYJGrid", false));
+        exchange.route(commands::WriteComponent, record("RecStr", false));
+        exchange.route(commands::StoreReturn, [&exchange](const CommandExchange::Reply& r) { exchange.SetReturn(r.text); });
+    }
 };
 
 class ExchangeTest : public ::testing::Test {
@@ -62,20 +70,28 @@ protected:
         : timing(t), exchange(link, host, messenger, timing)
     {
         link.open();
+        consumers.routeAll(exchange);
     }
-    // Sends a command the way every button does and waits until the exchange is idle again.
+    // Sends a command the way every button does.
     void send(const QByteArray& bytes, qint16 code, const QString& selected = {})
     {
-        ASSERT_TRUE(exchange.begin());
-        exchange.SelectedName = selected;
-        exchange.transmit(bytes, code);
-        host.ComEnable();
+        ASSERT_TRUE(exchange.send(Request{.bytes = bytes, .code = code, .target = selected}));
+    }
+    // The opening steps alone: true when a command could go out now (nothing is sent).
+    bool mayStart()
+    {
+        bool reached = false;
+        exchange.send([&]() -> CommandExchange::Step {
+            reached = true;
+            return CommandExchange::Refusal{.releaseGate = true};
+        });
+        return reached;
     }
     // The instrument's answer, followed by enough quiet for it to end.
     void reply(const QByteArray& bytes)
     {
         link.deliver(bytes);
-        ASSERT_TRUE(waitFor([&] { return !exchange.Receiving && !exchange.Discarding; }));
+        ASSERT_TRUE(waitFor([&] { return !exchange.receiving() && !exchange.discarding(); }));
     }
     // A reply streamed in pieces with short gaps, as a slow line delivers it.
     void stream(const QList<QByteArray>& pieces, int gapMs = 1)
@@ -91,6 +107,7 @@ protected:
     FakeHost host;
     RecordingMessenger messenger;
     CommandExchange exchange;
+    Consumers consumers;
 };
 
 } // namespace
@@ -100,47 +117,64 @@ TEST_F(ExchangeTest, SendingSequenceTakesTheGateAndSetsTheCodeBeforeAnyEventRuns
     // The instrument answers at once; its input event must already see the new code.
     link.autoReplies.append("A-E\r\n");
     QList<qint16> codesSeen;
-    QObject::connect(&link, &FakeSerialLink::readyRead, &exchange, [&] { codesSeen.append(exchange.COM_type); });
-    ASSERT_TRUE(exchange.begin());
-    EXPECT_TRUE(exchange.Busy);
-    EXPECT_EQ(host.calls, QList<Call>({{"ComFalse", {}, {}}}));
-    exchange.transmit(commands::dir(), commands::ReadPartitions, {.resetReplied = true, .startReplyTimer = true});
+    QObject::connect(&link, &FakeSerialLink::readyRead, &exchange, [&] { codesSeen.append(exchange.pendingCode()); });
+    bool gateTaken = false;
+    QList<Call> controlsBefore;
+    ASSERT_TRUE(exchange.send([&]() -> CommandExchange::Step {
+        gateTaken = exchange.busy();
+        controlsBefore = host.calls;
+        return Request{.bytes = commands::dir(), .code = commands::ReadPartitions, .startReplyTimer = true};
+    }));
+    EXPECT_TRUE(gateTaken);
+    EXPECT_EQ(controlsBefore, QList<Call>({{"ComFalse", {}, {}}}));
+    EXPECT_EQ(host.calls.last(), (Call{"ComEnable", {}, {}}));
     EXPECT_EQ(link.writes, QList<QByteArray>({"DIR\r\n"}));
     // The reply was handled inside the command wait.
     EXPECT_EQ(codesSeen, QList<qint16>({1}));
-    EXPECT_EQ(host.replies(), QList<Call>({{"Ini_Tree", "A-E\r\n", {}}}));
-    EXPECT_FALSE(exchange.Busy);
-    EXPECT_EQ(exchange.COM_type, 0);
-    EXPECT_EQ(exchange.Replied, 1);
+    EXPECT_EQ(consumers.replies, QList<Call>({{"Ini_Tree", "A-E\r\n", {}}}));
+    EXPECT_FALSE(exchange.busy());
+    EXPECT_EQ(exchange.pendingCode(), 0);
+    EXPECT_TRUE(exchange.replied());
     EXPECT_TRUE(messenger.messages.isEmpty());
 }
 
 TEST_F(ExchangeTest, BusyRefusesWithoutTouchingAnything)
 {
-    exchange.Busy = true;
-    EXPECT_FALSE(exchange.begin());
+    // A refused command leaves the gate taken (for the watchdog).
+    host.connected = false;
+    EXPECT_FALSE(mayStart());
+    host.connected = true;
+    messenger.messages.clear();
+    host.calls.clear();
+    bool prepared = false;
+    EXPECT_FALSE(exchange.send([&]() -> CommandExchange::Step {
+        prepared = true;
+        return Request{.bytes = commands::dir(), .code = commands::ReadPartitions};
+    }));
+    EXPECT_FALSE(prepared);
     EXPECT_EQ(messenger.messages, QStringList({kWait}));
     EXPECT_TRUE(host.calls.isEmpty());
-    EXPECT_TRUE(exchange.Busy);
+    EXPECT_TRUE(link.writes.isEmpty());
+    EXPECT_TRUE(exchange.busy());
 }
 
 TEST_F(ExchangeTest, NotConnectedLeavesTheGateForTheWatchdog)
 {
     host.connected = false;
-    EXPECT_FALSE(exchange.begin());
+    EXPECT_FALSE(mayStart());
     EXPECT_EQ(messenger.messages, QStringList({kNotConnected}));
     EXPECT_EQ(host.calls, QList<Call>({{"ComFalse", {}, {}}, {"ComEnable", {}, {}}}));
-    EXPECT_TRUE(exchange.Busy);
+    EXPECT_TRUE(exchange.busy());
     EXPECT_TRUE(link.writes.isEmpty());
 
     // A second try before the watchdog has ticked is refused as busy...
-    EXPECT_FALSE(exchange.begin());
+    EXPECT_FALSE(mayStart());
     EXPECT_EQ(messenger.messages.last(), kWait);
     // ...and works again after it.
     exchange.startWatchdog();
-    ASSERT_TRUE(waitFor([&] { return !exchange.Busy; }));
+    ASSERT_TRUE(waitFor([&] { return !exchange.busy(); }));
     host.connected = true;
-    EXPECT_TRUE(exchange.begin());
+    EXPECT_TRUE(exchange.send(Request{.bytes = commands::dir(), .code = commands::ReadPartitions}));
 }
 
 TEST_F(ExchangeTest, DispatchesEveryCodeToItsReader)
@@ -157,15 +191,15 @@ TEST_F(ExchangeTest, DispatchesEveryCodeToItsReader)
     reply("A001=N\r\n");
     send(*commands::writeComponent("A001", "N"), 11);
     reply("OK\r\n");
-    EXPECT_EQ(host.replies(), QList<Call>({{"Ini_Tree", "A-J\r\n", {}},
+    EXPECT_EQ(consumers.replies, QList<Call>({{"Ini_Tree", "A-J\r\n", {}},
                                            {"Bulid_Tree", "B", "T01\r\nT02\r\n"},
                                            {"FillGrid", "1 2 3 4 5\r\n", {}},
                                            {"FillGrid", "x\r\n", {}},
                                            {"FillYJGrid", "A001=N\r\n", {}},
                                            {"RecStr", "OK\r\n", {}}}));
-    EXPECT_FALSE(exchange.Busy);
-    EXPECT_EQ(exchange.COM_type, 0);
-    EXPECT_TRUE(exchange.SelectedName.isEmpty());
+    EXPECT_FALSE(exchange.busy());
+    EXPECT_EQ(exchange.pendingCode(), 0);
+    EXPECT_TRUE(exchange.target().isEmpty());
 }
 
 TEST_F(ExchangeTest, CodeFiveStoresTheReplyAndUnknownCodesDropIt)
@@ -177,82 +211,67 @@ TEST_F(ExchangeTest, CodeFiveStoresTheReplyAndUnknownCodesDropIt)
     for (qint16 code : {qint16(0), qint16(6), qint16(12), qint16(-1), qint16(99)}) {
         send("X\r\n", code, "A");
         reply("OK ERR A-J\r\n");
-        EXPECT_FALSE(exchange.Busy) << code;
+        EXPECT_FALSE(exchange.busy()) << code;
     }
-    EXPECT_TRUE(host.replies().isEmpty());
+    EXPECT_TRUE(consumers.replies.isEmpty());
     EXPECT_TRUE(messenger.messages.isEmpty());
-}
-
-TEST_F(ExchangeTest, ResultMessagesPreferOkOverErr)
-{
-    struct Case {
-        qint16 code;
-        QByteArray reply;
-        QStringList messages;
-    };
-    const QList<Case> cases = {
-        {7, "OK\r\n", {"已成功删除分区！"}},
-        {7, "ERR\r\n", {"删除分区失败，请稍后重试！"}},
-        {7, "ERR OK\r\n", {"已成功删除分区！"}},
-        {8, "OK", {"已成功删除分区数据！"}},
-        {8, "xxERRxx", {"删除分区数据失败，请稍后重试！"}},
-        {9, "OK\r\n", {"文件创建成功！"}},
-        {9, "ERR\r\n", {"文件创建失败，请稍后重试！"}},
-        {9, "ok err\r\n", {}}, // case-sensitive: nothing found, nothing shown
-        {7, "\r\n", {}},
-    };
-    for (const Case& c : cases) {
-        messenger.messages.clear();
-        send("X\r\n", c.code);
-        reply(c.reply);
-        EXPECT_EQ(messenger.messages, c.messages) << c.code << " " << c.reply.constData();
-        EXPECT_FALSE(exchange.Busy);
-    }
 }
 
 TEST_F(ExchangeTest, ReplyTimeoutFiresOnceAndOnlyWithoutInput)
 {
-    ASSERT_TRUE(exchange.begin());
-    exchange.transmit(commands::dir(), 1, {.resetReplied = true, .startReplyTimer = true});
+    ASSERT_TRUE(exchange.send(Request{.bytes = commands::dir(), .code = 1, .startReplyTimer = true}));
     // no reply at all: one message after the time-out, and the timer stops
     ASSERT_TRUE(waitFor([&] { return messenger.messages.size() == 1; }));
     EXPECT_EQ(messenger.messages, QStringList({kNoData}));
-    EXPECT_FALSE(exchange.Timer1.isActive());
+    EXPECT_FALSE(exchange.replyTimerActive());
     pump(timing.replyTimeoutMs / 4);
     EXPECT_EQ(messenger.messages.size(), 1);
     // the exchange itself is not reset by the time-out: a late reply still reaches the tree
-    EXPECT_EQ(exchange.COM_type, 1);
-    EXPECT_TRUE(exchange.Busy);
+    EXPECT_EQ(exchange.pendingCode(), 1);
+    EXPECT_TRUE(exchange.busy());
     reply("A-C\r\n");
-    EXPECT_EQ(host.replies(), QList<Call>({{"Ini_Tree", "A-C\r\n", {}}}));
+    EXPECT_EQ(consumers.replies, QList<Call>({{"Ini_Tree", "A-C\r\n", {}}}));
 
     // Input left over from an earlier command does not count as an answer to this one.
     messenger.messages.clear();
-    exchange.Replied = 1;
-    ASSERT_TRUE(exchange.begin());
-    exchange.transmit(commands::dir(), 1, {.resetReplied = true, .startReplyTimer = true, .wait = false});
-    EXPECT_EQ(exchange.Replied, 0);
+    link.raiseEmptyEvent(); // an input event of no command
+    ASSERT_TRUE(exchange.replied());
+    ASSERT_TRUE(exchange.send(Request{.bytes = commands::dir(), .code = 1, .startReplyTimer = true, .wait = false}));
+    EXPECT_FALSE(exchange.replied());
     ASSERT_TRUE(waitFor([&] { return messenger.messages.size() == 1; }));
     EXPECT_EQ(messenger.messages, QStringList({kNoData}));
     reply("A-B\r\n");
 
     messenger.messages.clear();
-    ASSERT_TRUE(exchange.begin());
-    exchange.transmit(commands::dir(), 1, {.resetReplied = true, .startReplyTimer = true});
+    ASSERT_TRUE(exchange.send(Request{.bytes = commands::dir(), .code = 1, .startReplyTimer = true}));
     reply("A-J\r\n");
     pump(timing.replyTimeoutMs * 2);
     EXPECT_TRUE(messenger.messages.isEmpty());
 }
 
-TEST_F(ExchangeTest, WatchdogNeverReleasesWhileReceiving)
+namespace {
+// A quiet spell far longer than the watchdog's period: a reply stays open across many ticks.
+class LongQuietExchangeTest : public ExchangeTest {
+protected:
+    LongQuietExchangeTest() : ExchangeTest([] {
+        Timing t = testing_qt::fastTiming();
+        t.receiveQuiet = 1.0f;
+        return t;
+    }()) {}
+};
+} // namespace
+
+TEST_F(LongQuietExchangeTest, WatchdogNeverReleasesWhileReceiving)
 {
     exchange.startWatchdog();
-    exchange.Busy = true;
-    exchange.Receiving = true;
+    send(commands::copyPartition(QLatin1Char('A')), commands::CopyPartition, "A");
+    link.deliver("F1\r\n");
+    ASSERT_TRUE(exchange.receiving());
     pump(timing.watchdogMs * 3);
-    EXPECT_TRUE(exchange.Busy);
-    exchange.Receiving = false;
-    EXPECT_TRUE(waitFor([&] { return !exchange.Busy; }));
+    EXPECT_TRUE(exchange.receiving());
+    EXPECT_TRUE(exchange.busy());
+    ASSERT_TRUE(waitFor([&] { return !exchange.lineBusy(); }, 3000));
+    EXPECT_EQ(consumers.replies, QList<Call>({{"FillGrid", "F1\r\n", {}}}));
 }
 
 TEST_F(ExchangeTest, UnsolicitedInputIsReadAndDropped)
@@ -260,24 +279,24 @@ TEST_F(ExchangeTest, UnsolicitedInputIsReadAndDropped)
     QList<qint64> discarded;
     QObject::connect(&exchange, &CommandExchange::discardFinished, [&](qint64 n) { discarded.append(n); });
     reply("garbage\r\n");
-    EXPECT_TRUE(host.replies().isEmpty());
+    EXPECT_TRUE(consumers.replies.isEmpty());
     EXPECT_EQ(link.bytesAvailable(), 0);
-    EXPECT_EQ(exchange.Replied, 1);
+    EXPECT_TRUE(exchange.replied());
     EXPECT_EQ(discarded, QList<qint64>({9}));
 }
 
 TEST_F(ExchangeTest, EmptyEventOnlySetsReplied)
 {
-    exchange.Busy = true;
-    exchange.COM_type = 3;
-    exchange.SelectedName = "F";
+    ASSERT_TRUE(exchange.send(Request{.bytes = *commands::copyFile(QLatin1Char('A'), "F"), .code = 3, .target = "F",
+                                      .wait = false}));
+    ASSERT_FALSE(exchange.replied());
     link.raiseEmptyEvent();
-    ASSERT_TRUE(waitFor([&] { return !exchange.Receiving; }));
-    EXPECT_EQ(exchange.Replied, 1);
-    EXPECT_TRUE(exchange.Busy);
-    EXPECT_EQ(exchange.COM_type, 3);
-    EXPECT_EQ(exchange.SelectedName, QStringLiteral("F"));
-    EXPECT_TRUE(host.replies().isEmpty());
+    ASSERT_TRUE(waitFor([&] { return !exchange.receiving(); }));
+    EXPECT_TRUE(exchange.replied());
+    EXPECT_TRUE(exchange.busy());
+    EXPECT_EQ(exchange.pendingCode(), 3);
+    EXPECT_EQ(exchange.target(), QStringLiteral("F"));
+    EXPECT_TRUE(consumers.replies.isEmpty());
 }
 
 TEST_F(ExchangeTest, RepliesOverTheCapAreRefusedAndTheExchangeGoesIdle)
@@ -286,12 +305,12 @@ TEST_F(ExchangeTest, RepliesOverTheCapAreRefusedAndTheExchangeGoesIdle)
     const QByteArray block(8 * 1024 * 1024, 'x');
     for (int i = 0; i < 9; ++i)
         link.deliver(block); // 72 MiB without a quiet spell
-    ASSERT_TRUE(waitFor([&] { return !exchange.Receiving; }));
-    EXPECT_TRUE(host.replies().isEmpty());
+    ASSERT_TRUE(waitFor([&] { return !exchange.receiving(); }));
+    EXPECT_TRUE(consumers.replies.isEmpty());
     ASSERT_EQ(messenger.messages.size(), 1);
     EXPECT_TRUE(messenger.messages[0].contains("64 MB"));
-    EXPECT_FALSE(exchange.Busy);
-    EXPECT_EQ(exchange.COM_type, 0);
+    EXPECT_FALSE(exchange.busy());
+    EXPECT_EQ(exchange.pendingCode(), 0);
 }
 
 TEST_F(ExchangeTest, AbortDropsAPartialReply)
@@ -300,9 +319,9 @@ TEST_F(ExchangeTest, AbortDropsAPartialReply)
     link.deliver("1 2 3 4 5\r\n");
     exchange.abort();
     pump(50);
-    EXPECT_TRUE(host.replies().isEmpty());
-    EXPECT_FALSE(exchange.Busy);
-    EXPECT_FALSE(exchange.Receiving);
+    EXPECT_TRUE(consumers.replies.isEmpty());
+    EXPECT_FALSE(exchange.busy());
+    EXPECT_FALSE(exchange.receiving());
 }
 
 TEST_F(ExchangeTest, DoubleByteCharacterSplitAcrossChunksIsDecodedWhole)
@@ -311,8 +330,8 @@ TEST_F(ExchangeTest, DoubleByteCharacterSplitAcrossChunksIsDecodedWhole)
     const QByteArray gbk("A001=\xD6\xD0\r\n"); // "中" in GBK
     link.deliver(gbk.left(6));
     link.deliver(gbk.mid(6));
-    ASSERT_TRUE(waitFor([&] { return !exchange.Receiving; }));
-    EXPECT_EQ(host.replies(), QList<Call>({{"FillYJGrid", QStringLiteral("A001=中\r\n"), {}}}));
+    ASSERT_TRUE(waitFor([&] { return !exchange.receiving(); }));
+    EXPECT_EQ(consumers.replies, QList<Call>({{"FillYJGrid", QStringLiteral("A001=中\r\n"), {}}}));
 }
 
 namespace {
@@ -335,8 +354,8 @@ TEST_F(SlowQuietExchangeTest, ChunksWithinTheQuietTimeFormOneReply)
     link.deliver("ne2\r\n");
     pump(20);
     link.deliver("line3\r\n");
-    ASSERT_TRUE(waitFor([&] { return !exchange.Receiving; }));
-    EXPECT_EQ(host.replies(), QList<Call>({{"FillGrid", "line1\r\nline2\r\nline3\r\n", {}}}));
+    ASSERT_TRUE(waitFor([&] { return !exchange.receiving(); }));
+    EXPECT_EQ(consumers.replies, QList<Call>({{"FillGrid", "line1\r\nline2\r\nline3\r\n", {}}}));
 }
 
 TEST_F(SlowQuietExchangeTest, ALongStreamIsDispatchedOnceWhateverItsDuration)
@@ -350,8 +369,8 @@ TEST_F(SlowQuietExchangeTest, ALongStreamIsDispatchedOnceWhateverItsDuration)
         link.deliver(chunk);
         pump(60);
     }
-    ASSERT_TRUE(waitFor([&] { return !exchange.Receiving; }));
-    EXPECT_EQ(host.replies(), QList<Call>({{"FillGrid", QString::fromLatin1(expected), {}}}));
+    ASSERT_TRUE(waitFor([&] { return !exchange.receiving(); }));
+    EXPECT_EQ(consumers.replies, QList<Call>({{"FillGrid", QString::fromLatin1(expected), {}}}));
 }
 
 TEST_F(SlowQuietExchangeTest, AChunkAfterDispatchIsReadAndDiscarded)
@@ -359,9 +378,9 @@ TEST_F(SlowQuietExchangeTest, AChunkAfterDispatchIsReadAndDiscarded)
     send(commands::dirPartition(QLatin1Char('A')), 2, "A");
     reply("F1\r\n");
     link.deliver("F2\r\n");
-    ASSERT_TRUE(waitFor([&] { return !exchange.Receiving && !exchange.Discarding; }));
-    EXPECT_EQ(host.replies(), QList<Call>({{"Bulid_Tree", "A", "F1\r\n"}}));
-    EXPECT_FALSE(exchange.Busy);
+    ASSERT_TRUE(waitFor([&] { return !exchange.receiving() && !exchange.discarding(); }));
+    EXPECT_EQ(consumers.replies, QList<Call>({{"Bulid_Tree", "A", "F1\r\n"}}));
+    EXPECT_FALSE(exchange.busy());
     EXPECT_EQ(link.bytesAvailable(), 0);
 }
 
@@ -369,32 +388,32 @@ TEST_F(SlowQuietExchangeTest, AChunkAfterDispatchIsReadAndDiscarded)
 
 TEST_F(SlowQuietExchangeTest, EverySenderIsRefusedWhileAReplyIsPendingOrArriving)
 {
-    ASSERT_TRUE(exchange.begin());
-    exchange.SelectedName = "T01";
-    exchange.transmit(*commands::copyFile(QLatin1Char('A'), "T01"), commands::CopyFile, {.wait = false});
-    host.ComEnable();
-    exchange.Busy = false; // as the tree click does: the gate alone must not let a command out
+    // Sent with the gate released, as the tree click does: the gate alone must not let a
+    // command out.
+    ASSERT_TRUE(exchange.send(Request{.bytes = *commands::copyFile(QLatin1Char('A'), "T01"), .code = commands::CopyFile,
+                                      .target = "T01", .wait = false, .releaseGate = true}));
+    EXPECT_FALSE(exchange.busy());
 
     // Sent, nothing back yet: a second command would have this reply taken for its own.
     EXPECT_TRUE(exchange.lineBusy());
-    EXPECT_FALSE(exchange.begin());
+    EXPECT_FALSE(mayStart());
     EXPECT_EQ(messenger.messages, QStringList({kWait}));
 
     // Streaming: refused again, and nothing about the pending command changes.
     stream({"T01\r\n", "A001 1 2 D T\r\n"});
-    EXPECT_TRUE(exchange.Receiving);
-    EXPECT_FALSE(exchange.begin());
-    EXPECT_FALSE(exchange.transmit(commands::dirPartition(QLatin1Char('B')), commands::ListFiles));
+    EXPECT_TRUE(exchange.receiving());
+    EXPECT_FALSE(mayStart());
+    EXPECT_FALSE(exchange.transmit(Request{.bytes = commands::dirPartition(QLatin1Char('B')), .code = commands::ListFiles}));
     EXPECT_EQ(link.writes.size(), 1);
-    EXPECT_EQ(exchange.COM_type, commands::CopyFile);
-    EXPECT_EQ(exchange.SelectedName, "T01");
+    EXPECT_EQ(exchange.pendingCode(), commands::CopyFile);
+    EXPECT_EQ(exchange.target(), "T01");
     EXPECT_EQ(messenger.messages, QStringList({kWait, kWait}));
 
     stream({"A002 3 4 D T\r\n"});
     ASSERT_TRUE(waitFor([&] { return !exchange.lineBusy(); }));
     // The whole reply, once, to the command that asked for it.
-    EXPECT_EQ(host.replies(), QList<Call>({{"FillGrid", "T01\r\nA001 1 2 D T\r\nA002 3 4 D T\r\n", {}}}));
-    EXPECT_TRUE(exchange.begin());
+    EXPECT_EQ(consumers.replies, QList<Call>({{"FillGrid", "T01\r\nA001 1 2 D T\r\nA002 3 4 D T\r\n", {}}}));
+    EXPECT_TRUE(mayStart());
 }
 
 TEST_F(SlowQuietExchangeTest, InputAfterADisconnectIsDiscardedUntilTheLineIsQuiet)
@@ -406,33 +425,32 @@ TEST_F(SlowQuietExchangeTest, InputAfterADisconnectIsDiscardedUntilTheLineIsQuie
     stream({"F1\r\n", "A001 1 2 D T\r\n"});
     exchange.abort(CommandExchange::Interruption::Disconnected);
     EXPECT_EQ(interrupted, QList<qint64>({18}));
-    EXPECT_EQ(exchange.COM_type, 0);
+    EXPECT_EQ(exchange.pendingCode(), 0);
 
     // Reconnected: the instrument is still sending the rest of the copy.
     stream({"A002 1 2 D T\r\n", "A003 1 2 D T\r\n"});
-    EXPECT_TRUE(exchange.Discarding);
-    EXPECT_FALSE(exchange.begin());
+    EXPECT_TRUE(exchange.discarding());
+    EXPECT_FALSE(mayStart());
     EXPECT_EQ(messenger.messages, QStringList({kWait}));
     ASSERT_TRUE(waitFor([&] { return !exchange.lineBusy(); }));
 
     // The next command gets exactly its own reply.
     send(commands::dirPartition(QLatin1Char('B')), commands::ListFiles, "B");
     reply("B1\r\nB2\r\n");
-    EXPECT_EQ(host.replies(), QList<Call>({{"Bulid_Tree", "B", "B1\r\nB2\r\n"}}));
+    EXPECT_EQ(consumers.replies, QList<Call>({{"Bulid_Tree", "B", "B1\r\nB2\r\n"}}));
 }
 
 TEST_F(ExchangeTest, AReplyAfterTheDeadlineIsNotTakenForTheNextOne)
 {
-    ASSERT_TRUE(exchange.begin());
-    exchange.SelectedName = "A";
-    exchange.transmit(commands::dirPartition(QLatin1Char('A')), commands::ListFiles, {.wait = false});
+    ASSERT_TRUE(exchange.send(
+        Request{.bytes = commands::dirPartition(QLatin1Char('A')), .code = commands::ListFiles, .target = "A", .wait = false}));
     ASSERT_TRUE(waitFor([&] { return !exchange.lineBusy(); }));
-    EXPECT_EQ(exchange.COM_type, 0);
+    EXPECT_EQ(exchange.pendingCode(), 0);
     // A's listing comes at last; nobody waits for it any more.
     reply("A1\r\nA2\r\n");
     send(commands::dirPartition(QLatin1Char('B')), commands::ListFiles, "B");
     reply("B1\r\n");
-    EXPECT_EQ(host.replies(), QList<Call>({{"Bulid_Tree", "B", "B1\r\n"}}));
+    EXPECT_EQ(consumers.replies, QList<Call>({{"Bulid_Tree", "B", "B1\r\n"}}));
 }
 
 TEST_F(SlowQuietExchangeTest, BytesWaitingWhenTheQuietTimerFiresKeepTheReplyOpen)
@@ -442,10 +460,10 @@ TEST_F(SlowQuietExchangeTest, BytesWaitingWhenTheQuietTimerFiresKeepTheReplyOpen
     link.deliver("F\r\nA001");
     link.hold(" 1 2 D T\r\n");
     pump(int(timing.receiveQuiet * 1000) + 50);
-    EXPECT_TRUE(host.replies().isEmpty());
+    EXPECT_TRUE(consumers.replies.isEmpty());
     stream({"A002 3 4 D T\r\n"});
     ASSERT_TRUE(waitFor([&] { return !exchange.lineBusy(); }));
-    EXPECT_EQ(host.replies(), QList<Call>({{"FillGrid", "F\r\nA001 1 2 D T\r\nA002 3 4 D T\r\n", {}}}));
+    EXPECT_EQ(consumers.replies, QList<Call>({{"FillGrid", "F\r\nA001 1 2 D T\r\nA002 3 4 D T\r\n", {}}}));
 }
 
 TEST_F(SlowQuietExchangeTest, StopDropsTheReplyAndDiscardsTheRest)
@@ -460,13 +478,13 @@ TEST_F(SlowQuietExchangeTest, StopDropsTheReplyAndDiscardsTheRest)
     stream({"F1\r\n", "A001 1 2 D T\r\n"});
     exchange.stopReceiving();
     EXPECT_EQ(why, QList<CommandExchange::Interruption>({CommandExchange::Interruption::Stopped}));
-    EXPECT_FALSE(exchange.Receiving);
+    EXPECT_FALSE(exchange.receiving());
     stream({"A002 1 2 D T\r\n"});
-    EXPECT_TRUE(exchange.Discarding);
-    EXPECT_FALSE(exchange.begin());
+    EXPECT_TRUE(exchange.discarding());
+    EXPECT_FALSE(mayStart());
     ASSERT_TRUE(waitFor([&] { return !exchange.lineBusy(); }));
-    EXPECT_TRUE(host.replies().isEmpty());
-    EXPECT_TRUE(exchange.begin());
+    EXPECT_TRUE(consumers.replies.isEmpty());
+    EXPECT_TRUE(mayStart());
 }
 
 TEST_F(ExchangeTest, AFailingHandlerSaysSoAndLeavesTheExchangeIdle)
@@ -480,7 +498,7 @@ TEST_F(ExchangeTest, AFailingHandlerSaysSoAndLeavesTheExchangeIdle)
     };
     for (const auto& c : cases) {
         messenger.messages.clear();
-        host.failWith = c.fail;
+        consumers.failWith = c.fail;
         send(commands::copyPartition(QLatin1Char('A')), commands::CopyPartition, "A");
         reply("F\r\n");
         EXPECT_EQ(messenger.messages, QStringList({c.message}));
@@ -488,15 +506,18 @@ TEST_F(ExchangeTest, AFailingHandlerSaysSoAndLeavesTheExchangeIdle)
     }
 }
 
-TEST_F(ExchangeTest, ConfirmedDeleteAndNewFileReachTheTree)
+TEST_F(ExchangeTest, AHandlerLearnsWhatTheCommandWasFor)
 {
-    send(commands::deletePartition(QLatin1Char('C')), commands::DeletePartition, "C");
-    reply("ERR\r\n");
-    send(commands::deletePartition(QLatin1Char('C')), commands::DeletePartition, "C");
+    QList<Call> seen;
+    exchange.route(commands::NewFile, [&](const CommandExchange::Reply& r) {
+        seen.append({QString::number(r.code), r.target, r.detail});
+    });
+    ASSERT_TRUE(exchange.send(Request{.bytes = *commands::newFile(QLatin1Char('B'), "N1"), .code = commands::NewFile,
+                                      .target = "B", .detail = "N1"}));
     reply("OK\r\n");
-    ASSERT_TRUE(exchange.begin());
-    exchange.SelectedName = "B";
-    exchange.transmit(*commands::newFile(QLatin1Char('B'), "N1"), commands::NewFile, {.detail = "N1"});
-    reply("OK\r\n");
-    EXPECT_EQ(host.replies(), QList<Call>({{"deleted", "C", {}}, {"created", "B", "N1"}}));
+    // the next command's reply carries its own target, never the previous one's
+    send(commands::dirPartition(QLatin1Char('C')), commands::ListFiles, "C");
+    reply("C1\r\n");
+    EXPECT_EQ(seen, QList<Call>({{"9", "B", "N1"}}));
+    EXPECT_EQ(consumers.replies, QList<Call>({{"Bulid_Tree", "C", "C1\r\n"}}));
 }

@@ -1,3 +1,4 @@
+#include "serial/Commands.h"
 #include "storage/StorageCommands.h"
 
 #include "grids/PreviewGrid.h"
@@ -28,9 +29,9 @@ protected:
     void SetUp() override
     {
         connectPort();
-        window.Bulid_Tree("B", "T01\r\nT02\r\nX\r\n测试\r\n");
-        window.Bulid_Tree("A", "D1\r\nABCDEFGHIJ0123456789\r\n");
-        window.Bulid_Tree("J", "Z9\r\n");
+        window.tree().Bulid_Tree("B", "T01\r\nT02\r\nX\r\n测试\r\n");
+        window.tree().Bulid_Tree("A", "D1\r\nABCDEFGHIJ0123456789\r\n");
+        window.tree().Bulid_Tree("J", "Z9\r\n");
     }
     void select(const QString& key)
     {
@@ -59,33 +60,33 @@ TEST_F(StorageCommandsTest, TreeClickListsPartitionsAndCopiesFiles)
 {
     select("C");
     EXPECT_EQ(run(&StorageCommands::treeClick), QList<QByteArray>({"DIR C\r\n"}));
-    EXPECT_EQ(ex().COM_type, 2);
-    EXPECT_EQ(ex().SelectedName, "C");
-    EXPECT_FALSE(ex().Busy); // the click releases the gate itself
+    EXPECT_EQ(ex().pendingCode(), 2);
+    EXPECT_EQ(ex().target(), "C");
+    EXPECT_FALSE(ex().busy()); // the click releases the gate itself
 
     select("B0");
     EXPECT_EQ(run(&StorageCommands::treeClick), QList<QByteArray>({"COPY B T01\r\n"}));
-    EXPECT_EQ(ex().COM_type, 3);
+    EXPECT_EQ(ex().pendingCode(), 3);
     select("J0");
     EXPECT_EQ(run(&StorageCommands::treeClick), QList<QByteArray>({"COPY J Z9\r\n"}));
 
     // the root: nothing sent, controls back at once, gate free
     select("1");
     EXPECT_TRUE(run(&StorageCommands::treeClick).isEmpty());
-    EXPECT_FALSE(ex().Busy);
+    EXPECT_FALSE(ex().busy());
     EXPECT_TRUE(window.Command2->isEnabled());
     EXPECT_TRUE(messenger.messages.isEmpty());
 
     // nothing selected: nothing sent (not "DIR " with a NUL)
     selectNothing();
     EXPECT_TRUE(run(&StorageCommands::treeClick).isEmpty());
-    EXPECT_FALSE(ex().Busy);
+    EXPECT_FALSE(ex().busy());
 
     // a name the line cannot carry byte for byte is refused
     select("B3");
     EXPECT_TRUE(run(&StorageCommands::treeClick).isEmpty());
     EXPECT_EQ(messenger.messages, QStringList({kReadFile}));
-    EXPECT_FALSE(ex().Busy);
+    EXPECT_FALSE(ex().busy());
 }
 
 TEST_F(StorageCommandsTest, AMouseClickOnANodeSendsItsCommand)
@@ -101,11 +102,11 @@ TEST_F(StorageCommandsTest, ListingCommandSendsOnlyForPartitionLetters)
 {
     select("J");
     EXPECT_EQ(run(&StorageCommands::Command3_Click), QList<QByteArray>({"DIR J\r\n"}));
-    EXPECT_EQ(ex().Replied, 0);
+    EXPECT_FALSE(ex().replied());
     select("1");
     EXPECT_TRUE(run(&StorageCommands::Command3_Click).isEmpty());
     EXPECT_TRUE(messenger.messages.isEmpty());
-    EXPECT_TRUE(ex().Busy); // left for the reply or the watchdog
+    EXPECT_TRUE(ex().busy()); // left for the reply or the watchdog
     select("B0");
     EXPECT_TRUE(run(&StorageCommands::Command3_Click).isEmpty());
     selectNothing();
@@ -120,7 +121,7 @@ TEST_F(StorageCommandsTest, CopyFileBytesAndRefusals)
     const QList<QByteArray> sent = run(&StorageCommands::Command5_Click);
     ASSERT_EQ(sent.size(), 1);
     EXPECT_EQ(sent[0], QByteArray::fromHex("434f505920412044310d0a")); // 67 79 80 89 32 65 32 68 49 13 10
-    EXPECT_EQ(ex().COM_type, 3);
+    EXPECT_EQ(ex().pendingCode(), 3);
     select("A1");
     EXPECT_EQ(run(&StorageCommands::Command5_Click), QList<QByteArray>({"COPY A ABCDEFGHIJ0123456789\r\n"}));
     EXPECT_EQ(link.writes[0].size(), 29);
@@ -129,7 +130,7 @@ TEST_F(StorageCommandsTest, CopyFileBytesAndRefusals)
         select(key);
         EXPECT_TRUE(run(&StorageCommands::Command5_Click).isEmpty()) << key.toStdString();
         EXPECT_EQ(messenger.messages, QStringList({kReadFile})) << key.toStdString();
-        EXPECT_TRUE(ex().Busy);
+        EXPECT_TRUE(ex().busy());
         EXPECT_TRUE(window.Command5->isEnabled());
     }
     selectNothing();
@@ -141,8 +142,8 @@ TEST_F(StorageCommandsTest, CopyPartitionBytesAndRefusals)
 {
     select("C");
     EXPECT_EQ(run(&StorageCommands::Command6_Click), QList<QByteArray>({QByteArray::fromHex("434f505920430d0a")}));
-    EXPECT_EQ(ex().COM_type, 4);
-    EXPECT_EQ(ex().Replied, 0);
+    EXPECT_EQ(ex().pendingCode(), 4);
+    EXPECT_FALSE(ex().replied());
 
     select("1");
     EXPECT_TRUE(run(&StorageCommands::Command6_Click).isEmpty());
@@ -164,10 +165,10 @@ TEST_F(StorageCommandsTest, CopiedRecordsReachTheGrid)
     select("B0");
     link.autoReplies.append("X1 2 3 D T\r\n");
     run(&StorageCommands::Command5_Click);
-    ASSERT_TRUE(waitFor([&] { return !ex().Busy; }));
+    ASSERT_TRUE(waitFor([&] { return !ex().busy(); }));
     EXPECT_EQ(window.grid().rows(), 2);
     EXPECT_EQ(window.grid().text(1, 3), "D T");
-    EXPECT_TRUE(ex().SelectedName.isEmpty());
+    EXPECT_TRUE(ex().target().isEmpty());
 }
 
 TEST_F(StorageCommandsTest, DeleteAsksFirstAndSendsOnlyOnYes)
@@ -176,20 +177,21 @@ TEST_F(StorageCommandsTest, DeleteAsksFirstAndSendsOnlyOnYes)
     messenger.answers = {true};
     EXPECT_EQ(run(&StorageCommands::Command7_Click), QList<QByteArray>({QByteArray::fromHex("44454c20420d0a")}));
     EXPECT_EQ(messenger.questions.last(), "确定要删除分区 B 吗？");
-    EXPECT_EQ(ex().COM_type, 7);
+    EXPECT_EQ(ex().pendingCode(), 7);
     messenger.answers = {true};
     EXPECT_EQ(run(&StorageCommands::Command8_Click),
               QList<QByteArray>({QByteArray::fromHex("44454c4441544120420d0a")}));
     EXPECT_EQ(messenger.questions.last(), "确定要删除分区 B 的数据吗？");
-    EXPECT_EQ(ex().COM_type, 8);
+    EXPECT_EQ(ex().pendingCode(), 8);
 
     // No: nothing goes out, the gate and the controls are free again
-    ex().COM_type = 0;
+    ex().abandonPending();
+    ex().releaseGate();
     for (auto handler : {&StorageCommands::Command7_Click, &StorageCommands::Command8_Click}) {
         messenger.answers = {false};
         EXPECT_TRUE(run(handler).isEmpty());
-        EXPECT_FALSE(ex().Busy);
-        EXPECT_EQ(ex().COM_type, 0);
+        EXPECT_FALSE(ex().busy());
+        EXPECT_EQ(ex().pendingCode(), 0);
         EXPECT_TRUE(window.Command7->isEnabled());
         EXPECT_TRUE(messenger.messages.isEmpty());
     }
@@ -210,7 +212,7 @@ TEST_F(StorageCommandsTest, PartitionCommandsRefuseRootAndFiles)
         select("B0");
         EXPECT_TRUE(run(handler).isEmpty());
         EXPECT_EQ(messenger.messages, QStringList({kSelectPartition}));
-        EXPECT_TRUE(ex().Busy); // the watchdog releases it
+        EXPECT_TRUE(ex().busy()); // the watchdog releases it
         selectNothing();
         EXPECT_TRUE(run(handler).isEmpty());
         EXPECT_EQ(messenger.messages, QStringList({kSelectPartition}));
@@ -222,7 +224,7 @@ TEST_F(StorageCommandsTest, ComponentListBytesAndAOneLetterFileIsNoPartition)
     select("C");
     EXPECT_EQ(run(&StorageCommands::Command10_Click),
               QList<QByteArray>({QByteArray::fromHex("4449525041525420430d0a")}));
-    EXPECT_EQ(ex().COM_type, 10);
+    EXPECT_EQ(ex().pendingCode(), 10);
     select("B2"); // file "X": one character, but a file
     EXPECT_TRUE(run(&StorageCommands::Command10_Click).isEmpty());
     EXPECT_EQ(messenger.messages, QStringList({kSelectPartition}));
@@ -230,7 +232,7 @@ TEST_F(StorageCommandsTest, ComponentListBytesAndAOneLetterFileIsNoPartition)
     link.autoReplies.append("A001=QRVA000001\r\nA002=QRVA000002\r\n");
     select("A");
     run(&StorageCommands::Command10_Click);
-    ASSERT_TRUE(waitFor([&] { return !ex().Busy; }));
+    ASSERT_TRUE(waitFor([&] { return !ex().busy(); }));
     EXPECT_EQ(window.grid().cols(), 2);
     EXPECT_EQ(window.grid().text(2, 0), "2");
     EXPECT_EQ(window.grid().text(2, 1), "A002=QRVA000002");
@@ -244,9 +246,11 @@ TEST_F(StorageCommandsTest, EveryCommandRefusesWhileBusyOrDisconnected)
         &StorageCommands::Command5_Click, &StorageCommands::Command6_Click, &StorageCommands::Command7_Click,
         &StorageCommands::Command8_Click, &StorageCommands::Command9_Click, &StorageCommands::Command10_Click};
     for (auto handler : handlers) {
+        ex().abort(); // a command of its own awaits its reply
+        ASSERT_TRUE(ex().send(CommandExchange::Request{.bytes = commands::dir(), .code = commands::ReadPartitions,
+                                                       .wait = false}));
         link.writes.clear();
         messenger.messages.clear();
-        ex().Busy = true;
         (sc().*handler)();
         EXPECT_EQ(messenger.messages, QStringList({kWait}));
         EXPECT_TRUE(link.writes.isEmpty());
@@ -255,7 +259,7 @@ TEST_F(StorageCommandsTest, EveryCommandRefusesWhileBusyOrDisconnected)
     for (auto handler : handlers) {
         EXPECT_TRUE(run(handler).isEmpty());
         EXPECT_EQ(messenger.messages, QStringList({kNotConnected}));
-        EXPECT_TRUE(ex().Busy);
+        EXPECT_TRUE(ex().busy());
         EXPECT_TRUE(window.Command3->isEnabled());
     }
 }
@@ -283,7 +287,7 @@ TEST_F(StorageCommandsTest, NewFileDialogChecksTrimsAndSends)
     EXPECT_TRUE(wasEmpty);
     EXPECT_EQ(shownAfterTrim, "AB1");
     EXPECT_EQ(messenger.messages, QStringList({"文件名中含有不可显示字符（含空格），请修正！"}));
-    EXPECT_EQ(ex().COM_type, 9);
+    EXPECT_EQ(ex().pendingCode(), 9);
     EXPECT_TRUE(window.Command9->isEnabled());
 
     // the characters the hint forbids are refused by name; a 20-character name goes out
@@ -347,7 +351,7 @@ TEST_F(StorageCommandsTest, TheTreeShowsWhatTheInstrumentConfirmed)
 
 TEST_F(StorageCommandsTest, AFileCalledLikeAPartitionActsAsAFile)
 {
-    window.Bulid_Tree("B", "C\r\n"); // a file "C" under partition B
+    window.tree().Bulid_Tree("B", "C\r\n"); // a file "C" under partition B
     select("B0");
     EXPECT_EQ(run(&StorageCommands::treeClick), QList<QByteArray>({"COPY B C\r\n"}));
     EXPECT_EQ(run(&StorageCommands::Command5_Click), QList<QByteArray>({"COPY B C\r\n"}));
@@ -388,7 +392,7 @@ TEST_F(StorageCommandsTest, NewFileDialogCancelSendsNothing)
     });
     EXPECT_TRUE(run(&StorageCommands::Command9_Click).isEmpty());
     EXPECT_TRUE(window.Command9->isEnabled());
-    EXPECT_EQ(ex().COM_type, 0);
+    EXPECT_EQ(ex().pendingCode(), 0);
     // the reply to a created file is reported
     link.autoReplies.append("OK\r\n");
     whenDialogOpens([](Form2& d) {
@@ -396,6 +400,6 @@ TEST_F(StorageCommandsTest, NewFileDialogCancelSendsNothing)
         d.Command1->click();
     });
     run(&StorageCommands::Command9_Click);
-    ASSERT_TRUE(waitFor([&] { return !ex().Busy; }));
+    ASSERT_TRUE(waitFor([&] { return !ex().busy(); }));
     EXPECT_EQ(messenger.messages, QStringList({"文件创建成功！"}));
 }

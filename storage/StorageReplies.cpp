@@ -1,0 +1,99 @@
+#include "storage/StorageReplies.h"
+
+#include "grids/GridLayouts.h"
+#include "platform/Messenger.h"
+#include "serial/Commands.h"
+#include "storage/PartitionTree.h"
+
+namespace StorageReplies {
+
+Confirmation confirmation(const QString& reply)
+{
+    if (reply.contains(QLatin1String("OK")))
+        return Confirmation::Confirmed;
+    if (reply.contains(QLatin1String("ERR")))
+        return Confirmation::Refused;
+    return Confirmation::Unclear;
+}
+
+QString confirmationText(qint16 code, Confirmation c)
+{
+    if (c == Confirmation::Unclear)
+        return {};
+    const bool ok = c == Confirmation::Confirmed;
+    switch (code) {
+    case commands::DeletePartition:
+        return ok ? QStringLiteral("已成功删除分区！") : QStringLiteral("删除分区失败，请稍后重试！");
+    case commands::DeleteData:
+        return ok ? QStringLiteral("已成功删除分区数据！") : QStringLiteral("删除分区数据失败，请稍后重试！");
+    case commands::NewFile:
+        return ok ? QStringLiteral("文件创建成功！") : QStringLiteral("文件创建失败，请稍后重试！");
+    default: return {};
+    }
+}
+
+bool isErrorAnswer(const Reply& reply)
+{
+    const bool fileCopy = reply.code == commands::CopyFile;
+    return reply.text.trimmed() == QLatin1String("ERR") && !(fileCopy && reply.target == QLatin1String("ERR"));
+}
+
+QString copyErrorText(qint16 code)
+{
+    return code == commands::CopyFile ? QStringLiteral("读取错误！请先选择您要查阅的文件，再操作！")
+                                      : QStringLiteral("读取错误！请先选择您要查阅的数据区，再操作！");
+}
+
+QString listingTooLongText()
+{
+    return QStringLiteral("收到的文件列表超过 %1 行，不是仪器的文件列表，分区树保持不变！")
+        .arg(PartitionTree::kMaxListingLines);
+}
+
+void route(CommandExchange& exchange, const Consumers& c)
+{
+    auto expand = [c](const QModelIndex& index) {
+        if (index.isValid() && c.expand)
+            c.expand(index);
+    };
+    exchange.route(commands::ReadPartitions, [c, expand](const Reply& r) { expand(c.tree.Ini_Tree(r.text)); });
+    exchange.route(commands::ListFiles, [c, expand](const Reply& r) {
+        bool tooLong = false;
+        expand(c.tree.Bulid_Tree(r.target, r.text, &tooLong));
+        if (tooLong)
+            c.messenger.information(listingTooLongText());
+    });
+    auto copy = [c](const Reply& r) {
+        if (r.target.isEmpty())
+            return; // the command was not for a node
+        // The preview keeps what it showed when the instrument has nothing to copy.
+        if (isErrorAnswer(r)) {
+            c.messenger.information(copyErrorText(r.code));
+            return;
+        }
+        grids::FillGrid(c.grid, r.text);
+    };
+    exchange.route(commands::CopyFile, copy);
+    exchange.route(commands::CopyPartition, copy);
+    exchange.route(commands::ListComponents, [c](const Reply& r) {
+        if (!r.target.isEmpty())
+            grids::FillYJGrid(c.grid, r.text);
+    });
+    auto confirmed = [c, expand](const Reply& r) {
+        const Confirmation answer = confirmation(r.text);
+        const QString text = confirmationText(r.code, answer);
+        if (!text.isEmpty())
+            c.messenger.information(text);
+        if (answer != Confirmation::Confirmed)
+            return;
+        if (r.code == commands::DeletePartition)
+            c.tree.removeFiles(r.target);
+        else if (r.code == commands::NewFile)
+            expand(c.tree.addFile(r.target, r.detail));
+    };
+    exchange.route(commands::DeletePartition, confirmed);
+    exchange.route(commands::DeleteData, confirmed);
+    exchange.route(commands::NewFile, confirmed);
+}
+
+} // namespace StorageReplies

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "serial/CommandExchange.h"
+
+#include <QModelIndex>
+#include <QString>
+#include <functional>
+
+class Messenger;
+class PartitionTree;
+class PreviewGrid;
+
+// What the replies to the storage commands do, for any front end: the partition tree and the
+// preview grid take listings and records, confirmations become the operator's messages and
+// change the tree as the instrument confirmed.
+namespace StorageReplies {
+
+using Reply = CommandExchange::Reply;
+
+// The instrument's answer to delete, delete data and new file: "OK" wins over "ERR"; a reply
+// with neither is unclear and says nothing.
+enum class Confirmation { Confirmed, Refused, Unclear };
+Confirmation confirmation(const QString& reply);
+// The operator's text for a confirmation of the command with this code ("" when unclear).
+QString confirmationText(qint16 code, Confirmation confirmation);
+
+// A copy answered with the instrument's error: "ERR" is not a record. A file that is itself
+// called "ERR" sends its name line first, so its copy is data.
+bool isErrorAnswer(const Reply& reply);
+// The read-error message of a copy (file or partition) that found nothing.
+QString copyErrorText(qint16 code);
+// A listing longer than any instrument holds.
+QString listingTooLongText();
+
+struct Consumers {
+    PartitionTree& tree;
+    PreviewGrid& grid;
+    Messenger& messenger;
+    // Called with a tree node that a reply filled, to be shown expanded (may be empty).
+    std::function<void(const QModelIndex&)> expand;
+};
+
+// Routes the replies of the storage commands (partitions, listing, copies, deletes, new
+// file, component list) to the consumers.
+void route(CommandExchange& exchange, const Consumers& consumers);
+
+} // namespace StorageReplies
