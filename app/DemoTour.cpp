@@ -7,8 +7,8 @@
 #include "storage/PartitionTree.h"
 #include "storage/StorageCommands.h"
 
-#include "editor/Form3.h"
-#include "storage/Form2.h"
+#include "app/Form3.h"
+#include "app/Form2.h"
 
 #include <QApplication>
 #include <QComboBox>
