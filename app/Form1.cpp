@@ -1,6 +1,7 @@
 #include "app/Form1.h"
 
 #include "app/PortCombo.h"
+#include "app/TreeLook.h"
 #include "editor/Form3.h"
 #include "export/SaveCommand.h"
 #include "grids/GridLayouts.h"
@@ -92,12 +93,14 @@ Form1::Form1(Form1Services services, QWidget* parent)
     : QMainWindow(parent), m_services(services)
 {
     m_tree = new PartitionTree(this);
+    m_treeLook = new TreeLook(this);
+    m_treeLook->setSourceModel(m_tree);
     m_grid = new PreviewGrid(this);
     m_exchange = new CommandExchange(m_services.link, *this, m_services.messenger, m_services.timing, this);
     m_storage = std::make_unique<StorageCommands>(
         *m_exchange, *this, m_services.messenger,
         [this]() -> std::optional<SelectedNode> {
-            const QModelIndex index = SSTree1->currentIndex();
+            const QModelIndex index = m_treeLook->mapToSource(SSTree1->currentIndex());
             if (!index.isValid())
                 return std::nullopt;
             SelectedNode node{index.data(Qt::DisplayRole).toString(), PartitionTree::keyOf(index)};
@@ -130,7 +133,7 @@ Form1::Form1(Form1Services services, QWidget* parent)
     m_save = std::make_unique<SaveCommand>(SaveCommand::Context{
         *m_grid, *m_exchange, *this, m_services.messenger, m_services.dialogs, m_services.servers,
         m_services.templatePath, [this]() -> std::optional<QString> {
-            const QModelIndex index = SSTree1->currentIndex();
+            const QModelIndex index = m_treeLook->mapToSource(SSTree1->currentIndex());
             if (!index.isValid())
                 return std::nullopt;
             return index.data(Qt::DisplayRole).toString();
@@ -226,7 +229,7 @@ void Form1::buildUi()
     auto* frame3 = makeFrame(frame2);
     auto* treeBox = new QVBoxLayout(frame3);
     SSTree1 = new QTreeView(frame3);
-    SSTree1->setModel(m_tree);
+    SSTree1->setModel(m_treeLook);
     SSTree1->setHeaderHidden(true);
     SSTree1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     SSTree1->setAccessibleName(QStringLiteral("数据分区"));
@@ -455,7 +458,7 @@ void Form1::Ini_Tree(const QString& range)
 {
     const QModelIndex root = m_tree->Ini_Tree(range);
     if (root.isValid())
-        SSTree1->expand(root);
+        SSTree1->expand(m_treeLook->mapFromSource(root));
 }
 
 void Form1::Bulid_Tree(const QString& partitionKey, const QString& listing)
@@ -463,7 +466,7 @@ void Form1::Bulid_Tree(const QString& partitionKey, const QString& listing)
     bool tooLong = false;
     const QModelIndex partition = m_tree->Bulid_Tree(partitionKey, listing, &tooLong);
     if (partition.isValid())
-        SSTree1->expand(partition);
+        SSTree1->expand(m_treeLook->mapFromSource(partition));
     if (tooLong)
         m_services.messenger.information(
             QStringLiteral("收到的文件列表超过 %1 行，不是仪器的文件列表，分区树保持不变！")
@@ -501,7 +504,7 @@ void Form1::fileCreated(const QString& letter, const QString& name)
 {
     const QModelIndex partition = m_tree->addFile(letter, name);
     if (partition.isValid())
-        SSTree1->expand(partition);
+        SSTree1->expand(m_treeLook->mapFromSource(partition));
 }
 
 void Form1::setRecStr(const QString& reply)

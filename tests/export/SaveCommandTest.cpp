@@ -1,5 +1,6 @@
 #include "export/SaveCommand.h"
 
+#include "app/TreeLook.h"
 #include "export/FailureText.h"
 
 #include "grids/GridLayouts.h"
@@ -31,7 +32,10 @@ protected:
         window.FillGrid("F1\r\nA001 1234 -52 D T\r\n");
         target = dir.filePath("out.xls");
     }
-    void select(const QString& key) { window.SSTree1->setCurrentIndex(window.tree().itemByKey(key)->index()); }
+    void select(const QString& key)
+    {
+        window.SSTree1->setCurrentIndex(window.treeLook().mapFromSource(window.tree().itemByKey(key)->index()));
+    }
     void save() { window.Command4->click(); }
     static QByteArray contents(const QString& path)
     {
@@ -208,7 +212,7 @@ TEST_F(SaveCommandTest, MissingTemplateWritesNothing)
                               testing_qt::fastTiming(), dialogs, servers, dir.filePath("no/Data.xls")});
     excel.install(servers, sheets::kExcel);
     other.Bulid_Tree("A", "F\r\n");
-    other.SSTree1->setCurrentIndex(other.tree().itemByKey("A0")->index());
+    other.SSTree1->setCurrentIndex(other.treeLook().mapFromSource(other.tree().itemByKey("A0")->index()));
     other.exchange().SelectedName = "x";
     other.FillGrid("F\r\nA001 1 2 D T\r\n");
     QFile keep(target);
