@@ -24,7 +24,7 @@
 
 namespace {
 // Makes a node of the tree the current one in the window's view of it.
-void select(Form1& window, const QStandardItem* node)
+void select(Form1& window, const PartitionTree::Node* node)
 {
     window.SSTree1->setCurrentIndex(window.treeLook().mapFromSource(node->index()));
 }
@@ -111,7 +111,7 @@ int DemoTour::run()
         shoot(QStringLiteral("partitions"));
 
         std::printf("list partition A\n");
-        const QStandardItem* a = m_window.tree().itemByKey(QStringLiteral("A"));
+        const PartitionTree::Node* a = m_window.tree().itemByKey(QStringLiteral("A"));
         if (!a)
             return fail(QStringLiteral("no partition A"));
         select(m_window, a);
@@ -180,7 +180,7 @@ bool DemoTour::editorSteps()
 {
     // A component list saved as a workbook, to import in the editor.
     std::printf("component list of C, saved\n");
-    const QStandardItem* c = m_window.tree().itemByKey(QStringLiteral("C"));
+    const PartitionTree::Node* c = m_window.tree().itemByKey(QStringLiteral("C"));
     if (!c)
         return fail(QStringLiteral("no partition C"));
     select(m_window, c);

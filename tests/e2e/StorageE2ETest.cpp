@@ -32,7 +32,7 @@ class StorageE2ETest : public SimFixture {
 protected:
     void select(const QString& key)
     {
-        const QStandardItem* item = window->tree().itemByKey(key);
+        const PartitionTree::Node* item = window->tree().itemByKey(key);
         ASSERT_NE(item, nullptr) << key.toStdString();
         window->SSTree1->setCurrentIndex(window->treeLook().mapFromSource(item->index()));
     }

@@ -87,7 +87,8 @@ TEST_F(SaveCommandTest, ProposesTheSanitisedNodeNameWithTheFilter)
     EXPECT_TRUE(window.Command4->isEnabled());
     EXPECT_FALSE(window.exchange().Busy); // the save command does not take the gate
 
-    window.tree().itemByKey("A0")->setText(R"(<>/\|?*"x:y)");
+    window.Bulid_Tree("A", R"(<>/\|?*"x:y)" "\r\n");
+    select("A0");
     save();
     EXPECT_EQ(dialogs.proposals.last(), "--------x:y.xls");
 }

@@ -35,7 +35,7 @@ protected:
     }
     void select(const QString& key)
     {
-        const QStandardItem* item = window.tree().itemByKey(key);
+        const PartitionTree::Node* item = window.tree().itemByKey(key);
         ASSERT_NE(item, nullptr) << key.toStdString();
         window.SSTree1->setCurrentIndex(window.treeLook().mapFromSource(item->index()));
     }
@@ -339,7 +339,7 @@ TEST_F(StorageCommandsTest, TheTreeShowsWhatTheInstrumentConfirmed)
     });
     run(&StorageCommands::Command9_Click);
     ASSERT_TRUE(waitFor([&] { return !ex().lineBusy(); }));
-    const QStandardItem* a = window.tree().itemByKey("A");
+    const PartitionTree::Node* a = window.tree().itemByKey("A");
     ASSERT_EQ(a->rowCount(), 3);
     EXPECT_EQ(a->child(2)->text(), "NEW1");
     window.SSTree1->setCurrentIndex(window.treeLook().mapFromSource(a->child(2)->index()));
