@@ -1,6 +1,7 @@
 #include "app/DemoTour.h"
 
 #include "app/Form1.h"
+#include "app/TreeLook.h"
 #include "export/SaveCommand.h"
 #include "grids/PreviewGrid.h"
 #include "platform/Delay.h"
@@ -21,6 +22,14 @@
 #include <QTreeView>
 #include <cstdio>
 #include <utility>
+
+namespace {
+// Makes a node of the tree the current one in the window's view of it.
+void select(Form1& window, const PartitionTree::Node* node)
+{
+    window.SSTree1->setCurrentIndex(window.treeLook().mapFromSource(node->index()));
+}
+} // namespace
 
 void ConsoleMessenger::information(const QString& text)
 {
@@ -103,17 +112,17 @@ int DemoTour::run()
         shoot(QStringLiteral("partitions"));
 
         std::printf("list partition A\n");
-        QStandardItem* a = m_window.tree().itemByKey(QStringLiteral("A"));
+        const PartitionTree::Node* a = m_window.tree().itemByKey(QStringLiteral("A"));
         if (!a)
             return fail(QStringLiteral("no partition A"));
-        m_window.SSTree1->setCurrentIndex(a->index());
+        select(m_window, a);
         m_window.storage().treeClick();
         if (!waitIdle() || a->rowCount() == 0)
             return fail(QStringLiteral("partition A lists no files"));
         shoot(QStringLiteral("files"));
 
         std::printf("copy file %s\n", qPrintable(a->child(0)->text()));
-        m_window.SSTree1->setCurrentIndex(a->child(0)->index());
+        select(m_window, a->child(0));
         m_window.Command5->click();
         if (!waitIdle() || m_window.grid().rows() < 2)
             return fail(QStringLiteral("the file brought no records"));
@@ -121,7 +130,7 @@ int DemoTour::run()
         shoot(QStringLiteral("file"));
 
         std::printf("component list of A\n");
-        m_window.SSTree1->setCurrentIndex(a->index());
+        select(m_window, a);
         m_window.Command10->click();
         if (!waitIdle() || m_window.grid().cols() != 2)
             return fail(QStringLiteral("no component list"));
@@ -141,7 +150,7 @@ int DemoTour::run()
             dialog->Command2->click();
         });
         poll.start();
-        m_window.SSTree1->setCurrentIndex(a->index());
+        select(m_window, a);
         m_window.Command9->click();
         poll.stop();
         waitIdle(); // the dialog sent nothing; the gate is released by the watchdog
@@ -150,7 +159,7 @@ int DemoTour::run()
             return false;
 
         std::printf("copy partition A\n");
-        m_window.SSTree1->setCurrentIndex(a->index());
+        select(m_window, a);
         m_window.Command6->click();
         if (!waitIdle() || m_window.grid().rows() < 2)
             return fail(QStringLiteral("partition A brought no records"));
@@ -172,10 +181,10 @@ bool DemoTour::editorSteps()
 {
     // A component list saved as a workbook, to import in the editor.
     std::printf("component list of C, saved\n");
-    QStandardItem* c = m_window.tree().itemByKey(QStringLiteral("C"));
+    const PartitionTree::Node* c = m_window.tree().itemByKey(QStringLiteral("C"));
     if (!c)
         return fail(QStringLiteral("no partition C"));
-    m_window.SSTree1->setCurrentIndex(c->index());
+    select(m_window, c);
     m_window.Command10->click();
     if (!waitIdle() || m_window.grid().cols() != 2)
         return fail(QStringLiteral("no component list for C"));
@@ -222,7 +231,7 @@ bool DemoTour::editorSteps()
 
     std::printf("component list of C after the write\n");
     waitIdle();
-    m_window.SSTree1->setCurrentIndex(c->index());
+    select(m_window, c);
     m_window.Command10->click();
     if (!waitIdle())
         return fail(QStringLiteral("no component list for C"));

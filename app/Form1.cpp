@@ -2,6 +2,7 @@
 
 #include "app/PortCombo.h"
 #include "app/Form3.h"
+#include "app/TreeLook.h"
 #include "export/SaveCommand.h"
 #include "grids/GridLayouts.h"
 #include "grids/PreviewGrid.h"
@@ -93,12 +94,14 @@ Form1::Form1(Form1Services services, QWidget* parent)
     : QMainWindow(parent), m_services(services)
 {
     m_tree = new PartitionTree(this);
+    m_treeLook = new TreeLook(this);
+    m_treeLook->setSourceModel(m_tree);
     m_grid = new PreviewGrid(this);
     m_exchange = new CommandExchange(m_services.link, *this, m_services.messenger, m_services.timing, this);
     m_storage = std::make_unique<StorageCommands>(
         *m_exchange, *this, m_services.messenger,
         [this]() -> std::optional<SelectedNode> {
-            const QModelIndex index = SSTree1->currentIndex();
+            const QModelIndex index = m_treeLook->mapToSource(SSTree1->currentIndex());
             if (!index.isValid())
                 return std::nullopt;
             SelectedNode node{index.data(Qt::DisplayRole).toString(), PartitionTree::keyOf(index)};
@@ -132,7 +135,7 @@ Form1::Form1(Form1Services services, QWidget* parent)
     m_save = std::make_unique<SaveCommand>(SaveCommand::Context{
         *m_grid, *m_exchange, *this, m_services.messenger, m_services.dialogs, m_services.servers,
         m_services.templatePath, [this]() -> std::optional<QString> {
-            const QModelIndex index = SSTree1->currentIndex();
+            const QModelIndex index = m_treeLook->mapToSource(SSTree1->currentIndex());
             if (!index.isValid())
                 return std::nullopt;
             return index.data(Qt::DisplayRole).toString();
@@ -227,7 +230,7 @@ void Form1::buildUi()
     auto* frame3 = makeFrame(frame2);
     auto* treeBox = new QVBoxLayout(frame3);
     SSTree1 = new QTreeView(frame3);
-    SSTree1->setModel(m_tree);
+    SSTree1->setModel(m_treeLook);
     SSTree1->setHeaderHidden(true);
     SSTree1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     SSTree1->setAccessibleName(QStringLiteral("数据分区"));
@@ -299,7 +302,7 @@ void Form1::Form_Load()
     Check_Comm();
     const QModelIndex root = m_tree->Ini_Tree(QStringLiteral("A-J"));
     if (root.isValid())
-        SSTree1->expand(root);
+        SSTree1->expand(m_treeLook->mapFromSource(root));
     grids::Ini_Grid(*m_grid);
     m_exchange->startWatchdog();
 }
@@ -459,7 +462,7 @@ void Form1::routeReplies()
     // Where each reply goes: the storage commands' replies to the tree and the preview, the
     // kept reply to the exchange itself, component writes to the open editor.
     StorageReplies::route(*m_exchange, StorageReplies::Consumers{*m_tree, *m_grid, m_services.messenger,
-                                                                 [this](const QModelIndex& index) { SSTree1->expand(index); }});
+                                                                 [this](const QModelIndex& index) { SSTree1->expand(m_treeLook->mapFromSource(index)); }});
     CommandExchange* exchange = m_exchange;
     m_exchange->route(commands::StoreReturn, [exchange](const CommandExchange::Reply& r) { exchange->SetReturn(r.text); });
     m_exchange->route(commands::WriteComponent, [this](const CommandExchange::Reply& r) {

@@ -19,6 +19,7 @@ class PortRegistry;
 class PreviewGrid;
 class SerialLink;
 class StorageCommands;
+class TreeLook;
 class SaveCommand;
 class Form3;
 class FileDialogs;
@@ -73,6 +74,8 @@ public:
 
     CommandExchange& exchange() { return *m_exchange; }
     PartitionTree& tree() { return *m_tree; }
+    // What SSTree1 shows: the tree with its fonts and colours. Its indexes are not the tree's.
+    TreeLook& treeLook() { return *m_treeLook; }
     PreviewGrid& grid() { return *m_grid; }
     StorageCommands& storage() { return *m_storage; }
     SaveCommand& saver() { return *m_save; }
@@ -119,6 +122,7 @@ private:
 
     Form1Services m_services;
     PartitionTree* m_tree = nullptr;
+    TreeLook* m_treeLook = nullptr;
     PreviewGrid* m_grid = nullptr;
     CommandExchange* m_exchange = nullptr;
     std::unique_ptr<StorageCommands> m_storage;

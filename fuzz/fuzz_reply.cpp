@@ -110,7 +110,7 @@ Harness& harness()
 QStringList snapshot(const PartitionTree& tree)
 {
     QStringList out;
-    std::function<void(const QStandardItem*, int)> walk = [&](const QStandardItem* item, int depth) {
+    std::function<void(const PartitionTree::Node*, int)> walk = [&](const PartitionTree::Node* item, int depth) {
         out << QString::number(depth) + '|' + item->data(PartitionTree::KeyRole).toString() + '|' + item->text() + '|' +
                    QString::number(int(PartitionTree::kindOf(item->index())));
         for (int r = 0; r < item->rowCount(); ++r)

@@ -1,30 +1,62 @@
 #include "storage/PartitionTree.h"
 
-#include <QBrush>
-#include <QFont>
 #include <QStringList>
 #include <algorithm>
 #include <functional>
 
 namespace {
-constexpr int kRootPointSize = 12;
-constexpr int kPartitionPointSize = 10;
-constexpr int kFilePointSize = 11;
-
 bool isLetter(QChar c) { return c >= QLatin1Char('A') && c <= QLatin1Char('Z'); }
 } // namespace
 
-PartitionTree::PartitionTree(QObject* parent) : QStandardItemModel(parent) {}
-
-QStandardItem* PartitionTree::makeNode(const QString& key, const QString& text, Kind kind, int pointSize) const
+PartitionTree::Node::Node(const PartitionTree* tree, Node* parent, int row, QString key, QString text, Kind kind)
+    : m_tree(tree), m_parent(parent), m_row(row), m_key(std::move(key)), m_text(std::move(text)), m_kind(kind)
 {
-    auto* item = new QStandardItem(text);
-    item->setData(key, KeyRole);
-    item->setData(int(kind), KindRole);
-    item->setFont(QFont(QStringLiteral("宋体"), pointSize));
-    item->setForeground(QBrush(QColor(0, 0, 255)));
-    item->setEditable(false);
-    return item;
+}
+
+QVariant PartitionTree::Node::data(int role) const
+{
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::EditRole: return m_text;
+    case KeyRole: return m_key;
+    case KindRole: return int(m_kind);
+    default: return {};
+    }
+}
+
+const PartitionTree::Node* PartitionTree::Node::child(int row) const
+{
+    return row >= 0 && row < rowCount() ? m_children[size_t(row)].get() : nullptr;
+}
+
+const PartitionTree::Node* PartitionTree::Node::parent() const
+{
+    return m_parent == &m_tree->m_top ? nullptr : m_parent;
+}
+
+QModelIndex PartitionTree::Node::index() const { return m_tree->indexOf(this); }
+
+PartitionTree::PartitionTree(QObject* parent)
+    : QAbstractItemModel(parent), m_top(this, nullptr, -1, QString(), QString(), Kind::Root)
+{
+}
+
+PartitionTree::~PartitionTree() = default;
+
+PartitionTree::Node* PartitionTree::addNode(Node* parent, const QString& key, const QString& text, Kind kind)
+{
+    parent->m_children.push_back(
+        std::unique_ptr<Node>(new Node(this, parent, parent->rowCount(), key, text, kind)));
+    return parent->m_children.back().get();
+}
+
+void PartitionTree::removeChildren(Node* parent)
+{
+    if (parent->m_children.empty())
+        return;
+    beginRemoveRows(indexOf(parent), 0, parent->rowCount() - 1);
+    parent->m_children.clear();
+    endRemoveRows();
 }
 
 QModelIndex PartitionTree::Ini_Tree(const QString& range)
@@ -37,21 +69,22 @@ QModelIndex PartitionTree::Ini_Tree(const QString& range)
     if (!isLetter(first) || !isLetter(last) || first > last)
         return {};
 
-    clear();
-    QStandardItem* root = makeNode(kRootKey, kRootText, Kind::Root, kRootPointSize);
-    appendRow(root);
+    beginResetModel();
+    m_top.m_children.clear();
+    Node* root = addNode(&m_top, kRootKey, kRootText, Kind::Root);
     for (char16_t k = first.unicode(); k <= last.unicode(); ++k) {
         const QString letter(QChar{k});
-        root->appendRow(makeNode(letter, letter, Kind::Partition, kPartitionPointSize));
+        addNode(root, letter, letter, Kind::Partition);
     }
-    return root->index();
+    endResetModel();
+    return indexOf(root);
 }
 
 QModelIndex PartitionTree::Bulid_Tree(const QString& partitionKey, const QString& listing, bool* tooLong)
 {
     if (tooLong)
         *tooLong = false;
-    QStandardItem* partition = partitionByKey(partitionKey);
+    Node* partition = partitionByKey(partitionKey);
     if (!partition)
         return {};
     // Counted before anything is split or built, so a huge reply costs no memory here.
@@ -64,42 +97,46 @@ QModelIndex PartitionTree::Bulid_Tree(const QString& partitionKey, const QString
             return {};
         }
     }
-    partition->removeRows(0, partition->rowCount());
+    removeChildren(partition);
     const QStringList lines = listing.split(separator);
-    QList<QStandardItem*> nodes;
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        if (lines[i].isEmpty())
-            continue;
-        nodes.append(makeNode(partitionKey + QString::number(i), lines[i], Kind::File, kFilePointSize));
+    const auto files = int(std::count_if(lines.begin(), lines.end(), [](const QString& l) { return !l.isEmpty(); }));
+    if (files > 0) {
+        beginInsertRows(indexOf(partition), 0, files - 1);
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            if (!lines[i].isEmpty())
+                addNode(partition, partitionKey + QString::number(i), lines[i], Kind::File);
+        }
+        endInsertRows();
     }
-    for (QStandardItem* node : nodes)
-        partition->appendRow(node);
-    return partition->index();
+    return indexOf(partition);
 }
 
 void PartitionTree::removeFiles(const QString& partitionKey)
 {
-    if (QStandardItem* partition = partitionByKey(partitionKey))
-        partition->removeRows(0, partition->rowCount());
+    if (Node* partition = partitionByKey(partitionKey))
+        removeChildren(partition);
 }
 
 QModelIndex PartitionTree::addFile(const QString& partitionKey, const QString& name)
 {
-    QStandardItem* partition = partitionByKey(partitionKey);
+    Node* partition = partitionByKey(partitionKey);
     if (!partition || name.isEmpty())
         return {};
     // Keys of files are the letter and a number; a new file takes the next free number.
     int next = 0;
-    for (int r = 0; r < partition->rowCount(); ++r)
-        next = std::max(next, partition->child(r)->data(KeyRole).toString().mid(partitionKey.size()).toInt() + 1);
-    partition->appendRow(makeNode(partitionKey + QString::number(next), name, Kind::File, kFilePointSize));
-    return partition->index();
+    for (const auto& file : partition->m_children)
+        next = std::max(next, file->m_key.mid(partitionKey.size()).toInt() + 1);
+    const QModelIndex parentIndex = indexOf(partition);
+    beginInsertRows(parentIndex, partition->rowCount(), partition->rowCount());
+    addNode(partition, partitionKey + QString::number(next), name, Kind::File);
+    endInsertRows();
+    return parentIndex;
 }
 
-QStandardItem* PartitionTree::partitionByKey(const QString& key) const
+PartitionTree::Node* PartitionTree::partitionByKey(const QString& key) const
 {
-    QStandardItem* item = itemByKey(key);
-    return item && item->data(KindRole).toInt() == int(Kind::Partition) ? item : nullptr;
+    const Node* node = itemByKey(key);
+    return node && node->m_kind == Kind::Partition ? const_cast<Node*>(node) : nullptr;
 }
 
 PartitionTree::Kind PartitionTree::kindOf(const QModelIndex& index)
@@ -107,20 +144,75 @@ PartitionTree::Kind PartitionTree::kindOf(const QModelIndex& index)
     return Kind(index.data(KindRole).toInt());
 }
 
-QStandardItem* PartitionTree::itemByKey(const QString& key) const
+QString PartitionTree::keyOf(const QModelIndex& index) { return index.data(KeyRole).toString(); }
+
+const PartitionTree::Node* PartitionTree::itemByKey(const QString& key) const
 {
     // Small tree (a root, ten partitions and their files): a walk is enough.
-    std::function<QStandardItem*(QStandardItem*)> walk = [&](QStandardItem* parent) -> QStandardItem* {
-        for (int r = 0; r < parent->rowCount(); ++r) {
-            QStandardItem* child = parent->child(r);
-            if (child->data(KeyRole).toString() == key)
-                return child;
-            if (QStandardItem* hit = walk(child))
+    std::function<const Node*(const Node&)> walk = [&](const Node& parent) -> const Node* {
+        for (const auto& child : parent.m_children) {
+            if (child->m_key == key)
+                return child.get();
+            if (const Node* hit = walk(*child))
                 return hit;
         }
         return nullptr;
     };
-    return walk(invisibleRootItem());
+    return walk(m_top);
 }
 
-QString PartitionTree::keyOf(const QModelIndex& index) { return index.data(KeyRole).toString(); }
+const PartitionTree::Node* PartitionTree::item(int row) const { return m_top.child(row); }
+
+const PartitionTree::Node* PartitionTree::nodeOf(const QModelIndex& index) const
+{
+    if (!index.isValid() || index.model() != this)
+        return nullptr;
+    return static_cast<const Node*>(index.internalPointer());
+}
+
+QModelIndex PartitionTree::indexOf(const Node* node) const
+{
+    if (!node || node == &m_top)
+        return {};
+    return createIndex(node->m_row, 0, const_cast<Node*>(node));
+}
+
+QModelIndex PartitionTree::index(int row, int column, const QModelIndex& parent) const
+{
+    if (column != 0 || (parent.isValid() && parent.column() != 0))
+        return {};
+    const Node* above = parent.isValid() ? nodeOf(parent) : &m_top;
+    if (!above)
+        return {};
+    return indexOf(above->child(row));
+}
+
+QModelIndex PartitionTree::parent(const QModelIndex& child) const
+{
+    const Node* node = nodeOf(child);
+    return node ? indexOf(node->m_parent) : QModelIndex();
+}
+
+int PartitionTree::rowCount(const QModelIndex& parent) const
+{
+    if (!parent.isValid())
+        return m_top.rowCount();
+    if (parent.column() != 0)
+        return 0;
+    const Node* node = nodeOf(parent);
+    return node ? node->rowCount() : 0;
+}
+
+int PartitionTree::columnCount(const QModelIndex&) const { return 1; }
+
+QVariant PartitionTree::data(const QModelIndex& index, int role) const
+{
+    const Node* node = nodeOf(index);
+    return node ? node->data(role) : QVariant();
+}
+
+Qt::ItemFlags PartitionTree::flags(const QModelIndex& index) const
+{
+    // Selectable, not editable: the texts are what the instrument said.
+    return nodeOf(index) ? Qt::ItemIsSelectable | Qt::ItemIsEnabled : Qt::NoItemFlags;
+}

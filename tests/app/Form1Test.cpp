@@ -1,5 +1,6 @@
 #include "app/Form1.h"
 
+#include "app/TreeLook.h"
 #include "grids/PreviewGrid.h"
 #include "serial/PortDiscovery.h"
 #include "storage/PartitionTree.h"
@@ -33,7 +34,7 @@ TEST_F(Form1Fixture, StartsWithTreeGridListsAndWatchdog)
     ASSERT_EQ(window.tree().rowCount(), 1);
     EXPECT_EQ(window.tree().item(0)->text(), "数据分区");
     EXPECT_EQ(window.tree().item(0)->rowCount(), 10);
-    EXPECT_TRUE(window.SSTree1->isExpanded(window.tree().index(0, 0)));
+    EXPECT_TRUE(window.SSTree1->isExpanded(window.treeLook().mapFromSource(window.tree().index(0, 0))));
     // the empty reading grid
     EXPECT_EQ(window.grid().rows(), 1);
     EXPECT_EQ(window.grid().text(0, 3), "时间");
@@ -265,7 +266,7 @@ TEST_F(Form1Fixture, ReadPartitionsWhileDisconnected)
 TEST_F(Form1Fixture, TheComponentListReachesThePreviewInItsLayout)
 {
     connectPort();
-    window.SSTree1->setCurrentIndex(window.tree().itemByKey("A")->index());
+    window.SSTree1->setCurrentIndex(window.treeLook().mapFromSource(window.tree().itemByKey("A")->index()));
     link.autoReplies.append("A001=N\r\n");
     window.Command10->click();
     ASSERT_TRUE(waitFor([&] { return !window.exchange().lineBusy(); }));
@@ -283,14 +284,18 @@ protected:
     {
         connectPort();
         window.tree().Bulid_Tree("A", "F1\r\nF2\r\n");
-        window.SSTree1->setCurrentIndex(window.tree().itemByKey("A0")->index());
+        select("A0");
         link.autoReplies.append("F1\r\nA001 100 200 D T\r\n");
         window.Command5->click();
         ASSERT_TRUE(waitFor([&] { return !window.exchange().lineBusy(); }));
         ASSERT_EQ(window.grid().rows(), 3);
-        window.SSTree1->setCurrentIndex(window.tree().itemByKey("A1")->index());
+        select("A1");
         window.Command5->click(); // F2 is being copied; its reply comes in pieces below
         link.deliver("F2\r\nA002 1 2 D T\r\n");
+    }
+    void select(const QString& key)
+    {
+        window.SSTree1->setCurrentIndex(window.treeLook().mapFromSource(window.tree().itemByKey(key)->index()));
     }
     void expectPreviewUnchanged()
     {
@@ -362,7 +367,7 @@ TEST_F(Form1Fixture, AListingLongerThanAnyInstrumentHoldsLeavesTheTree)
     QByteArray huge;
     for (int i = 0; i <= PartitionTree::kMaxListingLines; ++i)
         huge += "A" + QByteArray::number(i) + " 1 2 D T\r\n";
-    window.SSTree1->setCurrentIndex(window.tree().itemByKey("A")->index());
+    window.SSTree1->setCurrentIndex(window.treeLook().mapFromSource(window.tree().itemByKey("A")->index()));
     link.autoReplies.append(huge);
     window.Command3->click();
     ASSERT_TRUE(waitFor([&] { return !window.exchange().lineBusy(); }));
@@ -394,9 +399,10 @@ protected:
                       type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(w, &e);
     }
+    // The partition's node as the tree view shows it.
     QModelIndex partition(const QString& letter)
     {
-        return window.tree().indexFromItem(window.tree().itemByKey(letter));
+        return window.treeLook().mapFromSource(window.tree().itemByKey(letter)->index());
     }
 };
 

@@ -1,5 +1,6 @@
 #include "export/SaveCommand.h"
 
+#include "app/TreeLook.h"
 #include "export/FailureText.h"
 
 #include "grids/GridLayouts.h"
@@ -30,7 +31,10 @@ protected:
         grids::FillGrid(window.grid(), "F1\r\nA001 1234 -52 D T\r\n");
         target = dir.filePath("out.xls");
     }
-    void select(const QString& key) { window.SSTree1->setCurrentIndex(window.tree().itemByKey(key)->index()); }
+    void select(const QString& key)
+    {
+        window.SSTree1->setCurrentIndex(window.treeLook().mapFromSource(window.tree().itemByKey(key)->index()));
+    }
     void save() { window.Command4->click(); }
     static QByteArray contents(const QString& path)
     {
@@ -83,7 +87,8 @@ TEST_F(SaveCommandTest, ProposesTheSanitisedNodeNameWithTheFilter)
     EXPECT_TRUE(window.Command4->isEnabled());
     EXPECT_FALSE(window.exchange().busy()); // the save command does not take the gate
 
-    window.tree().itemByKey("A0")->setText(R"(<>/\|?*"x:y)");
+    window.tree().Bulid_Tree("A", R"(<>/\|?*"x:y)" "\r\n");
+    select("A0");
     save();
     EXPECT_EQ(dialogs.proposals.last(), "--------x:y.xls");
 }
@@ -208,7 +213,7 @@ TEST_F(SaveCommandTest, MissingTemplateWritesNothing)
                               testing_qt::fastTiming(), dialogs, servers, dir.filePath("no/Data.xls")});
     excel.install(servers, sheets::kExcel);
     other.tree().Bulid_Tree("A", "F\r\n");
-    other.SSTree1->setCurrentIndex(other.tree().itemByKey("A0")->index());
+    other.SSTree1->setCurrentIndex(other.treeLook().mapFromSource(other.tree().itemByKey("A0")->index()));
     grids::FillGrid(other.grid(), "F\r\nA001 1 2 D T\r\n");
     QFile keep(target);
     ASSERT_TRUE(keep.open(QIODevice::WriteOnly));

@@ -1,6 +1,7 @@
 #include "serial/Commands.h"
 #include "storage/StorageCommands.h"
 
+#include "app/TreeLook.h"
 #include "grids/PreviewGrid.h"
 #include "app/Form2.h"
 #include "storage/PartitionTree.h"
@@ -35,9 +36,9 @@ protected:
     }
     void select(const QString& key)
     {
-        QStandardItem* item = window.tree().itemByKey(key);
+        const PartitionTree::Node* item = window.tree().itemByKey(key);
         ASSERT_NE(item, nullptr) << key.toStdString();
-        window.SSTree1->setCurrentIndex(item->index());
+        window.SSTree1->setCurrentIndex(window.treeLook().mapFromSource(item->index()));
     }
     void selectNothing() { window.SSTree1->setCurrentIndex({}); }
     // Runs one handler on an idle line (the previous command forgotten) and reports what
@@ -93,7 +94,7 @@ TEST_F(StorageCommandsTest, AMouseClickOnANodeSendsItsCommand)
 {
     window.show();
     const QModelIndex c = window.tree().itemByKey("C")->index();
-    const QRect rect = window.SSTree1->visualRect(c);
+    const QRect rect = window.SSTree1->visualRect(window.treeLook().mapFromSource(c));
     QTest::mouseClick(window.SSTree1->viewport(), Qt::LeftButton, {}, rect.center());
     EXPECT_EQ(link.writes, QList<QByteArray>({"DIR C\r\n"}));
 }
@@ -342,10 +343,10 @@ TEST_F(StorageCommandsTest, TheTreeShowsWhatTheInstrumentConfirmed)
     });
     run(&StorageCommands::Command9_Click);
     ASSERT_TRUE(waitFor([&] { return !ex().lineBusy(); }));
-    const QStandardItem* a = window.tree().itemByKey("A");
+    const PartitionTree::Node* a = window.tree().itemByKey("A");
     ASSERT_EQ(a->rowCount(), 3);
     EXPECT_EQ(a->child(2)->text(), "NEW1");
-    window.SSTree1->setCurrentIndex(a->child(2)->index());
+    window.SSTree1->setCurrentIndex(window.treeLook().mapFromSource(a->child(2)->index()));
     EXPECT_EQ(run(&StorageCommands::treeClick), QList<QByteArray>({"COPY A NEW1\r\n"}));
 }
 

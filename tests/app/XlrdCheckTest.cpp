@@ -1,4 +1,5 @@
 // Saved through the built-in server, read back by python3-xlrd.
+#include "app/TreeLook.h"
 #include "export/BuiltinServer.h"
 #include "export/SaveCommand.h"
 #include "storage/PartitionTree.h"
@@ -21,7 +22,8 @@ protected:
     {
         servers.add(sheets::kBuiltin, [] { return sheets::createBuiltinApplication(); });
         window.tree().Bulid_Tree("A", "F\r\n");
-        window.SSTree1->setCurrentIndex(window.tree().itemByKey("A")->index());
+        const QModelIndex a = window.tree().itemByKey("A")->index();
+        window.SSTree1->setCurrentIndex(window.treeLook().mapFromSource(a));
     }
     QJsonArray saveAndRead(const QString& reply)
     {

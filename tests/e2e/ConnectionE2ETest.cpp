@@ -1,5 +1,6 @@
 #include "tests/e2e/SimFixture.h"
 
+#include "app/TreeLook.h"
 #include "grids/PreviewGrid.h"
 #include "ktmsim/seed.h"
 #include "serial/Commands.h"
@@ -30,7 +31,8 @@ TEST_F(SimFixture, ListingFillsFileNodes)
     const QStringList files = listingLines(expected("DIR A"));
     ASSERT_GE(files.size(), 2); // the seed's partition A holds files
     EXPECT_EQ(childTexts("A"), files);
-    EXPECT_TRUE(window->SSTree1->isExpanded(window->tree().itemByKey("A")->index()));
+    const QModelIndex a = window->tree().itemByKey("A")->index();
+    EXPECT_TRUE(window->SSTree1->isExpanded(window->treeLook().mapFromSource(a)));
     EXPECT_EQ(window->tree().itemByKey("A")->child(0)->data(PartitionTree::KeyRole).toString(), "A0");
 }
 

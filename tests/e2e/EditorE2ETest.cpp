@@ -2,6 +2,7 @@
 #include "tests/e2e/SimFixture.h"
 
 #include "app/Form3.h"
+#include "app/TreeLook.h"
 #include "grids/PreviewGrid.h"
 #include "storage/PartitionTree.h"
 #include "tests/support/Modal.h"
@@ -18,7 +19,8 @@ class EditorE2ETest : public SimFixture {
 protected:
     QStringList componentsOf(const QString& partition)
     {
-        window->SSTree1->setCurrentIndex(window->tree().itemByKey(partition)->index());
+        const QModelIndex node = window->tree().itemByKey(partition)->index();
+        window->SSTree1->setCurrentIndex(window->treeLook().mapFromSource(node));
         window->Command10->click();
         EXPECT_TRUE(waitIdle());
         QStringList out;

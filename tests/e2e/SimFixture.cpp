@@ -91,7 +91,7 @@ bool SimFixture::waitIdle(int timeoutMs)
 QStringList SimFixture::childTexts(const QString& key) const
 {
     QStringList out;
-    const QStandardItem* item = window->tree().itemByKey(key);
+    const PartitionTree::Node* item = window->tree().itemByKey(key);
     if (!item)
         return out;
     for (int r = 0; r < item->rowCount(); ++r)

@@ -2,6 +2,7 @@
 // instrument model holds, computed here independently from the same deterministic seed.
 #include "tests/e2e/SimFixture.h"
 
+#include "app/TreeLook.h"
 #include "grids/GridLayouts.h"
 #include "grids/PreviewGrid.h"
 #include "ktmsim/protocol.h"
@@ -31,9 +32,9 @@ class StorageE2ETest : public SimFixture {
 protected:
     void select(const QString& key)
     {
-        QStandardItem* item = window->tree().itemByKey(key);
+        const PartitionTree::Node* item = window->tree().itemByKey(key);
         ASSERT_NE(item, nullptr) << key.toStdString();
-        window->SSTree1->setCurrentIndex(item->index());
+        window->SSTree1->setCurrentIndex(window->treeLook().mapFromSource(item->index()));
     }
     void clickButton(QPushButton* b)
     {
