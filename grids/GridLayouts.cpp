@@ -1,6 +1,7 @@
 #include "grids/GridLayouts.h"
 
 #include "grids/PreviewGrid.h"
+#include "platform/WireText.h"
 
 #include <QByteArrayView>
 #include <cstring>
@@ -60,10 +61,20 @@ void Ini_Grid(PreviewGrid& grid)
               {1400, 800, 600, 1400});
 }
 
-void FillGrid(PreviewGrid& grid, const QString& reply)
+namespace {
+void fillUtf8(PreviewGrid& grid, QByteArray text);
+} // namespace
+
+void FillGrid(PreviewGrid& grid, const QString& reply) { fillUtf8(grid, reply.toUtf8()); }
+
+void FillGridFromWire(PreviewGrid& grid, QByteArray wire) { fillUtf8(grid, WireText::toUtf8(std::move(wire))); }
+
+namespace {
+
+void fillUtf8(PreviewGrid& grid, QByteArray text)
 {
+    // CR, LF and space are single bytes in UTF-8 as on the line.
     PreviewGrid::Batch batch(grid);
-    QByteArray text = reply.toUtf8(); // CR, LF and space stay single bytes in UTF-8
     const int lines = countTerminatedLines(text);
 
     const qsizetype replySize = text.size();
@@ -110,6 +121,8 @@ void FillGrid(PreviewGrid& grid, const QString& reply)
         }
     });
 }
+
+} // namespace
 
 void Ini_YJ_Grid(PreviewGrid& grid)
 {

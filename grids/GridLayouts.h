@@ -21,6 +21,9 @@ void Ini_Grid(PreviewGrid& grid);
 // every single space, the last field of a line joined to the one before it (the time stamp's
 // two halves share the time column). Text after the last CR LF is not a record.
 void FillGrid(PreviewGrid& grid, const QString& reply);
+// The same from the reply as it came off the line (the instrument's code page): an ASCII reply
+// becomes the grid's text store without a copy.
+void FillGridFromWire(PreviewGrid& grid, QByteArray wire);
 
 // Component layout: 2 columns "序号", "元件名"; row 0 the headers; 1 row.
 void Ini_YJ_Grid(PreviewGrid& grid);

@@ -42,6 +42,13 @@ QString decode(const QByteArray& bytes)
     return decoder.decode(bytes);
 }
 
+QByteArray toUtf8(QByteArray bytes)
+{
+    if (isAscii(bytes))
+        return bytes;
+    return decode(bytes).toUtf8();
+}
+
 QByteArray encode(const QString& text)
 {
     QStringEncoder encoder = makeEncoder();

@@ -13,6 +13,10 @@ namespace WireText {
 // two serial chunks is never garbled.
 QString decode(const QByteArray& bytes);
 
+// A whole reply as UTF-8, for consumers that keep text as UTF-8. A reply in ASCII (the common
+// case) is returned as it is, without a copy.
+QByteArray toUtf8(QByteArray bytes);
+
 // Encodes text in the code page; characters without a code become '?'.
 QByteArray encode(const QString& text);
 

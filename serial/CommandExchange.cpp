@@ -106,7 +106,9 @@ void CommandExchange::releaseGate()
         emit lineIdle();
 }
 
-void CommandExchange::route(qint16 code, Handler handler) { m_routes[code] = std::move(handler); }
+void CommandExchange::route(qint16 code, Handler handler) { m_routes[code] = Route{std::move(handler), false}; }
+
+void CommandExchange::routeBytes(qint16 code, Handler handler) { m_routes[code] = Route{std::move(handler), true}; }
 
 void CommandExchange::commandWait() { Delay(m_timing.commandWait); }
 
@@ -289,7 +291,7 @@ void CommandExchange::onQuiet()
         emit receiveFinished(bytes, elapsed);
         return;
     }
-    const QByteArray raw = std::exchange(m_buffer, QByteArray());
+    QByteArray raw = std::exchange(m_buffer, QByteArray());
     const qint16 code = COM_type;
     // From here on the reply is complete: input that arrives while it is being handled (a
     // handler may show a message box) belongs to no command and is discarded.
@@ -297,7 +299,7 @@ void CommandExchange::onQuiet()
     m_dispatching = true;
     QString failure;
     try {
-        dispatch(WireText::decode(raw));
+        dispatch(std::move(raw));
     } catch (const std::bad_alloc&) {
         failure = kOutOfMemory;
     } catch (const std::exception& e) {
@@ -315,12 +317,20 @@ void CommandExchange::onQuiet()
         emit lineIdle();
 }
 
-void CommandExchange::dispatch(const QString& reply)
+void CommandExchange::dispatch(QByteArray raw)
 {
-    const auto route = m_routes.find(COM_type);
-    if (route == m_routes.end() || !route->second)
+    const auto found = m_routes.find(COM_type);
+    if (found == m_routes.end() || !found->second.handler)
         return; // none pending, or a code nobody reads: the reply is dropped
-    route->second(Reply{COM_type, reply, SelectedName, m_detail});
+    const Route& route = found->second;
+    Reply reply{COM_type, {}, {}, SelectedName, m_detail};
+    if (route.bytes) {
+        reply.bytes = std::move(raw);
+    } else {
+        reply.text = WireText::decode(raw);
+        raw = QByteArray(); // the decoded text is all that is kept
+    }
+    route.handler(reply);
 }
 
 void CommandExchange::resetToIdle()

@@ -75,13 +75,19 @@ public:
     // A complete reply, as its handler receives it.
     struct Reply {
         qint16 code = 0;
-        QString text;   // decoded from the instrument's code page
-        QString target; // Request::target of the command that asked
-        QString detail; // Request::detail
+        QString text;     // decoded from the instrument's code page (route)
+        QByteArray bytes; // as they came off the line (routeBytes)
+        QString target;   // Request::target of the command that asked
+        QString detail;   // Request::detail
     };
-    using Handler = std::function<void(const Reply&)>;
-    // Replies to commands with this code go to the handler (replacing an earlier route).
+    // A handler may take the reply's text or bytes (std::move): the exchange keeps no copy.
+    using Handler = std::function<void(Reply&)>;
+    // Replies to commands with this code go to the handler (replacing an earlier route),
+    // decoded as text.
     void route(qint16 code, Handler handler);
+    // The same for a consumer of large replies that decodes them itself: the handler gets the
+    // bytes as received and no second copy of the reply is made.
+    void routeBytes(qint16 code, Handler handler);
 
     // The sending sequence: refuse while the line is busy (busy message); take the gate and
     // disable the controls; refuse unless connected (message, controls enabled again, gate
@@ -159,7 +165,7 @@ signals:
 private:
     qint64 drain();
     void onQuiet();
-    void dispatch(const QString& reply);
+    void dispatch(QByteArray raw);
     void resetToIdle();
     void startDiscarding();
     void finishDiscarding();
@@ -171,7 +177,11 @@ private:
     ExchangeHost& m_host;
     Messenger& m_messenger;
     Timing m_timing;
-    std::map<qint16, Handler> m_routes;
+    struct Route {
+        Handler handler;
+        bool bytes = false;
+    };
+    std::map<qint16, Route> m_routes;
 
     qint16 COM_type = 0;     // code of the command awaiting a reply; 0 = none
     QString Com_Return;      // reply kept for code 5

@@ -34,8 +34,14 @@ QString confirmationText(qint16 code, Confirmation c)
 
 bool isErrorAnswer(const Reply& reply)
 {
+    // Replies routed as bytes are checked as bytes: a large reply is never copied for this.
+    bool err = false;
+    if (!reply.bytes.isEmpty())
+        err = reply.bytes.size() <= 16 && QByteArrayView(reply.bytes).trimmed() == "ERR";
+    else
+        err = QStringView(reply.text).trimmed() == QLatin1String("ERR");
     const bool fileCopy = reply.code == commands::CopyFile;
-    return reply.text.trimmed() == QLatin1String("ERR") && !(fileCopy && reply.target == QLatin1String("ERR"));
+    return err && !(fileCopy && reply.target == QLatin1String("ERR"));
 }
 
 QString copyErrorText(qint16 code)
@@ -63,7 +69,7 @@ void route(CommandExchange& exchange, const Consumers& c)
         if (tooLong)
             c.messenger.information(listingTooLongText());
     });
-    auto copy = [c](const Reply& r) {
+    auto copy = [c](Reply& r) {
         if (r.target.isEmpty())
             return; // the command was not for a node
         // The preview keeps what it showed when the instrument has nothing to copy.
@@ -71,10 +77,11 @@ void route(CommandExchange& exchange, const Consumers& c)
             c.messenger.information(copyErrorText(r.code));
             return;
         }
-        grids::FillGrid(c.grid, r.text);
+        grids::FillGridFromWire(c.grid, std::move(r.bytes));
     };
-    exchange.route(commands::CopyFile, copy);
-    exchange.route(commands::CopyPartition, copy);
+    // Copies are the large replies: the grid takes them as they came off the line.
+    exchange.routeBytes(commands::CopyFile, copy);
+    exchange.routeBytes(commands::CopyPartition, copy);
     exchange.route(commands::ListComponents, [c](const Reply& r) {
         if (!r.target.isEmpty())
             grids::FillYJGrid(c.grid, r.text);

@@ -1,5 +1,6 @@
 #include "grids/GridLayouts.h"
 #include "grids/PreviewGrid.h"
+#include "platform/WireText.h"
 
 #include <QStringList>
 #include <gtest/gtest.h>
@@ -80,6 +81,24 @@ TEST(ReadingGrid, TextIsKeptExactlyIncludingNonAscii)
     PreviewGrid g;
     FillGrid(g, QStringLiteral("测点1 -052 0235 2026-12-07 10:31:05\r\n"));
     EXPECT_EQ(row(g, 1), QStringList({"测点1", "-052", "0235", "2026-12-07 10:31:05"}));
+}
+
+TEST(ReadingGrid, FromTheLineAsFromTheDecodedText)
+{
+    // "测点1" in GBK, and bytes that are no valid GBK at all: the same cells either way.
+    for (const QByteArray wire : {QByteArray("\xB2\xE2\xB5\xE3" "1 -052 0235 2026-12-07 10:31:05\r\n"),
+                                  QByteArray("\xFF\x80x 1 2 D T\r\nA001 3 4 D T\r\n")}) {
+        PreviewGrid fromText;
+        PreviewGrid fromWire;
+        FillGrid(fromText, WireText::decode(wire));
+        FillGridFromWire(fromWire, wire);
+        ASSERT_EQ(fromWire.rows(), fromText.rows());
+        for (int r = 0; r < fromText.rows(); ++r)
+            EXPECT_EQ(row(fromWire, r), row(fromText, r)) << r;
+    }
+    PreviewGrid g;
+    FillGridFromWire(g, QByteArray("\xB2\xE2\xB5\xE3" "1 -052 0235 D T\r\n"));
+    EXPECT_EQ(g.text(1, 0), QStringLiteral("测点1"));
 }
 
 TEST(ReadingGrid, EachFillStartsFromAClearedGrid)

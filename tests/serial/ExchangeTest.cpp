@@ -521,3 +521,21 @@ TEST_F(ExchangeTest, AHandlerLearnsWhatTheCommandWasFor)
     EXPECT_EQ(seen, QList<Call>({{"9", "B", "N1"}}));
     EXPECT_EQ(consumers.replies, QList<Call>({{"Bulid_Tree", "C", "C1\r\n"}}));
 }
+
+TEST_F(ExchangeTest, AByteRouteGetsTheReplyAsItCameOffTheLine)
+{
+    QList<QByteArray> bytes;
+    QStringList texts;
+    exchange.routeBytes(commands::CopyPartition, [&](const CommandExchange::Reply& r) {
+        bytes.append(r.bytes);
+        texts.append(r.text);
+    });
+    send(commands::copyPartition(QLatin1Char('A')), commands::CopyPartition, "A");
+    reply("F\r\nA001=\xD6\xD0\r\n"); // "中" in GBK, left undecoded
+    EXPECT_EQ(bytes, QList<QByteArray>({"F\r\nA001=\xD6\xD0\r\n"}));
+    EXPECT_EQ(texts, QStringList({QString()}));
+    // a text route of another code still gets decoded text
+    send(commands::dirPart(QLatin1Char('A')), commands::ListComponents, "A");
+    reply("A001=\xD6\xD0\r\n");
+    EXPECT_EQ(consumers.replies, QList<Call>({{"FillYJGrid", QStringLiteral("A001=中\r\n"), {}}}));
+}
