@@ -247,7 +247,10 @@ void Session::composeExchange()
     });
 
     connect(m_exchange.get(), &CommandExchange::receiveProgress, this,
-            [this](qint64 bytes, qint64 ms) { m_progress->transfer(bytes, ms); });
+            [this](qint64 bytes, qint64 ms) {
+                if (!m_writing) // a component write shows its rows instead
+                    m_progress->transfer(bytes, ms);
+            });
     connect(m_exchange.get(), &CommandExchange::receiveFinished, this, [this](qint64 bytes, qint64 ms) {
         if (m_writing)
             return;
