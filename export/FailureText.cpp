@@ -48,4 +48,6 @@ QString tooManyRows(const QString& sheetName, int rows)
         .arg(workbook::kXlsMaxRows);
 }
 
+QString saveCancelled() { return QStringLiteral("保存已取消，未写入任何文件。"); }
+
 } // namespace FailureText

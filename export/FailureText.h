@@ -25,4 +25,7 @@ QString templateMissing();
 // A worksheet would need more rows than an .xls worksheet holds.
 QString tooManyRows(const QString& sheetName, int rows);
 
+// The operator stopped a save before it was complete; the chosen file was left as it was.
+QString saveCancelled();
+
 } // namespace FailureText

@@ -20,7 +20,9 @@ int digitValue(char c, int base)
 
 } // namespace
 
-double Val(const QString& text)
+double Val(const QString& text) { return leadingNumber(text).value_or(0); }
+
+std::optional<double> leadingNumber(const QString& text)
 {
     // Only ASCII can take part in a number; everything else ends it.
     std::string s;
@@ -42,6 +44,8 @@ double Val(const QString& text)
                 break;
             value = value * base + d;
         }
+        if (i == 2 || !std::isfinite(value))
+            return std::nullopt; // no digit after the prefix, or beyond a double
         return value;
     }
 
@@ -62,7 +66,7 @@ double Val(const QString& text)
         }
     }
     if (!digits)
-        return 0;
+        return std::nullopt;
     if (i < s.size() && (s[i] == 'E' || s[i] == 'e' || s[i] == 'D' || s[i] == 'd')) {
         size_t j = i + 1;
         std::string exponent = "e";
@@ -82,7 +86,28 @@ double Val(const QString& text)
         number.erase(0, 1); // from_chars takes no plus sign
     double v = 0;
     const auto [end, ec] = std::from_chars(number.data(), number.data() + number.size(), v);
-    if (ec != std::errc() || end != number.data() + number.size())
-        return 0; // out of range
-    return std::isfinite(v) ? v : 0;
+    if (ec != std::errc() || end != number.data() + number.size() || !std::isfinite(v))
+        return std::nullopt; // out of range
+    return v;
+}
+
+std::string_view formatNumber(double value, NumberBuffer& buffer)
+{
+    char* const first = buffer.chars;
+    char* const last = buffer.chars + sizeof buffer.chars;
+    if (value == 0) { // also -0, which Val gives for "-0"
+        first[0] = '0';
+        return {first, 1};
+    }
+    // to_chars is locale-independent and gives the shortest text that reads back exactly. Its
+    // free choice would write 100000 as "1e+05", so plain digits are asked for where they stay short.
+    const double magnitude = std::fabs(value);
+    const auto [end, ec] = magnitude >= 1e-6 && magnitude < 1e21
+                               ? std::to_chars(first, last, value, std::chars_format::fixed)
+                               : std::to_chars(first, last, value);
+    if (ec != std::errc()) { // cannot happen with 32 characters; never write a cut number
+        first[0] = '0';
+        return {first, 1};
+    }
+    return {first, size_t(end - first)};
 }

@@ -1,13 +1,14 @@
 #include "export/NumberText.h"
 
-#include <QFile>
+#include "tests/export/CommaLocale.h"
+
 #include <QList>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include <clocale>
+#include <charconv>
+#include <cmath>
 #include <cstdlib>
+#include <random>
 #include <string>
 
 TEST(NumberText, ReadsTheLongestLeadingNumber)
@@ -32,46 +33,47 @@ TEST(NumberText, ReadsTheLongestLeadingNumber)
     EXPECT_DOUBLE_EQ(Val(QStringLiteral("温12")), 0);
 }
 
-namespace {
+TEST(NumberText, LeadingNumberTellsATextWithoutANumberFromZero)
+{
+    EXPECT_EQ(leadingNumber("0"), 0.0);
+    EXPECT_EQ(leadingNumber("-0.0 x"), 0.0);
+    EXPECT_EQ(leadingNumber("&H0"), 0.0);
+    EXPECT_EQ(leadingNumber(QStringLiteral("12度")), 12.0);
+    for (const char* none : {"", " ", "-", "+", ".", "abc", "&H", "&HG", "&", "e5", "1e999"})
+        EXPECT_EQ(leadingNumber(none), std::nullopt) << none;
+    // A hexadecimal number beyond a double is out of range like a decimal one, not infinite.
+    const QString huge = "&H" + QString(300, QLatin1Char('F'));
+    EXPECT_EQ(leadingNumber(huge), std::nullopt);
+    EXPECT_EQ(Val(huge), 0.0);
+}
 
-// Switches the C library to a locale whose decimal separator is a comma, as a Qt application
-// on a German desktop runs. Debian's `locales` data can be compiled into a private folder
-// without installing anything; LOCPATH points the C library there.
-class CommaLocale {
-public:
-    CommaLocale()
-    {
-        m_saved = setlocale(LC_ALL, nullptr);
-        if (setlocale(LC_ALL, "de_DE.UTF-8"))
-            return;
-        if (!m_dir.isValid())
-            return;
-        QProcess make;
-        make.start(QStringLiteral("localedef"),
-                   {"-i", "de_DE", "-f", "UTF-8", m_dir.filePath("de_DE.UTF-8")});
-        if (!make.waitForFinished(60000) || !QFile::exists(m_dir.filePath("de_DE.UTF-8")))
-            return;
-        m_oldLocPath = qgetenv("LOCPATH");
-        m_setLocPath = true;
-        qputenv("LOCPATH", QFile::encodeName(m_dir.path()));
-        setlocale(LC_ALL, "de_DE.UTF-8");
+TEST(NumberText, FormatsTheShortestTextThatReadsBackTheSameNumber)
+{
+    struct Case {
+        double value;
+        const char* text;
+    };
+    const Case cases[] = {
+        {2845.6, "2845.6"}, {-0.52, "-0.52"},  {3.1, "3.1"},           {100000, "100000"},
+        {-0.0, "0"},        {0.0, "0"},        {1e20, "100000000000000000000"},
+        {1e21, "1e+21"},    {1e-6, "0.000001"}, {1.5e-7, "1.5e-07"}, {0.1 + 0.2, "0.30000000000000004"},
+    };
+    NumberBuffer buffer;
+    for (const Case& c : cases)
+        EXPECT_EQ(formatNumber(c.value, buffer), c.text) << c.text;
+
+    // Readings divided by 10, as the exports write them: every text reads back exactly.
+    std::mt19937_64 random(520);
+    for (int i = 0; i < 100000; ++i) {
+        const double value = double(std::int64_t(random() % 2000000001) - 1000000000) / 10.0;
+        const std::string_view text = formatNumber(value, buffer);
+        double back = std::nan("");
+        const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), back);
+        ASSERT_TRUE(ec == std::errc() && end == text.data() + text.size()) << text;
+        ASSERT_EQ(back, value) << text;
+        ASSERT_EQ(text.find('e'), std::string_view::npos) << text;
     }
-    ~CommaLocale()
-    {
-        setlocale(LC_ALL, m_saved.c_str());
-        if (m_setLocPath)
-            m_oldLocPath.isNull() ? qunsetenv("LOCPATH") : qputenv("LOCPATH", m_oldLocPath);
-    }
-    bool active() const { return std::string(localeconv()->decimal_point) == ","; }
-
-private:
-    std::string m_saved;
-    QTemporaryDir m_dir;
-    QByteArray m_oldLocPath;
-    bool m_setLocPath = false;
-};
-
-} // namespace
+}
 
 TEST(NumberText, SameNumbersUnderACommaDecimalLocale)
 {
@@ -84,4 +86,6 @@ TEST(NumberText, SameNumbersUnderACommaDecimalLocale)
     EXPECT_DOUBLE_EQ(Val("2.5D1"), 25);
     EXPECT_DOUBLE_EQ(Val(".5"), 0.5);
     EXPECT_DOUBLE_EQ(Val("1,5"), 1); // the comma is not a decimal separator here either
+    NumberBuffer buffer;
+    EXPECT_EQ(formatNumber(-2845.6, buffer), "-2845.6");
 }

@@ -1,0 +1,280 @@
+#include "export/CsvWriter.h"
+
+#include "export/FailureText.h"
+#include "export/NumberText.h"
+#include "grids/PreviewGrid.h"
+
+#include <QDir>
+#include <QFileDevice>
+#include <QFileInfo>
+#include <QIODevice>
+#include <QSaveFile>
+
+#include <cerrno>
+#include <string_view>
+#include <vector>
+
+namespace CsvWriter {
+namespace {
+
+using workbook::ErrorKind;
+
+// Text is handed to the device whenever this much has gathered.
+constexpr qsizetype kPiece = 64 * 1024;
+
+// Why a file device failed. Qt keeps only a coarse error code, so the system's errno, taken right
+// after the failing call, says more where the system sets one; otherwise (Windows reports through
+// its own codes) the path tells what it can.
+ErrorKind kindOf(const QFileDevice& file, int err)
+{
+    if (file.error() == QFileDevice::ResourceError)
+        return ErrorKind::DiskFull; // what Qt makes of ENOSPC
+    switch (err) {
+    case ENOENT:
+    case ENOTDIR:
+        return ErrorKind::NotFound;
+    case EISDIR:
+        return ErrorKind::NotAFile;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return ErrorKind::AccessDenied;
+    case ENOSPC:
+#ifdef EDQUOT
+    case EDQUOT:
+#endif
+        return ErrorKind::DiskFull;
+    case EFBIG:
+        return ErrorKind::TooLarge;
+    case EBUSY:
+#ifdef ETXTBSY
+    case ETXTBSY:
+#endif
+        return ErrorKind::InUse;
+    default:
+        break;
+    }
+    const QFileInfo target(file.fileName());
+    if (target.isDir())
+        return ErrorKind::NotAFile;
+    if (!target.dir().exists())
+        return ErrorKind::NotFound;
+    if (file.error() == QFileDevice::PermissionsError || (target.exists() && !target.isWritable()))
+        return ErrorKind::AccessDenied;
+    if (file.error() == QFileDevice::OpenError && !QFileInfo(target.absolutePath()).isWritable())
+        return ErrorKind::AccessDenied;
+    if (file.error() == QFileDevice::RenameError && target.exists())
+        return ErrorKind::InUse; // Windows cannot replace a file another program holds open
+    return ErrorKind::Io;
+}
+
+QString reasonFor(const QIODevice& out, int err)
+{
+    if (const auto* file = qobject_cast<const QFileDevice*>(&out))
+        return FailureText::reason(kindOf(*file, err), file->errorString());
+    return FailureText::reason(ErrorKind::Io, out.errorString());
+}
+
+void setError(QString* error, const QString& reason)
+{
+    if (error)
+        *error = reason;
+}
+
+// Gathers rows of fields and hands them to the device in pieces. After the first failure it
+// writes nothing more and keeps the errno of that failure.
+class Sink {
+public:
+    explicit Sink(QIODevice& out) : m_out(out) { m_buffer.reserve(kPiece + 4096); }
+
+    void raw(std::string_view bytes) { m_buffer.append(bytes.data(), qsizetype(bytes.size())); }
+
+    void field(const QString& text)
+    {
+        separate();
+        const QByteArray utf8 = text.toUtf8();
+        bool quote = false;
+        for (const char c : utf8)
+            if (c == ',' || c == '"' || c == '\r' || c == '\n') {
+                quote = true;
+                break;
+            }
+        if (!quote) {
+            m_buffer.append(utf8);
+            return;
+        }
+        m_buffer.append('"');
+        for (const char c : utf8) {
+            if (c == '"')
+                m_buffer.append('"');
+            m_buffer.append(c);
+        }
+        m_buffer.append('"');
+    }
+
+    // A number, which never needs quotes.
+    void number(double value)
+    {
+        separate();
+        NumberBuffer chars;
+        raw(formatNumber(value, chars));
+    }
+
+    // Ends the row; false once writing has failed.
+    bool endRow()
+    {
+        raw("\r\n");
+        m_rowStarted = false;
+        return m_buffer.size() < kPiece || push();
+    }
+
+    // Hands over what is left and flushes a file device.
+    bool finish()
+    {
+        if (!push())
+            return false;
+        if (auto* file = qobject_cast<QFileDevice*>(&m_out)) {
+            errno = 0;
+            if (!file->flush()) {
+                m_errno = errno;
+                return false;
+            }
+        }
+        return true;
+    }
+
+    int failedErrno() const { return m_errno; }
+
+private:
+    void separate()
+    {
+        if (m_rowStarted)
+            m_buffer.append(',');
+        m_rowStarted = true;
+    }
+
+    bool push()
+    {
+        // QIODevice::write may take only part (a file over the size limit takes what fits and
+        // reports no error): the rest is offered again, and only a call that takes nothing fails.
+        qsizetype done = 0;
+        while (done < m_buffer.size()) {
+            errno = 0;
+            const qint64 n = m_out.write(m_buffer.constData() + done, m_buffer.size() - done);
+            if (n <= 0) {
+                m_errno = errno;
+                return false;
+            }
+            done += qsizetype(n);
+        }
+        m_buffer.resize(0); // keeps the allocation
+        return true;
+    }
+
+    QIODevice& m_out;
+    QByteArray m_buffer;
+    bool m_rowStarted = false;
+    int m_errno = 0;
+};
+
+// A reading or a temperature: the number the workbook gets, or the text when there is none.
+void readingField(Sink& sink, const QString& text)
+{
+    if (const std::optional<double> value = leadingNumber(text))
+        sink.number(*value / 10.0);
+    else
+        sink.field(text);
+}
+
+} // namespace
+
+bool write(const PreviewGrid& grid, QIODevice& out, QString* error, const Cancel& cancel)
+{
+    if (!out.isWritable()) {
+        setError(error, FailureText::reason(ErrorKind::Io, QStringLiteral("the output is not open for writing")));
+        return false;
+    }
+    Sink sink(out);
+    const auto failed = [&] {
+        setError(error, reasonFor(out, sink.failedErrno()));
+        return false;
+    };
+    const auto cancelled = [&] {
+        if (!cancel || !cancel())
+            return false;
+        setError(error, FailureText::saveCancelled());
+        return true;
+    };
+
+    const int rows = grid.rows();
+    const int cols = grid.cols();
+    sink.raw("\xEF\xBB\xBF");
+    if (cols > 2) {
+        sink.field(QStringLiteral("文件名"));
+        for (int j = 0; j < cols; ++j)
+            sink.field(grid.text(0, j));
+        if (!sink.endRow())
+            return failed();
+        std::vector<QString> cells(static_cast<size_t>(cols));
+        QString section;
+        for (int r = 1; r < rows; ++r) {
+            if (r % kCancelEvery == 0 && cancelled())
+                return false;
+            for (int j = 0; j < cols; ++j)
+                cells[size_t(j)] = grid.text(r, j);
+            if (r == 1 || (cells[1].isEmpty() && cells[2].isEmpty())) {
+                section = cells[0];
+                bool more = false;
+                for (int j = 1; j < cols; ++j)
+                    more = more || !cells[size_t(j)].isEmpty();
+                if (!more)
+                    continue; // the file's name alone
+            }
+            sink.field(section);
+            for (int j = 0; j < cols; ++j) {
+                if (j == 1 || j == 2)
+                    readingField(sink, cells[size_t(j)]);
+                else
+                    sink.field(cells[size_t(j)]);
+            }
+            if (!sink.endRow())
+                return failed();
+        }
+    } else if (cols > 0) {
+        for (int r = 0; r < rows; ++r) {
+            if (r > 0 && r % kCancelEvery == 0 && cancelled())
+                return false;
+            for (int j = 0; j < cols; ++j)
+                sink.field(grid.text(r, j));
+            if (!sink.endRow())
+                return failed();
+        }
+    }
+    if (cancelled())
+        return false;
+    if (!sink.finish())
+        return failed();
+    return true;
+}
+
+bool save(const PreviewGrid& grid, const QString& path, QString* error, const Cancel& cancel)
+{
+    QSaveFile file(path); // never writes into the target directly: no half-written file
+    errno = 0;
+    if (!file.open(QIODevice::WriteOnly)) {
+        setError(error, reasonFor(file, errno));
+        return false;
+    }
+    if (!write(grid, file, error, cancel)) {
+        file.cancelWriting();
+        return false;
+    }
+    errno = 0;
+    if (!file.commit()) {
+        setError(error, reasonFor(file, errno));
+        return false;
+    }
+    return true;
+}
+
+} // namespace CsvWriter
