@@ -7,10 +7,7 @@
 #include "editor/ComponentList.h"
 #include "editor/ComponentWriter.h"
 #include "export/Automation.h"
-#if __has_include("export/CsvWriter.h")
 #include "export/CsvWriter.h"
-#define KTM_CLI_CSV 1
-#endif
 #include "export/FailureText.h"
 #include "export/SaveCommand.h"
 #include "export/SheetWriter.h"
@@ -563,7 +560,6 @@ int Session::save(const PreviewGrid& grid)
         m_s.console.note(SaveCommand::kSuccess);
         return Success;
     }
-#ifdef KTM_CLI_CSV
     case OutputKind::Csv: {
         QString error;
         if (!CsvWriter::save(grid, m_o.output, &error)) {
@@ -584,10 +580,6 @@ int Session::save(const PreviewGrid& grid)
         }
         return Success;
     }
-#else
-    case OutputKind::Csv:
-    case OutputKind::CsvToStdout: m_s.console.error(QStringLiteral("CSV not built yet")); return SaveFailed;
-#endif
     case OutputKind::None:
     case OutputKind::Unknown: break;
     }

@@ -2,6 +2,7 @@
 // unpaced one: what the program prints or writes must be what the instrument holds, computed
 // here independently from the simulator's seed.
 #include "tests/cli/CliFixture.h"
+#include "ktmsim/seed.h"
 #include "tests/support/XlrdReader.h"
 
 #include <QFile>
@@ -126,6 +127,23 @@ TEST_P(PacedCliTest, CopyAPartitionToXlsGivesOneWorksheetPerFile)
     ASSERT_EQ(sheets.size(), files.size()) << error.toStdString();
     for (int f = 0; f < files.size(); ++f)
         expectSheetHolds(sheets[f].toObject(), files[f], recordsOf(expected("COPY C " + files[f].toStdString())));
+}
+
+TEST_P(PacedCliTest, CopyAPartitionToCsvAndAFileToStandardOutput)
+{
+    const ktmsim::Instrument held = ktmsim::defaultSeed();
+    const std::vector<ktmsim::DataFile>& files = held.partition('I').files;
+    size_t records = 0;
+    for (const auto& f : files)
+        records += f.records.size();
+    CliRun run = cli({"copy", "I", "-o", file("I.csv")});
+    ASSERT_EQ(run.exitCode, 0) << run.describe();
+    EXPECT_EQ(workFiles(), QStringList({"I.csv"}));
+    expectCsvHoldsRecords(readAll(file("I.csv")), files, records);
+
+    run = cli({"copy", "I", QString::fromStdString(files.back().name), "-o", "-"});
+    ASSERT_EQ(run.exitCode, 0) << run.describe();
+    expectCsvHoldsRecords(run.out, {files.back()}, files.back().records.size());
 }
 
 TEST_P(PacedCliTest, ComponentsListedAsTextAsJsonAndSaved)

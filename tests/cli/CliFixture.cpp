@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QRegularExpression>
 
 std::string CliRun::describe() const
@@ -115,3 +116,77 @@ QStringList CliTest::workFiles() const
 {
     return QDir(m_work.path()).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
 }
+
+// Rows of a CSV text: fields split at commas outside double quotes, quotes doubled inside.
+QList<QStringList> parseCsv(const QString& text)
+{
+    QList<QStringList> rows;
+    QStringList row;
+    QString field;
+    bool quoted = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (quoted) {
+            if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
+                field += '"';
+                ++i;
+            } else if (c == '"') {
+                quoted = false;
+            } else {
+                field += c;
+            }
+        } else if (c == '"') {
+            quoted = true;
+        } else if (c == ',') {
+            row << field;
+            field.clear();
+        } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            row << field;
+            rows << row;
+            row.clear();
+            field.clear();
+            ++i;
+        } else {
+            field += c;
+        }
+    }
+    if (!field.isEmpty() || !row.isEmpty())
+        rows << (row << field);
+    return rows;
+}
+
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+
+// Each record the simulator holds for the files, as the CSV row it must become.
+void expectCsvHoldsRecords(const QByteArray& csv, const std::vector<ktmsim::DataFile>& files, size_t expectedRecords)
+{
+    ASSERT_TRUE(csv.startsWith(kBom)); // Excel reads UTF-8 only after a byte-order mark
+    const QList<QStringList> rows = parseCsv(QString::fromUtf8(csv.mid(kBom.size())));
+    ASSERT_FALSE(rows.isEmpty());
+    EXPECT_EQ(rows[0], QStringList({"文件名", "编号", "读数", "温度", "时间"}));
+    size_t held = 0;
+    qsizetype r = 1;
+    for (const ktmsim::DataFile& f : files) {
+        const QString name = QString::fromStdString(f.name);
+        for (const std::string& record : f.records) {
+            ++held;
+            ASSERT_LT(r, rows.size()) << "the CSV ends before record " << held;
+            const QStringList want = QString::fromStdString(record).split(' ');
+            const QStringList& got = rows[r++];
+            ASSERT_EQ(got.size(), 5) << got.join('|').toStdString();
+            ASSERT_EQ(got[0], name);
+            ASSERT_EQ(got[1], want[0]);
+            ASSERT_EQ(got[2].toDouble(), want[1].toInt() / 10.0) << got[2].toStdString();
+            ASSERT_EQ(got[3].toDouble(), want[2].toInt() / 10.0) << got[3].toStdString();
+            ASSERT_EQ(got[4], want[3] + " " + want[4]);
+        }
+    }
+    EXPECT_EQ(r, rows.size()) << "rows beyond the instrument's records";
+    EXPECT_EQ(held, expectedRecords);
+}
+

@@ -7,6 +7,10 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include "ktmsim/model.h"
+
+#include <vector>
+
 // What one run of ktm520-cli gave.
 struct CliRun {
     bool finished = false; // ended by itself within the time allowed
@@ -69,3 +73,11 @@ protected:
         return GetParam() ? QStringList{"--baud", "9600"} : QStringList{"--no-pace"};
     }
 };
+
+// Rows of a CSV text: fields split at commas outside double quotes, quotes doubled inside,
+// rows ended by CR LF.
+QList<QStringList> parseCsv(const QString& text);
+QByteArray readAll(const QString& path);
+inline const QByteArray kBom = "\xEF\xBB\xBF";
+// The CSV holds each record of the files, as the row it must become, and nothing else.
+void expectCsvHoldsRecords(const QByteArray& csv, const std::vector<ktmsim::DataFile>& files, size_t expectedRecords);

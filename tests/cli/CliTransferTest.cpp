@@ -1,6 +1,7 @@
 // Transfers through ktm520-cli: progress only on a terminal, and large partitions that arrive
 // record for record.
 #include "tests/cli/CliFixture.h"
+#include "ktmsim/seed.h"
 #include "tests/support/QtTestMain.h"
 
 #include <QFile>
@@ -104,4 +105,48 @@ TEST_F(PacedTransferTest, ComponentWriteShowsABarOnATerminal)
     EXPECT_TRUE(text.contains("100% 2/2 行")) << text.toStdString();
     EXPECT_FALSE(text.contains("正在接收数据")) << text.toStdString(); // rows, not each tiny answer
     EXPECT_EQ(QString::fromUtf8(write.readAllStandardOutput()), "A001=ONE\tOK\nA002=TWO\tOK\n");
+}
+
+namespace {
+
+class LargePartitionTest : public CliTest {
+protected:
+    static constexpr long kRecords = 100000;
+    QStringList simArguments() const override { return {"--no-pace", "--records", QString::number(kRecords)}; }
+};
+
+} // namespace
+
+TEST_F(LargePartitionTest, AHundredThousandRecordsArriveInTheCsvRecordForRecord)
+{
+    const CliRun run = cli({"copy", "A", "-o", file("A.csv")});
+    ASSERT_EQ(run.exitCode, 0) << run.describe();
+    EXPECT_EQ(workFiles(), QStringList({"A.csv"})); // the temporary file is gone
+    expectCsvHoldsRecords(readAll(file("A.csv")), ktmsim::largePartitionFiles('A', kRecords), size_t(kRecords));
+}
+
+TEST_F(LargePartitionTest, CsvOnStandardOutputAndOneFileOfAPartition)
+{
+    const std::vector<ktmsim::DataFile> all = ktmsim::largePartitionFiles('A', kRecords);
+    ASSERT_GE(all.size(), 3u);
+    const QString name = QString::fromStdString(all[2].name);
+    const CliRun run = cli({"copy", "A", name, "-o", "-"});
+    ASSERT_EQ(run.exitCode, 0) << run.describe();
+    EXPECT_TRUE(run.err.isEmpty()) << run.describe(); // nothing to say on success but the data
+    expectCsvHoldsRecords(run.out, {all[2]}, all[2].records.size());
+    EXPECT_TRUE(workFiles().isEmpty());
+}
+
+TEST_F(CliTest, ComponentsSavedAsCsv)
+{
+    const CliRun run = cli({"components", "C", "-o", file("C.csv")});
+    ASSERT_EQ(run.exitCode, 0) << run.describe();
+    const QByteArray csv = readAll(file("C.csv"));
+    ASSERT_TRUE(csv.startsWith(kBom));
+    const QList<QStringList> rows = parseCsv(QString::fromUtf8(csv.mid(kBom.size())));
+    const QStringList held = lines(expected("DIRPART C"));
+    ASSERT_EQ(rows.size(), held.size() + 1);
+    EXPECT_EQ(rows[0], QStringList({"序号", "元件名"}));
+    for (int i = 0; i < held.size(); ++i)
+        EXPECT_EQ(rows[i + 1], QStringList({QString::number(i + 1), held[i]}));
 }
