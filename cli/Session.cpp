@@ -339,7 +339,11 @@ void Session::takeReply(const CommandExchange::Reply& reply)
 int Session::ask(const CommandExchange::Request& request)
 {
     m_reply.reset();
-    if (!m_exchange->send(request))
+    // The window waits a while after each command before the next click may follow; here the
+    // reply itself is what the run waits for, and no command follows it.
+    CommandExchange::Request once = request;
+    once.wait = false;
+    if (!m_exchange->send(once))
         return m_failure.value_or(UsageError); // the exchange said why
     while (!m_reply && !m_failure)
         m_loop.exec();
@@ -412,6 +416,7 @@ int Session::copy()
     PreviewGrid grid;
     grids::FillGrid(grid, m_reply->text);
     m_reply.reset(); // the grid holds its own copy of the text
+
     return save(grid);
 }
 
