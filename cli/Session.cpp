@@ -54,6 +54,7 @@ const QString kCutShort =
     QStringLiteral("接收的数据不完整（最后一行没有结束，传输可能被中断），已接收的 %1 字节已丢弃，未写入任何文件！");
 const QString kNameNotSendable = QStringLiteral("文件名“%1”中含有无法发送给仪器的字符！");
 const QString kFolderMissing = QStringLiteral("输出文件夹“%1”不存在。");
+const QString kStopped = QStringLiteral("已中止。");
 
 QString grouped(qint64 n) { return QLocale(QLocale::Chinese, QLocale::China).toString(n); }
 
@@ -195,6 +196,15 @@ int Session::run()
                                  .target = m_o.partition, .resetReplied = false});
     default: return UsageError;
     }
+}
+
+void Session::stop()
+{
+    if (m_exchange && m_exchange->receiving())
+        m_exchange->stopReceiving(); // the reply so far is dropped and said so
+    if (m_writer && m_writer->running())
+        m_writer->stop();
+    fail(Interrupted, kStopped);
 }
 
 // ---- ports and connection -------------------------------------------------------------------
@@ -567,9 +577,9 @@ int Session::save(const PreviewGrid& grid)
     }
     case OutputKind::Csv: {
         QString error;
-        if (!CsvWriter::save(grid, m_o.output, &error)) {
+        if (!CsvWriter::save(grid, m_o.output, &error, m_s.stopRequested)) {
             m_s.console.error(SaveCommand::failureMessage(error));
-            return SaveFailed;
+            return m_s.stopRequested() ? int(Interrupted) : int(SaveFailed);
         }
         m_s.console.note(SaveCommand::kSuccess);
         return Success;
@@ -578,10 +588,10 @@ int Session::save(const PreviewGrid& grid)
         m_s.console.flushOut();
         QFile out;
         QString error;
-        if (!out.open(m_s.console.outStream(), QIODevice::WriteOnly) || !CsvWriter::write(grid, out, &error)
-            || !out.flush()) {
+        if (!out.open(m_s.console.outStream(), QIODevice::WriteOnly)
+            || !CsvWriter::write(grid, out, &error, m_s.stopRequested) || !out.flush()) {
             m_s.console.error(SaveCommand::failureMessage(error.isEmpty() ? out.errorString() : error));
-            return SaveFailed;
+            return m_s.stopRequested() ? int(Interrupted) : int(SaveFailed);
         }
         return Success;
     }

@@ -64,6 +64,9 @@ struct SessionServices {
     QString templatePath;    // Data.xls, which every .xls output starts from
     QIODevice& standardInput; // the component list of write-components -
     Timing timing;           // the window's durations; the reply deadlines come from --timeout
+    // True once the run is to end early (the program was told to stop); asked while a file is
+    // being written, when no event is handled.
+    std::function<bool()> stopRequested = [] { return false; };
 };
 
 // One run of the command line: checks what can be checked without the instrument, connects
@@ -76,6 +79,10 @@ public:
     ~Session() override;
 
     int run();
+
+    // Ends the run early (the program was told to stop): a reply being received is dropped, a
+    // component write sends no more rows, a file being written is not put in place.
+    void stop();
 
 private:
     int listPorts();

@@ -14,7 +14,36 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QSocketNotifier>
+#include <csignal>
 #include <cstdio>
+
+#ifndef Q_OS_WIN
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+// SIGINT and SIGTERM (Ctrl-C, a cron job's time limit) end the run in order instead of killing
+// it: the flag is read while a file is being written, the pipe wakes the event loop.
+volatile std::sig_atomic_t stopSignal = 0;
+#ifndef Q_OS_WIN
+int stopPipe[2] = {-1, -1};
+#endif
+
+extern "C" void onStopSignal(int signal)
+{
+    stopSignal = signal;
+#ifndef Q_OS_WIN
+    const char c = 's';
+    [[maybe_unused]] auto r = ::write(stopPipe[1], &c, 1);
+#endif
+    // A second signal ends the program at once.
+    std::signal(signal, SIG_DFL);
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
@@ -52,7 +81,22 @@ int main(int argc, char* argv[])
 
     cli::Session session(options, cli::SessionServices{console, ports, servers,
                                                        QCoreApplication::applicationDirPath() + QStringLiteral("/Data.xls"),
-                                                       standardInput, Timing{}});
+                                                       standardInput, Timing{}, [] { return stopSignal != 0; }});
+#ifndef Q_OS_WIN
+    std::unique_ptr<QSocketNotifier> stopNotifier;
+    if (::pipe(stopPipe) == 0) {
+        for (int fd : stopPipe)
+            ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+        ::fcntl(stopPipe[1], F_SETFL, O_NONBLOCK);
+        stopNotifier = std::make_unique<QSocketNotifier>(stopPipe[0], QSocketNotifier::Read);
+        QObject::connect(stopNotifier.get(), &QSocketNotifier::activated, &session, [&session, &stopNotifier] {
+            stopNotifier->setEnabled(false);
+            session.stop();
+        });
+    }
+#endif
+    std::signal(SIGINT, onStopSignal);
+    std::signal(SIGTERM, onStopSignal);
     const int code = session.run();
     console.flushOut();
     return code;

@@ -275,3 +275,22 @@ TEST_F(CliTest, ASaveThatFailsAfterTheTransferGivesSixAndKeepsWhatWasThere)
     EXPECT_EQ(contents(file("A.xls/inside")), "kept");
     EXPECT_EQ(workFiles(), QStringList()); // no work copy left either
 }
+
+TEST_F(SlowTransferTest, StoppedBySignalMidTransferEndsInOrderWithNoFile)
+{
+    QProcess copy;
+    startCli(copy, {"copy", "A", "-o", file("A.csv")});
+    ASSERT_TRUE(copy.waitForStarted(5000));
+    testing_qt::pump(3000);
+    ASSERT_EQ(copy.state(), QProcess::Running);
+    copy.terminate(); // SIGTERM, as a cron job's time limit sends it
+    ASSERT_TRUE(testing_qt::waitFor([&] { return copy.state() == QProcess::NotRunning; }, 10000));
+    EXPECT_EQ(copy.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(copy.exitCode(), 7);
+    const QString err = QString::fromUtf8(copy.readAllStandardError());
+    EXPECT_TRUE(err.contains("已停止接收：已接收的")) << err.toStdString();
+    EXPECT_TRUE(err.contains("已中止。")) << err.toStdString();
+    EXPECT_TRUE(workFiles().isEmpty()) << workFiles().join(", ").toStdString();
+    // the instrument is still there for the next run, once the rest of the reply has been sent
+    EXPECT_TRUE(simRunning());
+}
