@@ -7,12 +7,13 @@
 #include "storage/PartitionTree.h"
 #include "storage/StorageCommands.h"
 
-#include "editor/Form3.h"
-#include "storage/Form2.h"
+#include "app/Form3.h"
+#include "app/Form2.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPointer>
 #include <QTimer>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -202,10 +203,15 @@ bool DemoTour::editorSteps()
         }
         Delay(0.2f);
         shoot(*editor, QStringLiteral("editor-manual"));
+        QPointer<Form3> open(editor);
         editor->Command2->click(); // closes the editor when the instrument accepted every row
-        ok = !editor->isVisible();
-        if (!ok)
-            editor->close();
+        QElapsedTimer clock;
+        clock.start();
+        while (open && open->writing() && clock.elapsed() < 60000)
+            Delay(0.05f);
+        ok = open && !open->isVisible();
+        if (!ok && open)
+            open->close();
     });
     poll.start();
     waitIdle();

@@ -1,7 +1,7 @@
 #include "app/Form1.h"
 
 #include "app/PortCombo.h"
-#include "editor/Form3.h"
+#include "app/Form3.h"
 #include "export/SaveCommand.h"
 #include "grids/GridLayouts.h"
 #include "grids/PreviewGrid.h"
@@ -10,7 +10,7 @@
 #include "serial/Commands.h"
 #include "serial/PortDiscovery.h"
 #include "serial/SerialLink.h"
-#include "storage/Form2.h"
+#include "app/Form2.h"
 #include "storage/PartitionTree.h"
 #include "storage/StorageReplies.h"
 #include "storage/StorageCommands.h"

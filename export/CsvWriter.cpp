@@ -81,8 +81,8 @@ void setError(QString* error, const QString& reason)
         *error = reason;
 }
 
-// Gathers rows of fields and hands them to the device in pieces. After the first failure it
-// writes nothing more and keeps the errno of that failure.
+// Gathers rows of fields and hands them to the device in pieces of about kPiece bytes, whole
+// rows each. It keeps the errno of a failed hand-over; the caller stops at the first one.
 class Sink {
 public:
     explicit Sink(QIODevice& out) : m_out(out) { m_buffer.reserve(kPiece + 4096); }
@@ -155,8 +155,9 @@ private:
 
     bool push()
     {
-        // QIODevice::write may take only part (a file over the size limit takes what fits and
-        // reports no error): the rest is offered again, and only a call that takes nothing fails.
+        // QIODevice::write may take less than it is given (a file over the size limit takes
+        // what fits and reports no error): the rest is offered again, and only a call that
+        // takes nothing fails.
         qsizetype done = 0;
         while (done < m_buffer.size()) {
             errno = 0;

@@ -22,7 +22,7 @@ class QIODevice;
 //
 // Component layout (two columns or fewer): every row of the grid as it stands, headers first.
 //
-// The text goes out in pieces of a few tens of kilobytes; the file is never built in memory.
+// The text goes out in pieces of about 64 kB of whole rows; the file is never built in memory.
 namespace CsvWriter {
 
 // Asked every kCancelEvery rows, and once more at the end, whether to stop; true stops the write

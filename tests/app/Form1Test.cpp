@@ -229,8 +229,10 @@ TEST_F(Form1Fixture, LosingTheDeviceReturnsToDisconnected)
     link.unplug();      // ...and the adapter is pulled
     EXPECT_EQ(window.Command1->text(), "连接");
     EXPECT_TRUE(window.Command1->isEnabled());
-    ASSERT_EQ(messenger.messages.size(), 1);
-    EXPECT_TRUE(messenger.messages[0].contains("已断开"));
+    // (on a loaded machine the DIR time-out may already have said that nothing came)
+    ASSERT_FALSE(messenger.messages.isEmpty());
+    EXPECT_TRUE(messenger.messages.last().contains("已断开"));
+    EXPECT_EQ(messenger.messages.filter("已断开").size(), 1);
     EXPECT_FALSE(window.exchange().busy());
     EXPECT_FALSE(window.exchange().receiving());
     EXPECT_EQ(window.exchange().pendingCode(), 0);

@@ -1,7 +1,7 @@
 // The component-code editor against the real simulator.
 #include "tests/e2e/SimFixture.h"
 
-#include "editor/Form3.h"
+#include "app/Form3.h"
 #include "grids/PreviewGrid.h"
 #include "storage/PartitionTree.h"
 #include "tests/support/Modal.h"

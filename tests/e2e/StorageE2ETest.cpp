@@ -6,7 +6,7 @@
 #include "grids/PreviewGrid.h"
 #include "ktmsim/protocol.h"
 #include "ktmsim/seed.h"
-#include "storage/Form2.h"
+#include "app/Form2.h"
 #include "storage/PartitionTree.h"
 #include "storage/StorageCommands.h"
 #include "tests/support/Modal.h"

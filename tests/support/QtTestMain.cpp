@@ -2,10 +2,7 @@
 
 #include "platform/Delay.h"
 
-#include <QApplication>
 #include <QElapsedTimer>
-#include <QTimer>
-#include <gtest/gtest.h>
 
 namespace testing_qt {
 
@@ -27,13 +24,3 @@ bool waitFor(const std::function<bool()>& pred, int timeoutMs)
 void pump(int ms) { Delay(float(ms) / 1000.0f); }
 
 } // namespace testing_qt
-
-// Every test program of the project runs with a QApplication (offscreen unless told otherwise).
-int main(int argc, char** argv)
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -1,5 +1,5 @@
 // Importing component lists from workbooks that other programs wrote.
-#include "editor/Form3.h"
+#include "app/Form3.h"
 
 #include "export/BuiltinServer.h"
 #include "grids/PreviewGrid.h"

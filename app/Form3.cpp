@@ -1,4 +1,4 @@
-#include "editor/Form3.h"
+#include "app/Form3.h"
 
 #include "editor/ComponentList.h"
 #include "editor/ComponentWriter.h"

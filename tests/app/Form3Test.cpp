@@ -1,4 +1,4 @@
-#include "editor/Form3.h"
+#include "app/Form3.h"
 
 #include "grids/PreviewGrid.h"
 #include "tests/support/Form1Fixture.h"

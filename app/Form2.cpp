@@ -1,4 +1,4 @@
-#include "storage/Form2.h"
+#include "app/Form2.h"
 
 #include "platform/Messenger.h"
 #include "serial/CommandExchange.h"

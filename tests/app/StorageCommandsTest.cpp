@@ -2,7 +2,7 @@
 #include "storage/StorageCommands.h"
 
 #include "grids/PreviewGrid.h"
-#include "storage/Form2.h"
+#include "app/Form2.h"
 #include "storage/PartitionTree.h"
 #include "tests/support/Form1Fixture.h"
 #include "tests/support/Modal.h"
