@@ -294,3 +294,24 @@ TEST_F(SlowTransferTest, StoppedBySignalMidTransferEndsInOrderWithNoFile)
     // the instrument is still there for the next run, once the rest of the reply has been sent
     EXPECT_TRUE(simRunning());
 }
+
+namespace {
+class GarbageTest : public CliTest {
+protected:
+    // noise without a line end instead of every reply
+    QStringList simArguments() const override { return {"--no-pace", "--fault", "garbage:40"}; }
+};
+} // namespace
+
+TEST_F(GarbageTest, NoiseIsNeitherAListingNorAConfirmationNorData)
+{
+    CliRun run = cli({"partitions"});
+    EXPECT_EQ(run.exitCode, 4) << run.describe();
+    EXPECT_TRUE(run.errText().contains("读取数据分区失败！仪器的回答不是分区范围")) << run.describe();
+    run = cli({"new-file", "A", "N1"});
+    EXPECT_EQ(run.exitCode, 4) << run.describe();
+    EXPECT_TRUE(run.errText().contains("仪器的回答不明确")) << run.describe();
+    run = cli({"copy", "A", "-o", file("A.csv")});
+    EXPECT_EQ(run.exitCode, 7) << run.describe();
+    EXPECT_TRUE(workFiles().isEmpty());
+}

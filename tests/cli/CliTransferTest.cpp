@@ -18,6 +18,51 @@ class PacedTransferTest : public CliTest {
 protected:
     // about 3.6 KB at 960 bytes a second
     QStringList simArguments() const override { return {"--baud", "9600", "--records", "100"}; }
+
+    // Runs the program with its standard error on a terminal (standard output stays a pipe);
+    // returns what the terminal showed.
+    struct OnTerminal {
+        int exitCode = -1;
+        QString terminal;
+        QByteArray out;
+    };
+    OnTerminal runOnTerminal(const QStringList& arguments, const QByteArray& input = {})
+    {
+        OnTerminal result;
+        int master = -1;
+        int slave = -1;
+        if (::openpty(&master, &slave, nullptr, nullptr, nullptr) != 0)
+            return result;
+        ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+        QProcess process;
+        process.setChildProcessModifier([slave] { ::dup2(slave, STDERR_FILENO); });
+        startCli(process, arguments);
+        const bool started = process.waitForStarted(5000);
+        ::close(slave);
+        QByteArray shown;
+        auto drain = [&] {
+            char buffer[4096];
+            ssize_t n;
+            while ((n = ::read(master, buffer, sizeof buffer)) > 0)
+                shown.append(buffer, n);
+        };
+        if (started) {
+            process.write(input);
+            process.closeWriteChannel();
+            testing_qt::waitFor(
+                [&] {
+                    drain();
+                    return process.state() == QProcess::NotRunning;
+                },
+                60000);
+            drain();
+        }
+        ::close(master);
+        result.exitCode = process.state() == QProcess::NotRunning ? process.exitCode() : -1;
+        result.terminal = QString::fromUtf8(shown);
+        result.out = process.readAllStandardOutput();
+        return result;
+    }
 };
 
 } // namespace
@@ -34,77 +79,28 @@ TEST_F(PacedTransferTest, NoProgressWhenStandardErrorIsNotATerminal)
 
 TEST_F(PacedTransferTest, ProgressOnATerminalShowsBytesRateAndElapsed)
 {
-    int master = -1;
-    int slave = -1;
-    ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
-    ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
-    QProcess copy;
-    // Standard error on the terminal; standard output stays a pipe.
-    copy.setChildProcessModifier([slave] { ::dup2(slave, STDERR_FILENO); });
-    startCli(copy, {"copy", "A", "-o", file("A.xls")});
-    ASSERT_TRUE(copy.waitForStarted(5000));
-    ::close(slave);
-    QByteArray terminal;
-    auto drain = [&] {
-        char buffer[4096];
-        ssize_t n;
-        while ((n = ::read(master, buffer, sizeof buffer)) > 0)
-            terminal.append(buffer, n);
-    };
-    ASSERT_TRUE(testing_qt::waitFor(
-        [&] {
-            drain();
-            return copy.state() == QProcess::NotRunning;
-        },
-        60000));
-    drain();
-    ::close(master);
-    EXPECT_EQ(copy.exitCode(), 0) << terminal.toStdString();
-    const QString text = QString::fromUtf8(terminal);
+    const OnTerminal run = runOnTerminal({"copy", "A", "-o", file("A.xls")});
+    const std::string shown = run.terminal.toStdString();
+    EXPECT_EQ(run.exitCode, 0) << shown;
     // redrawn in place several times while the records came in, then the totals
-    EXPECT_GE(text.count("\r正在接收数据："), 3) << text.toStdString();
-    EXPECT_TRUE(text.contains("字节/秒，用时")) << text.toStdString();
+    EXPECT_GE(run.terminal.count("\r正在接收数据："), 3) << shown;
+    EXPECT_TRUE(run.terminal.contains("字节/秒，用时")) << shown;
     const QString total = QLocale(QLocale::Chinese, QLocale::China).toString(expected("COPY A", 100).toUtf8().size());
-    EXPECT_TRUE(text.contains("接收完成：" + total + " 字节")) << text.toStdString();
-    EXPECT_TRUE(text.contains("成功保存文件，请查阅！")) << text.toStdString();
-    EXPECT_TRUE(copy.readAllStandardOutput().isEmpty());
+    EXPECT_TRUE(run.terminal.contains("接收完成：" + total + " 字节")) << shown;
+    EXPECT_TRUE(run.terminal.contains("成功保存文件，请查阅！")) << shown;
+    EXPECT_TRUE(run.out.isEmpty());
 }
 
 TEST_F(PacedTransferTest, ComponentWriteShowsABarOnATerminal)
 {
-    int master = -1;
-    int slave = -1;
-    ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
-    ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
-    QProcess write;
-    write.setChildProcessModifier([slave] { ::dup2(slave, STDERR_FILENO); });
-    startCli(write, {"write-components", "A", "-"});
-    ASSERT_TRUE(write.waitForStarted(5000));
-    ::close(slave);
-    write.write("A001=ONE\nA002=TWO\n");
-    write.closeWriteChannel();
-    QByteArray terminal;
-    auto drain = [&] {
-        char buffer[4096];
-        ssize_t n;
-        while ((n = ::read(master, buffer, sizeof buffer)) > 0)
-            terminal.append(buffer, n);
-    };
-    ASSERT_TRUE(testing_qt::waitFor(
-        [&] {
-            drain();
-            return write.state() == QProcess::NotRunning;
-        },
-        60000));
-    drain();
-    ::close(master);
-    EXPECT_EQ(write.exitCode(), 0) << terminal.toStdString();
-    const QString text = QString::fromUtf8(terminal);
-    EXPECT_TRUE(text.contains("  0% 0/2 行")) << text.toStdString();
-    EXPECT_TRUE(text.contains(" 50% 1/2 行")) << text.toStdString();
-    EXPECT_TRUE(text.contains("100% 2/2 行")) << text.toStdString();
-    EXPECT_FALSE(text.contains("正在接收数据")) << text.toStdString(); // rows, not each tiny answer
-    EXPECT_EQ(QString::fromUtf8(write.readAllStandardOutput()), "A001=ONE\tOK\nA002=TWO\tOK\n");
+    const OnTerminal run = runOnTerminal({"write-components", "A", "-"}, "A001=ONE\nA002=TWO\n");
+    const std::string shown = run.terminal.toStdString();
+    EXPECT_EQ(run.exitCode, 0) << shown;
+    EXPECT_TRUE(run.terminal.contains("  0% 0/2 行")) << shown;
+    EXPECT_TRUE(run.terminal.contains(" 50% 1/2 行")) << shown;
+    EXPECT_TRUE(run.terminal.contains("100% 2/2 行")) << shown;
+    EXPECT_FALSE(run.terminal.contains("正在接收数据")) << shown; // rows, not each tiny answer
+    EXPECT_EQ(QString::fromUtf8(run.out), "A001=ONE\tOK\nA002=TWO\tOK\n");
 }
 
 namespace {
