@@ -9,6 +9,7 @@
 #include "platform/Delay.h"
 #include "platform/Messenger.h"
 #include "serial/Commands.h"
+#include "serial/LinkTexts.h"
 #include "serial/PortDiscovery.h"
 #include "serial/SerialLink.h"
 #include "app/Form2.h"
@@ -36,9 +37,8 @@
 namespace {
 
 const QString kCaption = QStringLiteral("KTM-520型振弦读数仪-Varnok电子科技有限公司_V2.0");
-const QString kOpenError = QStringLiteral("端口打开错误！或许参数设置不正确？请重试");
-const QString kPermissionHint =
-    QStringLiteral("（没有访问该串口的权限。在 Linux 上请把当前用户加入 dialout 组，重新登录后再试。）");
+using LinkTexts::kOpenError;
+using LinkTexts::kPermissionHint;
 
 constexpr int kTwips = PreviewGrid::kTwipsPerPixel;
 // Item data of a port list entry: the device the name stood for when the list was read.
@@ -415,12 +415,11 @@ void Form1::Command1_Click()
         m_services.messenger.information(
             permission ? kOpenError + QStringLiteral("\n") + kPermissionHint
             : gone     ? kOpenError + QStringLiteral("\n")
-                    + QStringLiteral("（列表中 %1 所指的设备 %2 已不存在，请重新打开串口列表选择。）")
-                          .arg(Combo1->currentText(), device)
+                    + LinkTexts::kDeviceGone.arg(Combo1->currentText(), device)
                        : kOpenError);
         link.close();
         Command1->setEnabled(true);
-        statusLine->setText(QStringLiteral("串口未打开：%1").arg(link.lastErrorText()));
+        statusLine->setText(LinkTexts::kPortClosed.arg(link.lastErrorText()));
         return;
     }
     Command1->setText(kConnected);
@@ -454,7 +453,7 @@ void Form1::onLinkLost(const QString& reason)
     statusLine->setText(QStringLiteral("串口已断开"));
     m_exchange->abort(CommandExchange::Interruption::LinkLost);
     m_services.messenger.information(
-        QStringLiteral("串口 %1 已断开（%2）。请检查连线和仪器后重新连接。").arg(Combo1->currentText(), reason));
+        LinkTexts::kLinkLost.arg(Combo1->currentText(), reason));
 }
 
 void Form1::routeReplies()

@@ -322,11 +322,11 @@ void Form3::onWriteFinished(const ComponentWriter::Summary& summary)
     if (summary.stopped || m_closing)
         return; // closed while writing: nothing more is said
     if (summary.failed == 0) {
-        m_c.messenger.plain(QStringLiteral("元件编号写入完成，请查阅，检查！"));
+        m_c.messenger.plain(ComponentWriter::kDoneText);
         m_c.main.ComEnable();
         close();
     } else {
-        m_c.messenger.plain(QStringLiteral("元件编号写入失败！，请查阅，检查！"));
+        m_c.messenger.plain(ComponentWriter::kFailedText);
         ComEnable();
         m_c.main.ComEnable();
     }

@@ -86,9 +86,9 @@ QString SaveCommand::workPath(const QString& target)
     return target.left(slash + 1) + QLatin1Char('~') + name + QStringLiteral(".saving.xls");
 }
 
-std::optional<QString> SaveCommand::copyTemplate(const QString& work)
+std::optional<QString> SaveCommand::copyTemplate(const QString& templatePath, const QString& work)
 {
-    QFile source(m_c.templatePath);
+    QFile source(templatePath);
     if (!source.open(QIODevice::ReadOnly))
         return FailureText::templateMissing();
     const QByteArray bytes = source.readAll();
@@ -109,60 +109,66 @@ void SaveCommand::SaveBuiltin() { saveWith(sheets::kBuiltin, FailurePath::CloseA
 
 void SaveCommand::saveWith(const QString& server, FailurePath failurePath)
 {
-    // The servers write a copy of the template beside the chosen file; only a copy that was
-    // written in full replaces it, so a failure (or the program being killed) never costs the
-    // user the file that was there.
-    const QString work = workPath(SaveFileName);
-    if (const std::optional<QString> why = copyTemplate(work)) {
-        m_c.messenger.information(failureMessage(*why));
+    const std::optional<Failure> failure =
+        saveAs(m_c.grid, m_c.servers, server, failurePath, m_c.templatePath, SaveFileName);
+    if (!failure) {
+        m_c.messenger.information(kSuccess);
         m_c.host.ComEnable();
         return;
     }
+    // The buttons are usable again before the failure is reported.
+    m_c.host.ComEnable();
+    if (!failure->quiet)
+        m_c.messenger.information(failureMessage(failure->reason));
+}
+
+std::optional<SaveCommand::Failure> SaveCommand::saveAs(const PreviewGrid& grid, const sheets::Servers& servers,
+                                                        const QString& server, FailurePath failurePath,
+                                                        const QString& templatePath, const QString& target)
+{
+    // The servers write a copy of the template beside the chosen file; only a copy that was
+    // written in full replaces it, so a failure (or the program being killed) never costs the
+    // user the file that was there.
+    const QString work = workPath(target);
+    if (const std::optional<QString> why = copyTemplate(templatePath, work))
+        return Failure{*why};
     const auto discardWork = [&] { QFile::remove(work); };
     std::unique_ptr<sheets::Application> app;
     sheets::Workbook* book = nullptr;
     QString why;
     try {
-        app = m_c.servers.create(server);
-        SheetWriter::write(m_c.grid, *app, work, book);
+        app = servers.create(server);
+        SheetWriter::write(grid, *app, work, book);
         app->quit();
         app.reset();
         if (workbook::Error e = workbook::replaceFile(QFile::encodeName(work).toStdString(),
-                                                      QFile::encodeName(SaveFileName).toStdString())) {
+                                                      QFile::encodeName(target).toStdString())) {
             discardWork();
-            m_c.host.ComEnable();
-            m_c.messenger.information(failureMessage(FailureText::reason(e)));
-            return;
+            return Failure{FailureText::reason(e)};
         }
-        m_c.messenger.information(kSuccess);
-        m_c.host.ComEnable();
-        return;
+        return std::nullopt;
     } catch (const sheets::Error& e) {
         why = FailureText::reason(e);
     }
-    // Failure path; a step that fails in turn ends it silently, with the buttons usable. What
-    // the server saved of the work copy is discarded either way.
+    // Failure path; a step that fails in turn ends it quietly. What the server saved of the
+    // work copy is discarded either way.
     try {
         if (failurePath == FailurePath::CloseAndReport) {
-            m_c.host.ComEnable();
             if (!app)
                 throw sheets::Error(QStringLiteral("no application"));
             app->quit();
-            discardWork();
-            m_c.messenger.information(failureMessage(why));
         } else {
             if (!book)
                 throw sheets::Error(QStringLiteral("no workbook"));
             book->save();
             book->close(true);
             app->quit();
-            discardWork();
-            m_c.host.ComEnable();
-            m_c.messenger.information(failureMessage(why));
         }
+        discardWork();
+        return Failure{why};
     } catch (const sheets::Error&) {
         discardWork();
-        m_c.host.ComEnable();
+        return Failure{why, true};
     }
 }
 

@@ -54,14 +54,32 @@ public:
     // The failure message with its reason on a line of its own.
     static QString failureMessage(const QString& reason);
 
-private:
+    // What a server does when a step of the save fails: Excel and the engine quit without
+    // saving; WPS spreadsheets save what the workbook holds, close it and quit.
     enum class FailurePath { CloseAndReport, SaveWhatIsThere };
+
+    // Why a save did not replace the target.
+    struct Failure {
+        QString reason;     // the operator's words for it
+        bool quiet = false; // the failure path failed in turn: the window says nothing
+    };
+
+    // The save itself, without dialogs or messages, for any front end: copies the template to
+    // the work path beside `target`, writes the grid into that copy through the server, and
+    // replaces `target` with it only when it was written in full. Whatever happens, the work
+    // copy is gone afterwards and `target` is either the old file or the whole new one.
+    // nullopt when `target` now holds the grid.
+    static std::optional<Failure> saveAs(const PreviewGrid& grid, const sheets::Servers& servers,
+                                         const QString& server, FailurePath failurePath,
+                                         const QString& templatePath, const QString& target);
+
+private:
     void SaveExcel();
     void SaveWps();
     void SaveBuiltin();
     void saveWith(const QString& server, FailurePath failurePath);
     // The reason when the template cannot be copied to the work path.
-    std::optional<QString> copyTemplate(const QString& work);
+    static std::optional<QString> copyTemplate(const QString& templatePath, const QString& work);
 
     Context m_c;
 };

@@ -4,6 +4,7 @@
 #include "platform/Messenger.h"
 #include "platform/WireText.h"
 #include "serial/Commands.h"
+#include "serial/LinkTexts.h"
 #include "serial/SerialLink.h"
 
 #include <exception>
@@ -13,7 +14,6 @@
 namespace {
 const QString kWaitMessage = QStringLiteral("等待上次命令执行完成，稍后再试！");
 const QString kNotConnected = QStringLiteral("没有连接设备！请先连接设备，再操作！");
-const QString kNoData = QStringLiteral("没有读取到数据！请检查连线或仪器的电源开关是否关闭！");
 const QString kTooLarge = QStringLiteral("接收的数据超过 64 MB，已放弃本次接收！");
 const QString kOutOfMemory = QStringLiteral("内存不足，无法显示接收的数据！");
 const QString kHandlerFailed = QStringLiteral("处理接收的数据时出错，数据未显示！%1");
@@ -347,7 +347,7 @@ void CommandExchange::Timer1_Timer()
 {
     Timer1.stop(); // fires once per command
     if (Replied == 0)
-        m_messenger.information(kNoData);
+        m_messenger.information(LinkTexts::kNoData);
 }
 
 void CommandExchange::Timer2_Timer()

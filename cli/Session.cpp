@@ -1,0 +1,601 @@
+#include "cli/Session.h"
+
+#include "cli/ComponentInput.h"
+#include "cli/Console.h"
+#include "cli/PortChoice.h"
+#include "cli/Progress.h"
+#include "editor/ComponentList.h"
+#include "editor/ComponentWriter.h"
+#include "export/Automation.h"
+#include "export/CsvWriter.h"
+#include "export/FailureText.h"
+#include "export/SaveCommand.h"
+#include "export/SheetWriter.h"
+#include "grids/GridLayouts.h"
+#include "grids/PreviewGrid.h"
+#include "platform/Delay.h"
+#include "serial/Commands.h"
+#include "serial/LinkTexts.h"
+#include "serial/PortDiscovery.h"
+#include "serial/QtSerialLink.h"
+#include "storage/NewFileName.h"
+#include "storage/PartitionTree.h"
+#include "storage/StorageCommands.h"
+#include "storage/StorageReplies.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLocale>
+
+#include <cmath>
+
+namespace cli {
+
+namespace {
+
+// The window's words for the same events.
+using namespace LinkTexts;
+const QString& kWriteDone = ComponentWriter::kDoneText;
+const QString& kWriteFailed = ComponentWriter::kFailedText;
+
+// The command line's own.
+const QString kNotARange = QStringLiteral("读取数据分区失败！仪器的回答不是分区范围：%1");
+const QString kUnclear = QStringLiteral("仪器的回答不明确：%1");
+const QString kCutShort =
+    QStringLiteral("接收的数据不完整（最后一行没有结束，传输可能被中断），已接收的 %1 字节已丢弃，未写入任何文件！");
+const QString kNameNotSendable = QStringLiteral("文件名“%1”中含有无法发送给仪器的字符！");
+const QString kFolderMissing = QStringLiteral("输出文件夹“%1”不存在。");
+const QString kStopped = QStringLiteral("已中止。");
+
+QString grouped(qint64 n) { return QLocale(QLocale::Chinese, QLocale::China).toString(n); }
+
+QString interruptionText(qint64 bytes, CommandExchange::Interruption why)
+{
+    const QString count = grouped(bytes);
+    switch (why) {
+    case CommandExchange::Interruption::Stopped: return QStringLiteral("已停止接收：已接收的 %1 字节已丢弃").arg(count);
+    case CommandExchange::Interruption::Disconnected:
+        return QStringLiteral("已断开，传输中断：已接收的 %1 字节已丢弃").arg(count);
+    case CommandExchange::Interruption::LinkLost:
+        return QStringLiteral("串口已断开，传输中断：已接收的 %1 字节已丢弃").arg(count);
+    }
+    return {};
+}
+
+QString oneLine(const QString& reply)
+{
+    QString t = reply.trimmed();
+    t.replace(QLatin1String("\r\n"), QLatin1String(" "));
+    return t.left(200);
+}
+
+// The texts of the children of a tree node, through the model's own interface.
+QStringList childTexts(const QAbstractItemModel& model, const QModelIndex& parent)
+{
+    QStringList out;
+    for (int r = 0; r < model.rowCount(parent); ++r)
+        out << model.index(r, 0, parent).data(Qt::DisplayRole).toString();
+    return out;
+}
+
+bool isErrAnswer(const QString& reply) { return reply.trimmed() == QLatin1String("ERR"); }
+
+} // namespace
+
+void ConsoleMessenger::information(const QString& text)
+{
+    if (text.isEmpty() || m_said.contains(text))
+        return;
+    m_said.insert(text);
+    m_console.error(text);
+}
+
+Session::Session(const Options& options, SessionServices services, QObject* parent)
+    : QObject(parent), m_o(options), m_s(std::move(services)), m_timing(m_s.timing),
+      m_progress(std::make_unique<Progress>(m_s.console)), m_messenger(m_s.console)
+{
+    // --timeout is how long the instrument may take to begin a reply, whatever the command: the
+    // exchange's reply deadline and "DIR"'s reply timer both, and the wait for each component row.
+    const int ms = int(std::lround(m_o.timeoutSeconds * 1000.0));
+    m_timing.watchdogMs = std::max(ms, 1);
+    m_timing.replyTimeoutMs = std::max(ms, 1);
+    m_timing.componentReplyWait = float(m_o.timeoutSeconds);
+}
+
+Session::~Session()
+{
+    if (m_writer)
+        m_writer->stop();
+    if (m_exchange) {
+        m_exchange->stopTimers();
+        disconnect(m_link.get(), nullptr, m_exchange.get(), nullptr);
+    }
+    if (m_link)
+        m_link->close();
+}
+
+int Session::run()
+{
+    if (m_o.command == Command::Ports)
+        return listPorts();
+
+    // Everything that can be refused is refused before the port is opened.
+    PreviewGrid list;
+    std::vector<ComponentList::Entry> entries;
+    switch (m_o.command) {
+    case Command::Copy:
+        if (!m_o.file.isEmpty() && !commands::copyFile(m_o.partition.at(0), m_o.file)) {
+            m_s.console.error(kNameNotSendable.arg(m_o.file));
+            return UsageError;
+        }
+        [[fallthrough]];
+    case Command::Components:
+        if (const int code = checkOutput(); code != Success)
+            return code;
+        break;
+    case Command::NewFile: {
+        const NewFileName checked = NewFileName::check(m_o.name);
+        if (!checked.error.isEmpty()) {
+            m_s.console.error(checked.error);
+            return UsageError;
+        }
+        if (!commands::newFile(m_o.partition.at(0), checked.trimmed)) {
+            m_s.console.error(kNameNotSendable.arg(checked.trimmed));
+            return UsageError;
+        }
+        m_o.name = checked.trimmed;
+        break;
+    }
+    case Command::WriteComponents: {
+        if (const std::optional<QString> failure =
+                loadComponentList(m_o.list, list, m_s.servers, m_s.standardInput)) {
+            m_s.console.error(*failure);
+            return UsageError;
+        }
+        ListCheck checked = checkList(list, m_o.partition);
+        if (!checked.fault.isEmpty()) {
+            m_s.console.error(checked.fault);
+            return UsageError;
+        }
+        entries = std::move(checked.entries);
+        break;
+    }
+    default: break;
+    }
+
+    if (const int code = openPort(); code != Success)
+        return code;
+
+    const QChar x = m_o.partition.isEmpty() ? QChar() : m_o.partition.at(0);
+    using Request = CommandExchange::Request;
+    switch (m_o.command) {
+    case Command::Partitions: return partitions();
+    case Command::Files: return files();
+    case Command::Copy: return copy();
+    case Command::Components: return components();
+    case Command::WriteComponents: return writeComponents(std::move(entries));
+    case Command::NewFile: {
+        const auto bytes = commands::newFile(x, m_o.name);
+        return confirmed(Request{.bytes = *bytes, .code = commands::NewFile, .target = m_o.partition,
+                                 .detail = m_o.name, .resetReplied = false});
+    }
+    case Command::Delete:
+        if (m_o.dataOnly)
+            return confirmed(Request{.bytes = commands::deleteData(x), .code = commands::DeleteData,
+                                     .target = m_o.partition, .resetReplied = false});
+        return confirmed(Request{.bytes = commands::deletePartition(x), .code = commands::DeletePartition,
+                                 .target = m_o.partition, .resetReplied = false});
+    default: return UsageError;
+    }
+}
+
+void Session::stop()
+{
+    if (m_exchange && m_exchange->receiving())
+        m_exchange->stopReceiving(); // the reply so far is dropped and said so
+    if (m_writer && m_writer->running())
+        m_writer->stop();
+    fail(Interrupted, kStopped);
+}
+
+// ---- ports and connection -------------------------------------------------------------------
+
+int Session::listPorts()
+{
+    const std::unique_ptr<PortRegistry> registry = m_s.ports();
+    const QString names = GetComPorts(*registry).trimmed();
+    QJsonArray json;
+    QString text;
+    if (names.size() >= 3) {
+        for (const QString& name : names.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+            const QString device = registry->devicePath(name);
+            const QString description = registry->description(name);
+            json.append(QJsonObject{{QStringLiteral("name"), name},
+                                    {QStringLiteral("device"), device},
+                                    {QStringLiteral("description"), description}});
+            text += name + QLatin1Char('\t') + device + QLatin1Char('\t') + description + QLatin1Char('\n');
+        }
+    }
+    if (m_o.json)
+        m_s.console.outBytes(QJsonDocument(json).toJson(QJsonDocument::Compact) + '\n');
+    else
+        m_s.console.out(text);
+    return Success;
+}
+
+void Session::composeExchange()
+{
+    QtSerialLink& link = *m_link;
+    m_host = std::make_unique<ConsoleHost>([&link] { return link.isOpen(); });
+    m_exchange = std::make_unique<CommandExchange>(link, *m_host, m_messenger, m_timing);
+    m_writer = std::make_unique<ComponentWriter>(*m_exchange, m_timing);
+
+    // Where each reply goes: the commands' replies to this session, which hands them to the
+    // tree, the grid or the confirmation texts once the exchange is done with them; the kept
+    // reply to the exchange itself; component writes to the writer.
+    for (const qint16 code : {commands::ReadPartitions, commands::ListFiles, commands::ListComponents,
+                              commands::DeletePartition, commands::DeleteData, commands::NewFile})
+        m_exchange->route(code, [this](CommandExchange::Reply& r) { takeReply(r); });
+    // Copies are the large replies: taken as they came off the line, never decoded twice.
+    for (const qint16 code : {commands::CopyFile, commands::CopyPartition})
+        m_exchange->routeBytes(code, [this](CommandExchange::Reply& r) { takeReply(r); });
+    CommandExchange* exchange = m_exchange.get();
+    m_exchange->route(commands::StoreReturn, [exchange](const CommandExchange::Reply& r) { exchange->SetReturn(r.text); });
+    m_exchange->route(commands::WriteComponent, [this](const CommandExchange::Reply& r) {
+        m_rowAnswered = true;
+        m_writer->receive(r.text);
+    });
+
+    connect(m_exchange.get(), &CommandExchange::receiveProgress, this,
+            [this](qint64 bytes, qint64 ms) {
+                if (!m_writing) // a component write shows its rows instead
+                    m_progress->transfer(bytes, ms);
+            });
+    connect(m_exchange.get(), &CommandExchange::receiveFinished, this, [this](qint64 bytes, qint64 ms) {
+        if (m_writing)
+            return;
+        m_progress->transferDone(bytes, ms);
+        // A reply that ended without reaching its consumer (refused as too large, or its
+        // handling failed): the exchange has said why.
+        if (!m_reply)
+            fail(Interrupted);
+    });
+    connect(m_exchange.get(), &CommandExchange::receiveInterrupted, this,
+            [this](qint64 bytes, CommandExchange::Interruption why) {
+                m_progress->end();
+                fail(Interrupted, interruptionText(bytes, why));
+            });
+    connect(m_exchange.get(), &CommandExchange::discardProgress, this, [this](qint64 bytes) {
+        m_s.console.progress(QStringLiteral("正在丢弃上次未完成的数据：%1 字节").arg(grouped(bytes)));
+    });
+    connect(m_exchange.get(), &CommandExchange::discardFinished, this, [this](qint64 bytes) {
+        m_s.console.endProgress();
+        if (bytes > 0)
+            m_s.console.note(QStringLiteral("已丢弃上次未完成的数据：%1 字节").arg(grouped(bytes)));
+    });
+    connect(m_exchange.get(), &CommandExchange::lineIdle, this, [this] { m_loop.quit(); });
+    connect(m_exchange.get(), &CommandExchange::replyMissing, this, [this](qint16) {
+        if (!m_writing) // the writer gives an unanswered row its status itself
+            fail(NoReply, kNoData);
+    });
+    connect(&link, &SerialLink::lost, this, [this](const QString& reason) {
+        m_s.console.error(kLinkLost.arg(m_portName, reason));
+        m_exchange->abort(CommandExchange::Interruption::LinkLost);
+        fail(Interrupted);
+    });
+}
+
+int Session::openPort()
+{
+    const std::unique_ptr<PortRegistry> registry = m_s.ports();
+    const PortChoice choice = choosePort(m_o.port, *registry);
+    m_portName = choice.name;
+    m_link = makeLink(choice);
+    composeExchange();
+
+    // As the window connects: the device the list showed under the name, the settings, open.
+    QtSerialLink& link = *m_link;
+    const QString listed = choice.path ? QString() : choice.device;
+    link.setDevice(listed);
+    const bool ok = link.setPortNumber(choice.number) && link.setSettings(m_o.settings()) && link.open();
+    if (!ok) {
+        const bool permission = link.lastOpenError() == SerialLink::OpenError::PermissionDenied;
+        const bool gone = !listed.isEmpty() && link.lastOpenError() == SerialLink::OpenError::NotFound;
+        QString message = kOpenError;
+        if (permission)
+            message += QLatin1Char('\n') + kPermissionHint;
+        else if (gone)
+            message += QLatin1Char('\n') + kDeviceGone.arg(choice.name, listed);
+        message += QLatin1Char('\n') + kPortClosed.arg(link.lastErrorText());
+        m_s.console.error(message);
+        link.close();
+        return ConnectionFailed;
+    }
+    m_exchange->startWatchdog();
+    Delay(m_timing.commandWait);
+    m_exchange->releaseGate();
+    // Input nobody asked for (the rest of an earlier client's reply) is read and dropped until
+    // the line is quiet; the command goes out after that.
+    while (!m_failure && m_exchange->lineBusy())
+        m_loop.exec();
+    return m_failure.value_or(Success);
+}
+
+// ---- the exchange ---------------------------------------------------------------------------
+
+void Session::fail(int code, const QString& message)
+{
+    if (!message.isEmpty())
+        m_messenger.information(message);
+    if (!m_failure)
+        m_failure = code;
+    m_loop.quit();
+}
+
+void Session::takeReply(CommandExchange::Reply& reply)
+{
+    // Only kept here (taken over, not copied): the consumers run once the exchange is done.
+    m_reply = std::move(reply);
+    m_loop.quit();
+}
+
+int Session::ask(const CommandExchange::Request& request)
+{
+    m_reply.reset();
+    // The window waits a while after each command before the next click may follow; here the
+    // reply itself is what the run waits for, and no command follows it.
+    CommandExchange::Request once = request;
+    once.wait = false;
+    if (!m_exchange->send(once))
+        return m_failure.value_or(UsageError); // the exchange said why
+    while (!m_reply && !m_failure)
+        m_loop.exec();
+    if (m_failure)
+        return *m_failure;
+    return Success;
+}
+
+// ---- the commands ---------------------------------------------------------------------------
+
+int Session::partitions()
+{
+    const int code = ask(CommandExchange::Request{.bytes = commands::dir(), .code = commands::ReadPartitions,
+                                                  .startReplyTimer = true});
+    if (code != Success)
+        return code;
+    PartitionTree tree;
+    const QModelIndex root = tree.Ini_Tree(m_reply->text);
+    if (!root.isValid()) {
+        m_s.console.error(kNotARange.arg(oneLine(m_reply->text)));
+        return InstrumentError;
+    }
+    printList(childTexts(tree, root));
+    return Success;
+}
+
+int Session::files()
+{
+    const int code = ask(CommandExchange::Request{.bytes = commands::dirPartition(m_o.partition.at(0)),
+                                                  .code = commands::ListFiles, .target = m_o.partition,
+                                                  .resetReplied = false});
+    if (code != Success)
+        return code;
+    if (isErrAnswer(m_reply->text)) {
+        m_s.console.error(StorageReplies::copyErrorText(commands::ListFiles));
+        return InstrumentError;
+    }
+    PartitionTree tree;
+    tree.Ini_Tree(QStringLiteral("A-J"));
+    bool tooLong = false;
+    const QModelIndex partition = tree.Bulid_Tree(m_o.partition, m_reply->text, &tooLong);
+    if (tooLong) {
+        m_s.console.error(StorageReplies::listingTooLongText());
+        return InstrumentError;
+    }
+    printList(partition.isValid() ? childTexts(tree, partition) : QStringList());
+    return Success;
+}
+
+int Session::copy()
+{
+    const QChar x = m_o.partition.at(0);
+    const CommandExchange::Request request =
+        m_o.file.isEmpty() ? StorageCommands::CopyA(m_o.partition)
+                           : CommandExchange::Request{.bytes = *commands::copyFile(x, m_o.file),
+                                                      .code = commands::CopyFile, .target = m_o.file,
+                                                      .resetReplied = false};
+    if (const int code = ask(request); code != Success)
+        return code;
+    if (StorageReplies::isErrorAnswer(*m_reply)) {
+        m_s.console.error(StorageReplies::copyErrorText(m_reply->code));
+        return InstrumentError;
+    }
+    // Every line the instrument sends ends in CR LF: a reply that stops in the middle of one was
+    // cut off, and a file of it would look whole.
+    if (!m_reply->bytes.endsWith("\r\n")) {
+        m_s.console.error(kCutShort.arg(grouped(m_reply->bytes.size())));
+        return Interrupted;
+    }
+    PreviewGrid grid;
+    grids::FillGridFromWire(grid, std::move(m_reply->bytes)); // an ASCII reply becomes the grid's text
+    m_reply.reset();
+
+    return save(grid);
+}
+
+int Session::components()
+{
+    const int code = ask(CommandExchange::Request{.bytes = commands::dirPart(m_o.partition.at(0)),
+                                                  .code = commands::ListComponents, .target = m_o.partition,
+                                                  .resetReplied = false});
+    if (code != Success)
+        return code;
+    if (isErrAnswer(m_reply->text)) {
+        m_s.console.error(StorageReplies::copyErrorText(commands::ListComponents));
+        return InstrumentError;
+    }
+    PreviewGrid grid;
+    grids::FillYJGrid(grid, m_reply->text);
+    m_reply.reset();
+    if (!m_o.output.isEmpty())
+        return save(grid);
+    QStringList entries;
+    QJsonArray json;
+    for (int r = 1; r < grid.rows(); ++r) {
+        const QString entry = grid.text(r, 1);
+        if (entry.isEmpty())
+            continue; // an empty list is one bare line end
+        entries << entry;
+        json.append(QJsonObject{{QStringLiteral("number"), grid.text(r, 0).toInt()},
+                                {QStringLiteral("code"), ComponentList::codeOf(entry)},
+                                {QStringLiteral("name"), ComponentList::nameOf(entry)}});
+    }
+    if (m_o.json)
+        m_s.console.outBytes(QJsonDocument(json).toJson(QJsonDocument::Compact) + '\n');
+    else
+        m_s.console.out(entries.isEmpty() ? QString() : entries.join(QLatin1Char('\n')) + QLatin1Char('\n'));
+    return Success;
+}
+
+int Session::writeComponents(std::vector<ComponentList::Entry> entries)
+{
+    m_writing = true;
+    // As the editor writes: the gate is held for the whole list, the rows go out one by one.
+    const bool held = m_exchange->send([&]() -> CommandExchange::Step {
+        m_exchange->clearReplied();
+        return CommandExchange::Held{};
+    });
+    if (!held)
+        return m_failure.value_or(UsageError);
+    const std::vector<ComponentList::Entry> rows = entries;
+    bool done = false;
+    int refused = 0;
+    int unanswered = 0;
+    connect(m_writer.get(), &ComponentWriter::rowStarted, this, [this](int) { m_rowAnswered = false; });
+    connect(m_writer.get(), &ComponentWriter::rowDone, this, [&](int row, const QString& status, bool ok) {
+        const ComponentList::Entry& e = rows[size_t(row)];
+        if (!ok)
+            ++(m_rowAnswered ? refused : unanswered);
+        // The instrument's own answer, or that there was none.
+        const QString shown = ok ? status : m_rowAnswered ? oneLine(status) : QStringLiteral("ERR（无应答）");
+        m_s.console.out(QStringLiteral("%1=%2\t%3\n").arg(e.code, e.name, shown));
+        m_s.console.flushOut();
+        m_progress->rowDone();
+    });
+    connect(m_writer.get(), &ComponentWriter::finished, this, [&](const ComponentWriter::Summary&) {
+        done = true;
+        m_loop.quit();
+    });
+    m_progress->startRows(int(rows.size()));
+    m_writer->start(std::move(entries));
+    while (!done && !m_failure)
+        m_loop.exec();
+    m_progress->end();
+    disconnect(m_writer.get(), nullptr, this, nullptr);
+    if (m_failure) {
+        m_writer->stop();
+        return *m_failure;
+    }
+    m_exchange->releaseGate();
+    if (refused == 0 && unanswered == 0) {
+        m_s.console.note(kWriteDone);
+        return Success;
+    }
+    m_s.console.error(kWriteFailed);
+    if (refused == 0) {
+        m_s.console.error(kNoData);
+        return NoReply;
+    }
+    return InstrumentError;
+}
+
+int Session::confirmed(const CommandExchange::Request& request)
+{
+    if (const int code = ask(request); code != Success)
+        return code;
+    const StorageReplies::Confirmation answer = StorageReplies::confirmation(m_reply->text);
+    const QString text = StorageReplies::confirmationText(m_reply->code, answer);
+    switch (answer) {
+    case StorageReplies::Confirmation::Confirmed: m_s.console.note(text); return Success;
+    case StorageReplies::Confirmation::Refused: m_s.console.error(text); return InstrumentError;
+    case StorageReplies::Confirmation::Unclear: break;
+    }
+    m_s.console.error(kUnclear.arg(oneLine(m_reply->text)));
+    return InstrumentError;
+}
+
+// ---- output ---------------------------------------------------------------------------------
+
+void Session::printList(const QStringList& items)
+{
+    if (m_o.json) {
+        m_s.console.outBytes(QJsonDocument(QJsonArray::fromStringList(items)).toJson(QJsonDocument::Compact) + '\n');
+        return;
+    }
+    for (const QString& item : items)
+        m_s.console.out(item + QLatin1Char('\n'));
+}
+
+int Session::checkOutput() const
+{
+    const OutputKind kind = outputKind(m_o.output);
+    if (kind != OutputKind::Csv && kind != OutputKind::Xls)
+        return Success;
+    // A download may take hours: a folder that is not there is said before it starts.
+    const QFileInfo target(m_o.output);
+    if (!target.absoluteDir().exists()) {
+        m_s.console.error(SaveCommand::failureMessage(kFolderMissing.arg(QDir::toNativeSeparators(target.absolutePath()))));
+        return SaveFailed;
+    }
+    return Success;
+}
+
+int Session::save(const PreviewGrid& grid)
+{
+    switch (outputKind(m_o.output)) {
+    case OutputKind::Xls: {
+        if (const std::optional<SheetWriter::TooLong> tooLong = SheetWriter::tooLongForXls(grid)) {
+            m_s.console.error(FailureText::tooManyRows(tooLong->name, tooLong->rows));
+            return SaveFailed;
+        }
+        const std::optional<SaveCommand::Failure> failure =
+            SaveCommand::saveAs(grid, m_s.servers, sheets::kBuiltin, SaveCommand::FailurePath::CloseAndReport,
+                                m_s.templatePath, m_o.output);
+        if (failure) {
+            m_s.console.error(failure->quiet ? SaveCommand::kFailure : SaveCommand::failureMessage(failure->reason));
+            return SaveFailed;
+        }
+        m_s.console.note(SaveCommand::kSuccess);
+        return Success;
+    }
+    case OutputKind::Csv: {
+        QString error;
+        if (!CsvWriter::save(grid, m_o.output, &error, m_s.stopRequested)) {
+            m_s.console.error(SaveCommand::failureMessage(error));
+            return m_s.stopRequested() ? int(Interrupted) : int(SaveFailed);
+        }
+        m_s.console.note(SaveCommand::kSuccess);
+        return Success;
+    }
+    case OutputKind::CsvToStdout: {
+        m_s.console.flushOut();
+        QFile out;
+        QString error;
+        if (!out.open(m_s.console.outStream(), QIODevice::WriteOnly)
+            || !CsvWriter::write(grid, out, &error, m_s.stopRequested) || !out.flush()) {
+            m_s.console.error(SaveCommand::failureMessage(error.isEmpty() ? out.errorString() : error));
+            return m_s.stopRequested() ? int(Interrupted) : int(SaveFailed);
+        }
+        return Success;
+    }
+    case OutputKind::None:
+    case OutputKind::Unknown: break;
+    }
+    return UsageError;
+}
+
+} // namespace cli

@@ -1,0 +1,129 @@
+#pragma once
+
+#include "cli/Options.h"
+#include "editor/ComponentList.h"
+#include "platform/Messenger.h"
+#include "platform/Timing.h"
+#include "serial/CommandExchange.h"
+
+#include <QEventLoop>
+#include <QSet>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class ComponentWriter;
+class PortRegistry;
+class PreviewGrid;
+class QIODevice;
+class QtSerialLink;
+namespace sheets {
+class Servers;
+}
+
+namespace cli {
+
+class Console;
+class Progress;
+
+// The exchange's messages (busy, not connected, no data, reply too large) on standard error.
+// A text is said once per run: the reply timer and the reply deadline may both report the
+// same silence.
+class ConsoleMessenger : public Messenger {
+public:
+    explicit ConsoleMessenger(Console& console) : m_console(console) {}
+    void information(const QString& text) override;
+    void plain(const QString& text) override { information(text); }
+    // Questions are answered on the command line beforehand (delete --yes); nothing is asked.
+    bool confirm(const QString&) override { return true; }
+
+private:
+    Console& m_console;
+    QSet<QString> m_said;
+};
+
+// The command line's stand-in for the window's controls: nothing to disable, and connected
+// while the link is open.
+class ConsoleHost : public ExchangeHost {
+public:
+    explicit ConsoleHost(const std::function<bool()>& open) : m_open(open) {}
+    void ComFalse() override {}
+    void ComEnable() override {}
+    bool connectedCaption() const override { return m_open && m_open(); }
+
+private:
+    std::function<bool()> m_open;
+};
+
+struct SessionServices {
+    Console& console;
+    std::function<std::unique_ptr<PortRegistry>()> ports;
+    const sheets::Servers& servers;
+    QString templatePath;    // Data.xls, which every .xls output starts from
+    QIODevice& standardInput; // the component list of write-components -
+    Timing timing;           // the window's durations; the reply deadlines come from --timeout
+    // True once the run is to end early (the program was told to stop); asked while a file is
+    // being written, when no event is handled.
+    std::function<bool()> stopRequested = [] { return false; };
+};
+
+// One run of the command line: checks what can be checked without the instrument, connects
+// as the window connects, runs the one command on the exchange, waits for its reply, puts the
+// result out and gives the exit code.
+class Session : public QObject {
+    Q_OBJECT
+public:
+    Session(const Options& options, SessionServices services, QObject* parent = nullptr);
+    ~Session() override;
+
+    int run();
+
+    // Ends the run early (the program was told to stop): a reply being received is dropped, a
+    // component write sends no more rows, a file being written is not put in place.
+    void stop();
+
+private:
+    int listPorts();
+    int openPort();
+    void composeExchange();
+
+    // Sends one request and waits until its reply has come, or the run has failed. The reply
+    // is then in m_reply.
+    int ask(const CommandExchange::Request& request);
+    void fail(int code, const QString& message = {});
+    void takeReply(CommandExchange::Reply& reply);
+
+    int partitions();
+    int files();
+    int copy();
+    int components();
+    int writeComponents(std::vector<ComponentList::Entry> entries);
+    int confirmed(const CommandExchange::Request& request); // delete, delete data, new file
+
+    // Checks before anything is sent.
+    int checkOutput() const;
+    // The grid to the output (-o), as the window saves it (.xls) or as CSV.
+    int save(const PreviewGrid& grid);
+    void printList(const QStringList& items);
+
+    Options m_o;
+    SessionServices m_s;
+    Timing m_timing;
+    std::unique_ptr<Progress> m_progress;
+    ConsoleMessenger m_messenger;
+    std::unique_ptr<QtSerialLink> m_link;
+    std::unique_ptr<ConsoleHost> m_host;
+    std::unique_ptr<CommandExchange> m_exchange;
+    std::unique_ptr<ComponentWriter> m_writer;
+    QString m_portName;
+
+    QEventLoop m_loop;
+    std::optional<CommandExchange::Reply> m_reply;
+    std::optional<int> m_failure;
+    bool m_writing = false;     // a component write is running: its rows end by themselves
+    bool m_rowAnswered = false; // the row being written has had an answer
+};
+
+} // namespace cli

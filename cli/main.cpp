@@ -1,0 +1,103 @@
+// ktm520-cli: the KTM-520 data manager's command line, for unattended downloads.
+#include "cli/Console.h"
+#include "cli/Options.h"
+#include "cli/Session.h"
+#include "export/Automation.h"
+#include "export/BuiltinServer.h"
+#include "serial/PortDiscovery.h"
+
+#ifdef Q_OS_WIN
+#include "serial/WindowsPortRegistry.h"
+#else
+#include "serial/LinuxPortTable.h"
+#endif
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QSocketNotifier>
+#include <csignal>
+#include <cstdio>
+
+#ifndef Q_OS_WIN
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+// SIGINT and SIGTERM (Ctrl-C, a cron job's time limit) end the run in order instead of killing
+// it: the flag is read while a file is being written, the pipe wakes the event loop.
+volatile std::sig_atomic_t stopSignal = 0;
+#ifndef Q_OS_WIN
+int stopPipe[2] = {-1, -1};
+#endif
+
+extern "C" void onStopSignal(int signal)
+{
+    stopSignal = signal;
+#ifndef Q_OS_WIN
+    const char c = 's';
+    [[maybe_unused]] auto r = ::write(stopPipe[1], &c, 1);
+#endif
+    // A second signal ends the program at once.
+    std::signal(signal, SIG_DFL);
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("ktm520-cli"));
+
+    const cli::ParseResult parsed = cli::parse(QCoreApplication::arguments().mid(1));
+    const bool quiet = parsed.options && parsed.options->quiet;
+    cli::Console console(stdout, stderr, cli::Console::isTerminal(stderr), quiet);
+    if (!parsed.options) {
+        console.error(parsed.error + QStringLiteral("\n用法见 ktm520-cli --help"));
+        return cli::UsageError;
+    }
+    const cli::Options& options = *parsed.options;
+    if (options.command == cli::Command::Help) {
+        console.out(cli::helpText());
+        return cli::Success;
+    }
+    if (options.command == cli::Command::Version) {
+        console.out(cli::versionText());
+        return cli::Success;
+    }
+
+    // The program's own workbook engine writes .xls and reads the component workbooks; the
+    // command line never starts an office suite.
+    sheets::Servers servers;
+    servers.add(sheets::kBuiltin, [] { return sheets::createBuiltinApplication(); });
+#ifdef Q_OS_WIN
+    auto ports = []() -> std::unique_ptr<PortRegistry> { return std::make_unique<WindowsPortRegistry>(); };
+#else
+    auto ports = []() -> std::unique_ptr<PortRegistry> { return std::make_unique<LinuxPortTable>(); };
+#endif
+    QFile standardInput;
+    standardInput.open(stdin, QIODevice::ReadOnly);
+
+    cli::Session session(options, cli::SessionServices{console, ports, servers,
+                                                       QCoreApplication::applicationDirPath() + QStringLiteral("/Data.xls"),
+                                                       standardInput, Timing{}, [] { return stopSignal != 0; }});
+#ifndef Q_OS_WIN
+    std::unique_ptr<QSocketNotifier> stopNotifier;
+    if (::pipe(stopPipe) == 0) {
+        for (int fd : stopPipe)
+            ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+        ::fcntl(stopPipe[1], F_SETFL, O_NONBLOCK);
+        stopNotifier = std::make_unique<QSocketNotifier>(stopPipe[0], QSocketNotifier::Read);
+        QObject::connect(stopNotifier.get(), &QSocketNotifier::activated, &session, [&session, &stopNotifier] {
+            stopNotifier->setEnabled(false);
+            session.stop();
+        });
+    }
+#endif
+    std::signal(SIGINT, onStopSignal);
+    std::signal(SIGTERM, onStopSignal);
+    const int code = session.run();
+    console.flushOut();
+    return code;
+}

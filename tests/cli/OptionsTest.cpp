@@ -1,0 +1,143 @@
+// The command line's parsing: what is accepted, its defaults, and what is refused before any
+// port is opened.
+#include "cli/Options.h"
+
+#include <gtest/gtest.h>
+
+using namespace cli;
+
+namespace {
+
+Options ok(const QStringList& args)
+{
+    const ParseResult r = parse(args);
+    EXPECT_TRUE(r.options.has_value()) << args.join(' ').toStdString() << ": " << r.error.toStdString();
+    return r.options.value_or(Options{});
+}
+
+QString refused(const QStringList& args)
+{
+    const ParseResult r = parse(args);
+    EXPECT_FALSE(r.options.has_value()) << args.join(' ').toStdString();
+    EXPECT_FALSE(r.error.isEmpty()) << args.join(' ').toStdString();
+    return r.error;
+}
+
+} // namespace
+
+TEST(CliOptions, DefaultsAreTheWindowsSettings)
+{
+    const Options o = ok({"partitions"});
+    EXPECT_EQ(o.command, Command::Partitions);
+    EXPECT_EQ(o.settings(), "9600,N,8,1");
+    EXPECT_EQ(o.port, "");
+    EXPECT_DOUBLE_EQ(o.timeoutSeconds, 5.0);
+    EXPECT_FALSE(o.json);
+    EXPECT_FALSE(o.quiet);
+    EXPECT_TRUE(o.needsInstrument());
+    EXPECT_FALSE(ok({"ports"}).needsInstrument());
+}
+
+TEST(CliOptions, EveryCommandWithItsOperands)
+{
+    Options o = ok({"files", "c"});
+    EXPECT_EQ(o.command, Command::Files);
+    EXPECT_EQ(o.partition, "C"); // taken for its capital
+
+    o = ok({"copy", "B", "B20261105-01", "-o", "/tmp/b.csv"});
+    EXPECT_EQ(o.command, Command::Copy);
+    EXPECT_EQ(o.partition, "B");
+    EXPECT_EQ(o.file, "B20261105-01");
+    EXPECT_EQ(o.output, "/tmp/b.csv");
+
+    o = ok({"-o", "-", "copy", "A"});
+    EXPECT_EQ(o.file, "");
+    EXPECT_EQ(outputKind(o.output), OutputKind::CsvToStdout);
+
+    o = ok({"components", "J", "--output=list.XLS"});
+    EXPECT_EQ(o.command, Command::Components);
+    EXPECT_EQ(outputKind(o.output), OutputKind::Xls);
+
+    o = ok({"write-components", "A", "-"});
+    EXPECT_EQ(o.command, Command::WriteComponents);
+    EXPECT_EQ(o.list, "-");
+
+    o = ok({"new-file", "D", "  NAME  "});
+    EXPECT_EQ(o.command, Command::NewFile);
+    EXPECT_EQ(o.name, "  NAME  "); // checked later, as the dialog checks it
+
+    o = ok({"delete", "E", "--data", "--yes"});
+    EXPECT_EQ(o.command, Command::Delete);
+    EXPECT_TRUE(o.dataOnly);
+    o = ok({"delete", "E", "--yes"});
+    EXPECT_FALSE(o.dataOnly);
+
+    EXPECT_EQ(ok({"--help", "copy"}).command, Command::Help);
+    EXPECT_EQ(ok({"--version"}).command, Command::Version);
+}
+
+TEST(CliOptions, LineSettingsAndTimeout)
+{
+    const Options o = ok({"--port", "COM7", "--baud=115200", "--parity", "even", "--stop-bits", "2", "--timeout",
+                          "0.5", "--json", "-q", "files", "A"});
+    EXPECT_EQ(o.port, "COM7");
+    EXPECT_EQ(o.settings(), "115200,E,8,2");
+    EXPECT_DOUBLE_EQ(o.timeoutSeconds, 0.5);
+    EXPECT_TRUE(o.json);
+    EXPECT_TRUE(o.quiet);
+    EXPECT_EQ(ok({"--parity", "Mark", "ports"}).parity, QChar('M'));
+    EXPECT_EQ(ok({"--parity", "O", "ports"}).parity, QChar('O'));
+    EXPECT_EQ(ok({"--port", "/dev/ttyUSB0", "ports"}).port, "/dev/ttyUSB0");
+    // after "--" everything is an operand, even what looks like an option
+    EXPECT_EQ(ok({"new-file", "A", "--", "--x"}).name, "--x");
+}
+
+TEST(CliOptions, UnusableCommandLinesAreRefused)
+{
+    refused({});
+    refused({"dance"});
+    refused({"--frobnicate", "ports"});
+    refused({"--port"});                     // a value is missing
+    refused({"--baud", "fast", "ports"});
+    refused({"--baud", "0", "ports"});
+    refused({"--parity", "X", "ports"});
+    refused({"--stop-bits", "3", "ports"});
+    refused({"--timeout", "0", "ports"});
+    refused({"--timeout", "-1", "ports"});
+    refused({"files"});                      // no partition
+    refused({"files", "K"});                 // no such partition
+    refused({"files", "AB"});
+    refused({"files", "A", "B"});            // too many operands
+    refused({"copy", "A"});                  // no output
+    refused({"copy", "A", "-o", "a.txt"});   // neither .csv nor .xls
+    refused({"copy", "A", "-o", ".csv"});
+    refused({"copy", "A", "", "-o", "a.csv"});
+    refused({"partitions", "-o", "a.csv"});  // -o only for copy and components
+    refused({"copy", "A", "-o", "a.csv", "--json"});
+    refused({"new-file", "A"});
+    refused({"write-components", "A"});
+    refused({"files", "A", "--data"});
+    refused({"files", "A", "--yes"});
+}
+
+TEST(CliOptions, DeleteWithoutConsentIsAUsageError)
+{
+    const QString why = refused({"delete", "A"});
+    EXPECT_TRUE(why.contains("--yes")) << why.toStdString();
+    EXPECT_TRUE(refused({"delete", "B", "--data"}).contains("--yes"));
+}
+
+TEST(CliOptions, HelpExplainsEveryCommandOptionAndExitCode)
+{
+    const QString help = helpText();
+    for (const char* word : {"ports", "partitions", "files X", "copy X [FILE] -o OUT", "components X",
+                             "write-components X LIST", "new-file X NAME", "delete X [--data] --yes", "--port",
+                             "--baud", "--parity", "--stop-bits", "--timeout", "--json", "--quiet", "--help",
+                             "--version", "-o, --output"})
+        EXPECT_TRUE(help.contains(QString::fromUtf8(word))) << word;
+    for (int code : {0, 2, 3, 4, 5, 6, 7})
+        EXPECT_TRUE(help.contains(QStringLiteral("\n  %1  ").arg(code))) << code;
+    // Chinese comes first
+    EXPECT_LT(help.indexOf("用法"), help.indexOf("Usage"));
+    EXPECT_TRUE(versionText().startsWith("ktm520-cli "));
+}
