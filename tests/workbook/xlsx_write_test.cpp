@@ -510,6 +510,7 @@ TEST(XlsxWriterFailures, MissingFolderNoPermissionAFolderAsTargetAndTwoWriters)
 
     fs::create_directory(dir.file("folder.xlsx"));
     EXPECT_EQ(XlsxWriter::create(dir.file("folder.xlsx")).error().kind(), ErrorKind::NotAFile);
+    EXPECT_EQ(XlsxWriter::create("").error().kind(), ErrorKind::NoPath);
 
     // No permission: a read-only folder, or for root, who may write anywhere, sysfs.
     std::string denied = "/sys/book.xlsx";

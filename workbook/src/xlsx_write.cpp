@@ -408,6 +408,7 @@ Error outOfMemory() { return Error(ErrorKind::OutOfMemory, "Not enough memory to
 Result<XlsxWriter> XlsxWriter::create(const std::string& path)
 {
     try {
+        if (path.empty()) return Error(ErrorKind::NoPath, "No file name was given for the workbook.");
         std::error_code ec;
         if (fs::is_directory(fs::path(path), ec))
             return Error(ErrorKind::NotAFile, "Cannot write " + inQuotes(path) + ": it is a folder.");

@@ -233,8 +233,8 @@ private:
 //   return writer->commit();
 class XlsxWriter {
 public:
-    // Opens the temporary file beside `path`. Refused when `path` is a folder, and when another
-    // writer of this program is still writing to the same path.
+    // Opens the temporary file beside `path`. Refused when `path` is empty or a folder, and when
+    // another writer of this program is still writing to the same path.
     static Result<XlsxWriter> create(const std::string& path);
 
     XlsxWriter(XlsxWriter&&) noexcept;
