@@ -1,5 +1,6 @@
 #include "bytes.h"
 #include "model.h"
+#include "system.h"
 
 #include <algorithm>
 #include <atomic>
@@ -22,7 +23,10 @@
 namespace workbook {
 
 using detail::Cell;
+using detail::inQuotes;
 using detail::Kind;
+using detail::kindOf;
+using detail::kindOfErrno;
 
 namespace {
 
@@ -40,7 +44,9 @@ char16_t foldCase(char16_t c)
     return c;
 }
 
-bool sameName(std::string_view a, std::string_view b)
+} // namespace
+
+bool detail::sameSheetName(std::string_view a, std::string_view b)
 {
     auto x = detail::utf8ToUtf16(a), y = detail::utf8ToUtf16(b);
     if (!x || !y || x->size() != y->size()) return false;
@@ -49,9 +55,9 @@ bool sameName(std::string_view a, std::string_view b)
     return true;
 }
 
-std::string inQuotes(std::string_view s) { return "\"" + std::string(s) + "\""; }
+std::string detail::inQuotes(std::string_view s) { return "\"" + std::string(s) + "\""; }
 
-ErrorKind kindOfErrno(int err)
+ErrorKind detail::kindOfErrno(int err)
 {
     switch (err) {
     case ENOENT:
@@ -82,7 +88,7 @@ ErrorKind kindOfErrno(int err)
     }
 }
 
-ErrorKind kindOf(const std::error_code& ec)
+ErrorKind detail::kindOf(const std::error_code& ec)
 {
 #ifdef _WIN32
     if (ec.category() == std::system_category()) {
@@ -101,8 +107,6 @@ ErrorKind kindOf(const std::error_code& ec)
     const std::error_condition c = ec.default_error_condition();
     return c.category() == std::generic_category() ? kindOfErrno(c.value()) : ErrorKind::Io;
 }
-
-} // namespace
 
 std::string detail::errorText(uint8_t code)
 {
@@ -228,7 +232,7 @@ Error WorkbookData::checkName(std::string_view name, const void* except) const
         const void* who = slot.sheet ? static_cast<const void*>(slot.sheet.get()) : slot.other.get();
         if (who == except) continue;
         const std::string& other = slot.sheet ? slot.sheet->name() : slot.other->name;
-        if (sameName(other, name))
+        if (detail::sameSheetName(other, name))
             return Error(ErrorKind::DuplicateSheetName, "The worksheet name " + inQuotes(name) + " is already used in this workbook.");
     }
     return {};
@@ -450,7 +454,7 @@ const Sheet& Workbook::sheet(std::size_t index) const { return *m_data->sheets.a
 std::optional<std::size_t> Workbook::indexOf(std::string_view name) const
 {
     for (size_t i = 0; i < m_data->sheets.size(); ++i)
-        if (sameName(m_data->sheets[i]->name(), name)) return i;
+        if (detail::sameSheetName(m_data->sheets[i]->name(), name)) return i;
     return std::nullopt;
 }
 
@@ -474,7 +478,7 @@ Error Workbook::checkSheetName(std::string_view name)
     }
     if (u->front() == u'\'' || u->back() == u'\'')
         return Error(ErrorKind::BadSheetName, "The worksheet name " + inQuotes(name) + " cannot begin or end with an apostrophe.");
-    if (sameName(name, "History")) return Error(ErrorKind::BadSheetName, "\"History\" is reserved and cannot name a worksheet.");
+    if (detail::sameSheetName(name, "History")) return Error(ErrorKind::BadSheetName, "\"History\" is reserved and cannot name a worksheet.");
     return {};
 }
 

@@ -1,4 +1,5 @@
-// Built-in workbook engine: .xls (BIFF8 in a compound file) read, modify and write; .xlsx read.
+// Built-in workbook engine: .xls (BIFF8 in a compound file) read, modify and write; .xlsx read,
+// and .xlsx written row by row (XlsxWriter).
 //
 // Every call reports failure through an Error value: a kind of failure and a description of the
 // detail; no exception leaves the library. Texts cross the interface as UTF-8. Rows and columns count from 1.
@@ -7,10 +8,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -83,6 +87,9 @@ enum class CellKind { Empty, Text, Number, Boolean, ErrorCode };
 // Limits of a BIFF8 worksheet.
 inline constexpr int kXlsMaxRows = 65536;
 inline constexpr int kXlsMaxColumns = 256;
+// Limits of an .xlsx worksheet (columns A to XFD).
+inline constexpr int kXlsxMaxRows = 1048576;
+inline constexpr int kXlsxMaxColumns = 16384;
 
 struct WorkbookData;
 
@@ -175,6 +182,90 @@ public:
 private:
     explicit Workbook(std::unique_ptr<WorkbookData> data);
     std::unique_ptr<WorkbookData> m_data;
+};
+
+// One cell of a row handed to XlsxWriter: empty, a number or a text (UTF-8). It only refers to
+// a text, without copying it: the text must stay alive until the row has been written, as it
+// does when the row is built in the call, `writer.writeRow({name, reading, temperature, time})`.
+class CellValue {
+public:
+    constexpr CellValue() = default;
+    // Any integer or floating-point number; booleans and characters are no numbers here.
+    template <class T>
+        requires(std::is_arithmetic_v<T> && !std::is_same_v<T, bool> && !std::is_same_v<T, char> &&
+                 !std::is_same_v<T, signed char> && !std::is_same_v<T, unsigned char> &&
+                 !std::is_same_v<T, wchar_t> && !std::is_same_v<T, char8_t> && !std::is_same_v<T, char16_t> &&
+                 !std::is_same_v<T, char32_t>)
+    constexpr CellValue(T number) : m_kind(CellKind::Number), m_number(static_cast<double>(number))
+    {
+    }
+    constexpr CellValue(std::string_view utf8) : m_kind(CellKind::Text), m_text(utf8) {}
+    constexpr CellValue(const char* utf8) : m_kind(CellKind::Text), m_text(utf8 ? std::string_view(utf8) : std::string_view()) {}
+    CellValue(const std::string& utf8) : m_kind(CellKind::Text), m_text(utf8) {}
+
+    // Empty, Number or Text; an empty text is an empty cell.
+    constexpr CellKind kind() const { return m_kind == CellKind::Text && m_text.empty() ? CellKind::Empty : m_kind; }
+    constexpr double number() const { return m_number; }
+    constexpr std::string_view text() const { return m_text; }
+
+private:
+    CellKind m_kind = CellKind::Empty;
+    double m_number = 0;
+    std::string_view m_text;
+};
+
+// Writes an .xlsx workbook row by row, straight into the zip file on disk: memory stays the same
+// whatever the number of rows. Worksheets come one after another, the rows of each from the
+// first (row 1) down. The file is written beside the target, as the target's name + ".tmp"
+// (the name writeFileAtomically uses), and commit() renames it over the target: until then,
+// and whenever something fails, the target stays as it was. cancel(), a failure, or destroying
+// the writer without commit() removes the temporary file.
+//
+// A refused call (a bad name, a bad text, too many rows) writes nothing and the writer stays
+// usable; a failure of the file itself (disk full, ...) ends the writer, and every later call
+// returns that failure again.
+//
+//   auto writer = workbook::XlsxWriter::create(path);
+//   if (!writer) return writer.error();
+//   if (Error e = writer->addSheet("测点-01")) return e;
+//   writer->writeRow({"编号", "读数", "温度", "时间"});
+//   writer->writeRow({"1", 1234.5, -5.2, "2026-12-07 10:31:05"});
+//   return writer->commit();
+class XlsxWriter {
+public:
+    // Opens the temporary file beside `path`. Refused when `path` is empty or a folder, and when
+    // another writer of this program is still writing to the same path.
+    static Result<XlsxWriter> create(const std::string& path);
+
+    XlsxWriter(XlsxWriter&&) noexcept;
+    XlsxWriter& operator=(XlsxWriter&&) noexcept;
+    ~XlsxWriter();
+
+    // Ends the current worksheet and starts the next one. The name follows the rules of
+    // Workbook::checkSheetName and differs (ignoring case) from the names before it.
+    Error addSheet(std::string_view name);
+    // The next row of the current worksheet: cells from column A. Texts must be UTF-8 of at most
+    // 32,767 UTF-16 units; numbers that are not finite become the error value #NUM!. At most
+    // kXlsxMaxColumns cells a row and kXlsxMaxRows rows a worksheet (TooLarge beyond).
+    Error writeRow(std::span<const CellValue> cells);
+    Error writeRow(std::initializer_list<CellValue> cells) { return writeRow(std::span<const CellValue>(cells.begin(), cells.size())); }
+    // Finishes the file, flushes it to the disk and renames it over the target. A workbook
+    // without any worksheet gets one empty worksheet "Sheet1".
+    Error commit();
+    // Gives up: removes the temporary file; the target is untouched.
+    void cancel();
+
+    // The target path; the number of worksheets so far; rows written to the current one.
+    const std::string& path() const;
+    std::size_t sheetCount() const;
+    int rowCount() const;
+
+    struct Impl;
+    Impl& impl() { return *m_impl; }
+
+private:
+    explicit XlsxWriter(std::unique_ptr<Impl> impl);
+    std::unique_ptr<Impl> m_impl;
 };
 
 // Writes `bytes` to `path` through a temporary file in the same folder that is renamed over it.
