@@ -24,7 +24,27 @@ std::optional<QString> QtFileDialogs::saveFileName(const QString& filter, const 
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     const QStringList files = dialog.selectedFiles();
-    return files.isEmpty() ? QString() : files.first();
+    if (files.isEmpty())
+        return QString();
+    return withChosenSuffix(files.first(), dialog.nameFilters(), dialog.selectedNameFilter());
+}
+
+QString QtFileDialogs::withChosenSuffix(const QString& path, const QStringList& filters, const QString& chosen)
+{
+    // The type chosen in the dialog decides the extension: a name typed without one of the
+    // offered extensions gets the chosen type's.
+    auto suffixOf = [](const QString& filter) {
+        const qsizetype star = filter.lastIndexOf(QLatin1String("*."));
+        const qsizetype close = filter.indexOf(QLatin1Char(')'), star);
+        return star < 0 ? QString() : filter.mid(star + 1, close < 0 ? -1 : close - star - 1);
+    };
+    for (const QString& f : filters) {
+        const QString suffix = suffixOf(f);
+        if (!suffix.isEmpty() && path.endsWith(suffix, Qt::CaseInsensitive))
+            return path;
+    }
+    const QString suffix = suffixOf(chosen);
+    return suffix.isEmpty() ? path : path + suffix;
 }
 
 std::optional<QString> QtFileDialogs::openFileName(const QString& filter)

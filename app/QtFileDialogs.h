@@ -16,6 +16,8 @@ public:
     // "desc|pattern|desc|pattern" as Qt's "desc (pattern);;desc (pattern)"; a description
     // without a pattern stands for itself.
     static QString qtFilter(const QString& pairs);
+    // The path with the extension of the chosen filter, unless it ends in one of the filters'.
+    static QString withChosenSuffix(const QString& path, const QStringList& filters, const QString& chosen);
 
 private:
     QPointer<QWidget> m_parent;

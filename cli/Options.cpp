@@ -75,6 +75,8 @@ OutputKind outputKind(const QString& output)
         return OutputKind::Csv;
     if (output.endsWith(QLatin1String(".xls"), Qt::CaseInsensitive) && output.size() > 4)
         return OutputKind::Xls;
+    if (output.endsWith(QLatin1String(".xlsx"), Qt::CaseInsensitive) && output.size() > 5)
+        return OutputKind::Xlsx;
     return OutputKind::Unknown;
 }
 
@@ -241,7 +243,7 @@ ParseResult parse(const QStringList& arguments)
     if (seenOutput && o.command != Command::Copy && o.command != Command::Components)
         return fail(QStringLiteral("-o 只能用于 copy 和 components。"));
     if (seenOutput && outputKind(o.output) == OutputKind::Unknown)
-        return fail(QStringLiteral("输出文件“%1”须以 .csv 或 .xls 结尾，或用 - 表示输出 CSV 到标准输出。").arg(o.output));
+        return fail(QStringLiteral("输出文件“%1”须以 .csv、.xls 或 .xlsx 结尾，或用 - 表示输出 CSV 到标准输出。").arg(o.output));
     if (o.dataOnly && o.command != Command::Delete)
         return fail(QStringLiteral("--data 只能用于 delete。"));
     if (o.yes && o.command != Command::Delete)
@@ -274,12 +276,13 @@ QString helpText()
         "  files X                  列出分区 X 的文件。List the files of partition X.\n"
         "  copy X [FILE] -o OUT     拷贝分区 X 的文件 FILE；不给 FILE 则拷贝整个分区。\n"
         "                           OUT 以 .xls 结尾：按窗口“保存预览文件”的方式经模板 Data.xls 写成工作簿；\n"
+        "                           以 .xlsx 结尾：写成 .xlsx 工作簿（每个工作表可达 1,048,576 行）；\n"
         "                           以 .csv 结尾：写成 CSV；为 -：CSV 输出到标准输出。\n"
         "                           Copy file FILE of partition X, or the whole partition without FILE,\n"
-        "                           to OUT: .xls (through the template, as the window saves), .csv, or\n"
-        "                           - for CSV on standard output.\n"
-        "  components X [-o OUT]    列出分区 X 的元件编号；给 -o 时保存为 .csv 或 .xls。\n"
-        "                           List partition X's component codes; with -o save them (.csv/.xls).\n"
+        "                           to OUT: .xls (through the template, as the window saves), .xlsx,\n"
+        "                           .csv, or - for CSV on standard output.\n"
+        "  components X [-o OUT]    列出分区 X 的元件编号；给 -o 时保存为 .csv、.xls 或 .xlsx。\n"
+        "                           List partition X's component codes; with -o save them (.csv/.xls/.xlsx).\n"
         "  write-components X LIST  把元件编号列表写入仪器，逐行输出结果。LIST 可以是工作簿（.xls/.xlsx，\n"
         "                           第一个工作表，B2 起如 A001=QRVA000001），也可以是每行一条\n"
         "                           A001=名称 的文本文件，或 - 从标准输入读取。编号须属于分区 X。\n"

@@ -33,7 +33,7 @@ enum class Command {
 };
 
 // Where a grid goes, decided by the output's name.
-enum class OutputKind { None, Csv, CsvToStdout, Xls, Unknown };
+enum class OutputKind { None, Csv, CsvToStdout, Xls, Xlsx, Unknown };
 OutputKind outputKind(const QString& output);
 
 struct Options {

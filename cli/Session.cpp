@@ -11,6 +11,7 @@
 #include "export/FailureText.h"
 #include "export/SaveCommand.h"
 #include "export/SheetWriter.h"
+#include "export/XlsxExport.h"
 #include "grids/GridLayouts.h"
 #include "grids/PreviewGrid.h"
 #include "platform/Delay.h"
@@ -568,6 +569,14 @@ int Session::save(const PreviewGrid& grid)
         if (failure) {
             m_s.console.error(failure->quiet ? SaveCommand::kFailure : SaveCommand::failureMessage(failure->reason));
             return SaveFailed;
+        }
+        m_s.console.note(SaveCommand::kSuccess);
+        return Success;
+    }
+    case OutputKind::Xlsx: {
+        if (const std::optional<QString> failure = XlsxExport::save(grid, m_o.output, m_s.stopRequested)) {
+            m_s.console.error(SaveCommand::failureMessage(*failure));
+            return m_s.stopRequested() ? int(Interrupted) : int(SaveFailed);
         }
         m_s.console.note(SaveCommand::kSuccess);
         return Success;

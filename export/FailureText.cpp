@@ -42,7 +42,7 @@ QString templateMissing() { return QStringLiteral("找不到模板文件Data.xls
 
 QString tooManyRows(const QString& sheetName, int rows)
 {
-    return QStringLiteral("“%1”有%2行（含标题行），超过了EXCEL(.xls)工作表最多%3行的限制，无法保存！未写入任何文件。")
+    return QStringLiteral("“%1”有%2行（含标题行），超过了EXCEL(.xls)工作表最多%3行的限制，无法保存！未写入任何文件。请另存为 .xlsx 或 .csv 格式。")
         .arg(sheetName)
         .arg(rows)
         .arg(workbook::kXlsMaxRows);

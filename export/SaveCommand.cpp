@@ -1,6 +1,8 @@
 #include "export/SaveCommand.h"
 
 #include "export/Automation.h"
+#include "export/CsvWriter.h"
+#include "export/XlsxExport.h"
 #include "export/FailureText.h"
 #include "export/SheetWriter.h"
 #include "grids/PreviewGrid.h"
@@ -12,7 +14,14 @@
 #include <workbook/workbook.h>
 
 namespace {
-const QString kFilter = QStringLiteral("*.xls|*.xls|*.txt");
+// .xls through the template as always; .xlsx and .csv for grids of any length.
+const QString kFilter = QStringLiteral("EXCEL 97-2003 工作簿|*.xls|EXCEL 工作簿|*.xlsx|CSV（逗号分隔）|*.csv");
+
+bool hasSuffix(const QString& path, const char* suffix)
+{
+    const QLatin1String s(suffix);
+    return path.size() > s.size() && path.endsWith(s, Qt::CaseInsensitive);
+}
 } // namespace
 
 SaveCommand::SaveCommand(Context context) : m_c(std::move(context)) {}
@@ -40,12 +49,6 @@ void SaveCommand::Command4_Click()
         return;
     }
     m_c.exchange.clearReplied();
-    if (const std::optional<SheetWriter::TooLong> tooLong = SheetWriter::tooLongForXls(m_c.grid)) {
-        // Refused before a name is asked for: no file is touched.
-        m_c.messenger.information(FailureText::tooManyRows(tooLong->name, tooLong->rows));
-        m_c.host.ComEnable();
-        return;
-    }
     const std::optional<QString> node = m_c.selectedText();
     if (!node) {
         m_c.host.ComEnable(); // no node to name the file after: nothing to propose, nothing written
@@ -60,6 +63,19 @@ void SaveCommand::Command4_Click()
     if (chosen->isEmpty()) {
         m_c.messenger.information(QStringLiteral("请填写正确的文件名称！"));
         m_c.exchange.commandWait();
+        m_c.host.ComEnable();
+        return;
+    }
+    // The chosen type decides the writer: .xlsx and .csv by the built-in writers, anything
+    // else is an .xls through the template.
+    if (hasSuffix(*chosen, ".xlsx") || hasSuffix(*chosen, ".csv")) {
+        SaveFileName = *chosen;
+        saveStreamed();
+        return;
+    }
+    if (const std::optional<SheetWriter::TooLong> tooLong = SheetWriter::tooLongForXls(m_c.grid)) {
+        // Refused before the file is touched.
+        m_c.messenger.information(FailureText::tooManyRows(tooLong->name, tooLong->rows));
         m_c.host.ComEnable();
         return;
     }
@@ -99,6 +115,20 @@ std::optional<QString> SaveCommand::copyTemplate(const QString& templatePath, co
                                                            std::string_view(bytes.constData(), size_t(bytes.size()))))
         return FailureText::reason(e);
     return std::nullopt;
+}
+
+void SaveCommand::saveStreamed()
+{
+    std::optional<QString> failure;
+    if (hasSuffix(SaveFileName, ".csv")) {
+        QString error;
+        if (!CsvWriter::save(m_c.grid, SaveFileName, &error))
+            failure = error;
+    } else {
+        failure = XlsxExport::save(m_c.grid, SaveFileName);
+    }
+    m_c.host.ComEnable();
+    m_c.messenger.information(failure ? failureMessage(*failure) : kSuccess);
 }
 
 void SaveCommand::SaveExcel() { saveWith(sheets::kExcel, FailurePath::CloseAndReport); }

@@ -74,6 +74,8 @@ public:
                                          const QString& templatePath, const QString& target);
 
 private:
+    // Writes SaveFileName as .xlsx or .csv with the program's own writers.
+    void saveStreamed();
     void SaveExcel();
     void SaveWps();
     void SaveBuiltin();

@@ -68,14 +68,30 @@ std::optional<TooLong> tooLongForXls(const PreviewGrid& grid)
     return std::nullopt;
 }
 
+std::vector<Section> sections(const PreviewGrid& grid)
+{
+    std::vector<Section> out;
+    const int rows = grid.rows();
+    out.push_back({sanitizeName(grid.text(1, 0)), 1, rows});
+    for (int r = 2; r < rows; ++r) {
+        if (!startsSection(grid, r))
+            continue;
+        out.back().end = r;
+        out.push_back({grid.text(r, 0), r, rows});
+    }
+    return out;
+}
+
+bool isNumberColumn(const PreviewGrid& grid, int col) { return grid.cols() > 2 && (col == 1 || col == 2); }
+
+double cellNumber(const QString& text) { return Val(text) / 10.0; }
+
 void write(const PreviewGrid& grid, sheets::Application& app, const QString& path, sheets::Workbook*& opened)
 {
     sheets::Workbook& book = app.open(path);
     opened = &book;
     app.setVisible(false);
-    const int rows = grid.rows();
     const int cols = grid.cols();
-    const bool readings = cols > 2;
 
     sheets::Worksheet* sheet = &book.worksheet(QStringLiteral("Sheet1"));
     // The names in use, so that a file named like another, or like a sheet of the template,
@@ -91,28 +107,24 @@ void write(const PreviewGrid& grid, sheets::Application& app, const QString& pat
         sheet->setName(name);
         taken << name;
     };
-    rename(sanitizeName(grid.text(1, 0)));
-    auto writeHeader = [&] {
+    bool first = true;
+    for (const Section& section : sections(grid)) {
+        if (!first)
+            sheet = &book.addAfter(*sheet);
+        first = false;
+        rename(section.wanted);
         for (int j = 0; j < cols; ++j)
             sheet->setCellText(1, j + 1, grid.text(0, j));
-    };
-    writeHeader();
-
-    // A plain int: a section far down a long grid must not overflow its offset.
-    int offset = 0;
-    for (int r = 1; r < rows; ++r) {
-        if (startsSection(grid, r)) {
-            sheet = &book.addAfter(*sheet);
-            rename(grid.text(r, 0));
-            offset = r - 1;
-            writeHeader();
-        }
-        const int sheetRow = r + 1 - offset;
-        for (int j = 0; j < cols; ++j) {
-            const QString text = grid.text(r, j);
-            sheet->setCellText(sheetRow, j + 1, text);
-            if (readings && (j == 1 || j == 2))
-                sheet->setCellNumber(sheetRow, j + 1, Val(text) / 10.0);
+        // A plain int: a section far down a long grid must not overflow its offset.
+        const int offset = section.first - 1;
+        for (int r = section.first; r < section.end; ++r) {
+            const int sheetRow = r + 1 - offset;
+            for (int j = 0; j < cols; ++j) {
+                const QString text = grid.text(r, j);
+                sheet->setCellText(sheetRow, j + 1, text);
+                if (isNumberColumn(grid, j))
+                    sheet->setCellNumber(sheetRow, j + 1, cellNumber(text));
+            }
         }
     }
     book.save();

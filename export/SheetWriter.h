@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 #include <optional>
+#include <vector>
 
 class PreviewGrid;
 namespace sheets {
@@ -35,6 +36,20 @@ struct TooLong {
     int rows = 0;
 };
 std::optional<TooLong> tooLongForXls(const PreviewGrid& grid);
+
+// The worksheets the grid makes, in order: each one's name as the grid gives it (before it is
+// made a valid worksheet name) and its grid rows [first, end), below the grid's header row.
+struct Section {
+    QString wanted;
+    int first = 1;
+    int end = 1;
+};
+std::vector<Section> sections(const PreviewGrid& grid);
+
+// The value of a cell as the workbook holds it: reading and temperature of the reading layout
+// are numbers (divided by 10); every other cell is its text.
+bool isNumberColumn(const PreviewGrid& grid, int col);
+double cellNumber(const QString& text);
 
 // Opens the workbook, writes everything, saves and closes it; throws sheets::Error when the
 // server refuses a step. `opened` is set as soon as the workbook is open, for a failure path

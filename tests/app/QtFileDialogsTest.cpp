@@ -29,6 +29,13 @@ TEST(QtFileDialogs, SaveProposesTheNameAndReturnsTheChoice)
     ASSERT_TRUE(chosen.has_value());
     EXPECT_EQ(*chosen, dir.filePath("chosen.xls"));
 
+    // the chosen type gives a bare name its extension; a name with an offered one keeps it
+    const QStringList filters{"EXCEL 97-2003 工作簿 (*.xls)", "EXCEL 工作簿 (*.xlsx)", "CSV (*.csv)"};
+    EXPECT_EQ(QtFileDialogs::withChosenSuffix("/d/A", filters, filters[1]), "/d/A.xlsx");
+    EXPECT_EQ(QtFileDialogs::withChosenSuffix("/d/A.csv", filters, filters[1]), "/d/A.csv");
+    EXPECT_EQ(QtFileDialogs::withChosenSuffix("/d/A.XLS", filters, filters[2]), "/d/A.XLS");
+    EXPECT_EQ(QtFileDialogs::withChosenSuffix("/d/A.v2", filters, filters[0]), "/d/A.v2.xls");
+
     whenModalOpens<QFileDialog>([](QFileDialog& d) { d.reject(); });
     EXPECT_FALSE(dialogs.openFileName("*.xls|*.xls|*.xlsx|*.xlsx").has_value());
 }

@@ -81,7 +81,7 @@ TEST_F(SaveCommandTest, ProposesTheSanitisedNodeNameWithTheFilter)
     ASSERT_TRUE(window.exchange().replied());
     save(); // cancelled: the script is empty
     EXPECT_EQ(dialogs.proposals, QStringList({"a-b.xls"}));
-    EXPECT_EQ(dialogs.filters, QStringList({"*.xls|*.xls|*.txt"}));
+    EXPECT_EQ(dialogs.filters, QStringList({"EXCEL 97-2003 工作簿|*.xls|EXCEL 工作簿|*.xlsx|CSV（逗号分隔）|*.csv"}));
     EXPECT_FALSE(window.exchange().replied());
     EXPECT_TRUE(messenger.messages.isEmpty());
     EXPECT_TRUE(window.Command4->isEnabled());

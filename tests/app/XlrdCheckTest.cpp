@@ -10,6 +10,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <workbook/workbook.h>
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTreeView>
@@ -76,7 +77,7 @@ TEST_F(XlrdCheckTest, OneSheetPerFileWithHeadersAndNumbers)
     EXPECT_DOUBLE_EQ(cell(second, 3, 2)[3].toDouble(), 3000.0);
 }
 
-TEST_F(XlrdCheckTest, MoreRowsThanASheetHoldsIsRefusedBeforeAnyFileIsTouched)
+TEST_F(XlrdCheckTest, MoreRowsThanAnXlsSheetHoldsGoToXlsxOrCsvInstead)
 {
     QString reply = "BIG\r\n";
     for (int i = 0; i < 65536; ++i)
@@ -85,12 +86,27 @@ TEST_F(XlrdCheckTest, MoreRowsThanASheetHoldsIsRefusedBeforeAnyFileIsTouched)
     const QString path = tmp.filePath("big.xls");
     dialogs.answers = {path};
     window.Command4->click();
-    // the header row, the file's name row and 65,536 records
+    // the header row, the file's name row and 65,536 records: refused before the file is touched
     EXPECT_EQ(messenger.messages,
-              QStringList({"“BIG”有65538行（含标题行），超过了EXCEL(.xls)工作表最多65536行的限制，无法保存！未写入任何文件。"}));
-    EXPECT_TRUE(dialogs.proposals.isEmpty()); // not even a name was asked for
+              QStringList({"“BIG”有65538行（含标题行），超过了EXCEL(.xls)工作表最多65536行的限制，无法保存！未写入任何文件。"
+                           "请另存为 .xlsx 或 .csv 格式。"}));
     EXPECT_TRUE(QDir(tmp.path()).isEmpty());
     EXPECT_TRUE(window.Command4->isEnabled());
+
+    // as .xlsx and as .csv the whole grid is saved
+    messenger.messages.clear();
+    dialogs.answers = {tmp.filePath("big.xlsx"), tmp.filePath("big.csv")};
+    window.Command4->click();
+    window.Command4->click();
+    EXPECT_EQ(messenger.messages, QStringList(2, "成功保存文件，请查阅！"));
+    auto book = workbook::Workbook::open(tmp.filePath("big.xlsx").toStdString());
+    ASSERT_TRUE(book);
+    int rows = 0;
+    book->sheet(0).forEachCell([&](int r, int, const std::string&) { rows = std::max(rows, r); });
+    EXPECT_EQ(rows, 65538);
+    QFile csv(tmp.filePath("big.csv"));
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    EXPECT_EQ(csv.readAll().count("\r\n"), 1 + 65536); // its header and a row per record
 }
 
 TEST_F(XlrdCheckTest, EveryFileNameTheInstrumentAcceptsCanBeSaved)
