@@ -1,6 +1,7 @@
 #include "app/Form1.h"
 
 #include "app/PortCombo.h"
+#include "app/QtSaveProgress.h"
 #include "app/Form3.h"
 #include "app/TreeLook.h"
 #include "export/SaveCommand.h"
@@ -132,6 +133,7 @@ Form1::Form1(Form1Services services, QWidget* parent)
         });
     buildUi();
     routeReplies();
+    m_saveProgress = std::make_unique<QtSaveProgress>(this);
     m_save = std::make_unique<SaveCommand>(SaveCommand::Context{
         *m_grid, *m_exchange, *this, m_services.messenger, m_services.dialogs, m_services.servers,
         m_services.templatePath, [this]() -> std::optional<QString> {
@@ -139,7 +141,8 @@ Form1::Form1(Form1Services services, QWidget* parent)
             if (!index.isValid())
                 return std::nullopt;
             return index.data(Qt::DisplayRole).toString();
-        }});
+        },
+        m_saveProgress.get()});
 
     connect(m_grid, &PreviewGrid::sizesChanged, this, &Form1::applyGridSizes);
     connect(m_grid, &QAbstractItemModel::modelReset, this, &Form1::applyGridSizes);

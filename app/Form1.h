@@ -21,6 +21,7 @@ class SerialLink;
 class StorageCommands;
 class TreeLook;
 class SaveCommand;
+class SaveProgress;
 class Form3;
 class FileDialogs;
 namespace sheets {
@@ -126,6 +127,7 @@ private:
     PreviewGrid* m_grid = nullptr;
     CommandExchange* m_exchange = nullptr;
     std::unique_ptr<StorageCommands> m_storage;
+    std::unique_ptr<SaveProgress> m_saveProgress;
     std::unique_ptr<SaveCommand> m_save;
     QPointer<Form3> m_editor;
     // The control that had the focus when the commands were disabled, and where it went.

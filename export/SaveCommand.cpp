@@ -10,7 +10,11 @@
 #include "platform/Messenger.h"
 #include "serial/CommandExchange.h"
 
+#include <QEventLoop>
 #include <QFile>
+#include <QThread>
+#include <QTimer>
+#include <atomic>
 #include <workbook/workbook.h>
 
 namespace {
@@ -42,6 +46,8 @@ QString SaveCommand::xlsPath(const QString& chosen)
 
 void SaveCommand::Command4_Click()
 {
+    if (m_saving)
+        return; // the save in progress ends first
     m_c.host.ComFalse();
     if (m_c.grid.rows() < 2) {
         m_c.messenger.information(QStringLiteral("请先预览文件后，再保存！"));
@@ -117,18 +123,70 @@ std::optional<QString> SaveCommand::copyTemplate(const QString& templatePath, co
     return std::nullopt;
 }
 
+SaveProgress::~SaveProgress() = default;
+
 void SaveCommand::saveStreamed()
 {
-    std::optional<QString> failure;
-    if (hasSuffix(SaveFileName, ".csv")) {
-        QString error;
-        if (!CsvWriter::save(m_c.grid, SaveFileName, &error))
-            failure = error;
-    } else {
-        failure = XlsxExport::save(m_c.grid, SaveFileName);
+    // A grid of a million rows takes seconds to write: the writer runs on a thread of its own
+    // while the window's event loop goes on (repaints, the progress dialog and its cancel).
+    // The grid does not change meanwhile: the commands are disabled and the line is idle.
+    if (m_c.exchange.lineBusy()) {
+        // A reply still due would change the grid under the writer.
+        m_c.messenger.information(QStringLiteral("等待上次命令执行完成，稍后再试！"));
+        m_c.host.ComEnable();
+        return;
     }
+    const QString path = SaveFileName;
+    const bool csv = hasSuffix(path, ".csv");
+    const PreviewGrid& grid = m_c.grid;
+    std::atomic<qint64> polls{0};
+    std::atomic<bool> cancel{false};
+    // The writers ask every 4096 rows (and once at the end) whether to stop.
+    const std::function<bool()> hook = [&] {
+        ++polls;
+        return cancel.load();
+    };
+    std::optional<QString> failure;
+    QThread* worker = QThread::create([&] {
+        if (csv) {
+            QString error;
+            if (!CsvWriter::save(grid, path, &error, hook))
+                failure = error;
+        } else {
+            failure = XlsxExport::save(grid, path, hook);
+        }
+    });
+    QEventLoop loop;
+    QObject::connect(worker, &QThread::finished, &loop, &QEventLoop::quit);
+    QTimer tick;
+    tick.setInterval(50);
+    QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
+        if (!m_c.progress)
+            return;
+        m_c.progress->advance(std::min<qint64>(polls.load() * 4096, grid.rows()));
+        if (m_c.progress->cancelRequested())
+            cancel = true;
+    });
+    m_saving = true;
+    if (m_c.progress)
+        m_c.progress->start(path, grid.rows());
+    worker->start();
+    tick.start();
+    if (!worker->isFinished())
+        loop.exec();
+    worker->wait();
+    delete worker;
+    tick.stop();
+    if (m_c.progress)
+        m_c.progress->finish();
+    m_saving = false;
     m_c.host.ComEnable();
-    m_c.messenger.information(failure ? failureMessage(*failure) : kSuccess);
+    if (!failure)
+        m_c.messenger.information(kSuccess);
+    else if (cancel.load())
+        m_c.messenger.information(FailureText::saveCancelled());
+    else
+        m_c.messenger.information(failureMessage(*failure));
 }
 
 void SaveCommand::SaveExcel() { saveWith(sheets::kExcel, FailurePath::CloseAndReport); }

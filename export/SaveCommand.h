@@ -13,6 +13,17 @@ namespace sheets {
 class Servers;
 }
 
+// Shows how far a save off the window's thread has come, and whether the operator asked to
+// cancel it. The window shows a progress dialog; tests script it.
+class SaveProgress {
+public:
+    virtual ~SaveProgress();
+    virtual void start(const QString& path, qint64 rows) = 0;
+    virtual void advance(qint64 rowsDone) = 0;
+    virtual bool cancelRequested() const = 0;
+    virtual void finish() = 0;
+};
+
 // The save command (保存预览文件<==): asks for a file name, copies the template workbook beside
 // it and writes the preview into that copy through the first spreadsheet server present: Excel,
 // then WPS spreadsheets, then the program's own engine; the copy replaces the chosen file only
@@ -28,6 +39,7 @@ public:
         const sheets::Servers& servers;
         QString templatePath;                              // Data.xls beside the program
         std::function<std::optional<QString>()> selectedText; // the tree's selected node
+        SaveProgress* progress = nullptr; // for .xlsx and .csv saves, which run off the window's thread
     };
 
     static inline const QString kSuccess = QStringLiteral("成功保存文件，请查阅！");
@@ -37,6 +49,8 @@ public:
     explicit SaveCommand(Context context);
 
     void Command4_Click();
+    // True while a save runs; a second one is refused meanwhile.
+    bool saving() const { return m_saving; }
     bool IsExistExcel() const;
     bool IsExistWPS() const;
 
@@ -84,4 +98,5 @@ private:
     static std::optional<QString> copyTemplate(const QString& templatePath, const QString& work);
 
     Context m_c;
+    bool m_saving = false;
 };

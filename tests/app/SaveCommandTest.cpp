@@ -11,6 +11,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTreeView>
@@ -277,4 +278,71 @@ TEST_F(SaveCommandTest, WpsFailurePathSavesClosesQuitsThenReports)
     EXPECT_TRUE(messenger.messages.isEmpty());
     EXPECT_FALSE(wps.log.contains("quit"));
     EXPECT_TRUE(window.Command4->isEnabled());
+}
+
+namespace {
+// The operator's side of a long save: records what it was shown, cancels when told to, and
+// tries a second save from inside the first.
+class ScriptedProgress : public SaveProgress {
+public:
+    void start(const QString&, qint64 rows) override { startedWith = rows; }
+    void advance(qint64 done) override
+    {
+        advances.append(done);
+        if (during)
+            during();
+    }
+    bool cancelRequested() const override { return cancel; }
+    void finish() override { finished = true; }
+    qint64 startedWith = -1;
+    QList<qint64> advances;
+    bool cancel = false;
+    bool finished = false;
+    std::function<void()> during;
+};
+} // namespace
+
+TEST_F(SaveCommandTest, ALongSaveRunsBesideTheWindowAndCancelLeavesTheOldFile)
+{
+    // A million records: the writer runs on its own thread while the window's loop goes on.
+    QByteArray reply = "BIG\r\n";
+    reply.reserve(30 * 1000000);
+    for (int i = 0; i < 1000000; ++i)
+        reply += "A001 1234 -52 2026-12-07 10:31:05\r\n";
+    grids::FillGridFromWire(window.grid(), reply);
+    reply.clear();
+
+    ScriptedProgress progress;
+    SaveCommand saver(SaveCommand::Context{window.grid(), window.exchange(), window, messenger, dialogs, servers,
+                                           templatePath(), [] { return std::optional<QString>("BIG"); }, &progress});
+    const QString csv = dir.filePath("big.csv");
+    {
+        QFile f(csv);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("the engineer's own file");
+    }
+    dialogs.answers = {csv};
+    progress.during = [&] {
+        EXPECT_TRUE(saver.saving());
+        saver.Command4_Click(); // a second save meanwhile is refused: no dialog, nothing written
+        progress.cancel = true;
+    };
+    saver.Command4_Click();
+    EXPECT_FALSE(saver.saving());
+    EXPECT_EQ(progress.startedWith, window.grid().rows());
+    ASSERT_FALSE(progress.advances.isEmpty());
+    EXPECT_TRUE(progress.finished);
+    EXPECT_EQ(dialogs.proposals.size(), 1);
+    EXPECT_EQ(messenger.messages, QStringList({FailureText::saveCancelled()}));
+    EXPECT_EQ(contents(csv), "the engineer's own file");
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"big.csv"}));
+    EXPECT_TRUE(window.Command4->isEnabled());
+
+    // Not cancelled, the same save writes the whole grid.
+    messenger.messages.clear();
+    progress = ScriptedProgress{};
+    dialogs.answers = {dir.filePath("big.xlsx")};
+    saver.Command4_Click();
+    EXPECT_EQ(messenger.messages, QStringList({SaveCommand::kSuccess}));
+    EXPECT_TRUE(QFileInfo(dir.filePath("big.xlsx")).size() > 1000000);
 }

@@ -1,0 +1,34 @@
+#include "app/QtSaveProgress.h"
+
+#include <QFileInfo>
+#include <QProgressDialog>
+
+QtSaveProgress::~QtSaveProgress() { finish(); }
+
+void QtSaveProgress::start(const QString& path, qint64 rows)
+{
+    finish();
+    m_rows = std::max<qint64>(rows, 1);
+    m_dialog = new QProgressDialog(QStringLiteral("正在保存 %1 …").arg(QFileInfo(path).fileName()), QStringLiteral("取消"),
+                                   0, 1000, m_parent);
+    m_dialog->setWindowTitle(QStringLiteral("保存预览文件"));
+    m_dialog->setWindowModality(Qt::WindowModal);
+    m_dialog->setMinimumDuration(300); // a small save ends before the dialog would show
+    m_dialog->setAutoClose(false);
+    m_dialog->setAutoReset(false);
+    m_dialog->setValue(0);
+}
+
+void QtSaveProgress::advance(qint64 rowsDone)
+{
+    if (m_dialog)
+        m_dialog->setValue(int(std::min<qint64>(999, rowsDone * 1000 / m_rows)));
+}
+
+bool QtSaveProgress::cancelRequested() const { return m_dialog && m_dialog->wasCanceled(); }
+
+void QtSaveProgress::finish()
+{
+    if (m_dialog)
+        delete m_dialog.data();
+}
