@@ -129,6 +129,20 @@ TEST_P(PacedCliTest, CopyAPartitionToXlsGivesOneWorksheetPerFile)
         expectSheetHolds(sheets[f].toObject(), files[f], recordsOf(expected("COPY C " + files[f].toStdString())));
 }
 
+TEST_P(PacedCliTest, CopyAPartitionToXlsxGivesTheSameWorksheets)
+{
+    const CliRun run = cli({"copy", "C", "-o", file("C.xlsx"), "--quiet"});
+    ASSERT_EQ(run.exitCode, 0) << run.describe();
+    EXPECT_EQ(workFiles(), QStringList({"C.xlsx"}));
+
+    const QStringList files = lines(expected("DIR C"));
+    QString error;
+    const QJsonArray sheets = readWithOpenpyxl(file("C.xlsx"), &error);
+    ASSERT_EQ(sheets.size(), files.size()) << error.toStdString();
+    for (int f = 0; f < files.size(); ++f)
+        expectSheetHolds(sheets[f].toObject(), files[f], recordsOf(expected("COPY C " + files[f].toStdString())));
+}
+
 TEST_P(PacedCliTest, CopyAPartitionToCsvAndAFileToStandardOutput)
 {
     const ktmsim::Instrument held = ktmsim::defaultSeed();

@@ -3,6 +3,41 @@
 #include <QJsonDocument>
 #include <QProcess>
 
+namespace {
+QJsonArray run(const char* script, const QString& path, QString* error)
+{
+    QProcess python;
+    python.start(QStringLiteral(SYSTEM_PYTHON3), {QStringLiteral("-c"), QString::fromUtf8(script), path});
+    python.waitForFinished(120000);
+    if (python.exitCode() != 0) {
+        if (error)
+            *error = QString::fromUtf8(python.readAllStandardError());
+        return {};
+    }
+    return QJsonDocument::fromJson(python.readAllStandardOutput()).array();
+}
+} // namespace
+
+QJsonArray readWithOpenpyxl(const QString& path, QString* error)
+{
+    static const char* script = R"(
+import json, sys, openpyxl
+book = openpyxl.load_workbook(sys.argv[1], read_only=True)
+out = []
+for sheet in book.worksheets:
+    cells = []
+    for r, row in enumerate(sheet.iter_rows(values_only=True), 1):
+        for c, value in enumerate(row, 1):
+            if isinstance(value, str):
+                cells.append([r, c, "text", value])
+            elif isinstance(value, (int, float)) and not isinstance(value, bool):
+                cells.append([r, c, "number", value])
+    out.append({"name": sheet.title, "cells": cells})
+print(json.dumps(out))
+)";
+    return run(script, path, error);
+}
+
 QJsonArray readWithXlrd(const QString& path, QString* error)
 {
     static const char* script = R"(
@@ -21,13 +56,5 @@ for sheet in book.sheets():
     out.append({"name": sheet.name, "cells": cells})
 print(json.dumps(out))
 )";
-    QProcess python;
-    python.start(QStringLiteral(SYSTEM_PYTHON3), {QStringLiteral("-c"), QString::fromUtf8(script), path});
-    python.waitForFinished(120000);
-    if (python.exitCode() != 0) {
-        if (error)
-            *error = QString::fromUtf8(python.readAllStandardError());
-        return {};
-    }
-    return QJsonDocument::fromJson(python.readAllStandardOutput()).array();
+    return run(script, path, error);
 }

@@ -8,3 +8,7 @@
 // type "text" or "number" (xlrd's cell types), in workbook order. An empty array and a
 // description in `error` if xlrd refused the file.
 QJsonArray readWithXlrd(const QString& path, QString* error = nullptr);
+
+// The same for an .xlsx file, read with python3-openpyxl: types "text" or "number" as openpyxl
+// gives the values (str, int or float).
+QJsonArray readWithOpenpyxl(const QString& path, QString* error = nullptr);
