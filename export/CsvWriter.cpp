@@ -8,6 +8,7 @@
 #include <QFileDevice>
 #include <QFileInfo>
 #include <QIODevice>
+#include <charconv>
 #include <QSaveFile>
 
 #include <cerrno>
@@ -89,10 +90,10 @@ public:
 
     void raw(std::string_view bytes) { m_buffer.append(bytes.data(), qsizetype(bytes.size())); }
 
-    void field(const QString& text)
+    void field(const QString& text) { field(QByteArrayView(text.toUtf8())); }
+    void field(QByteArrayView utf8)
     {
         separate();
-        const QByteArray utf8 = text.toUtf8();
         bool quote = false;
         for (const char c : utf8)
             if (c == ',' || c == '"' || c == '\r' || c == '\n') {
@@ -100,7 +101,7 @@ public:
                 break;
             }
         if (!quote) {
-            m_buffer.append(utf8);
+            m_buffer.append(utf8.data(), utf8.size());
             return;
         }
         m_buffer.append('"');
@@ -178,13 +179,40 @@ private:
     int m_errno = 0;
 };
 
-// A reading or a temperature: the number the workbook gets, or the text when there is none.
-void readingField(Sink& sink, const QString& text)
+// A field that is nothing but a plain decimal number ("-052", "10234", "12.5"): read without a
+// detour through QString. Val reads such a text as the same number.
+std::optional<double> plainNumber(QByteArrayView s)
 {
-    if (const std::optional<double> value = leadingNumber(text))
+    qsizetype i = s.startsWith('-') ? 1 : 0;
+    qsizetype digits = 0;
+    bool point = false;
+    for (qsizetype k = i; k < s.size(); ++k) {
+        if (s[k] >= '0' && s[k] <= '9')
+            ++digits;
+        else if (s[k] == '.' && !point)
+            point = true;
+        else
+            return std::nullopt;
+    }
+    if (digits == 0 || digits > 15)
+        return std::nullopt;
+    double value = 0;
+    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value);
+    if (ec != std::errc() || end != s.data() + s.size())
+        return std::nullopt;
+    return value;
+}
+
+// A reading or a temperature: the number the workbook gets, or the text when there is none.
+void readingField(Sink& sink, QByteArrayView utf8)
+{
+    std::optional<double> value = plainNumber(utf8);
+    if (!value)
+        value = leadingNumber(QString::fromUtf8(utf8));
+    if (value)
         sink.number(*value / 10.0);
     else
-        sink.field(text);
+        sink.field(utf8);
 }
 
 } // namespace
@@ -213,16 +241,16 @@ bool write(const PreviewGrid& grid, QIODevice& out, QString* error, const Cancel
     if (cols > 2) {
         sink.field(QStringLiteral("文件名"));
         for (int j = 0; j < cols; ++j)
-            sink.field(grid.text(0, j));
+            sink.field(grid.utf8(0, j));
         if (!sink.endRow())
             return failed();
-        std::vector<QString> cells(static_cast<size_t>(cols));
-        QString section;
+        std::vector<QByteArrayView> cells(static_cast<size_t>(cols));
+        QByteArrayView section;
         for (int r = 1; r < rows; ++r) {
             if (r % kCancelEvery == 0 && cancelled())
                 return false;
             for (int j = 0; j < cols; ++j)
-                cells[size_t(j)] = grid.text(r, j);
+                cells[size_t(j)] = grid.utf8(r, j);
             if (r == 1 || (cells[1].isEmpty() && cells[2].isEmpty())) {
                 section = cells[0];
                 bool more = false;
@@ -246,7 +274,7 @@ bool write(const PreviewGrid& grid, QIODevice& out, QString* error, const Cancel
             if (r > 0 && r % kCancelEvery == 0 && cancelled())
                 return false;
             for (int j = 0; j < cols; ++j)
-                sink.field(grid.text(r, j));
+                sink.field(grid.utf8(r, j));
             if (!sink.endRow())
                 return failed();
         }

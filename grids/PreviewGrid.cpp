@@ -89,6 +89,14 @@ QString PreviewGrid::text(int row, int col) const
     return QString::fromUtf8(m_arena.constData() + c->offset, qsizetype(c->length));
 }
 
+QByteArrayView PreviewGrid::utf8(int row, int col) const
+{
+    const Cell* c = cell(row, col);
+    if (!c || c->length == 0)
+        return {};
+    return QByteArrayView(m_arena.constData() + c->offset, qsizetype(c->length));
+}
+
 bool PreviewGrid::setText(int row, int col, const QString& text)
 {
     Cell* c = cell(row, col);

@@ -28,6 +28,9 @@ public:
     void setCols(int cols);
 
     QString text(int row, int col) const;
+    // The same text as the UTF-8 bytes the grid holds, without a conversion; valid until the
+    // grid changes.
+    QByteArrayView utf8(int row, int col) const;
     // Writes outside the grid are refused (false) and change nothing.
     bool setText(int row, int col, const QString& text);
     // Empties every cell; rows, columns and sizes stay.
