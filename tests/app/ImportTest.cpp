@@ -76,7 +76,7 @@ protected:
         return s;
     }
     // Imports the file in a fresh editor; `more` runs afterwards inside it.
-    Shown import(const QString& path, std::function<void(Form3&)> more = {})
+    Shown importFile(const QString& path, std::function<void(Form3&)> more = {})
     {
         Shown result;
         // the editor leaves the gate to the watchdog; a second opening waits for it
@@ -104,7 +104,7 @@ TEST_F(ImportTest, XlsMadeByXlwtThroughTheBuiltInEngine)
     servers.add(sheets::kBuiltin, [] { return sheets::createBuiltinApplication(); });
     const QString path = makeWorkbook("list.xls");
     QStringList second, third;
-    const Shown s = import(path, [&](Form3& e) {
+    const Shown s = importFile(path, [&](Form3& e) {
         e.Combo1->setCurrentIndex(1);
         second = shown(e).rows;
         e.Combo1->setCurrentIndex(2);
@@ -122,7 +122,7 @@ TEST_F(ImportTest, XlsMadeByXlwtThroughTheBuiltInEngine)
 TEST_F(ImportTest, XlsxMadeByOpenpyxl)
 {
     servers.add(sheets::kBuiltin, [] { return sheets::createBuiltinApplication(); });
-    const Shown s = import(makeWorkbook("list.xlsx"));
+    const Shown s = importFile(makeWorkbook("list.xlsx"));
     EXPECT_EQ(s.sheets, QStringList({"第一", "Second", "Third"}));
     EXPECT_EQ(s.rows, kFirstSheet);
 }
@@ -130,7 +130,7 @@ TEST_F(ImportTest, XlsxMadeByOpenpyxl)
 TEST_F(ImportTest, EngineFailuresAreReportedInChinese)
 {
     servers.add(sheets::kBuiltin, [] { return sheets::createBuiltinApplication(); });
-    const Shown missing = import(tmp.filePath("missing.xls"));
+    const Shown missing = importFile(tmp.filePath("missing.xls"));
     EXPECT_EQ(messenger.messages, QStringList({"Varnok提示：找不到该文件或文件夹。\r\n请稍后重试！"}));
     EXPECT_FALSE(missing.importMode);
 
@@ -139,7 +139,7 @@ TEST_F(ImportTest, EngineFailuresAreReportedInChinese)
     text.write("A001=N1\r\n");
     text.close();
     messenger.messages.clear();
-    import(text.fileName());
+    importFile(text.fileName());
     EXPECT_EQ(messenger.messages, QStringList({"Varnok提示：该文件不是EXCEL工作簿（.xls或.xlsx）。\r\n请稍后重试！"}));
 }
 
@@ -148,7 +148,7 @@ TEST_F(ImportTest, ManualModeAfterImportClearsTheList)
     servers.add(sheets::kBuiltin, [] { return sheets::createBuiltinApplication(); });
     QStringList after;
     bool manual = false;
-    import(makeWorkbook("list.xls"), [&](Form3& e) {
+    importFile(makeWorkbook("list.xls"), [&](Form3& e) {
         e.Command3->click();
         after = shown(e).rows;
         manual = e.Frame3->isVisible() && !e.Frame2->isVisible();
@@ -164,7 +164,7 @@ TEST_F(ImportTest, ExcelIsPreferredAndReleasedOnClose)
     wps.install(servers, sheets::kWps);
     excel.files["/list.xls"] = {{"S1", {{{1, 1}, QString("H1")}, {{1, 2}, QString("H2")}, {{2, 2}, QString("A001=N")}}}};
     bool usingWps = true;
-    const Shown s = import("/list.xls", [&](Form3& e) { usingWps = e.UsingWps; });
+    const Shown s = importFile("/list.xls", [&](Form3& e) { usingWps = e.UsingWps; });
     EXPECT_FALSE(usingWps);
     EXPECT_EQ(s.rows, QStringList({"H1|H2", "1|A001=N"}));
     EXPECT_TRUE(wps.log.isEmpty());
@@ -179,7 +179,7 @@ TEST_F(ImportTest, WpsSavesOnCloseAndSkipsFailingSteps)
     wps.files["/list.xls"] = {{"S1", {{{2, 2}, QString("A001=N")}}}, {"S2", {}}};
     wps.failOn = "visible";
     bool usingWps = false;
-    const Shown s = import("/list.xls", [&](Form3& e) { usingWps = e.UsingWps; });
+    const Shown s = importFile("/list.xls", [&](Form3& e) { usingWps = e.UsingWps; });
     EXPECT_TRUE(usingWps);
     EXPECT_EQ(s.sheets, QStringList({"S1", "S2"}));
     EXPECT_EQ(s.rows, QStringList({"|", "1|A001=N"}));
@@ -191,7 +191,7 @@ TEST_F(ImportTest, ExcelFailureIsReportedWithItsDescription)
 {
     RecordingServer excel;
     excel.install(servers, sheets::kExcel);
-    const Shown s = import("/missing.xls");
+    const Shown s = importFile("/missing.xls");
     ASSERT_EQ(messenger.messages.size(), 1);
     EXPECT_TRUE(messenger.messages[0].startsWith("Varnok提示：cannot open /missing.xls"));
     EXPECT_TRUE(messenger.messages[0].endsWith("\r\n请稍后重试！"));
@@ -203,11 +203,11 @@ TEST_F(ImportTest, ExcelFailureIsReportedWithItsDescription)
 
 TEST_F(ImportTest, NoServerAtAllAndCancel)
 {
-    const Shown s = import("/list.xls");
+    const Shown s = importFile("/list.xls");
     EXPECT_EQ(messenger.messages, QStringList({"你的电脑没有安装MS-OFFICE和WPS软件，无法打开EXCEL格式！"}));
     EXPECT_FALSE(s.importMode);
     messenger.messages.clear();
-    const Shown cancelled = import(QString()); // "" from the dialog: nothing happens
+    const Shown cancelled = importFile(QString()); // "" from the dialog: nothing happens
     EXPECT_TRUE(messenger.messages.isEmpty());
     EXPECT_EQ(cancelled.path, "打开文件名");
     EXPECT_EQ(dialogs.filters.last(), "*.xls|*.xls|*.xlsx|*.xlsx");
@@ -225,7 +225,7 @@ TEST_F(ImportTest, ServerThatCannotStartForTheImportIsReported)
         server.failAt = 2;
         servers = only;
         messenger.messages.clear();
-        const Shown s = import("/list.xls");
+        const Shown s = importFile("/list.xls");
         EXPECT_EQ(server.log, QStringList({"create " + identifier, "create " + identifier}));
         ASSERT_EQ(messenger.messages.size(), 1);
         EXPECT_TRUE(messenger.messages[0].contains("scripted failure at create")) << messenger.messages[0].toStdString();
