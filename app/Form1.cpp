@@ -67,8 +67,7 @@ public:
         if (event->type() != QEvent::KeyPress)
             return false;
         const auto* key = static_cast<QKeyEvent*>(event);
-        const bool activates = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter
-            || key->key() == Qt::Key_Space;
+        const bool activates = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter || key->key() == Qt::Key_Space;
         if (!activates || (key->modifiers() & ~Qt::KeypadModifier) || !m_view->currentIndex().isValid())
             return false;
         if (!key->isAutoRepeat())
@@ -393,8 +392,7 @@ bool Form1::connectedCaption() const { return Command1->text() == kConnected; }
 
 QString Form1::settingsString() const
 {
-    return Combo2->currentText() + QStringLiteral(",") + Combo3->currentText().left(1) + QStringLiteral(",8,")
-        + Combo4->currentText();
+    return Combo2->currentText() + QStringLiteral(",") + Combo3->currentText().left(1) + QStringLiteral(",8,") + Combo4->currentText();
 }
 
 void Form1::Command1_Click()
@@ -417,8 +415,7 @@ void Form1::Command1_Click()
         const bool gone = !device.isEmpty() && link.lastOpenError() == SerialLink::OpenError::NotFound;
         m_services.messenger.information(
             permission ? kOpenError + QStringLiteral("\n") + kPermissionHint
-            : gone     ? kOpenError + QStringLiteral("\n")
-                    + LinkTexts::kDeviceGone.arg(Combo1->currentText(), device)
+            : gone     ? kOpenError + QStringLiteral("\n") + LinkTexts::kDeviceGone.arg(Combo1->currentText(), device)
                        : kOpenError);
         link.close();
         Command1->setEnabled(true);

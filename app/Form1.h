@@ -52,10 +52,10 @@ public:
     ~Form1() override;
 
     // Controls, named as the rest of the program refers to them.
-    QComboBox* Combo1 = nullptr; // port
-    QComboBox* Combo2 = nullptr; // baud rate
-    QComboBox* Combo3 = nullptr; // parity
-    QComboBox* Combo4 = nullptr; // stop bits
+    QComboBox* Combo1 = nullptr;      // port
+    QComboBox* Combo2 = nullptr;      // baud rate
+    QComboBox* Combo3 = nullptr;      // parity
+    QComboBox* Combo4 = nullptr;      // stop bits
     QPushButton* Command1 = nullptr;  // connect
     QPushButton* Command12 = nullptr; // disconnect
     QPushButton* Command2 = nullptr;  // read partitions

@@ -201,8 +201,7 @@ void Form3::openWith(const QString& server, const QString& path, bool reportFail
             if (!reportFailure)
                 return;
             failed = true;
-            m_c.messenger.information(QStringLiteral("Varnok提示：") + FailureText::reason(e) + QStringLiteral("\r\n")
-                                      + QStringLiteral("请稍后重试！"));
+            m_c.messenger.information(QStringLiteral("Varnok提示：") + FailureText::reason(e) + QStringLiteral("\r\n") + QStringLiteral("请稍后重试！"));
         }
     };
     // Without an application none of the steps can run, so a server that cannot be started is

@@ -22,8 +22,7 @@ constexpr qint64 kMaxListBytes = 1024 * 1024;
 
 bool isWorkbookList(const QString& list)
 {
-    return list.endsWith(QLatin1String(".xls"), Qt::CaseInsensitive)
-        || list.endsWith(QLatin1String(".xlsx"), Qt::CaseInsensitive);
+    return list.endsWith(QLatin1String(".xls"), Qt::CaseInsensitive) || list.endsWith(QLatin1String(".xlsx"), Qt::CaseInsensitive);
 }
 
 std::optional<QString> fillFromLines(PreviewGrid& grid, const QByteArray& text)

@@ -18,12 +18,12 @@ public:
     // Whether the stream is a terminal.
     static bool isTerminal(std::FILE* stream);
 
-    void out(const QString& text);         // as given
+    void out(const QString& text); // as given
     void outBytes(const QByteArray& bytes);
-    void error(const QString& text);       // a line on standard error, always
-    void note(const QString& text);        // a line on standard error unless quiet
-    void progress(const QString& line);    // redraws the progress line (nothing unless enabled)
-    void endProgress();                    // ends a drawn progress line
+    void error(const QString& text);    // a line on standard error, always
+    void note(const QString& text);     // a line on standard error unless quiet
+    void progress(const QString& line); // redraws the progress line (nothing unless enabled)
+    void endProgress();                 // ends a drawn progress line
     void flushOut();
 
     bool progressEnabled() const { return m_progress; }

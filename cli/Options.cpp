@@ -28,13 +28,23 @@ const QHash<QString, CommandInfo>& commandTable()
 }
 
 // Options that take a value, by every name they go by.
-enum class Valued { Port, Baud, Parity, StopBits, Timeout, Output };
+enum class Valued {
+    Port,
+    Baud,
+    Parity,
+    StopBits,
+    Timeout,
+    Output
+};
 const QHash<QString, Valued>& valuedOptions()
 {
     static const QHash<QString, Valued> table{
-        {QStringLiteral("--port"), Valued::Port},         {QStringLiteral("--baud"), Valued::Baud},
-        {QStringLiteral("--parity"), Valued::Parity},     {QStringLiteral("--stop-bits"), Valued::StopBits},
-        {QStringLiteral("--timeout"), Valued::Timeout},   {QStringLiteral("-o"), Valued::Output},
+        {QStringLiteral("--port"), Valued::Port},
+        {QStringLiteral("--baud"), Valued::Baud},
+        {QStringLiteral("--parity"), Valued::Parity},
+        {QStringLiteral("--stop-bits"), Valued::StopBits},
+        {QStringLiteral("--timeout"), Valued::Timeout},
+        {QStringLiteral("-o"), Valued::Output},
         {QStringLiteral("--output"), Valued::Output},
     };
     return table;
@@ -248,8 +258,7 @@ ParseResult parse(const QStringList& arguments)
         return fail(QStringLiteral("--data 只能用于 delete。"));
     if (o.yes && o.command != Command::Delete)
         return fail(QStringLiteral("--yes 只能用于 delete。"));
-    const bool listing = o.command == Command::Ports || o.command == Command::Partitions
-        || o.command == Command::Files || o.command == Command::Components;
+    const bool listing = o.command == Command::Ports || o.command == Command::Partitions || o.command == Command::Files || o.command == Command::Components;
     if (o.json && !listing)
         return fail(QStringLiteral("--json 只能用于 ports、partitions、files 和 components。"));
     if (o.json && seenOutput)

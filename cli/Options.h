@@ -11,12 +11,12 @@ namespace cli {
 // The exit codes, as --help and the README document them.
 enum ExitCode : int {
     Success = 0,
-    UsageError = 2,        // the command line (or an input list) is unusable; nothing was sent
-    ConnectionFailed = 3,  // the port is missing, busy or may not be opened
-    InstrumentError = 4,   // the instrument answered ERR, refused a row, or answered unclearly
-    NoReply = 5,           // no reply within --timeout
-    SaveFailed = 6,        // the output file could not be written (the old one, if any, is kept)
-    Interrupted = 7,       // the transfer was cut off (device lost mid-reply); nothing was written
+    UsageError = 2,       // the command line (or an input list) is unusable; nothing was sent
+    ConnectionFailed = 3, // the port is missing, busy or may not be opened
+    InstrumentError = 4,  // the instrument answered ERR, refused a row, or answered unclearly
+    NoReply = 5,          // no reply within --timeout
+    SaveFailed = 6,       // the output file could not be written (the old one, if any, is kept)
+    Interrupted = 7,      // the transfer was cut off (device lost mid-reply); nothing was written
 };
 
 enum class Command {
@@ -33,24 +33,31 @@ enum class Command {
 };
 
 // Where a grid goes, decided by the output's name.
-enum class OutputKind { None, Csv, CsvToStdout, Xls, Xlsx, Unknown };
+enum class OutputKind {
+    None,
+    Csv,
+    CsvToStdout,
+    Xls,
+    Xlsx,
+    Unknown
+};
 OutputKind outputKind(const QString& output);
 
 struct Options {
     Command command = Command::Help;
-    QString partition; // X: one letter A..J
-    QString file;      // copy: the file of the partition ("" = the whole partition)
-    QString output;    // -o: a path ending .csv or .xls, or "-" for CSV on standard output
-    QString list;      // write-components: a workbook, a text file, or "-" for standard input
-    QString name;      // new-file: the name as typed
+    QString partition;     // X: one letter A..J
+    QString file;          // copy: the file of the partition ("" = the whole partition)
+    QString output;        // -o: a path ending .csv or .xls, or "-" for CSV on standard output
+    QString list;          // write-components: a workbook, a text file, or "-" for standard input
+    QString name;          // new-file: the name as typed
     bool dataOnly = false; // delete --data: the records only, the file names stay
     bool yes = false;      // delete: the operator's consent, given in advance
 
-    QString port;                    // "COMn" as the window lists it, or a device path; "" = first listed
+    QString port; // "COMn" as the window lists it, or a device path; "" = first listed
     int baud = 9600;
     QChar parity = QLatin1Char('N'); // N, O, E, M or S
     QString stopBits = QStringLiteral("1");
-    double timeoutSeconds = 5.0;     // how long the instrument may take to begin its reply
+    double timeoutSeconds = 5.0; // how long the instrument may take to begin its reply
     bool json = false;
     bool quiet = false;
 
@@ -62,7 +69,7 @@ struct Options {
 
 struct ParseResult {
     std::optional<Options> options; // set when the command line is usable
-    QString error;                   // the reason otherwise, for the operator
+    QString error;                  // the reason otherwise, for the operator
 };
 
 // Parses the arguments that follow the program's name.

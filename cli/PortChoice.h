@@ -12,10 +12,10 @@ class QtSerialLink;
 namespace cli {
 
 struct PortChoice {
-    QString name;       // "COM3", or the path as given
-    int number = 1;     // n of "COMn"
-    QString device;     // the device the list shows for the name, or the path given; "" unknown
-    bool path = false;  // a device path was given rather than a name
+    QString name;      // "COM3", or the path as given
+    int number = 1;    // n of "COMn"
+    QString device;    // the device the list shows for the name, or the path given; "" unknown
+    bool path = false; // a device path was given rather than a name
 };
 
 PortChoice choosePort(const QString& requested, PortRegistry& registry);

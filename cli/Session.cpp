@@ -181,15 +181,12 @@ int Session::run()
     case Command::WriteComponents: return writeComponents(std::move(entries));
     case Command::NewFile: {
         const auto bytes = commands::newFile(x, m_o.name);
-        return confirmed(Request{.bytes = *bytes, .code = commands::NewFile, .target = m_o.partition,
-                                 .detail = m_o.name, .resetReplied = false});
+        return confirmed(Request{.bytes = *bytes, .code = commands::NewFile, .target = m_o.partition, .detail = m_o.name, .resetReplied = false});
     }
     case Command::Delete:
         if (m_o.dataOnly)
-            return confirmed(Request{.bytes = commands::deleteData(x), .code = commands::DeleteData,
-                                     .target = m_o.partition, .resetReplied = false});
-        return confirmed(Request{.bytes = commands::deletePartition(x), .code = commands::DeletePartition,
-                                 .target = m_o.partition, .resetReplied = false});
+            return confirmed(Request{.bytes = commands::deleteData(x), .code = commands::DeleteData, .target = m_o.partition, .resetReplied = false});
+        return confirmed(Request{.bytes = commands::deletePartition(x), .code = commands::DeletePartition, .target = m_o.partition, .resetReplied = false});
     default: return UsageError;
     }
 }
@@ -364,8 +361,7 @@ int Session::ask(const CommandExchange::Request& request)
 
 int Session::partitions()
 {
-    const int code = ask(CommandExchange::Request{.bytes = commands::dir(), .code = commands::ReadPartitions,
-                                                  .startReplyTimer = true});
+    const int code = ask(CommandExchange::Request{.bytes = commands::dir(), .code = commands::ReadPartitions, .startReplyTimer = true});
     if (code != Success)
         return code;
     PartitionTree tree;
@@ -381,7 +377,8 @@ int Session::partitions()
 int Session::files()
 {
     const int code = ask(CommandExchange::Request{.bytes = commands::dirPartition(m_o.partition.at(0)),
-                                                  .code = commands::ListFiles, .target = m_o.partition,
+                                                  .code = commands::ListFiles,
+                                                  .target = m_o.partition,
                                                   .resetReplied = false});
     if (code != Success)
         return code;
@@ -407,7 +404,8 @@ int Session::copy()
     const CommandExchange::Request request =
         m_o.file.isEmpty() ? StorageCommands::CopyA(m_o.partition)
                            : CommandExchange::Request{.bytes = *commands::copyFile(x, m_o.file),
-                                                      .code = commands::CopyFile, .target = m_o.file,
+                                                      .code = commands::CopyFile,
+                                                      .target = m_o.file,
                                                       .resetReplied = false};
     if (const int code = ask(request); code != Success)
         return code;
@@ -431,7 +429,8 @@ int Session::copy()
 int Session::components()
 {
     const int code = ask(CommandExchange::Request{.bytes = commands::dirPart(m_o.partition.at(0)),
-                                                  .code = commands::ListComponents, .target = m_o.partition,
+                                                  .code = commands::ListComponents,
+                                                  .target = m_o.partition,
                                                   .resetReplied = false});
     if (code != Success)
         return code;
@@ -482,7 +481,8 @@ int Session::writeComponents(std::vector<ComponentList::Entry> entries)
         if (!ok)
             ++(m_rowAnswered ? refused : unanswered);
         // The instrument's own answer, or that there was none.
-        const QString shown = ok ? status : m_rowAnswered ? oneLine(status) : QStringLiteral("ERR（无应答）");
+        const QString shown = ok ? status : m_rowAnswered ? oneLine(status)
+                                                          : QStringLiteral("ERR（无应答）");
         m_s.console.out(QStringLiteral("%1=%2\t%3\n").arg(e.code, e.name, shown));
         m_s.console.flushOut();
         m_progress->rowDone();
@@ -594,8 +594,7 @@ int Session::save(const PreviewGrid& grid)
         m_s.console.flushOut();
         QFile out;
         QString error;
-        if (!out.open(m_s.console.outStream(), QIODevice::WriteOnly)
-            || !CsvWriter::write(grid, out, &error, m_s.stopRequested) || !out.flush()) {
+        if (!out.open(m_s.console.outStream(), QIODevice::WriteOnly) || !CsvWriter::write(grid, out, &error, m_s.stopRequested) || !out.flush()) {
             m_s.console.error(SaveCommand::failureMessage(error.isEmpty() ? out.errorString() : error));
             return m_s.stopRequested() ? int(Interrupted) : int(SaveFailed);
         }

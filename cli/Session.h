@@ -61,9 +61,9 @@ struct SessionServices {
     Console& console;
     std::function<std::unique_ptr<PortRegistry>()> ports;
     const sheets::Servers& servers;
-    QString templatePath;    // Data.xls, which every .xls output starts from
+    QString templatePath;     // Data.xls, which every .xls output starts from
     QIODevice& standardInput; // the component list of write-components -
-    Timing timing;           // the window's durations; the reply deadlines come from --timeout
+    Timing timing;            // the window's durations; the reply deadlines come from --timeout
     // True once the run is to end early (the program was told to stop); asked while a file is
     // being written, when no event is handled.
     std::function<bool()> stopRequested = [] { return false; };

@@ -36,8 +36,7 @@ void ComponentWriter::sendRow()
         endRow(QStringLiteral("ERR"), false);
         return;
     }
-    const CommandExchange::Request request{.bytes = *bytes, .code = commands::WriteComponent,
-                                           .target = entry.code, .resetReplied = false, .wait = false};
+    const CommandExchange::Request request{.bytes = *bytes, .code = commands::WriteComponent, .target = entry.code, .resetReplied = false, .wait = false};
     if (m_exchange.transmit(request)) {
         m_phase = Phase::WaitingForReply;
         m_timer.start(ms(m_timing.componentReplyWait));

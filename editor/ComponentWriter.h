@@ -50,7 +50,12 @@ signals:
     void finished(ComponentWriter::Summary summary);
 
 private:
-    enum class Phase { Idle, WaitingForLine, WaitingForReply, Pausing };
+    enum class Phase {
+        Idle,
+        WaitingForLine,
+        WaitingForReply,
+        Pausing
+    };
     void sendRow();
     void onTimer();
     void endRow(const QString& status, bool ok);

@@ -103,8 +103,8 @@ std::string_view formatNumber(double value, NumberBuffer& buffer)
     // free choice would write 100000 as "1e+05", so plain digits are asked for where they stay short.
     const double magnitude = std::fabs(value);
     const auto [end, ec] = magnitude >= 1e-6 && magnitude < 1e21
-                               ? std::to_chars(first, last, value, std::chars_format::fixed)
-                               : std::to_chars(first, last, value);
+                             ? std::to_chars(first, last, value, std::chars_format::fixed)
+                             : std::to_chars(first, last, value);
     if (ec != std::errc()) { // cannot happen with 32 characters; never write a cut number
         first[0] = '0';
         return {first, 1};

@@ -118,7 +118,7 @@ std::optional<QString> SaveCommand::copyTemplate(const QString& templatePath, co
         return FailureText::templateMissing();
     // A work copy left by an interrupted save is replaced here.
     if (workbook::Error e = workbook::writeFileAtomically(QFile::encodeName(work).toStdString(),
-                                                           std::string_view(bytes.constData(), size_t(bytes.size()))))
+                                                          std::string_view(bytes.constData(), size_t(bytes.size()))))
         return FailureText::reason(e);
     return std::nullopt;
 }

@@ -37,9 +37,9 @@ public:
         Messenger& messenger;
         FileDialogs& dialogs;
         const sheets::Servers& servers;
-        QString templatePath;                              // Data.xls beside the program
+        QString templatePath;                                 // Data.xls beside the program
         std::function<std::optional<QString>()> selectedText; // the tree's selected node
-        SaveProgress* progress = nullptr; // for .xlsx and .csv saves, which run off the window's thread
+        SaveProgress* progress = nullptr;                     // for .xlsx and .csv saves, which run off the window's thread
     };
 
     static inline const QString kSuccess = QStringLiteral("成功保存文件，请查阅！");
@@ -70,7 +70,10 @@ public:
 
     // What a server does when a step of the save fails: Excel and the engine quit without
     // saving; WPS spreadsheets save what the workbook holds, close it and quit.
-    enum class FailurePath { CloseAndReport, SaveWhatIsThere };
+    enum class FailurePath {
+        CloseAndReport,
+        SaveWhatIsThere
+    };
 
     // Why a save did not replace the target.
     struct Failure {

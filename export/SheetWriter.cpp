@@ -33,8 +33,7 @@ QString sheetName(const QString& wanted, const QStringList& taken)
 {
     const QString clean = QString::fromStdString(workbook::Workbook::cleanSheetName(wanted.toStdString()));
     auto used = [&](const QString& name) {
-        return name.compare(QLatin1String("History"), Qt::CaseInsensitive) == 0
-               || taken.contains(name, Qt::CaseInsensitive);
+        return name.compare(QLatin1String("History"), Qt::CaseInsensitive) == 0 || taken.contains(name, Qt::CaseInsensitive);
     };
     if (clean.isEmpty() || !used(clean))
         return clean;

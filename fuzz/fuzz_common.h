@@ -11,7 +11,7 @@ inline void exerciseWorkbook(const uint8_t* data, size_t size)
 {
     auto wb = workbook::Workbook::openBytes(std::string_view(reinterpret_cast<const char*>(data), size));
     if (!wb) {
-        if (wb.error().description().empty()) __builtin_trap();  // every failure is described
+        if (wb.error().description().empty()) __builtin_trap(); // every failure is described
         return;
     }
     size_t total = 0;

@@ -36,12 +36,12 @@
 
 namespace {
 
-#define CHECK(cond)                                                                                \
-    do {                                                                                           \
-        if (!(cond)) {                                                                             \
-            std::fprintf(stderr, "fuzz_reply: check failed: %s (line %d)\n", #cond, __LINE__);     \
-            __builtin_trap();                                                                      \
-        }                                                                                          \
+#define CHECK(cond)                                                                            \
+    do {                                                                                       \
+        if (!(cond)) {                                                                         \
+            std::fprintf(stderr, "fuzz_reply: check failed: %s (line %d)\n", #cond, __LINE__); \
+            __builtin_trap();                                                                  \
+        }                                                                                      \
     } while (0)
 
 struct Harness {
@@ -55,8 +55,8 @@ struct Harness {
     {
         Timing t;
         t.commandWait = 0;
-        t.receiveQuiet = 0.002f;    // 2 ms ends a reply
-        t.replyTimeoutMs = 600000;  // no time-out or watchdog fires within one input
+        t.receiveQuiet = 0.002f;   // 2 ms ends a reply
+        t.replyTimeoutMs = 600000; // no time-out or watchdog fires within one input
         t.watchdogMs = 600000;
         t.componentReplyWait = 0.01f;
         t.componentPause = 0;
@@ -175,13 +175,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QStringList gridBefore = snapshot(h.window->grid());
 
     if (code != commands::None) {
-        CHECK(ex.send(CommandExchange::Request{.bytes = QByteArrayLiteral("FUZZ\r\n"), .code = code, .target = selected,
-                                               .wait = false}));
+        CHECK(ex.send(CommandExchange::Request{.bytes = QByteArrayLiteral("FUZZ\r\n"), .code = code, .target = selected, .wait = false}));
     }
 
     // The model: the reply is what arrives from the first byte until the line goes quiet; a
     // stop, disconnect or loss before that drops it; nothing after that is anyone's reply.
-    enum class Fate { Waiting, Arriving, Dispatched, Dropped } fate = code == commands::None ? Fate::Dropped : Fate::Waiting;
+    enum class Fate {
+        Waiting,
+        Arriving,
+        Dispatched,
+        Dropped
+    } fate = code == commands::None ? Fate::Dropped : Fate::Waiting;
     QByteArray reply;
     size_t at = 2;
     while (at < size) {

@@ -36,9 +36,9 @@ public:
     // Empties every cell; rows, columns and sizes stay.
     void clear();
 
-    int rowHeight(int row) const;       // twips; -1 = the grid's default
+    int rowHeight(int row) const; // twips; -1 = the grid's default
     void setRowHeight(int row, int twips);
-    int colWidth(int col) const;        // twips; -1 = the grid's default
+    int colWidth(int col) const; // twips; -1 = the grid's default
     void setColWidth(int col, int twips);
 
     // Bulk filling: adopt text as the new arena (any earlier cell text is released by the

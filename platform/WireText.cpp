@@ -6,7 +6,10 @@
 namespace {
 
 #ifdef Q_OS_WIN
-QStringDecoder makeDecoder() { return QStringDecoder(QStringConverter::System); }
+QStringDecoder makeDecoder()
+{
+    return QStringDecoder(QStringConverter::System);
+}
 QStringEncoder makeEncoder() { return QStringEncoder(QStringConverter::System); }
 #else
 // Qt reaches GBK through ICU; if it is missing we fall back to Latin-1, which keeps ASCII intact.

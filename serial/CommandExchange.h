@@ -104,12 +104,12 @@ public:
     void commandWait();
 
     // State of the exchange, for the front ends.
-    bool busy() const { return Busy; }                 // the gate is taken
-    qint16 pendingCode() const { return COM_type; }    // the command awaiting its reply; 0 none
-    QString target() const { return SelectedName; }    // Request::target of that command
-    bool replied() const { return Replied != 0; }      // input since the last command was sent
-    bool receiving() const { return Receiving; }       // a reply is arriving
-    bool discarding() const { return Discarding; }     // input nobody asked for is dropped
+    bool busy() const { return Busy; }              // the gate is taken
+    qint16 pendingCode() const { return COM_type; } // the command awaiting its reply; 0 none
+    QString target() const { return SelectedName; } // Request::target of that command
+    bool replied() const { return Replied != 0; }   // input since the last command was sent
+    bool receiving() const { return Receiving; }    // a reply is arriving
+    bool discarding() const { return Discarding; }  // input nobody asked for is dropped
     bool replyTimerActive() const { return Timer1.isActive(); }
     bool watchdogActive() const { return Timer2.isActive(); }
     // True while a command may not go out: the gate is taken, a command awaits its reply, a
@@ -130,7 +130,11 @@ public:
     void stopTimers();
 
     // Why a reply was dropped before it ended.
-    enum class Interruption { Disconnected, LinkLost, Stopped };
+    enum class Interruption {
+        Disconnected,
+        LinkLost,
+        Stopped
+    };
 
     // The port was closed or the device is gone: the pending command is forgotten, whatever
     // was being received is dropped and the exchange is idle.

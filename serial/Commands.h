@@ -11,17 +11,17 @@ namespace commands {
 // Codes of the command awaiting a reply (the exchange's COM_type); 0 = none.
 enum Code : qint16 {
     None = 0,
-    ReadPartitions = 1,   // "DIR"
-    ListFiles = 2,        // "DIR x"
-    CopyFile = 3,         // "COPY x name"
-    CopyPartition = 4,    // "COPY x"
-    StoreReturn = 5,      // no command; the reply is kept for GetReturn
-    Discard = 6,          // no command; the reply is dropped
-    DeletePartition = 7,  // "DEL x"
-    DeleteData = 8,       // "DELDATA x"
-    NewFile = 9,          // "NEWFILE x name"
-    ListComponents = 10,  // "DIRPART x"
-    WriteComponent = 11,  // "WR code name"
+    ReadPartitions = 1,  // "DIR"
+    ListFiles = 2,       // "DIR x"
+    CopyFile = 3,        // "COPY x name"
+    CopyPartition = 4,   // "COPY x"
+    StoreReturn = 5,     // no command; the reply is kept for GetReturn
+    Discard = 6,         // no command; the reply is dropped
+    DeletePartition = 7, // "DEL x"
+    DeleteData = 8,      // "DELDATA x"
+    NewFile = 9,         // "NEWFILE x name"
+    ListComponents = 10, // "DIRPART x"
+    WriteComponent = 11, // "WR code name"
 };
 
 QByteArray dir();

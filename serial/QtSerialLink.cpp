@@ -83,11 +83,7 @@ bool QtSerialLink::openDevice(const QString& device)
     const QSerialPort::StopBits stop = m_settings.stopBits == 2 ? QSerialPort::TwoStop
                                      : m_settings.stopBits == 3 ? QSerialPort::OneAndHalfStop
                                                                 : QSerialPort::OneStop;
-    const bool configured = m_port.setBaudRate(m_settings.baud)
-        && m_port.setParity(parity)
-        && m_port.setDataBits(QSerialPort::DataBits(m_settings.dataBits))
-        && m_port.setStopBits(stop)
-        && m_port.setFlowControl(QSerialPort::NoFlowControl);
+    const bool configured = m_port.setBaudRate(m_settings.baud) && m_port.setParity(parity) && m_port.setDataBits(QSerialPort::DataBits(m_settings.dataBits)) && m_port.setStopBits(stop) && m_port.setFlowControl(QSerialPort::NoFlowControl);
     if (!configured) {
         m_openError = OpenError::BadSettings;
         m_errorText = QStringLiteral("无法设置 %1 的通信参数（%2）").arg(device, m_port.errorString());

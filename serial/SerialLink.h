@@ -10,7 +10,15 @@
 class SerialLink : public QObject {
     Q_OBJECT
 public:
-    enum class OpenError { None, BadPortNumber, BadSettings, NotFound, PermissionDenied, Busy, Other };
+    enum class OpenError {
+        None,
+        BadPortNumber,
+        BadSettings,
+        NotFound,
+        PermissionDenied,
+        Busy,
+        Other
+    };
 
     using QObject::QObject;
     ~SerialLink() override;

@@ -15,7 +15,11 @@ class PartitionTree : public QAbstractItemModel {
 public:
     static constexpr int KeyRole = Qt::UserRole + 1;
     static constexpr int KindRole = Qt::UserRole + 2;
-    enum class Kind { Root, Partition, File };
+    enum class Kind {
+        Root,
+        Partition,
+        File
+    };
     // No partition of the instrument holds anywhere near this many files; a longer listing is
     // not a listing.
     static constexpr qsizetype kMaxListingLines = 10000;

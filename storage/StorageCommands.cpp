@@ -45,11 +45,9 @@ void StorageCommands::treeClick()
         if (!node || node->isRoot())
             return Refusal{.releaseGate = true};
         if (node->isPartition())
-            return Request{.bytes = commands::dirPartition(node->partition.at(0)), .code = commands::ListFiles,
-                           .target = node->partition, .resetReplied = false, .releaseGate = true};
+            return Request{.bytes = commands::dirPartition(node->partition.at(0)), .code = commands::ListFiles, .target = node->partition, .resetReplied = false, .releaseGate = true};
         if (const auto bytes = copyFileBytes(*node))
-            return Request{.bytes = *bytes, .code = commands::CopyFile, .target = node->text, .resetReplied = false,
-                           .releaseGate = true};
+            return Request{.bytes = *bytes, .code = commands::CopyFile, .target = node->text, .resetReplied = false, .releaseGate = true};
         // A name the line cannot carry one byte per character is refused, not mangled.
         return Refusal{kReadFileError, true};
     });
@@ -64,8 +62,7 @@ void StorageCommands::Command3_Click()
         m_exchange.clearReplied();
         if (!node->isPartition())
             return Refusal{};
-        return Request{.bytes = commands::dirPartition(node->partition.at(0)), .code = commands::ListFiles,
-                       .target = node->text, .resetReplied = false};
+        return Request{.bytes = commands::dirPartition(node->partition.at(0)), .code = commands::ListFiles, .target = node->text, .resetReplied = false};
     });
 }
 
@@ -100,8 +97,7 @@ void StorageCommands::Command6_Click()
 
 CommandExchange::Request StorageCommands::CopyA(const QString& partition)
 {
-    return Request{.bytes = commands::copyPartition(partition.at(0)), .code = commands::CopyPartition,
-                   .target = partition, .resetReplied = false};
+    return Request{.bytes = commands::copyPartition(partition.at(0)), .code = commands::CopyPartition, .target = partition, .resetReplied = false};
 }
 
 std::optional<SelectedNode> StorageCommands::partitionSelection(QString& refusal)
@@ -132,10 +128,8 @@ void StorageCommands::deleteCommand(bool dataOnly)
         if (!m_messenger.confirm(question))
             return Refusal{.releaseGate = true};
         if (dataOnly)
-            return Request{.bytes = commands::deleteData(letter), .code = commands::DeleteData,
-                           .target = node->partition, .resetReplied = false};
-        return Request{.bytes = commands::deletePartition(letter), .code = commands::DeletePartition,
-                       .target = node->partition, .resetReplied = false};
+            return Request{.bytes = commands::deleteData(letter), .code = commands::DeleteData, .target = node->partition, .resetReplied = false};
+        return Request{.bytes = commands::deletePartition(letter), .code = commands::DeletePartition, .target = node->partition, .resetReplied = false};
     });
 }
 
@@ -163,8 +157,7 @@ bool StorageCommands::sendNewFile(const QString& noteName, const QString& name)
     const auto bytes = noteName.isEmpty() ? std::nullopt : commands::newFile(noteName.at(0), name);
     if (!bytes)
         return false;
-    m_exchange.transmit(Request{.bytes = *bytes, .code = commands::NewFile, .target = noteName, .detail = name,
-                                .resetReplied = false});
+    m_exchange.transmit(Request{.bytes = *bytes, .code = commands::NewFile, .target = noteName, .detail = name, .resetReplied = false});
     m_host.ComEnable();
     return true;
 }
@@ -176,8 +169,7 @@ void StorageCommands::Command10_Click()
         const std::optional<SelectedNode> node = partitionSelection(refusal);
         if (!node)
             return Refusal{refusal};
-        return Request{.bytes = commands::dirPart(node->partition.at(0)), .code = commands::ListComponents,
-                       .target = node->partition, .resetReplied = false};
+        return Request{.bytes = commands::dirPart(node->partition.at(0)), .code = commands::ListComponents, .target = node->partition, .resetReplied = false};
     });
 }
 

@@ -12,7 +12,11 @@ class Messenger;
 // The node selected in the partition tree, as the commands see it. Its kind comes from the
 // tree, never from the length of its text: a file may well be called "C".
 struct SelectedNode {
-    enum class Kind { Root, Partition, File };
+    enum class Kind {
+        Root,
+        Partition,
+        File
+    };
     QString text;
     QString key;
     Kind kind = Kind::Root;
@@ -40,11 +44,11 @@ public:
     StorageCommands(CommandExchange& exchange, ExchangeHost& host, Messenger& messenger, Selection selection,
                     NewFileDialog newFileDialog, ComponentEditor componentEditor);
 
-    void Command2_Click();  // 读取数据分区
-    void treeClick();       // a click on a node of the tree
-    void Command3_Click();  // 查阅分区文件
-    void Command5_Click();  // 拷贝文件
-    void Command6_Click();  // 拷贝分区
+    void Command2_Click(); // 读取数据分区
+    void treeClick();      // a click on a node of the tree
+    void Command3_Click(); // 查阅分区文件
+    void Command5_Click(); // 拷贝文件
+    void Command6_Click(); // 拷贝分区
     // The request that copies a partition.
     static CommandExchange::Request CopyA(const QString& partition);
     void Command7_Click();  // 删除分区

@@ -19,7 +19,11 @@ using Reply = CommandExchange::Reply;
 
 // The instrument's answer to delete, delete data and new file: "OK" wins over "ERR"; a reply
 // with neither is unclear and says nothing.
-enum class Confirmation { Confirmed, Refused, Unclear };
+enum class Confirmation {
+    Confirmed,
+    Refused,
+    Unclear
+};
 Confirmation confirmation(const QString& reply);
 // The operator's text for a confirmation of the command with this code ("" when unclear).
 QString confirmationText(qint16 code, Confirmation confirmation);

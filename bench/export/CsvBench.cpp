@@ -19,8 +19,7 @@ void BM_OurCsvWriter(benchmark::State& state)
 {
     QByteArray reply = "A20261207-01\r\n";
     for (int i = 0; i < kRecords; ++i)
-        reply += "A" + QByteArray::number(1 + i % 200).rightJustified(3, '0') + " " + QByteArray::number(10000 + i % 5000)
-            + " " + QByteArray::number(-52 + i % 300) + " 2026-12-07 10:31:05\r\n";
+        reply += "A" + QByteArray::number(1 + i % 200).rightJustified(3, '0') + " " + QByteArray::number(10000 + i % 5000) + " " + QByteArray::number(-52 + i % 300) + " 2026-12-07 10:31:05\r\n";
     PreviewGrid grid;
     grids::FillGridFromWire(grid, std::move(reply));
     QTemporaryDir dir;

@@ -87,7 +87,9 @@ void BM_CopyPartitionOverPty(benchmark::State& state)
         QElapsedTimer clock;
         clock.start();
         exchange.send(CommandExchange::Request{.bytes = commands::copyPartition(QLatin1Char('A')),
-                                               .code = commands::CopyPartition, .target = "A", .wait = false});
+                                               .code = commands::CopyPartition,
+                                               .target = "A",
+                                               .wait = false});
         QEventLoop loop;
         QTimer poll;
         QObject::connect(&poll, &QTimer::timeout, &loop, [&] {

@@ -23,7 +23,6 @@
 #include <string>
 #include <vector>
 
-
 namespace {
 
 constexpr int kRows = 65535;
@@ -55,8 +54,8 @@ std::string outPath(const char* name)
     return (std::filesystem::temp_directory_path() / name).string();
 }
 
-std::map<std::string, double> g_seconds;  // mean seconds per benchmark, for the ratios
-std::map<std::string, double> g_cpu;      // mean CPU seconds of this process
+std::map<std::string, double> g_seconds; // mean seconds per benchmark, for the ratios
+std::map<std::string, double> g_cpu;     // mean CPU seconds of this process
 
 void record(benchmark::State& state, const std::string& name, double total, double cpu = 0)
 {
@@ -126,7 +125,7 @@ void BM_EngineXls(benchmark::State& state)
                 s.setText(i + 1, 4, texts[i].time);
             }
             if (auto e = wb->saveAs(path)) state.SkipWithError(e.description().c_str());
-        }  // the workbook is released inside the timed span
+        } // the workbook is released inside the timed span
         total += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     }
     record(state, "engine", total);
@@ -191,7 +190,6 @@ void BM_PythonXlwt(benchmark::State& state)
     std::filesystem::remove(path);
 }
 BENCHMARK(BM_PythonXlwt)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
-
 
 // ---- 1,000,000 rows, each writer in a child process: its time and its peak memory ----
 

@@ -60,129 +60,133 @@ hang-up fault, 4 when the line failed.
 
 int stopPipe[2] = {-1, -1};
 
-extern "C" void onSignal(int) {
-  const int saved = errno;
-  const char c = 's';
-  [[maybe_unused]] auto r = ::write(stopPipe[1], &c, 1);
-  errno = saved;
+extern "C" void onSignal(int)
+{
+    const int saved = errno;
+    const char c = 's';
+    [[maybe_unused]] auto r = ::write(stopPipe[1], &c, 1);
+    errno = saved;
 }
 
-std::optional<long long> number(const char* s, long long lo, long long hi) {
-  long long v = 0;
-  const char* end = s + std::strlen(s);
-  auto [p, ec] = std::from_chars(s, end, v);
-  if (ec != std::errc() || p != end || v < lo || v > hi) return std::nullopt;
-  return v;
+std::optional<long long> number(const char* s, long long lo, long long hi)
+{
+    long long v = 0;
+    const char* end = s + std::strlen(s);
+    auto [p, ec] = std::from_chars(s, end, v);
+    if (ec != std::errc() || p != end || v < lo || v > hi) return std::nullopt;
+    return v;
 }
 
-int usageError(const std::string& msg) {
-  std::cerr << "ktm520-sim: " << msg << "\n(see ktm520-sim --help)\n";
-  return 2;
+int usageError(const std::string& msg)
+{
+    std::cerr << "ktm520-sim: " << msg << "\n(see ktm520-sim --help)\n";
+    return 2;
 }
 
-}  // namespace
+} // namespace
 
-int main(int argc, char** argv) {
-  using namespace ktmsim;
-  bool pty = false;
-  std::string device, stateDir;
-  std::optional<long long> records;
-  LineOptions line;
+int main(int argc, char** argv)
+{
+    using namespace ktmsim;
+    bool pty = false;
+    std::string device, stateDir;
+    std::optional<long long> records;
+    LineOptions line;
 
-  for (int i = 1; i < argc; ++i) {
-    const std::string a = argv[i];
-    auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
-    if (a == "--help" || a == "-h") {
-      std::cout << kUsage;
-      return 0;
-    } else if (a == "--pty") {
-      pty = true;
-    } else if (a == "--device") {
-      const char* v = value();
-      if (!v) return usageError("--device needs a path");
-      device = v;
-    } else if (a == "--state") {
-      const char* v = value();
-      if (!v || !*v) return usageError("--state needs a folder");
-      stateDir = v;
-    } else if (a == "--baud") {
-      const char* v = value();
-      auto n = v ? number(v, 50, 4'000'000) : std::nullopt;
-      if (!n) return usageError("--baud needs a number from 50 to 4000000");
-      line.baud = static_cast<int>(*n);
-    } else if (a == "--no-pace") {
-      line.paced = false;
-    } else if (a == "--records") {
-      const char* v = value();
-      records = v ? number(v, 0, 5'000'000) : std::nullopt;
-      if (!records) return usageError("--records needs a number from 0 to 5000000");
-    } else if (a == "--fault") {
-      const char* v = value();
-      if (!v) return usageError("--fault needs a rule");
-      std::string err;
-      auto rule = parseFaultRule(v, &err);
-      if (!rule) return usageError(err);
-      line.faults.push_back(*rule);
-    } else {
-      return usageError("unknown argument '" + a + "'");
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
+        if (a == "--help" || a == "-h") {
+            std::cout << kUsage;
+            return 0;
+        } else if (a == "--pty") {
+            pty = true;
+        } else if (a == "--device") {
+            const char* v = value();
+            if (!v) return usageError("--device needs a path");
+            device = v;
+        } else if (a == "--state") {
+            const char* v = value();
+            if (!v || !*v) return usageError("--state needs a folder");
+            stateDir = v;
+        } else if (a == "--baud") {
+            const char* v = value();
+            auto n = v ? number(v, 50, 4'000'000) : std::nullopt;
+            if (!n) return usageError("--baud needs a number from 50 to 4000000");
+            line.baud = static_cast<int>(*n);
+        } else if (a == "--no-pace") {
+            line.paced = false;
+        } else if (a == "--records") {
+            const char* v = value();
+            records = v ? number(v, 0, 5'000'000) : std::nullopt;
+            if (!records) return usageError("--records needs a number from 0 to 5000000");
+        } else if (a == "--fault") {
+            const char* v = value();
+            if (!v) return usageError("--fault needs a rule");
+            std::string err;
+            auto rule = parseFaultRule(v, &err);
+            if (!rule) return usageError(err);
+            line.faults.push_back(*rule);
+        } else {
+            return usageError("unknown argument '" + a + "'");
+        }
     }
-  }
-  if (pty == !device.empty()) return usageError("give exactly one of --pty and --device PATH");
+    if (pty == !device.empty()) return usageError("give exactly one of --pty and --device PATH");
 
-  std::signal(SIGPIPE, SIG_IGN);
-  if (::pipe(stopPipe) != 0) {
-    std::perror("ktm520-sim: pipe");
-    return 1;
-  }
-  for (int fd : stopPipe) ::fcntl(fd, F_SETFD, FD_CLOEXEC);
-  ::fcntl(stopPipe[1], F_SETFL, O_NONBLOCK);
-  struct sigaction sa{};
-  sa.sa_handler = onSignal;
-  sigemptyset(&sa.sa_mask);
-  ::sigaction(SIGINT, &sa, nullptr);
-  ::sigaction(SIGTERM, &sa, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+    if (::pipe(stopPipe) != 0) {
+        std::perror("ktm520-sim: pipe");
+        return 1;
+    }
+    for (int fd : stopPipe) ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+    ::fcntl(stopPipe[1], F_SETFL, O_NONBLOCK);
+    struct sigaction sa {};
+    sa.sa_handler = onSignal;
+    sigemptyset(&sa.sa_mask);
+    ::sigaction(SIGINT, &sa, nullptr);
+    ::sigaction(SIGTERM, &sa, nullptr);
 
-  try {
-    const std::filesystem::path state = stateDir.empty() ? defaultStateDirectory() : std::filesystem::path(stateDir);
-    FolderLock lock(state);
-    Instrument inst;
-    Storage storage = Storage::openOrCreate(state, defaultSeed(), inst);
-    if (records) {
-      auto files = largePartitionFiles('A', static_cast<std::size_t>(*records));
-      storage.replaceFiles('A', files);
-      inst.partition('A').files = std::move(files);
-    }
-    Protocol protocol(inst, &storage);
-    LineEngine engine(protocol, line);
+    try {
+        const std::filesystem::path state = stateDir.empty() ? defaultStateDirectory() : std::filesystem::path(stateDir);
+        FolderLock lock(state);
+        Instrument inst;
+        Storage storage = Storage::openOrCreate(state, defaultSeed(), inst);
+        if (records) {
+            auto files = largePartitionFiles('A', static_cast<std::size_t>(*records));
+            storage.replaceFiles('A', files);
+            inst.partition('A').files = std::move(files);
+        }
+        Protocol protocol(inst, &storage);
+        LineEngine engine(protocol, line);
 
-    ServeEnd end;
-    if (pty) {
-      Pty port;
-      const auto dir = portDirectory();
-      preparePortDirectory(dir);
-      const int n = publishPortLink(dir, port.slavePath());
-      std::printf("COM%d %s\n", n, port.slavePath().c_str());
-      std::fflush(stdout);
-      std::cerr << "ktm520-sim: COM" << n << " = " << port.slavePath() << " (" << (dir / ("com" + std::to_string(n))).string()
-                << "), state " << state.string() << ", " << line.baud << " baud" << (line.paced ? "" : ", not paced")
-                << "\n";
-      end = serveLine(port.masterFd(), engine, stopPipe[0]);
-      removePortLink(dir, n, port.slavePath());
-      port.close();
-    } else {
-      const int fd = openSerialDevice(device, line.baud);
-      std::cerr << "ktm520-sim: serving " << device << " at " << line.baud << " baud, state " << state.string() << "\n";
-      end = serveLine(fd, engine, stopPipe[0]);
-      ::close(fd);
+        ServeEnd end;
+        if (pty) {
+            Pty port;
+            const auto dir = portDirectory();
+            preparePortDirectory(dir);
+            const int n = publishPortLink(dir, port.slavePath());
+            std::printf("COM%d %s\n", n, port.slavePath().c_str());
+            std::fflush(stdout);
+            std::cerr << "ktm520-sim: COM" << n << " = " << port.slavePath() << " (" << (dir / ("com" + std::to_string(n))).string()
+                      << "), state " << state.string() << ", " << line.baud << " baud" << (line.paced ? "" : ", not paced")
+                      << "\n";
+            end = serveLine(port.masterFd(), engine, stopPipe[0]);
+            removePortLink(dir, n, port.slavePath());
+            port.close();
+        } else {
+            const int fd = openSerialDevice(device, line.baud);
+            std::cerr << "ktm520-sim: serving " << device << " at " << line.baud << " baud, state " << state.string() << "\n";
+            end = serveLine(fd, engine, stopPipe[0]);
+            ::close(fd);
+        }
+        switch (end) {
+        case ServeEnd::Stopped: return 0;
+        case ServeEnd::HungUp: std::cerr << "ktm520-sim: hung up (fault)\n"; return 3;
+        case ServeEnd::LineClosed: std::cerr << "ktm520-sim: the line failed\n"; return 4;
+        }
+    } catch (const std::exception& e) {
+        std::cerr << "ktm520-sim: " << e.what() << "\n";
+        return 1;
     }
-    switch (end) {
-      case ServeEnd::Stopped: return 0;
-      case ServeEnd::HungUp: std::cerr << "ktm520-sim: hung up (fault)\n"; return 3;
-      case ServeEnd::LineClosed: std::cerr << "ktm520-sim: the line failed\n"; return 4;
-    }
-  } catch (const std::exception& e) {
-    std::cerr << "ktm520-sim: " << e.what() << "\n";
-    return 1;
-  }
-  return 0;
+    return 0;
 }

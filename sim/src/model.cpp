@@ -5,72 +5,83 @@
 namespace ktmsim {
 
 namespace {
-bool allPrintable(std::string_view text) {
-  for (unsigned char c : text)
-    if (c < 33 || c > 126) return false;
-  return true;
+bool allPrintable(std::string_view text)
+{
+    for (unsigned char c : text)
+        if (c < 33 || c > 126) return false;
+    return true;
 }
-}  // namespace
+} // namespace
 
-const DataFile* Partition::findFile(std::string_view name) const {
-  for (const auto& f : files)
-    if (f.name == name) return &f;
-  return nullptr;
-}
-
-std::size_t Partition::recordCount() const {
-  std::size_t n = 0;
-  for (const auto& f : files) n += f.records.size();
-  return n;
+const DataFile* Partition::findFile(std::string_view name) const
+{
+    for (const auto& f : files)
+        if (f.name == name) return &f;
+    return nullptr;
 }
 
-std::optional<int> partitionIndex(char letter) {
-  if (letter < 'A' || letter > 'J') return std::nullopt;
-  return letter - 'A';
+std::size_t Partition::recordCount() const
+{
+    std::size_t n = 0;
+    for (const auto& f : files) n += f.records.size();
+    return n;
 }
 
-char partitionLetter(int index) {
-  if (index < 0 || index >= kPartitionCount) throw std::out_of_range("partition index");
-  return static_cast<char>('A' + index);
+std::optional<int> partitionIndex(char letter)
+{
+    if (letter < 'A' || letter > 'J') return std::nullopt;
+    return letter - 'A';
 }
 
-bool isValidFileName(std::string_view name) {
-  return !name.empty() && name.size() <= kMaxFileName && allPrintable(name);
+char partitionLetter(int index)
+{
+    if (index < 0 || index >= kPartitionCount) throw std::out_of_range("partition index");
+    return static_cast<char>('A' + index);
 }
 
-bool isValidComponentName(std::string_view name) {
-  return !name.empty() && name.size() <= kMaxComponentName && allPrintable(name);
+bool isValidFileName(std::string_view name)
+{
+    return !name.empty() && name.size() <= kMaxFileName && allPrintable(name);
 }
 
-std::optional<ComponentCode> parseComponentCode(std::string_view code) {
-  if (code.size() != 4 || !partitionIndex(code[0])) return std::nullopt;
-  int number = 0;
-  for (char c : code.substr(1)) {
-    if (c < '0' || c > '9') return std::nullopt;
-    number = number * 10 + (c - '0');
-  }
-  if (number < 1 || number > kMaxComponents) return std::nullopt;
-  return ComponentCode{code[0], number};
+bool isValidComponentName(std::string_view name)
+{
+    return !name.empty() && name.size() <= kMaxComponentName && allPrintable(name);
 }
 
-std::string formatComponentCode(char letter, int number) {
-  std::string s(1, letter);
-  s += static_cast<char>('0' + number / 100 % 10);
-  s += static_cast<char>('0' + number / 10 % 10);
-  s += static_cast<char>('0' + number % 10);
-  return s;
+std::optional<ComponentCode> parseComponentCode(std::string_view code)
+{
+    if (code.size() != 4 || !partitionIndex(code[0])) return std::nullopt;
+    int number = 0;
+    for (char c : code.substr(1)) {
+        if (c < '0' || c > '9') return std::nullopt;
+        number = number * 10 + (c - '0');
+    }
+    if (number < 1 || number > kMaxComponents) return std::nullopt;
+    return ComponentCode{code[0], number};
 }
 
-Partition& Instrument::partition(char letter) {
-  auto i = partitionIndex(letter);
-  if (!i) throw std::out_of_range("partition letter");
-  return partitions_[static_cast<std::size_t>(*i)];
+std::string formatComponentCode(char letter, int number)
+{
+    std::string s(1, letter);
+    s += static_cast<char>('0' + number / 100 % 10);
+    s += static_cast<char>('0' + number / 10 % 10);
+    s += static_cast<char>('0' + number % 10);
+    return s;
 }
 
-const Partition& Instrument::partition(char letter) const {
-  auto i = partitionIndex(letter);
-  if (!i) throw std::out_of_range("partition letter");
-  return partitions_[static_cast<std::size_t>(*i)];
+Partition& Instrument::partition(char letter)
+{
+    auto i = partitionIndex(letter);
+    if (!i) throw std::out_of_range("partition letter");
+    return partitions_[static_cast<std::size_t>(*i)];
 }
 
-}  // namespace ktmsim
+const Partition& Instrument::partition(char letter) const
+{
+    auto i = partitionIndex(letter);
+    if (!i) throw std::out_of_range("partition letter");
+    return partitions_[static_cast<std::size_t>(*i)];
+}
+
+} // namespace ktmsim

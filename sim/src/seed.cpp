@@ -10,107 +10,114 @@ namespace {
 
 // Small fixed generator, so the seed is the same with every compiler and standard library.
 class Rng {
- public:
-  explicit Rng(std::uint64_t s) : state_(s * 0x9E3779B97F4A7C15ull + 1) {}
-  std::uint32_t next() {
-    state_ ^= state_ << 13;
-    state_ ^= state_ >> 7;
-    state_ ^= state_ << 17;
-    return static_cast<std::uint32_t>(state_ >> 16);
-  }
-  int range(int lo, int hi) { return lo + static_cast<int>(next() % static_cast<std::uint32_t>(hi - lo + 1)); }
+public:
+    explicit Rng(std::uint64_t s) : state_(s * 0x9E3779B97F4A7C15ull + 1) {}
+    std::uint32_t next()
+    {
+        state_ ^= state_ << 13;
+        state_ ^= state_ >> 7;
+        state_ ^= state_ << 17;
+        return static_cast<std::uint32_t>(state_ >> 16);
+    }
+    int range(int lo, int hi) { return lo + static_cast<int>(next() % static_cast<std::uint32_t>(hi - lo + 1)); }
 
- private:
-  std::uint64_t state_;
+private:
+    std::uint64_t state_;
 };
 
 // Days since 1970-01-01 -> civil date (proleptic Gregorian).
-void civilFromDays(long long z, int& y, int& m, int& d) {
-  z += 719468;
-  const long long era = (z >= 0 ? z : z - 146096) / 146097;
-  const unsigned doe = static_cast<unsigned>(z - era * 146097);
-  const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const long long yy = static_cast<long long>(yoe) + era * 400;
-  const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const unsigned mp = (5 * doy + 2) / 153;
-  d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-  m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-  y = static_cast<int>(yy + (m <= 2));
+void civilFromDays(long long z, int& y, int& m, int& d)
+{
+    z += 719468;
+    const long long era = (z >= 0 ? z : z - 146096) / 146097;
+    const unsigned doe = static_cast<unsigned>(z - era * 146097);
+    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const long long yy = static_cast<long long>(yoe) + era * 400;
+    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const unsigned mp = (5 * doy + 2) / 153;
+    d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+    m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    y = static_cast<int>(yy + (m <= 2));
 }
 
-constexpr long long kStart = 1793836800;  // 2026-11-05 00:00:00 UTC
+constexpr long long kStart = 1793836800; // 2026-11-05 00:00:00 UTC
 
-std::string fileName(char letter, long long epochSeconds, int serial) {
-  int y, m, d;
-  civilFromDays(epochSeconds / 86400, y, m, d);
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%c%04d%02d%02d-%02d", letter, y, m, d, serial % 100);
-  return buf;
+std::string fileName(char letter, long long epochSeconds, int serial)
+{
+    int y, m, d;
+    civilFromDays(epochSeconds / 86400, y, m, d);
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%c%04d%02d%02d-%02d", letter, y, m, d, serial % 100);
+    return buf;
 }
 
 // A file of `count` records from the partition's components, one reading round per interval.
-DataFile makeFile(char letter, Rng& rng, int components, std::size_t count, long long& clock, int serial) {
-  DataFile f;
-  f.name = fileName(letter, clock, serial);
-  f.records.reserve(count);
-  std::vector<int> base(static_cast<std::size_t>(components));
-  for (auto& b : base) b = rng.range(18000, 34000);
-  for (std::size_t i = 0; i < count; ++i) {
-    const int c = static_cast<int>(i % static_cast<std::size_t>(components));
-    const int reading = base[static_cast<std::size_t>(c)] + rng.range(-60, 60);
-    const int temperature = 180 + static_cast<int>((clock / 3600) % 24) * 4 + rng.range(-10, 10);
-    f.records.push_back(formatRecord(formatComponentCode(letter, c + 1), reading, temperature, clock));
-    clock += 61 + rng.range(0, 30);
-  }
-  clock += 3600 * rng.range(2, 30);
-  return f;
-}
-
-}  // namespace
-
-std::string formatRecord(std::string_view code, int reading, int temperature, long long t) {
-  int y, m, d;
-  civilFromDays(t / 86400, y, m, d);
-  const long long s = t % 86400;
-  char buf[96];
-  std::snprintf(buf, sizeof buf, " %d %d %04d-%02d-%02d %02lld:%02lld:%02lld", reading, temperature, y, m, d,
-                s / 3600, s / 60 % 60, s % 60);
-  return std::string(code) + buf;
-}
-
-Instrument defaultSeed() {
-  Instrument inst;
-  Rng rng(520);
-  for (int p = 0; p < kPartitionCount; ++p) {
-    const char letter = partitionLetter(p);
-    auto& part = inst.at(p);
-    const int components = rng.range(3, 8);
-    for (int c = 1; c <= components; ++c) {
-      char name[16];
-      std::snprintf(name, sizeof name, "QRV%c%06d", letter, p * 100 + c);
-      part.components[c] = name;
+DataFile makeFile(char letter, Rng& rng, int components, std::size_t count, long long& clock, int serial)
+{
+    DataFile f;
+    f.name = fileName(letter, clock, serial);
+    f.records.reserve(count);
+    std::vector<int> base(static_cast<std::size_t>(components));
+    for (auto& b : base) b = rng.range(18000, 34000);
+    for (std::size_t i = 0; i < count; ++i) {
+        const int c = static_cast<int>(i % static_cast<std::size_t>(components));
+        const int reading = base[static_cast<std::size_t>(c)] + rng.range(-60, 60);
+        const int temperature = 180 + static_cast<int>((clock / 3600) % 24) * 4 + rng.range(-10, 10);
+        f.records.push_back(formatRecord(formatComponentCode(letter, c + 1), reading, temperature, clock));
+        clock += 61 + rng.range(0, 30);
     }
-    long long clock = kStart + p * 86400LL;
-    const int files = rng.range(3, 5);
-    for (int i = 0; i < files; ++i)
-      part.files.push_back(makeFile(letter, rng, components, static_cast<std::size_t>(rng.range(8, 40)), clock, i + 1));
-  }
-  return inst;
+    clock += 3600 * rng.range(2, 30);
+    return f;
 }
 
-std::vector<DataFile> largePartitionFiles(char letter, std::size_t records, std::size_t perFile) {
-  if (perFile == 0) perFile = 1;
-  Rng rng(static_cast<std::uint64_t>(records) + static_cast<unsigned char>(letter));
-  std::vector<DataFile> files;
-  long long clock = kStart - 400LL * 86400;
-  int serial = 1;
-  do {
-    const std::size_t n = std::min(perFile, records);
-    files.push_back(makeFile(letter, rng, 8, n, clock, serial));
-    records -= n;
-    ++serial;
-  } while (records > 0);
-  return files;
+} // namespace
+
+std::string formatRecord(std::string_view code, int reading, int temperature, long long t)
+{
+    int y, m, d;
+    civilFromDays(t / 86400, y, m, d);
+    const long long s = t % 86400;
+    char buf[96];
+    std::snprintf(buf, sizeof buf, " %d %d %04d-%02d-%02d %02lld:%02lld:%02lld", reading, temperature, y, m, d,
+                  s / 3600, s / 60 % 60, s % 60);
+    return std::string(code) + buf;
 }
 
-}  // namespace ktmsim
+Instrument defaultSeed()
+{
+    Instrument inst;
+    Rng rng(520);
+    for (int p = 0; p < kPartitionCount; ++p) {
+        const char letter = partitionLetter(p);
+        auto& part = inst.at(p);
+        const int components = rng.range(3, 8);
+        for (int c = 1; c <= components; ++c) {
+            char name[16];
+            std::snprintf(name, sizeof name, "QRV%c%06d", letter, p * 100 + c);
+            part.components[c] = name;
+        }
+        long long clock = kStart + p * 86400LL;
+        const int files = rng.range(3, 5);
+        for (int i = 0; i < files; ++i)
+            part.files.push_back(makeFile(letter, rng, components, static_cast<std::size_t>(rng.range(8, 40)), clock, i + 1));
+    }
+    return inst;
+}
+
+std::vector<DataFile> largePartitionFiles(char letter, std::size_t records, std::size_t perFile)
+{
+    if (perFile == 0) perFile = 1;
+    Rng rng(static_cast<std::uint64_t>(records) + static_cast<unsigned char>(letter));
+    std::vector<DataFile> files;
+    long long clock = kStart - 400LL * 86400;
+    int serial = 1;
+    do {
+        const std::size_t n = std::min(perFile, records);
+        files.push_back(makeFile(letter, rng, 8, n, clock, serial));
+        records -= n;
+        ++serial;
+    } while (records > 0);
+    return files;
+}
+
+} // namespace ktmsim

@@ -113,7 +113,7 @@ TEST_F(ImportTest, XlsMadeByXlwtThroughTheBuiltInEngine)
     EXPECT_EQ(s.sheets, QStringList({"第一", "Second", "Third"}));
     EXPECT_TRUE(s.importMode);
     EXPECT_EQ(s.path, path);
-    EXPECT_EQ(s.rows, kFirstSheet); // gaps closed, blanks skipped, B206 not read
+    EXPECT_EQ(s.rows, kFirstSheet);                    // gaps closed, blanks skipped, B206 not read
     EXPECT_EQ(second, QStringList({"|", "1|B001=X"})); // empty A1/B1 still replace the headers
     EXPECT_EQ(third, QStringList({"No|Entry", "1|12345"}));
     EXPECT_TRUE(messenger.messages.isEmpty());

@@ -88,7 +88,8 @@ TEST_F(SaveCommandTest, ProposesTheSanitisedNodeNameWithTheFilter)
     EXPECT_TRUE(window.Command4->isEnabled());
     EXPECT_FALSE(window.exchange().busy()); // the save command does not take the gate
 
-    window.tree().Bulid_Tree("A", R"(<>/\|?*"x:y)" "\r\n");
+    window.tree().Bulid_Tree("A", R"(<>/\|?*"x:y)"
+                                  "\r\n");
     select("A0");
     save();
     EXPECT_EQ(dialogs.proposals.last(), "--------x:y.xls");

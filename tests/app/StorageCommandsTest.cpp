@@ -243,13 +243,12 @@ TEST_F(StorageCommandsTest, EveryCommandRefusesWhileBusyOrDisconnected)
 {
     select("B");
     const QList<void (StorageCommands::*)()> handlers = {
-        &StorageCommands::Command2_Click, &StorageCommands::treeClick,      &StorageCommands::Command3_Click,
+        &StorageCommands::Command2_Click, &StorageCommands::treeClick, &StorageCommands::Command3_Click,
         &StorageCommands::Command5_Click, &StorageCommands::Command6_Click, &StorageCommands::Command7_Click,
         &StorageCommands::Command8_Click, &StorageCommands::Command9_Click, &StorageCommands::Command10_Click};
     for (auto handler : handlers) {
         ex().abort(); // a command of its own awaits its reply
-        ASSERT_TRUE(ex().send(CommandExchange::Request{.bytes = commands::dir(), .code = commands::ReadPartitions,
-                                                       .wait = false}));
+        ASSERT_TRUE(ex().send(CommandExchange::Request{.bytes = commands::dir(), .code = commands::ReadPartitions, .wait = false}));
         link.writes.clear();
         messenger.messages.clear();
         (sc().*handler)();

@@ -18,7 +18,8 @@ QJsonDocument json(const CliRun& run)
 {
     QJsonParseError error;
     const QJsonDocument doc = QJsonDocument::fromJson(run.out, &error);
-    EXPECT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString() << "\n" << run.describe();
+    EXPECT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString() << "\n"
+                                                     << run.describe();
     return doc;
 }
 

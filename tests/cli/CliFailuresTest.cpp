@@ -235,21 +235,24 @@ TEST_F(SlowTransferTest, TheSimulatorKilledMidTransferLeavesNoWorkbook)
 {
     QProcess copy;
     startCli(copy, {"copy", "A", "-o", file("A.xls")});
-    copyAndKill(copy, [this] { killSim(); }, [this] { return workFiles(); });
+    copyAndKill(
+        copy, [this] { killSim(); }, [this] { return workFiles(); });
 }
 
 TEST_F(SlowTransferTest, TheSimulatorKilledMidTransferLeavesNoCsv)
 {
     QProcess copy;
     startCli(copy, {"copy", "A", "-o", file("A.csv")});
-    copyAndKill(copy, [this] { killSim(); }, [this] { return workFiles(); });
+    copyAndKill(
+        copy, [this] { killSim(); }, [this] { return workFiles(); });
 }
 
 TEST_F(SlowTransferTest, TheSimulatorKilledMidTransferPutsNothingOnStandardOutput)
 {
     QProcess copy;
     startCli(copy, {"copy", "A", "-o", "-"});
-    copyAndKill(copy, [this] { killSim(); }, [this] { return workFiles(); });
+    copyAndKill(
+        copy, [this] { killSim(); }, [this] { return workFiles(); });
 }
 
 TEST_F(SplitReplyTest, AReplyCutInTheMiddleOfALineIsNotSaved)

@@ -161,7 +161,6 @@ QByteArray readAll(const QString& path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-
 // Each record the simulator holds for the files, as the CSV row it must become.
 void expectCsvHoldsRecords(const QByteArray& csv, const std::vector<ktmsim::DataFile>& files, size_t expectedRecords)
 {
@@ -189,4 +188,3 @@ void expectCsvHoldsRecords(const QByteArray& csv, const std::vector<ktmsim::Data
     EXPECT_EQ(r, rows.size()) << "rows beyond the instrument's records";
     EXPECT_EQ(held, expectedRecords);
 }
-

@@ -97,22 +97,22 @@ TEST(CliOptions, UnusableCommandLinesAreRefused)
     refused({});
     refused({"dance"});
     refused({"--frobnicate", "ports"});
-    refused({"--port"});                     // a value is missing
+    refused({"--port"}); // a value is missing
     refused({"--baud", "fast", "ports"});
     refused({"--baud", "0", "ports"});
     refused({"--parity", "X", "ports"});
     refused({"--stop-bits", "3", "ports"});
     refused({"--timeout", "0", "ports"});
     refused({"--timeout", "-1", "ports"});
-    refused({"files"});                      // no partition
-    refused({"files", "K"});                 // no such partition
+    refused({"files"});      // no partition
+    refused({"files", "K"}); // no such partition
     refused({"files", "AB"});
-    refused({"files", "A", "B"});            // too many operands
-    refused({"copy", "A"});                  // no output
-    refused({"copy", "A", "-o", "a.txt"});   // neither .csv nor .xls
+    refused({"files", "A", "B"});          // too many operands
+    refused({"copy", "A"});                // no output
+    refused({"copy", "A", "-o", "a.txt"}); // neither .csv nor .xls
     refused({"copy", "A", "-o", ".csv"});
     refused({"copy", "A", "", "-o", "a.csv"});
-    refused({"partitions", "-o", "a.csv"});  // -o only for copy and components
+    refused({"partitions", "-o", "a.csv"}); // -o only for copy and components
     refused({"copy", "A", "-o", "a.csv", "--json"});
     refused({"new-file", "A"});
     refused({"write-components", "A"});

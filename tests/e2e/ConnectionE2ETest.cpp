@@ -26,7 +26,8 @@ TEST_F(SimFixture, ListingFillsFileNodes)
 {
     CommandExchange& ex = window->exchange();
     ASSERT_TRUE(ex.send(CommandExchange::Request{.bytes = commands::dirPartition(QLatin1Char('A')),
-                                                 .code = commands::ListFiles, .target = "A"}));
+                                                 .code = commands::ListFiles,
+                                                 .target = "A"}));
     ASSERT_TRUE(waitIdle());
     const QStringList files = listingLines(expected("DIR A"));
     ASSERT_GE(files.size(), 2); // the seed's partition A holds files
@@ -40,7 +41,8 @@ TEST_F(SimFixture, CopyPartitionFillsTheGridWithEveryRecord)
 {
     CommandExchange& ex = window->exchange();
     ASSERT_TRUE(ex.send(CommandExchange::Request{.bytes = commands::copyPartition(QLatin1Char('A')),
-                                                 .code = commands::CopyPartition, .target = "A"}));
+                                                 .code = commands::CopyPartition,
+                                                 .target = "A"}));
     ASSERT_TRUE(waitIdle());
     const QString reply = expected("COPY A");
     expectGridShows(reply);

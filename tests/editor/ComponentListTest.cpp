@@ -38,11 +38,19 @@ TEST_F(Typed, ChecksCodeAndName)
         QString code, name, message;
     };
     const QList<Case> cases = {
-        {"A0001", "N", kCodeLength}, {"A01", "N", kCodeLength},   {"", "N", kCodeLength},
-        {"a001", "N", kCodeWrong},   {"K001", "N", kCodeWrong},   {"A000", "N", kCodeWrong},
-        {"A201", "N", kCodeWrong},   {"AXYZ", "N", kCodeWrong},   {"J200", "", kNameLength},
-        {"J200", "ABCDEFGHIJK", kNameLength},                     {"J200", "AB CD", kNameChars},
-        {"J200", "名字", kNameChars}, {"J200", QString("A") + QChar(127), kNameChars},
+        {"A0001", "N", kCodeLength},
+        {"A01", "N", kCodeLength},
+        {"", "N", kCodeLength},
+        {"a001", "N", kCodeWrong},
+        {"K001", "N", kCodeWrong},
+        {"A000", "N", kCodeWrong},
+        {"A201", "N", kCodeWrong},
+        {"AXYZ", "N", kCodeWrong},
+        {"J200", "", kNameLength},
+        {"J200", "ABCDEFGHIJK", kNameLength},
+        {"J200", "AB CD", kNameChars},
+        {"J200", "名字", kNameChars},
+        {"J200", QString("A") + QChar(127), kNameChars},
         {"J200", QString("A") + QChar(9), kNameChars},
     };
     for (const Case& c : cases)

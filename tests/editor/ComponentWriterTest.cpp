@@ -39,7 +39,10 @@ protected:
             out.push_back({QStringLiteral("A%1").arg(i, 3, 10, QLatin1Char('0')), QStringLiteral("N%1").arg(i)});
         return out;
     }
-    bool finish() { return waitFor([&] { return !writer.running(); }, 5000); }
+    bool finish()
+    {
+        return waitFor([&] { return !writer.running(); }, 5000);
+    }
 
     Timing timing = testing_qt::fastTiming();
     FakeSerialLink link;
@@ -58,7 +61,7 @@ TEST_F(ComponentWriterTest, EachRowGoesOutAfterTheAnswerToThePreviousOne)
     link.autoReplies = {"OK\r\n", "ERR\r\n", "OK"};
     EXPECT_FALSE(writer.start({})); // nothing to write
     ASSERT_TRUE(writer.start(entries(3)));
-    EXPECT_FALSE(writer.start(entries(1))); // one write at a time
+    EXPECT_FALSE(writer.start(entries(1)));                        // one write at a time
     EXPECT_EQ(link.writes, QList<QByteArray>({"WR A001 N1\r\n"})); // the second waits for an answer
     ASSERT_TRUE(finish());
     EXPECT_EQ(link.writes, QList<QByteArray>({"WR A001 N1\r\n", "WR A002 N2\r\n", "WR A003 N3\r\n"}));

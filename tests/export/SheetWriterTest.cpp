@@ -128,7 +128,7 @@ TEST_F(SheetWriterTest, EveryFileGetsAWorksheetOfItsOwn)
     EXPECT_EQ(names(book), QStringList({"F1--a-", "-q-", "f1--A--2", "extra-2", "History-2",
                                         "ABCDEFGHIJKLMNOPQRSTUVWXYZ01234", "ABCDEFGHIJKLMNOPQRSTUVWXYZ012-2",
                                         "a-b-c-d-e", "Extra"}));
-    EXPECT_EQ(cell(book[2], 3, 1).toString(), "A003"); // each section still gets its own rows
+    EXPECT_EQ(cell(book[2], 3, 1).toString(), "A003");   // each section still gets its own rows
     EXPECT_EQ(cell(book[2], 2, 1).toString(), "f1:[A]"); // the cell keeps the file's name
 }
 

@@ -37,15 +37,15 @@ TEST(ReadingGrid, InitialLayout)
 TEST(ReadingGrid, PlacementByFieldCount)
 {
     PreviewGrid g;
-    FillGrid(g, "\r\n"                      // 0 fields
-                "a\r\n"                     // 1
-                "a b\r\n"                   // 2
-                "a b c\r\n"                 // 3
-                "a b c d\r\n"               // 4
-                "X1 2 3 D T\r\n"            // 5
-                "X1  2 3 D T\r\n"           // 6, the second one empty
-                "a b c d e f g\r\n"         // 7
-                " x\r\n");                  // leading space: empty first field
+    FillGrid(g, "\r\n"              // 0 fields
+                "a\r\n"             // 1
+                "a b\r\n"           // 2
+                "a b c\r\n"         // 3
+                "a b c d\r\n"       // 4
+                "X1 2 3 D T\r\n"    // 5
+                "X1  2 3 D T\r\n"   // 6, the second one empty
+                "a b c d e f g\r\n" // 7
+                " x\r\n");          // leading space: empty first field
     ASSERT_EQ(g.rows(), 10);
     EXPECT_EQ(row(g, 0), kReadingHeader);
     EXPECT_EQ(row(g, 1), QStringList({"", "", "", ""}));
@@ -86,7 +86,8 @@ TEST(ReadingGrid, TextIsKeptExactlyIncludingNonAscii)
 TEST(ReadingGrid, FromTheLineAsFromTheDecodedText)
 {
     // "测点1" in GBK, and bytes that are no valid GBK at all: the same cells either way.
-    for (const QByteArray wire : {QByteArray("\xB2\xE2\xB5\xE3" "1 -052 0235 2026-12-07 10:31:05\r\n"),
+    for (const QByteArray wire : {QByteArray("\xB2\xE2\xB5\xE3"
+                                             "1 -052 0235 2026-12-07 10:31:05\r\n"),
                                   QByteArray("\xFF\x80x 1 2 D T\r\nA001 3 4 D T\r\n")}) {
         PreviewGrid fromText;
         PreviewGrid fromWire;
@@ -97,7 +98,8 @@ TEST(ReadingGrid, FromTheLineAsFromTheDecodedText)
             EXPECT_EQ(row(fromWire, r), row(fromText, r)) << r;
     }
     PreviewGrid g;
-    FillGridFromWire(g, QByteArray("\xB2\xE2\xB5\xE3" "1 -052 0235 D T\r\n"));
+    FillGridFromWire(g, QByteArray("\xB2\xE2\xB5\xE3"
+                                   "1 -052 0235 D T\r\n"));
     EXPECT_EQ(g.text(1, 0), QStringLiteral("测点1"));
 }
 

@@ -192,11 +192,11 @@ TEST_F(ExchangeTest, DispatchesEveryCodeToItsReader)
     send(*commands::writeComponent("A001", "N"), 11);
     reply("OK\r\n");
     EXPECT_EQ(consumers.replies, QList<Call>({{"Ini_Tree", "A-J\r\n", {}},
-                                           {"Bulid_Tree", "B", "T01\r\nT02\r\n"},
-                                           {"FillGrid", "1 2 3 4 5\r\n", {}},
-                                           {"FillGrid", "x\r\n", {}},
-                                           {"FillYJGrid", "A001=N\r\n", {}},
-                                           {"RecStr", "OK\r\n", {}}}));
+                                              {"Bulid_Tree", "B", "T01\r\nT02\r\n"},
+                                              {"FillGrid", "1 2 3 4 5\r\n", {}},
+                                              {"FillGrid", "x\r\n", {}},
+                                              {"FillYJGrid", "A001=N\r\n", {}},
+                                              {"RecStr", "OK\r\n", {}}}));
     EXPECT_FALSE(exchange.busy());
     EXPECT_EQ(exchange.pendingCode(), 0);
     EXPECT_TRUE(exchange.target().isEmpty());
@@ -254,10 +254,10 @@ namespace {
 class LongQuietExchangeTest : public ExchangeTest {
 protected:
     LongQuietExchangeTest() : ExchangeTest([] {
-        Timing t = testing_qt::fastTiming();
-        t.receiveQuiet = 1.0f;
-        return t;
-    }()) {}
+                                  Timing t = testing_qt::fastTiming();
+                                  t.receiveQuiet = 1.0f;
+                                  return t;
+                              }()) {}
 };
 } // namespace
 
@@ -287,8 +287,7 @@ TEST_F(ExchangeTest, UnsolicitedInputIsReadAndDropped)
 
 TEST_F(ExchangeTest, EmptyEventOnlySetsReplied)
 {
-    ASSERT_TRUE(exchange.send(Request{.bytes = *commands::copyFile(QLatin1Char('A'), "F"), .code = 3, .target = "F",
-                                      .wait = false}));
+    ASSERT_TRUE(exchange.send(Request{.bytes = *commands::copyFile(QLatin1Char('A'), "F"), .code = 3, .target = "F", .wait = false}));
     ASSERT_FALSE(exchange.replied());
     link.raiseEmptyEvent();
     ASSERT_TRUE(waitFor([&] { return !exchange.receiving(); }));
@@ -339,10 +338,10 @@ namespace {
 class SlowQuietExchangeTest : public ExchangeTest {
 protected:
     SlowQuietExchangeTest() : ExchangeTest([] {
-        Timing t = testing_qt::fastTiming();
-        t.receiveQuiet = 0.3f;
-        return t;
-    }()) {}
+                                  Timing t = testing_qt::fastTiming();
+                                  t.receiveQuiet = 0.3f;
+                                  return t;
+                              }()) {}
 };
 } // namespace
 
@@ -390,8 +389,7 @@ TEST_F(SlowQuietExchangeTest, EverySenderIsRefusedWhileAReplyIsPendingOrArriving
 {
     // Sent with the gate released, as the tree click does: the gate alone must not let a
     // command out.
-    ASSERT_TRUE(exchange.send(Request{.bytes = *commands::copyFile(QLatin1Char('A'), "T01"), .code = commands::CopyFile,
-                                      .target = "T01", .wait = false, .releaseGate = true}));
+    ASSERT_TRUE(exchange.send(Request{.bytes = *commands::copyFile(QLatin1Char('A'), "T01"), .code = commands::CopyFile, .target = "T01", .wait = false, .releaseGate = true}));
     EXPECT_FALSE(exchange.busy());
 
     // Sent, nothing back yet: a second command would have this reply taken for its own.
@@ -512,8 +510,7 @@ TEST_F(ExchangeTest, AHandlerLearnsWhatTheCommandWasFor)
     exchange.route(commands::NewFile, [&](const CommandExchange::Reply& r) {
         seen.append({QString::number(r.code), r.target, r.detail});
     });
-    ASSERT_TRUE(exchange.send(Request{.bytes = *commands::newFile(QLatin1Char('B'), "N1"), .code = commands::NewFile,
-                                      .target = "B", .detail = "N1"}));
+    ASSERT_TRUE(exchange.send(Request{.bytes = *commands::newFile(QLatin1Char('B'), "N1"), .code = commands::NewFile, .target = "B", .detail = "N1"}));
     reply("OK\r\n");
     // the next command's reply carries its own target, never the previous one's
     send(commands::dirPartition(QLatin1Char('C')), commands::ListFiles, "C");

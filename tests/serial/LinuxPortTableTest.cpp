@@ -52,7 +52,7 @@ TEST(LinuxPortTable, DanglingLinksAndOtherFilesAreIgnored)
 {
     Folder f;
     f.link(f.path("gone"), 2);
-    f.device("com5"); // a plain file, not a link
+    f.device("com5");           // a plain file, not a link
     f.link(f.device("x"), 300); // out of range
     LinuxPortTable t(f.dir.path(), {});
     EXPECT_TRUE(t.entries().isEmpty());

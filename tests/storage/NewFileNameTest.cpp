@@ -17,16 +17,16 @@ TEST(NewFileName, ChecksLengthAfterTrimmingSpaces)
     const QList<Case> cases = {
         {"AB1", "AB1", ""},
         {"  AB1   ", "AB1", ""},
-        {"ABCDEFGHIJ0123456789", "ABCDEFGHIJ0123456789", ""},            // 20
-        {"ABCDEFGHIJ0123456789X", "ABCDEFGHIJ0123456789X", kLength},     // 21
-        {" ABCDEFGHIJ0123456789 ", "ABCDEFGHIJ0123456789", ""},          // 20 once trimmed
+        {"ABCDEFGHIJ0123456789", "ABCDEFGHIJ0123456789", ""},        // 20
+        {"ABCDEFGHIJ0123456789X", "ABCDEFGHIJ0123456789X", kLength}, // 21
+        {" ABCDEFGHIJ0123456789 ", "ABCDEFGHIJ0123456789", ""},      // 20 once trimmed
         {"", "", kLength},
         {"     ", "", kLength},
-        {"A B", "A B", kChar},                                           // inner space
-        {QString("A") + QChar(127), QString("A") + QChar(127), kChar},  // DEL
-        {QString("A") + QChar(9), QString("A") + QChar(9), kChar},      // a tab is not trimmed
+        {"A B", "A B", kChar},                                         // inner space
+        {QString("A") + QChar(127), QString("A") + QChar(127), kChar}, // DEL
+        {QString("A") + QChar(9), QString("A") + QChar(9), kChar},     // a tab is not trimmed
         {QString("A") + QChar(1), QString("A") + QChar(1), kChar},
-        {"数据", "数据", kChar},                                         // double-byte
+        {"数据", "数据", kChar}, // double-byte
         {"A测", "A测", kChar},
         // the characters the dialog's hint forbids are refused, each of them
         {"a<b", "a<b", kForbidden},

@@ -41,7 +41,8 @@ bool FakeSerialLink::write(const QByteArray& bytes)
     writes.append(bytes);
     if (m_open && !autoReplies.isEmpty()) {
         const QByteArray answer = autoReplies.takeFirst();
-        QMetaObject::invokeMethod(this, [this, answer] { deliver(answer); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, answer] { deliver(answer); }, Qt::QueuedConnection);
     }
     return m_open;
 }

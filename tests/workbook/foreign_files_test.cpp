@@ -39,7 +39,7 @@ TEST(ForeignFiles, XlsWrittenByXlwt)
     EXPECT_EQ(s.text(3, 2), "-5.2");
     EXPECT_EQ(s.text(4, 2), "5");
     EXPECT_EQ(s.kind(4, 2), CellKind::Number);
-    EXPECT_EQ(s.kind(6, 3), CellKind::Empty);  // formatted blank
+    EXPECT_EQ(s.kind(6, 3), CellKind::Empty); // formatted blank
     EXPECT_EQ(s.text(7, 4), "TRUE");
     EXPECT_EQ(s.text(8, 1), "rich bold end");
     EXPECT_EQ(s.text(9, 1), "tab\there\nnew line");
@@ -89,7 +89,7 @@ TEST(ForeignFiles, XlwtTemplateKeepsItsRecordsThroughModifyAndSave)
         ASSERT_TRUE(wb) << wb.error().description();
         ASSERT_FALSE(wb->rename(0, "Renamed"));
         ASSERT_FALSE(wb->sheet(0).setText(20, 1, "added"));
-        ASSERT_FALSE(wb->sheet(0).setNumber(2, 2, 99.5));  // replaces 123.4, keeps the cell's format
+        ASSERT_FALSE(wb->sheet(0).setNumber(2, 2, 99.5)); // replaces 123.4, keeps the cell's format
         auto added = wb->addSheetAfter(0, "Added");
         ASSERT_TRUE(added);
         ASSERT_FALSE((*added)->setText(1, 1, "new sheet"));
@@ -116,7 +116,7 @@ TEST(ForeignFiles, XlwtTemplateKeepsItsRecordsThroughModifyAndSave)
 
     // The formatted cell keeps its format index after the number is replaced.
     RunResult xf = run(std::string(WB_PYTHON) + " -c \"import xlrd,sys; b=xlrd.open_workbook(sys.argv[1], formatting_info=True); "
-                       "s=b.sheet_by_index(0); print(b.font_list[b.xf_list[s.cell_xf_index(0,0)].font_index].name)\" " +
+                                                "s=b.sheet_by_index(0); print(b.font_list[b.xf_list[s.cell_xf_index(0,0)].font_index].name)\" " +
                        quote(path));
     EXPECT_EQ(xf.out, "Times New Roman\n");
 }
@@ -133,7 +133,7 @@ TEST(ForeignFiles, XlsxWrittenByOpenpyxl)
     EXPECT_EQ(wb->format(), workbook::Format::Xlsx);
     EXPECT_TRUE(wb->readOnly());
     ASSERT_EQ(wb->sheetCount(), 3u);
-    EXPECT_EQ(wb->sheet(0).name(), "Zweite");  // workbook order, not creation order
+    EXPECT_EQ(wb->sheet(0).name(), "Zweite"); // workbook order, not creation order
     EXPECT_EQ(wb->sheet(1).name(), "Parts");
     EXPECT_EQ(wb->sheet(2).name(), "Empty");
     workbook::Sheet* parts = wb->findSheet("PARTS");
@@ -141,15 +141,15 @@ TEST(ForeignFiles, XlsxWrittenByOpenpyxl)
     EXPECT_EQ(parts->text(1, 1), "编号");
     EXPECT_EQ(parts->text(1, 2), "元件名");
     EXPECT_EQ(parts->text(2, 2), "A001=QRVA000001");
-    EXPECT_EQ(parts->text(3, 2), "");  // blank between entries
+    EXPECT_EQ(parts->text(3, 2), ""); // blank between entries
     EXPECT_EQ(parts->text(4, 2), "A003=QRVA000003");
     EXPECT_EQ(parts->text(2, 3), "123.4");
     EXPECT_EQ(parts->text(3, 3), "-5.2");
     EXPECT_EQ(parts->text(4, 3), "5");
     EXPECT_EQ(parts->kind(2, 4), CellKind::Boolean);
     EXPECT_EQ(parts->text(2, 4), "TRUE");
-    EXPECT_EQ(parts->text(2, 5), "rich text");  // runs joined, phonetic run left out
-    EXPECT_EQ(parts->text(2, 6), "in line");    // inline string with an _x0020_ escape
+    EXPECT_EQ(parts->text(2, 5), "rich text"); // runs joined, phonetic run left out
+    EXPECT_EQ(parts->text(2, 6), "in line");   // inline string with an _x0020_ escape
     EXPECT_EQ(wb->sheet(0).text(100, 27), "7");
     EXPECT_EQ(wb->sheet(2).lastRow(), 0);
 
@@ -171,7 +171,8 @@ TEST(ForeignFiles, SheetReferencesFollowTheirSheetWhenOneIsInsertedBefore)
     const std::string show = std::string(WB_PYTHON) +
                              " -c \"import xlrd,sys; b=xlrd.open_workbook(sys.argv[1]); "
                              "print([(b.sheet_names()[f], b.sheet_names()[l]) for (s, f, l) in b._externsheet_info "
-                             "if f < b.nsheets])\" " + quote(path);
+                             "if f < b.nsheets])\" " +
+                             quote(path);
     RunResult before = run(show);
     ASSERT_EQ(before.out, "[('Target', 'Target')]\n");
 

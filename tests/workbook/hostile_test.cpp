@@ -90,7 +90,7 @@ TEST(HostileXls, FatCycleAndOutOfRangeSectors)
     uint32_t start = get32(f, wbEntry + 116);
     size_t fat = sectorOffset(get32(f, 0x4C));
 
-    std::string loop = f;  // the stream's second sector leads back to its first
+    std::string loop = f; // the stream's second sector leads back to its first
     put32(loop, fat + 4 * (start + 1), start);
     expectError(loop, "a FAT cycle");
 
@@ -114,19 +114,19 @@ TEST(HostileXls, FatCycleAndOutOfRangeSectors)
     put32(tooManyFat, 0x2C, 0xFFFFFFF0);
     expectError(tooManyFat, "a huge FAT sector count");
 
-    std::string difatLoop = f;  // more FAT sectors than the header lists, the DIFAT in the wrong place
+    std::string difatLoop = f; // more FAT sectors than the header lists, the DIFAT in the wrong place
     put32(difatLoop, 0x2C, 120);
     put32(difatLoop, 0x44, 1);
     put32(difatLoop, 0x48, 1000);
     expectError(difatLoop, "a bad DIFAT");
 
-    std::string dirLoop = f;  // the root's child lists itself as its left sibling
+    std::string dirLoop = f; // the root's child lists itself as its left sibling
     size_t root = sectorOffset(get32(f, 0x30));
     uint32_t child = get32(f, root + 76);
     put32(dirLoop, root + 128 * child + 68, child);
     expectError(dirLoop, "a directory loop");
 
-    std::string huge = f;  // a stream claiming 2 GB
+    std::string huge = f; // a stream claiming 2 GB
     put32(huge, wbEntry + 120, 0x7FFFFFFF);
     expectError(huge, "an oversized stream");
 }
@@ -135,7 +135,7 @@ TEST(HostileXls, DamagedWorkbookStream)
 {
     const std::string f = sampleXls();
     size_t wbEntry = dirEntry(f, "Workbook");
-    size_t stream = sectorOffset(get32(f, wbEntry + 116));  // the writer stores it contiguously
+    size_t stream = sectorOffset(get32(f, wbEntry + 116)); // the writer stores it contiguously
     // Find a record in the stream by type.
     auto findRecord = [&](const std::string& s, uint16_t type) {
         size_t pos = stream;
@@ -153,7 +153,7 @@ TEST(HostileXls, DamagedWorkbookStream)
     notBof[stream] = 0x01;
     expectError(notBof, "a stream not starting with BOF");
 
-    std::string offset = f;  // the first sheet list entry points into the middle of a record
+    std::string offset = f; // the first sheet list entry points into the middle of a record
     size_t bs = findRecord(f, 0x0085);
     put32(offset, bs + 4, get32(f, bs + 4) + 3);
     expectError(offset, "a sheet offset off a BOF record");
@@ -162,24 +162,24 @@ TEST(HostileXls, DamagedWorkbookStream)
     put32(outside, bs + 4, 0x7FFFFFF0);
     expectError(outside, "a sheet offset outside the stream");
 
-    std::string sstIndex = f;  // a text cell naming a string the table does not hold
+    std::string sstIndex = f; // a text cell naming a string the table does not hold
     size_t label = findRecord(f, 0x00FD);
     put32(sstIndex, label + 10, 1000000);
     expectError(sstIndex, "a text cell with a bad string index");
 
-    std::string sstCount = f;  // a string whose length runs past the table
+    std::string sstCount = f; // a string whose length runs past the table
     size_t sst = findRecord(f, 0x00FC);
     sstCount[sst + 12] = char(0xFF);
     sstCount[sst + 13] = char(0x7F);
     expectError(sstCount, "a string longer than the table");
 
-    std::string version = f;  // Excel 5 globals
+    std::string version = f; // Excel 5 globals
     version[stream + 5] = 0x05;
     auto wb = Workbook::openBytes(version);
     ASSERT_FALSE(wb);
     EXPECT_NE(wb.error().description().find("Excel 5.0/95"), std::string::npos) << wb.error().description();
 
-    std::string protectedBook = f;  // FILEPASS: encrypted
+    std::string protectedBook = f; // FILEPASS: encrypted
     size_t codepage = findRecord(f, 0x0042);
     protectedBook[codepage] = 0x2F;
     protectedBook[codepage + 1] = 0x00;

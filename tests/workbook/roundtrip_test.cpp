@@ -121,7 +121,7 @@ TEST(XlsRoundTrip, ExportLayoutIsReadByXlrdAndByTheEngine)
     for (int c = 0; c < 4; ++c) ex.text(first, 1, c + 1, header[c]);
     for (int r = 2; r < 50; ++r) {
         ex.text(first, r, 1, std::to_string(r - 1));
-        ex.text(first, r, 2, std::to_string(r * 37));  // the text first, then the number, as the export does
+        ex.text(first, r, 2, std::to_string(r * 37)); // the text first, then the number, as the export does
         ex.number(first, r, 2, r * 37 / 10.0);
         ex.number(first, r, 3, -5.2 - r);
         ex.text(first, r, 4, "2026-12-07 19:" + std::to_string(r));
@@ -140,7 +140,7 @@ TEST(XlsRoundTrip, ExportLayoutIsReadByXlrdAndByTheEngine)
     auto third = wb->addSheetAfter(0, "Third");
     ASSERT_TRUE(third);
     ex.text(**second, 1, 1, "second sheet");
-    ex.number(**third, 65536, 256, 42);  // the last cell of a BIFF8 worksheet
+    ex.number(**third, 65536, 256, 42); // the last cell of a BIFF8 worksheet
     ex.text(**third, 1, 1, "third");
 
     // Long strings cross the 8224-byte record limit: narrow, wide, and wide starting at an odd spot.
@@ -174,7 +174,7 @@ TEST(XlsRoundTrip, TenThousandDistinctStringsAndSharedOnes)
         // Mixed widths and lengths move string starts across every CONTINUE boundary.
         std::string t = (i % 3 == 0 ? "串" : "s") + std::to_string(i) + std::string(size_t(i % 17), 'x');
         ex.text(s, i + 1, 1, t);
-        ex.text(s, i + 1, 2, i % 2 ? "odd" : "even");  // repeated texts share one table entry
+        ex.text(s, i + 1, 2, i % 2 ? "odd" : "even"); // repeated texts share one table entry
     }
     ASSERT_FALSE(wb->saveAs(path));
     ex.checkXlrd(xlrdDump(path));
@@ -249,9 +249,7 @@ TEST(XlsRoundTrip, NumbersReadAsTextInTheirUsualForm)
     ASSERT_TRUE(wb);
     workbook::Sheet& s = wb->sheet(0);
     const std::vector<std::pair<double, std::string>> cases = {
-        {123.4, "123.4"}, {5, "5"}, {-5.2, "-5.2"}, {0.1 + 0.2, "0.3"}, {1e20, "1E+20"},
-        {1234567890123.0, "1234567890123"}, {-0.0, "0"}, {0.000015, "1.5E-05"}, {2.5e9, "2500000000"},
-        {1.0 / 3, "0.333333333333333"}};
+        {123.4, "123.4"}, {5, "5"}, {-5.2, "-5.2"}, {0.1 + 0.2, "0.3"}, {1e20, "1E+20"}, {1234567890123.0, "1234567890123"}, {-0.0, "0"}, {0.000015, "1.5E-05"}, {2.5e9, "2500000000"}, {1.0 / 3, "0.333333333333333"}};
     int row = 1;
     for (auto& [v, text] : cases) ASSERT_FALSE(s.setNumber(row++, 1, v));
     auto back = Workbook::openBytes(wb->toBytes().value());

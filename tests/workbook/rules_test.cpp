@@ -21,7 +21,7 @@ TEST(SheetNames, RefusedNamesAreErrorsAndLeaveTheWorkbookAsItWas)
         "", std::string(32, 'a'), "a:b", "a\\b", "a/b", "a?b", "a*b", "a[b", "a]b", "'quoted", "quoted'",
         "sheet1", "SHEET1", "ärger", "ÄRGER", "данные", "ДАННЫЕ", "history", "tab\there", std::string("bad\xff utf8")};
     for (const std::string& name : refused) {
-        if (name == "ärger" || name == "ÄRGER") continue;  // tried below on another sheet
+        if (name == "ärger" || name == "ÄRGER") continue; // tried below on another sheet
         workbook::Error e = wb->rename(1, name);
         EXPECT_TRUE(e) << "rename to \"" << name << "\" accepted";
         EXPECT_FALSE(e.description().empty());

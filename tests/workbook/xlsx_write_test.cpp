@@ -222,13 +222,13 @@ TEST(XlsxWriterOutput, SpecialCharactersComeBackAsWritten)
     auto w = XlsxWriter::create(path);
     ASSERT_TRUE(w);
     Book book;
-    book.sheet(*w, "it's <&> \"q\" 测_x0041_");  // a sheet name needing escapes of both kinds
+    book.sheet(*w, "it's <&> \"q\" 测_x0041_"); // a sheet name needing escapes of both kinds
     const std::vector<std::string> texts = {
         "<b>&amp;</b> \"quoted\" 'single' a>b",
         "tab\there\nline\r\nCR LF and\rCR alone",
         "  two spaces around  ",
         "\n",
-        "超出基本平面: \xF0\xA0\x80\x80\xF0\xAA\x9A\xB2 \xF0\x9F\x98\x80",  // U+20000 U+2A6B2 U+1F600
+        "超出基本平面: \xF0\xA0\x80\x80\xF0\xAA\x9A\xB2 \xF0\x9F\x98\x80", // U+20000 U+2A6B2 U+1F600
         std::string(kControls, sizeof kControls - 1),
         "\xEF\xBF\xBE and \xEF\xBF\xBF, non-characters",
         "]]> and ]]&gt;",
@@ -236,7 +236,7 @@ TEST(XlsxWriterOutput, SpecialCharactersComeBackAsWritten)
     for (const std::string& t : texts) book.row(*w, {t});
     ASSERT_FALSE(w->commit());
     ASSERT_EQ(packageCheck(path), "ok\n");
-    book.checkEngine(path);  // the engine decodes every escape: exactly the texts written
+    book.checkEngine(path); // the engine decodes every escape: exactly the texts written
 
     // openpyxl does not decode the _xHHHH_ escapes, so it shows the characters XML cannot carry
     // (and underscores that would start an escape) in their escaped form; everything else comes
@@ -259,8 +259,8 @@ TEST(XlsxWriterOutput, UnderscoresThatLookLikeEscapesStayLiteral)
     Book book;
     book.sheet(*w, "S");
     for (const std::string& t : {std::string("_x0041_"), std::string("_x0041_x0042_"), std::string("a_x00e9_b"),
-                                std::string("_x0041\x01", 7), std::string("__x0041__"), std::string("_x004_ _xZZZZ_ _x0041"),
-                                std::string("snake_case_name_x")})
+                                 std::string("_x0041\x01", 7), std::string("__x0041__"), std::string("_x004_ _xZZZZ_ _x0041"),
+                                 std::string("snake_case_name_x")})
         book.row(*w, {t});
     ASSERT_FALSE(w->commit());
     book.checkEngine(path);
@@ -268,7 +268,7 @@ TEST(XlsxWriterOutput, UnderscoresThatLookLikeEscapesStayLiteral)
     EXPECT_EQ(valueAt(d, "S", 1, 1), "_x005F_x0041_");
     EXPECT_EQ(valueAt(d, "S", 2, 1), "_x005F_x0041_x005F_x0042_");
     EXPECT_EQ(valueAt(d, "S", 4, 1), "_x005F_x0041_x0001_");
-    EXPECT_EQ(valueAt(d, "S", 6, 1), "_x004_ _xZZZZ_ _x0041");  // nothing that reads as an escape
+    EXPECT_EQ(valueAt(d, "S", 6, 1), "_x004_ _xZZZZ_ _x0041"); // nothing that reads as an escape
     EXPECT_EQ(valueAt(d, "S", 7, 1), "snake_case_name_x");
 }
 
@@ -283,7 +283,7 @@ TEST(XlsxWriterOutput, NumbersKeepTheirExactValue)
     const double values[] = {0, 5, -5, 1234567, 9007199254740992.0, 123.4, -5.2, 0.1 + 0.2, 1.0 / 3, 1e-300,
                              5e-324, 1.7976931348623157e308, 2.5e-7, 1e21, 123456789012345678.0, -0.0};
     for (double v : values) book.row(*w, {v, "as written"});
-    book.row(*w, {7, 7u, 7L, 7.0f, static_cast<short>(-7)});  // any arithmetic type is a number
+    book.row(*w, {7, 7u, 7L, 7.0f, static_cast<short>(-7)}); // any arithmetic type is a number
     book.row(*w, {std::nan(""), std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity()});
     ASSERT_FALSE(w->commit());
     book.checkOpenpyxl(path);
@@ -341,11 +341,11 @@ TEST(XlsxWriterRules, RefusedCallsWriteNothingAndTheWriterGoesOn)
         EXPECT_EQ(w->addSheet(name).kind(), ErrorKind::DuplicateSheetName) << name;
     std::string chinese;
     for (int i = 0; i < 31; ++i) chinese += "测";
-    book.sheet(*w, chinese);  // 31 characters are allowed
+    book.sheet(*w, chinese); // 31 characters are allowed
     book.row(*w, {"first"});
     EXPECT_EQ(w->writeRow({"ok", std::string("\xc3\x28", 2)}).kind(), ErrorKind::BadText);
     EXPECT_EQ(w->writeRow({std::string(32768, 'a')}).kind(), ErrorKind::BadText);
-    std::string astral;  // 16,384 characters of two UTF-16 units each: 32,768 units
+    std::string astral; // 16,384 characters of two UTF-16 units each: 32,768 units
     for (int i = 0; i < 16384; ++i) astral += "\xF0\xA0\x80\x80";
     EXPECT_EQ(w->writeRow({astral}).kind(), ErrorKind::BadText);
     astral.resize(astral.size() - 4);
@@ -398,7 +398,7 @@ TEST(XlsxWriterLimits, TheLastRowOfASheetIsAcceptedAndTheNextRefused)
     workbook::Error e = w->writeRow({"one too many"});
     EXPECT_EQ(e.kind(), ErrorKind::TooLarge);
     EXPECT_NE(e.description().find("1,048,576"), std::string::npos) << e.description();
-    ASSERT_FALSE(w->addSheet("Next"));  // a new worksheet starts from row 1 again
+    ASSERT_FALSE(w->addSheet("Next")); // a new worksheet starts from row 1 again
     ASSERT_FALSE(w->writeRow({"next sheet"}));
     ASSERT_FALSE(w->commit());
 
@@ -462,7 +462,7 @@ TEST(XlsxWriterFailures, CancelAndDestroyLeaveTheTargetAndNoTemporaryFile)
         ASSERT_TRUE(w);
         ASSERT_FALSE(w->addSheet("S"));
         ASSERT_FALSE(w->writeRow({"never committed"}));
-        XlsxWriter moved = std::move(w.value());  // the file goes with the move
+        XlsxWriter moved = std::move(w.value()); // the file goes with the move
         EXPECT_TRUE(w->writeRow({1}));
     }
     EXPECT_EQ(filesIn(dir.path()), std::vector<std::string>{"book.xlsx"});
@@ -485,7 +485,7 @@ TEST(XlsxWriterFailures, AFullDiskFailsTheWriteAndKeepsTheTarget)
     ScratchDir dir;
     const std::string path = dir.file("book.xlsx");
     writeFile(path, "the old workbook");
-    fs::create_symlink("/dev/full", path + ".tmp");  // the temporary file meets a full disk
+    fs::create_symlink("/dev/full", path + ".tmp"); // the temporary file meets a full disk
     auto w = XlsxWriter::create(path);
     ASSERT_TRUE(w) << w.error().description();
     ASSERT_FALSE(w->addSheet("S"));

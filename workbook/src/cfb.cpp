@@ -73,7 +73,7 @@ private:
     uint16_t m_major = 3;
     std::vector<uint32_t> m_fat, m_miniFat;
     std::string m_mini;
-    size_t m_budget = 0;  // bytes of stream data still allowed
+    size_t m_budget = 0; // bytes of stream data still allowed
 };
 
 Error Reader::readHeader()
@@ -107,7 +107,7 @@ void Reader::copySector(uint32_t sector, std::string& out, size_t count) const
     size_t pos = size_t(sector + 1) * m_sectorSize;
     size_t avail = pos < m_bytes.size() ? std::min<size_t>(count, m_bytes.size() - pos) : 0;
     out.append(m_bytes.data() + pos, avail);
-    out.append(count - avail, '\0');  // a short last sector reads as zeros
+    out.append(count - avail, '\0'); // a short last sector reads as zeros
 }
 
 Error Reader::chain(uint32_t start, const std::vector<uint32_t>& table, size_t limit, std::vector<uint32_t>& out,
@@ -259,7 +259,10 @@ Result<File> Reader::run()
     file.entries.push_back(std::move(raws[0].e));
     newIndex[0] = 0;
     visited[0] = true;
-    struct Work { size_t parentNew; uint32_t childRoot; };
+    struct Work {
+        size_t parentNew;
+        uint32_t childRoot;
+    };
     std::vector<Work> work{{0, raws[0].child}};
     while (!work.empty()) {
         Work w = work.back();
@@ -418,7 +421,7 @@ void write(const File& file, size_t replaceIndex, std::string_view replacement,
     detail::put16(out, 9);
     detail::put16(out, 6);
     out.append(6, '\0');
-    detail::put32(out, 0);  // directory sectors (0 in version 3)
+    detail::put32(out, 0); // directory sectors (0 in version 3)
     detail::put32(out, fatSectors);
     detail::put32(out, firstDir);
     detail::put32(out, 0);
@@ -446,7 +449,7 @@ void write(const File& file, size_t replaceIndex, std::string_view replacement,
         out.append(64 - 2 * len, '\0');
         detail::put16(out, uint16_t(2 * (len + 1)));
         detail::put8(out, i == 0 ? Root : e.type);
-        detail::put8(out, 1);  // black
+        detail::put8(out, 1); // black
         detail::put32(out, left[i]);
         detail::put32(out, right[i]);
         detail::put32(out, child[i]);

@@ -11,7 +11,12 @@
 
 namespace workbook::cfb {
 
-enum EntryType : uint8_t { Unused = 0, Storage = 1, Stream = 2, Root = 5 };
+enum EntryType : uint8_t {
+    Unused = 0,
+    Storage = 1,
+    Stream = 2,
+    Root = 5
+};
 
 struct Entry {
     std::u16string name;
@@ -19,12 +24,12 @@ struct Entry {
     std::array<unsigned char, 16> clsid{};
     uint32_t stateBits = 0;
     std::array<unsigned char, 16> times{};
-    std::string data;              // streams only
-    std::vector<size_t> children;  // storages and the root: indexes into File::entries
+    std::string data;             // streams only
+    std::vector<size_t> children; // storages and the root: indexes into File::entries
 };
 
 struct File {
-    std::vector<Entry> entries;  // entries[0] is the root storage
+    std::vector<Entry> entries; // entries[0] is the root storage
 
     // Index of a stream directly under the root, names compared ignoring (ASCII) case.
     std::optional<size_t> findStream(std::u16string_view name) const;

@@ -42,24 +42,30 @@ private:
 
     std::string m_arena;
     std::vector<Span> m_spans;
-    std::vector<uint32_t> m_table;  // index + 1, 0 = empty
+    std::vector<uint32_t> m_table; // index + 1, 0 = empty
     size_t m_used = 0;
     std::unordered_map<uint32_t, RichTail> m_rich;
 };
 
-enum class Kind : uint8_t { Blank, Text, Number, Boolean, ErrorCode };
+enum class Kind : uint8_t {
+    Blank,
+    Text,
+    Number,
+    Boolean,
+    ErrorCode
+};
 
 // 16 bytes: a sheet of 65,536 x 4 cells is 4 MB.
 struct Cell {
-    uint16_t col = 0;     // 0-based
+    uint16_t col = 0; // 0-based
     uint16_t xf = 15;
     Kind kind = Kind::Blank;
     uint8_t small = 0;    // boolean value or error code
     bool formula = false; // `raw` holds the FORMULA record and the records that belong to it
     union {
-        double num = 0;   // Number
-        uint32_t idx;     // Text: pooled string
-        uint32_t raw;     // formula: raw record block (its cached value is in formulaCache)
+        double num = 0; // Number
+        uint32_t idx;   // Text: pooled string
+        uint32_t raw;   // formula: raw record block (its cached value is in formulaCache)
     };
 };
 
@@ -69,14 +75,19 @@ struct FormulaCache {
 };
 
 struct RowData {
-    std::vector<Cell> cells;  // sorted by column
-    int32_t rowRecord = -1;   // raw ROW record data, kept for its height and format
+    std::vector<Cell> cells; // sorted by column
+    int32_t rowRecord = -1;  // raw ROW record data, kept for its height and format
 };
 
 // One record of a BIFF stream, header included.
 using RawRecord = std::string;
 
-enum class GlobalItemKind : uint8_t { Raw, BoundSheets, SharedStrings, TabIds };
+enum class GlobalItemKind : uint8_t {
+    Raw,
+    BoundSheets,
+    SharedStrings,
+    TabIds
+};
 struct GlobalItem {
     GlobalItemKind kind = GlobalItemKind::Raw;
     RawRecord bytes;
@@ -92,10 +103,10 @@ struct Sheet::Impl {
     // Worksheet records before the cell table (BOF first), after it (EOF excluded).
     std::vector<detail::RawRecord> prefix;
     std::vector<detail::RawRecord> suffix;
-    std::vector<detail::RawRecord> raws;  // formula blocks and ROW records, by index
-    std::vector<detail::FormulaCache> formulaCache;  // by raw index, for formula blocks
-    std::vector<detail::RowData> rows;    // by 0-based row
-    uint8_t hsState = 0;                  // visibility from the sheet list
+    std::vector<detail::RawRecord> raws;            // formula blocks and ROW records, by index
+    std::vector<detail::FormulaCache> formulaCache; // by raw index, for formula blocks
+    std::vector<detail::RowData> rows;              // by 0-based row
+    uint8_t hsState = 0;                            // visibility from the sheet list
     int maxRows = kXlsMaxRows;
     int maxColumns = kXlsMaxColumns;
 
@@ -108,15 +119,15 @@ struct Sheet::Impl {
 
 // A sheet that is not a worksheet (chart, macro, module): kept whole.
 struct OtherSheet {
-    std::string name;  // UTF-8
+    std::string name; // UTF-8
     uint8_t hsState = 0;
     uint8_t type = 0;
-    std::string stream;  // its substream, BOF to EOF
+    std::string stream; // its substream, BOF to EOF
 };
 
 struct SheetSlot {
-    std::unique_ptr<Sheet> sheet;       // worksheets
-    std::unique_ptr<OtherSheet> other;  // everything else
+    std::unique_ptr<Sheet> sheet;      // worksheets
+    std::unique_ptr<OtherSheet> other; // everything else
 };
 
 struct WorkbookData {
@@ -125,13 +136,13 @@ struct WorkbookData {
     std::string path;
     std::string readOnlyReason;
 
-    cfb::File container;     // the compound file the workbook came in (other streams are kept)
+    cfb::File container; // the compound file the workbook came in (other streams are kept)
     size_t workbookEntry = 0;
 
     std::vector<detail::GlobalItem> globals;
-    std::vector<SheetSlot> slots;  // every sheet in workbook order
-    std::vector<Sheet*> sheets;    // worksheets in workbook order
-    std::vector<uint16_t> tabIds;  // one per slot
+    std::vector<SheetSlot> slots; // every sheet in workbook order
+    std::vector<Sheet*> sheets;   // worksheets in workbook order
+    std::vector<uint16_t> tabIds; // one per slot
 
     detail::StringPool pool;
     uint16_t defaultXf = 15;

@@ -37,10 +37,10 @@ char16_t foldCase(char16_t c)
 {
     if (c >= u'a' && c <= u'z') return char16_t(c - 32);
     if ((c >= 0xE0 && c <= 0xFE && c != 0xF7)) return char16_t(c - 32);
-    if (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) return char16_t(c - 32);  // Greek
-    if (c >= 0x430 && c <= 0x44F) return char16_t(c - 32);                // Cyrillic
+    if (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) return char16_t(c - 32); // Greek
+    if (c >= 0x430 && c <= 0x44F) return char16_t(c - 32);               // Cyrillic
     if (c >= 0x450 && c <= 0x45F) return char16_t(c - 80);
-    if (c >= 0xFF41 && c <= 0xFF5A) return char16_t(c - 32);              // full-width Latin
+    if (c >= 0xFF41 && c <= 0xFF5A) return char16_t(c - 32); // full-width Latin
     return c;
 }
 
@@ -157,11 +157,11 @@ Error Sheet::Impl::checkPosition(int row, int column) const
     if (book->readOnly) return Error(ErrorKind::ReadOnly, book->readOnlyReason);
     if (row < 1 || row > maxRows)
         return Error(ErrorKind::OutOfRange, "Row " + std::to_string(row) + " is outside the worksheet: an .xls worksheet has rows 1 to " +
-                     std::to_string(maxRows) + ".");
+                                                std::to_string(maxRows) + ".");
     if (column < 1 || column > maxColumns)
         return Error(ErrorKind::OutOfRange, "Column " + std::to_string(column) +
-                     " is outside the worksheet: an .xls worksheet has columns 1 to " + std::to_string(maxColumns) +
-                     ".");
+                                                " is outside the worksheet: an .xls worksheet has columns 1 to " + std::to_string(maxColumns) +
+                                                ".");
     return {};
 }
 
@@ -293,10 +293,10 @@ Error Sheet::setText(int row, int column, std::string_view utf8)
     if (Error e = m_impl->checkPosition(row, column)) return e;
     auto units = detail::validUtf8Units(utf8);
     if (!units) return Error(ErrorKind::BadText, "The text for cell (" + std::to_string(row) + ", " + std::to_string(column) +
-                             ") is not valid UTF-8.");
+                                                     ") is not valid UTF-8.");
     if (*units > kMaxCellText)
         return Error(ErrorKind::BadText, "The text for cell (" + std::to_string(row) + ", " + std::to_string(column) + ") has " +
-                     std::to_string(*units) + " characters; a cell holds at most 32,767.");
+                                             std::to_string(*units) + " characters; a cell holds at most 32,767.");
     uint32_t idx = m_impl->book->intern(utf8);
     Cell& c = m_impl->cellAt(row - 1, column - 1);
     c.formula = false;
@@ -314,7 +314,7 @@ Error Sheet::setNumber(int row, int column, double value)
         c.kind = Kind::Number;
         c.num = value;
     } else {
-        c.kind = Kind::ErrorCode;  // spreadsheets have no infinities or NaN
+        c.kind = Kind::ErrorCode; // spreadsheets have no infinities or NaN
         c.small = 0x24;
     }
     return {};
@@ -324,7 +324,10 @@ Error Sheet::setColumnWidth(int column, int width256)
 {
     if (Error e = m_impl->checkPosition(1, column)) return e;
     if (width256 < 0 || width256 > 0xFFFF) return Error(ErrorKind::OutOfRange, "A column width must be between 0 and 65535.");
-    struct Range { uint16_t first, last; std::string rec; };
+    struct Range {
+        uint16_t first, last;
+        std::string rec;
+    };
     std::vector<Range> ranges;
     auto& prefix = m_impl->prefix;
     size_t insertAt = std::string::npos;
@@ -370,7 +373,7 @@ Error Sheet::setColumnWidth(int column, int width256)
     detail::set16(base, 4, c0);
     detail::set16(base, 6, c0);
     detail::set16(base, 8, unsigned(width256));
-    detail::set16(base, 12, detail::rd16(base, 12) | 0x0002);  // width set by the user
+    detail::set16(base, 12, detail::rd16(base, 12) | 0x0002); // width set by the user
     out.push_back({c0, c0, base});
     std::sort(out.begin(), out.end(), [](const Range& a, const Range& b) { return a.first < b.first; });
     for (size_t i = 0; i < out.size(); ++i) prefix.insert(prefix.begin() + long(insertAt + i), out[i].rec);
@@ -494,7 +497,7 @@ std::string Workbook::cleanSheetName(std::string_view name)
             c = u'-';
     if (u.size() > 31) {
         size_t cut = 31;
-        if (u[cut - 1] >= 0xD800 && u[cut - 1] <= 0xDBFF) --cut;  // keep a surrogate pair whole
+        if (u[cut - 1] >= 0xD800 && u[cut - 1] <= 0xDBFF) --cut; // keep a surrogate pair whole
         u.resize(cut);
     }
     if (!u.empty() && u.front() == u'\'') u.front() = u'-';
@@ -525,16 +528,16 @@ void shiftSheetReferences(WorkbookData& wb, size_t k)
         std::string& r = item.bytes;
         uint16_t type = detail::rd16(r, 0);
         size_t len = detail::rd16(r, 2);
-        if (type == 0x01AE) {  // SUPBOOK
+        if (type == 0x01AE) { // SUPBOOK
             ++supbook;
             if (len == 4 && detail::rd16(r, 6) == 0x0401) {
                 internal = supbook;
-                detail::set16(r, 4, detail::rd16(r, 4) + 1);  // sheet count
+                detail::set16(r, 4, detail::rd16(r, 4) + 1); // sheet count
             }
-        } else if (type == 0x0018 && len >= 10) {  // NAME
+        } else if (type == 0x0018 && len >= 10) { // NAME
             uint16_t itab = detail::rd16(r, 12);
             if (itab != 0 && size_t(itab - 1) >= k) detail::set16(r, 12, itab + 1);
-        } else if (type == 0x0017 && len >= 2 && internal >= 0) {  // EXTERNSHEET
+        } else if (type == 0x0017 && len >= 2 && internal >= 0) { // EXTERNSHEET
             size_t count = detail::rd16(r, 4);
             for (size_t i = 0; i < count && 4 + 2 + 6 * (i + 1) <= r.size(); ++i) {
                 size_t at = 6 + 6 * i;

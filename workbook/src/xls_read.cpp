@@ -18,7 +18,7 @@ Error damaged(const std::string& what)
 struct Rec {
     uint16_t type = 0;
     std::string_view data;
-    std::string_view whole;  // header included
+    std::string_view whole; // header included
 };
 
 // Reads the record at `pos`; false at the end of the stream or on a record that runs past it.
@@ -56,7 +56,7 @@ bool readUnicode(std::string_view d, size_t& at, bool shortCount, std::string& o
     uint8_t flags = uint8_t(d[at++]);
     size_t w = (flags & 1) ? 2 : 1;
     size_t skipRuns = 0, skipExt = 0;
-    if (flags & 0x08) {  // rich (only in some writers' LABEL records)
+    if (flags & 0x08) { // rich (only in some writers' LABEL records)
         if (at + 2 > d.size()) return false;
         skipRuns = size_t(rd16(d, at)) * 4;
         at += 2;
@@ -95,7 +95,7 @@ public:
         sstToPool.reserve(std::min<size_t>(unique, total / 3 + 1));
         for (uint32_t i = 0; i < unique; ++i) {
             if (m_chunk >= m_chunks.size() || (m_chunk + 1 == m_chunks.size() && m_pos >= m_chunks[m_chunk].size())) {
-                break;  // some writers overstate the count; the strings present are all there is
+                break; // some writers overstate the count; the strings present are all there is
             }
             std::string text;
             RichTail tail;
@@ -190,18 +190,18 @@ double decodeRk(uint32_t rk)
 bool isCellTableRecord(uint16_t t)
 {
     switch (t) {
-    case 0x0208:  // ROW
-    case 0x00FD:  // LABELSST
-    case 0x0204:  // LABEL
-    case 0x00D6:  // RSTRING
-    case 0x0203:  // NUMBER
-    case 0x027E:  // RK
-    case 0x00BD:  // MULRK
-    case 0x0201:  // BLANK
-    case 0x00BE:  // MULBLANK
-    case 0x0205:  // BOOLERR
-    case 0x0006:  // FORMULA
-    case 0x00D7:  // DBCELL
+    case 0x0208: // ROW
+    case 0x00FD: // LABELSST
+    case 0x0204: // LABEL
+    case 0x00D6: // RSTRING
+    case 0x0203: // NUMBER
+    case 0x027E: // RK
+    case 0x00BD: // MULRK
+    case 0x0201: // BLANK
+    case 0x00BE: // MULBLANK
+    case 0x0205: // BOOLERR
+    case 0x0006: // FORMULA
+    case 0x00D7: // DBCELL
         return true;
     default:
         return false;
@@ -227,12 +227,12 @@ public:
             pos += r.whole.size();
             if (r.type == kBof) ++depth;
             if (depth == 1 && r.type == kEof) break;
-            if (depth > 1) {  // embedded chart: kept as it is
+            if (depth > 1) { // embedded chart: kept as it is
                 (inCells ? m_sh.suffix : m_sh.prefix).emplace_back(r.whole);
                 if (r.type == kEof) --depth;
                 continue;
             }
-            if (r.type == 0x020B || r.type == 0x00D7) continue;  // INDEX, DBCELL: rebuilt or not needed
+            if (r.type == 0x020B || r.type == 0x00D7) continue; // INDEX, DBCELL: rebuilt or not needed
             if (r.type == 0x002F) return Error(ErrorKind::Encrypted, "The workbook is password-protected and cannot be opened.");
             if (isCellTableRecord(r.type)) {
                 inCells = true;
@@ -253,7 +253,7 @@ public:
                 }
                 continue;
             }
-            if (r.type == 0x0200 && inCells) continue;  // stray DIMENSIONS
+            if (r.type == 0x0200 && inCells) continue; // stray DIMENSIONS
             (inCells ? m_sh.suffix : m_sh.prefix).emplace_back(r.whole);
         }
         consumed = pos - start;
@@ -297,8 +297,14 @@ private:
                 c->kind = Kind::Text;
                 cache.idx = m_wb.intern(m_pendingString);
                 break;
-            case 1: c->kind = Kind::Boolean; c->small = uint8_t(d[8]); break;
-            case 2: c->kind = Kind::ErrorCode; c->small = uint8_t(d[8]); break;
+            case 1:
+                c->kind = Kind::Boolean;
+                c->small = uint8_t(d[8]);
+                break;
+            case 2:
+                c->kind = Kind::ErrorCode;
+                c->small = uint8_t(d[8]);
+                break;
             default: c->kind = Kind::Blank; break;
             }
         } else {
@@ -314,7 +320,7 @@ private:
         std::string_view d = r.data;
         Cell* c = nullptr;
         switch (r.type) {
-        case 0x0208: {  // ROW
+        case 0x0208: { // ROW
             if (d.size() < 16) return bad("a short row record");
             uint16_t row = rd16(d, 0);
             if (m_sh.rows.size() <= row) m_sh.rows.resize(size_t(row) + 1);
@@ -415,7 +421,7 @@ Result<std::unique_ptr<WorkbookData>> readXls(std::string_view bytes)
     if (!entry) {
         if (wb->container.findStream(u"Book"))
             return Error(ErrorKind::Unsupported, "The workbook is in the Excel 5.0/95 format, which is not supported; save it as an "
-                         "Excel 97-2003 workbook (.xls) or as .xlsx.");
+                                                 "Excel 97-2003 workbook (.xls) or as .xlsx.");
         if (wb->container.findStream(u"EncryptedPackage"))
             return Error(ErrorKind::Encrypted, "The workbook is password-protected and cannot be opened.");
         return Error(ErrorKind::NotAWorkbook, "The file holds no workbook (no Workbook stream in the compound file).");
@@ -431,7 +437,7 @@ Result<std::unique_ptr<WorkbookData>> readXls(std::string_view bytes)
     if (vers != 0x0600) {
         if (vers == 0x0500)
             return Error(ErrorKind::Unsupported, "The workbook is in the Excel 5.0/95 format, which is not supported; save it as an "
-                         "Excel 97-2003 workbook (.xls) or as .xlsx.");
+                                                 "Excel 97-2003 workbook (.xls) or as .xlsx.");
         return Error(ErrorKind::Unsupported, "The workbook is in an unsupported Excel version (BIFF " + std::to_string(vers >> 8) + ").");
     }
     if (rd16(r.data, 2) != 0x0005) return damaged("the workbook stream does not begin with the workbook globals");
@@ -475,7 +481,7 @@ Result<std::unique_ptr<WorkbookData>> readXls(std::string_view bytes)
             sstChunks.push_back(r.data);
             wb->globals.push_back({GlobalItemKind::SharedStrings, {}});
             break;
-        case 0x00FF:  // EXTSST: rewritten with the table
+        case 0x00FF: // EXTSST: rewritten with the table
             break;
         case 0x013D:
             for (size_t k = 0; k + 1 < r.data.size(); k += 2) wb->tabIds.push_back(rd16(r.data, k));

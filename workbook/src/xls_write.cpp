@@ -404,23 +404,23 @@ std::unique_ptr<Sheet> newWorksheet(WorkbookData& wb, std::string_view name, boo
     std::string delta;
     putDouble(delta, 0.001);
     p.push_back(rec(0x0809, bofData(0x0010)));
-    p.push_back(rec(0x000D, le16s({1})));        // CALCMODE automatic
-    p.push_back(rec(0x000C, le16s({100})));      // CALCCOUNT
-    p.push_back(rec(0x000F, le16s({1})));        // REFMODE A1
-    p.push_back(rec(0x0011, le16s({0})));        // ITERATION off
-    p.push_back(rec(0x0010, delta));             // DELTA
-    p.push_back(rec(0x005F, le16s({1})));        // SAVERECALC
-    p.push_back(rec(0x002A, le16s({0})));        // PRINTHEADERS
-    p.push_back(rec(0x002B, le16s({0})));        // PRINTGRIDLINES
-    p.push_back(rec(0x0082, le16s({1})));        // GRIDSET
-    p.push_back(rec(0x0080, le16s({0, 0, 0, 0})));  // GUTS
-    p.push_back(rec(0x0225, le16s({0, 0x00FF}))); // DEFAULTROWHEIGHT
-    p.push_back(rec(0x0081, le16s({0x04C1})));   // WSBOOL
-    p.push_back(rec(0x0055, le16s({8})));        // DEFCOLWIDTH
-    p.push_back(rec(0x0200, std::string(14, '\0')));  // DIMENSIONS, rewritten on save
+    p.push_back(rec(0x000D, le16s({1})));            // CALCMODE automatic
+    p.push_back(rec(0x000C, le16s({100})));          // CALCCOUNT
+    p.push_back(rec(0x000F, le16s({1})));            // REFMODE A1
+    p.push_back(rec(0x0011, le16s({0})));            // ITERATION off
+    p.push_back(rec(0x0010, delta));                 // DELTA
+    p.push_back(rec(0x005F, le16s({1})));            // SAVERECALC
+    p.push_back(rec(0x002A, le16s({0})));            // PRINTHEADERS
+    p.push_back(rec(0x002B, le16s({0})));            // PRINTGRIDLINES
+    p.push_back(rec(0x0082, le16s({1})));            // GRIDSET
+    p.push_back(rec(0x0080, le16s({0, 0, 0, 0})));   // GUTS
+    p.push_back(rec(0x0225, le16s({0, 0x00FF})));    // DEFAULTROWHEIGHT
+    p.push_back(rec(0x0081, le16s({0x04C1})));       // WSBOOL
+    p.push_back(rec(0x0055, le16s({8})));            // DEFCOLWIDTH
+    p.push_back(rec(0x0200, std::string(14, '\0'))); // DIMENSIONS, rewritten on save
     std::string w2 = le16s({selected ? 0x06B6u : 0x00B6u, 0, 0, 0x40, 0, 0, 0});
     put32(w2, 0);
-    sheet->impl().suffix.push_back(rec(0x023E, w2));  // WINDOW2
+    sheet->impl().suffix.push_back(rec(0x023E, w2)); // WINDOW2
     return sheet;
 }
 
@@ -431,29 +431,29 @@ std::unique_ptr<WorkbookData> newXls(std::string_view firstSheetName)
     auto& g = wb->globals;
     auto raw = [&](uint16_t type, std::string_view data) { g.push_back({GlobalItemKind::Raw, rec(type, data)}); };
     raw(0x0809, bofData(0x0005));
-    raw(0x00E1, le16s({0x04B0}));  // INTERFACEHDR
-    raw(0x00C1, le16s({0}));       // MMS
-    raw(0x00E2, {});               // INTERFACEEND
+    raw(0x00E1, le16s({0x04B0})); // INTERFACEHDR
+    raw(0x00C1, le16s({0}));      // MMS
+    raw(0x00E2, {});              // INTERFACEEND
     std::string access;
     putUnicode(access, "KTM-520", false);
     access.resize(112, ' ');
-    raw(0x005C, access);           // WRITEACCESS
-    raw(0x0042, le16s({0x04B0}));  // CODEPAGE: UTF-16
-    raw(0x0161, le16s({0}));       // DSF
+    raw(0x005C, access);          // WRITEACCESS
+    raw(0x0042, le16s({0x04B0})); // CODEPAGE: UTF-16
+    raw(0x0161, le16s({0}));      // DSF
     g.push_back({GlobalItemKind::TabIds, {}});
-    raw(0x0019, le16s({0}));  // WINDOWPROTECT
-    raw(0x0012, le16s({0}));  // PROTECT
-    raw(0x0013, le16s({0}));  // PASSWORD
-    raw(0x01AF, le16s({0}));  // PROT4REV
-    raw(0x01BC, le16s({0}));  // PROT4REVPASS
-    raw(0x0040, le16s({0}));  // BACKUP
-    raw(0x008D, le16s({0}));  // HIDEOBJ
-    raw(0x003D, le16s({0x01E0, 0x005A, 0x3FCF, 0x2A4E, 0x0038, 0, 0, 1, 0x0258}));  // WINDOW1
-    raw(0x0022, le16s({0}));  // DATEMODE 1900
-    raw(0x000E, le16s({1}));  // PRECISION as displayed: off
-    raw(0x01B7, le16s({0}));  // REFRESHALL
-    raw(0x00DA, le16s({0}));  // BOOKBOOL
-    for (int i = 0; i < 4; ++i) {  // FONT 0-3 (index 4 is never used)
+    raw(0x0019, le16s({0}));                                                       // WINDOWPROTECT
+    raw(0x0012, le16s({0}));                                                       // PROTECT
+    raw(0x0013, le16s({0}));                                                       // PASSWORD
+    raw(0x01AF, le16s({0}));                                                       // PROT4REV
+    raw(0x01BC, le16s({0}));                                                       // PROT4REVPASS
+    raw(0x0040, le16s({0}));                                                       // BACKUP
+    raw(0x008D, le16s({0}));                                                       // HIDEOBJ
+    raw(0x003D, le16s({0x01E0, 0x005A, 0x3FCF, 0x2A4E, 0x0038, 0, 0, 1, 0x0258})); // WINDOW1
+    raw(0x0022, le16s({0}));                                                       // DATEMODE 1900
+    raw(0x000E, le16s({1}));                                                       // PRECISION as displayed: off
+    raw(0x01B7, le16s({0}));                                                       // REFRESHALL
+    raw(0x00DA, le16s({0}));                                                       // BOOKBOOL
+    for (int i = 0; i < 4; ++i) {                                                  // FONT 0-3 (index 4 is never used)
         std::string f = le16s({200, 0, 0x7FFF, 400, 0});
         put8(f, 0);
         put8(f, 0);
@@ -473,10 +473,10 @@ std::unique_ptr<WorkbookData> newXls(std::string_view firstSheetName)
     std::string style = le16s({0x8000});
     put8(style, 0);
     put8(style, 0xFF);
-    raw(0x0293, style);  // STYLE Normal
-    raw(0x0160, le16s({1}));  // USESELFS
+    raw(0x0293, style);      // STYLE Normal
+    raw(0x0160, le16s({1})); // USESELFS
     g.push_back({GlobalItemKind::BoundSheets, {}});
-    raw(0x008C, le16s({1, 86}));  // COUNTRY
+    raw(0x008C, le16s({1, 86})); // COUNTRY
     g.push_back({GlobalItemKind::SharedStrings, {}});
     raw(0x000A, {});
     wb->xfCount = 16;

@@ -17,9 +17,9 @@ namespace {
 // repeated cells beyond 100:1, so the compression ratio says nothing; what a bomb costs is
 // inflated bytes, parts and nesting.
 constexpr size_t kMaxEntries = 10000;
-constexpr uint64_t kMaxPart = uint64_t(256) << 20;   // one part, inflated
-constexpr uint64_t kMaxTotal = uint64_t(512) << 20;  // all parts read, inflated
-constexpr size_t kMaxDepth = 256;                    // XML element nesting (workbooks use about 10)
+constexpr uint64_t kMaxPart = uint64_t(256) << 20;  // one part, inflated
+constexpr uint64_t kMaxTotal = uint64_t(512) << 20; // all parts read, inflated
+constexpr size_t kMaxDepth = 256;                   // XML element nesting (workbooks use about 10)
 constexpr int kXlsxRows = 1048576, kXlsxColumns = 16384;
 
 Error damaged(const std::string& what) { return Error(ErrorKind::Damaged, "The .xlsx workbook is damaged (" + what + ")."); }
@@ -366,7 +366,7 @@ Error readSheet(Archive& zip, const std::string& part, Sheet::Impl& sh, const st
                 double d = 0;
                 auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), d);
                 if (ec != std::errc() || p != s.data() + s.size()) {
-                    cell.kind = Kind::Text;  // not a number after all: keep what is there
+                    cell.kind = Kind::Text; // not a number after all: keep what is there
                     cell.idx = wb.intern(std::string(s));
                 } else {
                     cell.kind = Kind::Number;
@@ -433,7 +433,7 @@ Result<std::unique_ptr<WorkbookData>> readXlsx(std::string_view bytes)
         for (auto& r : bookRels)
             if (r.id == rid) rel = &r;
         if (!rel) return damaged("sheet \"" + std::string(s.attribute("name").as_string()) + "\" has no part");
-        if (!endsWith(rel->type, "/worksheet")) continue;  // chart and dialog sheets are not worksheets
+        if (!endsWith(rel->type, "/worksheet")) continue; // chart and dialog sheets are not worksheets
         SheetSlot slot;
         slot.sheet = makeSheet(*wb, unescape(s.attribute("name").as_string()));
         Sheet::Impl& sh = slot.sheet->impl();

@@ -62,8 +62,8 @@ using detail::inQuotes;
 // bench_workbook's BM_EngineXlsxLevel repeats the 65,535-row measurement.
 constexpr int kDeflateLevel = 2;
 
-constexpr size_t kXmlPiece = 256 * 1024;  // sheet XML handed to deflate at a time
-constexpr size_t kMaxCellText = 32767;    // UTF-16 units, as in Excel
+constexpr size_t kXmlPiece = 256 * 1024; // sheet XML handed to deflate at a time
+constexpr size_t kMaxCellText = 32767;   // UTF-16 units, as in Excel
 // Five fixed parts besides the worksheets, in a zip of at most 65,535 entries.
 constexpr size_t kFixedParts = 5;
 constexpr size_t kMaxSheets = detail::ZipWriter::kMaxEntries - kFixedParts;
@@ -76,13 +76,13 @@ constexpr std::string_view kSheetTail = "</sheetData></worksheet>";
 const std::string& typesHead()
 {
     static const std::string s = std::string(kXmlDeclaration) +
-        "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
-        "<Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
-        "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
-        "<Override PartName=\"/xl/workbook.xml\" "
-        "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/>"
-        "<Override PartName=\"/xl/styles.xml\" "
-        "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.styles+xml\"/>";
+                                 "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
+                                 "<Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
+                                 "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
+                                 "<Override PartName=\"/xl/workbook.xml\" "
+                                 "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/>"
+                                 "<Override PartName=\"/xl/styles.xml\" "
+                                 "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.styles+xml\"/>";
     return s;
 }
 constexpr std::string_view kTypesTail = "</Types>";
@@ -90,16 +90,17 @@ constexpr std::string_view kTypesTail = "</Types>";
 const std::string& rootRels()
 {
     static const std::string s = std::string(kXmlDeclaration) +
-        "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-        "<Relationship Id=\"rId1\" Type=\"" + std::string(kRelNs) + "/officeDocument\" Target=\"xl/workbook.xml\"/>"
-        "</Relationships>";
+                                 "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+                                 "<Relationship Id=\"rId1\" Type=\"" +
+                                 std::string(kRelNs) + "/officeDocument\" Target=\"xl/workbook.xml\"/>"
+                                                       "</Relationships>";
     return s;
 }
 
 const std::string& bookRelsHead()
 {
     static const std::string s = std::string(kXmlDeclaration) +
-        "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">";
+                                 "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">";
     return s;
 }
 
@@ -114,14 +115,14 @@ constexpr std::string_view kBookTail = "</sheets></workbook>";
 const std::string& styles()
 {
     static const std::string s = std::string(kXmlDeclaration) + "<styleSheet xmlns=\"" + std::string(kMainNs) + "\">"
-        "<fonts count=\"1\"><font><sz val=\"11\"/><name val=\"Calibri\"/><family val=\"2\"/></font></fonts>"
-        "<fills count=\"2\"><fill><patternFill patternType=\"none\"/></fill>"
-        "<fill><patternFill patternType=\"gray125\"/></fill></fills>"
-        "<borders count=\"1\"><border><left/><right/><top/><bottom/><diagonal/></border></borders>"
-        "<cellStyleXfs count=\"1\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\"/></cellStyleXfs>"
-        "<cellXfs count=\"1\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\"/></cellXfs>"
-        "<cellStyles count=\"1\"><cellStyle name=\"Normal\" xfId=\"0\" builtinId=\"0\"/></cellStyles>"
-        "</styleSheet>";
+                                                                                                                "<fonts count=\"1\"><font><sz val=\"11\"/><name val=\"Calibri\"/><family val=\"2\"/></font></fonts>"
+                                                                                                                "<fills count=\"2\"><fill><patternFill patternType=\"none\"/></fill>"
+                                                                                                                "<fill><patternFill patternType=\"gray125\"/></fill></fills>"
+                                                                                                                "<borders count=\"1\"><border><left/><right/><top/><bottom/><diagonal/></border></borders>"
+                                                                                                                "<cellStyleXfs count=\"1\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\"/></cellStyleXfs>"
+                                                                                                                "<cellXfs count=\"1\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\"/></cellXfs>"
+                                                                                                                "<cellStyles count=\"1\"><cellStyle name=\"Normal\" xfId=\"0\" builtinId=\"0\"/></cellStyles>"
+                                                                                                                "</styleSheet>";
     return s;
 }
 
@@ -274,7 +275,7 @@ char* escapeText(char* out, std::string_view text, bool attribute)
                 *out++ = char(c);
             }
             break;
-        default:  // a control character
+        default: // a control character
             out = putHexEscape(out, c);
             break;
         }
@@ -414,7 +415,7 @@ Result<XlsxWriter> XlsxWriter::create(const std::string& path)
         if (fs::is_directory(fs::path(path), ec))
             return Error(ErrorKind::NotAFile, "Cannot write " + inQuotes(path) + ": it is a folder.");
         auto impl = std::make_unique<Impl>();
-        impl->state = Impl::State::Cancelled;  // nothing of ours to remove until the file is open
+        impl->state = Impl::State::Cancelled; // nothing of ours to remove until the file is open
         impl->target = path;
         impl->temp = path + ".tmp";
         fs::path key = fs::absolute(fs::path(impl->temp), ec);
@@ -525,13 +526,13 @@ Error XlsxWriter::Impl::writeRow(std::span<const CellValue> cells)
     const int row = w.rows + 1;
 
     // Everything is checked before anything is written: a refused row leaves no trace.
-    uint64_t bound = 32;  // <row r="..."></row>
+    uint64_t bound = 32; // <row r="..."></row>
     bool any = false;
     for (size_t c = 0; c < cells.size(); ++c) {
         const CellKind kind = cells[c].kind();
         if (kind == CellKind::Empty) continue;
         any = true;
-        bound += kCellMarkup;  // the cell's markup, reference and number
+        bound += kCellMarkup; // the cell's markup, reference and number
         if (kind != CellKind::Text) continue;
         std::string_view text = cells[c].text();
         size_t units = 0;
@@ -543,7 +544,7 @@ Error XlsxWriter::Impl::writeRow(std::span<const CellValue> cells)
                                                  ") has " + std::to_string(units) + " characters; a cell holds at most 32,767.");
         bound += kEscapeGrowth * text.size();
     }
-    if (!any) {  // an empty row is a row number skipped
+    if (!any) { // an empty row is a row number skipped
         w.rows = row;
         return {};
     }
@@ -578,13 +579,13 @@ Error XlsxWriter::Impl::writeRow(std::span<const CellValue> cells)
             if (kind == CellKind::Text) {
                 std::string_view text = cell.text();
                 out = isXmlSpace(text.front()) || isXmlSpace(text.back())
-                          ? put(out, "\" t=\"inlineStr\"><is><t xml:space=\"preserve\">")
-                          : put(out, "\" t=\"inlineStr\"><is><t>");
+                        ? put(out, "\" t=\"inlineStr\"><is><t xml:space=\"preserve\">")
+                        : put(out, "\" t=\"inlineStr\"><is><t>");
                 out = escapeText(out, text, false);
                 out = put(out, "</t></is></c>");
             } else if (std::isfinite(cell.number())) {
                 out = put(out, "\"><v>");
-                const double v = cell.number() == 0 ? 0.0 : cell.number();  // no negative zero in a spreadsheet
+                const double v = cell.number() == 0 ? 0.0 : cell.number(); // no negative zero in a spreadsheet
                 out = std::to_chars(out, out + 32, v).ptr;
                 out = put(out, "</v></c>");
             } else {

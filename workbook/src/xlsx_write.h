@@ -49,7 +49,12 @@ private:
 } // namespace detail
 
 struct XlsxWriter::Impl {
-    enum class State { Open, Committed, Cancelled, Failed };
+    enum class State {
+        Open,
+        Committed,
+        Cancelled,
+        Failed
+    };
 
     // Tuning, set before the first worksheet: the deflate level, and the size no part nor the
     // file may reach (the zip format's 4 GB; a test lowers it to reach it quickly).
@@ -61,14 +66,14 @@ struct XlsxWriter::Impl {
     detail::ZipWriter zip;
     detail::XmlBuffer xml;
     State state = State::Open;
-    Error failure;  // what ended the writer, once State::Failed
+    Error failure; // what ended the writer, once State::Failed
 
     // What the parts written by commit() list, one entry per worksheet so far.
-    std::vector<std::string> names;  // as given, for the duplicate check
+    std::vector<std::string> names; // as given, for the duplicate check
     std::string bookSheets, bookRels, types;
-    uint64_t closing = 0;  // closingCost() for the worksheets so far
+    uint64_t closing = 0; // closingCost() for the worksheets so far
     bool inSheet = false;
-    int rows = 0;  // rows of the current worksheet
+    int rows = 0; // rows of the current worksheet
 
     Impl();
     ~Impl();

@@ -87,16 +87,16 @@ int ZipWriter::begin(std::string_view name)
     }
     std::string h;
     put32(h, 0x04034b50);
-    put16(h, 20);  // version needed: deflate
-    put16(h, 0);   // flags: sizes in this header (written back by end()), ASCII name
-    put16(h, 8);   // deflate
+    put16(h, 20); // version needed: deflate
+    put16(h, 0);  // flags: sizes in this header (written back by end()), ASCII name
+    put16(h, 8);  // deflate
     put16(h, kDosTime);
     put16(h, kDosDate);
-    put32(h, 0);   // CRC, compressed and uncompressed size
+    put32(h, 0); // CRC, compressed and uncompressed size
     put32(h, 0);
     put32(h, 0);
     put16(h, unsigned(name.size()));
-    put16(h, 0);   // no extra field
+    put16(h, 0); // no extra field
     h.append(name);
     if (int e = drain()) return e;
     m_partStart = m_offset;
@@ -178,8 +178,8 @@ int ZipWriter::finish()
     const uint64_t start = m_offset;
     for (const Entry& e : m_entries) {
         put32(d, 0x02014b50);
-        put16(d, 20);  // made by: MS-DOS attributes, zip 2.0
-        put16(d, 20);  // version needed
+        put16(d, 20); // made by: MS-DOS attributes, zip 2.0
+        put16(d, 20); // version needed
         put16(d, 0);
         put16(d, 8);
         put16(d, kDosTime);
@@ -188,11 +188,11 @@ int ZipWriter::finish()
         put32(d, e.compressed);
         put32(d, e.size);
         put16(d, unsigned(e.name.size()));
-        put16(d, 0);  // extra
-        put16(d, 0);  // comment
-        put16(d, 0);  // disk
-        put16(d, 0);  // internal attributes
-        put32(d, 0);  // external attributes
+        put16(d, 0); // extra
+        put16(d, 0); // comment
+        put16(d, 0); // disk
+        put16(d, 0); // internal attributes
+        put32(d, 0); // external attributes
         put32(d, e.offset);
         d.append(e.name);
     }
@@ -201,7 +201,7 @@ int ZipWriter::finish()
     put16(d, 0);
     put16(d, unsigned(m_entries.size()));
     put16(d, unsigned(m_entries.size()));
-    put32(d, uint32_t(d.size() - 12));  // size of the directory, without this end record
+    put32(d, uint32_t(d.size() - 12)); // size of the directory, without this end record
     put32(d, uint32_t(start));
     put16(d, 0);
     return put(d.data(), d.size());

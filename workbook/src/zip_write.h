@@ -64,10 +64,10 @@ private:
     std::unique_ptr<Stream> m_z;
     std::FILE* m_file = nullptr;
     std::vector<Entry> m_entries;
-    std::unique_ptr<unsigned char[]> m_out;  // deflate output waiting for fwrite
+    std::unique_ptr<unsigned char[]> m_out; // deflate output waiting for fwrite
     size_t m_outUsed = 0;
-    uint64_t m_offset = 0;             // bytes handed to fwrite (m_out not included)
-    uint64_t m_directory = 0;          // size of the central directory so far
+    uint64_t m_offset = 0;    // bytes handed to fwrite (m_out not included)
+    uint64_t m_directory = 0; // size of the central directory so far
     uint64_t m_partStart = 0;
     uint64_t m_partIn = 0;
     uint32_t m_crc = 0;

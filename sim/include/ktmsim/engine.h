@@ -33,11 +33,18 @@ using Millis = std::chrono::milliseconds;
 // @N applies the fault to the N-th command line only (counted from 1 since start-up);
 // without it the fault applies to every command.
 struct FaultRule {
-  enum class Kind { Drop, Late, Split, Err, Garbage, HangUp };
-  Kind kind;
-  int arg = 0;              // milliseconds for late and split, byte count for garbage
-  std::uint64_t nth = 0;    // 0 = every command
-  bool operator==(const FaultRule&) const = default;
+    enum class Kind {
+        Drop,
+        Late,
+        Split,
+        Err,
+        Garbage,
+        HangUp
+    };
+    Kind kind;
+    int arg = 0;           // milliseconds for late and split, byte count for garbage
+    std::uint64_t nth = 0; // 0 = every command
+    bool operator==(const FaultRule&) const = default;
 };
 
 // Parses "KIND[:ARG][@N]"; on failure returns nullopt and sets *error.
@@ -47,61 +54,61 @@ std::optional<FaultRule> parseFaultRule(std::string_view text, std::string* erro
 std::string garbageBytes(std::uint64_t n, int length);
 
 struct LineOptions {
-  int baud = 9600;
-  bool paced = true;
-  std::vector<FaultRule> faults;
+    int baud = 9600;
+    bool paced = true;
+    std::vector<FaultRule> faults;
 };
 
 class LineEngine {
- public:
-  static constexpr Millis kTick{10};  // paced output goes out in chunks of about this length
+public:
+    static constexpr Millis kTick{10}; // paced output goes out in chunks of about this length
 
-  LineEngine(Protocol& protocol, LineOptions options);
+    LineEngine(Protocol& protocol, LineOptions options);
 
-  // Bytes read from the line at `now`. Complete commands are executed at once and their
-  // replies queued behind any reply still going out.
-  void receive(std::string_view bytes, TimePoint now);
+    // Bytes read from the line at `now`. Complete commands are executed at once and their
+    // replies queued behind any reply still going out.
+    void receive(std::string_view bytes, TimePoint now);
 
-  // The bytes that may be written at `now` (a prefix of the next reply piece; may be empty).
-  // After writing, report how many were taken with consumed().
-  std::string_view writable(TimePoint now);
-  void consumed(std::size_t n, TimePoint now);
+    // The bytes that may be written at `now` (a prefix of the next reply piece; may be empty).
+    // After writing, report how many were taken with consumed().
+    std::string_view writable(TimePoint now);
+    void consumed(std::size_t n, TimePoint now);
 
-  // When writable() may next return bytes (or the hang-up falls due); nullopt when nothing is
-  // queued. A time at or before `now` means "at once".
-  std::optional<TimePoint> nextWake(TimePoint now) const;
+    // When writable() may next return bytes (or the hang-up falls due); nullopt when nothing is
+    // queued. A time at or before `now` means "at once".
+    std::optional<TimePoint> nextWake(TimePoint now) const;
 
-  // True once a hang-up fault is due (all earlier replies have been sent).
-  bool hangUpDue(TimePoint now) const;
+    // True once a hang-up fault is due (all earlier replies have been sent).
+    bool hangUpDue(TimePoint now) const;
 
-  bool idle() const { return queue_.empty(); }
-  std::uint64_t commandCount() const { return commands_; }
-  double bytesPerSecond() const { return rate_; }
-  std::size_t chunkBytes() const { return chunk_; }
+    bool idle() const { return queue_.empty(); }
+    std::uint64_t commandCount() const { return commands_; }
+    double bytesPerSecond() const { return rate_; }
+    std::size_t chunkBytes() const { return chunk_; }
 
- private:
-  struct Piece {
-    std::string bytes;
-    std::size_t offset = 0;
-    TimePoint notBefore;     // absolute earliest start
-    Millis gapAfterPrev{0};  // pause after the previous piece finished
-    bool hangUp = false;
-  };
-  TimePoint readyAt(const Piece& p) const;
-  std::size_t allowance(TimePoint now) const;
-  void handleCommand(const std::string& line, TimePoint now);
+private:
+    struct Piece {
+        std::string bytes;
+        std::size_t offset = 0;
+        TimePoint notBefore;    // absolute earliest start
+        Millis gapAfterPrev{0}; // pause after the previous piece finished
+        bool hangUp = false;
+    };
+    TimePoint readyAt(const Piece& p) const;
+    std::size_t allowance(TimePoint now) const;
+    void handleCommand(const std::string& line, TimePoint now);
 
-  Protocol& protocol_;
-  LineOptions options_;
-  LineSplitter splitter_;
-  std::deque<Piece> queue_;
-  std::uint64_t commands_ = 0;
-  double rate_;        // bytes per second = baud / 10
-  std::size_t chunk_;  // bytes per tick, at least 1
-  bool burst_ = false; // bytes are flowing back to back since burstStart_
-  TimePoint burstStart_{};
-  std::uint64_t burstSent_ = 0;
-  TimePoint lastFinish_{};
+    Protocol& protocol_;
+    LineOptions options_;
+    LineSplitter splitter_;
+    std::deque<Piece> queue_;
+    std::uint64_t commands_ = 0;
+    double rate_;        // bytes per second = baud / 10
+    std::size_t chunk_;  // bytes per tick, at least 1
+    bool burst_ = false; // bytes are flowing back to back since burstStart_
+    TimePoint burstStart_{};
+    std::uint64_t burstSent_ = 0;
+    TimePoint lastFinish_{};
 };
 
-}  // namespace ktmsim
+} // namespace ktmsim

@@ -28,28 +28,32 @@ void removePortLink(const std::filesystem::path& dir, int n, const std::string& 
 // for the whole life of the object, so the master keeps working while no client has the
 // device open and after clients close and reopen it.
 class Pty {
- public:
-  Pty();
-  ~Pty();
-  Pty(const Pty&) = delete;
-  Pty& operator=(const Pty&) = delete;
-  int masterFd() const { return master_; }
-  const std::string& slavePath() const { return slavePath_; }
-  void close();
+public:
+    Pty();
+    ~Pty();
+    Pty(const Pty&) = delete;
+    Pty& operator=(const Pty&) = delete;
+    int masterFd() const { return master_; }
+    const std::string& slavePath() const { return slavePath_; }
+    void close();
 
- private:
-  int master_ = -1;
-  int heldSlave_ = -1;
-  std::string slavePath_;
+private:
+    int master_ = -1;
+    int heldSlave_ = -1;
+    std::string slavePath_;
 };
 
 // Opens a serial device raw, 8N1, no flow control, at `baud`, non-blocking. Throws on failure.
 int openSerialDevice(const std::string& path, int baud);
 
-enum class ServeEnd { Stopped, HungUp, LineClosed };
+enum class ServeEnd {
+    Stopped,
+    HungUp,
+    LineClosed
+};
 
 // Moves bytes between `fd` and the engine until `stopFd` becomes readable (Stopped), a
 // hang-up fault falls due (HungUp) or the line fails (LineClosed). Sleeps in poll().
 ServeEnd serveLine(int fd, LineEngine& engine, int stopFd);
 
-}  // namespace ktmsim
+} // namespace ktmsim

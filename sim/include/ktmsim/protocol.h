@@ -29,38 +29,38 @@ class Storage;
 // answered with ERR) and the rest of it, up to its LF, is discarded, so a client that never
 // sends a line end cannot make the buffer grow.
 class LineSplitter {
- public:
-  static constexpr std::size_t kMaxLine = 256;
-  std::vector<std::string> feed(std::string_view bytes);
-  bool hasPartialLine() const { return !buffer_.empty() || discarding_; }
+public:
+    static constexpr std::size_t kMaxLine = 256;
+    std::vector<std::string> feed(std::string_view bytes);
+    bool hasPartialLine() const { return !buffer_.empty() || discarding_; }
 
- private:
-  std::string buffer_;
-  bool discarding_ = false;
+private:
+    std::string buffer_;
+    bool discarding_ = false;
 };
 
 class Protocol {
- public:
-  // `storage` may be null: the instrument then lives in memory only.
-  Protocol(Instrument& instrument, Storage* storage) : inst_(instrument), storage_(storage) {}
+public:
+    // `storage` may be null: the instrument then lives in memory only.
+    Protocol(Instrument& instrument, Storage* storage) : inst_(instrument), storage_(storage) {}
 
-  // Executes one command line (without its line end) and returns the reply bytes.
-  // An empty or blank line gets no reply at all (empty string).
-  std::string execute(std::string_view line);
+    // Executes one command line (without its line end) and returns the reply bytes.
+    // An empty or blank line gets no reply at all (empty string).
+    std::string execute(std::string_view line);
 
-  static constexpr std::string_view kOk = "OK\r\n";
-  static constexpr std::string_view kErr = "ERR\r\n";
-  static constexpr std::string_view kEmpty = "\r\n";
+    static constexpr std::string_view kOk = "OK\r\n";
+    static constexpr std::string_view kErr = "ERR\r\n";
+    static constexpr std::string_view kEmpty = "\r\n";
 
- private:
-  std::string listFiles(const Partition& p) const;
-  std::string copyPartition(const Partition& p) const;
-  std::string deletePartition(char x, bool keepNames);
-  std::string newFile(char x, std::string_view name);
-  std::string writeComponent(std::string_view code, std::string_view name);
+private:
+    std::string listFiles(const Partition& p) const;
+    std::string copyPartition(const Partition& p) const;
+    std::string deletePartition(char x, bool keepNames);
+    std::string newFile(char x, std::string_view name);
+    std::string writeComponent(std::string_view code, std::string_view name);
 
-  Instrument& inst_;
-  Storage* storage_;
+    Instrument& inst_;
+    Storage* storage_;
 };
 
-}  // namespace ktmsim
+} // namespace ktmsim

@@ -18,4 +18,4 @@ std::vector<DataFile> largePartitionFiles(char letter, std::size_t records, std:
 // One record line: "A001 28456 235 2026-12-07 10:31:05".
 std::string formatRecord(std::string_view code, int reading, int temperature, long long epochSeconds);
 
-}  // namespace ktmsim
+} // namespace ktmsim

@@ -24,18 +24,18 @@ namespace workbook {
 // What went wrong, for a caller that words its own message (an operator text in its language,
 // an exit status); the description carries the detail (the path, the part, the system's text).
 enum class ErrorKind {
-    None,               // success
-    NotFound,           // no such file or folder
-    NotAFile,           // the path names a folder
-    AccessDenied,       // no permission, or a read-only medium
-    InUse,              // the file is locked by another program
-    DiskFull,           // no space left (or the quota reached)
-    Io,                 // any other failure to read or write the file
-    NotAWorkbook,       // neither .xls nor .xlsx
-    Damaged,            // the content is malformed
-    Unsupported,        // a format version the engine does not read
-    Encrypted,          // password-protected
-    TooLarge,           // beyond the engine's or the format's limits
+    None,         // success
+    NotFound,     // no such file or folder
+    NotAFile,     // the path names a folder
+    AccessDenied, // no permission, or a read-only medium
+    InUse,        // the file is locked by another program
+    DiskFull,     // no space left (or the quota reached)
+    Io,           // any other failure to read or write the file
+    NotAWorkbook, // neither .xls nor .xlsx
+    Damaged,      // the content is malformed
+    Unsupported,  // a format version the engine does not read
+    Encrypted,    // password-protected
+    TooLarge,     // beyond the engine's or the format's limits
     OutOfMemory,
     ReadOnly,           // an .xlsx workbook cannot be changed
     BadSheetName,       // the worksheet name breaks the format's rules
@@ -81,8 +81,17 @@ private:
     std::variant<T, Error> m_v;
 };
 
-enum class Format { Xls, Xlsx };
-enum class CellKind { Empty, Text, Number, Boolean, ErrorCode };
+enum class Format {
+    Xls,
+    Xlsx
+};
+enum class CellKind {
+    Empty,
+    Text,
+    Number,
+    Boolean,
+    ErrorCode
+};
 
 // Limits of a BIFF8 worksheet.
 inline constexpr int kXlsMaxRows = 65536;
@@ -192,11 +201,10 @@ public:
     constexpr CellValue() = default;
     // Any integer or floating-point number; booleans and characters are no numbers here.
     template <class T>
-        requires(std::is_arithmetic_v<T> && !std::is_same_v<T, bool> && !std::is_same_v<T, char> &&
-                 !std::is_same_v<T, signed char> && !std::is_same_v<T, unsigned char> &&
-                 !std::is_same_v<T, wchar_t> && !std::is_same_v<T, char8_t> && !std::is_same_v<T, char16_t> &&
-                 !std::is_same_v<T, char32_t>)
-    constexpr CellValue(T number) : m_kind(CellKind::Number), m_number(static_cast<double>(number))
+    requires(std::is_arithmetic_v<T> && !std::is_same_v<T, bool> && !std::is_same_v<T, char> &&
+             !std::is_same_v<T, signed char> && !std::is_same_v<T, unsigned char> &&
+             !std::is_same_v<T, wchar_t> && !std::is_same_v<T, char8_t> && !std::is_same_v<T, char16_t> &&
+             !std::is_same_v<T, char32_t>) constexpr CellValue(T number) : m_kind(CellKind::Number), m_number(static_cast<double>(number))
     {
     }
     constexpr CellValue(std::string_view utf8) : m_kind(CellKind::Text), m_text(utf8) {}
