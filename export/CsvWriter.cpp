@@ -30,30 +30,10 @@ ErrorKind kindOf(const QFileDevice& file, int err)
 {
     if (file.error() == QFileDevice::ResourceError)
         return ErrorKind::DiskFull; // what Qt makes of ENOSPC
-    switch (err) {
-    case ENOENT:
-    case ENOTDIR:
-        return ErrorKind::NotFound;
-    case EISDIR:
-        return ErrorKind::NotAFile;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-        return ErrorKind::AccessDenied;
-    case ENOSPC:
-#ifdef EDQUOT
-    case EDQUOT:
-#endif
-        return ErrorKind::DiskFull;
-    case EFBIG:
-        return ErrorKind::TooLarge;
-    case EBUSY:
-#ifdef ETXTBSY
-    case ETXTBSY:
-#endif
-        return ErrorKind::InUse;
-    default:
-        break;
+    if (err != 0) {
+        const ErrorKind kind = workbook::errorKindOfErrno(err);
+        if (kind != ErrorKind::Io)
+            return kind;
     }
     const QFileInfo target(file.fileName());
     if (target.isDir())

@@ -4,6 +4,7 @@
 
 #include "serial/CommandExchange.h"
 #include "serial/Commands.h"
+#include "tests/support/ConnectedHost.h"
 #include "tests/support/FakeSerialLink.h"
 #include "tests/support/QtTestMain.h"
 #include "tests/support/RecordingMessenger.h"
@@ -14,13 +15,6 @@ using testing_qt::pump;
 using testing_qt::waitFor;
 
 namespace {
-
-class ConnectedHost : public ExchangeHost {
-public:
-    void ComFalse() override {}
-    void ComEnable() override {}
-    bool connectedCaption() const override { return true; }
-};
 
 class ComponentWriterTest : public ::testing::Test {
 protected:

@@ -6,6 +6,7 @@
 #include "grids/PreviewGrid.h"
 #include "serial/Commands.h"
 #include "storage/PartitionTree.h"
+#include "tests/support/ConnectedHost.h"
 #include "tests/support/FakeSerialLink.h"
 #include "tests/support/QtTestMain.h"
 #include "tests/support/RecordingMessenger.h"
@@ -15,13 +16,6 @@
 using testing_qt::waitFor;
 
 namespace {
-
-class ConnectedHost : public ExchangeHost {
-public:
-    void ComFalse() override {}
-    void ComEnable() override {}
-    bool connectedCaption() const override { return true; }
-};
 
 class StorageRepliesTest : public ::testing::Test {
 protected:

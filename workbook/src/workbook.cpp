@@ -88,6 +88,8 @@ ErrorKind detail::kindOfErrno(int err)
     }
 }
 
+ErrorKind errorKindOfErrno(int err) { return detail::kindOfErrno(err); }
+
 ErrorKind detail::kindOf(const std::error_code& ec)
 {
 #ifdef _WIN32

@@ -276,6 +276,9 @@ private:
     std::unique_ptr<Impl> m_impl;
 };
 
+// The kind of failure an errno value stands for (Io for one the engine has no kind for).
+ErrorKind errorKindOfErrno(int err);
+
 // Writes `bytes` to `path` through a temporary file in the same folder that is renamed over it.
 // The temporary file is `path` + ".tmp", so an interrupted write leaves at most that one file,
 // which the next write to the same path reuses.
