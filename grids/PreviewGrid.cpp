@@ -4,40 +4,84 @@
 
 PreviewGrid::PreviewGrid(QObject* parent) : QAbstractTableModel(parent) {}
 
-PreviewGrid::Cell* PreviewGrid::cell(int row, int col)
+PreviewGrid::Span PreviewGrid::span(int row, int col) const
 {
-    if (row < 0 || col < 0 || row >= m_rows || col >= m_cols)
-        return nullptr;
-    return &m_cells[size_t(row) * size_t(m_cols) + size_t(col)];
+    const Cell& c = m_cells[at(row, col)];
+    if (c.start == kWide && c.length == kWide)
+        return m_wide.at(at(row, col));
+    return Span{m_rowBase[std::size_t(row)] + c.start, c.length};
 }
 
-const PreviewGrid::Cell* PreviewGrid::cell(int row, int col) const
+void PreviewGrid::place(int row, int col, Span span)
 {
-    return const_cast<PreviewGrid*>(this)->cell(row, col);
+    const std::size_t i = at(row, col);
+    Cell& c = m_cells[i];
+    if (c.start == kWide && c.length == kWide)
+        m_wide.erase(i);
+    if (span.length == 0) {
+        c = Cell{};
+        return;
+    }
+    std::uint32_t& base = m_rowBase[std::size_t(row)];
+    auto fits = [&] { return span.offset >= base && span.offset - base < kWide && span.length < kWide; };
+    if (!fits()) {
+        // A row whose cells are all empty can move its base to this cell.
+        bool empty = true;
+        for (int k = 0; k < m_cols && empty; ++k)
+            empty = m_cells[at(row, k)].length == 0;
+        if (empty)
+            base = span.offset;
+    }
+    if (fits()) {
+        c = Cell{std::uint16_t(span.offset - base), std::uint16_t(span.length)};
+    } else {
+        c = Cell{kWide, kWide};
+        m_wide[i] = span;
+    }
+}
+
+void PreviewGrid::dropCells()
+{
+    std::fill(m_cells.begin(), m_cells.end(), Cell{});
+    std::fill(m_rowBase.begin(), m_rowBase.end(), 0);
+    m_wide.clear();
 }
 
 void PreviewGrid::reshape(int rows, int cols)
 {
     rows = std::max(rows, 0);
     cols = std::max(cols, 0);
+    const int oldRows = m_rows;
     if (cols == m_cols) {
-        m_cells.resize(size_t(rows) * size_t(cols));
+        if (rows < m_rows)
+            for (auto it = m_wide.begin(); it != m_wide.end();)
+                it = it->first >= std::size_t(rows) * std::size_t(cols) ? m_wide.erase(it) : std::next(it);
+        m_cells.resize(std::size_t(rows) * std::size_t(cols));
+        m_rowBase.resize(std::size_t(rows), 0);
     } else {
-        std::vector<Cell> cells(size_t(rows) * size_t(cols));
+        std::vector<Span> keep;
         const int keepRows = std::min(rows, m_rows);
         const int keepCols = std::min(cols, m_cols);
+        keep.reserve(std::size_t(keepRows) * std::size_t(keepCols));
         for (int r = 0; r < keepRows; ++r)
             for (int c = 0; c < keepCols; ++c)
-                cells[size_t(r) * size_t(cols) + size_t(c)] = m_cells[size_t(r) * size_t(m_cols) + size_t(c)];
-        m_cells.swap(cells);
+                keep.push_back(span(r, c));
+        m_cells.assign(std::size_t(rows) * std::size_t(cols), Cell{});
+        m_rowBase.assign(std::size_t(rows), 0);
+        m_wide.clear();
+        m_rows = rows;
+        m_cols = cols;
+        for (int r = 0; r < keepRows; ++r)
+            for (int c = 0; c < keepCols; ++c)
+                place(r, c, keep[std::size_t(r) * std::size_t(keepCols) + std::size_t(c)]);
     }
-    if (rows < m_rows) {
+    if (rows < oldRows) {
         for (auto it = m_rowHeights.begin(); it != m_rowHeights.end();)
             it = it.key() >= rows ? m_rowHeights.erase(it) : std::next(it);
     }
     m_rows = rows;
     m_cols = cols;
-    m_colWidths.resize(size_t(cols), -1);
+    m_colWidths.resize(std::size_t(cols), -1);
 }
 
 void PreviewGrid::setRows(int rows)
@@ -83,30 +127,26 @@ void PreviewGrid::setCols(int cols)
 
 QString PreviewGrid::text(int row, int col) const
 {
-    const Cell* c = cell(row, col);
-    if (!c || c->length == 0)
-        return {};
-    return QString::fromUtf8(m_arena.constData() + c->offset, qsizetype(c->length));
+    const QByteArrayView bytes = utf8(row, col);
+    return bytes.isEmpty() ? QString() : QString::fromUtf8(bytes);
 }
 
 QByteArrayView PreviewGrid::utf8(int row, int col) const
 {
-    const Cell* c = cell(row, col);
-    if (!c || c->length == 0)
+    if (!inside(row, col) || m_cells[at(row, col)].length == 0)
         return {};
-    return QByteArrayView(m_arena.constData() + c->offset, qsizetype(c->length));
+    const Span s = span(row, col);
+    return QByteArrayView(m_arena.constData() + s.offset, qsizetype(s.length));
 }
 
 bool PreviewGrid::setText(int row, int col, const QString& text)
 {
-    Cell* c = cell(row, col);
-    if (!c)
+    if (!inside(row, col))
         return false;
     const QByteArray utf8 = text.toUtf8();
     if (qsizetype(m_arena.size()) + utf8.size() > qsizetype(std::numeric_limits<std::uint32_t>::max()))
         return false;
-    c->offset = std::uint32_t(m_arena.size());
-    c->length = std::uint32_t(utf8.size());
+    place(row, col, Span{std::uint32_t(m_arena.size()), std::uint32_t(utf8.size())});
     m_arena.append(utf8);
     if (!batching()) {
         const QModelIndex i = index(row, col);
@@ -117,7 +157,7 @@ bool PreviewGrid::setText(int row, int col, const QString& text)
 
 void PreviewGrid::clear()
 {
-    std::fill(m_cells.begin(), m_cells.end(), Cell{});
+    dropCells();
     m_arena = QByteArray();
     if (!batching() && m_rows > 0 && m_cols > 0)
         emit dataChanged(index(0, 0), index(m_rows - 1, m_cols - 1), {Qt::DisplayRole});
@@ -150,17 +190,15 @@ void PreviewGrid::setColWidth(int col, int twips)
 
 void PreviewGrid::adoptArena(QByteArray utf8)
 {
-    std::fill(m_cells.begin(), m_cells.end(), Cell{});
+    dropCells();
     m_arena = std::move(utf8);
 }
 
 bool PreviewGrid::setSlice(int row, int col, qsizetype offset, qsizetype length)
 {
-    Cell* c = cell(row, col);
-    if (!c || offset < 0 || length < 0 || offset + length > m_arena.size())
+    if (!inside(row, col) || offset < 0 || length < 0 || offset + length > m_arena.size())
         return false;
-    c->offset = std::uint32_t(offset);
-    c->length = std::uint32_t(length);
+    place(row, col, Span{std::uint32_t(offset), std::uint32_t(length)});
     if (!batching()) {
         const QModelIndex i = index(row, col);
         emit dataChanged(i, i, {Qt::DisplayRole});

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringView>
 #include <cstdint>
+#include <unordered_map>
 #include <vector>
 
 // The preview grid: a table of text cells whose row 0 is an ordinary row (it holds the headers),
@@ -69,18 +70,33 @@ signals:
     void sizesChanged();
 
 private:
+    // A cell is a slice of the arena. Each row keeps a base offset and its cells keep 16-bit
+    // positions relative to it: a record's fields lie within one line of the reply, so a
+    // million-record grid costs 4 bytes a row and 4 a cell instead of 8 a cell. A cell that
+    // lies too far from its row's base (a text set later, a field of a very long line) is kept
+    // whole in m_wide and marked kWide.
     struct Cell {
+        std::uint16_t start = 0;
+        std::uint16_t length = 0;
+    };
+    struct Span {
         std::uint32_t offset = 0;
         std::uint32_t length = 0;
     };
-    Cell* cell(int row, int col);
-    const Cell* cell(int row, int col) const;
+    static constexpr std::uint16_t kWide = 0xFFFF;
+    bool inside(int row, int col) const { return row >= 0 && col >= 0 && row < m_rows && col < m_cols; }
+    std::size_t at(int row, int col) const { return std::size_t(row) * std::size_t(m_cols) + std::size_t(col); }
+    Span span(int row, int col) const;       // inside() only
+    void place(int row, int col, Span span); // inside() only
+    void dropCells();
     void reshape(int rows, int cols);
     bool batching() const { return m_batchDepth > 0; }
 
     int m_rows = 0;
     int m_cols = 0;
-    std::vector<Cell> m_cells; // row-major, m_rows * m_cols
+    std::vector<std::uint32_t> m_rowBase; // m_rows
+    std::vector<Cell> m_cells;            // row-major, m_rows * m_cols
+    std::unordered_map<std::size_t, Span> m_wide;
     QByteArray m_arena;
     QHash<int, int> m_rowHeights;
     std::vector<int> m_colWidths;

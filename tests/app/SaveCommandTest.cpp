@@ -157,12 +157,12 @@ TEST_F(SaveCommandTest, AFailedSaveLeavesTheOldFileAndNoWorkCopy)
 {
     excel.install(servers, sheets::kExcel);
     writeOld();
-    for (const QString& failing : {"open", "sheet Sheet1", "name", "text 2 1", "number", "save", "close", "quit"}) {
+    for (const char* failing : {"open", "sheet Sheet1", "name", "text 2 1", "number", "save", "close", "quit"}) {
         dialogs.answers = {target};
         excel.failOn = failing;
         save();
-        EXPECT_EQ(contents(target), "the workbook saved last week") << failing.toStdString();
-        EXPECT_EQ(files(), QStringList({"out.xls"})) << failing.toStdString();
+        EXPECT_EQ(contents(target), "the workbook saved last week") << failing;
+        EXPECT_EQ(files(), QStringList({"out.xls"})) << failing;
     }
 
     // WPS saves what it has on its failure path; that stays in the work copy, which is dropped

@@ -163,3 +163,59 @@ TEST_F(XlrdCheckTest, AFailedSaveKeepsTheOldWorkbookAndSaysWhy)
     EXPECT_EQ(messenger.messages, QStringList({SaveCommand::kFailure + "\n找不到该文件或文件夹。"}));
     expectUnchanged("no folder");
 }
+
+TEST_F(XlrdCheckTest, AChineseNameAndChineseTextSurviveEveryTypeAndEveryReader)
+{
+    grids::FillGrid(window.grid(), QStringLiteral("测点甲-01\r\n"
+                                                  "A001 28456 235 2026-12-07 10:31:05\r\n"
+                                                  "乙02\r\n"
+                                                  "B001 -52 -3 2026-12-08 上午\r\n"));
+    const QString stem = tmp.filePath(QStringLiteral("大坝 分区A"));
+    dialogs.answers = {stem + ".xls", stem + ".xlsx", stem + ".csv"};
+    for (int i = 0; i < 3; ++i)
+        window.Command4->click();
+    ASSERT_EQ(messenger.messages, QStringList(3, SaveCommand::kSuccess));
+
+    // The two workbooks, each by a reader of its own type.
+    QString error;
+    const QJsonArray xls = readWithXlrd(stem + ".xls", &error);
+    ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+    const QJsonArray xlsx = readWithOpenpyxl(stem + ".xlsx", &error);
+    ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+    for (const QJsonArray& book : {xls, xlsx}) {
+        ASSERT_GE(book.size(), 2);
+        const QJsonObject first = book[0].toObject(), second = book[1].toObject();
+        EXPECT_EQ(first["name"].toString(), "测点甲-01");
+        EXPECT_EQ(second["name"].toString(), "乙02");
+        EXPECT_EQ(cell(first, 1, 3)[3].toString(), "温度");
+        EXPECT_EQ(cell(first, 2, 1)[3].toString(), "测点甲-01");
+        EXPECT_EQ(cell(first, 3, 2)[2].toString(), "number");
+        EXPECT_DOUBLE_EQ(cell(first, 3, 2)[3].toDouble(), 2845.6);
+        EXPECT_EQ(cell(second, 3, 4)[3].toString(), "2026-12-08 上午");
+        EXPECT_DOUBLE_EQ(cell(second, 3, 3)[3].toDouble(), -0.3);
+    }
+
+    // The CSV: a row per record under its file's name.
+    const QList<QStringList> rows = readWithPythonCsv(stem + ".csv", &error);
+    ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+    ASSERT_EQ(rows.size(), 4);
+    EXPECT_EQ(rows[0], QStringList({"BOM"}));
+    EXPECT_EQ(rows[2], QStringList({"测点甲-01", "A001", "2845.6", "23.5", "2026-12-07 10:31:05"}));
+    EXPECT_EQ(rows[3], QStringList({"乙02", "B001", "-5.2", "-0.3", "2026-12-08 上午"}));
+
+    // LibreOffice opens the .xlsx and converts every worksheet as it was written.
+    if (!haveLibreOffice())
+        GTEST_SKIP() << "LibreOffice (soffice) is missing: the conversion check did not run; "
+                        "scripts/bootstrap installs libreoffice-calc-nogui";
+    const QJsonArray converted = convertWithLibreOffice(stem + ".xlsx", &error);
+    ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+    ASSERT_EQ(converted.size(), 2);
+    EXPECT_EQ(converted[0].toObject()["name"].toString(), "测点甲-01");
+    EXPECT_EQ(converted[0].toObject()["rows"].toArray().toVariantList(),
+              QJsonArray({QJsonArray({"编号", "读数", "温度", "时间"}), QJsonArray({"测点甲-01", "0", "0", ""}),
+                          QJsonArray({"A001", "2845.6", "23.5", "2026-12-07 10:31:05"})})
+                  .toVariantList());
+    EXPECT_EQ(converted[1].toObject()["name"].toString(), "乙02");
+    EXPECT_EQ(converted[1].toObject()["rows"].toArray()[2].toArray().toVariantList(),
+              QJsonArray({"B001", "-5.2", "-0.3", "2026-12-08 上午"}).toVariantList());
+}

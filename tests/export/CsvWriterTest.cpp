@@ -4,6 +4,7 @@
 #include "grids/GridLayouts.h"
 #include "grids/PreviewGrid.h"
 #include "tests/export/CommaLocale.h"
+#include "tests/support/XlrdReader.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -25,23 +26,11 @@ namespace {
 using Rows = QList<QStringList>;
 using workbook::ErrorKind;
 
-// The file as Python's csv module reads it (strict quoting), a reader nobody on this project
-// wrote. A byte-order mark is dropped and shows as a first row {"BOM"}.
-Rows readWithPythonCsv(const QString& path)
+Rows pythonCsv(const QString& path)
 {
-    QProcess python;
-    python.start(SYSTEM_PYTHON3, {"-c", "import csv, io, json, sys\n"
-                                        "t = open(sys.argv[1], encoding='utf-8', newline='').read()\n"
-                                        "bom = t[:1] == '\\ufeff'\n"
-                                        "rows = [['BOM']] if bom else []\n"
-                                        "rows += csv.reader(io.StringIO(t[1:] if bom else t), strict=True)\n"
-                                        "print(json.dumps(rows))",
-                                  path});
-    python.waitForFinished(60000);
-    EXPECT_EQ(python.exitCode(), 0) << python.readAllStandardError().toStdString();
-    Rows rows;
-    for (const auto& row : QJsonDocument::fromJson(python.readAllStandardOutput()).array())
-        rows << row.toVariant().toStringList();
+    QString error;
+    const Rows rows = ::readWithPythonCsv(path, &error);
+    EXPECT_TRUE(error.isEmpty()) << error.toStdString();
     return rows;
 }
 
@@ -97,15 +86,15 @@ TEST_F(CsvWriterTest, RecordsReadBackUnderTheirFilesNameWithChineseAndQuotedText
     ASSERT_TRUE(QDir(tmp.path()).mkdir(QStringLiteral("桥梁监测")));
     const QString path = tmp.filePath(QStringLiteral("桥梁监测/一号桥 数据.csv"));
     ASSERT_TRUE(CsvWriter::save(grid, path, &error)) << error.toStdString();
-    EXPECT_EQ(readWithPythonCsv(path), Rows({{"BOM"},
-                                             {"文件名", "编号", "读数", "温度", "时间"},
-                                             {"一号桥-20261105", "A001", "2845.6", "23.5", "2026-12-07 10:31:05"},
-                                             {"一号桥-20261105", "A002", "-5.2", "-0.3", "测量 异常"},
-                                             {"一号桥-20261105", "A003", "-", "abc", "D T"},
-                                             {"一号桥-20261105", "A004", "123.4", "", ""},
-                                             {"一号桥-20261105", "A005", "", "-0.3", "D T"},
-                                             {"一号桥-20261105", "A,1", "3.1", "x\"y\"", "9:00 a\nb\rc"},
-                                             {"B001", "B001", "", "", "09:30 中午"}}));
+    EXPECT_EQ(pythonCsv(path), Rows({{"BOM"},
+                                     {"文件名", "编号", "读数", "温度", "时间"},
+                                     {"一号桥-20261105", "A001", "2845.6", "23.5", "2026-12-07 10:31:05"},
+                                     {"一号桥-20261105", "A002", "-5.2", "-0.3", "测量 异常"},
+                                     {"一号桥-20261105", "A003", "-", "abc", "D T"},
+                                     {"一号桥-20261105", "A004", "123.4", "", ""},
+                                     {"一号桥-20261105", "A005", "", "-0.3", "D T"},
+                                     {"一号桥-20261105", "A,1", "3.1", "x\"y\"", "9:00 a\nb\rc"},
+                                     {"B001", "B001", "", "", "09:30 中午"}}));
     const QByteArray bytes = contents(path);
     EXPECT_TRUE(bytes.startsWith("\xEF\xBB\xBF" + QStringLiteral("文件名,编号,读数,温度,时间\r\n").toUtf8()));
     EXPECT_TRUE(bytes.contains(",\"A,1\",3.1,\"x\"\"y\"\"\",\"9:00 a\nb\rc\"\r\n"));
@@ -131,7 +120,7 @@ TEST_F(CsvWriterTest, ALargeGridGoesOutInPiecesAndReadsBackRecordForRecord)
     EXPECT_LE(out.largest, 128 * 1024);
     QFile file(target);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(out.all) == out.all.size() && file.flush());
-    const Rows rows = readWithPythonCsv(target);
+    const Rows rows = pythonCsv(target);
     ASSERT_EQ(rows.size(), 2 + 3 * 30000);
     for (int k = 2; k < rows.size(); ++k) {
         const int i = (k - 2) % 30000;
@@ -221,6 +210,6 @@ TEST_F(CsvWriterTest, ComponentListAsTheGridShowsIt)
 {
     grids::FillYJGrid(grid, QStringLiteral("A001=QRVA000001\r\nA002=东侧,上游\r\n\r\n"));
     ASSERT_TRUE(CsvWriter::save(grid, target, &error)) << error.toStdString();
-    EXPECT_EQ(readWithPythonCsv(target),
+    EXPECT_EQ(pythonCsv(target),
               Rows({{"BOM"}, {"序号", "元件名"}, {"1", "A001=QRVA000001"}, {"2", "A002=东侧,上游"}, {"3", ""}}));
 }

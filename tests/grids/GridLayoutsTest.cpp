@@ -86,9 +86,9 @@ TEST(ReadingGrid, TextIsKeptExactlyIncludingNonAscii)
 TEST(ReadingGrid, FromTheLineAsFromTheDecodedText)
 {
     // "测点1" in GBK, and bytes that are no valid GBK at all: the same cells either way.
-    for (const QByteArray wire : {QByteArray("\xB2\xE2\xB5\xE3"
-                                             "1 -052 0235 2026-12-07 10:31:05\r\n"),
-                                  QByteArray("\xFF\x80x 1 2 D T\r\nA001 3 4 D T\r\n")}) {
+    for (const QByteArray& wire : {QByteArray("\xB2\xE2\xB5\xE3"
+                                              "1 -052 0235 2026-12-07 10:31:05\r\n"),
+                                   QByteArray("\xFF\x80x 1 2 D T\r\nA001 3 4 D T\r\n")}) {
         PreviewGrid fromText;
         PreviewGrid fromWire;
         FillGrid(fromText, WireText::decode(wire));

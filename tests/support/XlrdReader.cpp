@@ -1,7 +1,12 @@
 #include "tests/support/XlrdReader.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 
 namespace {
 QJsonArray run(const char* script, const QString& path, QString* error)
@@ -57,4 +62,68 @@ for sheet in book.sheets():
 print(json.dumps(out))
 )";
     return run(script, path, error);
+}
+
+QList<QStringList> readWithPythonCsv(const QString& path, QString* error)
+{
+    static const char* script = R"(
+import csv, io, json, sys
+t = open(sys.argv[1], encoding='utf-8', newline='').read()
+bom = t[:1] == '\ufeff'
+rows = [['BOM']] if bom else []
+rows += csv.reader(io.StringIO(t[1:] if bom else t), strict=True)
+print(json.dumps(rows))
+)";
+    QList<QStringList> rows;
+    for (const auto& row : run(script, path, error))
+        rows << row.toVariant().toStringList();
+    return rows;
+}
+
+bool haveLibreOffice() { return !QStandardPaths::findExecutable(QStringLiteral("soffice")).isEmpty(); }
+
+QJsonArray convertWithLibreOffice(const QString& path, QString* error)
+{
+    auto fail = [&](const QString& why) {
+        if (error)
+            *error = why;
+        return QJsonArray();
+    };
+    QTemporaryDir work;
+    const QString out = work.filePath(QStringLiteral("out"));
+    // A profile of its own, so that no other LibreOffice and no earlier run is involved. The
+    // filter options: comma, double quote, UTF-8, from line 1, ..., and -1 for every worksheet.
+    QProcess soffice;
+    soffice.start(QStringLiteral("soffice"),
+                  {QStringLiteral("-env:UserInstallation=file://") + work.filePath(QStringLiteral("profile")),
+                   QStringLiteral("--headless"), QStringLiteral("--convert-to"),
+                   QStringLiteral("csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true,false,false,false,-1"),
+                   QStringLiteral("--outdir"), out, path});
+    if (!soffice.waitForFinished(180000))
+        return fail(QStringLiteral("LibreOffice did not finish"));
+    const QString log = QString::fromUtf8(soffice.readAllStandardOutput() + soffice.readAllStandardError());
+    if (soffice.exitCode() != 0 || log.contains(QStringLiteral("Error")))
+        return fail(log);
+    // It writes "<stem>-<worksheet>.csv" and reports each worksheet as "Writing sheet NAME -> FILE",
+    // in workbook order.
+    QJsonArray sheets;
+    for (const QString& line : log.split(QLatin1Char('\n'))) {
+        static const QString kWriting = QStringLiteral("Writing sheet ");
+        const qsizetype arrow = line.indexOf(QStringLiteral(" -> "));
+        if (!line.startsWith(kWriting) || arrow < 0)
+            continue;
+        const QString file = line.mid(arrow + 4).trimmed();
+        QString csvError;
+        const QList<QStringList> rows = readWithPythonCsv(file, &csvError);
+        if (!csvError.isEmpty())
+            return fail(csvError);
+        QJsonArray rowArray;
+        for (const QStringList& row : rows)
+            rowArray.append(QJsonArray::fromStringList(row));
+        sheets.append(QJsonObject{{QStringLiteral("name"), line.mid(kWriting.size(), arrow - kWriting.size())},
+                                  {QStringLiteral("rows"), rowArray}});
+    }
+    if (sheets.isEmpty())
+        return fail(QStringLiteral("LibreOffice wrote no worksheet: ") + log);
+    return sheets;
 }

@@ -1,0 +1,109 @@
+// The window's own path from the line to a saved file, run unattended for the benchmark: the
+// real main window on the given port connects, reads the partitions, copies partition A through
+// "拷贝分区" and saves the preview through "保存预览文件<==" to the given file, whose suffix
+// chooses the writer. Exits 0 when the file was written and holds what the preview held.
+//
+//   bench_window_run --port COMn --out FILE
+#include "app/DemoTour.h"
+#include "app/Form1.h"
+#include "app/TreeLook.h"
+#include "storage/PartitionTree.h"
+#include "export/Automation.h"
+#include "export/BuiltinServer.h"
+#include "export/SaveCommand.h"
+#include "grids/PreviewGrid.h"
+#include "platform/Delay.h"
+#include "serial/LinuxPortTable.h"
+#include "serial/QtSerialLink.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QPushButton>
+#include <QTreeView>
+#include <QCommandLineParser>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QTimer>
+#include <cstdio>
+
+namespace {
+
+// Every save goes to the one file named on the command line.
+class FixedSaveDialogs : public FileDialogs {
+public:
+    explicit FixedSaveDialogs(QString path) : m_path(std::move(path)) {}
+    std::optional<QString> saveFileName(const QString&, const QString&) override { return m_path; }
+    std::optional<QString> openFileName(const QString&) override { return std::nullopt; }
+
+private:
+    QString m_path;
+};
+
+bool waitIdle(Form1& window)
+{
+    QElapsedTimer clock;
+    clock.start();
+    Delay(0.05f);
+    while (window.exchange().lineBusy() && clock.elapsed() < 600000)
+        Delay(0.01f);
+    return !window.exchange().lineBusy();
+}
+
+int fail(const char* why)
+{
+    std::fprintf(stderr, "bench_window_run: %s\n", why);
+    return 1;
+}
+
+int run(Form1& window, const QString& out)
+{
+    window.Command1->click();
+    if (window.Command1->text() != Form1::kConnected)
+        return fail("could not connect");
+    window.Command2->click();
+    if (!waitIdle(window))
+        return fail("no answer to the partition listing");
+    const PartitionTree::Node* a = window.tree().itemByKey(QStringLiteral("A"));
+    if (!a)
+        return fail("no partition A");
+    window.SSTree1->setCurrentIndex(window.treeLook().mapFromSource(a->index()));
+    window.Command6->click();
+    if (!waitIdle(window) || window.grid().rows() < 2)
+        return fail("partition A brought no records");
+    const int rows = window.grid().rows() - 1;
+    window.Command4->click();
+    if (window.saver().SaveFileName != out || !QFileInfo::exists(out))
+        return fail("the preview was not saved");
+    std::printf("%d rows saved to %s\n", rows, qPrintable(out));
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QCommandLineParser parser;
+    const QCommandLineOption port(QStringLiteral("port"), QStringLiteral("port"), QStringLiteral("name"));
+    const QCommandLineOption out(QStringLiteral("out"), QStringLiteral("file"), QStringLiteral("file"));
+    parser.addOptions({port, out});
+    parser.process(app);
+
+    QtSerialLink link([](int n) { return LinuxPortTable().resolve(n); },
+                      [](const QString& device) { return LinuxPortTable().find(device); });
+    auto ports = []() -> std::unique_ptr<PortRegistry> { return std::make_unique<LinuxPortTable>(); };
+    sheets::Servers servers;
+    servers.add(sheets::kBuiltin, [] { return sheets::createBuiltinApplication(); });
+    FixedSaveDialogs dialogs(parser.value(out));
+    ConsoleMessenger messenger;
+    Form1 window(Form1Services{link, messenger, ports, Timing{}, dialogs, servers, QString()});
+    window.Combo1->setCurrentText(parser.value(port));
+    window.show();
+    int code = 1;
+    QTimer::singleShot(0, &window, [&] {
+        code = run(window, parser.value(out));
+        QApplication::exit(code);
+    });
+    app.exec();
+    return code;
+}
