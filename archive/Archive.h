@@ -1,0 +1,97 @@
+#pragma once
+
+#include "archive/Calibration.h"
+#include "archive/Record.h"
+
+#include <QDateTime>
+#include <QString>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace archive {
+
+// What went wrong, as a kind and the engine's detail (SQLite's message, the file's path); the
+// front ends word it for the operator.
+enum class ErrorKind {
+    CannotOpen,   // the folder or the file cannot be created or opened
+    Damaged,      // not a database of ours, or a database that fails its integrity check
+    NewerVersion, // written by a newer version of the program
+    WriteFailed,  // a store or an update did not complete (nothing of it was kept)
+};
+struct Error {
+    ErrorKind kind = ErrorKind::CannotOpen;
+    QString detail;
+};
+
+// A database found damaged or from a newer version is never overwritten: it is renamed beside
+// itself ("archive.sqlite.damaged-20261208-143000", ".newer-..."), a new one is started, and
+// this says so.
+struct SetAside {
+    ErrorKind kind = ErrorKind::Damaged;
+    QString movedTo;
+    QString detail;
+};
+
+struct StoreResult {
+    qint64 received = 0; // records offered
+    qint64 added = 0;    // records not stored before (same partition, file, code and time)
+};
+
+// One component's history in the archive.
+struct SeriesSummary {
+    QString partition;
+    QString code;
+    qint64 count = 0;
+    qint64 firstTime = 0; // instrumentTime() of the oldest and newest record
+    qint64 lastTime = 0;
+};
+
+struct Point {
+    qint64 time = 0;         // instrumentTime()
+    double readingHz = 0;
+    double temperatureC = 0;
+    bool hasTemperature = false;
+};
+
+// The readings archive: every record of every completed copy, kept once, with the calibrations
+// of the components. One SQLite file; the schema carries a version and is migrated forward.
+class Archive {
+public:
+    static constexpr int kSchemaVersion = 2;
+
+    // The archive in the user's data folder.
+    static QString defaultPath();
+
+    // Opens or creates the archive at path. nullptr and `error` when it cannot; `setAside` is
+    // filled when an unusable file was moved aside and a new archive started in its place.
+    static std::unique_ptr<Archive> open(const QString& path, std::optional<SetAside>* setAside, Error* error);
+    ~Archive();
+    Archive(const Archive&) = delete;
+    Archive& operator=(const Archive&) = delete;
+
+    QString path() const;
+
+    // Stores the records of one copy in one transaction, each record once.
+    std::optional<StoreResult> store(const std::vector<Record>& records, const QDateTime& downloadedAt,
+                                     Error* error);
+
+    // Every (partition, code) with records, ordered by partition and code.
+    std::vector<SeriesSummary> summary() const;
+    // One component's records with a time in [from, to], oldest first; records whose time is
+    // not a time are left out.
+    std::vector<Point> series(const QString& partition, const QString& code, qint64 from, qint64 to) const;
+
+    // Calibrations by component code.
+    std::vector<Calibration> calibrations() const;
+    std::optional<Calibration> calibration(const QString& code) const;
+    // Replaces the whole table in one transaction.
+    bool setCalibrations(const std::vector<Calibration>& all, Error* error);
+
+private:
+    struct Impl;
+    explicit Archive(std::unique_ptr<Impl> impl);
+    std::unique_ptr<Impl> m;
+};
+
+} // namespace archive
