@@ -1,0 +1,196 @@
+// Engineering values against values worked by hand from calibration sheets, and the
+// calibration table read from the files engineers keep it in.
+#include "archive/Calibration.h"
+#include "archive/CalibrationTable.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+using namespace archive;
+
+namespace {
+
+// The crackmeter sheet: G, K, A, B, C in mm; zero reading 2441.3 digits at 20 C.
+Calibration crackmeter(Form form)
+{
+    Calibration c;
+    c.code = "A001";
+    c.unit = "mm";
+    c.kind = ReadingKind::Digits;
+    c.form = form;
+    c.G = 0.00975839;
+    c.K = 0.00853859;
+    c.A = 2.6645441378193e-8;
+    c.B = 0.0094917094213891;
+    c.C = -23.33732890100;
+    c.R0 = 2441.3;
+    c.T0 = 20;
+    return c;
+}
+
+// The frequency that reads as R digits (R = f^2 / 1000).
+double hzForDigits(double r) { return std::sqrt(r * 1000.0); }
+
+} // namespace
+
+TEST(Calibration, ReadingsBecomeDigitsOrStayHertz)
+{
+    // 2011.7 Hz: 2011.7^2 = 4,046,936.89, so 4046.93689 digits.
+    EXPECT_NEAR(readingUnits(ReadingKind::Digits, 2011.7), 4046.93689, 1e-9);
+    EXPECT_DOUBLE_EQ(readingUnits(ReadingKind::Frequency, 2011.7), 2011.7);
+}
+
+TEST(Calibration, TheCrackmeterSheetWorkedByHand)
+{
+    const double f = hzForDigits(4509.1); // R1 = 4509.1 digits at 25 C
+    // linear: 0.00975839 x 2067.8 + 0.00853859 x 5 = 20.17840 + 0.04269 = 20.22109 mm
+    auto linear = convert(crackmeter(Form::Linear), f, 25.0);
+    ASSERT_TRUE(linear);
+    EXPECT_NEAR(linear->value, 20.22109, 1e-4);
+    EXPECT_FALSE(linear->uncorrected);
+    // polynomial with the sheet's C: 0.54176 + 42.79907 - 23.33733 + 0.04269 = 20.04619 mm
+    auto poly = convert(crackmeter(Form::Polynomial), f, 25.0);
+    ASSERT_TRUE(poly);
+    EXPECT_NEAR(poly->value, 20.0462, 2e-4);
+    // field zero: C = -(A x 2441.3^2 + B x 2441.3) = -(0.15881 + 23.17211) = -23.33092,
+    // so 0.54176 + 42.79907 - 23.33092 + 0.04269 = 20.05260 mm; the zero reading gives 0.
+    Calibration zeroed = crackmeter(Form::Polynomial);
+    zeroed.fieldZero = true;
+    EXPECT_NEAR(convert(zeroed, f, 25.0)->value, 20.0526, 2e-4);
+    EXPECT_NEAR(convert(zeroed, hzForDigits(2441.3), 20.0)->value, 0.0, 1e-9);
+}
+
+TEST(Calibration, SignConventionFrequencyFormAndMissingTemperature)
+{
+    // A pressure gauge written as G (R0 - R1): 0.05 kPa/digit x (8000 - 7000) = 50 kPa. No
+    // temperature: the thermal term is left out and the value is marked uncorrected.
+    Calibration p;
+    p.form = Form::Linear;
+    p.kind = ReadingKind::Digits;
+    p.G = 0.05;
+    p.reversed = true;
+    p.R0 = 8000;
+    p.K = 0.1;
+    p.T0 = 20;
+    auto pressure = convert(p, hzForDigits(7000), std::nullopt);
+    ASSERT_TRUE(pressure);
+    EXPECT_NEAR(pressure->value, 50.0, 1e-9);
+    EXPECT_TRUE(pressure->uncorrected);
+    pressure = convert(p, hzForDigits(7000), std::numeric_limits<double>::quiet_NaN());
+    EXPECT_TRUE(pressure->uncorrected);
+    // with a temperature of 30 C: 50 + 0.1 x 10 = 51 kPa
+    EXPECT_NEAR(convert(p, hzForDigits(7000), 30.0)->value, 51.0, 1e-9);
+    // a gauge without a thermal factor is never "uncorrected"
+    p.K = 0;
+    EXPECT_FALSE(convert(p, hzForDigits(7000), std::nullopt)->uncorrected);
+
+    // On the frequency itself: 2 units/Hz x (1100 - 1000) - 0.5 x (30 - 20) = 195
+    Calibration hz;
+    hz.kind = ReadingKind::Frequency;
+    hz.G = 2;
+    hz.R0 = 1000;
+    hz.K = -0.5;
+    hz.T0 = 20;
+    EXPECT_NEAR(convert(hz, 1100, 30.0)->value, 195.0, 1e-9);
+
+    // No frequency, no value.
+    for (double bad : {0.0, -5.0, std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity()})
+        EXPECT_FALSE(convert(hz, bad, 20.0)) << bad;
+}
+
+TEST(CalibrationTable, CsvRoundTripAndColumnsInAnyOrder)
+{
+    Calibration a = crackmeter(Form::Polynomial);
+    a.gauge = "裂缝计";
+    a.fieldZero = true;
+    Calibration b;
+    b.code = "B002";
+    b.gauge = "渗压计, 上游";
+    b.unit = "kPa";
+    b.kind = ReadingKind::Frequency;
+    b.G = -0.125;
+    b.reversed = true;
+    b.R0 = 2500.5;
+    b.T0 = 18.5;
+    b.K = 0.0375;
+    QTemporaryDir dir;
+    const QString path = dir.filePath("标定.csv");
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(CalibrationTable::toCsv({a, b}));
+    }
+    QString error;
+    const auto rows = CalibrationTable::readFile(path, &error);
+    ASSERT_TRUE(rows) << error.toStdString();
+    QStringList problems;
+    const auto back = CalibrationTable::fromRows(*rows, &problems);
+    EXPECT_TRUE(problems.isEmpty()) << problems.join('\n').toStdString();
+    ASSERT_EQ(back.size(), 2u);
+    EXPECT_EQ(back[0], a);
+    EXPECT_EQ(back[1], b);
+
+    // Another sheet's layout: English names, another order, a code given twice (the last
+    // wins), and rows that cannot be read, each reported with its line.
+    const std::vector<QStringList> other{
+        {"unit", "Code", "form", "G", "K", "R0", "T0", "reading"},
+        {"mm", "a001", "linear", "0.5", "", "100", "20", "Hz"},
+        {"mm", "A001", "linear", "0.25", "0.1", "100", "20", "digits"},
+        {"mm", "", "linear", "1", "", "", "", ""},
+        {"mm", "A003", "cubic", "1", "", "", "", ""},
+        {"mm", "A004", "linear", "1,5", "", "", "", ""},
+        {"mm", "A005", "linear", "x", "", "", "", ""},
+        {"", "", "", "", "", "", "", ""},
+    };
+    problems.clear();
+    const auto read = CalibrationTable::fromRows(other, &problems);
+    ASSERT_EQ(read.size(), 2u);
+    EXPECT_EQ(read[0].code, "A001");
+    EXPECT_DOUBLE_EQ(read[0].G, 0.25);
+    EXPECT_EQ(read[0].kind, ReadingKind::Digits);
+    EXPECT_DOUBLE_EQ(read[0].K, 0.1);
+    EXPECT_EQ(read[1].code, "A004");
+    EXPECT_DOUBLE_EQ(read[1].G, 1.5);
+    ASSERT_EQ(problems.size(), 3) << problems.join('\n').toStdString();
+    EXPECT_TRUE(problems[0].startsWith("第 4 行")) << problems[0].toStdString();
+    EXPECT_TRUE(problems[1].startsWith("第 5 行"));
+    EXPECT_TRUE(problems[2].startsWith("第 7 行"));
+
+    problems.clear();
+    EXPECT_TRUE(CalibrationTable::fromRows({{"unit", "G"}, {"mm", "1"}}, &problems).empty());
+    EXPECT_EQ(problems, QStringList({"第 1 行：没有“元件编号”列"}));
+}
+
+TEST(CalibrationTable, AWorkbookMadeByAnotherProgramIsRead)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("gauges.xlsx");
+    QProcess python;
+    python.start(SYSTEM_PYTHON3, {"-c",
+                                  "import sys, openpyxl\n"
+                                  "wb = openpyxl.Workbook(); ws = wb.active\n"
+                                  "ws.append(['元件编号', '单位', '公式', 'A', 'B', 'C', 'K', 'T0'])\n"
+                                  "ws.append(['C010', 'mm', '多项式', 2.6645441378193e-8, 0.0094917094213891, "
+                                  "-23.337328901, 0.00853859, 20])\n"
+                                  "wb.save(sys.argv[1])\n",
+                                  path});
+    ASSERT_TRUE(python.waitForFinished(60000));
+    ASSERT_EQ(python.exitCode(), 0) << python.readAllStandardError().toStdString();
+    QString error;
+    const auto rows = CalibrationTable::readFile(path, &error);
+    ASSERT_TRUE(rows) << error.toStdString();
+    QStringList problems;
+    const auto read = CalibrationTable::fromRows(*rows, &problems);
+    ASSERT_EQ(read.size(), 1u) << problems.join('\n').toStdString();
+    EXPECT_EQ(read[0].form, Form::Polynomial);
+    // the crackmeter's polynomial again: 20.0462 mm at 4509.1 digits and 25 C
+    EXPECT_NEAR(convert(read[0], hzForDigits(4509.1), 25.0)->value, 20.0462, 2e-4);
+
+    EXPECT_FALSE(CalibrationTable::readFile(dir.filePath("missing.xlsx"), &error));
+    EXPECT_FALSE(error.isEmpty());
+}
