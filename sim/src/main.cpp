@@ -19,7 +19,7 @@
 namespace {
 
 constexpr const char* kUsage = R"(usage: ktm520-sim (--pty | --device PATH) [--state DIR] [--baud N] [--no-pace]
-                  [--records N] [--fault RULE]...
+                  [--records N] [--measure N] [--fault RULE]...
 
 A simulated KTM-520 vibrating-wire readout. It answers the instrument's commands on a serial
 line: DIR, DIR x, COPY x name, COPY x, DEL x, DELDATA x, NEWFILE x name, DIRPART x and
@@ -41,6 +41,9 @@ WR code name (x = A..J). Commands end in CR LF (a bare LF is accepted too).
   --records N    replace partition A's files by files holding N records in total, at
                  most 10000 per file (N = 0..5000000; deterministic; the other partitions
                  and all component lists are kept). Done at every start with this option.
+  --measure N    the instrument takes N more readings before serving: appended to the
+                 newest file of partition A, its components in turn, 75 s apart after its
+                 latest record (after --records; kept in the state folder).
   --fault RULE   inject a fault; may be given several times. RULE is KIND[@N]:
                    drop         carry out the command, send no reply
                    late:MS      start the reply MS milliseconds late
@@ -91,6 +94,7 @@ int main(int argc, char** argv)
     bool pty = false;
     std::string device, stateDir;
     std::optional<long long> records;
+    std::optional<long long> measure;
     LineOptions line;
 
     for (int i = 1; i < argc; ++i) {
@@ -116,6 +120,10 @@ int main(int argc, char** argv)
             line.baud = static_cast<int>(*n);
         } else if (a == "--no-pace") {
             line.paced = false;
+        } else if (a == "--measure") {
+            const char* v = value();
+            measure = v ? number(v, 0, 1'000'000) : std::nullopt;
+            if (!measure) return usageError("--measure needs a number from 0 to 1000000");
         } else if (a == "--records") {
             const char* v = value();
             records = v ? number(v, 0, 5'000'000) : std::nullopt;
@@ -155,6 +163,10 @@ int main(int argc, char** argv)
             auto files = largePartitionFiles('A', static_cast<std::size_t>(*records));
             storage.replaceFiles('A', files);
             inst.partition('A').files = std::move(files);
+        }
+        if (measure) {
+            takeReadings(inst.partition('A'), 'A', static_cast<std::size_t>(*measure));
+            storage.replaceFiles('A', inst.partition('A').files);
         }
         Protocol protocol(inst, &storage);
         LineEngine engine(protocol, line);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <map>
+#include <string>
 
 namespace ktmsim {
 
@@ -38,6 +40,17 @@ void civilFromDays(long long z, int& y, int& m, int& d)
     d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
     m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
     y = static_cast<int>(yy + (m <= 2));
+}
+
+// Civil date -> days since 1970-01-01 (proleptic Gregorian).
+long long daysFromCivil(int y, int m, int d)
+{
+    y -= m <= 2;
+    const long long era = (y >= 0 ? y : y - 399) / 400;
+    const unsigned yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = static_cast<unsigned>((153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1);
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<long long>(doe) - 719468;
 }
 
 constexpr long long kStart = 1793836800; // 2026-11-05 00:00:00 UTC
@@ -118,6 +131,43 @@ std::vector<DataFile> largePartitionFiles(char letter, std::size_t records, std:
         ++serial;
     } while (records > 0);
     return files;
+}
+
+void takeReadings(Partition& partition, char letter, std::size_t count)
+{
+    if (count == 0)
+        return;
+    // Where the newest file left off: each component's last reading, and the last time.
+    std::map<std::string, int> last;
+    long long clock = kStart;
+    for (const DataFile& f : partition.files)
+        for (const std::string& r : f.records) {
+            char code[8] = {};
+            int reading = 0, temperature = 0, y = 0, mo = 0, d = 0, h = 0, mi = 0, sec = 0;
+            if (std::sscanf(r.c_str(), "%7s %d %d %d-%d-%d %d:%d:%d", code, &reading, &temperature, &y, &mo, &d, &h,
+                            &mi, &sec) != 9)
+                continue;
+            last[code] = reading;
+            clock = std::max(clock, daysFromCivil(y, mo, d) * 86400 + h * 3600 + mi * 60 + sec);
+        }
+    std::vector<std::string> codes;
+    for (const auto& [number, name] : partition.components)
+        codes.push_back(formatComponentCode(letter, number));
+    if (codes.empty())
+        codes.push_back(formatComponentCode(letter, 1));
+    if (partition.files.empty())
+        partition.files.push_back(DataFile{fileName(letter, clock, 1), {}});
+    DataFile& newest = partition.files.back();
+    Rng rng(clock + static_cast<long long>(count));
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::string& code = codes[i % codes.size()];
+        clock += 75;
+        auto it = last.find(code);
+        const int reading = (it != last.end() ? it->second : rng.range(18000, 34000)) + rng.range(-40, 40);
+        last[code] = reading;
+        const int temperature = 180 + static_cast<int>((clock / 3600) % 24) * 4 + rng.range(-10, 10);
+        newest.records.push_back(formatRecord(code, reading, temperature, clock));
+    }
 }
 
 } // namespace ktmsim

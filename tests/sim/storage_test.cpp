@@ -169,4 +169,35 @@ TEST(Seed, LargePartitionHoldsExactlyTheAskedRecords)
     EXPECT_EQ(formatRecord("B002", 1, -5, 1709164800), "B002 1 -5 2024-02-29 00:00:00");
 }
 
+TEST(Seed, NewReadingsFollowTheNewestRecordAndKeepEveryOldOne)
+{
+    Instrument inst = defaultSeed();
+    Partition& a = inst.partition('A');
+    const Partition before = a;
+    const std::string lastBefore = a.files.back().records.back();
+    takeReadings(a, 'A', 10);
+    ASSERT_EQ(a.files.size(), before.files.size());
+    for (std::size_t i = 0; i + 1 < a.files.size(); ++i)
+        EXPECT_EQ(a.files[i], before.files[i]);
+    const auto& records = a.files.back().records;
+    ASSERT_EQ(records.size(), before.files.back().records.size() + 10);
+    EXPECT_TRUE(std::equal(before.files.back().records.begin(), before.files.back().records.end(), records.begin()));
+    // each new record is later than the one before it (times as text sort as times), the
+    // partition's components in turn
+    std::string previous = lastBefore.substr(lastBefore.size() - 19);
+    for (std::size_t i = records.size() - 10; i < records.size(); ++i) {
+        const std::string time = records[i].substr(records[i].size() - 19);
+        EXPECT_GT(time, previous) << records[i];
+        previous = time;
+        EXPECT_EQ(records[i].substr(0, 4), formatComponentCode('A', int((i - (records.size() - 10)) % a.components.size()) + 1));
+    }
+    // a partition without files gets one
+    Partition empty;
+    empty.components[3] = "X";
+    takeReadings(empty, 'C', 2);
+    ASSERT_EQ(empty.files.size(), 1u);
+    EXPECT_EQ(empty.files[0].records.size(), 2u);
+    EXPECT_EQ(empty.files[0].records[0].substr(0, 4), "C003");
+}
+
 } // namespace

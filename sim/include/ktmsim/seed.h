@@ -18,4 +18,9 @@ std::vector<DataFile> largePartitionFiles(char letter, std::size_t records, std:
 // One record line: "A001 28456 235 2026-12-07 10:31:05".
 std::string formatRecord(std::string_view code, int reading, int temperature, long long epochSeconds);
 
+// The instrument takes `count` more readings into the newest file of the partition (a new file
+// if it has none): its components in turn, each near its own last reading, 75 s apart after
+// the latest record the partition holds.
+void takeReadings(Partition& partition, char letter, std::size_t count);
+
 } // namespace ktmsim
