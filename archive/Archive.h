@@ -48,7 +48,7 @@ struct SeriesSummary {
 };
 
 struct Point {
-    qint64 time = 0;         // instrumentTime()
+    qint64 time = 0; // instrumentTime()
     double readingHz = 0;
     double temperatureC = 0;
     bool hasTemperature = false;

@@ -14,15 +14,31 @@
 namespace archive::CalibrationTable {
 namespace {
 
-enum Column { Code, Gauge, Unit, Kind, FormCol, G, Reversed, A, B, C, FieldZero, R0, T0, K, Count };
+enum Column {
+    Code,
+    Gauge,
+    Unit,
+    Kind,
+    FormCol,
+    G,
+    Reversed,
+    A,
+    B,
+    C,
+    FieldZero,
+    R0,
+    T0,
+    K,
+    Count
+};
 
 const QStringList& names()
 {
     static const QStringList n{QStringLiteral("元件编号"), QStringLiteral("仪器类型"), QStringLiteral("单位"),
-                               QStringLiteral("读数类型"), QStringLiteral("公式"),     QStringLiteral("G"),
-                               QStringLiteral("方向"),     QStringLiteral("A"),        QStringLiteral("B"),
-                               QStringLiteral("C"),        QStringLiteral("现场零点"), QStringLiteral("R0"),
-                               QStringLiteral("T0"),       QStringLiteral("K")};
+                               QStringLiteral("读数类型"), QStringLiteral("公式"), QStringLiteral("G"),
+                               QStringLiteral("方向"), QStringLiteral("A"), QStringLiteral("B"),
+                               QStringLiteral("C"), QStringLiteral("现场零点"), QStringLiteral("R0"),
+                               QStringLiteral("T0"), QStringLiteral("K")};
     return n;
 }
 
@@ -30,11 +46,7 @@ const QStringList& names()
 const std::map<QString, int>& aliases()
 {
     static const std::map<QString, int> a{
-        {QStringLiteral("code"), Code},      {QStringLiteral("编号"), Code},         {QStringLiteral("gauge"), Gauge},
-        {QStringLiteral("type"), Gauge},     {QStringLiteral("unit"), Unit},         {QStringLiteral("reading"), Kind},
-        {QStringLiteral("form"), FormCol},   {QStringLiteral("reversed"), Reversed}, {QStringLiteral("field zero"), FieldZero},
-        {QStringLiteral("零读数"), R0},      {QStringLiteral("零点温度"), T0},       {QStringLiteral("温度系数"), K},
-        {QStringLiteral("gauge factor"), G}, {QStringLiteral("thermal factor"), K}};
+        {QStringLiteral("code"), Code}, {QStringLiteral("编号"), Code}, {QStringLiteral("gauge"), Gauge}, {QStringLiteral("type"), Gauge}, {QStringLiteral("unit"), Unit}, {QStringLiteral("reading"), Kind}, {QStringLiteral("form"), FormCol}, {QStringLiteral("reversed"), Reversed}, {QStringLiteral("field zero"), FieldZero}, {QStringLiteral("零读数"), R0}, {QStringLiteral("零点温度"), T0}, {QStringLiteral("温度系数"), K}, {QStringLiteral("gauge factor"), G}, {QStringLiteral("thermal factor"), K}};
     return a;
 }
 
@@ -232,8 +244,7 @@ std::vector<Calibration> fromRows(const std::vector<QStringList>& rows, QStringL
         c.reversed = *reversed;
         c.fieldZero = *fieldZero;
         bool good = true;
-        for (auto [col, target] : {std::pair{int(G), &c.G}, {int(A), &c.A}, {int(B), &c.B}, {int(C), &c.C},
-                                   {int(R0), &c.R0}, {int(T0), &c.T0}, {int(K), &c.K}}) {
+        for (auto [col, target] : {std::pair{int(G), &c.G}, {int(A), &c.A}, {int(B), &c.B}, {int(C), &c.C}, {int(R0), &c.R0}, {int(T0), &c.T0}, {int(K), &c.K}}) {
             if (v[col].isEmpty())
                 continue;
             bool ok = false;
@@ -267,8 +278,8 @@ std::optional<std::vector<QStringList>> readFile(const QString& path, QString* e
         if (!f.open(QIODevice::ReadOnly)) {
             if (error)
                 *error = FailureText::reason(QFileInfo::exists(path) ? workbook::ErrorKind::AccessDenied
-                                                                      : workbook::ErrorKind::NotFound,
-                                              path);
+                                                                     : workbook::ErrorKind::NotFound,
+                                             path);
             return std::nullopt;
         }
         return parseCsv(QString::fromUtf8(f.readAll()));

@@ -1,0 +1,205 @@
+#include "archive/ArchiveExport.h"
+
+#include "export/FailureText.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QSaveFile>
+#include <workbook/workbook.h>
+
+#include <array>
+#include <cmath>
+#include <string>
+
+namespace archive {
+namespace {
+
+constexpr int kColumns = 8;
+constexpr std::int64_t kSheetRows = 1048576;
+
+QString timeText(qint64 t) { return QDateTime::fromSecsSinceEpoch(t, Qt::UTC).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")); }
+
+// A number as CSV and workbooks read it back: a full stop, no exponent for ordinary values,
+// and no more digits than a double carries.
+std::string numberText(double v)
+{
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.15g", v);
+    return buf;
+}
+
+// One record's cells: texts, or numbers where `number` is set.
+struct Row {
+    std::array<std::string, kColumns> text;
+    std::array<std::optional<double>, kColumns> number;
+};
+
+void fill(Row& row, const ExportSeries& s, const Point& p)
+{
+    row.text[0] = s.partition.toStdString();
+    row.text[1] = s.code.toStdString();
+    row.text[2] = timeText(p.time).toStdString();
+    row.number.fill(std::nullopt);
+    row.text[3].clear();
+    row.text[4].clear();
+    row.text[5].clear();
+    row.text[7].clear();
+    row.number[3] = p.readingHz;
+    if (p.hasTemperature)
+        row.number[4] = p.temperatureC;
+    row.text[6] = s.calibration ? s.calibration->unit.toStdString() : std::string();
+    if (s.calibration) {
+        const auto v = convert(*s.calibration, p.readingHz,
+                               p.hasTemperature ? std::optional<double>(p.temperatureC) : std::nullopt);
+        if (v) {
+            row.number[5] = v->value;
+            if (v->uncorrected)
+                row.text[7] = "未作温度修正";
+        } else {
+            row.text[7] = "读数无效";
+        }
+    }
+}
+
+std::optional<QString> writeXlsx(const QString& path, const std::vector<ExportSeries>& series,
+                                 const std::function<bool()>& cancel)
+{
+    auto writer = workbook::XlsxWriter::create(QDir::toNativeSeparators(path).toStdString());
+    if (!writer)
+        return FailureText::reason(writer.error());
+    std::vector<std::string> headers;
+    for (const QString& h : exportHeaders())
+        headers.push_back(h.toStdString());
+    std::vector<workbook::CellValue> cells(kColumns);
+    auto header = [&]() -> workbook::Error {
+        for (int j = 0; j < kColumns; ++j)
+            cells[std::size_t(j)] = workbook::CellValue(std::string_view(headers[std::size_t(j)]));
+        return writer->writeRow(std::span<const workbook::CellValue>(cells));
+    };
+    Row row;
+    std::int64_t written = 0;
+    for (const ExportSeries& s : series) {
+        std::int64_t onSheet = kSheetRows; // start a worksheet
+        int part = 0;
+        for (const Point& p : s.points) {
+            if (onSheet == kSheetRows) {
+                const QString name = part == 0 ? s.code : QStringLiteral("%1-%2").arg(s.code).arg(part + 1);
+                ++part;
+                if (workbook::Error e = writer->addSheet(name.toStdString()))
+                    return FailureText::reason(e);
+                if (workbook::Error e = header())
+                    return FailureText::reason(e);
+                onSheet = 1;
+            }
+            fill(row, s, p);
+            for (int j = 0; j < kColumns; ++j)
+                cells[std::size_t(j)] = row.number[std::size_t(j)]
+                                          ? workbook::CellValue(*row.number[std::size_t(j)])
+                                          : workbook::CellValue(std::string_view(row.text[std::size_t(j)]));
+            if (workbook::Error e = writer->writeRow(std::span<const workbook::CellValue>(cells)))
+                return FailureText::reason(e);
+            ++onSheet;
+            if (cancel && ++written % 4096 == 0 && cancel()) {
+                writer->cancel();
+                return FailureText::saveCancelled();
+            }
+        }
+    }
+    if (written == 0 && series.empty()) {
+        if (workbook::Error e = writer->addSheet("Sheet1"))
+            return FailureText::reason(e);
+        if (workbook::Error e = header())
+            return FailureText::reason(e);
+    }
+    if (cancel && cancel()) {
+        writer->cancel();
+        return FailureText::saveCancelled();
+    }
+    if (workbook::Error e = writer->commit())
+        return FailureText::reason(e);
+    return std::nullopt;
+}
+
+void csvField(QByteArray& out, const std::string& s)
+{
+    if (s.find_first_of(",\"\r\n") == std::string::npos) {
+        out.append(s.data(), qsizetype(s.size()));
+        return;
+    }
+    out += '"';
+    for (char c : s) {
+        if (c == '"')
+            out += '"';
+        out += c;
+    }
+    out += '"';
+}
+
+std::optional<QString> writeCsv(const QString& path, const std::vector<ExportSeries>& series,
+                                const std::function<bool()>& cancel)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return FailureText::reason(workbook::ErrorKind::AccessDenied, file.errorString());
+    QByteArray out = "\xEF\xBB\xBF";
+    const QStringList headers = exportHeaders();
+    for (int j = 0; j < kColumns; ++j) {
+        if (j)
+            out += ',';
+        csvField(out, headers[j].toStdString());
+    }
+    out += "\r\n";
+    Row row;
+    std::int64_t written = 0;
+    auto flush = [&]() -> bool {
+        const bool ok = file.write(out) == out.size();
+        out.clear();
+        return ok;
+    };
+    for (const ExportSeries& s : series)
+        for (const Point& p : s.points) {
+            fill(row, s, p);
+            for (int j = 0; j < kColumns; ++j) {
+                if (j)
+                    out += ',';
+                if (row.number[std::size_t(j)])
+                    out += numberText(*row.number[std::size_t(j)]);
+                else
+                    csvField(out, row.text[std::size_t(j)]);
+            }
+            out += "\r\n";
+            if (out.size() > 65536 && !flush())
+                return FailureText::reason(workbook::ErrorKind::Io, file.errorString());
+            if (cancel && ++written % 4096 == 0 && cancel()) {
+                file.cancelWriting();
+                return FailureText::saveCancelled();
+            }
+        }
+    if (!flush())
+        return FailureText::reason(workbook::ErrorKind::Io, file.errorString());
+    if (cancel && cancel()) {
+        file.cancelWriting();
+        return FailureText::saveCancelled();
+    }
+    if (!file.commit())
+        return FailureText::reason(workbook::ErrorKind::Io, file.errorString());
+    return std::nullopt;
+}
+
+} // namespace
+
+QStringList exportHeaders()
+{
+    return {QStringLiteral("分区"), QStringLiteral("元件编号"), QStringLiteral("时间"), QStringLiteral("读数 (Hz)"),
+            QStringLiteral("温度 (℃)"), QStringLiteral("工程值"), QStringLiteral("单位"), QStringLiteral("备注")};
+}
+
+std::optional<QString> exportSeries(const QString& path, const std::vector<ExportSeries>& series,
+                                    const std::function<bool()>& cancel)
+{
+    if (path.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive))
+        return writeCsv(path, series, cancel);
+    return writeXlsx(path, series, cancel);
+}
+
+} // namespace archive

@@ -1,0 +1,104 @@
+// Exports from the archive, read back by openpyxl and Python's csv module.
+#include "archive/ArchiveExport.h"
+
+#include "tests/support/XlrdReader.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace archive;
+
+namespace {
+
+// A01 with a linear calibration on the frequency: 0.5 mm/Hz x (f - 2000) + 0.1 x (T - 20).
+// B07 without one.
+std::vector<ExportSeries> twoComponents()
+{
+    Calibration c;
+    c.code = "A001";
+    c.unit = "mm";
+    c.kind = ReadingKind::Frequency;
+    c.G = 0.5;
+    c.R0 = 2000;
+    c.K = 0.1;
+    c.T0 = 20;
+    // 1796639465 = 2026-12-07 10:31:05 UTC
+    return {ExportSeries{"A", "A001", c, {Point{1796639465, 2010.0, 25.0, true}, Point{1796639525, 2020.5, 0, false}}},
+            ExportSeries{"B", "B007", std::nullopt, {Point{1796639465, 1815.7, -1.5, true}}}};
+}
+
+QByteArray bytesOf(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(missing)");
+}
+
+} // namespace
+
+TEST(ArchiveExport, WorkbookAndCsvCarryRawAndConvertedValues)
+{
+    QTemporaryDir dir;
+    const QString xlsx = dir.filePath("历史.xlsx");
+    ASSERT_EQ(exportSeries(xlsx, twoComponents()), std::nullopt);
+    QString error;
+    const QJsonArray sheets = readWithOpenpyxl(xlsx, &error);
+    ASSERT_EQ(sheets.size(), 2) << error.toStdString();
+    EXPECT_EQ(sheets[0].toObject()["name"].toString(), "A001");
+    EXPECT_EQ(sheets[1].toObject()["name"].toString(), "B007");
+    auto cell = [&](int sheet, int row, int col) {
+        for (const auto& c : sheets[sheet].toObject()["cells"].toArray())
+            if (c.toArray()[0].toInt() == row && c.toArray()[1].toInt() == col)
+                return c.toArray();
+        return QJsonArray();
+    };
+    EXPECT_EQ(cell(0, 1, 6)[3].toString(), "工程值");
+    EXPECT_EQ(cell(0, 2, 3)[3].toString(), "2026-12-07 10:31:05");
+    EXPECT_EQ(cell(0, 2, 4)[2].toString(), "number");
+    EXPECT_DOUBLE_EQ(cell(0, 2, 4)[3].toDouble(), 2010.0);
+    // 0.5 x 10 + 0.1 x 5 = 5.5 mm
+    EXPECT_NEAR(cell(0, 2, 6)[3].toDouble(), 5.5, 1e-12);
+    EXPECT_EQ(cell(0, 2, 7)[3].toString(), "mm");
+    // no temperature: 0.5 x 20.5 = 10.25 mm, marked
+    EXPECT_TRUE(cell(0, 3, 5).isEmpty());
+    EXPECT_NEAR(cell(0, 3, 6)[3].toDouble(), 10.25, 1e-12);
+    EXPECT_EQ(cell(0, 3, 8)[3].toString(), "未作温度修正");
+    // without a calibration: raw values only
+    EXPECT_DOUBLE_EQ(cell(1, 2, 5)[3].toDouble(), -1.5);
+    EXPECT_TRUE(cell(1, 2, 6).isEmpty());
+
+    const QString csv = dir.filePath("历史.csv");
+    ASSERT_EQ(exportSeries(csv, twoComponents()), std::nullopt);
+    const QList<QStringList> rows = readWithPythonCsv(csv, &error);
+    ASSERT_EQ(rows.size(), 5) << error.toStdString();
+    EXPECT_EQ(rows[0], QStringList({"BOM"}));
+    EXPECT_EQ(rows[1], QStringList({"分区", "元件编号", "时间", "读数 (Hz)", "温度 (℃)", "工程值", "单位", "备注"}));
+    EXPECT_EQ(rows[2], QStringList({"A", "A001", "2026-12-07 10:31:05", "2010", "25", "5.5", "mm", ""}));
+    EXPECT_EQ(rows[3], QStringList({"A", "A001", "2026-12-07 10:32:05", "2020.5", "", "10.25", "mm", "未作温度修正"}));
+    EXPECT_EQ(rows[4], QStringList({"B", "B007", "2026-12-07 10:31:05", "1815.7", "-1.5", "", "", ""}));
+}
+
+TEST(ArchiveExport, ACancelledOrFailedExportLeavesTheOldFile)
+{
+    QTemporaryDir dir;
+    std::vector<ExportSeries> many = twoComponents();
+    for (int i = 0; i < 10000; ++i)
+        many[1].points.push_back(Point{1796639465 + i, 1800.0 + i, 20, true});
+    for (const QString name : {"old.csv", "old.xlsx"}) {
+        const QString path = dir.filePath(name);
+        {
+            QFile f(path);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write("last month's export");
+        }
+        int asked = 0;
+        const auto failure = exportSeries(path, many, [&] { return ++asked >= 2; });
+        ASSERT_TRUE(failure.has_value()) << name.toStdString();
+        EXPECT_EQ(bytesOf(path), "last month's export") << name.toStdString();
+    }
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"old.csv", "old.xlsx"}));
+    EXPECT_TRUE(exportSeries(dir.filePath("no/such/folder/x.xlsx"), many).has_value());
+    EXPECT_TRUE(exportSeries(dir.filePath("no/such/folder/x.csv"), many).has_value());
+}
