@@ -47,7 +47,7 @@ void StorageCommands::treeClick()
         if (node->isPartition())
             return Request{.bytes = commands::dirPartition(node->partition.at(0)), .code = commands::ListFiles, .target = node->partition, .resetReplied = false, .releaseGate = true};
         if (const auto bytes = copyFileBytes(*node))
-            return Request{.bytes = *bytes, .code = commands::CopyFile, .target = node->text, .resetReplied = false, .releaseGate = true};
+            return Request{.bytes = *bytes, .code = commands::CopyFile, .target = node->text, .detail = node->partition, .resetReplied = false, .releaseGate = true};
         // A name the line cannot carry one byte per character is refused, not mangled.
         return Refusal{kReadFileError, true};
     });
@@ -76,7 +76,7 @@ void StorageCommands::Command5_Click()
         const auto bytes = node->isFile() ? copyFileBytes(*node) : std::nullopt;
         if (!bytes)
             return Refusal{kReadFileError};
-        return Request{.bytes = *bytes, .code = commands::CopyFile, .target = node->text, .resetReplied = false};
+        return Request{.bytes = *bytes, .code = commands::CopyFile, .target = node->text, .detail = node->partition, .resetReplied = false};
     });
 }
 

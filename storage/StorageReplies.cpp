@@ -78,6 +78,8 @@ void route(CommandExchange& exchange, const Consumers& c)
             return;
         }
         grids::FillGridFromWire(c.grid, std::move(r.bytes));
+        if (c.copied)
+            c.copied(r.code == commands::CopyPartition ? r.target : r.detail);
     };
     // Copies are the large replies: the grid takes them as they came off the line.
     exchange.routeBytes(commands::CopyFile, copy);

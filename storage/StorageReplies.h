@@ -42,6 +42,9 @@ struct Consumers {
     Messenger& messenger;
     // Called with a tree node that a reply filled, to be shown expanded (may be empty).
     std::function<void(const QModelIndex&)> expand;
+    // Called when a copy (a file or a partition) has filled the grid, with the partition it
+    // was of (may be empty).
+    std::function<void(const QString& partition)> copied;
 };
 
 // Routes the replies of the storage commands (partitions, listing, copies, deletes, new

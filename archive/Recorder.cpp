@@ -1,0 +1,60 @@
+#include "archive/Recorder.h"
+
+#include "archive/Record.h"
+
+#include <QDir>
+
+namespace archive {
+
+Recorder::Recorder(QString path) : m_path(std::move(path)) {}
+
+Archive* Recorder::archive()
+{
+    if (!m_tried) {
+        m_tried = true;
+        std::optional<SetAside> aside;
+        Error error;
+        m_archive = Archive::open(m_path, &aside, &error);
+        if (!m_archive)
+            m_failure = errorText(error);
+        if (aside)
+            m_notice = setAsideText(*aside);
+    }
+    return m_archive.get();
+}
+
+QString Recorder::takeNotice() { return std::exchange(m_notice, QString()); }
+
+QString Recorder::storeCopy(const PreviewGrid& grid, const QString& partition, const QDateTime& at)
+{
+    Archive* a = archive();
+    if (!a)
+        return QStringLiteral("未能存档：%1").arg(m_failure);
+    const std::vector<Record> records = recordsOfGrid(grid, partition);
+    Error error;
+    const std::optional<StoreResult> stored = a->store(records, at, &error);
+    if (!stored)
+        return QStringLiteral("未能存档：%1").arg(errorText(error));
+    return QStringLiteral("已存档：新增 %1 条记录，共 %2 条").arg(stored->added).arg(stored->received);
+}
+
+QString Recorder::errorText(const Error& error)
+{
+    QString what;
+    switch (error.kind) {
+    case ErrorKind::CannotOpen: what = QStringLiteral("无法打开档案数据库"); break;
+    case ErrorKind::Damaged: what = QStringLiteral("档案数据库已损坏"); break;
+    case ErrorKind::NewerVersion: what = QStringLiteral("档案数据库来自更新版本的程序"); break;
+    case ErrorKind::WriteFailed: what = QStringLiteral("写入档案数据库失败，本次记录均未保存"); break;
+    }
+    return error.detail.isEmpty() ? what : QStringLiteral("%1（%2）").arg(what, error.detail);
+}
+
+QString Recorder::setAsideText(const SetAside& s)
+{
+    const QString why = s.kind == ErrorKind::NewerVersion ? QStringLiteral("档案数据库来自更新版本的程序")
+                                                          : QStringLiteral("档案数据库已损坏");
+    return QStringLiteral("%1，已原样移至 %2，并新建了档案数据库。").arg(why, QDir::toNativeSeparators(s.movedTo));
+}
+
+} // namespace archive
