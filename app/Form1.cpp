@@ -1,7 +1,9 @@
 #include "app/Form1.h"
 
 #include "app/PortCombo.h"
+#include "app/HistoryView.h"
 #include "app/QtSaveProgress.h"
+#include "archive/Recorder.h"
 #include "app/Form3.h"
 #include "app/TreeLook.h"
 #include "export/SaveCommand.h"
@@ -29,6 +31,8 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QStatusBar>
+#include <QTabWidget>
+#include <QTimer>
 #include <QTableView>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -276,7 +280,22 @@ void Form1::buildUi()
     MSFlexGrid1->setWordWrap(false);
     MSFlexGrid1->setAccessibleName(QStringLiteral("预览"));
     MSFlexGrid1->setTabKeyNavigation(false); // Tab goes on to the next control
-    gridBox->addWidget(MSFlexGrid1);
+    if (m_services.recorder) {
+        workTabs = new QTabWidget(frame4);
+        workTabs->addTab(MSFlexGrid1, QStringLiteral("预览"));
+        history = new HistoryView(*m_services.recorder, m_services.dialogs, m_services.messenger, workTabs);
+        workTabs->addTab(history, QStringLiteral("历史数据"));
+        // The archive is opened once the window shows, so that a database set aside is
+        // reported over the window.
+        QTimer::singleShot(0, history, [this] {
+            history->refresh();
+            if (const QString notice = m_services.recorder->takeNotice(); !notice.isEmpty())
+                m_services.messenger.information(notice);
+        });
+        gridBox->addWidget(workTabs);
+    } else {
+        gridBox->addWidget(MSFlexGrid1);
+    }
     work->addWidget(frame4, 4695);
     outer->addWidget(frame2, 1);
 
@@ -461,7 +480,8 @@ void Form1::routeReplies()
     // Where each reply goes: the storage commands' replies to the tree and the preview, the
     // kept reply to the exchange itself, component writes to the open editor.
     StorageReplies::route(*m_exchange, StorageReplies::Consumers{*m_tree, *m_grid, m_services.messenger,
-                                                                 [this](const QModelIndex& index) { SSTree1->expand(m_treeLook->mapFromSource(index)); }});
+                                                                 [this](const QModelIndex& index) { SSTree1->expand(m_treeLook->mapFromSource(index)); },
+                                                                 [this](const QString& partition) { archiveCopy(partition); }});
     CommandExchange* exchange = m_exchange;
     m_exchange->route(commands::StoreReturn, [exchange](const CommandExchange::Reply& r) { exchange->SetReturn(r.text); });
     m_exchange->route(commands::WriteComponent, [this](const CommandExchange::Reply& r) {
@@ -497,8 +517,23 @@ void Form1::showFinished(qint64 bytes, qint64 elapsedMs)
 {
     stopButton->hide();
     const QLocale locale;
-    statusLine->setText(QStringLiteral("接收完成：%1 字节，用时 %2 秒")
-                            .arg(locale.toString(bytes), QString::number(double(elapsedMs) / 1000.0, 'f', 1)));
+    QString text = QStringLiteral("接收完成：%1 字节，用时 %2 秒")
+                       .arg(locale.toString(bytes), QString::number(double(elapsedMs) / 1000.0, 'f', 1));
+    if (!m_archiveNote.isEmpty())
+        text += QStringLiteral("；") + std::exchange(m_archiveNote, QString());
+    statusLine->setText(text);
+}
+
+void Form1::archiveCopy(const QString& partition)
+{
+    // Every completed copy goes into the archive; the status line tells what was new.
+    if (!m_services.recorder || partition.isEmpty())
+        return;
+    m_archiveNote = m_services.recorder->storeCopy(*m_grid, partition);
+    if (const QString notice = m_services.recorder->takeNotice(); !notice.isEmpty())
+        m_services.messenger.information(notice);
+    if (history)
+        history->refresh();
 }
 
 void Form1::showInterrupted(qint64 bytes, CommandExchange::Interruption why)

@@ -24,8 +24,13 @@ class SaveCommand;
 class SaveProgress;
 class Form3;
 class FileDialogs;
+class HistoryView;
+class QTabWidget;
 namespace sheets {
 class Servers;
+}
+namespace archive {
+class Recorder;
 }
 
 // What the main window is built on; main() passes the real ones, tests pass fakes.
@@ -38,6 +43,9 @@ struct Form1Services {
     FileDialogs& dialogs;
     const sheets::Servers& servers;
     QString templatePath; // the template workbook Data.xls beside the program
+    // Where completed copies are kept; without one (tests) nothing is archived and the window
+    // has no history tab.
+    archive::Recorder* recorder = nullptr;
 };
 
 // The main window: the serial settings strip, the storage tree, the column of instrument
@@ -71,6 +79,8 @@ public:
     QTreeView* SSTree1 = nullptr;
     QTableView* MSFlexGrid1 = nullptr;
     QLabel* statusLine = nullptr;
+    QTabWidget* workTabs = nullptr; // the preview and the history, when there is an archive
+    HistoryView* history = nullptr;
     QPushButton* stopButton = nullptr; // 停止接收: shown while a reply is arriving
 
     CommandExchange& exchange() { return *m_exchange; }
@@ -116,6 +126,7 @@ private:
     void onLinkLost(const QString& reason);
     void showProgress(qint64 bytes, qint64 elapsedMs);
     void showFinished(qint64 bytes, qint64 elapsedMs);
+    void archiveCopy(const QString& partition);
     void showInterrupted(qint64 bytes, CommandExchange::Interruption why);
     void showDiscarding(qint64 bytes);
     void showDiscarded(qint64 bytes);
@@ -124,6 +135,7 @@ private:
     Form1Services m_services;
     PartitionTree* m_tree = nullptr;
     TreeLook* m_treeLook = nullptr;
+    QString m_archiveNote; // what the archive did with the reply just received
     PreviewGrid* m_grid = nullptr;
     CommandExchange* m_exchange = nullptr;
     std::unique_ptr<StorageCommands> m_storage;

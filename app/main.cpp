@@ -3,6 +3,7 @@
 #include "app/QtFileDialogs.h"
 #include "app/QtMessenger.h"
 #include "app/QtTranslations.h"
+#include "archive/Recorder.h"
 #include "export/Automation.h"
 #include "export/BuiltinServer.h"
 #include "serial/LinuxPortTable.h"
@@ -13,6 +14,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QCommandLineParser>
+#include <QDir>
 #include <QTimer>
 #include <cstdio>
 #include <memory>
@@ -61,7 +63,11 @@ int main(int argc, char* argv[])
     QtMessenger boxes;
     ConsoleMessenger console;
     Messenger& messenger = parser.isSet(tour) ? static_cast<Messenger&>(console) : boxes;
-    Form1 window(Form1Services{link, messenger, ports, Timing{}, dialogs, servers, templatePath});
+    // Every completed copy is kept in the archive in the user's data folder; a demonstration
+    // keeps its own beside its screenshots.
+    archive::Recorder recorder(parser.isSet(tour) ? QDir(parser.value(tour)).absoluteFilePath(QStringLiteral("archive.sqlite"))
+                                                  : archive::Archive::defaultPath());
+    Form1 window(Form1Services{link, messenger, ports, Timing{}, dialogs, servers, templatePath, &recorder});
     boxes.setParent(&window);
     fileBoxes.setParent(&window);
     if (parser.isSet(port))

@@ -1,0 +1,208 @@
+#include "app/HistoryView.h"
+
+#include "app/CalibrationDialog.h"
+#include "app/TrendPlot.h"
+#include "archive/ArchiveExport.h"
+#include "archive/History.h"
+#include "archive/Recorder.h"
+#include "platform/FileDialogs.h"
+#include "platform/Messenger.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateTime>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+using namespace archive;
+
+namespace {
+
+QString timeText(qint64 t)
+{
+    return QDateTime::fromSecsSinceEpoch(t, Qt::UTC).toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+}
+
+} // namespace
+
+HistoryView::HistoryView(Recorder& recorder, FileDialogs& dialogs, Messenger& messenger, QWidget* parent)
+    : QWidget(parent), m_recorder(recorder), m_dialogs(dialogs), m_messenger(messenger)
+{
+    auto* layout = new QVBoxLayout(this);
+    auto* bar = new QHBoxLayout;
+    bar->addWidget(new QLabel(QStringLiteral("时间范围："), this));
+    span = new QComboBox(this);
+    span->addItems(History::spanNames());
+    span->setAccessibleName(QStringLiteral("时间范围"));
+    bar->addWidget(span);
+    engineering = new QCheckBox(QStringLiteral("换算为工程单位"), this);
+    engineering->setChecked(true);
+    engineering->setToolTip(QStringLiteral("按标定表把读数换算为工程值；没有标定的元件仍显示读数 (Hz)"));
+    bar->addWidget(engineering);
+    bar->addStretch(1);
+    calibrationButton = new QPushButton(QStringLiteral("标定表…"), this);
+    exportButton = new QPushButton(QStringLiteral("导出数据…"), this);
+    pictureButton = new QPushButton(QStringLiteral("导出图片…"), this);
+    calibrationButton->setToolTip(QStringLiteral("查看、录入或导入各元件的标定系数"));
+    exportButton->setToolTip(QStringLiteral("把所选元件在所选时间范围内的记录导出为 .xlsx 或 .csv，含读数、温度和工程值"));
+    pictureButton->setToolTip(QStringLiteral("把当前趋势图保存为 PNG 图片"));
+    for (QPushButton* b : {calibrationButton, exportButton, pictureButton})
+        bar->addWidget(b);
+    layout->addLayout(bar);
+
+    auto* split = new QSplitter(Qt::Horizontal, this);
+    components = new QTreeWidget(split);
+    components->setColumnCount(5);
+    components->setHeaderLabels({QStringLiteral("分区"), QStringLiteral("元件编号"), QStringLiteral("记录数"),
+                                 QStringLiteral("最早"), QStringLiteral("最新")});
+    components->setRootIsDecorated(false);
+    components->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    components->setAccessibleName(QStringLiteral("档案中的元件"));
+    components->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    plot = new TrendPlot(split);
+    split->addWidget(components);
+    split->addWidget(plot);
+    split->setStretchFactor(1, 1);
+    layout->addWidget(split, 1);
+    note = new QLabel(this);
+    layout->addWidget(note);
+
+    connect(components, &QTreeWidget::itemSelectionChanged, this, &HistoryView::replot);
+    connect(span, &QComboBox::currentIndexChanged, this, &HistoryView::replot);
+    connect(engineering, &QCheckBox::toggled, this, &HistoryView::replot);
+    connect(calibrationButton, &QPushButton::clicked, this, &HistoryView::editCalibrations);
+    connect(exportButton, &QPushButton::clicked, this, &HistoryView::exportData);
+    connect(pictureButton, &QPushButton::clicked, this, &HistoryView::exportPicture);
+}
+
+QList<HistoryView::Chosen> HistoryView::chosen() const
+{
+    QList<Chosen> out;
+    for (int i = 0; i < components->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* item = components->topLevelItem(i);
+        if (item->isSelected())
+            out << Chosen{item->text(0), item->text(1)};
+    }
+    return out;
+}
+
+void HistoryView::refresh()
+{
+    const QList<Chosen> before = chosen();
+    const QSignalBlocker block(components);
+    components->clear();
+    Archive* a = m_recorder.archive();
+    if (!a) {
+        note->setText(m_recorder.failure());
+        plot->setSeries({});
+        return;
+    }
+    for (const SeriesSummary& s : a->summary()) {
+        auto* item = new QTreeWidgetItem(components, {s.partition, s.code, QString::number(s.count),
+                                                      timeText(s.firstTime), timeText(s.lastTime)});
+        item->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
+        for (const Chosen& c : before)
+            if (c.partition == s.partition && c.code == s.code)
+                item->setSelected(true);
+    }
+    replot();
+}
+
+void HistoryView::replot()
+{
+    Archive* a = m_recorder.archive();
+    QList<Chosen> picked = chosen();
+    if (!a || picked.isEmpty()) {
+        plot->setSeries({});
+        note->setText(a ? QStringLiteral("选择左侧的元件以显示趋势（可按住 Ctrl 多选）。") : m_recorder.failure());
+        return;
+    }
+    QString extra;
+    if (picked.size() > kMaxPlotted) {
+        extra = QStringLiteral("；只显示前 %1 个元件").arg(kMaxPlotted);
+        picked = picked.mid(0, kMaxPlotted);
+    }
+    std::vector<SeriesSummary> spans;
+    for (const SeriesSummary& s : a->summary())
+        for (const Chosen& c : picked)
+            if (c.partition == s.partition && c.code == s.code)
+                spans.push_back(s);
+    const History::Range range = History::rangeOf(History::Span(std::max(0, span->currentIndex())), spans);
+    std::vector<TrendSeries> series;
+    qint64 points = 0, uncorrected = 0;
+    for (const Chosen& c : picked) {
+        History::Trend t = History::trend(*a, c.partition, c.code, engineering->isChecked(), range.from, range.to);
+        points += qint64(t.time.size());
+        uncorrected += t.uncorrected;
+        series.push_back(TrendSeries{t.code, t.valueLabel, std::move(t.time), std::move(t.value), std::move(t.temperature)});
+    }
+    plot->setSeries(series);
+    if (range.from == History::Range{}.from)
+        plot->showAll();
+    else
+        plot->setTimeRange(range.from, range.to);
+    QString text = QStringLiteral("%1 个元件，%2 条记录").arg(picked.size()).arg(points);
+    if (uncorrected > 0)
+        text += QStringLiteral("；%1 个工程值缺少温度，未作温度修正").arg(uncorrected);
+    note->setText(text + extra);
+}
+
+void HistoryView::editCalibrations()
+{
+    Archive* a = m_recorder.archive();
+    if (!a) {
+        m_messenger.information(m_recorder.failure());
+        return;
+    }
+    CalibrationDialog dialog(a->calibrations(), m_dialogs, m_messenger, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const auto table = dialog.table();
+    if (!table)
+        return;
+    Error error;
+    if (!a->setCalibrations(*table, &error)) {
+        m_messenger.information(QStringLiteral("标定表未保存：%1").arg(Recorder::errorText(error)));
+        return;
+    }
+    replot();
+}
+
+void HistoryView::exportData()
+{
+    Archive* a = m_recorder.archive();
+    const QList<Chosen> picked = chosen();
+    if (!a || picked.isEmpty()) {
+        m_messenger.information(QStringLiteral("请先在左侧选择要导出的元件。"));
+        return;
+    }
+    const std::optional<QString> path =
+        m_dialogs.saveFileName(QStringLiteral("EXCEL 工作簿|*.xlsx|CSV（逗号分隔）|*.csv"), QStringLiteral("历史数据.xlsx"));
+    if (!path || path->isEmpty())
+        return;
+    std::vector<SeriesSummary> spans;
+    for (const SeriesSummary& s : a->summary())
+        for (const Chosen& c : picked)
+            if (c.partition == s.partition && c.code == s.code)
+                spans.push_back(s);
+    const History::Range range = History::rangeOf(History::Span(std::max(0, span->currentIndex())), spans);
+    std::vector<ExportSeries> series;
+    for (const Chosen& c : picked)
+        series.push_back(ExportSeries{c.partition, c.code, a->calibration(c.code), a->series(c.partition, c.code, range.from, range.to)});
+    const std::optional<QString> failure = exportSeries(*path, series);
+    m_messenger.information(failure ? QStringLiteral("导出失败：%1").arg(*failure) : QStringLiteral("成功导出文件，请查阅！"));
+}
+
+void HistoryView::exportPicture()
+{
+    const std::optional<QString> path = m_dialogs.saveFileName(QStringLiteral("PNG 图片|*.png"), QStringLiteral("趋势图.png"));
+    if (!path || path->isEmpty())
+        return;
+    m_messenger.information(plot->savePng(*path, 1600, 900) ? QStringLiteral("成功导出图片，请查阅！")
+                                                            : QStringLiteral("图片未能保存：%1").arg(*path));
+}

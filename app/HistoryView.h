@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QWidget>
+
+class FileDialogs;
+class Messenger;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QTreeWidget;
+class TrendPlot;
+
+namespace archive {
+class Recorder;
+}
+
+// The history beside the preview: the archive's components with their counts and time spans,
+// and for the chosen ones a trend of the reading (or its engineering value) and the
+// temperature, over a chosen time range; the calibration table; exports of the data and of
+// the plot.
+class HistoryView : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int kMaxPlotted = 8; // components plotted at once
+
+    HistoryView(archive::Recorder& recorder, FileDialogs& dialogs, Messenger& messenger, QWidget* parent = nullptr);
+
+    // Reads the archive's components again (after a copy was stored), keeping the choice.
+    void refresh();
+
+    QTreeWidget* components = nullptr;
+    QComboBox* span = nullptr;
+    QCheckBox* engineering = nullptr;
+    QPushButton* calibrationButton = nullptr;
+    QPushButton* exportButton = nullptr;
+    QPushButton* pictureButton = nullptr;
+    QLabel* note = nullptr;
+    TrendPlot* plot = nullptr;
+
+    void editCalibrations();
+    void exportData();
+    void exportPicture();
+
+private:
+    void replot();
+    struct Chosen {
+        QString partition;
+        QString code;
+    };
+    QList<Chosen> chosen() const;
+
+    archive::Recorder& m_recorder;
+    FileDialogs& m_dialogs;
+    Messenger& m_messenger;
+};
