@@ -1,5 +1,6 @@
 #include "cli/Options.h"
 
+#include <QDateTime>
 #include <QHash>
 
 namespace cli {
@@ -23,6 +24,7 @@ const QHash<QString, CommandInfo>& commandTable()
         {QStringLiteral("write-components"), {Command::WriteComponents, 2, 2}},
         {QStringLiteral("new-file"), {Command::NewFile, 2, 2}},
         {QStringLiteral("delete"), {Command::Delete, 1, 1}},
+        {QStringLiteral("archive"), {Command::ArchiveList, 1, 1000}},
     };
     return table;
 }
@@ -34,7 +36,10 @@ enum class Valued {
     Parity,
     StopBits,
     Timeout,
-    Output
+    Output,
+    Archive,
+    From,
+    To
 };
 const QHash<QString, Valued>& valuedOptions()
 {
@@ -46,6 +51,9 @@ const QHash<QString, Valued>& valuedOptions()
         {QStringLiteral("--timeout"), Valued::Timeout},
         {QStringLiteral("-o"), Valued::Output},
         {QStringLiteral("--output"), Valued::Output},
+        {QStringLiteral("--archive"), Valued::Archive},
+        {QStringLiteral("--from"), Valued::From},
+        {QStringLiteral("--to"), Valued::To},
     };
     return table;
 }
@@ -73,6 +81,24 @@ std::optional<QChar> parityLetter(const QString& text)
     return std::nullopt;
 }
 
+// "2026-12-07", "2026-12-07 10:31" or "2026-12-07 10:31:05" as instrument time (UTC seconds);
+// a date alone is its first second, or with `endOfDay` its last.
+std::optional<qint64> instrumentTime(const QString& text, bool endOfDay)
+{
+    for (const QString format : {QStringLiteral("yyyy-MM-dd HH:mm:ss"), QStringLiteral("yyyy-MM-dd HH:mm"),
+                                 QStringLiteral("yyyy-MM-dd")}) {
+        QDateTime t = QDateTime::fromString(text.trimmed(), format);
+        if (!t.isValid())
+            continue;
+        t.setTimeSpec(Qt::UTC);
+        qint64 s = t.toSecsSinceEpoch();
+        if (endOfDay && format.size() == 10)
+            s += 86399;
+        return s;
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 OutputKind outputKind(const QString& output)
@@ -92,7 +118,8 @@ OutputKind outputKind(const QString& output)
 
 bool Options::needsInstrument() const
 {
-    return command != Command::Help && command != Command::Version && command != Command::Ports;
+    return command != Command::Help && command != Command::Version && command != Command::Ports &&
+           command != Command::ArchiveList && command != Command::ArchiveExport;
 }
 
 QString Options::settings() const
@@ -140,6 +167,10 @@ ParseResult parse(const QStringList& arguments)
         }
         if (a == QLatin1String("--data")) {
             o.dataOnly = true;
+            continue;
+        }
+        if (a == QLatin1String("--no-archive")) {
+            o.noArchive = true;
             continue;
         }
         // --name=value or --name value
@@ -191,6 +222,20 @@ ParseResult parse(const QStringList& arguments)
             o.timeoutSeconds = seconds;
             break;
         }
+        case Valued::Archive:
+            if (value->isEmpty())
+                return fail(QStringLiteral("--archive 需要档案数据库的文件名。"));
+            o.archivePath = *value;
+            break;
+        case Valued::From:
+        case Valued::To: {
+            const bool to = option.value() == Valued::To;
+            const std::optional<qint64> t = instrumentTime(*value, to);
+            if (!t)
+                return fail(QStringLiteral("时间“%1”无效，应为 2026-12-07 或 2026-12-07 10:31:05 的形式。").arg(*value));
+            (to ? o.to : o.from) = t;
+            break;
+        }
         case Valued::Output:
             if (value->isEmpty())
                 return fail(QStringLiteral("-o 需要输出文件名，或 - 表示标准输出。"));
@@ -217,6 +262,39 @@ ParseResult parse(const QStringList& arguments)
     const QStringList operands = words.mid(1);
     if (operands.size() < info->minOperands || operands.size() > info->maxOperands)
         return fail(QStringLiteral("命令 %1 的参数个数不对。").arg(words.first()));
+
+    if (o.command == Command::ArchiveList) {
+        // archive list | archive export [X [CODE...]]
+        if (operands[0] == QLatin1String("list") && operands.size() == 1) {
+            o.command = Command::ArchiveList;
+        } else if (operands[0] == QLatin1String("export")) {
+            o.command = Command::ArchiveExport;
+            if (operands.size() > 1) {
+                const std::optional<QString> letter = partitionLetter(operands[1]);
+                if (!letter)
+                    return fail(QStringLiteral("分区“%1”无效，应为 A 到 J 中的一个字母。").arg(operands[1]));
+                o.partition = *letter;
+            }
+            for (const QString& code : operands.mid(2))
+                o.codes << code.toUpper();
+            if (!seenOutput)
+                return fail(QStringLiteral("archive export 需要用 -o 指定输出文件（.xlsx 或 .csv）。"));
+            const OutputKind kind = outputKind(o.output);
+            if (kind != OutputKind::Xlsx && kind != OutputKind::Csv)
+                return fail(QStringLiteral("archive export 的输出文件须以 .xlsx 或 .csv 结尾。"));
+        } else {
+            return fail(QStringLiteral("archive 之后应为 list 或 export。"));
+        }
+        if (o.noArchive)
+            return fail(QStringLiteral("--no-archive 只能用于 copy。"));
+        if ((o.from || o.to) && o.command != Command::ArchiveExport)
+            return fail(QStringLiteral("--from 和 --to 只能用于 archive export。"));
+        if (o.from && o.to && *o.from > *o.to)
+            return fail(QStringLiteral("--from 晚于 --to。"));
+        if (o.json && o.command != Command::ArchiveList)
+            return fail(QStringLiteral("--json 只能用于 ports、partitions、files、components 和 archive list。"));
+        return ParseResult{o, {}};
+    }
 
     if (!operands.isEmpty()) {
         const std::optional<QString> letter = partitionLetter(operands[0]);
@@ -258,6 +336,10 @@ ParseResult parse(const QStringList& arguments)
         return fail(QStringLiteral("--data 只能用于 delete。"));
     if (o.yes && o.command != Command::Delete)
         return fail(QStringLiteral("--yes 只能用于 delete。"));
+    if (o.noArchive && o.command != Command::Copy)
+        return fail(QStringLiteral("--no-archive 只能用于 copy。"));
+    if (o.from || o.to)
+        return fail(QStringLiteral("--from 和 --to 只能用于 archive export。"));
     const bool listing = o.command == Command::Ports || o.command == Command::Partitions || o.command == Command::Files || o.command == Command::Components;
     if (o.json && !listing)
         return fail(QStringLiteral("--json 只能用于 ports、partitions、files 和 components。"));
@@ -304,6 +386,14 @@ QString helpText()
         "  delete X [--data] --yes  删除分区 X；加 --data 只删除数据、保留文件名。不加 --yes 则拒绝执行，\n"
         "                           不发送任何命令。\n"
         "                           Delete partition X (--data: its records only). Refused without --yes.\n"
+        "  archive list             列出档案中的元件：分区、编号、记录数、最早和最新时间。\n"
+        "                           List the archive's components with their counts and time spans.\n"
+        "  archive export [X [CODE...]] -o OUT [--from T] [--to T]\n"
+        "                           把档案中的记录（分区 X、所给元件；不给则全部）导出为 .xlsx 或 .csv，\n"
+        "                           含读数、温度，以及按标定表换算的工程值和单位。T 如 2026-12-07 或\n"
+        "                           \"2026-12-07 10:31:05\"（仪器时间）。\n"
+        "                           Export archived records (partition X, the given codes; all without)\n"
+        "                           to .xlsx or .csv with raw and converted values and their units.\n"
         "\n"
         "选项 Options:\n"
         "  --port NAME       串口名 COMn（与窗口列表相同）或设备路径（如 /dev/ttyUSB0）；\n"
@@ -315,7 +405,12 @@ QString helpText()
         "  --timeout SEC     等待仪器开始应答的秒数，默认 5；元件编号写入时为每行的等待时间。\n"
         "                    Seconds the instrument may take to begin a reply (default 5); for a\n"
         "                    component write, the wait for each row.\n"
-        "  -o, --output OUT  copy 和 components 的输出文件。Output of copy and components.\n"
+        "  -o, --output OUT  copy、components 和 archive export 的输出文件。\n"
+        "                    Output of copy, components and archive export.\n"
+        "  --no-archive      copy 的记录不存入档案（默认每次完整的拷贝都存入档案，与窗口相同）。\n"
+        "                    Do not keep copy's records in the archive (kept by default, as the window does).\n"
+        "  --archive FILE    档案数据库文件，默认在用户数据文件夹中（与窗口共用）。\n"
+        "                    The archive database (default: the user's data folder, shared with the window).\n"
         "  --json            以 JSON 输出列表（ports、partitions、files、components）。\n"
         "                    Listings as JSON, for programs.\n"
         "  --quiet, -q       不显示进度和成功提示；错误仍写到标准错误。\n"
@@ -336,7 +431,9 @@ QString helpText()
         "  4  仪器回答 ERR（或拒绝了某一行、回答不明确） the instrument answered ERR (or refused a row)\n"
         "  5  在超时时间内没有应答 no reply in time\n"
         "  6  保存失败（原有文件保持不变） save failed (an existing file is kept)\n"
-        "  7  传输中断（如传输中串口断开），未写入任何文件 transfer interrupted, nothing written\n");
+        "  7  传输中断（如传输中串口断开），未写入任何文件 transfer interrupted, nothing written\n"
+        "  8  档案数据库无法打开或未能存入记录（copy 的输出文件已写好） the archive failed\n"
+        "     (copy's output file was written)\n");
 }
 
 } // namespace cli

@@ -17,6 +17,7 @@ enum ExitCode : int {
     NoReply = 5,          // no reply within --timeout
     SaveFailed = 6,       // the output file could not be written (the old one, if any, is kept)
     Interrupted = 7,      // the transfer was cut off (device lost mid-reply); nothing was written
+    ArchiveFailed = 8,    // the archive could not be opened or could not keep the records
 };
 
 enum class Command {
@@ -30,6 +31,8 @@ enum class Command {
     WriteComponents,
     NewFile,
     Delete,
+    ArchiveList,   // archive list: the archive's components
+    ArchiveExport, // archive export [X [CODE...]] -o OUT [--from T] [--to T]
 };
 
 // Where a grid goes, decided by the output's name.
@@ -52,6 +55,10 @@ struct Options {
     QString name;          // new-file: the name as typed
     bool dataOnly = false; // delete --data: the records only, the file names stay
     bool yes = false;      // delete: the operator's consent, given in advance
+    bool noArchive = false; // copy: do not keep the records in the archive
+    QString archivePath;    // --archive: the archive's file ("" = the user's data folder)
+    QStringList codes;      // archive export: the components ("" = all of the partition)
+    std::optional<qint64> from, to; // archive export: the time range (instrument time)
 
     QString port; // "COMn" as the window lists it, or a device path; "" = first listed
     int baud = 9600;

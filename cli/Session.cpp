@@ -23,13 +23,18 @@
 #include "storage/PartitionTree.h"
 #include "storage/StorageCommands.h"
 #include "storage/StorageReplies.h"
+#include "archive/ArchiveExport.h"
+#include "archive/Recorder.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+
+#include <limits>
 #include <QLocale>
 
 #include <cmath>
@@ -123,6 +128,10 @@ int Session::run()
 {
     if (m_o.command == Command::Ports)
         return listPorts();
+    if (m_o.command == Command::ArchiveList)
+        return archiveList();
+    if (m_o.command == Command::ArchiveExport)
+        return archiveExport();
 
     // Everything that can be refused is refused before the port is opened.
     PreviewGrid list;
@@ -423,7 +432,87 @@ int Session::copy()
     grids::FillGridFromWire(grid, std::move(m_reply->bytes)); // an ASCII reply becomes the grid's text
     m_reply.reset();
 
-    return save(grid);
+    return archiveCopy(grid, save(grid));
+}
+
+int Session::archiveCopy(const PreviewGrid& grid, int saved)
+{
+    // The copy is complete whether or not its file could be written: its records are kept.
+    if (m_o.noArchive || saved == Interrupted)
+        return saved;
+    archive::Recorder recorder(m_o.archivePath.isEmpty() ? archive::Archive::defaultPath() : m_o.archivePath);
+    const QString text = recorder.storeCopy(grid, m_o.partition);
+    if (const QString notice = recorder.takeNotice(); !notice.isEmpty())
+        m_s.console.error(notice);
+    if (!recorder.archive() || !text.startsWith(QStringLiteral("已存档"))) {
+        m_s.console.error(text);
+        return saved == Success ? int(ArchiveFailed) : saved;
+    }
+    m_s.console.note(text);
+    return saved;
+}
+
+int Session::archiveList()
+{
+    archive::Recorder recorder(m_o.archivePath.isEmpty() ? archive::Archive::defaultPath() : m_o.archivePath);
+    archive::Archive* a = recorder.archive();
+    if (const QString notice = recorder.takeNotice(); !notice.isEmpty())
+        m_s.console.error(notice);
+    if (!a) {
+        m_s.console.error(recorder.failure());
+        return ArchiveFailed;
+    }
+    auto time = [](qint64 t) {
+        return QDateTime::fromSecsSinceEpoch(t, Qt::UTC).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    };
+    QJsonArray json;
+    for (const archive::SeriesSummary& s : a->summary()) {
+        if (m_o.json)
+            json.append(QJsonObject{{"partition", s.partition}, {"code", s.code}, {"count", s.count},
+                                    {"first", time(s.firstTime)}, {"last", time(s.lastTime)}});
+        else
+            m_s.console.out(QStringLiteral("%1\t%2\t%3\t%4\t%5\n").arg(s.partition, s.code).arg(s.count).arg(time(s.firstTime), time(s.lastTime)));
+    }
+    if (m_o.json)
+        m_s.console.outBytes(QJsonDocument(json).toJson(QJsonDocument::Compact) + '\n');
+    return Success;
+}
+
+int Session::archiveExport()
+{
+    archive::Recorder recorder(m_o.archivePath.isEmpty() ? archive::Archive::defaultPath() : m_o.archivePath);
+    archive::Archive* a = recorder.archive();
+    if (const QString notice = recorder.takeNotice(); !notice.isEmpty())
+        m_s.console.error(notice);
+    if (!a) {
+        m_s.console.error(recorder.failure());
+        return ArchiveFailed;
+    }
+    std::vector<archive::ExportSeries> series;
+    const qint64 from = m_o.from.value_or(std::numeric_limits<qint64>::min());
+    const qint64 to = m_o.to.value_or(std::numeric_limits<qint64>::max());
+    QStringList unknown = m_o.codes;
+    for (const archive::SeriesSummary& s : a->summary()) {
+        if (!m_o.partition.isEmpty() && s.partition != m_o.partition)
+            continue;
+        if (!m_o.codes.isEmpty() && !m_o.codes.contains(s.code))
+            continue;
+        unknown.removeAll(s.code);
+        series.push_back(archive::ExportSeries{s.partition, s.code, a->calibration(s.code), a->series(s.partition, s.code, from, to)});
+    }
+    if (!unknown.isEmpty()) {
+        m_s.console.error(QStringLiteral("档案中没有元件 %1。").arg(unknown.join(QStringLiteral("、"))));
+        return UsageError;
+    }
+    if (const std::optional<QString> failure = archive::exportSeries(m_o.output, series, m_s.stopRequested)) {
+        m_s.console.error(SaveCommand::failureMessage(*failure));
+        return m_s.stopRequested() ? int(Interrupted) : int(SaveFailed);
+    }
+    qint64 rows = 0;
+    for (const auto& s : series)
+        rows += qint64(s.points.size());
+    m_s.console.note(QStringLiteral("已导出 %1 个元件的 %2 条记录。").arg(series.size()).arg(rows));
+    return Success;
 }
 
 int Session::components()

@@ -98,6 +98,10 @@ private:
     int partitions();
     int files();
     int copy();
+    int archiveList();
+    int archiveExport();
+    // Keeps a completed copy's records in the archive (unless --no-archive).
+    int archiveCopy(const PreviewGrid& grid, int saved);
     int components();
     int writeComponents(std::vector<ComponentList::Entry> entries);
     int confirmed(const CommandExchange::Request& request); // delete, delete data, new file

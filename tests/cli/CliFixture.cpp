@@ -55,6 +55,8 @@ QProcessEnvironment CliTest::environment() const
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("VARNOK_PORT_DIR", m_ports.path());
+    // The archive every copy is kept in lands in the test's own data folder.
+    env.insert("XDG_DATA_HOME", m_state.path() + "/data");
     return env;
 }
 
