@@ -62,7 +62,7 @@ void SimFixture::SetUp()
     timing.receiveQuiet = Timing{}.receiveQuiet;
     window = std::make_unique<Form1>(Form1Services{
         *link, messenger, []() -> std::unique_ptr<PortRegistry> { return std::make_unique<LinuxPortTable>(); },
-        timing, dialogs, servers, QStringLiteral(KTM_TEMPLATE_PATH)});
+        timing, dialogs, servers, QStringLiteral(KTM_TEMPLATE_PATH), recorder()});
 
     // Choose the simulator's port from the list and connect.
     const int index = window->Combo1->findText(sim.portName());

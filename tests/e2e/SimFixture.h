@@ -11,6 +11,10 @@
 #include <gtest/gtest.h>
 #include <memory>
 
+namespace archive {
+class Recorder;
+}
+
 #include "serial/QtSerialLink.h"
 
 // The simulated instrument as a separate program on a pseudo-terminal, with its own state and
@@ -39,6 +43,8 @@ protected:
 
     // Extra simulator options for a test; override before SetUp runs.
     virtual QStringList simArguments() const { return {"--no-pace"}; }
+    // The archive the window keeps its copies in; none unless a test gives one.
+    virtual archive::Recorder* recorder() { return nullptr; }
 
     // Waits until the pending command has been answered and handled.
     bool waitIdle(int timeoutMs = 10000);

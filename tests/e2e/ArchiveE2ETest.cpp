@@ -1,0 +1,89 @@
+// The window keeps every completed copy in its archive: downloading the same partition again
+// after the instrument took new readings adds exactly those.
+#include "archive/Recorder.h"
+#include "app/HistoryView.h"
+#include "app/TreeLook.h"
+#include "storage/PartitionTree.h"
+#include "tests/e2e/SimFixture.h"
+#include "tests/support/QtTestMain.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTreeView>
+#include <QTreeWidget>
+
+namespace {
+
+class ArchiveE2ETest : public SimFixture {
+protected:
+    archive::Recorder* recorder() override { return &m_recorder; }
+
+    // Copies partition A with "拷贝分区" and gives the status line after it.
+    QString copyA()
+    {
+        window->Command2->click();
+        EXPECT_TRUE(waitIdle());
+        const PartitionTree::Node* a = window->tree().itemByKey("A");
+        EXPECT_NE(a, nullptr);
+        if (!a)
+            return {};
+        window->SSTree1->setCurrentIndex(window->treeLook().mapFromSource(a->index()));
+        window->Command6->click();
+        EXPECT_TRUE(waitIdle(60000));
+        return window->statusLine->text();
+    }
+    qint64 archived()
+    {
+        qint64 n = 0;
+        for (const auto& s : m_recorder.archive()->summary())
+            n += s.count;
+        return n;
+    }
+    static qint64 records(const QString& reply)
+    {
+        // every line with more than one field is a record; a file's name line has one
+        qint64 n = 0;
+        for (const QString& line : reply.split("\r\n", Qt::SkipEmptyParts))
+            n += line.contains(' ') ? 1 : 0;
+        return n;
+    }
+
+    QTemporaryDir m_data;
+    archive::Recorder m_recorder{m_data.filePath("archive.sqlite")};
+};
+
+} // namespace
+
+TEST_F(ArchiveE2ETest, TwoDownloadsWithNewReadingsBetweenKeepEachRecordOnce)
+{
+    const qint64 seeded = records(expected("COPY A"));
+    ASSERT_GT(seeded, 0);
+    QString status = copyA();
+    EXPECT_TRUE(status.contains(QStringLiteral("已存档：新增 %1 条记录，共 %1 条").arg(seeded))) << status.toStdString();
+    EXPECT_EQ(archived(), seeded);
+
+    // The same download again adds nothing.
+    status = copyA();
+    EXPECT_TRUE(status.contains(QStringLiteral("已存档：新增 0 条记录，共 %1 条").arg(seeded))) << status.toStdString();
+    EXPECT_EQ(archived(), seeded);
+
+    // The instrument takes 25 readings; the next download brings them and the old ones.
+    window->Command12->click();
+    sim.stop();
+    ASSERT_TRUE(sim.start(stateDir() + "/state", m_ports.path(), {"--no-pace", "--measure", "25"}));
+    window->Combo1->setCurrentText(sim.portName());
+    window->Command1->click();
+    ASSERT_EQ(window->Command1->text(), Form1::kConnected) << messenger.messages.join("; ").toStdString();
+    status = copyA();
+    EXPECT_TRUE(status.contains(QStringLiteral("已存档：新增 25 条记录，共 %1 条").arg(seeded + 25))) << status.toStdString();
+    EXPECT_EQ(archived(), seeded + 25);
+
+    // The history tab lists the partition's components with what the archive holds.
+    ASSERT_NE(window->history, nullptr);
+    qint64 listed = 0;
+    for (int i = 0; i < window->history->components->topLevelItemCount(); ++i)
+        listed += window->history->components->topLevelItem(i)->text(2).toLongLong();
+    EXPECT_EQ(listed, seeded + 25);
+    EXPECT_TRUE(messenger.messages.isEmpty()) << messenger.messages.join("; ").toStdString();
+}
