@@ -2,6 +2,8 @@
 #include "tests/cli/CliFixture.h"
 #include "tests/support/XlrdReader.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
