@@ -5,9 +5,11 @@
 //   QtCharts/all           every point in a QLineSeries (with and without antialiasing)
 //   QCustomPlot/columns    QCustomPlot fed with plot::aggregate at the plot's width: the
 //                          reduction is redone in every frame, as the trend plot does it
+//   TrendPlot              the program's trend plot (QCustomPlot and plot::aggregate)
 //
 // "year" frames show the whole year, "month" frames a month of it (after a zoom). Every frame
 // moves the range a little, as a pan does, so that no library can reuse the frame before.
+#include "app/TrendPlot.h"
 #include "plot/PlotAggregate.h"
 
 #include <QApplication>
@@ -223,6 +225,30 @@ void BM_QtChartsAllPoints(benchmark::State& state, bool month, bool antialiased)
     report(state, image, QStringLiteral("qtcharts-") + (antialiased ? "" : "plain-") + (month ? "month" : "year"));
 }
 
+// -- The trend plot ---------------------------------------------------------------------------
+
+void BM_TrendPlot(benchmark::State& state, bool month)
+{
+    const Data& d = data();
+    TrendPlot plot;
+    plot.resize(kWidth, kHeight);
+    std::vector<TrendSeries> series(1);
+    series[0] = TrendSeries{.code = QStringLiteral("A001"), .valueLabel = QStringLiteral("读数 (Hz)"), .time = d.time, .value = d.reading, .temperature = d.temperature};
+    plot.setSeries(std::move(series));
+    plot.show();
+    QCoreApplication::processEvents();
+    QImage image;
+    qint64 frame = 0;
+    for (auto _ : state) {
+        const auto [from, to] = rangeOf(month, frame++);
+        plot.setTimeRange(qint64(from), qint64(to));
+        QCoreApplication::processEvents(); // the replot it queued
+        image = plot.grab().toImage();
+    }
+    state.counters["points_drawn"] = double(plot.drawnValues(0).size() + plot.drawnTemperatures(0).size());
+    report(state, image, QStringLiteral("trendplot-") + (month ? "month" : "year"));
+}
+
 // -- The reduction alone ---------------------------------------------------------------------
 
 void BM_Aggregate(benchmark::State& state, bool month)
@@ -243,6 +269,8 @@ BENCHMARK_CAPTURE(BM_Aggregate, year, false)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Aggregate, month, true)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_QCustomPlotColumns, year, false)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_QCustomPlotColumns, month, true)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_TrendPlot, year, false)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_TrendPlot, month, true)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_QCustomPlotAllPoints, year, false)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_QCustomPlotAllPoints, month, true)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_QtChartsAllPoints, year, false, true)->Unit(benchmark::kMillisecond)->Iterations(3);
