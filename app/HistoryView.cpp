@@ -2,6 +2,7 @@
 
 #include "app/CalibrationDialog.h"
 #include "app/TrendPlot.h"
+#include "plot/TrendSeries.h"
 #include "archive/ArchiveExport.h"
 #include "archive/History.h"
 #include "archive/Recorder.h"

@@ -1,0 +1,112 @@
+#pragma once
+
+#include "plot/TrendSeries.h"
+
+#include <QPointF>
+#include <QWidget>
+#include <optional>
+#include <utility>
+#include <vector>
+
+class QCustomPlot;
+class QCPGraph;
+class QCPItemStraightLine;
+class QCPItemText;
+class QCPItemTracer;
+class QCPRange;
+
+// One record of a series, as the cursor shows it.
+struct TrendPoint {
+    int series = -1;
+    qint64 time = 0;
+    double value = 0;       // NaN: none
+    double temperature = 0; // NaN: none
+};
+
+// The trend of one or more components over time: each series' value on the left axis and its
+// temperature on the right axis, instrument time (UTC) along the bottom. The wheel zooms the
+// time axis about the cursor, a drag pans it; the cursor shows the nearest record.
+//
+// However long the series, what is drawn is reduced to the visible range and the plot's width
+// (plot::aggregate): at most four points a pixel column and series, with every column's least
+// and greatest value, so a single bad reading among a million stays visible.
+class TrendPlot : public QWidget {
+    Q_OBJECT
+public:
+    static inline const QString kTimeAxis = QStringLiteral("时间");
+    static inline const QString kTemperatureAxis = QStringLiteral("温度 (℃)");
+    static inline const QString kTimeFormat = QStringLiteral("yyyy-MM-dd HH:mm");
+    // The shortest time range a zoom reaches, in seconds.
+    static constexpr double kMinimumSpan = 600;
+    // The largest image savePng() makes, each way.
+    static constexpr int kMaximumImageSide = 8192;
+
+    explicit TrendPlot(QWidget* parent = nullptr);
+    ~TrendPlot() override;
+
+    // Replaces what is shown and shows all of it. Times need not be sorted (the records are
+    // sorted by time, equal times in their order). A series whose values, or temperatures
+    // (unless it has none), are not one a time is left out, and false is returned.
+    bool setSeries(const std::vector<TrendSeries>& series);
+    bool setSeries(std::vector<TrendSeries>&& series);
+    const std::vector<TrendSeries>& series() const { return m_series; }
+
+    // The visible time range, seconds of instrument time. setTimeRange() keeps it within the
+    // data (with a small margin) and no shorter than kMinimumSpan.
+    void setTimeRange(qint64 from, qint64 to);
+    void showAll();
+    std::pair<double, double> timeRange() const;
+
+    // The time at pixel column x of this widget.
+    double timeAt(int x) const;
+    // The record of `series` nearest in time to pixel column x of this widget; nothing outside
+    // the plotted area or for a series without records.
+    std::optional<TrendPoint> pointAt(int x, int series = 0) const;
+    // What the cursor's label says now; empty while it is hidden.
+    QString cursorText() const;
+
+    // Draws the plot into a PNG image of width x height pixels. The file is replaced only when
+    // the whole image was written. false for an empty path, a size outside 1..kMaximumImageSide
+    // or a file that cannot be written.
+    bool savePng(const QString& path, int width, int height);
+
+    // What is handed to the plot for drawing now, for a series' values and temperatures.
+    std::vector<QPointF> drawnValues(int series) const;
+    std::vector<QPointF> drawnTemperatures(int series) const;
+    // The number of pixel columns the series were last reduced to.
+    int columns() const { return m_columns; }
+
+signals:
+    void timeRangeChanged(double from, double to);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    struct Graphs {
+        QCPGraph* value = nullptr;
+        QCPGraph* temperature = nullptr; // nullptr for a series without temperatures
+    };
+
+    bool adopt(std::vector<TrendSeries> series);
+    void rebuildGraphs();
+    void onRangeChanged(const QCPRange& range);
+    void reduce();
+    void updateTickCount(int width);
+    void showCursor(const QPoint& at);
+    void hideCursor(bool redraw = true);
+    std::pair<double, double> dataExtent() const;
+    QCPRange limited(const QCPRange& range) const;
+
+    QCustomPlot* m_plot = nullptr;
+    std::vector<TrendSeries> m_series;
+    std::vector<Graphs> m_graphs;
+    QCPItemStraightLine* m_cursorLine = nullptr;
+    QCPItemTracer* m_valueTracer = nullptr;
+    QCPItemTracer* m_temperatureTracer = nullptr;
+    QCPItemText* m_cursorLabel = nullptr;
+    QCPItemText* m_noData = nullptr;
+    int m_columns = 0;
+    bool m_limiting = false;
+};

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+#include <vector>
+
+// One component's history as the trend plot draws it.
+struct TrendSeries {
+    QString code;                    // the component code, shown in the legend ("A001")
+    QString valueLabel;              // what `value` is, with its unit: "读数 (Hz)", "位移 (mm)"
+    std::vector<qint64> time;        // instrument time, seconds since 1970 (UTC)
+    std::vector<double> value;       // one a time; NaN where there is none
+    std::vector<double> temperature; // one a time in ℃, NaN where missing; or empty: none at all
+};

@@ -1,0 +1,327 @@
+#include "app/TrendPlot.h"
+
+#include "tests/support/QtTestMain.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QMouseEvent>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTimeZone>
+#include <QTest>
+#include <QWheelEvent>
+#include <algorithm>
+#include <cmath>
+#include <gtest/gtest.h>
+#include <limits>
+
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr qint64 kStart = 1'767'225'600; // 2026-01-01 00:00 UTC
+
+// n records one every `step` seconds: a slow wave about 2800 Hz, the temperature about 15 ℃.
+TrendSeries series(const QString& code, qsizetype n, qint64 step, qint64 start = kStart)
+{
+    TrendSeries s{.code = code, .valueLabel = QStringLiteral("读数 (Hz)")};
+    s.time.resize(size_t(n));
+    s.value.resize(size_t(n));
+    s.temperature.resize(size_t(n));
+    for (qsizetype i = 0; i < n; ++i) {
+        s.time[size_t(i)] = start + i * step;
+        s.value[size_t(i)] = 2800 + 30 * std::sin(double(i) / double(n) * 6.28) + (i % 5) * 0.1;
+        s.temperature[size_t(i)] = 15 + 8 * std::sin(double(i) / double(n) * 12.5);
+    }
+    return s;
+}
+
+bool contains(const std::vector<QPointF>& points, double y)
+{
+    return std::any_of(points.begin(), points.end(), [&](const QPointF& p) { return p.y() == y; });
+}
+
+// The first and last pixel column of the widget inside the plotted area.
+std::pair<int, int> plottedColumns(const TrendPlot& plot)
+{
+    int first = -1, last = -1;
+    for (int x = 0; x < plot.width(); ++x) {
+        if (plot.pointAt(x)) {
+            if (first < 0)
+                first = x;
+            last = x;
+        }
+    }
+    return {first, last};
+}
+
+class TrendPlotTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        plot.resize(1000, 500);
+        plot.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&plot));
+    }
+    // Waits until the plot has been laid out at its size and the series reduced to its width.
+    void settle()
+    {
+        testing_qt::pump(20);
+        ASSERT_TRUE(testing_qt::waitFor([&] { return plot.columns() > 500 && plot.columns() < plot.width(); }));
+    }
+    QWidget* surface() { return plot.findChild<QWidget*>(); } // the plot's drawing surface
+
+    TrendPlot plot;
+};
+
+} // namespace
+
+TEST_F(TrendPlotTest, ASpikeAmongAMillionRecordsIsDrawnAndTheDrawingStaysSmall)
+{
+    TrendSeries s = series(QStringLiteral("A001"), 1'000'000, 31);
+    const size_t spike = 654'321;
+    s.value[spike] = 3999.25;
+    s.temperature[spike / 2] = -30.5;
+    std::vector<TrendSeries> all;
+    all.push_back(std::move(s));
+    ASSERT_TRUE(plot.setSeries(std::move(all)));
+    settle();
+    const qint64 spikeTime = plot.series()[0].time[spike];
+
+    // The whole year: a few points a column, the spike and the cold reading among them.
+    std::vector<QPointF> drawn = plot.drawnValues(0);
+    EXPECT_TRUE(contains(drawn, 3999.25));
+    EXPECT_TRUE(contains(plot.drawnTemperatures(0), -30.5));
+    EXPECT_LE(drawn.size(), size_t(4 * plot.columns() + 2));
+    EXPECT_GT(drawn.size(), size_t(plot.columns()));
+
+    // Zoomed to a day around it, and to a week beside it.
+    plot.setTimeRange(spikeTime - 43'200, spikeTime + 43'200);
+    drawn = plot.drawnValues(0);
+    EXPECT_TRUE(contains(drawn, 3999.25));
+    EXPECT_LE(drawn.size(), size_t(4 * plot.columns() + 2));
+    plot.setTimeRange(spikeTime + 86'400, spikeTime + 8 * 86'400);
+    EXPECT_FALSE(contains(plot.drawnValues(0), 3999.25));
+
+    // After a resize the series are reduced to the new width, the spike still there.
+    plot.setTimeRange(spikeTime - 43'200, spikeTime + 43'200);
+    const int before = plot.columns();
+    plot.resize(600, 400);
+    testing_qt::pump(20);
+    ASSERT_TRUE(testing_qt::waitFor([&] { return plot.columns() < 600; }));
+    EXPECT_LT(plot.columns(), before);
+    drawn = plot.drawnValues(0);
+    EXPECT_TRUE(contains(drawn, 3999.25));
+    EXPECT_LE(drawn.size(), size_t(4 * plot.columns() + 2));
+}
+
+TEST_F(TrendPlotTest, TheTimeRangeFollowsSetTimeRangeTheWheelAndADrag)
+{
+    // A year at one record an hour.
+    ASSERT_TRUE(plot.setSeries({series(QStringLiteral("A001"), 8760, 3600)}));
+    settle();
+    const double first = double(kStart), last = double(kStart + 8759 * 3600);
+    auto [from, to] = plot.timeRange();
+    EXPECT_LE(from, first);
+    EXPECT_GE(to, last);
+    EXPECT_LT(to - from, (last - first) * 1.1);
+
+    // A month: the range changes, is announced, and what is drawn is that month's records (and
+    // the two beyond its edges that carry the line to them).
+    QSignalSpy changed(&plot, &TrendPlot::timeRangeChanged);
+    const qint64 monthFrom = kStart + 90 * 86'400, monthTo = monthFrom + 30 * 86'400;
+    plot.setTimeRange(monthFrom, monthTo);
+    std::tie(from, to) = plot.timeRange();
+    EXPECT_EQ(from, double(monthFrom));
+    EXPECT_EQ(to, double(monthTo));
+    ASSERT_FALSE(changed.isEmpty());
+    EXPECT_EQ(changed.last().at(0).toDouble(), double(monthFrom));
+    const std::vector<QPointF> drawn = plot.drawnValues(0);
+    ASSERT_GE(drawn.size(), 3u);
+    EXPECT_EQ(drawn.front().x(), double(monthFrom - 3600));
+    EXPECT_EQ(drawn.back().x(), double(monthTo + 3600));
+    EXPECT_EQ(drawn.size(), size_t(30 * 24 + 1 + 2)); // fewer records than columns: every one
+    for (size_t i = 1; i + 1 < drawn.size(); ++i)
+        ASSERT_TRUE(drawn[i].x() >= double(monthFrom) && drawn[i].x() <= double(monthTo)) << i;
+
+    // The wheel zooms in about the cursor: the time under it stays where it is.
+    const auto [left, right] = plottedColumns(plot);
+    const QPoint middle((left + right) / 2, plot.height() / 3);
+    const double under = plot.timeAt(middle.x());
+    QWheelEvent wheel(middle, surface()->mapToGlobal(middle), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(surface(), &wheel);
+    auto [zoomFrom, zoomTo] = plot.timeRange();
+    EXPECT_LT(zoomTo - zoomFrom, (to - from) * 0.95);
+    EXPECT_NEAR(plot.timeAt(middle.x()), under, (zoomTo - zoomFrom) / 100);
+    EXPECT_GE(drawn.size(), plot.drawnValues(0).size());
+
+    // A drag to the left by a quarter of the plot moves the range later by a quarter of it.
+    const double span = zoomTo - zoomFrom;
+    const QPoint start = middle, end = middle - QPoint((right - left) / 4, 0);
+    QMouseEvent press(QEvent::MouseButtonPress, start, surface()->mapToGlobal(start), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(surface(), &press);
+    QMouseEvent move(QEvent::MouseMove, end, surface()->mapToGlobal(end), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(surface(), &move);
+    QMouseEvent release(QEvent::MouseButtonRelease, end, surface()->mapToGlobal(end), Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(surface(), &release);
+    const auto [panFrom, panTo] = plot.timeRange();
+    EXPECT_NEAR(panTo - panFrom, span, span * 1e-6);
+    EXPECT_NEAR(panFrom - zoomFrom, span / 4, span / 50);
+
+    // The range stays near the data and no shorter than the shortest span.
+    plot.setTimeRange(kStart + 100 * 365 * 86'400LL, kStart + 101 * 365 * 86'400LL);
+    std::tie(from, to) = plot.timeRange();
+    EXPECT_LE(to, last + (last - first) * 0.03);
+    EXPECT_GT(to, last);
+    plot.setTimeRange(monthFrom, monthFrom + 10);
+    std::tie(from, to) = plot.timeRange();
+    EXPECT_DOUBLE_EQ(to - from, TrendPlot::kMinimumSpan);
+    EXPECT_NEAR((from + to) / 2, double(monthFrom) + 5, 1);
+
+    plot.showAll();
+    std::tie(from, to) = plot.timeRange();
+    EXPECT_LE(from, first);
+    EXPECT_GE(to, last);
+}
+
+TEST_F(TrendPlotTest, TheCursorShowsTheNearestRecord)
+{
+    // Two components with records a few hours apart, the second without temperatures in places.
+    TrendSeries a = series(QStringLiteral("A001"), 40, 3 * 3600);
+    TrendSeries b = series(QStringLiteral("A002"), 25, 5 * 3600, kStart + 1800);
+    b.valueLabel = QStringLiteral("位移 (mm)");
+    for (size_t i = 0; i < b.value.size(); ++i)
+        b.value[i] = 1.5 + double(i) * 0.01;
+    std::fill(a.temperature.begin(), a.temperature.end(), 20.0);
+    std::fill(b.temperature.begin(), b.temperature.end(), 20.0);
+    b.temperature[7] = kNaN;
+    ASSERT_TRUE(plot.setSeries({a, b}));
+    settle();
+
+    const auto [left, right] = plottedColumns(plot);
+    ASSERT_GT(right - left, 500);
+    EXPECT_FALSE(plot.pointAt(left - 1));
+    EXPECT_FALSE(plot.pointAt(right + 1));
+    EXPECT_FALSE(plot.pointAt(left, 2));
+    for (int series = 0; series < 2; ++series) {
+        const TrendSeries& s = plot.series()[size_t(series)];
+        for (int x = left; x <= right; x += 7) {
+            const std::optional<TrendPoint> p = plot.pointAt(x, series);
+            ASSERT_TRUE(p) << x;
+            const double t = plot.timeAt(x);
+            const auto nearest = std::min_element(s.time.begin(), s.time.end(), [&](qint64 l, qint64 r) {
+                return std::abs(double(l) - t) < std::abs(double(r) - t);
+            });
+            const size_t i = size_t(nearest - s.time.begin());
+            ASSERT_EQ(p->time, s.time[i]) << "series " << series << " x " << x;
+            EXPECT_EQ(p->series, series);
+            EXPECT_EQ(p->value, s.value[i]);
+            if (std::isnan(s.temperature[i]))
+                EXPECT_TRUE(std::isnan(p->temperature));
+            else
+                EXPECT_EQ(p->temperature, s.temperature[i]);
+        }
+    }
+
+    // The mouse over the plot: the label names the record of the line drawn nearest to it.
+    const qint64 t = plot.series()[1].time[7];
+    int x = left;
+    while (x < right && plot.timeAt(x) < double(t))
+        ++x;
+    const std::optional<TrendPoint> p = plot.pointAt(x, 1);
+    ASSERT_TRUE(p);
+    ASSERT_EQ(p->time, t);
+    EXPECT_TRUE(plot.cursorText().isEmpty());
+    // The second series is drawn at the bottom of the left axis: its values are far below the first's.
+    QTest::mouseMove(surface(), QPoint(x, plot.height() - 80));
+    const QString text = plot.cursorText();
+    EXPECT_TRUE(text.startsWith(QStringLiteral("A002  2026-01-")));
+    EXPECT_TRUE(text.contains(QDateTime::fromSecsSinceEpoch(t, QTimeZone::utc()).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("位移 (mm)：") + QString::number(p->value, 'g', 8))) << text.toStdString();
+    EXPECT_TRUE(text.endsWith(QStringLiteral("温度：—"))) << text.toStdString();
+
+    // Off the plot the label goes.
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(surface(), &leave);
+    EXPECT_TRUE(plot.cursorText().isEmpty());
+}
+
+TEST_F(TrendPlotTest, SavePngWritesAnImageOfTheRequestedSize)
+{
+    TrendSeries s = series(QStringLiteral("A001"), 100'000, 300);
+    s.value[50'000] = 4100;
+    s.temperature.clear();
+    ASSERT_TRUE(plot.setSeries({s}));
+    settle();
+    const int columns = plot.columns();
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+
+    const QString path = dir.filePath(QStringLiteral("趋势.png"));
+    ASSERT_TRUE(plot.savePng(path, 1600, 700));
+    QImage image;
+    ASSERT_TRUE(image.load(path, "PNG"));
+    EXPECT_EQ(image.size(), QSize(1600, 700));
+    // The series is in it, a line across the image in its colour (blue, drawn smoothed).
+    int blue = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            blue += c.blue() - c.red() > 60 && c.blue() > 150;
+        }
+    }
+    EXPECT_GT(blue, 1600);
+    // The widget is back at its own width.
+    EXPECT_EQ(plot.columns(), columns);
+    EXPECT_LE(plot.drawnValues(0).size(), size_t(4 * columns + 2));
+
+    // Refused: no path, sizes out of bounds, a folder that does not exist. The file saved
+    // before stays as it was.
+    const QString kept = dir.filePath(QStringLiteral("kept.png"));
+    ASSERT_TRUE(plot.savePng(kept, 300, 200));
+    EXPECT_FALSE(plot.savePng(QString(), 300, 200));
+    EXPECT_FALSE(plot.savePng(kept, 0, 200));
+    EXPECT_FALSE(plot.savePng(kept, 300, -1));
+    EXPECT_FALSE(plot.savePng(kept, TrendPlot::kMaximumImageSide + 1, 200));
+    EXPECT_FALSE(plot.savePng(dir.filePath(QStringLiteral("no/such/folder/x.png")), 300, 200));
+    ASSERT_TRUE(image.load(kept, "PNG"));
+    EXPECT_EQ(image.size(), QSize(300, 200));
+}
+
+TEST_F(TrendPlotTest, SeriesAreSortedByTimeAndMalformedOnesLeftOut)
+{
+    TrendSeries shuffled{.code = QStringLiteral("A003"), .valueLabel = QStringLiteral("读数 (Hz)")};
+    shuffled.time = {kStart + 3 * 3600, kStart, kStart + 2 * 3600, kStart + 3600};
+    shuffled.value = {2803, 2800, 2802, 2801};
+    shuffled.temperature = {13, 10, 12, 11};
+    TrendSeries broken = series(QStringLiteral("A004"), 10, 60);
+    broken.value.pop_back();
+    TrendSeries noTemperature = series(QStringLiteral("A005"), 10, 60);
+    noTemperature.temperature.clear();
+
+    EXPECT_FALSE(plot.setSeries({shuffled, broken, noTemperature}));
+    ASSERT_EQ(plot.series().size(), 2u);
+    EXPECT_EQ(plot.series()[0].code, QStringLiteral("A003"));
+    EXPECT_EQ(plot.series()[1].code, QStringLiteral("A005"));
+    settle();
+
+    // Each value and temperature stays with its time.
+    const TrendSeries& s = plot.series()[0];
+    EXPECT_TRUE(std::is_sorted(s.time.begin(), s.time.end()));
+    for (size_t i = 0; i < s.time.size(); ++i) {
+        EXPECT_EQ(s.value[i], 2800 + double(s.time[i] - kStart) / 3600);
+        EXPECT_EQ(s.temperature[i], 10 + double(s.time[i] - kStart) / 3600);
+    }
+    const std::vector<QPointF> drawn = plot.drawnValues(0);
+    EXPECT_EQ(drawn.size(), 4u);
+    EXPECT_TRUE(std::is_sorted(drawn.begin(), drawn.end(), [](const QPointF& l, const QPointF& r) { return l.x() < r.x(); }));
+    EXPECT_TRUE(plot.drawnTemperatures(1).empty());
+    EXPECT_TRUE(plot.drawnValues(2).empty());
+
+    // Nothing at all: still a plot, with nothing drawn.
+    EXPECT_TRUE(plot.setSeries(std::vector<TrendSeries>{}));
+    EXPECT_TRUE(plot.drawnValues(0).empty());
+    EXPECT_FALSE(plot.pointAt(plot.width() / 2));
+    QTemporaryDir dir;
+    EXPECT_TRUE(plot.savePng(dir.filePath(QStringLiteral("empty.png")), 400, 300));
+}
