@@ -7,12 +7,18 @@ namespace archive {
 
 // What the gauge's calibration sheet takes as its reading R: the frequency f in Hz itself, or
 // "digits" (linear units), f^2 / 1000.
-enum class ReadingKind { Frequency, Digits };
+enum class ReadingKind {
+    Frequency,
+    Digits
+};
 
 // Linear: E = G (R1 - R0) + K (T1 - T0), or G (R0 - R1) + K (T1 - T0) when `reversed`.
 // Polynomial: E = A R1^2 + B R1 + C + K (T1 - T0); with `fieldZero` C is replaced by
 // -(A R0^2 + B R0), so that the zero reading gives 0.
-enum class Form { Linear, Polynomial };
+enum class Form {
+    Linear,
+    Polynomial
+};
 
 // The calibration of one component (gauge), keyed by its code ("A001").
 struct Calibration {
