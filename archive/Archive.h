@@ -18,6 +18,7 @@ enum class ErrorKind {
     Damaged,      // not a database of ours, or a database that fails its integrity check
     NewerVersion, // written by a newer version of the program
     WriteFailed,  // a store or an update did not complete (nothing of it was kept)
+    ReadFailed,   // a read did not complete
 };
 struct Error {
     ErrorKind kind = ErrorKind::CannotOpen;
@@ -45,6 +46,16 @@ struct SeriesSummary {
     qint64 count = 0;
     qint64 firstTime = 0; // instrumentTime() of the oldest and newest record
     qint64 lastTime = 0;
+};
+
+// One completed copy as it was stored: when, which partition (empty when the records were of
+// several), how many records it offered and how many of them were new.
+struct Download {
+    qint64 id = 0;
+    QDateTime at; // UTC; invalid when not known
+    QString partition;
+    qint64 received = 0;
+    qint64 added = 0;
 };
 
 struct Point {
@@ -76,16 +87,26 @@ public:
     std::optional<StoreResult> store(const std::vector<Record>& records, const QDateTime& downloadedAt,
                                      Error* error);
 
-    // Every (partition, code) with records, ordered by partition and code.
-    std::vector<SeriesSummary> summary() const;
-    // One component's records with a time in [from, to], oldest first; records whose time is
-    // not a time are left out.
-    std::vector<Point> series(const QString& partition, const QString& code, qint64 from, qint64 to) const;
+    // The reads below give nothing and fill `error` (when given) if the database cannot be read,
+    // so that a failed read is not taken for an empty archive.
 
-    // Calibrations by component code.
-    std::vector<Calibration> calibrations() const;
-    std::optional<Calibration> calibration(const QString& code) const;
-    // Replaces the whole table in one transaction.
+    // Every (partition, code) with records, ordered by partition and code. `count` includes
+    // records whose time is not a time; the times span only those that have one (0 and 0
+    // when none has).
+    std::vector<SeriesSummary> summary(Error* error = nullptr) const;
+    // One component's records with a time in [from, to], oldest first; records whose time is
+    // not a time, or whose reading is not a number, are left out.
+    std::vector<Point> series(const QString& partition, const QString& code, qint64 from, qint64 to,
+                              Error* error = nullptr) const;
+
+    // Every store, oldest first.
+    std::vector<Download> downloads(Error* error = nullptr) const;
+
+    // Calibrations by component code, ordered by code.
+    std::vector<Calibration> calibrations(Error* error = nullptr) const;
+    std::optional<Calibration> calibration(const QString& code, Error* error = nullptr) const;
+    // Replaces the whole table in one transaction. Refused (nothing changes) for an empty or
+    // repeated code and for a number that is not finite.
     bool setCalibrations(const std::vector<Calibration>& all, Error* error);
 
 private:

@@ -29,5 +29,7 @@ std::vector<Record> recordsOfGrid(const PreviewGrid& grid, const QString& partit
 std::optional<double> readingHz(const QString& text);
 std::optional<double> temperatureC(const QString& text);
 std::optional<qint64> instrumentTime(const QString& text);
+// The instrument's text for a time, for years 1 to 9999: instrumentTime(instrumentTimeText(t)) == t.
+QString instrumentTimeText(qint64 seconds);
 
 } // namespace archive

@@ -1,0 +1,822 @@
+#include "archive/Archive.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <sqlite3.h>
+#include <string>
+#include <type_traits>
+#include <utility>
+
+namespace archive {
+
+namespace {
+
+// --- SQLite handles -------------------------------------------------------------------------
+
+struct CloseConnection {
+    void operator()(sqlite3* db) const { sqlite3_close(db); }
+};
+using Connection = std::unique_ptr<sqlite3, CloseConnection>;
+
+class Statement {
+public:
+    Statement() = default;
+    Statement(sqlite3* db, const char* sql, bool persistent = false)
+    {
+        sqlite3_prepare_v3(db, sql, -1, persistent ? SQLITE_PREPARE_PERSISTENT : 0, &m_stmt, nullptr);
+    }
+    ~Statement() { sqlite3_finalize(m_stmt); }
+    Statement(Statement&& other) noexcept : m_stmt(std::exchange(other.m_stmt, nullptr)) {}
+    Statement& operator=(Statement&& other) noexcept
+    {
+        std::swap(m_stmt, other.m_stmt);
+        return *this;
+    }
+    sqlite3_stmt* get() const { return m_stmt; }
+    explicit operator bool() const { return m_stmt != nullptr; }
+
+private:
+    sqlite3_stmt* m_stmt = nullptr;
+};
+
+QString message(sqlite3* db) { return QString::fromUtf8(sqlite3_errmsg(db)); }
+
+bool exec(sqlite3* db, const char* sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
+
+void setError(Error* error, ErrorKind kind, const QString& detail)
+{
+    if (error)
+        *error = Error{kind, detail};
+}
+
+void bindText(sqlite3_stmt* stmt, int index, const QString& text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    sqlite3_bind_text(stmt, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+}
+
+QString columnText(sqlite3_stmt* stmt, int column)
+{
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
+    return text ? QString::fromUtf8(text, sqlite3_column_bytes(stmt, column)) : QString();
+}
+
+// Appends the text as UTF-8 to `out`. The instrument's fields are ASCII and are narrowed
+// without Qt's codec or a buffer of their own.
+void appendUtf8(std::string& out, const QString& text)
+{
+    const qsizetype size = text.size();
+    const char16_t* chars = QStringView(text).utf16();
+    const size_t at = out.size();
+    out.resize(at + size_t(size));
+    char* to = out.data() + at;
+    for (qsizetype i = 0; i < size; ++i) {
+        if (chars[i] >= 0x80) {
+            const QByteArray utf8 = text.toUtf8();
+            out.resize(at);
+            out.append(utf8.constData(), size_t(utf8.size()));
+            return;
+        }
+        to[i] = char(chars[i]);
+    }
+}
+
+// --- The schema -----------------------------------------------------------------------------
+
+// Version 1 held the records as text only, each with the time of its download.
+constexpr const char* kVersion1Columns = "SELECT partition, file, code, time, reading, temperature, downloaded "
+                                         "FROM records LIMIT 0";
+
+constexpr const char* kCreateDownloads = R"(
+CREATE TABLE downloads(
+    id INTEGER PRIMARY KEY,
+    at TEXT,
+    partition TEXT,
+    received INTEGER NOT NULL,
+    added INTEGER NOT NULL
+);
+)";
+
+// The text as received stays the record; the numbers are read from it once, on the way in
+// (NULL where the text is not a number or a time).
+//
+// A record is kept once for its partition, file, code and time. The table is stored in the
+// order of that key with the component first, (partition, code, time, file): a component's
+// records lie together in time order, because the instrument's times ("yyyy-MM-dd HH:mm:ss",
+// fixed width) sort as text as they do as numbers, and a series is one range of the table
+// itself. There is no second tree to keep up to date on a store.
+constexpr const char* kCreateRecords = R"(
+CREATE TABLE records(
+    partition TEXT NOT NULL,
+    file TEXT NOT NULL,
+    code TEXT NOT NULL,
+    time TEXT NOT NULL,
+    reading TEXT,
+    temperature TEXT,
+    download INTEGER REFERENCES downloads(id),
+    reading_hz REAL,
+    temperature_c REAL,
+    time_s INTEGER,
+    PRIMARY KEY(partition, code, time, file)
+) WITHOUT ROWID;
+)";
+
+constexpr const char* kCreateCalibrations = R"(
+CREATE TABLE calibrations(
+    code TEXT PRIMARY KEY NOT NULL,
+    gauge TEXT NOT NULL,
+    unit TEXT NOT NULL,
+    kind TEXT NOT NULL CHECK(kind IN ('frequency', 'digits')),
+    form TEXT NOT NULL CHECK(form IN ('linear', 'polynomial')),
+    g REAL NOT NULL,
+    reversed INTEGER NOT NULL,
+    a REAL NOT NULL,
+    b REAL NOT NULL,
+    c REAL NOT NULL,
+    field_zero INTEGER NOT NULL,
+    r0 REAL NOT NULL,
+    t0 REAL NOT NULL,
+    k REAL NOT NULL
+);
+)";
+
+constexpr const char* kVersion2Checks[] = {
+    "SELECT partition, file, code, time, reading, temperature, download, reading_hz, temperature_c, time_s "
+    "FROM records LIMIT 0",
+    "SELECT id, at, partition, received, added FROM downloads LIMIT 0",
+    "SELECT code, gauge, unit, kind, form, g, reversed, a, b, c, field_zero, r0, t0, k FROM calibrations LIMIT 0",
+};
+
+// Records are inserted many to a statement: one run of the statement opens the table once and
+// keeps its place in it from one record to the next.
+constexpr int kRecordsPerInsert = 64;
+constexpr int kRecordParameters = 10;
+
+std::string insertRecordsSql(int records)
+{
+    std::string sql = "INSERT OR IGNORE INTO records(partition, file, code, time, reading, temperature, download, "
+                      "reading_hz, temperature_c, time_s) VALUES ";
+    for (int r = 0; r < records; ++r)
+        sql += r ? ",(?,?,?,?,?,?,?,?,?,?)" : "(?,?,?,?,?,?,?,?,?,?)";
+    return sql;
+}
+
+bool canPrepare(sqlite3* db, const char* sql) { return bool(Statement(db, sql)); }
+
+bool createSchema(sqlite3* db)
+{
+    return exec(db, kCreateDownloads) && exec(db, kCreateRecords) &&
+           exec(db, kCreateCalibrations) && exec(db, "PRAGMA user_version = 2");
+}
+
+// The readers of the record texts, for the migration to compute the numbers in SQL.
+template <typename Result, std::optional<Result> (*read)(const QString&)>
+void sqlNumber(sqlite3_context* context, int, sqlite3_value** args)
+{
+    if (sqlite3_value_type(args[0]) == SQLITE_NULL) {
+        sqlite3_result_null(context);
+        return;
+    }
+    const auto* chars = static_cast<const char16_t*>(sqlite3_value_text16(args[0]));
+    const int bytes = sqlite3_value_bytes16(args[0]);
+    const std::optional<Result> value = read(QString::fromUtf16(chars, bytes / 2));
+    if (!value)
+        sqlite3_result_null(context);
+    else if constexpr (std::is_same_v<Result, double>)
+        sqlite3_result_double(context, *value);
+    else
+        sqlite3_result_int64(context, *value);
+}
+
+bool registerReaders(sqlite3* db)
+{
+    constexpr int flags = SQLITE_UTF16 | SQLITE_DETERMINISTIC | SQLITE_DIRECTONLY;
+    return sqlite3_create_function_v2(db, "archive_reading_hz", 1, flags, nullptr, sqlNumber<double, readingHz>,
+                                      nullptr, nullptr, nullptr) == SQLITE_OK &&
+           sqlite3_create_function_v2(db, "archive_temperature_c", 1, flags, nullptr,
+                                      sqlNumber<double, temperatureC>, nullptr, nullptr, nullptr) == SQLITE_OK &&
+           sqlite3_create_function_v2(db, "archive_time_s", 1, flags, nullptr, sqlNumber<qint64, instrumentTime>,
+                                      nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+// Version 1 to 2: every record is kept with its texts; the numbers are filled in from them, and
+// each distinct download time of a partition becomes a download. A key field version 1 left
+// NULL becomes empty text; should that make two records one, the migration fails whole and the
+// file stays as it was rather than lose a record.
+bool migrateFrom1(sqlite3* db)
+{
+    return registerReaders(db) && exec(db, "ALTER TABLE records RENAME TO records_v1") &&
+           exec(db, kCreateDownloads) &&
+           exec(db, "INSERT INTO downloads(at, partition, received, added) "
+                    "SELECT downloaded, partition, count(*), count(*) FROM records_v1 "
+                    "GROUP BY downloaded, partition ORDER BY min(rowid)") &&
+           exec(db, "CREATE INDEX downloads_of_v1 ON downloads(at, partition)") && exec(db, kCreateRecords) &&
+           exec(db, "INSERT INTO records(partition, file, code, time, reading, temperature, download, reading_hz, "
+                    "temperature_c, time_s) "
+                    "SELECT coalesce(r.partition, ''), coalesce(r.file, ''), coalesce(r.code, ''), "
+                    "coalesce(r.time, ''), r.reading, r.temperature, "
+                    "(SELECT d.id FROM downloads d WHERE d.at IS r.downloaded AND d.partition IS r.partition), "
+                    "archive_reading_hz(r.reading), archive_temperature_c(r.temperature), archive_time_s(r.time) "
+                    "FROM records_v1 r ORDER BY r.rowid") &&
+           exec(db, "DROP TABLE records_v1") && exec(db, "DROP INDEX downloads_of_v1") &&
+           exec(db, kCreateCalibrations) && exec(db, "PRAGMA user_version = 2");
+}
+
+// Runs `steps` in one transaction; on failure rolls back and gives SQLite's message.
+template <typename F>
+std::optional<QString> inTransaction(sqlite3* db, F&& steps)
+{
+    if (!exec(db, "BEGIN IMMEDIATE"))
+        return message(db);
+    if (steps() && exec(db, "COMMIT"))
+        return std::nullopt;
+    const QString detail = message(db);
+    if (!sqlite3_get_autocommit(db))
+        exec(db, "ROLLBACK");
+    return detail;
+}
+
+// --- Opening --------------------------------------------------------------------------------
+
+enum class Verdict {
+    Usable,
+    Fresh,
+    Damaged,
+    Newer,
+    CannotOpen
+};
+
+struct Inspection {
+    Verdict verdict = Verdict::CannotOpen;
+    QString detail;
+    int version = 0;
+    Connection db;
+};
+
+Verdict verdictOfFailure(int code)
+{
+    switch (code & 0xFF) {
+    case SQLITE_NOTADB:
+    case SQLITE_CORRUPT:
+    case SQLITE_FORMAT:
+        return Verdict::Damaged;
+    default:
+        return Verdict::CannotOpen;
+    }
+}
+
+// Opens the file and decides what it is, changing nothing in it: the connection does not
+// checkpoint into the file when it closes, so a file found unusable is set aside as it was.
+Inspection inspect(const QString& path)
+{
+    Inspection out;
+    sqlite3* raw = nullptr;
+    const int opened = sqlite3_open_v2(QFile::encodeName(path).constData(), &raw,
+                                       SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+    out.db.reset(raw);
+    if (opened != SQLITE_OK) {
+        out.detail = raw ? message(raw) : QString::fromUtf8(sqlite3_errstr(opened));
+        return out;
+    }
+    sqlite3* db = raw;
+    sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+    sqlite3_busy_timeout(db, 5000);
+
+    {
+        Statement check(db, "PRAGMA quick_check");
+        if (!check) {
+            out.verdict = verdictOfFailure(sqlite3_errcode(db));
+            out.detail = message(db);
+            return out;
+        }
+        QStringList problems;
+        int rc;
+        while ((rc = sqlite3_step(check.get())) == SQLITE_ROW) {
+            if (problems.size() < 10)
+                problems << columnText(check.get(), 0);
+        }
+        if (rc != SQLITE_DONE) {
+            out.verdict = verdictOfFailure(rc);
+            out.detail = message(db);
+            return out;
+        }
+        if (problems != QStringList{QStringLiteral("ok")}) {
+            out.verdict = Verdict::Damaged;
+            out.detail = problems.join(QLatin1Char('\n'));
+            return out;
+        }
+    }
+
+    Statement version(db, "PRAGMA user_version");
+    if (!version || sqlite3_step(version.get()) != SQLITE_ROW) {
+        out.verdict = verdictOfFailure(sqlite3_errcode(db));
+        out.detail = message(db);
+        return out;
+    }
+    out.version = sqlite3_column_int(version.get(), 0);
+    if (out.version > Archive::kSchemaVersion) {
+        out.verdict = Verdict::Newer;
+        out.detail = QStringLiteral("schema version %1, this program knows up to %2").arg(out.version).arg(Archive::kSchemaVersion);
+        return out;
+    }
+
+    out.verdict = Verdict::Damaged;
+    if (out.version == 0) {
+        Statement objects(db, "SELECT count(*) FROM sqlite_master");
+        if (!objects || sqlite3_step(objects.get()) != SQLITE_ROW) {
+            out.verdict = verdictOfFailure(sqlite3_errcode(db));
+            out.detail = message(db);
+        } else if (sqlite3_column_int64(objects.get(), 0) == 0) {
+            out.verdict = Verdict::Fresh;
+        } else {
+            out.detail = QStringLiteral("a database without a schema version: not an archive");
+        }
+    } else if (out.version == 1) {
+        if (canPrepare(db, kVersion1Columns))
+            out.verdict = Verdict::Usable;
+        else
+            out.detail = QStringLiteral("schema version 1 without its records table: %1").arg(message(db));
+    } else if (out.version == Archive::kSchemaVersion) {
+        out.verdict = Verdict::Usable;
+        for (const char* check : kVersion2Checks) {
+            if (!canPrepare(db, check)) {
+                out.verdict = Verdict::Damaged;
+                out.detail = QStringLiteral("schema version 2 without its tables: %1").arg(message(db));
+                break;
+            }
+        }
+    } else {
+        out.detail = QStringLiteral("schema version %1").arg(out.version);
+    }
+    return out;
+}
+
+// The companions SQLite keeps beside a database; they belong to it and move with it.
+constexpr const char* kCompanions[] = {"-wal", "-shm", "-journal"};
+
+bool anyExists(const QString& path)
+{
+    if (QFileInfo::exists(path))
+        return true;
+    for (const char* suffix : kCompanions)
+        if (QFileInfo::exists(path + QLatin1String(suffix)))
+            return true;
+    return false;
+}
+
+// Renames the file (and its companions) to a name beside it that nothing holds yet.
+std::optional<QString> moveAside(const QString& path, ErrorKind kind, QString* failure)
+{
+    const QString base = path + (kind == ErrorKind::NewerVersion ? QStringLiteral(".newer-") : QStringLiteral(".damaged-")) +
+                         QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString target = base;
+    for (int n = 2; anyExists(target); ++n)
+        target = base + QStringLiteral("-%1").arg(n);
+    if (::rename(QFile::encodeName(path).constData(), QFile::encodeName(target).constData()) != 0) {
+        *failure = QStringLiteral("cannot rename %1 to %2: %3").arg(path, target, QString::fromLocal8Bit(strerror(errno)));
+        return std::nullopt;
+    }
+    for (const char* suffix : kCompanions) {
+        const QString companion = path + QLatin1String(suffix);
+        if (!QFileInfo::exists(companion))
+            continue;
+        const QString moved = target + QLatin1String(suffix);
+        if (::rename(QFile::encodeName(companion).constData(), QFile::encodeName(moved).constData()) != 0) {
+            // Left here it would be taken for part of the new archive.
+            *failure = QStringLiteral("cannot rename %1 to %2: %3").arg(companion, moved, QString::fromLocal8Bit(strerror(errno)));
+            return std::nullopt;
+        }
+    }
+    return target;
+}
+
+} // namespace
+
+// --- The archive ----------------------------------------------------------------------------
+
+namespace {
+const qint64 kFirstTime = *instrumentTime(QStringLiteral("0001-01-01 00:00:00"));
+const qint64 kLastTime = *instrumentTime(QStringLiteral("9999-12-31 23:59:59"));
+} // namespace
+
+struct Archive::Impl {
+    QString path;
+    Connection db; // closed last, after the statements
+    Statement insertDownload;
+    Statement insertRecords; // kRecordsPerInsert at a time
+    Statement insertRecord;  // the rest one by one
+    Statement finishDownload;
+};
+
+Archive::Archive(std::unique_ptr<Impl> impl) : m(std::move(impl)) {}
+
+Archive::~Archive() = default;
+
+QString Archive::defaultPath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/archive.sqlite");
+}
+
+QString Archive::path() const { return m->path; }
+
+std::unique_ptr<Archive> Archive::open(const QString& path, std::optional<SetAside>* setAside, Error* error)
+{
+    if (setAside)
+        setAside->reset();
+    if (path.isEmpty()) {
+        setError(error, ErrorKind::CannotOpen, QStringLiteral("no path"));
+        return nullptr;
+    }
+    const QFileInfo info(path);
+    const QString file = info.absoluteFilePath();
+    if (!QDir().mkpath(info.absolutePath())) {
+        setError(error, ErrorKind::CannotOpen, QStringLiteral("cannot create the folder %1").arg(info.absolutePath()));
+        return nullptr;
+    }
+    if (info.isDir()) {
+        setError(error, ErrorKind::CannotOpen, QStringLiteral("%1 is a folder").arg(file));
+        return nullptr;
+    }
+
+    Inspection found = inspect(file);
+    if (found.verdict == Verdict::Damaged || found.verdict == Verdict::Newer) {
+        const ErrorKind kind = found.verdict == Verdict::Newer ? ErrorKind::NewerVersion : ErrorKind::Damaged;
+        found.db.reset(); // closed before it is renamed
+        QString failure;
+        const std::optional<QString> movedTo = moveAside(file, kind, &failure);
+        if (!movedTo) {
+            setError(error, kind, found.detail + QStringLiteral("; ") + failure);
+            return nullptr;
+        }
+        if (setAside)
+            *setAside = SetAside{kind, *movedTo, found.detail};
+        found = inspect(file);
+        if (found.verdict != Verdict::Fresh) { // something appeared in its place meanwhile
+            setError(error, ErrorKind::CannotOpen, QStringLiteral("%1: %2").arg(file, found.detail));
+            return nullptr;
+        }
+    }
+    if (found.verdict == Verdict::CannotOpen) {
+        setError(error, ErrorKind::CannotOpen, QStringLiteral("%1: %2").arg(file, found.detail));
+        return nullptr;
+    }
+
+    sqlite3* db = found.db.get();
+    sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 0, nullptr);
+    exec(db, "PRAGMA cache_size = -131072"); // a large store's pages stay in memory until it commits
+    exec(db, "PRAGMA temp_store = MEMORY");
+
+    // The tables are made or brought forward before the file changes its journal, so that a
+    // migration that fails leaves the old file exactly as it was.
+    std::optional<QString> failed;
+    if (found.verdict == Verdict::Fresh)
+        failed = inTransaction(db, [&] { return createSchema(db); });
+    else if (found.version == 1)
+        failed = inTransaction(db, [&] { return migrateFrom1(db); });
+    if (failed) {
+        const QString what = found.verdict == Verdict::Fresh ? QStringLiteral("cannot create the tables")
+                                                             : QStringLiteral("cannot bring the tables forward from version 1");
+        setError(error, ErrorKind::CannotOpen, QStringLiteral("%1: %2: %3").arg(file, what, *failed));
+        return nullptr;
+    }
+
+    // The write-ahead log takes a store as one sequential write and never blocks a reader;
+    // NORMAL synchronisation loses no committed store when the program dies (a power cut may
+    // lose the last ones, never the file).
+    exec(db, "PRAGMA journal_mode = WAL");
+    exec(db, "PRAGMA synchronous = NORMAL");
+
+    auto impl = std::make_unique<Impl>();
+    impl->path = file;
+    impl->insertDownload = Statement(db, "INSERT INTO downloads(at, partition, received, added) VALUES(?1, ?2, ?3, 0)", true);
+    impl->insertRecords = Statement(db, insertRecordsSql(kRecordsPerInsert).c_str(), true);
+    impl->insertRecord = Statement(db, insertRecordsSql(1).c_str(), true);
+    impl->finishDownload = Statement(db, "UPDATE downloads SET added = ?1 WHERE id = ?2", true);
+    if (!impl->insertDownload || !impl->insertRecords || !impl->insertRecord || !impl->finishDownload) {
+        setError(error, ErrorKind::CannotOpen, QStringLiteral("%1: %2").arg(file, message(db)));
+        return nullptr; // the statements go before the connection
+    }
+    impl->db = std::move(found.db);
+    return std::unique_ptr<Archive>(new Archive(std::move(impl)));
+}
+
+std::optional<StoreResult> Archive::store(const std::vector<Record>& records, const QDateTime& downloadedAt, Error* error)
+{
+    sqlite3* db = m->db.get();
+    sqlite3_stmt* download = m->insertDownload.get();
+    sqlite3_stmt* finish = m->finishDownload.get();
+    StoreResult result;
+    result.received = qint64(records.size());
+
+    // The partition of the copy, unless its records are of several.
+    QString partition = records.empty() ? QString() : records.front().partition;
+    for (const Record& r : records) {
+        if (r.partition != partition) {
+            partition.clear();
+            break;
+        }
+    }
+
+    auto step = [&](sqlite3_stmt* stmt) {
+        const int rc = sqlite3_step(stmt);
+        sqlite3_reset(stmt);
+        return rc == SQLITE_DONE;
+    };
+
+    // The texts of one statement's records, as UTF-8 one after the other; they are bound
+    // without a copy (SQLITE_STATIC) once all are in, and stay until the statement has run.
+    // Partition and file, the same for record after record, are held once.
+    std::string texts;
+    texts.reserve(kRecordsPerInsert * 64);
+    struct Slice {
+        size_t offset = 0;
+        size_t length = 0;
+    };
+    Slice slices[kRecordsPerInsert][6];
+    sqlite3_int64 downloadId = 0;
+    auto insert = [&](sqlite3_stmt* stmt, size_t first, int count) {
+        texts.clear();
+        auto add = [&](const QString& text) {
+            const size_t offset = texts.size();
+            appendUtf8(texts, text);
+            return Slice{offset, texts.size() - offset};
+        };
+        for (int i = 0; i < count; ++i) {
+            const Record& r = records[first + size_t(i)];
+            const Record* before = i ? &records[first + size_t(i) - 1] : nullptr;
+            slices[i][0] = before && before->partition == r.partition ? slices[i - 1][0] : add(r.partition);
+            slices[i][1] = before && before->file == r.file ? slices[i - 1][1] : add(r.file);
+            slices[i][2] = add(r.code);
+            slices[i][3] = add(r.time);
+            slices[i][4] = add(r.reading);
+            slices[i][5] = add(r.temperature);
+        }
+        const char* base = texts.data();
+        for (int i = 0; i < count; ++i) {
+            const Record& r = records[first + size_t(i)];
+            const int p = i * kRecordParameters;
+            for (int f = 0; f < 6; ++f)
+                sqlite3_bind_text(stmt, p + f + 1, base + slices[i][f].offset, int(slices[i][f].length), SQLITE_STATIC);
+            sqlite3_bind_int64(stmt, p + 7, downloadId);
+            if (const auto hz = readingHz(r.reading))
+                sqlite3_bind_double(stmt, p + 8, *hz);
+            else
+                sqlite3_bind_null(stmt, p + 8);
+            if (const auto c = temperatureC(r.temperature))
+                sqlite3_bind_double(stmt, p + 9, *c);
+            else
+                sqlite3_bind_null(stmt, p + 9);
+            if (const auto t = instrumentTime(r.time))
+                sqlite3_bind_int64(stmt, p + 10, *t);
+            else
+                sqlite3_bind_null(stmt, p + 10);
+        }
+        if (!step(stmt))
+            return false;
+        result.added += sqlite3_changes(db);
+        return true;
+    };
+
+    const std::optional<QString> failed = inTransaction(db, [&] {
+        if (downloadedAt.isValid())
+            bindText(download, 1, downloadedAt.toUTC().toString(Qt::ISODateWithMs));
+        else
+            sqlite3_bind_null(download, 1);
+        if (partition.isEmpty())
+            sqlite3_bind_null(download, 2);
+        else
+            bindText(download, 2, partition);
+        sqlite3_bind_int64(download, 3, result.received);
+        if (!step(download))
+            return false;
+        downloadId = sqlite3_last_insert_rowid(db);
+
+        size_t next = 0;
+        for (; next + kRecordsPerInsert <= records.size(); next += kRecordsPerInsert)
+            if (!insert(m->insertRecords.get(), next, kRecordsPerInsert))
+                return false;
+        for (; next < records.size(); ++next)
+            if (!insert(m->insertRecord.get(), next, 1))
+                return false;
+
+        sqlite3_bind_int64(finish, 1, result.added);
+        sqlite3_bind_int64(finish, 2, downloadId);
+        return step(finish);
+    });
+    // No statement keeps a pointer into the texts above.
+    sqlite3_clear_bindings(m->insertRecords.get());
+    sqlite3_clear_bindings(m->insertRecord.get());
+    if (failed) {
+        setError(error, ErrorKind::WriteFailed, *failed);
+        return std::nullopt;
+    }
+    return result;
+}
+
+std::vector<SeriesSummary> Archive::summary(Error* error) const
+{
+    sqlite3* db = m->db.get();
+    std::vector<SeriesSummary> out;
+    Statement query(db, "SELECT partition, code, count(*), min(time_s), max(time_s) FROM records "
+                        "GROUP BY partition, code ORDER BY partition, code");
+    int rc = SQLITE_ERROR;
+    if (query) {
+        sqlite3_stmt* s = query.get();
+        while ((rc = sqlite3_step(s)) == SQLITE_ROW)
+            out.push_back(SeriesSummary{columnText(s, 0), columnText(s, 1), sqlite3_column_int64(s, 2),
+                                        sqlite3_column_int64(s, 3), sqlite3_column_int64(s, 4)});
+    }
+    if (rc != SQLITE_DONE) {
+        setError(error, ErrorKind::ReadFailed, message(db));
+        return {};
+    }
+    return out;
+}
+
+std::vector<Point> Archive::series(const QString& partition, const QString& code, qint64 from, qint64 to,
+                                   Error* error) const
+{
+    sqlite3* db = m->db.get();
+    std::vector<Point> out;
+    // Every time there is lies in years 1 to 9999; within them the texts bound the range of the
+    // table that holds it, and the numbers leave out the texts that are not times.
+    from = std::max(from, kFirstTime);
+    to = std::min(to, kLastTime);
+    if (from > to)
+        return out;
+    Statement query(db, "SELECT time_s, reading_hz, temperature_c FROM records "
+                        "WHERE partition = ?1 AND code = ?2 AND time BETWEEN ?3 AND ?4 "
+                        "AND time_s BETWEEN ?5 AND ?6 AND reading_hz IS NOT NULL ORDER BY time");
+    int rc = SQLITE_ERROR;
+    if (query) {
+        sqlite3_stmt* s = query.get();
+        bindText(s, 1, partition);
+        bindText(s, 2, code);
+        bindText(s, 3, instrumentTimeText(from));
+        bindText(s, 4, instrumentTimeText(to));
+        sqlite3_bind_int64(s, 5, from);
+        sqlite3_bind_int64(s, 6, to);
+        while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
+            Point p;
+            p.time = sqlite3_column_int64(s, 0);
+            p.readingHz = sqlite3_column_double(s, 1);
+            p.hasTemperature = sqlite3_column_type(s, 2) != SQLITE_NULL;
+            if (p.hasTemperature)
+                p.temperatureC = sqlite3_column_double(s, 2);
+            out.push_back(p);
+        }
+    }
+    if (rc != SQLITE_DONE) {
+        setError(error, ErrorKind::ReadFailed, message(db));
+        return {};
+    }
+    return out;
+}
+
+std::vector<Download> Archive::downloads(Error* error) const
+{
+    sqlite3* db = m->db.get();
+    std::vector<Download> out;
+    Statement query(db, "SELECT id, at, partition, received, added FROM downloads ORDER BY id");
+    int rc = SQLITE_ERROR;
+    if (query) {
+        sqlite3_stmt* s = query.get();
+        while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
+            Download d;
+            d.id = sqlite3_column_int64(s, 0);
+            d.at = QDateTime::fromString(columnText(s, 1), Qt::ISODateWithMs).toUTC();
+            d.partition = columnText(s, 2);
+            d.received = sqlite3_column_int64(s, 3);
+            d.added = sqlite3_column_int64(s, 4);
+            out.push_back(d);
+        }
+    }
+    if (rc != SQLITE_DONE) {
+        setError(error, ErrorKind::ReadFailed, message(db));
+        return {};
+    }
+    return out;
+}
+
+namespace {
+
+constexpr const char* kCalibrationColumns = "code, gauge, unit, kind, form, g, reversed, a, b, c, field_zero, r0, t0, k";
+
+Calibration calibrationOfRow(sqlite3_stmt* s)
+{
+    Calibration c;
+    c.code = columnText(s, 0);
+    c.gauge = columnText(s, 1);
+    c.unit = columnText(s, 2);
+    c.kind = columnText(s, 3) == QLatin1String("frequency") ? ReadingKind::Frequency : ReadingKind::Digits;
+    c.form = columnText(s, 4) == QLatin1String("polynomial") ? Form::Polynomial : Form::Linear;
+    c.G = sqlite3_column_double(s, 5);
+    c.reversed = sqlite3_column_int(s, 6) != 0;
+    c.A = sqlite3_column_double(s, 7);
+    c.B = sqlite3_column_double(s, 8);
+    c.C = sqlite3_column_double(s, 9);
+    c.fieldZero = sqlite3_column_int(s, 10) != 0;
+    c.R0 = sqlite3_column_double(s, 11);
+    c.T0 = sqlite3_column_double(s, 12);
+    c.K = sqlite3_column_double(s, 13);
+    return c;
+}
+
+} // namespace
+
+std::vector<Calibration> Archive::calibrations(Error* error) const
+{
+    sqlite3* db = m->db.get();
+    std::vector<Calibration> out;
+    const std::string sql = std::string("SELECT ") + kCalibrationColumns + " FROM calibrations ORDER BY code";
+    Statement query(db, sql.c_str());
+    int rc = SQLITE_ERROR;
+    if (query) {
+        while ((rc = sqlite3_step(query.get())) == SQLITE_ROW)
+            out.push_back(calibrationOfRow(query.get()));
+    }
+    if (rc != SQLITE_DONE) {
+        setError(error, ErrorKind::ReadFailed, message(db));
+        return {};
+    }
+    return out;
+}
+
+std::optional<Calibration> Archive::calibration(const QString& code, Error* error) const
+{
+    sqlite3* db = m->db.get();
+    const std::string sql = std::string("SELECT ") + kCalibrationColumns + " FROM calibrations WHERE code = ?1";
+    Statement query(db, sql.c_str());
+    if (query) {
+        bindText(query.get(), 1, code);
+        const int rc = sqlite3_step(query.get());
+        if (rc == SQLITE_ROW)
+            return calibrationOfRow(query.get());
+        if (rc == SQLITE_DONE)
+            return std::nullopt;
+    }
+    setError(error, ErrorKind::ReadFailed, message(db));
+    return std::nullopt;
+}
+
+bool Archive::setCalibrations(const std::vector<Calibration>& all, Error* error)
+{
+    for (const Calibration& c : all) {
+        if (c.code.isEmpty()) {
+            setError(error, ErrorKind::WriteFailed, QStringLiteral("a calibration without a component code"));
+            return false;
+        }
+        for (double v : {c.G, c.A, c.B, c.C, c.R0, c.T0, c.K}) {
+            if (!std::isfinite(v)) {
+                setError(error, ErrorKind::WriteFailed, QStringLiteral("calibration %1: a factor that is not a finite number").arg(c.code));
+                return false;
+            }
+        }
+    }
+    sqlite3* db = m->db.get();
+    const std::optional<QString> failed = inTransaction(db, [&] {
+        if (!exec(db, "DELETE FROM calibrations"))
+            return false;
+        const std::string sql = std::string("INSERT INTO calibrations(") + kCalibrationColumns +
+                                ") VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14)";
+        Statement insert(db, sql.c_str());
+        if (!insert)
+            return false;
+        sqlite3_stmt* s = insert.get();
+        for (const Calibration& c : all) {
+            bindText(s, 1, c.code);
+            bindText(s, 2, c.gauge);
+            bindText(s, 3, c.unit);
+            sqlite3_bind_text(s, 4, c.kind == ReadingKind::Frequency ? "frequency" : "digits", -1, SQLITE_STATIC);
+            sqlite3_bind_text(s, 5, c.form == Form::Polynomial ? "polynomial" : "linear", -1, SQLITE_STATIC);
+            sqlite3_bind_double(s, 6, c.G);
+            sqlite3_bind_int(s, 7, c.reversed ? 1 : 0);
+            sqlite3_bind_double(s, 8, c.A);
+            sqlite3_bind_double(s, 9, c.B);
+            sqlite3_bind_double(s, 10, c.C);
+            sqlite3_bind_int(s, 11, c.fieldZero ? 1 : 0);
+            sqlite3_bind_double(s, 12, c.R0);
+            sqlite3_bind_double(s, 13, c.T0);
+            sqlite3_bind_double(s, 14, c.K);
+            const int rc = sqlite3_step(s);
+            sqlite3_reset(s);
+            if (rc != SQLITE_DONE)
+                return false;
+        }
+        return true;
+    });
+    if (failed) {
+        setError(error, ErrorKind::WriteFailed, *failed);
+        return false;
+    }
+    return true;
+}
+
+} // namespace archive
