@@ -12,7 +12,7 @@
 
 using namespace archive;
 
-CalibrationDialog::CalibrationDialog(std::vector<Calibration> table, FileDialogs& dialogs, Messenger& messenger,
+CalibrationDialog::CalibrationDialog(std::vector<Calibration> initial, FileDialogs& dialogs, Messenger& messenger,
                                      QWidget* parent)
     : QDialog(parent), m_dialogs(dialogs), m_messenger(messenger)
 {
@@ -51,11 +51,11 @@ CalibrationDialog::CalibrationDialog(std::vector<Calibration> table, FileDialogs
             grid->removeRow(grid->currentRow());
     });
     connect(saveButton, &QPushButton::clicked, this, [this] {
-        if (table())
+        if (this->table())
             accept();
     });
     connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
-    setRows(table);
+    setRows(initial);
     resize(900, 400);
 }
 

@@ -421,7 +421,8 @@ Archive::~Archive() = default;
 
 QString Archive::defaultPath()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/archive.sqlite");
+    // One archive for the window and the command line, whatever each calls itself.
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Varnok/archive.sqlite");
 }
 
 QString Archive::path() const { return m->path; }

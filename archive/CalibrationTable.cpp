@@ -84,9 +84,9 @@ std::optional<Form> formOf(const QString& t)
 std::optional<bool> yesNo(const QString& t, const QString& yes, const QString& no)
 {
     const QString s = t.trimmed().toLower();
-    if (s.isEmpty() || s == no || s == kNo || s == QStringLiteral("no") || s == QStringLiteral("0"))
+    if (s.isEmpty() || s == no.toLower() || s == kNo || s == QStringLiteral("no") || s == QStringLiteral("0"))
         return false;
-    if (s == yes || s == kYes || s == QStringLiteral("yes") || s == QStringLiteral("1"))
+    if (s == yes.toLower() || s == kYes || s == QStringLiteral("yes") || s == QStringLiteral("1"))
         return true;
     return std::nullopt;
 }

@@ -1,5 +1,8 @@
 #include "archive/Record.h"
 
+#include <QLocale>
+#include <cmath>
+
 #include "export/NumberText.h"
 #include "export/SheetWriter.h"
 #include "grids/PreviewGrid.h"
@@ -22,7 +25,7 @@ bool isHeading(const PreviewGrid& grid, int row)
 }
 
 // A plain integer ("28456", "-052"): the instrument's usual form, read without building the
-// text Val reads. Anything else is left to Val's rules.
+// text a number is parsed from.
 std::optional<qint64> plainInteger(const QString& text)
 {
     const qsizetype size = text.size();
@@ -46,10 +49,14 @@ std::optional<qint64> plainInteger(const QString& text)
 
 std::optional<double> tenths(const QString& text)
 {
+    // Only a cell that is a number as a whole: a record without a temperature carries its time
+    // in the temperature's column, and the archive must not take "2026-11-06 10:02:00" for 202.6.
     if (const auto integer = plainInteger(text))
         return double(*integer) / 10.0;
-    if (const auto number = leadingNumber(text))
-        return *number / 10.0;
+    bool ok = false;
+    const double number = QLocale::c().toDouble(text.trimmed(), &ok);
+    if (ok && std::isfinite(number))
+        return number / 10.0;
     return std::nullopt;
 }
 
@@ -100,8 +107,14 @@ std::vector<Record> recordsOfGrid(const PreviewGrid& grid, const QString& partit
         for (; row < section.end; ++row) {
             if (grid.utf8(row, kCode).isEmpty())
                 continue;
-            out.push_back(Record{partition, file, grid.text(row, kCode), grid.text(row, kTime), grid.text(row, kReading),
-                                 grid.text(row, kTemperature)});
+            Record r{partition, file, grid.text(row, kCode), grid.text(row, kTime), grid.text(row, kReading),
+                     grid.text(row, kTemperature)};
+            // A record without a temperature: its time stands where the temperature would.
+            if (r.time.isEmpty() && instrumentTime(r.temperature)) {
+                r.time = r.temperature;
+                r.temperature.clear();
+            }
+            out.push_back(std::move(r));
         }
     }
     return out;

@@ -46,6 +46,7 @@ QString Recorder::errorText(const Error& error)
     case ErrorKind::Damaged: what = QStringLiteral("档案数据库已损坏"); break;
     case ErrorKind::NewerVersion: what = QStringLiteral("档案数据库来自更新版本的程序"); break;
     case ErrorKind::WriteFailed: what = QStringLiteral("写入档案数据库失败，本次记录均未保存"); break;
+    case ErrorKind::ReadFailed: what = QStringLiteral("读取档案数据库失败"); break;
     }
     return error.detail.isEmpty() ? what : QStringLiteral("%1（%2）").arg(what, error.detail);
 }

@@ -85,8 +85,8 @@ std::optional<QChar> parityLetter(const QString& text)
 // a date alone is its first second, or with `endOfDay` its last.
 std::optional<qint64> instrumentTime(const QString& text, bool endOfDay)
 {
-    for (const QString format : {QStringLiteral("yyyy-MM-dd HH:mm:ss"), QStringLiteral("yyyy-MM-dd HH:mm"),
-                                 QStringLiteral("yyyy-MM-dd")}) {
+    for (const QString& format : {QStringLiteral("yyyy-MM-dd HH:mm:ss"), QStringLiteral("yyyy-MM-dd HH:mm"),
+                                  QStringLiteral("yyyy-MM-dd")}) {
         QDateTime t = QDateTime::fromString(text.trimmed(), format);
         if (!t.isValid())
             continue;

@@ -48,16 +48,16 @@ OutputKind outputKind(const QString& output);
 
 struct Options {
     Command command = Command::Help;
-    QString partition;     // X: one letter A..J
-    QString file;          // copy: the file of the partition ("" = the whole partition)
-    QString output;        // -o: a path ending .csv or .xls, or "-" for CSV on standard output
-    QString list;          // write-components: a workbook, a text file, or "-" for standard input
-    QString name;          // new-file: the name as typed
-    bool dataOnly = false; // delete --data: the records only, the file names stay
-    bool yes = false;      // delete: the operator's consent, given in advance
-    bool noArchive = false; // copy: do not keep the records in the archive
-    QString archivePath;    // --archive: the archive's file ("" = the user's data folder)
-    QStringList codes;      // archive export: the components ("" = all of the partition)
+    QString partition;              // X: one letter A..J
+    QString file;                   // copy: the file of the partition ("" = the whole partition)
+    QString output;                 // -o: a path ending .csv or .xls, or "-" for CSV on standard output
+    QString list;                   // write-components: a workbook, a text file, or "-" for standard input
+    QString name;                   // new-file: the name as typed
+    bool dataOnly = false;          // delete --data: the records only, the file names stay
+    bool yes = false;               // delete: the operator's consent, given in advance
+    bool noArchive = false;         // copy: do not keep the records in the archive
+    QString archivePath;            // --archive: the archive's file ("" = the user's data folder)
+    QStringList codes;              // archive export: the components ("" = all of the partition)
     std::optional<qint64> from, to; // archive export: the time range (instrument time)
 
     QString port; // "COMn" as the window lists it, or a device path; "" = first listed

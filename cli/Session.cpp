@@ -468,8 +468,7 @@ int Session::archiveList()
     QJsonArray json;
     for (const archive::SeriesSummary& s : a->summary()) {
         if (m_o.json)
-            json.append(QJsonObject{{"partition", s.partition}, {"code", s.code}, {"count", s.count},
-                                    {"first", time(s.firstTime)}, {"last", time(s.lastTime)}});
+            json.append(QJsonObject{{"partition", s.partition}, {"code", s.code}, {"count", s.count}, {"first", time(s.firstTime)}, {"last", time(s.lastTime)}});
         else
             m_s.console.out(QStringLiteral("%1\t%2\t%3\t%4\t%5\n").arg(s.partition, s.code).arg(s.count).arg(time(s.firstTime), time(s.lastTime)));
     }

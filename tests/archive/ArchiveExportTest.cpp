@@ -86,7 +86,7 @@ TEST(ArchiveExport, ACancelledOrFailedExportLeavesTheOldFile)
     std::vector<ExportSeries> many = twoComponents();
     for (int i = 0; i < 10000; ++i)
         many[1].points.push_back(Point{1796639465 + i, 1800.0 + i, 20, true});
-    for (const QString name : {"old.csv", "old.xlsx"}) {
+    for (const char* name : {"old.csv", "old.xlsx"}) {
         const QString path = dir.filePath(name);
         {
             QFile f(path);
@@ -95,8 +95,8 @@ TEST(ArchiveExport, ACancelledOrFailedExportLeavesTheOldFile)
         }
         int asked = 0;
         const auto failure = exportSeries(path, many, [&] { return ++asked >= 2; });
-        ASSERT_TRUE(failure.has_value()) << name.toStdString();
-        EXPECT_EQ(bytesOf(path), "last month's export") << name.toStdString();
+        ASSERT_TRUE(failure.has_value()) << name;
+        EXPECT_EQ(bytesOf(path), "last month's export") << name;
     }
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"old.csv", "old.xlsx"}));
     EXPECT_TRUE(exportSeries(dir.filePath("no/such/folder/x.xlsx"), many).has_value());

@@ -34,11 +34,14 @@ TEST(RecordsOfGrid, TwoFilesOfACopyGiveTheirRecordsUnderTheirNames)
     EXPECT_EQ(fields(records[1]), QStringList({"A", "A20261105-01", "A002", "2026-11-05 10:01:05", "-052", "-012"}));
     EXPECT_EQ(fields(records[2]), QStringList({"A", "A20261106-01", "A001", "2026-11-06 10:00:00", "28460", "240"}));
     EXPECT_EQ(fields(records[3]), QStringList({"A", "A20261106-01", "A003", "", "28461 241", ""}));
-    EXPECT_EQ(fields(records[4]), QStringList({"A", "A20261106-01", "A004", "", "28462", "2026-11-06 10:02:00"}));
+    // a record without a temperature keeps its time as its time, not as a temperature of 202.6
+    EXPECT_EQ(fields(records[4]), QStringList({"A", "A20261106-01", "A004", "2026-11-06 10:02:00", "28462", ""}));
+    EXPECT_FALSE(temperatureC(records[4].temperature));
+    EXPECT_FALSE(temperatureC("2026-11-06 10:02:00"));
+    EXPECT_FALSE(readingHz("28461 241"));
     EXPECT_EQ(fields(records[5]), QStringList({"A", "A20261106-01", "A005", "2026-11-06 10:03:00", "28463", "242"}));
     // What the short rows hold is no time, so they never enter a series.
     EXPECT_FALSE(instrumentTime(records[3].time));
-    EXPECT_FALSE(instrumentTime(records[4].time));
 }
 
 TEST(RecordsOfGrid, GridsWithoutACopysRecords)
@@ -59,16 +62,17 @@ TEST(RecordsOfGrid, GridsWithoutACopysRecords)
     EXPECT_EQ(fields(records[0]), QStringList({"B", "", "A001", "2026-11-05 10:00:00", "28456", "235"}));
 }
 
-TEST(RecordNumbers, ReadingsAndTemperaturesAreTenthsReadAsValReadsThem)
+TEST(RecordNumbers, ReadingsAndTemperaturesAreTenthsOfWholeNumbers)
 {
     EXPECT_EQ(readingHz("28456"), 2845.6);
     EXPECT_EQ(readingHz("-052"), -5.2);
     EXPECT_EQ(readingHz("+7"), 0.7);
     EXPECT_EQ(readingHz("0"), 0.0);
-    EXPECT_EQ(readingHz(" 2 8456"), 2845.6); // spaces are ignored
-    EXPECT_EQ(readingHz("28456度"), 2845.6); // the leading number counts
     EXPECT_EQ(readingHz("2.5E1"), 2.5);
-    EXPECT_EQ(readingHz("&H1F"), 3.1);
+    // only a cell that is a number as a whole: the archive keeps no guessed values
+    EXPECT_FALSE(readingHz(" 2 8456"));
+    EXPECT_FALSE(readingHz("28456度"));
+    EXPECT_FALSE(readingHz("&H1F"));
     EXPECT_DOUBLE_EQ(*readingHz("1234567890123456789"), 123456789012345678.9); // beyond the plain integers
     EXPECT_EQ(temperatureC("235"), 23.5);
     EXPECT_EQ(temperatureC("-012"), -1.2);
