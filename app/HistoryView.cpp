@@ -69,6 +69,7 @@ HistoryView::HistoryView(Recorder& recorder, FileDialogs& dialogs, Messenger& me
     split->addWidget(components);
     split->addWidget(plot);
     split->setStretchFactor(1, 1);
+    split->setSizes({230, 770}); // the plot takes the room; the list shows code and count
     layout->addWidget(split, 1);
     note = new QLabel(this);
     layout->addWidget(note);

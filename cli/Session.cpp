@@ -448,7 +448,9 @@ int Session::archiveCopy(const PreviewGrid& grid, int saved)
         m_s.console.error(text);
         return saved == Success ? int(ArchiveFailed) : saved;
     }
-    m_s.console.note(text);
+    // CSV on standard output says nothing on success but the data.
+    if (outputKind(m_o.output) != OutputKind::CsvToStdout)
+        m_s.console.note(text);
     return saved;
 }
 

@@ -139,7 +139,7 @@ void takeReadings(Partition& partition, char letter, std::size_t count)
         return;
     // Where the newest file left off: each component's last reading, and the last time.
     std::map<std::string, int> last;
-    long long clock = kStart;
+    long long clock = -1;
     for (const DataFile& f : partition.files)
         for (const std::string& r : f.records) {
             char code[8] = {};
@@ -150,6 +150,8 @@ void takeReadings(Partition& partition, char letter, std::size_t count)
             last[code] = reading;
             clock = std::max(clock, daysFromCivil(y, mo, d) * 86400 + h * 3600 + mi * 60 + sec);
         }
+    if (clock < 0)
+        clock = kStart;
     std::vector<std::string> codes;
     for (const auto& [number, name] : partition.components)
         codes.push_back(formatComponentCode(letter, number));
