@@ -115,6 +115,16 @@ void HistoryView::refresh()
     replot();
 }
 
+History::Range HistoryView::rangeFor(const Archive& a, const QList<Chosen>& picked) const
+{
+    std::vector<SeriesSummary> spans;
+    for (const SeriesSummary& s : a.summary())
+        for (const Chosen& c : picked)
+            if (c.partition == s.partition && c.code == s.code)
+                spans.push_back(s);
+    return History::rangeOf(History::Span(std::max(0, span->currentIndex())), spans);
+}
+
 void HistoryView::replot()
 {
     Archive* a = m_recorder.archive();
@@ -129,12 +139,7 @@ void HistoryView::replot()
         extra = QStringLiteral("；只显示前 %1 个元件").arg(kMaxPlotted);
         picked = picked.mid(0, kMaxPlotted);
     }
-    std::vector<SeriesSummary> spans;
-    for (const SeriesSummary& s : a->summary())
-        for (const Chosen& c : picked)
-            if (c.partition == s.partition && c.code == s.code)
-                spans.push_back(s);
-    const History::Range range = History::rangeOf(History::Span(std::max(0, span->currentIndex())), spans);
+    const History::Range range = rangeFor(*a, picked);
     std::vector<TrendSeries> series;
     qint64 points = 0, uncorrected = 0;
     for (const Chosen& c : picked) {
@@ -187,12 +192,7 @@ void HistoryView::exportData()
         m_dialogs.saveFileName(QStringLiteral("EXCEL 工作簿|*.xlsx|CSV（逗号分隔）|*.csv"), QStringLiteral("历史数据.xlsx"));
     if (!path || path->isEmpty())
         return;
-    std::vector<SeriesSummary> spans;
-    for (const SeriesSummary& s : a->summary())
-        for (const Chosen& c : picked)
-            if (c.partition == s.partition && c.code == s.code)
-                spans.push_back(s);
-    const History::Range range = History::rangeOf(History::Span(std::max(0, span->currentIndex())), spans);
+    const History::Range range = rangeFor(*a, picked);
     std::vector<ExportSeries> series;
     for (const Chosen& c : picked)
         series.push_back(ExportSeries{c.partition, c.code, a->calibration(c.code), a->series(c.partition, c.code, range.from, range.to)});

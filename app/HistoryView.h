@@ -1,5 +1,7 @@
 #pragma once
 
+#include "archive/History.h"
+
 #include <QWidget>
 
 class FileDialogs;
@@ -49,6 +51,8 @@ private:
         QString code;
     };
     QList<Chosen> chosen() const;
+    // The chosen time span, counted back from the newest record of the chosen components.
+    archive::History::Range rangeFor(const archive::Archive& archive, const QList<Chosen>& picked) const;
 
     archive::Recorder& m_recorder;
     FileDialogs& m_dialogs;

@@ -440,7 +440,7 @@ int Session::archiveCopy(const PreviewGrid& grid, int saved)
     // The copy is complete whether or not its file could be written: its records are kept.
     if (m_o.noArchive || saved == Interrupted)
         return saved;
-    archive::Recorder recorder(m_o.archivePath.isEmpty() ? archive::Archive::defaultPath() : m_o.archivePath);
+    archive::Recorder recorder(archivePath());
     const QString text = recorder.storeCopy(grid, m_o.partition);
     if (const QString notice = recorder.takeNotice(); !notice.isEmpty())
         m_s.console.error(notice);
@@ -454,16 +454,27 @@ int Session::archiveCopy(const PreviewGrid& grid, int saved)
     return saved;
 }
 
-int Session::archiveList()
+QString Session::archivePath() const
 {
-    archive::Recorder recorder(m_o.archivePath.isEmpty() ? archive::Archive::defaultPath() : m_o.archivePath);
+    return m_o.archivePath.isEmpty() ? archive::Archive::defaultPath() : m_o.archivePath;
+}
+
+archive::Archive* Session::openArchive(archive::Recorder& recorder)
+{
     archive::Archive* a = recorder.archive();
     if (const QString notice = recorder.takeNotice(); !notice.isEmpty())
         m_s.console.error(notice);
-    if (!a) {
+    if (!a)
         m_s.console.error(recorder.failure());
+    return a;
+}
+
+int Session::archiveList()
+{
+    archive::Recorder recorder(archivePath());
+    archive::Archive* a = openArchive(recorder);
+    if (!a)
         return ArchiveFailed;
-    }
     auto time = [](qint64 t) {
         return QDateTime::fromSecsSinceEpoch(t, Qt::UTC).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
     };
@@ -481,14 +492,10 @@ int Session::archiveList()
 
 int Session::archiveExport()
 {
-    archive::Recorder recorder(m_o.archivePath.isEmpty() ? archive::Archive::defaultPath() : m_o.archivePath);
-    archive::Archive* a = recorder.archive();
-    if (const QString notice = recorder.takeNotice(); !notice.isEmpty())
-        m_s.console.error(notice);
-    if (!a) {
-        m_s.console.error(recorder.failure());
+    archive::Recorder recorder(archivePath());
+    archive::Archive* a = openArchive(recorder);
+    if (!a)
         return ArchiveFailed;
-    }
     std::vector<archive::ExportSeries> series;
     const qint64 from = m_o.from.value_or(std::numeric_limits<qint64>::min());
     const qint64 to = m_o.to.value_or(std::numeric_limits<qint64>::max());

@@ -17,6 +17,10 @@
 class ComponentWriter;
 class PortRegistry;
 class PreviewGrid;
+namespace archive {
+class Archive;
+class Recorder;
+}
 class QIODevice;
 class QtSerialLink;
 namespace sheets {
@@ -98,6 +102,9 @@ private:
     int partitions();
     int files();
     int copy();
+    QString archivePath() const; // --archive, else the shared archive
+    // The recorder's archive, its notice and failure said on standard error.
+    archive::Archive* openArchive(archive::Recorder& recorder);
     int archiveList();
     int archiveExport();
     // Keeps a completed copy's records in the archive (unless --no-archive).

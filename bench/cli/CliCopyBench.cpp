@@ -16,16 +16,6 @@ namespace {
 
 constexpr std::size_t kRecords = 1000000;
 
-void report(benchmark::State& state, const benchpath::Outcome& out)
-{
-    state.counters["reply_MB"] = double(out.replyBytes) / 1e6;
-    state.counters["transfer_s"] = out.transferSeconds;
-    state.counters["after_last_byte_s"] = out.afterLastByteSeconds;
-    state.counters["total_s"] = out.totalSeconds;
-    state.counters["peak_rss_MB"] = out.peakRssBytes / 1e6;
-    state.counters["peak_rss_per_reply"] = out.peakRssBytes / double(out.replyBytes);
-}
-
 void BM_CliCopyMillionRecords(benchmark::State& state, const char* suffix)
 {
     QTemporaryDir dir;
@@ -36,7 +26,7 @@ void BM_CliCopyMillionRecords(benchmark::State& state, const char* suffix)
                                               {"--quiet", "--port", "{port}", "copy", "A", "-o", file});
         state.SetIterationTime(out.afterLastByteSeconds);
     }
-    report(state, out);
+    benchpath::report(state, out);
     if (!out.error.empty())
         state.SkipWithError(out.error.c_str());
     else if (out.exitCode != 0)

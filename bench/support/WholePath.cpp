@@ -124,6 +124,16 @@ std::vector<char*> pointers(std::vector<std::string>& strings)
 
 } // namespace
 
+void report(benchmark::State& state, const Outcome& out)
+{
+    state.counters["reply_MB"] = double(out.replyBytes) / 1e6;
+    state.counters["transfer_s"] = out.transferSeconds;
+    state.counters["after_last_byte_s"] = out.afterLastByteSeconds;
+    state.counters["total_s"] = out.totalSeconds;
+    state.counters["peak_rss_MB"] = out.peakRssBytes / 1e6;
+    state.counters["peak_rss_per_reply"] = out.peakRssBytes / double(out.replyBytes);
+}
+
 long long countLines(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);

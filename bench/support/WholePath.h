@@ -4,6 +4,8 @@
 // its reply went out, and the program under test runs as a child through /usr/bin/time, which
 // reports its peak resident memory. (A child spawned from this process directly would carry this
 // process's high-water mark over exec, and this process holds the simulator's records.)
+#include <benchmark/benchmark.h>
+
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -26,6 +28,10 @@ struct Outcome {
 // port folder in VARNOK_PORT_DIR, and `extraEnvironment` ("NAME=value") besides.
 Outcome copyPartitionThrough(std::size_t records, const std::string& program, std::vector<std::string> arguments,
                              const std::vector<std::string>& extraEnvironment = {});
+
+// The outcome as the benchmark's counters: reply_MB, transfer_s, after_last_byte_s, total_s,
+// peak_rss_MB and peak_rss_per_reply.
+void report(benchmark::State& state, const Outcome& outcome);
 
 // The number of line breaks in a file (-1 if it cannot be read).
 long long countLines(const std::string& path);

@@ -27,12 +27,7 @@ void BM_WindowCopyAndSaveMillionRecords(benchmark::State& state, const char* suf
                                               {"QT_QPA_PLATFORM=offscreen"});
         state.SetIterationTime(out.afterLastByteSeconds);
     }
-    state.counters["reply_MB"] = double(out.replyBytes) / 1e6;
-    state.counters["transfer_s"] = out.transferSeconds;
-    state.counters["after_last_byte_s"] = out.afterLastByteSeconds;
-    state.counters["total_s"] = out.totalSeconds;
-    state.counters["peak_rss_MB"] = out.peakRssBytes / 1e6;
-    state.counters["peak_rss_per_reply"] = out.peakRssBytes / double(out.replyBytes);
+    benchpath::report(state, out);
     if (!out.error.empty())
         state.SkipWithError(out.error.c_str());
     else if (out.exitCode != 0)
