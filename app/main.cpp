@@ -6,10 +6,15 @@
 #include "archive/Recorder.h"
 #include "export/Automation.h"
 #include "export/BuiltinServer.h"
+#include "export/OfficeServer.h"
 #include "serial/LinuxPortTable.h"
 #include "serial/PortDiscovery.h"
 #include "serial/QtSerialLink.h"
 #include "serial/WindowsPortRegistry.h"
+
+#ifdef Q_OS_WIN
+#include <windows/ComAutomation.h>
+#endif
 
 #include <QApplication>
 #include <QComboBox>
@@ -54,6 +59,10 @@ int main(int argc, char* argv[])
     // Spreadsheet servers in the order they are tried: Excel and WPS spreadsheets where Windows
     // has them, and always the program's own engine.
     sheets::Servers servers;
+#ifdef Q_OS_WIN
+    win::ComFactory automation;
+    sheets::addOfficeServers(servers, automation);
+#endif
     servers.add(sheets::kBuiltin, [] { return sheets::createBuiltinApplication(); });
     QtFileDialogs fileBoxes;
     TourFileDialogs tourFiles(parser.value(tour));
