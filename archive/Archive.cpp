@@ -9,10 +9,12 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <sqlite3.h>
 #include <string>
 #include <type_traits>
 #include <utility>
+#include "platform/FilePath.h"
 
 namespace archive {
 
@@ -278,7 +280,8 @@ Inspection inspect(const QString& path)
 {
     Inspection out;
     sqlite3* raw = nullptr;
-    const int opened = sqlite3_open_v2(QFile::encodeName(path).constData(), &raw,
+    const int opened = sqlite3_open_v2(path.toUtf8().constData(), &raw, // SQLite takes UTF-8 names everywhere
+
                                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
     out.db.reset(raw);
     if (opened != SQLITE_OK) {
@@ -379,8 +382,10 @@ std::optional<QString> moveAside(const QString& path, ErrorKind kind, QString* f
     QString target = base;
     for (int n = 2; anyExists(target); ++n)
         target = base + QStringLiteral("-%1").arg(n);
-    if (::rename(QFile::encodeName(path).constData(), QFile::encodeName(target).constData()) != 0) {
-        *failure = QStringLiteral("cannot rename %1 to %2: %3").arg(path, target, QString::fromLocal8Bit(strerror(errno)));
+    std::error_code ec;
+    std::filesystem::rename(toFilePath(path), toFilePath(target), ec);
+    if (ec) {
+        *failure = QStringLiteral("cannot rename %1 to %2: %3").arg(path, target, QString::fromStdString(ec.message()));
         return std::nullopt;
     }
     for (const char* suffix : kCompanions) {
@@ -388,9 +393,10 @@ std::optional<QString> moveAside(const QString& path, ErrorKind kind, QString* f
         if (!QFileInfo::exists(companion))
             continue;
         const QString moved = target + QLatin1String(suffix);
-        if (::rename(QFile::encodeName(companion).constData(), QFile::encodeName(moved).constData()) != 0) {
+        std::filesystem::rename(toFilePath(companion), toFilePath(moved), ec);
+        if (ec) {
             // Left here it would be taken for part of the new archive.
-            *failure = QStringLiteral("cannot rename %1 to %2: %3").arg(companion, moved, QString::fromLocal8Bit(strerror(errno)));
+            *failure = QStringLiteral("cannot rename %1 to %2: %3").arg(companion, moved, QString::fromStdString(ec.message()));
             return std::nullopt;
         }
     }

@@ -1,6 +1,7 @@
 #include "archive/ArchiveExport.h"
 
 #include "export/FailureText.h"
+#include "platform/FilePath.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -64,7 +65,7 @@ void fill(Row& row, const ExportSeries& s, const Point& p)
 std::optional<QString> writeXlsx(const QString& path, const std::vector<ExportSeries>& series,
                                  const std::function<bool()>& cancel)
 {
-    auto writer = workbook::XlsxWriter::create(QDir::toNativeSeparators(path).toStdString());
+    auto writer = workbook::XlsxWriter::create(toFilePath(QDir::toNativeSeparators(path)));
     if (!writer)
         return FailureText::reason(writer.error());
     std::vector<std::string> headers;

@@ -1,6 +1,7 @@
 #include "archive/CalibrationTable.h"
 
 #include "export/FailureText.h"
+#include "platform/FilePath.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -284,7 +285,7 @@ std::optional<std::vector<QStringList>> readFile(const QString& path, QString* e
         }
         return parseCsv(QString::fromUtf8(f.readAll()));
     }
-    auto book = workbook::Workbook::open(path.toStdString());
+    auto book = workbook::Workbook::open(toFilePath(path));
     if (!book) {
         if (error)
             *error = FailureText::reason(book.error());

@@ -1,6 +1,7 @@
 #include "export/BuiltinServer.h"
 
-#include <QFile>
+#include "platform/FilePath.h"
+
 #include <workbook/workbook.h>
 
 #include <list>
@@ -108,7 +109,7 @@ class BuiltinApplication : public Application {
 public:
     Workbook& open(const QString& path) override
     {
-        workbook::Result<workbook::Workbook> book = workbook::Workbook::open(QFile::encodeName(path).toStdString());
+        workbook::Result<workbook::Workbook> book = workbook::Workbook::open(toFilePath(path));
         if (!book)
             throw failure(book.error());
         return m_books.emplace_back(std::move(book.value()));

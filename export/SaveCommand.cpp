@@ -9,6 +9,7 @@
 #include "platform/FileDialogs.h"
 #include "platform/Messenger.h"
 #include "serial/CommandExchange.h"
+#include "platform/FilePath.h"
 
 #include <QEventLoop>
 #include <QFile>
@@ -117,7 +118,7 @@ std::optional<QString> SaveCommand::copyTemplate(const QString& templatePath, co
     if (bytes.isEmpty())
         return FailureText::templateMissing();
     // A work copy left by an interrupted save is replaced here.
-    if (workbook::Error e = workbook::writeFileAtomically(QFile::encodeName(work).toStdString(),
+    if (workbook::Error e = workbook::writeFileAtomically(toFilePath(work),
                                                           std::string_view(bytes.constData(), size_t(bytes.size()))))
         return FailureText::reason(e);
     return std::nullopt;
@@ -229,8 +230,7 @@ std::optional<SaveCommand::Failure> SaveCommand::saveAs(const PreviewGrid& grid,
         SheetWriter::write(grid, *app, work, book);
         app->quit();
         app.reset();
-        if (workbook::Error e = workbook::replaceFile(QFile::encodeName(work).toStdString(),
-                                                      QFile::encodeName(target).toStdString())) {
+        if (workbook::Error e = workbook::replaceFile(toFilePath(work), toFilePath(target))) {
             discardWork();
             return Failure{FailureText::reason(e)};
         }

@@ -3,6 +3,7 @@
 #include "export/FailureText.h"
 #include "export/SheetWriter.h"
 #include "grids/PreviewGrid.h"
+#include "platform/FilePath.h"
 
 #include <QDir>
 #include <workbook/workbook.h>
@@ -14,7 +15,7 @@ namespace XlsxExport {
 
 std::optional<QString> save(const PreviewGrid& grid, const QString& path, const std::function<bool()>& cancel)
 {
-    auto writer = workbook::XlsxWriter::create(QDir::toNativeSeparators(path).toStdString());
+    auto writer = workbook::XlsxWriter::create(toFilePath(QDir::toNativeSeparators(path)));
     if (!writer)
         return FailureText::reason(writer.error());
     const int cols = grid.cols();

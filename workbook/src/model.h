@@ -133,7 +133,7 @@ struct SheetSlot {
 struct WorkbookData {
     Format format = Format::Xls;
     bool readOnly = false;
-    std::string path;
+    std::filesystem::path path;
     std::string readOnlyReason;
 
     cfb::File container; // the compound file the workbook came in (other streams are kept)

@@ -4,6 +4,8 @@
 
 #include "workbook/workbook.h"
 
+#include <cstdio>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -18,7 +20,14 @@ ErrorKind kindOf(const std::error_code& ec);
 // invalid UTF-8 is never the same as anything.
 bool sameSheetName(std::string_view a, std::string_view b);
 
-// "text" in double quotes, for descriptions.
+// "text" in double quotes, for descriptions; a path as UTF-8.
 std::string inQuotes(std::string_view s);
+
+// The path as UTF-8 text.
+std::string utf8(const std::filesystem::path& path);
+
+// std::fopen for a path: on Windows through the wide call, so no character is lost to the
+// ANSI code page.
+std::FILE* openFile(const std::filesystem::path& path, const char* mode);
 
 } // namespace workbook::detail

@@ -57,6 +57,23 @@ bool detail::sameSheetName(std::string_view a, std::string_view b)
 
 std::string detail::inQuotes(std::string_view s) { return "\"" + std::string(s) + "\""; }
 
+std::string detail::utf8(const std::filesystem::path& path)
+{
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+std::FILE* detail::openFile(const std::filesystem::path& path, const char* mode)
+{
+#ifdef _WIN32
+    std::wstring wideMode;
+    for (const char* m = mode; *m; ++m) wideMode += wchar_t(*m);
+    return _wfopen(path.c_str(), wideMode.c_str());
+#else
+    return std::fopen(path.c_str(), mode);
+#endif
+}
+
 ErrorKind detail::kindOfErrno(int err)
 {
     switch (err) {
@@ -423,20 +440,20 @@ Result<Workbook> Workbook::openBytes(std::string_view bytes)
     }
 }
 
-Result<Workbook> Workbook::open(const std::string& path)
+Result<Workbook> Workbook::open(const std::filesystem::path& path)
 {
     std::error_code ec;
-    if (std::filesystem::is_directory(std::filesystem::path(path), ec))
-        return Error(ErrorKind::NotAFile, "Cannot open " + inQuotes(path) + ": it is a folder, not a workbook file.");
-    std::ifstream in(std::filesystem::path(path), std::ios::binary);
-    if (!in) return Error(kindOfErrno(errno), "Cannot open " + inQuotes(path) + ": " + std::strerror(errno) + ".");
+    if (std::filesystem::is_directory(path, ec))
+        return Error(ErrorKind::NotAFile, "Cannot open " + inQuotes(detail::utf8(path)) + ": it is a folder, not a workbook file.");
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return Error(kindOfErrno(errno), "Cannot open " + inQuotes(detail::utf8(path)) + ": " + std::strerror(errno) + ".");
     in.seekg(0, std::ios::end);
     std::streamoff size = in.tellg();
-    if (size < 0) return Error(ErrorKind::Io, "Cannot read " + inQuotes(path) + ".");
-    if (size_t(size) > kMaxFileSize) return Error(ErrorKind::TooLarge, "The file " + inQuotes(path) + " is too large for a workbook.");
+    if (size < 0) return Error(ErrorKind::Io, "Cannot read " + inQuotes(detail::utf8(path)) + ".");
+    if (size_t(size) > kMaxFileSize) return Error(ErrorKind::TooLarge, "The file " + inQuotes(detail::utf8(path)) + " is too large for a workbook.");
     in.seekg(0);
     std::string bytes(size_t(size), '\0');
-    if (!in.read(bytes.data(), size)) return Error(ErrorKind::Io, "Cannot read " + inQuotes(path) + ".");
+    if (!in.read(bytes.data(), size)) return Error(ErrorKind::Io, "Cannot read " + inQuotes(detail::utf8(path)) + ".");
     auto r = openBytes(bytes);
     if (!r) return r.error();
     r->m_data->path = path;
@@ -451,7 +468,7 @@ Result<Workbook> Workbook::createXls(std::string_view firstSheetName)
 
 Format Workbook::format() const { return m_data->format; }
 bool Workbook::readOnly() const { return m_data->readOnly; }
-const std::string& Workbook::path() const { return m_data->path; }
+const std::filesystem::path& Workbook::path() const { return m_data->path; }
 std::size_t Workbook::sheetCount() const { return m_data->sheets.size(); }
 Sheet& Workbook::sheet(std::size_t index) { return *m_data->sheets.at(index); }
 const Sheet& Workbook::sheet(std::size_t index) const { return *m_data->sheets.at(index); }
@@ -596,7 +613,7 @@ Error Workbook::save()
     return saveAs(m_data->path);
 }
 
-Error Workbook::saveAs(const std::string& path)
+Error Workbook::saveAs(const std::filesystem::path& path)
 {
     if (m_data->readOnly) return Error(ErrorKind::ReadOnly, m_data->readOnlyReason);
     try {
@@ -613,12 +630,12 @@ Error Workbook::saveAs(const std::string& path)
     return {};
 }
 
-Error writeFileAtomically(const std::string& path, std::string_view bytes)
+Error writeFileAtomically(const std::filesystem::path& path, std::string_view bytes)
 {
     return writeFileAtomically(path, [&](const std::function<void(std::string_view)>& emit) { emit(bytes); });
 }
 
-Error writeFileAtomically(const std::string& path,
+Error writeFileAtomically(const std::filesystem::path& path,
                           const std::function<void(const std::function<void(std::string_view)>&)>& produce)
 {
     namespace fs = std::filesystem;
@@ -626,10 +643,10 @@ Error writeFileAtomically(const std::string& path,
     // to the same path truncates and reuses it instead of adding another.
     fs::path tmp(path);
     tmp += ".tmp";
-    std::FILE* f = std::fopen(tmp.string().c_str(), "wb");
+    std::FILE* f = detail::openFile(tmp, "wb");
     if (!f) {
         const int err = errno;
-        return Error(kindOfErrno(err), "Cannot write " + inQuotes(path) + ": " + std::strerror(err) + ".");
+        return Error(kindOfErrno(err), "Cannot write " + inQuotes(detail::utf8(path)) + ": " + std::strerror(err) + ".");
     }
     int err = 0;
     produce([&](std::string_view piece) {
@@ -645,9 +662,9 @@ Error writeFileAtomically(const std::string& path,
     if (err != 0) {
         std::error_code ec;
         fs::remove(tmp, ec);
-        return Error(kindOfErrno(err), "Cannot write " + inQuotes(path) + ": " + std::strerror(err) + ".");
+        return Error(kindOfErrno(err), "Cannot write " + inQuotes(detail::utf8(path)) + ": " + std::strerror(err) + ".");
     }
-    Error replaced = replaceFile(tmp.string(), path);
+    Error replaced = replaceFile(tmp, path);
     if (replaced) {
         std::error_code ec;
         fs::remove(tmp, ec);
@@ -655,17 +672,17 @@ Error writeFileAtomically(const std::string& path,
     return replaced;
 }
 
-Error replaceFile(const std::string& from, const std::string& to)
+Error replaceFile(const std::filesystem::path& from, const std::filesystem::path& to)
 {
     namespace fs = std::filesystem;
     std::error_code ec;
-    fs::file_status old = fs::status(fs::path(to), ec);
+    fs::file_status old = fs::status(to, ec);
     if (!ec && fs::is_directory(old))
-        return Error(ErrorKind::NotAFile, "Cannot replace " + inQuotes(to) + ": it is a folder.");
-    if (!ec && fs::is_regular_file(old)) fs::permissions(fs::path(from), old.permissions(), ec);
+        return Error(ErrorKind::NotAFile, "Cannot replace " + inQuotes(detail::utf8(to)) + ": it is a folder.");
+    if (!ec && fs::is_regular_file(old)) fs::permissions(from, old.permissions(), ec);
     ec.clear();
-    fs::rename(fs::path(from), fs::path(to), ec);
-    if (ec) return Error(kindOf(ec), "Cannot replace " + inQuotes(to) + ": " + ec.message() + ".");
+    fs::rename(from, to, ec);
+    if (ec) return Error(kindOf(ec), "Cannot replace " + inQuotes(detail::utf8(to)) + ": " + ec.message() + ".");
     return {};
 }
 

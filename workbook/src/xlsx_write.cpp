@@ -333,8 +333,8 @@ Error XlsxWriter::Impl::check() const
     case State::Open: return {};
     case State::Failed: return failure;
     case State::Committed:
-        return Error(ErrorKind::Io, "The workbook " + inQuotes(target) + " is already written; a writer writes one file.");
-    case State::Cancelled: return Error(ErrorKind::Io, "Writing " + inQuotes(target) + " was cancelled.");
+        return Error(ErrorKind::Io, "The workbook " + inQuotes(detail::utf8(target)) + " is already written; a writer writes one file.");
+    case State::Cancelled: return Error(ErrorKind::Io, "Writing " + inQuotes(detail::utf8(target)) + " was cancelled.");
     }
     return {};
 }
@@ -346,7 +346,7 @@ void XlsxWriter::Impl::discard()
         file = nullptr;
     }
     std::error_code ec;
-    fs::remove(fs::path(temp), ec);
+    fs::remove(temp, ec);
     release(busyKey);
 }
 
@@ -354,7 +354,7 @@ Error XlsxWriter::Impl::fail(int err, const std::string& doing)
 {
     discard();
     state = State::Failed;
-    failure = Error(detail::kindOfErrno(err), "Cannot " + doing + " " + inQuotes(target) + ": " + describe(err) + ".");
+    failure = Error(detail::kindOfErrno(err), "Cannot " + doing + " " + inQuotes(detail::utf8(target)) + ": " + describe(err) + ".");
     return failure;
 }
 
@@ -407,31 +407,32 @@ Error movedFrom() { return Error(ErrorKind::Io, "This workbook writer was moved 
 Error outOfMemory() { return Error(ErrorKind::OutOfMemory, "Not enough memory to write the workbook."); }
 } // namespace
 
-Result<XlsxWriter> XlsxWriter::create(const std::string& path)
+Result<XlsxWriter> XlsxWriter::create(const std::filesystem::path& path)
 {
     try {
         if (path.empty()) return Error(ErrorKind::NoPath, "No file name was given for the workbook.");
         std::error_code ec;
         if (fs::is_directory(fs::path(path), ec))
-            return Error(ErrorKind::NotAFile, "Cannot write " + inQuotes(path) + ": it is a folder.");
+            return Error(ErrorKind::NotAFile, "Cannot write " + inQuotes(detail::utf8(path)) + ": it is a folder.");
         auto impl = std::make_unique<Impl>();
         impl->state = Impl::State::Cancelled; // nothing of ours to remove until the file is open
         impl->target = path;
-        impl->temp = path + ".tmp";
+        impl->temp = path;
+        impl->temp += ".tmp";
         fs::path key = fs::absolute(fs::path(impl->temp), ec);
-        std::string busyKey = ec ? impl->temp : key.lexically_normal().string();
+        std::string busyKey = detail::utf8(ec ? impl->temp : key.lexically_normal());
         {
             std::lock_guard<std::mutex> lock(g_busyMutex);
             if (!g_busy.insert(busyKey).second)
-                return Error(ErrorKind::InUse, "Cannot write " + inQuotes(path) + ": another write to it is under way.");
+                return Error(ErrorKind::InUse, "Cannot write " + inQuotes(detail::utf8(path)) + ": another write to it is under way.");
         }
         impl->busyKey = busyKey;
         errno = 0;
-        impl->file = std::fopen(impl->temp.c_str(), "wb");
+        impl->file = detail::openFile(impl->temp, "wb");
         if (!impl->file) {
             const int err = errno ? errno : EIO;
             release(impl->busyKey);
-            return Error(detail::kindOfErrno(err), "Cannot write " + inQuotes(path) + ": " + describe(err) + ".");
+            return Error(detail::kindOfErrno(err), "Cannot write " + inQuotes(detail::utf8(path)) + ": " + describe(err) + ".");
         }
         impl->state = Impl::State::Open;
         impl->zip.attach(impl->file);
@@ -442,9 +443,9 @@ Result<XlsxWriter> XlsxWriter::create(const std::string& path)
     }
 }
 
-const std::string& XlsxWriter::path() const
+const std::filesystem::path& XlsxWriter::path() const
 {
-    static const std::string none;
+    static const std::filesystem::path none;
     return m_impl ? m_impl->target : none;
 }
 std::size_t XlsxWriter::sheetCount() const { return m_impl ? m_impl->names.size() : 0; }

@@ -61,7 +61,8 @@ struct XlsxWriter::Impl {
     int level;
     uint64_t limit = detail::ZipWriter::kLimit;
 
-    std::string target, temp, busyKey;
+    std::filesystem::path target, temp;
+    std::string busyKey;
     std::FILE* file = nullptr;
     detail::ZipWriter zip;
     detail::XmlBuffer xml;

@@ -2,11 +2,14 @@
 // and .xlsx written row by row (XlsxWriter).
 //
 // Every call reports failure through an Error value: a kind of failure and a description of the
-// detail; no exception leaves the library. Texts cross the interface as UTF-8. Rows and columns count from 1.
+// detail; no exception leaves the library. Texts cross the interface as UTF-8; paths as
+// std::filesystem::path, so that on Windows a name travels as UTF-16 and any character of it
+// reaches the file system. Rows and columns count from 1.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <initializer_list>
 #include <memory>
@@ -144,7 +147,7 @@ class Workbook {
 public:
     // Opens an .xls (BIFF8) or .xlsx file; the format is recognised from the content.
     // An .xlsx workbook is read-only.
-    static Result<Workbook> open(const std::string& path);
+    static Result<Workbook> open(const std::filesystem::path& path);
     // The same from bytes in memory; save() then needs saveAs().
     static Result<Workbook> openBytes(std::string_view bytes);
     // A new .xls workbook with one empty worksheet named `firstSheetName`, not yet on disk.
@@ -156,7 +159,7 @@ public:
 
     Format format() const;
     bool readOnly() const;
-    const std::string& path() const;
+    const std::filesystem::path& path() const;
 
     // Worksheets in workbook order (chart and macro sheets are kept but not listed).
     // sheet(index) requires index < sheetCount().
@@ -176,7 +179,7 @@ public:
     // Writes the workbook back to the path it was opened from, atomically (a temporary file beside
     // the target is renamed over it).
     Error save();
-    Error saveAs(const std::string& path);
+    Error saveAs(const std::filesystem::path& path);
     // The .xls file image that save() would write.
     Result<std::string> toBytes() const;
 
@@ -243,7 +246,7 @@ class XlsxWriter {
 public:
     // Opens the temporary file beside `path`. Refused when `path` is empty or a folder, and when
     // another writer of this program is still writing to the same path.
-    static Result<XlsxWriter> create(const std::string& path);
+    static Result<XlsxWriter> create(const std::filesystem::path& path);
 
     XlsxWriter(XlsxWriter&&) noexcept;
     XlsxWriter& operator=(XlsxWriter&&) noexcept;
@@ -264,7 +267,7 @@ public:
     void cancel();
 
     // The target path; the number of worksheets so far; rows written to the current one.
-    const std::string& path() const;
+    const std::filesystem::path& path() const;
     std::size_t sheetCount() const;
     int rowCount() const;
 
@@ -282,12 +285,12 @@ ErrorKind errorKindOfErrno(int err);
 // Writes `bytes` to `path` through a temporary file in the same folder that is renamed over it.
 // The temporary file is `path` + ".tmp", so an interrupted write leaves at most that one file,
 // which the next write to the same path reuses.
-Error writeFileAtomically(const std::string& path, std::string_view bytes);
+Error writeFileAtomically(const std::filesystem::path& path, std::string_view bytes);
 // The same with the content handed to `produce`'s callback piece by piece.
-Error writeFileAtomically(const std::string& path,
+Error writeFileAtomically(const std::filesystem::path& path,
                           const std::function<void(const std::function<void(std::string_view)>&)>& produce);
 // Renames `from` over `to` in one step (both in the same folder); the replaced file's permissions
 // carry over. On failure `to` is unchanged and `from` stays.
-Error replaceFile(const std::string& from, const std::string& to);
+Error replaceFile(const std::filesystem::path& from, const std::filesystem::path& to);
 
 } // namespace workbook
