@@ -6,11 +6,14 @@
 
 QStringList installQtTranslations(QObject* owner)
 {
-    const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    // Beside the program first, where a Windows installation keeps them, then Qt's own folder.
+    const QStringList folders{QCoreApplication::applicationDirPath() + QStringLiteral("/translations"),
+                              QLibraryInfo::path(QLibraryInfo::TranslationsPath)};
     QStringList loaded;
     for (const QString& name : {QStringLiteral("qtbase_zh_CN"), QStringLiteral("qtserialport_zh_CN")}) {
         auto* translator = new QTranslator(owner);
-        if (translator->load(name, folder) && QCoreApplication::installTranslator(translator)) {
+        const bool found = translator->load(name, folders[0]) || translator->load(name, folders[1]);
+        if (found && QCoreApplication::installTranslator(translator)) {
             loaded << name;
         } else {
             delete translator;
