@@ -1,4 +1,5 @@
 #include "app/Form1.h"
+#include "app/WindowSettings.h"
 
 #include "app/PortCombo.h"
 #include "app/HistoryView.h"
@@ -20,6 +21,7 @@
 #include "storage/StorageReplies.h"
 #include "storage/StorageCommands.h"
 
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -175,6 +177,8 @@ Form1::Form1(Form1Services services, QWidget* parent)
     connect(Command11, &QPushButton::clicked, this, [storage] { storage->Command11_Click(); });
 
     Form_Load();
+    // What was chosen last time, once the start-up has filled the lists and made its choice.
+    restoreSettings();
 }
 
 Form1::~Form1()
@@ -444,9 +448,49 @@ void Form1::Command1_Click()
     Command1->setText(kConnected);
     Command1->setEnabled(false);
     statusLine->setText(QStringLiteral("已连接 %1（%2）").arg(Combo1->currentText(), settingsString()));
+    saveSettings(); // a line that opened is worth remembering at once
     Delay(m_services.timing.commandWait);
     if (self)
         m_exchange->releaseGate();
+}
+
+void Form1::restoreSettings()
+{
+    if (!m_services.settings)
+        return;
+    WindowSettings remembered(*m_services.settings);
+    const WindowSettings::Line line = remembered.line();
+    auto pick = [](QComboBox* combo, const QString& text) {
+        QStringList items;
+        for (int i = 0; i < combo->count(); ++i)
+            items << combo->itemText(i);
+        // Only an entry of the list is chosen again; otherwise the start-up's choice stands.
+        if (const int at = WindowSettings::indexIn(items, text); at >= 0)
+            combo->setCurrentIndex(at);
+    };
+    // A remembered port that is no longer there leaves the start-up's choice, the list's first.
+    pick(Combo1, line.port);
+    pick(Combo2, line.baud);
+    pick(Combo3, line.parity);
+    pick(Combo4, line.stopBits);
+    const QByteArray geometry = remembered.geometry();
+    if (!geometry.isEmpty())
+        restoreGeometry(geometry);
+}
+
+void Form1::saveSettings()
+{
+    if (!m_services.settings)
+        return;
+    WindowSettings remembered(*m_services.settings);
+    remembered.setLine({Combo1->currentText(), Combo2->currentText(), Combo3->currentText(), Combo4->currentText()});
+    remembered.setGeometry(saveGeometry());
+}
+
+void Form1::closeEvent(QCloseEvent* event)
+{
+    saveSettings();
+    QMainWindow::closeEvent(event);
 }
 
 void Form1::Command12_Click()

@@ -26,6 +26,7 @@ class Form3;
 class FileDialogs;
 class HistoryView;
 class QTabWidget;
+class QSettings;
 namespace sheets {
 class Servers;
 }
@@ -46,6 +47,9 @@ struct Form1Services {
     // Where completed copies are kept; without one (tests) nothing is archived and the window
     // has no history tab.
     archive::Recorder* recorder = nullptr;
+    // Where the serial line's settings and the window's geometry are remembered between runs;
+    // without one (tests) nothing is remembered.
+    QSettings* settings = nullptr;
 };
 
 // The main window: the serial settings strip, the storage tree, the column of instrument
@@ -120,6 +124,9 @@ private:
     void routeReplies();
     void Form_Load();
     void Check_Comm();
+    void restoreSettings();
+    void saveSettings();
+    void closeEvent(QCloseEvent* event) override;
     void fillPortList(PortRegistry& registry, bool keepText);
     void refreshPorts();
     void applyGridSizes();

@@ -1,5 +1,7 @@
 #include "app/QtFileDialogs.h"
 
+#include "app/WindowSettings.h"
+
 #include <QFileDialog>
 #include <QStringList>
 
@@ -18,14 +20,18 @@ QString QtFileDialogs::qtFilter(const QString& pairs)
 
 std::optional<QString> QtFileDialogs::saveFileName(const QString& filter, const QString& proposedName)
 {
-    QFileDialog dialog(m_parent, QString(), proposedName, qtFilter(filter));
+    const QString folder = m_settings ? WindowSettings(*m_settings).folder(WindowSettings::Folder::Save) : QString();
+    const QString start = folder.isEmpty() ? proposedName : folder + QLatin1Char('/') + proposedName;
+    QFileDialog dialog(m_parent, QString(), start, qtFilter(filter));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.selectFile(proposedName);
+    dialog.selectFile(start);
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     const QStringList files = dialog.selectedFiles();
     if (files.isEmpty())
         return QString();
+    if (m_settings)
+        WindowSettings(*m_settings).rememberFolderOf(WindowSettings::Folder::Save, files.first());
     return withChosenSuffix(files.first(), dialog.nameFilters(), dialog.selectedNameFilter());
 }
 
@@ -49,11 +55,16 @@ QString QtFileDialogs::withChosenSuffix(const QString& path, const QStringList& 
 
 std::optional<QString> QtFileDialogs::openFileName(const QString& filter)
 {
-    QFileDialog dialog(m_parent, QString(), QString(), qtFilter(filter));
+    const QString folder = m_settings ? WindowSettings(*m_settings).folder(WindowSettings::Folder::Import) : QString();
+    QFileDialog dialog(m_parent, QString(), folder, qtFilter(filter));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     const QStringList files = dialog.selectedFiles();
-    return files.isEmpty() ? QString() : files.first();
+    if (files.isEmpty())
+        return QString();
+    if (m_settings)
+        WindowSettings(*m_settings).rememberFolderOf(WindowSettings::Folder::Import, files.first());
+    return files.first();
 }

@@ -5,11 +5,15 @@
 #include <QPointer>
 #include <QWidget>
 
-// The file dialogs as the operator sees them.
+class QSettings;
+
+// The file dialogs as the operator sees them. With settings they open where the last save or
+// the last import went.
 class QtFileDialogs : public FileDialogs {
 public:
     explicit QtFileDialogs(QWidget* parent = nullptr) : m_parent(parent) {}
     void setParent(QWidget* parent) { m_parent = parent; }
+    void setSettings(QSettings* settings) { m_settings = settings; }
     std::optional<QString> saveFileName(const QString& filter, const QString& proposedName) override;
     std::optional<QString> openFileName(const QString& filter) override;
 
@@ -21,4 +25,5 @@ public:
 
 private:
     QPointer<QWidget> m_parent;
+    QSettings* m_settings = nullptr;
 };

@@ -20,6 +20,7 @@
 #include <QComboBox>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QSettings>
 #include <QTimer>
 #include <cstdio>
 #include <memory>
@@ -28,6 +29,7 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Varnok"));
+    QApplication::setOrganizationName(QStringLiteral("Varnok"));
     if (installQtTranslations(&app).isEmpty())
         std::fprintf(stderr, "Qt's Chinese translations were not found; Qt's own dialogs speak English.\n");
 
@@ -76,7 +78,15 @@ int main(int argc, char* argv[])
     // keeps its own beside its screenshots.
     archive::Recorder recorder(parser.isSet(tour) ? QDir(parser.value(tour)).absoluteFilePath(QStringLiteral("archive.sqlite"))
                                                   : archive::Archive::defaultPath());
-    Form1 window(Form1Services{link, messenger, ports, Timing{}, dialogs, servers, templatePath, &recorder});
+    // The line's settings, the dialogs' folders and the window's place are remembered between
+    // runs (~/.config/Varnok/Varnok.conf; the registry on Windows); a demonstration or a
+    // screenshot leaves them alone.
+    QSettings settings;
+    const bool remember = !parser.isSet(tour) && !parser.isSet(screenshot);
+    if (remember)
+        fileBoxes.setSettings(&settings);
+    Form1 window(Form1Services{link, messenger, ports, Timing{}, dialogs, servers, templatePath, &recorder,
+                               remember ? &settings : nullptr});
     boxes.setParent(&window);
     fileBoxes.setParent(&window);
     if (parser.isSet(port))
