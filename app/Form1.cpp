@@ -1,5 +1,6 @@
 #include "app/Form1.h"
 #include "app/WindowSettings.h"
+#include "platform/SupportLog.h"
 
 #include "app/PortCombo.h"
 #include "app/HistoryView.h"
@@ -434,6 +435,8 @@ void Form1::Command1_Click()
     ok = ok && link.setSettings(settingsString());
     ok = ok && link.open();
     if (!ok) {
+        qCWarning(logLink).noquote() << "cannot open" << Combo1->currentText() << device << settingsString() << "-"
+                                     << link.lastErrorText();
         const bool permission = link.lastOpenError() == SerialLink::OpenError::PermissionDenied;
         const bool gone = !device.isEmpty() && link.lastOpenError() == SerialLink::OpenError::NotFound;
         m_services.messenger.information(
@@ -448,6 +451,7 @@ void Form1::Command1_Click()
     Command1->setText(kConnected);
     Command1->setEnabled(false);
     statusLine->setText(QStringLiteral("已连接 %1（%2）").arg(Combo1->currentText(), settingsString()));
+    qCInfo(logLink).noquote() << "opened" << Combo1->currentText() << device << settingsString();
     saveSettings(); // a line that opened is worth remembering at once
     Delay(m_services.timing.commandWait);
     if (self)
@@ -498,6 +502,7 @@ void Form1::Command12_Click()
     if (!connectedCaption())
         return;
     m_services.link.close();
+    qCInfo(logLink).noquote() << "closed" << Combo1->currentText();
     Command1->setText(kConnect);
     Command1->setEnabled(true);
     statusLine->setText(QStringLiteral("已断开"));
@@ -510,6 +515,7 @@ void Form1::onLinkLost(const QString& reason)
 {
     // The device vanished under an open port: back to the disconnected state, and say so,
     // rather than leave the operator waiting for replies that cannot come.
+    qCWarning(logLink).noquote() << "lost" << Combo1->currentText() << "-" << reason;
     Command1->setText(kConnect);
     Command1->setEnabled(true);
     ComEnable();

@@ -7,6 +7,7 @@
 #include "export/Automation.h"
 #include "export/BuiltinServer.h"
 #include "export/OfficeServer.h"
+#include "platform/SupportLog.h"
 #include "serial/LinuxPortTable.h"
 #include "serial/PortDiscovery.h"
 #include "serial/QtSerialLink.h"
@@ -30,6 +31,7 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Varnok"));
     QApplication::setOrganizationName(QStringLiteral("Varnok"));
+    QApplication::setApplicationVersion(QStringLiteral(KTM_VERSION));
     if (installQtTranslations(&app).isEmpty())
         std::fprintf(stderr, "Qt's Chinese translations were not found; Qt's own dialogs speak English.\n");
 
@@ -82,6 +84,11 @@ int main(int argc, char* argv[])
     // runs (~/.config/Varnok/Varnok.conf; the registry on Windows); a demonstration or a
     // screenshot leaves them alone.
     QSettings settings;
+    // The log for support, in the user's data folder; it never holds the records themselves.
+    QString logFailure;
+    if (!SupportLog::install(SupportLog::defaultFolder() + QStringLiteral("/ktm520.log"), {}, &logFailure))
+        std::fprintf(stderr, "The log cannot be written: %s\n", qPrintable(logFailure));
+    qCInfo(logLink) << "ktm520 started, version" << QCoreApplication::applicationVersion();
     const bool remember = !parser.isSet(tour) && !parser.isSet(screenshot);
     if (remember)
         fileBoxes.setSettings(&settings);

@@ -1,5 +1,7 @@
 #include "cli/Console.h"
 
+#include "platform/SupportLog.h"
+
 #include <QByteArray>
 
 #ifdef _WIN32
@@ -61,7 +63,11 @@ void Console::line(const QString& text)
     std::fflush(m_err);
 }
 
-void Console::error(const QString& text) { line(text); }
+void Console::error(const QString& text)
+{
+    qCInfo(logMessages).noquote() << "error:" << text;
+    line(text);
+}
 
 void Console::note(const QString& text)
 {

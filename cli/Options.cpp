@@ -173,6 +173,10 @@ ParseResult parse(const QStringList& arguments)
             o.noArchive = true;
             continue;
         }
+        if (a == QLatin1String("--log")) {
+            o.log = true;
+            continue;
+        }
         // --name=value or --name value
         QString key = a;
         std::optional<QString> value;
@@ -411,6 +415,11 @@ QString helpText()
         "                    Do not keep copy's records in the archive (kept by default, as the window does).\n"
         "  --archive FILE    档案数据库文件，默认在用户数据文件夹中（与窗口共用）。\n"
         "                    The archive database (default: the user's data folder, shared with the window).\n"
+        "  --log             把连接、命令、应答大小和用时、提示与错误写入支持日志（与窗口共用，\n"
+        "                    在用户数据文件夹的 Varnok/logs 中；不含记录本身）。\n"
+        "                    Write the support log shared with the window (Varnok/logs in the user's\n"
+        "                    data folder): connections, commands, reply sizes and times, messages\n"
+        "                    and errors, never the records.\n"
         "  --json            以 JSON 输出列表（ports、partitions、files、components）。\n"
         "                    Listings as JSON, for programs.\n"
         "  --quiet, -q       不显示进度和成功提示；错误仍写到标准错误。\n"

@@ -56,6 +56,7 @@ struct Options {
     bool dataOnly = false;          // delete --data: the records only, the file names stay
     bool yes = false;               // delete: the operator's consent, given in advance
     bool noArchive = false;         // copy: do not keep the records in the archive
+    bool log = false;               // write the support log, as the window does
     QString archivePath;            // --archive: the archive's file ("" = the user's data folder)
     QStringList codes;              // archive export: the components ("" = all of the partition)
     std::optional<qint64> from, to; // archive export: the time range (instrument time)

@@ -1,5 +1,7 @@
 #include "cli/Session.h"
 
+#include "platform/SupportLog.h"
+
 #include "cli/ComponentInput.h"
 #include "cli/Console.h"
 #include "cli/PortChoice.h"
@@ -318,10 +320,13 @@ int Session::openPort()
         else if (gone)
             message += QLatin1Char('\n') + kDeviceGone.arg(choice.name, listed);
         message += QLatin1Char('\n') + kPortClosed.arg(link.lastErrorText());
+        qCWarning(logLink).noquote() << "cannot open" << choice.name << choice.device << m_o.settings() << "-"
+                                     << link.lastErrorText();
         m_s.console.error(message);
         link.close();
         return ConnectionFailed;
     }
+    qCInfo(logLink).noquote() << "opened" << choice.name << choice.device << m_o.settings();
     m_exchange->startWatchdog();
     Delay(m_timing.commandWait);
     m_exchange->releaseGate();

@@ -1,4 +1,5 @@
 // ktm520-cli: the KTM-520 data manager's command line, for unattended downloads.
+#include "platform/SupportLog.h"
 #include "cli/Console.h"
 #include "cli/Options.h"
 #include "cli/Session.h"
@@ -58,6 +59,13 @@ int main(int argc, char* argv[])
         return cli::UsageError;
     }
     const cli::Options& options = *parsed.options;
+    if (options.log) {
+        QString why;
+        const QString file = SupportLog::defaultFolder() + QStringLiteral("/ktm520.log");
+        if (!SupportLog::install(file, {}, &why))
+            console.error(QStringLiteral("无法写入日志 %1：%2").arg(file, why));
+        qCInfo(logLink).noquote() << "ktm520-cli started:" << QCoreApplication::arguments().mid(1).join(QLatin1Char(' '));
+    }
     if (options.command == cli::Command::Help) {
         console.out(cli::helpText());
         return cli::Success;

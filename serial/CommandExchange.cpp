@@ -2,6 +2,7 @@
 
 #include "platform/Delay.h"
 #include "platform/Messenger.h"
+#include "platform/SupportLog.h"
 #include "platform/WireText.h"
 #include "serial/Commands.h"
 #include "serial/LinkTexts.h"
@@ -88,6 +89,10 @@ bool CommandExchange::transmit(const Request& request)
     if (request.resetReplied)
         Replied = 0;
     m_link.write(request.bytes);
+    // The command as it went out (commands carry names and codes, never records).
+    QString shown = WireText::decode(request.bytes);
+    shown.replace(QLatin1Char('\r'), QStringLiteral("\\r")).replace(QLatin1Char('\n'), QStringLiteral("\\n"));
+    qCInfo(logExchange).noquote() << "sent command" << request.code << shown;
     if (request.startReplyTimer)
         Timer1.start();
     COM_type = request.code;
@@ -139,8 +144,10 @@ void CommandExchange::abort(Interruption why)
     Discarding = false;
     m_discarded = 0;
     resetToIdle();
-    if (wasReceiving)
+    if (wasReceiving) {
+        qCInfo(logExchange) << "reply interrupted after" << bytes << "bytes, reason" << int(why);
         emit receiveInterrupted(bytes, why);
+    }
     emit lineIdle();
 }
 
@@ -152,6 +159,7 @@ void CommandExchange::stopReceiving()
     m_buffer = QByteArray();
     m_overflow = false;
     resetToIdle();
+    qCInfo(logExchange) << "reply stopped by the operator after" << bytes << "bytes";
     emit receiveInterrupted(bytes, Interruption::Stopped);
     // The instrument goes on sending the rest; it is read and dropped until the line is quiet.
     startDiscarding();
@@ -177,6 +185,7 @@ void CommandExchange::onReplyDeadline()
     const qint16 code = COM_type;
     abandonPending();
     Busy = false;
+    qCWarning(logExchange) << "no reply to command" << code << "within" << m_replyDeadline.interval() << "ms";
     emit replyMissing(code);
     emit lineIdle();
 }
@@ -195,6 +204,7 @@ void CommandExchange::finishDiscarding()
     m_buffer = QByteArray();
     if (COM_type == 0)
         Busy = false; // input that was nobody's reply still ends like a reply
+    qCInfo(logExchange) << "discarded" << bytes << "bytes that were no reply";
     emit discardFinished(bytes);
     if (!lineBusy())
         emit lineIdle();
@@ -279,6 +289,7 @@ void CommandExchange::onQuiet()
     const qint64 bytes = m_received;
     const qint64 elapsed = m_replyClock.elapsed();
     if (m_overflow) {
+        qCWarning(logExchange) << "reply to command" << COM_type << "refused: over" << bytes << "bytes";
         m_overflow = false;
         resetToIdle();
         emit receiveFinished(bytes, elapsed);
@@ -293,6 +304,8 @@ void CommandExchange::onQuiet()
     }
     QByteArray raw = std::exchange(m_buffer, QByteArray());
     const qint16 code = COM_type;
+    // Its size and duration only: the records stay out of the log.
+    qCInfo(logExchange) << "reply to command" << code << "received:" << bytes << "bytes in" << elapsed << "ms";
     // From here on the reply is complete: input that arrives while it is being handled (a
     // handler may show a message box) belongs to no command and is discarded.
     Receiving = false;
@@ -311,8 +324,10 @@ void CommandExchange::onQuiet()
     if (COM_type == code) // a handler may already have reset the exchange (disconnect)
         resetToIdle();
     emit receiveFinished(bytes, elapsed);
-    if (!failure.isEmpty())
+    if (!failure.isEmpty()) {
+        qCWarning(logExchange).noquote() << "handling the reply failed:" << failure;
         m_messenger.information(failure);
+    }
     if (!lineBusy())
         emit lineIdle();
 }

@@ -1,10 +1,13 @@
 #include "serial/CommandExchange.h"
 
+#include "platform/SupportLog.h"
 #include "serial/Commands.h"
 #include "tests/support/FakeSerialLink.h"
 #include "tests/support/QtTestMain.h"
 #include "tests/support/RecordingMessenger.h"
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <functional>
 #include <new>
@@ -535,4 +538,30 @@ TEST_F(ExchangeTest, AByteRouteGetsTheReplyAsItCameOffTheLine)
     send(commands::dirPart(QLatin1Char('A')), commands::ListComponents, "A");
     reply("A001=\xD6\xD0\r\n");
     EXPECT_EQ(consumers.replies, QList<Call>({{"FillYJGrid", QStringLiteral("A001=中\r\n"), {}}}));
+}
+
+TEST_F(ExchangeTest, TheSupportLogHoldsCommandsAndReplySizesButNeverTheRecords)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath("logs/ktm520.log");
+    ASSERT_TRUE(SupportLog::install(file));
+    send(*commands::copyFile(QLatin1Char('B'), "T01"), 3, "T01");
+    const QByteArray records = "T01\r\nA001 28456 -52 2026-12-07 10:31:05\r\n";
+    reply(records);
+    send(commands::dir(), 1);
+    link.deliver("A-");
+    pump(1);
+    exchange.abort(CommandExchange::Interruption::Disconnected);
+    SupportLog::uninstall();
+    ASSERT_EQ(consumers.replies.size(), 1);
+
+    QFile log(file);
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(log.readAll());
+    EXPECT_TRUE(text.contains("ktm520.exchange info: sent command 3 COPY B T01\\r\\n")) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("reply to command 3 received: %1 bytes in").arg(records.size())))
+        << text.toStdString();
+    EXPECT_TRUE(text.contains("reply interrupted after 2 bytes")) << text.toStdString();
+    EXPECT_FALSE(text.contains("28456")) << "a reading must never reach the log";
+    EXPECT_FALSE(text.contains("A001")) << "nor a component's code";
 }
