@@ -55,7 +55,16 @@ bool detail::sameSheetName(std::string_view a, std::string_view b)
     return true;
 }
 
-std::string detail::inQuotes(std::string_view s) { return "\"" + std::string(s) + "\""; }
+std::string detail::inQuotes(std::string_view s)
+{
+    // Built piece by piece: "\"" + std::string(s) + "\"" trips a false -Wrestrict of GCC 12.
+    std::string out;
+    out.reserve(s.size() + 2);
+    out += '"';
+    out.append(s);
+    out += '"';
+    return out;
+}
 
 std::string detail::utf8(const std::filesystem::path& path)
 {
