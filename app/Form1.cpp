@@ -1,4 +1,5 @@
 #include "app/Form1.h"
+#include "app/HelpMenu.h"
 #include "app/WindowSettings.h"
 #include "platform/SupportLog.h"
 
@@ -24,6 +25,7 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -311,6 +313,25 @@ void Form1::buildUi()
     stopButton->setToolTip(QStringLiteral("放弃正在接收的数据（Esc）"));
     stopButton->hide();
     statusBar()->addPermanentWidget(stopButton);
+
+    // Every command has a shortcut and says what it does; the help menu lists them.
+    auto say = [](const char* text) { return QCoreApplication::translate("Form1", text); };
+    help::describe({
+        {Command1, QKeySequence(Qt::CTRL | Qt::Key_O), say("用所选串口和参数连接仪器")},
+        {Command12, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O), say("关闭串口")},
+        {Command2, QKeySequence(Qt::Key_F5), say("向仪器询问有哪些数据分区，重建左边的树")},
+        {Command3, QKeySequence(Qt::CTRL | Qt::Key_L), say("列出所选分区中的文件")},
+        {Command6, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_D), say("把所选分区的全部文件拷贝到预览中，并存入档案")},
+        {Command5, QKeySequence(Qt::CTRL | Qt::Key_D), say("把所选文件拷贝到预览中，并存入档案")},
+        {Command4, QKeySequence(Qt::CTRL | Qt::Key_S), say("把预览保存为 .xls、.xlsx 或 .csv 文件")},
+        {Command7, QKeySequence(Qt::SHIFT | Qt::Key_Delete), say("删除所选分区（先询问）")},
+        {Command8, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Delete), say("删除所选分区中的数据（先询问）")},
+        {Command9, QKeySequence(Qt::CTRL | Qt::Key_N), say("在所选分区中建立新文件")},
+        {Command10, QKeySequence(Qt::CTRL | Qt::Key_K), say("显示所选分区的元件编号")},
+        {Command11, QKeySequence(Qt::CTRL | Qt::Key_E), say("打开元件编号编辑窗口，导入或输入后写入仪器")},
+    });
+    help::addMenu(*this, {Command1, Command12, Command2, Command3, Command6, Command5, Command4, Command7, Command8,
+                          Command9, Command10, Command11});
 
     // Nothing is narrower than its text, so at the window's minimum size (that of the layout)
     // every list, caption and the connect buttons show whole and apart.

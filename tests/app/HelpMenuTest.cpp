@@ -1,0 +1,92 @@
+// Every command button has a shortcut that works and a tool tip; the help menu offers the guide,
+// the shortcuts, the log folder and the About box.
+#include "app/HelpMenu.h"
+
+#include "platform/SupportLog.h"
+#include "storage/PartitionTree.h"
+#include "tests/support/Form1Fixture.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QTreeView>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSet>
+#include <QTest>
+
+using testing_qt::waitFor;
+
+namespace {
+
+QList<QPushButton*> allCommands(Form1& w)
+{
+    return {w.Command1, w.Command12, w.Command2, w.Command3, w.Command6, w.Command5,
+            w.Command4, w.Command7, w.Command8, w.Command9, w.Command10, w.Command11};
+}
+
+} // namespace
+
+TEST_F(Form1Fixture, EveryCommandHasItsOwnShortcutAndATipThatNamesIt)
+{
+    QSet<QString> seen;
+    for (QPushButton* b : allCommands(window)) {
+        const QString keys = b->shortcut().toString(QKeySequence::NativeText);
+        EXPECT_FALSE(keys.isEmpty()) << b->text().toStdString();
+        EXPECT_FALSE(seen.contains(keys)) << keys.toStdString() << " is taken twice";
+        seen.insert(keys);
+        EXPECT_TRUE(b->toolTip().endsWith(QStringLiteral("（%1）").arg(keys))) << b->toolTip().toStdString();
+        EXPECT_GT(b->toolTip().size(), keys.size() + 4) << "the tip says what the button does";
+    }
+    const QString list = help::shortcutsHtml(allCommands(window));
+    for (const QString& keys : seen)
+        EXPECT_TRUE(list.contains(keys.toHtmlEscaped())) << keys.toStdString();
+}
+
+TEST_F(Form1Fixture, AShortcutDoesWhatItsButtonDoesAndNothingWhileTheButtonIsDisabled)
+{
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    window.SSTree1->setFocus();
+    QWidget* focus = QApplication::focusWidget();
+    ASSERT_NE(focus, nullptr);
+    QTest::keyClick(focus, Qt::Key_O, Qt::ControlModifier);
+    // A button's shortcut presses it visibly: the click comes a moment later.
+    ASSERT_TRUE(waitFor([&] { return window.Command1->text() == Form1::kConnected; })) << "Ctrl+O connects";
+    ASSERT_TRUE(waitFor([&] { return !window.exchange().busy(); }));
+    link.writes.clear();
+    link.autoReplies.append("A-E\r\n");
+    QTest::keyClick(focus, Qt::Key_F5);
+    ASSERT_TRUE(waitFor([&] { return !link.writes.isEmpty(); }));
+    EXPECT_EQ(link.writes, QList<QByteArray>({"DIR\r\n"}));
+    ASSERT_TRUE(waitFor([&] { return !window.exchange().busy(); }));
+    EXPECT_EQ(window.tree().item(0)->rowCount(), 5);
+
+    window.ComFalse(); // the commands are gated, as while a reply arrives
+    QTest::keyClick(focus, Qt::Key_F5);
+    QTest::qWait(300);
+    EXPECT_EQ(link.writes.size(), 1) << "a disabled command's shortcut sends nothing";
+    window.ComEnable();
+}
+
+TEST_F(Form1Fixture, TheHelpMenuOffersTheGuideTheShortcutsTheLogFolderAndAbout)
+{
+    QMenu* menu = window.menuBar()->findChild<QMenu*>(QStringLiteral("helpMenu"));
+    ASSERT_NE(menu, nullptr);
+    QStringList texts;
+    for (QAction* a : menu->actions())
+        if (!a->isSeparator())
+            texts << a->text();
+    EXPECT_EQ(texts, QStringList({"使用说明", "键盘快捷键", "打开日志文件夹", "关于"}));
+    QAction* logs = menu->findChild<QAction*>(QStringLiteral("openLogFolder"));
+    ASSERT_NE(logs, nullptr);
+    EXPECT_EQ(logs->data().toString(), SupportLog::defaultFolder());
+
+    EXPECT_TRUE(help::aboutHtml().contains(QStringLiteral("版本 " KTM_VERSION)));
+    for (const char* library : {"Qt", "QCustomPlot", "libzip", "pugixml", "SQLite", "zlib"})
+        EXPECT_TRUE(help::aboutHtml().contains(QLatin1String(library))) << library;
+    // The guide explains the messages the operator meets most.
+    for (const char* message : {"没有连接设备！请先连接设备，再操作！", "等待上次命令执行完成，稍后再试！",
+                                "没有读取到数据！请检查连线或仪器的电源开关是否关闭！"})
+        EXPECT_TRUE(help::guideHtml().contains(QString::fromUtf8(message))) << message;
+}
