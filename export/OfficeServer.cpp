@@ -28,7 +28,7 @@ ObjectPtr object(const Value& v, const char* what)
 {
     if (const ObjectPtr* o = std::get_if<ObjectPtr>(&v); o && *o)
         return *o;
-    throw Error(QStringLiteral("表格程序没有返回%1").arg(QLatin1String(what)));
+    throw Error(QStringLiteral("表格程序没有返回%1").arg(QString::fromUtf8(what))); // the names are UTF-8
 }
 
 // A cell's value as the import reads it: texts as they are, numbers in their usual form (up to
