@@ -27,6 +27,7 @@ QString Recorder::takeNotice() { return std::exchange(m_notice, QString()); }
 
 QString Recorder::storeCopy(const PreviewGrid& grid, const QString& partition, const QDateTime& at)
 {
+    m_stored = false;
     Archive* a = archive();
     if (!a)
         return QStringLiteral("未能存档：%1").arg(m_failure);
@@ -35,6 +36,7 @@ QString Recorder::storeCopy(const PreviewGrid& grid, const QString& partition, c
     const std::optional<StoreResult> stored = a->store(records, at, &error);
     if (!stored)
         return QStringLiteral("未能存档：%1").arg(errorText(error));
+    m_stored = true;
     return QStringLiteral("已存档：新增 %1 条记录，共 %2 条").arg(stored->added).arg(stored->received);
 }
 

@@ -444,7 +444,7 @@ int Session::archiveCopy(const PreviewGrid& grid, int saved)
     const QString text = recorder.storeCopy(grid, m_o.partition);
     if (const QString notice = recorder.takeNotice(); !notice.isEmpty())
         m_s.console.error(notice);
-    if (!recorder.archive() || !text.startsWith(QStringLiteral("已存档"))) {
+    if (!recorder.archive() || !recorder.stored()) {
         m_s.console.error(text);
         return saved == Success ? int(ArchiveFailed) : saved;
     }
