@@ -54,7 +54,7 @@ int main(int argc, char* argv[])
     const bool quiet = parsed.options && parsed.options->quiet;
     cli::Console console(stdout, stderr, cli::Console::isTerminal(stderr), quiet);
     if (!parsed.options) {
-        console.error(parsed.error + QStringLiteral("\n用法见 ktm520-cli --help"));
+        console.error(parsed.error + QLatin1Char('\n') + QCoreApplication::translate("cli::Options", "用法见 ktm520-cli --help"));
         return cli::UsageError;
     }
     const cli::Options& options = *parsed.options;
