@@ -6,6 +6,7 @@
 #include "archive/Recorder.h"
 #include "app/Form3.h"
 #include "app/TreeLook.h"
+#include "app/WindowLanguage.h"
 #include "export/SaveCommand.h"
 #include "grids/GridLayouts.h"
 #include "grids/PreviewGrid.h"
@@ -311,6 +312,7 @@ void Form1::buildUi()
         w->setMinimumWidth(std::max(w->minimumWidth(), w->sizeHint().width()));
 
     setCentralWidget(central);
+    addLanguageMenu(*this, m_services.messenger);
     resize(10725 * 5 / 4 / kTwips, 5850 * 5 / 4 / kTwips);
 }
 

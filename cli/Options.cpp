@@ -1,5 +1,7 @@
 #include "cli/Options.h"
 
+#include "platform/Language.h"
+
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QHash>
@@ -45,7 +47,8 @@ enum class Valued {
     Output,
     Archive,
     From,
-    To
+    To,
+    Language
 };
 const QHash<QString, Valued>& valuedOptions()
 {
@@ -60,6 +63,7 @@ const QHash<QString, Valued>& valuedOptions()
         {QStringLiteral("--archive"), Valued::Archive},
         {QStringLiteral("--from"), Valued::From},
         {QStringLiteral("--to"), Valued::To},
+        {QStringLiteral("--lang"), Valued::Language},
     };
     return table;
 }
@@ -242,6 +246,12 @@ ParseResult parse(const QStringList& arguments)
             (to ? o.to : o.from) = t;
             break;
         }
+        case Valued::Language:
+            // Read before the arguments are parsed (main installs the language); checked here.
+            if (::Language::normalised(*value).isEmpty())
+                return fail(Texts::tr("语言“%1”无效，应为 zh_CN（中文）或 en（English）。").arg(*value));
+            o.language = ::Language::normalised(*value);
+            break;
         case Valued::Output:
             if (value->isEmpty())
                 return fail(Texts::tr("-o 需要输出文件名，或 - 表示标准输出。"));
@@ -423,6 +433,9 @@ QString helpText()
                      "                    Listings as JSON, for programs.\n"
                      "  --quiet, -q       不显示进度和成功提示；错误仍写到标准错误。\n"
                      "                    No progress and no success messages; errors still go to standard error.\n"
+                     "  --lang CODE       界面语言：zh_CN（中文）或 en（English）；默认为窗口中选择的语言，否则为中文。\n"
+                     "                    Language of the messages: zh_CN or en; default: the one chosen in the\n"
+                     "                    window, else Chinese.\n"
                      "  --help, -h        显示本说明。Show this text.\n"
                      "  --version         显示版本。Show the version.\n"
                      "\n") +
