@@ -18,8 +18,8 @@ CalibrationDialog::CalibrationDialog(std::vector<Calibration> initial, FileDialo
 {
     setWindowTitle(tr("标定表"));
     auto* layout = new QVBoxLayout(this);
-    grid = new QTableWidget(0, int(CalibrationTable::headers().size()), this);
-    grid->setHorizontalHeaderLabels(CalibrationTable::headers());
+    grid = new QTableWidget(0, int(CalibrationTable::shownHeaders().size()), this);
+    grid->setHorizontalHeaderLabels(CalibrationTable::shownHeaders());
     grid->setAccessibleName(tr("标定表"));
     grid->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     layout->addWidget(grid, 1);
@@ -41,7 +41,7 @@ CalibrationDialog::CalibrationDialog(std::vector<Calibration> initial, FileDialo
     connect(importButton, &QPushButton::clicked, this, &CalibrationDialog::importFile);
     connect(addButton, &QPushButton::clicked, this, [this] {
         grid->insertRow(grid->rowCount());
-        const QStringList defaults = CalibrationTable::toRow(Calibration{});
+        const QStringList defaults = CalibrationTable::shownRow(Calibration{});
         for (int c = 0; c < grid->columnCount(); ++c)
             grid->setItem(grid->rowCount() - 1, c, new QTableWidgetItem(defaults.value(c)));
         grid->setCurrentCell(grid->rowCount() - 1, 0);
@@ -65,7 +65,7 @@ void CalibrationDialog::setRows(const std::vector<Calibration>& table)
     for (const Calibration& c : table) {
         const int r = grid->rowCount();
         grid->insertRow(r);
-        const QStringList row = CalibrationTable::toRow(c);
+        const QStringList row = CalibrationTable::shownRow(c);
         for (int col = 0; col < row.size(); ++col)
             grid->setItem(r, col, new QTableWidgetItem(row[col]));
     }
@@ -73,7 +73,7 @@ void CalibrationDialog::setRows(const std::vector<Calibration>& table)
 
 std::optional<std::vector<Calibration>> CalibrationDialog::table()
 {
-    std::vector<QStringList> rows{CalibrationTable::headers()};
+    std::vector<QStringList> rows{CalibrationTable::shownHeaders()};
     for (int r = 0; r < grid->rowCount(); ++r) {
         QStringList row;
         for (int c = 0; c < grid->columnCount(); ++c)

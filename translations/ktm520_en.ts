@@ -53,6 +53,85 @@
     </message>
 </context>
 <context>
+    <name>CalibrationTable</name>
+    <message>
+        <source>元件编号</source>
+        <translation>Code</translation>
+    </message>
+    <message>
+        <source>仪器类型</source>
+        <translation>Gauge</translation>
+    </message>
+    <message>
+        <source>单位</source>
+        <translation>Unit</translation>
+    </message>
+    <message>
+        <source>读数类型</source>
+        <translation>Reading</translation>
+    </message>
+    <message>
+        <source>公式</source>
+        <translation>Form</translation>
+    </message>
+    <message>
+        <source>方向</source>
+        <translation>Direction</translation>
+    </message>
+    <message>
+        <source>现场零点</source>
+        <translation>Field zero</translation>
+    </message>
+    <message>
+        <source>频率</source>
+        <translation>Frequency</translation>
+    </message>
+    <message>
+        <source>模数</source>
+        <translation>Digits</translation>
+    </message>
+    <message>
+        <source>线性</source>
+        <translation>Linear</translation>
+    </message>
+    <message>
+        <source>多项式</source>
+        <translation>Polynomial</translation>
+    </message>
+    <message>
+        <source>是</source>
+        <translation>Yes</translation>
+    </message>
+    <message>
+        <source>否</source>
+        <translation>No</translation>
+    </message>
+    <message>
+        <source>第 1 行：没有“%1”列</source>
+        <translation>Row 1: there is no “%1” column</translation>
+    </message>
+    <message>
+        <source>第 %1 行：</source>
+        <translation>Row %1: </translation>
+    </message>
+    <message>
+        <source>没有元件编号</source>
+        <translation>no component code</translation>
+    </message>
+    <message>
+        <source>%1“%2”不是“%3”或“%4”</source>
+        <translation>%1 “%2” is neither “%3” nor “%4”</translation>
+    </message>
+    <message>
+        <source>“%1”或“%2”无法识别</source>
+        <translation>“%1” or “%2” cannot be read</translation>
+    </message>
+    <message>
+        <source>%1“%2”不是数字</source>
+        <translation>%1 “%2” is not a number</translation>
+    </message>
+</context>
+<context>
     <name>CommandExchange</name>
     <message>
         <source>等待上次命令执行完成，稍后再试！</source>
