@@ -39,7 +39,7 @@ void ConsoleMessenger::information(const QString& text)
 
 bool ConsoleMessenger::confirm(const QString& text)
 {
-    std::printf("[Varnok] %s -> 否\n", qPrintable(text));
+    std::printf("[Varnok] %s -> %s\n", qPrintable(text), qPrintable(QCoreApplication::translate("DemoTour", "否")));
     std::fflush(stdout);
     return false;
 }
@@ -101,7 +101,7 @@ int DemoTour::run()
         Delay(0.3f); // let the window settle and paint
         std::printf("connect %s\n", qPrintable(m_window.Combo1->currentText()));
         m_window.Command1->click();
-        if (m_window.Command1->text() != Form1::kConnected)
+        if (m_window.Command1->text() != Form1::connectedText())
             return fail(QStringLiteral("could not open %1").arg(m_window.Combo1->currentText()));
         shoot(QStringLiteral("connected"));
 

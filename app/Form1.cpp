@@ -9,6 +9,7 @@
 #include "archive/Recorder.h"
 #include "app/Form3.h"
 #include "app/TreeLook.h"
+#include "app/WindowLanguage.h"
 #include "export/SaveCommand.h"
 #include "grids/GridLayouts.h"
 #include "grids/PreviewGrid.h"
@@ -45,10 +46,6 @@
 #include <functional>
 
 namespace {
-
-const QString kCaption = QStringLiteral("KTM-520型振弦读数仪-Varnok电子科技有限公司_V2.0");
-using LinkTexts::kOpenError;
-using LinkTexts::kPermissionHint;
 
 constexpr int kTwips = PreviewGrid::kTwipsPerPixel;
 // Item data of a port list entry: the device the name stood for when the list was read.
@@ -194,7 +191,7 @@ Form1::~Form1()
 
 void Form1::buildUi()
 {
-    setWindowTitle(kCaption);
+    setWindowTitle(tr("KTM-520型振弦读数仪-Varnok电子科技有限公司_V2.0"));
     auto* central = new QWidget(this);
     auto* outer = new QVBoxLayout(central);
     outer->setContentsMargins(8, 0, 8, 4);
@@ -216,10 +213,10 @@ void Form1::buildUi()
     };
     auto* portCombo = new PortCombo(frame1);
     connect(portCombo, &PortCombo::aboutToShowPopup, this, &Form1::refreshPorts);
-    Combo1 = addCombo(QStringLiteral("串口："), 975, portCombo);
-    Combo2 = addCombo(QStringLiteral("波特率："), 975, new QComboBox(frame1));
-    Combo3 = addCombo(QStringLiteral("校验位："), 975, new QComboBox(frame1));
-    Combo4 = addCombo(QStringLiteral("停止位："), 615, new QComboBox(frame1));
+    Combo1 = addCombo(tr("串口："), 975, portCombo);
+    Combo2 = addCombo(tr("波特率："), 975, new QComboBox(frame1));
+    Combo3 = addCombo(tr("校验位："), 975, new QComboBox(frame1));
+    Combo4 = addCombo(tr("停止位："), 615, new QComboBox(frame1));
     Combo2->addItems({QStringLiteral("300"), QStringLiteral("600"), QStringLiteral("1200"), QStringLiteral("2400"),
                       QStringLiteral("4800"), QStringLiteral("9600"), QStringLiteral("14400"),
                       QStringLiteral("19200"), QStringLiteral("28800"), QStringLiteral("115200")});
@@ -229,8 +226,8 @@ void Form1::buildUi()
     Combo4->addItems({QStringLiteral("1"), QStringLiteral("2")});
     Combo4->setCurrentText(QStringLiteral("1"));
     strip->addStretch(1);
-    Command1 = makeButton(kConnect, frame1);
-    Command12 = makeButton(QStringLiteral("断开"), frame1);
+    Command1 = makeButton(connectText(), frame1);
+    Command12 = makeButton(tr("断开"), frame1);
     Command1->setMinimumWidth(1095 / kTwips);
     Command12->setMinimumWidth(1095 / kTwips);
     strip->addWidget(Command1);
@@ -246,7 +243,7 @@ void Form1::buildUi()
     SSTree1->setModel(m_treeLook);
     SSTree1->setHeaderHidden(true);
     SSTree1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    SSTree1->setAccessibleName(QStringLiteral("数据分区"));
+    SSTree1->setAccessibleName(tr("数据分区"));
     SSTree1->setMinimumWidth(160);
     new KeyClick(SSTree1, [this] { m_storage->treeClick(); });
     treeBox->addWidget(SSTree1);
@@ -254,16 +251,16 @@ void Form1::buildUi()
 
     auto* column = new QVBoxLayout();
     column->setSpacing(480 / kTwips - 375 / kTwips);
-    Command2 = makeButton(QStringLiteral("读取数据分区"), frame2);
-    Command3 = makeButton(QStringLiteral("查阅分区文件"), frame2);
-    Command6 = makeButton(QStringLiteral("拷贝分区"), frame2);
-    Command5 = makeButton(QStringLiteral("拷贝文件"), frame2);
-    Command4 = makeButton(QStringLiteral("保存预览文件<=="), frame2);
-    Command7 = makeButton(QStringLiteral("删除分区"), frame2);
-    Command8 = makeButton(QStringLiteral("删除分区数据"), frame2);
-    Command9 = makeButton(QStringLiteral("新建文件名"), frame2);
-    Command10 = makeButton(QStringLiteral("查阅分区元件编号"), frame2);
-    Command11 = makeButton(QStringLiteral("写入分区元件编号"), frame2);
+    Command2 = makeButton(tr("读取数据分区"), frame2);
+    Command3 = makeButton(tr("查阅分区文件"), frame2);
+    Command6 = makeButton(tr("拷贝分区"), frame2);
+    Command5 = makeButton(tr("拷贝文件"), frame2);
+    Command4 = makeButton(tr("保存预览文件<=="), frame2);
+    Command7 = makeButton(tr("删除分区"), frame2);
+    Command8 = makeButton(tr("删除分区数据"), frame2);
+    Command9 = makeButton(tr("新建文件名"), frame2);
+    Command10 = makeButton(tr("查阅分区元件编号"), frame2);
+    Command11 = makeButton(tr("写入分区元件编号"), frame2);
     for (QPushButton* b : {Command2, Command3, Command6, Command5, Command4, Command7, Command8, Command9,
                            Command10, Command11}) {
         b->setMinimumWidth(1575 / kTwips);
@@ -285,13 +282,13 @@ void Form1::buildUi()
     MSFlexGrid1->horizontalHeader()->setStretchLastSection(true);
     MSFlexGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     MSFlexGrid1->setWordWrap(false);
-    MSFlexGrid1->setAccessibleName(QStringLiteral("预览"));
+    MSFlexGrid1->setAccessibleName(tr("预览"));
     MSFlexGrid1->setTabKeyNavigation(false); // Tab goes on to the next control
     if (m_services.recorder) {
         workTabs = new QTabWidget(frame4);
-        workTabs->addTab(MSFlexGrid1, QStringLiteral("预览"));
+        workTabs->addTab(MSFlexGrid1, tr("预览"));
         history = new HistoryView(*m_services.recorder, m_services.dialogs, m_services.messenger, workTabs);
-        workTabs->addTab(history, QStringLiteral("历史数据"));
+        workTabs->addTab(history, tr("历史数据"));
         // The archive is opened once the window shows, so that a database set aside is
         // reported over the window.
         QTimer::singleShot(0, history, [this] {
@@ -309,8 +306,8 @@ void Form1::buildUi()
     // Status line: shows a transfer while it streams in.
     statusLine = new QLabel(this);
     statusBar()->addWidget(statusLine, 1);
-    stopButton = new QPushButton(QStringLiteral("停止接收"), this);
-    stopButton->setToolTip(QStringLiteral("放弃正在接收的数据（Esc）"));
+    stopButton = new QPushButton(tr("停止接收"), this);
+    stopButton->setToolTip(tr("放弃正在接收的数据（Esc）"));
     stopButton->hide();
     statusBar()->addPermanentWidget(stopButton);
 
@@ -341,6 +338,7 @@ void Form1::buildUi()
         w->setMinimumWidth(std::max(w->minimumWidth(), w->sizeHint().width()));
 
     setCentralWidget(central);
+    addLanguageMenu(*this, m_services.messenger);
     resize(10725 * 5 / 4 / kTwips, 5850 * 5 / 4 / kTwips);
 }
 
@@ -390,9 +388,9 @@ void Form1::fillPortList(PortRegistry& registry, bool keepText)
             Combo1->setItemData(i, path, kDeviceRole);
         QStringList tip;
         if (!path.isEmpty())
-            tip << QStringLiteral("设备：") + path;
+            tip << tr("设备：%1").arg(path);
         if (!description.isEmpty())
-            tip << QStringLiteral("说明：") + description;
+            tip << tr("说明：%1").arg(description);
         if (!tip.isEmpty())
             Combo1->setItemData(i, tip.join(QLatin1Char('\n')), Qt::ToolTipRole);
     }
@@ -433,7 +431,7 @@ bool Form1::IsExistExcel() const { return m_save->IsExistExcel(); }
 
 bool Form1::IsExistWPS() const { return m_save->IsExistWPS(); }
 
-bool Form1::connectedCaption() const { return Command1->text() == kConnected; }
+bool Form1::connectedCaption() const { return Command1->text() == connectedText(); }
 
 QString Form1::settingsString() const
 {
@@ -460,18 +458,19 @@ void Form1::Command1_Click()
                                      << link.lastErrorText();
         const bool permission = link.lastOpenError() == SerialLink::OpenError::PermissionDenied;
         const bool gone = !device.isEmpty() && link.lastOpenError() == SerialLink::OpenError::NotFound;
+        const QString openError = LinkTexts::openError();
         m_services.messenger.information(
-            permission ? kOpenError + QStringLiteral("\n") + kPermissionHint
-            : gone     ? kOpenError + QStringLiteral("\n") + LinkTexts::kDeviceGone.arg(Combo1->currentText(), device)
-                       : kOpenError);
+            permission ? openError + QStringLiteral("\n") + LinkTexts::permissionHint()
+            : gone     ? openError + QStringLiteral("\n") + LinkTexts::deviceGone().arg(Combo1->currentText(), device)
+                       : openError);
         link.close();
         Command1->setEnabled(true);
-        statusLine->setText(LinkTexts::kPortClosed.arg(link.lastErrorText()));
+        statusLine->setText(LinkTexts::portClosed().arg(link.lastErrorText()));
         return;
     }
-    Command1->setText(kConnected);
+    Command1->setText(connectedText());
     Command1->setEnabled(false);
-    statusLine->setText(QStringLiteral("已连接 %1（%2）").arg(Combo1->currentText(), settingsString()));
+    statusLine->setText(tr("已连接 %1（%2）").arg(Combo1->currentText(), settingsString()));
     qCInfo(logLink).noquote() << "opened" << Combo1->currentText() << device << settingsString();
     saveSettings(); // a line that opened is worth remembering at once
     Delay(m_services.timing.commandWait);
@@ -524,9 +523,9 @@ void Form1::Command12_Click()
         return;
     m_services.link.close();
     qCInfo(logLink).noquote() << "closed" << Combo1->currentText();
-    Command1->setText(kConnect);
+    Command1->setText(connectText());
     Command1->setEnabled(true);
-    statusLine->setText(QStringLiteral("已断开"));
+    statusLine->setText(tr("已断开"));
     // Nothing of the closed session may reach the next one: the pending command is forgotten
     // and a reply cut short is dropped (the status line then says so).
     m_exchange->abort(CommandExchange::Interruption::Disconnected);
@@ -537,13 +536,13 @@ void Form1::onLinkLost(const QString& reason)
     // The device vanished under an open port: back to the disconnected state, and say so,
     // rather than leave the operator waiting for replies that cannot come.
     qCWarning(logLink).noquote() << "lost" << Combo1->currentText() << "-" << reason;
-    Command1->setText(kConnect);
+    Command1->setText(connectText());
     Command1->setEnabled(true);
     ComEnable();
-    statusLine->setText(QStringLiteral("串口已断开"));
+    statusLine->setText(tr("串口已断开"));
     m_exchange->abort(CommandExchange::Interruption::LinkLost);
     m_services.messenger.information(
-        LinkTexts::kLinkLost.arg(Combo1->currentText(), reason));
+        LinkTexts::linkLost().arg(Combo1->currentText(), reason));
 }
 
 void Form1::routeReplies()
@@ -580,7 +579,7 @@ void Form1::showProgress(qint64 bytes, qint64 elapsedMs)
     stopButton->show();
     const QLocale locale;
     const qint64 rate = elapsedMs > 0 ? bytes * 1000 / elapsedMs : 0;
-    statusLine->setText(QStringLiteral("正在接收数据：%1 字节，%2 字节/秒")
+    statusLine->setText(tr("正在接收数据：%1 字节，%2 字节/秒")
                             .arg(locale.toString(bytes), locale.toString(rate)));
 }
 
@@ -588,10 +587,11 @@ void Form1::showFinished(qint64 bytes, qint64 elapsedMs)
 {
     stopButton->hide();
     const QLocale locale;
-    QString text = QStringLiteral("接收完成：%1 字节，用时 %2 秒")
+    QString text = tr("接收完成：%1 字节，用时 %2 秒")
                        .arg(locale.toString(bytes), QString::number(double(elapsedMs) / 1000.0, 'f', 1));
     if (!m_archiveNote.isEmpty())
-        text += QStringLiteral("；") + std::exchange(m_archiveNote, QString());
+        //: %1 the transfer, %2 what the archive did with it
+        text = tr("%1；%2").arg(text, std::exchange(m_archiveNote, QString()));
     statusLine->setText(text);
 }
 
@@ -614,23 +614,23 @@ void Form1::showInterrupted(qint64 bytes, CommandExchange::Interruption why)
     const QString count = locale.toString(bytes);
     switch (why) {
     case CommandExchange::Interruption::Stopped:
-        statusLine->setText(QStringLiteral("已停止接收：已接收的 %1 字节已丢弃").arg(count));
+        statusLine->setText(tr("已停止接收：已接收的 %1 字节已丢弃").arg(count));
         break;
     case CommandExchange::Interruption::Disconnected:
-        statusLine->setText(QStringLiteral("已断开，传输中断：已接收的 %1 字节已丢弃").arg(count));
+        statusLine->setText(tr("已断开，传输中断：已接收的 %1 字节已丢弃").arg(count));
         break;
     case CommandExchange::Interruption::LinkLost:
-        statusLine->setText(QStringLiteral("串口已断开，传输中断：已接收的 %1 字节已丢弃").arg(count));
+        statusLine->setText(tr("串口已断开，传输中断：已接收的 %1 字节已丢弃").arg(count));
         break;
     }
 }
 
 void Form1::showDiscarding(qint64 bytes)
 {
-    statusLine->setText(QStringLiteral("正在丢弃上次未完成的数据：%1 字节").arg(QLocale().toString(bytes)));
+    statusLine->setText(tr("正在丢弃上次未完成的数据：%1 字节").arg(QLocale().toString(bytes)));
 }
 
 void Form1::showDiscarded(qint64 bytes)
 {
-    statusLine->setText(QStringLiteral("已丢弃上次未完成的数据：%1 字节").arg(QLocale().toString(bytes)));
+    statusLine->setText(tr("已丢弃上次未完成的数据：%1 字节").arg(QLocale().toString(bytes)));
 }

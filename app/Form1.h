@@ -57,8 +57,9 @@ struct Form1Services {
 class Form1 : public QMainWindow, public ExchangeHost {
     Q_OBJECT
 public:
-    static inline const QString kConnected = QStringLiteral("已连接");
-    static inline const QString kConnect = QStringLiteral("连接");
+    // The connect button's captions: connected, and not.
+    static QString connectedText() { return tr("已连接"); }
+    static QString connectText() { return tr("连接"); }
 
     explicit Form1(Form1Services services, QWidget* parent = nullptr);
     ~Form1() override;

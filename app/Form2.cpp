@@ -15,19 +15,19 @@
 Form2::Form2(StorageCommands& commands, ExchangeHost& host, Messenger& messenger, QWidget* parent)
     : QDialog(parent), m_commands(commands), m_host(host), m_messenger(messenger)
 {
-    setWindowTitle(QStringLiteral("文件名输入"));
+    setWindowTitle(tr("文件名输入"));
     setModal(true);
     auto* layout = new QVBoxLayout(this);
-    Label1 = new QLabel(QStringLiteral("请在以下文本框中输入文件名称："), this);
+    Label1 = new QLabel(tr("请在以下文本框中输入文件名称："), this);
     Label2 = new QLabel(
-        QStringLiteral("文件名要小于20个字符，规则请遵循文件系统命名规则，如不含有：<,>,/,\\,|,:,\"\",*,? 等字符"), this);
+        tr("文件名要小于20个字符，规则请遵循文件系统命名规则，如不含有：<,>,/,\\,|,:,\"\",*,? 等字符"), this);
     Label2->setWordWrap(true);
     Filename = new QLineEdit(this);
     Filename->setFont(QFont(QStringLiteral("宋体"), 12));
-    Filename->setAccessibleName(QStringLiteral("文件名"));
+    Filename->setAccessibleName(tr("文件名"));
     Label1->setBuddy(Filename);
-    Command1 = new QPushButton(QStringLiteral("确认"), this);
-    Command2 = new QPushButton(QStringLiteral("取消"), this);
+    Command1 = new QPushButton(tr("确认"), this);
+    Command2 = new QPushButton(tr("取消"), this);
     Command1->setDefault(true);
     layout->addWidget(Label1);
     layout->addWidget(Label2);
@@ -63,7 +63,7 @@ void Form2::Command1_Click()
         m_sending = false;
         Command1->setEnabled(true);
         Command2->setEnabled(true);
-        m_messenger.information(QStringLiteral("文件名中含有不可显示字符（含空格），请修正！"));
+        m_messenger.information(tr("文件名中含有不可显示字符（含空格），请修正！"));
         return;
     }
     QDialog::accept(); // the controls were enabled again after sending

@@ -44,39 +44,39 @@ Form3::~Form3() { releaseWorkbook(); }
 
 void Form3::buildUi()
 {
-    setWindowTitle(QStringLiteral("导入"));
+    setWindowTitle(tr("导入"));
     setModal(true);
     auto* outer = new QVBoxLayout(this);
 
     auto* top = new QHBoxLayout();
-    Text1 = new QLineEdit(QStringLiteral("打开文件名"), this);
+    Text1 = new QLineEdit(tr("打开文件名"), this);
     Text1->setReadOnly(true);
-    Command1 = new QPushButton(QStringLiteral("文件导入"), this);
-    Command3 = new QPushButton(QStringLiteral("手工添加"), this);
+    Command1 = new QPushButton(tr("文件导入"), this);
+    Command3 = new QPushButton(tr("手工添加"), this);
     top->addWidget(Text1, 1);
     top->addWidget(Command1);
     top->addWidget(Command3);
     outer->addLayout(top);
 
     // The two panels share one place; at most one shows.
-    Frame2 = new QGroupBox(QStringLiteral("选择工作簿"), this);
+    Frame2 = new QGroupBox(tr("选择工作簿"), this);
     auto* f2 = new QHBoxLayout(Frame2);
     Combo1 = new QComboBox(Frame2);
-    Combo1->setAccessibleName(QStringLiteral("选择工作簿"));
+    Combo1->setAccessibleName(tr("选择工作簿"));
     f2->addWidget(Combo1);
     outer->addWidget(Frame2);
 
-    Frame3 = new QGroupBox(QStringLiteral("手工添加"), this);
+    Frame3 = new QGroupBox(tr("手工添加"), this);
     auto* f3 = new QHBoxLayout(Frame3);
-    auto* label1 = new QLabel(QStringLiteral("编号："), Frame3);
+    auto* label1 = new QLabel(tr("编号："), Frame3);
     Text2 = new QLineEdit(QStringLiteral("A001"), Frame3);
-    auto* label2 = new QLabel(QStringLiteral("名称："), Frame3);
+    auto* label2 = new QLabel(tr("名称："), Frame3);
     Text3 = new QLineEdit(QStringLiteral("QRVA000001"), Frame3);
     label1->setBuddy(Text2);
     label2->setBuddy(Text3);
-    Text2->setAccessibleName(QStringLiteral("编号"));
-    Text3->setAccessibleName(QStringLiteral("名称"));
-    Command4 = new QPushButton(QStringLiteral("添加"), Frame3);
+    Text2->setAccessibleName(tr("编号"));
+    Text3->setAccessibleName(tr("名称"));
+    Command4 = new QPushButton(tr("添加"), Frame3);
     f3->addWidget(label1);
     f3->addWidget(Text2);
     f3->addWidget(label2);
@@ -90,13 +90,13 @@ void Form3::buildUi()
     MSFlexGrid1->verticalHeader()->hide();
     MSFlexGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     MSFlexGrid1->verticalHeader()->setDefaultSectionSize(MSFlexGrid1->fontMetrics().height() + 4);
-    MSFlexGrid1->setAccessibleName(QStringLiteral("元件列表"));
+    MSFlexGrid1->setAccessibleName(tr("元件列表"));
     MSFlexGrid1->setTabKeyNavigation(false); // Tab goes on to 确认写入
     outer->addWidget(MSFlexGrid1, 1);
 
     auto* bottom = new QHBoxLayout();
     PB = new QProgressBar(this);
-    Command2 = new QPushButton(QStringLiteral("确认写入"), this);
+    Command2 = new QPushButton(tr("确认写入"), this);
     bottom->addWidget(PB, 4);
     bottom->addWidget(Command2, 3);
     outer->addLayout(bottom);
@@ -178,7 +178,7 @@ void Form3::Command1_Click()
         // the way the Excel import does.
         openWith(sheets::kBuiltin, *path, true);
     } else {
-        m_c.messenger.information(QStringLiteral("你的电脑没有安装MS-OFFICE和WPS软件，无法打开EXCEL格式！"));
+        m_c.messenger.information(tr("你的电脑没有安装MS-OFFICE和WPS软件，无法打开EXCEL格式！"));
     }
 }
 
@@ -201,7 +201,8 @@ void Form3::openWith(const QString& server, const QString& path, bool reportFail
             if (!reportFailure)
                 return;
             failed = true;
-            m_c.messenger.information(QStringLiteral("Varnok提示：") + FailureText::reason(e) + QStringLiteral("\r\n") + QStringLiteral("请稍后重试！"));
+            m_c.messenger.information(tr("Varnok提示：%1").arg(FailureText::reason(e)) + QStringLiteral("\r\n") +
+                                      tr("请稍后重试！"));
         }
     };
     // Without an application none of the steps can run, so a server that cannot be started is
@@ -299,7 +300,7 @@ void Form3::Command2_Click()
     }
     if (entries.empty()) {
         // Nothing to write is not a write that succeeded.
-        m_c.messenger.information(QStringLiteral("元件编号列表为空，没有可写入的内容！"));
+        m_c.messenger.information(tr("元件编号列表为空，没有可写入的内容！"));
         ComEnable();
         return;
     }
@@ -321,11 +322,11 @@ void Form3::onWriteFinished(const ComponentWriter::Summary& summary)
     if (summary.stopped || m_closing)
         return; // closed while writing: nothing more is said
     if (summary.failed == 0) {
-        m_c.messenger.plain(ComponentWriter::kDoneText);
+        m_c.messenger.plain(ComponentWriter::doneText());
         m_c.main.ComEnable();
         close();
     } else {
-        m_c.messenger.plain(ComponentWriter::kFailedText);
+        m_c.messenger.plain(ComponentWriter::failedText());
         ComEnable();
         m_c.main.ComEnable();
     }

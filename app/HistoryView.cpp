@@ -36,22 +36,22 @@ HistoryView::HistoryView(Recorder& recorder, FileDialogs& dialogs, Messenger& me
 {
     auto* layout = new QVBoxLayout(this);
     auto* bar = new QHBoxLayout;
-    bar->addWidget(new QLabel(QStringLiteral("时间范围："), this));
+    bar->addWidget(new QLabel(tr("时间范围："), this));
     span = new QComboBox(this);
     span->addItems(History::spanNames());
-    span->setAccessibleName(QStringLiteral("时间范围"));
+    span->setAccessibleName(tr("时间范围"));
     bar->addWidget(span);
-    engineering = new QCheckBox(QStringLiteral("换算为工程单位"), this);
+    engineering = new QCheckBox(tr("换算为工程单位"), this);
     engineering->setChecked(true);
-    engineering->setToolTip(QStringLiteral("按标定表把读数换算为工程值；没有标定的元件仍显示读数 (Hz)"));
+    engineering->setToolTip(tr("按标定表把读数换算为工程值；没有标定的元件仍显示读数 (Hz)"));
     bar->addWidget(engineering);
     bar->addStretch(1);
-    calibrationButton = new QPushButton(QStringLiteral("标定表…"), this);
-    exportButton = new QPushButton(QStringLiteral("导出数据…"), this);
-    pictureButton = new QPushButton(QStringLiteral("导出图片…"), this);
-    calibrationButton->setToolTip(QStringLiteral("查看、录入或导入各元件的标定系数"));
-    exportButton->setToolTip(QStringLiteral("把所选元件在所选时间范围内的记录导出为 .xlsx 或 .csv，含读数、温度和工程值"));
-    pictureButton->setToolTip(QStringLiteral("把当前趋势图保存为 PNG 图片"));
+    calibrationButton = new QPushButton(tr("标定表…"), this);
+    exportButton = new QPushButton(tr("导出数据…"), this);
+    pictureButton = new QPushButton(tr("导出图片…"), this);
+    calibrationButton->setToolTip(tr("查看、录入或导入各元件的标定系数"));
+    exportButton->setToolTip(tr("把所选元件在所选时间范围内的记录导出为 .xlsx 或 .csv，含读数、温度和工程值"));
+    pictureButton->setToolTip(tr("把当前趋势图保存为 PNG 图片"));
     for (QPushButton* b : {calibrationButton, exportButton, pictureButton})
         bar->addWidget(b);
     layout->addLayout(bar);
@@ -59,11 +59,11 @@ HistoryView::HistoryView(Recorder& recorder, FileDialogs& dialogs, Messenger& me
     auto* split = new QSplitter(Qt::Horizontal, this);
     components = new QTreeWidget(split);
     components->setColumnCount(5);
-    components->setHeaderLabels({QStringLiteral("分区"), QStringLiteral("元件编号"), QStringLiteral("记录数"),
-                                 QStringLiteral("最早"), QStringLiteral("最新")});
+    components->setHeaderLabels({tr("分区"), tr("元件编号"), tr("记录数"),
+                                 tr("最早"), tr("最新")});
     components->setRootIsDecorated(false);
     components->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    components->setAccessibleName(QStringLiteral("档案中的元件"));
+    components->setAccessibleName(tr("档案中的元件"));
     components->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     plot = new TrendPlot(split);
     split->addWidget(components);
@@ -131,12 +131,12 @@ void HistoryView::replot()
     QList<Chosen> picked = chosen();
     if (!a || picked.isEmpty()) {
         plot->setSeries({});
-        note->setText(a ? QStringLiteral("选择左侧的元件以显示趋势（可按住 Ctrl 多选）。") : m_recorder.failure());
+        note->setText(a ? tr("选择左侧的元件以显示趋势（可按住 Ctrl 多选）。") : m_recorder.failure());
         return;
     }
     QString extra;
     if (picked.size() > kMaxPlotted) {
-        extra = QStringLiteral("；只显示前 %1 个元件").arg(kMaxPlotted);
+        extra = tr("；只显示前 %1 个元件").arg(kMaxPlotted);
         picked = picked.mid(0, kMaxPlotted);
     }
     const History::Range range = rangeFor(*a, picked);
@@ -153,9 +153,9 @@ void HistoryView::replot()
         plot->showAll();
     else
         plot->setTimeRange(range.from, range.to);
-    QString text = QStringLiteral("%1 个元件，%2 条记录").arg(picked.size()).arg(points);
+    QString text = tr("%1 个元件，%2 条记录").arg(picked.size()).arg(points);
     if (uncorrected > 0)
-        text += QStringLiteral("；%1 个工程值缺少温度，未作温度修正").arg(uncorrected);
+        text += tr("；%1 个工程值缺少温度，未作温度修正").arg(uncorrected);
     note->setText(text + extra);
 }
 
@@ -174,7 +174,7 @@ void HistoryView::editCalibrations()
         return;
     Error error;
     if (!a->setCalibrations(*table, &error)) {
-        m_messenger.information(QStringLiteral("标定表未保存：%1").arg(Recorder::errorText(error)));
+        m_messenger.information(tr("标定表未保存：%1").arg(Recorder::errorText(error)));
         return;
     }
     replot();
@@ -185,11 +185,11 @@ void HistoryView::exportData()
     Archive* a = m_recorder.archive();
     const QList<Chosen> picked = chosen();
     if (!a || picked.isEmpty()) {
-        m_messenger.information(QStringLiteral("请先在左侧选择要导出的元件。"));
+        m_messenger.information(tr("请先在左侧选择要导出的元件。"));
         return;
     }
     const std::optional<QString> path =
-        m_dialogs.saveFileName(QStringLiteral("EXCEL 工作簿|*.xlsx|CSV（逗号分隔）|*.csv"), QStringLiteral("历史数据.xlsx"));
+        m_dialogs.saveFileName(tr("EXCEL 工作簿|*.xlsx|CSV（逗号分隔）|*.csv"), tr("历史数据.xlsx"));
     if (!path || path->isEmpty())
         return;
     const History::Range range = rangeFor(*a, picked);
@@ -197,14 +197,14 @@ void HistoryView::exportData()
     for (const Chosen& c : picked)
         series.push_back(ExportSeries{c.partition, c.code, a->calibration(c.code), a->series(c.partition, c.code, range.from, range.to)});
     const std::optional<QString> failure = exportSeries(*path, series);
-    m_messenger.information(failure ? QStringLiteral("导出失败：%1").arg(*failure) : QStringLiteral("成功导出文件，请查阅！"));
+    m_messenger.information(failure ? tr("导出失败：%1").arg(*failure) : tr("成功导出文件，请查阅！"));
 }
 
 void HistoryView::exportPicture()
 {
-    const std::optional<QString> path = m_dialogs.saveFileName(QStringLiteral("PNG 图片|*.png"), QStringLiteral("趋势图.png"));
+    const std::optional<QString> path = m_dialogs.saveFileName(tr("PNG 图片|*.png"), tr("趋势图.png"));
     if (!path || path->isEmpty())
         return;
-    m_messenger.information(plot->savePng(*path, 1600, 900) ? QStringLiteral("成功导出图片，请查阅！")
-                                                            : QStringLiteral("图片未能保存：%1").arg(*path));
+    m_messenger.information(plot->savePng(*path, 1600, 900) ? tr("成功导出图片，请查阅！")
+                                                            : tr("图片未能保存：%1").arg(*path));
 }

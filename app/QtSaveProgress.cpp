@@ -1,5 +1,6 @@
 #include "app/QtSaveProgress.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QProgressDialog>
 
@@ -9,9 +10,9 @@ void QtSaveProgress::start(const QString& path, qint64 rows)
 {
     finish();
     m_rows = std::max<qint64>(rows, 1);
-    m_dialog = new QProgressDialog(QStringLiteral("正在保存 %1 …").arg(QFileInfo(path).fileName()), QStringLiteral("取消"),
-                                   0, 1000, m_parent);
-    m_dialog->setWindowTitle(QStringLiteral("保存预览文件"));
+    m_dialog = new QProgressDialog(QCoreApplication::translate("QtSaveProgress", "正在保存 %1 …").arg(QFileInfo(path).fileName()),
+                                   QCoreApplication::translate("QtSaveProgress", "取消"), 0, 1000, m_parent);
+    m_dialog->setWindowTitle(QCoreApplication::translate("QtSaveProgress", "保存预览文件"));
     m_dialog->setWindowModality(Qt::WindowModal);
     m_dialog->setMinimumDuration(300); // a small save ends before the dialog would show
     m_dialog->setAutoClose(false);

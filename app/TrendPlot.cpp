@@ -126,9 +126,9 @@ TrendPlot::TrendPlot(QWidget* parent)
     ticker->setDateTimeFormat(kTimeFormat);
     ticker->setDateTimeSpec(Qt::UTC); // instrument time is shown as it was recorded
     m_plot->xAxis->setTicker(ticker);
-    m_plot->xAxis->setLabel(kTimeAxis);
+    m_plot->xAxis->setLabel(tr("时间"));
     m_plot->yAxis2->setVisible(true);
-    m_plot->yAxis2->setLabel(kTemperatureAxis);
+    m_plot->yAxis2->setLabel(tr("温度 (℃)"));
     m_plot->yAxis2->setRange(0, 40);
     for (QCPAxis* axis : {m_plot->xAxis, m_plot->yAxis, m_plot->yAxis2})
         axis->grid()->setPen(QPen(QColor(225, 225, 225), 0, Qt::SolidLine));
@@ -178,7 +178,7 @@ TrendPlot::TrendPlot(QWidget* parent)
     m_noData = new QCPItemText(m_plot);
     m_noData->position->setType(QCPItemPosition::ptAxisRectRatio);
     m_noData->position->setCoords(0.5, 0.5);
-    m_noData->setText(QStringLiteral("没有数据"));
+    m_noData->setText(tr("没有数据"));
     m_noData->setColor(QColor(128, 128, 128));
 
     connect(m_plot->xAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this, &TrendPlot::onRangeChanged);
@@ -244,7 +244,7 @@ void TrendPlot::rebuildGraphs()
         g.value->setPen(QPen(colour, 1));
         if (!s.temperature.empty()) {
             g.temperature = m_plot->addGraph(m_plot->xAxis, m_plot->yAxis2);
-            g.temperature->setName(s.code + QStringLiteral(" 温度"));
+            g.temperature->setName(tr("%1 温度").arg(s.code));
             // Lighter and under the values: a temperature swings every day, and over a long
             // range its band would hide the values.
             QColor light = colour.lighter(135);
@@ -253,11 +253,11 @@ void TrendPlot::rebuildGraphs()
             g.temperature->setLayer(kTemperatureLayer);
         }
         m_graphs.push_back(g);
-        const QString label = s.valueLabel.isEmpty() ? QStringLiteral("读数") : s.valueLabel;
+        const QString label = s.valueLabel.isEmpty() ? tr("读数") : s.valueLabel;
         if (!labels.contains(label))
             labels << label;
     }
-    m_plot->yAxis->setLabel(labels.isEmpty() ? QStringLiteral("读数 (Hz)") : labels.join(QStringLiteral(" / ")));
+    m_plot->yAxis->setLabel(labels.isEmpty() ? tr("读数 (Hz)") : labels.join(QStringLiteral(" / ")));
     m_plot->legend->setVisible(!m_series.empty());
     const bool empty = std::all_of(m_series.begin(), m_series.end(), [](const TrendSeries& s) { return s.time.empty(); });
     m_noData->setVisible(empty);
@@ -450,9 +450,10 @@ void TrendPlot::showCursor(const QPoint& at)
     m_temperatureTracer->setVisible(!std::isnan(best->temperature));
 
     QString text = s.code + QStringLiteral("  ") + QDateTime::fromSecsSinceEpoch(best->time, QTimeZone::utc()).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-    text += QLatin1Char('\n') + (s.valueLabel.isEmpty() ? QStringLiteral("读数") : s.valueLabel) + QStringLiteral("：") + number(best->value);
+    //: %1 what the value is (with its unit), %2 the value
+    text += QLatin1Char('\n') + tr("%1：%2").arg(s.valueLabel.isEmpty() ? tr("读数") : s.valueLabel, number(best->value));
     if (!s.temperature.empty())
-        text += QStringLiteral("\n温度：") + temperature(best->temperature);
+        text += QLatin1Char('\n') + tr("温度：%1").arg(temperature(best->temperature));
     m_cursorLabel->setText(text);
     m_cursorLabel->setVisible(true);
     // Beside the cursor, on whichever side there is room for the label.

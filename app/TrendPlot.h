@@ -33,8 +33,6 @@ struct TrendPoint {
 class TrendPlot : public QWidget {
     Q_OBJECT
 public:
-    static inline const QString kTimeAxis = QStringLiteral("时间");
-    static inline const QString kTemperatureAxis = QStringLiteral("温度 (℃)");
     static inline const QString kTimeFormat = QStringLiteral("yyyy-MM-dd HH:mm");
     // The shortest time range a zoom reaches, in seconds.
     static constexpr double kMinimumSpan = 600;

@@ -2,7 +2,7 @@
 #include "app/Form1.h"
 #include "app/QtFileDialogs.h"
 #include "app/QtMessenger.h"
-#include "app/QtTranslations.h"
+#include "app/WindowLanguage.h"
 #include "archive/Recorder.h"
 #include "export/Automation.h"
 #include "export/BuiltinServer.h"
@@ -30,10 +30,9 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Varnok"));
-    QApplication::setOrganizationName(QStringLiteral("Varnok"));
-    QApplication::setApplicationVersion(QStringLiteral(KTM_VERSION));
-    if (installQtTranslations(&app).isEmpty())
-        std::fprintf(stderr, "Qt's Chinese translations were not found; Qt's own dialogs speak English.\n");
+    QCoreApplication::setOrganizationName(QStringLiteral("Varnok"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KTM_VERSION));
+    installWindowLanguage(QCoreApplication::arguments(), &app); // --lang, else the one remembered
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("KTM-520 data manager"));
@@ -47,7 +46,10 @@ int main(int argc, char* argv[])
                                   QStringLiteral("Walk through connect, read, list and copy unattended, saving "
                                                  "screenshots into <folder>, then exit."),
                                   QStringLiteral("folder"));
-    parser.addOptions({port, screenshot, tour});
+    const QCommandLineOption lang(QStringLiteral("lang"),
+                                  QStringLiteral("Speak <code> (zh_CN or en) for this run, whatever was chosen."),
+                                  QStringLiteral("code"));
+    parser.addOptions({port, screenshot, tour, lang});
     parser.process(app);
 
 #ifdef Q_OS_WIN

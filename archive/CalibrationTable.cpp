@@ -3,6 +3,7 @@
 #include "export/FailureText.h"
 #include "platform/FilePath.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
@@ -33,41 +34,68 @@ enum Column {
     Count
 };
 
+// The column names as files write them. The grid shows their translations (shownNames());
+// a file may use either, or an alias.
+const char* const kNames[Count] = {
+    QT_TRANSLATE_NOOP("CalibrationTable", "元件编号"), QT_TRANSLATE_NOOP("CalibrationTable", "仪器类型"),
+    QT_TRANSLATE_NOOP("CalibrationTable", "单位"), QT_TRANSLATE_NOOP("CalibrationTable", "读数类型"),
+    QT_TRANSLATE_NOOP("CalibrationTable", "公式"), "G", QT_TRANSLATE_NOOP("CalibrationTable", "方向"), "A", "B", "C",
+    QT_TRANSLATE_NOOP("CalibrationTable", "现场零点"), "R0", "T0", "K"};
+
+QString translated(const char* source) { return QCoreApplication::translate("CalibrationTable", source); }
+
 const QStringList& names()
 {
-    static const QStringList n{QStringLiteral("元件编号"), QStringLiteral("仪器类型"), QStringLiteral("单位"),
-                               QStringLiteral("读数类型"), QStringLiteral("公式"), QStringLiteral("G"),
-                               QStringLiteral("方向"), QStringLiteral("A"), QStringLiteral("B"),
-                               QStringLiteral("C"), QStringLiteral("现场零点"), QStringLiteral("R0"),
-                               QStringLiteral("T0"), QStringLiteral("K")};
+    static const QStringList n = [] {
+        QStringList all;
+        for (const char* name : kNames)
+            all << QString::fromUtf8(name);
+        return all;
+    }();
     return n;
+}
+
+QStringList shownNames()
+{
+    QStringList all;
+    for (const char* name : kNames)
+        all << translated(name);
+    return all;
 }
 
 // Also accepted in a header, for sheets made elsewhere.
 const std::map<QString, int>& aliases()
 {
     static const std::map<QString, int> a{
-        {QStringLiteral("code"), Code}, {QStringLiteral("编号"), Code}, {QStringLiteral("gauge"), Gauge}, {QStringLiteral("type"), Gauge}, {QStringLiteral("unit"), Unit}, {QStringLiteral("reading"), Kind}, {QStringLiteral("form"), FormCol}, {QStringLiteral("reversed"), Reversed}, {QStringLiteral("field zero"), FieldZero}, {QStringLiteral("零读数"), R0}, {QStringLiteral("零点温度"), T0}, {QStringLiteral("温度系数"), K}, {QStringLiteral("gauge factor"), G}, {QStringLiteral("thermal factor"), K}};
+        {QStringLiteral("code"), Code}, {QStringLiteral("编号"), Code}, {QStringLiteral("gauge"), Gauge}, {QStringLiteral("type"), Gauge}, {QStringLiteral("unit"), Unit}, {QStringLiteral("reading"), Kind}, {QStringLiteral("form"), FormCol}, {QStringLiteral("reversed"), Reversed}, {QStringLiteral("direction"), Reversed}, {QStringLiteral("field zero"), FieldZero}, {QStringLiteral("零读数"), R0}, {QStringLiteral("零点温度"), T0}, {QStringLiteral("温度系数"), K}, {QStringLiteral("gauge factor"), G}, {QStringLiteral("thermal factor"), K}};
     return a;
 }
 
-const QString kFrequency = QStringLiteral("频率");
-const QString kDigits = QStringLiteral("模数");
-const QString kLinear = QStringLiteral("线性");
-const QString kPolynomial = QStringLiteral("多项式");
+// The words of the table's cells as files write them; the grid shows their translations.
+const char* const kFrequency = QT_TRANSLATE_NOOP("CalibrationTable", "频率");
+const char* const kDigits = QT_TRANSLATE_NOOP("CalibrationTable", "模数");
+const char* const kLinear = QT_TRANSLATE_NOOP("CalibrationTable", "线性");
+const char* const kPolynomial = QT_TRANSLATE_NOOP("CalibrationTable", "多项式");
 const QString kForward = QStringLiteral("R1-R0");
 const QString kBackward = QStringLiteral("R0-R1");
-const QString kYes = QStringLiteral("是");
-const QString kNo = QStringLiteral("否");
+const char* const kYes = QT_TRANSLATE_NOOP("CalibrationTable", "是");
+const char* const kNo = QT_TRANSLATE_NOOP("CalibrationTable", "否");
+
+// Whether `lowered` (a cell's text in lower case) is the word, as files write it or as the grid
+// shows it.
+bool isWord(const QString& lowered, const char* word)
+{
+    return lowered == QString::fromUtf8(word).toLower() || lowered == translated(word).toLower();
+}
 
 QString number(double v) { return v == 0 ? QStringLiteral("0") : QString::number(v, 'g', 15); }
 
 std::optional<ReadingKind> kindOf(const QString& t)
 {
     const QString s = t.trimmed().toLower();
-    if (s.isEmpty() || s == kDigits || s == QStringLiteral("digits") || s == QStringLiteral("线性单位"))
+    if (s.isEmpty() || isWord(s, kDigits) || s == QStringLiteral("digits") || s == QStringLiteral("线性单位"))
         return ReadingKind::Digits;
-    if (s == kFrequency || s == QStringLiteral("hz"))
+    if (isWord(s, kFrequency) || s == QStringLiteral("hz") || s == QStringLiteral("frequency"))
         return ReadingKind::Frequency;
     return std::nullopt;
 }
@@ -75,9 +103,9 @@ std::optional<ReadingKind> kindOf(const QString& t)
 std::optional<Form> formOf(const QString& t)
 {
     const QString s = t.trimmed().toLower();
-    if (s.isEmpty() || s == kLinear || s == QStringLiteral("linear"))
+    if (s.isEmpty() || isWord(s, kLinear) || s == QStringLiteral("linear"))
         return Form::Linear;
-    if (s == kPolynomial || s == QStringLiteral("polynomial"))
+    if (isWord(s, kPolynomial) || s == QStringLiteral("polynomial"))
         return Form::Polynomial;
     return std::nullopt;
 }
@@ -85,9 +113,9 @@ std::optional<Form> formOf(const QString& t)
 std::optional<bool> yesNo(const QString& t, const QString& yes, const QString& no)
 {
     const QString s = t.trimmed().toLower();
-    if (s.isEmpty() || s == no.toLower() || s == kNo || s == QStringLiteral("no") || s == QStringLiteral("0"))
+    if (s.isEmpty() || s == no.toLower() || isWord(s, kNo) || s == QStringLiteral("no") || s == QStringLiteral("0"))
         return false;
-    if (s == yes.toLower() || s == kYes || s == QStringLiteral("yes") || s == QStringLiteral("1"))
+    if (s == yes.toLower() || isWord(s, kYes) || s == QStringLiteral("yes") || s == QStringLiteral("1"))
         return true;
     return std::nullopt;
 }
@@ -155,25 +183,35 @@ QByteArray csvField(const QString& s)
 
 QStringList headers() { return names(); }
 
-QStringList toRow(const Calibration& c)
+QStringList shownHeaders() { return shownNames(); }
+
+namespace {
+// One calibration's texts, each word given by `word`.
+QStringList row(const Calibration& c, QString (*word)(const char*))
 {
     QStringList row(Count);
     row[Code] = c.code;
     row[Gauge] = c.gauge;
     row[Unit] = c.unit;
-    row[Kind] = c.kind == ReadingKind::Frequency ? kFrequency : kDigits;
-    row[FormCol] = c.form == Form::Linear ? kLinear : kPolynomial;
+    row[Kind] = word(c.kind == ReadingKind::Frequency ? kFrequency : kDigits);
+    row[FormCol] = word(c.form == Form::Linear ? kLinear : kPolynomial);
     row[G] = number(c.G);
     row[Reversed] = c.reversed ? kBackward : kForward;
     row[A] = number(c.A);
     row[B] = number(c.B);
     row[C] = number(c.C);
-    row[FieldZero] = c.fieldZero ? kYes : kNo;
+    row[FieldZero] = word(c.fieldZero ? kYes : kNo);
     row[R0] = number(c.R0);
     row[T0] = number(c.T0);
     row[K] = number(c.K);
     return row;
 }
+QString stored(const char* word) { return QString::fromUtf8(word); }
+} // namespace
+
+QStringList toRow(const Calibration& c) { return row(c, stored); }
+
+QStringList shownRow(const Calibration& c) { return row(c, translated); }
 
 std::vector<Calibration> fromRows(const std::vector<QStringList>& rows, QStringList* problems)
 {
@@ -184,20 +222,23 @@ std::vector<Calibration> fromRows(const std::vector<QStringList>& rows, QStringL
     std::vector<int> field(std::size_t(rows[0].size()), -1);
     for (qsizetype i = 0; i < rows[0].size(); ++i) {
         const QString h = rows[0][i].trimmed();
-        const qsizetype known = names().indexOf(h, 0);
+        const QStringList shown = shownNames();
+        qsizetype known = names().indexOf(h, 0);
+        if (known < 0)
+            known = shown.indexOf(h, 0);
         if (known >= 0) {
             field[std::size_t(i)] = int(known);
         } else if (auto it = aliases().find(h.toLower()); it != aliases().end()) {
             field[std::size_t(i)] = it->second;
         } else {
             for (int k = 0; k < Count; ++k)
-                if (names()[k].compare(h, Qt::CaseInsensitive) == 0)
+                if (names()[k].compare(h, Qt::CaseInsensitive) == 0 || shown[k].compare(h, Qt::CaseInsensitive) == 0)
                     field[std::size_t(i)] = k;
         }
     }
     if (std::find(field.begin(), field.end(), int(Code)) == field.end()) {
         if (problems)
-            *problems << QStringLiteral("第 1 行：没有“元件编号”列");
+            *problems << QCoreApplication::translate("CalibrationTable", "第 1 行：没有“%1”列").arg(shownNames()[Code]);
         return out;
     }
     std::map<QString, std::size_t> byCode;
@@ -211,7 +252,7 @@ std::vector<Calibration> fromRows(const std::vector<QStringList>& rows, QStringL
             blank = blank && s.trimmed().isEmpty();
         if (blank)
             continue;
-        const QString where = QStringLiteral("第 %1 行：").arg(r + 1);
+        const QString where = QCoreApplication::translate("CalibrationTable", "第 %1 行：").arg(r + 1);
         auto problem = [&](const QString& what) {
             if (problems)
                 *problems << where + what;
@@ -219,7 +260,7 @@ std::vector<Calibration> fromRows(const std::vector<QStringList>& rows, QStringL
         Calibration c;
         c.code = v[Code].toUpper();
         if (c.code.isEmpty()) {
-            problem(QStringLiteral("没有元件编号"));
+            problem(QCoreApplication::translate("CalibrationTable", "没有元件编号"));
             continue;
         }
         c.gauge = v[Gauge];
@@ -227,17 +268,21 @@ std::vector<Calibration> fromRows(const std::vector<QStringList>& rows, QStringL
         const auto kind = kindOf(v[Kind]);
         const auto form = formOf(v[FormCol]);
         const auto reversed = yesNo(v[Reversed], kBackward, kForward);
-        const auto fieldZero = yesNo(v[FieldZero], kYes, kNo);
+        const auto fieldZero = yesNo(v[FieldZero], stored(kYes), stored(kNo));
         if (!kind) {
-            problem(QStringLiteral("读数类型“%1”不是“频率”或“模数”").arg(v[Kind]));
+            // %1 the column, %2 the cell, %3 and %4 the words it may hold.
+            problem(QCoreApplication::translate("CalibrationTable", "%1“%2”不是“%3”或“%4”")
+                        .arg(shownNames()[Kind], v[Kind], translated(kFrequency), translated(kDigits)));
             continue;
         }
         if (!form) {
-            problem(QStringLiteral("公式“%1”不是“线性”或“多项式”").arg(v[FormCol]));
+            problem(QCoreApplication::translate("CalibrationTable", "%1“%2”不是“%3”或“%4”")
+                        .arg(shownNames()[FormCol], v[FormCol], translated(kLinear), translated(kPolynomial)));
             continue;
         }
         if (!reversed || !fieldZero) {
-            problem(QStringLiteral("“方向”或“现场零点”无法识别"));
+            problem(QCoreApplication::translate("CalibrationTable", "“%1”或“%2”无法识别")
+                        .arg(shownNames()[Reversed], shownNames()[FieldZero]));
             continue;
         }
         c.kind = *kind;
@@ -254,7 +299,7 @@ std::vector<Calibration> fromRows(const std::vector<QStringList>& rows, QStringL
             if (!ok)
                 d = QLocale::c().toDouble(QString(v[col]).replace(u',', u'.'), &ok);
             if (!ok || !std::isfinite(d)) {
-                problem(QStringLiteral("%1“%2”不是数字").arg(names()[col], v[col]));
+                problem(QCoreApplication::translate("CalibrationTable", "%1“%2”不是数字").arg(shownNames()[col], v[col]));
                 good = false;
                 break;
             }

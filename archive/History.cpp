@@ -1,5 +1,6 @@
 #include "archive/History.h"
 
+#include <QCoreApplication>
 #include <cmath>
 
 namespace archive::History {
@@ -13,10 +14,11 @@ Trend trend(const Archive& archive, const QString& partition, const QString& cod
     const std::optional<Calibration> calibration = engineering ? archive.calibration(code) : std::nullopt;
     t.converted = calibration.has_value();
     if (calibration) {
-        const QString quantity = calibration->gauge.isEmpty() ? QStringLiteral("工程值") : calibration->gauge;
+        const QString quantity =
+            calibration->gauge.isEmpty() ? QCoreApplication::translate("History", "工程值") : calibration->gauge;
         t.valueLabel = calibration->unit.isEmpty() ? quantity : QStringLiteral("%1 (%2)").arg(quantity, calibration->unit);
     } else {
-        t.valueLabel = QStringLiteral("读数 (Hz)");
+        t.valueLabel = QCoreApplication::translate("History", "读数 (Hz)");
     }
     const std::vector<Point> points = archive.series(partition, code, from, to);
     const double nan = std::numeric_limits<double>::quiet_NaN();
@@ -40,7 +42,8 @@ Trend trend(const Archive& archive, const QString& partition, const QString& cod
 
 QStringList spanNames()
 {
-    return {QStringLiteral("全部"), QStringLiteral("最近 7 天"), QStringLiteral("最近 30 天"), QStringLiteral("最近一年")};
+    return {QCoreApplication::translate("History", "全部"), QCoreApplication::translate("History", "最近 7 天"),
+            QCoreApplication::translate("History", "最近 30 天"), QCoreApplication::translate("History", "最近一年")};
 }
 
 Range rangeOf(Span span, const std::vector<SeriesSummary>& chosen)

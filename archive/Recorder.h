@@ -28,6 +28,8 @@ public:
     // ("已存档：新增 12 条记录，共 40 条" or why it was not stored).
     QString storeCopy(const PreviewGrid& grid, const QString& partition,
                       const QDateTime& at = QDateTime::currentDateTimeUtc());
+    // Whether the last storeCopy() kept the records (its text says so in the operator's words).
+    bool stored() const { return m_stored; }
 
     // The operator's words for an archive failure and for a database set aside.
     static QString errorText(const Error& error);
@@ -39,6 +41,7 @@ private:
     bool m_tried = false;
     QString m_failure;
     QString m_notice;
+    bool m_stored = false;
 };
 
 } // namespace archive

@@ -4,6 +4,7 @@
 #include "export/FailureText.h"
 #include "grids/PreviewGrid.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QIODevice>
 
@@ -13,7 +14,14 @@ namespace {
 // The editor's words when a workbook cannot be imported.
 QString importFailure(const QString& reason)
 {
-    return QStringLiteral("Varnok提示：") + reason + QStringLiteral("\r\n") + QStringLiteral("请稍后重试！");
+    return QCoreApplication::translate("cli::ComponentInput", "Varnok提示：%1").arg(reason) + QStringLiteral("\r\n") +
+           QCoreApplication::translate("cli::ComponentInput", "请稍后重试！");
+}
+
+QString tooLong()
+{
+    return QCoreApplication::translate("cli::ComponentInput", "元件编号列表超过 %1 行，请分开写入！")
+        .arg(kMaxListEntries);
 }
 
 // Reading stops here: no list the editor takes is anywhere near this long.
@@ -40,7 +48,7 @@ std::optional<QString> fillFromLines(PreviewGrid& grid, const QByteArray& text)
         if (entry.trimmed().isEmpty())
             continue;
         if (row == kMaxListEntries)
-            return QStringLiteral("元件编号列表超过 %1 行，请分开写入！").arg(kMaxListEntries);
+            return tooLong();
         ++row;
         grid.setRows(row + 1);
         grid.setText(row, 0, QString::number(row));
@@ -55,7 +63,7 @@ std::optional<QString> loadComponentList(const QString& list, PreviewGrid& grid,
     if (list == QLatin1String("-")) {
         const QByteArray text = standardInput.read(kMaxListBytes + 1);
         if (text.size() > kMaxListBytes)
-            return QStringLiteral("元件编号列表超过 %1 行，请分开写入！").arg(kMaxListEntries);
+            return tooLong();
         return fillFromLines(grid, text);
     }
     if (!isWorkbookList(list)) {
@@ -65,7 +73,7 @@ std::optional<QString> loadComponentList(const QString& list, PreviewGrid& grid,
                                                                    : workbook::ErrorKind::NotFound));
         const QByteArray text = file.read(kMaxListBytes + 1);
         if (text.size() > kMaxListBytes)
-            return QStringLiteral("元件编号列表超过 %1 行，请分开写入！").arg(kMaxListEntries);
+            return tooLong();
         return fillFromLines(grid, text);
     }
     // The editor's import through the program's own engine: open, first worksheet, its cells.
@@ -105,14 +113,14 @@ ListCheck checkList(const PreviewGrid& grid, const QString& partition)
     }
     if (result.entries.empty()) {
         // Nothing to write is not a write that succeeded.
-        result.fault = QStringLiteral("元件编号列表为空，没有可写入的内容！");
+        result.fault = QCoreApplication::translate("cli::ComponentInput", "元件编号列表为空，没有可写入的内容！");
         return result;
     }
     for (size_t i = 0; i < result.entries.size(); ++i) {
         if (!result.entries[i].code.startsWith(partition)) {
-            result.fault = QStringLiteral("第%1行元件编号 %2 不属于分区 %3，请检查修正！")
-                               .arg(i + 1)
-                               .arg(result.entries[i].code, partition);
+            result.fault =
+                QCoreApplication::translate("cli::ComponentInput", "第%1行元件编号 %2 不属于分区 %3，请检查修正！")
+                    .arg(QString::number(i + 1), result.entries[i].code, partition);
             result.entries.clear();
             return result;
         }

@@ -68,6 +68,7 @@ struct Options {
     double timeoutSeconds = 5.0; // how long the instrument may take to begin its reply
     bool json = false;
     bool quiet = false;
+    QString language; // --lang: "zh_CN" or "en" ("" = the one remembered, else Chinese)
 
     // Whether the command talks to the instrument.
     bool needsInstrument() const;

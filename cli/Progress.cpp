@@ -2,6 +2,7 @@
 
 #include "cli/Console.h"
 
+#include <QCoreApplication>
 #include <QLocale>
 
 namespace cli {
@@ -19,7 +20,7 @@ QString seconds(qint64 ms) { return QString::number(double(ms) / 1000.0, 'f', 1)
 QString transferLine(qint64 bytes, qint64 elapsedMs)
 {
     const qint64 rate = elapsedMs > 0 ? bytes * 1000 / elapsedMs : 0;
-    return QStringLiteral("正在接收数据：%1 字节，%2 字节/秒，用时 %3 秒")
+    return QCoreApplication::translate("cli::Progress", "正在接收数据：%1 字节，%2 字节/秒，用时 %3 秒")
         .arg(grouped(bytes), grouped(rate), seconds(elapsedMs));
 }
 
@@ -29,7 +30,8 @@ QString rowsLine(int done, int total, qint64 elapsedMs, int barWidth)
     const int clamped = std::clamp(done, 0, safeTotal);
     const int filled = int(qint64(clamped) * barWidth / safeTotal);
     const int percent = int(qint64(clamped) * 100 / safeTotal);
-    return QStringLiteral("[%1%2] %3% %4/%5 行，用时 %6 秒")
+    //: a progress bar, its percentage, rows written of all rows, seconds
+    return QCoreApplication::translate("cli::Progress", "[%1%2] %3% %4/%5 行，用时 %6 秒")
         .arg(QString(filled, QLatin1Char('#')), QString(barWidth - filled, QLatin1Char('-')))
         .arg(percent, 3)
         .arg(clamped)
@@ -43,7 +45,7 @@ void Progress::transfer(qint64 bytes, qint64 elapsedMs) { m_console.progress(tra
 
 void Progress::transferDone(qint64 bytes, qint64 elapsedMs)
 {
-    m_console.progress(QStringLiteral("接收完成：%1 字节，%2 字节/秒，用时 %3 秒")
+    m_console.progress(QCoreApplication::translate("cli::Progress", "接收完成：%1 字节，%2 字节/秒，用时 %3 秒")
                            .arg(grouped(bytes), grouped(elapsedMs > 0 ? bytes * 1000 / elapsedMs : 0),
                                 seconds(elapsedMs)));
     m_console.endProgress();

@@ -45,19 +45,18 @@ namespace cli {
 
 namespace {
 
-// The window's words for the same events.
-using namespace LinkTexts;
-const QString& kWriteDone = ComponentWriter::kDoneText;
-const QString& kWriteFailed = ComponentWriter::kFailedText;
-
-// The command line's own.
-const QString kNotARange = QStringLiteral("读取数据分区失败！仪器的回答不是分区范围：%1");
-const QString kUnclear = QStringLiteral("仪器的回答不明确：%1");
-const QString kCutShort =
-    QStringLiteral("接收的数据不完整（最后一行没有结束，传输可能被中断），已接收的 %1 字节已丢弃，未写入任何文件！");
-const QString kNameNotSendable = QStringLiteral("文件名“%1”中含有无法发送给仪器的字符！");
-const QString kFolderMissing = QStringLiteral("输出文件夹“%1”不存在。");
-const QString kStopped = QStringLiteral("已中止。");
+// The window's words for the same events are LinkTexts, ComponentWriter's and SaveCommand's;
+// the command line's own follow.
+QString notARange() { return Session::tr("读取数据分区失败！仪器的回答不是分区范围：%1"); }
+QString unclear() { return Session::tr("仪器的回答不明确：%1"); }
+QString cutShort()
+{
+    return Session::tr(
+        "接收的数据不完整（最后一行没有结束，传输可能被中断），已接收的 %1 字节已丢弃，未写入任何文件！");
+}
+QString nameNotSendable() { return Session::tr("文件名“%1”中含有无法发送给仪器的字符！"); }
+QString folderMissing() { return Session::tr("输出文件夹“%1”不存在。"); }
+QString stopped() { return Session::tr("已中止。"); }
 
 QString grouped(qint64 n) { return QLocale(QLocale::Chinese, QLocale::China).toString(n); }
 
@@ -65,11 +64,11 @@ QString interruptionText(qint64 bytes, CommandExchange::Interruption why)
 {
     const QString count = grouped(bytes);
     switch (why) {
-    case CommandExchange::Interruption::Stopped: return QStringLiteral("已停止接收：已接收的 %1 字节已丢弃").arg(count);
+    case CommandExchange::Interruption::Stopped: return Session::tr("已停止接收：已接收的 %1 字节已丢弃").arg(count);
     case CommandExchange::Interruption::Disconnected:
-        return QStringLiteral("已断开，传输中断：已接收的 %1 字节已丢弃").arg(count);
+        return Session::tr("已断开，传输中断：已接收的 %1 字节已丢弃").arg(count);
     case CommandExchange::Interruption::LinkLost:
-        return QStringLiteral("串口已断开，传输中断：已接收的 %1 字节已丢弃").arg(count);
+        return Session::tr("串口已断开，传输中断：已接收的 %1 字节已丢弃").arg(count);
     }
     return {};
 }
@@ -141,7 +140,7 @@ int Session::run()
     switch (m_o.command) {
     case Command::Copy:
         if (!m_o.file.isEmpty() && !commands::copyFile(m_o.partition.at(0), m_o.file)) {
-            m_s.console.error(kNameNotSendable.arg(m_o.file));
+            m_s.console.error(nameNotSendable().arg(m_o.file));
             return UsageError;
         }
         [[fallthrough]];
@@ -156,7 +155,7 @@ int Session::run()
             return UsageError;
         }
         if (!commands::newFile(m_o.partition.at(0), checked.trimmed)) {
-            m_s.console.error(kNameNotSendable.arg(checked.trimmed));
+            m_s.console.error(nameNotSendable().arg(checked.trimmed));
             return UsageError;
         }
         m_o.name = checked.trimmed;
@@ -208,7 +207,7 @@ void Session::stop()
         m_exchange->stopReceiving(); // the reply so far is dropped and said so
     if (m_writer && m_writer->running())
         m_writer->stop();
-    fail(Interrupted, kStopped);
+    fail(Interrupted, stopped());
 }
 
 // ---- ports and connection -------------------------------------------------------------------
@@ -279,20 +278,20 @@ void Session::composeExchange()
                 fail(Interrupted, interruptionText(bytes, why));
             });
     connect(m_exchange.get(), &CommandExchange::discardProgress, this, [this](qint64 bytes) {
-        m_s.console.progress(QStringLiteral("正在丢弃上次未完成的数据：%1 字节").arg(grouped(bytes)));
+        m_s.console.progress(tr("正在丢弃上次未完成的数据：%1 字节").arg(grouped(bytes)));
     });
     connect(m_exchange.get(), &CommandExchange::discardFinished, this, [this](qint64 bytes) {
         m_s.console.endProgress();
         if (bytes > 0)
-            m_s.console.note(QStringLiteral("已丢弃上次未完成的数据：%1 字节").arg(grouped(bytes)));
+            m_s.console.note(tr("已丢弃上次未完成的数据：%1 字节").arg(grouped(bytes)));
     });
     connect(m_exchange.get(), &CommandExchange::lineIdle, this, [this] { m_loop.quit(); });
     connect(m_exchange.get(), &CommandExchange::replyMissing, this, [this](qint16) {
         if (!m_writing) // the writer gives an unanswered row its status itself
-            fail(NoReply, kNoData);
+            fail(NoReply, LinkTexts::noData());
     });
     connect(&link, &SerialLink::lost, this, [this](const QString& reason) {
-        m_s.console.error(kLinkLost.arg(m_portName, reason));
+        m_s.console.error(LinkTexts::linkLost().arg(m_portName, reason));
         m_exchange->abort(CommandExchange::Interruption::LinkLost);
         fail(Interrupted);
     });
@@ -314,12 +313,12 @@ int Session::openPort()
     if (!ok) {
         const bool permission = link.lastOpenError() == SerialLink::OpenError::PermissionDenied;
         const bool gone = !listed.isEmpty() && link.lastOpenError() == SerialLink::OpenError::NotFound;
-        QString message = kOpenError;
+        QString message = LinkTexts::openError();
         if (permission)
-            message += QLatin1Char('\n') + kPermissionHint;
+            message += QLatin1Char('\n') + LinkTexts::permissionHint();
         else if (gone)
-            message += QLatin1Char('\n') + kDeviceGone.arg(choice.name, listed);
-        message += QLatin1Char('\n') + kPortClosed.arg(link.lastErrorText());
+            message += QLatin1Char('\n') + LinkTexts::deviceGone().arg(choice.name, listed);
+        message += QLatin1Char('\n') + LinkTexts::portClosed().arg(link.lastErrorText());
         qCWarning(logLink).noquote() << "cannot open" << choice.name << choice.device << m_o.settings() << "-"
                                      << link.lastErrorText();
         m_s.console.error(message);
@@ -381,7 +380,7 @@ int Session::partitions()
     PartitionTree tree;
     const QModelIndex root = tree.Ini_Tree(m_reply->text);
     if (!root.isValid()) {
-        m_s.console.error(kNotARange.arg(oneLine(m_reply->text)));
+        m_s.console.error(notARange().arg(oneLine(m_reply->text)));
         return InstrumentError;
     }
     printList(childTexts(tree, root));
@@ -430,7 +429,7 @@ int Session::copy()
     // Every line the instrument sends ends in CR LF: a reply that stops in the middle of one was
     // cut off, and a file of it would look whole.
     if (!m_reply->bytes.endsWith("\r\n")) {
-        m_s.console.error(kCutShort.arg(grouped(m_reply->bytes.size())));
+        m_s.console.error(cutShort().arg(grouped(m_reply->bytes.size())));
         return Interrupted;
     }
     PreviewGrid grid;
@@ -449,7 +448,7 @@ int Session::archiveCopy(const PreviewGrid& grid, int saved)
     const QString text = recorder.storeCopy(grid, m_o.partition);
     if (const QString notice = recorder.takeNotice(); !notice.isEmpty())
         m_s.console.error(notice);
-    if (!recorder.archive() || !text.startsWith(QStringLiteral("已存档"))) {
+    if (!recorder.archive() || !recorder.stored()) {
         m_s.console.error(text);
         return saved == Success ? int(ArchiveFailed) : saved;
     }
@@ -514,7 +513,9 @@ int Session::archiveExport()
         series.push_back(archive::ExportSeries{s.partition, s.code, a->calibration(s.code), a->series(s.partition, s.code, from, to)});
     }
     if (!unknown.isEmpty()) {
-        m_s.console.error(QStringLiteral("档案中没有元件 %1。").arg(unknown.join(QStringLiteral("、"))));
+        //: between the codes of a list
+        const QString separator = tr("、");
+        m_s.console.error(tr("档案中没有元件 %1。").arg(unknown.join(separator)));
         return UsageError;
     }
     if (const std::optional<QString> failure = archive::exportSeries(m_o.output, series, m_s.stopRequested)) {
@@ -524,7 +525,7 @@ int Session::archiveExport()
     qint64 rows = 0;
     for (const auto& s : series)
         rows += qint64(s.points.size());
-    m_s.console.note(QStringLiteral("已导出 %1 个元件的 %2 条记录。").arg(series.size()).arg(rows));
+    m_s.console.note(tr("已导出 %1 个元件的 %2 条记录。").arg(series.size()).arg(rows));
     return Success;
 }
 
@@ -582,7 +583,8 @@ int Session::writeComponents(std::vector<ComponentList::Entry> entries)
         const ComponentList::Entry& e = rows[size_t(row)];
         if (!ok)
             ++(m_rowAnswered ? refused : unanswered);
-        // The instrument's own answer, or that there was none.
+        // The instrument's own answer, or that there was none. A result on standard output for
+        // scripts, like the instrument's own "OK": the same whatever the operator's language.
         const QString shown = ok ? status : m_rowAnswered ? oneLine(status)
                                                           : QStringLiteral("ERR（无应答）");
         m_s.console.out(QStringLiteral("%1=%2\t%3\n").arg(e.code, e.name, shown));
@@ -605,12 +607,12 @@ int Session::writeComponents(std::vector<ComponentList::Entry> entries)
     }
     m_exchange->releaseGate();
     if (refused == 0 && unanswered == 0) {
-        m_s.console.note(kWriteDone);
+        m_s.console.note(ComponentWriter::doneText());
         return Success;
     }
-    m_s.console.error(kWriteFailed);
+    m_s.console.error(ComponentWriter::failedText());
     if (refused == 0) {
-        m_s.console.error(kNoData);
+        m_s.console.error(LinkTexts::noData());
         return NoReply;
     }
     return InstrumentError;
@@ -627,7 +629,7 @@ int Session::confirmed(const CommandExchange::Request& request)
     case StorageReplies::Confirmation::Refused: m_s.console.error(text); return InstrumentError;
     case StorageReplies::Confirmation::Unclear: break;
     }
-    m_s.console.error(kUnclear.arg(oneLine(m_reply->text)));
+    m_s.console.error(unclear().arg(oneLine(m_reply->text)));
     return InstrumentError;
 }
 
@@ -651,7 +653,7 @@ int Session::checkOutput() const
     // A download may take hours: a folder that is not there is said before it starts.
     const QFileInfo target(m_o.output);
     if (!target.absoluteDir().exists()) {
-        m_s.console.error(SaveCommand::failureMessage(kFolderMissing.arg(QDir::toNativeSeparators(target.absolutePath()))));
+        m_s.console.error(SaveCommand::failureMessage(folderMissing().arg(QDir::toNativeSeparators(target.absolutePath()))));
         return SaveFailed;
     }
     return Success;
@@ -669,10 +671,10 @@ int Session::save(const PreviewGrid& grid)
             SaveCommand::saveAs(grid, m_s.servers, sheets::kBuiltin, SaveCommand::FailurePath::CloseAndReport,
                                 m_s.templatePath, m_o.output);
         if (failure) {
-            m_s.console.error(failure->quiet ? SaveCommand::kFailure : SaveCommand::failureMessage(failure->reason));
+            m_s.console.error(failure->quiet ? SaveCommand::failureText() : SaveCommand::failureMessage(failure->reason));
             return SaveFailed;
         }
-        m_s.console.note(SaveCommand::kSuccess);
+        m_s.console.note(SaveCommand::successText());
         return Success;
     }
     case OutputKind::Xlsx: {
@@ -680,7 +682,7 @@ int Session::save(const PreviewGrid& grid)
             m_s.console.error(SaveCommand::failureMessage(*failure));
             return m_s.stopRequested() ? int(Interrupted) : int(SaveFailed);
         }
-        m_s.console.note(SaveCommand::kSuccess);
+        m_s.console.note(SaveCommand::successText());
         return Success;
     }
     case OutputKind::Csv: {
@@ -689,7 +691,7 @@ int Session::save(const PreviewGrid& grid)
             m_s.console.error(SaveCommand::failureMessage(error));
             return m_s.stopRequested() ? int(Interrupted) : int(SaveFailed);
         }
-        m_s.console.note(SaveCommand::kSuccess);
+        m_s.console.note(SaveCommand::successText());
         return Success;
     }
     case OutputKind::CsvToStdout: {

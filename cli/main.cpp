@@ -5,6 +5,7 @@
 #include "cli/Session.h"
 #include "export/Automation.h"
 #include "export/BuiltinServer.h"
+#include "platform/Language.h"
 #include "serial/PortDiscovery.h"
 
 #ifdef Q_OS_WIN
@@ -50,12 +51,15 @@ int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("ktm520-cli"));
+    QCoreApplication::setOrganizationName(QStringLiteral("Varnok"));
+    // The operator's language: --lang, else the one chosen in the window, else Chinese.
+    Language::install(Language::chosen(Language::requestedOn(QCoreApplication::arguments())), &app);
 
     const cli::ParseResult parsed = cli::parse(QCoreApplication::arguments().mid(1));
     const bool quiet = parsed.options && parsed.options->quiet;
     cli::Console console(stdout, stderr, cli::Console::isTerminal(stderr), quiet);
     if (!parsed.options) {
-        console.error(parsed.error + QStringLiteral("\n用法见 ktm520-cli --help"));
+        console.error(parsed.error + QLatin1Char('\n') + QCoreApplication::translate("cli::Options", "用法见 ktm520-cli --help"));
         return cli::UsageError;
     }
     const cli::Options& options = *parsed.options;

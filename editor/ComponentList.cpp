@@ -6,18 +6,22 @@
 #include "grids/PreviewGrid.h"
 #include "platform/WireText.h"
 
+#include <QCoreApplication>
 #include <cmath>
 
 namespace ComponentList {
 
 namespace {
 
-const QString kCodeLength =
-    QStringLiteral("元件编号的长度需不符合仪器要求，请输入如：*001的编号，最大值为*200，*为A-J区 ！");
-const QString kCodeWrong = QStringLiteral("元件编号错误，请输入如：*001的编号，最大值为*200，*为大写A-J ！");
-const QString kNameLength =
-    QStringLiteral("元件名的长度需至少有1个字符，最大长度不能超过10个字符，且必须为可现实字符！");
-const QString kNameChars = QStringLiteral("元件名中含有不可显示字符（含空格），请修正！");
+QString translated(const char* source) { return QCoreApplication::translate("ComponentList", source); }
+
+const char* const kCodeLength = QT_TRANSLATE_NOOP(
+    "ComponentList", "元件编号的长度需不符合仪器要求，请输入如：*001的编号，最大值为*200，*为A-J区 ！");
+const char* const kCodeWrong =
+    QT_TRANSLATE_NOOP("ComponentList", "元件编号错误，请输入如：*001的编号，最大值为*200，*为大写A-J ！");
+const char* const kNameLength = QT_TRANSLATE_NOOP(
+    "ComponentList", "元件名的长度需至少有1个字符，最大长度不能超过10个字符，且必须为可现实字符！");
+const char* const kNameChars = QT_TRANSLATE_NOOP("ComponentList", "元件名中含有不可显示字符（含空格），请修正！");
 
 // Blanks around a text, as the editor's text boxes trim them.
 QString trimBlanks(const QString& text)
@@ -76,16 +80,17 @@ QString addTyped(PreviewGrid& grid, int& manualCount, QString& code, QString& na
     code = trimBlanks(code);
     name = trimBlanks(name);
     if (code.size() != 4)
-        return kCodeLength;
+        return translated(kCodeLength);
     if (!letterOk(code) || !numberOk(code))
-        return kCodeWrong;
+        return translated(kCodeWrong);
     if (name.size() < 1 || name.size() > 10)
-        return kNameLength;
+        return translated(kNameLength);
     if (!nameShowable(name))
-        return kNameChars;
+        return translated(kNameChars);
 
     auto duplicate = [&](int row) {
-        return QStringLiteral("元件名和第%1行%2相同，请修正！").arg(row).arg(codeOf(grid.text(row, 1)));
+        return QCoreApplication::translate("ComponentList", "元件名和第%1行%2相同，请修正！")
+            .arg(QString::number(row), codeOf(grid.text(row, 1)));
     };
     for (int r = 1; r < grid.rows(); ++r) {
         const QString entry = grid.text(r, 1);
@@ -111,8 +116,12 @@ std::optional<Fault> check(const PreviewGrid& grid, std::vector<Entry>& approved
     approved.clear();
     for (int i = 1; i < grid.rows(); ++i) {
         const QStringList parts = grid.text(i, 1).split(QLatin1Char('='));
-        const auto faultA = [i] {
-            return Fault{i, QStringLiteral("表格中有元件编号不符合要求，如：第%1行，请检查修正！").arg(i), true};
+        // The fault of row i: its text names the row.
+        const auto fault = [i](const char* source, bool plain = false) {
+            return Fault{i, QCoreApplication::translate("ComponentList", source).arg(i), plain};
+        };
+        const auto faultA = [&] {
+            return fault(QT_TRANSLATE_NOOP("ComponentList", "表格中有元件编号不符合要求，如：第%1行，请检查修正！"), true);
         };
         if (parts.size() < 2)
             return faultA();
@@ -121,11 +130,13 @@ std::optional<Fault> check(const PreviewGrid& grid, std::vector<Entry>& approved
         if (code.size() != 4 || name.size() > 10 || name.isEmpty())
             return faultA();
         if (!letterOk(code))
-            return Fault{i, QStringLiteral("第%1元件编号错误，请输入如：*001的编号，最大值为*200，*为大写A-J ！").arg(i)};
+            return fault(QT_TRANSLATE_NOOP("ComponentList",
+                                           "第%1元件编号错误，请输入如：*001的编号，最大值为*200，*为大写A-J ！"));
         if (!numberOk(code))
-            return Fault{i, QStringLiteral("第%1行元件编号错误，请输入如：*001的编号，最大值为*200，*为大写A-J ！").arg(i)};
+            return fault(QT_TRANSLATE_NOOP("ComponentList",
+                                           "第%1行元件编号错误，请输入如：*001的编号，最大值为*200，*为大写A-J ！"));
         if (!nameShowable(name))
-            return Fault{i, QStringLiteral("第%1行元件名中含有不可显示字符（含空格），请修正！").arg(i)};
+            return fault(QT_TRANSLATE_NOOP("ComponentList", "第%1行元件名中含有不可显示字符（含空格），请修正！"));
         approved.push_back({code, name});
     }
     return std::nullopt;

@@ -28,8 +28,8 @@ public:
     };
 
     // What the operator is told at the end of a write.
-    static inline const QString kDoneText = QStringLiteral("元件编号写入完成，请查阅，检查！");
-    static inline const QString kFailedText = QStringLiteral("元件编号写入失败！，请查阅，检查！");
+    static QString doneText() { return tr("元件编号写入完成，请查阅，检查！"); }
+    static QString failedText() { return tr("元件编号写入失败！，请查阅，检查！"); }
 
     ComponentWriter(CommandExchange& exchange, const Timing& timing, QObject* parent = nullptr);
 

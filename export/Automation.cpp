@@ -1,5 +1,7 @@
 #include "export/Automation.h"
 
+#include <QCoreApplication>
+
 namespace sheets {
 
 Error::Error(const QString& description) : Error(ErrorKind::None, description) {}
@@ -22,10 +24,10 @@ std::unique_ptr<Application> Servers::create(const QString& identifier) const
 {
     const auto it = m_creators.find(identifier.toLower());
     if (it == m_creators.end())
-        throw Error(QStringLiteral("没有可用的表格程序：%1").arg(identifier));
+        throw Error(QCoreApplication::translate("sheets", "没有可用的表格程序：%1").arg(identifier));
     std::unique_ptr<Application> app = it->second();
     if (!app)
-        throw Error(QStringLiteral("无法启动表格程序：%1").arg(identifier));
+        throw Error(QCoreApplication::translate("sheets", "无法启动表格程序：%1").arg(identifier));
     return app;
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/FilePath.h"
 
+#include <QCoreApplication>
 #include <workbook/workbook.h>
 
 #include <list>
@@ -21,7 +22,7 @@ public:
     {
         const std::optional<std::size_t> index = m_book.indexOf(m_sheet->name());
         if (!index)
-            throw Error(QStringLiteral("工作表已不存在"));
+            throw Error(QCoreApplication::translate("sheets", "工作表已不存在"));
         if (workbook::Error e = m_book.rename(*index, name.toStdString()))
             throw failure(e);
     }
@@ -54,21 +55,21 @@ public:
     Worksheet& worksheet(int index) override
     {
         if (index < 0 || index >= worksheetCount())
-            throw Error(QStringLiteral("没有第 %1 个工作表").arg(index + 1));
+            throw Error(QCoreApplication::translate("sheets", "没有第 %1 个工作表").arg(index + 1));
         return wrap(m_book.sheet(std::size_t(index)));
     }
     Worksheet& worksheet(const QString& name) override
     {
         workbook::Sheet* sheet = m_book.findSheet(name.toStdString());
         if (!sheet)
-            throw Error(QStringLiteral("工作簿中没有名为“%1”的工作表").arg(name));
+            throw Error(QCoreApplication::translate("sheets", "工作簿中没有名为“%1”的工作表").arg(name));
         return wrap(*sheet);
     }
     Worksheet& addAfter(Worksheet& after) override
     {
         const std::optional<std::size_t> index = m_book.indexOf(after.name().toStdString());
         if (!index)
-            throw Error(QStringLiteral("工作表已不存在"));
+            throw Error(QCoreApplication::translate("sheets", "工作表已不存在"));
         // A new worksheet gets a free default name, as spreadsheet applications give one.
         QString name;
         for (int n = int(m_book.sheetCount()) + 1;; ++n) {

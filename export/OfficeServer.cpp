@@ -1,5 +1,6 @@
 #include "export/OfficeServer.h"
 
+#include <QCoreApplication>
 #include <list>
 #include <vector>
 
@@ -24,11 +25,13 @@ auto guarded(F&& f) -> decltype(f())
     }
 }
 
+// `what` names the object for the operator (a QT_TRANSLATE_NOOP of context "sheets").
 ObjectPtr object(const Value& v, const char* what)
 {
     if (const ObjectPtr* o = std::get_if<ObjectPtr>(&v); o && *o)
         return *o;
-    throw Error(QStringLiteral("表格程序没有返回%1").arg(QLatin1String(what)));
+    throw Error(QCoreApplication::translate("sheets", "表格程序没有返回%1")
+                    .arg(QCoreApplication::translate("sheets", what)));
 }
 
 // A cell's value as the import reads it: texts as they are, numbers in their usual form (up to
@@ -74,9 +77,9 @@ private:
     ObjectPtr cell(int row, int column) const
     {
         if (!m_cells)
-            m_cells = sheets::object(m_sheet->get(u"Cells"), "单元格");
+            m_cells = sheets::object(m_sheet->get(u"Cells"), QT_TRANSLATE_NOOP("sheets", "单元格"));
         const Value at[] = {double(row), double(column)};
-        return sheets::object(m_cells->get(u"Item", at), "单元格");
+        return sheets::object(m_cells->get(u"Item", at), QT_TRANSLATE_NOOP("sheets", "单元格"));
     }
 
     ObjectPtr m_sheet;
@@ -93,27 +96,31 @@ public:
             const Value count = worksheets()->get(u"Count");
             const double* n = std::get_if<double>(&count);
             if (!n)
-                throw Error(QStringLiteral("表格程序没有返回工作表的数目"));
+                throw Error(QCoreApplication::translate("sheets", "表格程序没有返回工作表的数目"));
             return int(*n);
         });
     }
     Worksheet& worksheet(int index) override
     {
         const Value at[] = {double(index + 1)};
-        return keep(guarded([&] { return sheets::object(worksheets()->get(u"Item", at), "工作表"); }));
+        return keep(guarded(
+            [&] { return sheets::object(worksheets()->get(u"Item", at), QT_TRANSLATE_NOOP("sheets", "工作表")); }));
     }
     Worksheet& worksheet(const QString& name) override
     {
         const Value at[] = {text(name)};
-        return keep(guarded([&] { return sheets::object(worksheets()->get(u"Item", at), "工作表"); }));
+        return keep(guarded(
+            [&] { return sheets::object(worksheets()->get(u"Item", at), QT_TRANSLATE_NOOP("sheets", "工作表")); }));
     }
     Worksheet& addAfter(Worksheet& after) override
     {
         auto* sheet = dynamic_cast<OfficeWorksheet*>(&after);
         if (!sheet)
-            throw Error(QStringLiteral("工作表不属于这个工作簿"));
+            throw Error(QCoreApplication::translate("sheets", "工作表不属于这个工作簿"));
         const Named where[] = {{u"After", sheet->object()}};
-        return keep(guarded([&] { return sheets::object(worksheets()->call(u"Add", {}, where), "工作表"); }));
+        return keep(guarded([&] {
+            return sheets::object(worksheets()->call(u"Add", {}, where), QT_TRANSLATE_NOOP("sheets", "工作表"));
+        }));
     }
     void save() override
     {
@@ -137,7 +144,8 @@ private:
     const ObjectPtr& worksheets() const
     {
         if (!m_worksheets)
-            m_worksheets = sheets::object(m_book->get(u"Worksheets"), "工作表集合");
+            m_worksheets =
+                sheets::object(m_book->get(u"Worksheets"), QT_TRANSLATE_NOOP("sheets", "工作表集合"));
         return m_worksheets;
     }
     Worksheet& keep(ObjectPtr sheet) { return m_sheets.emplace_back(std::move(sheet)); }
@@ -158,8 +166,8 @@ public:
         const Value file[] = {text(path)};
         ObjectPtr book = guarded([&] {
             if (!m_workbooks)
-                m_workbooks = object(m_app->get(u"Workbooks"), "工作簿集合");
-            return object(m_workbooks->call(u"Open", file), "工作簿");
+                m_workbooks = object(m_app->get(u"Workbooks"), QT_TRANSLATE_NOOP("sheets", "工作簿集合"));
+            return object(m_workbooks->call(u"Open", file), QT_TRANSLATE_NOOP("sheets", "工作簿"));
         });
         return m_books.emplace_back(std::move(book));
     }
@@ -202,7 +210,7 @@ std::unique_ptr<Application> createOfficeApplication(latebound::Factory& factory
 {
     ObjectPtr app = guarded([&] { return factory.create(identifier.toStdU16String()); });
     if (!app)
-        throw Error(QStringLiteral("没有可用的表格程序：%1").arg(identifier));
+        throw Error(QCoreApplication::translate("sheets", "没有可用的表格程序：%1").arg(identifier));
     return std::make_unique<OfficeApplication>(std::move(app));
 }
 

@@ -20,7 +20,7 @@
 
 namespace {
 // .xls through the template as always; .xlsx and .csv for grids of any length.
-const QString kFilter = QStringLiteral("EXCEL 97-2003 工作簿|*.xls|EXCEL 工作簿|*.xlsx|CSV（逗号分隔）|*.csv");
+QString filter() { return SaveCommand::tr("EXCEL 97-2003 工作簿|*.xls|EXCEL 工作簿|*.xlsx|CSV（逗号分隔）|*.csv"); }
 
 bool hasSuffix(const QString& path, const char* suffix)
 {
@@ -51,7 +51,7 @@ void SaveCommand::Command4_Click()
         return; // the save in progress ends first
     m_c.host.ComFalse();
     if (m_c.grid.rows() < 2) {
-        m_c.messenger.information(QStringLiteral("请先预览文件后，再保存！"));
+        m_c.messenger.information(tr("请先预览文件后，再保存！"));
         m_c.host.ComEnable();
         return;
     }
@@ -62,13 +62,13 @@ void SaveCommand::Command4_Click()
         return;
     }
     const std::optional<QString> chosen =
-        m_c.dialogs.saveFileName(kFilter, SheetWriter::sanitizeName(*node + QStringLiteral(".xls")));
+        m_c.dialogs.saveFileName(filter(), SheetWriter::sanitizeName(*node + QStringLiteral(".xls")));
     if (!chosen) {
         m_c.host.ComEnable(); // cancelled
         return;
     }
     if (chosen->isEmpty()) {
-        m_c.messenger.information(QStringLiteral("请填写正确的文件名称！"));
+        m_c.messenger.information(tr("请填写正确的文件名称！"));
         m_c.exchange.commandWait();
         m_c.host.ComEnable();
         return;
@@ -95,7 +95,7 @@ void SaveCommand::Command4_Click()
     else if (m_c.servers.exists(sheets::kBuiltin))
         SaveBuiltin();
     else {
-        m_c.messenger.information(QStringLiteral("你的电脑没有安装MS-OFFICE和WPS软件，无法保存EXCEL格式！"));
+        m_c.messenger.information(tr("你的电脑没有安装MS-OFFICE和WPS软件，无法保存EXCEL格式！"));
         m_c.host.ComEnable();
     }
 }
@@ -133,7 +133,7 @@ void SaveCommand::saveStreamed()
     // The grid does not change meanwhile: the commands are disabled and the line is idle.
     if (m_c.exchange.lineBusy()) {
         // A reply still due would change the grid under the writer.
-        m_c.messenger.information(QStringLiteral("等待上次命令执行完成，稍后再试！"));
+        m_c.messenger.information(tr("等待上次命令执行完成，稍后再试！"));
         m_c.host.ComEnable();
         return;
     }
@@ -183,7 +183,7 @@ void SaveCommand::saveStreamed()
     m_saving = false;
     m_c.host.ComEnable();
     if (!failure)
-        m_c.messenger.information(kSuccess);
+        m_c.messenger.information(successText());
     else if (cancel.load())
         m_c.messenger.information(FailureText::saveCancelled());
     else
@@ -201,7 +201,7 @@ void SaveCommand::saveWith(const QString& server, FailurePath failurePath)
     const std::optional<Failure> failure =
         saveAs(m_c.grid, m_c.servers, server, failurePath, m_c.templatePath, SaveFileName);
     if (!failure) {
-        m_c.messenger.information(kSuccess);
+        m_c.messenger.information(successText());
         m_c.host.ComEnable();
         return;
     }
@@ -260,4 +260,4 @@ std::optional<SaveCommand::Failure> SaveCommand::saveAs(const PreviewGrid& grid,
     }
 }
 
-QString SaveCommand::failureMessage(const QString& reason) { return kFailure + QLatin1Char('\n') + reason; }
+QString SaveCommand::failureMessage(const QString& reason) { return failureText() + QLatin1Char('\n') + reason; }

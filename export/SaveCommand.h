@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QString>
 #include <functional>
 #include <optional>
@@ -29,6 +30,8 @@ public:
 // then WPS spreadsheets, then the program's own engine; the copy replaces the chosen file only
 // when it was written in full. It sends nothing to the instrument.
 class SaveCommand {
+    Q_DECLARE_TR_FUNCTIONS(SaveCommand)
+
 public:
     struct Context {
         PreviewGrid& grid;
@@ -42,9 +45,9 @@ public:
         SaveProgress* progress = nullptr;                     // for .xlsx and .csv saves, which run off the window's thread
     };
 
-    static inline const QString kSuccess = QStringLiteral("成功保存文件，请查阅！");
-    static inline const QString kFailure =
-        QStringLiteral("保存文件失败，请检查诸如是否已打开同名文件等原因，请稍后重试！");
+    // What the operator is told after a save, and before the reason of a failed one.
+    static QString successText() { return tr("成功保存文件，请查阅！"); }
+    static QString failureText() { return tr("保存文件失败，请检查诸如是否已打开同名文件等原因，请稍后重试！"); }
 
     explicit SaveCommand(Context context);
 

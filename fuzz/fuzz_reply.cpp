@@ -75,7 +75,7 @@ struct Harness {
     void connect()
     {
         window->Command1->click();
-        CHECK(window->Command1->text() == Form1::kConnected);
+        CHECK(window->Command1->text() == Form1::connectedText());
     }
 
     CommandExchange& ex() { return window->exchange(); }
@@ -162,7 +162,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QString selected = (data[1] & 0x80) ? QString() : partition;
 
     // A fresh start: connected, idle, the baseline tree and grid.
-    if (h.window->Command1->text() != Form1::kConnected)
+    if (h.window->Command1->text() != Form1::connectedText())
         h.connect();
     ex.abort();
     CHECK(!ex.lineBusy());

@@ -13,11 +13,6 @@
 #include <utility>
 
 namespace {
-const QString kWaitMessage = QStringLiteral("等待上次命令执行完成，稍后再试！");
-const QString kNotConnected = QStringLiteral("没有连接设备！请先连接设备，再操作！");
-const QString kTooLarge = QStringLiteral("接收的数据超过 64 MB，已放弃本次接收！");
-const QString kOutOfMemory = QStringLiteral("内存不足，无法显示接收的数据！");
-const QString kHandlerFailed = QStringLiteral("处理接收的数据时出错，数据未显示！%1");
 constexpr int kProgressIntervalMs = 100;
 } // namespace
 
@@ -46,13 +41,13 @@ bool CommandExchange::lineBusy() const { return Busy || COM_type != 0 || Receivi
 bool CommandExchange::send(const std::function<Step()>& prepare)
 {
     if (lineBusy()) {
-        m_messenger.information(kWaitMessage);
+        m_messenger.information(tr("等待上次命令执行完成，稍后再试！"));
         return false;
     }
     Busy = true;
     m_host.ComFalse();
     if (!m_host.connectedCaption()) {
-        m_messenger.information(kNotConnected);
+        m_messenger.information(tr("没有连接设备！请先连接设备，再操作！"));
         m_host.ComEnable();
         return false; // Busy stays set; the watchdog releases it
     }
@@ -293,7 +288,7 @@ void CommandExchange::onQuiet()
         m_overflow = false;
         resetToIdle();
         emit receiveFinished(bytes, elapsed);
-        m_messenger.information(kTooLarge);
+        m_messenger.information(tr("接收的数据超过 64 MB，已放弃本次接收！"));
         emit lineIdle();
         return;
     }
@@ -314,11 +309,11 @@ void CommandExchange::onQuiet()
     try {
         dispatch(std::move(raw));
     } catch (const std::bad_alloc&) {
-        failure = kOutOfMemory;
+        failure = tr("内存不足，无法显示接收的数据！");
     } catch (const std::exception& e) {
-        failure = kHandlerFailed.arg(QString::fromLocal8Bit(e.what()));
+        failure = tr("处理接收的数据时出错，数据未显示！%1").arg(QString::fromLocal8Bit(e.what()));
     } catch (...) {
-        failure = kHandlerFailed.arg(QString());
+        failure = tr("处理接收的数据时出错，数据未显示！%1").arg(QString());
     }
     m_dispatching = false;
     if (COM_type == code) // a handler may already have reset the exchange (disconnect)
@@ -362,7 +357,7 @@ void CommandExchange::Timer1_Timer()
 {
     Timer1.stop(); // fires once per command
     if (Replied == 0)
-        m_messenger.information(LinkTexts::kNoData);
+        m_messenger.information(LinkTexts::noData());
 }
 
 void CommandExchange::Timer2_Timer()

@@ -22,7 +22,8 @@ public:
     virtual ~ExchangeHost();
     virtual void ComFalse() = 0;
     virtual void ComEnable() = 0;
-    // True while the front end is connected (the window: the connect button reads "已连接").
+    // True while the front end is connected (the window: the connect button reads "已连接", or
+    // its translation).
     virtual bool connectedCaption() const = 0;
 };
 

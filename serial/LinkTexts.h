@@ -1,19 +1,35 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QString>
 
 // The operator's words for what happens to the serial link, shared by every front end.
 namespace LinkTexts {
 
-inline const QString kOpenError = QStringLiteral("端口打开错误！或许参数设置不正确？请重试");
-inline const QString kPermissionHint =
-    QStringLiteral("（没有访问该串口的权限。在 Linux 上请把当前用户加入 dialout 组，重新登录后再试。）");
+inline QString openError()
+{
+    return QCoreApplication::translate("LinkTexts", "端口打开错误！或许参数设置不正确？请重试");
+}
+inline QString permissionHint()
+{
+    return QCoreApplication::translate(
+        "LinkTexts", "（没有访问该串口的权限。在 Linux 上请把当前用户加入 dialout 组，重新登录后再试。）");
+}
 // %1 the port name, %2 the device the list showed under it.
-inline const QString kDeviceGone = QStringLiteral("（列表中 %1 所指的设备 %2 已不存在，请重新打开串口列表选择。）");
+inline QString deviceGone()
+{
+    return QCoreApplication::translate("LinkTexts", "（列表中 %1 所指的设备 %2 已不存在，请重新打开串口列表选择。）");
+}
 // %1 the system's reason.
-inline const QString kPortClosed = QStringLiteral("串口未打开：%1");
+inline QString portClosed() { return QCoreApplication::translate("LinkTexts", "串口未打开：%1"); }
 // %1 the port name, %2 the system's reason.
-inline const QString kLinkLost = QStringLiteral("串口 %1 已断开（%2）。请检查连线和仪器后重新连接。");
-inline const QString kNoData = QStringLiteral("没有读取到数据！请检查连线或仪器的电源开关是否关闭！");
+inline QString linkLost()
+{
+    return QCoreApplication::translate("LinkTexts", "串口 %1 已断开（%2）。请检查连线和仪器后重新连接。");
+}
+inline QString noData()
+{
+    return QCoreApplication::translate("LinkTexts", "没有读取到数据！请检查连线或仪器的电源开关是否关闭！");
+}
 
 } // namespace LinkTexts

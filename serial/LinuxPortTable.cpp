@@ -2,6 +2,7 @@
 
 #include "serial/PortFolder.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QSerialPortInfo>
@@ -63,7 +64,7 @@ void LinuxPortTable::build(const QString& portFolder, QList<Device> devices, Num
         if (!link.isSymLink() || !link.exists())
             continue; // dangling links stand for nothing
         const QString target = link.symLinkTarget();
-        m_entries.append({QStringLiteral("COM%1").arg(n), target, QStringLiteral("发布的串口链接")});
+        m_entries.append({QStringLiteral("COM%1").arg(n), target, QCoreApplication::translate("LinuxPortTable", "发布的串口链接")});
         used.insert(n);
         named.insert(canonical(target));
         remember(numbers, canonical(target), n);

@@ -14,7 +14,7 @@ bool QtSerialLink::setPortNumber(int n)
 {
     if (n < 1 || n > 256) {
         m_openError = OpenError::BadPortNumber;
-        m_errorText = QStringLiteral("串口号 %1 超出范围（应为 1 到 256）").arg(n);
+        m_errorText = tr("串口号 %1 超出范围（应为 1 到 256）").arg(n);
         return false;
     }
     m_portNumber = n;
@@ -26,7 +26,7 @@ bool QtSerialLink::setSettings(const QString& settings)
     const SerialSettings s = SerialSettings::parse(settings);
     if (!s.valid) {
         m_openError = OpenError::BadSettings;
-        m_errorText = QStringLiteral("串口参数“%1”无法使用").arg(settings);
+        m_errorText = tr("串口参数“%1”无法使用").arg(settings);
         return false;
     }
     m_settings = s;
@@ -44,7 +44,7 @@ bool QtSerialLink::open()
         const QString device = m_locator(m_listedDevice);
         if (device.isEmpty()) {
             m_openError = OpenError::NotFound;
-            m_errorText = QStringLiteral("设备 %1 已不存在").arg(m_listedDevice);
+            m_errorText = tr("设备 %1 已不存在").arg(m_listedDevice);
             return false;
         }
         return openDevice(device);
@@ -52,7 +52,7 @@ bool QtSerialLink::open()
     const QString device = m_portNumber > 0 ? m_resolver(m_portNumber) : QString();
     if (device.isEmpty()) {
         m_openError = OpenError::NotFound;
-        m_errorText = QStringLiteral("COM%1 没有对应的设备").arg(m_portNumber);
+        m_errorText = tr("COM%1 没有对应的设备").arg(m_portNumber);
         return false;
     }
     return openDevice(device);
@@ -68,7 +68,7 @@ bool QtSerialLink::openDevice(const QString& device)
         case QSerialPort::OpenError: m_openError = OpenError::Busy; break;
         default: m_openError = OpenError::Other; break;
         }
-        m_errorText = QStringLiteral("无法打开 %1（%2）").arg(device, m_port.errorString());
+        m_errorText = tr("无法打开 %1（%2）").arg(device, m_port.errorString());
         m_port.clearError();
         return false;
     }
@@ -86,7 +86,7 @@ bool QtSerialLink::openDevice(const QString& device)
     const bool configured = m_port.setBaudRate(m_settings.baud) && m_port.setParity(parity) && m_port.setDataBits(QSerialPort::DataBits(m_settings.dataBits)) && m_port.setStopBits(stop) && m_port.setFlowControl(QSerialPort::NoFlowControl);
     if (!configured) {
         m_openError = OpenError::BadSettings;
-        m_errorText = QStringLiteral("无法设置 %1 的通信参数（%2）").arg(device, m_port.errorString());
+        m_errorText = tr("无法设置 %1 的通信参数（%2）").arg(device, m_port.errorString());
         m_port.close();
         m_port.clearError();
         return false;

@@ -2,6 +2,8 @@
 
 #include "platform/WireText.h"
 
+#include <QCoreApplication>
+
 namespace {
 const QString kForbidden = QStringLiteral("<>/\\|:\"*?");
 } // namespace
@@ -18,12 +20,13 @@ NewFileName NewFileName::check(const QString& typed)
     result.trimmed = typed.mid(first, last - first);
 
     if (result.trimmed.size() < 1 || result.trimmed.size() > 20) {
-        result.error = QStringLiteral("文件名的长度需至少有1个字符，最大长度不能超过20个字符，且必须为可现实字符！");
+        result.error = QCoreApplication::translate(
+            "NewFileName", "文件名的长度需至少有1个字符，最大长度不能超过20个字符，且必须为可现实字符！");
         return result;
     }
     for (QChar ch : result.trimmed) {
         if (!WireText::isShowable(ch)) {
-            result.error = QStringLiteral("文件名中含有不可显示字符（含空格），请修正！");
+            result.error = QCoreApplication::translate("NewFileName", "文件名中含有不可显示字符（含空格），请修正！");
             return result;
         }
     }
@@ -31,7 +34,8 @@ NewFileName NewFileName::check(const QString& typed)
     // becomes a file and a worksheet on the PC.
     for (QChar ch : result.trimmed) {
         if (kForbidden.contains(ch)) {
-            result.error = QStringLiteral("文件名中不能含有以下字符：< > / \\ | : \" * ?，请修正！");
+            result.error =
+                QCoreApplication::translate("NewFileName", "文件名中不能含有以下字符：< > / \\ | : \" * ?，请修正！");
             return result;
         }
     }

@@ -5,11 +5,12 @@
 #include <memory>
 #include <vector>
 
-// The tree of the instrument's storage: the root "数据分区", one node per partition (key and
-// text the letter), and under a partition one node per file (key the letter and the line
-// number of the listing, text the file name). Each node records its kind, which is what
-// decides whether a command acts on a partition or a file. The model holds only what the
-// instrument said; how the window shows it (fonts, colours) is the window's business.
+// The tree of the instrument's storage: the root "数据分区" (in the operator's language), one
+// node per partition (key and text the letter), and under a partition one node per file (key
+// the letter and the line number of the listing, text the file name). Each node records its
+// kind, which is what decides whether a command acts on a partition or a file. The model holds
+// only what the instrument said; how the window shows it (fonts, colours) is the window's
+// business.
 class PartitionTree : public QAbstractItemModel {
     Q_OBJECT
 public:
@@ -24,7 +25,6 @@ public:
     // not a listing.
     static constexpr qsizetype kMaxListingLines = 10000;
     static inline const QString kRootKey = QStringLiteral("1");
-    static inline const QString kRootText = QStringLiteral("数据分区");
 
     // One node of the tree, read-only from outside; the tree changes only through its own
     // functions. A pointer to a node stays valid until that node is removed (a new range

@@ -5,11 +5,22 @@
 #include "serial/Commands.h"
 #include "storage/PartitionTree.h"
 
+#include <QCoreApplication>
+
 namespace {
-const QString kSelectPartition = QStringLiteral("请选择分区，再操作！");
-const QString kReadFileError = QStringLiteral("读取错误！请先选择您要查阅的文件，再操作！");
-const QString kReadPartitionError = QStringLiteral("读取错误！请先选择您要查阅的数据区，再操作！");
-const QString kSelectCopyPartition = QStringLiteral("请先选择您要拷贝的分区，再操作！");
+QString selectPartition() { return QCoreApplication::translate("StorageCommands", "请选择分区，再操作！"); }
+QString readFileError()
+{
+    return QCoreApplication::translate("StorageCommands", "读取错误！请先选择您要查阅的文件，再操作！");
+}
+QString readPartitionError()
+{
+    return QCoreApplication::translate("StorageCommands", "读取错误！请先选择您要查阅的数据区，再操作！");
+}
+QString selectCopyPartition()
+{
+    return QCoreApplication::translate("StorageCommands", "请先选择您要拷贝的分区，再操作！");
+}
 
 // The bytes of "COPY x name" for a file node, x being its partition's letter.
 std::optional<QByteArray> copyFileBytes(const SelectedNode& file)
@@ -49,7 +60,7 @@ void StorageCommands::treeClick()
         if (const auto bytes = copyFileBytes(*node))
             return Request{.bytes = *bytes, .code = commands::CopyFile, .target = node->text, .detail = node->partition, .resetReplied = false, .releaseGate = true};
         // A name the line cannot carry one byte per character is refused, not mangled.
-        return Refusal{kReadFileError, true};
+        return Refusal{readFileError(), true};
     });
 }
 
@@ -58,7 +69,7 @@ void StorageCommands::Command3_Click()
     m_exchange.send([&]() -> Step {
         const std::optional<SelectedNode> node = m_selection();
         if (!node)
-            return Refusal{kReadPartitionError};
+            return Refusal{readPartitionError()};
         m_exchange.clearReplied();
         if (!node->isPartition())
             return Refusal{};
@@ -71,11 +82,11 @@ void StorageCommands::Command5_Click()
     m_exchange.send([&]() -> Step {
         const std::optional<SelectedNode> node = m_selection();
         if (!node)
-            return Refusal{kReadFileError};
+            return Refusal{readFileError()};
         m_exchange.clearReplied();
         const auto bytes = node->isFile() ? copyFileBytes(*node) : std::nullopt;
         if (!bytes)
-            return Refusal{kReadFileError};
+            return Refusal{readFileError()};
         return Request{.bytes = *bytes, .code = commands::CopyFile, .target = node->text, .detail = node->partition, .resetReplied = false};
     });
 }
@@ -85,11 +96,11 @@ void StorageCommands::Command6_Click()
     m_exchange.send([&]() -> Step {
         const std::optional<SelectedNode> node = m_selection();
         if (!node)
-            return Refusal{kReadPartitionError};
+            return Refusal{readPartitionError()};
         if (node->isRoot())
-            return Refusal{kSelectCopyPartition};
+            return Refusal{selectCopyPartition()};
         if (!node->isPartition())
-            return Refusal{kSelectPartition};
+            return Refusal{selectPartition()};
         m_exchange.clearReplied();
         return CopyA(node->partition);
     });
@@ -110,7 +121,7 @@ std::optional<SelectedNode> StorageCommands::partitionSelection(QString& refusal
         if (node->isPartition())
             return node;
     }
-    refusal = kSelectPartition;
+    refusal = selectPartition();
     return std::nullopt;
 }
 
@@ -123,8 +134,9 @@ void StorageCommands::deleteCommand(bool dataOnly)
             return Refusal{refusal};
         const QChar letter = node->partition.at(0);
         // Erasing field data is not undoable: one misclick must not do it.
-        const QString question = dataOnly ? QStringLiteral("确定要删除分区 %1 的数据吗？").arg(letter)
-                                          : QStringLiteral("确定要删除分区 %1 吗？").arg(letter);
+        const QString question =
+            dataOnly ? QCoreApplication::translate("StorageCommands", "确定要删除分区 %1 的数据吗？").arg(letter)
+                     : QCoreApplication::translate("StorageCommands", "确定要删除分区 %1 吗？").arg(letter);
         if (!m_messenger.confirm(question))
             return Refusal{.releaseGate = true};
         if (dataOnly)

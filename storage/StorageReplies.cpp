@@ -5,6 +5,8 @@
 #include "serial/Commands.h"
 #include "storage/PartitionTree.h"
 
+#include <QCoreApplication>
+
 namespace StorageReplies {
 
 Confirmation confirmation(const QString& reply)
@@ -23,11 +25,14 @@ QString confirmationText(qint16 code, Confirmation c)
     const bool ok = c == Confirmation::Confirmed;
     switch (code) {
     case commands::DeletePartition:
-        return ok ? QStringLiteral("已成功删除分区！") : QStringLiteral("删除分区失败，请稍后重试！");
+        return ok ? QCoreApplication::translate("StorageReplies", "已成功删除分区！")
+                  : QCoreApplication::translate("StorageReplies", "删除分区失败，请稍后重试！");
     case commands::DeleteData:
-        return ok ? QStringLiteral("已成功删除分区数据！") : QStringLiteral("删除分区数据失败，请稍后重试！");
+        return ok ? QCoreApplication::translate("StorageReplies", "已成功删除分区数据！")
+                  : QCoreApplication::translate("StorageReplies", "删除分区数据失败，请稍后重试！");
     case commands::NewFile:
-        return ok ? QStringLiteral("文件创建成功！") : QStringLiteral("文件创建失败，请稍后重试！");
+        return ok ? QCoreApplication::translate("StorageReplies", "文件创建成功！")
+                  : QCoreApplication::translate("StorageReplies", "文件创建失败，请稍后重试！");
     default: return {};
     }
 }
@@ -46,13 +51,15 @@ bool isErrorAnswer(const Reply& reply)
 
 QString copyErrorText(qint16 code)
 {
-    return code == commands::CopyFile ? QStringLiteral("读取错误！请先选择您要查阅的文件，再操作！")
-                                      : QStringLiteral("读取错误！请先选择您要查阅的数据区，再操作！");
+    return code == commands::CopyFile
+             ? QCoreApplication::translate("StorageReplies", "读取错误！请先选择您要查阅的文件，再操作！")
+             : QCoreApplication::translate("StorageReplies", "读取错误！请先选择您要查阅的数据区，再操作！");
 }
 
 QString listingTooLongText()
 {
-    return QStringLiteral("收到的文件列表超过 %1 行，不是仪器的文件列表，分区树保持不变！")
+    return QCoreApplication::translate("StorageReplies",
+                                       "收到的文件列表超过 %1 行，不是仪器的文件列表，分区树保持不变！")
         .arg(PartitionTree::kMaxListingLines);
 }
 

@@ -58,7 +58,7 @@ int fail(const char* why)
 int run(Form1& window, const QString& out)
 {
     window.Command1->click();
-    if (window.Command1->text() != Form1::kConnected)
+    if (window.Command1->text() != Form1::connectedText())
         return fail("could not connect");
     window.Command2->click();
     if (!waitIdle(window))

@@ -344,7 +344,7 @@ TEST_F(TransferFixture, StopButtonAndEscapeEndAReplyWithoutClosingThePort)
     window.stopButton->click();
     EXPECT_FALSE(window.stopButton->isVisibleTo(&window));
     EXPECT_EQ(status(), "已停止接收：已接收的 18 字节已丢弃");
-    EXPECT_EQ(window.Command1->text(), Form1::kConnected);
+    EXPECT_EQ(window.Command1->text(), Form1::connectedText());
     link.deliver("A003 1 2 D T\r\n"); // the instrument goes on sending
     ASSERT_TRUE(waitFor([&] { return !window.exchange().lineBusy(); }));
     expectPreviewUnchanged();
@@ -426,7 +426,7 @@ TEST_F(Form1KeyboardTest, EnterPressesTheFocusedButton)
     }
     // as clicks: the refusal of a command while disconnected, then the connection
     EXPECT_EQ(messenger.messages, QStringList({"没有连接设备！请先连接设备，再操作！"}));
-    EXPECT_EQ(window.Command1->text(), Form1::kConnected);
+    EXPECT_EQ(window.Command1->text(), Form1::connectedText());
     EXPECT_EQ(link.openCount, 1);
 }
 

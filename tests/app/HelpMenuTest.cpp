@@ -52,7 +52,7 @@ TEST_F(Form1Fixture, AShortcutDoesWhatItsButtonDoesAndNothingWhileTheButtonIsDis
     ASSERT_NE(focus, nullptr);
     QTest::keyClick(focus, Qt::Key_O, Qt::ControlModifier);
     // A button's shortcut presses it visibly: the click comes a moment later.
-    ASSERT_TRUE(waitFor([&] { return window.Command1->text() == Form1::kConnected; })) << "Ctrl+O connects";
+    ASSERT_TRUE(waitFor([&] { return window.Command1->text() == Form1::connectedText(); })) << "Ctrl+O connects";
     ASSERT_TRUE(waitFor([&] { return !window.exchange().busy(); }));
     link.writes.clear();
     link.autoReplies.append("A-E\r\n");

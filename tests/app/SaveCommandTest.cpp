@@ -136,7 +136,7 @@ TEST_F(SaveCommandTest, ExcelFirstThenWps)
     dialogs.answers = {dir.filePath("x.txt")};
     save();
     EXPECT_EQ(window.saver().SaveFileName, dir.filePath("x.xls"));
-    EXPECT_EQ(messenger.messages, QStringList({SaveCommand::kSuccess}));
+    EXPECT_EQ(messenger.messages, QStringList({SaveCommand::successText()}));
     // the server writes a work copy beside the chosen file, which then takes its place
     EXPECT_TRUE(excel.log.contains("open " + dir.filePath("~x.saving.xls")));
     EXPECT_EQ(excel.log.last(), "quit");
@@ -182,7 +182,7 @@ TEST_F(SaveCommandTest, AFailedSaveLeavesTheOldFileAndNoWorkCopy)
     messenger.messages.clear();
     dialogs.answers = {target};
     saver.Command4_Click();
-    EXPECT_EQ(messenger.messages, QStringList({SaveCommand::kSuccess}));
+    EXPECT_EQ(messenger.messages, QStringList({SaveCommand::successText()}));
     EXPECT_EQ(contents(target), contents(templatePath()));
     EXPECT_EQ(files(), QStringList({"out.xls"}));
 }
@@ -204,7 +204,7 @@ TEST_F(SaveCommandTest, KilledInTheMiddleLeavesTheOldFileAndTheNextSaveCleansUp)
     // the work copy of the killed save is reused, not joined by another
     excel.onCall = nullptr;
     save();
-    EXPECT_EQ(messenger.messages, QStringList({SaveCommand::kSuccess}));
+    EXPECT_EQ(messenger.messages, QStringList({SaveCommand::successText()}));
     EXPECT_EQ(files(), QStringList({"out.xls"}));
 }
 
@@ -224,7 +224,7 @@ TEST_F(SaveCommandTest, MissingTemplateWritesNothing)
     excel.log.clear();
     dialogs.answers = {target};
     other.Command4->click();
-    EXPECT_EQ(messenger.messages, QStringList({SaveCommand::kFailure + "\n" + FailureText::templateMissing()}));
+    EXPECT_EQ(messenger.messages, QStringList({SaveCommand::failureText() + "\n" + FailureText::templateMissing()}));
     EXPECT_EQ(logOf("open"), QStringList()); // the server never touched the path
     QFile check(target);
     ASSERT_TRUE(check.open(QIODevice::ReadOnly));
@@ -243,7 +243,7 @@ TEST_F(SaveCommandTest, ExcelFailurePathEnablesQuitsAndReports)
         dialogs.answers = {target};
         save();
         // a failure of no known kind gives the server's own description as the reason
-        EXPECT_EQ(messenger.messages, QStringList({SaveCommand::kFailure + "\nscripted failure at " + logOf(failing).value(0)}))
+        EXPECT_EQ(messenger.messages, QStringList({SaveCommand::failureText() + "\nscripted failure at " + logOf(failing).value(0)}))
             << failing.toStdString();
         EXPECT_EQ(excel.log.last(), "quit") << failing.toStdString();
         EXPECT_FALSE(excel.log.contains("close 1")) << failing.toStdString();
@@ -268,7 +268,7 @@ TEST_F(SaveCommandTest, WpsFailurePathSavesClosesQuitsThenReports)
     const qsizetype named = wps.log.indexOf("name F1");
     ASSERT_GE(named, 0);
     EXPECT_EQ(wps.log.mid(named + 1), QStringList({"save", "close 1", "quit"}));
-    EXPECT_EQ(messenger.messages, QStringList({SaveCommand::kFailure + "\nscripted failure at name F1"}));
+    EXPECT_EQ(messenger.messages, QStringList({SaveCommand::failureText() + "\nscripted failure at name F1"}));
 
     // the workbook never opened: nothing to save, the path ends silently
     wps.log.clear();
@@ -344,6 +344,6 @@ TEST_F(SaveCommandTest, ALongSaveRunsBesideTheWindowAndCancelLeavesTheOldFile)
     progress = ScriptedProgress{};
     dialogs.answers = {dir.filePath("big.xlsx")};
     saver.Command4_Click();
-    EXPECT_EQ(messenger.messages, QStringList({SaveCommand::kSuccess}));
+    EXPECT_EQ(messenger.messages, QStringList({SaveCommand::successText()}));
     EXPECT_TRUE(QFileInfo(dir.filePath("big.xlsx")).size() > 1000000);
 }

@@ -73,7 +73,7 @@ TEST_F(WindowSettingsTest, ALineThatOpensIsRememberedAtOnceAndTheGeometryOnClosi
     w->Combo1->setCurrentIndex(1);
     w->Combo2->setCurrentText("19200");
     w->Command1->click();
-    ASSERT_EQ(w->Command1->text(), Form1::kConnected);
+    ASSERT_EQ(w->Command1->text(), Form1::connectedText());
     const WindowSettings::Line line = WindowSettings(settings).line();
     EXPECT_EQ(line.port, "COM5");
     EXPECT_EQ(line.baud, "19200");

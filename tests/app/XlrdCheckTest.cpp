@@ -32,7 +32,7 @@ protected:
         const QString path = tmp.filePath("A.xls");
         dialogs.answers = {path};
         window.Command4->click();
-        EXPECT_EQ(messenger.messages.value(0), SaveCommand::kSuccess);
+        EXPECT_EQ(messenger.messages.value(0), SaveCommand::successText());
         QString error;
         const QJsonArray sheets = readWithXlrd(path, &error);
         EXPECT_TRUE(error.isEmpty()) << error.toStdString();
@@ -147,20 +147,20 @@ TEST_F(XlrdCheckTest, AFailedSaveKeepsTheOldWorkbookAndSaysWhy)
     // the engine refuses a step: an empty line makes a worksheet without a name
     saveAgain("A1\r\nA001 5 6 D T\r\n\r\nA002 1 2 D T\r\n", path);
     EXPECT_EQ(messenger.messages,
-              QStringList({SaveCommand::kFailure + "\n工作表名称不符合要求（不能为空，不能含有 : \\ / ? * [ ]）。"}));
+              QStringList({SaveCommand::failureText() + "\n工作表名称不符合要求（不能为空，不能含有 : \\ / ? * [ ]）。"}));
     expectUnchanged("empty worksheet name");
 
     // the disk is full (the work copy's own temporary file leads to /dev/full)
     if (QFile::exists("/dev/full")) {
         ASSERT_TRUE(QFile::link("/dev/full", tmp.filePath("~A.saving.xls.tmp")));
         saveAgain("A1\r\nA001 5 6 D T\r\n", path);
-        EXPECT_EQ(messenger.messages, QStringList({SaveCommand::kFailure + "\n磁盘空间不足。"}));
+        EXPECT_EQ(messenger.messages, QStringList({SaveCommand::failureText() + "\n磁盘空间不足。"}));
         expectUnchanged("disk full");
     }
 
     // the folder is gone
     saveAgain("A1\r\nA001 5 6 D T\r\n", tmp.filePath("gone/A.xls"));
-    EXPECT_EQ(messenger.messages, QStringList({SaveCommand::kFailure + "\n找不到该文件或文件夹。"}));
+    EXPECT_EQ(messenger.messages, QStringList({SaveCommand::failureText() + "\n找不到该文件或文件夹。"}));
     expectUnchanged("no folder");
 }
 
@@ -174,7 +174,7 @@ TEST_F(XlrdCheckTest, AChineseNameAndChineseTextSurviveEveryTypeAndEveryReader)
     dialogs.answers = {stem + ".xls", stem + ".xlsx", stem + ".csv"};
     for (int i = 0; i < 3; ++i)
         window.Command4->click();
-    ASSERT_EQ(messenger.messages, QStringList(3, SaveCommand::kSuccess));
+    ASSERT_EQ(messenger.messages, QStringList(3, SaveCommand::successText()));
 
     // The two workbooks, each by a reader of its own type.
     QString error;

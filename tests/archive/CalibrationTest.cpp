@@ -2,6 +2,7 @@
 // calibration table read from the files engineers keep it in.
 #include "archive/Calibration.h"
 #include "archive/CalibrationTable.h"
+#include "platform/Language.h"
 
 #include <QFile>
 #include <QProcess>
@@ -164,6 +165,57 @@ TEST(CalibrationTable, CsvRoundTripAndColumnsInAnyOrder)
     problems.clear();
     EXPECT_TRUE(CalibrationTable::fromRows({{"unit", "G"}, {"mm", "1"}}, &problems).empty());
     EXPECT_EQ(problems, QStringList({"第 1 行：没有“元件编号”列"}));
+}
+
+TEST(CalibrationTable, TheGridSpeaksTheOperatorsLanguageAndFilesStayAsTheyAre)
+{
+    Calibration c = crackmeter(Form::Polynomial);
+    c.kind = ReadingKind::Frequency;
+    c.fieldZero = true;
+    c.reversed = true;
+    QObject owner;
+    ASSERT_TRUE(Language::install(Language::kEnglish, &owner));
+    const QStringList shown = CalibrationTable::shownHeaders();
+    ASSERT_EQ(shown.size(), CalibrationTable::headers().size());
+    EXPECT_EQ(shown.mid(0, 7), QStringList({"Code", "Gauge", "Unit", "Reading", "Form", "G", "Direction"}));
+    EXPECT_EQ(shown[10], "Field zero");
+    const QStringList row = CalibrationTable::shownRow(c);
+    EXPECT_EQ(row[3], "Frequency");
+    EXPECT_EQ(row[4], "Polynomial");
+    EXPECT_EQ(row[6], "R0-R1");
+    EXPECT_EQ(row[10], "Yes");
+    // What the grid shows is read back as it was, whatever the case typed.
+    QStringList problems;
+    std::vector<Calibration> back = CalibrationTable::fromRows({shown, row}, &problems);
+    EXPECT_TRUE(problems.isEmpty()) << problems.join('\n').toStdString();
+    ASSERT_EQ(back.size(), 1u);
+    EXPECT_EQ(back[0], c);
+    QStringList lower = row;
+    for (QString& cell : lower)
+        cell = cell.toLower();
+    back = CalibrationTable::fromRows({shown, lower}, &problems);
+    ASSERT_EQ(back.size(), 1u);
+    EXPECT_EQ(back[0], c);
+    // Problems name the columns as the grid does.
+    problems.clear();
+    CalibrationTable::fromRows({{"Code", "Reading"}, {"A002", "Megahertz"}}, &problems);
+    EXPECT_EQ(problems, QStringList({"Row 2: Reading “Megahertz” is neither “Frequency” nor “Digits”"}));
+    // Files are written as before, in either language.
+    EXPECT_EQ(CalibrationTable::headers()[0], "元件编号");
+    EXPECT_EQ(CalibrationTable::toRow(c)[3], "频率");
+    EXPECT_TRUE(CalibrationTable::toCsv({c}).startsWith("\xEF\xBB\xBF元件编号,仪器类型,单位,读数类型"));
+
+    // Without the catalogue the grid shows the files' own words, and still reads the English.
+    ASSERT_TRUE(Language::install(Language::kChinese, &owner));
+    EXPECT_EQ(CalibrationTable::shownHeaders(), CalibrationTable::headers());
+    EXPECT_EQ(CalibrationTable::shownRow(c), CalibrationTable::toRow(c));
+    problems.clear();
+    back = CalibrationTable::fromRows({{"code", "direction", "reading", "field zero"}, {"A003", "R0-R1", "frequency", "yes"}},
+                                      &problems);
+    ASSERT_EQ(back.size(), 1u) << problems.join('\n').toStdString();
+    EXPECT_TRUE(back[0].reversed);
+    EXPECT_EQ(back[0].kind, ReadingKind::Frequency);
+    EXPECT_TRUE(back[0].fieldZero);
 }
 
 TEST(CalibrationTable, AWorkbookMadeByAnotherProgramIsRead)

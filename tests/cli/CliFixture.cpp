@@ -55,8 +55,10 @@ QProcessEnvironment CliTest::environment() const
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("VARNOK_PORT_DIR", m_ports.path());
-    // The archive every copy is kept in lands in the test's own data folder.
+    // The archive every copy is kept in lands in the test's own data folder, and the language
+    // remembered is the test's own (none: Chinese), whatever the user chose in the window.
     env.insert("XDG_DATA_HOME", m_state.path() + "/data");
+    env.insert("XDG_CONFIG_HOME", m_state.path() + "/config");
     return env;
 }
 

@@ -90,6 +90,10 @@ TEST(CliOptions, LineSettingsAndTimeout)
     EXPECT_EQ(ok({"--port", "/dev/ttyUSB0", "ports"}).port, "/dev/ttyUSB0");
     // after "--" everything is an operand, even what looks like an option
     EXPECT_EQ(ok({"new-file", "A", "--", "--x"}).name, "--x");
+    // the language, in its usual spellings
+    EXPECT_EQ(ok({"--lang", "EN", "ports"}).language, "en");
+    EXPECT_EQ(ok({"--lang=zh", "archive", "list"}).language, "zh_CN");
+    EXPECT_EQ(ok({"ports"}).language, "");
 }
 
 TEST(CliOptions, UnusableCommandLinesAreRefused)
@@ -118,6 +122,9 @@ TEST(CliOptions, UnusableCommandLinesAreRefused)
     refused({"write-components", "A"});
     refused({"files", "A", "--data"});
     refused({"files", "A", "--yes"});
+    refused({"--lang", "fr", "ports"});
+    refused({"--lang=", "ports"});
+    refused({"ports", "--lang"});
 }
 
 TEST(CliOptions, DeleteWithoutConsentIsAUsageError)
@@ -132,7 +139,7 @@ TEST(CliOptions, HelpExplainsEveryCommandOptionAndExitCode)
     const QString help = helpText();
     for (const char* word : {"ports", "partitions", "files X", "copy X [FILE] -o OUT", "components X",
                              "write-components X LIST", "new-file X NAME", "delete X [--data] --yes", "--port",
-                             "--baud", "--parity", "--stop-bits", "--timeout", "--json", "--quiet", "--help",
+                             "--baud", "--parity", "--stop-bits", "--timeout", "--json", "--quiet", "--lang", "--help",
                              "--version", "-o, --output"})
         EXPECT_TRUE(help.contains(QString::fromUtf8(word))) << word;
     for (int code : {0, 2, 3, 4, 5, 6, 7})

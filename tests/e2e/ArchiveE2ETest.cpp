@@ -74,7 +74,7 @@ TEST_F(ArchiveE2ETest, TwoDownloadsWithNewReadingsBetweenKeepEachRecordOnce)
     ASSERT_TRUE(sim.start(stateDir() + "/state", m_ports.path(), {"--no-pace", "--measure", "25"}));
     window->Combo1->setCurrentText(sim.portName());
     window->Command1->click();
-    ASSERT_EQ(window->Command1->text(), Form1::kConnected) << messenger.messages.join("; ").toStdString();
+    ASSERT_EQ(window->Command1->text(), Form1::connectedText()) << messenger.messages.join("; ").toStdString();
     status = copyA();
     EXPECT_TRUE(status.contains(QStringLiteral("已存档：新增 25 条记录，共 %1 条").arg(seeded + 25))) << status.toStdString();
     EXPECT_EQ(archived(), seeded + 25);

@@ -74,7 +74,7 @@ TEST_F(UnpluggedSimTest, InstrumentGoneMidSessionIsReportedAndTheWindowRecovers)
     testing_qt::waitFor([&] { return !messenger.messages.isEmpty(); }, 8000);
     ASSERT_FALSE(messenger.messages.isEmpty());
     EXPECT_TRUE(messenger.messages.last().contains("已断开")) << messenger.messages.join(" | ").toStdString();
-    EXPECT_TRUE(testing_qt::waitFor([&] { return window->Command1->text() == Form1::kConnect; }));
+    EXPECT_TRUE(testing_qt::waitFor([&] { return window->Command1->text() == Form1::connectText(); }));
     EXPECT_TRUE(window->Command1->isEnabled());
     testing_qt::waitFor([&] { return !window->exchange().busy(); }, 8000);
     EXPECT_FALSE(window->exchange().busy());

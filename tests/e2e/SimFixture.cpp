@@ -69,7 +69,7 @@ void SimFixture::SetUp()
     ASSERT_GE(index, 0) << "port list lacks " << sim.portName().toStdString();
     window->Combo1->setCurrentIndex(index);
     window->Command1->click();
-    ASSERT_EQ(window->Command1->text(), Form1::kConnected) << messenger.messages.join("; ").toStdString();
+    ASSERT_EQ(window->Command1->text(), Form1::connectedText()) << messenger.messages.join("; ").toStdString();
     ASSERT_TRUE(messenger.messages.isEmpty());
 }
 

@@ -82,7 +82,7 @@ TEST_F(SlowLineTest, DisconnectMidCopyThenReconnectListsExactlyTheNextPartition)
     EXPECT_TRUE(status().contains("传输中断")) << status().toStdString();
 
     window->Command1->click();
-    ASSERT_EQ(window->Command1->text(), Form1::kConnected);
+    ASSERT_EQ(window->Command1->text(), Form1::connectedText());
     // The instrument still sends the rest of the copy: it is discarded, and commands are
     // refused until the line is quiet.
     QElapsedTimer sinceQuiet;
@@ -108,7 +108,7 @@ TEST_F(SlowLineTest, TheLineGoingDeadMidReplyIsNoticedWhileReceiving)
     startCopyingA();
     pump(1500);
     ::kill(sim.process().processId(), SIGKILL); // the far end hangs up mid-reply
-    ASSERT_TRUE(waitFor([&] { return window->Command1->text() == Form1::kConnect; }, 5000))
+    ASSERT_TRUE(waitFor([&] { return window->Command1->text() == Form1::connectText(); }, 5000))
         << "caption still " << window->Command1->text().toStdString();
     EXPECT_TRUE(status().contains("传输中断")) << status().toStdString();
     ASSERT_FALSE(messenger.messages.isEmpty());

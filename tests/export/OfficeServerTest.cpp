@@ -238,9 +238,15 @@ TEST_F(OfficeServerTest, FailuresCarryTheServersDescription)
     } catch (const sheets::Error& e) {
         EXPECT_EQ(e.description(), QStringLiteral("找不到文件 /missing.xls"));
     }
-    // An object that the application does not return is a failure, not a crash.
+    // An object that the application does not return is a failure, not a crash, and its
+    // description names the object readably.
     world.answers["Workbooks.Open(\"/odd.xls\")"] = std::monostate{};
-    EXPECT_THROW(app->open(QStringLiteral("/odd.xls")), sheets::Error);
+    try {
+        app->open(QStringLiteral("/odd.xls"));
+        FAIL() << "a workbook that is not returned must fail";
+    } catch (const sheets::Error& e) {
+        EXPECT_EQ(e.description(), QStringLiteral("表格程序没有返回工作簿"));
+    }
 }
 
 TEST_F(OfficeServerTest, AnApplicationThatIsNotRegisteredIsAbsentAndOneThatCannotStartIsAFailure)

@@ -28,7 +28,7 @@ protected:
     void connectPort()
     {
         window.Command1->click();
-        ASSERT_EQ(window.Command1->text(), Form1::kConnected);
+        ASSERT_EQ(window.Command1->text(), Form1::connectedText());
         link.writes.clear();
     }
     QList<QWidget*> commandButtons() const

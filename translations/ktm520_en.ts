@@ -1,0 +1,1447 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en" sourcelanguage="zh_CN">
+<context>
+    <name>CalibrationDialog</name>
+    <message>
+        <source>标定表</source>
+        <translation>Calibration Table</translation>
+    </message>
+    <message>
+        <source>导入…</source>
+        <translation>Import…</translation>
+    </message>
+    <message>
+        <source>添加行</source>
+        <translation>Add Row</translation>
+    </message>
+    <message>
+        <source>删除行</source>
+        <translation>Delete Row</translation>
+    </message>
+    <message>
+        <source>保存</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>从工作簿（.xls、.xlsx）或 CSV 文件导入标定表，第一行为列名</source>
+        <translation>Import the calibrations from a workbook (.xls, .xlsx) or a CSV file whose first row names the columns</translation>
+    </message>
+    <message>
+        <source>标定表有无法识别的行，未保存：
+%1</source>
+        <translation>The calibration table has rows that cannot be read; nothing was saved:
+%1</translation>
+    </message>
+    <message>
+        <source>工作簿或 CSV|*.xls *.xlsx *.csv|EXCEL 工作簿|*.xls *.xlsx|CSV（逗号分隔）|*.csv</source>
+        <translation>Workbook or CSV|*.xls *.xlsx *.csv|Excel workbook|*.xls *.xlsx|CSV (comma-separated)|*.csv</translation>
+    </message>
+    <message>
+        <source>无法读取标定表：%1</source>
+        <translation>Cannot read the calibration table: %1</translation>
+    </message>
+    <message>
+        <source>已导入 %1 行；以下各行未能识别，已略过：
+%2</source>
+        <translation>Rows imported: %1. These rows could not be read and were skipped:
+%2</translation>
+    </message>
+</context>
+<context>
+    <name>CalibrationTable</name>
+    <message>
+        <source>元件编号</source>
+        <translation>Code</translation>
+    </message>
+    <message>
+        <source>仪器类型</source>
+        <translation>Gauge</translation>
+    </message>
+    <message>
+        <source>单位</source>
+        <translation>Unit</translation>
+    </message>
+    <message>
+        <source>读数类型</source>
+        <translation>Reading</translation>
+    </message>
+    <message>
+        <source>公式</source>
+        <translation>Form</translation>
+    </message>
+    <message>
+        <source>方向</source>
+        <translation>Direction</translation>
+    </message>
+    <message>
+        <source>现场零点</source>
+        <translation>Field zero</translation>
+    </message>
+    <message>
+        <source>频率</source>
+        <translation>Frequency</translation>
+    </message>
+    <message>
+        <source>模数</source>
+        <translation>Digits</translation>
+    </message>
+    <message>
+        <source>线性</source>
+        <translation>Linear</translation>
+    </message>
+    <message>
+        <source>多项式</source>
+        <translation>Polynomial</translation>
+    </message>
+    <message>
+        <source>是</source>
+        <translation>Yes</translation>
+    </message>
+    <message>
+        <source>否</source>
+        <translation>No</translation>
+    </message>
+    <message>
+        <source>第 1 行：没有“%1”列</source>
+        <translation>Row 1: there is no “%1” column</translation>
+    </message>
+    <message>
+        <source>第 %1 行：</source>
+        <translation>Row %1: </translation>
+    </message>
+    <message>
+        <source>没有元件编号</source>
+        <translation>no component code</translation>
+    </message>
+    <message>
+        <source>%1“%2”不是“%3”或“%4”</source>
+        <translation>%1 “%2” is neither “%3” nor “%4”</translation>
+    </message>
+    <message>
+        <source>“%1”或“%2”无法识别</source>
+        <translation>“%1” or “%2” cannot be read</translation>
+    </message>
+    <message>
+        <source>%1“%2”不是数字</source>
+        <translation>%1 “%2” is not a number</translation>
+    </message>
+</context>
+<context>
+    <name>CommandExchange</name>
+    <message>
+        <source>等待上次命令执行完成，稍后再试！</source>
+        <translation>The previous command is still running. Please try again shortly.</translation>
+    </message>
+    <message>
+        <source>没有连接设备！请先连接设备，再操作！</source>
+        <translation>No instrument is connected. Connect first, then try again.</translation>
+    </message>
+    <message>
+        <source>接收的数据超过 64 MB，已放弃本次接收！</source>
+        <translation>The reply exceeded 64 MB and was discarded.</translation>
+    </message>
+    <message>
+        <source>内存不足，无法显示接收的数据！</source>
+        <translation>Not enough memory to show the data received.</translation>
+    </message>
+    <message>
+        <source>处理接收的数据时出错，数据未显示！%1</source>
+        <translation>Error while handling the data received; nothing is shown. %1</translation>
+    </message>
+</context>
+<context>
+    <name>ComponentList</name>
+    <message>
+        <source>元件编号的长度需不符合仪器要求，请输入如：*001的编号，最大值为*200，*为A-J区 ！</source>
+        <translation>The component code has the wrong length. Enter a code such as *001, at most *200, where * is a partition A-J.</translation>
+    </message>
+    <message>
+        <source>元件编号错误，请输入如：*001的编号，最大值为*200，*为大写A-J ！</source>
+        <translation>Invalid component code. Enter a code such as *001, at most *200, where * is a capital letter A-J.</translation>
+    </message>
+    <message>
+        <source>元件名的长度需至少有1个字符，最大长度不能超过10个字符，且必须为可现实字符！</source>
+        <translation>The component name must be 1 to 10 characters that can be shown.</translation>
+    </message>
+    <message>
+        <source>元件名中含有不可显示字符（含空格），请修正！</source>
+        <translation>The component name contains characters that cannot be shown (spaces included). Please correct it.</translation>
+    </message>
+    <message>
+        <source>元件名和第%1行%2相同，请修正！</source>
+        <translation>The component name is the same as in row %1 (%2). Please correct it.</translation>
+    </message>
+    <message>
+        <source>表格中有元件编号不符合要求，如：第%1行，请检查修正！</source>
+        <translation>The table holds invalid component codes, for example in row %1. Please check and correct them.</translation>
+    </message>
+    <message>
+        <source>第%1元件编号错误，请输入如：*001的编号，最大值为*200，*为大写A-J ！</source>
+        <translation>Invalid component code in row %1. Enter a code such as *001, at most *200, where * is a capital letter A-J.</translation>
+    </message>
+    <message>
+        <source>第%1行元件编号错误，请输入如：*001的编号，最大值为*200，*为大写A-J ！</source>
+        <translation>Invalid component code in row %1. Enter a code such as *001, at most *200, where * is a capital letter A-J.</translation>
+    </message>
+    <message>
+        <source>第%1行元件名中含有不可显示字符（含空格），请修正！</source>
+        <translation>The component name in row %1 contains characters that cannot be shown (spaces included). Please correct it.</translation>
+    </message>
+</context>
+<context>
+    <name>ComponentWriter</name>
+    <message>
+        <source>元件编号写入完成，请查阅，检查！</source>
+        <translation>Component codes written. Please review and check them.</translation>
+    </message>
+    <message>
+        <source>元件编号写入失败！，请查阅，检查！</source>
+        <translation>Writing the component codes failed. Please review and check them.</translation>
+    </message>
+</context>
+<context>
+    <name>DemoTour</name>
+    <message>
+        <source>否</source>
+        <translation>No</translation>
+    </message>
+</context>
+<context>
+    <name>FailureText</name>
+    <message>
+        <source>找不到该文件或文件夹。</source>
+        <translation>The file or folder cannot be found.</translation>
+    </message>
+    <message>
+        <source>该路径是一个文件夹，不是文件。</source>
+        <translation>The path is a folder, not a file.</translation>
+    </message>
+    <message>
+        <source>没有该文件或文件夹的读写权限（可能是只读的位置）。</source>
+        <translation>No permission to read or write the file or folder (it may be a read-only location).</translation>
+    </message>
+    <message>
+        <source>文件正被其他程序占用（例如已在EXCEL或WPS中打开），请关闭后重试。</source>
+        <translation>The file is in use by another program (for example open in Excel or WPS). Close it and try again.</translation>
+    </message>
+    <message>
+        <source>磁盘空间不足。</source>
+        <translation>Not enough disk space.</translation>
+    </message>
+    <message>
+        <source>读写文件时出错（%1）。</source>
+        <translation>Error reading or writing the file (%1).</translation>
+    </message>
+    <message>
+        <source>该文件不是EXCEL工作簿（.xls或.xlsx）。</source>
+        <translation>The file is not an Excel workbook (.xls or .xlsx).</translation>
+    </message>
+    <message>
+        <source>工作簿文件已损坏，无法读取。</source>
+        <translation>The workbook is damaged and cannot be read.</translation>
+    </message>
+    <message>
+        <source>不支持该工作簿的版本，请在EXCEL或WPS中另存为.xls或.xlsx格式后重试。</source>
+        <translation>This version of workbook is not supported. Save it as .xls or .xlsx in Excel or WPS and try again.</translation>
+    </message>
+    <message>
+        <source>工作簿设有密码保护，无法打开。</source>
+        <translation>The workbook is password-protected and cannot be opened.</translation>
+    </message>
+    <message>
+        <source>文件太大，超出了工作簿格式或本程序的处理范围。</source>
+        <translation>The file is too large for the workbook format or for this program.</translation>
+    </message>
+    <message>
+        <source>内存不足。</source>
+        <translation>Out of memory.</translation>
+    </message>
+    <message>
+        <source>.xlsx工作簿只能读取，不能修改或保存。</source>
+        <translation>.xlsx workbooks can only be read, not changed or saved.</translation>
+    </message>
+    <message>
+        <source>工作表名称不符合要求（不能为空，不能含有 : \ / ? * [ ]）。</source>
+        <translation>Invalid worksheet name (it must not be empty or contain : \ / ? * [ ]).</translation>
+    </message>
+    <message>
+        <source>工作表名称重复。</source>
+        <translation>Duplicate worksheet name.</translation>
+    </message>
+    <message>
+        <source>超出了工作表的行数或列数范围。</source>
+        <translation>Beyond the rows or columns a worksheet holds.</translation>
+    </message>
+    <message>
+        <source>单元格文字无效或过长。</source>
+        <translation>The cell text is invalid or too long.</translation>
+    </message>
+    <message>
+        <source>工作簿还没有保存位置。</source>
+        <translation>The workbook has no place to be saved yet.</translation>
+    </message>
+    <message>
+        <source>原因不明。</source>
+        <translation>Reason unknown.</translation>
+    </message>
+    <message>
+        <source>找不到模板文件Data.xls，或无法读取它，请重新安装本程序。</source>
+        <translation>The template Data.xls is missing or cannot be read. Please reinstall the program.</translation>
+    </message>
+    <message>
+        <source>“%1”有%2行（含标题行），超过了EXCEL(.xls)工作表最多%3行的限制，无法保存！未写入任何文件。请另存为 .xlsx 或 .csv 格式。</source>
+        <translation>“%1” has %2 rows (header included), more than the %3 rows an Excel (.xls) worksheet holds, and cannot be saved. No file was written. Save it as .xlsx or .csv instead.</translation>
+    </message>
+    <message>
+        <source>保存已取消，未写入任何文件。</source>
+        <translation>Save cancelled; no file was written.</translation>
+    </message>
+</context>
+<context>
+    <name>Form1</name>
+    <message>
+        <source>KTM-520型振弦读数仪-Varnok电子科技有限公司_V2.0</source>
+        <translation>KTM-520 Vibrating Wire Readout - Varnok Electronic Technology Co., Ltd. - V2.0</translation>
+    </message>
+    <message>
+        <source>串口：</source>
+        <translation>Port:</translation>
+    </message>
+    <message>
+        <source>波特率：</source>
+        <translation>Baud rate:</translation>
+    </message>
+    <message>
+        <source>校验位：</source>
+        <translation>Parity:</translation>
+    </message>
+    <message>
+        <source>停止位：</source>
+        <translation>Stop bits:</translation>
+    </message>
+    <message>
+        <source>断开</source>
+        <translation>Disconnect</translation>
+    </message>
+    <message>
+        <source>数据分区</source>
+        <translation>Data Partitions</translation>
+    </message>
+    <message>
+        <source>读取数据分区</source>
+        <translation>Read Partitions</translation>
+    </message>
+    <message>
+        <source>查阅分区文件</source>
+        <translation>List Files</translation>
+    </message>
+    <message>
+        <source>拷贝分区</source>
+        <translation>Copy Partition</translation>
+    </message>
+    <message>
+        <source>拷贝文件</source>
+        <translation>Copy File</translation>
+    </message>
+    <message>
+        <source>保存预览文件&lt;==</source>
+        <translation>Save Preview &lt;==</translation>
+    </message>
+    <message>
+        <source>删除分区</source>
+        <translation>Delete Partition</translation>
+    </message>
+    <message>
+        <source>删除分区数据</source>
+        <translation>Delete Partition Data</translation>
+    </message>
+    <message>
+        <source>新建文件名</source>
+        <translation>New File</translation>
+    </message>
+    <message>
+        <source>查阅分区元件编号</source>
+        <translation>View Component Codes</translation>
+    </message>
+    <message>
+        <source>写入分区元件编号</source>
+        <translation>Write Component Codes</translation>
+    </message>
+    <message>
+        <source>预览</source>
+        <translation>Preview</translation>
+    </message>
+    <message>
+        <source>历史数据</source>
+        <translation>History</translation>
+    </message>
+    <message>
+        <source>停止接收</source>
+        <translation>Stop Receiving</translation>
+    </message>
+    <message>
+        <source>放弃正在接收的数据（Esc）</source>
+        <translation>Abandon the data being received (Esc)</translation>
+    </message>
+    <message>
+        <source>设备：%1</source>
+        <translation>Device: %1</translation>
+    </message>
+    <message>
+        <source>说明：%1</source>
+        <translation>Description: %1</translation>
+    </message>
+    <message>
+        <source>已连接 %1（%2）</source>
+        <translation>Connected to %1 (%2)</translation>
+    </message>
+    <message>
+        <source>已断开</source>
+        <translation>Disconnected</translation>
+    </message>
+    <message>
+        <source>串口已断开</source>
+        <translation>Serial port lost</translation>
+    </message>
+    <message>
+        <source>正在接收数据：%1 字节，%2 字节/秒</source>
+        <translation>Receiving: %1 bytes, %2 bytes/s</translation>
+    </message>
+    <message>
+        <source>接收完成：%1 字节，用时 %2 秒</source>
+        <translation>Received: %1 bytes in %2 s</translation>
+    </message>
+    <message>
+        <source>%1；%2</source>
+        <extracomment>%1 the transfer, %2 what the archive did with it</extracomment>
+        <translation>%1; %2</translation>
+    </message>
+    <message>
+        <source>已停止接收：已接收的 %1 字节已丢弃</source>
+        <translation>Receiving stopped: the %1 bytes received were discarded</translation>
+    </message>
+    <message>
+        <source>已断开，传输中断：已接收的 %1 字节已丢弃</source>
+        <translation>Disconnected, transfer interrupted: the %1 bytes received were discarded</translation>
+    </message>
+    <message>
+        <source>串口已断开，传输中断：已接收的 %1 字节已丢弃</source>
+        <translation>Serial port lost, transfer interrupted: the %1 bytes received were discarded</translation>
+    </message>
+    <message>
+        <source>正在丢弃上次未完成的数据：%1 字节</source>
+        <translation>Discarding leftover data of an earlier transfer: %1 bytes</translation>
+    </message>
+    <message>
+        <source>已丢弃上次未完成的数据：%1 字节</source>
+        <translation>Discarded leftover data of an earlier transfer: %1 bytes</translation>
+    </message>
+    <message>
+        <source>已连接</source>
+        <translation>Connected</translation>
+    </message>
+    <message>
+        <source>连接</source>
+        <translation>Connect</translation>
+    </message>
+</context>
+<context>
+    <name>Form2</name>
+    <message>
+        <source>文件名输入</source>
+        <translation>New File Name</translation>
+    </message>
+    <message>
+        <source>请在以下文本框中输入文件名称：</source>
+        <translation>Enter the name of the new file:</translation>
+    </message>
+    <message>
+        <source>文件名要小于20个字符，规则请遵循文件系统命名规则，如不含有：&lt;,&gt;,/,\,|,:,&quot;&quot;,*,? 等字符</source>
+        <translation>At most 20 characters, following the file system&apos;s naming rules: none of the characters &lt; &gt; / \ | : &quot; * ?</translation>
+    </message>
+    <message>
+        <source>文件名</source>
+        <translation>File name</translation>
+    </message>
+    <message>
+        <source>确认</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>文件名中含有不可显示字符（含空格），请修正！</source>
+        <translation>The file name contains characters that cannot be shown (spaces included). Please correct it.</translation>
+    </message>
+</context>
+<context>
+    <name>Form3</name>
+    <message>
+        <source>导入</source>
+        <translation>Component Codes</translation>
+    </message>
+    <message>
+        <source>打开文件名</source>
+        <translation>No file opened</translation>
+    </message>
+    <message>
+        <source>文件导入</source>
+        <translation>Import File</translation>
+    </message>
+    <message>
+        <source>手工添加</source>
+        <translation>Add by Hand</translation>
+    </message>
+    <message>
+        <source>选择工作簿</source>
+        <translation>Worksheet</translation>
+    </message>
+    <message>
+        <source>编号：</source>
+        <translation>Code:</translation>
+    </message>
+    <message>
+        <source>名称：</source>
+        <translation>Name:</translation>
+    </message>
+    <message>
+        <source>编号</source>
+        <translation>Code</translation>
+    </message>
+    <message>
+        <source>名称</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>添加</source>
+        <translation>Add</translation>
+    </message>
+    <message>
+        <source>元件列表</source>
+        <translation>Component list</translation>
+    </message>
+    <message>
+        <source>确认写入</source>
+        <translation>Write</translation>
+    </message>
+    <message>
+        <source>你的电脑没有安装MS-OFFICE和WPS软件，无法打开EXCEL格式！</source>
+        <translation>Neither MS Office nor WPS is installed on this PC; Excel workbooks cannot be opened.</translation>
+    </message>
+    <message>
+        <source>Varnok提示：%1</source>
+        <translation>Varnok: %1</translation>
+    </message>
+    <message>
+        <source>请稍后重试！</source>
+        <translation>Please try again later.</translation>
+    </message>
+    <message>
+        <source>元件编号列表为空，没有可写入的内容！</source>
+        <translation>The component list is empty; there is nothing to write.</translation>
+    </message>
+</context>
+<context>
+    <name>History</name>
+    <message>
+        <source>工程值</source>
+        <translation>Engineering value</translation>
+    </message>
+    <message>
+        <source>读数 (Hz)</source>
+        <translation>Reading (Hz)</translation>
+    </message>
+    <message>
+        <source>全部</source>
+        <translation>All</translation>
+    </message>
+    <message>
+        <source>最近 7 天</source>
+        <translation>Last 7 days</translation>
+    </message>
+    <message>
+        <source>最近 30 天</source>
+        <translation>Last 30 days</translation>
+    </message>
+    <message>
+        <source>最近一年</source>
+        <translation>Last year</translation>
+    </message>
+</context>
+<context>
+    <name>HistoryView</name>
+    <message>
+        <source>时间范围：</source>
+        <translation>Time range:</translation>
+    </message>
+    <message>
+        <source>时间范围</source>
+        <translation>Time range</translation>
+    </message>
+    <message>
+        <source>换算为工程单位</source>
+        <translation>Engineering units</translation>
+    </message>
+    <message>
+        <source>按标定表把读数换算为工程值；没有标定的元件仍显示读数 (Hz)</source>
+        <translation>Convert the readings to engineering values with the calibration table; components without a calibration still show the reading (Hz)</translation>
+    </message>
+    <message>
+        <source>标定表…</source>
+        <translation>Calibrations…</translation>
+    </message>
+    <message>
+        <source>导出数据…</source>
+        <translation>Export Data…</translation>
+    </message>
+    <message>
+        <source>导出图片…</source>
+        <translation>Export Image…</translation>
+    </message>
+    <message>
+        <source>查看、录入或导入各元件的标定系数</source>
+        <translation>View, enter or import the components&apos; calibration factors</translation>
+    </message>
+    <message>
+        <source>把所选元件在所选时间范围内的记录导出为 .xlsx 或 .csv，含读数、温度和工程值</source>
+        <translation>Export the records of the chosen components in the chosen time range as .xlsx or .csv, with readings, temperatures and engineering values</translation>
+    </message>
+    <message>
+        <source>把当前趋势图保存为 PNG 图片</source>
+        <translation>Save the trend plot shown as a PNG image</translation>
+    </message>
+    <message>
+        <source>分区</source>
+        <translation>Partition</translation>
+    </message>
+    <message>
+        <source>元件编号</source>
+        <translation>Code</translation>
+    </message>
+    <message>
+        <source>记录数</source>
+        <translation>Records</translation>
+    </message>
+    <message>
+        <source>最早</source>
+        <translation>First</translation>
+    </message>
+    <message>
+        <source>最新</source>
+        <translation>Last</translation>
+    </message>
+    <message>
+        <source>档案中的元件</source>
+        <translation>Components in the archive</translation>
+    </message>
+    <message>
+        <source>选择左侧的元件以显示趋势（可按住 Ctrl 多选）。</source>
+        <translation>Choose components on the left to plot their trends (hold Ctrl to choose several).</translation>
+    </message>
+    <message>
+        <source>；只显示前 %1 个元件</source>
+        <translation>; only the first %1 are plotted</translation>
+    </message>
+    <message>
+        <source>%1 个元件，%2 条记录</source>
+        <translation>Components: %1, records: %2</translation>
+    </message>
+    <message>
+        <source>；%1 个工程值缺少温度，未作温度修正</source>
+        <translation>; values without temperature correction (no temperature): %1</translation>
+    </message>
+    <message>
+        <source>标定表未保存：%1</source>
+        <translation>The calibration table was not saved: %1</translation>
+    </message>
+    <message>
+        <source>请先在左侧选择要导出的元件。</source>
+        <translation>First choose the components to export on the left.</translation>
+    </message>
+    <message>
+        <source>EXCEL 工作簿|*.xlsx|CSV（逗号分隔）|*.csv</source>
+        <translation>Excel workbook|*.xlsx|CSV (comma-separated)|*.csv</translation>
+    </message>
+    <message>
+        <source>历史数据.xlsx</source>
+        <translation>history.xlsx</translation>
+    </message>
+    <message>
+        <source>导出失败：%1</source>
+        <translation>Export failed: %1</translation>
+    </message>
+    <message>
+        <source>成功导出文件，请查阅！</source>
+        <translation>Export complete. Please check the file.</translation>
+    </message>
+    <message>
+        <source>PNG 图片|*.png</source>
+        <translation>PNG image|*.png</translation>
+    </message>
+    <message>
+        <source>趋势图.png</source>
+        <translation>trend.png</translation>
+    </message>
+    <message>
+        <source>成功导出图片，请查阅！</source>
+        <translation>Image saved. Please check it.</translation>
+    </message>
+    <message>
+        <source>图片未能保存：%1</source>
+        <translation>The image could not be saved: %1</translation>
+    </message>
+</context>
+<context>
+    <name>LinkTexts</name>
+    <message>
+        <source>端口打开错误！或许参数设置不正确？请重试</source>
+        <translation>Could not open the port. Are the settings right? Please try again.</translation>
+    </message>
+    <message>
+        <source>（没有访问该串口的权限。在 Linux 上请把当前用户加入 dialout 组，重新登录后再试。）</source>
+        <translation>(No permission to use this serial port. On Linux, add the user to the dialout group, log in again and retry.)</translation>
+    </message>
+    <message>
+        <source>（列表中 %1 所指的设备 %2 已不存在，请重新打开串口列表选择。）</source>
+        <translation>(The device %2 that the list showed as %1 is gone. Open the port list again and choose.)</translation>
+    </message>
+    <message>
+        <source>串口未打开：%1</source>
+        <translation>Port not open: %1</translation>
+    </message>
+    <message>
+        <source>串口 %1 已断开（%2）。请检查连线和仪器后重新连接。</source>
+        <translation>Serial port %1 was lost (%2). Check the cable and the instrument, then connect again.</translation>
+    </message>
+    <message>
+        <source>没有读取到数据！请检查连线或仪器的电源开关是否关闭！</source>
+        <translation>No data received. Check the cable and whether the instrument is switched on.</translation>
+    </message>
+</context>
+<context>
+    <name>LinuxPortTable</name>
+    <message>
+        <source>发布的串口链接</source>
+        <translation>published port link</translation>
+    </message>
+</context>
+<context>
+    <name>NewFileName</name>
+    <message>
+        <source>文件名的长度需至少有1个字符，最大长度不能超过20个字符，且必须为可现实字符！</source>
+        <translation>The file name must be 1 to 20 characters that can be shown.</translation>
+    </message>
+    <message>
+        <source>文件名中含有不可显示字符（含空格），请修正！</source>
+        <translation>The file name contains characters that cannot be shown (spaces included). Please correct it.</translation>
+    </message>
+    <message>
+        <source>文件名中不能含有以下字符：&lt; &gt; / \ | : &quot; * ?，请修正！</source>
+        <translation>The file name must not contain any of the characters &lt; &gt; / \ | : &quot; * ? Please correct it.</translation>
+    </message>
+</context>
+<context>
+    <name>PartitionTree</name>
+    <message>
+        <source>数据分区</source>
+        <translation>Data Partitions</translation>
+    </message>
+</context>
+<context>
+    <name>QtSaveProgress</name>
+    <message>
+        <source>正在保存 %1 …</source>
+        <translation>Saving %1…</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>保存预览文件</source>
+        <translation>Save Preview</translation>
+    </message>
+</context>
+<context>
+    <name>QtSerialLink</name>
+    <message>
+        <source>串口号 %1 超出范围（应为 1 到 256）</source>
+        <translation>Port number %1 is out of range (1 to 256)</translation>
+    </message>
+    <message>
+        <source>串口参数“%1”无法使用</source>
+        <translation>The line settings “%1” cannot be used</translation>
+    </message>
+    <message>
+        <source>设备 %1 已不存在</source>
+        <translation>Device %1 no longer exists</translation>
+    </message>
+    <message>
+        <source>COM%1 没有对应的设备</source>
+        <translation>COM%1 stands for no device</translation>
+    </message>
+    <message>
+        <source>无法打开 %1（%2）</source>
+        <translation>Cannot open %1 (%2)</translation>
+    </message>
+    <message>
+        <source>无法设置 %1 的通信参数（%2）</source>
+        <translation>Cannot set the line settings of %1 (%2)</translation>
+    </message>
+</context>
+<context>
+    <name>Recorder</name>
+    <message>
+        <source>未能存档：%1</source>
+        <translation>Not archived: %1</translation>
+    </message>
+    <message>
+        <source>已存档：新增 %1 条记录，共 %2 条</source>
+        <translation>Archived: %1 new, %2 in this copy</translation>
+    </message>
+    <message>
+        <source>无法打开档案数据库</source>
+        <translation>Cannot open the archive database</translation>
+    </message>
+    <message>
+        <source>档案数据库已损坏</source>
+        <translation>The archive database is damaged</translation>
+    </message>
+    <message>
+        <source>档案数据库来自更新版本的程序</source>
+        <translation>The archive database comes from a newer version of the program</translation>
+    </message>
+    <message>
+        <source>写入档案数据库失败，本次记录均未保存</source>
+        <translation>Writing the archive database failed; none of these records were kept</translation>
+    </message>
+    <message>
+        <source>读取档案数据库失败</source>
+        <translation>Reading the archive database failed</translation>
+    </message>
+    <message>
+        <source>%1（%2）</source>
+        <translation>%1 (%2)</translation>
+    </message>
+    <message>
+        <source>%1，已原样移至 %2，并新建了档案数据库。</source>
+        <translation>%1. It was moved unchanged to %2, and a new archive database was started.</translation>
+    </message>
+</context>
+<context>
+    <name>SaveCommand</name>
+    <message>
+        <source>EXCEL 97-2003 工作簿|*.xls|EXCEL 工作簿|*.xlsx|CSV（逗号分隔）|*.csv</source>
+        <translation>Excel 97-2003 workbook|*.xls|Excel workbook|*.xlsx|CSV (comma-separated)|*.csv</translation>
+    </message>
+    <message>
+        <source>请先预览文件后，再保存！</source>
+        <translation>Preview a file first, then save it.</translation>
+    </message>
+    <message>
+        <source>请填写正确的文件名称！</source>
+        <translation>Please enter a valid file name.</translation>
+    </message>
+    <message>
+        <source>你的电脑没有安装MS-OFFICE和WPS软件，无法保存EXCEL格式！</source>
+        <translation>Neither MS Office nor WPS is installed on this PC; Excel workbooks cannot be saved.</translation>
+    </message>
+    <message>
+        <source>等待上次命令执行完成，稍后再试！</source>
+        <translation>The previous command is still running. Please try again shortly.</translation>
+    </message>
+    <message>
+        <source>成功保存文件，请查阅！</source>
+        <translation>File saved. Please check it.</translation>
+    </message>
+    <message>
+        <source>保存文件失败，请检查诸如是否已打开同名文件等原因，请稍后重试！</source>
+        <translation>Saving the file failed. Check, for example, whether a file of the same name is open, and try again later.</translation>
+    </message>
+</context>
+<context>
+    <name>StorageCommands</name>
+    <message>
+        <source>请选择分区，再操作！</source>
+        <translation>Select a partition first.</translation>
+    </message>
+    <message>
+        <source>读取错误！请先选择您要查阅的文件，再操作！</source>
+        <translation>Read error. Select the file you want to view first.</translation>
+    </message>
+    <message>
+        <source>读取错误！请先选择您要查阅的数据区，再操作！</source>
+        <translation>Read error. Select the partition you want to view first.</translation>
+    </message>
+    <message>
+        <source>请先选择您要拷贝的分区，再操作！</source>
+        <translation>Select the partition you want to copy first.</translation>
+    </message>
+    <message>
+        <source>确定要删除分区 %1 的数据吗？</source>
+        <translation>Delete the data of partition %1?</translation>
+    </message>
+    <message>
+        <source>确定要删除分区 %1 吗？</source>
+        <translation>Delete partition %1?</translation>
+    </message>
+</context>
+<context>
+    <name>StorageReplies</name>
+    <message>
+        <source>已成功删除分区！</source>
+        <translation>Partition deleted.</translation>
+    </message>
+    <message>
+        <source>删除分区失败，请稍后重试！</source>
+        <translation>Deleting the partition failed. Please try again later.</translation>
+    </message>
+    <message>
+        <source>已成功删除分区数据！</source>
+        <translation>Partition data deleted.</translation>
+    </message>
+    <message>
+        <source>删除分区数据失败，请稍后重试！</source>
+        <translation>Deleting the partition data failed. Please try again later.</translation>
+    </message>
+    <message>
+        <source>文件创建成功！</source>
+        <translation>File created.</translation>
+    </message>
+    <message>
+        <source>文件创建失败，请稍后重试！</source>
+        <translation>Creating the file failed. Please try again later.</translation>
+    </message>
+    <message>
+        <source>读取错误！请先选择您要查阅的文件，再操作！</source>
+        <translation>Read error. Select the file you want to view first.</translation>
+    </message>
+    <message>
+        <source>读取错误！请先选择您要查阅的数据区，再操作！</source>
+        <translation>Read error. Select the partition you want to view first.</translation>
+    </message>
+    <message>
+        <source>收到的文件列表超过 %1 行，不是仪器的文件列表，分区树保持不变！</source>
+        <translation>The file list received has more than %1 lines and is not the instrument&apos;s file list; the partition tree is unchanged.</translation>
+    </message>
+</context>
+<context>
+    <name>TrendPlot</name>
+    <message>
+        <source>时间</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>温度 (℃)</source>
+        <translation>Temperature (°C)</translation>
+    </message>
+    <message>
+        <source>没有数据</source>
+        <translation>No data</translation>
+    </message>
+    <message>
+        <source>%1 温度</source>
+        <translation>%1 temperature</translation>
+    </message>
+    <message>
+        <source>读数</source>
+        <translation>Reading</translation>
+    </message>
+    <message>
+        <source>读数 (Hz)</source>
+        <translation>Reading (Hz)</translation>
+    </message>
+    <message>
+        <source>%1：%2</source>
+        <extracomment>%1 what the value is (with its unit), %2 the value</extracomment>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>温度：%1</source>
+        <translation>Temperature: %1</translation>
+    </message>
+</context>
+<context>
+    <name>WindowLanguage</name>
+    <message>
+        <source>语言(&amp;L)</source>
+        <translation>&amp;Language</translation>
+    </message>
+    <message>
+        <source>下次启动程序时，界面将使用%1。</source>
+        <extracomment>%1 the language chosen, in its own words (&quot;中文&quot;, &quot;English&quot;)</extracomment>
+        <translation>The program will speak %1 from its next start.</translation>
+    </message>
+</context>
+<context>
+    <name>cli::ComponentInput</name>
+    <message>
+        <source>Varnok提示：%1</source>
+        <translation>Varnok: %1</translation>
+    </message>
+    <message>
+        <source>请稍后重试！</source>
+        <translation>Please try again later.</translation>
+    </message>
+    <message>
+        <source>元件编号列表超过 %1 行，请分开写入！</source>
+        <translation>The component list has more than %1 rows; write it in parts.</translation>
+    </message>
+    <message>
+        <source>元件编号列表为空，没有可写入的内容！</source>
+        <translation>The component list is empty; there is nothing to write.</translation>
+    </message>
+    <message>
+        <source>第%1行元件编号 %2 不属于分区 %3，请检查修正！</source>
+        <translation>Row %1: component code %2 does not belong to partition %3. Please check and correct it.</translation>
+    </message>
+</context>
+<context>
+    <name>cli::Options</name>
+    <message>
+        <source>用法见 ktm520-cli --help</source>
+        <translation>See ktm520-cli --help for usage.</translation>
+    </message>
+    <message>
+        <source>未知的选项“%1”。</source>
+        <translation>Unknown option “%1”.</translation>
+    </message>
+    <message>
+        <source>选项 %1 需要一个值。</source>
+        <translation>Option %1 needs a value.</translation>
+    </message>
+    <message>
+        <source>--port 需要串口名（如 COM3）或设备路径。</source>
+        <translation>--port needs a port name (such as COM3) or a device path.</translation>
+    </message>
+    <message>
+        <source>波特率“%1”无效，应为正整数，如 9600。</source>
+        <translation>Invalid baud rate “%1”: give a positive whole number such as 9600.</translation>
+    </message>
+    <message>
+        <source>校验位“%1”无效，应为 None、Odd、Even、Mark 或 Space。</source>
+        <translation>Invalid parity “%1”: give None, Odd, Even, Mark or Space.</translation>
+    </message>
+    <message>
+        <source>停止位“%1”无效，应为 1、1.5 或 2。</source>
+        <translation>Invalid stop bits “%1”: give 1, 1.5 or 2.</translation>
+    </message>
+    <message>
+        <source>超时“%1”无效，应为 0 到 3600 之间的秒数。</source>
+        <translation>Invalid timeout “%1”: give seconds between 0 and 3600.</translation>
+    </message>
+    <message>
+        <source>--archive 需要档案数据库的文件名。</source>
+        <translation>--archive needs the file name of the archive database.</translation>
+    </message>
+    <message>
+        <source>时间“%1”无效，应为 2026-12-07 或 2026-12-07 10:31:05 的形式。</source>
+        <translation>Invalid time “%1”: give it as 2026-12-07 or 2026-12-07 10:31:05.</translation>
+    </message>
+    <message>
+        <source>语言“%1”无效，应为 zh_CN（中文）或 en（English）。</source>
+        <translation>Invalid language “%1”: give zh_CN (中文) or en (English).</translation>
+    </message>
+    <message>
+        <source>-o 需要输出文件名，或 - 表示标准输出。</source>
+        <translation>-o needs an output file name, or - for standard output.</translation>
+    </message>
+    <message>
+        <source>缺少命令。</source>
+        <translation>No command given.</translation>
+    </message>
+    <message>
+        <source>未知的命令“%1”。</source>
+        <translation>Unknown command “%1”.</translation>
+    </message>
+    <message>
+        <source>命令 %1 的参数个数不对。</source>
+        <translation>Wrong number of operands for command %1.</translation>
+    </message>
+    <message>
+        <source>分区“%1”无效，应为 A 到 J 中的一个字母。</source>
+        <translation>Invalid partition “%1”: give one letter from A to J.</translation>
+    </message>
+    <message>
+        <source>archive export 需要用 -o 指定输出文件（.xlsx 或 .csv）。</source>
+        <translation>archive export needs an output file given with -o (.xlsx or .csv).</translation>
+    </message>
+    <message>
+        <source>archive export 的输出文件须以 .xlsx 或 .csv 结尾。</source>
+        <translation>The output file of archive export must end in .xlsx or .csv.</translation>
+    </message>
+    <message>
+        <source>archive 之后应为 list 或 export。</source>
+        <translation>archive must be followed by list or export.</translation>
+    </message>
+    <message>
+        <source>--no-archive 只能用于 copy。</source>
+        <translation>--no-archive is for copy only.</translation>
+    </message>
+    <message>
+        <source>--from 和 --to 只能用于 archive export。</source>
+        <translation>--from and --to are for archive export only.</translation>
+    </message>
+    <message>
+        <source>--from 晚于 --to。</source>
+        <translation>--from is later than --to.</translation>
+    </message>
+    <message>
+        <source>--json 只能用于 ports、partitions、files、components 和 archive list。</source>
+        <translation>--json is for ports, partitions, files, components and archive list only.</translation>
+    </message>
+    <message>
+        <source>文件名不能为空。</source>
+        <translation>The file name must not be empty.</translation>
+    </message>
+    <message>
+        <source>copy 需要用 -o 指定输出文件（.csv 或 .xls），或 -o - 输出到标准输出。</source>
+        <translation>copy needs an output file given with -o (.csv or .xls), or -o - for standard output.</translation>
+    </message>
+    <message>
+        <source>缺少元件编号列表文件。</source>
+        <translation>The component list file is missing.</translation>
+    </message>
+    <message>
+        <source>删除不可恢复：请加上 --yes 确认要删除分区 %1 的数据。</source>
+        <translation>Deleting cannot be undone: add --yes to confirm deleting the data of partition %1.</translation>
+    </message>
+    <message>
+        <source>删除不可恢复：请加上 --yes 确认要删除分区 %1。</source>
+        <translation>Deleting cannot be undone: add --yes to confirm deleting partition %1.</translation>
+    </message>
+    <message>
+        <source>-o 只能用于 copy 和 components。</source>
+        <translation>-o is for copy and components only.</translation>
+    </message>
+    <message>
+        <source>输出文件“%1”须以 .csv、.xls 或 .xlsx 结尾，或用 - 表示输出 CSV 到标准输出。</source>
+        <translation>The output file “%1” must end in .csv, .xls or .xlsx, or be - for CSV on standard output.</translation>
+    </message>
+    <message>
+        <source>--data 只能用于 delete。</source>
+        <translation>--data is for delete only.</translation>
+    </message>
+    <message>
+        <source>--yes 只能用于 delete。</source>
+        <translation>--yes is for delete only.</translation>
+    </message>
+    <message>
+        <source>--json 只能用于 ports、partitions、files 和 components。</source>
+        <translation>--json is for ports, partitions, files and components only.</translation>
+    </message>
+    <message>
+        <source>--json 与 -o 不能同时使用。</source>
+        <translation>--json and -o cannot be used together.</translation>
+    </message>
+    <message>
+        <source>用法 Usage: ktm520-cli [选项] 命令 [参数]
+
+KTM-520 振弦读数仪的命令行工具，与数据管理程序窗口使用同一套通信和保存功能，
+适合无人值守的下载（如每晚定时下载）。
+Command line for the KTM-520 vibrating-wire readout, on the same core as the window;
+made for unattended downloads.
+
+</source>
+        <translation>Usage: ktm520-cli [options] command [operands]
+
+Command line for the KTM-520 vibrating-wire readout, on the same core as the window&apos;s
+connection and saving; made for unattended downloads (a nightly download, for example).
+
+</translation>
+    </message>
+    <message>
+        <source>命令 Commands:
+  ports                    列出串口（与窗口的串口列表相同）。
+                           List the serial ports as the window lists them.
+  partitions               读取仪器的数据分区。Read the instrument&apos;s partitions.
+  files X                  列出分区 X 的文件。List the files of partition X.
+  copy X [FILE] -o OUT     拷贝分区 X 的文件 FILE；不给 FILE 则拷贝整个分区。
+                           OUT 以 .xls 结尾：按窗口“保存预览文件”的方式经模板 Data.xls 写成工作簿；
+                           以 .xlsx 结尾：写成 .xlsx 工作簿（每个工作表可达 1,048,576 行）；
+                           以 .csv 结尾：写成 CSV；为 -：CSV 输出到标准输出。
+                           Copy file FILE of partition X, or the whole partition without FILE,
+                           to OUT: .xls (through the template, as the window saves), .xlsx,
+                           .csv, or - for CSV on standard output.
+  components X [-o OUT]    列出分区 X 的元件编号；给 -o 时保存为 .csv、.xls 或 .xlsx。
+                           List partition X&apos;s component codes; with -o save them (.csv/.xls/.xlsx).
+  write-components X LIST  把元件编号列表写入仪器，逐行输出结果。LIST 可以是工作簿（.xls/.xlsx，
+                           第一个工作表，B2 起如 A001=QRVA000001），也可以是每行一条
+                           A001=名称 的文本文件，或 - 从标准输入读取。编号须属于分区 X。
+                           Write a component list, row by row, with each row&apos;s status on
+                           standard output. LIST: a workbook (first worksheet, entries from B2),
+                           a text file of A001=NAME lines, or - for such lines on standard input.
+                           Every code must belong to partition X.
+  new-file X NAME          在分区 X 新建文件 NAME（按窗口“新建文件名”的规则检查）。
+                           Create file NAME in partition X (checked as the window checks it).
+  delete X [--data] --yes  删除分区 X；加 --data 只删除数据、保留文件名。不加 --yes 则拒绝执行，
+                           不发送任何命令。
+                           Delete partition X (--data: its records only). Refused without --yes.
+  archive list             列出档案中的元件：分区、编号、记录数、最早和最新时间。
+                           List the archive&apos;s components with their counts and time spans.
+  archive export [X [CODE...]] -o OUT [--from T] [--to T]
+                           把档案中的记录（分区 X、所给元件；不给则全部）导出为 .xlsx 或 .csv，
+                           含读数、温度，以及按标定表换算的工程值和单位。T 如 2026-12-07 或
+                           &quot;2026-12-07 10:31:05&quot;（仪器时间）。
+                           Export archived records (partition X, the given codes; all without)
+                           to .xlsx or .csv with raw and converted values and their units.
+
+</source>
+        <translation>Commands:
+  ports                    List the serial ports as the window lists them.
+  partitions               Read the instrument&apos;s partitions.
+  files X                  List the files of partition X.
+  copy X [FILE] -o OUT     Copy file FILE of partition X, or the whole partition without FILE.
+                           OUT ending .xls: a workbook through the template Data.xls, as the
+                           window&apos;s &quot;Save Preview&quot; writes it; .xlsx: an .xlsx workbook (up to
+                           1,048,576 rows a worksheet); .csv: CSV; -: CSV on standard output.
+  components X [-o OUT]    List partition X&apos;s component codes; with -o save them (.csv, .xls
+                           or .xlsx).
+  write-components X LIST  Write a component list into the instrument row by row, each row&apos;s
+                           status on standard output. LIST: a workbook (.xls/.xlsx, first
+                           worksheet, entries such as A001=QRVA000001 from B2), a text file of
+                           A001=NAME lines, or - for such lines on standard input. Every code
+                           must belong to partition X.
+  new-file X NAME          Create file NAME in partition X (checked as the window&apos;s &quot;New File&quot;
+                           checks it).
+  delete X [--data] --yes  Delete partition X (--data: its records only, the file names stay).
+                           Refused without --yes; nothing is sent then.
+  archive list             List the archive&apos;s components: partition, code, records, first and
+                           last time.
+  archive export [X [CODE...]] -o OUT [--from T] [--to T]
+                           Export archived records (partition X, the given codes; all without)
+                           to .xlsx or .csv, with readings, temperatures, and the engineering
+                           values and units of the calibration table. T is 2026-12-07 or
+                           &quot;2026-12-07 10:31:05&quot; (instrument time).
+
+</translation>
+    </message>
+    <message>
+        <source>选项 Options:
+  --port NAME       串口名 COMn（与窗口列表相同）或设备路径（如 /dev/ttyUSB0）；
+                    默认为列表中的第一个串口。Port COMn as listed, or a device path;
+                    default: the first port listed.
+  --baud N          波特率，默认 9600。Baud rate (default 9600).
+  --parity P        校验位 None、Odd、Even、Mark（或 Space），默认 None。Parity (default None).
+  --stop-bits S     停止位 1 或 2（或 1.5），默认 1。Stop bits (default 1).
+  --timeout SEC     等待仪器开始应答的秒数，默认 5；元件编号写入时为每行的等待时间。
+                    Seconds the instrument may take to begin a reply (default 5); for a
+                    component write, the wait for each row.
+  -o, --output OUT  copy、components 和 archive export 的输出文件。
+                    Output of copy, components and archive export.
+  --no-archive      copy 的记录不存入档案（默认每次完整的拷贝都存入档案，与窗口相同）。
+                    Do not keep copy&apos;s records in the archive (kept by default, as the window does).
+  --archive FILE    档案数据库文件，默认在用户数据文件夹中（与窗口共用）。
+                    The archive database (default: the user&apos;s data folder, shared with the window).
+  --json            以 JSON 输出列表（ports、partitions、files、components）。
+                    Listings as JSON, for programs.
+  --quiet, -q       不显示进度和成功提示；错误仍写到标准错误。
+                    No progress and no success messages; errors still go to standard error.
+  --lang CODE       界面语言：zh_CN（中文）或 en（English）；默认为窗口中选择的语言，否则为中文。
+                    Language of the messages: zh_CN or en; default: the one chosen in the
+                    window, else Chinese.
+  --help, -h        显示本说明。Show this text.
+  --version         显示版本。Show the version.
+
+</source>
+        <translation>Options:
+  --port NAME       Port COMn as the window lists it, or a device path (such as
+                    /dev/ttyUSB0); default: the first port listed.
+  --baud N          Baud rate (default 9600).
+  --parity P        Parity None, Odd, Even, Mark (or Space); default None.
+  --stop-bits S     Stop bits 1 or 2 (or 1.5); default 1.
+  --timeout SEC     Seconds the instrument may take to begin a reply (default 5); for a
+                    component write, the wait for each row.
+  -o, --output OUT  Output of copy, components and archive export.
+  --no-archive      Keep copy&apos;s records out of the archive (by default every complete copy
+                    is archived, as in the window).
+  --archive FILE    The archive database (default: the user&apos;s data folder, shared with the
+                    window).
+  --json            Listings (ports, partitions, files, components) as JSON, for programs.
+  --quiet, -q       No progress and no success messages; errors still go to standard error.
+  --lang CODE       Language of the messages: zh_CN (Chinese) or en (English); default: the
+                    one chosen in the window, else Chinese.
+  --help, -h        Show this text.
+  --version         Show the version.
+
+</translation>
+    </message>
+    <message>
+        <source>进度（字节数、速率、用时；元件写入时为进度条和百分比）仅在标准错误是终端时显示。
+Progress (bytes, rate, elapsed; a bar for component writes) shows only when standard
+error is a terminal.
+输出文件只有在传输完整结束并完整写入后才会出现（先写临时文件，再改名）。
+An output file appears only when the transfer ended and it was written whole.
+
+</source>
+        <translation>Progress (bytes, rate, elapsed; a bar and a percentage for a component write) shows only
+when standard error is a terminal.
+An output file appears only when the transfer ended normally and the file was written whole
+(a temporary file first, then renamed).
+
+</translation>
+    </message>
+    <message>
+        <source>退出码 Exit codes:
+  0  成功 success
+  2  用法错误（命令行或输入列表无效，未发送任何命令） usage error, nothing sent
+  3  连接失败（串口不存在、被占用或没有权限） connection failed (port missing/busy/denied)
+  4  仪器回答 ERR（或拒绝了某一行、回答不明确） the instrument answered ERR (or refused a row)
+  5  在超时时间内没有应答 no reply in time
+  6  保存失败（原有文件保持不变） save failed (an existing file is kept)
+  7  传输中断（如传输中串口断开），未写入任何文件 transfer interrupted, nothing written
+  8  档案数据库无法打开或未能存入记录（copy 的输出文件已写好） the archive failed
+     (copy&apos;s output file was written)
+</source>
+        <translation>Exit codes:
+  0  success
+  2  usage error (the command line or the input list is unusable; nothing was sent)
+  3  connection failed (the port is missing, busy or may not be opened)
+  4  the instrument answered ERR (or refused a row, or answered unclearly)
+  5  no reply within the timeout
+  6  save failed (an existing file is kept)
+  7  transfer interrupted (the port lost in mid-transfer, for example); nothing was written
+  8  the archive could not be opened or could not keep the records (copy&apos;s output file was
+     written)
+</translation>
+    </message>
+</context>
+<context>
+    <name>cli::Progress</name>
+    <message>
+        <source>正在接收数据：%1 字节，%2 字节/秒，用时 %3 秒</source>
+        <translation>Receiving: %1 bytes, %2 bytes/s, %3 s</translation>
+    </message>
+    <message>
+        <source>[%1%2] %3% %4/%5 行，用时 %6 秒</source>
+        <extracomment>a progress bar, its percentage, rows written of all rows, seconds</extracomment>
+        <translation>[%1%2] %3% %4/%5 rows, %6 s</translation>
+    </message>
+    <message>
+        <source>接收完成：%1 字节，%2 字节/秒，用时 %3 秒</source>
+        <translation>Received: %1 bytes, %2 bytes/s, %3 s</translation>
+    </message>
+</context>
+<context>
+    <name>cli::Session</name>
+    <message>
+        <source>读取数据分区失败！仪器的回答不是分区范围：%1</source>
+        <translation>Reading the partitions failed: the instrument&apos;s answer is not a range of partitions: %1</translation>
+    </message>
+    <message>
+        <source>仪器的回答不明确：%1</source>
+        <translation>The instrument&apos;s answer is unclear: %1</translation>
+    </message>
+    <message>
+        <source>接收的数据不完整（最后一行没有结束，传输可能被中断），已接收的 %1 字节已丢弃，未写入任何文件！</source>
+        <translation>The data received is incomplete (its last line has no end; the transfer may have been cut off). The %1 bytes received were discarded and no file was written.</translation>
+    </message>
+    <message>
+        <source>文件名“%1”中含有无法发送给仪器的字符！</source>
+        <translation>The file name “%1” holds characters that cannot be sent to the instrument.</translation>
+    </message>
+    <message>
+        <source>输出文件夹“%1”不存在。</source>
+        <translation>The output folder “%1” does not exist.</translation>
+    </message>
+    <message>
+        <source>已中止。</source>
+        <translation>Stopped.</translation>
+    </message>
+    <message>
+        <source>已停止接收：已接收的 %1 字节已丢弃</source>
+        <translation>Receiving stopped: the %1 bytes received were discarded</translation>
+    </message>
+    <message>
+        <source>已断开，传输中断：已接收的 %1 字节已丢弃</source>
+        <translation>Disconnected, transfer interrupted: the %1 bytes received were discarded</translation>
+    </message>
+    <message>
+        <source>串口已断开，传输中断：已接收的 %1 字节已丢弃</source>
+        <translation>Serial port lost, transfer interrupted: the %1 bytes received were discarded</translation>
+    </message>
+    <message>
+        <source>正在丢弃上次未完成的数据：%1 字节</source>
+        <translation>Discarding leftover data of an earlier transfer: %1 bytes</translation>
+    </message>
+    <message>
+        <source>已丢弃上次未完成的数据：%1 字节</source>
+        <translation>Discarded leftover data of an earlier transfer: %1 bytes</translation>
+    </message>
+    <message>
+        <source>、</source>
+        <extracomment>between the codes of a list</extracomment>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source>档案中没有元件 %1。</source>
+        <translation>The archive holds no component %1.</translation>
+    </message>
+    <message>
+        <source>已导出 %1 个元件的 %2 条记录。</source>
+        <translation>Exported: %1 component(s), %2 record(s).</translation>
+    </message>
+</context>
+<context>
+    <name>sheets</name>
+    <message>
+        <source>没有可用的表格程序：%1</source>
+        <translation>No spreadsheet program available: %1</translation>
+    </message>
+    <message>
+        <source>无法启动表格程序：%1</source>
+        <translation>Cannot start the spreadsheet program: %1</translation>
+    </message>
+    <message>
+        <source>工作表已不存在</source>
+        <translation>The worksheet no longer exists</translation>
+    </message>
+    <message>
+        <source>没有第 %1 个工作表</source>
+        <translation>There is no worksheet %1</translation>
+    </message>
+    <message>
+        <source>工作簿中没有名为“%1”的工作表</source>
+        <translation>The workbook has no worksheet named “%1”</translation>
+    </message>
+    <message>
+        <source>表格程序没有返回%1</source>
+        <translation>The spreadsheet program did not return %1</translation>
+    </message>
+    <message>
+        <source>单元格</source>
+        <translation>the cells</translation>
+    </message>
+    <message>
+        <source>表格程序没有返回工作表的数目</source>
+        <translation>The spreadsheet program did not return the number of worksheets</translation>
+    </message>
+    <message>
+        <source>工作表</source>
+        <translation>the worksheet</translation>
+    </message>
+    <message>
+        <source>工作表不属于这个工作簿</source>
+        <translation>The worksheet does not belong to this workbook</translation>
+    </message>
+    <message>
+        <source>工作表集合</source>
+        <translation>the worksheets</translation>
+    </message>
+    <message>
+        <source>工作簿集合</source>
+        <translation>the workbooks</translation>
+    </message>
+    <message>
+        <source>工作簿</source>
+        <translation>the workbook</translation>
+    </message>
+</context>
+</TS>
