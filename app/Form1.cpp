@@ -312,20 +312,19 @@ void Form1::buildUi()
     statusBar()->addPermanentWidget(stopButton);
 
     // Every command has a shortcut and says what it does; the help menu lists them.
-    auto say = [](const char* text) { return QCoreApplication::translate("Form1", text); };
     help::describe({
-        {Command1, QKeySequence(Qt::CTRL | Qt::Key_O), say("用所选串口和参数连接仪器")},
-        {Command12, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O), say("关闭串口")},
-        {Command2, QKeySequence(Qt::Key_F5), say("向仪器询问有哪些数据分区，重建左边的树")},
-        {Command3, QKeySequence(Qt::CTRL | Qt::Key_L), say("列出所选分区中的文件")},
-        {Command6, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_D), say("把所选分区的全部文件拷贝到预览中，并存入档案")},
-        {Command5, QKeySequence(Qt::CTRL | Qt::Key_D), say("把所选文件拷贝到预览中，并存入档案")},
-        {Command4, QKeySequence(Qt::CTRL | Qt::Key_S), say("把预览保存为 .xls、.xlsx 或 .csv 文件")},
-        {Command7, QKeySequence(Qt::SHIFT | Qt::Key_Delete), say("删除所选分区（先询问）")},
-        {Command8, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Delete), say("删除所选分区中的数据（先询问）")},
-        {Command9, QKeySequence(Qt::CTRL | Qt::Key_N), say("在所选分区中建立新文件")},
-        {Command10, QKeySequence(Qt::CTRL | Qt::Key_K), say("显示所选分区的元件编号")},
-        {Command11, QKeySequence(Qt::CTRL | Qt::Key_E), say("打开元件编号编辑窗口，导入或输入后写入仪器")},
+        {Command1, QKeySequence(Qt::CTRL | Qt::Key_O), tr("用所选串口和参数连接仪器")},
+        {Command12, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O), tr("关闭串口")},
+        {Command2, QKeySequence(Qt::Key_F5), tr("向仪器询问有哪些数据分区，重建左边的树")},
+        {Command3, QKeySequence(Qt::CTRL | Qt::Key_L), tr("列出所选分区中的文件")},
+        {Command6, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_D), tr("把所选分区的全部文件拷贝到预览中，并存入档案")},
+        {Command5, QKeySequence(Qt::CTRL | Qt::Key_D), tr("把所选文件拷贝到预览中，并存入档案")},
+        {Command4, QKeySequence(Qt::CTRL | Qt::Key_S), tr("把预览保存为 .xls、.xlsx 或 .csv 文件")},
+        {Command7, QKeySequence(Qt::SHIFT | Qt::Key_Delete), tr("删除所选分区（先询问）")},
+        {Command8, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Delete), tr("删除所选分区中的数据（先询问）")},
+        {Command9, QKeySequence(Qt::CTRL | Qt::Key_N), tr("在所选分区中建立新文件")},
+        {Command10, QKeySequence(Qt::CTRL | Qt::Key_K), tr("显示所选分区的元件编号")},
+        {Command11, QKeySequence(Qt::CTRL | Qt::Key_E), tr("打开元件编号编辑窗口，导入或输入后写入仪器")},
     });
     help::addMenu(*this, {Command1, Command12, Command2, Command3, Command6, Command5, Command4, Command7, Command8,
                           Command9, Command10, Command11});

@@ -67,7 +67,7 @@ int main(int argc, char* argv[])
         QString why;
         const QString file = SupportLog::defaultFolder() + QStringLiteral("/ktm520.log");
         if (!SupportLog::install(file, {}, &why))
-            console.error(QStringLiteral("无法写入日志 %1：%2").arg(file, why));
+            console.error(QCoreApplication::translate("cli::Options", "无法写入日志 %1：%2").arg(file, why));
         qCInfo(logLink).noquote() << "ktm520-cli started:" << QCoreApplication::arguments().mid(1).join(QLatin1Char(' '));
     }
     if (options.command == cli::Command::Help) {

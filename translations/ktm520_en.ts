@@ -449,6 +449,54 @@
         <source>连接</source>
         <translation>Connect</translation>
     </message>
+    <message>
+        <source>用所选串口和参数连接仪器</source>
+        <translation>Connect to the instrument with the chosen port and settings</translation>
+    </message>
+    <message>
+        <source>关闭串口</source>
+        <translation>Close the serial port</translation>
+    </message>
+    <message>
+        <source>向仪器询问有哪些数据分区，重建左边的树</source>
+        <translation>Ask the instrument for its data partitions and rebuild the tree on the left</translation>
+    </message>
+    <message>
+        <source>列出所选分区中的文件</source>
+        <translation>List the files of the selected partition</translation>
+    </message>
+    <message>
+        <source>把所选分区的全部文件拷贝到预览中，并存入档案</source>
+        <translation>Copy every file of the selected partition into the preview and keep it in the archive</translation>
+    </message>
+    <message>
+        <source>把所选文件拷贝到预览中，并存入档案</source>
+        <translation>Copy the selected file into the preview and keep it in the archive</translation>
+    </message>
+    <message>
+        <source>把预览保存为 .xls、.xlsx 或 .csv 文件</source>
+        <translation>Save the preview as an .xls, .xlsx or .csv file</translation>
+    </message>
+    <message>
+        <source>删除所选分区（先询问）</source>
+        <translation>Delete the selected partition (asks first)</translation>
+    </message>
+    <message>
+        <source>删除所选分区中的数据（先询问）</source>
+        <translation>Delete the data of the selected partition (asks first)</translation>
+    </message>
+    <message>
+        <source>在所选分区中建立新文件</source>
+        <translation>Create a new file in the selected partition</translation>
+    </message>
+    <message>
+        <source>显示所选分区的元件编号</source>
+        <translation>Show the component codes of the selected partition</translation>
+    </message>
+    <message>
+        <source>打开元件编号编辑窗口，导入或输入后写入仪器</source>
+        <translation>Open the component code editor: import or type a list, then write it into the instrument</translation>
+    </message>
 </context>
 <context>
     <name>Form2</name>
@@ -546,6 +594,45 @@
     <message>
         <source>元件编号列表为空，没有可写入的内容！</source>
         <translation>The component list is empty; there is nothing to write.</translation>
+    </message>
+</context>
+<context>
+    <name>Help</name>
+    <message>
+        <source>帮助</source>
+        <translation>&amp;Help</translation>
+    </message>
+    <message>
+        <source>使用说明</source>
+        <translation>User Guide</translation>
+    </message>
+    <message>
+        <source>键盘快捷键</source>
+        <translation>Keyboard Shortcuts</translation>
+    </message>
+    <message>
+        <source>打开日志文件夹</source>
+        <translation>Open Log Folder</translation>
+    </message>
+    <message>
+        <source>关于</source>
+        <translation>About</translation>
+    </message>
+    <message>
+        <source>停止接收</source>
+        <translation>Stop Receiving</translation>
+    </message>
+    <message>
+        <source>在控件之间移动；Enter 按下当前按钮</source>
+        <translation>Move between the controls; Enter presses the focused button</translation>
+    </message>
+    <message>
+        <source>&lt;h2&gt;KTM-520 数据管理 使用说明&lt;/h2&gt;&lt;h3&gt;连接仪器&lt;/h3&gt;&lt;p&gt;用串口线连接仪器并打开仪器电源。在“串口”中选择仪器所在的串口（提示框显示对应的设备），选择与仪器相同的波特率、校验位和停止位，按“连接”。按钮变为“已连接”后即可操作；“断开”关闭串口。程序记住上次使用的串口和参数。&lt;/p&gt;&lt;h3&gt;浏览与拷贝&lt;/h3&gt;&lt;p&gt;“读取数据分区”向仪器询问有哪些分区，并重建左边的树。单击分区列出其中的文件（“查阅分区文件”也一样）；单击文件把它拷贝到右边的预览中。“拷贝文件”和“拷贝分区”拷贝选中的文件或整个分区。接收时状态栏显示已接收的字节和速度，“停止接收”（Esc）放弃本次接收。每次完整的拷贝都存入档案，可在“历史数据”中查看趋势。&lt;/p&gt;&lt;h3&gt;保存&lt;/h3&gt;&lt;p&gt;“保存预览文件&amp;lt;==”把预览保存为 .xls、.xlsx 或 .csv，每个文件一个工作表。&lt;/p&gt;&lt;h3&gt;删除与新建&lt;/h3&gt;&lt;p&gt;“删除分区”和“删除分区数据”在删除之前会再次询问（默认为“否”）。“新建文件名”在选中的分区中建立文件。&lt;/p&gt;&lt;h3&gt;元件编号&lt;/h3&gt;&lt;p&gt;“查阅分区元件编号”显示分区的元件编号表；“写入分区元件编号”打开编辑窗口，可从工作簿导入或手工输入，再逐行写入仪器。&lt;/p&gt;&lt;h3&gt;提示信息的含义&lt;/h3&gt;&lt;ul&gt;&lt;li&gt;&lt;b&gt;没有连接设备！请先连接设备，再操作！&lt;/b&gt;：先按“连接”。&lt;/li&gt;&lt;li&gt;&lt;b&gt;等待上次命令执行完成，稍后再试！&lt;/b&gt;：仪器还在应答上一个命令，请稍候。&lt;/li&gt;&lt;li&gt;&lt;b&gt;没有读取到数据！请检查连线或仪器的电源开关是否关闭！&lt;/b&gt;：仪器没有应答：检查串口线、仪器电源和串口参数。&lt;/li&gt;&lt;li&gt;&lt;b&gt;端口打开错误！&lt;/b&gt;：串口被其他程序占用、不存在或参数不对；在 Linux 上还需要 dialout 组的权限。&lt;/li&gt;&lt;li&gt;&lt;b&gt;串口已断开&lt;/b&gt;：串口设备被拔出或仪器断开，重新连接即可。&lt;/li&gt;&lt;li&gt;&lt;b&gt;接收的数据超过 64 MB&lt;/b&gt;：一次拷贝的数据太多，请按文件拷贝。&lt;/li&gt;&lt;/ul&gt;&lt;h3&gt;日志&lt;/h3&gt;&lt;p&gt;程序把连接、命令、应答的大小和用时、提示和错误写入日志（不含记录本身）。遇到问题时，用“帮助 → 打开日志文件夹”找到日志文件，发送给技术支持。&lt;/p&gt;</source>
+        <translation>&lt;h2&gt;KTM-520 Data Manager: user guide&lt;/h2&gt;&lt;h3&gt;Connecting the instrument&lt;/h3&gt;&lt;p&gt;Connect the instrument with the serial cable and switch it on. Under “Port” choose the port the instrument is on (its tool tip shows the device), choose the same baud rate, parity and stop bits as the instrument, and press “Connect”. Once the button reads “Connected” the commands can be used; “Disconnect” closes the port. The program remembers the port and settings used last.&lt;/p&gt;&lt;h3&gt;Browsing and copying&lt;/h3&gt;&lt;p&gt;“Read Partitions” asks the instrument which partitions it has and rebuilds the tree on the left. A click on a partition lists its files (as “List Files” does); a click on a file copies it into the preview on the right. “Copy File” and “Copy Partition” copy the selected file or the whole partition. While a reply arrives the status bar shows the bytes received and the rate; “Stop Receiving” (Esc) abandons it. Every complete copy is kept in the archive; its trends are under “History”.&lt;/p&gt;&lt;h3&gt;Saving&lt;/h3&gt;&lt;p&gt;“Save Preview” saves the preview as .xls, .xlsx or .csv, one worksheet per file.&lt;/p&gt;&lt;h3&gt;Deleting and new files&lt;/h3&gt;&lt;p&gt;“Delete Partition” and “Delete Partition Data” ask before they delete anything (the default answer is No). “New File” creates a file in the selected partition.&lt;/p&gt;&lt;h3&gt;Component codes&lt;/h3&gt;&lt;p&gt;“View Component Codes” shows the partition&apos;s component list; “Write Component Codes” opens the editor, where a list is imported from a workbook or typed, then written into the instrument row by row.&lt;/p&gt;&lt;h3&gt;What the messages mean&lt;/h3&gt;&lt;ul&gt;&lt;li&gt;&lt;b&gt;No device connected&lt;/b&gt;: press “Connect” first.&lt;/li&gt;&lt;li&gt;&lt;b&gt;Wait for the last command to finish&lt;/b&gt;: the instrument is still answering the previous command; wait a moment.&lt;/li&gt;&lt;li&gt;&lt;b&gt;No data was read&lt;/b&gt;: the instrument did not answer: check the serial cable, the instrument&apos;s power and the port settings.&lt;/li&gt;&lt;li&gt;&lt;b&gt;Cannot open the port&lt;/b&gt;: the port is used by another program, does not exist or its settings are wrong; on Linux it also needs membership of the dialout group.&lt;/li&gt;&lt;li&gt;&lt;b&gt;Port disconnected&lt;/b&gt;: the serial device was unplugged or the instrument went away; connect again.&lt;/li&gt;&lt;li&gt;&lt;b&gt;Received data exceeds 64 MB&lt;/b&gt;: too much data for one copy; copy file by file.&lt;/li&gt;&lt;/ul&gt;&lt;h3&gt;The log&lt;/h3&gt;&lt;p&gt;The program writes connections, commands, reply sizes and times, messages and errors to a log (never the records themselves). When something goes wrong, find the log with “Help → Open Log Folder” and send it to support.&lt;/p&gt;</translation>
+    </message>
+    <message>
+        <source>&lt;h3&gt;KTM-520 数据管理&lt;/h3&gt;&lt;p&gt;版本 %1（Qt %2）&lt;/p&gt;&lt;p&gt;振弦读数仪 KTM-520 的数据管理程序：浏览和拷贝仪器的数据，保存工作簿，存档并显示趋势。&lt;/p&gt;&lt;p&gt;本程序以 GNU 通用公共许可证第 3 版或更高版本（GPL-3.0-or-later）发布。&lt;/p&gt;&lt;p&gt;使用的程序库及其许可证：&lt;/p&gt;&lt;ul&gt;&lt;li&gt;Qt：LGPL-3.0&lt;/li&gt;&lt;li&gt;QCustomPlot：GPL-3.0-or-later&lt;/li&gt;&lt;li&gt;libzip：BSD-3-Clause&lt;/li&gt;&lt;li&gt;pugixml：MIT&lt;/li&gt;&lt;li&gt;SQLite：公有领域（public domain）&lt;/li&gt;&lt;li&gt;zlib：zlib 许可证&lt;/li&gt;&lt;/ul&gt;</source>
+        <translation>&lt;h3&gt;KTM-520 Data Manager&lt;/h3&gt;&lt;p&gt;Version %1 (Qt %2)&lt;/p&gt;&lt;p&gt;Data manager for the KTM-520 vibrating-wire readout: browse and copy the instrument&apos;s data, save workbooks, archive readings and show their trends.&lt;/p&gt;&lt;p&gt;This program is released under the GNU General Public License, version 3 or later (GPL-3.0-or-later).&lt;/p&gt;&lt;p&gt;Libraries used and their licences:&lt;/p&gt;&lt;ul&gt;&lt;li&gt;Qt: LGPL-3.0&lt;/li&gt;&lt;li&gt;QCustomPlot: GPL-3.0-or-later&lt;/li&gt;&lt;li&gt;libzip: BSD-3-Clause&lt;/li&gt;&lt;li&gt;pugixml: MIT&lt;/li&gt;&lt;li&gt;SQLite: public domain&lt;/li&gt;&lt;li&gt;zlib: zlib licence&lt;/li&gt;&lt;/ul&gt;</translation>
     </message>
 </context>
 <context>
@@ -1224,56 +1311,6 @@ connection and saving; made for unattended downloads (a nightly download, for ex
 </translation>
     </message>
     <message>
-        <source>选项 Options:
-  --port NAME       串口名 COMn（与窗口列表相同）或设备路径（如 /dev/ttyUSB0）；
-                    默认为列表中的第一个串口。Port COMn as listed, or a device path;
-                    default: the first port listed.
-  --baud N          波特率，默认 9600。Baud rate (default 9600).
-  --parity P        校验位 None、Odd、Even、Mark（或 Space），默认 None。Parity (default None).
-  --stop-bits S     停止位 1 或 2（或 1.5），默认 1。Stop bits (default 1).
-  --timeout SEC     等待仪器开始应答的秒数，默认 5；元件编号写入时为每行的等待时间。
-                    Seconds the instrument may take to begin a reply (default 5); for a
-                    component write, the wait for each row.
-  -o, --output OUT  copy、components 和 archive export 的输出文件。
-                    Output of copy, components and archive export.
-  --no-archive      copy 的记录不存入档案（默认每次完整的拷贝都存入档案，与窗口相同）。
-                    Do not keep copy&apos;s records in the archive (kept by default, as the window does).
-  --archive FILE    档案数据库文件，默认在用户数据文件夹中（与窗口共用）。
-                    The archive database (default: the user&apos;s data folder, shared with the window).
-  --json            以 JSON 输出列表（ports、partitions、files、components）。
-                    Listings as JSON, for programs.
-  --quiet, -q       不显示进度和成功提示；错误仍写到标准错误。
-                    No progress and no success messages; errors still go to standard error.
-  --lang CODE       界面语言：zh_CN（中文）或 en（English）；默认为窗口中选择的语言，否则为中文。
-                    Language of the messages: zh_CN or en; default: the one chosen in the
-                    window, else Chinese.
-  --help, -h        显示本说明。Show this text.
-  --version         显示版本。Show the version.
-
-</source>
-        <translation>Options:
-  --port NAME       Port COMn as the window lists it, or a device path (such as
-                    /dev/ttyUSB0); default: the first port listed.
-  --baud N          Baud rate (default 9600).
-  --parity P        Parity None, Odd, Even, Mark (or Space); default None.
-  --stop-bits S     Stop bits 1 or 2 (or 1.5); default 1.
-  --timeout SEC     Seconds the instrument may take to begin a reply (default 5); for a
-                    component write, the wait for each row.
-  -o, --output OUT  Output of copy, components and archive export.
-  --no-archive      Keep copy&apos;s records out of the archive (by default every complete copy
-                    is archived, as in the window).
-  --archive FILE    The archive database (default: the user&apos;s data folder, shared with the
-                    window).
-  --json            Listings (ports, partitions, files, components) as JSON, for programs.
-  --quiet, -q       No progress and no success messages; errors still go to standard error.
-  --lang CODE       Language of the messages: zh_CN (Chinese) or en (English); default: the
-                    one chosen in the window, else Chinese.
-  --help, -h        Show this text.
-  --version         Show the version.
-
-</translation>
-    </message>
-    <message>
         <source>进度（字节数、速率、用时；元件写入时为进度条和百分比）仅在标准错误是终端时显示。
 Progress (bytes, rate, elapsed; a bar for component writes) shows only when standard
 error is a terminal.
@@ -1311,6 +1348,68 @@ An output file appears only when the transfer ended normally and the file was wr
   8  the archive could not be opened or could not keep the records (copy&apos;s output file was
      written)
 </translation>
+    </message>
+    <message>
+        <source>选项 Options:
+  --port NAME       串口名 COMn（与窗口列表相同）或设备路径（如 /dev/ttyUSB0）；
+                    默认为列表中的第一个串口。Port COMn as listed, or a device path;
+                    default: the first port listed.
+  --baud N          波特率，默认 9600。Baud rate (default 9600).
+  --parity P        校验位 None、Odd、Even、Mark（或 Space），默认 None。Parity (default None).
+  --stop-bits S     停止位 1 或 2（或 1.5），默认 1。Stop bits (default 1).
+  --timeout SEC     等待仪器开始应答的秒数，默认 5；元件编号写入时为每行的等待时间。
+                    Seconds the instrument may take to begin a reply (default 5); for a
+                    component write, the wait for each row.
+  -o, --output OUT  copy、components 和 archive export 的输出文件。
+                    Output of copy, components and archive export.
+  --no-archive      copy 的记录不存入档案（默认每次完整的拷贝都存入档案，与窗口相同）。
+                    Do not keep copy&apos;s records in the archive (kept by default, as the window does).
+  --archive FILE    档案数据库文件，默认在用户数据文件夹中（与窗口共用）。
+                    The archive database (default: the user&apos;s data folder, shared with the window).
+  --log             把连接、命令、应答大小和用时、提示与错误写入支持日志（与窗口共用，
+                    在用户数据文件夹的 Varnok/logs 中；不含记录本身）。
+                    Write the support log shared with the window (Varnok/logs in the user&apos;s
+                    data folder): connections, commands, reply sizes and times, messages
+                    and errors, never the records.
+  --json            以 JSON 输出列表（ports、partitions、files、components）。
+                    Listings as JSON, for programs.
+  --quiet, -q       不显示进度和成功提示；错误仍写到标准错误。
+                    No progress and no success messages; errors still go to standard error.
+  --lang CODE       界面语言：zh_CN（中文）或 en（English）；默认为窗口中选择的语言，否则为中文。
+                    Language of the messages: zh_CN or en; default: the one chosen in the
+                    window, else Chinese.
+  --help, -h        显示本说明。Show this text.
+  --version         显示版本。Show the version.
+
+</source>
+        <translation>Options:
+  --port NAME       Port COMn as the window lists it, or a device path (such as
+                    /dev/ttyUSB0); default: the first port listed.
+  --baud N          Baud rate (default 9600).
+  --parity P        Parity None, Odd, Even, Mark (or Space); default None.
+  --stop-bits S     Stop bits 1 or 2 (or 1.5); default 1.
+  --timeout SEC     Seconds the instrument may take to begin a reply (default 5); for a
+                    component write, the wait for each row.
+  -o, --output OUT  Output of copy, components and archive export.
+  --no-archive      Keep copy&apos;s records out of the archive (by default every complete copy
+                    is archived, as in the window).
+  --archive FILE    The archive database (default: the user&apos;s data folder, shared with the
+                    window).
+  --log             Write the support log shared with the window (Varnok/logs in the user&apos;s
+                    data folder): connections, commands, reply sizes and times, messages
+                    and errors, never the records.
+  --json            Listings (ports, partitions, files, components) as JSON, for programs.
+  --quiet, -q       No progress and no success messages; errors still go to standard error.
+  --lang CODE       Language of the messages: zh_CN (Chinese) or en (English); default: the
+                    one chosen in the window, else Chinese.
+  --help, -h        Show this text.
+  --version         Show the version.
+
+</translation>
+    </message>
+    <message>
+        <source>无法写入日志 %1：%2</source>
+        <translation>Cannot write the log %1: %2</translation>
     </message>
 </context>
 <context>
