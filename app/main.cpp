@@ -7,6 +7,7 @@
 #include "export/Automation.h"
 #include "export/BuiltinServer.h"
 #include "export/OfficeServer.h"
+#include "platform/DataFiles.h"
 #include "platform/SupportLog.h"
 #include "serial/LinuxPortTable.h"
 #include "serial/PortDiscovery.h"
@@ -71,7 +72,7 @@ int main(int argc, char* argv[])
     QtFileDialogs fileBoxes;
     TourFileDialogs tourFiles(parser.value(tour));
     FileDialogs& dialogs = parser.isSet(tour) ? static_cast<FileDialogs&>(tourFiles) : fileBoxes;
-    const QString templatePath = QCoreApplication::applicationDirPath() + QStringLiteral("/Data.xls");
+    const QString templatePath = dataFilePath(QStringLiteral("Data.xls"));
 
     QtMessenger boxes;
     ConsoleMessenger console;
