@@ -43,7 +43,7 @@ struct Form1Services {
     Timing timing;
     FileDialogs& dialogs;
     const sheets::Servers& servers;
-    QString templatePath; // the template workbook Data.xls beside the program
+    QString templatePath; // the template workbook Data.xls (platform/DataFiles)
     // Where completed copies are kept; without one (tests) nothing is archived and the window
     // has no history tab.
     archive::Recorder* recorder = nullptr;

@@ -7,6 +7,7 @@
 #include "export/Automation.h"
 #include "export/BuiltinServer.h"
 #include "export/OfficeServer.h"
+#include "platform/DataFiles.h"
 #include "platform/SupportLog.h"
 #include "serial/LinuxPortTable.h"
 #include "serial/PortDiscovery.h"
@@ -32,6 +33,8 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("Varnok"));
     QCoreApplication::setOrganizationName(QStringLiteral("Varnok"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KTM_VERSION));
+    // Matches the window to its menu entry and icon (com.varnok.ktm520.desktop).
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.varnok.ktm520"));
     installWindowLanguage(QCoreApplication::arguments(), &app); // --lang, else the one remembered
 
     QCommandLineParser parser;
@@ -73,7 +76,7 @@ int main(int argc, char* argv[])
     QtFileDialogs fileBoxes;
     TourFileDialogs tourFiles(parser.value(tour));
     FileDialogs& dialogs = parser.isSet(tour) ? static_cast<FileDialogs&>(tourFiles) : fileBoxes;
-    const QString templatePath = QCoreApplication::applicationDirPath() + QStringLiteral("/Data.xls");
+    const QString templatePath = dataFilePath(QStringLiteral("Data.xls"));
 
     QtMessenger boxes;
     ConsoleMessenger console;

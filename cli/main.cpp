@@ -5,6 +5,7 @@
 #include "cli/Session.h"
 #include "export/Automation.h"
 #include "export/BuiltinServer.h"
+#include "platform/DataFiles.h"
 #include "platform/Language.h"
 #include "serial/PortDiscovery.h"
 
@@ -92,7 +93,7 @@ int main(int argc, char* argv[])
     standardInput.open(stdin, QIODevice::ReadOnly);
 
     cli::Session session(options, cli::SessionServices{console, ports, servers,
-                                                       QCoreApplication::applicationDirPath() + QStringLiteral("/Data.xls"),
+                                                       dataFilePath(QStringLiteral("Data.xls")),
                                                        standardInput, Timing{}, [] { return stopSignal != 0; }});
 #ifndef Q_OS_WIN
     std::unique_ptr<QSocketNotifier> stopNotifier;

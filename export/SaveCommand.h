@@ -40,7 +40,7 @@ public:
         Messenger& messenger;
         FileDialogs& dialogs;
         const sheets::Servers& servers;
-        QString templatePath;                                 // Data.xls beside the program
+        QString templatePath;                                 // Data.xls (platform/DataFiles)
         std::function<std::optional<QString>()> selectedText; // the tree's selected node
         SaveProgress* progress = nullptr;                     // for .xlsx and .csv saves, which run off the window's thread
     };
