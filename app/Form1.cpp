@@ -326,8 +326,6 @@ void Form1::buildUi()
         {Command10, QKeySequence(Qt::CTRL | Qt::Key_K), tr("显示所选分区的元件编号")},
         {Command11, QKeySequence(Qt::CTRL | Qt::Key_E), tr("打开元件编号编辑窗口，导入或输入后写入仪器")},
     });
-    help::addMenu(*this, {Command1, Command12, Command2, Command3, Command6, Command5, Command4, Command7, Command8,
-                          Command9, Command10, Command11});
 
     // Nothing is narrower than its text, so at the window's minimum size (that of the layout)
     // every list, caption and the connect buttons show whole and apart.
@@ -338,6 +336,9 @@ void Form1::buildUi()
 
     setCentralWidget(central);
     addLanguageMenu(*this, m_services.messenger);
+    // Help comes last on the menu bar, as everywhere.
+    help::addMenu(*this, {Command1, Command12, Command2, Command3, Command6, Command5, Command4, Command7, Command8,
+                          Command9, Command10, Command11});
     resize(10725 * 5 / 4 / kTwips, 5850 * 5 / 4 / kTwips);
 }
 
