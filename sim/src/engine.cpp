@@ -16,6 +16,20 @@ bool parseNumber(std::string_view s, long long& out)
     return ec == std::errc() && p == s.data() + s.size();
 }
 
+// The end of the line (just after its LF) nearest the middle of the reply, the last line's end
+// excluded; 0 when the reply is one line.
+std::size_t lineBoundaryNearMiddle(const std::string& reply)
+{
+    std::size_t best = 0;
+    const std::size_t middle = reply.size() / 2;
+    for (std::size_t at = reply.find('\n'); at != std::string::npos && at + 1 < reply.size(); at = reply.find('\n', at + 1)) {
+        const std::size_t end = at + 1;
+        const auto distance = [middle](std::size_t x) { return x > middle ? x - middle : middle - x; };
+        if (best == 0 || distance(end) < distance(best)) best = end;
+    }
+    return best;
+}
+
 constexpr long long kNsPerTenthByteSecond = 10'000'000'000LL; // ns per second * 10 bits per byte
 
 } // namespace
@@ -49,13 +63,14 @@ std::optional<FaultRule> parseFaultRule(std::string_view text, std::string* erro
     else if (kind == "hangup") rule.kind = FaultRule::Kind::HangUp;
     else if (kind == "late") rule.kind = FaultRule::Kind::Late;
     else if (kind == "split") rule.kind = FaultRule::Kind::Split;
+    else if (kind == "pause") rule.kind = FaultRule::Kind::Pause;
     else if (kind == "garbage") rule.kind = FaultRule::Kind::Garbage;
-    else return fail("unknown kind (drop, late:MS, split:MS, err, garbage[:LEN], hangup)");
+    else return fail("unknown kind (drop, late:MS, split:MS, pause:MS, err, garbage[:LEN], hangup)");
 
-    const bool takesArg = rule.kind == FaultRule::Kind::Late || rule.kind == FaultRule::Kind::Split ||
-                          rule.kind == FaultRule::Kind::Garbage;
-    if (hasArg && !takesArg) return fail("this kind takes no argument");
-    if (!hasArg && (rule.kind == FaultRule::Kind::Late || rule.kind == FaultRule::Kind::Split))
+    const bool timed = rule.kind == FaultRule::Kind::Late || rule.kind == FaultRule::Kind::Split ||
+                       rule.kind == FaultRule::Kind::Pause;
+    if (hasArg && !timed && rule.kind != FaultRule::Kind::Garbage) return fail("this kind takes no argument");
+    if (!hasArg && timed)
         return fail("needs a pause in milliseconds, e.g. late:1500");
     if (rule.kind == FaultRule::Kind::Garbage) {
         if (!hasArg) value = 32;
@@ -105,7 +120,7 @@ void LineEngine::handleCommand(const std::string& line, TimePoint now)
 {
     ++commands_;
     bool hangUp = false, drop = false, err = false;
-    int garbage = -1, split = -1;
+    int garbage = -1, split = -1, pause = -1;
     Millis late{0};
     for (const auto& r : options_.faults) {
         if (r.nth != 0 && r.nth != commands_) continue;
@@ -116,6 +131,7 @@ void LineEngine::handleCommand(const std::string& line, TimePoint now)
         case FaultRule::Kind::Garbage: garbage = r.arg; break;
         case FaultRule::Kind::Late: late = Millis(r.arg); break;
         case FaultRule::Kind::Split: split = r.arg; break;
+        case FaultRule::Kind::Pause: pause = r.arg; break;
         }
     }
     if (hangUp) {
@@ -130,8 +146,15 @@ void LineEngine::handleCommand(const std::string& line, TimePoint now)
     if (garbage > 0) reply = garbageBytes(commands_, garbage);
 
     const TimePoint start = now + late;
+    std::size_t cut = 0; // where the reply stops for a while; 0 = it does not
     if (split >= 0 && reply.size() >= 2) {
-        const std::size_t half = reply.size() / 2;
+        cut = reply.size() / 2;
+    } else if (pause >= 0) {
+        cut = lineBoundaryNearMiddle(reply);
+        split = pause;
+    }
+    if (cut > 0) {
+        const std::size_t half = cut;
         Piece first, second;
         first.bytes = reply.substr(0, half);
         first.notBefore = start;

@@ -48,13 +48,16 @@ WR code name (x = A..J). Commands end in CR LF (a bare LF is accepted too).
                    drop         carry out the command, send no reply
                    late:MS      start the reply MS milliseconds late
                    split:MS     send the reply in two halves, MS milliseconds apart
+                   pause:MS     stop for MS milliseconds at the line end nearest the
+                                middle of the reply (a one-line reply is sent whole)
                    err          do not carry out the command, reply ERR
                    garbage[:L]  carry out the command, send L noise bytes (default 32)
                                 instead of the reply
                    hangup       no reply: close the line and exit (status 3)
                  With @N the fault applies to the N-th command line since start-up only
                  (counted from 1); without it, to every command. Several rules may meet one
-                 command: hangup beats drop, drop beats the rest; late and split combine.
+                 command: hangup beats drop, drop beats the rest; late combines with split or
+                 pause.
   --help         show this text.
 
 Exit status: 0 after SIGINT/SIGTERM, 1 on a start-up error, 2 on a usage error, 3 after a

@@ -178,6 +178,37 @@ TEST_F(EngineTest, SplitReplyHasAGapInTheMiddle)
     EXPECT_EQ(writes[0].bytes + writes[1].bytes, full);
 }
 
+TEST_F(EngineTest, PauseStopsTheReplyAtTheLineEndNearestItsMiddle)
+{
+    make({rule("pause:700@2"), rule("late:100@2")});
+    EXPECT_EQ(ask("DIR\r\n"), "A-J\r\n");
+    const TimePoint start = now;
+    engine->receive("COPY A\r\n", now);
+    auto writes = drain(*engine, now, now + 1h);
+    const std::string full = proto.execute("COPY A");
+    ASSERT_EQ(writes.size(), 2u);
+    EXPECT_EQ(writes[0].at, start + 100ms);
+    EXPECT_EQ(writes[1].at, start + 800ms);
+    EXPECT_EQ(writes[0].bytes + writes[1].bytes, full);
+    // Both parts are whole lines, and the cut is the line end closest to half the reply.
+    ASSERT_TRUE(writes[0].bytes.ends_with("\r\n"));
+    const std::size_t cut = writes[0].bytes.size();
+    for (std::size_t at = full.find('\n'); at + 1 < full.size(); at = full.find('\n', at + 1)) {
+        const auto off = [&](std::size_t x) { return x > full.size() / 2 ? x - full.size() / 2 : full.size() / 2 - x; };
+        EXPECT_LE(off(cut), off(at + 1));
+    }
+}
+
+TEST_F(EngineTest, PauseSendsAOneLineReplyWhole)
+{
+    make({rule("pause:500")});
+    engine->receive("DIR\r\n", now);
+    auto writes = drain(*engine, now, now + 1h);
+    ASSERT_EQ(writes.size(), 1u);
+    EXPECT_EQ(writes[0].bytes, "A-J\r\n");
+    EXPECT_EQ(writes[0].at, t0);
+}
+
 TEST_F(EngineTest, GarbageReplacesTheReplyWithNoise)
 {
     make({rule("garbage:40@1")});
@@ -213,7 +244,8 @@ TEST(FaultRule, ParsesTheDocumentedForms)
     EXPECT_EQ(*parseFaultRule("garbage"), (FaultRule{K::Garbage, 32, 0}));
     EXPECT_EQ(*parseFaultRule("garbage:5@7"), (FaultRule{K::Garbage, 5, 7}));
     EXPECT_EQ(*parseFaultRule("hangup@2"), (FaultRule{K::HangUp, 0, 2}));
-    for (const char* bad : {"", "late", "split", "drop:5", "hangup:1", "late:-1", "late:x", "err@0", "err@", "err@x",
+    EXPECT_EQ(*parseFaultRule("pause:500@4"), (FaultRule{K::Pause, 500, 4}));
+    for (const char* bad : {"", "late", "split", "pause", "pause:x", "drop:5", "hangup:1", "late:-1", "late:x", "err@0", "err@", "err@x",
                             "garbage:0", "nonsense", "DROP"}) {
         std::string why;
         EXPECT_FALSE(parseFaultRule(bad, &why)) << bad;

@@ -26,6 +26,8 @@ using Millis = std::chrono::milliseconds;
 //   drop        the command is carried out, its reply is never sent
 //   late:MS     the reply starts MS milliseconds after the command arrived
 //   split:MS    the reply is sent in two halves with a pause of MS milliseconds between them
+//   pause:MS    the reply stops for MS milliseconds at the line boundary nearest its middle, as an
+//               instrument busy with something else does; a reply of one line is sent whole
 //   err         the command is not carried out; the reply is ERR
 //   garbage:LEN the command is carried out; LEN noise bytes (default 32, no CR, LF or letters)
 //               are sent instead of the reply
@@ -37,12 +39,13 @@ struct FaultRule {
         Drop,
         Late,
         Split,
+        Pause,
         Err,
         Garbage,
         HangUp
     };
     Kind kind;
-    int arg = 0;           // milliseconds for late and split, byte count for garbage
+    int arg = 0;           // milliseconds for late, split and pause, byte count for garbage
     std::uint64_t nth = 0; // 0 = every command
     bool operator==(const FaultRule&) const = default;
 };
