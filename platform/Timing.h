@@ -5,6 +5,7 @@
 struct Timing {
     float commandWait = 1.0f;        // after a command has been sent, and after opening the port
     float receiveQuiet = 0.2f;       // a reply ends when the line has been quiet this long
+    float replyGrace = 1.0f;         // input this soon after a reply ended proves the reply was cut
     int replyTimeoutMs = 2000;       // no answer at all to "DIR"
     int watchdogMs = 5000;           // releases a stale busy flag
     float componentReplyWait = 5.0f; // editor: wait for the answer to one component write
@@ -16,6 +17,7 @@ struct Timing {
         Timing t = *this;
         t.commandWait = float(commandWait * factor);
         t.receiveQuiet = float(receiveQuiet * factor);
+        t.replyGrace = float(replyGrace * factor);
         t.replyTimeoutMs = int(replyTimeoutMs * factor);
         t.watchdogMs = int(watchdogMs * factor);
         t.componentReplyWait = float(componentReplyWait * factor);

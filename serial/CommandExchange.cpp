@@ -29,6 +29,10 @@ CommandExchange::CommandExchange(SerialLink& link, ExchangeHost& host, Messenger
     m_quiet.setInterval(int(double(m_timing.receiveQuiet) * 1000.0 + 0.5));
     m_replyDeadline.setSingleShot(true);
     m_replyDeadline.setInterval(m_timing.watchdogMs);
+    m_grace.setSingleShot(true);
+    m_grace.setTimerType(Qt::PreciseTimer);
+    m_grace.setInterval(int(double(m_timing.replyGrace) * 1000.0 + 0.5));
+    connect(&m_grace, &QTimer::timeout, this, &CommandExchange::endGrace);
     connect(&Timer1, &QTimer::timeout, this, &CommandExchange::Timer1_Timer);
     connect(&Timer2, &QTimer::timeout, this, &CommandExchange::Timer2_Timer);
     connect(&m_quiet, &QTimer::timeout, this, &CommandExchange::onQuiet);
@@ -83,6 +87,8 @@ bool CommandExchange::transmit(const Request& request)
         return false;
     if (request.resetReplied)
         Replied = 0;
+    // Input from now on may be the answer to this command: it proves nothing about the last one.
+    endGrace();
     m_link.write(request.bytes);
     // The command as it went out (commands carry names and codes, never records).
     QString shown = WireText::decode(request.bytes);
@@ -127,11 +133,36 @@ void CommandExchange::stopTimers()
     Timer2.stop();
     m_quiet.stop();
     m_replyDeadline.stop();
+    m_grace.stop();
+    m_graceCode = 0;
+    m_graceTarget.clear();
+}
+
+void CommandExchange::endGrace()
+{
+    m_grace.stop();
+    if (m_graceCode == 0)
+        return;
+    const qint16 code = std::exchange(m_graceCode, 0);
+    m_graceTarget.clear();
+    emit replyConfirmed(code);
+}
+
+void CommandExchange::noteLateInput()
+{
+    if (m_graceCode == 0)
+        return;
+    m_grace.stop();
+    const qint16 code = std::exchange(m_graceCode, 0);
+    const QString target = std::exchange(m_graceTarget, QString());
+    qCWarning(logExchange) << "input after the reply to command" << code << "had been taken as complete: it was cut";
+    emit replyCut(code, target);
 }
 
 void CommandExchange::abort(Interruption why)
 {
     m_quiet.stop();
+    endGrace();
     const bool wasReceiving = Receiving;
     const qint64 bytes = m_received;
     m_buffer = QByteArray();
@@ -216,6 +247,7 @@ void CommandExchange::MSComm1_OnComm()
         if (COM_type == 0 || m_dispatching) {
             // Nobody asked for this: the rest of an interrupted transfer, a late reply, noise.
             startDiscarding();
+            noteLateInput(); // within the grace it is the rest of the reply just handed over
         } else {
             Receiving = true;
             m_replyDeadline.stop();
@@ -299,6 +331,11 @@ void CommandExchange::onQuiet()
     }
     QByteArray raw = std::exchange(m_buffer, QByteArray());
     const qint16 code = COM_type;
+    // Watched from the moment the reply is taken as complete: input while it is being handled
+    // counts too.
+    endGrace();
+    m_graceCode = code;
+    m_graceTarget = SelectedName;
     // Its size and duration only: the records stay out of the log.
     qCInfo(logExchange) << "reply to command" << code << "received:" << bytes << "bytes in" << elapsed << "ms";
     // From here on the reply is complete: input that arrives while it is being handled (a
@@ -316,8 +353,18 @@ void CommandExchange::onQuiet()
         failure = tr("处理接收的数据时出错，数据未显示！%1").arg(QString());
     }
     m_dispatching = false;
-    if (COM_type == code) // a handler may already have reset the exchange (disconnect)
+    const bool reset = COM_type != code; // a handler may already have reset the exchange (disconnect)
+    if (!reset)
         resetToIdle();
+    if (!failure.isEmpty() || reset) {
+        m_graceCode = 0; // nothing was kept: there is nothing to confirm or take back
+        m_graceTarget.clear();
+    } else if (m_graceCode == code) {
+        if (m_grace.interval() > 0)
+            m_grace.start();
+        else
+            endGrace();
+    }
     emit receiveFinished(bytes, elapsed);
     if (!failure.isEmpty()) {
         qCWarning(logExchange).noquote() << "handling the reply failed:" << failure;

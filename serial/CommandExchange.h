@@ -43,6 +43,12 @@ public:
 // interrupted or stopped transfer, after the reply deadline, unsolicited) is read and dropped
 // until the line has been quiet for the quiet spell. A reply that does not end normally
 // (disconnect, device lost, stop) is dropped whole; nothing partial reaches a consumer.
+//
+// The protocol has no end marker, so a pause inside a reply longer than the quiet spell looks
+// like its end. What can be known is watched: for Timing::replyGrace after a reply was handed
+// over, input that comes proves the reply was cut (replyCut); a grace that passes quietly ends
+// with replyConfirmed. A front end that keeps a reply (writes it, archives it) waits for one
+// of the two.
 class CommandExchange : public QObject {
     Q_OBJECT
 public:
@@ -111,6 +117,9 @@ public:
     bool replied() const { return Replied != 0; }   // input since the last command was sent
     bool receiving() const { return Receiving; }    // a reply is arriving
     bool discarding() const { return Discarding; }  // input nobody asked for is dropped
+    // A reply was handed over and its grace has not passed yet (neither replyCut nor
+    // replyConfirmed has been emitted for it).
+    bool inGrace() const { return m_graceCode != 0; }
     bool replyTimerActive() const { return Timer1.isActive(); }
     bool watchdogActive() const { return Timer2.isActive(); }
     // True while a command may not go out: the gate is taken, a command awaits its reply, a
@@ -166,6 +175,12 @@ signals:
     void lineIdle();
     // A command had no reply at all within the reply deadline and was given up.
     void replyMissing(qint16 code);
+    // Input came within the grace after the reply to the command with this code (and target)
+    // was handed over: that reply was cut short, whatever its handler made of it.
+    void replyCut(qint16 code, const QString& target);
+    // The grace after that reply passed with no input (or a new command went out, or the port
+    // was closed): as far as can be known, the reply was whole.
+    void replyConfirmed(qint16 code);
 
 private:
     qint64 drain();
@@ -175,6 +190,8 @@ private:
     void startDiscarding();
     void finishDiscarding();
     void onReplyDeadline();
+    void noteLateInput();
+    void endGrace();
     void Timer1_Timer();
     void Timer2_Timer();
 
@@ -200,6 +217,9 @@ private:
 
     QTimer m_quiet;
     QTimer m_replyDeadline; // a pending command without any reply is given up after this
+    QTimer m_grace;         // watches the line after a reply was handed over
+    qint16 m_graceCode = 0; // the code of that reply; 0 = none watched
+    QString m_graceTarget;
     QString m_detail;       // Request::detail of the pending command
     QByteArray m_buffer;
     qint64 m_discarded = 0;

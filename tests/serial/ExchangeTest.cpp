@@ -565,3 +565,85 @@ TEST_F(ExchangeTest, TheSupportLogHoldsCommandsAndReplySizesButNeverTheRecords)
     EXPECT_FALSE(text.contains("28456")) << "a reading must never reach the log";
     EXPECT_FALSE(text.contains("A001")) << "nor a component's code";
 }
+
+// ---- a pause inside a reply ----------------------------------------------------------------
+
+namespace {
+// A short quiet spell and a long grace, so "after the reply was handed over but within the
+// grace" is unambiguous on a loaded machine.
+class GraceExchangeTest : public ExchangeTest {
+protected:
+    GraceExchangeTest() : ExchangeTest([] {
+                              Timing t = testing_qt::fastTiming();
+                              t.receiveQuiet = 0.05f;
+                              t.replyGrace = 0.6f;
+                              return t;
+                          }())
+    {
+        QObject::connect(&exchange, &CommandExchange::replyCut, [this](qint16 code, const QString& target) {
+            events.append({"cut", QString::number(code), target});
+        });
+        QObject::connect(&exchange, &CommandExchange::replyConfirmed,
+                         [this](qint16 code) { events.append({"confirmed", QString::number(code), {}}); });
+    }
+    QList<Call> events;
+};
+} // namespace
+
+TEST_F(GraceExchangeTest, InputSoonAfterAReplyEndedProvesItWasCut)
+{
+    send(commands::copyPartition(QLatin1Char('G')), commands::CopyPartition, "G");
+    link.deliver("G1\r\nA001 1 2 D T\r\n");
+    ASSERT_TRUE(waitFor([&] { return !consumers.replies.isEmpty(); }));
+    EXPECT_TRUE(exchange.inGrace());
+    EXPECT_TRUE(events.isEmpty()) << "nothing is concluded before the grace has passed";
+    // The instrument goes on after its pause: the rest of the reply.
+    link.deliver("G2\r\nA002 3 4 D T\r\n");
+    ASSERT_TRUE(waitFor([&] { return !exchange.lineBusy(); }));
+    EXPECT_EQ(events, QList<Call>({{"cut", QString::number(commands::CopyPartition), "G"}}));
+    EXPECT_FALSE(exchange.inGrace());
+    // The rest is no reply of its own and was read off the line.
+    EXPECT_EQ(consumers.replies.size(), 1);
+    EXPECT_EQ(link.bytesAvailable(), 0);
+    pump(700);
+    EXPECT_EQ(events.size(), 1) << "a cut reply is never confirmed afterwards";
+}
+
+TEST_F(GraceExchangeTest, AQuietGraceConfirmsTheReplyOnce)
+{
+    send(commands::dirPartition(QLatin1Char('A')), commands::ListFiles, "A");
+    reply("F1\r\nF2\r\n");
+    EXPECT_TRUE(exchange.inGrace());
+    ASSERT_TRUE(waitFor([&] { return !events.isEmpty(); }));
+    EXPECT_EQ(events, QList<Call>({{"confirmed", QString::number(commands::ListFiles), {}}}));
+    EXPECT_FALSE(exchange.inGrace());
+    // Input long after the grace is stale input, not a cut.
+    reply("junk\r\n");
+    EXPECT_EQ(events.size(), 1);
+}
+
+TEST_F(GraceExchangeTest, ANewCommandEndsTheGraceAndItsReplyIsNoCut)
+{
+    send(commands::dirPartition(QLatin1Char('A')), commands::ListFiles, "A");
+    reply("F1\r\n");
+    ASSERT_TRUE(exchange.inGrace());
+    send(commands::dirPartition(QLatin1Char('B')), commands::ListFiles, "B");
+    EXPECT_EQ(events, QList<Call>({{"confirmed", QString::number(commands::ListFiles), {}}}));
+    reply("B1\r\n");
+    EXPECT_EQ(consumers.replies.size(), 2);
+    EXPECT_EQ(consumers.replies.back(), (Call{"Bulid_Tree", "B", "B1\r\n"}));
+    exchange.abort();
+    EXPECT_EQ(events.size(), 2) << "closing the port ends the second grace, confirmed";
+    EXPECT_EQ(events.back().what, "confirmed");
+}
+
+TEST_F(GraceExchangeTest, AReplyWhoseHandlingFailedIsNotWatched)
+{
+    consumers.failWith = [] { throw std::runtime_error("no"); };
+    send(commands::copyPartition(QLatin1Char('A')), commands::CopyPartition, "A");
+    reply("A1\r\n");
+    EXPECT_FALSE(exchange.inGrace());
+    link.deliver("more\r\n");
+    ASSERT_TRUE(waitFor([&] { return !exchange.lineBusy(); }));
+    EXPECT_TRUE(events.isEmpty());
+}
