@@ -44,6 +44,8 @@ enum class Valued {
     Parity,
     StopBits,
     Timeout,
+    QuietMs,
+    SettleMs,
     Output,
     Archive,
     From,
@@ -58,6 +60,8 @@ const QHash<QString, Valued>& valuedOptions()
         {QStringLiteral("--parity"), Valued::Parity},
         {QStringLiteral("--stop-bits"), Valued::StopBits},
         {QStringLiteral("--timeout"), Valued::Timeout},
+        {QStringLiteral("--quiet-ms"), Valued::QuietMs},
+        {QStringLiteral("--settle-ms"), Valued::SettleMs},
         {QStringLiteral("-o"), Valued::Output},
         {QStringLiteral("--output"), Valued::Output},
         {QStringLiteral("--archive"), Valued::Archive},
@@ -234,6 +238,17 @@ ParseResult parse(const QStringList& arguments)
             if (!ok || !(seconds > 0) || seconds > 3600)
                 return fail(Texts::tr("超时“%1”无效，应为 0 到 3600 之间的秒数。").arg(*value));
             o.timeoutSeconds = seconds;
+            break;
+        }
+        case Valued::QuietMs:
+        case Valued::SettleMs: {
+            const bool quietSpell = option.value() == Valued::QuietMs;
+            bool ok = false;
+            const int ms = value->toInt(&ok);
+            if (!ok || ms < (quietSpell ? 1 : 0) || ms > 60000)
+                return fail(quietSpell ? Texts::tr("静默时间“%1”无效，应为 1 到 60000 之间的毫秒数。").arg(*value)
+                                       : Texts::tr("等待时间“%1”无效，应为 0 到 60000 之间的毫秒数。").arg(*value));
+            (quietSpell ? o.quietMs : o.settleMs) = ms;
             break;
         }
         case Valued::Archive:
@@ -427,6 +442,12 @@ QString helpText()
                      "  --timeout SEC     等待仪器开始应答的秒数，默认 5；元件编号写入时为每行的等待时间。\n"
                      "                    Seconds the instrument may take to begin a reply (default 5); for a\n"
                      "                    component write, the wait for each row.\n"
+                     "  --quiet-ms MS     仪器的回答在线路静默这么多毫秒后才算结束，默认 200。回答中途停顿更久的\n"
+                     "                    仪器需要加大此值；回答结束后 1 秒内又收到数据即说明回答被截断（退出码 7）。\n"
+                     "                    A reply ends after the line has been quiet this long (default 200 ms). Input\n"
+                     "                    within 1 s after a reply ended proves it was cut (exit 7): raise this value.\n"
+                     "  --settle-ms MS    打开串口后等待多少毫秒再发送命令，默认 100。\n"
+                     "                    Wait this long after opening the port before sending (default 100 ms).\n"
                      "  -o, --output OUT  copy、components 和 archive export 的输出文件。\n"
                      "                    Output of copy, components and archive export.\n"
                      "  --no-archive      copy 的记录不存入档案（默认每次完整的拷贝都存入档案，与窗口相同）。\n"
@@ -461,7 +482,8 @@ QString helpText()
                      "  4  仪器回答 ERR（或拒绝了某一行、回答不明确） the instrument answered ERR (or refused a row)\n"
                      "  5  在超时时间内没有应答 no reply in time\n"
                      "  6  保存失败（原有文件保持不变） save failed (an existing file is kept)\n"
-                     "  7  传输中断（如传输中串口断开），未写入任何文件 transfer interrupted, nothing written\n"
+                     "  7  传输中断（如传输中串口断开，或回答中途停顿后又继续），未写入任何文件\n"
+                     "     transfer interrupted (device lost, or a reply went on after a pause), nothing written\n"
                      "  8  档案数据库无法打开或未能存入记录（copy 的输出文件已写好） the archive failed\n"
                      "     (copy's output file was written)\n");
 }

@@ -66,6 +66,8 @@ struct Options {
     QChar parity = QLatin1Char('N'); // N, O, E, M or S
     QString stopBits = QStringLiteral("1");
     double timeoutSeconds = 5.0; // how long the instrument may take to begin its reply
+    int quietMs = 200;           // a reply ends after the line has been quiet this long
+    int settleMs = 100;          // the wait after opening the port before the first command
     bool json = false;
     bool quiet = false;
     QString language; // --lang: "zh_CN" or "en" ("" = the one remembered, else Chinese)

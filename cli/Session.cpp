@@ -54,6 +54,11 @@ QString cutShort()
     return Session::tr(
         "接收的数据不完整（最后一行没有结束，传输可能被中断），已接收的 %1 字节已丢弃，未写入任何文件！");
 }
+QString wentOn()
+{
+    return Session::tr("仪器的回答在停顿后又继续发送，接收的数据不完整，未写入也未输出任何内容！"
+                       "如仪器回答中途停顿较久，请用 --quiet-ms 加长静默时间后重试。");
+}
 QString nameNotSendable() { return Session::tr("文件名“%1”中含有无法发送给仪器的字符！"); }
 QString folderMissing() { return Session::tr("输出文件夹“%1”不存在。"); }
 QString stopped() { return Session::tr("已中止。"); }
@@ -111,6 +116,7 @@ Session::Session(const Options& options, SessionServices services, QObject* pare
     m_timing.watchdogMs = std::max(ms, 1);
     m_timing.replyTimeoutMs = std::max(ms, 1);
     m_timing.componentReplyWait = float(m_o.timeoutSeconds);
+    m_timing.receiveQuiet = float(m_o.quietMs / 1000.0);
 }
 
 Session::~Session()
@@ -286,6 +292,11 @@ void Session::composeExchange()
             m_s.console.note(tr("已丢弃上次未完成的数据：%1 字节").arg(grouped(bytes)));
     });
     connect(m_exchange.get(), &CommandExchange::lineIdle, this, [this] { m_loop.quit(); });
+    connect(m_exchange.get(), &CommandExchange::replyCut, this, [this](qint16, const QString&) {
+        if (!m_writing) // a component write gives its rows their status itself
+            fail(Interrupted, wentOn());
+    });
+    connect(m_exchange.get(), &CommandExchange::replyConfirmed, this, [this](qint16) { m_loop.quit(); });
     connect(m_exchange.get(), &CommandExchange::replyMissing, this, [this](qint16) {
         if (!m_writing) // the writer gives an unanswered row its status itself
             fail(NoReply, LinkTexts::noData());
@@ -327,7 +338,9 @@ int Session::openPort()
     }
     qCInfo(logLink).noquote() << "opened" << choice.name << choice.device << m_o.settings();
     m_exchange->startWatchdog();
-    Delay(m_timing.commandWait);
+    // Only as long as the line needs to settle; the window's longer wait is for the operator.
+    if (m_o.settleMs > 0)
+        Delay(float(m_o.settleMs / 1000.0));
     m_exchange->releaseGate();
     // Input nobody asked for (the rest of an earlier client's reply) is read and dropped until
     // the line is quiet; the command goes out after that.
@@ -370,6 +383,15 @@ int Session::ask(const CommandExchange::Request& request)
     return Success;
 }
 
+int Session::awaitWhole()
+{
+    // The reply is kept (written, printed, archived) only once the line has stayed quiet
+    // through the grace: input before then means the instrument had only paused.
+    while (!m_failure && m_exchange->inGrace())
+        m_loop.exec();
+    return m_failure.value_or(Success);
+}
+
 // ---- the commands ---------------------------------------------------------------------------
 
 int Session::partitions()
@@ -395,6 +417,8 @@ int Session::files()
                                                   .resetReplied = false});
     if (code != Success)
         return code;
+    if (const int whole = awaitWhole(); whole != Success)
+        return whole;
     if (isErrAnswer(m_reply->text)) {
         m_s.console.error(StorageReplies::copyErrorText(commands::ListFiles));
         return InstrumentError;
@@ -422,6 +446,8 @@ int Session::copy()
                                                       .resetReplied = false};
     if (const int code = ask(request); code != Success)
         return code;
+    if (const int whole = awaitWhole(); whole != Success)
+        return whole;
     if (StorageReplies::isErrorAnswer(*m_reply)) {
         m_s.console.error(StorageReplies::copyErrorText(m_reply->code));
         return InstrumentError;
@@ -537,6 +563,8 @@ int Session::components()
                                                   .resetReplied = false});
     if (code != Success)
         return code;
+    if (const int whole = awaitWhole(); whole != Success)
+        return whole;
     if (isErrAnswer(m_reply->text)) {
         m_s.console.error(StorageReplies::copyErrorText(commands::ListComponents));
         return InstrumentError;

@@ -96,6 +96,9 @@ private:
     // Sends one request and waits until its reply has come, or the run has failed. The reply
     // is then in m_reply.
     int ask(const CommandExchange::Request& request);
+    // Waits until the reply just taken has been watched through its grace: Success when the
+    // line stayed quiet, Interrupted when more input proved it cut.
+    int awaitWhole();
     void fail(int code, const QString& message = {});
     void takeReply(CommandExchange::Reply& reply);
 

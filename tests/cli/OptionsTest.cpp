@@ -96,6 +96,17 @@ TEST(CliOptions, LineSettingsAndTimeout)
     EXPECT_EQ(ok({"ports"}).language, "");
 }
 
+TEST(CliOptions, QuietSpellAndSettleTime)
+{
+    EXPECT_EQ(ok({"partitions"}).quietMs, 200);
+    const Options o = ok({"--quiet-ms", "750", "--settle-ms=0", "copy", "A", "-o", "a.csv"});
+    EXPECT_EQ(o.quietMs, 750);
+    EXPECT_EQ(o.settleMs, 0);
+    EXPECT_EQ(ok({"--settle-ms", "60000", "partitions"}).settleMs, 60000);
+    for (const QStringList& bad : {QStringList{"--quiet-ms", "0", "partitions"}, {"--quiet-ms", "-5", "partitions"}, {"--quiet-ms", "0.5", "partitions"}, {"--quiet-ms", "60001", "partitions"}, {"--settle-ms", "-1", "partitions"}, {"--settle-ms", "x", "partitions"}})
+        refused(bad);
+}
+
 TEST(CliOptions, UnusableCommandLinesAreRefused)
 {
     refused({});
@@ -139,7 +150,7 @@ TEST(CliOptions, HelpExplainsEveryCommandOptionAndExitCode)
     const QString help = helpText();
     for (const char* word : {"ports", "partitions", "files X", "copy X [FILE] -o OUT", "components X",
                              "write-components X LIST", "new-file X NAME", "delete X [--data] --yes", "--port",
-                             "--baud", "--parity", "--stop-bits", "--timeout", "--json", "--quiet", "--lang", "--help",
+                             "--baud", "--parity", "--stop-bits", "--timeout", "--quiet-ms", "--settle-ms", "--json", "--quiet", "--lang", "--help",
                              "--version", "-o, --output"})
         EXPECT_TRUE(help.contains(QString::fromUtf8(word))) << word;
     for (int code : {0, 2, 3, 4, 5, 6, 7})
