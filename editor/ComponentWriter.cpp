@@ -3,6 +3,8 @@
 #include "serial/CommandExchange.h"
 #include "serial/Commands.h"
 
+#include <algorithm>
+
 namespace {
 int ms(float seconds) { return int(double(seconds) * 1000.0 + 0.5); }
 } // namespace
@@ -12,6 +14,14 @@ ComponentWriter::ComponentWriter(CommandExchange& exchange, const Timing& timing
 {
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &ComponentWriter::onTimer);
+    connect(&m_exchange, &CommandExchange::discardProgress, this, &ComponentWriter::onDiscarding);
+}
+
+void ComponentWriter::onDiscarding()
+{
+    // Input nobody waits for while the line is waited out: the quiet spell starts again.
+    if (m_phase == Phase::Pausing && m_drain)
+        m_timer.start(ms(m_timing.componentReplyWait));
 }
 
 bool ComponentWriter::start(std::vector<ComponentList::Entry> entries)
@@ -21,6 +31,7 @@ bool ComponentWriter::start(std::vector<ComponentList::Entry> entries)
     m_entries = std::move(entries);
     m_row = 0;
     m_summary = Summary{};
+    m_drain = false;
     sendRow();
     return true;
 }
@@ -65,6 +76,17 @@ void ComponentWriter::receive(const QString& reply)
     if (m_phase != Phase::WaitingForReply)
         return; // late, or nobody is writing
     m_timer.stop();
+    const auto answers = reply.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    qsizetype lines = 0;
+    for (const QString& line : answers)
+        lines += line.trimmed().isEmpty() ? 0 : 1;
+    if (lines > 1) {
+        // An earlier row's late answer and this row's came together: which is whose cannot be
+        // told, so neither counts.
+        m_drain = true;
+        endRow(reply, false);
+        return;
+    }
     if (reply.contains(QLatin1String("OK")))
         endRow(QStringLiteral("OK"), true);
     else
@@ -80,9 +102,11 @@ void ComponentWriter::onTimer()
         break;
     case Phase::WaitingForReply:
         m_exchange.abandonPending(); // a late answer must not count for the next row
+        m_drain = true;
         endRow(QStringLiteral("ERR"), false);
         break;
     case Phase::Pausing:
+        m_drain = false;
         if (++m_row < m_entries.size()) {
             sendRow();
         } else {
@@ -99,8 +123,11 @@ void ComponentWriter::endRow(const QString& status, bool ok)
     ok ? ++m_summary.written : ++m_summary.failed;
     m_phase = Phase::Pausing;
     emit rowDone(int(m_row), status, ok);
-    if (m_phase == Phase::Pausing) // a handler may have stopped the write
-        m_timer.start(ms(m_timing.componentPause));
+    if (m_phase != Phase::Pausing) // a handler may have stopped the write
+        return;
+    const bool last = m_row + 1 >= m_entries.size();
+    m_timer.start(ms(m_drain && !last ? std::max(m_timing.componentPause, m_timing.componentReplyWait)
+                                      : m_timing.componentPause));
 }
 
 void ComponentWriter::stop()

@@ -14,7 +14,10 @@ class CommandExchange;
 // Writes a component list into the instrument, one row per reply. Each entry's write command
 // goes out as soon as the line is free; the instrument's answer, or its absence after the
 // reply wait, gives the row its status ("OK", the answer itself, or "ERR"); after the pause the
-// next row follows. Driven by replies and timers, so the event loop runs freely meanwhile and
+// next row follows. A row left unanswered may still be answered late, and that answer must not
+// be taken for the next row's: after one, the next row waits until the line has been quiet for
+// a whole reply wait (what comes meanwhile is read and dropped). A reply holding more than one
+// answer is no row's own answer: the row fails with it, and the line is waited out the same way. Driven by replies and timers, so the event loop runs freely meanwhile and
 // any front end (the editor, the command line) can drive it.
 //
 // The composer routes the replies of commands::WriteComponent to receive().
@@ -59,6 +62,7 @@ private:
     void sendRow();
     void onTimer();
     void endRow(const QString& status, bool ok);
+    void onDiscarding();
 
     CommandExchange& m_exchange;
     Timing m_timing;
@@ -66,6 +70,7 @@ private:
     size_t m_row = 0;
     Phase m_phase = Phase::Idle;
     bool m_retried = false;
+    bool m_drain = false; // the line is waited out before the next row (a late answer may come)
     Summary m_summary;
     QTimer m_timer;
     QMetaObject::Connection m_idle;

@@ -44,6 +44,15 @@ protected:
     QStringList simArguments() const override { return {"--no-pace", "--fault", "err@2"}; }
 };
 
+// The first row is answered only after its wait and the pause have passed; the second is refused.
+class LateThenErrTest : public CliTest {
+protected:
+    QStringList simArguments() const override
+    {
+        return {"--no-pace", "--fault", "late:3500@1", "--fault", "err@2"};
+    }
+};
+
 class SilentTest : public CliTest {
 protected:
     QStringList simArguments() const override { return {"--no-pace", "--fault", "drop"}; }
@@ -195,6 +204,17 @@ TEST_F(SecondRowErrTest, ARefusedRowIsReportedAndTheOthersStillWritten)
     EXPECT_TRUE(now.contains("B001=FIRST"));
     EXPECT_FALSE(now.contains("B002=SECOND"));
     EXPECT_TRUE(now.contains("B003=THIRD"));
+}
+
+TEST_F(LateThenErrTest, ALateAnswerIsNotCreditedToTheNextRow)
+{
+    const CliRun run = cli({"--timeout", "2", "write-components", "B", "-"}, "B001=FIRST\nB002=SECOND\n");
+    EXPECT_EQ(run.exitCode, 4) << run.describe();
+    EXPECT_EQ(run.outText(), "B001=FIRST\tERR（无应答）\nB002=SECOND\tERR\n") << run.describe();
+    // What the instrument holds: the late row was carried out, the refused one was not.
+    const QStringList now = lines(cli({"components", "B"}).outText());
+    EXPECT_TRUE(now.contains("B001=FIRST"));
+    EXPECT_FALSE(now.contains("B002=SECOND"));
 }
 
 TEST_F(SilentTest, NoReplyInTimeGivesFive)

@@ -105,3 +105,31 @@ TEST_F(ComponentWriterTest, StopSendsNothingMore)
     EXPECT_TRUE(summaries[0].stopped);
     EXPECT_FALSE(exchange.lineBusy()); // the abandoned row's answer is not waited for
 }
+
+TEST_F(ComponentWriterTest, AfterAnUnansweredRowTheLineIsWaitedOutBeforeTheNext)
+{
+    // Row 1's answer comes after its wait, when the next row would otherwise be on the line;
+    // the instrument refuses row 2.
+    link.autoReplies = {{}, "ERR\r\n"};
+    ASSERT_TRUE(writer.start(entries(2)));
+    ASSERT_TRUE(waitFor([&] { return statuses.size() == 1; }));
+    pump(int(timing.componentPause * 1000) * 2);
+    EXPECT_EQ(link.writes.size(), 1) << "row 2 waits for a quiet line, not just the pause";
+    link.deliver("OK\r\n"); // the late answer to row 1
+    pump(int(timing.componentReplyWait * 1000) / 2);
+    EXPECT_EQ(link.writes.size(), 1) << "late input starts the quiet spell again";
+    ASSERT_TRUE(finish());
+    EXPECT_EQ(link.writes, QList<QByteArray>({"WR A001 N1\r\n", "WR A002 N2\r\n"}));
+    EXPECT_EQ(statuses, QStringList({"0:ERR", "1:ERR\r\n"}));
+    EXPECT_EQ(summaries.back().written, 0);
+}
+
+TEST_F(ComponentWriterTest, AReplyHoldingTwoAnswersCountsForNoRow)
+{
+    link.autoReplies = {"OK\r\nERR\r\n", "OK\r\n"};
+    ASSERT_TRUE(writer.start(entries(2)));
+    ASSERT_TRUE(finish());
+    EXPECT_EQ(statuses, QStringList({"0:OK\r\nERR\r\n", "1:OK"}));
+    EXPECT_EQ(summaries.back().written, 1);
+    EXPECT_EQ(summaries.back().failed, 1);
+}
