@@ -2,6 +2,7 @@
 
 #include "grids/GridLayouts.h"
 #include "platform/Messenger.h"
+#include "platform/WireText.h"
 #include "serial/Commands.h"
 #include "storage/PartitionTree.h"
 
@@ -49,6 +50,32 @@ bool isErrorAnswer(const Reply& reply)
     return err && !(fileCopy && reply.target == QLatin1String("ERR"));
 }
 
+std::optional<QString> missingFile(const QByteArray& copy, const QStringList& listed)
+{
+    qsizetype next = 0; // the listed file whose name line comes next
+    QByteArray wanted = next < listed.size() ? WireText::encode(listed[next]) : QByteArray();
+    for (qsizetype at = 0; at < copy.size() && next < listed.size();) {
+        qsizetype end = copy.indexOf('\n', at);
+        if (end < 0)
+            end = copy.size();
+        QByteArrayView line(copy.constData() + at, end - at);
+        if (line.endsWith('\r'))
+            line.chop(1);
+        if (line == wanted && ++next < listed.size())
+            wanted = WireText::encode(listed[next]);
+        at = end + 1;
+    }
+    if (next < listed.size())
+        return listed[next];
+    return std::nullopt;
+}
+
+QString missingFileText()
+{
+    return QCoreApplication::translate(
+        "StorageReplies", "拷贝的数据中缺少文件“%1”（分区的文件列表中有此文件），数据不完整，未显示也未存档！请重新拷贝。");
+}
+
 QString copyErrorText(qint16 code)
 {
     return code == commands::CopyFile
@@ -83,6 +110,16 @@ void route(CommandExchange& exchange, const Consumers& c)
         if (isErrorAnswer(r)) {
             c.messenger.information(copyErrorText(r.code));
             return;
+        }
+        if (r.code == commands::CopyPartition) {
+            QStringList listed;
+            if (const PartitionTree::Node* partition = c.tree.itemByKey(r.target))
+                for (int row = 0; row < partition->rowCount(); ++row)
+                    listed << partition->child(row)->text();
+            if (const std::optional<QString> missing = missingFile(r.bytes, listed)) {
+                c.messenger.information(missingFileText().arg(*missing));
+                return;
+            }
         }
         grids::FillGridFromWire(c.grid, std::move(r.bytes));
         if (c.copied)

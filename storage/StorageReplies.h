@@ -5,6 +5,7 @@
 #include <QModelIndex>
 #include <QString>
 #include <functional>
+#include <optional>
 
 class Messenger;
 class PartitionTree;
@@ -31,6 +32,12 @@ QString confirmationText(qint16 code, Confirmation confirmation);
 // A copy answered with the instrument's error: "ERR" is not a record. A file that is itself
 // called "ERR" sends its name line first, so its copy is data.
 bool isErrorAnswer(const Reply& reply);
+// A partition copy sends each file's name line, then its records, in listing order. The first
+// of `listed` (the partition's listing, as read) whose name line the copy lacks, in that order;
+// nothing when every one is there. A copy that lacks one was cut short.
+std::optional<QString> missingFile(const QByteArray& copy, const QStringList& listed);
+QString missingFileText(); // %1 the file
+
 // The read-error message of a copy (file or partition) that found nothing.
 QString copyErrorText(qint16 code);
 // A listing longer than any instrument holds.
@@ -43,7 +50,8 @@ struct Consumers {
     // Called with a tree node that a reply filled, to be shown expanded (may be empty).
     std::function<void(const QModelIndex&)> expand;
     // Called when a copy (a file or a partition) has filled the grid, with the partition it
-    // was of (may be empty).
+    // was of (may be empty). A partition copy that lacks a file the tree lists for it fills
+    // nothing: the operator is told, and the preview stays as it was.
     std::function<void(const QString& partition)> copied;
 };
 

@@ -132,3 +132,34 @@ TEST_F(StorageRepliesTest, ListingsAndPartitionsReachTheTree)
     answer(commands::ReadPartitions, "", "A-C\r\n");
     EXPECT_EQ(tree.itemByKey(PartitionTree::kRootKey)->rowCount(), 3);
 }
+
+TEST(MissingFile, EveryListedNameLineMustComeInOrder)
+{
+    const QByteArray copy = "B1\r\nB001 1 2 D T\r\nB2\r\nB3\r\nB001 3 4 D T\r\n";
+    EXPECT_EQ(StorageReplies::missingFile(copy, {"B1", "B2", "B3"}), std::nullopt);
+    EXPECT_EQ(StorageReplies::missingFile(copy, {}), std::nullopt);
+    EXPECT_EQ(StorageReplies::missingFile(copy, {"B1", "B3"}), std::nullopt);     // a file added since
+    EXPECT_EQ(StorageReplies::missingFile(copy, {"B1", "B2", "B3", "B4"}), "B4"); // cut before B4
+    EXPECT_EQ(StorageReplies::missingFile(copy, {"B2", "B1"}), "B1");             // out of order
+    // A name is a whole line, not a part of one; the last line may lack its end.
+    EXPECT_EQ(StorageReplies::missingFile(copy, {"B"}), "B");
+    EXPECT_EQ(StorageReplies::missingFile("X\r\nA001 1 2 D T\r\nY", {"X", "Y"}), std::nullopt);
+}
+
+TEST_F(StorageRepliesTest, APartitionCopyLackingAListedFileIsNotShown)
+{
+    bool copied = false;
+    StorageReplies::route(exchange, {tree, grid, messenger, {}, [&](const QString&) { copied = true; }});
+    // B was listed as B1, B2: a copy that ends after B1 was cut at a line boundary.
+    answer(commands::CopyPartition, "B", "B1\r\nB001 1 2 D T\r\n");
+    EXPECT_FALSE(copied);
+    EXPECT_EQ(grid.rows(), 1) << "the preview keeps what it showed";
+    EXPECT_EQ(messenger.messages, QStringList({StorageReplies::missingFileText().arg("B2")}));
+    answer(commands::CopyPartition, "B", "B1\r\nB001 1 2 D T\r\nB2\r\nB002 1 2 D T\r\n");
+    EXPECT_TRUE(copied);
+    EXPECT_GT(grid.rows(), 1);
+    // A partition whose listing was never read has nothing to check against.
+    copied = false;
+    answer(commands::CopyPartition, "C", "C1\r\nC001 1 2 D T\r\n");
+    EXPECT_TRUE(copied);
+}
