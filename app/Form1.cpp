@@ -1,5 +1,6 @@
 #include "app/Form1.h"
 #include "app/HelpMenu.h"
+#include "app/QuietSetting.h"
 #include "app/WindowSettings.h"
 #include "platform/SupportLog.h"
 
@@ -155,6 +156,8 @@ Form1::Form1(Form1Services services, QWidget* parent)
     connect(m_exchange, &CommandExchange::receiveProgress, this, &Form1::showProgress);
     connect(m_exchange, &CommandExchange::receiveFinished, this, &Form1::showFinished);
     connect(m_exchange, &CommandExchange::receiveInterrupted, this, &Form1::showInterrupted);
+    connect(m_exchange, &CommandExchange::replyConfirmed, this, &Form1::onReplyConfirmed);
+    connect(m_exchange, &CommandExchange::replyCut, this, [this](qint16 code, const QString&) { onReplyCut(code); });
     connect(m_exchange, &CommandExchange::discardProgress, this, &Form1::showDiscarding);
     connect(m_exchange, &CommandExchange::discardFinished, this, &Form1::showDiscarded);
     connect(stopButton, &QPushButton::clicked, m_exchange, &CommandExchange::stopReceiving);
@@ -336,6 +339,7 @@ void Form1::buildUi()
 
     setCentralWidget(central);
     addLanguageMenu(*this, m_services.messenger);
+    addQuietSetting(*this, *m_exchange, m_services.settings);
     // Help comes last on the menu bar, as everywhere.
     help::addMenu(*this, {Command1, Command12, Command2, Command3, Command6, Command5, Command4, Command7, Command8,
                           Command9, Command10, Command11});
@@ -497,6 +501,7 @@ void Form1::restoreSettings()
     pick(Combo2, line.baud);
     pick(Combo3, line.parity);
     pick(Combo4, line.stopBits);
+    restoreQuietSetting(*m_exchange, m_services.settings);
     const QByteArray geometry = remembered.geometry();
     if (!geometry.isEmpty())
         restoreGeometry(geometry);
@@ -551,7 +556,7 @@ void Form1::routeReplies()
     // kept reply to the exchange itself, component writes to the open editor.
     StorageReplies::route(*m_exchange, StorageReplies::Consumers{*m_tree, *m_grid, m_services.messenger,
                                                                  [this](const QModelIndex& index) { SSTree1->expand(m_treeLook->mapFromSource(index)); },
-                                                                 [this](const QString& partition) { archiveCopy(partition); }});
+                                                                 [this](const QString& partition) { m_copyAwaitingGrace = partition; }});
     CommandExchange* exchange = m_exchange;
     m_exchange->route(commands::StoreReturn, [exchange](const CommandExchange::Reply& r) { exchange->SetReturn(r.text); });
     m_exchange->route(commands::WriteComponent, [this](const CommandExchange::Reply& r) {
@@ -607,6 +612,32 @@ void Form1::archiveCopy(const QString& partition)
         history->refresh();
 }
 
+void Form1::onReplyConfirmed()
+{
+    if (!m_copyAwaitingGrace)
+        return;
+    archiveCopy(*std::exchange(m_copyAwaitingGrace, std::nullopt));
+    if (!m_archiveNote.isEmpty())
+        statusLine->setText(tr("%1；%2").arg(statusLine->text(), std::exchange(m_archiveNote, QString())));
+}
+
+void Form1::onReplyCut(qint16 code)
+{
+    // The instrument went on after a pause: what the reply's handler showed is only a part.
+    const bool copy = m_copyAwaitingGrace.has_value();
+    m_copyAwaitingGrace.reset();
+    QString text;
+    if (copy)
+        text = tr("接收的数据不完整：仪器的回答中途停顿后又继续发送，预览中的数据不完整，未存档！请重新拷贝。");
+    else if (code == commands::ListFiles || code == commands::ListComponents || code == commands::ReadPartitions)
+        text = tr("接收的数据不完整：仪器的回答中途停顿后又继续发送，显示的列表可能不完整！请重试。");
+    else
+        return; // a confirmation or a component row is one line: nothing of it is shown cut
+    statusLine->setText(text);
+    m_cutNotice = text; // stays on the status line when the rest has been read off the line
+    m_services.messenger.information(text);
+}
+
 void Form1::showInterrupted(qint64 bytes, CommandExchange::Interruption why)
 {
     stopButton->hide();
@@ -632,5 +663,10 @@ void Form1::showDiscarding(qint64 bytes)
 
 void Form1::showDiscarded(qint64 bytes)
 {
-    statusLine->setText(tr("已丢弃上次未完成的数据：%1 字节").arg(QLocale().toString(bytes)));
+    const QString text = tr("已丢弃上次未完成的数据：%1 字节").arg(QLocale().toString(bytes));
+    if (!m_cutNotice.isEmpty()) {
+        statusLine->setText(tr("%1；%2").arg(std::exchange(m_cutNotice, QString()), text));
+        return;
+    }
+    statusLine->setText(text);
 }

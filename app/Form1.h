@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QComboBox;
 class QLabel;
@@ -135,6 +136,8 @@ private:
     void showProgress(qint64 bytes, qint64 elapsedMs);
     void showFinished(qint64 bytes, qint64 elapsedMs);
     void archiveCopy(const QString& partition);
+    void onReplyConfirmed();
+    void onReplyCut(qint16 code);
     void showInterrupted(qint64 bytes, CommandExchange::Interruption why);
     void showDiscarding(qint64 bytes);
     void showDiscarded(qint64 bytes);
@@ -144,6 +147,9 @@ private:
     PartitionTree* m_tree = nullptr;
     TreeLook* m_treeLook = nullptr;
     QString m_archiveNote; // what the archive did with the reply just received
+    // A copy shown in the preview is archived once its grace has passed without more input.
+    std::optional<QString> m_copyAwaitingGrace;
+    QString m_cutNotice; // a reply was cut: said again once its rest has been discarded
     PreviewGrid* m_grid = nullptr;
     CommandExchange* m_exchange = nullptr;
     std::unique_ptr<StorageCommands> m_storage;

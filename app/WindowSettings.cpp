@@ -42,6 +42,15 @@ void WindowSettings::rememberFolderOf(Folder which, const QString& file)
     m_store.setValue(key(which), QFileInfo(file).absolutePath());
 }
 
+int WindowSettings::quietMs(int fallback) const
+{
+    bool ok = false;
+    const int ms = m_store.value(QStringLiteral("line/quietMs")).toInt(&ok);
+    return ok && ms >= 1 && ms <= 60000 ? ms : fallback;
+}
+
+void WindowSettings::setQuietMs(int ms) { m_store.setValue(QStringLiteral("line/quietMs"), ms); }
+
 QByteArray WindowSettings::geometry() const { return m_store.value(QStringLiteral("window/geometry")).toByteArray(); }
 
 void WindowSettings::setGeometry(const QByteArray& geometry)

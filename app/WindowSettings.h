@@ -29,6 +29,11 @@ public:
     // Remembers the folder holding `file`.
     void rememberFolderOf(Folder which, const QString& file);
 
+    // The quiet spell that ends a reply, in milliseconds: the remembered one when it is usable
+    // (1 to 60000), else `fallback`.
+    int quietMs(int fallback) const;
+    void setQuietMs(int ms);
+
     QByteArray geometry() const;
     void setGeometry(const QByteArray& geometry);
 

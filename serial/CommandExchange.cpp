@@ -8,6 +8,7 @@
 #include "serial/LinkTexts.h"
 #include "serial/SerialLink.h"
 
+#include <algorithm>
 #include <exception>
 #include <new>
 #include <utility>
@@ -104,6 +105,8 @@ bool CommandExchange::transmit(const Request& request)
         commandWait();
     return true;
 }
+
+void CommandExchange::setReceiveQuietMs(int ms) { m_quiet.setInterval(std::max(ms, 1)); }
 
 void CommandExchange::releaseGate()
 {

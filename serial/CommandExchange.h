@@ -127,6 +127,9 @@ public:
     bool lineBusy() const;
 
     void clearReplied() { Replied = 0; }
+    // The quiet spell that ends a reply, in milliseconds (at least 1); from the next reply on.
+    void setReceiveQuietMs(int ms);
+    int receiveQuietMs() const { return m_quiet.interval(); }
     // Frees a gate left taken (a refused command leaves it for the watchdog).
     void releaseGate();
 

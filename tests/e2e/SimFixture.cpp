@@ -56,13 +56,9 @@ void SimFixture::SetUp()
     servers.add(sheets::kBuiltin, [] { return sheets::createBuiltinApplication(); });
     link = std::make_unique<QtSerialLink>([](int n) { return LinuxPortTable().resolve(n); },
                                           [](const QString& device) { return LinuxPortTable().find(device); });
-    // Waits shortened, except the quiet spell that ends a reply: a loaded machine may pause
-    // the simulator mid-reply for longer than a shortened one.
-    Timing timing = Timing{}.scaled(0.25);
-    timing.receiveQuiet = Timing{}.receiveQuiet;
     window = std::make_unique<Form1>(Form1Services{
         *link, messenger, []() -> std::unique_ptr<PortRegistry> { return std::make_unique<LinuxPortTable>(); },
-        timing, dialogs, servers, QStringLiteral(KTM_TEMPLATE_PATH), recorder()});
+        timing(), dialogs, servers, QStringLiteral(KTM_TEMPLATE_PATH), recorder()});
 
     // Choose the simulator's port from the list and connect.
     const int index = window->Combo1->findText(sim.portName());
@@ -71,6 +67,13 @@ void SimFixture::SetUp()
     window->Command1->click();
     ASSERT_EQ(window->Command1->text(), Form1::connectedText()) << messenger.messages.join("; ").toStdString();
     ASSERT_TRUE(messenger.messages.isEmpty());
+}
+
+Timing SimFixture::timing() const
+{
+    Timing timing = Timing{}.scaled(0.25);
+    timing.receiveQuiet = Timing{}.receiveQuiet;
+    return timing;
 }
 
 void SimFixture::TearDown()
@@ -84,7 +87,7 @@ void SimFixture::TearDown()
 bool SimFixture::waitIdle(int timeoutMs)
 {
     return testing_qt::waitFor(
-        [&] { return !window->exchange().lineBusy(); },
+        [&] { return !window->exchange().lineBusy() && !window->exchange().inGrace(); },
         timeoutMs);
 }
 

@@ -43,10 +43,14 @@ protected:
 
     // Extra simulator options for a test; override before SetUp runs.
     virtual QStringList simArguments() const { return {"--no-pace"}; }
+    // The window's durations: waits shortened, except the quiet spell that ends a reply (a
+    // loaded machine may pause the simulator mid-reply for longer than a shortened one).
+    virtual Timing timing() const;
     // The archive the window keeps its copies in; none unless a test gives one.
     virtual archive::Recorder* recorder() { return nullptr; }
 
-    // Waits until the pending command has been answered and handled.
+    // Waits until the pending command has been answered and handled, and the line has been
+    // watched through the grace after its reply.
     bool waitIdle(int timeoutMs = 10000);
     // The texts of the children of the tree node with the given key.
     QStringList childTexts(const QString& key) const;
