@@ -2,6 +2,7 @@
 // restores them after the start-up has filled its lists.
 #include "app/Form1.h"
 #include "app/WindowSettings.h"
+#include "serial/CommandExchange.h"
 
 #include "tests/support/FakeSerialLink.h"
 #include "tests/support/FixedPorts.h"
@@ -10,7 +11,12 @@
 #include "tests/support/ScriptedFileDialogs.h"
 #include "export/Automation.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QInputDialog>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTimer>
 #include <QDir>
 #include <QPushButton>
 #include <QSettings>
@@ -99,4 +105,42 @@ TEST_F(WindowSettingsTest, FoldersAreThoseOfTheLastFileAndOneThatIsGoneIsForgott
     EXPECT_EQ(remembered.folder(WindowSettings::Folder::Import), dir.path()) << "each kind keeps its own";
     ASSERT_TRUE(QDir(dir.filePath("导出")).removeRecursively());
     EXPECT_EQ(remembered.folder(WindowSettings::Folder::Save), QString()) << "a folder that has gone is no start";
+}
+
+TEST_F(WindowSettingsTest, TheQuietSpellIsChosenInTheMenuRememberedAndUsedAtTheNextStart)
+{
+    EXPECT_EQ(WindowSettings(settings).quietMs(200), 200) << "nothing remembered: the default";
+    auto w = window({"COM3"});
+    const int initial = w->exchange().receiveQuietMs();
+    EXPECT_EQ(initial, int(testing_qt::fastTiming().receiveQuiet * 1000 + 0.5));
+
+    QAction* item = nullptr;
+    for (QAction* menu : w->menuBar()->actions())
+        for (QAction* a : menu->menu() ? menu->menu()->actions() : QList<QAction*>())
+            if (a->text().startsWith(QStringLiteral("接收静默时间")))
+                item = a;
+    ASSERT_NE(item, nullptr);
+    bool asked = false;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        asked = true;
+        EXPECT_EQ(dialog->intValue(), initial) << "the dialog starts from the spell in use";
+        dialog->setIntValue(1500);
+        dialog->accept();
+    });
+    item->trigger();
+    EXPECT_TRUE(asked);
+    EXPECT_EQ(w->exchange().receiveQuietMs(), 1500);
+    EXPECT_EQ(WindowSettings(settings).quietMs(200), 1500);
+
+    w.reset();
+    w = window({"COM3"});
+    EXPECT_EQ(w->exchange().receiveQuietMs(), 1500) << "remembered between runs";
+    // A value no one could have chosen is not used.
+    settings.setValue("line/quietMs", "0");
+    EXPECT_EQ(WindowSettings(settings).quietMs(200), 200);
+    settings.setValue("line/quietMs", "junk");
+    w = window({"COM3"});
+    EXPECT_EQ(w->exchange().receiveQuietMs(), initial);
 }
