@@ -497,6 +497,14 @@
         <source>打开元件编号编辑窗口，导入或输入后写入仪器</source>
         <translation>Open the component code editor: import or type a list, then write it into the instrument</translation>
     </message>
+    <message>
+        <source>接收的数据不完整：仪器的回答中途停顿后又继续发送，预览中的数据不完整，未存档！请重新拷贝。</source>
+        <translation>The data received is incomplete: the instrument paused in mid-reply and then went on. The preview is incomplete and was not archived. Please copy again.</translation>
+    </message>
+    <message>
+        <source>接收的数据不完整：仪器的回答中途停顿后又继续发送，显示的列表可能不完整！请重试。</source>
+        <translation>The data received is incomplete: the instrument paused in mid-reply and then went on. The list shown may be incomplete. Please try again.</translation>
+    </message>
 </context>
 <context>
     <name>Form2</name>
@@ -884,6 +892,27 @@
     </message>
 </context>
 <context>
+    <name>QuietSetting</name>
+    <message>
+        <source>设置(&amp;S)</source>
+        <translation>&amp;Settings</translation>
+    </message>
+    <message>
+        <source>接收静默时间(&amp;Q)…</source>
+        <translation>Reply &amp;quiet time…</translation>
+    </message>
+    <message>
+        <source>接收静默时间</source>
+        <translation>Reply quiet time</translation>
+    </message>
+    <message>
+        <source>线路静默多少毫秒后，仪器的回答才算结束（默认 200）。
+仪器回答中途停顿较久、拷贝常被提示不完整时，请加大此值。</source>
+        <translation>How many milliseconds the line must be quiet before the instrument&apos;s reply counts as ended (default 200).
+Raise it when the instrument pauses long in mid-reply and copies are often reported incomplete.</translation>
+    </message>
+</context>
+<context>
     <name>Recorder</name>
     <message>
         <source>未能存档：%1</source>
@@ -1017,6 +1046,10 @@
     <message>
         <source>收到的文件列表超过 %1 行，不是仪器的文件列表，分区树保持不变！</source>
         <translation>The file list received has more than %1 lines and is not the instrument&apos;s file list; the partition tree is unchanged.</translation>
+    </message>
+    <message>
+        <source>拷贝的数据中缺少文件“%1”（分区的文件列表中有此文件），数据不完整，未显示也未存档！请重新拷贝。</source>
+        <translation>The copy lacks the file “%1” (the partition&apos;s file list has it): the data is incomplete and was neither shown nor archived. Please copy again.</translation>
     </message>
 </context>
 <context>
@@ -1326,28 +1359,16 @@ An output file appears only when the transfer ended normally and the file was wr
 </translation>
     </message>
     <message>
-        <source>退出码 Exit codes:
-  0  成功 success
-  2  用法错误（命令行或输入列表无效，未发送任何命令） usage error, nothing sent
-  3  连接失败（串口不存在、被占用或没有权限） connection failed (port missing/busy/denied)
-  4  仪器回答 ERR（或拒绝了某一行、回答不明确） the instrument answered ERR (or refused a row)
-  5  在超时时间内没有应答 no reply in time
-  6  保存失败（原有文件保持不变） save failed (an existing file is kept)
-  7  传输中断（如传输中串口断开），未写入任何文件 transfer interrupted, nothing written
-  8  档案数据库无法打开或未能存入记录（copy 的输出文件已写好） the archive failed
-     (copy&apos;s output file was written)
-</source>
-        <translation>Exit codes:
-  0  success
-  2  usage error (the command line or the input list is unusable; nothing was sent)
-  3  connection failed (the port is missing, busy or may not be opened)
-  4  the instrument answered ERR (or refused a row, or answered unclearly)
-  5  no reply within the timeout
-  6  save failed (an existing file is kept)
-  7  transfer interrupted (the port lost in mid-transfer, for example); nothing was written
-  8  the archive could not be opened or could not keep the records (copy&apos;s output file was
-     written)
-</translation>
+        <source>无法写入日志 %1：%2</source>
+        <translation>Cannot write the log %1: %2</translation>
+    </message>
+    <message>
+        <source>静默时间“%1”无效，应为 1 到 60000 之间的毫秒数。</source>
+        <translation>Quiet time “%1” is not valid: give milliseconds from 1 to 60000.</translation>
+    </message>
+    <message>
+        <source>等待时间“%1”无效，应为 0 到 60000 之间的毫秒数。</source>
+        <translation>Settle time “%1” is not valid: give milliseconds from 0 to 60000.</translation>
     </message>
     <message>
         <source>选项 Options:
@@ -1360,6 +1381,12 @@ An output file appears only when the transfer ended normally and the file was wr
   --timeout SEC     等待仪器开始应答的秒数，默认 5；元件编号写入时为每行的等待时间。
                     Seconds the instrument may take to begin a reply (default 5); for a
                     component write, the wait for each row.
+  --quiet-ms MS     仪器的回答在线路静默这么多毫秒后才算结束，默认 200。回答中途停顿更久的
+                    仪器需要加大此值；回答结束后 1 秒内又收到数据即说明回答被截断（退出码 7）。
+                    A reply ends after the line has been quiet this long (default 200 ms). Input
+                    within 1 s after a reply ended proves it was cut (exit 7): raise this value.
+  --settle-ms MS    打开串口后等待多少毫秒再发送命令，默认 100。
+                    Wait this long after opening the port before sending (default 100 ms).
   -o, --output OUT  copy、components 和 archive export 的输出文件。
                     Output of copy, components and archive export.
   --no-archive      copy 的记录不存入档案（默认每次完整的拷贝都存入档案，与窗口相同）。
@@ -1390,6 +1417,11 @@ An output file appears only when the transfer ended normally and the file was wr
   --stop-bits S     Stop bits 1 or 2 (or 1.5); default 1.
   --timeout SEC     Seconds the instrument may take to begin a reply (default 5); for a
                     component write, the wait for each row.
+  --quiet-ms MS     A reply ends once the line has been quiet this long (default 200).
+                    Input within 1 s after a reply ended proves that it was cut (exit 7):
+                    for an instrument that pauses longer inside its replies, raise this.
+  --settle-ms MS    Wait this long after opening the port before the first command
+                    (default 100).
   -o, --output OUT  Output of copy, components and archive export.
   --no-archive      Keep copy&apos;s records out of the archive (by default every complete copy
                     is archived, as in the window).
@@ -1408,8 +1440,30 @@ An output file appears only when the transfer ended normally and the file was wr
 </translation>
     </message>
     <message>
-        <source>无法写入日志 %1：%2</source>
-        <translation>Cannot write the log %1: %2</translation>
+        <source>退出码 Exit codes:
+  0  成功 success
+  2  用法错误（命令行或输入列表无效，未发送任何命令） usage error, nothing sent
+  3  连接失败（串口不存在、被占用或没有权限） connection failed (port missing/busy/denied)
+  4  仪器回答 ERR（或拒绝了某一行、回答不明确） the instrument answered ERR (or refused a row)
+  5  在超时时间内没有应答 no reply in time
+  6  保存失败（原有文件保持不变） save failed (an existing file is kept)
+  7  传输中断（如传输中串口断开，或回答中途停顿后又继续），未写入任何文件
+     transfer interrupted (device lost, or a reply went on after a pause), nothing written
+  8  档案数据库无法打开或未能存入记录（copy 的输出文件已写好） the archive failed
+     (copy&apos;s output file was written)
+</source>
+        <translation>Exit codes:
+  0  success
+  2  usage error (the command line or the input list is unusable; nothing was sent)
+  3  connection failed (the port is missing, busy or may not be opened)
+  4  the instrument answered ERR (or refused a row, or answered unclearly)
+  5  no reply within the timeout
+  6  save failed (an existing file is kept)
+  7  transfer interrupted (the port lost in mid-transfer, or a reply that went on after a
+     pause); nothing was written
+  8  the archive could not be opened or could not keep the records (copy&apos;s output file was
+     written)
+</translation>
     </message>
 </context>
 <context>
@@ -1486,6 +1540,10 @@ An output file appears only when the transfer ended normally and the file was wr
     <message>
         <source>已导出 %1 个元件的 %2 条记录。</source>
         <translation>Exported: %1 component(s), %2 record(s).</translation>
+    </message>
+    <message>
+        <source>仪器的回答在停顿后又继续发送，接收的数据不完整，未写入也未输出任何内容！如仪器回答中途停顿较久，请用 --quiet-ms 加长静默时间后重试。</source>
+        <translation>The instrument went on with its reply after a pause: the data received is incomplete, and nothing was written or printed. If the instrument pauses long in mid-reply, try again with a longer --quiet-ms.</translation>
     </message>
 </context>
 <context>
