@@ -127,3 +127,38 @@ TEST_F(RefusingInstrumentTest, RefusedRowIsMarkedAndTheOthersAreWritten)
     EXPECT_FALSE(d.contains("D102=R2"));
     EXPECT_TRUE(d.contains("D103=R3"));
 }
+
+namespace {
+// The first row is answered only after its wait and the pause have passed; the second is refused.
+class LateInstrumentTest : public EditorE2ETest {
+protected:
+    QStringList simArguments() const override
+    {
+        return {"--no-pace", "--fault", "late:2000@1", "--fault", "err@2"};
+    }
+};
+} // namespace
+
+TEST_F(LateInstrumentTest, ALateAnswerIsNotCreditedToTheNextRow)
+{
+    // The rows' wait is 1.25 s and the pause 0.25 s here: row 1's answer comes at 2 s.
+    ASSERT_LT(timing().componentReplyWait + timing().componentPause, 2.0f);
+    ASSERT_GT(2 * timing().componentReplyWait, 2.0f);
+    QStringList statuses;
+    inEditor([&](Form3& e) {
+        e.Command3->click();
+        for (const auto& [code, name] : QList<QPair<QString, QString>>{{"E101", "L1"}, {"E102", "L2"}}) {
+            e.Text2->setText(code);
+            e.Text3->setText(name);
+            e.Command4->click();
+        }
+        e.Command2->click();
+        testing_qt::waitFor([&] { return !e.writing(); }, 30000);
+        for (int r = 1; r < e.grid().rows(); ++r)
+            statuses << e.grid().text(r, 0);
+    });
+    EXPECT_EQ(statuses, QStringList({"ERR", "ERR\r\n"}));
+    const QStringList now = componentsOf("E");
+    EXPECT_TRUE(now.contains("E101=L1")) << "the late row was carried out";
+    EXPECT_FALSE(now.contains("E102=L2"));
+}
