@@ -222,7 +222,7 @@ TEST_F(SilentTest, NoReplyInTimeGivesFive)
     CliRun run = cli({"--timeout", "1", "partitions"});
     EXPECT_EQ(run.exitCode, 5) << run.describe();
     EXPECT_EQ(run.errText().count("没有读取到数据！请检查连线或仪器的电源开关是否关闭！"), 1) << run.describe();
-    // opening (1 s), the command wait (1 s), then the second --timeout allows
+    // the settle time after opening, then the second --timeout allows
     EXPECT_LT(run.elapsedMs, 6000);
 
     run = cli({"--timeout", "1", "copy", "A", "-o", file("A.xls")});
