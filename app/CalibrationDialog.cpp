@@ -82,7 +82,8 @@ CalibrationDialog::CalibrationDialog(std::vector<Calibration> initial, FileDialo
     grid->setModel(rows);
     grid->setItemDelegate(new ChoiceDelegate(grid));
     grid->setAccessibleName(tr("标定表"));
-    grid->setEditTriggers(QAbstractItemView::AllEditTriggers);
+    grid->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked |
+                          QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed);
     grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     layout->addWidget(grid, 1);
     auto* buttons = new QHBoxLayout;

@@ -69,11 +69,13 @@ HistoryView::HistoryView(Recorder& recorder, FileDialogs& dialogs, Messenger& me
     components->setSelectionMode(QAbstractItemView::ExtendedSelection);
     components->setAccessibleName(tr("档案中的元件"));
     components->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // Shown beside the code, where the list's narrow pane leaves it in view.
+    components->header()->moveSection(CalibrationColumn, CountColumn);
     plot = new TrendPlot(split);
     split->addWidget(components);
     split->addWidget(plot);
     split->setStretchFactor(1, 1);
-    split->setSizes({230, 770}); // the plot takes the room; the list shows code and count
+    split->setSizes({250, 750}); // the plot takes the room; the list shows code, calibration and count
     layout->addWidget(split, 1);
     note = new QLabel(this);
     layout->addWidget(note);
