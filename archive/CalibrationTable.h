@@ -44,7 +44,8 @@ std::vector<Calibration> fromRows(const std::vector<QStringList>& rows, QStringL
 QStringList merge(std::vector<QStringList>& shownRows, const std::vector<Calibration>& imported);
 
 // The rows of a .csv, .xls or .xlsx file; nullopt and `error` (the operator's words) when it
-// cannot be read.
+// cannot be read. A CSV file may be UTF-8 (with or without a byte-order mark) or GBK, and one
+// with a quote that is never closed cannot be read (CsvReader).
 std::optional<std::vector<QStringList>> readFile(const QString& path, QString* error);
 
 // The CSV text of a table (UTF-8 with a byte-order mark, RFC 4180 quoting), as readFile reads it.
