@@ -3,29 +3,38 @@
 #include "archive/Calibration.h"
 
 #include <QDialog>
+#include <memory>
 #include <vector>
 
+class CalibrationGrid;
 class FileDialogs;
 class Messenger;
 class QPushButton;
-class QTableWidget;
+class QTableView;
+class SaveProgress;
 
 // The calibration table in a grid: a row per component, the columns of the table's files;
-// rows are typed in, added, removed, or imported from a workbook or a CSV file.
+// rows are typed in, added, removed, or imported from a workbook or a CSV file. The words of
+// the reading kind, the form, the direction and the field zero are chosen from a list.
 class CalibrationDialog : public QDialog {
     Q_OBJECT
 public:
+    // `progress` shows a long import (a progress dialog over this one unless given).
     CalibrationDialog(std::vector<archive::Calibration> table, FileDialogs& dialogs, Messenger& messenger,
-                      QWidget* parent = nullptr);
+                      QWidget* parent = nullptr, SaveProgress* progress = nullptr);
+    ~CalibrationDialog() override;
 
     // The table as entered, when every row can be read; otherwise the problems are shown and
     // nullopt is returned.
     std::optional<std::vector<archive::Calibration>> table();
 
+    // Reads a file off the window's thread and merges it into the grid by code; a file that
+    // cannot be read, holds no readable row, or whose reading is cancelled changes nothing.
     void importFile();
     void setRows(const std::vector<archive::Calibration>& table);
 
-    QTableWidget* grid = nullptr;
+    CalibrationGrid* rows = nullptr;
+    QTableView* grid = nullptr;
     QPushButton* importButton = nullptr;
     QPushButton* addButton = nullptr;
     QPushButton* removeButton = nullptr;
@@ -33,6 +42,10 @@ public:
     QPushButton* cancelButton = nullptr;
 
 private:
+    void fitColumns();
+
     FileDialogs& m_dialogs;
     Messenger& m_messenger;
+    std::unique_ptr<SaveProgress> m_ownProgress;
+    SaveProgress* m_progress = nullptr;
 };

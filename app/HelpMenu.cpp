@@ -97,6 +97,28 @@ QString shortcutsHtml(const QList<QPushButton*>& commands)
            QStringLiteral("</table>");
 }
 
+namespace {
+// The history tab and the calibration table, as the guide explains them.
+QString historyGuideHtml()
+{
+    return QCoreApplication::translate("Help", "<h3>历史数据</h3>"
+                                               "<p>“历史数据”列出档案中的元件、记录数和时间范围；“标定”一列显示有标定的元件的工程单位，"
+                                               "没有标定的元件显示“无 (Hz)”。选择一个或多个元件（按住 Ctrl 多选）显示趋势："
+                                               "每种单位一根纵轴，温度在右边，图例中每条线都注明单位。勾选“换算为工程单位”时，"
+                                               "没有标定的元件仍显示读数 (Hz)，下方的说明会列出这些元件。滚轮缩放，拖动平移，双击恢复显示全部；"
+                                               "几个读数间隔以上没有记录的时段不连线。“导出数据…”把所选记录导出为 .xlsx 或 .csv，"
+                                               "导出时显示进度，可以取消。</p>"
+                                               "<h3>标定表</h3>"
+                                               "<p>“标定表…”中每行一个元件。列：元件编号、仪器类型、单位、读数类型（频率 或 模数 = f²/1000）、"
+                                               "公式（线性 或 多项式）、G、方向（R1-R0 或 R0-R1）、A、B、C、现场零点（是 或 否）、R0、T0、K。"
+                                               "读数类型、公式、方向和现场零点从下拉列表中选择。"
+                                               "“导入…”读取工作簿（.xls、.xlsx 的第一个工作表）或 CSV 文件，第一行为列名，列的顺序不限；"
+                                               "CSV 可以是 UTF-8（带或不带 BOM）或 GBK（中文表格软件保存的“CSV (逗号分隔)”）。"
+                                               "导入按元件编号合并：表中已有的元件替换其行，其余的添加在后面；"
+                                               "无法读取的文件（例如引号没有结束）不改变标定表。出错的行按表格中的行号列出，并指出每个无法识别的单元格。</p>");
+}
+} // namespace
+
 QString guideHtml()
 {
     return QCoreApplication::translate("Help", "<h2>KTM-520 数据管理 使用说明</h2>"
@@ -128,7 +150,8 @@ QString guideHtml()
                                                "</ul>"
                                                "<h3>日志</h3>"
                                                "<p>程序把连接、命令、应答的大小和用时、提示和错误写入日志（不含记录本身）。"
-                                               "遇到问题时，用“帮助 → 打开日志文件夹”找到日志文件，发送给技术支持。</p>");
+                                               "遇到问题时，用“帮助 → 打开日志文件夹”找到日志文件，发送给技术支持。</p>") +
+           historyGuideHtml();
 }
 
 QString aboutHtml()

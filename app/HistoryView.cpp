@@ -1,6 +1,8 @@
 #include "app/HistoryView.h"
 
+#include "app/BackgroundWork.h"
 #include "app/CalibrationDialog.h"
+#include "app/QtSaveProgress.h"
 #include "app/TrendPlot.h"
 #include "plot/TrendSeries.h"
 #include "archive/ArchiveExport.h"
@@ -19,6 +21,7 @@
 #include <QSplitter>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <map>
 
 using namespace archive;
 
@@ -58,21 +61,27 @@ HistoryView::HistoryView(Recorder& recorder, FileDialogs& dialogs, Messenger& me
 
     auto* split = new QSplitter(Qt::Horizontal, this);
     components = new QTreeWidget(split);
-    components->setColumnCount(5);
+    components->setColumnCount(6);
     components->setHeaderLabels({tr("分区"), tr("元件编号"), tr("记录数"),
-                                 tr("最早"), tr("最新")});
+                                 tr("最早"), tr("最新"), tr("标定")});
+    components->headerItem()->setToolTip(CalibrationColumn, tr("有标定的元件显示其工程单位；没有标定的元件以读数 (Hz) 显示"));
     components->setRootIsDecorated(false);
     components->setSelectionMode(QAbstractItemView::ExtendedSelection);
     components->setAccessibleName(tr("档案中的元件"));
     components->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // Shown beside the code, where the list's narrow pane leaves it in view.
+    components->header()->moveSection(CalibrationColumn, CountColumn);
     plot = new TrendPlot(split);
     split->addWidget(components);
     split->addWidget(plot);
     split->setStretchFactor(1, 1);
-    split->setSizes({230, 770}); // the plot takes the room; the list shows code and count
+    split->setSizes({250, 750}); // the plot takes the room; the list shows code, calibration and count
     layout->addWidget(split, 1);
     note = new QLabel(this);
     layout->addWidget(note);
+
+    m_ownProgress = std::make_unique<QtSaveProgress>(this, tr("导出数据"), tr("正在导出 %1 …"));
+    progress = m_ownProgress.get();
 
     connect(components, &QTreeWidget::itemSelectionChanged, this, &HistoryView::replot);
     connect(span, &QComboBox::currentIndexChanged, this, &HistoryView::replot);
@@ -81,6 +90,8 @@ HistoryView::HistoryView(Recorder& recorder, FileDialogs& dialogs, Messenger& me
     connect(exportButton, &QPushButton::clicked, this, &HistoryView::exportData);
     connect(pictureButton, &QPushButton::clicked, this, &HistoryView::exportPicture);
 }
+
+HistoryView::~HistoryView() = default;
 
 QList<HistoryView::Chosen> HistoryView::chosen() const
 {
@@ -112,7 +123,31 @@ void HistoryView::refresh()
             if (c.partition == s.partition && c.code == s.code)
                 item->setSelected(true);
     }
+    markCalibrations(*a);
     replot();
+}
+
+void HistoryView::markCalibrations(const Archive& a)
+{
+    std::map<QString, Calibration> byCode;
+    for (Calibration& c : a.calibrations())
+        byCode.emplace(c.code, std::move(c));
+    for (int i = 0; i < components->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* item = components->topLevelItem(i);
+        const auto it = byCode.find(item->text(CodeColumn));
+        if (it == byCode.end()) {
+            item->setText(CalibrationColumn, tr("无 (Hz)"));
+            item->setToolTip(CalibrationColumn, tr("没有标定：趋势和导出中只有读数 (Hz)"));
+            item->setForeground(CalibrationColumn, components->palette().brush(QPalette::Disabled, QPalette::Text));
+        } else {
+            const QString unit = it->second.unit.isEmpty() ? tr("有") : it->second.unit;
+            item->setText(CalibrationColumn, unit);
+            item->setToolTip(CalibrationColumn, it->second.gauge.isEmpty()
+                                                    ? tr("有标定")
+                                                    : tr("有标定：%1").arg(it->second.gauge));
+            item->setForeground(CalibrationColumn, components->palette().brush(QPalette::Text));
+        }
+    }
 }
 
 History::Range HistoryView::rangeFor(const Archive& a, const QList<Chosen>& picked) const
@@ -142,11 +177,14 @@ void HistoryView::replot()
     const History::Range range = rangeFor(*a, picked);
     std::vector<TrendSeries> series;
     qint64 points = 0, uncorrected = 0;
+    QStringList inHertz; // chosen to be converted, but without a calibration
     for (const Chosen& c : picked) {
         History::Trend t = History::trend(*a, c.partition, c.code, engineering->isChecked(), range.from, range.to);
         points += qint64(t.time.size());
         uncorrected += t.uncorrected;
-        series.push_back(TrendSeries{t.code, t.valueLabel, std::move(t.time), std::move(t.value), std::move(t.temperature)});
+        if (engineering->isChecked() && !t.converted)
+            inHertz << t.code;
+        series.push_back(TrendSeries{t.code, t.valueLabel, std::move(t.time), std::move(t.value), std::move(t.temperature), t.unit});
     }
     plot->setSeries(series);
     if (range.from == History::Range{}.from)
@@ -156,6 +194,8 @@ void HistoryView::replot()
     QString text = tr("%1 个元件，%2 条记录").arg(picked.size()).arg(points);
     if (uncorrected > 0)
         text += tr("；%1 个工程值缺少温度，未作温度修正").arg(uncorrected);
+    if (!inHertz.isEmpty())
+        text += tr("；%1 没有标定，仍显示读数 (Hz)").arg(inHertz.join(tr("、")));
     note->setText(text + extra);
 }
 
@@ -177,6 +217,7 @@ void HistoryView::editCalibrations()
         m_messenger.information(tr("标定表未保存：%1").arg(Recorder::errorText(error)));
         return;
     }
+    markCalibrations(*a);
     replot();
 }
 
@@ -194,10 +235,26 @@ void HistoryView::exportData()
         return;
     const History::Range range = rangeFor(*a, picked);
     std::vector<ExportSeries> series;
-    for (const Chosen& c : picked)
+    qint64 total = 0;
+    for (const Chosen& c : picked) {
         series.push_back(ExportSeries{c.partition, c.code, a->calibration(c.code), a->series(c.partition, c.code, range.from, range.to)});
-    const std::optional<QString> failure = exportSeries(*path, series);
-    m_messenger.information(failure ? tr("导出失败：%1").arg(*failure) : tr("成功导出文件，请查阅！"));
+        total += qint64(series.back().points.size());
+    }
+    // A million records take seconds to write: off the window's thread, with a cancel. The
+    // writer asks every 4096 records whether to stop, which also tells how far it has come.
+    std::optional<QString> failure;
+    const bool cancelled = runInBackground(progress, *path, total, [&](BackgroundWork& work) {
+        failure = exportSeries(*path, series, [&] {
+            work.done += 4096;
+            return work.cancelled.load();
+        });
+    });
+    if (!failure)
+        m_messenger.information(tr("成功导出文件，请查阅！"));
+    else if (cancelled)
+        m_messenger.information(tr("导出已取消，没有写入文件。"));
+    else
+        m_messenger.information(tr("导出失败：%1").arg(*failure));
 }
 
 void HistoryView::exportPicture()

@@ -3,6 +3,7 @@
 #include "archive/History.h"
 
 #include <QWidget>
+#include <memory>
 
 class FileDialogs;
 class Messenger;
@@ -11,6 +12,7 @@ class QComboBox;
 class QLabel;
 class QPushButton;
 class QTreeWidget;
+class SaveProgress;
 class TrendPlot;
 
 namespace archive {
@@ -26,7 +28,18 @@ class HistoryView : public QWidget {
 public:
     static constexpr int kMaxPlotted = 8; // components plotted at once
 
+    // The list's columns.
+    enum Column {
+        PartitionColumn,
+        CodeColumn,
+        CountColumn,
+        FirstColumn,
+        LastColumn,
+        CalibrationColumn // the calibration's unit, or that there is none
+    };
+
     HistoryView(archive::Recorder& recorder, FileDialogs& dialogs, Messenger& messenger, QWidget* parent = nullptr);
+    ~HistoryView() override;
 
     // Reads the archive's components again (after a copy was stored), keeping the choice.
     void refresh();
@@ -39,6 +52,8 @@ public:
     QPushButton* pictureButton = nullptr;
     QLabel* note = nullptr;
     TrendPlot* plot = nullptr;
+    // Shows how far an export has come, with its cancel (a progress dialog unless replaced).
+    SaveProgress* progress = nullptr;
 
     void editCalibrations();
     void exportData();
@@ -54,7 +69,11 @@ private:
     // The chosen time span, counted back from the newest record of the chosen components.
     archive::History::Range rangeFor(const archive::Archive& archive, const QList<Chosen>& picked) const;
 
+    // Marks each listed component with whether it has a calibration.
+    void markCalibrations(const archive::Archive& archive);
+
     archive::Recorder& m_recorder;
     FileDialogs& m_dialogs;
     Messenger& m_messenger;
+    std::unique_ptr<SaveProgress> m_ownProgress;
 };

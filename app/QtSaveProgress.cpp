@@ -10,9 +10,10 @@ void QtSaveProgress::start(const QString& path, qint64 rows)
 {
     finish();
     m_rows = std::max<qint64>(rows, 1);
-    m_dialog = new QProgressDialog(QCoreApplication::translate("QtSaveProgress", "正在保存 %1 …").arg(QFileInfo(path).fileName()),
+    const QString label = m_label.isEmpty() ? QCoreApplication::translate("QtSaveProgress", "正在保存 %1 …") : m_label;
+    m_dialog = new QProgressDialog(label.arg(QFileInfo(path).fileName()),
                                    QCoreApplication::translate("QtSaveProgress", "取消"), 0, 1000, m_parent);
-    m_dialog->setWindowTitle(QCoreApplication::translate("QtSaveProgress", "保存预览文件"));
+    m_dialog->setWindowTitle(m_title.isEmpty() ? QCoreApplication::translate("QtSaveProgress", "保存预览文件") : m_title);
     m_dialog->setWindowModality(Qt::WindowModal);
     m_dialog->setMinimumDuration(300); // a small save ends before the dialog would show
     m_dialog->setAutoClose(false);

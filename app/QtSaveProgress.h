@@ -7,10 +7,14 @@
 class QProgressDialog;
 class QWidget;
 
-// The save's progress as a dialog over the window, with a cancel button ("取消").
+// The save's progress as a dialog over the window, with a cancel button ("取消"). Other long
+// work (an import, an export) gives its own title and label; "%1" in the label is the file's name.
 class QtSaveProgress : public SaveProgress {
 public:
-    explicit QtSaveProgress(QWidget* parent) : m_parent(parent) {}
+    explicit QtSaveProgress(QWidget* parent, QString title = {}, QString label = {})
+        : m_parent(parent), m_title(std::move(title)), m_label(std::move(label))
+    {
+    }
     ~QtSaveProgress() override;
     void start(const QString& path, qint64 rows) override;
     void advance(qint64 rowsDone) override;
@@ -19,6 +23,8 @@ public:
 
 private:
     QWidget* m_parent;
+    QString m_title;
+    QString m_label;
     QPointer<QProgressDialog> m_dialog;
     qint64 m_rows = 0;
 };

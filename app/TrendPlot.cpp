@@ -44,28 +44,32 @@ struct Extremes {
 // records beyond either edge so that the line runs on to the edges; widens `extremes` by the
 // values inside the range.
 void drawReduced(QCPGraph* graph, const std::vector<qint64>& time, const std::vector<double>& y,
-                 const QCPRange& range, int width, Extremes& extremes)
+                 const std::vector<plot::Gap>& gaps, const QCPRange& range, int width, Extremes& extremes)
 {
     const plot::Aggregation a = plot::aggregate(time, y, range.lower, range.upper, width);
     std::vector<double> xs, ys;
-    plot::appendPolyline(a, xs, ys);
-
-    QVector<QCPGraphData> points;
-    points.reserve(qsizetype(xs.size()) + 2);
     for (qsizetype i = a.begin - 1; i >= 0; --i) {
         if (!std::isnan(y[size_t(i)])) {
-            points.append(QCPGraphData(double(time[size_t(i)]), y[size_t(i)]));
+            xs.push_back(double(time[size_t(i)]));
+            ys.push_back(y[size_t(i)]);
             break;
         }
     }
-    for (size_t i = 0; i < xs.size(); ++i)
-        points.append(QCPGraphData(xs[i], ys[i]));
+    plot::appendPolyline(a, xs, ys);
     for (qsizetype i = a.end; i < qsizetype(y.size()); ++i) {
         if (!std::isnan(y[size_t(i)])) {
-            points.append(QCPGraphData(double(time[size_t(i)]), y[size_t(i)]));
+            xs.push_back(double(time[size_t(i)]));
+            ys.push_back(y[size_t(i)]);
             break;
         }
     }
+    // No line across a stretch without readings: the graph leaves a gap at a NaN value.
+    plot::breakAtGaps(xs, ys, gaps);
+
+    QVector<QCPGraphData> points;
+    points.reserve(qsizetype(xs.size()));
+    for (size_t i = 0; i < xs.size(); ++i)
+        points.append(QCPGraphData(xs[i], ys[i]));
     graph->data()->set(points, true);
 
     for (const plot::Column& c : a.columns) {
@@ -83,6 +87,68 @@ void fit(QCPAxis* axis, const Extremes& e)
     const double span = e.high - e.low;
     const double room = span > 0 ? span * 0.05 : std::max(0.5, std::abs(e.high) * 0.01);
     axis->setRange(e.low - room, e.high + room);
+}
+
+// Date labels along the time axis that never overlap: however wide the plot and whatever the
+// range, ticks lie at least a label's width and a gap apart.
+class SpacedDateTicker : public QCPAxisTickerDateTime {
+public:
+    explicit SpacedDateTicker(QCPAxis* axis) : m_axis(axis) {}
+
+protected:
+    // The room a label takes on the axis, gap included, in pixels.
+    double labelRoom() const
+    {
+        const QFontMetricsF metrics(m_axis->tickLabelFont());
+        const QString widest = QDateTime(QDate(2026, 12, 28), QTime(20, 58), QTimeZone::utc()).toString(dateTimeFormat());
+        return metrics.horizontalAdvance(widest) + 2 * metrics.horizontalAdvance(QLatin1Char('M'));
+    }
+    // The axis' length in pixels as the plot is being laid out: the viewport less the margins
+    // of the last layout (the axis rect spans the plot's width).
+    double length() const
+    {
+        const QCPAxisRect* area = m_axis->axisRect();
+        const QCustomPlot* plot = m_axis->parentPlot();
+        const QMargins outer = plot->plotLayout()->margins();
+        const double l = plot->viewport().width() - area->margins().left() - area->margins().right() - outer.left() - outer.right();
+        return std::max(l, 1.0);
+    }
+    double getTickStep(const QCPRange& range) override
+    {
+        const double room = labelRoom();
+        const double shortest = range.size() * room / length();
+        int count = std::max(1, int(length() / room));
+        setTickCount(count);
+        double step = QCPAxisTickerDateTime::getTickStep(range);
+        while (step < shortest && count > 1) {
+            setTickCount(--count);
+            step = QCPAxisTickerDateTime::getTickStep(range);
+        }
+        return step;
+    }
+    // Ticks at whole months and years are not evenly apart: any that would come too near the
+    // one before are left out.
+    QVector<double> createTickVector(double tickStep, const QCPRange& range) override
+    {
+        const QVector<double> all = QCPAxisTickerDateTime::createTickVector(tickStep, range);
+        const double shortest = range.size() * labelRoom() / length();
+        QVector<double> kept;
+        for (double t : all)
+            if (kept.isEmpty() || t - kept.back() >= shortest)
+                kept.append(t);
+        return kept;
+    }
+
+private:
+    QCPAxis* m_axis;
+};
+
+// A series' value with its unit, as the legend names it.
+QString valueName(const TrendSeries& s)
+{
+    if (!s.unit.isEmpty())
+        return QStringLiteral("%1 (%2)").arg(s.code, s.unit);
+    return s.valueLabel.isEmpty() ? s.code : QStringLiteral("%1 %2").arg(s.code, s.valueLabel);
 }
 
 std::vector<QPointF> pointsOf(const QCPGraph* graph)
@@ -122,7 +188,7 @@ TrendPlot::TrendPlot(QWidget* parent)
     area->setRangeZoomFactor(0.85);
     m_plot->setNoAntialiasingOnDrag(true);
 
-    auto ticker = QSharedPointer<QCPAxisTickerDateTime>::create();
+    auto ticker = QSharedPointer<SpacedDateTicker>::create(m_plot->xAxis);
     ticker->setDateTimeFormat(kTimeFormat);
     ticker->setDateTimeSpec(Qt::UTC); // instrument time is shown as it was recorded
     m_plot->xAxis->setTicker(ticker);
@@ -189,6 +255,8 @@ TrendPlot::TrendPlot(QWidget* parent)
             reduce();
     });
     connect(m_plot, &QCustomPlot::mouseMove, this, [this](QMouseEvent* event) { showCursor(event->pos()); });
+    connect(m_plot, &QCustomPlot::mouseDoubleClick, this, [this] { showAll(); });
+    connect(m_plot, &QCustomPlot::beforeReplot, this, [this] { fitLegend(m_plot->viewport().width()); });
 
     rebuildGraphs();
     showAll();
@@ -221,6 +289,9 @@ bool TrendPlot::adopt(std::vector<TrendSeries> series)
         }
         m_series.push_back(std::move(s));
     }
+    m_gaps.clear();
+    for (const TrendSeries& s : m_series)
+        m_gaps.push_back(plot::findGaps(s.time));
     hideCursor(false);
     rebuildGraphs();
     showAll();
@@ -231,20 +302,44 @@ void TrendPlot::rebuildGraphs()
 {
     m_plot->clearGraphs();
     m_graphs.clear();
-    QStringList labels;
+    // A value axis for each unit, in the order the series bring them; the plot's own left axis
+    // is the first, and the axes of units no longer shown go.
+    for (size_t a = 1; a < m_valueAxes.size(); ++a)
+        m_plot->axisRect()->removeAxis(m_valueAxes[a]);
+    m_valueAxes.assign(1, m_plot->yAxis);
+    m_axisOf.clear();
+    QStringList units;
+    std::vector<QStringList> labels(1);
+    for (const TrendSeries& s : m_series) {
+        qsizetype a = units.indexOf(s.unit);
+        if (a < 0) {
+            a = units.size();
+            units << s.unit;
+            if (a > 0) {
+                QCPAxis* axis = m_plot->axisRect()->addAxis(QCPAxis::atLeft);
+                axis->grid()->setVisible(false);
+                m_valueAxes.push_back(axis);
+                labels.emplace_back();
+            }
+        }
+        m_axisOf.push_back(int(a));
+        const QString label = s.valueLabel.isEmpty() ? tr("读数") : s.valueLabel;
+        if (!labels[size_t(a)].contains(label))
+            labels[size_t(a)] << label;
+    }
     for (size_t i = 0; i < m_series.size(); ++i) {
         const TrendSeries& s = m_series[i];
         const QColor colour = kColours[i % std::size(kColours)];
         Graphs g;
-        g.value = m_plot->addGraph(m_plot->xAxis, m_plot->yAxis);
-        g.value->setName(s.code);
+        g.value = m_plot->addGraph(m_plot->xAxis, m_valueAxes[size_t(m_axisOf[i])]);
+        g.value->setName(valueName(s));
         // One pixel wide: a wider pen is stroked as a path, and a reduced series zigzags
         // through every column (bench_plot: 229 ms instead of 5 ms a frame for a month of
         // noisy readings at 1.5 pixels).
         g.value->setPen(QPen(colour, 1));
         if (!s.temperature.empty()) {
             g.temperature = m_plot->addGraph(m_plot->xAxis, m_plot->yAxis2);
-            g.temperature->setName(tr("%1 温度").arg(s.code));
+            g.temperature->setName(tr("%1 温度 (℃)").arg(s.code));
             // Lighter and under the values: a temperature swings every day, and over a long
             // range its band would hide the values.
             QColor light = colour.lighter(135);
@@ -253,11 +348,25 @@ void TrendPlot::rebuildGraphs()
             g.temperature->setLayer(kTemperatureLayer);
         }
         m_graphs.push_back(g);
-        const QString label = s.valueLabel.isEmpty() ? tr("读数") : s.valueLabel;
-        if (!labels.contains(label))
-            labels << label;
     }
-    m_plot->yAxis->setLabel(labels.isEmpty() ? tr("读数 (Hz)") : labels.join(QStringLiteral(" / ")));
+    m_plot->yAxis->setLabel(labels[0].isEmpty() ? tr("读数 (Hz)") : labels[0].join(QStringLiteral(" / ")));
+    for (size_t a = 1; a < m_valueAxes.size(); ++a)
+        m_valueAxes[a]->setLabel(labels[a].join(QStringLiteral(" / ")));
+    // With several value axes, each is drawn in the colour of its first line, so that one
+    // sees which scale a line is read on.
+    for (size_t a = 0; a < m_valueAxes.size(); ++a) {
+        QColor colour(Qt::black);
+        if (m_valueAxes.size() > 1) {
+            const auto first = std::find(m_axisOf.begin(), m_axisOf.end(), int(a));
+            colour = kColours[size_t(first - m_axisOf.begin()) % std::size(kColours)].darker(115);
+        }
+        QCPAxis* axis = m_valueAxes[a];
+        axis->setLabelColor(colour);
+        axis->setTickLabelColor(colour);
+        axis->setBasePen(QPen(colour, 0));
+        axis->setTickPen(QPen(colour, 0));
+        axis->setSubTickPen(QPen(colour, 0));
+    }
     m_plot->legend->setVisible(!m_series.empty());
     const bool empty = std::all_of(m_series.begin(), m_series.end(), [](const TrendSeries& s) { return s.time.empty(); });
     m_noData->setVisible(empty);
@@ -353,29 +462,17 @@ void TrendPlot::reduce()
         width = std::max(2, m_plot->width()); // not laid out yet: about right until it is
     m_columns = width;
     const QCPRange range = m_plot->xAxis->range();
-    Extremes values, temperatures;
+    std::vector<Extremes> values(m_valueAxes.size());
+    Extremes temperatures;
     for (size_t i = 0; i < m_series.size(); ++i) {
         const TrendSeries& s = m_series[i];
-        drawReduced(m_graphs[i].value, s.time, s.value, range, width, values);
+        drawReduced(m_graphs[i].value, s.time, s.value, m_gaps[i], range, width, values[size_t(m_axisOf[i])]);
         if (m_graphs[i].temperature)
-            drawReduced(m_graphs[i].temperature, s.time, s.temperature, range, width, temperatures);
+            drawReduced(m_graphs[i].temperature, s.time, s.temperature, m_gaps[i], range, width, temperatures);
     }
-    fit(m_plot->yAxis, values);
+    for (size_t a = 0; a < m_valueAxes.size(); ++a)
+        fit(m_valueAxes[a], values[a]);
     fit(m_plot->yAxis2, temperatures);
-}
-
-void TrendPlot::updateTickCount(int width)
-{
-    // A date label is about 110 pixels wide, and the ticker may place up to twice as many
-    // ticks as asked for to land on whole days or months.
-    auto ticker = m_plot->xAxis->ticker();
-    ticker->setTickCount(std::clamp(width / 260, 2, 8));
-}
-
-void TrendPlot::resizeEvent(QResizeEvent* event)
-{
-    QWidget::resizeEvent(event);
-    updateTickCount(width());
 }
 
 bool TrendPlot::eventFilter(QObject* watched, QEvent* event)
@@ -422,7 +519,7 @@ void TrendPlot::showCursor(const QPoint& at)
         if (!p)
             continue;
         const double dx = m_plot->xAxis->coordToPixel(double(p->time)) - at.x();
-        for (auto [v, axis] : {std::pair{p->value, m_plot->yAxis}, std::pair{p->temperature, m_plot->yAxis2}}) {
+        for (auto [v, axis] : {std::pair{p->value, valueAxis(i)}, std::pair{p->temperature, m_plot->yAxis2}}) {
             if (std::isnan(v))
                 continue;
             const double distance = std::hypot(dx, axis->coordToPixel(v) - at.y());
@@ -441,6 +538,7 @@ void TrendPlot::showCursor(const QPoint& at)
     m_cursorLine->point1->setCoords(t, 0);
     m_cursorLine->point2->setCoords(t, 1);
     m_cursorLine->setVisible(true);
+    m_valueTracer->position->setAxes(m_plot->xAxis, valueAxis(best->series));
     m_valueTracer->position->setCoords(t, best->value);
     m_valueTracer->setPen(m_graphs[size_t(best->series)].value->pen());
     m_valueTracer->setVisible(!std::isnan(best->value));
@@ -482,10 +580,9 @@ bool TrendPlot::savePng(const QString& path, int width, int height)
     if (path.isEmpty() || width < 1 || height < 1 || width > kMaximumImageSide || height > kMaximumImageSide)
         return false;
     hideCursor(false);
-    updateTickCount(width);
     // Drawing lays the plot out at the image's size, and the series are reduced to its width.
+    fitLegend(width);
     const QImage image = m_plot->toPixmap(width, height, 1.0).toImage();
-    updateTickCount(this->width());
     m_plot->replot(); // back to the widget's own layout and width
     if (image.size() != QSize(width, height))
         return false;
@@ -498,6 +595,30 @@ bool TrendPlot::savePng(const QString& path, int width, int height)
         return false;
     }
     return file.commit();
+}
+
+void TrendPlot::fitLegend(int width)
+{
+    // As many entries a row as fit beside each other, so that none is cut.
+    QCPLegend* legend = m_plot->legend;
+    int widest = 1;
+    for (int i = 0; i < legend->itemCount(); ++i)
+        if (QCPAbstractLegendItem* item = legend->item(i)) // an empty cell of the grid is no item
+            widest = std::max(widest, item->minimumOuterSizeHint().width());
+    const QMargins around = legend->margins() + QMargins(6, 0, 6, 0) + m_plot->plotLayout()->margins();
+    const int room = width - around.left() - around.right();
+    const int fit = std::max(1, (room + legend->columnSpacing()) / (widest + legend->columnSpacing()));
+    if (legend->wrap() != fit) {
+        legend->setWrap(fit);
+        legend->setFillOrder(QCPLegend::foColumnsFirst, true); // the entries laid out again
+    }
+}
+
+QCPAxis* TrendPlot::valueAxis(int series) const
+{
+    if (series < 0 || size_t(series) >= m_axisOf.size())
+        return nullptr;
+    return m_valueAxes[size_t(m_axisOf[size_t(series)])];
 }
 
 std::vector<QPointF> TrendPlot::drawnValues(int series) const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "plot/PlotAggregate.h"
 #include "plot/TrendSeries.h"
 
 #include <QPointF>
@@ -8,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+class QCPAxis;
 class QCustomPlot;
 class QCPGraph;
 class QCPItemStraightLine;
@@ -23,9 +25,12 @@ struct TrendPoint {
     double temperature = 0; // NaN: none
 };
 
-// The trend of one or more components over time: each series' value on the left axis and its
-// temperature on the right axis, instrument time (UTC) along the bottom. The wheel zooms the
-// time axis about the cursor, a drag pans it; the cursor shows the nearest record.
+// The trend of one or more components over time: each series' value on a left axis of its unit
+// (series of one unit share one; each further unit gets an axis of its own), its temperature on
+// the right axis, instrument time (UTC) along the bottom; the legend names each line with its
+// unit. The wheel zooms the time axis about the cursor, a drag pans it, a double-click shows
+// everything again; the cursor shows the nearest record. Where a series has no records for
+// longer than a few of its reading intervals (plot::findGaps), its line is broken.
 //
 // However long the series, what is drawn is reduced to the visible range and the plot's width
 // (plot::aggregate): at most four points a pixel column and series, with every column's least
@@ -73,12 +78,16 @@ public:
     std::vector<QPointF> drawnTemperatures(int series) const;
     // The number of pixel columns the series were last reduced to.
     int columns() const { return m_columns; }
+    // The value axis of a series (nullptr for no such series), and how many value axes there are.
+    QCPAxis* valueAxis(int series) const;
+    int valueAxisCount() const { return int(m_valueAxes.size()); }
+    // The plot itself, for a look at its axes and legend.
+    QCustomPlot* customPlot() const { return m_plot; }
 
 signals:
     void timeRangeChanged(double from, double to);
 
 protected:
-    void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -91,7 +100,7 @@ private:
     void rebuildGraphs();
     void onRangeChanged(const QCPRange& range);
     void reduce();
-    void updateTickCount(int width);
+    void fitLegend(int width);
     void showCursor(const QPoint& at);
     void hideCursor(bool redraw = true);
     std::pair<double, double> dataExtent() const;
@@ -100,6 +109,9 @@ private:
     QCustomPlot* m_plot = nullptr;
     std::vector<TrendSeries> m_series;
     std::vector<Graphs> m_graphs;
+    std::vector<QCPAxis*> m_valueAxes; // the first is the plot's own left axis
+    std::vector<int> m_axisOf;         // a series' index into m_valueAxes
+    std::vector<std::vector<plot::Gap>> m_gaps;
     QCPItemStraightLine* m_cursorLine = nullptr;
     QCPItemTracer* m_valueTracer = nullptr;
     QCPItemTracer* m_temperatureTracer = nullptr;

@@ -1,5 +1,6 @@
 #include "archive/CalibrationTable.h"
 
+#include "export/CsvReader.h"
 #include "export/FailureText.h"
 #include "platform/FilePath.h"
 
@@ -120,57 +121,6 @@ std::optional<bool> yesNo(const QString& t, const QString& yes, const QString& n
     return std::nullopt;
 }
 
-// A CSV text as rows (RFC 4180: quoted fields may hold commas, quotes and line breaks).
-std::vector<QStringList> parseCsv(QString text)
-{
-    if (text.startsWith(QChar(0xFEFF)))
-        text.remove(0, 1);
-    std::vector<QStringList> rows;
-    QStringList row;
-    QString field;
-    bool quoted = false;
-    bool any = false;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar ch = text[i];
-        if (quoted) {
-            if (ch == u'"' && i + 1 < text.size() && text[i + 1] == u'"') {
-                field += u'"';
-                ++i;
-            } else if (ch == u'"') {
-                quoted = false;
-            } else {
-                field += ch;
-            }
-            continue;
-        }
-        if (ch == u'"') {
-            quoted = true;
-            any = true;
-        } else if (ch == u',') {
-            row << field;
-            field.clear();
-            any = true;
-        } else if (ch == u'\r' || ch == u'\n') {
-            if (ch == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
-                ++i;
-            if (any || !field.isEmpty())
-                row << field;
-            rows.push_back(row);
-            row.clear();
-            field.clear();
-            any = false;
-        } else {
-            field += ch;
-            any = true;
-        }
-    }
-    if (any || !field.isEmpty()) {
-        row << field;
-        rows.push_back(row);
-    }
-    return rows;
-}
-
 QByteArray csvField(const QString& s)
 {
     QByteArray u = s.toUtf8();
@@ -211,18 +161,35 @@ QString stored(const char* word) { return QString::fromUtf8(word); }
 
 QStringList toRow(const Calibration& c) { return row(c, stored); }
 
+QStringList shownChoices(int column)
+{
+    switch (column) {
+    case Kind:
+        return {translated(kDigits), translated(kFrequency)};
+    case FormCol:
+        return {translated(kLinear), translated(kPolynomial)};
+    case Reversed:
+        return {kForward, kBackward};
+    case FieldZero:
+        return {translated(kNo), translated(kYes)};
+    default:
+        return {};
+    }
+}
+
 QStringList shownRow(const Calibration& c) { return row(c, translated); }
 
-std::vector<Calibration> fromRows(const std::vector<QStringList>& rows, QStringList* problems)
+std::vector<Calibration> fromRows(const std::vector<QStringList>& rows, QStringList* problems, int headerRow,
+                                  const std::function<bool(qint64)>& cancel)
 {
     std::vector<Calibration> out;
     if (rows.empty())
         return out;
+    const QStringList shown = shownNames();
     // Which column of the file holds which field.
     std::vector<int> field(std::size_t(rows[0].size()), -1);
     for (qsizetype i = 0; i < rows[0].size(); ++i) {
         const QString h = rows[0][i].trimmed();
-        const QStringList shown = shownNames();
         qsizetype known = names().indexOf(h, 0);
         if (known < 0)
             known = shown.indexOf(h, 0);
@@ -238,11 +205,17 @@ std::vector<Calibration> fromRows(const std::vector<QStringList>& rows, QStringL
     }
     if (std::find(field.begin(), field.end(), int(Code)) == field.end()) {
         if (problems)
-            *problems << QCoreApplication::translate("CalibrationTable", "第 1 行：没有“%1”列").arg(shownNames()[Code]);
+            *problems << QCoreApplication::translate("CalibrationTable", "第 %1 行：没有“%2”列").arg(headerRow).arg(shown[Code]);
         return out;
     }
+    //: %1 the column, %2 the cell, %3 and %4 the words it may hold.
+    const auto neither = [&](int col, const QString& cell, const QString& one, const QString& other) {
+        return QCoreApplication::translate("CalibrationTable", "%1“%2”不是“%3”或“%4”").arg(shown[col], cell, one, other);
+    };
     std::map<QString, std::size_t> byCode;
     for (std::size_t r = 1; r < rows.size(); ++r) {
+        if (cancel && r % 4096 == 0 && cancel(qint64(r)))
+            return {};
         QStringList v(Count);
         for (qsizetype i = 0; i < rows[r].size() && std::size_t(i) < field.size(); ++i)
             if (field[std::size_t(i)] >= 0)
@@ -252,44 +225,27 @@ std::vector<Calibration> fromRows(const std::vector<QStringList>& rows, QStringL
             blank = blank && s.trimmed().isEmpty();
         if (blank)
             continue;
-        const QString where = QCoreApplication::translate("CalibrationTable", "第 %1 行：").arg(r + 1);
-        auto problem = [&](const QString& what) {
-            if (problems)
-                *problems << where + what;
-        };
+        // Every field of the row that cannot be read is named, not only the first, in the
+        // order of the columns.
+        std::map<int, QString> bad;
         Calibration c;
         c.code = v[Code].toUpper();
-        if (c.code.isEmpty()) {
-            problem(QCoreApplication::translate("CalibrationTable", "没有元件编号"));
-            continue;
-        }
+        if (c.code.isEmpty())
+            bad[Code] = QCoreApplication::translate("CalibrationTable", "没有元件编号");
         c.gauge = v[Gauge];
         c.unit = v[Unit];
         const auto kind = kindOf(v[Kind]);
         const auto form = formOf(v[FormCol]);
         const auto reversed = yesNo(v[Reversed], kBackward, kForward);
         const auto fieldZero = yesNo(v[FieldZero], stored(kYes), stored(kNo));
-        if (!kind) {
-            // %1 the column, %2 the cell, %3 and %4 the words it may hold.
-            problem(QCoreApplication::translate("CalibrationTable", "%1“%2”不是“%3”或“%4”")
-                        .arg(shownNames()[Kind], v[Kind], translated(kFrequency), translated(kDigits)));
-            continue;
-        }
-        if (!form) {
-            problem(QCoreApplication::translate("CalibrationTable", "%1“%2”不是“%3”或“%4”")
-                        .arg(shownNames()[FormCol], v[FormCol], translated(kLinear), translated(kPolynomial)));
-            continue;
-        }
-        if (!reversed || !fieldZero) {
-            problem(QCoreApplication::translate("CalibrationTable", "“%1”或“%2”无法识别")
-                        .arg(shownNames()[Reversed], shownNames()[FieldZero]));
-            continue;
-        }
-        c.kind = *kind;
-        c.form = *form;
-        c.reversed = *reversed;
-        c.fieldZero = *fieldZero;
-        bool good = true;
+        if (!kind)
+            bad[Kind] = neither(Kind, v[Kind], translated(kFrequency), translated(kDigits));
+        if (!form)
+            bad[FormCol] = neither(FormCol, v[FormCol], translated(kLinear), translated(kPolynomial));
+        if (!reversed)
+            bad[Reversed] = neither(Reversed, v[Reversed], kForward, kBackward);
+        if (!fieldZero)
+            bad[FieldZero] = neither(FieldZero, v[FieldZero], translated(kYes), translated(kNo));
         for (auto [col, target] : {std::pair{int(G), &c.G}, {int(A), &c.A}, {int(B), &c.B}, {int(C), &c.C}, {int(R0), &c.R0}, {int(T0), &c.T0}, {int(K), &c.K}}) {
             if (v[col].isEmpty())
                 continue;
@@ -298,15 +254,25 @@ std::vector<Calibration> fromRows(const std::vector<QStringList>& rows, QStringL
             double d = QLocale::c().toDouble(v[col], &ok);
             if (!ok)
                 d = QLocale::c().toDouble(QString(v[col]).replace(u',', u'.'), &ok);
-            if (!ok || !std::isfinite(d)) {
-                problem(QCoreApplication::translate("CalibrationTable", "%1“%2”不是数字").arg(shownNames()[col], v[col]));
-                good = false;
-                break;
-            }
-            *target = d;
+            if (!ok || !std::isfinite(d))
+                bad[col] = QCoreApplication::translate("CalibrationTable", "%1“%2”不是数字").arg(shown[col], v[col]);
+            else
+                *target = d;
         }
-        if (!good)
+        if (!bad.empty()) {
+            if (problems) {
+                QStringList all;
+                for (const auto& [col, what] : bad)
+                    all << what;
+                *problems << QCoreApplication::translate("CalibrationTable", "第 %1 行：").arg(qint64(r) + headerRow) +
+                                 all.join(QCoreApplication::translate("CalibrationTable", "；"));
+            }
             continue;
+        }
+        c.kind = *kind;
+        c.form = *form;
+        c.reversed = *reversed;
+        c.fieldZero = *fieldZero;
         if (auto it = byCode.find(c.code); it != byCode.end()) {
             out[it->second] = c;
         } else {
@@ -315,6 +281,27 @@ std::vector<Calibration> fromRows(const std::vector<QStringList>& rows, QStringL
         }
     }
     return out;
+}
+
+QStringList merge(std::vector<QStringList>& shownRows, const std::vector<Calibration>& imported)
+{
+    std::map<QString, std::size_t> rowOf;
+    for (std::size_t i = 0; i < shownRows.size(); ++i) {
+        const QString code = shownRows[i].value(Code).trimmed().toUpper();
+        if (!code.isEmpty())
+            rowOf.emplace(code, i); // a code typed twice: its first row is the one replaced
+    }
+    QStringList replaced;
+    for (const Calibration& c : imported) {
+        if (auto it = rowOf.find(c.code); it != rowOf.end()) {
+            shownRows[it->second] = shownRow(c);
+            replaced << c.code;
+        } else {
+            rowOf.emplace(c.code, shownRows.size());
+            shownRows.push_back(shownRow(c));
+        }
+    }
+    return replaced;
 }
 
 std::optional<std::vector<QStringList>> readFile(const QString& path, QString* error)
@@ -328,7 +315,7 @@ std::optional<std::vector<QStringList>> readFile(const QString& path, QString* e
                                              path);
             return std::nullopt;
         }
-        return parseCsv(QString::fromUtf8(f.readAll()));
+        return CsvReader::parse(f.readAll(), error);
     }
     auto book = workbook::Workbook::open(toFilePath(path));
     if (!book) {

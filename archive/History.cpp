@@ -17,7 +17,9 @@ Trend trend(const Archive& archive, const QString& partition, const QString& cod
         const QString quantity =
             calibration->gauge.isEmpty() ? QCoreApplication::translate("History", "工程值") : calibration->gauge;
         t.valueLabel = calibration->unit.isEmpty() ? quantity : QStringLiteral("%1 (%2)").arg(quantity, calibration->unit);
+        t.unit = calibration->unit;
     } else {
+        t.unit = QStringLiteral("Hz");
         t.valueLabel = QCoreApplication::translate("History", "读数 (Hz)");
     }
     const std::vector<Point> points = archive.series(partition, code, from, to);

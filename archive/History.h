@@ -14,6 +14,7 @@ struct Trend {
     QString partition;
     QString code;
     QString valueLabel; // "读数 (Hz)", or the gauge's quantity and unit, e.g. "裂缝计 (mm)"
+    QString unit;       // "Hz", or the calibration's unit (empty when it names none)
     bool converted = false;
     std::vector<qint64> time;
     std::vector<double> value;       // NaN where a reading could not be converted

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numeric>
 
 namespace plot {
@@ -84,6 +85,50 @@ void appendPolyline(const Aggregation& aggregation, std::vector<double>& xs, std
         }
         add(c.lastX, c.lastY);
     }
+}
+
+std::vector<Gap> findGaps(std::span<const qint64> x, double intervals)
+{
+    std::vector<qint64> steps;
+    steps.reserve(x.size());
+    for (size_t i = 1; i < x.size(); ++i)
+        if (x[i] > x[i - 1])
+            steps.push_back(x[i] - x[i - 1]);
+    if (steps.size() < 2)
+        return {};
+    const auto middle = steps.begin() + std::ptrdiff_t(steps.size() / 2);
+    std::nth_element(steps.begin(), middle, steps.end());
+    const double longest = intervals * double(*middle);
+    std::vector<Gap> gaps;
+    for (size_t i = 1; i < x.size(); ++i)
+        if (double(x[i] - x[i - 1]) > longest)
+            gaps.push_back(Gap{x[i - 1], x[i]});
+    return gaps;
+}
+
+void breakAtGaps(std::vector<double>& xs, std::vector<double>& ys, const std::vector<Gap>& gaps)
+{
+    if (gaps.empty() || xs.size() < 2)
+        return;
+    std::vector<double> bx, by;
+    bx.reserve(xs.size() + 16);
+    by.reserve(ys.size() + 16);
+    bx.push_back(xs[0]);
+    by.push_back(ys[0]);
+    for (size_t i = 1; i < xs.size(); ++i) {
+        // The first gap that begins at or after the point before; it lies between the two
+        // points when it also ends by the second.
+        const auto g = std::lower_bound(gaps.begin(), gaps.end(), xs[i - 1],
+                                        [](const Gap& gap, double at) { return double(gap.from) < at; });
+        if (g != gaps.end() && double(g->to) <= xs[i]) {
+            bx.push_back(double(g->from) / 2 + double(g->to) / 2);
+            by.push_back(std::numeric_limits<double>::quiet_NaN());
+        }
+        bx.push_back(xs[i]);
+        by.push_back(ys[i]);
+    }
+    xs = std::move(bx);
+    ys = std::move(by);
 }
 
 qsizetype nearest(std::span<const qint64> x, double at)

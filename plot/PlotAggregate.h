@@ -43,6 +43,25 @@ Aggregation aggregate(std::span<const qint64> x, std::span<const double> y, doub
 // before is left out). Appended to xs and ys.
 void appendPolyline(const Aggregation& aggregation, std::vector<double>& xs, std::vector<double>& ys);
 
+// A stretch without records between two consecutive points of a series, from the one to the
+// other.
+struct Gap {
+    qint64 from = 0;
+    qint64 to = 0;
+};
+
+// How many usual reading intervals two records may lie apart and still be joined by a line.
+inline constexpr double kGapIntervals = 3;
+
+// The gaps of a series whose x is sorted ascending: where one point lies more than `intervals`
+// times the usual interval (the median of the positive steps) after the one before. In order.
+std::vector<Gap> findGaps(std::span<const qint64> x, double intervals = kGapIntervals);
+
+// Breaks a polyline whose x ascends wherever one of the `gaps` (in order) lies between two
+// consecutive points: a point (the gap's middle, NaN) goes between them, which a plot draws as
+// no line.
+void breakAtGaps(std::vector<double>& xs, std::vector<double>& ys, const std::vector<Gap>& gaps);
+
 // The index of the point whose x is nearest to `at` (the earlier one of two as near); -1 for
 // no points. x sorted ascending.
 qsizetype nearest(std::span<const qint64> x, double at);

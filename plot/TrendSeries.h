@@ -11,4 +11,7 @@ struct TrendSeries {
     std::vector<qint64> time;        // instrument time, seconds since 1970 (UTC)
     std::vector<double> value;       // one a time; NaN where there is none
     std::vector<double> temperature; // one a time in ℃, NaN where missing; or empty: none at all
+    // The unit of `value` ("Hz", "mm"; empty for a value without one). Series of one unit share
+    // a value axis; each other unit gets an axis of its own.
+    QString unit = QStringLiteral("Hz");
 };

@@ -28,10 +28,6 @@
         <translation>Cancel</translation>
     </message>
     <message>
-        <source>从工作簿（.xls、.xlsx）或 CSV 文件导入标定表，第一行为列名</source>
-        <translation>Import the calibrations from a workbook (.xls, .xlsx) or a CSV file whose first row names the columns</translation>
-    </message>
-    <message>
         <source>标定表有无法识别的行，未保存：
 %1</source>
         <translation>The calibration table has rows that cannot be read; nothing was saved:
@@ -46,10 +42,44 @@
         <translation>Cannot read the calibration table: %1</translation>
     </message>
     <message>
-        <source>已导入 %1 行；以下各行未能识别，已略过：
-%2</source>
-        <translation>Rows imported: %1. These rows could not be read and were skipped:
-%2</translation>
+        <source>……另有 %1 项</source>
+        <translation>… and %1 more</translation>
+    </message>
+    <message>
+        <source>正在导入 %1 …</source>
+        <translation>Importing %1 …</translation>
+    </message>
+    <message>
+        <source>从工作簿（.xls、.xlsx）或 CSV 文件（UTF-8 或 GBK）导入标定表，第一行为列名；已有的元件编号替换其行，其余的添加在后面</source>
+        <translation>Import calibrations from a workbook (.xls, .xlsx) or a CSV file (UTF-8 or GBK) whose first row names the columns; a code already in the table replaces its row, the others are added at the end</translation>
+    </message>
+    <message>
+        <source>导入已取消，标定表未改变。</source>
+        <translation>Import cancelled; the calibration table is unchanged.</translation>
+    </message>
+    <message>
+        <source>文件中没有可以导入的行，标定表未改变：
+%1</source>
+        <translation>The file holds no row that can be imported; the calibration table is unchanged:
+%1</translation>
+    </message>
+    <message>
+        <source>已导入 %1 行。</source>
+        <translation>Imported %1 rows.</translation>
+    </message>
+    <message>
+        <source>其中 %1 行替换了表中已有的元件：%2</source>
+        <translation>%1 of them replaced components already in the table: %2</translation>
+    </message>
+    <message>
+        <source>、</source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source>以下各行未能识别，已略过：
+%1</source>
+        <translation>These rows could not be read and were skipped:
+%1</translation>
     </message>
 </context>
 <context>
@@ -107,10 +137,6 @@
         <translation>No</translation>
     </message>
     <message>
-        <source>第 1 行：没有“%1”列</source>
-        <translation>Row 1: there is no “%1” column</translation>
-    </message>
-    <message>
         <source>第 %1 行：</source>
         <translation>Row %1: </translation>
     </message>
@@ -120,15 +146,20 @@
     </message>
     <message>
         <source>%1“%2”不是“%3”或“%4”</source>
+        <extracomment>%1 the column, %2 the cell, %3 and %4 the words it may hold.</extracomment>
         <translation>%1 “%2” is neither “%3” nor “%4”</translation>
-    </message>
-    <message>
-        <source>“%1”或“%2”无法识别</source>
-        <translation>“%1” or “%2” cannot be read</translation>
     </message>
     <message>
         <source>%1“%2”不是数字</source>
         <translation>%1 “%2” is not a number</translation>
+    </message>
+    <message>
+        <source>第 %1 行：没有“%2”列</source>
+        <translation>Row %1: no “%2” column</translation>
+    </message>
+    <message>
+        <source>；</source>
+        <translation>; </translation>
     </message>
 </context>
 <context>
@@ -202,6 +233,13 @@
     <message>
         <source>元件编号写入失败！，请查阅，检查！</source>
         <translation>Writing the component codes failed. Please review and check them.</translation>
+    </message>
+</context>
+<context>
+    <name>CsvReader</name>
+    <message>
+        <source>第 %1 行：引号没有结束</source>
+        <translation>Row %1: a quote is never closed</translation>
     </message>
 </context>
 <context>
@@ -642,6 +680,10 @@
         <source>&lt;h3&gt;KTM-520 数据管理&lt;/h3&gt;&lt;p&gt;版本 %1（Qt %2）&lt;/p&gt;&lt;p&gt;振弦读数仪 KTM-520 的数据管理程序：浏览和拷贝仪器的数据，保存工作簿，存档并显示趋势。&lt;/p&gt;&lt;p&gt;本程序以 GNU 通用公共许可证第 3 版或更高版本（GPL-3.0-or-later）发布。&lt;/p&gt;&lt;p&gt;使用的程序库及其许可证：&lt;/p&gt;&lt;ul&gt;&lt;li&gt;Qt：LGPL-3.0&lt;/li&gt;&lt;li&gt;QCustomPlot：GPL-3.0-or-later&lt;/li&gt;&lt;li&gt;libzip：BSD-3-Clause&lt;/li&gt;&lt;li&gt;pugixml：MIT&lt;/li&gt;&lt;li&gt;SQLite：公有领域（public domain）&lt;/li&gt;&lt;li&gt;zlib：zlib 许可证&lt;/li&gt;&lt;/ul&gt;</source>
         <translation>&lt;h3&gt;KTM-520 Data Manager&lt;/h3&gt;&lt;p&gt;Version %1 (Qt %2)&lt;/p&gt;&lt;p&gt;Data manager for the KTM-520 vibrating-wire readout: browse and copy the instrument&apos;s data, save workbooks, archive readings and show their trends.&lt;/p&gt;&lt;p&gt;This program is released under the GNU General Public License, version 3 or later (GPL-3.0-or-later).&lt;/p&gt;&lt;p&gt;Libraries used and their licences:&lt;/p&gt;&lt;ul&gt;&lt;li&gt;Qt: LGPL-3.0&lt;/li&gt;&lt;li&gt;QCustomPlot: GPL-3.0-or-later&lt;/li&gt;&lt;li&gt;libzip: BSD-3-Clause&lt;/li&gt;&lt;li&gt;pugixml: MIT&lt;/li&gt;&lt;li&gt;SQLite: public domain&lt;/li&gt;&lt;li&gt;zlib: zlib licence&lt;/li&gt;&lt;/ul&gt;</translation>
     </message>
+    <message>
+        <source>&lt;h3&gt;历史数据&lt;/h3&gt;&lt;p&gt;“历史数据”列出档案中的元件、记录数和时间范围；“标定”一列显示有标定的元件的工程单位，没有标定的元件显示“无 (Hz)”。选择一个或多个元件（按住 Ctrl 多选）显示趋势：每种单位一根纵轴，温度在右边，图例中每条线都注明单位。勾选“换算为工程单位”时，没有标定的元件仍显示读数 (Hz)，下方的说明会列出这些元件。滚轮缩放，拖动平移，双击恢复显示全部；几个读数间隔以上没有记录的时段不连线。“导出数据…”把所选记录导出为 .xlsx 或 .csv，导出时显示进度，可以取消。&lt;/p&gt;&lt;h3&gt;标定表&lt;/h3&gt;&lt;p&gt;“标定表…”中每行一个元件。列：元件编号、仪器类型、单位、读数类型（频率 或 模数 = f²/1000）、公式（线性 或 多项式）、G、方向（R1-R0 或 R0-R1）、A、B、C、现场零点（是 或 否）、R0、T0、K。读数类型、公式、方向和现场零点从下拉列表中选择。“导入…”读取工作簿（.xls、.xlsx 的第一个工作表）或 CSV 文件，第一行为列名，列的顺序不限；CSV 可以是 UTF-8（带或不带 BOM）或 GBK（中文表格软件保存的“CSV (逗号分隔)”）。导入按元件编号合并：表中已有的元件替换其行，其余的添加在后面；无法读取的文件（例如引号没有结束）不改变标定表。出错的行按表格中的行号列出，并指出每个无法识别的单元格。&lt;/p&gt;</source>
+        <translation>&lt;h3&gt;History&lt;/h3&gt;&lt;p&gt;“History” lists the archive’s components with their record counts and time spans; the “Calibration” column shows the engineering unit of a component with a calibration, and “none (Hz)” for one without. Choose one or more components (hold Ctrl for several) to plot their trends: one value axis for each unit, the temperature on the right, every legend entry with its unit. With “Engineering units” ticked, a component without a calibration is still shown as readings (Hz), and the line under the plot names it. The wheel zooms, a drag pans, a double-click shows everything again; no line is drawn across a stretch without records longer than a few reading intervals. “Export Data…” writes the chosen records as .xlsx or .csv, with its progress shown and a cancel.&lt;/p&gt;&lt;h3&gt;Calibration table&lt;/h3&gt;&lt;p&gt;“Calibrations…” holds a row per component. Columns: Code, Gauge, Unit, Reading (Frequency, or Digits = f²/1000), Form (Linear or Polynomial), G, Direction (R1-R0 or R0-R1), A, B, C, Field zero (Yes or No), R0, T0, K; files the program writes name them and their words in Chinese, and either language is read. Reading, Form, Direction and Field zero are chosen from a list. “Import…” reads a workbook (the first worksheet of an .xls or .xlsx) or a CSV file whose first row names the columns, in any order, in Chinese or English; a CSV file may be UTF-8 (with or without a BOM) or GBK (what a Chinese spreadsheet saves as “CSV (comma-separated)”). An import merges by code: a component already in the table replaces its row, the others are added at the end; a file that cannot be read (an unclosed quote, say) leaves the table unchanged. Rows in error are named by their row numbers as the grid shows them, with every cell that cannot be read.&lt;/p&gt;</translation>
+    </message>
 </context>
 <context>
     <name>History</name>
@@ -791,6 +833,54 @@
     <message>
         <source>图片未能保存：%1</source>
         <translation>The image could not be saved: %1</translation>
+    </message>
+    <message>
+        <source>标定</source>
+        <translation>Calibration</translation>
+    </message>
+    <message>
+        <source>有标定的元件显示其工程单位；没有标定的元件以读数 (Hz) 显示</source>
+        <translation>A component with a calibration shows its engineering unit; one without is shown as readings (Hz)</translation>
+    </message>
+    <message>
+        <source>导出数据</source>
+        <translation>Export Data</translation>
+    </message>
+    <message>
+        <source>正在导出 %1 …</source>
+        <translation>Exporting %1 …</translation>
+    </message>
+    <message>
+        <source>无 (Hz)</source>
+        <translation>none (Hz)</translation>
+    </message>
+    <message>
+        <source>没有标定：趋势和导出中只有读数 (Hz)</source>
+        <translation>No calibration: the trend and the export hold readings (Hz) only</translation>
+    </message>
+    <message>
+        <source>有</source>
+        <translation>yes</translation>
+    </message>
+    <message>
+        <source>有标定</source>
+        <translation>Calibrated</translation>
+    </message>
+    <message>
+        <source>有标定：%1</source>
+        <translation>Calibrated: %1</translation>
+    </message>
+    <message>
+        <source>；%1 没有标定，仍显示读数 (Hz)</source>
+        <translation>; no calibration for %1: shown as readings (Hz)</translation>
+    </message>
+    <message>
+        <source>、</source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source>导出已取消，没有写入文件。</source>
+        <translation>Export cancelled; no file was written.</translation>
     </message>
 </context>
 <context>
@@ -1067,10 +1157,6 @@ Raise it when the instrument pauses long in mid-reply and copies are often repor
         <translation>No data</translation>
     </message>
     <message>
-        <source>%1 温度</source>
-        <translation>%1 temperature</translation>
-    </message>
-    <message>
         <source>读数</source>
         <translation>Reading</translation>
     </message>
@@ -1086,6 +1172,10 @@ Raise it when the instrument pauses long in mid-reply and copies are often repor
     <message>
         <source>温度：%1</source>
         <translation>Temperature: %1</translation>
+    </message>
+    <message>
+        <source>%1 温度 (℃)</source>
+        <translation>%1 temperature (°C)</translation>
     </message>
 </context>
 <context>

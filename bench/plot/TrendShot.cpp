@@ -1,6 +1,6 @@
 // Draws the trend plot as the readings history shows it and saves what the window shows as
-// a PNG, to be looked at: two components, 100,000 records each over a year, one bad reading,
-// the cursor over a record. Usage: plot_shot OUT.png [WIDTH HEIGHT [FROM-DAY TO-DAY]], the
+// a PNG, to be looked at: three components of three units (mm, kPa, Hz), 100,000 records each
+// over a year, one bad reading, ten days without readings, the cursor over a record. Usage: plot_shot OUT.png [WIDTH HEIGHT [FROM-DAY TO-DAY]], the
 // days counted from the first record, for a zoomed view.
 #include "app/TrendPlot.h"
 
@@ -14,12 +14,12 @@
 
 namespace {
 
-TrendSeries component(const QString& code, const QString& label, double base, double swing, double phase)
+TrendSeries component(const QString& code, const QString& label, const QString& unit, double base, double swing, double phase)
 {
     constexpr qsizetype n = 100'000;
     constexpr qint64 start = 1'767'225'600; // 2026-01-01 00:00 UTC
     constexpr qint64 step = 315;            // a year
-    TrendSeries s{.code = code, .valueLabel = label};
+    TrendSeries s{.code = code, .valueLabel = label, .unit = unit};
     s.time.resize(n);
     s.value.resize(n);
     s.temperature.resize(n);
@@ -46,9 +46,16 @@ int main(int argc, char** argv)
     const int width = argc > 3 ? std::atoi(argv[2]) : 1200, height = argc > 3 ? std::atoi(argv[3]) : 600;
 
     std::vector<TrendSeries> series;
-    series.push_back(component(QStringLiteral("A001"), QStringLiteral("读数 (Hz)"), 2850, 25, 0));
-    series.push_back(component(QStringLiteral("B002"), QStringLiteral("读数 (Hz)"), 2700, 40, 1.2));
-    series[0].value[61'234] = 2985.5; // a bad reading
+    series.push_back(component(QStringLiteral("A001"), QStringLiteral("裂缝计 (mm)"), QStringLiteral("mm"), 12, 0.4, 0));
+    series.push_back(component(QStringLiteral("B002"), QStringLiteral("渗压计 (kPa)"), QStringLiteral("kPa"), 180, 40, 1.2));
+    series.push_back(component(QStringLiteral("C003"), QStringLiteral("读数 (Hz)"), QStringLiteral("Hz"), 2700, 25, 2.0));
+    series[0].value[61'234] = 13.5; // a bad reading
+    // Ten days without readings (the readout was away).
+    auto& gap = series[2];
+    const auto from = gap.time.begin() + 30'000, to = from + 2'743;
+    gap.value.erase(gap.value.begin() + 30'000, gap.value.begin() + 32'743);
+    gap.temperature.erase(gap.temperature.begin() + 30'000, gap.temperature.begin() + 32'743);
+    gap.time.erase(from, to);
     for (size_t i = 20'000; i < 21'000; ++i)
         series[1].temperature[i] = std::numeric_limits<double>::quiet_NaN(); // the sensor was off
 

@@ -1,6 +1,7 @@
 // Every command button has a shortcut that works and a tool tip; the help menu offers the guide,
 // the shortcuts, the log folder and the About box.
 #include "app/HelpMenu.h"
+#include "archive/CalibrationTable.h"
 
 #include "platform/SupportLog.h"
 #include "storage/PartitionTree.h"
@@ -89,4 +90,16 @@ TEST_F(Form1Fixture, TheHelpMenuOffersTheGuideTheShortcutsTheLogFolderAndAbout)
     for (const char* message : {"没有连接设备！请先连接设备，再操作！", "等待上次命令执行完成，稍后再试！",
                                 "没有读取到数据！请检查连线或仪器的电源开关是否关闭！"})
         EXPECT_TRUE(help::guideHtml().contains(QString::fromUtf8(message))) << message;
+}
+
+TEST(HelpGuide, TheCalibrationFilesColumnsWordsAndEncodingsAreExplained)
+{
+    const QString guide = help::guideHtml();
+    for (const QString& column : archive::CalibrationTable::headers())
+        EXPECT_TRUE(guide.contains(column)) << column.toStdString();
+    for (int column = 0; column < archive::CalibrationTable::headers().size(); ++column)
+        for (const QString& word : archive::CalibrationTable::shownChoices(column))
+            EXPECT_TRUE(guide.contains(word)) << word.toStdString();
+    for (const char* said : {"UTF-8", "GBK", "历史数据", "无 (Hz)", "双击"})
+        EXPECT_TRUE(guide.contains(QString::fromUtf8(said))) << said;
 }

@@ -8,6 +8,7 @@
 #include "storage/PartitionTree.h"
 #include "tests/support/Form1Fixture.h"
 #include "tests/support/RecordingServer.h"
+#include "tests/support/ScriptedProgress.h"
 
 #include <QDir>
 #include <QFile>
@@ -280,28 +281,6 @@ TEST_F(SaveCommandTest, WpsFailurePathSavesClosesQuitsThenReports)
     EXPECT_FALSE(wps.log.contains("quit"));
     EXPECT_TRUE(window.Command4->isEnabled());
 }
-
-namespace {
-// The operator's side of a long save: records what it was shown, cancels when told to, and
-// tries a second save from inside the first.
-class ScriptedProgress : public SaveProgress {
-public:
-    void start(const QString&, qint64 rows) override { startedWith = rows; }
-    void advance(qint64 done) override
-    {
-        advances.append(done);
-        if (during)
-            during();
-    }
-    bool cancelRequested() const override { return cancel; }
-    void finish() override { finished = true; }
-    qint64 startedWith = -1;
-    QList<qint64> advances;
-    bool cancel = false;
-    bool finished = false;
-    std::function<void()> during;
-};
-} // namespace
 
 TEST_F(SaveCommandTest, ALongSaveRunsBesideTheWindowAndCancelLeavesTheOldFile)
 {

@@ -10,6 +10,7 @@
 #include <QTimeZone>
 #include <QTest>
 #include <QWheelEvent>
+#include <qcustomplot.h>
 #include <algorithm>
 #include <cmath>
 #include <gtest/gtest.h>
@@ -324,4 +325,135 @@ TEST_F(TrendPlotTest, SeriesAreSortedByTimeAndMalformedOnesLeftOut)
     EXPECT_FALSE(plot.pointAt(plot.width() / 2));
     QTemporaryDir dir;
     EXPECT_TRUE(plot.savePng(dir.filePath(QStringLiteral("empty.png")), 400, 300));
+}
+
+namespace {
+// The series again with another unit and a value about `base`, upside down for a negative `sign`.
+TrendSeries inUnit(TrendSeries s, const QString& label, const QString& unit, double base, double sign = 1)
+{
+    s.valueLabel = label;
+    s.unit = unit;
+    for (double& v : s.value)
+        v = base + sign * (v - 2800) / 100;
+    return s;
+}
+} // namespace
+
+TEST_F(TrendPlotTest, EachUnitHasAnAxisOfItsOwnAndTheLegendNamesTheUnits)
+{
+    // A crackmeter in mm (about 12), a piezometer in kPa (about 180), a gauge without a
+    // calibration in Hz (about 2800), a second crackmeter.
+    std::vector<TrendSeries> all{inUnit(series("A001", 500, 3600), "裂缝计 (mm)", "mm", 12),
+                                 inUnit(series("B002", 500, 3600), "渗压计 (kPa)", "kPa", 180, -1), series("C003", 500, 3600),
+                                 inUnit(series("A004", 500, 3600), "裂缝计 (mm)", "mm", 12.5)};
+    ASSERT_TRUE(plot.setSeries(all));
+    settle();
+    ASSERT_EQ(plot.valueAxisCount(), 3);
+    EXPECT_EQ(plot.valueAxis(0), plot.valueAxis(3));
+    EXPECT_NE(plot.valueAxis(0), plot.valueAxis(1));
+    EXPECT_NE(plot.valueAxis(1), plot.valueAxis(2));
+    EXPECT_EQ(plot.valueAxis(0)->label(), "裂缝计 (mm)");
+    EXPECT_EQ(plot.valueAxis(1)->label(), "渗压计 (kPa)");
+    EXPECT_EQ(plot.valueAxis(2)->label(), "读数 (Hz)");
+    // Each axis fits its own values: the millimetres do not lie flat under the hertz.
+    const QCPRange mm = plot.valueAxis(0)->range();
+    EXPECT_LT(mm.lower, 11.8);
+    EXPECT_GT(mm.upper, 12.7);
+    EXPECT_LT(mm.size(), 2.0);
+    EXPECT_GT(plot.valueAxis(2)->range().lower, 2700);
+    EXPECT_LT(plot.valueAxis(1)->range().size(), 3.0);
+
+    QStringList names;
+    for (int i = 0; i < plot.customPlot()->graphCount(); ++i)
+        names << plot.customPlot()->graph(i)->name();
+    EXPECT_EQ(names, QStringList({"A001 (mm)", "A001 温度 (℃)", "B002 (kPa)", "B002 温度 (℃)", "C003 (Hz)", "C003 温度 (℃)",
+                                  "A004 (mm)", "A004 温度 (℃)"}));
+
+    // The cursor over the kPa line (at its lowest, where the others are at their highest)
+    // reads it on its own axis.
+    const QPoint at(plot.customPlot()->xAxis->coordToPixel(double(kStart + 125 * 3600)),
+                    int(plot.valueAxis(1)->coordToPixel(all[1].value[125])));
+    QMouseEvent move(QEvent::MouseMove, at, surface()->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(surface(), &move);
+    EXPECT_TRUE(plot.cursorText().startsWith("B002")) << plot.cursorText().toStdString();
+
+    // Back to one unit: one axis.
+    ASSERT_TRUE(plot.setSeries({series("C003", 500, 3600)}));
+    EXPECT_EQ(plot.valueAxisCount(), 1);
+    EXPECT_EQ(plot.customPlot()->axisRect()->axes(QCPAxis::atLeft).size(), 1);
+}
+
+TEST_F(TrendPlotTest, LegendEntriesAndDateLabelsKeepTheirRoom)
+{
+    std::vector<TrendSeries> all;
+    for (const char* code : {"A001", "A002", "B003", "C004"})
+        all.push_back(inUnit(series(code, 2000, 86'400), "裂缝计 (mm)", "mm", 12));
+    ASSERT_TRUE(plot.setSeries(all));
+    for (int width : {1600, 1280, 1000, 760, 520, 360}) {
+        for (qint64 hours : {2, 12, 24, 72, 7 * 24, 20 * 24, 40 * 24, 90 * 24, 400 * 24, 1200 * 24, 2000 * 24}) {
+            plot.resize(width, 500);
+            plot.setTimeRange(kStart, kStart + hours * 3600);
+            plot.customPlot()->replot(QCustomPlot::rpImmediateRefresh);
+            const std::string where = std::to_string(width) + " px, " + std::to_string(hours) + " hours";
+            // Every legend entry gets at least the room its text needs, inside the plot.
+            QCPLegend* legend = plot.customPlot()->legend;
+            int entries = 0;
+            for (int i = 0; i < legend->itemCount(); ++i) {
+                QCPAbstractLegendItem* item = legend->item(i);
+                if (!item)
+                    continue; // an empty cell
+                ++entries;
+                EXPECT_GE(item->outerRect().width(), item->minimumOuterSizeHint().width()) << where << " item " << i;
+                EXPECT_TRUE(plot.customPlot()->viewport().contains(item->outerRect())) << where << " item " << i;
+            }
+            EXPECT_EQ(entries, 8) << where;
+            // No two date labels overlap.
+            QCPAxis* x = plot.customPlot()->xAxis;
+            const QVector<double> ticks = x->tickVector();
+            const QVector<QString> labels = x->tickVectorLabels();
+            ASSERT_GE(ticks.size(), 1) << where;
+            const QFontMetricsF metrics(x->tickLabelFont());
+            for (qsizetype i = 1; i < ticks.size(); ++i) {
+                const double apart = x->coordToPixel(ticks[i]) - x->coordToPixel(ticks[i - 1]);
+                const double needed = (metrics.horizontalAdvance(labels[i - 1]) + metrics.horizontalAdvance(labels[i])) / 2;
+                EXPECT_GT(apart, needed) << where << ": " << labels[i - 1].toStdString() << " / " << labels[i].toStdString();
+            }
+        }
+    }
+}
+
+TEST_F(TrendPlotTest, NoLineBridgesAStretchWithoutReadingsAndADoubleClickShowsAll)
+{
+    // Readings every ten minutes, then none for ten days, then again.
+    TrendSeries s = series("A001", 3000, 600);
+    const qint64 lastBefore = s.time[1499], firstAfter = lastBefore + 10 * 86'400;
+    for (size_t i = 1500; i < s.time.size(); ++i)
+        s.time[i] = firstAfter + qint64(i - 1500) * 600;
+    ASSERT_TRUE(plot.setSeries({s}));
+    settle();
+    for (const std::vector<QPointF>& drawn : {plot.drawnValues(0), plot.drawnTemperatures(0)}) {
+        bool broken = false;
+        for (size_t i = 1; i < drawn.size(); ++i) {
+            if (std::isnan(drawn[i].y()) && drawn[i].x() > double(lastBefore) && drawn[i].x() < double(firstAfter))
+                broken = true;
+            // no segment between two points on either side of the gap
+            if (!std::isnan(drawn[i].y()) && !std::isnan(drawn[i - 1].y())) {
+                EXPECT_FALSE(drawn[i - 1].x() <= double(lastBefore) && drawn[i].x() >= double(firstAfter)) << i;
+            }
+        }
+        EXPECT_TRUE(broken);
+    }
+    // Evenly kept readings are one line, without a break.
+    ASSERT_TRUE(plot.setSeries({series("A001", 3000, 600)}));
+    const std::vector<QPointF> whole = plot.drawnValues(0);
+    EXPECT_TRUE(std::none_of(whole.begin(), whole.end(), [](const QPointF& p) { return std::isnan(p.y()); }));
+
+    // Zoomed in, a double-click shows everything again.
+    const auto all = plot.timeRange();
+    plot.setTimeRange(kStart + 86'400, kStart + 2 * 86'400);
+    ASSERT_LT(plot.timeRange().second - plot.timeRange().first, 90'000);
+    const QPoint at(plot.width() / 2, plot.height() / 3);
+    QMouseEvent click(QEvent::MouseButtonDblClick, at, surface()->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(surface(), &click);
+    EXPECT_EQ(plot.timeRange(), all);
 }

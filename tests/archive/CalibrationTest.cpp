@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -245,4 +246,83 @@ TEST(CalibrationTable, AWorkbookMadeByAnotherProgramIsRead)
 
     EXPECT_FALSE(CalibrationTable::readFile(dir.filePath("missing.xlsx"), &error));
     EXPECT_FALSE(error.isEmpty());
+}
+
+TEST(CalibrationTable, ACsvFileInGbkIsReadAndAnOpenQuoteIsRefused)
+{
+    // What a Chinese spreadsheet writes for "CSV (逗号分隔)": GBK, no byte-order mark.
+    QStringEncoder gbk("GBK");
+    ASSERT_TRUE(gbk.isValid());
+    QTemporaryDir dir;
+    const QString path = dir.filePath("标定.csv");
+    auto write = [&](const QString& text) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(gbk.encode(text));
+    };
+    write(QStringLiteral("元件编号,仪器类型,单位,读数类型,公式,G\r\nA001,裂缝计,mm,模数,线性,0.5\r\nA002,渗压计,kPa,频率,线性,-0.25\r\n"));
+    QString error;
+    auto rows = CalibrationTable::readFile(path, &error);
+    ASSERT_TRUE(rows) << error.toStdString();
+    QStringList problems;
+    const auto read = CalibrationTable::fromRows(*rows, &problems);
+    EXPECT_TRUE(problems.isEmpty()) << problems.join('\n').toStdString();
+    ASSERT_EQ(read.size(), 2u);
+    EXPECT_EQ(read[0].gauge, "裂缝计");
+    EXPECT_EQ(read[1].unit, "kPa");
+    EXPECT_EQ(read[1].kind, ReadingKind::Frequency);
+    EXPECT_DOUBLE_EQ(read[1].G, -0.25);
+
+    // An unclosed quote on the third row would take every later row into one cell.
+    write(QStringLiteral("元件编号,仪器类型\r\nA001,裂缝计\r\nA002,\"渗压计\r\nA003,裂缝计\r\nA004,裂缝计\r\n"));
+    rows = CalibrationTable::readFile(path, &error);
+    EXPECT_FALSE(rows);
+    EXPECT_EQ(error, "第 3 行：引号没有结束");
+}
+
+TEST(CalibrationTable, EveryBadFieldIsNamedWithTheRowAsTheOperatorSeesIt)
+{
+    const std::vector<QStringList> table{
+        CalibrationTable::headers(),
+        CalibrationTable::toRow(crackmeter(Form::Linear)),
+        {"A002", "", "mm", "兆赫", "线性", "x", "左", "", "", "", "也许", "", "", "0,1,2"},
+    };
+    // In a file the header is row 1, so the bad row is row 3.
+    QStringList problems;
+    EXPECT_EQ(CalibrationTable::fromRows(table, &problems).size(), 1u);
+    ASSERT_EQ(problems.size(), 1);
+    EXPECT_EQ(problems[0].toStdString(), "第 3 行：读数类型“兆赫”不是“频率”或“模数”；G“x”不是数字；方向“左”不是“R1-R0”或“R0-R1”；"
+                                         "现场零点“也许”不是“是”或“否”；K“0,1,2”不是数字");
+    // In the grid the rows are numbered from 1 under the header: the same row is row 2.
+    problems.clear();
+    CalibrationTable::fromRows(table, &problems, 0);
+    ASSERT_EQ(problems.size(), 1);
+    EXPECT_TRUE(problems[0].startsWith("第 2 行：读数类型")) << problems[0].toStdString();
+    // No code, and a bad form beside it: both named.
+    problems.clear();
+    CalibrationTable::fromRows({{"元件编号", "公式"}, {"", "三次"}}, &problems, 0);
+    EXPECT_EQ(problems, QStringList({"第 1 行：没有元件编号；公式“三次”不是“线性”或“多项式”"}));
+}
+
+TEST(CalibrationTable, AnImportMergesByCodeIntoTheRowsThere)
+{
+    Calibration typed = crackmeter(Form::Linear);
+    typed.code = "A007";
+    Calibration old = crackmeter(Form::Linear);
+    std::vector<QStringList> rows{CalibrationTable::shownRow(old), CalibrationTable::shownRow(typed), {"B001", "", "", "频率", "立方", "", "", "", "", "", "", "", "", ""}};
+    // a hand-typed row that cannot be read yet stays as typed
+    const QStringList unreadable = rows[2];
+    rows[0][0] = " a001 "; // typed in lower case, with blanks
+
+    Calibration renewed = crackmeter(Form::Polynomial);
+    renewed.G = 0.5;
+    Calibration added = crackmeter(Form::Linear);
+    added.code = "C003";
+    const QStringList replaced = CalibrationTable::merge(rows, {added, renewed});
+    EXPECT_EQ(replaced, QStringList({"A001"}));
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(rows[0], CalibrationTable::shownRow(renewed));
+    EXPECT_EQ(rows[1], CalibrationTable::shownRow(typed));
+    EXPECT_EQ(rows[2], unreadable);
+    EXPECT_EQ(rows[3], CalibrationTable::shownRow(added));
 }

@@ -236,3 +236,56 @@ TEST(PlotAggregate, NearestPoint)
     EXPECT_EQ(plot::nearest(x, 299), 2);
     EXPECT_EQ(plot::nearest(x, 301), 3);
 }
+
+TEST(PlotGaps, AStretchWithoutReadingsIsFoundAndBreaksTheLine)
+{
+    // Readings every 30 s, one missed (60 s: still joined), then a day without any, and a week
+    // later two more days, with a slightly uneven clock throughout.
+    std::vector<qint64> x;
+    qint64 t = 1'700'000'000;
+    for (int i = 0; i < 100; ++i, t += 30 + (i % 3))
+        x.push_back(t);
+    t += 30; // a missed reading
+    for (int i = 0; i < 100; ++i, t += 30)
+        x.push_back(t);
+    const qint64 beforeDay = x.back();
+    t += 86'400;
+    for (int i = 0; i < 100; ++i, t += 30)
+        x.push_back(t);
+    const qint64 beforeWeek = x.back();
+    t += 7 * 86'400;
+    for (int i = 0; i < 10; ++i, t += 30)
+        x.push_back(t);
+    const std::vector<plot::Gap> gaps = plot::findGaps(x);
+    ASSERT_EQ(gaps.size(), 2u);
+    EXPECT_EQ(gaps[0].from, beforeDay);
+    EXPECT_EQ(gaps[0].to, beforeDay + 86'400 + 30);
+    EXPECT_EQ(gaps[1].from, beforeWeek);
+
+    // Zoomed far out, a column holds the records on both sides of a gap: the polyline that
+    // joins them is broken between them, and nowhere else.
+    std::vector<double> y(x.size(), 1.0);
+    const Aggregation a = plot::aggregate(x, y, double(x.front()), double(x.back()), 40);
+    std::vector<double> xs, ys;
+    plot::appendPolyline(a, xs, ys);
+    const size_t drawn = xs.size();
+    plot::breakAtGaps(xs, ys, gaps);
+    ASSERT_EQ(xs.size(), drawn + 2);
+    std::vector<double> breaks;
+    for (size_t i = 0; i < xs.size(); ++i) {
+        if (i > 0) {
+            EXPECT_LE(xs[i - 1], xs[i]);
+        }
+        if (std::isnan(ys[i]))
+            breaks.push_back(xs[i]);
+    }
+    ASSERT_EQ(breaks.size(), 2u);
+    EXPECT_GT(breaks[0], double(gaps[0].from));
+    EXPECT_LT(breaks[0], double(gaps[0].to));
+    EXPECT_GT(breaks[1], double(gaps[1].from));
+
+    // Evenly spaced readings, or too few to tell, have no gaps.
+    EXPECT_TRUE(plot::findGaps(std::vector<qint64>{0, 600, 1200, 1800}).empty());
+    EXPECT_TRUE(plot::findGaps(std::vector<qint64>{0, 100'000}).empty());
+    EXPECT_TRUE(plot::findGaps(std::vector<qint64>{}).empty());
+}

@@ -1,0 +1,113 @@
+// The history tab's list and export: which components have a calibration, what stays in Hz
+// although engineering units are asked for, and an export off the window's thread that a
+// cancel stops without a file.
+#include "app/HistoryView.h"
+
+#include "app/TrendPlot.h"
+#include "archive/Recorder.h"
+#include "tests/support/RecordingMessenger.h"
+#include "tests/support/ScriptedFileDialogs.h"
+#include "tests/support/ScriptedProgress.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+using namespace archive;
+
+namespace {
+
+class HistoryViewTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        // A001 with a calibration in mm, A002 without: 100,000 records each, ten minutes apart.
+        std::vector<Record> records;
+        for (const char* code : {"A001", "A002"})
+            for (qint64 i = 0; i < kRecords; ++i)
+                records.push_back(Record{"A", "F1", code, instrumentTimeText(1'767'225'600 + i * 600),
+                                         QString::number(28000 + i % 900), "235"});
+        Error error;
+        ASSERT_TRUE(recorder.archive()) << recorder.failure().toStdString();
+        ASSERT_TRUE(recorder.archive()->store(records, QDateTime::currentDateTimeUtc(), &error));
+        Calibration c;
+        c.code = "A001";
+        c.gauge = "裂缝计";
+        c.unit = "mm";
+        c.G = 0.01;
+        c.R0 = 7800;
+        ASSERT_TRUE(recorder.archive()->setCalibrations({c}, &error));
+        view.progress = &progress;
+        view.refresh();
+    }
+    QTreeWidgetItem* row(const QString& code)
+    {
+        for (int i = 0; i < view.components->topLevelItemCount(); ++i)
+            if (view.components->topLevelItem(i)->text(HistoryView::CodeColumn) == code)
+                return view.components->topLevelItem(i);
+        return nullptr;
+    }
+
+    static constexpr qint64 kRecords = 100'000;
+    QTemporaryDir dir;
+    Recorder recorder{dir.filePath("archive.sqlite")};
+    ScriptedFileDialogs dialogs;
+    RecordingMessenger messenger;
+    ScriptedProgress progress;
+    HistoryView view{recorder, dialogs, messenger};
+};
+
+} // namespace
+
+TEST_F(HistoryViewTest, TheListSaysWhichComponentsHaveACalibration)
+{
+    ASSERT_NE(row("A001"), nullptr);
+    ASSERT_NE(row("A002"), nullptr);
+    EXPECT_EQ(row("A001")->text(HistoryView::CalibrationColumn), "mm");
+    EXPECT_EQ(row("A002")->text(HistoryView::CalibrationColumn), "无 (Hz)");
+    EXPECT_EQ(row("A001")->text(HistoryView::CountColumn), QString::number(kRecords));
+
+    // Both chosen, in engineering units: the one without a calibration is named as staying in
+    // Hz, and each unit is drawn on an axis of its own.
+    ASSERT_TRUE(view.engineering->isChecked());
+    row("A001")->setSelected(true);
+    row("A002")->setSelected(true);
+    EXPECT_TRUE(view.note->text().contains("A002 没有标定，仍显示读数 (Hz)")) << view.note->text().toStdString();
+    EXPECT_FALSE(view.note->text().contains("A001 没有标定"));
+    EXPECT_EQ(view.plot->valueAxisCount(), 2);
+    // Readings asked for: nothing to say, one axis.
+    view.engineering->setChecked(false);
+    EXPECT_FALSE(view.note->text().contains("没有标定")) << view.note->text().toStdString();
+    EXPECT_EQ(view.plot->valueAxisCount(), 1);
+}
+
+TEST_F(HistoryViewTest, AnExportRunsBesideTheWindowAndACancelLeavesNoFile)
+{
+    row("A001")->setSelected(true);
+    row("A002")->setSelected(true);
+    const QString path = dir.filePath("history.csv");
+    dialogs.answers = {path};
+    view.exportButton->click();
+    EXPECT_EQ(messenger.messages, QStringList({"成功导出文件，请查阅！"}));
+    EXPECT_EQ(progress.startedWith, 2 * kRecords);
+    EXPECT_TRUE(progress.finished);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll().count('\n'), 2 * kRecords + 1);
+    file.close();
+    ASSERT_TRUE(QFile::remove(path));
+
+    // Cancelled: no file, and the operator is told so.
+    progress = ScriptedProgress{};
+    progress.cancel = true;
+    messenger.messages.clear();
+    dialogs.answers = {path};
+    view.exportButton->click();
+    EXPECT_EQ(messenger.messages, QStringList({"导出已取消，没有写入文件。"}));
+    EXPECT_FALSE(QFile::exists(path));
+}
