@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <cstdio>
+#include <optional>
 
 // The command line's two streams: results on standard output, messages and progress on
 // standard error. The progress line is redrawn in place and only ever shown on a terminal; a
@@ -24,7 +25,18 @@ public:
     void note(const QString& text);     // a line on standard error unless quiet
     void progress(const QString& line); // redraws the progress line (nothing unless enabled)
     void endProgress();                 // ends a drawn progress line
-    void flushOut();
+    // Writes what standard output still holds; false once any result could not be written.
+    bool flushOut();
+    // Why a result could not be written to standard output (the system's reason), if one could
+    // not; the first failure is kept.
+    std::optional<QString> outFailure() const { return m_outFailure; }
+    // Whether that failure was a reader that went away (a closed pipe, e.g. "| head").
+    bool outClosed() const { return m_outClosed; }
+    // Standard output cannot be written at all (it was closed before the program started).
+    void outUnavailable(int error);
+    // Says on standard error, once, that results could not be written and why; false when all
+    // were written.
+    bool reportOutFailure();
 
     bool progressEnabled() const { return m_progress; }
     bool quiet() const { return m_quiet; }
@@ -32,6 +44,7 @@ public:
 
 private:
     void line(const QString& text);
+    void checkOut(bool written);
 
     std::FILE* m_out;
     std::FILE* m_err;
@@ -39,6 +52,9 @@ private:
     bool m_quiet;
     bool m_lineOpen = false;
     QString m_lastProgress;
+    std::optional<QString> m_outFailure;
+    bool m_outClosed = false;
+    bool m_outFailureSaid = false;
 };
 
 } // namespace cli

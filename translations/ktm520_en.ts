@@ -1091,6 +1091,17 @@
     </message>
 </context>
 <context>
+    <name>cli::Console</name>
+    <message>
+        <source>标准输出已关闭（读取结果的程序已退出），其余结果未能写出：%1</source>
+        <translation>Standard output was closed (the program reading the results has ended); the rest of the results could not be written: %1</translation>
+    </message>
+    <message>
+        <source>无法写出结果到标准输出：%1</source>
+        <translation>The results could not be written to standard output: %1</translation>
+    </message>
+</context>
+<context>
     <name>cli::Options</name>
     <message>
         <source>用法见 ktm520-cli --help</source>
@@ -1332,8 +1343,10 @@ An output file appears only when the transfer ended normally and the file was wr
   3  连接失败（串口不存在、被占用或没有权限） connection failed (port missing/busy/denied)
   4  仪器回答 ERR（或拒绝了某一行、回答不明确） the instrument answered ERR (or refused a row)
   5  在超时时间内没有应答 no reply in time
-  6  保存失败（原有文件保持不变） save failed (an existing file is kept)
-  7  传输中断（如传输中串口断开），未写入任何文件 transfer interrupted, nothing written
+  6  保存失败（原有文件保持不变），或结果无法写到标准输出 save failed (an existing file is
+     kept), or results could not be written to standard output
+  7  传输中断，或被 SIGINT/SIGTERM 中止（中止的那一步未写入、未存档任何内容）
+     interrupted or stopped by a signal (the step it stopped wrote and archived nothing)
   8  档案数据库无法打开或未能存入记录（copy 的输出文件已写好） the archive failed
      (copy&apos;s output file was written)
 </source>
@@ -1343,8 +1356,10 @@ An output file appears only when the transfer ended normally and the file was wr
   3  connection failed (the port is missing, busy or may not be opened)
   4  the instrument answered ERR (or refused a row, or answered unclearly)
   5  no reply within the timeout
-  6  save failed (an existing file is kept)
-  7  transfer interrupted (the port lost in mid-transfer, for example); nothing was written
+  6  save failed (an existing file is kept), or results could not be written to standard
+     output (a full disk, a closed output or pipe)
+  7  transfer interrupted (the port lost in mid-transfer, for example), or stopped by SIGINT or
+     SIGTERM; the step it stopped wrote and archived nothing
   8  the archive could not be opened or could not keep the records (copy&apos;s output file was
      written)
 </translation>
@@ -1486,6 +1501,10 @@ An output file appears only when the transfer ended normally and the file was wr
     <message>
         <source>已导出 %1 个元件的 %2 条记录。</source>
         <translation>Exported: %1 component(s), %2 record(s).</translation>
+    </message>
+    <message>
+        <source>存档已中止：本次拷贝的记录均未存档。</source>
+        <translation>Archiving stopped: none of this copy&apos;s records were archived.</translation>
     </message>
 </context>
 <context>

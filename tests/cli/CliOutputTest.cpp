@@ -62,9 +62,7 @@ TEST_F(CliOutputTest, ResultsThatCannotBeWrittenAreExitCodeSix)
 {
     // an archive to list
     ASSERT_EQ(cli({"copy", "C", "-o", file("C.csv")}).exitCode, 0);
-    const QList<QStringList> listings = {{"partitions"},       {"files", "A"},     {"files", "A", "--json"},
-                                         {"components", "A"}, {"ports"},          {"archive", "list"},
-                                         {"archive", "list", "--json"}, {"--help"}};
+    const QList<QStringList> listings = {{"partitions"}, {"files", "A"}, {"files", "A", "--json"}, {"components", "A"}, {"ports"}, {"archive", "list"}, {"archive", "list", "--json"}, {"--help"}};
     for (const QString& where : {QStringLiteral(">/dev/full"), QStringLiteral(">&-")}) {
         for (const QStringList& listing : listings) {
             const CliRun run = redirected(where, listing);
