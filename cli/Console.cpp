@@ -38,6 +38,10 @@ void Console::outBytes(const QByteArray& bytes)
 {
     if (bytes.isEmpty())
         return;
+    if (m_closedAtStart != 0) {
+        outUnavailable(m_closedAtStart);
+        return;
+    }
     if (!m_lineOpen) {
         checkOut(std::fwrite(bytes.constData(), 1, size_t(bytes.size()), m_out) == size_t(bytes.size()));
         return;
@@ -73,8 +77,10 @@ void Console::outUnavailable(int error)
     m_outFailure = QString::fromLocal8Bit(std::strerror(error));
 }
 
-bool Console::reportOutFailure()
+bool Console::reportOutFailure(bool due)
 {
+    if (due && m_closedAtStart != 0)
+        outUnavailable(m_closedAtStart);
     if (!flushOut() && !m_outFailureSaid) {
         m_outFailureSaid = true;
         error(m_outClosed ? QCoreApplication::translate("cli::Console", "标准输出已关闭（读取结果的程序已退出），其余结果未能写出：%1")

@@ -32,11 +32,15 @@ public:
     std::optional<QString> outFailure() const { return m_outFailure; }
     // Whether that failure was a reader that went away (a closed pipe, e.g. "| head").
     bool outClosed() const { return m_outClosed; }
-    // Standard output cannot be written at all (it was closed before the program started).
-    void outUnavailable(int error);
+    // Standard output was closed before the program started: every result written to it
+    // counts as not written (with `error` as the reason).
+    void outClosedAtStart(int error) { m_closedAtStart = error; }
+    // Whether results written to standard output can still get there.
+    bool outUsable() const { return m_closedAtStart == 0 && !m_outFailure; }
     // Says on standard error, once, that results could not be written and why; false when all
-    // were written.
-    bool reportOutFailure();
+    // were written. `due`: results are yet to come, so a standard output closed at start is a
+    // failure already.
+    bool reportOutFailure(bool due = false);
 
     bool progressEnabled() const { return m_progress; }
     bool quiet() const { return m_quiet; }
@@ -45,6 +49,7 @@ public:
 private:
     void line(const QString& text);
     void checkOut(bool written);
+    void outUnavailable(int error);
 
     std::FILE* m_out;
     std::FILE* m_err;
@@ -55,6 +60,7 @@ private:
     std::optional<QString> m_outFailure;
     bool m_outClosed = false;
     bool m_outFailureSaid = false;
+    int m_closedAtStart = 0;
 };
 
 } // namespace cli

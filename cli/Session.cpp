@@ -656,8 +656,8 @@ void Session::printList(const QStringList& items)
 int Session::checkOutput() const
 {
     const OutputKind kind = outputKind(m_o.output);
-    if (kind == OutputKind::CsvToStdout && m_s.console.outFailure()) {
-        m_s.console.reportOutFailure(); // standard output was closed before the run began
+    if (kind == OutputKind::CsvToStdout && !m_s.console.outUsable()) {
+        m_s.console.reportOutFailure(true);
         return SaveFailed;
     }
     if (kind != OutputKind::Csv && kind != OutputKind::Xls && kind != OutputKind::Xlsx)

@@ -102,7 +102,7 @@ int main(int argc, char* argv[])
     cli::Console console(stdout, stderr, cli::Console::isTerminal(stderr), quiet);
 #ifndef Q_OS_WIN
     if (outClosed)
-        console.outUnavailable(EBADF);
+        console.outClosedAtStart(EBADF);
 #endif
     if (!parsed.options) {
         console.error(parsed.error + QLatin1Char('\n') + QCoreApplication::translate("cli::Options", "用法见 ktm520-cli --help"));

@@ -82,6 +82,10 @@ TEST_F(CliOutputTest, ResultsThatCannotBeWrittenAreExitCodeSix)
     const CliRun run = redirected(">&-", {"copy", "D", "-o", "-"});
     EXPECT_EQ(run.exitCode, 6) << run.describe();
     EXPECT_FALSE(run.errText().contains("已存档")) << run.describe();
+    // a closed standard output that nothing is written to is no failure: the copy goes to its file
+    const CliRun toFile = redirected(">&-", {"copy", "D", "-o", file("D.csv")});
+    EXPECT_EQ(toFile.exitCode, 0) << toFile.describe();
+    EXPECT_TRUE(toFile.errText().contains("已存档")) << toFile.describe();
     // and the same results written where they can be are exit 0
     EXPECT_EQ(redirected(">/dev/null", {"files", "A", "--json"}).exitCode, 0);
     EXPECT_EQ(redirected(">/dev/null", {"archive", "list"}).exitCode, 0);
