@@ -27,11 +27,6 @@ public:
     void endProgress();                 // ends a drawn progress line
     // Writes what standard output still holds; false once any result could not be written.
     bool flushOut();
-    // Why a result could not be written to standard output (the system's reason), if one could
-    // not; the first failure is kept.
-    std::optional<QString> outFailure() const { return m_outFailure; }
-    // Whether that failure was a reader that went away (a closed pipe, e.g. "| head").
-    bool outClosed() const { return m_outClosed; }
     // Standard output was closed before the program started: every result written to it
     // counts as not written (with `error` as the reason).
     void outClosedAtStart(int error) { m_closedAtStart = error; }
@@ -57,8 +52,8 @@ private:
     bool m_quiet;
     bool m_lineOpen = false;
     QString m_lastProgress;
-    std::optional<QString> m_outFailure;
-    bool m_outClosed = false;
+    std::optional<QString> m_outFailure; // the system's reason for the first result not written
+    bool m_outClosed = false;            // that was a reader gone away (a closed pipe, "| head")
     bool m_outFailureSaid = false;
     int m_closedAtStart = 0;
 };

@@ -714,12 +714,10 @@ int Session::save(const PreviewGrid& grid)
                              CsvWriter::write(grid, out, &error, m_s.stopRequested) && out.flush();
         if (written)
             return Success;
-        if (m_s.stopRequested())
-            return Interrupted;
         // Standard output that cannot be written (a reader gone away, a full disk) is said as such.
         if (!m_s.console.reportOutFailure())
             m_s.console.error(SaveCommand::failureMessage(error.isEmpty() ? out.errorString() : error));
-        return SaveFailed;
+        return m_s.stopRequested() ? int(Interrupted) : int(SaveFailed);
     }
     case OutputKind::None:
     case OutputKind::Unknown: break;
