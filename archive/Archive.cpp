@@ -514,8 +514,11 @@ std::unique_ptr<Archive> Archive::open(const QString& path, std::optional<SetAsi
     return std::unique_ptr<Archive>(new Archive(std::move(impl)));
 }
 
-std::optional<StoreResult> Archive::store(const std::vector<Record>& records, const QDateTime& downloadedAt, Error* error)
+std::optional<StoreResult> Archive::store(const std::vector<Record>& records, const QDateTime& downloadedAt, Error* error,
+                                          const std::function<bool()>& cancelled)
 {
+    bool stopped = false;
+    const auto stop = [&] { return stopped = stopped || (cancelled && cancelled()); };
     sqlite3* db = m->db.get();
     sqlite3_stmt* download = m->insertDownload.get();
     sqlite3_stmt* finish = m->finishDownload.get();
@@ -607,12 +610,14 @@ std::optional<StoreResult> Archive::store(const std::vector<Record>& records, co
 
         size_t next = 0;
         for (; next + kRecordsPerInsert <= records.size(); next += kRecordsPerInsert)
-            if (!insert(m->insertRecords.get(), next, kRecordsPerInsert))
+            if (stop() || !insert(m->insertRecords.get(), next, kRecordsPerInsert))
                 return false;
         for (; next < records.size(); ++next)
             if (!insert(m->insertRecord.get(), next, 1))
                 return false;
 
+        if (stop()) // the last chance before the copy is committed
+            return false;
         sqlite3_bind_int64(finish, 1, result.added);
         sqlite3_bind_int64(finish, 2, downloadId);
         return step(finish);
@@ -621,7 +626,7 @@ std::optional<StoreResult> Archive::store(const std::vector<Record>& records, co
     sqlite3_clear_bindings(m->insertRecords.get());
     sqlite3_clear_bindings(m->insertRecord.get());
     if (failed) {
-        setError(error, ErrorKind::WriteFailed, *failed);
+        setError(error, ErrorKind::WriteFailed, stopped ? QStringLiteral("cancelled") : *failed);
         return std::nullopt;
     }
     return result;

@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QString>
 #include <memory>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -83,9 +84,11 @@ public:
 
     QString path() const;
 
-    // Stores the records of one copy in one transaction, each record once.
+    // Stores the records of one copy in one transaction, each record once. `cancelled` is asked
+    // between batches of records: once it says yes, the transaction is rolled back and nothing
+    // of the copy is kept (a WriteFailed error).
     std::optional<StoreResult> store(const std::vector<Record>& records, const QDateTime& downloadedAt,
-                                     Error* error);
+                                     Error* error, const std::function<bool()>& cancelled = {});
 
     // The reads below give nothing and fill `error` (when given) if the database cannot be read,
     // so that a failed read is not taken for an empty archive.

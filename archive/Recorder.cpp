@@ -26,7 +26,8 @@ Archive* Recorder::archive()
 
 QString Recorder::takeNotice() { return std::exchange(m_notice, QString()); }
 
-QString Recorder::storeCopy(const PreviewGrid& grid, const QString& partition, const QDateTime& at)
+QString Recorder::storeCopy(const PreviewGrid& grid, const QString& partition, const QDateTime& at,
+                            const std::function<bool()>& cancelled)
 {
     m_stored = false;
     Archive* a = archive();
@@ -34,7 +35,7 @@ QString Recorder::storeCopy(const PreviewGrid& grid, const QString& partition, c
         return QCoreApplication::translate("Recorder", "未能存档：%1").arg(m_failure);
     const std::vector<Record> records = recordsOfGrid(grid, partition);
     Error error;
-    const std::optional<StoreResult> stored = a->store(records, at, &error);
+    const std::optional<StoreResult> stored = a->store(records, at, &error, cancelled);
     if (!stored)
         return QCoreApplication::translate("Recorder", "未能存档：%1").arg(errorText(error));
     m_stored = true;

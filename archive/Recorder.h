@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -26,8 +27,10 @@ public:
 
     // Stores the records a copy of `partition` left in the grid; the status text
     // ("已存档：新增 12 条记录，共 40 条" or why it was not stored).
+    // `cancelled` is asked while the records are stored; once it says yes, none are kept.
     QString storeCopy(const PreviewGrid& grid, const QString& partition,
-                      const QDateTime& at = QDateTime::currentDateTimeUtc());
+                      const QDateTime& at = QDateTime::currentDateTimeUtc(),
+                      const std::function<bool()>& cancelled = {});
     // Whether the last storeCopy() kept the records (its text says so in the operator's words).
     bool stored() const { return m_stored; }
 

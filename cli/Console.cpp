@@ -3,6 +3,10 @@
 #include "platform/SupportLog.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
+
+#include <cerrno>
+#include <cstring>
 
 #ifdef _WIN32
 #include <io.h>
@@ -34,21 +38,57 @@ void Console::outBytes(const QByteArray& bytes)
 {
     if (bytes.isEmpty())
         return;
+    if (m_closedAtStart != 0) {
+        outUnavailable(m_closedAtStart);
+        return;
+    }
     if (!m_lineOpen) {
-        std::fwrite(bytes.constData(), 1, size_t(bytes.size()), m_out);
+        checkOut(std::fwrite(bytes.constData(), 1, size_t(bytes.size()), m_out) == size_t(bytes.size()));
         return;
     }
     // Results and progress may share one terminal: the progress line is taken away while the
     // result is written and drawn again below it.
     std::fputs("\r\x1b[K", m_err);
     std::fflush(m_err);
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), m_out);
-    std::fflush(m_out);
+    checkOut(std::fwrite(bytes.constData(), 1, size_t(bytes.size()), m_out) == size_t(bytes.size()));
+    flushOut();
     m_lineOpen = false;
     progress(m_lastProgress);
 }
 
-void Console::flushOut() { std::fflush(m_out); }
+bool Console::flushOut()
+{
+    checkOut(std::fflush(m_out) == 0);
+    return !m_outFailure;
+}
+
+void Console::checkOut(bool written)
+{
+    // A full disk or a closed descriptor is often only seen when the buffer is written out.
+    if (!written || std::ferror(m_out))
+        outUnavailable(errno);
+}
+
+void Console::outUnavailable(int error)
+{
+    if (m_outFailure)
+        return; // the first reason is the one to tell
+    m_outClosed = error == EPIPE;
+    m_outFailure = QString::fromLocal8Bit(std::strerror(error));
+}
+
+bool Console::reportOutFailure(bool due)
+{
+    if (due && m_closedAtStart != 0)
+        outUnavailable(m_closedAtStart);
+    if (!flushOut() && !m_outFailureSaid) {
+        m_outFailureSaid = true;
+        error(m_outClosed ? QCoreApplication::translate("cli::Console", "标准输出已关闭（读取结果的程序已退出），其余结果未能写出：%1")
+                                .arg(*m_outFailure)
+                          : QCoreApplication::translate("cli::Console", "无法写出结果到标准输出：%1").arg(*m_outFailure));
+    }
+    return m_outFailure.has_value();
+}
 
 void Console::line(const QString& text)
 {

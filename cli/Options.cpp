@@ -206,6 +206,9 @@ ParseResult parse(const QStringList& arguments)
                 return fail(Texts::tr("选项 %1 需要一个值。").arg(key));
             value = arguments[++i];
         }
+        // "--port --archive x" lacks the port: an option is never taken for a value.
+        if (value->startsWith(QLatin1String("--")))
+            return fail(Texts::tr("选项 %1 需要一个值。").arg(key));
         switch (option.value()) {
         case Valued::Port:
             if (value->trimmed().isEmpty())
@@ -481,9 +484,11 @@ QString helpText()
                      "  3  连接失败（串口不存在、被占用或没有权限） connection failed (port missing/busy/denied)\n"
                      "  4  仪器回答 ERR（或拒绝了某一行、回答不明确） the instrument answered ERR (or refused a row)\n"
                      "  5  在超时时间内没有应答 no reply in time\n"
-                     "  6  保存失败（原有文件保持不变） save failed (an existing file is kept)\n"
-                     "  7  传输中断（如传输中串口断开，或回答中途停顿后又继续），未写入任何文件\n"
-                     "     transfer interrupted (device lost, or a reply went on after a pause), nothing written\n"
+                     "  6  保存失败（原有文件保持不变），或结果无法写到标准输出 save failed (an existing file is\n"
+                     "     kept), or results could not be written to standard output\n"
+                     "  7  传输中断（如传输中串口断开，或回答中途停顿后又继续），或被 SIGINT/SIGTERM 中止\n"
+                     "     （中止的那一步未写入、未存档任何内容） interrupted (device lost, a reply went on after\n"
+                     "     a pause) or stopped by a signal (the step it stopped wrote and archived nothing)\n"
                      "  8  档案数据库无法打开或未能存入记录（copy 的输出文件已写好） the archive failed\n"
                      "     (copy's output file was written)\n");
 }

@@ -62,6 +62,7 @@ QString wentOn()
 QString nameNotSendable() { return Session::tr("文件名“%1”中含有无法发送给仪器的字符！"); }
 QString folderMissing() { return Session::tr("输出文件夹“%1”不存在。"); }
 QString stopped() { return Session::tr("已中止。"); }
+QString notArchived() { return Session::tr("存档已中止：本次拷贝的记录均未存档。"); }
 
 QString grouped(qint64 n) { return QLocale(QLocale::Chinese, QLocale::China).toString(n); }
 
@@ -471,15 +472,22 @@ int Session::archiveCopy(const PreviewGrid& grid, int saved)
     if (m_o.noArchive || saved == Interrupted)
         return saved;
     archive::Recorder recorder(archivePath());
-    const QString text = recorder.storeCopy(grid, m_o.partition);
+    const QString text = recorder.storeCopy(grid, m_o.partition, QDateTime::currentDateTimeUtc(), m_s.stopRequested);
     if (const QString notice = recorder.takeNotice(); !notice.isEmpty())
         m_s.console.error(notice);
+    if (recorder.archive() && !recorder.stored() && m_s.stopRequested()) {
+        // Told to stop while storing: the store was rolled back as a whole.
+        m_s.console.error(notArchived());
+        m_s.console.error(stopped());
+        return Interrupted;
+    }
     if (!recorder.archive() || !recorder.stored()) {
         m_s.console.error(text);
         return saved == Success ? int(ArchiveFailed) : saved;
     }
-    // CSV on standard output says nothing on success but the data.
-    if (outputKind(m_o.output) != OutputKind::CsvToStdout)
+    // CSV on standard output says nothing on success but the data; when the data could not all
+    // be written, that the copy is kept all the same.
+    if (outputKind(m_o.output) != OutputKind::CsvToStdout || saved != Success)
         m_s.console.note(text);
     return saved;
 }
@@ -676,7 +684,11 @@ void Session::printList(const QStringList& items)
 int Session::checkOutput() const
 {
     const OutputKind kind = outputKind(m_o.output);
-    if (kind != OutputKind::Csv && kind != OutputKind::Xls)
+    if (kind == OutputKind::CsvToStdout && !m_s.console.outUsable()) {
+        m_s.console.reportOutFailure(true);
+        return SaveFailed;
+    }
+    if (kind != OutputKind::Csv && kind != OutputKind::Xls && kind != OutputKind::Xlsx)
         return Success;
     // A download may take hours: a folder that is not there is said before it starts.
     const QFileInfo target(m_o.output);
@@ -697,10 +709,10 @@ int Session::save(const PreviewGrid& grid)
         }
         const std::optional<SaveCommand::Failure> failure =
             SaveCommand::saveAs(grid, m_s.servers, sheets::kBuiltin, SaveCommand::FailurePath::CloseAndReport,
-                                m_s.templatePath, m_o.output);
+                                m_s.templatePath, m_o.output, m_s.stopRequested);
         if (failure) {
             m_s.console.error(failure->quiet ? SaveCommand::failureText() : SaveCommand::failureMessage(failure->reason));
-            return SaveFailed;
+            return m_s.stopRequested() ? int(Interrupted) : int(SaveFailed);
         }
         m_s.console.note(SaveCommand::successText());
         return Success;
@@ -726,11 +738,14 @@ int Session::save(const PreviewGrid& grid)
         m_s.console.flushOut();
         QFile out;
         QString error;
-        if (!out.open(m_s.console.outStream(), QIODevice::WriteOnly) || !CsvWriter::write(grid, out, &error, m_s.stopRequested) || !out.flush()) {
+        const bool written = out.open(m_s.console.outStream(), QIODevice::WriteOnly) &&
+                             CsvWriter::write(grid, out, &error, m_s.stopRequested) && out.flush();
+        if (written)
+            return Success;
+        // Standard output that cannot be written (a reader gone away, a full disk) is said as such.
+        if (!m_s.console.reportOutFailure())
             m_s.console.error(SaveCommand::failureMessage(error.isEmpty() ? out.errorString() : error));
-            return m_s.stopRequested() ? int(Interrupted) : int(SaveFailed);
-        }
-        return Success;
+        return m_s.stopRequested() ? int(Interrupted) : int(SaveFailed);
     }
     case OutputKind::None:
     case OutputKind::Unknown: break;

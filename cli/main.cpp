@@ -18,6 +18,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QSocketNotifier>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 
@@ -46,11 +47,51 @@ extern "C" void onStopSignal(int signal)
     std::signal(signal, SIG_DFL);
 }
 
+#ifndef Q_OS_WIN
+// A standard stream that was closed when the program started would be the number the next
+// file opened gets, and results or messages written to it would go there: to the serial port,
+// the archive or the output file. Each closed one is given /dev/null; true when standard output
+// was closed, so that its results count as not written.
+bool standardOutputWasClosed()
+{
+    bool outClosed = false;
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF)
+            continue;
+        const int opened = ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+        if (opened != fd && opened != -1) {
+            ::dup2(opened, fd);
+            ::close(opened);
+        }
+        outClosed = outClosed || fd == 1;
+    }
+    return outClosed;
+}
+#endif
+
+// Every result goes to standard output: a run whose results could not all be written there
+// (a full disk, a closed descriptor, a reader that went away) has failed, whatever it did.
+int finished(cli::Console& console, int code)
+{
+    if (!console.reportOutFailure())
+        return code;
+    return code == cli::Success ? int(cli::SaveFailed) : code;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
 {
+#ifndef Q_OS_WIN
+    const bool outClosed = standardOutputWasClosed();
+#endif
     QCoreApplication app(argc, argv);
+#ifndef Q_OS_WIN
+    // A reader that goes away (| head) makes a write fail with EPIPE instead of ending the
+    // program in the middle of a copy: the copy is still saved and archived, and the exit code
+    // says what could not be written.
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
     QCoreApplication::setApplicationName(QStringLiteral("ktm520-cli"));
     QCoreApplication::setOrganizationName(QStringLiteral("Varnok"));
     // The operator's language: --lang, else the one chosen in the window, else Chinese.
@@ -59,6 +100,10 @@ int main(int argc, char* argv[])
     const cli::ParseResult parsed = cli::parse(QCoreApplication::arguments().mid(1));
     const bool quiet = parsed.options && parsed.options->quiet;
     cli::Console console(stdout, stderr, cli::Console::isTerminal(stderr), quiet);
+#ifndef Q_OS_WIN
+    if (outClosed)
+        console.outClosedAtStart(EBADF);
+#endif
     if (!parsed.options) {
         console.error(parsed.error + QLatin1Char('\n') + QCoreApplication::translate("cli::Options", "用法见 ktm520-cli --help"));
         return cli::UsageError;
@@ -73,11 +118,11 @@ int main(int argc, char* argv[])
     }
     if (options.command == cli::Command::Help) {
         console.out(cli::helpText());
-        return cli::Success;
+        return finished(console, cli::Success);
     }
     if (options.command == cli::Command::Version) {
         console.out(cli::versionText());
-        return cli::Success;
+        return finished(console, cli::Success);
     }
 
     // The program's own workbook engine writes .xls and reads the component workbooks; the
@@ -110,7 +155,5 @@ int main(int argc, char* argv[])
 #endif
     std::signal(SIGINT, onStopSignal);
     std::signal(SIGTERM, onStopSignal);
-    const int code = session.run();
-    console.flushOut();
-    return code;
+    return finished(console, session.run());
 }

@@ -213,7 +213,8 @@ void SaveCommand::saveWith(const QString& server, FailurePath failurePath)
 
 std::optional<SaveCommand::Failure> SaveCommand::saveAs(const PreviewGrid& grid, const sheets::Servers& servers,
                                                         const QString& server, FailurePath failurePath,
-                                                        const QString& templatePath, const QString& target)
+                                                        const QString& templatePath, const QString& target,
+                                                        const std::function<bool()>& stopRequested)
 {
     // The servers write a copy of the template beside the chosen file; only a copy that was
     // written in full replaces it, so a failure (or the program being killed) never costs the
@@ -230,6 +231,10 @@ std::optional<SaveCommand::Failure> SaveCommand::saveAs(const PreviewGrid& grid,
         SheetWriter::write(grid, *app, work, book);
         app->quit();
         app.reset();
+        if (stopRequested && stopRequested()) {
+            discardWork();
+            return Failure{FailureText::saveCancelled()};
+        }
         if (workbook::Error e = workbook::replaceFile(toFilePath(work), toFilePath(target))) {
             discardWork();
             return Failure{FailureText::reason(e)};

@@ -88,10 +88,12 @@ public:
     // the work path beside `target`, writes the grid into that copy through the server, and
     // replaces `target` with it only when it was written in full. Whatever happens, the work
     // copy is gone afterwards and `target` is either the old file or the whole new one.
-    // nullopt when `target` now holds the grid.
+    // nullopt when `target` now holds the grid. Once `stopRequested` says yes (it is asked
+    // before the copy would replace `target`), the copy is discarded as after a failure.
     static std::optional<Failure> saveAs(const PreviewGrid& grid, const sheets::Servers& servers,
                                          const QString& server, FailurePath failurePath,
-                                         const QString& templatePath, const QString& target);
+                                         const QString& templatePath, const QString& target,
+                                         const std::function<bool()>& stopRequested = {});
 
 private:
     // Writes SaveFileName as .xlsx or .csv with the program's own writers.

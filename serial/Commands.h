@@ -31,7 +31,10 @@ QByteArray deleteData(QChar x);
 QByteArray copyPartition(QChar x);
 QByteArray dirPart(QChar x);
 
-// Commands with a name operand: nullopt when a character of the name has no single-byte code.
+// Commands with a name operand: nullopt unless every operand is one field the line can carry:
+// not empty, each character one byte in the code page and one the instrument shows (no blank,
+// no control character such as a line break, no DEL). So no text reaches the line as a second
+// field or as a second command.
 std::optional<QByteArray> copyFile(QChar x, const QString& name);
 std::optional<QByteArray> newFile(QChar x, const QString& name);
 std::optional<QByteArray> writeComponent(const QString& code, const QString& name);

@@ -1,5 +1,12 @@
 #include "serial/QtSerialLink.h"
 
+#include <QFile>
+
+#ifndef Q_OS_WIN
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 QtSerialLink::QtSerialLink(Resolver resolver, QObject* parent) : QtSerialLink(std::move(resolver), {}, parent) {}
 
 QtSerialLink::QtSerialLink(Resolver resolver, Locator locator, QObject* parent)
@@ -58,13 +65,31 @@ bool QtSerialLink::open()
     return openDevice(device);
 }
 
+SerialLink::OpenError QtSerialLink::permissionError(const QString& device)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(device);
+    return OpenError::PermissionDenied;
+#else
+    // A bare name means the device of that name, as QSerialPort takes it.
+    const QByteArray path = QFile::encodeName(device.startsWith(QLatin1Char('/')) ? device : QStringLiteral("/dev/") + device);
+    struct stat st {};
+    if (::stat(path.constData(), &st) != 0 || !S_ISCHR(st.st_mode))
+        return OpenError::Other;
+    // The lock file of a port that another program has open is refused in the same words.
+    if (::access(path.constData(), R_OK | W_OK) == 0)
+        return OpenError::Busy;
+    return OpenError::PermissionDenied;
+#endif
+}
+
 bool QtSerialLink::openDevice(const QString& device)
 {
     m_port.setPortName(device);
     if (!m_port.open(QIODevice::ReadWrite)) {
         switch (m_port.error()) {
         case QSerialPort::DeviceNotFoundError: m_openError = OpenError::NotFound; break;
-        case QSerialPort::PermissionError: m_openError = OpenError::PermissionDenied; break;
+        case QSerialPort::PermissionError: m_openError = permissionError(device); break;
         case QSerialPort::OpenError: m_openError = OpenError::Busy; break;
         default: m_openError = OpenError::Other; break;
         }

@@ -30,6 +30,12 @@ public:
     QByteArray readAll() override;
     void pollInput() override;
 
+    // What a refusal that Qt reports as a permission error means for `device`: PermissionDenied
+    // only for a serial device this user may not open (what membership of a group such as
+    // dialout cures); Busy for one the user may open but another program holds locked; Other
+    // for a name that is no device at all.
+    static OpenError permissionError(const QString& device);
+
 private:
     bool openDevice(const QString& device);
     void onError(QSerialPort::SerialPortError error);

@@ -1214,6 +1214,17 @@ Raise it when the instrument pauses long in mid-reply and copies are often repor
     </message>
 </context>
 <context>
+    <name>cli::Console</name>
+    <message>
+        <source>标准输出已关闭（读取结果的程序已退出），其余结果未能写出：%1</source>
+        <translation>Standard output was closed (the program reading the results has ended); the rest of the results could not be written: %1</translation>
+    </message>
+    <message>
+        <source>无法写出结果到标准输出：%1</source>
+        <translation>The results could not be written to standard output: %1</translation>
+    </message>
+</context>
+<context>
     <name>cli::Options</name>
     <message>
         <source>用法见 ktm520-cli --help</source>
@@ -1461,6 +1472,35 @@ An output file appears only when the transfer ended normally and the file was wr
         <translation>Settle time “%1” is not valid: give milliseconds from 0 to 60000.</translation>
     </message>
     <message>
+        <source>退出码 Exit codes:
+  0  成功 success
+  2  用法错误（命令行或输入列表无效，未发送任何命令） usage error, nothing sent
+  3  连接失败（串口不存在、被占用或没有权限） connection failed (port missing/busy/denied)
+  4  仪器回答 ERR（或拒绝了某一行、回答不明确） the instrument answered ERR (or refused a row)
+  5  在超时时间内没有应答 no reply in time
+  6  保存失败（原有文件保持不变），或结果无法写到标准输出 save failed (an existing file is
+     kept), or results could not be written to standard output
+  7  传输中断（如传输中串口断开，或回答中途停顿后又继续），或被 SIGINT/SIGTERM 中止
+     （中止的那一步未写入、未存档任何内容） interrupted (device lost, a reply went on after
+     a pause) or stopped by a signal (the step it stopped wrote and archived nothing)
+  8  档案数据库无法打开或未能存入记录（copy 的输出文件已写好） the archive failed
+     (copy&apos;s output file was written)
+</source>
+        <translation>Exit codes:
+  0  success
+  2  usage error (the command line or the input list is unusable; nothing was sent)
+  3  connection failed (the port is missing, busy or may not be opened)
+  4  the instrument answered ERR (or refused a row, or answered unclearly)
+  5  no reply within the timeout
+  6  save failed (an existing file is kept), or results could not be written to standard
+     output (a full disk, a closed output or pipe)
+  7  transfer interrupted (the port lost in mid-transfer, or a reply that went on after a
+     pause), or stopped by SIGINT or SIGTERM; the step it stopped wrote and archived nothing
+  8  the archive could not be opened or could not keep the records (copy&apos;s output file was
+     written)
+</translation>
+    </message>
+    <message>
         <source>选项 Options:
   --port NAME       串口名 COMn（与窗口列表相同）或设备路径（如 /dev/ttyUSB0）；
                     默认为列表中的第一个串口。Port COMn as listed, or a device path;
@@ -1529,35 +1569,6 @@ An output file appears only when the transfer ended normally and the file was wr
 
 </translation>
     </message>
-    <message>
-        <source>退出码 Exit codes:
-  0  成功 success
-  2  用法错误（命令行或输入列表无效，未发送任何命令） usage error, nothing sent
-  3  连接失败（串口不存在、被占用或没有权限） connection failed (port missing/busy/denied)
-  4  仪器回答 ERR（或拒绝了某一行、回答不明确） the instrument answered ERR (or refused a row)
-  5  在超时时间内没有应答 no reply in time
-  6  保存失败（原有文件保持不变） save failed (an existing file is kept)
-  7  传输中断（如传输中串口断开，或回答中途停顿后又继续），未写入任何文件
-     transfer interrupted (device lost, or a reply went on after a pause), nothing written
-  8  档案数据库无法打开或未能存入记录（copy 的输出文件已写好） the archive failed
-     (copy&apos;s output file was written)
-</source>
-        <translation>Exit codes:
-  0  success
-  2  usage error (the command line or the input list is unusable; nothing was sent)
-  3  connection failed (the port is missing, busy or may not be opened)
-  4  the instrument answered ERR (or refused a row, or answered unclearly)
-  5  no reply within the timeout
-  6  save failed (an existing file is kept)
-  7  transfer interrupted (the port lost in mid-transfer, or a reply that went on after a
-     pause); nothing was written
-  8  the archive could not be opened or could not keep the records (copy&apos;s output file was
-     written)
-</translation>
-    </message>
-</context>
-<context>
-    <name>cli::Progress</name>
     <message>
         <source>正在接收数据：%1 字节，%2 字节/秒，用时 %3 秒</source>
         <translation>Receiving: %1 bytes, %2 bytes/s, %3 s</translation>
@@ -1634,6 +1645,10 @@ An output file appears only when the transfer ended normally and the file was wr
     <message>
         <source>仪器的回答在停顿后又继续发送，接收的数据不完整，未写入也未输出任何内容！如仪器回答中途停顿较久，请用 --quiet-ms 加长静默时间后重试。</source>
         <translation>The instrument went on with its reply after a pause: the data received is incomplete, and nothing was written or printed. If the instrument pauses long in mid-reply, try again with a longer --quiet-ms.</translation>
+    </message>
+    <message>
+        <source>存档已中止：本次拷贝的记录均未存档。</source>
+        <translation>Archiving stopped: none of this copy&apos;s records were archived.</translation>
     </message>
 </context>
 <context>

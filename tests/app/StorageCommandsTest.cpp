@@ -139,6 +139,19 @@ TEST_F(StorageCommandsTest, CopyFileBytesAndRefusals)
     EXPECT_EQ(messenger.messages, QStringList({kReadFile}));
 }
 
+TEST_F(StorageCommandsTest, AListedNameThatWouldSplitTheCommandIsRefused)
+{
+    // names as a listing may carry them: a bare CR or a blank inside a line, a tab, DEL
+    window.tree().Bulid_Tree("C", QStringLiteral("x\rDELDATA D\r\nTWO WORDS\r\nT\tX\r\nT") + QChar(127) + "\r\n");
+    for (const QString key : {"C0", "C1", "C2", "C3"}) {
+        select(key);
+        for (auto handler : {&StorageCommands::treeClick, &StorageCommands::Command5_Click}) {
+            EXPECT_TRUE(run(handler).isEmpty()) << key.toStdString();
+            EXPECT_EQ(messenger.messages, QStringList({kReadFile})) << key.toStdString();
+        }
+    }
+}
+
 TEST_F(StorageCommandsTest, CopyPartitionBytesAndRefusals)
 {
     select("C");

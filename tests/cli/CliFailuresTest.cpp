@@ -103,6 +103,14 @@ TEST_F(NothingSentTest, RefusedCommandsSendNothingAndTouchNoFile)
     EXPECT_EQ(run.exitCode, 6) << run.describe();
     EXPECT_TRUE(run.errText().startsWith("保存文件失败")) << run.describe();
 
+    for (const QString& out : {QStringLiteral("no-such-folder/A.xlsx"), QStringLiteral("no-such-folder/A.csv")}) {
+        run = cli({"copy", "A", "-o", file(out)});
+        EXPECT_EQ(run.exitCode, 6) << run.describe();
+        EXPECT_TRUE(run.errText().contains("不存在")) << run.describe();
+    }
+    run = cli({"components", "A", "-o", file("no-such-folder/A.xlsx")});
+    EXPECT_EQ(run.exitCode, 6) << run.describe();
+
     run = cli({"copy", "A", "-o", file("A.txt")});
     EXPECT_EQ(run.exitCode, 2) << run.describe();
 
@@ -116,6 +124,38 @@ TEST_F(NothingSentTest, RefusedCommandsSendNothingAndTouchNoFile)
     EXPECT_TRUE(run.out.isEmpty());
     EXPECT_TRUE(testing_qt::waitFor([&] { return !simRunning(); }, 5000));
     EXPECT_EQ(m_sim.exitCode(), 3);
+}
+
+TEST_F(CliTest, ANameCannotCarryACommandOfItsOwn)
+{
+    const QString inC = cli({"files", "C"}).outText();
+    const QString inD = cli({"files", "D"}).outText();
+    ASSERT_FALSE(lines(inC).isEmpty());
+    ASSERT_FALSE(lines(inD).isEmpty());
+    const QString beforeC = cli({"copy", "C", "-o", "-", "--no-archive"}).outText();
+    ASSERT_GT(lines(beforeC).size(), 1);
+
+    for (const QString& name : {QStringLiteral("x\nDELDATA C"), QStringLiteral("x\r\nDEL D"), QStringLiteral("x\rDEL D"),
+                                QStringLiteral("x DEL"), QStringLiteral("x\tY")}) {
+        CliRun run = cli({"copy", "B", name, "-o", file("B.csv")});
+        EXPECT_EQ(run.exitCode, 2) << run.describe();
+        EXPECT_TRUE(run.errText().contains("中含有无法发送给仪器的字符")) << run.describe();
+        run = cli({"new-file", "B", name});
+        EXPECT_EQ(run.exitCode, 2) << run.describe();
+    }
+    EXPECT_TRUE(workFiles().isEmpty());
+    // nothing else happened: C's files still hold their records, D still has its files
+    EXPECT_EQ(cli({"files", "C"}).outText(), inC);
+    EXPECT_EQ(cli({"files", "D"}).outText(), inD);
+    EXPECT_EQ(cli({"copy", "C", "-o", "-", "--no-archive"}).outText(), beforeC);
+}
+
+TEST_F(CliTest, AnOptionIsNotTakenForThePort)
+{
+    const CliRun run = cli({"--port", "--archive", file("x.sqlite"), "partitions"}, {}, 30000, false);
+    EXPECT_EQ(run.exitCode, 2) << run.describe();
+    EXPECT_TRUE(run.errText().contains("选项 --port 需要一个值。")) << run.describe();
+    EXPECT_TRUE(workFiles().isEmpty());
 }
 
 TEST_F(CliTest, APortThatDoesNotExistIsAConnectionFailure)

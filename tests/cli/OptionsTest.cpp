@@ -159,3 +159,18 @@ TEST(CliOptions, HelpExplainsEveryCommandOptionAndExitCode)
     EXPECT_LT(help.indexOf("用法"), help.indexOf("Usage"));
     EXPECT_TRUE(versionText().startsWith("ktm520-cli "));
 }
+
+TEST(CliOptions, AnOptionIsNeverTakenForTheValueOfAnother)
+{
+    for (const QStringList& args : {QStringList{"--port", "--archive", "x", "partitions"},
+                                    QStringList{"partitions", "--port", "--json"},
+                                    QStringList{"copy", "A", "-o", "--no-archive"},
+                                    QStringList{"archive", "list", "--archive", "--json"},
+                                    QStringList{"--port=--archive", "partitions"}}) {
+        const QString error = refused(args);
+        EXPECT_TRUE(error.contains("需要一个值")) << args.join(' ').toStdString() << ": " << error.toStdString();
+    }
+    // a value that merely begins with one dash is a value
+    EXPECT_EQ(ok({"copy", "A", "-o", "-"}).output, "-");
+    EXPECT_EQ(ok({"--port", "-weird", "partitions"}).port, "-weird");
+}

@@ -41,3 +41,35 @@ TEST(Commands, NamesWithoutSingleByteCodeAreRefused)
     EXPECT_FALSE(newFile(QLatin1Char('A'), QStringLiteral("a中")).has_value());
     EXPECT_FALSE(writeComponent(QStringLiteral("A001"), QStringLiteral("名")).has_value());
 }
+
+// An operand is one field of one line: a line break in it would end the command and send the
+// rest as a command of its own, a blank would make it two fields.
+TEST(Commands, OperandsThatWouldSplitTheLineAreRefused)
+{
+    const QChar b = QLatin1Char('B');
+    for (const QString& name : {QStringLiteral("x\nDELDATA C"), QStringLiteral("x\r\nDEL D"), QStringLiteral("x\rDEL D"),
+                                QStringLiteral("two words"), QStringLiteral(" T01"), QStringLiteral("T01 "),
+                                QStringLiteral("T\tab"), QStringLiteral("nul") + QChar(0) + QStringLiteral("x"),
+                                QStringLiteral("del") + QChar(127), QStringLiteral("esc") + QChar(27), QString()}) {
+        SCOPED_TRACE(name.toStdString());
+        EXPECT_FALSE(copyFile(b, name).has_value());
+        EXPECT_FALSE(newFile(b, name).has_value());
+        EXPECT_FALSE(writeComponent(QStringLiteral("B001"), name).has_value());
+        EXPECT_FALSE(writeComponent(name, QStringLiteral("NAME")).has_value());
+    }
+    // the characters either side of the refused ones still go out
+    EXPECT_EQ(*copyFile(b, QStringLiteral("!~")), QByteArray("COPY B !~\r\n"));
+}
+
+TEST(Commands, APartitionLetterThatIsNoFieldGoesOutAsAQuestionMark)
+{
+    for (const QChar x : {QChar(QLatin1Char('\n')), QChar(QLatin1Char('\r')), QChar(QLatin1Char(' ')), QChar(127), QChar(0x4E2D)}) {
+        EXPECT_EQ(deleteData(x), QByteArray("DELDATA ?\r\n"));
+        EXPECT_EQ(deletePartition(x), QByteArray("DEL ?\r\n"));
+        EXPECT_EQ(dirPartition(x), QByteArray("DIR ?\r\n"));
+        EXPECT_EQ(copyPartition(x), QByteArray("COPY ?\r\n"));
+        EXPECT_EQ(dirPart(x), QByteArray("DIRPART ?\r\n"));
+        EXPECT_FALSE(copyFile(x, QStringLiteral("T01")).has_value());
+        EXPECT_FALSE(newFile(x, QStringLiteral("T01")).has_value());
+    }
+}

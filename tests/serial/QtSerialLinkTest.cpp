@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSerialPort>
 #include <QTemporaryDir>
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -104,4 +105,33 @@ TEST(QtSerialLink, FailuresAreWordedInChinese)
     EXPECT_FALSE(nothing.open());
     EXPECT_TRUE(hasChinese(nothing.lastErrorText())) << nothing.lastErrorText().toStdString();
     EXPECT_TRUE(nothing.lastErrorText().contains("COM5"));
+}
+
+// Qt refuses a port that another program holds, and a file that is no device, with the same
+// permission error as a device the user may not open; only the last is a matter of the user's
+// groups (dialout), and only it is reported so.
+TEST(QtSerialLink, OnlyADeviceTheUserMayNotOpenIsAPermissionRefusal)
+{
+    Pty pty;
+    ASSERT_FALSE(pty.device.isEmpty());
+    QSerialPort holder(pty.device);
+    ASSERT_TRUE(holder.open(QIODevice::ReadWrite)) << holder.errorString().toStdString();
+    QtSerialLink link([&](int) { return pty.device; });
+    ASSERT_TRUE(link.setPortNumber(1));
+    EXPECT_FALSE(link.open());
+    EXPECT_EQ(link.lastOpenError(), SerialLink::OpenError::Busy) << link.lastErrorText().toStdString();
+    holder.close();
+    EXPECT_TRUE(link.open()) << link.lastErrorText().toStdString();
+    link.close();
+
+    QTemporaryDir folder;
+    const QString file = QDir(folder.path()).filePath("not-a-port");
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.close();
+    for (const QString& name : {file, folder.path(), QDir(folder.path()).filePath("missing"), QStringLiteral("ktm520-no-such-name")})
+        EXPECT_EQ(QtSerialLink::permissionError(name), SerialLink::OpenError::Other) << name.toStdString();
+    if (::geteuid() != 0 && ::access("/dev/ttyS0", R_OK | W_OK) != 0 && QFileInfo::exists("/dev/ttyS0")) {
+        EXPECT_EQ(QtSerialLink::permissionError(QStringLiteral("ttyS0")), SerialLink::OpenError::PermissionDenied);
+    }
 }
