@@ -107,6 +107,8 @@ public:
 
     // The settings string of the strip, e.g. "9600,N,8,1".
     QString settingsString() const;
+    // The parity chosen, as the line and the settings take it: "None", "Odd", "Even", "Mark".
+    QString parity() const;
 
     void SetReturn(const QString& text) { m_exchange->SetReturn(text); }
     QString GetReturn() { return m_exchange->GetReturn(); }
@@ -133,7 +135,9 @@ private:
     void applyGridSizes();
     void onLinkLost(const QString& reason);
     void showProgress(qint64 bytes, qint64 elapsedMs);
+    void showReceived(qint64 bytes, qint64 elapsedMs);
     void showFinished(qint64 bytes, qint64 elapsedMs);
+    static QString receivedText(qint64 bytes, qint64 elapsedMs);
     void archiveCopy(const QString& partition);
     void showInterrupted(qint64 bytes, CommandExchange::Interruption why);
     void showDiscarding(qint64 bytes);
@@ -143,7 +147,9 @@ private:
     Form1Services m_services;
     PartitionTree* m_tree = nullptr;
     TreeLook* m_treeLook = nullptr;
-    QString m_archiveNote; // what the archive did with the reply just received
+    QString m_archiveNote;         // what the archive did with the reply just received
+    QString m_previewName;         // the file or partition the preview shows, once a reply filled it
+    bool m_closeAfterSave = false; // the window was asked to close while a save ran
     PreviewGrid* m_grid = nullptr;
     CommandExchange* m_exchange = nullptr;
     std::unique_ptr<StorageCommands> m_storage;

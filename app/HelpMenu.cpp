@@ -49,9 +49,16 @@ void describe(const QList<Command>& commands)
     }
 }
 
+void setCaption(QPushButton* button, const QString& caption)
+{
+    const QKeySequence keys = button->shortcut();
+    button->setText(caption);
+    button->setShortcut(keys);
+}
+
 QMenu* addMenu(QMainWindow& window, const QList<QPushButton*>& commands)
 {
-    QMenu* menu = window.menuBar()->addMenu(QCoreApplication::translate("Help", "帮助"));
+    QMenu* menu = window.menuBar()->addMenu(QCoreApplication::translate("Help", "帮助(&H)"));
     menu->setObjectName(QStringLiteral("helpMenu"));
     QAction* guide = menu->addAction(QCoreApplication::translate("Help", "使用说明"));
     guide->setShortcut(QKeySequence::HelpContents);
@@ -98,6 +105,25 @@ QString shortcutsHtml(const QList<QPushButton*>& commands)
 }
 
 QString guideHtml()
+{
+    return guideMainHtml() + guideHistoryHtml();
+}
+
+QString guideHistoryHtml()
+{
+    return QCoreApplication::translate("Help", "<h3>历史数据</h3>"
+                                               "<p>“历史数据”页列出档案中的元件（分区、元件编号、记录数、最早和最新的时间）。"
+                                               "在左边选择一个或几个元件（按住 Ctrl 多选，最多同时显示 8 个），右边显示它们的读数和温度趋势；"
+                                               "“时间范围”从所选元件最新的记录往前算。勾选“换算为工程单位”时，有标定的元件按标定表换算为工程值。"
+                                               "“标定表…”查看、录入或导入各元件的标定系数；“导出数据…”把所选元件在所选时间范围内的记录保存为 "
+                                               ".xlsx 或 .csv；“导出图片…”把趋势图保存为 PNG 图片。</p>"
+                                               "<h3>保存时</h3>"
+                                               "<p>保存进行时，命令按钮不可用，直到保存结束，连接断开也一样。保存时关闭窗口，程序在保存完成后再关闭窗口，并在状态栏说明。"
+                                               "输入的文件名没有扩展名时，保存为同名的 .xls；同名文件已存在时先询问是否替换。"
+                                               "仪器正在应答时不能保存预览，请等接收完成；建议的文件名是预览中显示的文件或分区。</p>");
+}
+
+QString guideMainHtml()
 {
     return QCoreApplication::translate("Help", "<h2>KTM-520 数据管理 使用说明</h2>"
                                                "<h3>连接仪器</h3>"

@@ -85,6 +85,8 @@ void route(CommandExchange& exchange, const Consumers& c)
             return;
         }
         grids::FillGridFromWire(c.grid, std::move(r.bytes));
+        if (c.previewed)
+            c.previewed(r.target);
         if (c.copied)
             c.copied(r.code == commands::CopyPartition ? r.target : r.detail);
     };
@@ -92,8 +94,11 @@ void route(CommandExchange& exchange, const Consumers& c)
     exchange.routeBytes(commands::CopyFile, copy);
     exchange.routeBytes(commands::CopyPartition, copy);
     exchange.route(commands::ListComponents, [c](const Reply& r) {
-        if (!r.target.isEmpty())
-            grids::FillYJGrid(c.grid, r.text);
+        if (r.target.isEmpty())
+            return;
+        grids::FillYJGrid(c.grid, r.text);
+        if (c.previewed)
+            c.previewed(r.target);
     });
     auto confirmed = [c, expand](const Reply& r) {
         const Confirmation answer = confirmation(r.text);

@@ -45,6 +45,9 @@ struct Consumers {
     // Called when a copy (a file or a partition) has filled the grid, with the partition it
     // was of (may be empty).
     std::function<void(const QString& partition)> copied;
+    // Called when a reply has filled the grid, with the name of what the grid now shows: the
+    // file copied, or the partition whose files or components it lists (may be empty).
+    std::function<void(const QString& name)> previewed = {};
 };
 
 // Routes the replies of the storage commands (partitions, listing, copies, deletes, new

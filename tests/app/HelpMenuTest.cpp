@@ -7,6 +7,7 @@
 #include "tests/support/Form1Fixture.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QApplication>
 #include <QTreeView>
 #include <QMenu>
@@ -69,6 +70,41 @@ TEST_F(Form1Fixture, AShortcutDoesWhatItsButtonDoesAndNothingWhileTheButtonIsDis
     window.ComEnable();
 }
 
+TEST_F(Form1Fixture, TheConnectShortcutsKeepWorkingAfterEveryCaptionChange)
+{
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    window.SSTree1->setFocus();
+    QWidget* focus = QApplication::focusWidget();
+    ASSERT_NE(focus, nullptr);
+    for (int round = 1; round <= 2; ++round) {
+        QTest::keyClick(focus, Qt::Key_O, Qt::ControlModifier);
+        ASSERT_TRUE(waitFor([&] { return window.Command1->text() == Form1::connectedText(); }))
+            << "Ctrl+O connects, round " << round;
+        EXPECT_EQ(window.Command1->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
+        ASSERT_TRUE(waitFor([&] { return !window.exchange().busy(); }));
+        QTest::keyClick(focus, Qt::Key_O, Qt::ControlModifier | Qt::ShiftModifier);
+        ASSERT_TRUE(waitFor([&] { return window.Command1->text() == Form1::connectText(); }))
+            << "Ctrl+Shift+O disconnects, round " << round;
+        EXPECT_EQ(window.Command1->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
+    }
+    EXPECT_EQ(link.openCount, 2);
+
+    // the device vanishing changes the caption too
+    QTest::keyClick(focus, Qt::Key_O, Qt::ControlModifier);
+    ASSERT_TRUE(waitFor([&] { return window.Command1->text() == Form1::connectedText(); }));
+    ASSERT_TRUE(waitFor([&] { return !window.exchange().busy(); }));
+    link.unplug();
+    ASSERT_EQ(window.Command1->text(), Form1::connectText());
+    QTest::keyClick(focus, Qt::Key_O, Qt::ControlModifier);
+    ASSERT_TRUE(waitFor([&] { return window.Command1->text() == Form1::connectedText(); }))
+        << "Ctrl+O connects after the device was lost";
+    EXPECT_EQ(link.openCount, 4);
+    // the shortcut list tells the truth
+    EXPECT_TRUE(help::shortcutsHtml({window.Command1}).contains(QKeySequence(Qt::CTRL | Qt::Key_O).toString(QKeySequence::NativeText)));
+}
+
 TEST_F(Form1Fixture, TheHelpMenuOffersTheGuideTheShortcutsTheLogFolderAndAbout)
 {
     QMenu* menu = window.menuBar()->findChild<QMenu*>(QStringLiteral("helpMenu"));
@@ -89,4 +125,19 @@ TEST_F(Form1Fixture, TheHelpMenuOffersTheGuideTheShortcutsTheLogFolderAndAbout)
     for (const char* message : {"没有连接设备！请先连接设备，再操作！", "等待上次命令执行完成，稍后再试！",
                                 "没有读取到数据！请检查连线或仪器的电源开关是否关闭！"})
         EXPECT_TRUE(help::guideHtml().contains(QString::fromUtf8(message))) << message;
+}
+
+TEST_F(Form1Fixture, AltHOpensTheHelpMenuAndTypesNothingIntoThePortField)
+{
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    QMenu* menu = window.menuBar()->findChild<QMenu*>(QStringLiteral("helpMenu"));
+    ASSERT_NE(menu, nullptr);
+    window.Combo1->setFocus();
+    ASSERT_EQ(QApplication::focusWidget(), window.Combo1);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_H, Qt::AltModifier);
+    EXPECT_TRUE(waitFor([&] { return menu->isVisible(); })) << "Alt+H opens 帮助";
+    EXPECT_EQ(window.Combo1->currentText(), "COM1");
+    menu->hide();
 }
