@@ -5,6 +5,7 @@
 
 #include "app/PortCombo.h"
 #include "app/HistoryView.h"
+#include "app/TrendPlot.h"
 #include "app/QtSaveProgress.h"
 #include "archive/Recorder.h"
 #include "app/Form3.h"
@@ -41,6 +42,7 @@
 #include <QTimer>
 #include <QTableView>
 #include <QTreeView>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <functional>
@@ -48,6 +50,8 @@
 namespace {
 
 constexpr int kTwips = PreviewGrid::kTwipsPerPixel;
+constexpr int kHistoryListMinimumWidth = 200;
+constexpr QSize kHistoryPlotMinimum(480, 260);
 // Item data of a port list entry: the device the name stood for when the list was read.
 constexpr int kDeviceRole = Qt::UserRole;
 
@@ -304,6 +308,11 @@ void Form1::buildUi()
         workTabs->addTab(MSFlexGrid1, tr("预览"));
         history = new HistoryView(*m_services.recorder, m_services.dialogs, m_services.messenger, workTabs);
         workTabs->addTab(history, tr("历史数据"));
+        // The history's list and plot need room to be read: the window's minimum size includes
+        // it, so that at that size the plot's axes, dates and legend are legible and the list
+        // shows a component's code and count.
+        history->components->setMinimumWidth(kHistoryListMinimumWidth);
+        history->plot->setMinimumSize(kHistoryPlotMinimum);
         // The archive is opened once the window shows, so that a database set aside is
         // reported over the window.
         QTimer::singleShot(0, history, [this] {

@@ -497,6 +497,26 @@
         <source>打开元件编号编辑窗口，导入或输入后写入仪器</source>
         <translation>Open the component code editor: import or type a list, then write it into the instrument</translation>
     </message>
+    <message>
+        <source>无</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>奇</source>
+        <translation>Odd</translation>
+    </message>
+    <message>
+        <source>偶</source>
+        <translation>Even</translation>
+    </message>
+    <message>
+        <source>标记</source>
+        <translation>Mark</translation>
+    </message>
+    <message>
+        <source>正在保存文件，保存完成后将关闭窗口</source>
+        <translation>Saving the file; the window closes when the save has ended</translation>
+    </message>
 </context>
 <context>
     <name>Form2</name>
@@ -599,10 +619,6 @@
 <context>
     <name>Help</name>
     <message>
-        <source>帮助</source>
-        <translation>&amp;Help</translation>
-    </message>
-    <message>
         <source>使用说明</source>
         <translation>User Guide</translation>
     </message>
@@ -633,6 +649,14 @@
     <message>
         <source>&lt;h3&gt;KTM-520 数据管理&lt;/h3&gt;&lt;p&gt;版本 %1（Qt %2）&lt;/p&gt;&lt;p&gt;振弦读数仪 KTM-520 的数据管理程序：浏览和拷贝仪器的数据，保存工作簿，存档并显示趋势。&lt;/p&gt;&lt;p&gt;本程序以 GNU 通用公共许可证第 3 版或更高版本（GPL-3.0-or-later）发布。&lt;/p&gt;&lt;p&gt;使用的程序库及其许可证：&lt;/p&gt;&lt;ul&gt;&lt;li&gt;Qt：LGPL-3.0&lt;/li&gt;&lt;li&gt;QCustomPlot：GPL-3.0-or-later&lt;/li&gt;&lt;li&gt;libzip：BSD-3-Clause&lt;/li&gt;&lt;li&gt;pugixml：MIT&lt;/li&gt;&lt;li&gt;SQLite：公有领域（public domain）&lt;/li&gt;&lt;li&gt;zlib：zlib 许可证&lt;/li&gt;&lt;/ul&gt;</source>
         <translation>&lt;h3&gt;KTM-520 Data Manager&lt;/h3&gt;&lt;p&gt;Version %1 (Qt %2)&lt;/p&gt;&lt;p&gt;Data manager for the KTM-520 vibrating-wire readout: browse and copy the instrument&apos;s data, save workbooks, archive readings and show their trends.&lt;/p&gt;&lt;p&gt;This program is released under the GNU General Public License, version 3 or later (GPL-3.0-or-later).&lt;/p&gt;&lt;p&gt;Libraries used and their licences:&lt;/p&gt;&lt;ul&gt;&lt;li&gt;Qt: LGPL-3.0&lt;/li&gt;&lt;li&gt;QCustomPlot: GPL-3.0-or-later&lt;/li&gt;&lt;li&gt;libzip: BSD-3-Clause&lt;/li&gt;&lt;li&gt;pugixml: MIT&lt;/li&gt;&lt;li&gt;SQLite: public domain&lt;/li&gt;&lt;li&gt;zlib: zlib licence&lt;/li&gt;&lt;/ul&gt;</translation>
+    </message>
+    <message>
+        <source>帮助(&amp;H)</source>
+        <translation>&amp;Help</translation>
+    </message>
+    <message>
+        <source>&lt;h3&gt;历史数据&lt;/h3&gt;&lt;p&gt;“历史数据”页列出档案中的元件（分区、元件编号、记录数、最早和最新的时间）。在左边选择一个或几个元件（按住 Ctrl 多选，最多同时显示 8 个），右边显示它们的读数和温度趋势；“时间范围”从所选元件最新的记录往前算。勾选“换算为工程单位”时，有标定的元件按标定表换算为工程值。“标定表…”查看、录入或导入各元件的标定系数；“导出数据…”把所选元件在所选时间范围内的记录保存为 .xlsx 或 .csv；“导出图片…”把趋势图保存为 PNG 图片。&lt;/p&gt;&lt;h3&gt;保存时&lt;/h3&gt;&lt;p&gt;保存进行时，命令按钮不可用，直到保存结束，连接断开也一样。保存时关闭窗口，程序在保存完成后再关闭窗口，并在状态栏说明。输入的文件名没有扩展名时，保存为同名的 .xls；同名文件已存在时先询问是否替换。仪器正在应答时不能保存预览，请等接收完成；建议的文件名是预览中显示的文件或分区。&lt;/p&gt;</source>
+        <translation>&lt;h3&gt;History&lt;/h3&gt;&lt;p&gt;The "History" tab lists the components in the archive (partition, component code, number of records, earliest and latest time). Choose one or more components on the left (hold Ctrl to choose several, up to 8 are shown at once) to see their reading and temperature trends on the right; the "Time range" counts back from the newest record of the chosen components. With "Engineering units" ticked, components that have a calibration are converted with the calibration table. "Calibrations…" shows, enters or imports each component's calibration factors; "Export Data…" saves the chosen components' records in the chosen time range as .xlsx or .csv; "Export Image…" saves the trend plot as a PNG picture.&lt;/p&gt;&lt;h3&gt;While saving&lt;/h3&gt;&lt;p&gt;While a save runs, the command buttons stay unavailable until it has ended, also when the link is lost. Closing the window during a save closes it once the save has ended, and the status line says so. A file name typed without an extension is saved as the .xls of that name; if such a file exists, you are asked before it is replaced. The preview cannot be saved while the instrument is answering: wait until the transfer has ended; the name proposed is that of the file or partition the preview shows.&lt;/p&gt;</translation>
     </message>
 </context>
 <context>
@@ -811,6 +835,74 @@
         <source>没有读取到数据！请检查连线或仪器的电源开关是否关闭！</source>
         <translation>No data received. Check the cable and whether the instrument is switched on.</translation>
     </message>
+    <message>
+        <source>资源暂时不可用</source>
+        <translation>Resource temporarily unavailable</translation>
+    </message>
+    <message>
+        <source>没有那个文件或目录</source>
+        <translation>No such file or directory</translation>
+    </message>
+    <message>
+        <source>没有那个设备</source>
+        <translation>No such device</translation>
+    </message>
+    <message>
+        <source>没有那个设备或地址</source>
+        <translation>No such device or address</translation>
+    </message>
+    <message>
+        <source>权限不够</source>
+        <translation>Permission denied</translation>
+    </message>
+    <message>
+        <source>不允许的操作</source>
+        <translation>Operation not permitted</translation>
+    </message>
+    <message>
+        <source>设备或资源忙</source>
+        <translation>Device or resource busy</translation>
+    </message>
+    <message>
+        <source>输入/输出错误</source>
+        <translation>Input/output error</translation>
+    </message>
+    <message>
+        <source>对设备不适当的 ioctl 操作</source>
+        <translation>Inappropriate ioctl for device</translation>
+    </message>
+    <message>
+        <source>错误的文件描述符</source>
+        <translation>Bad file descriptor</translation>
+    </message>
+    <message>
+        <source>无效的参数</source>
+        <translation>Invalid argument</translation>
+    </message>
+    <message>
+        <source>被中断的系统调用</source>
+        <translation>Interrupted system call</translation>
+    </message>
+    <message>
+        <source>管道已断开</source>
+        <translation>Broken pipe</translation>
+    </message>
+    <message>
+        <source>连接超时</source>
+        <translation>Connection timed out</translation>
+    </message>
+    <message>
+        <source>打开的文件过多</source>
+        <translation>Too many open files</translation>
+    </message>
+    <message>
+        <source>未知错误</source>
+        <translation>Unknown error</translation>
+    </message>
+    <message>
+        <source>（%1 没有对应的设备：设备已拔出或不存在，请重新打开串口列表选择。）</source>
+        <translation>(No device stands behind %1: it was unplugged or is not there. Open the port list again and choose the port.)</translation>
+    </message>
 </context>
 <context>
     <name>LinuxPortTable</name>
@@ -941,16 +1033,18 @@
         <translation>Neither MS Office nor WPS is installed on this PC; Excel workbooks cannot be saved.</translation>
     </message>
     <message>
-        <source>等待上次命令执行完成，稍后再试！</source>
-        <translation>The previous command is still running. Please try again shortly.</translation>
-    </message>
-    <message>
         <source>成功保存文件，请查阅！</source>
         <translation>File saved. Please check it.</translation>
     </message>
     <message>
         <source>保存文件失败，请检查诸如是否已打开同名文件等原因，请稍后重试！</source>
         <translation>Saving the file failed. Check, for example, whether a file of the same name is open, and try again later.</translation>
+    </message>
+    <message>
+        <source>%1 已存在。
+要替换它吗？</source>
+        <translation>%1 already exists.
+Do you want to replace it?</translation>
     </message>
 </context>
 <context>

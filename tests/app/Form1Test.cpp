@@ -1,6 +1,9 @@
 #include "app/Form1.h"
 
+#include "app/HistoryView.h"
+#include "app/TrendPlot.h"
 #include "app/TreeLook.h"
+#include "archive/Recorder.h"
 #include "grids/PreviewGrid.h"
 #include "serial/PortDiscovery.h"
 #include "storage/PartitionTree.h"
@@ -16,6 +19,10 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTableView>
+#include <QCheckBox>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTreeWidget>
 #include <QTreeView>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -579,4 +586,48 @@ TEST_F(Form1Fixture, APortWithNoDeviceSaysSo)
     link.failOpenWith = SerialLink::OpenError::Busy;
     window.Command1->click();
     EXPECT_EQ(messenger.messages, QStringList({kOpenError}));
+}
+
+namespace {
+// The window as the program builds it, with an archive and so with its history tab.
+class Form1WithHistoryTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    archive::Recorder recorder{dir.filePath("archive.sqlite")};
+    FakeSerialLink link;
+    RecordingMessenger messenger;
+    ScriptedFileDialogs dialogs;
+    sheets::Servers servers;
+    Form1 window{Form1Services{link, messenger,
+                               [] { return std::make_unique<FixedPorts>(QList<QByteArray>{}); },
+                               testing_qt::fastTiming(), dialogs, servers, QString(), &recorder}};
+};
+} // namespace
+
+TEST_F(Form1WithHistoryTest, AtItsMinimumSizeTheHistoryTabIsUsable)
+{
+    window.show();
+    window.resize(1, 1);
+    ASSERT_TRUE(waitFor([&] { return window.size() == window.minimumSize(); }));
+    ASSERT_NE(window.workTabs, nullptr);
+    window.workTabs->setCurrentWidget(window.history);
+    pump(20);
+    HistoryView& h = *window.history;
+    const QRect inside(QPoint(0, 0), h.size());
+    auto frame = [&](QWidget* w) { return QRect(w->mapTo(&h, QPoint(0, 0)), w->size()); };
+    const QList<QWidget*> controls = {h.span, h.engineering, h.calibrationButton, h.exportButton, h.pictureButton};
+    for (QWidget* w : controls) {
+        EXPECT_TRUE(w->isVisible());
+        EXPECT_TRUE(inside.contains(frame(w)));
+        EXPECT_GE(w->width(), w->sizeHint().width()) << "a caption is cut";
+    }
+    // a plot whose axes, dates and legend can be read, and a list that shows code and count
+    EXPECT_GE(h.plot->width(), 480);
+    EXPECT_GE(h.plot->height(), 260);
+    EXPECT_GE(h.components->width(), 200);
+    EXPECT_TRUE(inside.contains(frame(h.plot)));
+    EXPECT_FALSE(frame(h.plot).intersects(frame(h.components)));
+    // and the preview's side is as usable as before
+    for (QPushButton* b : {window.Command2, window.Command11, window.Command1, window.Command12})
+        EXPECT_GE(b->width(), b->sizeHint().width());
 }
