@@ -6,6 +6,7 @@
 
 #include "app/PortCombo.h"
 #include "app/HistoryView.h"
+#include "app/TrendPlot.h"
 #include "app/QtSaveProgress.h"
 #include "archive/Recorder.h"
 #include "app/Form3.h"
@@ -42,6 +43,7 @@
 #include <QTimer>
 #include <QTableView>
 #include <QTreeView>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <functional>
@@ -49,6 +51,8 @@
 namespace {
 
 constexpr int kTwips = PreviewGrid::kTwipsPerPixel;
+constexpr int kHistoryListMinimumWidth = 200;
+constexpr QSize kHistoryPlotMinimum(480, 260);
 // Item data of a port list entry: the device the name stood for when the list was read.
 constexpr int kDeviceRole = Qt::UserRole;
 
@@ -143,6 +147,10 @@ Form1::Form1(Form1Services services, QWidget* parent)
     m_save = std::make_unique<SaveCommand>(SaveCommand::Context{
         *m_grid, *m_exchange, *this, m_services.messenger, m_services.dialogs, m_services.servers,
         m_services.templatePath, [this]() -> std::optional<QString> {
+            // The file is named after what the preview shows, whatever is selected since.
+            if (!m_previewName.isEmpty())
+                return m_previewName;
+            // A preview that no reply filled is named after the selected node.
             const QModelIndex index = m_treeLook->mapToSource(SSTree1->currentIndex());
             if (!index.isValid())
                 return std::nullopt;
@@ -155,6 +163,8 @@ Form1::Form1(Form1Services services, QWidget* parent)
     connect(&m_services.link, &SerialLink::lost, this, &Form1::onLinkLost);
     connect(m_exchange, &CommandExchange::receiveProgress, this, &Form1::showProgress);
     connect(m_exchange, &CommandExchange::receiveFinished, this, &Form1::showFinished);
+    // Before the reply is handled, which may show a message over the window.
+    connect(m_exchange, &CommandExchange::receiveComplete, this, &Form1::showReceived);
     connect(m_exchange, &CommandExchange::receiveInterrupted, this, &Form1::showInterrupted);
     connect(m_exchange, &CommandExchange::replyConfirmed, this, &Form1::onReplyConfirmed);
     connect(m_exchange, &CommandExchange::replyCut, this, [this](qint16 code, const QString&) { onReplyCut(code); });
@@ -176,7 +186,11 @@ Form1::Form1(Form1Services services, QWidget* parent)
     connect(Command8, &QPushButton::clicked, this, [storage] { storage->Command8_Click(); });
     connect(Command9, &QPushButton::clicked, this, [storage] { storage->Command9_Click(); });
     connect(Command10, &QPushButton::clicked, this, [storage] { storage->Command10_Click(); });
-    connect(Command4, &QPushButton::clicked, this, [this] { m_save->Command4_Click(); });
+    connect(Command4, &QPushButton::clicked, this, [this] {
+        m_save->Command4_Click();
+        if (std::exchange(m_closeAfterSave, false))
+            close(); // asked while the save ran
+    });
     connect(Command11, &QPushButton::clicked, this, [storage] { storage->Command11_Click(); });
 
     Form_Load();
@@ -223,11 +237,16 @@ void Form1::buildUi()
     Combo2->addItems({QStringLiteral("300"), QStringLiteral("600"), QStringLiteral("1200"), QStringLiteral("2400"),
                       QStringLiteral("4800"), QStringLiteral("9600"), QStringLiteral("14400"),
                       QStringLiteral("19200"), QStringLiteral("28800"), QStringLiteral("115200")});
-    Combo2->setCurrentText(QStringLiteral("9600"));
-    Combo3->addItems({QStringLiteral("None"), QStringLiteral("Odd"), QStringLiteral("Even"), QStringLiteral("Mark")});
-    Combo3->setCurrentText(QStringLiteral("None"));
+    // The entry itself is chosen, not only its text shown: the arrow keys go on from it.
+    Combo2->setCurrentIndex(Combo2->findText(QStringLiteral("9600")));
+    // Parity in the operator's words; the item's data is what the line and the settings take.
+    Combo3->addItem(tr("无"), QStringLiteral("None"));
+    Combo3->addItem(tr("奇"), QStringLiteral("Odd"));
+    Combo3->addItem(tr("偶"), QStringLiteral("Even"));
+    Combo3->addItem(tr("标记"), QStringLiteral("Mark"));
+    Combo3->setCurrentIndex(0);
     Combo4->addItems({QStringLiteral("1"), QStringLiteral("2")});
-    Combo4->setCurrentText(QStringLiteral("1"));
+    Combo4->setCurrentIndex(0);
     strip->addStretch(1);
     Command1 = makeButton(connectText(), frame1);
     Command12 = makeButton(tr("断开"), frame1);
@@ -292,6 +311,11 @@ void Form1::buildUi()
         workTabs->addTab(MSFlexGrid1, tr("预览"));
         history = new HistoryView(*m_services.recorder, m_services.dialogs, m_services.messenger, workTabs);
         workTabs->addTab(history, tr("历史数据"));
+        // The history's list and plot need room to be read: the window's minimum size includes
+        // it, so that at that size the plot's axes, dates and legend are legible and the list
+        // shows a component's code and count.
+        history->components->setMinimumWidth(kHistoryListMinimumWidth);
+        history->plot->setMinimumSize(kHistoryPlotMinimum);
         // The archive is opened once the window shows, so that a database set aside is
         // reported over the window.
         QTimer::singleShot(0, history, [this] {
@@ -423,6 +447,10 @@ void Form1::ComFalse()
 
 void Form1::ComEnable()
 {
+    // A save reads the preview on a thread of its own: no command may change the grid under it
+    // (a lost link, a reconnect and a copy would). The save enables the commands when it ends.
+    if (m_save && m_save->saving())
+        return;
     for (QWidget* w : gatedControls())
         w->setEnabled(true);
     if (m_refocus && focusWidget() == m_movedFocus) // unless the user has put it elsewhere since
@@ -437,9 +465,16 @@ bool Form1::IsExistWPS() const { return m_save->IsExistWPS(); }
 
 bool Form1::connectedCaption() const { return Command1->text() == connectedText(); }
 
+QString Form1::parity() const
+{
+    // A listed entry stands for its value; a typed text ("Even", "E") is taken as it is.
+    const int listed = Combo3->findText(Combo3->currentText(), Qt::MatchFixedString);
+    return listed >= 0 ? Combo3->itemData(listed).toString() : Combo3->currentText();
+}
+
 QString Form1::settingsString() const
 {
-    return Combo2->currentText() + QStringLiteral(",") + Combo3->currentText().left(1) + QStringLiteral(",8,") + Combo4->currentText();
+    return Combo2->currentText() + QStringLiteral(",") + parity().left(1) + QStringLiteral(",8,") + Combo4->currentText();
 }
 
 void Form1::Command1_Click()
@@ -461,18 +496,20 @@ void Form1::Command1_Click()
         qCWarning(logLink).noquote() << "cannot open" << Combo1->currentText() << device << settingsString() << "-"
                                      << link.lastErrorText();
         const bool permission = link.lastOpenError() == SerialLink::OpenError::PermissionDenied;
-        const bool gone = !device.isEmpty() && link.lastOpenError() == SerialLink::OpenError::NotFound;
+        // No device behind the name: the listed one went away, or none was ever there.
+        const bool missing = link.lastOpenError() == SerialLink::OpenError::NotFound;
         const QString openError = LinkTexts::openError();
         m_services.messenger.information(
-            permission ? openError + QStringLiteral("\n") + LinkTexts::permissionHint()
-            : gone     ? openError + QStringLiteral("\n") + LinkTexts::deviceGone().arg(Combo1->currentText(), device)
-                       : openError);
+            permission                     ? openError + QStringLiteral("\n") + LinkTexts::permissionHint()
+            : missing && !device.isEmpty() ? openError + QStringLiteral("\n") + LinkTexts::deviceGone().arg(Combo1->currentText(), device)
+            : missing                      ? openError + QStringLiteral("\n") + LinkTexts::noDevice().arg(Combo1->currentText())
+                                           : openError);
         link.close();
         Command1->setEnabled(true);
         statusLine->setText(LinkTexts::portClosed().arg(link.lastErrorText()));
         return;
     }
-    Command1->setText(connectedText());
+    help::setCaption(Command1, connectedText());
     Command1->setEnabled(false);
     statusLine->setText(tr("已连接 %1（%2）").arg(Combo1->currentText(), settingsString()));
     qCInfo(logLink).noquote() << "opened" << Combo1->currentText() << device << settingsString();
@@ -499,7 +536,12 @@ void Form1::restoreSettings()
     // A remembered port that is no longer there leaves the start-up's choice, the list's first.
     pick(Combo1, line.port);
     pick(Combo2, line.baud);
-    pick(Combo3, line.parity);
+    // The parity is remembered by its value, whatever the language shows.
+    QStringList parities;
+    for (int i = 0; i < Combo3->count(); ++i)
+        parities << Combo3->itemData(i).toString();
+    if (const int at = WindowSettings::indexIn(parities, line.parity); at >= 0)
+        Combo3->setCurrentIndex(at);
     pick(Combo4, line.stopBits);
     restoreQuietSetting(*m_exchange, m_services.settings);
     const QByteArray geometry = remembered.geometry();
@@ -512,12 +554,20 @@ void Form1::saveSettings()
     if (!m_services.settings)
         return;
     WindowSettings remembered(*m_services.settings);
-    remembered.setLine({Combo1->currentText(), Combo2->currentText(), Combo3->currentText(), Combo4->currentText()});
+    remembered.setLine({Combo1->currentText(), Combo2->currentText(), parity(), Combo4->currentText()});
     remembered.setGeometry(saveGeometry());
 }
 
 void Form1::closeEvent(QCloseEvent* event)
 {
+    if (m_save && m_save->saving()) {
+        // Closing now would end the program under the writer: the window closes once the save
+        // has ended.
+        event->ignore();
+        m_closeAfterSave = true;
+        statusLine->setText(tr("正在保存文件，保存完成后将关闭窗口"));
+        return;
+    }
     saveSettings();
     QMainWindow::closeEvent(event);
 }
@@ -528,7 +578,7 @@ void Form1::Command12_Click()
         return;
     m_services.link.close();
     qCInfo(logLink).noquote() << "closed" << Combo1->currentText();
-    Command1->setText(connectText());
+    help::setCaption(Command1, connectText());
     Command1->setEnabled(true);
     statusLine->setText(tr("已断开"));
     // Nothing of the closed session may reach the next one: the pending command is forgotten
@@ -541,7 +591,7 @@ void Form1::onLinkLost(const QString& reason)
     // The device vanished under an open port: back to the disconnected state, and say so,
     // rather than leave the operator waiting for replies that cannot come.
     qCWarning(logLink).noquote() << "lost" << Combo1->currentText() << "-" << reason;
-    Command1->setText(connectText());
+    help::setCaption(Command1, connectText());
     Command1->setEnabled(true);
     ComEnable();
     statusLine->setText(tr("串口已断开"));
@@ -556,7 +606,8 @@ void Form1::routeReplies()
     // kept reply to the exchange itself, component writes to the open editor.
     StorageReplies::route(*m_exchange, StorageReplies::Consumers{*m_tree, *m_grid, m_services.messenger,
                                                                  [this](const QModelIndex& index) { SSTree1->expand(m_treeLook->mapFromSource(index)); },
-                                                                 [this](const QString& partition) { m_copyAwaitingGrace = partition; }});
+                                                                 [this](const QString& partition) { m_copyAwaitingGrace = partition; },
+                                                                 [this](const QString& name) { m_previewName = name; }});
     CommandExchange* exchange = m_exchange;
     m_exchange->route(commands::StoreReturn, [exchange](const CommandExchange::Reply& r) { exchange->SetReturn(r.text); });
     m_exchange->route(commands::WriteComponent, [this](const CommandExchange::Reply& r) {
@@ -588,12 +639,22 @@ void Form1::showProgress(qint64 bytes, qint64 elapsedMs)
                             .arg(locale.toString(bytes), locale.toString(rate)));
 }
 
+QString Form1::receivedText(qint64 bytes, qint64 elapsedMs)
+{
+    return tr("接收完成：%1 字节，用时 %2 秒")
+        .arg(QLocale().toString(bytes), QString::number(double(elapsedMs) / 1000.0, 'f', 1));
+}
+
+void Form1::showReceived(qint64 bytes, qint64 elapsedMs)
+{
+    stopButton->hide();
+    statusLine->setText(receivedText(bytes, elapsedMs));
+}
+
 void Form1::showFinished(qint64 bytes, qint64 elapsedMs)
 {
     stopButton->hide();
-    const QLocale locale;
-    QString text = tr("接收完成：%1 字节，用时 %2 秒")
-                       .arg(locale.toString(bytes), QString::number(double(elapsedMs) / 1000.0, 'f', 1));
+    QString text = receivedText(bytes, elapsedMs);
     if (!m_archiveNote.isEmpty())
         //: %1 the transfer, %2 what the archive did with it
         text = tr("%1；%2").arg(text, std::exchange(m_archiveNote, QString()));

@@ -108,6 +108,8 @@ public:
 
     // The settings string of the strip, e.g. "9600,N,8,1".
     QString settingsString() const;
+    // The parity chosen, as the line and the settings take it: "None", "Odd", "Even", "Mark".
+    QString parity() const;
 
     void SetReturn(const QString& text) { m_exchange->SetReturn(text); }
     QString GetReturn() { return m_exchange->GetReturn(); }
@@ -134,7 +136,9 @@ private:
     void applyGridSizes();
     void onLinkLost(const QString& reason);
     void showProgress(qint64 bytes, qint64 elapsedMs);
+    void showReceived(qint64 bytes, qint64 elapsedMs);
     void showFinished(qint64 bytes, qint64 elapsedMs);
+    static QString receivedText(qint64 bytes, qint64 elapsedMs);
     void archiveCopy(const QString& partition);
     void onReplyConfirmed();
     void onReplyCut(qint16 code);
@@ -150,6 +154,8 @@ private:
     // A copy shown in the preview is archived once its grace has passed without more input.
     std::optional<QString> m_copyAwaitingGrace;
     QString m_cutNotice; // a reply was cut: said again once its rest has been discarded
+    QString m_previewName; // the file or partition the preview shows, once a reply filled it
+    bool m_closeAfterSave = false; // the window was asked to close while a save ran
     PreviewGrid* m_grid = nullptr;
     CommandExchange* m_exchange = nullptr;
     std::unique_ptr<StorageCommands> m_storage;

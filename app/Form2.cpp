@@ -59,11 +59,15 @@ void Form2::Command1_Click()
     m_sending = true;
     Command1->setEnabled(false);
     Command2->setEnabled(false);
-    if (!m_commands.sendNewFile(NoteName, name.trimmed)) {
+    const StorageCommands::NewFileSent sent = m_commands.sendNewFile(NoteName, name.trimmed);
+    if (sent != StorageCommands::NewFileSent::Sent) {
         m_sending = false;
         Command1->setEnabled(true);
         Command2->setEnabled(true);
-        m_messenger.information(tr("文件名中含有不可显示字符（含空格），请修正！"));
+        // The dialog stays open with the name, to be confirmed again.
+        m_messenger.information(sent == StorageCommands::NewFileSent::LineBusy
+                                    ? CommandExchange::busyText()
+                                    : tr("文件名中含有不可显示字符（含空格），请修正！"));
         return;
     }
     QDialog::accept(); // the controls were enabled again after sending

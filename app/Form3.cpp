@@ -188,8 +188,12 @@ void Form3::OpenWPS(const QString& path) { openWith(sheets::kWps, path, false); 
 
 void Form3::openWith(const QString& server, const QString& path, bool reportFailure)
 {
-    // A new import replaces the workbook held so far.
+    // A new import replaces the workbook held so far; its sheets are no longer there to choose.
     releaseWorkbook();
+    {
+        const QSignalBlocker quiet(Combo1);
+        Combo1->clear();
+    }
     // Each step runs on its own; with reportFailure the first failure ends the import.
     bool failed = false;
     auto step = [&](auto&& action) {

@@ -49,9 +49,16 @@ void describe(const QList<Command>& commands)
     }
 }
 
+void setCaption(QPushButton* button, const QString& caption)
+{
+    const QKeySequence keys = button->shortcut();
+    button->setText(caption);
+    button->setShortcut(keys);
+}
+
 QMenu* addMenu(QMainWindow& window, const QList<QPushButton*>& commands)
 {
-    QMenu* menu = window.menuBar()->addMenu(QCoreApplication::translate("Help", "帮助"));
+    QMenu* menu = window.menuBar()->addMenu(QCoreApplication::translate("Help", "帮助(&H)"));
     menu->setObjectName(QStringLiteral("helpMenu"));
     QAction* guide = menu->addAction(QCoreApplication::translate("Help", "使用说明"));
     guide->setShortcut(QKeySequence::HelpContents);
@@ -97,9 +104,8 @@ QString shortcutsHtml(const QList<QPushButton*>& commands)
            QStringLiteral("</table>");
 }
 
-namespace {
 // The history tab and the calibration table, as the guide explains them.
-QString historyGuideHtml()
+QString guideHistoryHtml()
 {
     return QCoreApplication::translate("Help", "<h3>历史数据</h3>"
                                                "<p>“历史数据”列出档案中的元件、记录数和时间范围；“标定”一列显示有标定的元件的工程单位，"
@@ -117,9 +123,22 @@ QString historyGuideHtml()
                                                "导入按元件编号合并：表中已有的元件替换其行，其余的添加在后面；"
                                                "无法读取的文件（例如引号没有结束）不改变标定表。出错的行按表格中的行号列出，并指出每个无法识别的单元格。</p>");
 }
-} // namespace
+
+// What the window does while a save runs, and how a name becomes a file.
+QString guideSavingHtml()
+{
+    return QCoreApplication::translate("Help", "<h3>保存时</h3>"
+                                               "<p>保存进行时，命令按钮不可用，直到保存结束，连接断开也一样。保存时关闭窗口，程序在保存完成后再关闭窗口，并在状态栏说明。"
+                                               "输入的文件名没有扩展名时，保存为同名的 .xls；同名文件已存在时先询问是否替换。"
+                                               "仪器正在应答时不能保存预览，请等接收完成；建议的文件名是预览中显示的文件或分区。</p>");
+}
 
 QString guideHtml()
+{
+    return guideMainHtml() + guideHistoryHtml() + guideSavingHtml();
+}
+
+QString guideMainHtml()
 {
     return QCoreApplication::translate("Help", "<h2>KTM-520 数据管理 使用说明</h2>"
                                                "<h3>连接仪器</h3>"

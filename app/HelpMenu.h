@@ -21,11 +21,18 @@ struct Command {
 // Gives each button its shortcut and its tool tip.
 void describe(const QList<Command>& commands);
 
+// Changes a button's caption and keeps its shortcut (QAbstractButton::setText replaces the
+// shortcut with the caption's mnemonic, none for a caption without '&').
+void setCaption(QPushButton* button, const QString& caption);
+
 // Adds the 帮助 menu to the window's menu bar; the shortcut list is read from `commands`.
 QMenu* addMenu(QMainWindow& window, const QList<QPushButton*>& commands);
 
 // The texts the menu shows.
-QString guideHtml();
+QString guideHtml(); // the parts below, in order
+QString guideMainHtml();
+QString guideHistoryHtml();
+QString guideSavingHtml();
 QString shortcutsHtml(const QList<QPushButton*>& commands);
 QString aboutHtml();
 

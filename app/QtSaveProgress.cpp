@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QMainWindow>
+#include <QMenuBar>
 #include <QProgressDialog>
 
 QtSaveProgress::~QtSaveProgress() { finish(); }
@@ -14,7 +16,17 @@ void QtSaveProgress::start(const QString& path, qint64 rows)
     m_dialog = new QProgressDialog(label.arg(QFileInfo(path).fileName()),
                                    QCoreApplication::translate("QtSaveProgress", "取消"), 0, 1000, m_parent);
     m_dialog->setWindowTitle(m_title.isEmpty() ? QCoreApplication::translate("QtSaveProgress", "保存预览文件") : m_title);
-    m_dialog->setWindowModality(Qt::WindowModal);
+    // The window's controls are disabled rather than the window blocked by a modal dialog: a
+    // blocked window never hears that it is asked to close, and the window defers its closing
+    // until the save has ended, and says so.
+    if (auto* window = qobject_cast<QMainWindow*>(m_parent)) {
+        m_blocked = {window->centralWidget(), window->menuBar()};
+        for (const QPointer<QWidget>& w : std::as_const(m_blocked))
+            if (w)
+                w->setEnabled(false);
+    } else {
+        m_dialog->setWindowModality(Qt::WindowModal);
+    }
     m_dialog->setMinimumDuration(300); // a small save ends before the dialog would show
     m_dialog->setAutoClose(false);
     m_dialog->setAutoReset(false);
@@ -33,4 +45,8 @@ void QtSaveProgress::finish()
 {
     if (m_dialog)
         delete m_dialog.data();
+    for (const QPointer<QWidget>& w : std::as_const(m_blocked))
+        if (w)
+            w->setEnabled(true);
+    m_blocked.clear();
 }

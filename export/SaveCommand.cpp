@@ -13,6 +13,7 @@
 
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QThread>
 #include <QTimer>
 #include <atomic>
@@ -49,6 +50,11 @@ void SaveCommand::Command4_Click()
 {
     if (m_saving)
         return; // the save in progress ends first
+    if (m_c.exchange.replyDue()) {
+        // A reply still due would replace the preview while the operator names its file.
+        m_c.messenger.information(CommandExchange::busyText());
+        return;
+    }
     m_c.host.ComFalse();
     if (m_c.grid.rows() < 2) {
         m_c.messenger.information(tr("请先预览文件后，再保存！"));
@@ -86,7 +92,15 @@ void SaveCommand::Command4_Click()
         m_c.host.ComEnable();
         return;
     }
-    SaveFileName = xlsPath(*chosen);
+    const QString xls = xlsPath(*chosen);
+    // The dialog asked before replacing the name it was given; the ending added here may name
+    // another file that is there already, and the operator is asked about that one too.
+    if (xls != *chosen && QFileInfo::exists(xls) &&
+        !m_c.messenger.confirm(tr("%1 已存在。\n要替换它吗？").arg(QFileInfo(xls).fileName()))) {
+        m_c.host.ComEnable();
+        return;
+    }
+    SaveFileName = xls;
 
     if (IsExistExcel())
         SaveExcel();
@@ -132,8 +146,9 @@ void SaveCommand::saveStreamed()
     // while the window's event loop goes on (repaints, the progress dialog and its cancel).
     // The grid does not change meanwhile: the commands are disabled and the line is idle.
     if (m_c.exchange.lineBusy()) {
-        // A reply still due would change the grid under the writer.
-        m_c.messenger.information(tr("等待上次命令执行完成，稍后再试！"));
+        // A reply came due while the file was being chosen: it would change the grid under
+        // the writer.
+        m_c.messenger.information(CommandExchange::busyText());
         m_c.host.ComEnable();
         return;
     }

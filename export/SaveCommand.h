@@ -41,7 +41,7 @@ public:
         FileDialogs& dialogs;
         const sheets::Servers& servers;
         QString templatePath;                                 // Data.xls (platform/DataFiles)
-        std::function<std::optional<QString>()> selectedText; // the tree's selected node
+        std::function<std::optional<QString>()> selectedText; // the name of what the preview shows
         SaveProgress* progress = nullptr;                     // for .xlsx and .csv saves, which run off the window's thread
     };
 

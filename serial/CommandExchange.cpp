@@ -41,12 +41,14 @@ CommandExchange::CommandExchange(SerialLink& link, ExchangeHost& host, Messenger
     connect(&m_link, &SerialLink::readyRead, this, &CommandExchange::MSComm1_OnComm);
 }
 
+QString CommandExchange::busyText() { return tr("等待上次命令执行完成，稍后再试！"); }
+
 bool CommandExchange::lineBusy() const { return Busy || COM_type != 0 || Receiving || Discarding; }
 
 bool CommandExchange::send(const std::function<Step()>& prepare)
 {
     if (lineBusy()) {
-        m_messenger.information(tr("等待上次命令执行完成，稍后再试！"));
+        m_messenger.information(busyText());
         return false;
     }
     Busy = true;
@@ -68,7 +70,11 @@ bool CommandExchange::send(const std::function<Step()>& prepare)
         return false;
     }
     const Request& request = std::get<Request>(step);
+    // Input may have come while the sender asked the operator (a confirmation box): the line
+    // is then busy again, and the operator must hear that the command did not go out.
     const bool sent = transmit(request);
+    if (!sent)
+        m_messenger.information(busyText());
     m_host.ComEnable();
     if (request.releaseGate)
         Busy = false;
@@ -344,6 +350,7 @@ void CommandExchange::onQuiet()
     // From here on the reply is complete: input that arrives while it is being handled (a
     // handler may show a message box) belongs to no command and is discarded.
     Receiving = false;
+    emit receiveComplete(bytes, elapsed);
     m_dispatching = true;
     QString failure;
     try {

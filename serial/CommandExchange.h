@@ -96,10 +96,15 @@ public:
     // bytes as received and no second copy of the reply is made.
     void routeBytes(qint16 code, Handler handler);
 
+    // What the operator is told when a command cannot go out because the line is busy.
+    static QString busyText();
+
     // The sending sequence: refuse while the line is busy (busy message); take the gate and
     // disable the controls; refuse unless connected (message, controls enabled again, gate
     // left for the watchdog); then run the sender's own checks (prepare) and act on the step
-    // they give. True when a request went out, or the sender holds the gate.
+    // they give; a request that the line refuses meanwhile (input came while the sender asked
+    // the operator) is reported with the busy message. True when a request went out, or the
+    // sender holds the gate.
     bool send(const std::function<Step()>& prepare);
     bool send(const Request& request);
 
@@ -125,6 +130,9 @@ public:
     // True while a command may not go out: the gate is taken, a command awaits its reply, a
     // reply is arriving or stale input is being discarded.
     bool lineBusy() const;
+    // True while input is expected or arriving: a command awaits its reply, a reply is
+    // arriving or stale input is being discarded (the gate alone does not count).
+    bool replyDue() const { return COM_type != 0 || Receiving || Discarding; }
 
     void clearReplied() { Replied = 0; }
     // The quiet spell that ends a reply, in milliseconds (at least 1); from the next reply on.
@@ -169,6 +177,9 @@ signals:
     void receiveProgress(qint64 bytes, qint64 elapsedMs);
     // A reply has ended (dispatched, discarded or refused).
     void receiveFinished(qint64 bytes, qint64 elapsedMs);
+    // A reply is complete and about to be handled (its handler may show a message): nothing
+    // more is being received for it.
+    void receiveComplete(qint64 bytes, qint64 elapsedMs);
     // A reply was dropped before it ended, after bytes had arrived.
     void receiveInterrupted(qint64 bytes, CommandExchange::Interruption why);
     // Input with no command pending is being read and dropped: bytes so far; then its end.

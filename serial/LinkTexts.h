@@ -27,6 +27,14 @@ inline QString linkLost()
 {
     return QCoreApplication::translate("LinkTexts", "串口 %1 已断开（%2）。请检查连线和仪器后重新连接。");
 }
+// %1 the port name: no device stands behind it (unplugged, or never there).
+inline QString noDevice()
+{
+    return QCoreApplication::translate("LinkTexts", "（%1 没有对应的设备：设备已拔出或不存在，请重新打开串口列表选择。）");
+}
+// The system's reason for a serial fault in the operator's words, for the reasons met most
+// often; any other reason is returned as it is.
+QString systemReason(const QString& reason);
 inline QString noData()
 {
     return QCoreApplication::translate("LinkTexts", "没有读取到数据！请检查连线或仪器的电源开关是否关闭！");

@@ -4,10 +4,15 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSerialPortInfo>
 #include <QSet>
 #include <algorithm>
+
+#ifndef Q_OS_WIN
+#include <sys/stat.h>
+#endif
 
 namespace {
 
@@ -27,6 +32,33 @@ QList<LinuxPortTable::Device> systemDevices()
         devices.append({info.systemLocation(), description});
     }
     return devices;
+}
+
+#ifndef Q_OS_WIN
+bool later(const struct timespec& a, const struct timespec& b)
+{
+    return a.tv_sec != b.tv_sec ? a.tv_sec > b.tv_sec : a.tv_nsec > b.tv_nsec;
+}
+#endif
+
+// A link to a pseudo-terminal that was made before that terminal: the program that published
+// it has ended without removing it, and the system has since given the terminal's number to
+// another session (a shell, another simulator). It stands for nothing of ours.
+bool staleLink(const QString& linkPath)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(linkPath);
+    return false;
+#else
+    const QByteArray path = QFile::encodeName(linkPath);
+    struct stat link {};
+    struct stat target {};
+    if (::lstat(path.constData(), &link) != 0 || ::stat(path.constData(), &target) != 0)
+        return false;
+    if (!S_ISCHR(target.st_mode) || !canonical(linkPath).startsWith(QLatin1String("/dev/pts/")))
+        return false;
+    return later(target.st_ctim, link.st_mtim);
+#endif
 }
 
 // The numbers of this run of the program.
@@ -63,6 +95,8 @@ void LinuxPortTable::build(const QString& portFolder, QList<Device> devices, Num
         const QFileInfo link(folder.filePath(QStringLiteral("com%1").arg(n)));
         if (!link.isSymLink() || !link.exists())
             continue; // dangling links stand for nothing
+        if (staleLink(link.filePath()))
+            continue; // nor do links to a terminal that came after them
         const QString target = link.symLinkTarget();
         m_entries.append({QStringLiteral("COM%1").arg(n), target, QCoreApplication::translate("LinuxPortTable", "发布的串口链接")});
         used.insert(n);

@@ -1,5 +1,7 @@
 #include "serial/QtSerialLink.h"
 
+#include "serial/LinkTexts.h"
+
 #include <QFile>
 
 #ifndef Q_OS_WIN
@@ -93,7 +95,7 @@ bool QtSerialLink::openDevice(const QString& device)
         case QSerialPort::OpenError: m_openError = OpenError::Busy; break;
         default: m_openError = OpenError::Other; break;
         }
-        m_errorText = tr("无法打开 %1（%2）").arg(device, m_port.errorString());
+        m_errorText = tr("无法打开 %1（%2）").arg(device, LinkTexts::systemReason(m_port.errorString()));
         m_port.clearError();
         return false;
     }
@@ -111,7 +113,7 @@ bool QtSerialLink::openDevice(const QString& device)
     const bool configured = m_port.setBaudRate(m_settings.baud) && m_port.setParity(parity) && m_port.setDataBits(QSerialPort::DataBits(m_settings.dataBits)) && m_port.setStopBits(stop) && m_port.setFlowControl(QSerialPort::NoFlowControl);
     if (!configured) {
         m_openError = OpenError::BadSettings;
-        m_errorText = tr("无法设置 %1 的通信参数（%2）").arg(device, m_port.errorString());
+        m_errorText = tr("无法设置 %1 的通信参数（%2）").arg(device, LinkTexts::systemReason(m_port.errorString()));
         m_port.close();
         m_port.clearError();
         return false;
@@ -157,7 +159,7 @@ void QtSerialLink::onError(QSerialPort::SerialPortError error)
     // calls.
     if ((error != QSerialPort::ResourceError && error != QSerialPort::ReadError) || !m_port.isOpen())
         return;
-    const QString reason = m_port.errorString();
+    const QString reason = LinkTexts::systemReason(m_port.errorString());
     m_port.close();
     m_port.clearError();
     emit lost(reason);

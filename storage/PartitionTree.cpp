@@ -89,14 +89,21 @@ QModelIndex PartitionTree::Bulid_Tree(const QString& partitionKey, const QString
         return {};
     // Counted before anything is split or built, so a huge reply costs no memory here.
     const QString separator = QStringLiteral("\r\n");
-    qsizetype lineCount = 1;
+    // A line is what ends in CR LF, and the text after the last one if there is any.
+    qsizetype lineCount = 0;
+    qsizetype rest = 0;
+    const auto refuse = [&] {
+        if (tooLong)
+            *tooLong = true;
+        return QModelIndex();
+    };
     for (qsizetype at = listing.indexOf(separator); at >= 0; at = listing.indexOf(separator, at + 2)) {
-        if (++lineCount > kMaxListingLines) {
-            if (tooLong)
-                *tooLong = true;
-            return {};
-        }
+        rest = at + 2;
+        if (++lineCount > kMaxListingLines)
+            return refuse();
     }
+    if (rest < listing.size() && ++lineCount > kMaxListingLines)
+        return refuse();
     removeChildren(partition);
     const QStringList lines = listing.split(separator);
     const auto files = int(std::count_if(lines.begin(), lines.end(), [](const QString& l) { return !l.isEmpty(); }));

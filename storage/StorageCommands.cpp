@@ -164,14 +164,15 @@ void StorageCommands::Command9_Click()
         m_newFileDialog(letter);
 }
 
-bool StorageCommands::sendNewFile(const QString& noteName, const QString& name)
+StorageCommands::NewFileSent StorageCommands::sendNewFile(const QString& noteName, const QString& name)
 {
     const auto bytes = noteName.isEmpty() ? std::nullopt : commands::newFile(noteName.at(0), name);
     if (!bytes)
-        return false;
-    m_exchange.transmit(Request{.bytes = *bytes, .code = commands::NewFile, .target = noteName, .detail = name, .resetReplied = false});
+        return NewFileSent::Unwritable;
+    if (!m_exchange.transmit(Request{.bytes = *bytes, .code = commands::NewFile, .target = noteName, .detail = name, .resetReplied = false}))
+        return NewFileSent::LineBusy; // the dialog stays open with the name
     m_host.ComEnable();
-    return true;
+    return NewFileSent::Sent;
 }
 
 void StorageCommands::Command10_Click()

@@ -57,9 +57,13 @@ public:
     void Command10_Click(); // 查阅分区元件编号
     void Command11_Click(); // 写入分区元件编号
 
-    // Sends the new-file command for a name the dialog has approved; false (nothing sent)
-    // when a character of the name has no single-byte code.
-    bool sendNewFile(const QString& noteName, const QString& name);
+    // What became of the new-file command for a name the dialog has approved.
+    enum class NewFileSent {
+        Sent,       // the command went out; the controls are usable again
+        Unwritable, // a character of the name has no single-byte code: nothing sent
+        LineBusy    // input is arriving (the operator took a while): nothing sent, try again
+    };
+    NewFileSent sendNewFile(const QString& noteName, const QString& name);
 
 private:
     // Common part of the commands that act on one partition (delete, delete data, new file,

@@ -122,6 +122,8 @@ void route(CommandExchange& exchange, const Consumers& c)
             }
         }
         grids::FillGridFromWire(c.grid, std::move(r.bytes));
+        if (c.previewed)
+            c.previewed(r.target);
         if (c.copied)
             c.copied(r.code == commands::CopyPartition ? r.target : r.detail);
     };
@@ -129,8 +131,11 @@ void route(CommandExchange& exchange, const Consumers& c)
     exchange.routeBytes(commands::CopyFile, copy);
     exchange.routeBytes(commands::CopyPartition, copy);
     exchange.route(commands::ListComponents, [c](const Reply& r) {
-        if (!r.target.isEmpty())
-            grids::FillYJGrid(c.grid, r.text);
+        if (r.target.isEmpty())
+            return;
+        grids::FillYJGrid(c.grid, r.text);
+        if (c.previewed)
+            c.previewed(r.target);
     });
     auto confirmed = [c, expand](const Reply& r) {
         const Confirmation answer = confirmation(r.text);

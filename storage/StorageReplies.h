@@ -53,6 +53,9 @@ struct Consumers {
     // was of (may be empty). A partition copy that lacks a file the tree lists for it fills
     // nothing: the operator is told, and the preview stays as it was.
     std::function<void(const QString& partition)> copied;
+    // Called when a reply has filled the grid, with the name of what the grid now shows: the
+    // file copied, or the partition whose files or components it lists (may be empty).
+    std::function<void(const QString& name)> previewed = {};
 };
 
 // Routes the replies of the storage commands (partitions, listing, copies, deletes, new

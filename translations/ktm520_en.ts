@@ -543,6 +543,26 @@
         <source>接收的数据不完整：仪器的回答中途停顿后又继续发送，显示的列表可能不完整！请重试。</source>
         <translation>The data received is incomplete: the instrument paused in mid-reply and then went on. The list shown may be incomplete. Please try again.</translation>
     </message>
+    <message>
+        <source>无</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>奇</source>
+        <translation>Odd</translation>
+    </message>
+    <message>
+        <source>偶</source>
+        <translation>Even</translation>
+    </message>
+    <message>
+        <source>标记</source>
+        <translation>Mark</translation>
+    </message>
+    <message>
+        <source>正在保存文件，保存完成后将关闭窗口</source>
+        <translation>Saving the file; the window closes when the save has ended</translation>
+    </message>
 </context>
 <context>
     <name>Form2</name>
@@ -645,10 +665,6 @@
 <context>
     <name>Help</name>
     <message>
-        <source>帮助</source>
-        <translation>&amp;Help</translation>
-    </message>
-    <message>
         <source>使用说明</source>
         <translation>User Guide</translation>
     </message>
@@ -683,6 +699,14 @@
     <message>
         <source>&lt;h3&gt;历史数据&lt;/h3&gt;&lt;p&gt;“历史数据”列出档案中的元件、记录数和时间范围；“标定”一列显示有标定的元件的工程单位，没有标定的元件显示“无 (Hz)”。选择一个或多个元件（按住 Ctrl 多选）显示趋势：每种单位一根纵轴，温度在右边，图例中每条线都注明单位。勾选“换算为工程单位”时，没有标定的元件仍显示读数 (Hz)，下方的说明会列出这些元件。滚轮缩放，拖动平移，双击恢复显示全部；几个读数间隔以上没有记录的时段不连线。“导出数据…”把所选记录导出为 .xlsx 或 .csv，导出时显示进度，可以取消。&lt;/p&gt;&lt;h3&gt;标定表&lt;/h3&gt;&lt;p&gt;“标定表…”中每行一个元件。列：元件编号、仪器类型、单位、读数类型（频率 或 模数 = f²/1000）、公式（线性 或 多项式）、G、方向（R1-R0 或 R0-R1）、A、B、C、现场零点（是 或 否）、R0、T0、K。读数类型、公式、方向和现场零点从下拉列表中选择。“导入…”读取工作簿（.xls、.xlsx 的第一个工作表）或 CSV 文件，第一行为列名，列的顺序不限；CSV 可以是 UTF-8（带或不带 BOM）或 GBK（中文表格软件保存的“CSV (逗号分隔)”）。导入按元件编号合并：表中已有的元件替换其行，其余的添加在后面；无法读取的文件（例如引号没有结束）不改变标定表。出错的行按表格中的行号列出，并指出每个无法识别的单元格。&lt;/p&gt;</source>
         <translation>&lt;h3&gt;History&lt;/h3&gt;&lt;p&gt;“History” lists the archive’s components with their record counts and time spans; the “Calibration” column shows the engineering unit of a component with a calibration, and “none (Hz)” for one without. Choose one or more components (hold Ctrl for several) to plot their trends: one value axis for each unit, the temperature on the right, every legend entry with its unit. With “Engineering units” ticked, a component without a calibration is still shown as readings (Hz), and the line under the plot names it. The wheel zooms, a drag pans, a double-click shows everything again; no line is drawn across a stretch without records longer than a few reading intervals. “Export Data…” writes the chosen records as .xlsx or .csv, with its progress shown and a cancel.&lt;/p&gt;&lt;h3&gt;Calibration table&lt;/h3&gt;&lt;p&gt;“Calibrations…” holds a row per component. Columns: Code, Gauge, Unit, Reading (Frequency, or Digits = f²/1000), Form (Linear or Polynomial), G, Direction (R1-R0 or R0-R1), A, B, C, Field zero (Yes or No), R0, T0, K; files the program writes name them and their words in Chinese, and either language is read. Reading, Form, Direction and Field zero are chosen from a list. “Import…” reads a workbook (the first worksheet of an .xls or .xlsx) or a CSV file whose first row names the columns, in any order, in Chinese or English; a CSV file may be UTF-8 (with or without a BOM) or GBK (what a Chinese spreadsheet saves as “CSV (comma-separated)”). An import merges by code: a component already in the table replaces its row, the others are added at the end; a file that cannot be read (an unclosed quote, say) leaves the table unchanged. Rows in error are named by their row numbers as the grid shows them, with every cell that cannot be read.&lt;/p&gt;</translation>
+    </message>
+    <message>
+        <source>帮助(&amp;H)</source>
+        <translation>&amp;Help</translation>
+    </message>
+    <message>
+        <source>&lt;h3&gt;保存时&lt;/h3&gt;&lt;p&gt;保存进行时，命令按钮不可用，直到保存结束，连接断开也一样。保存时关闭窗口，程序在保存完成后再关闭窗口，并在状态栏说明。输入的文件名没有扩展名时，保存为同名的 .xls；同名文件已存在时先询问是否替换。仪器正在应答时不能保存预览，请等接收完成；建议的文件名是预览中显示的文件或分区。&lt;/p&gt;</source>
+        <translation>&lt;h3&gt;While saving&lt;/h3&gt;&lt;p&gt;While a save runs, the command buttons stay unavailable until it has ended, also when the link is lost. Closing the window during a save closes it once the save has ended, and the status line says so. A file name typed without an extension is saved as the .xls of that name; if such a file exists, you are asked before it is replaced. The preview cannot be saved while the instrument is answering: wait until the transfer has ended; the name proposed is that of the file or partition the preview shows.&lt;/p&gt;</translation>
     </message>
 </context>
 <context>
@@ -909,6 +933,74 @@
         <source>没有读取到数据！请检查连线或仪器的电源开关是否关闭！</source>
         <translation>No data received. Check the cable and whether the instrument is switched on.</translation>
     </message>
+    <message>
+        <source>资源暂时不可用</source>
+        <translation>Resource temporarily unavailable</translation>
+    </message>
+    <message>
+        <source>没有那个文件或目录</source>
+        <translation>No such file or directory</translation>
+    </message>
+    <message>
+        <source>没有那个设备</source>
+        <translation>No such device</translation>
+    </message>
+    <message>
+        <source>没有那个设备或地址</source>
+        <translation>No such device or address</translation>
+    </message>
+    <message>
+        <source>权限不够</source>
+        <translation>Permission denied</translation>
+    </message>
+    <message>
+        <source>不允许的操作</source>
+        <translation>Operation not permitted</translation>
+    </message>
+    <message>
+        <source>设备或资源忙</source>
+        <translation>Device or resource busy</translation>
+    </message>
+    <message>
+        <source>输入/输出错误</source>
+        <translation>Input/output error</translation>
+    </message>
+    <message>
+        <source>对设备不适当的 ioctl 操作</source>
+        <translation>Inappropriate ioctl for device</translation>
+    </message>
+    <message>
+        <source>错误的文件描述符</source>
+        <translation>Bad file descriptor</translation>
+    </message>
+    <message>
+        <source>无效的参数</source>
+        <translation>Invalid argument</translation>
+    </message>
+    <message>
+        <source>被中断的系统调用</source>
+        <translation>Interrupted system call</translation>
+    </message>
+    <message>
+        <source>管道已断开</source>
+        <translation>Broken pipe</translation>
+    </message>
+    <message>
+        <source>连接超时</source>
+        <translation>Connection timed out</translation>
+    </message>
+    <message>
+        <source>打开的文件过多</source>
+        <translation>Too many open files</translation>
+    </message>
+    <message>
+        <source>未知错误</source>
+        <translation>Unknown error</translation>
+    </message>
+    <message>
+        <source>（%1 没有对应的设备：设备已拔出或不存在，请重新打开串口列表选择。）</source>
+        <translation>(No device stands behind %1: it was unplugged or is not there. Open the port list again and choose the port.)</translation>
+    </message>
 </context>
 <context>
     <name>LinuxPortTable</name>
@@ -1060,16 +1152,18 @@ Raise it when the instrument pauses long in mid-reply and copies are often repor
         <translation>Neither MS Office nor WPS is installed on this PC; Excel workbooks cannot be saved.</translation>
     </message>
     <message>
-        <source>等待上次命令执行完成，稍后再试！</source>
-        <translation>The previous command is still running. Please try again shortly.</translation>
-    </message>
-    <message>
         <source>成功保存文件，请查阅！</source>
         <translation>File saved. Please check it.</translation>
     </message>
     <message>
         <source>保存文件失败，请检查诸如是否已打开同名文件等原因，请稍后重试！</source>
         <translation>Saving the file failed. Check, for example, whether a file of the same name is open, and try again later.</translation>
+    </message>
+    <message>
+        <source>%1 已存在。
+要替换它吗？</source>
+        <translation>%1 already exists.
+Do you want to replace it?</translation>
     </message>
 </context>
 <context>

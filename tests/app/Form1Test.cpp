@@ -1,6 +1,9 @@
 #include "app/Form1.h"
 
+#include "app/HistoryView.h"
+#include "app/TrendPlot.h"
 #include "app/TreeLook.h"
+#include "archive/Recorder.h"
 #include "grids/PreviewGrid.h"
 #include "serial/PortDiscovery.h"
 #include "storage/PartitionTree.h"
@@ -16,6 +19,10 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTableView>
+#include <QCheckBox>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTreeWidget>
 #include <QTreeView>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -44,8 +51,10 @@ TEST_F(Form1Fixture, StartsWithTreeGridListsAndWatchdog)
     EXPECT_EQ(window.Combo2->count(), 10);
     EXPECT_EQ(window.Combo2->currentText(), "9600");
     EXPECT_EQ(window.Combo2->itemText(9), "115200");
-    EXPECT_EQ(window.Combo3->currentText(), "None");
-    EXPECT_EQ(window.Combo3->itemText(3), "Mark");
+    // parity in the window's words; the line takes its value
+    EXPECT_EQ(window.Combo3->currentText(), "无");
+    EXPECT_EQ(window.Combo3->itemText(3), "标记");
+    EXPECT_EQ(window.parity(), "None");
     EXPECT_EQ(window.Combo4->currentText(), "1");
     EXPECT_TRUE(window.Combo1->isEditable());
     EXPECT_EQ(window.settingsString(), "9600,N,8,1");
@@ -505,4 +514,120 @@ TEST_F(Form1KeyboardTest, AtItsMinimumSizeTheWindowHidesAndOverlapsNothing)
     for (int i = 0; i < all.size(); ++i)
         for (int j = i + 1; j < all.size(); ++j)
             EXPECT_FALSE(frame(all[i]).intersects(frame(all[j]))) << i << " " << j;
+}
+
+TEST_F(Form1KeyboardTest, TheLineListsStartOnTheirEntriesAndParityIsShownInWordsButSentAsItsValue)
+{
+    // the arrow keys go on from the entry shown
+    window.Combo2->setFocus(Qt::TabFocusReason);
+    press(window.Combo2, Qt::Key_Down);
+    EXPECT_EQ(window.Combo2->currentText(), "14400");
+    press(window.Combo2, Qt::Key_Up);
+    press(window.Combo2, Qt::Key_Up);
+    EXPECT_EQ(window.Combo2->currentText(), "4800");
+    window.Combo4->setFocus(Qt::TabFocusReason);
+    press(window.Combo4, Qt::Key_Down);
+    EXPECT_EQ(window.Combo4->currentText(), "2");
+
+    // each parity word stands for its value on the line
+    QStringList sent;
+    for (int i = 0; i < window.Combo3->count(); ++i) {
+        window.Combo3->setCurrentIndex(i);
+        window.Command1->click();
+        sent << link.settings;
+        window.Command12->click();
+    }
+    EXPECT_EQ(sent, QStringList({"4800,N,8,2", "4800,O,8,2", "4800,E,8,2", "4800,M,8,2"}));
+    QStringList shown;
+    for (int i = 0; i < window.Combo3->count(); ++i)
+        shown << window.Combo3->itemText(i);
+    EXPECT_EQ(shown, QStringList({"无", "奇", "偶", "标记"}));
+    // a word typed is the entry; a value typed is taken as it is
+    window.Combo3->setCurrentText("奇");
+    EXPECT_EQ(window.settingsString(), "4800,O,8,2");
+    window.Combo3->setCurrentText("Even");
+    EXPECT_EQ(window.settingsString(), "4800,E,8,2");
+}
+
+TEST_F(Form1Fixture, AResultBoxShowsOverATransferThatHasEnded)
+{
+    connectPort();
+    window.SSTree1->setCurrentIndex(window.treeLook().mapFromSource(window.tree().itemByKey("B")->index()));
+    QStringList statusWhileShown;
+    QList<bool> stopShown;
+    messenger.whileShowing = [&] {
+        statusWhileShown << window.statusLine->text();
+        stopShown << window.stopButton->isVisibleTo(&window);
+    };
+    messenger.answers = {true};
+    link.autoReplies.append("OK\r\n");
+    window.Command7->click(); // delete the partition: the instrument confirms
+    ASSERT_TRUE(waitFor([&] { return !window.exchange().lineBusy(); }));
+    link.autoReplies.append("ERR\r\n");
+    window.Command6->click(); // copy it: nothing there
+    ASSERT_TRUE(waitFor([&] { return !window.exchange().lineBusy(); }));
+    EXPECT_EQ(messenger.messages, QStringList({"已成功删除分区！", "读取错误！请先选择您要查阅的数据区，再操作！"}));
+    ASSERT_EQ(statusWhileShown.size(), 2);
+    for (const QString& s : statusWhileShown)
+        EXPECT_TRUE(s.startsWith("接收完成：4 字节，用时 ") || s.startsWith("接收完成：5 字节，用时 ")) << s.toStdString();
+    EXPECT_EQ(stopShown, QList<bool>({false, false}));
+}
+
+TEST_F(Form1Fixture, APortWithNoDeviceSaysSo)
+{
+    // the start-up's "COM1" stands for no listed device; the link finds none behind it
+    link.failOpenWith = SerialLink::OpenError::NotFound;
+    window.Command1->click();
+    ASSERT_EQ(messenger.messages.size(), 1);
+    EXPECT_TRUE(messenger.messages[0].startsWith(kOpenError));
+    EXPECT_TRUE(messenger.messages[0].contains("COM1 没有对应的设备")) << messenger.messages[0].toStdString();
+    // a port that is merely busy is not said to be gone
+    messenger.messages.clear();
+    link.failOpenWith = SerialLink::OpenError::Busy;
+    window.Command1->click();
+    EXPECT_EQ(messenger.messages, QStringList({kOpenError}));
+}
+
+namespace {
+// The window as the program builds it, with an archive and so with its history tab.
+class Form1WithHistoryTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    archive::Recorder recorder{dir.filePath("archive.sqlite")};
+    FakeSerialLink link;
+    RecordingMessenger messenger;
+    ScriptedFileDialogs dialogs;
+    sheets::Servers servers;
+    Form1 window{Form1Services{link, messenger,
+                               [] { return std::make_unique<FixedPorts>(QList<QByteArray>{}); },
+                               testing_qt::fastTiming(), dialogs, servers, QString(), &recorder}};
+};
+} // namespace
+
+TEST_F(Form1WithHistoryTest, AtItsMinimumSizeTheHistoryTabIsUsable)
+{
+    window.show();
+    window.resize(1, 1);
+    ASSERT_TRUE(waitFor([&] { return window.size() == window.minimumSize(); }));
+    ASSERT_NE(window.workTabs, nullptr);
+    window.workTabs->setCurrentWidget(window.history);
+    pump(20);
+    HistoryView& h = *window.history;
+    const QRect inside(QPoint(0, 0), h.size());
+    auto frame = [&](QWidget* w) { return QRect(w->mapTo(&h, QPoint(0, 0)), w->size()); };
+    const QList<QWidget*> controls = {h.span, h.engineering, h.calibrationButton, h.exportButton, h.pictureButton};
+    for (QWidget* w : controls) {
+        EXPECT_TRUE(w->isVisible());
+        EXPECT_TRUE(inside.contains(frame(w)));
+        EXPECT_GE(w->width(), w->sizeHint().width()) << "a caption is cut";
+    }
+    // a plot whose axes, dates and legend can be read, and a list that shows code and count
+    EXPECT_GE(h.plot->width(), 480);
+    EXPECT_GE(h.plot->height(), 260);
+    EXPECT_GE(h.components->width(), 200);
+    EXPECT_TRUE(inside.contains(frame(h.plot)));
+    EXPECT_FALSE(frame(h.plot).intersects(frame(h.components)));
+    // and the preview's side is as usable as before
+    for (QPushButton* b : {window.Command2, window.Command11, window.Command1, window.Command12})
+        EXPECT_GE(b->width(), b->sizeHint().width());
 }

@@ -8,6 +8,7 @@
 #include "tests/support/Form1Fixture.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QApplication>
 #include <QTreeView>
 #include <QMenu>
@@ -70,6 +71,41 @@ TEST_F(Form1Fixture, AShortcutDoesWhatItsButtonDoesAndNothingWhileTheButtonIsDis
     window.ComEnable();
 }
 
+TEST_F(Form1Fixture, TheConnectShortcutsKeepWorkingAfterEveryCaptionChange)
+{
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    window.SSTree1->setFocus();
+    QWidget* focus = QApplication::focusWidget();
+    ASSERT_NE(focus, nullptr);
+    for (int round = 1; round <= 2; ++round) {
+        QTest::keyClick(focus, Qt::Key_O, Qt::ControlModifier);
+        ASSERT_TRUE(waitFor([&] { return window.Command1->text() == Form1::connectedText(); }))
+            << "Ctrl+O connects, round " << round;
+        EXPECT_EQ(window.Command1->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
+        ASSERT_TRUE(waitFor([&] { return !window.exchange().busy(); }));
+        QTest::keyClick(focus, Qt::Key_O, Qt::ControlModifier | Qt::ShiftModifier);
+        ASSERT_TRUE(waitFor([&] { return window.Command1->text() == Form1::connectText(); }))
+            << "Ctrl+Shift+O disconnects, round " << round;
+        EXPECT_EQ(window.Command1->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
+    }
+    EXPECT_EQ(link.openCount, 2);
+
+    // the device vanishing changes the caption too
+    QTest::keyClick(focus, Qt::Key_O, Qt::ControlModifier);
+    ASSERT_TRUE(waitFor([&] { return window.Command1->text() == Form1::connectedText(); }));
+    ASSERT_TRUE(waitFor([&] { return !window.exchange().busy(); }));
+    link.unplug();
+    ASSERT_EQ(window.Command1->text(), Form1::connectText());
+    QTest::keyClick(focus, Qt::Key_O, Qt::ControlModifier);
+    ASSERT_TRUE(waitFor([&] { return window.Command1->text() == Form1::connectedText(); }))
+        << "Ctrl+O connects after the device was lost";
+    EXPECT_EQ(link.openCount, 4);
+    // the shortcut list tells the truth
+    EXPECT_TRUE(help::shortcutsHtml({window.Command1}).contains(QKeySequence(Qt::CTRL | Qt::Key_O).toString(QKeySequence::NativeText)));
+}
+
 TEST_F(Form1Fixture, TheHelpMenuOffersTheGuideTheShortcutsTheLogFolderAndAbout)
 {
     QMenu* menu = window.menuBar()->findChild<QMenu*>(QStringLiteral("helpMenu"));
@@ -102,4 +138,19 @@ TEST(HelpGuide, TheCalibrationFilesColumnsWordsAndEncodingsAreExplained)
             EXPECT_TRUE(guide.contains(word)) << word.toStdString();
     for (const char* said : {"UTF-8", "GBK", "历史数据", "无 (Hz)", "双击"})
         EXPECT_TRUE(guide.contains(QString::fromUtf8(said))) << said;
+}
+
+TEST_F(Form1Fixture, AltHOpensTheHelpMenuAndTypesNothingIntoThePortField)
+{
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    QMenu* menu = window.menuBar()->findChild<QMenu*>(QStringLiteral("helpMenu"));
+    ASSERT_NE(menu, nullptr);
+    window.Combo1->setFocus();
+    ASSERT_EQ(QApplication::focusWidget(), window.Combo1);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_H, Qt::AltModifier);
+    EXPECT_TRUE(waitFor([&] { return menu->isVisible(); })) << "Alt+H opens 帮助";
+    EXPECT_EQ(window.Combo1->currentText(), "COM1");
+    menu->hide();
 }

@@ -235,3 +235,20 @@ TEST_F(ImportTest, ServerThatCannotStartForTheImportIsReported)
         servers = sheets::Servers(); // the server ends with this round
     }
 }
+
+TEST_F(ImportTest, AFailedWpsOpenLeavesNoSheetOfTheWorkbookBefore)
+{
+    RecordingServer wps;
+    wps.install(servers, sheets::kWps);
+    wps.files["/list.xls"] = {{"S1", {{{2, 2}, QString("A001=N")}}}, {"S2", {}}};
+    Shown after;
+    const Shown before = importFile("/list.xls", [&](Form3& e) {
+        dialogs.answers = {"/missing.xls"}; // WPS cannot open it, and says nothing
+        e.Command1->click();
+        after = shown(e);
+    });
+    EXPECT_EQ(before.sheets, QStringList({"S1", "S2"}));
+    EXPECT_TRUE(after.sheets.isEmpty()) << after.sheets.join(",").toStdString();
+    EXPECT_EQ(after.path, "/missing.xls");
+    EXPECT_TRUE(messenger.messages.isEmpty());
+}

@@ -15,9 +15,15 @@
 #include <QFileInfo>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QTreeView>
+#include <QLabel>
+#include <QMenuBar>
+#include <QProgressDialog>
 
 #include <csignal>
+
+using testing_qt::waitFor;
 
 namespace {
 
@@ -325,4 +331,151 @@ TEST_F(SaveCommandTest, ALongSaveRunsBesideTheWindowAndCancelLeavesTheOldFile)
     saver.Command4_Click();
     EXPECT_EQ(messenger.messages, QStringList({SaveCommand::successText()}));
     EXPECT_TRUE(QFileInfo(dir.filePath("big.xlsx")).size() > 1000000);
+}
+
+TEST_F(SaveCommandTest, NoCommandComesBackWhileTheWindowsOwnSaveReadsThePreview)
+{
+    // Long enough that the writer is still at work when the window's loop first turns.
+    QByteArray reply = "BIG\r\n";
+    constexpr int kRecords = 300000;
+    for (int i = 0; i < kRecords; ++i)
+        reply += "A001 1234 -52 2026-12-07 10:31:05\r\n";
+    grids::FillGridFromWire(window.grid(), reply);
+    reply.clear();
+    connectPort();
+    const QString csv = dir.filePath("big.csv");
+    dialogs.answers = {csv};
+    bool during = false;
+    QList<QWidget*> usable;
+    QTimer::singleShot(0, &window, [&] {
+        during = window.saver().saving();
+        link.unplug();           // the device vanishes mid-save...
+        window.Command1_Click(); // ...and the link is opened again at once
+        // (the window as a whole is disabled meanwhile too; that is not what is looked at here)
+        for (QWidget* w : commandButtons() + QList<QWidget*>{window.SSTree1})
+            if (w->isEnabledTo(window.centralWidget()))
+                usable << w;
+    });
+    save();
+    ASSERT_TRUE(during) << "the save ended before the window's loop turned";
+    EXPECT_TRUE(usable.isEmpty()) << "a command could change the grid under the writer";
+    EXPECT_EQ(window.Command1->text(), Form1::connectedText());
+    ASSERT_FALSE(messenger.messages.isEmpty());
+    EXPECT_EQ(messenger.messages.last(), SaveCommand::successText());
+    // the commands are back once the save has ended, and the file holds every record
+    for (QWidget* w : commandButtons())
+        EXPECT_TRUE(w->isEnabled());
+    QFile f(csv);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll().count('\n'), kRecords + 1); // the header and every record
+}
+
+TEST_F(SaveCommandTest, ANameWithoutItsEndingAsksBeforeReplacingTheFileItNames)
+{
+    excel.install(servers, sheets::kExcel);
+    writeOld(); // out.xls is there
+    // "out" becomes out.xls: No leaves the file, nothing is written
+    messenger.answers = {false};
+    dialogs.answers = {dir.filePath("out")};
+    save();
+    ASSERT_EQ(messenger.questions.size(), 1);
+    EXPECT_TRUE(messenger.questions[0].startsWith("out.xls 已存在。")) << messenger.questions[0].toStdString();
+    EXPECT_EQ(contents(target), "the workbook saved last week");
+    EXPECT_TRUE(excel.log.isEmpty());
+    EXPECT_TRUE(messenger.messages.isEmpty());
+    EXPECT_TRUE(window.Command4->isEnabled());
+    // another ending is replaced by .xls: asked the same way; Yes writes it
+    messenger.answers = {true};
+    dialogs.answers = {dir.filePath("out.txt")};
+    save();
+    EXPECT_EQ(messenger.questions.size(), 2);
+    EXPECT_EQ(messenger.messages, QStringList({SaveCommand::successText()}));
+    EXPECT_EQ(contents(target), contents(templatePath()));
+    // the full name was asked about by the dialog; a name that names no file is not asked about
+    dialogs.answers = {target, dir.filePath("new")};
+    save();
+    save();
+    EXPECT_EQ(messenger.questions.size(), 2);
+    EXPECT_TRUE(QFile::exists(dir.filePath("new.xls")));
+}
+
+TEST_F(SaveCommandTest, TheProposedNameIsWhatThePreviewShowsAndNoSaveWhileAReplyIsDue)
+{
+    connectPort();
+    window.tree().Bulid_Tree("B", "T01\r\nT02\r\n");
+    select("B0");
+    link.autoReplies.append("T01\r\nB001 1 2 D T\r\n");
+    window.Command5->click();
+    ASSERT_TRUE(waitFor([&] { return !window.exchange().lineBusy(); }));
+    ASSERT_EQ(window.grid().text(2, 0), "B001");
+    // another node is selected: the file is still named after the preview
+    select("B1");
+    save();
+    select("C");
+    save();
+    EXPECT_EQ(dialogs.proposals, QStringList({"T01.xls", "T01.xls"}));
+
+    // a copy of the partition streams in: no dialog, the operator is told to wait
+    select("B");
+    window.Command6->click();
+    link.deliver("T01\r\n");
+    ASSERT_TRUE(window.exchange().receiving());
+    messenger.messages.clear();
+    dialogs.answers = {dir.filePath("old.xls")};
+    save();
+    EXPECT_EQ(messenger.messages, QStringList({"等待上次命令执行完成，稍后再试！"}));
+    EXPECT_EQ(dialogs.proposals.size(), 2);
+    EXPECT_FALSE(QFile::exists(dir.filePath("old.xls")));
+    // a command sent whose reply has not begun counts as due too
+    window.exchange().abort();
+    window.Command10->click();
+    ASSERT_NE(window.exchange().pendingCode(), 0);
+    save();
+    EXPECT_EQ(messenger.messages.size(), 2);
+    EXPECT_EQ(dialogs.proposals.size(), 2);
+    link.deliver("A001=QRVA000001\r\n");
+    // once the component list is in, the file is named after its partition
+    ASSERT_TRUE(waitFor([&] { return !window.exchange().lineBusy(); }));
+    dialogs.answers.clear();
+    save();
+    EXPECT_EQ(dialogs.proposals.last(), "B.xls");
+}
+
+TEST_F(SaveCommandTest, ClosingTheWindowDuringASaveWaitsForItAndSaysSo)
+{
+    QByteArray reply = "BIG\r\n";
+    for (int i = 0; i < 300000; ++i)
+        reply += "A001 1234 -52 2026-12-07 10:31:05\r\n";
+    grids::FillGridFromWire(window.grid(), reply);
+    reply.clear();
+    window.show();
+    const QString csv = dir.filePath("big.csv");
+    dialogs.answers = {csv};
+    bool during = false, closed = true, shown = false, usable = true;
+    int modality = -1;
+    QString status;
+    QTimer::singleShot(0, &window, [&] {
+        during = window.saver().saving();
+        closed = window.close();
+        shown = window.isVisible();
+        status = window.statusLine->text();
+        usable = window.centralWidget()->isEnabled() || window.menuBar()->isEnabled();
+        if (auto* dialog = window.findChild<QProgressDialog*>())
+            modality = dialog->windowModality();
+    });
+    save();
+    ASSERT_TRUE(during) << "the save ended before the window's loop turned";
+    EXPECT_FALSE(closed);
+    EXPECT_TRUE(shown);
+    EXPECT_EQ(status, "正在保存文件，保存完成后将关闭窗口");
+    // the window is disabled, not blocked: a blocked window would never hear the close
+    EXPECT_FALSE(usable);
+    EXPECT_EQ(modality, int(Qt::NonModal));
+    // the save ended whole, was reported, and then the window closed
+    EXPECT_EQ(messenger.messages, QStringList({SaveCommand::successText()}));
+    EXPECT_FALSE(window.isVisible());
+    QFile f(csv);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll().count('\n'), 300000 + 1); // the header and every record
+    EXPECT_TRUE(window.centralWidget()->isEnabled());
 }

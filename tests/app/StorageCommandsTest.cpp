@@ -416,3 +416,44 @@ TEST_F(StorageCommandsTest, NewFileDialogCancelSendsNothing)
     ASSERT_TRUE(waitFor([&] { return !ex().busy(); }));
     EXPECT_EQ(messenger.messages, QStringList({"文件创建成功！"}));
 }
+
+TEST_F(StorageCommandsTest, AConfirmedCommandThatTheLineRefusesSaysSo)
+{
+    // Input comes while the delete question is open: the line is busy again when Yes is
+    // pressed, so nothing goes out, and the operator is told.
+    select("B");
+    for (auto handler : {&StorageCommands::Command7_Click, &StorageCommands::Command8_Click}) {
+        messenger.answers = {true};
+        messenger.whileAsking = [&] { link.deliver("late\r\n"); };
+        EXPECT_TRUE(run(handler).isEmpty());
+        messenger.whileAsking = {};
+        EXPECT_EQ(messenger.messages, QStringList({kWait}));
+        EXPECT_EQ(ex().pendingCode(), 0);
+        ASSERT_TRUE(waitFor([&] { return !ex().lineBusy(); }));
+        EXPECT_TRUE(window.Command7->isEnabled());
+    }
+
+    // The same in the new-file dialog: it stays open with the name, and a second confirm once
+    // the line is quiet sends it.
+    select("A");
+    bool openAfterRefusal = false;
+    QString keptName;
+    QStringList toldAfterRefusal;
+    whenDialogOpens([&](Form2& d) {
+        d.Filename->setText("N2");
+        link.deliver("late\r\n");
+        d.Command1->click();
+        openAfterRefusal = d.isVisible();
+        keptName = d.Filename->text();
+        toldAfterRefusal = messenger.messages;
+        EXPECT_TRUE(d.Command1->isEnabled());
+        EXPECT_FALSE(window.Command9->isEnabled()); // the window's commands wait for the dialog
+        ASSERT_TRUE(waitFor([&] { return !ex().discarding(); }));
+        d.Command1->click();
+    });
+    EXPECT_EQ(run(&StorageCommands::Command9_Click), QList<QByteArray>({"NEWFILE A N2\r\n"}));
+    EXPECT_TRUE(openAfterRefusal);
+    EXPECT_EQ(keptName, "N2");
+    EXPECT_EQ(toldAfterRefusal, QStringList({kWait}));
+    EXPECT_TRUE(window.Command9->isEnabled());
+}

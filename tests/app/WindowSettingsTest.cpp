@@ -54,7 +54,7 @@ TEST_F(WindowSettingsTest, TheRememberedLineIsChosenAgainAndAPortThatIsGoneFalls
     auto w = window({"COM3", "COM5"});
     EXPECT_EQ(w->Combo1->currentText(), "COM5") << "found whatever the case it was stored in";
     EXPECT_EQ(w->Combo2->currentText(), "115200");
-    EXPECT_EQ(w->Combo3->currentText(), "Even");
+    EXPECT_EQ(w->Combo3->currentText(), "偶");
     EXPECT_EQ(w->Combo4->currentText(), "2");
     EXPECT_EQ(w->settingsString(), "115200,E,8,2");
 
@@ -64,7 +64,7 @@ TEST_F(WindowSettingsTest, TheRememberedLineIsChosenAgainAndAPortThatIsGoneFalls
     w = window({"COM3", "COM5"});
     EXPECT_EQ(w->Combo1->currentText(), "COM3") << "the list's first entry, as at every start";
     EXPECT_EQ(w->Combo2->currentText(), "9600") << "a rate the list does not offer leaves the default";
-    EXPECT_EQ(w->Combo3->currentText(), "None");
+    EXPECT_EQ(w->Combo3->currentText(), "无");
     EXPECT_EQ(w->Combo4->currentText(), "1");
 
     // No port at all: the start-up's "COM1" stays.
@@ -83,6 +83,7 @@ TEST_F(WindowSettingsTest, ALineThatOpensIsRememberedAtOnceAndTheGeometryOnClosi
     const WindowSettings::Line line = WindowSettings(settings).line();
     EXPECT_EQ(line.port, "COM5");
     EXPECT_EQ(line.baud, "19200");
+    EXPECT_EQ(line.parity, "None") << "the value is kept, not the word the window shows";
 
     w->resize(900, 640);
     w->show();

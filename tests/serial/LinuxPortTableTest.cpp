@@ -3,7 +3,12 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <ctime>
+#include <unistd.h>
 
 namespace {
 
@@ -99,4 +104,40 @@ TEST(LinuxPortTable, NumbersStayWithTheirDevicesAcrossReads)
 
     // without remembered numbers the table numbers afresh, as the first read of a run does
     EXPECT_EQ(names(LinuxPortTable(f.dir.path(), {{s1, ""}})), QStringList({"COM3=" + f.path("pts9"), "COM1=" + s1}));
+}
+
+TEST(LinuxPortTable, ALinkOlderThanTheTerminalItNamesIsLeftOutAndShiftsNoNumber)
+{
+    // A simulator published com1 for its terminal and was killed; the system then gave the
+    // terminal's number to another session. The link is older than the terminal it names.
+    Folder f;
+    const int reused = posix_openpt(O_RDWR | O_NOCTTY);
+    const int machine = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(reused, 0);
+    ASSERT_GE(machine, 0);
+    ASSERT_EQ(grantpt(reused), 0);
+    ASSERT_EQ(unlockpt(reused), 0);
+    ASSERT_EQ(grantpt(machine), 0);
+    ASSERT_EQ(unlockpt(machine), 0);
+    const QString terminal = QString::fromLocal8Bit(ptsname(reused));
+    const QString other = QString::fromLocal8Bit(ptsname(machine));
+    f.link(terminal, 1);
+    // published after the terminal was made: a live link, listed first
+    EXPECT_EQ(names(LinuxPortTable(f.dir.path(), {{other, "machine"}})),
+              QStringList({"COM1=" + terminal, "COM2=" + other}));
+
+    // the link dates from before the terminal: left out, and the machine's port keeps COM1
+    const struct timespec hourAgo[2] = {{time(nullptr) - 3600, 0}, {time(nullptr) - 3600, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, QFile::encodeName(f.path("com1")).constData(), hourAgo, AT_SYMLINK_NOFOLLOW), 0);
+    const LinuxPortTable t(f.dir.path(), {{other, "machine"}});
+    EXPECT_EQ(names(t), QStringList({"COM1=" + other}));
+    EXPECT_EQ(t.find(terminal), QString());
+
+    // an old link to a file that is no terminal is the user's own, and stays
+    const QString plain = f.device("ttyFAKE");
+    f.link(plain, 2);
+    ASSERT_EQ(utimensat(AT_FDCWD, QFile::encodeName(f.path("com2")).constData(), hourAgo, AT_SYMLINK_NOFOLLOW), 0);
+    EXPECT_EQ(names(LinuxPortTable(f.dir.path(), {})), QStringList({"COM2=" + plain}));
+    ::close(reused);
+    ::close(machine);
 }

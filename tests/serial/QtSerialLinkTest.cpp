@@ -1,5 +1,6 @@
 #include "serial/LinuxPortTable.h"
 #include "serial/QtSerialLink.h"
+#include "serial/LinkTexts.h"
 
 #include <QDir>
 #include <QFile>
@@ -7,6 +8,8 @@
 #include <QRegularExpression>
 #include <QSerialPort>
 #include <QTemporaryDir>
+#include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -134,4 +137,25 @@ TEST(QtSerialLink, OnlyADeviceTheUserMayNotOpenIsAPermissionRefusal)
     if (::geteuid() != 0 && ::access("/dev/ttyS0", R_OK | W_OK) != 0 && QFileInfo::exists("/dev/ttyS0")) {
         EXPECT_EQ(QtSerialLink::permissionError(QStringLiteral("ttyS0")), SerialLink::OpenError::PermissionDenied);
     }
+}
+
+TEST(QtSerialLink, TheSystemsCommonReasonsAreSaidInTheOperatorsWords)
+{
+    for (const int e : {EAGAIN, ENOENT, ENODEV, ENXIO, EACCES, EPERM, EBUSY, EIO, ENOTTY, EBADF, EINVAL, EINTR, EPIPE,
+                        ETIMEDOUT, EMFILE}) {
+        const QString system = QString::fromLocal8Bit(strerror(e));
+        const QString said = LinkTexts::systemReason(system);
+        EXPECT_TRUE(hasChinese(said)) << e << " " << system.toStdString();
+    }
+    // whatever the case and spacing, and an unknown reason passes unchanged
+    EXPECT_EQ(LinkTexts::systemReason(" resource temporarily unavailable"), "资源暂时不可用");
+    EXPECT_EQ(LinkTexts::systemReason("scripted failure"), "scripted failure");
+
+    // a device path that is not there: the link's reason has no English in it
+    QtSerialLink link([](int) { return QStringLiteral("/dev/no-such-serial-device"); });
+    ASSERT_TRUE(link.setPortNumber(3));
+    EXPECT_FALSE(link.open());
+    EXPECT_EQ(link.lastOpenError(), SerialLink::OpenError::NotFound);
+    EXPECT_TRUE(hasChinese(link.lastErrorText()));
+    EXPECT_FALSE(link.lastErrorText().contains("No such")) << link.lastErrorText().toStdString();
 }

@@ -106,6 +106,18 @@ TEST(PartitionTree, ATooLongListingIsRefusedAndSaysSo)
     EXPECT_TRUE(t.Bulid_Tree("B", listingOf(9999), &tooLong).isValid());
     EXPECT_FALSE(tooLong);
     EXPECT_EQ(t.itemByKey("B")->rowCount(), 9999);
+    // as many files as the cap allows, with and without the last line's end
+    const QString most = listingOf(int(PartitionTree::kMaxListingLines));
+    EXPECT_TRUE(t.Bulid_Tree("B", most, &tooLong).isValid());
+    EXPECT_FALSE(tooLong);
+    EXPECT_EQ(t.itemByKey("B")->rowCount(), PartitionTree::kMaxListingLines);
+    EXPECT_TRUE(t.Bulid_Tree("B", most.chopped(2), &tooLong).isValid());
+    EXPECT_FALSE(tooLong);
+    EXPECT_EQ(t.itemByKey("B")->rowCount(), PartitionTree::kMaxListingLines);
+    // one more, ended or not, is refused
+    EXPECT_FALSE(t.Bulid_Tree("B", most + QStringLiteral("LAST"), &tooLong).isValid());
+    EXPECT_TRUE(tooLong);
+    EXPECT_EQ(t.itemByKey("B")->rowCount(), PartitionTree::kMaxListingLines);
 
     QSignalSpy removed(&t, &QAbstractItemModel::rowsRemoved);
     EXPECT_FALSE(t.Bulid_Tree("A", listingOf(int(PartitionTree::kMaxListingLines) + 1), &tooLong).isValid());

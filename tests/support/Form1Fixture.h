@@ -9,6 +9,7 @@
 #include "tests/support/ScriptedFileDialogs.h"
 #include "export/Automation.h"
 
+#include <QCoreApplication>
 #include <QPushButton>
 #include <gtest/gtest.h>
 #include <memory>
@@ -38,7 +39,7 @@ protected:
     }
 
     // The template workbook the build makes beside the program.
-    static QString templatePath() { return QStringLiteral(KTM_TEMPLATE_PATH); }
+    static QString templatePath() { return QCoreApplication::applicationDirPath() + QStringLiteral("/Data.xls"); }
 
     FakeSerialLink link;
     RecordingMessenger messenger;
