@@ -153,8 +153,8 @@ private:
     QString m_archiveNote; // what the archive did with the reply just received
     // A copy shown in the preview is archived once its grace has passed without more input.
     std::optional<QString> m_copyAwaitingGrace;
-    QString m_cutNotice; // a reply was cut: said again once its rest has been discarded
-    QString m_previewName; // the file or partition the preview shows, once a reply filled it
+    QString m_cutNotice;           // a reply was cut: said again once its rest has been discarded
+    QString m_previewName;         // the file or partition the preview shows, once a reply filled it
     bool m_closeAfterSave = false; // the window was asked to close while a save ran
     PreviewGrid* m_grid = nullptr;
     CommandExchange* m_exchange = nullptr;

@@ -1663,6 +1663,9 @@ An output file appears only when the transfer ended normally and the file was wr
 
 </translation>
     </message>
+</context>
+<context>
+    <name>cli::Progress</name>
     <message>
         <source>正在接收数据：%1 字节，%2 字节/秒，用时 %3 秒</source>
         <translation>Receiving: %1 bytes, %2 bytes/s, %3 s</translation>
