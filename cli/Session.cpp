@@ -445,11 +445,25 @@ int Session::archiveCopy(const PreviewGrid& grid, int saved)
     if (m_o.noArchive || saved == Interrupted)
         return saved;
     archive::Recorder recorder(archivePath());
+    // Another program storing into the same archive is waited for, however long it takes;
+    // the operator sees that it waits and may stop it (nothing is then stored).
+    qint64 toldAt = 0;
+    recorder.setPatience(archive::Patience{m_s.stopRequested, [&](qint64 waitedMs) {
+                                               if (toldAt != 0 && waitedMs - toldAt < 10000)
+                                                   return;
+                                               toldAt = waitedMs;
+                                               m_s.console.note(tr("正在等待档案数据库：另一个程序正在写入（已等待 %1 秒）…")
+                                                                    .arg(waitedMs / 1000));
+                                           }});
     const QString text = recorder.storeCopy(grid, m_o.partition);
     if (const QString notice = recorder.takeNotice(); !notice.isEmpty())
         m_s.console.error(notice);
-    if (!recorder.archive() || !recorder.stored()) {
+    if (const QString drained = recorder.takeDrained(); !drained.isEmpty())
+        m_s.console.note(drained);
+    if (!recorder.stored()) {
         m_s.console.error(text);
+        if (m_s.stopRequested())
+            return Interrupted;
         return saved == Success ? int(ArchiveFailed) : saved;
     }
     // CSV on standard output says nothing on success but the data.
@@ -475,7 +489,7 @@ archive::Archive* Session::openArchive(archive::Recorder& recorder)
 
 int Session::archiveList()
 {
-    archive::Recorder recorder(archivePath());
+    archive::Recorder recorder(archivePath(), archive::Recorder::Access::ReadOnly);
     archive::Archive* a = openArchive(recorder);
     if (!a)
         return ArchiveFailed;
@@ -496,7 +510,7 @@ int Session::archiveList()
 
 int Session::archiveExport()
 {
-    archive::Recorder recorder(archivePath());
+    archive::Recorder recorder(archivePath(), archive::Recorder::Access::ReadOnly);
     archive::Archive* a = openArchive(recorder);
     if (!a)
         return ArchiveFailed;
