@@ -160,6 +160,10 @@ Form1::Form1(Form1Services services, QWidget* parent)
     connect(stopButton, &QPushButton::clicked, m_exchange, &CommandExchange::stopReceiving);
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(escape, &QShortcut::activated, m_exchange, &CommandExchange::stopReceiving);
+    connect(escape, &QShortcut::activated, this, [this] {
+        if (m_archiving)
+            m_services.recorder->stopStore(); // the copy waits in the spool
+    });
     connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     connect(Command12, &QPushButton::clicked, this, &Form1::Command12_Click);
     // A single click on a node acts on it (the click selects it first).
@@ -183,6 +187,9 @@ Form1::Form1(Form1Services services, QWidget* parent)
 
 Form1::~Form1()
 {
+    // A copy still being archived is kept in the archive's spool before the grid goes.
+    if (m_services.recorder)
+        m_services.recorder->finish();
     // The exchange must not reach into half-destroyed widgets from a late timer or event.
     m_exchange->stopTimers();
     disconnect(&m_services.link, nullptr, m_exchange, nullptr);
@@ -289,12 +296,16 @@ void Form1::buildUi()
         workTabs->addTab(MSFlexGrid1, tr("预览"));
         history = new HistoryView(*m_services.recorder, m_services.dialogs, m_services.messenger, workTabs);
         workTabs->addTab(history, tr("历史数据"));
-        // The archive is opened once the window shows, so that a database set aside is
-        // reported over the window.
+        // The archive is opened and checked on a thread of its own once the window shows, so
+        // that the window is usable at once and a database set aside is reported over it.
         QTimer::singleShot(0, history, [this] {
-            history->refresh();
-            if (const QString notice = m_services.recorder->takeNotice(); !notice.isEmpty())
-                m_services.messenger.information(notice);
+            m_services.recorder->openInBackground(history, [this] {
+                history->refresh();
+                if (const QString drained = m_services.recorder->takeDrained(); !drained.isEmpty())
+                    statusLine->setText(drained);
+                if (const QString notice = m_services.recorder->takeNotice(); !notice.isEmpty())
+                    m_services.messenger.information(notice);
+            });
         });
         gridBox->addWidget(workTabs);
     } else {
@@ -419,6 +430,8 @@ void Form1::ComFalse()
 
 void Form1::ComEnable()
 {
+    if (m_archiving)
+        return; // the archive reads the grid: nothing may change it until the store is done
     for (QWidget* w : gatedControls())
         w->setEnabled(true);
     if (m_refocus && focusWidget() == m_movedFocus) // unless the user has put it elsewhere since
@@ -587,8 +600,9 @@ void Form1::showFinished(qint64 bytes, qint64 elapsedMs)
 {
     stopButton->hide();
     const QLocale locale;
-    QString text = tr("接收完成：%1 字节，用时 %2 秒")
-                       .arg(locale.toString(bytes), QString::number(double(elapsedMs) / 1000.0, 'f', 1));
+    m_finishedText = tr("接收完成：%1 字节，用时 %2 秒")
+                         .arg(locale.toString(bytes), QString::number(double(elapsedMs) / 1000.0, 'f', 1));
+    QString text = m_finishedText;
     if (!m_archiveNote.isEmpty())
         //: %1 the transfer, %2 what the archive did with it
         text = tr("%1；%2").arg(text, std::exchange(m_archiveNote, QString()));
@@ -597,14 +611,28 @@ void Form1::showFinished(qint64 bytes, qint64 elapsedMs)
 
 void Form1::archiveCopy(const QString& partition)
 {
-    // Every completed copy goes into the archive; the status line tells what was new.
+    // Every completed copy goes into the archive, on the archive's own thread: the grid shows
+    // at once, and the status line tells that it is archiving and then what was new. Until the
+    // store is done the commands that would change the grid stay disabled.
     if (!m_services.recorder || partition.isEmpty())
         return;
-    m_archiveNote = m_services.recorder->storeCopy(*m_grid, partition);
-    if (const QString notice = m_services.recorder->takeNotice(); !notice.isEmpty())
-        m_services.messenger.information(notice);
-    if (history)
-        history->refresh();
+    m_archiving = true;
+    ComFalse();
+    m_archiveNote = tr("正在存档…");
+    m_services.recorder->storeInBackground(
+        *m_grid, partition, this,
+        [this](const QString& text) {
+            m_archiving = false;
+            m_archiveNote.clear();
+            statusLine->setText(m_finishedText.isEmpty() ? text : tr("%1；%2").arg(m_finishedText, text));
+            ComEnable();
+            if (history)
+                history->refresh();
+        },
+        [this](qint64 waitedMs) {
+            statusLine->setText(tr("正在等待档案数据库：另一个程序正在写入（已等待 %1 秒）。按 Esc 停止等待，本次拷贝将暂存。")
+                                    .arg(waitedMs / 1000));
+        });
 }
 
 void Form1::showInterrupted(qint64 bytes, CommandExchange::Interruption why)

@@ -143,7 +143,9 @@ private:
     Form1Services m_services;
     PartitionTree* m_tree = nullptr;
     TreeLook* m_treeLook = nullptr;
-    QString m_archiveNote; // what the archive did with the reply just received
+    QString m_archiveNote;    // what the archive did with the reply just received
+    QString m_finishedText;   // the last transfer, as the status line said it
+    bool m_archiving = false; // a copy is being stored from the grid
     PreviewGrid* m_grid = nullptr;
     CommandExchange* m_exchange = nullptr;
     std::unique_ptr<StorageCommands> m_storage;

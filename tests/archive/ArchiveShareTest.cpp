@@ -248,11 +248,12 @@ TEST_F(ShareTest, TheWindowsStoreRunsOnItsOwnThreadAndAStoppedOneIsKept)
     auto other = std::make_unique<OtherWriter>(path());
     QString text;
     int waits = 0;
-    recorder.storeInBackground(grid, "A", &context, [&](const QString& t) { text = t; loop.quit(); },
-                               [&](qint64) {
-                                   if (++waits == 1)
-                                       recorder.stopStore();
-                               });
+    recorder.storeInBackground(
+        grid, "A", &context, [&](const QString& t) { text = t; loop.quit(); },
+        [&](qint64) {
+            if (++waits == 1)
+                recorder.stopStore();
+        });
     EXPECT_TRUE(recorder.storing());
     loop.exec();
     EXPECT_FALSE(recorder.storing());
