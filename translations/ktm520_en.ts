@@ -499,7 +499,7 @@
     </message>
     <message>
         <source>正在存档…</source>
-        <translation type="unfinished"></translation>
+        <translation>Archiving…</translation>
     </message>
     <message>
         <source>正在等待档案数据库：另一个程序正在写入（已等待 %1 秒）。按 Esc 停止等待，本次拷贝将暂存。</source>
@@ -931,7 +931,7 @@
     </message>
     <message>
         <source>%1 份拷贝等待存档</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 copies waiting to be archived</translation>
     </message>
     <message>
         <source>%1，已原样移至 %2。</source>
@@ -944,11 +944,11 @@
     <message>
         <source>%1；%2</source>
         <extracomment>%1 what was stored, %2 how many copies still wait</extracomment>
-        <translation type="unfinished">%1; %2</translation>
+        <translation>%1; %2</translation>
     </message>
     <message>
         <source>已停止存档：本次拷贝已暂存，下次打开档案时存入（%1）</source>
-        <translation type="unfinished"></translation>
+        <translation>Archiving stopped: this copy is kept and will be archived the next time the archive is opened (%1)</translation>
     </message>
     <message>
         <source>未能存档：%1；本次拷贝已暂存，下次打开档案时存入（%2）</source>
@@ -1534,7 +1534,7 @@ An output file appears only when the transfer ended normally and the file was wr
     </message>
     <message>
         <source>正在等待档案数据库：另一个程序正在写入（已等待 %1 秒）…</source>
-        <translation type="unfinished"></translation>
+        <translation>Waiting for the archive: another program is writing to it (%1 s so far)…</translation>
     </message>
 </context>
 <context>
