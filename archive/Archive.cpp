@@ -15,6 +15,7 @@
 #include <sqlite3.h>
 #include <string>
 #include <type_traits>
+#include <unordered_map>
 #include <utility>
 #include "platform/FilePath.h"
 
@@ -137,10 +138,11 @@ CREATE TABLE calibrations(
 );
 )";
 
-// What the history lists of each component, kept by the records' own triggers so that it never
-// needs the records read: how many a component has and the span of their times. A record
-// added counts at once; one taken out or changed has its component's span read again only
-// when it was at an end of it.
+// What the history lists of each component, kept up to date so that it never needs the records
+// read: how many a component has and the span of their times. The store counts the records it
+// adds itself (a trigger run for each of a million records would double the store's time);
+// triggers keep it for a record taken out or changed, whose component's span is read again
+// only when the record was at an end of it.
 constexpr const char* kCreateComponents = R"(
 CREATE TABLE components(
     partition TEXT NOT NULL,
@@ -174,8 +176,22 @@ constexpr const char* kFillComponents =
     "WHERE partition = " row ".partition AND code = " row ".code AND " row ".time_s IS NOT NULL "               \
     "AND (first_s IS NULL OR last_s IS NULL OR " row ".time_s <= first_s OR " row ".time_s >= last_s);"
 
+// What the store adds of one component: ?1 partition, ?2 code, ?3 records, ?4 and ?5 their span.
+constexpr const char* kAddToComponent =
+    "INSERT INTO components(partition, code, count, first_s, last_s) VALUES(?1, ?2, ?3, ?4, ?5) "
+    "ON CONFLICT(partition, code) DO UPDATE SET count = count + excluded.count, "
+    "first_s = CASE WHEN excluded.first_s IS NULL THEN first_s "
+    "WHEN first_s IS NULL OR excluded.first_s < first_s THEN excluded.first_s ELSE first_s END, "
+    "last_s = CASE WHEN excluded.last_s IS NULL THEN last_s "
+    "WHEN last_s IS NULL OR excluded.last_s > last_s THEN excluded.last_s ELSE last_s END";
+
+// One component counted from its records: ?1 partition, ?2 code.
+constexpr const char* kRecountComponent =
+    "INSERT OR REPLACE INTO components(partition, code, count, first_s, last_s) "
+    "SELECT partition, code, count(*), min(time_s), max(time_s) FROM records "
+    "WHERE partition = ?1 AND code = ?2 GROUP BY partition, code";
+
 constexpr const char* kCreateComponentTriggers[] = {
-    "CREATE TRIGGER components_added AFTER INSERT ON records BEGIN " KTM_COMPONENT_ADDED("new") " END",
     "CREATE TRIGGER components_removed AFTER DELETE ON records BEGIN " KTM_COMPONENT_REMOVED("old") " END",
     "CREATE TRIGGER components_changed AFTER UPDATE OF partition, code, time_s ON records BEGIN " KTM_COMPONENT_REMOVED(
         "old") KTM_COMPONENT_ADDED("new") " END",
@@ -520,6 +536,8 @@ struct Archive::Impl {
     Statement insertRecords; // kRecordsPerInsert at a time
     Statement insertRecord;  // the rest one by one
     Statement finishDownload;
+    Statement addToComponent;
+    Statement recountComponent;
 };
 
 Archive::Archive(std::unique_ptr<Impl> impl) : m(std::move(impl)) {}
@@ -754,7 +772,10 @@ std::unique_ptr<Archive> Archive::open(const QString& path, std::optional<SetAsi
         impl->insertRecords = Statement(db, insertRecordsSql(kRecordsPerInsert).c_str(), true);
         impl->insertRecord = Statement(db, insertRecordsSql(1).c_str(), true);
         impl->finishDownload = Statement(db, "UPDATE downloads SET added = ?1, partition = ?3, received = ?4 WHERE id = ?2", true);
-        if (!impl->insertDownload || !impl->insertRecords || !impl->insertRecord || !impl->finishDownload) {
+        impl->addToComponent = Statement(db, kAddToComponent, true);
+        impl->recountComponent = Statement(db, kRecountComponent, true);
+        if (!impl->insertDownload || !impl->insertRecords || !impl->insertRecord || !impl->finishDownload ||
+            !impl->addToComponent || !impl->recountComponent) {
             setError(error, ErrorKind::CannotOpen, QStringLiteral("%1: %2").arg(file, message(db)));
             return nullptr; // the statements go before the connection
         }
@@ -808,6 +829,16 @@ std::optional<StoreResult> Archive::store(const RecordSource& next, const QDateT
     };
     Slice slices[kRecordsPerInsert][6];
     Numbers numbers[kRecordsPerInsert];
+    // What the records added bring to each component, keyed "partition\0code".
+    struct Added {
+        bool recount = false;
+        qint64 count = 0;
+        bool timed = false;
+        qint64 first = 0;
+        qint64 last = 0;
+    };
+    std::unordered_map<std::string, Added> added;
+    std::string key;
     sqlite3_int64 downloadId = 0;
     bool cancelled = false;
 
@@ -833,7 +864,28 @@ std::optional<StoreResult> Archive::store(const RecordSource& next, const QDateT
         }
         if (!step(stmt))
             return false;
-        result.added += sqlite3_changes(db);
+        // Where every record of the statement was added, what each brings to its component
+        // is known here; where only some were, their components are counted again at the end.
+        const int changed = sqlite3_changes(db);
+        result.added += changed;
+        if (changed == 0)
+            return true;
+        for (int i = 0; i < count; ++i) {
+            key.assign(base + slices[i][0].offset, slices[i][0].length);
+            key.push_back('\0');
+            key.append(base + slices[i][2].offset, slices[i][2].length);
+            Added& a = added[key];
+            if (changed != count) {
+                a.recount = true;
+                continue;
+            }
+            ++a.count;
+            if (const std::optional<qint64> t = numbers[i].t) {
+                a.first = a.timed ? std::min(a.first, *t) : *t;
+                a.last = a.timed ? std::max(a.last, *t) : *t;
+                a.timed = true;
+            }
+        }
         return true;
     };
 
@@ -905,7 +957,34 @@ std::optional<StoreResult> Archive::store(const RecordSource& next, const QDateT
         else
             sqlite3_bind_null(finish, 3);
         sqlite3_bind_int64(finish, 4, result.received); // known only now
-        return step(finish);
+        if (!step(finish))
+            return false;
+        sqlite3_stmt* component = m->addToComponent.get();
+        sqlite3_stmt* recount = m->recountComponent.get();
+        for (const auto& [which, a] : added) {
+            const size_t split = which.find('\0');
+            if (a.recount) {
+                sqlite3_bind_text(recount, 1, which.data(), int(split), SQLITE_STATIC);
+                sqlite3_bind_text(recount, 2, which.data() + split + 1, int(which.size() - split - 1), SQLITE_STATIC);
+                if (!step(recount))
+                    return false;
+                continue;
+            }
+            sqlite3_bind_text(component, 1, which.data(), int(split), SQLITE_STATIC);
+            sqlite3_bind_text(component, 2, which.data() + split + 1, int(which.size() - split - 1), SQLITE_STATIC);
+            sqlite3_bind_int64(component, 3, a.count);
+            for (int i : {4, 5}) {
+                if (a.timed)
+                    sqlite3_bind_int64(component, i, i == 4 ? a.first : a.last);
+                else
+                    sqlite3_bind_null(component, i);
+            }
+            if (!step(component))
+                return false;
+        }
+        sqlite3_clear_bindings(component);
+        sqlite3_clear_bindings(recount);
+        return true;
     });
     // No statement keeps a pointer into the texts above.
     sqlite3_clear_bindings(m->insertRecords.get());

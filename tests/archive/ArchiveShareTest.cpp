@@ -291,6 +291,14 @@ TEST_F(ShareTest, TheSummaryIsKeptWithTheRecordsWhateverChangesThem)
         EXPECT_EQ(raw.number("SELECT count(*) FROM components"), truth.size()) << when;
     };
     check("stored");
+    // Overlapping what is there: some statements add all their records, one only some.
+    ASSERT_EQ(a->store(fileRecords("A", "F", 3, 300), kDay, nullptr)->added, 270);
+    check("stored again, overlapping");
+    // Twice within one copy: kept once, counted once.
+    std::vector<Record> twice = fileRecords("C", "H", 2, 100);
+    twice.insert(twice.end(), twice.begin(), twice.begin() + 10);
+    ASSERT_EQ(a->store(twice, kDay, nullptr)->added, 100);
+    check("a record twice in one copy");
     raw.exec("DELETE FROM records WHERE code = 'A002' AND time_s = (SELECT min(time_s) FROM records WHERE code = 'A002')");
     raw.exec("DELETE FROM records WHERE code = 'A003' AND time_s = (SELECT max(time_s) FROM records WHERE code = 'A003')");
     check("the oldest and the newest taken out");
@@ -309,7 +317,6 @@ TEST_F(ShareTest, AVersion2ArchiveGetsItsSummaryWhenOpened)
     {
         RawDb raw(path());
         // As the program before left it: no summary, nothing that keeps one.
-        raw.exec("DROP TRIGGER components_added");
         raw.exec("DROP TRIGGER components_removed");
         raw.exec("DROP TRIGGER components_changed");
         raw.exec("DROP TABLE components");

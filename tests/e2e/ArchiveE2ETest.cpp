@@ -32,7 +32,7 @@ protected:
         window->Command6->click();
         EXPECT_TRUE(waitIdle(60000));
         // The copy is stored on the archive's own thread; the commands wait for it.
-        EXPECT_TRUE(waitFor([&] { return !m_recorder.storing(); }, 60000));
+        EXPECT_TRUE(testing_qt::waitFor([&] { return !m_recorder.storing(); }, 60000));
         EXPECT_TRUE(window->Command6->isEnabled());
         return window->statusLine->text();
     }
