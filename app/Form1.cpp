@@ -430,8 +430,12 @@ void Form1::ComFalse()
 
 void Form1::ComEnable()
 {
-    if (m_archiving)
-        return; // the archive reads the grid: nothing may change it until the store is done
+    if (m_archiving) {
+        // The archive reads the grid: nothing may change it until the store is done; saving
+        // it, which only reads it too, may go on.
+        Command4->setEnabled(!m_save->saving());
+        return;
+    }
     for (QWidget* w : gatedControls())
         w->setEnabled(true);
     if (m_refocus && focusWidget() == m_movedFocus) // unless the user has put it elsewhere since
@@ -618,6 +622,7 @@ void Form1::archiveCopy(const QString& partition)
         return;
     m_archiving = true;
     ComFalse();
+    Command4->setEnabled(!m_save->saving());
     m_archiveNote = tr("正在存档…");
     m_services.recorder->storeInBackground(
         *m_grid, partition, this,
@@ -625,7 +630,8 @@ void Form1::archiveCopy(const QString& partition)
             m_archiving = false;
             m_archiveNote.clear();
             statusLine->setText(m_finishedText.isEmpty() ? text : tr("%1；%2").arg(m_finishedText, text));
-            ComEnable();
+            if (!m_save->saving()) // else the save's end gives the commands back
+                ComEnable();
             if (history)
                 history->refresh();
         },
