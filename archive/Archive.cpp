@@ -757,7 +757,7 @@ std::unique_ptr<Archive> Archive::open(const QString& path, std::optional<SetAsi
     sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 0, nullptr);
     // A large store's pages spill into the log beyond this much memory rather than all stay in
     // memory until it commits.
-    exec(db, "PRAGMA cache_size = -4096");
+    exec(db, "PRAGMA cache_size = -1024");
     exec(db, "PRAGMA temp_store = MEMORY");
     if (!options.readOnly)
         exec(db, "PRAGMA synchronous = NORMAL");

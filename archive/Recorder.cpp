@@ -13,6 +13,12 @@
 #include <mutex>
 #include <thread>
 
+#ifdef Q_OS_LINUX
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#endif
+
 namespace archive {
 
 // One thread that runs the window's archive work in turn: the open, then each store.
@@ -28,6 +34,10 @@ struct Recorder::Worker {
     Worker()
     {
         thread = std::thread([this] {
+#ifdef Q_OS_LINUX
+            // Behind the window's own thread, which paints the copy meanwhile.
+            ::setpriority(PRIO_PROCESS, pid_t(::syscall(SYS_gettid)), 5);
+#endif
             while (true) {
                 std::function<void()> job;
                 {

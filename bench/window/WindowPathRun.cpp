@@ -114,7 +114,8 @@ int main(int argc, char* argv[])
     FixedSaveDialogs dialogs(parser.value(out));
     ConsoleMessenger messenger;
     std::unique_ptr<archive::Recorder> recorder;
-    if (parser.isSet(archivePath))
+    // KTM_BENCH_NO_ARCHIVE measures the same path without the archive, for comparison.
+    if (parser.isSet(archivePath) && qEnvironmentVariableIsEmpty("KTM_BENCH_NO_ARCHIVE"))
         recorder = std::make_unique<archive::Recorder>(parser.value(archivePath));
     Form1 window(Form1Services{link, messenger, ports, Timing{}, dialogs, servers, QString(), recorder.get()});
     window.Combo1->setCurrentText(parser.value(port));
