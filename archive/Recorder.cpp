@@ -238,6 +238,12 @@ void Recorder::storeInBackground(const PreviewGrid& grid, const QString& partiti
 {
     if (!m_background)
         openInBackground(context, {});
+    if (!m_worker) { // after finish(): stored here and now
+        const QString text = storeCopy(grid, partition);
+        if (done)
+            done(text);
+        return;
+    }
     m_storing = true;
     m_stop = false;
     Worker* worker = m_worker.get();
