@@ -2,7 +2,9 @@
 // (target: 2 s), the same million offered again (all of them already stored), one
 // component's 100,000 points read back for a chart (target: 50 ms), and four programs each
 // storing a million records of a partition of its own into one archive at the same moment
-// (every record stored once, none waiting in the spool).
+// (every record stored once, none waiting in the spool); and what the history lists when the
+// window opens on an archive of 5,000,000 records: the summary the archive keeps, against
+// counting the records themselves as it was once done.
 #include "archive/Archive.h"
 #include "archive/Recorder.h"
 #include "archive/Spool.h"
@@ -10,6 +12,7 @@
 #include "grids/PreviewGrid.h"
 
 #include <chrono>
+#include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -196,6 +199,71 @@ void BM_FourProgramsStoreAMillionEachIntoOneArchive(benchmark::State& state)
     if (failed != 0 || stored != qint64(kPrograms) * kRecords)
         state.SkipWithError("not every record was archived once");
 }
+// Five partitions of a million records each.
+const QString& fiveMillion()
+{
+    static QTemporaryDir dir;
+    static const QString path = [] {
+        const QString p = dir.filePath("archive.sqlite");
+        auto a = Archive::open(p, nullptr, nullptr);
+        for (char partition = 'A'; a && partition <= 'E'; ++partition) {
+            std::vector<Record> all = records();
+            for (Record& r : all)
+                r.partition = QString(QLatin1Char(partition));
+            a->store(all, QDateTime::currentDateTimeUtc(), nullptr);
+        }
+        return p;
+    }();
+    return path;
+}
+
+void BM_SummaryOfFiveMillionKept(benchmark::State& state)
+{
+    auto a = Archive::open(fiveMillion(), nullptr, nullptr, OpenOptions{false, false, {}});
+    qint64 n = 0;
+    for (auto _ : state) {
+        n = 0;
+        for (const SeriesSummary& s : a->summary())
+            n += s.count;
+    }
+    if (n != 5 * qint64(kRecords))
+        state.SkipWithError("the summary does not count every record");
+}
+BENCHMARK(BM_SummaryOfFiveMillionKept)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_SummaryOfFiveMillionCounted(benchmark::State& state)
+{
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(fiveMillion().toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    qint64 n = 0;
+    for (auto _ : state) {
+        sqlite3_stmt* s = nullptr;
+        sqlite3_prepare_v2(db, "SELECT partition, code, count(*), min(time_s), max(time_s) FROM records "
+                               "GROUP BY partition, code ORDER BY partition, code",
+                           -1, &s, nullptr);
+        n = 0;
+        while (sqlite3_step(s) == SQLITE_ROW)
+            n += sqlite3_column_int64(s, 2);
+        sqlite3_finalize(s);
+    }
+    sqlite3_close(db);
+    if (n != 5 * qint64(kRecords))
+        state.SkipWithError("the count does not cover every record");
+}
+BENCHMARK(BM_SummaryOfFiveMillionCounted)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The open the window's archive thread does, with the integrity check, at 5,000,000 records.
+void BM_OpenWithCheckAtFiveMillion(benchmark::State& state)
+{
+    const QString& path = fiveMillion();
+    for (auto _ : state) {
+        auto a = Archive::open(path, nullptr, nullptr);
+        if (!a)
+            state.SkipWithError("cannot open");
+    }
+}
+BENCHMARK(BM_OpenWithCheckAtFiveMillion)->Unit(benchmark::kMillisecond)->Iterations(1);
+
 BENCHMARK(BM_FourProgramsStoreAMillionEachIntoOneArchive)->UseManualTime()->Iterations(1)->Unit(benchmark::kSecond);
 
 } // namespace
