@@ -173,6 +173,10 @@ Form1::Form1(Form1Services services, QWidget* parent)
     connect(stopButton, &QPushButton::clicked, m_exchange, &CommandExchange::stopReceiving);
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(escape, &QShortcut::activated, m_exchange, &CommandExchange::stopReceiving);
+    connect(escape, &QShortcut::activated, this, [this] {
+        if (m_archiving)
+            m_services.recorder->stopStore(); // the copy waits in the spool
+    });
     connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     connect(Command12, &QPushButton::clicked, this, &Form1::Command12_Click);
     // A single click on a node acts on it (the click selects it first).
@@ -200,6 +204,9 @@ Form1::Form1(Form1Services services, QWidget* parent)
 
 Form1::~Form1()
 {
+    // A copy still being archived is kept in the archive's spool before the grid goes.
+    if (m_services.recorder)
+        m_services.recorder->finish();
     // The exchange must not reach into half-destroyed widgets from a late timer or event.
     m_exchange->stopTimers();
     disconnect(&m_services.link, nullptr, m_exchange, nullptr);
@@ -316,12 +323,16 @@ void Form1::buildUi()
         // shows a component's code and count.
         history->components->setMinimumWidth(kHistoryListMinimumWidth);
         history->plot->setMinimumSize(kHistoryPlotMinimum);
-        // The archive is opened once the window shows, so that a database set aside is
-        // reported over the window.
+        // The archive is opened and checked on a thread of its own once the window shows, so
+        // that the window is usable at once and a database set aside is reported over it.
         QTimer::singleShot(0, history, [this] {
-            history->refresh();
-            if (const QString notice = m_services.recorder->takeNotice(); !notice.isEmpty())
-                m_services.messenger.information(notice);
+            m_services.recorder->openInBackground(history, [this] {
+                history->refresh();
+                if (const QString drained = m_services.recorder->takeDrained(); !drained.isEmpty())
+                    statusLine->setText(drained);
+                if (const QString notice = m_services.recorder->takeNotice(); !notice.isEmpty())
+                    m_services.messenger.information(notice);
+            });
         });
         gridBox->addWidget(workTabs);
     } else {
@@ -451,6 +462,12 @@ void Form1::ComEnable()
     // (a lost link, a reconnect and a copy would). The save enables the commands when it ends.
     if (m_save && m_save->saving())
         return;
+    if (m_archiving) {
+        // The archive reads the grid: nothing may change it until the store is done; saving
+        // it, which only reads it too, may go on.
+        Command4->setEnabled(true);
+        return;
+    }
     for (QWidget* w : gatedControls())
         w->setEnabled(true);
     if (m_refocus && focusWidget() == m_movedFocus) // unless the user has put it elsewhere since
@@ -654,7 +671,8 @@ void Form1::showReceived(qint64 bytes, qint64 elapsedMs)
 void Form1::showFinished(qint64 bytes, qint64 elapsedMs)
 {
     stopButton->hide();
-    QString text = receivedText(bytes, elapsedMs);
+    m_finishedText = receivedText(bytes, elapsedMs);
+    QString text = m_finishedText;
     if (!m_archiveNote.isEmpty())
         //: %1 the transfer, %2 what the archive did with it
         text = tr("%1；%2").arg(text, std::exchange(m_archiveNote, QString()));
@@ -663,14 +681,30 @@ void Form1::showFinished(qint64 bytes, qint64 elapsedMs)
 
 void Form1::archiveCopy(const QString& partition)
 {
-    // Every completed copy goes into the archive; the status line tells what was new.
+    // Every completed copy goes into the archive, on the archive's own thread: the grid shows
+    // at once, and the status line tells that it is archiving and then what was new. Until the
+    // store is done the commands that would change the grid stay disabled.
     if (!m_services.recorder || partition.isEmpty())
         return;
-    m_archiveNote = m_services.recorder->storeCopy(*m_grid, partition);
-    if (const QString notice = m_services.recorder->takeNotice(); !notice.isEmpty())
-        m_services.messenger.information(notice);
-    if (history)
-        history->refresh();
+    m_archiving = true;
+    ComFalse();
+    Command4->setEnabled(!m_save->saving());
+    m_archiveNote = tr("正在存档…");
+    m_services.recorder->storeInBackground(
+        *m_grid, partition, this,
+        [this](const QString& text) {
+            m_archiving = false;
+            m_archiveNote.clear();
+            statusLine->setText(m_finishedText.isEmpty() ? text : tr("%1；%2").arg(m_finishedText, text));
+            if (!m_save->saving()) // else the save's end gives the commands back
+                ComEnable();
+            if (history)
+                history->refresh();
+        },
+        [this](qint64 waitedMs) {
+            statusLine->setText(tr("正在等待档案数据库：另一个程序正在写入（已等待 %1 秒）。按 Esc 停止等待，本次拷贝将暂存。")
+                                    .arg(waitedMs / 1000));
+        });
 }
 
 void Form1::onReplyConfirmed()

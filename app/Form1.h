@@ -156,6 +156,8 @@ private:
     QString m_cutNotice;           // a reply was cut: said again once its rest has been discarded
     QString m_previewName;         // the file or partition the preview shows, once a reply filled it
     bool m_closeAfterSave = false; // the window was asked to close while a save ran
+    QString m_finishedText;        // the last transfer, as the status line said it
+    bool m_archiving = false;      // a copy is being stored from the grid
     PreviewGrid* m_grid = nullptr;
     CommandExchange* m_exchange = nullptr;
     std::unique_ptr<StorageCommands> m_storage;

@@ -3,7 +3,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QElapsedTimer>
 #include <QStandardPaths>
+#include <QUrl>
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -13,8 +15,15 @@
 #include <sqlite3.h>
 #include <string>
 #include <type_traits>
+#include <unordered_map>
 #include <utility>
 #include "platform/FilePath.h"
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+#endif
 
 namespace archive {
 
@@ -68,26 +77,6 @@ QString columnText(sqlite3_stmt* stmt, int column)
 {
     const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
     return text ? QString::fromUtf8(text, sqlite3_column_bytes(stmt, column)) : QString();
-}
-
-// Appends the text as UTF-8 to `out`. The instrument's fields are ASCII and are narrowed
-// without Qt's codec or a buffer of their own.
-void appendUtf8(std::string& out, const QString& text)
-{
-    const qsizetype size = text.size();
-    const char16_t* chars = QStringView(text).utf16();
-    const size_t at = out.size();
-    out.resize(at + size_t(size));
-    char* to = out.data() + at;
-    for (qsizetype i = 0; i < size; ++i) {
-        if (chars[i] >= 0x80) {
-            const QByteArray utf8 = text.toUtf8();
-            out.resize(at);
-            out.append(utf8.constData(), size_t(utf8.size()));
-            return;
-        }
-        to[i] = char(chars[i]);
-    }
 }
 
 // --- The schema -----------------------------------------------------------------------------
@@ -149,12 +138,76 @@ CREATE TABLE calibrations(
 );
 )";
 
+// What the history lists of each component, kept up to date so that it never needs the records
+// read: how many a component has and the span of their times. The store counts the records it
+// adds itself (a trigger run for each of a million records would double the store's time);
+// triggers keep it for a record taken out or changed, whose component's span is read again
+// only when the record was at an end of it.
+constexpr const char* kCreateComponents = R"(
+CREATE TABLE components(
+    partition TEXT NOT NULL,
+    code TEXT NOT NULL,
+    count INTEGER NOT NULL,
+    first_s INTEGER,
+    last_s INTEGER,
+    PRIMARY KEY(partition, code)
+) WITHOUT ROWID;
+)";
+
+constexpr const char* kFillComponents =
+    "INSERT INTO components(partition, code, count, first_s, last_s) "
+    "SELECT partition, code, count(*), min(time_s), max(time_s) FROM records GROUP BY partition, code";
+
+#define KTM_COMPONENT_ADDED(row)                                                                  \
+    "INSERT INTO components(partition, code, count, first_s, last_s) "                            \
+    "VALUES(" row ".partition, " row ".code, 1, " row ".time_s, " row ".time_s) "                 \
+    "ON CONFLICT(partition, code) DO UPDATE SET count = count + 1, "                              \
+    "first_s = CASE WHEN excluded.first_s IS NULL THEN first_s "                                  \
+    "WHEN first_s IS NULL OR excluded.first_s < first_s THEN excluded.first_s ELSE first_s END, " \
+    "last_s = CASE WHEN excluded.last_s IS NULL THEN last_s "                                     \
+    "WHEN last_s IS NULL OR excluded.last_s > last_s THEN excluded.last_s ELSE last_s END;"
+
+#define KTM_COMPONENT_REMOVED(row)                                                                              \
+    "UPDATE components SET count = count - 1 WHERE partition = " row ".partition AND code = " row ".code;"      \
+    "DELETE FROM components WHERE partition = " row ".partition AND code = " row ".code AND count <= 0;"        \
+    "UPDATE components SET "                                                                                    \
+    "first_s = (SELECT min(time_s) FROM records WHERE partition = " row ".partition AND code = " row ".code), " \
+    "last_s = (SELECT max(time_s) FROM records WHERE partition = " row ".partition AND code = " row ".code) "   \
+    "WHERE partition = " row ".partition AND code = " row ".code AND " row ".time_s IS NOT NULL "               \
+    "AND (first_s IS NULL OR last_s IS NULL OR " row ".time_s <= first_s OR " row ".time_s >= last_s);"
+
+// What the store adds of one component: ?1 partition, ?2 code, ?3 records, ?4 and ?5 their span.
+constexpr const char* kAddToComponent =
+    "INSERT INTO components(partition, code, count, first_s, last_s) VALUES(?1, ?2, ?3, ?4, ?5) "
+    "ON CONFLICT(partition, code) DO UPDATE SET count = count + excluded.count, "
+    "first_s = CASE WHEN excluded.first_s IS NULL THEN first_s "
+    "WHEN first_s IS NULL OR excluded.first_s < first_s THEN excluded.first_s ELSE first_s END, "
+    "last_s = CASE WHEN excluded.last_s IS NULL THEN last_s "
+    "WHEN last_s IS NULL OR excluded.last_s > last_s THEN excluded.last_s ELSE last_s END";
+
+// One component counted from its records: ?1 partition, ?2 code.
+constexpr const char* kRecountComponent =
+    "INSERT OR REPLACE INTO components(partition, code, count, first_s, last_s) "
+    "SELECT partition, code, count(*), min(time_s), max(time_s) FROM records "
+    "WHERE partition = ?1 AND code = ?2 GROUP BY partition, code";
+
+constexpr const char* kCreateComponentTriggers[] = {
+    "CREATE TRIGGER components_removed AFTER DELETE ON records BEGIN " KTM_COMPONENT_REMOVED("old") " END",
+    "CREATE TRIGGER components_changed AFTER UPDATE OF partition, code, time_s ON records BEGIN " KTM_COMPONENT_REMOVED(
+        "old") KTM_COMPONENT_ADDED("new") " END",
+};
+
+#undef KTM_COMPONENT_ADDED
+#undef KTM_COMPONENT_REMOVED
+
 constexpr const char* kVersion2Checks[] = {
     "SELECT partition, file, code, time, reading, temperature, download, reading_hz, temperature_c, time_s "
     "FROM records LIMIT 0",
     "SELECT id, at, partition, received, added FROM downloads LIMIT 0",
     "SELECT code, gauge, unit, kind, form, g, reversed, a, b, c, field_zero, r0, t0, k FROM calibrations LIMIT 0",
 };
+
+constexpr const char* kVersion3Check = "SELECT partition, code, count, first_s, last_s FROM components LIMIT 0";
 
 // Records are inserted many to a statement: one run of the statement opens the table once and
 // keeps its place in it from one record to the next.
@@ -172,10 +225,26 @@ std::string insertRecordsSql(int records)
 
 bool canPrepare(sqlite3* db, const char* sql) { return bool(Statement(db, sql)); }
 
+bool createComponents(sqlite3* db)
+{
+    if (!exec(db, kCreateComponents))
+        return false;
+    for (const char* trigger : kCreateComponentTriggers)
+        if (!exec(db, trigger))
+            return false;
+    return true;
+}
+
 bool createSchema(sqlite3* db)
 {
-    return exec(db, kCreateDownloads) && exec(db, kCreateRecords) &&
-           exec(db, kCreateCalibrations) && exec(db, "PRAGMA user_version = 2");
+    return exec(db, kCreateDownloads) && exec(db, kCreateRecords) && exec(db, kCreateCalibrations) &&
+           createComponents(db) && exec(db, "PRAGMA user_version = 3");
+}
+
+// Version 2 to 3: the table of components, filled from the records once.
+bool migrateFrom2(sqlite3* db)
+{
+    return createComponents(db) && exec(db, kFillComponents) && exec(db, "PRAGMA user_version = 3");
 }
 
 // The readers of the record texts, for the migration to compute the numbers in SQL.
@@ -228,14 +297,14 @@ bool migrateFrom1(sqlite3* db)
                     "archive_reading_hz(r.reading), archive_temperature_c(r.temperature), archive_time_s(r.time) "
                     "FROM records_v1 r ORDER BY r.rowid") &&
            exec(db, "DROP TABLE records_v1") && exec(db, "DROP INDEX downloads_of_v1") &&
-           exec(db, kCreateCalibrations) && exec(db, "PRAGMA user_version = 2");
+           exec(db, kCreateCalibrations) && exec(db, "PRAGMA user_version = 2") && migrateFrom2(db);
 }
 
 // Runs `steps` in one transaction; on failure rolls back and gives SQLite's message.
 template <typename F>
-std::optional<QString> inTransaction(sqlite3* db, F&& steps)
+std::optional<QString> inTransaction(sqlite3* db, F&& steps, const char* begin = "BEGIN IMMEDIATE")
 {
-    if (!exec(db, "BEGIN IMMEDIATE"))
+    if (!exec(db, begin))
         return message(db);
     if (steps() && exec(db, "COMMIT"))
         return std::nullopt;
@@ -255,10 +324,41 @@ enum class Verdict {
     CannotOpen
 };
 
+// Waits for the archive while another connection holds it, as long as the patience allows.
+// Owned beside the connection it serves, at a fixed address.
+struct Waiter {
+    Patience patience;
+    QElapsedTimer clock;
+    qint64 told = 0;
+    bool gaveUp = false;
+
+    static int onBusy(void* self, int attempt)
+    {
+        auto* w = static_cast<Waiter*>(self);
+        if (attempt == 0) {
+            w->clock.start();
+            w->told = 0;
+            w->gaveUp = false;
+        }
+        if (w->patience.cancelled && w->patience.cancelled()) {
+            w->gaveUp = true;
+            return 0;
+        }
+        sqlite3_sleep(std::min(1 + attempt, 25)); // soon at first, then 25 ms apart
+        const qint64 waited = w->clock.elapsed();
+        if (w->patience.waiting && waited - w->told >= 500) {
+            w->told = waited;
+            w->patience.waiting(waited);
+        }
+        return 1;
+    }
+};
+
 struct Inspection {
     Verdict verdict = Verdict::CannotOpen;
     QString detail;
     int version = 0;
+    std::unique_ptr<Waiter> waiter; // outlives the connection
     Connection db;
 };
 
@@ -276,13 +376,23 @@ Verdict verdictOfFailure(int code)
 
 // Opens the file and decides what it is, changing nothing in it: the connection does not
 // checkpoint into the file when it closes, so a file found unusable is set aside as it was.
-Inspection inspect(const QString& path)
+// A read-only open on a medium that cannot take the companions SQLite's log needs: the file is
+// read as it is, as something that cannot change meanwhile.
+QByteArray immutableUri(const QString& path)
+{
+    return "file:" + QUrl::toPercentEncoding(path, "/") + "?immutable=1";
+}
+
+Inspection inspect(const QString& path, const OpenOptions& options, bool immutable = false)
 {
     Inspection out;
+    out.waiter = std::make_unique<Waiter>();
+    out.waiter->patience = options.patience;
     sqlite3* raw = nullptr;
-    const int opened = sqlite3_open_v2(path.toUtf8().constData(), &raw, // SQLite takes UTF-8 names everywhere
-
-                                       SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+    const int flags = options.readOnly ? SQLITE_OPEN_READONLY | (immutable ? SQLITE_OPEN_URI : 0)
+                                       : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+    const QByteArray name = immutable ? immutableUri(path) : path.toUtf8(); // SQLite takes UTF-8 names everywhere
+    const int opened = sqlite3_open_v2(name.constData(), &raw, flags | SQLITE_OPEN_NOMUTEX, nullptr);
     out.db.reset(raw);
     if (opened != SQLITE_OK) {
         out.detail = raw ? message(raw) : QString::fromUtf8(sqlite3_errstr(opened));
@@ -290,9 +400,9 @@ Inspection inspect(const QString& path)
     }
     sqlite3* db = raw;
     sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
-    sqlite3_busy_timeout(db, 5000);
+    sqlite3_busy_handler(db, &Waiter::onBusy, out.waiter.get());
 
-    {
+    if (options.check) {
         Statement check(db, "PRAGMA quick_check");
         if (!check) {
             out.verdict = verdictOfFailure(sqlite3_errcode(db));
@@ -346,14 +456,18 @@ Inspection inspect(const QString& path)
             out.verdict = Verdict::Usable;
         else
             out.detail = QStringLiteral("schema version 1 without its records table: %1").arg(message(db));
-    } else if (out.version == Archive::kSchemaVersion) {
+    } else if (out.version == 2 || out.version == 3) {
         out.verdict = Verdict::Usable;
         for (const char* check : kVersion2Checks) {
             if (!canPrepare(db, check)) {
                 out.verdict = Verdict::Damaged;
-                out.detail = QStringLiteral("schema version 2 without its tables: %1").arg(message(db));
+                out.detail = QStringLiteral("schema version %1 without its tables: %2").arg(out.version).arg(message(db));
                 break;
             }
+        }
+        if (out.verdict == Verdict::Usable && out.version == 3 && !canPrepare(db, kVersion3Check)) {
+            out.verdict = Verdict::Damaged;
+            out.detail = QStringLiteral("schema version 3 without its table of components: %1").arg(message(db));
         }
     } else {
         out.detail = QStringLiteral("schema version %1").arg(out.version);
@@ -414,11 +528,16 @@ const qint64 kLastTime = *instrumentTime(QStringLiteral("9999-12-31 23:59:59"));
 
 struct Archive::Impl {
     QString path;
-    Connection db; // closed last, after the statements
+    bool readOnly = false;
+    bool hasComponents = true;
+    std::unique_ptr<Waiter> waiter; // outlives the connection
+    Connection db;                  // closed after the statements
     Statement insertDownload;
     Statement insertRecords; // kRecordsPerInsert at a time
     Statement insertRecord;  // the rest one by one
     Statement finishDownload;
+    Statement addToComponent;
+    Statement recountComponent;
 };
 
 Archive::Archive(std::unique_ptr<Impl> impl) : m(std::move(impl)) {}
@@ -433,7 +552,98 @@ QString Archive::defaultPath()
 
 QString Archive::path() const { return m->path; }
 
-std::unique_ptr<Archive> Archive::open(const QString& path, std::optional<SetAside>* setAside, Error* error)
+namespace {
+
+// Holds the folder of an archive while a program decides what a file there is and makes it
+// usable (sets an unusable one aside, makes the tables of a new one): a second program opening
+// the same file waits, then finds it done, instead of setting aside the first one's new archive.
+class FolderLock {
+public:
+    explicit FolderLock(const QString& folder)
+    {
+#ifdef Q_OS_UNIX
+        m_fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (m_fd >= 0)
+            while (::flock(m_fd, LOCK_EX) != 0 && errno == EINTR) {
+            }
+#else
+        Q_UNUSED(folder);
+#endif
+    }
+    ~FolderLock()
+    {
+#ifdef Q_OS_UNIX
+        if (m_fd >= 0)
+            ::close(m_fd);
+#endif
+    }
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+
+private:
+    int m_fd = -1;
+};
+
+std::optional<int> userVersion(sqlite3* db)
+{
+    Statement version(db, "PRAGMA user_version");
+    if (!version || sqlite3_step(version.get()) != SQLITE_ROW)
+        return std::nullopt;
+    return sqlite3_column_int(version.get(), 0);
+}
+
+// Brings the file to the current schema in one exclusive transaction, deciding inside it what
+// to do: another program that made or moved the tables meanwhile has left nothing to do.
+std::optional<QString> prepareSchema(sqlite3* db)
+{
+    QString why;
+    const std::optional<QString> failed = inTransaction(
+        db,
+        [&] {
+            const std::optional<int> version = userVersion(db);
+            if (!version)
+                return false;
+            switch (*version) {
+            case 0: {
+                Statement objects(db, "SELECT count(*) FROM sqlite_master");
+                if (!objects || sqlite3_step(objects.get()) != SQLITE_ROW)
+                    return false;
+                if (sqlite3_column_int64(objects.get(), 0) != 0) {
+                    why = QStringLiteral("a database without a schema version: not an archive");
+                    return false;
+                }
+                return createSchema(db);
+            }
+            case 1: return migrateFrom1(db);
+            case 2: return migrateFrom2(db);
+            case Archive::kSchemaVersion: return true;
+            default: why = QStringLiteral("schema version %1").arg(*version); return false;
+            }
+        },
+        "BEGIN EXCLUSIVE");
+    if (failed && !why.isEmpty())
+        return why;
+    return failed;
+}
+
+// A file this open created and could not make an archive of holds nothing: it goes, so that
+// the next open does not take an empty file for an archive that was started.
+void removeEmptyNew(const QString& file)
+{
+    if (QFileInfo(file).size() != 0)
+        return;
+    QFile::remove(file);
+    for (const char* suffix : kCompanions)
+        if (QFileInfo(file + QLatin1String(suffix)).size() == 0)
+            QFile::remove(file + QLatin1String(suffix));
+}
+
+} // namespace
+
+bool Archive::readOnly() const { return m->readOnly; }
+
+std::unique_ptr<Archive> Archive::open(const QString& path, std::optional<SetAside>* setAside, Error* error,
+                                       const OpenOptions& options)
 {
     if (setAside)
         setAside->reset();
@@ -443,102 +653,165 @@ std::unique_ptr<Archive> Archive::open(const QString& path, std::optional<SetAsi
     }
     const QFileInfo info(path);
     const QString file = info.absoluteFilePath();
-    if (!QDir().mkpath(info.absolutePath())) {
-        setError(error, ErrorKind::CannotOpen, QStringLiteral("cannot create the folder %1").arg(info.absolutePath()));
-        return nullptr;
-    }
     if (info.isDir()) {
         setError(error, ErrorKind::CannotOpen, QStringLiteral("%1 is a folder").arg(file));
         return nullptr;
     }
-
-    Inspection found = inspect(file);
-    if (found.verdict == Verdict::Damaged || found.verdict == Verdict::Newer) {
-        const ErrorKind kind = found.verdict == Verdict::Newer ? ErrorKind::NewerVersion : ErrorKind::Damaged;
-        found.db.reset(); // closed before it is renamed
-        QString failure;
-        const std::optional<QString> movedTo = moveAside(file, kind, &failure);
-        if (!movedTo) {
-            setError(error, kind, found.detail + QStringLiteral("; ") + failure);
-            return nullptr;
+    Inspection found;
+    if (options.readOnly) {
+        if (!QFileInfo::exists(file) || QFileInfo(file).size() == 0) {
+            // Nothing archived yet: an empty archive of its own, in memory.
+            OpenOptions memory = options;
+            memory.readOnly = false;
+            memory.check = false;
+            found = inspect(QStringLiteral(":memory:"), memory);
+            if (found.verdict != Verdict::Fresh || !createSchema(found.db.get())) {
+                setError(error, ErrorKind::CannotOpen, QStringLiteral("%1: %2").arg(file, found.detail));
+                return nullptr;
+            }
+            found.verdict = Verdict::Usable;
+            found.version = kSchemaVersion;
+        } else {
+            found = inspect(file, options);
+            if (found.verdict == Verdict::CannotOpen) // a medium that takes no log beside the file
+                found = inspect(file, options, true);
         }
-        if (setAside)
-            *setAside = SetAside{kind, *movedTo, found.detail};
-        found = inspect(file);
-        if (found.verdict != Verdict::Fresh) { // something appeared in its place meanwhile
+        switch (found.verdict) {
+        case Verdict::Usable: break;
+        case Verdict::Fresh: break; // cannot be: an empty file was taken as none above
+        case Verdict::Damaged:
+        case Verdict::Newer:
+            setError(error, found.verdict == Verdict::Newer ? ErrorKind::NewerVersion : ErrorKind::Damaged,
+                     QStringLiteral("%1: %2").arg(file, found.detail));
+            return nullptr;
+        case Verdict::CannotOpen:
             setError(error, ErrorKind::CannotOpen, QStringLiteral("%1: %2").arg(file, found.detail));
             return nullptr;
         }
-    }
-    if (found.verdict == Verdict::CannotOpen) {
-        setError(error, ErrorKind::CannotOpen, QStringLiteral("%1: %2").arg(file, found.detail));
-        return nullptr;
+        if (found.version == 1) {
+            setError(error, ErrorKind::CannotOpen,
+                     QStringLiteral("%1: an archive of schema version 1, to be brought forward by a program that may write to it").arg(file));
+            return nullptr;
+        }
+    } else {
+        if (!QDir().mkpath(info.absolutePath())) {
+            setError(error, ErrorKind::CannotOpen, QStringLiteral("cannot create the folder %1").arg(info.absolutePath()));
+            return nullptr;
+        }
+        bool created = !anyExists(file);
+        found = inspect(file, options);
+        if (found.verdict != Verdict::Usable || found.version != kSchemaVersion) {
+            // Set aside, made or brought forward by one program at a time; what the file is may
+            // have changed while this one waited for its turn.
+            found.db.reset();
+            FolderLock lock(info.absolutePath());
+            found = inspect(file, options);
+            if (found.verdict == Verdict::Damaged || found.verdict == Verdict::Newer) {
+                const ErrorKind kind = found.verdict == Verdict::Newer ? ErrorKind::NewerVersion : ErrorKind::Damaged;
+                found.db.reset(); // closed before it is renamed
+                QString failure;
+                const std::optional<QString> movedTo = moveAside(file, kind, &failure);
+                if (!movedTo) {
+                    setError(error, kind, found.detail + QStringLiteral("; ") + failure);
+                    return nullptr;
+                }
+                if (setAside)
+                    *setAside = SetAside{kind, *movedTo, found.detail};
+                created = true;
+                found = inspect(file, options);
+                if (found.verdict != Verdict::Fresh) { // something appeared in its place meanwhile
+                    setError(error, ErrorKind::CannotOpen, QStringLiteral("%1: %2").arg(file, found.detail));
+                    return nullptr;
+                }
+            }
+            if (found.verdict == Verdict::CannotOpen) {
+                found.db.reset();
+                if (created)
+                    removeEmptyNew(file);
+                setError(error, ErrorKind::CannotOpen, QStringLiteral("%1: %2").arg(file, found.detail));
+                return nullptr;
+            }
+            sqlite3* db = found.db.get();
+            sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 0, nullptr);
+            // The tables are made or brought forward before the file changes its journal, so
+            // that a migration that fails leaves the old file exactly as it was.
+            if (const std::optional<QString> failed = prepareSchema(db)) {
+                const QString what = found.verdict == Verdict::Fresh ? QStringLiteral("cannot create the tables")
+                                                                     : QStringLiteral("cannot bring the tables forward from version %1").arg(found.version);
+                const bool cancelled = found.waiter->gaveUp;
+                found.db.reset();
+                if (created)
+                    removeEmptyNew(file);
+                setError(error, cancelled ? ErrorKind::Cancelled : ErrorKind::CannotOpen,
+                         QStringLiteral("%1: %2: %3").arg(file, what, *failed));
+                return nullptr;
+            }
+            // The write-ahead log takes a store as one sequential write and never blocks a
+            // reader; NORMAL synchronisation loses no committed store when the program dies (a
+            // power cut may lose the last ones, never the file).
+            exec(db, "PRAGMA journal_mode = WAL");
+        }
     }
 
     sqlite3* db = found.db.get();
     sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 0, nullptr);
-    exec(db, "PRAGMA cache_size = -131072"); // a large store's pages stay in memory until it commits
+    // A large store's pages spill into the log beyond this much memory rather than all stay in
+    // memory until it commits.
+    exec(db, "PRAGMA cache_size = -1024");
     exec(db, "PRAGMA temp_store = MEMORY");
-
-    // The tables are made or brought forward before the file changes its journal, so that a
-    // migration that fails leaves the old file exactly as it was.
-    std::optional<QString> failed;
-    if (found.verdict == Verdict::Fresh)
-        failed = inTransaction(db, [&] { return createSchema(db); });
-    else if (found.version == 1)
-        failed = inTransaction(db, [&] { return migrateFrom1(db); });
-    if (failed) {
-        const QString what = found.verdict == Verdict::Fresh ? QStringLiteral("cannot create the tables")
-                                                             : QStringLiteral("cannot bring the tables forward from version 1");
-        setError(error, ErrorKind::CannotOpen, QStringLiteral("%1: %2: %3").arg(file, what, *failed));
-        return nullptr;
-    }
-
-    // The write-ahead log takes a store as one sequential write and never blocks a reader;
-    // NORMAL synchronisation loses no committed store when the program dies (a power cut may
-    // lose the last ones, never the file).
-    exec(db, "PRAGMA journal_mode = WAL");
-    exec(db, "PRAGMA synchronous = NORMAL");
+    if (!options.readOnly)
+        exec(db, "PRAGMA synchronous = NORMAL");
 
     auto impl = std::make_unique<Impl>();
     impl->path = file;
-    impl->insertDownload = Statement(db, "INSERT INTO downloads(at, partition, received, added) VALUES(?1, ?2, ?3, 0)", true);
-    impl->insertRecords = Statement(db, insertRecordsSql(kRecordsPerInsert).c_str(), true);
-    impl->insertRecord = Statement(db, insertRecordsSql(1).c_str(), true);
-    impl->finishDownload = Statement(db, "UPDATE downloads SET added = ?1 WHERE id = ?2", true);
-    if (!impl->insertDownload || !impl->insertRecords || !impl->insertRecord || !impl->finishDownload) {
-        setError(error, ErrorKind::CannotOpen, QStringLiteral("%1: %2").arg(file, message(db)));
-        return nullptr; // the statements go before the connection
+    impl->readOnly = options.readOnly;
+    const std::optional<int> version = userVersion(db);
+    impl->hasComponents = version && *version >= 3;
+    if (!options.readOnly) {
+        impl->insertDownload = Statement(db, "INSERT INTO downloads(at, partition, received, added) VALUES(?1, ?2, ?3, 0)", true);
+        impl->insertRecords = Statement(db, insertRecordsSql(kRecordsPerInsert).c_str(), true);
+        impl->insertRecord = Statement(db, insertRecordsSql(1).c_str(), true);
+        impl->finishDownload = Statement(db, "UPDATE downloads SET added = ?1, partition = ?3, received = ?4 WHERE id = ?2", true);
+        impl->addToComponent = Statement(db, kAddToComponent, true);
+        impl->recountComponent = Statement(db, kRecountComponent, true);
+        if (!impl->insertDownload || !impl->insertRecords || !impl->insertRecord || !impl->finishDownload ||
+            !impl->addToComponent || !impl->recountComponent) {
+            setError(error, ErrorKind::CannotOpen, QStringLiteral("%1: %2").arg(file, message(db)));
+            return nullptr; // the statements go before the connection
+        }
     }
+    impl->waiter = std::move(found.waiter);
     impl->db = std::move(found.db);
     return std::unique_ptr<Archive>(new Archive(std::move(impl)));
 }
 
-std::optional<StoreResult> Archive::store(const std::vector<Record>& records, const QDateTime& downloadedAt, Error* error,
-                                          const std::function<bool()>& cancelled)
+std::optional<StoreResult> Archive::store(const std::vector<Record>& records, const QDateTime& downloadedAt,
+                                          Error* error)
 {
-    bool stopped = false;
-    const auto stop = [&] { return stopped = stopped || (cancelled && cancelled()); };
+    return store(recordSource(records), downloadedAt, error);
+}
+
+std::optional<StoreResult> Archive::store(const RecordSource& next, const QDateTime& downloadedAt, Error* error)
+{
+    if (m->readOnly) {
+        setError(error, ErrorKind::WriteFailed, QStringLiteral("%1: opened for reading only").arg(m->path));
+        return std::nullopt;
+    }
     sqlite3* db = m->db.get();
     sqlite3_stmt* download = m->insertDownload.get();
     sqlite3_stmt* finish = m->finishDownload.get();
+    const Patience& patience = m->waiter->patience;
     StoreResult result;
-    result.received = qint64(records.size());
-
-    // The partition of the copy, unless its records are of several.
-    QString partition = records.empty() ? QString() : records.front().partition;
-    for (const Record& r : records) {
-        if (r.partition != partition) {
-            partition.clear();
-            break;
-        }
-    }
 
     auto step = [&](sqlite3_stmt* stmt) {
         const int rc = sqlite3_step(stmt);
         sqlite3_reset(stmt);
         return rc == SQLITE_DONE;
     };
+
+    // The partition of the copy, unless its records are of several.
+    QByteArray partition;
+    bool onePartition = true;
 
     // The texts of one statement's records, as UTF-8 one after the other; they are bound
     // without a copy (SQLITE_STATIC) once all are in, and stay until the statement has run.
@@ -549,48 +822,70 @@ std::optional<StoreResult> Archive::store(const std::vector<Record>& records, co
         size_t offset = 0;
         size_t length = 0;
     };
+    struct Numbers {
+        std::optional<double> hz;
+        std::optional<double> c;
+        std::optional<qint64> t;
+    };
     Slice slices[kRecordsPerInsert][6];
+    Numbers numbers[kRecordsPerInsert];
+    // What the records added bring to each component, keyed "partition\0code".
+    struct Added {
+        bool recount = false;
+        qint64 count = 0;
+        bool timed = false;
+        qint64 first = 0;
+        qint64 last = 0;
+    };
+    std::unordered_map<std::string, Added> added;
+    std::string key;
     sqlite3_int64 downloadId = 0;
-    auto insert = [&](sqlite3_stmt* stmt, size_t first, int count) {
-        texts.clear();
-        auto add = [&](const QString& text) {
-            const size_t offset = texts.size();
-            appendUtf8(texts, text);
-            return Slice{offset, texts.size() - offset};
-        };
-        for (int i = 0; i < count; ++i) {
-            const Record& r = records[first + size_t(i)];
-            const Record* before = i ? &records[first + size_t(i) - 1] : nullptr;
-            slices[i][0] = before && before->partition == r.partition ? slices[i - 1][0] : add(r.partition);
-            slices[i][1] = before && before->file == r.file ? slices[i - 1][1] : add(r.file);
-            slices[i][2] = add(r.code);
-            slices[i][3] = add(r.time);
-            slices[i][4] = add(r.reading);
-            slices[i][5] = add(r.temperature);
-        }
+    bool cancelled = false;
+
+    auto bindAndRun = [&](sqlite3_stmt* stmt, int count) {
         const char* base = texts.data();
         for (int i = 0; i < count; ++i) {
-            const Record& r = records[first + size_t(i)];
             const int p = i * kRecordParameters;
             for (int f = 0; f < 6; ++f)
                 sqlite3_bind_text(stmt, p + f + 1, base + slices[i][f].offset, int(slices[i][f].length), SQLITE_STATIC);
             sqlite3_bind_int64(stmt, p + 7, downloadId);
-            if (const auto hz = readingHz(r.reading))
-                sqlite3_bind_double(stmt, p + 8, *hz);
+            if (numbers[i].hz)
+                sqlite3_bind_double(stmt, p + 8, *numbers[i].hz);
             else
                 sqlite3_bind_null(stmt, p + 8);
-            if (const auto c = temperatureC(r.temperature))
-                sqlite3_bind_double(stmt, p + 9, *c);
+            if (numbers[i].c)
+                sqlite3_bind_double(stmt, p + 9, *numbers[i].c);
             else
                 sqlite3_bind_null(stmt, p + 9);
-            if (const auto t = instrumentTime(r.time))
-                sqlite3_bind_int64(stmt, p + 10, *t);
+            if (numbers[i].t)
+                sqlite3_bind_int64(stmt, p + 10, *numbers[i].t);
             else
                 sqlite3_bind_null(stmt, p + 10);
         }
         if (!step(stmt))
             return false;
-        result.added += sqlite3_changes(db);
+        // Where every record of the statement was added, what each brings to its component
+        // is known here; where only some were, their components are counted again at the end.
+        const int changed = sqlite3_changes(db);
+        result.added += changed;
+        if (changed == 0)
+            return true;
+        for (int i = 0; i < count; ++i) {
+            key.assign(base + slices[i][0].offset, slices[i][0].length);
+            key.push_back('\0');
+            key.append(base + slices[i][2].offset, slices[i][2].length);
+            Added& a = added[key];
+            if (changed != count) {
+                a.recount = true;
+                continue;
+            }
+            ++a.count;
+            if (const std::optional<qint64> t = numbers[i].t) {
+                a.first = a.timed ? std::min(a.first, *t) : *t;
+                a.last = a.timed ? std::max(a.last, *t) : *t;
+                a.timed = true;
+            }
+        }
         return true;
     };
 
@@ -599,34 +894,105 @@ std::optional<StoreResult> Archive::store(const std::vector<Record>& records, co
             bindText(download, 1, downloadedAt.toUTC().toString(Qt::ISODateWithMs));
         else
             sqlite3_bind_null(download, 1);
-        if (partition.isEmpty())
-            sqlite3_bind_null(download, 2);
-        else
-            bindText(download, 2, partition);
-        sqlite3_bind_int64(download, 3, result.received);
+        sqlite3_bind_null(download, 2);
+        sqlite3_bind_int64(download, 3, 0);
         if (!step(download))
             return false;
         downloadId = sqlite3_last_insert_rowid(db);
 
-        size_t next = 0;
-        for (; next + kRecordsPerInsert <= records.size(); next += kRecordsPerInsert)
-            if (stop() || !insert(m->insertRecords.get(), next, kRecordsPerInsert))
+        // One statement's records at a time, each read from the source once.
+        RecordView r;
+        QByteArrayView lastPartition, lastFile;
+        int count = 0;
+        bool more = true;
+        while (more) {
+            texts.clear();
+            count = 0;
+            auto add = [&](QByteArrayView text) {
+                const size_t offset = texts.size();
+                texts.append(text.data() ? text.data() : "", size_t(text.size()));
+                return Slice{offset, size_t(text.size())};
+            };
+            while (count < kRecordsPerInsert && (more = next(r))) {
+                if (result.received == 0)
+                    partition = r.partition.toByteArray();
+                else if (onePartition && r.partition != QByteArrayView(partition))
+                    onePartition = false;
+                ++result.received;
+                const int i = count++;
+                // Compared by content: a source may give the same text from a buffer of its own.
+                const bool samePartition = i && r.partition == QByteArrayView(texts.data() + slices[i - 1][0].offset, qsizetype(slices[i - 1][0].length));
+                const bool sameFile = i && r.file == QByteArrayView(texts.data() + slices[i - 1][1].offset, qsizetype(slices[i - 1][1].length));
+                slices[i][0] = samePartition ? slices[i - 1][0] : add(r.partition);
+                slices[i][1] = sameFile ? slices[i - 1][1] : add(r.file);
+                slices[i][2] = add(r.code);
+                slices[i][3] = add(r.time);
+                slices[i][4] = add(r.reading);
+                slices[i][5] = add(r.temperature);
+                numbers[i] = Numbers{readingHz(r.reading), temperatureC(r.temperature), instrumentTime(r.time)};
+            }
+            if (count == kRecordsPerInsert) {
+                if (!bindAndRun(m->insertRecords.get(), count))
+                    return false;
+            } else {
+                // The rest one by one: their texts are slices of the same buffer.
+                for (int i = 0; i < count; ++i) {
+                    for (int f = 0; f < 6; ++f)
+                        slices[0][f] = slices[i][f];
+                    numbers[0] = numbers[i];
+                    if (!bindAndRun(m->insertRecord.get(), 1))
+                        return false;
+                }
+            }
+            if (patience.cancelled && patience.cancelled()) {
+                cancelled = true;
                 return false;
-        for (; next < records.size(); ++next)
-            if (!insert(m->insertRecord.get(), next, 1))
-                return false;
+            }
+        }
 
-        if (stop()) // the last chance before the copy is committed
-            return false;
         sqlite3_bind_int64(finish, 1, result.added);
         sqlite3_bind_int64(finish, 2, downloadId);
-        return step(finish);
+        if (onePartition && result.received > 0)
+            sqlite3_bind_text(finish, 3, partition.constData(), int(partition.size()), SQLITE_TRANSIENT);
+        else
+            sqlite3_bind_null(finish, 3);
+        sqlite3_bind_int64(finish, 4, result.received); // known only now
+        if (!step(finish))
+            return false;
+        sqlite3_stmt* component = m->addToComponent.get();
+        sqlite3_stmt* recount = m->recountComponent.get();
+        for (const auto& [which, a] : added) {
+            const size_t split = which.find('\0');
+            if (a.recount) {
+                sqlite3_bind_text(recount, 1, which.data(), int(split), SQLITE_STATIC);
+                sqlite3_bind_text(recount, 2, which.data() + split + 1, int(which.size() - split - 1), SQLITE_STATIC);
+                if (!step(recount))
+                    return false;
+                continue;
+            }
+            sqlite3_bind_text(component, 1, which.data(), int(split), SQLITE_STATIC);
+            sqlite3_bind_text(component, 2, which.data() + split + 1, int(which.size() - split - 1), SQLITE_STATIC);
+            sqlite3_bind_int64(component, 3, a.count);
+            for (int i : {4, 5}) {
+                if (a.timed)
+                    sqlite3_bind_int64(component, i, i == 4 ? a.first : a.last);
+                else
+                    sqlite3_bind_null(component, i);
+            }
+            if (!step(component))
+                return false;
+        }
+        sqlite3_clear_bindings(component);
+        sqlite3_clear_bindings(recount);
+        return true;
     });
     // No statement keeps a pointer into the texts above.
     sqlite3_clear_bindings(m->insertRecords.get());
     sqlite3_clear_bindings(m->insertRecord.get());
     if (failed) {
-        setError(error, ErrorKind::WriteFailed, stopped ? QStringLiteral("cancelled") : *failed);
+        const bool stopped = cancelled || m->waiter->gaveUp;
+        m->waiter->gaveUp = false;
+        setError(error, stopped ? ErrorKind::Cancelled : ErrorKind::WriteFailed, *failed);
         return std::nullopt;
     }
     return result;
@@ -636,8 +1002,11 @@ std::vector<SeriesSummary> Archive::summary(Error* error) const
 {
     sqlite3* db = m->db.get();
     std::vector<SeriesSummary> out;
-    Statement query(db, "SELECT partition, code, count(*), min(time_s), max(time_s) FROM records "
-                        "GROUP BY partition, code ORDER BY partition, code");
+    // An archive of version 2 read where it cannot be brought forward has no table of components.
+    Statement query(db, m->hasComponents ? "SELECT partition, code, count, first_s, last_s FROM components "
+                                           "ORDER BY partition, code"
+                                         : "SELECT partition, code, count(*), min(time_s), max(time_s) FROM records "
+                                           "GROUP BY partition, code ORDER BY partition, code");
     int rc = SQLITE_ERROR;
     if (query) {
         sqlite3_stmt* s = query.get();

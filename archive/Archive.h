@@ -5,8 +5,8 @@
 
 #include <QDateTime>
 #include <QString>
-#include <memory>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -20,6 +20,7 @@ enum class ErrorKind {
     NewerVersion, // written by a newer version of the program
     WriteFailed,  // a store or an update did not complete (nothing of it was kept)
     ReadFailed,   // a read did not complete
+    Cancelled,    // a wait or a store was stopped by its caller (nothing of the store was kept)
 };
 struct Error {
     ErrorKind kind = ErrorKind::CannotOpen;
@@ -33,6 +34,22 @@ struct SetAside {
     ErrorKind kind = ErrorKind::Damaged;
     QString movedTo;
     QString detail;
+};
+
+// How a writer waits while another program writes to the archive: as long as it takes, unless
+// it is cancelled.
+struct Patience {
+    std::function<bool()> cancelled;              // polled while waiting and between a store's batches
+    std::function<void(qint64 waitedMs)> waiting; // told about twice a second while it waits
+};
+
+struct OpenOptions {
+    // Read-only opens change nothing (a read-only medium works): a file found unusable is
+    // reported, not set aside, and an archive that does not exist yet reads as empty.
+    bool readOnly = false;
+    // The integrity check; a second connection of a program whose first ran it may skip it.
+    bool check = true;
+    Patience patience;
 };
 
 struct StoreResult {
@@ -70,32 +87,39 @@ struct Point {
 // of the components. One SQLite file; the schema carries a version and is migrated forward.
 class Archive {
 public:
-    static constexpr int kSchemaVersion = 2;
+    static constexpr int kSchemaVersion = 3;
 
     // The archive in the user's data folder.
     static QString defaultPath();
 
     // Opens or creates the archive at path. nullptr and `error` when it cannot; `setAside` is
     // filled when an unusable file was moved aside and a new archive started in its place.
-    static std::unique_ptr<Archive> open(const QString& path, std::optional<SetAside>* setAside, Error* error);
+    // Two programs opening a new (or just set-aside) file at the same moment both succeed: the
+    // tables are made in one exclusive transaction that the later one finds done.
+    static std::unique_ptr<Archive> open(const QString& path, std::optional<SetAside>* setAside, Error* error,
+                                         const OpenOptions& options = {});
     ~Archive();
     Archive(const Archive&) = delete;
     Archive& operator=(const Archive&) = delete;
 
     QString path() const;
 
-    // Stores the records of one copy in one transaction, each record once. `cancelled` is asked
-    // between batches of records: once it says yes, the transaction is rolled back and nothing
-    // of the copy is kept (a WriteFailed error).
+    bool readOnly() const;
+
+    // Stores the records of one copy in one transaction, each record once. While another
+    // program writes, the store waits as the open's patience says; cancelled, it keeps nothing
+    // (ErrorKind::Cancelled).
+    std::optional<StoreResult> store(const RecordSource& records, const QDateTime& downloadedAt, Error* error);
     std::optional<StoreResult> store(const std::vector<Record>& records, const QDateTime& downloadedAt,
-                                     Error* error, const std::function<bool()>& cancelled = {});
+                                     Error* error);
 
     // The reads below give nothing and fill `error` (when given) if the database cannot be read,
     // so that a failed read is not taken for an empty archive.
 
     // Every (partition, code) with records, ordered by partition and code. `count` includes
     // records whose time is not a time; the times span only those that have one (0 and 0
-    // when none has).
+    // when none has). Read from the table of components the archive keeps up to date with
+    // every change of its records, not from the records themselves.
     std::vector<SeriesSummary> summary(Error* error = nullptr) const;
     // One component's records with a time in [from, to], oldest first; records whose time is
     // not a time, or whose reading is not a number, are left out.

@@ -8,6 +8,7 @@
 #include "grids/PreviewGrid.h"
 
 #include <cstdio>
+#include <memory>
 
 namespace archive {
 
@@ -24,22 +25,30 @@ bool isHeading(const PreviewGrid& grid, int row)
     return grid.utf8(row, kReading).isEmpty() && grid.utf8(row, kTemperature).isEmpty();
 }
 
+// The characters of a text, whether it is a QString or UTF-8: the readers below look only at
+// ASCII, and a byte of a multi-byte UTF-8 sequence is no digit or sign.
+char16_t charAt(const QString& text, qsizetype i) { return text[i].unicode(); }
+char16_t charAt(QByteArrayView text, qsizetype i) { return char16_t(uchar(text[i])); }
+QString asString(const QString& text) { return text; }
+QString asString(QByteArrayView text) { return QString::fromUtf8(text); }
+
 // A plain integer ("28456", "-052"): the instrument's usual form, read without building the
 // text a number is parsed from.
-std::optional<qint64> plainInteger(const QString& text)
+template <typename Text>
+std::optional<qint64> plainInteger(const Text& text)
 {
     const qsizetype size = text.size();
     qsizetype i = 0;
     bool negative = false;
-    if (i < size && (text[i] == u'-' || text[i] == u'+')) {
-        negative = text[i] == u'-';
+    if (i < size && (charAt(text, i) == u'-' || charAt(text, i) == u'+')) {
+        negative = charAt(text, i) == u'-';
         ++i;
     }
     if (i == size || size - i > 15) // beyond 15 digits a double may not hold it exactly
         return std::nullopt;
     qint64 value = 0;
     for (; i < size; ++i) {
-        const char16_t c = text[i].unicode();
+        const char16_t c = charAt(text, i);
         if (c < u'0' || c > u'9')
             return std::nullopt;
         value = value * 10 + (c - u'0');
@@ -47,14 +56,15 @@ std::optional<qint64> plainInteger(const QString& text)
     return negative ? -value : value;
 }
 
-std::optional<double> tenths(const QString& text)
+template <typename Text>
+std::optional<double> tenths(const Text& text)
 {
     // Only a cell that is a number as a whole: a record without a temperature carries its time
     // in the temperature's column, and the archive must not take "2026-11-06 10:02:00" for 202.6.
     if (const auto integer = plainInteger(text))
         return double(*integer) / 10.0;
     bool ok = false;
-    const double number = QLocale::c().toDouble(text.trimmed(), &ok);
+    const double number = QLocale::c().toDouble(asString(text).trimmed(), &ok);
     if (ok && std::isfinite(number))
         return number / 10.0;
     return std::nullopt;
@@ -87,44 +97,8 @@ void civilFromDays(qint64 z, int& y, int& m, int& d)
 
 bool isLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
 
-} // namespace
-
-std::vector<Record> recordsOfGrid(const PreviewGrid& grid, const QString& partition)
-{
-    std::vector<Record> out;
-    if (grid.cols() < 4 || grid.rows() < 2)
-        return out;
-    out.reserve(size_t(grid.rows() - 1));
-    // The sections are the worksheets a save makes: each later one begins with its file's name
-    // row. The first begins at row 1, which holds a name too unless the reply began with a record.
-    for (const SheetWriter::Section& section : SheetWriter::sections(grid)) {
-        int row = section.first;
-        QString file;
-        if (row < section.end && isHeading(grid, row)) {
-            file = grid.text(row, kCode);
-            ++row;
-        }
-        for (; row < section.end; ++row) {
-            if (grid.utf8(row, kCode).isEmpty())
-                continue;
-            Record r{partition, file, grid.text(row, kCode), grid.text(row, kTime), grid.text(row, kReading),
-                     grid.text(row, kTemperature)};
-            // A record without a temperature: its time stands where the temperature would.
-            if (r.time.isEmpty() && instrumentTime(r.temperature)) {
-                r.time = r.temperature;
-                r.temperature.clear();
-            }
-            out.push_back(std::move(r));
-        }
-    }
-    return out;
-}
-
-std::optional<double> readingHz(const QString& text) { return tenths(text); }
-
-std::optional<double> temperatureC(const QString& text) { return tenths(text); }
-
-std::optional<qint64> instrumentTime(const QString& text)
+template <typename Text>
+std::optional<qint64> timeOf(const Text& text)
 {
     // yyyy-MM-dd HH:mm:ss, exactly
     static constexpr char16_t kPattern[] = u"0000-00-00 00:00:00";
@@ -133,7 +107,7 @@ std::optional<qint64> instrumentTime(const QString& text)
         return std::nullopt;
     int digits[kLength] = {};
     for (qsizetype i = 0; i < kLength; ++i) {
-        const char16_t c = text[i].unicode();
+        const char16_t c = charAt(text, i);
         if (kPattern[i] == u'0') {
             if (c < u'0' || c > u'9')
                 return std::nullopt;
@@ -158,6 +132,121 @@ std::optional<qint64> instrumentTime(const QString& text)
         return std::nullopt;
     return daysFromCivil(year, unsigned(month), unsigned(day)) * 86400 + hour * 3600 + minute * 60 + second;
 }
+
+} // namespace
+
+RecordSource recordSource(const std::vector<Record>& records)
+{
+    // The texts of the record last given, narrowed into buffers that keep their room.
+    struct Reading {
+        const std::vector<Record>* records = nullptr;
+        size_t next = 0;
+        QByteArray texts[6];
+    };
+    auto state = std::make_shared<Reading>();
+    state->records = &records;
+    return [state](RecordView& out) {
+        if (state->next >= state->records->size())
+            return false;
+        const Record& r = (*state->records)[state->next++];
+        const QString* fields[6] = {&r.partition, &r.file, &r.code, &r.time, &r.reading, &r.temperature};
+        QByteArrayView views[6];
+        for (int f = 0; f < 6; ++f) {
+            QByteArray& to = state->texts[f];
+            to.resize(0);
+            const qsizetype size = fields[f]->size();
+            const char16_t* chars = QStringView(*fields[f]).utf16();
+            bool ascii = true;
+            for (qsizetype i = 0; i < size && ascii; ++i)
+                ascii = chars[i] < 0x80;
+            if (ascii) {
+                to.resize(size);
+                for (qsizetype i = 0; i < size; ++i)
+                    to[i] = char(chars[i]);
+            } else {
+                to = fields[f]->toUtf8();
+            }
+            views[f] = to;
+        }
+        out = RecordView{views[0], views[1], views[2], views[3], views[4], views[5]};
+        return true;
+    };
+}
+
+RecordSource recordSource(const PreviewGrid& grid, const QString& partition)
+{
+    // The sections are the worksheets a save makes: each later one begins with its file's name
+    // row. The first begins at row 1, which holds a name too unless the reply began with a record.
+    struct Reading {
+        const PreviewGrid* grid = nullptr;
+        QByteArray partition;
+        std::vector<SheetWriter::Section> sections;
+        size_t section = 0;
+        bool entered = false;
+        int row = 0;
+        QByteArrayView file;
+    };
+    auto state = std::make_shared<Reading>();
+    state->grid = &grid;
+    state->partition = partition.toUtf8();
+    if (grid.cols() >= 4 && grid.rows() >= 2)
+        state->sections = SheetWriter::sections(grid);
+    return [state](RecordView& out) {
+        const PreviewGrid& g = *state->grid;
+        while (state->section < state->sections.size()) {
+            const SheetWriter::Section& section = state->sections[state->section];
+            if (!state->entered) {
+                state->entered = true;
+                state->row = section.first;
+                state->file = QByteArrayView();
+                if (state->row < section.end && isHeading(g, state->row))
+                    state->file = g.utf8(state->row++, kCode);
+            }
+            while (state->row < section.end) {
+                const int row = state->row++;
+                const QByteArrayView code = g.utf8(row, kCode);
+                if (code.isEmpty())
+                    continue;
+                out = RecordView{state->partition, state->file, code, g.utf8(row, kTime), g.utf8(row, kReading),
+                                 g.utf8(row, kTemperature)};
+                // A record without a temperature: its time stands where the temperature would.
+                if (out.time.isEmpty() && timeOf(out.temperature)) {
+                    out.time = out.temperature;
+                    out.temperature = QByteArrayView();
+                }
+                return true;
+            }
+            ++state->section;
+            state->entered = false;
+        }
+        return false;
+    };
+}
+
+std::vector<Record> recordsOfGrid(const PreviewGrid& grid, const QString& partition)
+{
+    std::vector<Record> out;
+    if (grid.rows() > 1)
+        out.reserve(size_t(grid.rows() - 1));
+    const RecordSource next = recordSource(grid, partition);
+    RecordView r;
+    while (next(r))
+        out.push_back(Record{partition, QString::fromUtf8(r.file), QString::fromUtf8(r.code), QString::fromUtf8(r.time),
+                             QString::fromUtf8(r.reading), QString::fromUtf8(r.temperature)});
+    return out;
+}
+
+std::optional<double> readingHz(const QString& text) { return tenths(text); }
+
+std::optional<double> temperatureC(const QString& text) { return tenths(text); }
+
+std::optional<qint64> instrumentTime(const QString& text) { return timeOf(text); }
+
+std::optional<double> readingHz(QByteArrayView utf8) { return tenths(utf8); }
+
+std::optional<double> temperatureC(QByteArrayView utf8) { return tenths(utf8); }
+
+std::optional<qint64> instrumentTime(QByteArrayView utf8) { return timeOf(utf8); }
 
 QString instrumentTimeText(qint64 seconds)
 {

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -19,6 +21,25 @@ struct Record {
     QString temperature;
 };
 
+// One record as UTF-8 texts that stay valid only until the next record is asked for: what a
+// store reads, one at a time, from wherever the records are (the grid, a kept copy).
+struct RecordView {
+    QByteArrayView partition;
+    QByteArrayView file;
+    QByteArrayView code;
+    QByteArrayView time;
+    QByteArrayView reading;
+    QByteArrayView temperature;
+};
+// Fills `out` with the next record and gives true, or gives false when there is none left.
+using RecordSource = std::function<bool(RecordView& out)>;
+
+// The records of a vector, in order.
+RecordSource recordSource(const std::vector<Record>& records);
+// The records a copy left in the grid (as recordsOfGrid() gives them), read from the grid's own
+// texts without a copy; the grid must not change while the source is read.
+RecordSource recordSource(const PreviewGrid& grid, const QString& partition);
+
 // The records a copy left in the preview grid (the reading layout: a file-name row heads each
 // file's records), for the partition the copy was of. Rows without a code are skipped.
 std::vector<Record> recordsOfGrid(const PreviewGrid& grid, const QString& partition);
@@ -29,6 +50,14 @@ std::vector<Record> recordsOfGrid(const PreviewGrid& grid, const QString& partit
 std::optional<double> readingHz(const QString& text);
 std::optional<double> temperatureC(const QString& text);
 std::optional<qint64> instrumentTime(const QString& text);
+// The same readers over UTF-8 text.
+std::optional<double> readingHz(QByteArrayView utf8);
+std::optional<double> temperatureC(QByteArrayView utf8);
+std::optional<qint64> instrumentTime(QByteArrayView utf8);
+// A literal is UTF-8 text too (and would otherwise match both of the above).
+inline std::optional<double> readingHz(const char* utf8) { return readingHz(QByteArrayView(utf8)); }
+inline std::optional<double> temperatureC(const char* utf8) { return temperatureC(QByteArrayView(utf8)); }
+inline std::optional<qint64> instrumentTime(const char* utf8) { return instrumentTime(QByteArrayView(utf8)); }
 // The instrument's text for a time, for years 1 to 9999: instrumentTime(instrumentTimeText(t)) == t.
 QString instrumentTimeText(qint64 seconds);
 

@@ -4,19 +4,33 @@
 
 #include <QDateTime>
 #include <QString>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
 
 class PreviewGrid;
+class QObject;
 
 namespace archive {
 
 // The archive as the window and the command line keep it: opened at its path on first use,
-// every completed copy stored, and the operator's texts for what happened.
+// every completed copy stored, and the operator's texts for what happened. A copy that cannot
+// be stored is kept in the spool beside the archive and stored at a later open.
 class Recorder {
 public:
-    explicit Recorder(QString path = Archive::defaultPath());
+    enum class Access {
+        ReadWrite,
+        ReadOnly, // the reading commands: nothing is changed, nothing stored
+    };
+    explicit Recorder(QString path = Archive::defaultPath(), Access access = Access::ReadWrite);
+    // Ends the thread of the window's way: a store still running stops and its copy is kept.
+    ~Recorder();
+    Recorder(const Recorder&) = delete;
+    Recorder& operator=(const Recorder&) = delete;
+
+    // How the writer waits while another program writes (set before the first use).
+    void setPatience(Patience patience);
 
     // The open archive, or nullptr when it cannot be opened (failure() says why).
     Archive* archive();
@@ -24,27 +38,71 @@ public:
     QString failure() const { return m_failure; }
     // Once, after opening: that an unusable database was set aside ("" if none was).
     QString takeNotice();
+    // Once, after opening: that copies kept earlier were stored ("" if none were).
+    QString takeDrained();
 
     // Stores the records a copy of `partition` left in the grid; the status text
-    // ("已存档：新增 12 条记录，共 40 条" or why it was not stored).
-    // `cancelled` is asked while the records are stored; once it says yes, none are kept.
+    // ("已存档：新增 12 条记录，共 40 条" or why it was not stored, and how many copies wait).
     QString storeCopy(const PreviewGrid& grid, const QString& partition,
-                      const QDateTime& at = QDateTime::currentDateTimeUtc(),
-                      const std::function<bool()>& cancelled = {});
+                      const QDateTime& at = QDateTime::currentDateTimeUtc());
     // Whether the last storeCopy() kept the records (its text says so in the operator's words).
     bool stored() const { return m_stored; }
+    // Whether the last storeCopy() kept the copy in the spool instead.
+    bool spooled() const { return m_spooled; }
+    // How many copies wait in the spool.
+    int waitingCopies() const;
+
+    // The window's way: the archive is opened and checked, and copies stored, on a thread of
+    // its own, and archive() is a second connection opened without the check once that open is
+    // done. The callbacks run on the thread of `context`.
+    void openInBackground(QObject* context, std::function<void()> opened);
+    // The grid must not change until `done` has run. `waiting` is told how long the store has
+    // waited for another program.
+    void storeInBackground(const PreviewGrid& grid, const QString& partition, QObject* context,
+                           std::function<void(const QString& text)> done, std::function<void(qint64 waitedMs)> waiting);
+    bool storing() const { return m_storing; }
+    // Stops the wait or the store running in the background: its copy is kept in the spool.
+    void stopStore();
+    // Stops as stopStore() does and waits until the thread has finished.
+    void finish();
 
     // The operator's words for an archive failure and for a database set aside.
     static QString errorText(const Error& error);
     static QString setAsideText(const SetAside& setAside);
 
 private:
+    struct Outcome {
+        QString text;
+        bool stored = false;
+        bool spooled = false;
+    };
+    struct Opened {
+        std::unique_ptr<Archive> archive;
+        QString failure;
+        QString notice;
+        QString drained;
+    };
+    Opened openWriter();
+    Outcome store(Archive* archive, const QString& failure, const PreviewGrid& grid, const QString& partition,
+                  const QDateTime& at);
+    struct Worker;
+
     QString m_path;
+    Access m_access;
+    Patience m_patience;
     std::unique_ptr<Archive> m_archive;
     bool m_tried = false;
     QString m_failure;
     QString m_notice;
+    QString m_drained;
     bool m_stored = false;
+    bool m_spooled = false;
+    bool m_background = false;
+    bool m_backgroundOpened = false;
+    bool m_storing = false;
+    std::atomic<bool> m_stop{false};
+    std::function<void(qint64)> m_patienceWaiting; // set and called on the thread only
+    std::unique_ptr<Worker> m_worker;
 };
 
 } // namespace archive

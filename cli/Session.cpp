@@ -472,17 +472,31 @@ int Session::archiveCopy(const PreviewGrid& grid, int saved)
     if (m_o.noArchive || saved == Interrupted)
         return saved;
     archive::Recorder recorder(archivePath());
-    const QString text = recorder.storeCopy(grid, m_o.partition, QDateTime::currentDateTimeUtc(), m_s.stopRequested);
+    // Another program storing into the same archive is waited for, however long it takes;
+    // the operator sees that it waits and may stop it (nothing is then stored).
+    qint64 toldAt = 0;
+    recorder.setPatience(archive::Patience{m_s.stopRequested, [&](qint64 waitedMs) {
+                                               if (toldAt != 0 && waitedMs - toldAt < 10000)
+                                                   return;
+                                               toldAt = waitedMs;
+                                               m_s.console.note(tr("正在等待档案数据库：另一个程序正在写入（已等待 %1 秒）…")
+                                                                    .arg(waitedMs / 1000));
+                                           }});
+    const QString text = recorder.storeCopy(grid, m_o.partition);
     if (const QString notice = recorder.takeNotice(); !notice.isEmpty())
         m_s.console.error(notice);
+    if (const QString drained = recorder.takeDrained(); !drained.isEmpty())
+        m_s.console.note(drained);
     if (recorder.archive() && !recorder.stored() && m_s.stopRequested()) {
         // Told to stop while storing: the store was rolled back as a whole.
         m_s.console.error(notArchived());
         m_s.console.error(stopped());
         return Interrupted;
     }
-    if (!recorder.archive() || !recorder.stored()) {
+    if (!recorder.stored()) {
         m_s.console.error(text);
+        if (m_s.stopRequested())
+            return Interrupted;
         return saved == Success ? int(ArchiveFailed) : saved;
     }
     // CSV on standard output says nothing on success but the data; when the data could not all
@@ -509,7 +523,7 @@ archive::Archive* Session::openArchive(archive::Recorder& recorder)
 
 int Session::archiveList()
 {
-    archive::Recorder recorder(archivePath());
+    archive::Recorder recorder(archivePath(), archive::Recorder::Access::ReadOnly);
     archive::Archive* a = openArchive(recorder);
     if (!a)
         return ArchiveFailed;
@@ -530,7 +544,7 @@ int Session::archiveList()
 
 int Session::archiveExport()
 {
-    archive::Recorder recorder(archivePath());
+    archive::Recorder recorder(archivePath(), archive::Recorder::Access::ReadOnly);
     archive::Archive* a = openArchive(recorder);
     if (!a)
         return ArchiveFailed;

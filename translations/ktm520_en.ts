@@ -563,6 +563,14 @@
         <source>正在保存文件，保存完成后将关闭窗口</source>
         <translation>Saving the file; the window closes when the save has ended</translation>
     </message>
+    <message>
+        <source>正在存档…</source>
+        <translation>Archiving…</translation>
+    </message>
+    <message>
+        <source>正在等待档案数据库：另一个程序正在写入（已等待 %1 秒）。按 Esc 停止等待，本次拷贝将暂存。</source>
+        <translation>Waiting for the archive: another program is writing to it (%1 s so far). Press Esc to stop waiting; this copy will be kept for later.</translation>
+    </message>
 </context>
 <context>
     <name>Form2</name>
@@ -1131,6 +1139,43 @@ Raise it when the instrument pauses long in mid-reply and copies are often repor
     <message>
         <source>%1，已原样移至 %2，并新建了档案数据库。</source>
         <translation>%1. It was moved unchanged to %2, and a new archive database was started.</translation>
+    </message>
+    <message>
+        <source>%1 份拷贝等待存档</source>
+        <translation>%1 copies waiting to be archived</translation>
+    </message>
+    <message>
+        <source>%1，已原样移至 %2。</source>
+        <translation>%1; moved unchanged to %2.</translation>
+    </message>
+    <message>
+        <source>已存入先前暂存的 %1 份拷贝：新增 %2 条记录</source>
+        <translation>Archived %1 copies kept earlier: %2 new records</translation>
+    </message>
+    <message>
+        <source>%1；%2</source>
+        <extracomment>%1 what was stored, %2 how many copies still wait</extracomment>
+        <translation>%1; %2</translation>
+    </message>
+    <message>
+        <source>已停止存档：本次拷贝已暂存，下次打开档案时存入（%1）</source>
+        <translation>Archiving stopped: this copy is kept and will be archived the next time the archive is opened (%1)</translation>
+    </message>
+    <message>
+        <source>未能存档：%1；本次拷贝已暂存，下次打开档案时存入（%2）</source>
+        <translation>Not archived: %1; this copy is kept and will be archived the next time the archive is opened (%2)</translation>
+    </message>
+    <message>
+        <source>%1；暂存也未成功（%2）</source>
+        <translation>%1; keeping the copy for later failed too (%2)</translation>
+    </message>
+    <message>
+        <source>正在打开档案数据库…</source>
+        <translation>Opening the archive…</translation>
+    </message>
+    <message>
+        <source>存档已停止，本次记录均未保存</source>
+        <translation>Archiving was stopped; none of these records were stored</translation>
     </message>
 </context>
 <context>
@@ -1746,6 +1791,10 @@ An output file appears only when the transfer ended normally and the file was wr
     <message>
         <source>存档已中止：本次拷贝的记录均未存档。</source>
         <translation>Archiving stopped: none of this copy&apos;s records were archived.</translation>
+    </message>
+    <message>
+        <source>正在等待档案数据库：另一个程序正在写入（已等待 %1 秒）…</source>
+        <translation>Waiting for the archive: another program is writing to it (%1 s so far)…</translation>
     </message>
 </context>
 <context>

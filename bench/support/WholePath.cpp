@@ -134,6 +134,15 @@ void report(benchmark::State& state, const Outcome& out)
     state.counters["peak_rss_per_reply"] = out.peakRssBytes / double(out.replyBytes);
 }
 
+double secondsAfterLastByte(const Outcome& outcome, const std::string& markFile)
+{
+    std::ifstream in(markFile);
+    long long ns = 0;
+    if (!(in >> ns) || outcome.lastByteSteadyNs == 0)
+        return -1;
+    return double(ns - outcome.lastByteSteadyNs) / 1e9;
+}
+
 long long countLines(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
@@ -199,6 +208,7 @@ Outcome copyPartitionThrough(std::size_t records, const std::string& program, st
         out.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         out.afterLastByteSeconds = std::chrono::duration<double>(end - line.lastWrite()).count();
         out.transferSeconds = std::chrono::duration<double>(line.lastWrite() - line.firstWrite()).count();
+        out.lastByteSteadyNs = std::chrono::duration_cast<std::chrono::nanoseconds>(line.lastWrite().time_since_epoch()).count();
         out.totalSeconds = std::chrono::duration<double>(end - start).count();
         if (line.bytesOut() != out.replyBytes)
             out.error = "the line did not carry the whole reply";

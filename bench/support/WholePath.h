@@ -21,7 +21,12 @@ struct Outcome {
     double afterLastByteSeconds = 0; // last byte written until the child had exited
     double totalSeconds = 0;         // start of the child until it had exited
     double peakRssBytes = 0;         // the child's peak resident memory
+    long long lastByteSteadyNs = 0;  // when the last byte went out, on the steady clock
 };
+
+// Seconds from the last byte to the steady-clock nanoseconds a child wrote into `markFile`
+// (-1 if it wrote none).
+double secondsAfterLastByte(const Outcome& outcome, const std::string& markFile);
 
 // Serves partition A holding `records` records, and runs `program` with `arguments`, where
 // "{port}" is replaced by the name (COMn) the line is published under. The child sees the

@@ -3,9 +3,14 @@
 // "拷贝分区" and saves the preview through "保存预览文件<==" to the given file, whose suffix
 // chooses the writer. Exits 0 when the file was written and holds what the preview held.
 //
-//   bench_window_run --port COMn --out FILE
+// With --archive the window keeps its archive there, as users run it, and exits only once the
+// copy is archived; with --mark it writes the steady clock's nanoseconds at the moment the
+// filled grid could first be painted.
+//
+//   bench_window_run --port COMn --out FILE [--archive FILE] [--mark FILE]
 #include "app/DemoTour.h"
 #include "app/Form1.h"
+#include "archive/Recorder.h"
 #include "app/TreeLook.h"
 #include "storage/PartitionTree.h"
 #include "export/Automation.h"
@@ -24,7 +29,9 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTimer>
+#include <chrono>
 #include <cstdio>
+#include <fstream>
 
 namespace {
 
@@ -55,7 +62,7 @@ int fail(const char* why)
     return 1;
 }
 
-int run(Form1& window, const QString& out)
+int run(Form1& window, const QString& out, archive::Recorder* recorder, const QString& mark)
 {
     window.Command1->click();
     if (window.Command1->text() != Form1::connectedText())
@@ -70,10 +77,18 @@ int run(Form1& window, const QString& out)
     window.Command6->click();
     if (!waitIdle(window) || window.grid().rows() < 2)
         return fail("partition A brought no records");
+    if (!mark.isEmpty())
+        std::ofstream(mark.toStdString()) << std::chrono::steady_clock::now().time_since_epoch().count() << '\n';
     const int rows = window.grid().rows() - 1;
     window.Command4->click();
     if (window.saver().SaveFileName != out || !QFileInfo::exists(out))
         return fail("the preview was not saved");
+    if (recorder) {
+        while (recorder->storing())
+            Delay(0.01f);
+        if (!recorder->stored())
+            return fail("the copy was not archived");
+    }
     std::printf("%d rows saved to %s\n", rows, qPrintable(out));
     return 0;
 }
@@ -86,7 +101,9 @@ int main(int argc, char* argv[])
     QCommandLineParser parser;
     const QCommandLineOption port(QStringLiteral("port"), QStringLiteral("port"), QStringLiteral("name"));
     const QCommandLineOption out(QStringLiteral("out"), QStringLiteral("file"), QStringLiteral("file"));
-    parser.addOptions({port, out});
+    const QCommandLineOption archivePath(QStringLiteral("archive"), QStringLiteral("archive"), QStringLiteral("file"));
+    const QCommandLineOption mark(QStringLiteral("mark"), QStringLiteral("mark"), QStringLiteral("file"));
+    parser.addOptions({port, out, archivePath, mark});
     parser.process(app);
 
     QtSerialLink link([](int n) { return LinuxPortTable().resolve(n); },
@@ -96,12 +113,16 @@ int main(int argc, char* argv[])
     servers.add(sheets::kBuiltin, [] { return sheets::createBuiltinApplication(); });
     FixedSaveDialogs dialogs(parser.value(out));
     ConsoleMessenger messenger;
-    Form1 window(Form1Services{link, messenger, ports, Timing{}, dialogs, servers, QString()});
+    std::unique_ptr<archive::Recorder> recorder;
+    // KTM_BENCH_NO_ARCHIVE measures the same path without the archive, for comparison.
+    if (parser.isSet(archivePath) && qEnvironmentVariableIsEmpty("KTM_BENCH_NO_ARCHIVE"))
+        recorder = std::make_unique<archive::Recorder>(parser.value(archivePath));
+    Form1 window(Form1Services{link, messenger, ports, Timing{}, dialogs, servers, QString(), recorder.get()});
     window.Combo1->setCurrentText(parser.value(port));
     window.show();
     int code = 1;
     QTimer::singleShot(0, &window, [&] {
-        code = run(window, parser.value(out));
+        code = run(window, parser.value(out), recorder.get(), parser.value(mark));
         QApplication::exit(code);
     });
     app.exec();

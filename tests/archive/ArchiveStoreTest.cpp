@@ -231,6 +231,7 @@ TEST_F(StoreTest, AReadThatFailsIsReportedNotEmpty)
     {
         RawDb raw(path());
         raw.exec("DROP TABLE records");
+        raw.exec("DROP TABLE components");
     }
     Error error;
     EXPECT_TRUE(a->summary(&error).empty());

@@ -3,6 +3,7 @@
 #include "archive/Recorder.h"
 #include "app/HistoryView.h"
 #include "app/TreeLook.h"
+#include "grids/PreviewGrid.h"
 #include "storage/PartitionTree.h"
 #include "tests/e2e/SimFixture.h"
 #include "tests/support/QtTestMain.h"
@@ -11,7 +12,9 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTreeView>
+#include <QTest>
 #include <QTreeWidget>
+#include <sqlite3.h>
 
 namespace {
 
@@ -19,6 +22,17 @@ class ArchiveE2ETest : public SimFixture {
 protected:
     archive::Recorder* recorder() override { return &m_recorder; }
 
+    // Starts copying partition A with "拷贝分区" and waits until the reply is in.
+    void startCopyA()
+    {
+        window->Command2->click();
+        ASSERT_TRUE(waitIdle());
+        const PartitionTree::Node* a = window->tree().itemByKey("A");
+        ASSERT_NE(a, nullptr);
+        window->SSTree1->setCurrentIndex(window->treeLook().mapFromSource(a->index()));
+        window->Command6->click();
+        ASSERT_TRUE(waitIdle(60000));
+    }
     // Copies partition A with "拷贝分区" and gives the status line after it.
     QString copyA()
     {
@@ -31,6 +45,9 @@ protected:
         window->SSTree1->setCurrentIndex(window->treeLook().mapFromSource(a->index()));
         window->Command6->click();
         EXPECT_TRUE(waitIdle(60000));
+        // The copy is stored on the archive's own thread; the commands wait for it.
+        EXPECT_TRUE(testing_qt::waitFor([&] { return !m_recorder.storing(); }, 60000));
+        EXPECT_TRUE(window->Command6->isEnabled());
         return window->statusLine->text();
     }
     qint64 archived()
@@ -86,4 +103,44 @@ TEST_F(ArchiveE2ETest, TwoDownloadsWithNewReadingsBetweenKeepEachRecordOnce)
         listed += window->history->components->topLevelItem(i)->text(2).toLongLong();
     EXPECT_EQ(listed, seeded + 25);
     EXPECT_TRUE(messenger.messages.isEmpty()) << messenger.messages.join("; ").toStdString();
+}
+
+TEST_F(ArchiveE2ETest, TheGridShowsWhileTheArchiveWaitsForAnotherProgramAndEscKeepsTheCopy)
+{
+    const qint64 seeded = records(expected("COPY A"));
+    ASSERT_TRUE(testing_qt::waitFor([&] { return m_recorder.archive() != nullptr; }, 20000));
+    // Another program holds the archive for writing.
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(m_data.filePath("archive.sqlite")).constData(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+
+    startCopyA();
+    EXPECT_EQ(window->grid().rows() - 1, expected("COPY A").count("\r\n"));
+    EXPECT_TRUE(m_recorder.storing());
+    EXPECT_TRUE(testing_qt::waitFor([&] { return window->statusLine->text().contains("正在等待档案数据库"); }, 10000))
+        << window->statusLine->text().toStdString();
+    // Nothing may change the grid meanwhile; saving it may go on.
+    EXPECT_FALSE(window->Command6->isEnabled());
+    EXPECT_FALSE(window->Command2->isEnabled());
+    EXPECT_TRUE(window->Command4->isEnabled());
+
+    window->show(); // keys reach a shown, active window only
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    QTest::keyClick(window.get(), Qt::Key_Escape);
+    ASSERT_TRUE(testing_qt::waitFor([&] { return !m_recorder.storing(); }, 10000));
+    EXPECT_TRUE(window->statusLine->text().contains("本次拷贝已暂存")) << window->statusLine->text().toStdString();
+    EXPECT_TRUE(window->Command6->isEnabled());
+    EXPECT_EQ(m_recorder.waitingCopies(), 1);
+    sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+
+    // The next program to open the archive stores it.
+    archive::Recorder next(m_data.filePath("archive.sqlite"));
+    ASSERT_NE(next.archive(), nullptr);
+    qint64 n = 0;
+    for (const auto& s : next.archive()->summary())
+        n += s.count;
+    EXPECT_EQ(n, seeded);
+    EXPECT_EQ(next.waitingCopies(), 0);
 }

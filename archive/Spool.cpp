@@ -1,0 +1,194 @@
+#include "archive/Spool.h"
+
+#include <QCoreApplication>
+#include <QDataStream>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QTimeZone>
+#include <QUuid>
+#include <memory>
+
+#ifdef Q_OS_UNIX
+#include <csignal>
+#include <cerrno>
+#include <unistd.h>
+#endif
+
+namespace archive::Spool {
+
+namespace {
+
+constexpr quint32 kMagic = 0x4B544D43; // "KTMC"
+constexpr quint32 kFormat = 1;
+constexpr quint8 kRecordMark = 1;
+constexpr quint8 kEndMark = 0;
+const QString kSuffix = QStringLiteral(".copy");
+const QString kTaken = QStringLiteral(".taken-");
+
+bool alive(qint64 pid)
+{
+#ifdef Q_OS_UNIX
+    return pid > 0 && (::kill(pid_t(pid), 0) == 0 || errno == EPERM);
+#else
+    Q_UNUSED(pid);
+    return true;
+#endif
+}
+
+qint64 ownPid() { return QCoreApplication::applicationPid(); }
+
+// A kept copy read back: every record, in order, through buffers of its own.
+struct Reader {
+    QFile file;
+    QDataStream in;
+    QDateTime at;
+    QByteArray fields[6];
+    qint64 read = 0;
+    bool ended = false;
+    bool broken = false;
+
+    explicit Reader(const QString& path) : file(path)
+    {
+        if (!file.open(QIODevice::ReadOnly)) {
+            broken = true;
+            return;
+        }
+        in.setDevice(&file);
+        in.setVersion(QDataStream::Qt_6_0);
+        quint32 magic = 0, format = 0;
+        bool known = false;
+        qint64 ms = 0;
+        in >> magic >> format >> known >> ms;
+        if (known)
+            at = QDateTime::fromMSecsSinceEpoch(ms, QTimeZone::utc());
+        broken = in.status() != QDataStream::Ok || magic != kMagic || format != kFormat;
+    }
+    bool next(RecordView& out)
+    {
+        if (broken || ended)
+            return false;
+        quint8 mark = 0;
+        in >> mark;
+        if (mark == kEndMark) {
+            quint64 count = 0;
+            in >> count;
+            ended = true;
+            broken = in.status() != QDataStream::Ok || count != quint64(read) || !in.atEnd();
+            return false;
+        }
+        for (QByteArray& f : fields)
+            in >> f;
+        if (mark != kRecordMark || in.status() != QDataStream::Ok) {
+            broken = true;
+            return false;
+        }
+        ++read;
+        out = RecordView{fields[0], fields[1], fields[2], fields[3], fields[4], fields[5]};
+        return true;
+    }
+};
+
+// Whether the file is a whole copy of ours, read through once.
+bool whole(const QString& path)
+{
+    Reader reader(path);
+    RecordView r;
+    while (reader.next(r)) {
+    }
+    return reader.ended && !reader.broken;
+}
+
+QStringList named(const QString& folder, const QString& pattern)
+{
+    return QDir(folder).entryList({pattern}, QDir::Files, QDir::Name);
+}
+
+} // namespace
+
+QString folderOf(const QString& archivePath) { return QFileInfo(archivePath).absoluteFilePath() + QStringLiteral(".spool"); }
+
+bool keep(const QString& archivePath, const RecordSource& records, const QDateTime& downloadedAt, QString* failure)
+{
+    const QString folder = folderOf(archivePath);
+    if (!QDir().mkpath(folder)) {
+        *failure = QStringLiteral("cannot create the folder %1").arg(folder);
+        return false;
+    }
+    // The name sorts by the time the copy was kept: copies are stored in the order they came.
+    const QString name = QStringLiteral("%1-%2-%3%4")
+                             .arg(QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz")))
+                             .arg(ownPid())
+                             .arg(QUuid::createUuid().toString(QUuid::Id128).left(8), kSuffix);
+    QSaveFile file(folder + QLatin1Char('/') + name);
+    if (!file.open(QIODevice::WriteOnly)) {
+        *failure = file.errorString();
+        return false;
+    }
+    QDataStream out(&file);
+    out.setVersion(QDataStream::Qt_6_0);
+    out << kMagic << kFormat << downloadedAt.isValid() << (downloadedAt.isValid() ? downloadedAt.toMSecsSinceEpoch() : qint64(0));
+    RecordView r;
+    quint64 count = 0;
+    while (records(r)) {
+        out << kRecordMark;
+        for (QByteArrayView f : {r.partition, r.file, r.code, r.time, r.reading, r.temperature})
+            out << QByteArray::fromRawData(f.data() ? f.data() : "", f.size());
+        ++count;
+    }
+    out << kEndMark << count;
+    if (out.status() != QDataStream::Ok || !file.commit()) {
+        *failure = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+int waiting(const QString& archivePath)
+{
+    const QString folder = folderOf(archivePath);
+    return int(named(folder, QLatin1Char('*') + kSuffix).size() + named(folder, QLatin1Char('*') + kSuffix + kTaken + QLatin1Char('*')).size());
+}
+
+Drained drain(Archive& archive)
+{
+    Drained out;
+    const QString folder = folderOf(archive.path());
+    if (archive.readOnly() || !QFileInfo(folder).isDir())
+        return out;
+    QDir dir(folder);
+    // A copy taken by a program that ended before it was stored waits again.
+    for (const QString& taken : named(folder, QLatin1Char('*') + kSuffix + kTaken + QLatin1Char('*'))) {
+        const qsizetype at = taken.lastIndexOf(kTaken);
+        if (!alive(taken.mid(at + kTaken.size()).toLongLong()))
+            dir.rename(taken, taken.left(at));
+    }
+    const QString mine = kTaken + QString::number(ownPid());
+    for (const QString& name : named(folder, QLatin1Char('*') + kSuffix)) {
+        // Taken by renaming: of programs draining at the same time, one gets each copy.
+        if (!dir.rename(name, name + mine))
+            continue;
+        const QString path = dir.filePath(name + mine);
+        if (!whole(path)) {
+            dir.rename(name + mine, name + QStringLiteral(".unreadable"));
+            ++out.unreadable;
+            continue;
+        }
+        auto reader = std::make_shared<Reader>(path);
+        const std::optional<StoreResult> stored =
+            archive.store([reader](RecordView& r) { return reader->next(r); }, reader->at, nullptr);
+        const bool complete = reader->ended && !reader->broken;
+        reader.reset();
+        if (!stored || !complete) {
+            dir.rename(name + mine, name);
+            break;
+        }
+        dir.remove(name + mine);
+        ++out.stored;
+        out.added += stored->added;
+    }
+    return out;
+}
+
+} // namespace archive::Spool
