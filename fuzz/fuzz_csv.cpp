@@ -129,7 +129,7 @@ void checkReading(const Field& field, QByteArrayView cell)
 void checkFile(const PreviewGrid& grid, const QByteArray& csv)
 {
     CHECK(csv.startsWith("\xEF\xBB\xBF"));
-    const std::vector<Row> rows = parse(QByteArrayView(csv).mid(3));
+    const std::vector<Row> rows = parse(QByteArrayView(csv).sliced(3));
     const int cols = grid.cols();
     std::size_t at = 0;
     if (cols > 2) {
