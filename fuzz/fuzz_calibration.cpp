@@ -67,9 +67,14 @@ void checkSame(const std::vector<Calibration>& want, const std::vector<Calibrati
 {
     CHECK(got.size() == want.size());
     for (std::size_t i = 0; i < want.size(); ++i) {
-        if (!(got[i] == want[i]))
-            std::fprintf(stderr, "fuzz_calibration: row %zu differs (code \"%s\" / \"%s\")\n", i,
-                         qPrintable(want[i].code), qPrintable(got[i].code));
+        if (!(got[i] == want[i])) {
+            const QStringList a = CalibrationTable::toRow(want[i]);
+            const QStringList b = CalibrationTable::toRow(got[i]);
+            for (qsizetype k = 0; k < a.size(); ++k)
+                if (a[k] != b[k] || k == 0)
+                    std::fprintf(stderr, "fuzz_calibration: row %zu, %s: \"%s\" became \"%s\"\n", i,
+                                 qPrintable(CalibrationTable::headers()[k]), qPrintable(a[k]), qPrintable(b[k]));
+        }
         CHECK(got[i] == want[i]);
     }
 }
@@ -143,10 +148,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     CHECK(shownProblems.isEmpty());
 
     // As a workbook holding the texts a file writes, where the table fits in an .xls worksheet.
+    // A text that begins with U+FEFF is left out: Qt's UTF-8 decoding drops it from the start of
+    // a workbook cell (a byte-order mark), which spares a header cell written with one.
     bool fits = stored.size() < std::size_t(workbook::kXlsMaxRows);
     for (const QStringList& r : stored)
         for (const QString& t : r)
-            fits = fits && t.size() <= 32767;
+            fits = fits && t.size() <= 32767 && !t.startsWith(QChar(0xFEFF));
     if (fits)
         checkSame(table, readBack(xlsOf(stored)));
     return 0;
