@@ -32,4 +32,4 @@ package: bootstrap build
 	@echo "package: $$(ls build/package/ktm520_*.deb)"
 
 clean:
-	rm -rf build build-debug
+	rm -rf build build-debug build-fuzz

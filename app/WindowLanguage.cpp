@@ -35,7 +35,10 @@ QMenu* addLanguageMenu(QMainWindow& window, Messenger& messenger)
     // The languages' own names, never translated.
     const std::pair<QString, QString> languages[] = {{Language::kChinese, QStringLiteral("中文")},
                                                      {Language::kEnglish, QStringLiteral("English")}};
-    for (const auto& [code, name] : languages) {
+    for (const auto& language : languages) {
+        // Plain copies rather than structured bindings: clang 14 cannot capture those in a lambda.
+        const QString code = language.first;
+        const QString name = language.second;
         QAction* action = menu->addAction(name);
         action->setCheckable(true);
         action->setChecked(code == Language::active());

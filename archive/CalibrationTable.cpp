@@ -89,7 +89,9 @@ bool isWord(const QString& lowered, const char* word)
     return lowered == QString::fromUtf8(word).toLower() || lowered == translated(word).toLower();
 }
 
-QString number(double v) { return v == 0 ? QStringLiteral("0") : QString::number(v, 'g', 15); }
+// The shortest text that reads back as the same double: fifteen digits would round some values
+// (and the largest ones up beyond a double, which then no longer read as a number).
+QString number(double v) { return v == 0 ? QStringLiteral("0") : QString::number(v, 'g', QLocale::FloatingPointShortest); }
 
 std::optional<ReadingKind> kindOf(const QString& t)
 {

@@ -325,4 +325,44 @@ TEST(CalibrationTable, AnImportMergesByCodeIntoTheRowsThere)
     EXPECT_EQ(rows[1], CalibrationTable::shownRow(typed));
     EXPECT_EQ(rows[2], unreadable);
     EXPECT_EQ(rows[3], CalibrationTable::shownRow(added));
+
+// A coefficient fitted by a spreadsheet carries all seventeen digits of a double: written to a
+// file or shown in the grid and read back, it is the same number, not one rounded to fifteen.
+TEST(CalibrationTable, CoefficientsKeepEveryDigitThroughAFileAndTheGrid)
+{
+    Calibration c = crackmeter(Form::Polynomial);
+    c.A = 2.6645441378193027e-8;
+    c.B = 0.1 + 0.2; // 0.30000000000000004
+    c.C = -23.337328901000013;
+    c.G = 1.0 / 3.0;
+    c.R0 = 2441.3000000000002;
+    c.K = 5e-324; // the smallest double
+    c.T0 = 1.7976931348623157e308;
+    QTemporaryDir dir;
+    const QString path = dir.filePath("digits.csv");
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(CalibrationTable::toCsv({c}));
+    }
+    QString error;
+    const auto rows = CalibrationTable::readFile(path, &error);
+    ASSERT_TRUE(rows) << error.toStdString();
+    QStringList problems;
+    const auto back = CalibrationTable::fromRows(*rows, &problems);
+    EXPECT_TRUE(problems.isEmpty()) << problems.join('\n').toStdString();
+    ASSERT_EQ(back.size(), 1u);
+    EXPECT_EQ(back[0], c);
+    EXPECT_EQ(back[0].B, 0.1 + 0.2);
+
+    const auto shown = CalibrationTable::fromRows({CalibrationTable::shownHeaders(), CalibrationTable::shownRow(c)}, &problems);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0], c);
+
+    // Numbers that need no more digits are written as the engineer typed them.
+    Calibration plain = crackmeter(Form::Linear);
+    const QStringList row = CalibrationTable::toRow(plain);
+    EXPECT_TRUE(row.contains("0.00975839")) << row.join(',').toStdString();
+    EXPECT_TRUE(row.contains("2441.3"));
+    EXPECT_TRUE(row.contains("20"));
 }
