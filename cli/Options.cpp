@@ -295,8 +295,7 @@ ParseResult parse(const QStringList& arguments)
                     return fail(Texts::tr("分区“%1”无效，应为 A 到 J 中的一个字母。").arg(operands[1]));
                 o.partition = *letter;
             }
-            for (const QString& code : operands.mid(2))
-                o.codes << code.toUpper();
+            o.codes << operands.mid(2); // matched as stored (archive::chooseSeries)
             if (!seenOutput)
                 return fail(Texts::tr("archive export 需要用 -o 指定输出文件（.xlsx 或 .csv）。"));
             const OutputKind kind = outputKind(o.output);

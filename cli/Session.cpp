@@ -503,15 +503,9 @@ int Session::archiveExport()
     std::vector<archive::ExportSeries> series;
     const qint64 from = m_o.from.value_or(std::numeric_limits<qint64>::min());
     const qint64 to = m_o.to.value_or(std::numeric_limits<qint64>::max());
-    QStringList unknown = m_o.codes;
-    for (const archive::SeriesSummary& s : a->summary()) {
-        if (!m_o.partition.isEmpty() && s.partition != m_o.partition)
-            continue;
-        if (!m_o.codes.isEmpty() && !m_o.codes.contains(s.code))
-            continue;
-        unknown.removeAll(s.code);
+    QStringList unknown;
+    for (const archive::SeriesSummary& s : archive::chooseSeries(a->summary(), m_o.partition, m_o.codes, &unknown))
         series.push_back(archive::ExportSeries{s.partition, s.code, a->calibration(s.code), a->series(s.partition, s.code, from, to)});
-    }
     if (!unknown.isEmpty()) {
         //: between the codes of a list
         const QString separator = tr("、");
