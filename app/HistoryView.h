@@ -37,12 +37,15 @@ public:
     QPushButton* calibrationButton = nullptr;
     QPushButton* exportButton = nullptr;
     QPushButton* pictureButton = nullptr;
+    QPushButton* checkButton = nullptr;
     QLabel* note = nullptr;
     TrendPlot* plot = nullptr;
 
     void editCalibrations();
     void exportData();
     void exportPicture();
+    // The thorough check of the archive and its repair from the records' texts; says what it found.
+    void checkArchive();
 
 private:
     void replot();

@@ -1,5 +1,6 @@
 #include "archive/Recorder.h"
 
+#include "archive/ArchiveCheck.h"
 #include "archive/Record.h"
 
 #include <QCoreApplication>
@@ -18,8 +19,12 @@ Archive* Recorder::archive()
         m_archive = Archive::open(m_path, &aside, &error);
         if (!m_archive)
             m_failure = errorText(error);
-        if (aside)
+        if (aside) {
             m_notice = setAsideText(*aside);
+            // What the file set aside still holds, as the thorough check finds it (looking only).
+            if (const std::optional<ArchiveCheck::Result> found = ArchiveCheck::run(aside->movedTo, false, nullptr))
+                m_notice += QLatin1Char('\n') + ArchiveCheck::text(*found);
+        }
     }
     return m_archive.get();
 }

@@ -25,6 +25,7 @@
 #include "storage/PartitionTree.h"
 #include "storage/StorageCommands.h"
 #include "storage/StorageReplies.h"
+#include "archive/ArchiveCheck.h"
 #include "archive/ArchiveExport.h"
 #include "archive/Recorder.h"
 
@@ -133,6 +134,8 @@ int Session::run()
         return archiveList();
     if (m_o.command == Command::ArchiveExport)
         return archiveExport();
+    if (m_o.command == Command::ArchiveCheck)
+        return archiveCheck();
 
     // Everything that can be refused is refused before the port is opened.
     PreviewGrid list;
@@ -521,6 +524,19 @@ int Session::archiveExport()
         rows += qint64(s.points.size());
     m_s.console.note(tr("已导出 %1 个元件的 %2 条记录。").arg(series.size()).arg(rows));
     return Success;
+}
+
+int Session::archiveCheck()
+{
+    // The file as it is: opening it as the archive would set a damaged one aside first.
+    archive::Error error;
+    const std::optional<archive::ArchiveCheck::Result> result = archive::ArchiveCheck::run(archivePath(), true, &error);
+    if (!result) {
+        m_s.console.error(archive::Recorder::errorText(error));
+        return ArchiveFailed;
+    }
+    m_s.console.out(archive::ArchiveCheck::text(*result) + QLatin1Char('\n'));
+    return result->sound() ? int(Success) : int(ArchiveFailed);
 }
 
 int Session::components()
