@@ -28,8 +28,8 @@ struct Findings {
 
 struct Result {
     Findings found;
-    bool repairTried = false;           // there was something to repair and a repair was asked for
-    QString repairFailure;              // why the repair was not kept (empty when it was)
+    bool repairTried = false;            // there was something to repair and a repair was asked for
+    QString repairFailure;               // why the repair was not kept (empty when it was)
     std::optional<Findings> afterRepair; // the check again, after a repair that was kept
 
     // Whether the archive is sound now: nothing found, or nothing left after the repair.
