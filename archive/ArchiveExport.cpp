@@ -2,12 +2,12 @@
 
 #include "export/CsvWriter.h"
 #include "export/FailureText.h"
+#include "export/ReplacingFile.h"
 #include "export/SheetWriter.h"
 #include "platform/FilePath.h"
 
 #include <QDateTime>
 #include <QDir>
-#include <QSaveFile>
 #include <workbook/workbook.h>
 
 #include <algorithm>
@@ -139,9 +139,11 @@ void csvField(QByteArray& out, const std::string& s)
 std::optional<QString> writeCsv(const QString& path, const std::vector<ExportSeries>& series,
                                 const std::function<bool()>& cancel)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return FailureText::reason(workbook::ErrorKind::AccessDenied, file.errorString());
+    ReplacingFile replacing(path);
+    QString reason;
+    if (!replacing.open(&reason))
+        return reason;
+    QFile& file = replacing.device();
     QByteArray out = "\xEF\xBB\xBF";
     const QStringList headers = exportHeaders();
     for (int j = 0; j < kColumns; ++j) {
@@ -171,19 +173,15 @@ std::optional<QString> writeCsv(const QString& path, const std::vector<ExportSer
             out += "\r\n";
             if (out.size() > 65536 && !flush())
                 return FailureText::reason(workbook::ErrorKind::Io, file.errorString());
-            if (cancel && ++written % 4096 == 0 && cancel()) {
-                file.cancelWriting();
-                return FailureText::saveCancelled();
-            }
+            if (cancel && ++written % 4096 == 0 && cancel())
+                return FailureText::saveCancelled(); // the temporary file goes with `replacing`
         }
     if (!flush())
         return FailureText::reason(workbook::ErrorKind::Io, file.errorString());
-    if (cancel && cancel()) {
-        file.cancelWriting();
+    if (cancel && cancel())
         return FailureText::saveCancelled();
-    }
-    if (!file.commit())
-        return FailureText::reason(workbook::ErrorKind::Io, file.errorString());
+    if (!replacing.commit(&reason))
+        return reason;
     return std::nullopt;
 }
 

@@ -2,6 +2,7 @@
 
 #include "export/FailureText.h"
 #include "export/NumberText.h"
+#include "export/ReplacingFile.h"
 #include "grids/PreviewGrid.h"
 
 #include <QDir>
@@ -9,7 +10,6 @@
 #include <QFileInfo>
 #include <QIODevice>
 #include <charconv>
-#include <QSaveFile>
 
 #include <cerrno>
 #include <string_view>
@@ -311,19 +311,18 @@ bool write(const PreviewGrid& grid, QIODevice& out, QString* error, const Cancel
 
 bool save(const PreviewGrid& grid, const QString& path, QString* error, const Cancel& cancel)
 {
-    QSaveFile file(path); // never writes into the target directly: no half-written file
-    errno = 0;
-    if (!file.open(QIODevice::WriteOnly)) {
-        setError(error, reasonFor(file, errno));
+    ReplacingFile file(path); // never writes into the target directly: no half-written file
+    QString reason;
+    if (!file.open(&reason)) {
+        setError(error, reason);
         return false;
     }
-    if (!write(grid, file, error, cancel)) {
-        file.cancelWriting();
+    if (!write(grid, file.device(), error, cancel)) {
+        file.cancel();
         return false;
     }
-    errno = 0;
-    if (!file.commit()) {
-        setError(error, reasonFor(file, errno));
+    if (!file.commit(&reason)) {
+        setError(error, reason);
         return false;
     }
     return true;

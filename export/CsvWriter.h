@@ -45,8 +45,8 @@ inline constexpr int kCancelEvery = 4096;
 // was cancelled; what reached `out` by then stays there.
 bool write(const PreviewGrid& grid, QIODevice& out, QString* error = nullptr, const Cancel& cancel = {});
 
-// Writes the CSV file at `path` through a temporary file in the same folder (QSaveFile) that is
-// renamed over it only when everything was written: a failed or cancelled save removes its
+// Writes the CSV file at `path` through a temporary file in the same folder (ReplacingFile) that
+// is renamed over it only when everything was written: a failed or cancelled save removes its
 // temporary file, and a file that was at `path` stays as it was even when the program is killed
 // mid-save. A read-only file at `path` is refused, not replaced.
 bool save(const PreviewGrid& grid, const QString& path, QString* error = nullptr, const Cancel& cancel = {});

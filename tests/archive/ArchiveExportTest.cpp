@@ -1,6 +1,7 @@
 // Exports from the archive, read back by openpyxl and Python's csv module.
 #include "archive/ArchiveExport.h"
 
+#include "export/FailureText.h"
 #include "tests/support/XlrdReader.h"
 
 #include <QDir>
@@ -156,4 +157,21 @@ TEST(ArchiveExport, CodesAreChosenAsStoredAndOtherwiseRegardlessOfCase)
     QStringList unknown;
     EXPECT_EQ(chosen("A", {"A002", "b9", "Z1", "Z1"}, &unknown), QStringList({"A/A002"}));
     EXPECT_EQ(unknown, QStringList({"b9", "Z1"}));
+}
+
+TEST(ArchiveExport, AReadOnlyFileIsRefusedForBothTypesAndKept)
+{
+    QTemporaryDir dir;
+    for (const char* name : {"kept.csv", "kept.xlsx"}) {
+        const QString path = dir.filePath(name);
+        {
+            QFile f(path);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write("last month's export");
+        }
+        ASSERT_TRUE(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther));
+        EXPECT_EQ(exportSeries(path, twoComponents()), FailureText::reason(workbook::ErrorKind::AccessDenied)) << name;
+        EXPECT_EQ(bytesOf(path), "last month's export") << name;
+    }
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"kept.csv", "kept.xlsx"}));
 }

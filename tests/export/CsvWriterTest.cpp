@@ -21,6 +21,8 @@
 #include <filesystem>
 #include <sys/fsuid.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -264,4 +266,35 @@ TEST_F(CsvWriterTest, TextsASpreadsheetWouldComputeStayTextAndNumbersStayNumbers
     EXPECT_EQ(cell("2,3"), R"([2,3,"number",-5.2])");
     EXPECT_EQ(cell("2,4"), R"([2,4,"number",-0.3])");
     EXPECT_EQ(cell("4,3"), R"([4,3,"number",-100])");
+}
+
+TEST_F(CsvWriterTest, AReadOnlyFileIsRefusedAndWhatAKilledSaveLeftIsRemoved)
+{
+    saveOld();
+    ASSERT_TRUE(QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther));
+    grids::FillGrid(grid, reply(1, 10));
+    EXPECT_FALSE(CsvWriter::save(grid, target, &error));
+    EXPECT_EQ(error, FailureText::reason(ErrorKind::AccessDenied));
+    EXPECT_EQ(contents(target), old);
+    EXPECT_EQ(files(), QStringList({"A.csv"}));
+    ASSERT_TRUE(QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+
+    // A save killed in the middle left its temporary file; the next save to the file removes it.
+    const pid_t child = fork();
+    if (child == 0) {
+        grids::FillGrid(grid, reply(3, 30000));
+        CsvWriter::save(grid, target, nullptr, [] {
+            raise(SIGKILL);
+            return false;
+        });
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    ASSERT_EQ(files().size(), 2) << files().join(" ").toStdString();
+    EXPECT_TRUE(files()[1].startsWith(QStringLiteral("~A.csv.%1-").arg(child))) << files().join(" ").toStdString();
+    EXPECT_EQ(contents(target), old);
+    ASSERT_TRUE(CsvWriter::save(grid, target, &error)) << error.toStdString();
+    EXPECT_EQ(files(), QStringList({"A.csv"}));
 }
