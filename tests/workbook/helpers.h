@@ -15,9 +15,11 @@
 #include <string>
 #include <vector>
 
+#ifndef _WIN32
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 namespace wbtest {
 
@@ -82,6 +84,7 @@ inline void writeFile(const std::string& path, const std::string& bytes)
     out << bytes;
 }
 
+#ifndef _WIN32
 // The number of a process that has ended: a child that exits at once, waited for.
 inline long endedProcess()
 {
@@ -105,6 +108,8 @@ void withFileSizeLimit(rlim_t bytes, F&& body)
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, handler);
 }
+
+#endif
 
 // The files in a folder whose names are of the temporary files of writes to `target`.
 inline std::vector<std::string> temporariesOf(const fs::path& target)
