@@ -5,6 +5,7 @@
 #include "app/QtSaveProgress.h"
 #include "app/TrendPlot.h"
 #include "plot/TrendSeries.h"
+#include "archive/ArchiveCheck.h"
 #include "archive/ArchiveExport.h"
 #include "archive/History.h"
 #include "archive/Recorder.h"
@@ -14,6 +15,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTime>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -55,7 +57,9 @@ HistoryView::HistoryView(Recorder& recorder, FileDialogs& dialogs, Messenger& me
     calibrationButton->setToolTip(tr("查看、录入或导入各元件的标定系数"));
     exportButton->setToolTip(tr("把所选元件在所选时间范围内的记录导出为 .xlsx 或 .csv，含读数、温度和工程值"));
     pictureButton->setToolTip(tr("把当前趋势图保存为 PNG 图片"));
-    for (QPushButton* b : {calibrationButton, exportButton, pictureButton})
+    checkButton = new QPushButton(tr("检查档案"), this);
+    checkButton->setToolTip(tr("全面检查档案数据库，并按记录的文本修复能修复的问题"));
+    for (QPushButton* b : {calibrationButton, exportButton, pictureButton, checkButton})
         bar->addWidget(b);
     layout->addLayout(bar);
 
@@ -89,6 +93,7 @@ HistoryView::HistoryView(Recorder& recorder, FileDialogs& dialogs, Messenger& me
     connect(calibrationButton, &QPushButton::clicked, this, &HistoryView::editCalibrations);
     connect(exportButton, &QPushButton::clicked, this, &HistoryView::exportData);
     connect(pictureButton, &QPushButton::clicked, this, &HistoryView::exportPicture);
+    connect(checkButton, &QPushButton::clicked, this, &HistoryView::checkArchive);
 }
 
 HistoryView::~HistoryView() = default;
@@ -255,6 +260,21 @@ void HistoryView::exportData()
         m_messenger.information(tr("导出已取消，没有写入文件。"));
     else
         m_messenger.information(tr("导出失败：%1").arg(*failure));
+}
+
+void HistoryView::checkArchive()
+{
+    Archive* a = m_recorder.archive();
+    if (!a) {
+        m_messenger.information(m_recorder.failure());
+        return;
+    }
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    Error error;
+    const std::optional<ArchiveCheck::Result> result = ArchiveCheck::run(a->path(), true, &error);
+    QGuiApplication::restoreOverrideCursor();
+    m_messenger.information(result ? ArchiveCheck::text(*result) : Recorder::errorText(error));
+    refresh();
 }
 
 void HistoryView::exportPicture()

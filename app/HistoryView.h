@@ -50,6 +50,7 @@ public:
     QPushButton* calibrationButton = nullptr;
     QPushButton* exportButton = nullptr;
     QPushButton* pictureButton = nullptr;
+    QPushButton* checkButton = nullptr;
     QLabel* note = nullptr;
     TrendPlot* plot = nullptr;
     // Shows how far an export has come, with its cancel (a progress dialog unless replaced).
@@ -58,6 +59,8 @@ public:
     void editCalibrations();
     void exportData();
     void exportPicture();
+    // The thorough check of the archive and its repair from the records' texts; says what it found.
+    void checkArchive();
 
 private:
     void replot();

@@ -1,11 +1,11 @@
 #include "app/TrendPlot.h"
 
+#include "export/ReplacingFile.h"
 #include "plot/PlotAggregate.h"
 
 #include <QDateTime>
 #include <QImageWriter>
 #include <QMouseEvent>
-#include <QSaveFile>
 #include <QTimeZone>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -586,15 +586,11 @@ bool TrendPlot::savePng(const QString& path, int width, int height)
     m_plot->replot(); // back to the widget's own layout and width
     if (image.size() != QSize(width, height))
         return false;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    ReplacingFile file(path); // as every save: a file of its own beside the target, a read-only one kept
+    if (!file.open(nullptr))
         return false;
-    QImageWriter writer(&file, "png");
-    if (!writer.write(image)) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    QImageWriter writer(&file.device(), "png");
+    return writer.write(image) && file.commit(nullptr);
 }
 
 void TrendPlot::fitLegend(int width)

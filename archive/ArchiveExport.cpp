@@ -1,13 +1,16 @@
 #include "archive/ArchiveExport.h"
 
+#include "export/CsvWriter.h"
 #include "export/FailureText.h"
+#include "export/ReplacingFile.h"
+#include "export/SheetWriter.h"
 #include "platform/FilePath.h"
 
 #include <QDateTime>
 #include <QDir>
-#include <QSaveFile>
 #include <workbook/workbook.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <string>
@@ -79,12 +82,19 @@ std::optional<QString> writeXlsx(const QString& path, const std::vector<ExportSe
     };
     Row row;
     std::int64_t written = 0;
+    // Worksheet names are made valid and unique as the preview's save makes them: a code may be
+    // longer than a name can be, hold characters a name cannot, or be the code of a component
+    // of another partition too.
+    QStringList taken;
     for (const ExportSeries& s : series) {
         std::int64_t onSheet = kSheetRows; // start a worksheet
         int part = 0;
+        const QString code = s.code.isEmpty() ? QStringLiteral("-") : s.code;
         for (const Point& p : s.points) {
             if (onSheet == kSheetRows) {
-                const QString name = part == 0 ? s.code : QStringLiteral("%1-%2").arg(s.code).arg(part + 1);
+                const QString name =
+                    SheetWriter::sheetName(part == 0 ? code : QStringLiteral("%1-%2").arg(code).arg(part + 1), taken);
+                taken << name;
                 ++part;
                 if (workbook::Error e = writer->addSheet(name.toStdString()))
                     return FailureText::reason(e);
@@ -123,25 +133,17 @@ std::optional<QString> writeXlsx(const QString& path, const std::vector<ExportSe
 
 void csvField(QByteArray& out, const std::string& s)
 {
-    if (s.find_first_of(",\"\r\n") == std::string::npos) {
-        out.append(s.data(), qsizetype(s.size()));
-        return;
-    }
-    out += '"';
-    for (char c : s) {
-        if (c == '"')
-            out += '"';
-        out += c;
-    }
-    out += '"';
+    CsvWriter::appendField(out, QByteArrayView(s.data(), qsizetype(s.size())));
 }
 
 std::optional<QString> writeCsv(const QString& path, const std::vector<ExportSeries>& series,
                                 const std::function<bool()>& cancel)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return FailureText::reason(workbook::ErrorKind::AccessDenied, file.errorString());
+    ReplacingFile replacing(path);
+    QString reason;
+    if (!replacing.open(&reason))
+        return reason;
+    QFile& file = replacing.device();
     QByteArray out = "\xEF\xBB\xBF";
     const QStringList headers = exportHeaders();
     for (int j = 0; j < kColumns; ++j) {
@@ -171,19 +173,15 @@ std::optional<QString> writeCsv(const QString& path, const std::vector<ExportSer
             out += "\r\n";
             if (out.size() > 65536 && !flush())
                 return FailureText::reason(workbook::ErrorKind::Io, file.errorString());
-            if (cancel && ++written % 4096 == 0 && cancel()) {
-                file.cancelWriting();
-                return FailureText::saveCancelled();
-            }
+            if (cancel && ++written % 4096 == 0 && cancel())
+                return FailureText::saveCancelled(); // the temporary file goes with `replacing`
         }
     if (!flush())
         return FailureText::reason(workbook::ErrorKind::Io, file.errorString());
-    if (cancel && cancel()) {
-        file.cancelWriting();
+    if (cancel && cancel())
         return FailureText::saveCancelled();
-    }
-    if (!file.commit())
-        return FailureText::reason(workbook::ErrorKind::Io, file.errorString());
+    if (!replacing.commit(&reason))
+        return reason;
     return std::nullopt;
 }
 
@@ -193,6 +191,38 @@ QStringList exportHeaders()
 {
     return {QStringLiteral("分区"), QStringLiteral("元件编号"), QStringLiteral("时间"), QStringLiteral("读数 (Hz)"),
             QStringLiteral("温度 (℃)"), QStringLiteral("工程值"), QStringLiteral("单位"), QStringLiteral("备注")};
+}
+
+std::vector<SeriesSummary> chooseSeries(const std::vector<SeriesSummary>& all, const QString& partition,
+                                        const QStringList& codes, QStringList* unknown)
+{
+    // A code as typed picks the components stored under exactly that code; only a code that
+    // is stored under no component at all is taken regardless of case.
+    QList<bool> exact(codes.size(), false);
+    for (qsizetype i = 0; i < codes.size(); ++i)
+        exact[i] = std::any_of(all.begin(), all.end(), [&](const SeriesSummary& s) { return s.code == codes[i]; });
+    const auto picks = [&](qsizetype i, const SeriesSummary& s) {
+        return exact[i] ? s.code == codes[i] : s.code.compare(codes[i], Qt::CaseInsensitive) == 0;
+    };
+    std::vector<SeriesSummary> out;
+    QList<bool> used(codes.size(), false);
+    for (const SeriesSummary& s : all) {
+        if (!partition.isEmpty() && s.partition != partition)
+            continue;
+        bool chosen = codes.isEmpty();
+        for (qsizetype i = 0; i < codes.size(); ++i)
+            if (picks(i, s))
+                chosen = used[i] = true;
+        if (chosen)
+            out.push_back(s);
+    }
+    if (unknown) {
+        unknown->clear();
+        for (qsizetype i = 0; i < codes.size(); ++i)
+            if (!used[i] && !unknown->contains(codes[i]))
+                *unknown << codes[i];
+    }
+    return out;
 }
 
 std::optional<QString> exportSeries(const QString& path, const std::vector<ExportSeries>& series,

@@ -1,5 +1,6 @@
 #include "archive/Recorder.h"
 
+#include "archive/ArchiveCheck.h"
 #include "archive/Record.h"
 #include "archive/Spool.h"
 
@@ -118,6 +119,9 @@ Recorder::Opened Recorder::openWriter()
         out.notice = out.archive ? setAsideText(*aside)
                                  : QCoreApplication::translate("Recorder", "%1，已原样移至 %2。")
                                        .arg(errorText(Error{aside->kind, QString()}), QDir::toNativeSeparators(aside->movedTo));
+        // What the file set aside still holds, as the thorough check finds it (looking only).
+        if (const std::optional<ArchiveCheck::Result> found = ArchiveCheck::run(aside->movedTo, false, nullptr))
+            out.notice += QLatin1Char('\n') + ArchiveCheck::text(*found);
     }
     if (out.archive && !out.archive->readOnly()) {
         const Spool::Drained drained = Spool::drain(*out.archive);

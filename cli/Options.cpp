@@ -133,7 +133,7 @@ OutputKind outputKind(const QString& output)
 bool Options::needsInstrument() const
 {
     return command != Command::Help && command != Command::Version && command != Command::Ports &&
-           command != Command::ArchiveList && command != Command::ArchiveExport;
+           command != Command::ArchiveList && command != Command::ArchiveExport && command != Command::ArchiveCheck;
 }
 
 QString Options::settings() const
@@ -305,6 +305,8 @@ ParseResult parse(const QStringList& arguments)
         // archive list | archive export [X [CODE...]]
         if (operands[0] == QLatin1String("list") && operands.size() == 1) {
             o.command = Command::ArchiveList;
+        } else if (operands[0] == QLatin1String("check") && operands.size() == 1) {
+            o.command = Command::ArchiveCheck;
         } else if (operands[0] == QLatin1String("export")) {
             o.command = Command::ArchiveExport;
             if (operands.size() > 1) {
@@ -313,15 +315,14 @@ ParseResult parse(const QStringList& arguments)
                     return fail(Texts::tr("分区“%1”无效，应为 A 到 J 中的一个字母。").arg(operands[1]));
                 o.partition = *letter;
             }
-            for (const QString& code : operands.mid(2))
-                o.codes << code.toUpper();
+            o.codes << operands.mid(2); // matched as stored (archive::chooseSeries)
             if (!seenOutput)
                 return fail(Texts::tr("archive export 需要用 -o 指定输出文件（.xlsx 或 .csv）。"));
             const OutputKind kind = outputKind(o.output);
             if (kind != OutputKind::Xlsx && kind != OutputKind::Csv)
                 return fail(Texts::tr("archive export 的输出文件须以 .xlsx 或 .csv 结尾。"));
         } else {
-            return fail(Texts::tr("archive 之后应为 list 或 export。"));
+            return fail(Texts::tr("archive 之后应为 list、export 或 check。"));
         }
         if (o.noArchive)
             return fail(Texts::tr("--no-archive 只能用于 copy。"));
@@ -433,7 +434,11 @@ QString helpText()
                      "                           含读数、温度，以及按标定表换算的工程值和单位。T 如 2026-12-07 或\n"
                      "                           \"2026-12-07 10:31:05\"（仪器时间）。\n"
                      "                           Export archived records (partition X, the given codes; all without)\n"
-                     "                           to .xlsx or .csv with raw and converted values and their units.\n"
+                     "                           to .xlsx or .csv with raw and converted values and their units.\n") +
+           Texts::tr("  archive check            全面检查档案：数据库完整性、重复的记录、与文本不符的数值；\n"
+                     "                           能按记录的文本修复的即修复（一次完成或不作改动）。\n"
+                     "                           Check the archive thoroughly and repair from the records' texts\n"
+                     "                           what they allow (all of it or nothing).\n"
                      "\n") +
            Texts::tr("选项 Options:\n"
                      "  --port NAME       串口名 COMn（与窗口列表相同）或设备路径（如 /dev/ttyUSB0）；\n"

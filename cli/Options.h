@@ -33,6 +33,7 @@ enum class Command {
     Delete,
     ArchiveList,   // archive list: the archive's components
     ArchiveExport, // archive export [X [CODE...]] -o OUT [--from T] [--to T]
+    ArchiveCheck,  // archive check: the thorough check, and the repair from the texts
 };
 
 // Where a grid goes, decided by the output's name.

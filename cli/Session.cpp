@@ -25,6 +25,7 @@
 #include "storage/PartitionTree.h"
 #include "storage/StorageCommands.h"
 #include "storage/StorageReplies.h"
+#include "archive/ArchiveCheck.h"
 #include "archive/ArchiveExport.h"
 #include "archive/Recorder.h"
 
@@ -140,6 +141,8 @@ int Session::run()
         return archiveList();
     if (m_o.command == Command::ArchiveExport)
         return archiveExport();
+    if (m_o.command == Command::ArchiveCheck)
+        return archiveCheck();
 
     // Everything that can be refused is refused before the port is opened.
     PreviewGrid list;
@@ -551,15 +554,9 @@ int Session::archiveExport()
     std::vector<archive::ExportSeries> series;
     const qint64 from = m_o.from.value_or(std::numeric_limits<qint64>::min());
     const qint64 to = m_o.to.value_or(std::numeric_limits<qint64>::max());
-    QStringList unknown = m_o.codes;
-    for (const archive::SeriesSummary& s : a->summary()) {
-        if (!m_o.partition.isEmpty() && s.partition != m_o.partition)
-            continue;
-        if (!m_o.codes.isEmpty() && !m_o.codes.contains(s.code))
-            continue;
-        unknown.removeAll(s.code);
+    QStringList unknown;
+    for (const archive::SeriesSummary& s : archive::chooseSeries(a->summary(), m_o.partition, m_o.codes, &unknown))
         series.push_back(archive::ExportSeries{s.partition, s.code, a->calibration(s.code), a->series(s.partition, s.code, from, to)});
-    }
     if (!unknown.isEmpty()) {
         //: between the codes of a list
         const QString separator = tr("、");
@@ -575,6 +572,19 @@ int Session::archiveExport()
         rows += qint64(s.points.size());
     m_s.console.note(tr("已导出 %1 个元件的 %2 条记录。").arg(series.size()).arg(rows));
     return Success;
+}
+
+int Session::archiveCheck()
+{
+    // The file as it is: opening it as the archive would set a damaged one aside first.
+    archive::Error error;
+    const std::optional<archive::ArchiveCheck::Result> result = archive::ArchiveCheck::run(archivePath(), true, &error);
+    if (!result) {
+        m_s.console.error(archive::Recorder::errorText(error));
+        return ArchiveFailed;
+    }
+    m_s.console.out(archive::ArchiveCheck::text(*result) + QLatin1Char('\n'));
+    return result->sound() ? int(Success) : int(ArchiveFailed);
 }
 
 int Session::components()

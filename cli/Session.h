@@ -110,6 +110,7 @@ private:
     archive::Archive* openArchive(archive::Recorder& recorder);
     int archiveList();
     int archiveExport();
+    int archiveCheck();
     // Keeps a completed copy's records in the archive (unless --no-archive).
     int archiveCopy(const PreviewGrid& grid, int saved);
     int components();

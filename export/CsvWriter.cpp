@@ -2,6 +2,7 @@
 
 #include "export/FailureText.h"
 #include "export/NumberText.h"
+#include "export/ReplacingFile.h"
 #include "grids/PreviewGrid.h"
 
 #include <QDir>
@@ -9,7 +10,6 @@
 #include <QFileInfo>
 #include <QIODevice>
 #include <charconv>
-#include <QSaveFile>
 
 #include <cerrno>
 #include <string_view>
@@ -74,23 +74,7 @@ public:
     void field(QByteArrayView utf8)
     {
         separate();
-        bool quote = false;
-        for (const char c : utf8)
-            if (c == ',' || c == '"' || c == '\r' || c == '\n') {
-                quote = true;
-                break;
-            }
-        if (!quote) {
-            m_buffer.append(utf8.data(), utf8.size());
-            return;
-        }
-        m_buffer.append('"');
-        for (const char c : utf8) {
-            if (c == '"')
-                m_buffer.append('"');
-            m_buffer.append(c);
-        }
-        m_buffer.append('"');
+        appendField(m_buffer, utf8);
     }
 
     // A number, which never needs quotes.
@@ -197,6 +181,65 @@ void readingField(Sink& sink, QByteArrayView utf8)
 
 } // namespace
 
+bool readsAsNumber(QByteArrayView s)
+{
+    qsizetype i = 0;
+    const auto digits = [&] {
+        const qsizetype from = i;
+        while (i < s.size() && s[i] >= '0' && s[i] <= '9')
+            ++i;
+        return i - from;
+    };
+    if (i < s.size() && (s[i] == '-' || s[i] == '+'))
+        ++i;
+    qsizetype mantissa = digits();
+    if (i < s.size() && s[i] == '.') {
+        ++i;
+        mantissa += digits();
+    }
+    if (mantissa == 0)
+        return false;
+    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+        ++i;
+        if (i < s.size() && (s[i] == '-' || s[i] == '+'))
+            ++i;
+        if (digits() == 0)
+            return false;
+    }
+    return i == s.size();
+}
+
+void appendField(QByteArray& out, QByteArrayView utf8)
+{
+    // Spreadsheets compute a field that begins with one of these; an apostrophe in front makes
+    // it text. A number keeps its sign and stays a number.
+    const bool formula = utf8.size() > 1 &&
+                         (utf8[0] == '=' || utf8[0] == '+' || utf8[0] == '-' || utf8[0] == '@' || utf8[0] == '\t' ||
+                          utf8[0] == '\r') &&
+                         !readsAsNumber(utf8);
+    bool quote = false;
+    for (const char c : utf8)
+        if (c == ',' || c == '"' || c == '\r' || c == '\n') {
+            quote = true;
+            break;
+        }
+    if (!quote) {
+        if (formula)
+            out.append('\'');
+        out.append(utf8.data(), utf8.size());
+        return;
+    }
+    out.append('"');
+    if (formula)
+        out.append('\'');
+    for (const char c : utf8) {
+        if (c == '"')
+            out.append('"');
+        out.append(c);
+    }
+    out.append('"');
+}
+
 bool write(const PreviewGrid& grid, QIODevice& out, QString* error, const Cancel& cancel)
 {
     if (!out.isWritable()) {
@@ -268,19 +311,18 @@ bool write(const PreviewGrid& grid, QIODevice& out, QString* error, const Cancel
 
 bool save(const PreviewGrid& grid, const QString& path, QString* error, const Cancel& cancel)
 {
-    QSaveFile file(path); // never writes into the target directly: no half-written file
-    errno = 0;
-    if (!file.open(QIODevice::WriteOnly)) {
-        setError(error, reasonFor(file, errno));
+    ReplacingFile file(path); // never writes into the target directly: no half-written file
+    QString reason;
+    if (!file.open(&reason)) {
+        setError(error, reason);
         return false;
     }
-    if (!write(grid, file, error, cancel)) {
-        file.cancelWriting();
+    if (!write(grid, file.device(), error, cancel)) {
+        file.cancel();
         return false;
     }
-    errno = 0;
-    if (!file.commit()) {
-        setError(error, reasonFor(file, errno));
+    if (!file.commit(&reason)) {
+        setError(error, reason);
         return false;
     }
     return true;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <functional>
 
@@ -9,6 +11,8 @@ class QIODevice;
 // Writes the preview grid as one CSV file: UTF-8 with a byte-order mark (Excel on a Chinese
 // Windows otherwise reads it in the ANSI code page), CR LF line ends, a field quoted when it holds
 // a comma, a double quote, CR or LF (its quotes doubled), numbers with "." whatever the locale.
+// A text that a spreadsheet would take for a formula (it begins with =, +, -, @, a tab or CR and
+// is not a number) gets a leading apostrophe, so that it is shown as text and never computed.
 //
 // Reading layout (more than two columns): a header row "文件名" followed by the grid's headers
 // (编号, 读数, 温度, 时间), then one row per record, the first field naming the file the record
@@ -25,6 +29,12 @@ class QIODevice;
 // The text goes out in pieces of about 64 kB of whole rows; the file is never built in memory.
 namespace CsvWriter {
 
+// Appends one text field to `out` as described above: the apostrophe where a spreadsheet would
+// see a formula, quotes where the field needs them. Every CSV writer of the program uses it.
+void appendField(QByteArray& out, QByteArrayView utf8);
+// Whether a spreadsheet reads the text as a number ("-52", "+3.5", "-2.5e3").
+bool readsAsNumber(QByteArrayView utf8);
+
 // Asked every kCancelEvery rows, and once more at the end, whether to stop; true stops the write
 // with FailureText::saveCancelled() as the reason.
 using Cancel = std::function<bool()>;
@@ -35,8 +45,8 @@ inline constexpr int kCancelEvery = 4096;
 // was cancelled; what reached `out` by then stays there.
 bool write(const PreviewGrid& grid, QIODevice& out, QString* error = nullptr, const Cancel& cancel = {});
 
-// Writes the CSV file at `path` through a temporary file in the same folder (QSaveFile) that is
-// renamed over it only when everything was written: a failed or cancelled save removes its
+// Writes the CSV file at `path` through a temporary file in the same folder (ReplacingFile) that
+// is renamed over it only when everything was written: a failed or cancelled save removes its
 // temporary file, and a file that was at `path` stays as it was even when the program is killed
 // mid-save. A read-only file at `path` is refused, not replaced.
 bool save(const PreviewGrid& grid, const QString& path, QString* error = nullptr, const Cancel& cancel = {});

@@ -11,12 +11,16 @@
 #include "serial/CommandExchange.h"
 #include "platform/FilePath.h"
 
+#include <QDir>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QThread>
 #include <QTimer>
 #include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <workbook/workbook.h>
 
 namespace {
@@ -114,16 +118,7 @@ void SaveCommand::Command4_Click()
     }
 }
 
-QString SaveCommand::workPath(const QString& target)
-{
-    const qsizetype slash = std::max(target.lastIndexOf(QLatin1Char('/')), target.lastIndexOf(QLatin1Char('\\')));
-    QString name = target.mid(slash + 1);
-    if (name.endsWith(QLatin1String(".xls"), Qt::CaseInsensitive))
-        name.chop(4);
-    return target.left(slash + 1) + QLatin1Char('~') + name + QStringLiteral(".saving.xls");
-}
-
-std::optional<QString> SaveCommand::copyTemplate(const QString& templatePath, const QString& work)
+std::optional<QString> SaveCommand::copyTemplate(const QString& templatePath, const QString& target, QString* work)
 {
     QFile source(templatePath);
     if (!source.open(QIODevice::ReadOnly))
@@ -131,10 +126,27 @@ std::optional<QString> SaveCommand::copyTemplate(const QString& templatePath, co
     const QByteArray bytes = source.readAll();
     if (bytes.isEmpty())
         return FailureText::templateMissing();
-    // A work copy left by an interrupted save is replaced here.
-    if (workbook::Error e = workbook::writeFileAtomically(toFilePath(work),
-                                                          std::string_view(bytes.constData(), size_t(bytes.size()))))
-        return FailureText::reason(e);
+    // The work copy is a temporary file of the target's own (an .xls, so that every server opens
+    // it): refused for a target that cannot be replaced, and never shared with another save.
+    const std::filesystem::path to = toFilePath(QDir::toNativeSeparators(target));
+    workbook::Result<workbook::TemporaryFile> copy = workbook::createTemporaryFor(to, ".xls");
+    if (!copy)
+        return FailureText::reason(copy.error());
+    errno = 0;
+    const bool written = std::fwrite(bytes.constData(), 1, size_t(bytes.size()), copy->file) == size_t(bytes.size()) &&
+                         std::fflush(copy->file) == 0;
+    int err = errno ? errno : EIO;
+    const bool closed = std::fclose(copy->file) == 0;
+    if (written && !closed)
+        err = errno ? errno : EIO;
+    const QString path = QString::fromStdU16String(copy->path.u16string());
+    if (!written || !closed) {
+        QFile::remove(path);
+        return FailureText::reason(workbook::errorKindOfErrno(err), QString::fromLocal8Bit(std::strerror(err)));
+    }
+    *work = QDir::fromNativeSeparators(path);
+    if (target.contains(QLatin1Char('\\')))
+        *work = QDir::toNativeSeparators(*work);
     return std::nullopt;
 }
 
@@ -234,8 +246,8 @@ std::optional<SaveCommand::Failure> SaveCommand::saveAs(const PreviewGrid& grid,
     // The servers write a copy of the template beside the chosen file; only a copy that was
     // written in full replaces it, so a failure (or the program being killed) never costs the
     // user the file that was there.
-    const QString work = workPath(target);
-    if (const std::optional<QString> why = copyTemplate(templatePath, work))
+    QString work;
+    if (const std::optional<QString> why = copyTemplate(templatePath, target, &work))
         return Failure{*why};
     const auto discardWork = [&] { QFile::remove(work); };
     std::unique_ptr<sheets::Application> app;

@@ -64,10 +64,6 @@ public:
     // one gets it added.
     static QString xlsPath(const QString& chosen);
 
-    // The work copy that a save to `target` writes first: "~NAME.saving.xls" in the same folder.
-    // The name is fixed, so the copy left by an interrupted save is reused by the next one.
-    static QString workPath(const QString& target);
-
     // The failure message with its reason on a line of its own.
     static QString failureMessage(const QString& reason);
 
@@ -85,7 +81,7 @@ public:
     };
 
     // The save itself, without dialogs or messages, for any front end: copies the template to
-    // the work path beside `target`, writes the grid into that copy through the server, and
+    // a work copy beside `target`, writes the grid into that copy through the server, and
     // replaces `target` with it only when it was written in full. Whatever happens, the work
     // copy is gone afterwards and `target` is either the old file or the whole new one.
     // nullopt when `target` now holds the grid. Once `stopRequested` says yes (it is asked
@@ -102,8 +98,9 @@ private:
     void SaveWps();
     void SaveBuiltin();
     void saveWith(const QString& server, FailurePath failurePath);
-    // The reason when the template cannot be copied to the work path.
-    static std::optional<QString> copyTemplate(const QString& templatePath, const QString& work);
+    // Copies the template to a new work copy beside `target` ("~NAME.xls.<process>-<n>.saving.xls",
+    // workbook::createTemporaryFor), its path in `work`; the reason when that cannot be done.
+    static std::optional<QString> copyTemplate(const QString& templatePath, const QString& target, QString* work);
 
     Context m_c;
     bool m_saving = false;

@@ -2,6 +2,97 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="zh_CN">
 <context>
+    <name>ArchiveCheck</name>
+    <message>
+        <source>%1 分区 %2 %3（文件 %4）</source>
+        <translation>partition %1, %2 at %3 (file %4)</translation>
+    </message>
+    <message>
+        <source>空</source>
+        <translation>none</translation>
+    </message>
+    <message>
+        <source>%1：含有无效的文字（不是有效的 UTF-8），无法按文本修复</source>
+        <translation>%1: holds a text that is not valid UTF-8; the texts cannot repair it</translation>
+    </message>
+    <message>
+        <source>%1：读数存为 %2 Hz，按文本“%3”应为 %4 Hz</source>
+        <translation>%1: reading stored as %2 Hz; its text &quot;%3&quot; gives %4 Hz</translation>
+    </message>
+    <message>
+        <source>%1：温度存为 %2 ℃，按文本“%3”应为 %4 ℃</source>
+        <translation>%1: temperature stored as %2 °C; its text &quot;%3&quot; gives %4 °C</translation>
+    </message>
+    <message>
+        <source>%1：时间的数值与文本不符</source>
+        <translation>%1: the number of its time does not match its text</translation>
+    </message>
+    <message>
+        <source>无法读出全部记录：%1</source>
+        <translation>not every record could be read: %1</translation>
+    </message>
+    <message>
+        <source>%1：存了 %2 次</source>
+        <translation>%1: stored %2 times</translation>
+    </message>
+    <message>
+        <source>无法查找重复的记录：%1</source>
+        <translation>records stored twice could not be looked for: %1</translation>
+    </message>
+    <message>
+        <source>原因不明</source>
+        <translation>reason unknown</translation>
+    </message>
+    <message>
+        <source>档案中有读不出的部分，未作修复</source>
+        <translation>parts of the archive cannot be read; nothing was repaired</translation>
+    </message>
+    <message>
+        <source>数据库完整性：%1</source>
+        <translation>Database integrity: %1</translation>
+    </message>
+    <message>
+        <source>数据库完整性：另有 %1 处问题</source>
+        <translation>Database integrity: %1 more problems</translation>
+    </message>
+    <message>
+        <source>档案检查完毕：%1 条记录，未发现问题。</source>
+        <translation>Archive checked: %1 records, no problem found.</translation>
+    </message>
+    <message>
+        <source>档案检查完毕：%1 条记录，发现以下问题：</source>
+        <translation>Archive checked: %1 records; found:</translation>
+    </message>
+    <message>
+        <source>%1 条记录重复存储</source>
+        <translation>%1 records stored twice</translation>
+    </message>
+    <message>
+        <source>%1 条记录的数值与其文本不符</source>
+        <translation>%1 records whose numbers do not match their texts</translation>
+    </message>
+    <message>
+        <source>%1 条记录含有无效的文字（不是有效的 UTF-8）</source>
+        <translation>%1 records with a text that is not valid UTF-8</translation>
+    </message>
+    <message>
+        <source>未能修复，档案未作任何改动：%1</source>
+        <translation>The repair failed; the archive was not changed: %1</translation>
+    </message>
+    <message>
+        <source>已按记录的文本修复，档案现已完好。</source>
+        <translation>Repaired from the records&apos; texts; the archive is sound now.</translation>
+    </message>
+    <message>
+        <source>已按记录的文本修复能修复的部分；仍有以下问题：</source>
+        <translation>Repaired from the records&apos; texts what they allow; still found:</translation>
+    </message>
+    <message>
+        <source>%1 条记录含有无效的文字（不是有效的 UTF-8），无法按文本修复</source>
+        <translation>%1 records with a text that is not valid UTF-8, which the texts cannot repair</translation>
+    </message>
+</context>
+<context>
     <name>CalibrationDialog</name>
     <message>
         <source>标定表</source>
@@ -914,6 +1005,14 @@
         <source>导出已取消，没有写入文件。</source>
         <translation>Export cancelled; no file was written.</translation>
     </message>
+    <message>
+        <source>检查档案</source>
+        <translation>Check Archive</translation>
+    </message>
+    <message>
+        <source>全面检查档案数据库，并按记录的文本修复能修复的问题</source>
+        <translation>Check the archive database thoroughly and repair from the records&apos; texts what they allow</translation>
+    </message>
 </context>
 <context>
     <name>LinkTexts</name>
@@ -1438,10 +1537,6 @@ Do you want to replace it?</translation>
         <translation>The output file of archive export must end in .xlsx or .csv.</translation>
     </message>
     <message>
-        <source>archive 之后应为 list 或 export。</source>
-        <translation>archive must be followed by list or export.</translation>
-    </message>
-    <message>
         <source>--no-archive 只能用于 copy。</source>
         <translation>--no-archive is for copy only.</translation>
     </message>
@@ -1514,72 +1609,6 @@ made for unattended downloads.
 
 Command line for the KTM-520 vibrating-wire readout, on the same core as the window&apos;s
 connection and saving; made for unattended downloads (a nightly download, for example).
-
-</translation>
-    </message>
-    <message>
-        <source>命令 Commands:
-  ports                    列出串口（与窗口的串口列表相同）。
-                           List the serial ports as the window lists them.
-  partitions               读取仪器的数据分区。Read the instrument&apos;s partitions.
-  files X                  列出分区 X 的文件。List the files of partition X.
-  copy X [FILE] -o OUT     拷贝分区 X 的文件 FILE；不给 FILE 则拷贝整个分区。
-                           OUT 以 .xls 结尾：按窗口“保存预览文件”的方式经模板 Data.xls 写成工作簿；
-                           以 .xlsx 结尾：写成 .xlsx 工作簿（每个工作表可达 1,048,576 行）；
-                           以 .csv 结尾：写成 CSV；为 -：CSV 输出到标准输出。
-                           Copy file FILE of partition X, or the whole partition without FILE,
-                           to OUT: .xls (through the template, as the window saves), .xlsx,
-                           .csv, or - for CSV on standard output.
-  components X [-o OUT]    列出分区 X 的元件编号；给 -o 时保存为 .csv、.xls 或 .xlsx。
-                           List partition X&apos;s component codes; with -o save them (.csv/.xls/.xlsx).
-  write-components X LIST  把元件编号列表写入仪器，逐行输出结果。LIST 可以是工作簿（.xls/.xlsx，
-                           第一个工作表，B2 起如 A001=QRVA000001），也可以是每行一条
-                           A001=名称 的文本文件，或 - 从标准输入读取。编号须属于分区 X。
-                           Write a component list, row by row, with each row&apos;s status on
-                           standard output. LIST: a workbook (first worksheet, entries from B2),
-                           a text file of A001=NAME lines, or - for such lines on standard input.
-                           Every code must belong to partition X.
-  new-file X NAME          在分区 X 新建文件 NAME（按窗口“新建文件名”的规则检查）。
-                           Create file NAME in partition X (checked as the window checks it).
-  delete X [--data] --yes  删除分区 X；加 --data 只删除数据、保留文件名。不加 --yes 则拒绝执行，
-                           不发送任何命令。
-                           Delete partition X (--data: its records only). Refused without --yes.
-  archive list             列出档案中的元件：分区、编号、记录数、最早和最新时间。
-                           List the archive&apos;s components with their counts and time spans.
-  archive export [X [CODE...]] -o OUT [--from T] [--to T]
-                           把档案中的记录（分区 X、所给元件；不给则全部）导出为 .xlsx 或 .csv，
-                           含读数、温度，以及按标定表换算的工程值和单位。T 如 2026-12-07 或
-                           &quot;2026-12-07 10:31:05&quot;（仪器时间）。
-                           Export archived records (partition X, the given codes; all without)
-                           to .xlsx or .csv with raw and converted values and their units.
-
-</source>
-        <translation>Commands:
-  ports                    List the serial ports as the window lists them.
-  partitions               Read the instrument&apos;s partitions.
-  files X                  List the files of partition X.
-  copy X [FILE] -o OUT     Copy file FILE of partition X, or the whole partition without FILE.
-                           OUT ending .xls: a workbook through the template Data.xls, as the
-                           window&apos;s &quot;Save Preview&quot; writes it; .xlsx: an .xlsx workbook (up to
-                           1,048,576 rows a worksheet); .csv: CSV; -: CSV on standard output.
-  components X [-o OUT]    List partition X&apos;s component codes; with -o save them (.csv, .xls
-                           or .xlsx).
-  write-components X LIST  Write a component list into the instrument row by row, each row&apos;s
-                           status on standard output. LIST: a workbook (.xls/.xlsx, first
-                           worksheet, entries such as A001=QRVA000001 from B2), a text file of
-                           A001=NAME lines, or - for such lines on standard input. Every code
-                           must belong to partition X.
-  new-file X NAME          Create file NAME in partition X (checked as the window&apos;s &quot;New File&quot;
-                           checks it).
-  delete X [--data] --yes  Delete partition X (--data: its records only, the file names stay).
-                           Refused without --yes; nothing is sent then.
-  archive list             List the archive&apos;s components: partition, code, records, first and
-                           last time.
-  archive export [X [CODE...]] -o OUT [--from T] [--to T]
-                           Export archived records (partition X, the given codes; all without)
-                           to .xlsx or .csv, with readings, temperatures, and the engineering
-                           values and units of the calibration table. T is 2026-12-07 or
-                           &quot;2026-12-07 10:31:05&quot; (instrument time).
 
 </translation>
     </message>
@@ -1705,6 +1734,91 @@ An output file appears only when the transfer ended normally and the file was wr
                     one chosen in the window, else Chinese.
   --help, -h        Show this text.
   --version         Show the version.
+
+</translation>
+    </message>
+    <message>
+        <source>无法写入日志 %1：%2</source>
+        <translation>Cannot write the log %1: %2</translation>
+    </message>
+    <message>
+        <source>archive 之后应为 list、export 或 check。</source>
+        <translation>archive must be followed by list, export or check.</translation>
+    </message>
+    <message>
+        <source>命令 Commands:
+  ports                    列出串口（与窗口的串口列表相同）。
+                           List the serial ports as the window lists them.
+  partitions               读取仪器的数据分区。Read the instrument&apos;s partitions.
+  files X                  列出分区 X 的文件。List the files of partition X.
+  copy X [FILE] -o OUT     拷贝分区 X 的文件 FILE；不给 FILE 则拷贝整个分区。
+                           OUT 以 .xls 结尾：按窗口“保存预览文件”的方式经模板 Data.xls 写成工作簿；
+                           以 .xlsx 结尾：写成 .xlsx 工作簿（每个工作表可达 1,048,576 行）；
+                           以 .csv 结尾：写成 CSV；为 -：CSV 输出到标准输出。
+                           Copy file FILE of partition X, or the whole partition without FILE,
+                           to OUT: .xls (through the template, as the window saves), .xlsx,
+                           .csv, or - for CSV on standard output.
+  components X [-o OUT]    列出分区 X 的元件编号；给 -o 时保存为 .csv、.xls 或 .xlsx。
+                           List partition X&apos;s component codes; with -o save them (.csv/.xls/.xlsx).
+  write-components X LIST  把元件编号列表写入仪器，逐行输出结果。LIST 可以是工作簿（.xls/.xlsx，
+                           第一个工作表，B2 起如 A001=QRVA000001），也可以是每行一条
+                           A001=名称 的文本文件，或 - 从标准输入读取。编号须属于分区 X。
+                           Write a component list, row by row, with each row&apos;s status on
+                           standard output. LIST: a workbook (first worksheet, entries from B2),
+                           a text file of A001=NAME lines, or - for such lines on standard input.
+                           Every code must belong to partition X.
+  new-file X NAME          在分区 X 新建文件 NAME（按窗口“新建文件名”的规则检查）。
+                           Create file NAME in partition X (checked as the window checks it).
+  delete X [--data] --yes  删除分区 X；加 --data 只删除数据、保留文件名。不加 --yes 则拒绝执行，
+                           不发送任何命令。
+                           Delete partition X (--data: its records only). Refused without --yes.
+  archive list             列出档案中的元件：分区、编号、记录数、最早和最新时间。
+                           List the archive&apos;s components with their counts and time spans.
+  archive export [X [CODE...]] -o OUT [--from T] [--to T]
+                           把档案中的记录（分区 X、所给元件；不给则全部）导出为 .xlsx 或 .csv，
+                           含读数、温度，以及按标定表换算的工程值和单位。T 如 2026-12-07 或
+                           &quot;2026-12-07 10:31:05&quot;（仪器时间）。
+                           Export archived records (partition X, the given codes; all without)
+                           to .xlsx or .csv with raw and converted values and their units.
+</source>
+        <translation>Commands:
+  ports                    List the serial ports as the window lists them.
+  partitions               Read the instrument&apos;s partitions.
+  files X                  List the files of partition X.
+  copy X [FILE] -o OUT     Copy file FILE of partition X, or the whole partition without FILE.
+                           OUT ending .xls: a workbook through the template Data.xls, as the
+                           window&apos;s &quot;Save Preview&quot; writes it; .xlsx: an .xlsx workbook (up to
+                           1,048,576 rows a worksheet); .csv: CSV; -: CSV on standard output.
+  components X [-o OUT]    List partition X&apos;s component codes; with -o save them (.csv, .xls
+                           or .xlsx).
+  write-components X LIST  Write a component list into the instrument row by row, each row&apos;s
+                           status on standard output. LIST: a workbook (.xls/.xlsx, first
+                           worksheet, entries such as A001=QRVA000001 from B2), a text file of
+                           A001=NAME lines, or - for such lines on standard input. Every code
+                           must belong to partition X.
+  new-file X NAME          Create file NAME in partition X (checked as the window&apos;s &quot;New File&quot;
+                           checks it).
+  delete X [--data] --yes  Delete partition X (--data: its records only, the file names stay).
+                           Refused without --yes; nothing is sent then.
+  archive list             List the archive&apos;s components: partition, code, records, first and
+                           last time.
+  archive export [X [CODE...]] -o OUT [--from T] [--to T]
+                           Export archived records (partition X, the given codes; all without)
+                           to .xlsx or .csv, with readings, temperatures, and the engineering
+                           values and units of the calibration table. T is 2026-12-07 or
+                           &quot;2026-12-07 10:31:05&quot; (instrument time).
+</translation>
+    </message>
+    <message>
+        <source>  archive check            全面检查档案：数据库完整性、重复的记录、与文本不符的数值；
+                           能按记录的文本修复的即修复（一次完成或不作改动）。
+                           Check the archive thoroughly and repair from the records&apos; texts
+                           what they allow (all of it or nothing).
+
+</source>
+        <translation>  archive check            Check the archive thoroughly (database integrity, records stored
+                           twice, numbers that do not match their texts) and repair from the
+                           records&apos; texts what they allow (all of it or nothing).
 
 </translation>
     </message>

@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeView>
@@ -145,7 +146,11 @@ TEST_F(SaveCommandTest, ExcelFirstThenWps)
     EXPECT_EQ(window.saver().SaveFileName, dir.filePath("x.xls"));
     EXPECT_EQ(messenger.messages, QStringList({SaveCommand::successText()}));
     // the server writes a work copy beside the chosen file, which then takes its place
-    EXPECT_TRUE(excel.log.contains("open " + dir.filePath("~x.saving.xls")));
+    EXPECT_EQ(excel.log.filter(QRegularExpression("^open " + QRegularExpression::escape(dir.filePath("~x.xls.")) +
+                                                  "\\d+-\\d+\\.saving\\.xls$"))
+                  .size(),
+              1)
+        << excel.log.join("; ").toStdString();
     EXPECT_EQ(excel.log.last(), "quit");
     // the presence test creates and releases WPS... no: Excel is present, WPS is never asked
     EXPECT_TRUE(wps.log.isEmpty());
@@ -155,9 +160,22 @@ TEST_F(SaveCommandTest, ExcelFirstThenWps)
 
 TEST_F(SaveCommandTest, WorkCopyIsNamedAfterTheTarget)
 {
-    EXPECT_EQ(SaveCommand::workPath("/d/A20261105-01.xls"), "/d/~A20261105-01.saving.xls");
-    EXPECT_EQ(SaveCommand::workPath("C:\\d\\a.xls"), "C:\\d\\~a.saving.xls");
-    EXPECT_EQ(SaveCommand::workPath("a.xls"), "~a.saving.xls");
+    // Beside the target, after it, this process's own and new for every save: two saves to one
+    // file never write into one work copy.
+    excel.install(servers, sheets::kExcel);
+    for (int i = 0; i < 2; ++i) {
+        dialogs.answers = {dir.filePath("A20261105-01.xls")};
+        save();
+    }
+    const QStringList opened = excel.log.filter(QRegularExpression("^open "));
+    ASSERT_EQ(opened.size(), 2) << excel.log.join("; ").toStdString();
+    const QString own = "open " + dir.filePath("~A20261105-01.xls.%1-").arg(QCoreApplication::applicationPid());
+    for (const QString& entry : opened) {
+        EXPECT_TRUE(entry.startsWith(own)) << entry.toStdString();
+        EXPECT_TRUE(entry.endsWith(".saving.xls")) << entry.toStdString();
+    }
+    EXPECT_NE(opened[0], opened[1]);
+    EXPECT_EQ(files(), QStringList({"A20261105-01.xls"}));
 }
 
 TEST_F(SaveCommandTest, AFailedSaveLeavesTheOldFileAndNoWorkCopy)
@@ -206,9 +224,12 @@ TEST_F(SaveCommandTest, KilledInTheMiddleLeavesTheOldFileAndTheNextSaveCleansUp)
     dialogs.answers = {target};
     EXPECT_EXIT(save(), ::testing::KilledBySignal(SIGKILL), "");
     EXPECT_EQ(contents(target), "the workbook saved last week");
-    EXPECT_EQ(files(), QStringList({"out.xls", "~out.saving.xls"}));
+    const QStringList left = files();
+    ASSERT_EQ(left.size(), 2) << left.join(" ").toStdString();
+    EXPECT_EQ(left[0], "out.xls");
+    EXPECT_TRUE(QRegularExpression("^~out\\.xls\\.\\d+-\\d+\\.saving\\.xls$").match(left[1]).hasMatch()) << left[1].toStdString();
 
-    // the work copy of the killed save is reused, not joined by another
+    // the work copy of the killed save is removed by the next save to the same file
     excel.onCall = nullptr;
     save();
     EXPECT_EQ(messenger.messages, QStringList({SaveCommand::successText()}));

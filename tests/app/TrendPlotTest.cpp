@@ -2,6 +2,8 @@
 
 #include "tests/support/QtTestMain.h"
 
+#include <QDir>
+#include <QFile>
 #include <QApplication>
 #include <QImage>
 #include <QMouseEvent>
@@ -287,6 +289,12 @@ TEST_F(TrendPlotTest, SavePngWritesAnImageOfTheRequestedSize)
     EXPECT_FALSE(plot.savePng(dir.filePath(QStringLiteral("no/such/folder/x.png")), 300, 200));
     ASSERT_TRUE(image.load(kept, "PNG"));
     EXPECT_EQ(image.size(), QSize(300, 200));
+    // A read-only picture is not replaced; nothing is left beside it.
+    ASSERT_TRUE(QFile::setPermissions(kept, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther));
+    EXPECT_FALSE(plot.savePng(kept, 400, 300));
+    ASSERT_TRUE(image.load(kept, "PNG"));
+    EXPECT_EQ(image.size(), QSize(300, 200));
+    EXPECT_EQ(QDir(dir.path()).entryList({"*kept.png*"}, QDir::Files | QDir::Hidden), QStringList({"kept.png"}));
 }
 
 TEST_F(TrendPlotTest, SeriesAreSortedByTimeAndMalformedOnesLeftOut)

@@ -1,6 +1,7 @@
 // Saved through the built-in server, read back by python3-xlrd.
 #include "app/TreeLook.h"
 #include "export/BuiltinServer.h"
+#include "export/FailureText.h"
 #include "export/SaveCommand.h"
 #include "storage/PartitionTree.h"
 #include "grids/GridLayouts.h"
@@ -14,6 +15,9 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTreeView>
+
+#include <csignal>
+#include <sys/resource.h>
 
 namespace {
 
@@ -150,12 +154,41 @@ TEST_F(XlrdCheckTest, AFailedSaveKeepsTheOldWorkbookAndSaysWhy)
               QStringList({SaveCommand::failureText() + "\n工作表名称不符合要求（不能为空，不能含有 : \\ / ? * [ ]）。"}));
     expectUnchanged("empty worksheet name");
 
-    // the disk is full (the work copy's own temporary file leads to /dev/full)
-    if (QFile::exists("/dev/full")) {
-        ASSERT_TRUE(QFile::link("/dev/full", tmp.filePath("~A.saving.xls.tmp")));
+    // the disk stops the work copy (a file size limit, where a full disk would give its own reason)
+    {
+        const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit saved{}, limit{};
+        getrlimit(RLIMIT_FSIZE, &saved);
+        limit = {4096, saved.rlim_max};
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
         saveAgain("A1\r\nA001 5 6 D T\r\n", path);
-        EXPECT_EQ(messenger.messages, QStringList({SaveCommand::failureText() + "\n磁盘空间不足。"}));
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, handler);
+        EXPECT_EQ(messenger.messages, QStringList({SaveCommand::failureText() + "\n" + FailureText::reason(workbook::ErrorKind::TooLarge)}))
+            << messenger.messages.join(" / ").toStdString();
         expectUnchanged("disk full");
+    }
+
+    // the file is read-only: refused for every type with the same reason, and kept
+    ASSERT_TRUE(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther));
+    for (const char* type : {"xls", "xlsx", "csv"}) {
+        const QString same = tmp.filePath(QStringLiteral("A.") + type);
+        if (!QFile::exists(same)) {
+            QFile::copy(path, same);
+            ASSERT_TRUE(QFile::setPermissions(same, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther));
+        }
+        saveAgain("A1\r\nA001 5 6 D T\r\n", same);
+        EXPECT_EQ(messenger.messages, QStringList({SaveCommand::failureText() + "\n" + FailureText::reason(workbook::ErrorKind::AccessDenied)}))
+            << type;
+        QFile f(same);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << type;
+        EXPECT_TRUE(f.readAll() == before) << type;
+    }
+    EXPECT_EQ(QDir(tmp.path()).entryList(QDir::Files | QDir::Hidden | QDir::System), QStringList({"A.csv", "A.xls", "A.xlsx"}));
+    ASSERT_TRUE(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+    for (const char* gone : {"A.xlsx", "A.csv"}) {
+        QFile::setPermissions(tmp.filePath(gone), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        QFile::remove(tmp.filePath(gone));
     }
 
     // the folder is gone

@@ -1,6 +1,7 @@
 // Exports from the archive, read back by openpyxl and Python's csv module.
 #include "archive/ArchiveExport.h"
 
+#include "export/FailureText.h"
 #include "tests/support/XlrdReader.h"
 
 #include <QDir>
@@ -101,4 +102,76 @@ TEST(ArchiveExport, ACancelledOrFailedExportLeavesTheOldFile)
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"old.csv", "old.xlsx"}));
     EXPECT_TRUE(exportSeries(dir.filePath("no/such/folder/x.xlsx"), many).has_value());
     EXPECT_TRUE(exportSeries(dir.filePath("no/such/folder/x.csv"), many).has_value());
+}
+
+TEST(ArchiveExport, OddCodesGetValidDistinctWorksheetsAndTheirCsvTextsStayText)
+{
+    // Codes no worksheet can be named after as they stand: too long, a colon, the same code in
+    // two partitions, a code that differs from another only in case, and one that a
+    // spreadsheet would compute.
+    const std::vector<ExportSeries> odd = {
+        ExportSeries{"A", "A001", std::nullopt, {Point{1796639465, 2010.0, -1.5, true}}},
+        ExportSeries{"A", "A:02", std::nullopt, {Point{1796639465, 2011.0, 0, false}}},
+        ExportSeries{"A", QString(40, QLatin1Char('X')), std::nullopt, {Point{1796639465, 2012.0, 0, false}}},
+        ExportSeries{"B", "A001", std::nullopt, {Point{1796639465, 2013.0, 0, false}}},
+        ExportSeries{"B", "a001", std::nullopt, {Point{1796639465, 2014.0, 0, false}}},
+        ExportSeries{"C", "=1+1", std::nullopt, {Point{1796639465, -5.5, -2, true}}},
+    };
+    QTemporaryDir dir;
+    const QString xlsx = dir.filePath("odd.xlsx");
+    ASSERT_EQ(exportSeries(xlsx, odd), std::nullopt);
+    QString error;
+    const QJsonArray sheets = readWithOpenpyxl(xlsx, &error);
+    ASSERT_EQ(sheets.size(), 6) << error.toStdString();
+    QStringList names;
+    QStringList codes; // cell B2 of each worksheet: the code as stored
+    for (const auto& sheet : sheets) {
+        names << sheet.toObject()["name"].toString();
+        for (const auto& c : sheet.toObject()["cells"].toArray())
+            if (c.toArray()[0].toInt() == 2 && c.toArray()[1].toInt() == 2)
+                codes << c.toArray()[3].toString();
+    }
+    EXPECT_EQ(names, QStringList({"A001", "A-02", QString(31, QLatin1Char('X')), "A001-2", "a001-3", "=1+1"}));
+    EXPECT_EQ(codes, QStringList({"A001", "A:02", QString(40, QLatin1Char('X')), "A001", "a001", "=1+1"}));
+
+    const QString csv = dir.filePath("odd.csv");
+    ASSERT_EQ(exportSeries(csv, odd), std::nullopt);
+    const QByteArray bytes = bytesOf(csv);
+    EXPECT_TRUE(bytes.contains("\r\nC,'=1+1,2026-12-07 10:31:05,-5.5,-2,,,\r\n")) << bytes.toStdString();
+}
+
+TEST(ArchiveExport, CodesAreChosenAsStoredAndOtherwiseRegardlessOfCase)
+{
+    const std::vector<SeriesSummary> all = {{"A", "A001"}, {"A", "a001"}, {"A", "A002"}, {"B", "A002"}, {"B", "b9"}};
+    auto chosen = [&](const QString& partition, const QStringList& codes, QStringList* unknown = nullptr) {
+        QStringList out;
+        for (const SeriesSummary& s : chooseSeries(all, partition, codes, unknown))
+            out << s.partition + "/" + s.code;
+        return out;
+    };
+    EXPECT_EQ(chosen("", {}), QStringList({"A/A001", "A/a001", "A/A002", "B/A002", "B/b9"}));
+    EXPECT_EQ(chosen("B", {}), QStringList({"B/A002", "B/b9"}));
+    EXPECT_EQ(chosen("", {"a001"}), QStringList({"A/a001"})) << "a lower-case code is its own";
+    EXPECT_EQ(chosen("", {"A001"}), QStringList({"A/A001"}));
+    EXPECT_EQ(chosen("", {"a002", "B9"}), QStringList({"A/A002", "B/A002", "B/b9"})) << "no such code as typed";
+    QStringList unknown;
+    EXPECT_EQ(chosen("A", {"A002", "b9", "Z1", "Z1"}, &unknown), QStringList({"A/A002"}));
+    EXPECT_EQ(unknown, QStringList({"b9", "Z1"}));
+}
+
+TEST(ArchiveExport, AReadOnlyFileIsRefusedForBothTypesAndKept)
+{
+    QTemporaryDir dir;
+    for (const char* name : {"kept.csv", "kept.xlsx"}) {
+        const QString path = dir.filePath(name);
+        {
+            QFile f(path);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write("last month's export");
+        }
+        ASSERT_TRUE(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther));
+        EXPECT_EQ(exportSeries(path, twoComponents()), FailureText::reason(workbook::ErrorKind::AccessDenied)) << name;
+        EXPECT_EQ(bytesOf(path), "last month's export") << name;
+    }
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"kept.csv", "kept.xlsx"}));
 }

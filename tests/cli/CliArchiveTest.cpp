@@ -1,12 +1,15 @@
 // ktm520-cli keeps its copies in the archive as the window does, lists it and exports from it.
 #include "tests/cli/CliFixture.h"
 #include "tests/support/XlrdReader.h"
+#include "archive/Archive.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QtEndian>
+#include <limits>
 
 namespace {
 
@@ -78,4 +81,50 @@ TEST_F(CliArchiveTest, AnArchiveThatCannotBeOpenedIsExitCodeEightAfterTheFileIsW
     EXPECT_EQ(run.exitCode, 8) << run.describe();
     EXPECT_TRUE(QFileInfo::exists(file("C.csv")));
     EXPECT_TRUE(run.errText().contains(QStringLiteral("未能存档"))) << run.describe();
+}
+
+TEST_F(CliArchiveTest, ArchiveCheckRepairsFromTheTextsAndSaysWhatItFound)
+{
+    // An archive with one reading whose number a stray write changed; its text stayed right.
+    const QString path = file("checked.sqlite");
+    {
+        auto a = archive::Archive::open(path, nullptr, nullptr);
+        ASSERT_TRUE(a);
+        ASSERT_TRUE(a->store({{"A", "F1", "A001", "2026-12-07 10:31:05", "31234", "-52"},
+                              {"A", "F1", "A002", "2026-12-07 10:31:05", "28456", "235"}},
+                             QDateTime::currentDateTimeUtc(), nullptr));
+    }
+    QByteArray number(8, '\0');
+    qToBigEndian(3123.4, number.data());
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+    QByteArray bytes = f.readAll();
+    ASSERT_EQ(bytes.count(number), 1);
+    bytes[bytes.indexOf(number)] = char(0xC4);
+    ASSERT_TRUE(f.seek(0) && f.write(bytes) == bytes.size());
+    f.close();
+
+    CliRun run = cli({"archive", "check", "--archive", path}, {}, 60000, false);
+    EXPECT_EQ(run.exitCode, 0) << run.describe();
+    EXPECT_TRUE(run.outText().contains("1 条记录的数值与其文本不符")) << run.describe();
+    EXPECT_TRUE(run.outText().contains("按文本“31234”应为 3123.4 Hz")) << run.describe();
+    EXPECT_TRUE(run.outText().contains("已按记录的文本修复，档案现已完好。")) << run.describe();
+    {
+        auto a = archive::Archive::open(path, nullptr, nullptr);
+        ASSERT_TRUE(a);
+        const std::vector<archive::Point> p = a->series("A", "A001", 0, std::numeric_limits<qint64>::max());
+        ASSERT_EQ(p.size(), 1u);
+        EXPECT_DOUBLE_EQ(p[0].readingHz, 3123.4);
+    }
+    run = cli({"archive", "check", "--archive", path}, {}, 60000, false);
+    EXPECT_EQ(run.exitCode, 0) << run.describe();
+    EXPECT_EQ(run.outText(), "档案检查完毕：2 条记录，未发现问题。\n") << run.describe();
+
+    // No archive: nothing is created, and the run says so.
+    run = cli({"archive", "check", "--archive", file("none.sqlite")}, {}, 60000, false);
+    EXPECT_EQ(run.exitCode, 8) << run.describe();
+    EXPECT_TRUE(run.errText().contains("无法打开档案数据库")) << run.describe();
+    EXPECT_FALSE(QFileInfo::exists(file("none.sqlite")));
+    run = cli({"archive", "check", "extra", "--archive", path}, {}, 60000, false);
+    EXPECT_EQ(run.exitCode, 2) << run.describe();
 }

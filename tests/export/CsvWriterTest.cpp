@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QMap>
 #include <QLocale>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -20,6 +21,8 @@
 #include <filesystem>
 #include <sys/fsuid.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -212,4 +215,86 @@ TEST_F(CsvWriterTest, ComponentListAsTheGridShowsIt)
     ASSERT_TRUE(CsvWriter::save(grid, target, &error)) << error.toStdString();
     EXPECT_EQ(pythonCsv(target),
               Rows({{"BOM"}, {"序号", "元件名"}, {"1", "A001=QRVA000001"}, {"2", "A002=东侧,上游"}, {"3", ""}}));
+}
+
+TEST_F(CsvWriterTest, TextsASpreadsheetWouldComputeStayTextAndNumbersStayNumbers)
+{
+    // A file name, a code and a time that a spreadsheet would take for formulas; a negative
+    // reading and temperature, which must stay numbers.
+    grids::FillGrid(grid, QStringLiteral("=1+1\r\n"
+                                         "-A1 -52 -3 =2+3 10:00\r\n"
+                                         "@A2 +1+1 x +A1 10:00\r\n"
+                                         "A3 -1e3 - - -\r\n"));
+    ASSERT_TRUE(CsvWriter::save(grid, target, &error)) << error.toStdString();
+    EXPECT_EQ(pythonCsv(target), Rows({{"BOM"},
+                                       {"文件名", "编号", "读数", "温度", "时间"},
+                                       {"'=1+1", "'-A1", "-5.2", "-0.3", "'=2+3 10:00"},
+                                       {"'=1+1", "'@A2", "0.1", "x", "'+A1 10:00"},
+                                       {"'=1+1", "A3", "-100", "-", "'- -"}}));
+
+    // The field writer alone: quoting and the apostrophe together; a number with a sign or an
+    // exponent is left as it is.
+    QByteArray out;
+    CsvWriter::appendField(out, "=A1,B1");
+    CsvWriter::appendField(out, "\r=1");
+    CsvWriter::appendField(out, "+3.5");
+    CsvWriter::appendField(out, "-2.5e-3");
+    CsvWriter::appendField(out, "-2.5e");
+    CsvWriter::appendField(out, "\t=1");
+    CsvWriter::appendField(out, "@");
+    EXPECT_EQ(out, QByteArray("\"'=A1,B1\"\"'\r=1\"+3.5-2.5e-3'-2.5e'\t=1@"));
+
+    if (!haveLibreOffice())
+        GTEST_SKIP() << "LibreOffice is not installed";
+    QString importError;
+    const QJsonArray cells = importCsvWithLibreOffice(target, &importError);
+    ASSERT_FALSE(cells.isEmpty()) << importError.toStdString();
+    QStringList formulas;
+    QMap<QString, QJsonArray> at;
+    for (const QJsonValue& v : cells) {
+        const QJsonArray cell = v.toArray();
+        at[QStringLiteral("%1,%2").arg(cell[0].toInt()).arg(cell[1].toInt())] = cell;
+        if (cell[2].toString() == "formula")
+            formulas << cell[3].toString();
+    }
+    EXPECT_TRUE(formulas.isEmpty()) << formulas.join(" | ").toStdString();
+    const auto cell = [&](const char* where) { return QJsonDocument(at[where]).toJson(QJsonDocument::Compact).toStdString(); };
+    // Row 1 is the header.
+    EXPECT_EQ(cell("2,1"), R"([2,1,"text","'=1+1"])");
+    EXPECT_EQ(cell("2,5"), R"([2,5,"text","'=2+3 10:00"])");
+    EXPECT_EQ(cell("3,5"), R"([3,5,"text","'+A1 10:00"])");
+    EXPECT_EQ(cell("2,3"), R"([2,3,"number",-5.2])");
+    EXPECT_EQ(cell("2,4"), R"([2,4,"number",-0.3])");
+    EXPECT_EQ(cell("4,3"), R"([4,3,"number",-100])");
+}
+
+TEST_F(CsvWriterTest, AReadOnlyFileIsRefusedAndWhatAKilledSaveLeftIsRemoved)
+{
+    saveOld();
+    ASSERT_TRUE(QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther));
+    grids::FillGrid(grid, reply(1, 10));
+    EXPECT_FALSE(CsvWriter::save(grid, target, &error));
+    EXPECT_EQ(error, FailureText::reason(ErrorKind::AccessDenied));
+    EXPECT_EQ(contents(target), old);
+    EXPECT_EQ(files(), QStringList({"A.csv"}));
+    ASSERT_TRUE(QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+
+    // A save killed in the middle left its temporary file; the next save to the file removes it.
+    const pid_t child = fork();
+    if (child == 0) {
+        grids::FillGrid(grid, reply(3, 30000));
+        CsvWriter::save(grid, target, nullptr, [] {
+            raise(SIGKILL);
+            return false;
+        });
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    ASSERT_EQ(files().size(), 2) << files().join(" ").toStdString();
+    EXPECT_TRUE(files()[1].startsWith(QStringLiteral("~A.csv.%1-").arg(child))) << files().join(" ").toStdString();
+    EXPECT_EQ(contents(target), old);
+    ASSERT_TRUE(CsvWriter::save(grid, target, &error)) << error.toStdString();
+    EXPECT_EQ(files(), QStringList({"A.csv"}));
 }

@@ -115,3 +115,37 @@ TEST_F(XlsxExportTest, AFailedOrCancelledSaveLeavesTheOldFile)
     ASSERT_TRUE(missing.has_value());
     EXPECT_FALSE(missing->isEmpty());
 }
+
+TEST(XlsxExportText, TextsThatLookLikeFormulasAreStoredAsTextInBothWorkbooks)
+{
+    // The workbooks hold texts as texts (no formula record, no <f> element): nothing to guard,
+    // and the texts are kept exactly, without the apostrophe the CSV needs.
+    PreviewGrid grid;
+    grids::FillGrid(grid, QStringLiteral("=1+1\r\n@A1 -52 -3 =2+3 +4\r\n"));
+    QTemporaryDir dir;
+    sheets::Servers servers;
+    servers.add(sheets::kBuiltin, [] { return sheets::createBuiltinApplication(); });
+    const QString xls = dir.filePath("f.xls");
+    ASSERT_FALSE(SaveCommand::saveAs(grid, servers, sheets::kBuiltin, SaveCommand::FailurePath::CloseAndReport,
+                                     QStringLiteral(KTM_TEMPLATE_PATH), xls));
+    const QString xlsx = dir.filePath("f.xlsx");
+    ASSERT_EQ(XlsxExport::save(grid, xlsx), std::nullopt);
+
+    const char* script = "import json,sys,openpyxl,xlrd\n"
+                         "ws=openpyxl.load_workbook(sys.argv[1]).worksheets[0]\n"
+                         "a=[[c.coordinate,c.data_type,c.value] for r in ws.iter_rows() for c in r if c.value is not None]\n"
+                         "s=xlrd.open_workbook(sys.argv[2]).sheet_by_index(0)\n"
+                         "b=[[r,c,s.cell(r,c).ctype,s.cell(r,c).value] for r in range(s.nrows) for c in range(s.ncols) if s.cell(r,c).value!='']\n"
+                         "print(json.dumps([a,b]))";
+    QProcess python;
+    python.start(QStringLiteral(SYSTEM_PYTHON3), {"-c", script, xlsx, xls});
+    ASSERT_TRUE(python.waitForFinished(60000));
+    const QByteArray json = QJsonDocument(QJsonDocument::fromJson(python.readAllStandardOutput()).array()).toJson(QJsonDocument::Compact);
+    ASSERT_FALSE(json.isEmpty() || json == "[]") << python.readAllStandardError().toStdString();
+    // openpyxl: "s" text, "n" number, "f" formula; xlrd: 1 text, 2 number.
+    EXPECT_EQ(json.toStdString(),
+              R"([[["A1","s","编号"],["B1","s","读数"],["C1","s","温度"],["D1","s","时间"],["A2","s","=1+1"],["B2","n",0],["C2","n",0],)"
+              R"(["A3","s","@A1"],["B3","n",-5.2],["C3","n",-0.3],["D3","s","=2+3 +4"]],)"
+              R"([[0,0,1,"编号"],[0,1,1,"读数"],[0,2,1,"温度"],[0,3,1,"时间"],[1,0,1,"=1+1"],[1,1,2,0],[1,2,2,0],)"
+              R"([2,0,1,"@A1"],[2,1,2,-5.2],[2,2,2,-0.3],[2,3,1,"=2+3 +4"]]])");
+}

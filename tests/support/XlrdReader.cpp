@@ -127,3 +127,42 @@ QJsonArray convertWithLibreOffice(const QString& path, QString* error)
         return fail(QStringLiteral("LibreOffice wrote no worksheet: ") + log);
     return sheets;
 }
+
+QJsonArray importCsvWithLibreOffice(const QString& path, QString* error)
+{
+    auto fail = [&](const QString& why) {
+        if (error)
+            *error = why;
+        return QJsonArray();
+    };
+    QTemporaryDir work;
+    const QString out = work.filePath(QStringLiteral("out"));
+    // The import options: comma, double quote, UTF-8, from line 1, standard columns, default
+    // language, quoted fields not forced to text, special numbers detected, ..., and the last
+    // one: formulas evaluated.
+    QProcess soffice;
+    soffice.start(QStringLiteral("soffice"),
+                  {QStringLiteral("-env:UserInstallation=file://") + work.filePath(QStringLiteral("profile")),
+                   QStringLiteral("--headless"),
+                   QStringLiteral("--infilter=CSV:44,34,76,1,,0,false,true,false,false,false,-1,true"),
+                   QStringLiteral("--convert-to"), QStringLiteral("xlsx"), QStringLiteral("--outdir"), out, path});
+    if (!soffice.waitForFinished(180000))
+        return fail(QStringLiteral("LibreOffice did not finish"));
+    const QString log = QString::fromUtf8(soffice.readAllStandardOutput() + soffice.readAllStandardError());
+    const QString converted = QDir(out).filePath(QFileInfo(path).completeBaseName() + QStringLiteral(".xlsx"));
+    if (soffice.exitCode() != 0 || !QFileInfo::exists(converted))
+        return fail(log);
+    static const char* script = R"(
+import json, sys, openpyxl
+sheet = openpyxl.load_workbook(sys.argv[1]).worksheets[0]
+cells = []
+for row in sheet.iter_rows():
+    for cell in row:
+        if cell.value is None:
+            continue
+        kind = {"s": "text", "n": "number", "f": "formula"}.get(cell.data_type, cell.data_type)
+        cells.append([cell.row, cell.column, kind, cell.value])
+print(json.dumps(cells))
+)";
+    return run(script, converted, error);
+}

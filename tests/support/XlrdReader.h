@@ -26,3 +26,9 @@ bool haveLibreOffice();
 // read back as {"name": worksheet, "rows": [[text, ...], ...]} in workbook order. Empty and a
 // description in `error` when LibreOffice could not load or convert the file.
 QJsonArray convertWithLibreOffice(const QString& path, QString* error = nullptr);
+
+// LibreOffice's headless import of a CSV file (comma, double quote, UTF-8, formulas evaluated as
+// a spreadsheet opening it would), saved as .xlsx and read back with python3-openpyxl: the first
+// worksheet's cells as [[row, column, type, value], ...], type "text", "number" or "formula"
+// (what the import took for a formula). Empty and `error` when the import failed.
+QJsonArray importCsvWithLibreOffice(const QString& path, QString* error = nullptr);

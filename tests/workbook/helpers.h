@@ -6,12 +6,20 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
 #include <string>
+#include <vector>
+
+#ifndef _WIN32
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 namespace wbtest {
 
@@ -74,6 +82,45 @@ inline void writeFile(const std::string& path, const std::string& bytes)
 {
     std::ofstream out(path, std::ios::binary);
     out << bytes;
+}
+
+#ifndef _WIN32
+// The number of a process that has ended: a child that exits at once, waited for.
+inline long endedProcess()
+{
+    const pid_t child = fork();
+    if (child == 0) _exit(0);
+    waitpid(child, nullptr, 0);
+    return long(child);
+}
+
+// Runs `body` with every file this process writes limited to `bytes` (the write beyond fails with
+// EFBIG, as a full disk fails it with ENOSPC); the limit is lifted again afterwards.
+template <class F>
+void withFileSizeLimit(rlim_t bytes, F&& body)
+{
+    const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{}, limit{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    limit = {bytes, saved.rlim_max};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    body();
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, handler);
+}
+
+#endif
+
+// The files in a folder whose names are of the temporary files of writes to `target`.
+inline std::vector<std::string> temporariesOf(const fs::path& target)
+{
+    std::vector<std::string> out;
+    const std::string prefix = "~" + target.filename().string() + ".";
+    for (auto& e : fs::directory_iterator(target.parent_path())) {
+        const std::string name = e.path().filename().string();
+        if (name.rfind(prefix, 0) == 0 && name.find(".saving") != std::string::npos) out.push_back(name);
+    }
+    return out;
 }
 
 inline std::string escape(const std::string& s)

@@ -648,15 +648,10 @@ Error writeFileAtomically(const std::filesystem::path& path,
                           const std::function<void(const std::function<void(std::string_view)>&)>& produce)
 {
     namespace fs = std::filesystem;
-    // One fixed name per target: a write that was killed leaves this file, and the next write
-    // to the same path truncates and reuses it instead of adding another.
-    fs::path tmp(path);
-    tmp += ".tmp";
-    std::FILE* f = detail::openFile(tmp, "wb");
-    if (!f) {
-        const int err = errno;
-        return Error(kindOfErrno(err), "Cannot write " + inQuotes(detail::utf8(path)) + ": " + std::strerror(err) + ".");
-    }
+    Result<TemporaryFile> temporary = createTemporaryFor(path);
+    if (!temporary) return temporary.error();
+    const fs::path tmp = temporary->path;
+    std::FILE* f = temporary->file;
     int err = 0;
     produce([&](std::string_view piece) {
         if (err == 0 && std::fwrite(piece.data(), 1, piece.size(), f) != piece.size()) err = errno ? errno : EIO;
@@ -684,10 +679,9 @@ Error writeFileAtomically(const std::filesystem::path& path,
 Error replaceFile(const std::filesystem::path& from, const std::filesystem::path& to)
 {
     namespace fs = std::filesystem;
+    if (Error e = checkReplaceable(to)) return e;
     std::error_code ec;
     fs::file_status old = fs::status(to, ec);
-    if (!ec && fs::is_directory(old))
-        return Error(ErrorKind::NotAFile, "Cannot replace " + inQuotes(detail::utf8(to)) + ": it is a folder.");
     if (!ec && fs::is_regular_file(old)) fs::permissions(from, old.permissions(), ec);
     ec.clear();
     fs::rename(from, to, ec);

@@ -153,8 +153,8 @@ const std::array<ColumnName, kXlsxMaxColumns>& columnNames()
     return table;
 }
 
-// Temporary files being written by writers of this process: a second writer to the same target
-// would truncate the first one's file under it.
+// Targets being written by writers of this process: a second writer to the same target is refused
+// while the first writes.
 std::mutex g_busyMutex;
 std::set<std::string> g_busy;
 
@@ -417,23 +417,21 @@ Result<XlsxWriter> XlsxWriter::create(const std::filesystem::path& path)
         auto impl = std::make_unique<Impl>();
         impl->state = Impl::State::Cancelled; // nothing of ours to remove until the file is open
         impl->target = path;
-        impl->temp = path;
-        impl->temp += ".tmp";
-        fs::path key = fs::absolute(fs::path(impl->temp), ec);
-        std::string busyKey = detail::utf8(ec ? impl->temp : key.lexically_normal());
+        fs::path key = fs::absolute(path, ec);
+        std::string busyKey = detail::utf8(ec ? path : key.lexically_normal());
         {
             std::lock_guard<std::mutex> lock(g_busyMutex);
             if (!g_busy.insert(busyKey).second)
                 return Error(ErrorKind::InUse, "Cannot write " + inQuotes(detail::utf8(path)) + ": another write to it is under way.");
         }
         impl->busyKey = busyKey;
-        errno = 0;
-        impl->file = detail::openFile(impl->temp, "wb");
-        if (!impl->file) {
-            const int err = errno ? errno : EIO;
+        Result<TemporaryFile> temporary = createTemporaryFor(path);
+        if (!temporary) {
             release(impl->busyKey);
-            return Error(detail::kindOfErrno(err), "Cannot write " + inQuotes(detail::utf8(path)) + ": " + describe(err) + ".");
+            return temporary.error();
         }
+        impl->temp = temporary->path;
+        impl->file = temporary->file;
         impl->state = Impl::State::Open;
         impl->zip.attach(impl->file);
         impl->closing = impl->closingCost();

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <initializer_list>
@@ -227,8 +228,8 @@ private:
 
 // Writes an .xlsx workbook row by row, straight into the zip file on disk: memory stays the same
 // whatever the number of rows. Worksheets come one after another, the rows of each from the
-// first (row 1) down. The file is written beside the target, as the target's name + ".tmp"
-// (the name writeFileAtomically uses), and commit() renames it over the target: until then,
+// first (row 1) down. The file is written beside the target, as a temporary file of its own
+// (createTemporaryFor), and commit() renames it over the target: until then,
 // and whenever something fails, the target stays as it was. cancel(), a failure, or destroying
 // the writer without commit() removes the temporary file.
 //
@@ -244,8 +245,8 @@ private:
 //   return writer->commit();
 class XlsxWriter {
 public:
-    // Opens the temporary file beside `path`. Refused when `path` is empty or a folder, and when
-    // another writer of this program is still writing to the same path.
+    // Opens the temporary file beside `path`. Refused when `path` is empty, a folder or a
+    // read-only file, and when another writer of this process is still writing to the same path.
     static Result<XlsxWriter> create(const std::filesystem::path& path);
 
     XlsxWriter(XlsxWriter&&) noexcept;
@@ -282,15 +283,40 @@ private:
 // The kind of failure an errno value stands for (Io for one the engine has no kind for).
 ErrorKind errorKindOfErrno(int err);
 
-// Writes `bytes` to `path` through a temporary file in the same folder that is renamed over it.
-// The temporary file is `path` + ".tmp", so an interrupted write leaves at most that one file,
-// which the next write to the same path reuses.
+// ---- Replacing a file ----
+// Every file the program writes replaces its target only when it is complete: it is written to a
+// temporary file beside the target, under a name no other writer uses,
+//   "~" + the target's name + "." + process number + "-" + a number + ".saving" + an ending
+// (e.g. "~A.xlsx.4711-3.saving", "~A.xls.4711-4.saving.xls"), created exclusively, and renamed over
+// the target at the end. Two writers to one target never share a temporary file (the last rename
+// wins), and the temporary files that writers which were killed left beside a target are removed
+// when the same target is next written.
+
+// A target that cannot be replaced: a folder, or a read-only file (no write permission at all, or
+// none for this user). Nothing when `target` does not exist yet or can be replaced.
+Error checkReplaceable(const std::filesystem::path& target);
+
+// A new, empty temporary file for `target`, open for writing ("wb"). The target is checked first
+// (checkReplaceable) and the stale temporary files of the target are removed.
+struct TemporaryFile {
+    std::filesystem::path path;
+    std::FILE* file = nullptr;
+};
+Result<TemporaryFile> createTemporaryFor(const std::filesystem::path& target, std::string_view ending = {});
+
+// Removes the temporary files of `target` (and the engine's own temporary files of those) whose
+// writing processes no longer run on this computer; the number removed.
+int removeStaleTemporaries(const std::filesystem::path& target);
+
+// Writes `bytes` to `path` through a temporary file beside it (createTemporaryFor) that is
+// renamed over it.
 Error writeFileAtomically(const std::filesystem::path& path, std::string_view bytes);
 // The same with the content handed to `produce`'s callback piece by piece.
 Error writeFileAtomically(const std::filesystem::path& path,
                           const std::function<void(const std::function<void(std::string_view)>&)>& produce);
 // Renames `from` over `to` in one step (both in the same folder); the replaced file's permissions
-// carry over. On failure `to` is unchanged and `from` stays.
+// carry over. A `to` that cannot be replaced (checkReplaceable) is refused. On failure `to` is
+// unchanged and `from` stays.
 Error replaceFile(const std::filesystem::path& from, const std::filesystem::path& to);
 
 } // namespace workbook
