@@ -325,6 +325,7 @@ TEST(CalibrationTable, AnImportMergesByCodeIntoTheRowsThere)
     EXPECT_EQ(rows[1], CalibrationTable::shownRow(typed));
     EXPECT_EQ(rows[2], unreadable);
     EXPECT_EQ(rows[3], CalibrationTable::shownRow(added));
+}
 
 // A coefficient fitted by a spreadsheet carries all seventeen digits of a double: written to a
 // file or shown in the grid and read back, it is the same number, not one rounded to fifteen.
