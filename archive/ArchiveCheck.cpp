@@ -327,7 +327,18 @@ QString repairFrom(sqlite3* db, const Pass& pass)
             if (inserted != SQLITE_DONE)
                 return false;
         }
-        return exec(db, "REINDEX");
+        if (!exec(db, "REINDEX"))
+            return false;
+        // The components' summary follows deletes and changes by itself, but records are counted
+        // into it by the store: after the repair's inserts it is counted again from the records.
+        const bool summarised = [&] {
+            Statement has = prepare(db, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'components'");
+            return has && sqlite3_step(has.get()) == SQLITE_ROW;
+        }();
+        return !summarised ||
+               (exec(db, "DELETE FROM components") &&
+                exec(db, "INSERT INTO components(partition, code, count, first_s, last_s) "
+                         "SELECT partition, code, count(*), min(time_s), max(time_s) FROM records GROUP BY partition, code"));
     };
     if (steps() && exec(db, "COMMIT"))
         return {};
