@@ -19,6 +19,7 @@
 #include "serial/CommandExchange.h"
 #include "serial/Commands.h"
 #include "storage/PartitionTree.h"
+#include "storage/StorageReplies.h"
 #include "tests/support/FakeSerialLink.h"
 #include "tests/support/FixedPorts.h"
 #include "tests/support/RecordingMessenger.h"
@@ -253,6 +254,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         case commands::CopyFile:
         case commands::CopyPartition:
             if (!selected.isEmpty() && decoded.trimmed() != QLatin1String("ERR")) {
+                // A partition copy that lacks a file of the partition's listing was cut short
+                // and is not shown.
+                QStringList listed;
+                if (const PartitionTree::Node* node = h.window->tree().itemByKey(selected); node && code == commands::CopyPartition)
+                    for (int row = 0; row < node->rowCount(); ++row)
+                        listed << node->child(row)->text();
+                if (StorageReplies::missingFile(reply, listed))
+                    break;
                 PreviewGrid want;
                 grids::FillGrid(want, decoded);
                 gridWant = snapshot(want);
