@@ -32,8 +32,10 @@ protected:
         ASSERT_NE(node, nullptr);
         window->SSTree1->setCurrentIndex(window->treeLook().mapFromSource(node->index()));
     }
+    // What the archive holds once the copy being archived (on the archive's thread) is stored.
     qint64 archived()
     {
+        EXPECT_TRUE(testing_qt::waitFor([&] { return !m_recorder.storing(); }, 60000));
         qint64 n = 0;
         for (const auto& s : m_recorder.archive()->summary())
             n += s.count;
