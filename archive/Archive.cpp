@@ -1200,4 +1200,15 @@ bool Archive::setCalibrations(const std::vector<Calibration>& all, Error* error)
     return true;
 }
 
+bool recountSummary(sqlite3* db)
+{
+    sqlite3_stmt* has = nullptr;
+    if (sqlite3_prepare_v2(db, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'components'", -1, &has,
+                           nullptr) != SQLITE_OK)
+        return false;
+    const bool summarised = sqlite3_step(has) == SQLITE_ROW;
+    sqlite3_finalize(has);
+    return !summarised || (exec(db, "DELETE FROM components") && exec(db, kFillComponents));
+}
+
 } // namespace archive

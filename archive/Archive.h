@@ -10,6 +10,8 @@
 #include <optional>
 #include <vector>
 
+struct sqlite3;
+
 namespace archive {
 
 // What went wrong, as a kind and the engine's detail (SQLite's message, the file's path); the
@@ -141,5 +143,10 @@ private:
     explicit Archive(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> m;
 };
+
+// Counts the components' summary again from the records, inside the caller's transaction, for
+// a tool that changed records behind the store's back (a repair). True also for an archive of a
+// version without the summary; false on an SQLite error.
+bool recountSummary(sqlite3* db);
 
 } // namespace archive

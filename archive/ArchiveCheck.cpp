@@ -1,5 +1,6 @@
 #include "archive/ArchiveCheck.h"
 
+#include "archive/Archive.h"
 #include "archive/Record.h"
 
 #include <QCoreApplication>
@@ -331,14 +332,7 @@ QString repairFrom(sqlite3* db, const Pass& pass)
             return false;
         // The components' summary follows deletes and changes by itself, but records are counted
         // into it by the store: after the repair's inserts it is counted again from the records.
-        const bool summarised = [&] {
-            Statement has = prepare(db, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'components'");
-            return has && sqlite3_step(has.get()) == SQLITE_ROW;
-        }();
-        return !summarised ||
-               (exec(db, "DELETE FROM components") &&
-                exec(db, "INSERT INTO components(partition, code, count, first_s, last_s) "
-                         "SELECT partition, code, count(*), min(time_s), max(time_s) FROM records GROUP BY partition, code"));
+        return recountSummary(db);
     };
     if (steps() && exec(db, "COMMIT"))
         return {};
