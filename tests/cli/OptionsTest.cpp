@@ -99,6 +99,7 @@ TEST(CliOptions, LineSettingsAndTimeout)
 TEST(CliOptions, QuietSpellAndSettleTime)
 {
     EXPECT_EQ(ok({"partitions"}).quietMs, 200);
+    EXPECT_EQ(ok({"partitions"}).settleMs, 100) << "not the window's 1 s after opening";
     const Options o = ok({"--quiet-ms", "750", "--settle-ms=0", "copy", "A", "-o", "a.csv"});
     EXPECT_EQ(o.quietMs, 750);
     EXPECT_EQ(o.settleMs, 0);
