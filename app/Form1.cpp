@@ -703,7 +703,7 @@ void Form1::archiveCopy(const QString& partition)
         },
         [this](qint64 waitedMs) {
             statusLine->setText(tr("正在等待档案数据库：另一个程序正在写入（已等待 %1 秒）。按 Esc 停止等待，本次拷贝将暂存。")
-                                    .arg(waitedMs / 1000));
+                                    .arg((waitedMs + 999) / 1000));
         });
 }
 

@@ -483,7 +483,7 @@ int Session::archiveCopy(const PreviewGrid& grid, int saved)
                                                    return;
                                                toldAt = waitedMs;
                                                m_s.console.note(tr("正在等待档案数据库：另一个程序正在写入（已等待 %1 秒）…")
-                                                                    .arg(waitedMs / 1000));
+                                                                    .arg((waitedMs + 999) / 1000));
                                            }});
     const QString text = recorder.storeCopy(grid, m_o.partition);
     if (const QString notice = recorder.takeNotice(); !notice.isEmpty())
@@ -521,6 +521,9 @@ archive::Archive* Session::openArchive(archive::Recorder& recorder)
         m_s.console.error(notice);
     if (!a)
         m_s.console.error(recorder.failure());
+    else if (const int waiting = recorder.waitingCopies(); waiting > 0)
+        // A reading command stores nothing: what it shows lacks the copies kept for later.
+        m_s.console.error(tr("另有 %1 份拷贝暂存、等待存档，其记录尚未计入档案（下次存档时存入）。").arg(waiting));
     return a;
 }
 

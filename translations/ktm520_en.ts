@@ -1842,6 +1842,10 @@ An output file appears only when the transfer ended normally and the file was wr
 <context>
     <name>cli::Session</name>
     <message>
+        <source>另有 %1 份拷贝暂存、等待存档，其记录尚未计入档案（下次存档时存入）。</source>
+        <translation>%1 more copy(ies) are kept for later and wait to be archived; their records are not in the archive yet (the next store takes them in).</translation>
+    </message>
+    <message>
         <source>读取数据分区失败！仪器的回答不是分区范围：%1</source>
         <translation>Reading the partitions failed: the instrument&apos;s answer is not a range of partitions: %1</translation>
     </message>

@@ -2,6 +2,8 @@
 #include "tests/cli/CliFixture.h"
 #include "tests/support/XlrdReader.h"
 #include "archive/Archive.h"
+#include "archive/Record.h"
+#include "archive/Spool.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -127,4 +129,31 @@ TEST_F(CliArchiveTest, ArchiveCheckRepairsFromTheTextsAndSaysWhatItFound)
     EXPECT_FALSE(QFileInfo::exists(file("none.sqlite")));
     run = cli({"archive", "check", "extra", "--archive", path}, {}, 60000, false);
     EXPECT_EQ(run.exitCode, 2) << run.describe();
+}
+
+// A copy kept for later is stored by the next command that writes the archive; one that only
+// reads it says that the copy waits, since what it shows lacks it.
+TEST_F(CliArchiveTest, AReadingCommandSaysThatACopyWaitsAndTheNextCopyStoresIt)
+{
+    const QString path = file("kept.sqlite");
+    ASSERT_EQ(cli({"copy", "C", "-o", file("C.csv"), "--archive", path}).exitCode, 0);
+    const qint64 inC = archivedCount({"--archive", path});
+    const std::vector<archive::Record> kept{{"Z", "Z1", "Z001", "2026-12-07 10:31:05", "28456", "235"}};
+    QString failure;
+    ASSERT_TRUE(archive::Spool::keep(path, archive::recordSource(kept), QDateTime::currentDateTimeUtc(), &failure))
+        << failure.toStdString();
+
+    for (const QStringList& reading : {QStringList{"archive", "list"}, QStringList{"archive", "export", "-o", file("all.csv")}}) {
+        const CliRun run = cli(reading + QStringList{"--archive", path}, {}, 60000, false);
+        EXPECT_EQ(run.exitCode, 0) << run.describe();
+        EXPECT_TRUE(run.errText().contains(QStringLiteral("另有 1 份拷贝暂存、等待存档"))) << run.describe();
+    }
+    EXPECT_EQ(archivedCount({"--archive", path}), inC) << "a reading command stores nothing";
+
+    const CliRun copy = cli({"copy", "D", "-o", file("D.csv"), "--archive", path});
+    ASSERT_EQ(copy.exitCode, 0) << copy.describe();
+    EXPECT_TRUE(copy.errText().contains(QStringLiteral("已存入先前暂存的 1 份拷贝：新增 1 条记录"))) << copy.describe();
+    const CliRun list = cli({"archive", "list", "--archive", path}, {}, 60000, false);
+    EXPECT_FALSE(list.errText().contains(QStringLiteral("等待存档"))) << list.describe();
+    EXPECT_TRUE(list.outText().contains(QStringLiteral("Z\tZ001\t1\t"))) << list.describe();
 }
