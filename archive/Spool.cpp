@@ -1,13 +1,17 @@
 #include "archive/Spool.h"
 
+#include "export/FailureText.h"
+#include "export/ReplacingFile.h"
+
 #include <QCoreApplication>
 #include <QDataStream>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QTimeZone>
 #include <QUuid>
+#include <cerrno>
+#include <cstring>
 #include <memory>
 
 #ifdef Q_OS_UNIX
@@ -121,12 +125,13 @@ bool keep(const QString& archivePath, const RecordSource& records, const QDateTi
                              .arg(QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz")))
                              .arg(ownPid())
                              .arg(QUuid::createUuid().toString(QUuid::Id128).left(8), kSuffix);
-    QSaveFile file(folder + QLatin1Char('/') + name);
-    if (!file.open(QIODevice::WriteOnly)) {
-        *failure = file.errorString();
+    // Written beside its final name and renamed only when whole, so a copy being kept is never
+    // taken for one that waits; failures are said in the operator's words.
+    ReplacingFile file(folder + QLatin1Char('/') + name);
+    if (!file.open(failure))
         return false;
-    }
-    QDataStream out(&file);
+    errno = 0;
+    QDataStream out(&file.device());
     out.setVersion(QDataStream::Qt_6_0);
     out << kMagic << kFormat << downloadedAt.isValid() << (downloadedAt.isValid() ? downloadedAt.toMSecsSinceEpoch() : qint64(0));
     RecordView r;
@@ -138,11 +143,14 @@ bool keep(const QString& archivePath, const RecordSource& records, const QDateTi
         ++count;
     }
     out << kEndMark << count;
-    if (out.status() != QDataStream::Ok || !file.commit()) {
-        *failure = file.errorString();
+    if (out.status() != QDataStream::Ok) {
+        // A short write (a full disk, a size limit) sets no error of the device: errno says why.
+        const int err = errno ? errno : EIO;
+        file.cancel();
+        *failure = FailureText::reason(workbook::errorKindOfErrno(err), QString::fromLocal8Bit(std::strerror(err)));
         return false;
     }
-    return true;
+    return file.commit(failure);
 }
 
 int waiting(const QString& archivePath)

@@ -4,6 +4,7 @@
 
 #include "archive/Recorder.h"
 #include "archive/Spool.h"
+#include "export/FailureText.h"
 #include "grids/GridLayouts.h"
 #include "grids/PreviewGrid.h"
 
@@ -405,3 +406,27 @@ TEST_F(ShareTest, ANewArchiveThatCannotBeMadeLeavesNoFileAndSaysOneThing)
 }
 
 } // namespace
+
+// A copy that cannot be kept either (the disk full, a size limit) leaves nothing in the spool
+// that could pass for a copy, and the reason is given in the operator's words.
+TEST_F(ShareTest, ACopyThatCannotBeKeptLeavesNothingAndSaysWhy)
+{
+    std::vector<Record> records;
+    for (int i = 0; i < 20000; ++i)
+        records.push_back(Record{"A", "F1", "A001", instrumentTimeText(1'767'225'600 + i * 60), "28456", "235"});
+    const QString path = this->path();
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(path).path()));
+    const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{}, limit{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    limit = {64 * 1024, saved.rlim_max};
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+    QString failure;
+    const bool kept = Spool::keep(path, recordSource(records), QDateTime::currentDateTimeUtc(), &failure);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, handler);
+    EXPECT_FALSE(kept);
+    EXPECT_EQ(failure, FailureText::reason(workbook::ErrorKind::TooLarge)) << failure.toStdString();
+    EXPECT_EQ(Spool::waiting(path), 0);
+    EXPECT_EQ(QDir(Spool::folderOf(path)).entryList(QDir::Files | QDir::Hidden), QStringList());
+}
