@@ -253,7 +253,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         }
         case commands::CopyFile:
         case commands::CopyPartition:
-            if (!selected.isEmpty() && decoded.trimmed() != QLatin1String("ERR")) {
+            // The instrument's refusal is the bytes "ERR" alone (blanks around it aside), not a
+            // reply whose decoding drops a stray byte after it.
+            if (!selected.isEmpty() && !(reply.size() <= 16 && QByteArrayView(reply).trimmed() == "ERR")) {
                 // A partition copy that lacks a file of the partition's listing was cut short
                 // and is not shown.
                 QStringList listed;
