@@ -8,6 +8,7 @@
 #include "tests/support/RecordingMessenger.h"
 #include "tests/support/ScriptedFileDialogs.h"
 #include "tests/support/ScriptedProgress.h"
+#include "tests/support/Scribble.h"
 
 #include <QCheckBox>
 #include <QFile>
@@ -124,15 +125,7 @@ TEST(HistoryViewCheck, TheCheckButtonRepairsTheNumbersAndSaysSo)
                              nullptr));
     }
     // The reading's number changed behind the archive's back; its text did not.
-    QByteArray number(8, '\0');
-    qToBigEndian(3123.4, number.data());
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::ReadWrite));
-    QByteArray bytes = f.readAll();
-    ASSERT_EQ(bytes.count(number), 1);
-    bytes[bytes.indexOf(number)] = char(0xC4);
-    ASSERT_TRUE(f.seek(0) && f.write(bytes) == bytes.size());
-    f.close();
+    testing_damage::scribbleNumber(path, 3123.4);
 
     archive::Recorder recorder(path);
     RecordingMessenger messenger;

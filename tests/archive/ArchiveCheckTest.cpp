@@ -3,6 +3,7 @@
 #include "archive/ArchiveCheck.h"
 
 #include "ArchiveFixture.h"
+#include "tests/support/Scribble.h"
 #include "archive/History.h"
 #include "archive/Recorder.h"
 
@@ -37,22 +38,7 @@ protected:
         ASSERT_TRUE(a->store(records, kDay, nullptr));
     } // closed: everything is in the database file itself
 
-    // Replaces the one occurrence of `from` in the file by `to` (as long).
-    void scribble(const QByteArray& from, const QByteArray& to)
-    {
-        ASSERT_EQ(from.size(), to.size());
-        QByteArray bytes = readAll(path());
-        ASSERT_EQ(bytes.count(from), 1) << from.toHex().toStdString();
-        bytes.replace(bytes.indexOf(from), from.size(), to);
-        writeAll(path(), bytes);
-    }
-
-    static QByteArray bigEndian(double v)
-    {
-        QByteArray out(8, '\0');
-        qToBigEndian(v, out.data());
-        return out;
-    }
+    void scribble(const QByteArray& from, const QByteArray& to) { testing_damage::scribble(path(), from, to); }
 
     qint64 countOf(const Archive& a, const QString& code)
     {
@@ -72,9 +58,7 @@ TEST_F(CheckTest, DamageTheOpeningMissesIsFoundAndRepairedFromTheTexts)
     // longer UTF-8, and a reading's number far off while its text stayed right.
     scribble("2026-12-07 10:31:06", "2026-12-07 10:31:05");
     scribble("B2026XYZ", "B2026\xFFYZ");
-    QByteArray far = bigEndian(3123.4);
-    far[0] = char(0xC4); // -5.8e22
-    scribble(bigEndian(3123.4), far);
+    testing_damage::scribbleNumber(path(), 3123.4); // -5.8e22
 
     // The archive opens as if nothing had happened: the damage would be kept and grow.
     {

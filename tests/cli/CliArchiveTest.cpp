@@ -1,6 +1,7 @@
 // ktm520-cli keeps its copies in the archive as the window does, lists it and exports from it.
 #include "tests/cli/CliFixture.h"
 #include "tests/support/XlrdReader.h"
+#include "tests/support/Scribble.h"
 #include "archive/Archive.h"
 #include "archive/Record.h"
 #include "archive/Spool.h"
@@ -96,15 +97,7 @@ TEST_F(CliArchiveTest, ArchiveCheckRepairsFromTheTextsAndSaysWhatItFound)
                               {"A", "F1", "A002", "2026-12-07 10:31:05", "28456", "235"}},
                              QDateTime::currentDateTimeUtc(), nullptr));
     }
-    QByteArray number(8, '\0');
-    qToBigEndian(3123.4, number.data());
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::ReadWrite));
-    QByteArray bytes = f.readAll();
-    ASSERT_EQ(bytes.count(number), 1);
-    bytes[bytes.indexOf(number)] = char(0xC4);
-    ASSERT_TRUE(f.seek(0) && f.write(bytes) == bytes.size());
-    f.close();
+    testing_damage::scribbleNumber(path, 3123.4);
 
     CliRun run = cli({"archive", "check", "--archive", path}, {}, 60000, false);
     EXPECT_EQ(run.exitCode, 0) << run.describe();
