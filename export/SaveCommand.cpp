@@ -10,6 +10,7 @@
 #include "platform/Messenger.h"
 #include "serial/CommandExchange.h"
 #include "platform/FilePath.h"
+#include "platform/SupportLog.h"
 
 #include <QDir>
 #include <QEventLoop>
@@ -266,9 +267,12 @@ std::optional<SaveCommand::Failure> SaveCommand::saveAs(const PreviewGrid& grid,
             discardWork();
             return Failure{FailureText::reason(e)};
         }
+        // Which spreadsheet program wrote a workbook is the first thing support asks.
+        qCInfo(logFiles).noquote() << "saved" << target << "through" << server;
         return std::nullopt;
     } catch (const sheets::Error& e) {
         why = FailureText::reason(e);
+        qCWarning(logFiles).noquote() << "saving" << target << "through" << server << "failed:" << why;
     }
     // Failure path; a step that fails in turn ends it quietly. What the server saved of the
     // work copy is discarded either way.

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QFile>
 #include <QRegularExpression>
 
@@ -32,6 +33,35 @@ void CliTest::SetUp()
     ASSERT_EQ(first.size(), 2);
     m_portName = first[0];
     m_device = first[1];
+
+    m_wineCli = qEnvironmentVariable("KTM_WINE_CLI");
+    if (underWine()) {
+        // As Windows names a serial device: a COM link in the prefix's dosdevices, which the
+        // prefix's SERIALCOMM key lists (the fixture that made the prefix wrote it).
+        const QString link = qEnvironmentVariable("WINEPREFIX") + "/dosdevices/" + QString(kWineComPort).toLower();
+        QFile::remove(link);
+        ASSERT_TRUE(QFile::link(m_device, link)) << link.toStdString();
+        m_portName = kWineComPort;
+        // Each test starts with no archive, as it does on Linux in its own data folder.
+        QFile::remove(defaultArchive());
+        QDir(QFileInfo(defaultArchive()).absolutePath()).removeRecursively();
+    }
+}
+
+QString CliTest::defaultArchive() const
+{
+    if (underWine())
+        return qEnvironmentVariable("WINEPREFIX") + "/drive_c/users/" + qEnvironmentVariable("USER", "root") +
+               "/AppData/Local/Varnok/archive.sqlite";
+    return m_state.path() + "/data/Varnok/archive.sqlite";
+}
+
+void CliTest::launch(QProcess& process, const QStringList& arguments) const
+{
+    if (underWine())
+        process.start(QStringLiteral("wine"), QStringList{m_wineCli} + arguments);
+    else
+        process.start(QStringLiteral(KTM_CLI_PATH), arguments);
 }
 
 void CliTest::TearDown()
@@ -65,7 +95,7 @@ QProcessEnvironment CliTest::environment() const
 void CliTest::startCli(QProcess& process, const QStringList& arguments)
 {
     process.setProcessEnvironment(environment());
-    process.start(QStringLiteral(KTM_CLI_PATH), QStringList{"--port", m_portName} + arguments);
+    launch(process, QStringList{"--port", m_portName} + arguments);
 }
 
 CliRun CliTest::cli(const QStringList& arguments, const QByteArray& input, int timeoutMs, bool withPort)
@@ -74,7 +104,7 @@ CliRun CliTest::cli(const QStringList& arguments, const QByteArray& input, int t
     process.setProcessEnvironment(environment());
     QElapsedTimer clock;
     clock.start();
-    process.start(QStringLiteral(KTM_CLI_PATH), (withPort ? QStringList{"--port", m_portName} : QStringList{}) + arguments);
+    launch(process, (withPort ? QStringList{"--port", m_portName} : QStringList{}) + arguments);
     CliRun run;
     if (!process.waitForStarted(10000))
         return run;

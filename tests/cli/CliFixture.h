@@ -27,6 +27,10 @@ struct CliRun {
 
 // The simulated instrument on a pseudo-terminal published in a port folder of the test's own,
 // and the built ktm520-cli run against it as a separate program, as a cron job would run it.
+//
+// With KTM_WINE_CLI naming the Windows build (ktm520-cli.exe) and WINEPREFIX a prepared prefix,
+// the same tests run that program under Wine: the simulator's terminal becomes the prefix's
+// COM port kWineComPort, and the archive is the one in the prefix's local application data.
 class CliTest : public ::testing::Test {
 public:
     // The reply the seeded instrument gives to a command line, computed in-process from the
@@ -49,6 +53,11 @@ protected:
     // Starts the program without waiting, for a test that acts while it runs.
     void startCli(QProcess& process, const QStringList& arguments);
     QProcessEnvironment environment() const;
+    // Starts the program under test (the Windows one under Wine, see above) with the arguments.
+    void launch(QProcess& process, const QStringList& arguments) const;
+    bool underWine() const { return !m_wineCli.isEmpty(); }
+    // The default archive of the program under test, where a run without --archive keeps copies.
+    QString defaultArchive() const;
 
     bool simRunning() const { return m_sim.state() == QProcess::Running; }
     void killSim();
@@ -63,7 +72,10 @@ protected:
     QProcess m_sim;
     QString m_portName;
     QString m_device;
+    QString m_wineCli;
 };
+
+inline const char* kWineComPort = "COM7";
 
 // The same commands on a paced 9600-baud line and on an unpaced one.
 class PacedCliTest : public CliTest, public ::testing::WithParamInterface<bool> {
