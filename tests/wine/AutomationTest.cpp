@@ -1,15 +1,21 @@
 // Late-bound automation through COM, against the test server of tests/wine/server (an in-process
 // DLL registered in the prefix as "Varnok.TestSheets", with the object model of a spreadsheet
 // application: Application, Workbooks, Workbook, Worksheets, Worksheet, Range). The calls are
-// those the Excel and WPS servers of the program make for a save and for an import.
+// those the Excel and WPS servers of the program make for a save and for an import. A workbook
+// whose name ends in .xls is a real BIFF8 file, as the program's save makes it from its template;
+// any other name holds the server's own text format, which shows plainly what a call did.
 #include <windows/ComAutomation.h>
 
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <workbook/workbook.h>
 
+#include <array>
+#include <charconv>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <thread>
 
@@ -94,8 +100,8 @@ protected:
 
 TEST_F(Automation, ASaveRunsTheWholeSequenceAndLeavesNothingAlive)
 {
-    const fs::path path = scratch() / fs::path(u8"大坝 分区A.xls");
-    writeAll(path, ""); // the copy of the template the save works on: one empty worksheet
+    const fs::path path = scratch() / fs::path(u8"大坝 分区A.sheets");
+    writeAll(path, ""); // a workbook in the text format with one empty worksheet
     {
         ObjectPtr app = factory.create(kServer);
         ASSERT_TRUE(app);
@@ -133,7 +139,7 @@ TEST_F(Automation, ASaveRunsTheWholeSequenceAndLeavesNothingAlive)
 
 TEST_F(Automation, AnImportWalksTheWorksheetsAndReadsCells)
 {
-    const fs::path path = scratch() / fs::path(u8"元件编号 Щ.xls");
+    const fs::path path = scratch() / fs::path(u8"元件编号 Щ.sheets");
     writeAll(path, "sheet\t说明\nsheet\t元件\ncell\t1\t1\tt\t编号\ncell\t1\t2\tt\t名称\n"
                    "cell\t2\t2\tt\tA001=QRVA000001\ncell\t3\t2\tn\t42\n");
     {
@@ -160,7 +166,7 @@ TEST_F(Automation, AnImportWalksTheWorksheetsAndReadsCells)
 
 TEST_F(Automation, TheServersOwnDescriptionReachesTheCaller)
 {
-    const fs::path path = scratch() / fs::path(u8"异常.xls");
+    const fs::path path = scratch() / fs::path(u8"异常.sheets");
     writeAll(path, "");
     ObjectPtr app = factory.create(kServer);
     ObjectPtr book = obj(obj(app->get(u"Workbooks"))->call(u"Open", std::vector<Value>{path.u16string()}));
