@@ -1,4 +1,5 @@
-// The workbook file: UTF-8 text, one record a line, fields separated by TAB:
+// The .xls workbooks go through the workbook engine (its BIFF8 part). Every other workbook file
+// is UTF-8 text, one record a line, fields separated by TAB:
 //   sheet <TAB> NAME
 //   cell <TAB> ROW <TAB> COLUMN <TAB> t <TAB> TEXT
 //   cell <TAB> ROW <TAB> COLUMN <TAB> n <TAB> NUMBER
@@ -8,10 +9,12 @@
 #include "Model.h"
 
 #include <windows.h>
+#include <workbook/workbook.h>
 
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <optional>
 #include <string_view>
 
@@ -234,9 +237,103 @@ private:
     int number_ = 0;
 };
 
-} // namespace
+std::string utf8(const std::wstring& s)
+{
+    std::string out;
+    appendUtf8(out, s);
+    return out;
+}
 
-std::shared_ptr<Book> loadBook(const std::wstring& path)
+// The engine's texts and descriptions, which are UTF-8.
+std::wstring wide(const std::string& s)
+{
+    if (auto w = fromUtf8(s))
+        return *w;
+    return L"(a text that is not UTF-8)";
+}
+
+[[noreturn]] void refused(const workbook::Error& e) { throw Failure{wide(e.description())}; }
+
+std::size_t xlsIndex(const Book& book, const Sheet& sheet)
+{
+    for (std::size_t i = 0; i < book.xls->sheetCount(); ++i)
+        if (&book.xls->sheet(i) == sheet.xls)
+            return i;
+    throw Failure{L"the worksheet " + sheet.name + L" is missing from the .xls workbook"};
+}
+
+void putXls(workbook::Sheet& ws, int row, int column, const Cell& cell)
+{
+    if (workbook::Error e = cell.isText ? ws.setText(row, column, utf8(cell.text)) : ws.setNumber(row, column, cell.number))
+        refused(e);
+}
+
+std::shared_ptr<Book> loadXls(const std::wstring& path)
+{
+    auto opened = workbook::Workbook::open(std::filesystem::path(path));
+    if (!opened)
+        throw Failure{L"cannot open the workbook " + path + L": " + wide(opened.error().description())};
+    if (opened->format() != workbook::Format::Xls || opened->readOnly())
+        throw Failure{L"cannot open the workbook " + path + L": it is not an .xls workbook"};
+    auto book = std::make_shared<Book>();
+    book->path = path;
+    book->xls = std::make_shared<workbook::Workbook>(std::move(*opened));
+    for (std::size_t i = 0; i < book->xls->sheetCount(); ++i) {
+        workbook::Sheet& ws = book->xls->sheet(i);
+        auto sheet = std::make_shared<Sheet>();
+        sheet->name = wide(ws.name());
+        sheet->xls = &ws;
+        // Numbers as numbers; every other value (texts, and booleans and error codes, which this
+        // server does not model) as the text the engine gives for it.
+        ws.forEachCell([&](int row, int column, const std::string& text) {
+            Cell cell;
+            if (ws.kind(row, column) == workbook::CellKind::Number) {
+                cell.number = ws.number(row, column).value_or(0);
+            } else {
+                cell.isText = true;
+                cell.text = wide(text);
+            }
+            sheet->cells.emplace(std::make_pair(row, column), std::move(cell));
+        });
+        book->sheets.push_back(std::move(sheet));
+    }
+    return book;
+}
+
+// A book read from a text file and saved under an .xls name: a new .xls workbook of its sheets.
+std::shared_ptr<workbook::Workbook> buildXls(const Book& book)
+{
+    auto made = workbook::Workbook::createXls(utf8(book.sheets.at(0)->name));
+    if (!made)
+        refused(made.error());
+    auto wb = std::make_shared<workbook::Workbook>(std::move(*made));
+    for (std::size_t i = 0; i < book.sheets.size(); ++i) {
+        const Sheet& sheet = *book.sheets[i];
+        workbook::Sheet* ws = &wb->sheet(0);
+        if (i > 0) {
+            auto added = wb->addSheetAfter(i - 1, utf8(sheet.name));
+            if (!added)
+                refused(added.error());
+            ws = *added;
+        }
+        for (const auto& [at, cell] : sheet.cells)
+            putXls(*ws, at.first, at.second, cell);
+    }
+    return wb;
+}
+
+void saveXls(const Book& book, const std::wstring& path)
+{
+    try {
+        const std::shared_ptr<workbook::Workbook> wb = book.xls ? book.xls : buildXls(book);
+        if (workbook::Error e = wb->saveAs(std::filesystem::path(path)))
+            refused(e);
+    } catch (const Failure& f) {
+        throw Failure{L"cannot write the workbook " + path + L": " + f.description};
+    }
+}
+
+std::shared_ptr<Book> loadText(const std::wstring& path)
 {
     FILE* f = path.empty() ? nullptr : _wfopen(path.c_str(), L"rb");
     if (!f)
@@ -272,7 +369,7 @@ std::shared_ptr<Book> loadBook(const std::wstring& path)
     return book;
 }
 
-void saveBook(const Book& book, const std::wstring& path)
+void saveText(const Book& book, const std::wstring& path)
 {
     std::string out;
     for (const auto& sheet : book.sheets) {
@@ -302,6 +399,69 @@ void saveBook(const Book& book, const std::wstring& path)
         _wremove(temp.c_str());
         throw Failure{L"cannot write the workbook " + path};
     }
+}
+
+} // namespace
+
+bool isXlsPath(const std::wstring& path)
+{
+    return path.size() >= 4 && sameName(path.substr(path.size() - 4), L".xls");
+}
+
+void setCell(Book&, Sheet& sheet, int row, int column, Cell cell)
+{
+    if (sheet.xls)
+        putXls(*sheet.xls, row, column, cell);
+    sheet.cells[{row, column}] = std::move(cell);
+}
+
+void clearCell(Book&, Sheet& sheet, int row, int column)
+{
+    // The engine has no empty cell to write; an empty text would not be what Excel leaves.
+    if (sheet.xls && sheet.cells.count({row, column}))
+        throw Failure{L"emptying a cell of an .xls workbook is not supported by this test server"};
+    sheet.cells.erase({row, column});
+}
+
+void renameSheet(Book& book, Sheet& sheet, const std::wstring& name)
+{
+    if (sheet.xls)
+        if (workbook::Error e = book.xls->rename(xlsIndex(book, sheet), utf8(name)))
+            refused(e);
+    sheet.name = name;
+}
+
+std::shared_ptr<Sheet> addSheetAfter(Book& book, const Sheet& after)
+{
+    auto& sheets = book.sheets;
+    auto sheet = std::make_shared<Sheet>();
+    for (size_t n = sheets.size() + 1; !nameAllowed(book, nullptr, sheet->name); ++n)
+        sheet->name = L"Sheet" + std::to_wstring(n);
+    if (book.xls) {
+        auto added = book.xls->addSheetAfter(xlsIndex(book, after), utf8(sheet->name));
+        if (!added)
+            refused(added.error());
+        sheet->xls = *added;
+    }
+    for (auto at = sheets.begin(); at != sheets.end(); ++at)
+        if (at->get() == &after) {
+            sheets.insert(at + 1, sheet);
+            break;
+        }
+    return sheet;
+}
+
+std::shared_ptr<Book> loadBook(const std::wstring& path)
+{
+    return isXlsPath(path) ? loadXls(path) : loadText(path);
+}
+
+void saveBook(const Book& book, const std::wstring& path)
+{
+    if (isXlsPath(path))
+        saveXls(book, path);
+    else
+        saveText(book, path);
 }
 
 } // namespace sheets

@@ -1,6 +1,8 @@
 // An in-process COM server, "Varnok.TestSheets", that stands in for Excel or WPS in the tests
 // run under Wine: Application, Workbooks, Workbook, Worksheets, Worksheet and Range, late-bound
-// only, keeping workbooks in the small text format of Model.cpp. Besides the COM entry points
+// only. An .xls workbook is read and written as a real BIFF8 file by the project's workbook
+// engine; any other file is kept in the small text format of Model.cpp. Registered also as
+// "Excel.Application" (register-server.sh), it takes a save of the program as Excel would. Besides the COM entry points
 // it exports counters the tests read to prove that every object was released and that the
 // caller passed the expected locale.
 #include "Dispatch.h"
@@ -101,7 +103,7 @@ private:
         Cell value;
         switch (v.vt) {
         case VT_EMPTY:
-            sheet_->cells.erase(at);
+            clearCell(*book_, *sheet_, at.first, at.second);
             return;
         case VT_BSTR:
             value.isText = true;
@@ -117,7 +119,7 @@ private:
         default:
             args.mismatch(0);
         }
-        sheet_->cells[at] = std::move(value);
+        setCell(*book_, *sheet_, at.first, at.second, std::move(value));
     }
 
     std::pair<int, int> cell() const
@@ -167,7 +169,7 @@ private:
         // The text is checked by the tests: it proves a description outside ASCII reaches them.
         if (!nameAllowed(*book_, sheet_.get(), name))
             throw Failure{L"工作表名称无效或已被使用"};
-        sheet_->name = std::move(name);
+        renameSheet(*book_, *sheet_, name);
     }
 
     std::shared_ptr<Book> book_;
@@ -235,17 +237,7 @@ private:
         if (!after || after->book() != book_.get())
             throw Failure{L"After must be a worksheet of this workbook"};
 
-        auto& sheets = book_->sheets;
-        auto sheet = std::make_shared<Sheet>();
-        for (size_t n = sheets.size() + 1; !nameAllowed(*book_, nullptr, sheet->name); ++n)
-            sheet->name = L"Sheet" + std::to_wstring(n);
-        Fresh<Worksheet> added(new Worksheet(book_, sheet));
-        for (auto at = sheets.begin(); at != sheets.end(); ++at)
-            if (at->get() == after->sheet()) {
-                sheets.insert(at + 1, std::move(sheet));
-                break;
-            }
-        added.give(result);
+        Fresh<Worksheet>(new Worksheet(book_, addSheetAfter(*book_, *after->sheet()))).give(result);
     }
 
     std::shared_ptr<Book> book_;
