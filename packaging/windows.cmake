@@ -8,6 +8,7 @@
 # makes an NSIS installer with a Start-menu entry and an uninstaller.
 if(CMAKE_CROSSCOMPILING AND MINGW)
   find_program(KTM_OBJDUMP x86_64-w64-mingw32-objdump REQUIRED)
+  find_program(KTM_STRIP x86_64-w64-mingw32-strip REQUIRED)
   find_program(KTM_MAKENSIS makensis REQUIRED)
   find_path(KTM_QT_CATALOGUES qtbase_zh_CN.qm PATHS /usr/share/qt6/translations NO_CMAKE_FIND_ROOT_PATH REQUIRED)
   execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libstdc++-6.dll OUTPUT_VARIABLE stdcxx OUTPUT_STRIP_TRAILING_WHITESPACE)
@@ -26,11 +27,12 @@ if(CMAKE_CROSSCOMPILING AND MINGW)
     COMMAND ${CMAKE_COMMAND} -E rm -rf ${licences}
     COMMAND ${CMAKE_COMMAND} -E copy_directory ${KTM_WINDOWS_DEPS}/share/licenses ${licences}
     COMMAND ${CMAKE_COMMAND} -E copy /usr/share/common-licenses/GPL-3 ${licences}/GPL-3.0.txt
+    COMMAND ${CMAKE_COMMAND} -E copy /usr/share/common-licenses/LGPL-3 ${licences}/LGPL-3.0.txt
     COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/packaging/linux/copyright ${licences}/ktm520-copyright.txt
     COMMAND ${CMAKE_COMMAND} -E copy /usr/share/doc/gcc-mingw-w64-base/copyright ${licences}/mingw-gcc-runtime-copyright.txt
     COMMAND ${CMAKE_COMMAND} -E copy /usr/share/doc/mingw-w64-common/copyright ${licences}/mingw-w64-copyright.txt
     COMMAND ${SYSTEM_PYTHON3} ${CMAKE_CURRENT_LIST_DIR}/windows/deploy.py --out ${deployed}
-            --objdump ${KTM_OBJDUMP}
+            --objdump ${KTM_OBJDUMP} --strip ${KTM_STRIP}
             --search ${KTM_WINDOWS_DEPS}/bin --search ${gcc_runtime} --search ${pthread_runtime}
             --plugins ${KTM_WINDOWS_DEPS}/plugins
             --plugin platforms/qwindows.dll --plugin styles/qwindowsvistastyle.dll

@@ -34,6 +34,7 @@ def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--out", required=True)
     ap.add_argument("--objdump", required=True)
+    ap.add_argument("--strip", help="strips the programs and DLLs placed (their debug information stays behind)")
     ap.add_argument("--search", action="append", default=[])
     ap.add_argument("--plugins", required=True)
     ap.add_argument("--plugin", action="append", default=[])
@@ -87,6 +88,8 @@ def main():
         target = os.path.join(out, dest)
         os.makedirs(os.path.dirname(target), exist_ok=True)
         shutil.copy2(src, target)
+        if args.strip and dest.lower().endswith((".exe", ".dll")):
+            subprocess.run([args.strip, "--strip-unneeded", target], check=True)
 
     # The installer installs each file by name and its uninstaller removes exactly those, then
     # the folders they were in, deepest first, if nothing else is left in them.

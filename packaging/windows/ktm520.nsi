@@ -3,7 +3,8 @@
 ; install-files.nsh and uninstall-files.nsh), LICENSE_FILE, OUTFILE.
 ; Installs for the current user or, with administrator rights, for every user of the machine:
 ; the page asks, /CurrentUser or /AllUsers choose it on the command line, /S runs it silent.
-Unicode true
+; A 64-bit installer for a 64-bit program: it runs on every Windows the program runs on.
+Target amd64-unicode
 SetCompressor /SOLID lzma
 RequestExecutionLevel user
 

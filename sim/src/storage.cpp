@@ -26,7 +26,7 @@ constexpr const char* kMarkerText = "ktm520-sim state folder, format 1\n";
 constexpr const char* kIndex = "index.txt";
 constexpr const char* kComponents = "components.txt";
 
-std::string errnoText(const std::string& what, const fs::path& p)
+[[maybe_unused]] std::string errnoText(const std::string& what, const fs::path& p)
 {
     return what + " " + p.string() + ": " + std::strerror(errno);
 }
@@ -312,7 +312,11 @@ Storage Storage::create(const fs::path& dir, const Instrument& seed)
         throw StorageError(dir.string() + " exists and is not an empty folder; refusing to seed it");
     const fs::path abs = absoluteFolder(dir);
     fs::create_directories(abs.parent_path());
-    fs::path tmp = abs.parent_path() / ("." + abs.filename().string() + ".seeding-" + std::to_string(::getpid()));
+    // Built up in steps: GCC 12 warns falsely (-Wrestrict) about "." + a temporary string.
+    std::string seeding = ".";
+    seeding += abs.filename().string();
+    seeding += ".seeding-" + std::to_string(::getpid());
+    fs::path tmp = abs.parent_path() / seeding;
     fs::remove_all(tmp, ec);
     try {
         Storage s(tmp);

@@ -33,6 +33,7 @@ void CliTest::SetUp()
     ASSERT_EQ(first.size(), 2);
     m_portName = first[0];
     m_device = first[1];
+    m_simPortName = m_portName;
 
     m_wineCli = qEnvironmentVariable("KTM_WINE_CLI");
     if (underWine()) {
@@ -42,6 +43,11 @@ void CliTest::SetUp()
         QFile::remove(link);
         ASSERT_TRUE(QFile::link(m_device, link)) << link.toStdString();
         m_portName = kWineComPort;
+        // HARDWARE\DEVICEMAP lives only as long as the prefix's wineserver: written right before.
+        QProcess reg;
+        reg.start("wine", {"reg", "add", "HKLM\\HARDWARE\\DEVICEMAP\\SERIALCOMM", "/v", "\\Device\\Serial6", "/t",
+                           "REG_SZ", "/d", kWineComPort, "/f"});
+        ASSERT_TRUE(reg.waitForFinished(60000) && reg.exitCode() == 0) << reg.readAllStandardError().toStdString();
         // Each test starts with no archive, as it does on Linux in its own data folder.
         QFile::remove(defaultArchive());
         QDir(QFileInfo(defaultArchive()).absolutePath()).removeRecursively();

@@ -73,6 +73,7 @@ protected:
     QString m_portName;
     QString m_device;
     QString m_wineCli;
+    QString m_simPortName; // the simulator's own name for its terminal (in m_ports)
 };
 
 inline const char* kWineComPort = "COM7";
