@@ -74,8 +74,8 @@ def main():
                 place(found, os.path.basename(found))
                 pending.append(found)
 
-    for spec in args.file:
-        src, _, dest = spec.partition("=")
+    for entry in args.file:
+        src, _, dest = entry.partition("=")
         if os.path.isdir(src):
             for root, _, files in os.walk(src):
                 for f in files:

@@ -4,7 +4,7 @@ the Start-menu entry points at the installed program, the command line beside it
 silent uninstall removes every file it installed, its folders, entries and keys.
 
 installer-under-wine.py SETUP.exe DEPLOYED_FILES_LIST VERSION
-Runs with WINEPREFIX naming a prefix made by program-prefix.sh.
+Runs with WINEPREFIX naming a prefix made by `wine-prefix.sh program`.
 """
 import glob
 import os

@@ -11,7 +11,7 @@ says why), so the window reports that no data came, as it must on a silent line,
 downloads and the saves that need them cannot be driven here.
 
 window-under-wine.py --sim SIM --cli LINUX_CLI --deployed DIR --work DIR [--screenshot PNG]
-Runs inside an X server (DISPLAY) with WINEPREFIX naming a prefix made by program-prefix.sh.
+Runs inside an X server (DISPLAY) with WINEPREFIX naming a prefix made by `wine-prefix.sh program`.
 """
 import argparse
 import json
