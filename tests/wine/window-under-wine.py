@@ -52,8 +52,6 @@ class Window:
     """One run of ktm520.exe, its log and its top-level X windows."""
 
     def __init__(self, args, env, log_path):
-        self.args = args
-        self.env = env
         self.log_path = log_path
         self.log_start = os.path.getsize(log_path) if os.path.exists(log_path) else 0
         exe = os.path.join(args.deployed, "ktm520.exe")
@@ -82,17 +80,15 @@ class Window:
         except Failed:
             raise Failed(f"the log never said /{pattern}/; it holds:\n{self.log()[-3000:]}")
 
-    def key(self, *keys, window=None):
-        target = window or self.main
+    def key(self, *keys):
         # No window manager runs on the virtual display: the window is given the focus itself.
-        xdo("windowfocus", "--sync", target)
+        xdo("windowfocus", "--sync", self.main)
         for k in keys:
             xdo("key", "--clearmodifiers", k)
             time.sleep(0.3)
 
-    def type(self, text, window=None):
-        target = window or self.main
-        xdo("windowfocus", "--sync", target)
+    def type(self, text):
+        xdo("windowfocus", "--sync", self.main)
         xdo("type", "--delay", "20", text)
 
     def close(self):

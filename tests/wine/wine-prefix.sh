@@ -2,9 +2,9 @@
 # The Wine prefixes the Windows tests run in, kept in the build folder and made once:
 #   wine-prefix.sh setup SERVER_DLL   makes the prefix if it is missing, keeps its wineserver
 #                                     running for the tests and registers the test COM server
-#   wine-prefix.sh program            the same for the Windows programs' tests: a Chinese font,
-#                                     and COM7 listed as Windows' serial driver would (the tests
-#                                     link COM7 to the simulator's terminal)
+#   wine-prefix.sh program            the same for the Windows programs' tests, with a Chinese
+#                                     font (each test lists COM7 in the volatile SERIALCOMM key
+#                                     and links it to the simulator's terminal itself)
 #   wine-prefix.sh cleanup            ends the wineserver and Wine's services
 # WINEPREFIX comes from the environment.
 set -euo pipefail
@@ -43,7 +43,6 @@ program_prefix() {
   for name in 'Microsoft YaHei' 'Microsoft YaHei UI' SimSun NSimSun SimHei 'MS Shell Dlg' 'MS Shell Dlg 2'; do
     wine reg add "$subst" /v "$name" /d 'WenQuanYi Micro Hei' /f >/dev/null
   done
-  wine reg add 'HKLM\HARDWARE\DEVICEMAP\SERIALCOMM' /v '\Device\Serial6' /t REG_SZ /d COM7 /f >/dev/null
 }
 
 case "${1:-}" in
