@@ -18,6 +18,7 @@
 #include "platform/Delay.h"
 #include "platform/Messenger.h"
 #include "serial/Commands.h"
+#include "serial/Connection.h"
 #include "serial/LinkTexts.h"
 #include "serial/PortDiscovery.h"
 #include "serial/SerialLink.h"
@@ -108,9 +109,9 @@ Form1::Form1(Form1Services services, QWidget* parent)
     m_treeLook = new TreeLook(this);
     m_treeLook->setSourceModel(m_tree);
     m_grid = new PreviewGrid(this);
-    m_exchange = new CommandExchange(m_services.link, *this, m_services.messenger, m_services.timing, this);
+    m_exchange = new CommandExchange(m_services.link, m_services.messenger, m_services.timing, this);
     m_storage = std::make_unique<StorageCommands>(
-        *m_exchange, *this, m_services.messenger,
+        *m_exchange, m_services.messenger,
         [this]() -> std::optional<SelectedNode> {
             const QModelIndex index = m_treeLook->mapToSource(SSTree1->currentIndex());
             if (!index.isValid())
@@ -130,12 +131,12 @@ Form1::Form1(Form1Services services, QWidget* parent)
             return node;
         },
         [this](const QString& noteName) {
-            Form2 dialog(*m_storage, *this, m_services.messenger, this);
+            Form2 dialog(*m_storage, m_exchange->gate(), m_services.messenger, this);
             dialog.NoteName = noteName;
             dialog.exec();
         },
         [this] {
-            Form3 editor(Form3::Context{*m_exchange, *this, m_services.messenger, m_services.dialogs,
+            Form3 editor(Form3::Context{*m_exchange, m_services.messenger, m_services.dialogs,
                                         m_services.servers, m_services.timing},
                          this);
             m_editor = &editor;
@@ -145,7 +146,7 @@ Form1::Form1(Form1Services services, QWidget* parent)
     routeReplies();
     m_saveProgress = std::make_unique<QtSaveProgress>(this);
     m_save = std::make_unique<SaveCommand>(SaveCommand::Context{
-        *m_grid, *m_exchange, *this, m_services.messenger, m_services.dialogs, m_services.servers,
+        *m_grid, *m_exchange, m_services.messenger, m_services.dialogs, m_services.servers,
         m_services.templatePath, [this]() -> std::optional<QString> {
             // The file is named after what the preview shows, whatever is selected since.
             if (!m_previewName.isEmpty())
@@ -158,6 +159,8 @@ Form1::Form1(Form1Services services, QWidget* parent)
         },
         m_saveProgress.get()});
 
+    connect(&m_exchange->gate(), &Gate::controlsLocked, this, &Form1::ComFalse);
+    connect(&m_exchange->gate(), &Gate::controlsUnlocked, this, &Form1::ComEnable);
     connect(m_grid, &PreviewGrid::sizesChanged, this, &Form1::applyGridSizes);
     connect(m_grid, &QAbstractItemModel::modelReset, this, &Form1::applyGridSizes);
     connect(&m_services.link, &SerialLink::lost, this, &Form1::onLinkLost);
@@ -409,27 +412,20 @@ void Form1::refreshPorts()
 void Form1::fillPortList(PortRegistry& registry, bool keepText)
 {
     const QString kept = Combo1->currentText();
-    const QString ports = GetComPorts(registry).trimmed();
-    if (ports.size() < 3) {
-        if (keepText)
-            Combo1->clear();
-        Combo1->addItem(QStringLiteral("COM1"));
-    } else {
+    const connection::PortList ports = connection::portEntries(registry);
+    // The stand-in COM1 of an empty list is added to what the list held at start-up.
+    if (ports.listed || keepText)
         Combo1->clear();
-        for (const QString& name : ports.split(QLatin1Char(' ')))
-            Combo1->addItem(name);
-    }
-    for (int i = 0; i < Combo1->count(); ++i) {
-        const QString name = Combo1->itemText(i);
-        const QString path = registry.devicePath(name);
-        const QString description = registry.description(name);
-        if (ports.size() >= 3)
-            Combo1->setItemData(i, path, kDeviceRole);
+    for (const connection::PortEntry& entry : ports.entries) {
+        Combo1->addItem(entry.name);
+        const int i = Combo1->count() - 1;
+        if (ports.listed)
+            Combo1->setItemData(i, entry.device, kDeviceRole);
         QStringList tip;
-        if (!path.isEmpty())
-            tip << tr("设备：%1").arg(path);
-        if (!description.isEmpty())
-            tip << tr("说明：%1").arg(description);
+        if (!entry.device.isEmpty())
+            tip << tr("设备：%1").arg(entry.device);
+        if (!entry.description.isEmpty())
+            tip << tr("说明：%1").arg(entry.description);
         if (!tip.isEmpty())
             Combo1->setItemData(i, tip.join(QLatin1Char('\n')), Qt::ToolTipRole);
     }
@@ -480,8 +476,6 @@ bool Form1::IsExistExcel() const { return m_save->IsExistExcel(); }
 
 bool Form1::IsExistWPS() const { return m_save->IsExistWPS(); }
 
-bool Form1::connectedCaption() const { return Command1->text() == connectedText(); }
-
 QString Form1::parity() const
 {
     // A listed entry stands for its value; a typed text ("Even", "E") is taken as it is.
@@ -498,42 +492,29 @@ void Form1::Command1_Click()
 {
     QPointer<Form1> self(this);
     Command1->setEnabled(false);
-    SerialLink& link = m_services.link;
-    bool ok = false;
-    const int port = Combo1->currentText().mid(3).trimmed().toInt(&ok);
+    const QString name = Combo1->currentText();
+    bool numbered = false;
+    const int number = name.mid(3).trimmed().toInt(&numbered);
     // A name chosen from the list stands for the device the list showed under it; a typed
     // name is resolved when the port opens.
-    const int listed = Combo1->findText(Combo1->currentText(), Qt::MatchFixedString);
+    const int listed = Combo1->findText(name, Qt::MatchFixedString);
     const QString device = listed >= 0 ? Combo1->itemData(listed, kDeviceRole).toString() : QString();
-    link.setDevice(device);
-    ok = ok && link.setPortNumber(port);
-    ok = ok && link.setSettings(settingsString());
-    ok = ok && link.open();
-    if (!ok) {
-        qCWarning(logLink).noquote() << "cannot open" << Combo1->currentText() << device << settingsString() << "-"
-                                     << link.lastErrorText();
-        const bool permission = link.lastOpenError() == SerialLink::OpenError::PermissionDenied;
-        // No device behind the name: the listed one went away, or none was ever there.
-        const bool missing = link.lastOpenError() == SerialLink::OpenError::NotFound;
-        const QString openError = LinkTexts::openError();
-        m_services.messenger.information(
-            permission                     ? openError + QStringLiteral("\n") + LinkTexts::permissionHint()
-            : missing && !device.isEmpty() ? openError + QStringLiteral("\n") + LinkTexts::deviceGone().arg(Combo1->currentText(), device)
-            : missing                      ? openError + QStringLiteral("\n") + LinkTexts::noDevice().arg(Combo1->currentText())
-                                           : openError);
-        link.close();
+    const connection::OpenResult opened = connection::open(
+        m_services.link, {name, numbered ? std::optional<int>(number) : std::nullopt, device}, settingsString());
+    if (!opened.ok) {
+        m_services.messenger.information(opened.text);
         Command1->setEnabled(true);
-        statusLine->setText(LinkTexts::portClosed().arg(link.lastErrorText()));
+        statusLine->setText(LinkTexts::portClosed().arg(opened.reason));
         return;
     }
     help::setCaption(Command1, connectedText());
+    m_exchange->gate().setConnected(true);
     Command1->setEnabled(false);
-    statusLine->setText(tr("已连接 %1（%2）").arg(Combo1->currentText(), settingsString()));
-    qCInfo(logLink).noquote() << "opened" << Combo1->currentText() << device << settingsString();
+    statusLine->setText(tr("已连接 %1（%2）").arg(name, settingsString()));
     saveSettings(); // a line that opened is worth remembering at once
     Delay(m_services.timing.commandWait);
     if (self)
-        m_exchange->releaseGate();
+        m_exchange->gate().release();
 }
 
 void Form1::restoreSettings()
@@ -591,11 +572,12 @@ void Form1::closeEvent(QCloseEvent* event)
 
 void Form1::Command12_Click()
 {
-    if (!connectedCaption())
+    if (!m_exchange->gate().connected())
         return;
     m_services.link.close();
     qCInfo(logLink).noquote() << "closed" << Combo1->currentText();
     help::setCaption(Command1, connectText());
+    m_exchange->gate().setConnected(false);
     Command1->setEnabled(true);
     statusLine->setText(tr("已断开"));
     // Nothing of the closed session may reach the next one: the pending command is forgotten
@@ -609,6 +591,7 @@ void Form1::onLinkLost(const QString& reason)
     // rather than leave the operator waiting for replies that cannot come.
     qCWarning(logLink).noquote() << "lost" << Combo1->currentText() << "-" << reason;
     help::setCaption(Command1, connectText());
+    m_exchange->gate().setConnected(false);
     Command1->setEnabled(true);
     ComEnable();
     statusLine->setText(tr("串口已断开"));

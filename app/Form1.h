@@ -54,8 +54,9 @@ struct Form1Services {
 };
 
 // The main window: the serial settings strip, the storage tree, the column of instrument
-// commands and the preview grid. It owns the command exchange and gates the commands.
-class Form1 : public QMainWindow, public ExchangeHost {
+// commands and the preview grid. It owns the command exchange; the exchange's gate locks and
+// unlocks the commands (ComFalse, ComEnable) and hears from the window when it connects.
+class Form1 : public QMainWindow {
     Q_OBJECT
 public:
     // The connect button's captions: connected, and not.
@@ -114,12 +115,11 @@ public:
     void SetReturn(const QString& text) { m_exchange->SetReturn(text); }
     QString GetReturn() { return m_exchange->GetReturn(); }
 
-    // ExchangeHost
-    void ComFalse() override;
-    void ComEnable() override;
-    bool connectedCaption() const override;
-
 public slots:
+    // The commands disabled while one is in progress, and usable again.
+    void ComFalse();
+    void ComEnable();
+
     void Command1_Click();
     void Command12_Click();
 

@@ -12,8 +12,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-Form2::Form2(StorageCommands& commands, ExchangeHost& host, Messenger& messenger, QWidget* parent)
-    : QDialog(parent), m_commands(commands), m_host(host), m_messenger(messenger)
+Form2::Form2(StorageCommands& commands, Gate& gate, Messenger& messenger, QWidget* parent)
+    : QDialog(parent), m_commands(commands), m_gate(gate), m_messenger(messenger)
 {
     setWindowTitle(tr("文件名输入"));
     setModal(true);
@@ -80,5 +80,5 @@ void Form2::reject()
     if (m_sending)
         return; // Escape during the command wait: the dialog closes when the command is out
     QDialog::reject();
-    m_host.ComEnable();
+    m_gate.unlockControls();
 }

@@ -6,7 +6,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class Messenger;
-class ExchangeHost;
+class Gate;
 class StorageCommands;
 
 // The file-name dialog (文件名输入): takes a new file's name, checks it and sends the
@@ -14,7 +14,8 @@ class StorageCommands;
 class Form2 : public QDialog {
     Q_OBJECT
 public:
-    Form2(StorageCommands& commands, ExchangeHost& host, Messenger& messenger, QWidget* parent = nullptr);
+    // The gate is the main window's: the dialog unlocks its controls when it closes.
+    Form2(StorageCommands& commands, Gate& gate, Messenger& messenger, QWidget* parent = nullptr);
 
     QString NoteName; // the partition letter, set before the dialog is shown
 
@@ -32,7 +33,7 @@ public slots:
 
 private:
     StorageCommands& m_commands;
-    ExchangeHost& m_host;
+    Gate& m_gate;
     Messenger& m_messenger;
     bool m_sending = false; // the command is out; a second confirm must not send it again
 };

@@ -325,14 +325,16 @@ void Form3::onWriteFinished(const ComponentWriter::Summary& summary)
 {
     if (summary.stopped || m_closing)
         return; // closed while writing: nothing more is said
+    // The write has ended: the main window's commands are usable again; Busy is the
+    // gate's to free (Gate).
     if (summary.failed == 0) {
         m_c.messenger.plain(ComponentWriter::doneText());
-        m_c.main.ComEnable();
+        m_c.exchange.gate().unlockControls();
         close();
     } else {
         m_c.messenger.plain(ComponentWriter::failedText());
         ComEnable();
-        m_c.main.ComEnable();
+        m_c.exchange.gate().unlockControls();
     }
 }
 
@@ -352,7 +354,7 @@ void Form3::done(int result)
         m_closing = true;
         m_writer->stop(); // a write in progress sends nothing more
         releaseWorkbook();
-        m_c.main.ComEnable();
+        m_c.exchange.gate().unlockControls();
     }
     QDialog::done(result);
 }

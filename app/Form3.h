@@ -14,7 +14,6 @@ class QProgressBar;
 class QPushButton;
 class QTableView;
 class CommandExchange;
-class ExchangeHost;
 class FileDialogs;
 class Messenger;
 class PreviewGrid;
@@ -30,8 +29,7 @@ class Form3 : public QDialog {
     Q_OBJECT
 public:
     struct Context {
-        CommandExchange& exchange; // the main window's exchange: sends, and COM_type
-        ExchangeHost& main;        // the main window's ComEnable
+        CommandExchange& exchange; // the main window's exchange: sends, COM_type and the gate
         Messenger& messenger;
         FileDialogs& dialogs;
         const sheets::Servers& servers;

@@ -9,10 +9,9 @@
 #include "export/OfficeServer.h"
 #include "platform/DataFiles.h"
 #include "platform/SupportLog.h"
-#include "serial/LinuxPortTable.h"
+#include "serial/Connection.h"
 #include "serial/PortDiscovery.h"
 #include "serial/QtSerialLink.h"
-#include "serial/WindowsPortRegistry.h"
 
 #ifdef Q_OS_WIN
 #include <windows/ComAutomation.h>
@@ -55,16 +54,11 @@ int main(int argc, char* argv[])
     parser.addOptions({port, screenshot, tour, lang});
     parser.process(app);
 
-#ifdef Q_OS_WIN
-    QtSerialLink link([](int n) { return QStringLiteral("COM%1").arg(n); });
-    auto ports = []() -> std::unique_ptr<PortRegistry> { return std::make_unique<WindowsPortRegistry>(); };
-#else
-    // The table is read anew for each connection, so a port published after start-up is found;
-    // a name chosen from the list opens the device the list showed, if it is still there.
-    QtSerialLink link([](int n) { return LinuxPortTable().resolve(n); },
-                      [](const QString& device) { return LinuxPortTable().find(device); });
-    auto ports = []() -> std::unique_ptr<PortRegistry> { return std::make_unique<LinuxPortTable>(); };
-#endif
+    // The ports are read anew whenever the list opens and for each connection, so a port
+    // published after start-up is found; a name chosen from the list opens the device the list
+    // showed, if it is still there.
+    const std::unique_ptr<QtSerialLink> link = connection::platformLink();
+    const auto ports = &connection::platformPorts;
     // Spreadsheet servers in the order they are tried: Excel and WPS spreadsheets where Windows
     // has them, and always the program's own engine.
     sheets::Servers servers;
@@ -97,7 +91,7 @@ int main(int argc, char* argv[])
     const bool remember = !parser.isSet(tour) && !parser.isSet(screenshot);
     if (remember)
         fileBoxes.setSettings(&settings);
-    Form1 window(Form1Services{link, messenger, ports, Timing{}, dialogs, servers, templatePath, &recorder,
+    Form1 window(Form1Services{*link, messenger, ports, Timing{}, dialogs, servers, templatePath, &recorder,
                                remember ? &settings : nullptr});
     boxes.setParent(&window);
     fileBoxes.setParent(&window);

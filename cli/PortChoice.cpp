@@ -1,11 +1,8 @@
 #include "cli/PortChoice.h"
 
+#include "serial/Connection.h"
 #include "serial/PortDiscovery.h"
 #include "serial/QtSerialLink.h"
-
-#ifndef Q_OS_WIN
-#include "serial/LinuxPortTable.h"
-#endif
 
 #include <QRegularExpression>
 
@@ -17,8 +14,7 @@ PortChoice choosePort(const QString& requested, PortRegistry& registry)
     QString name = requested;
     if (name.isEmpty()) {
         // As the window starts: the first port of the list, "COM1" when there is none.
-        const QString ports = GetComPorts(registry).trimmed();
-        name = ports.size() < 3 ? QStringLiteral("COM1") : ports.section(QLatin1Char(' '), 0, 0);
+        name = connection::portEntries(registry).entries.first().name;
     }
     static const QRegularExpression comName(QStringLiteral("^COM([0-9]{1,3})$"),
                                             QRegularExpression::CaseInsensitiveOption);
@@ -37,18 +33,8 @@ PortChoice choosePort(const QString& requested, PortRegistry& registry)
 
 std::unique_ptr<QtSerialLink> makeLink(const PortChoice& choice)
 {
-    if (choice.path) {
-        const QString device = choice.device;
-        return std::make_unique<QtSerialLink>([device](int) { return device; });
-    }
-#ifdef Q_OS_WIN
-    return std::make_unique<QtSerialLink>([](int n) { return QStringLiteral("COM%1").arg(n); });
-#else
-    // As the window: the table is read when the port opens, and a listed name opens the device
-    // the list showed, if it is still there.
-    return std::make_unique<QtSerialLink>([](int n) { return LinuxPortTable().resolve(n); },
-                                          [](const QString& device) { return LinuxPortTable().find(device); });
-#endif
+    // A name opens as in the window: the device the list showed, if it is still there.
+    return choice.path ? connection::deviceLink(choice.device) : connection::platformLink();
 }
 
 } // namespace cli

@@ -18,12 +18,13 @@
 #include "grids/PreviewGrid.h"
 #include "platform/Delay.h"
 #include "serial/Commands.h"
+#include "serial/Connection.h"
 #include "serial/LinkTexts.h"
 #include "serial/PortDiscovery.h"
 #include "serial/QtSerialLink.h"
+#include "serial/Requests.h"
 #include "storage/NewFileName.h"
 #include "storage/PartitionTree.h"
-#include "storage/StorageCommands.h"
 #include "storage/StorageReplies.h"
 #include "archive/ArchiveCheck.h"
 #include "archive/ArchiveExport.h"
@@ -149,7 +150,7 @@ int Session::run()
     std::vector<ComponentList::Entry> entries;
     switch (m_o.command) {
     case Command::Copy:
-        if (!m_o.file.isEmpty() && !commands::copyFile(m_o.partition.at(0), m_o.file)) {
+        if (!m_o.file.isEmpty() && !requests::copyFile(m_o.partition, m_o.file)) {
             m_s.console.error(nameNotSendable().arg(m_o.file));
             return UsageError;
         }
@@ -164,7 +165,7 @@ int Session::run()
             m_s.console.error(checked.error);
             return UsageError;
         }
-        if (!commands::newFile(m_o.partition.at(0), checked.trimmed)) {
+        if (!requests::newFile(m_o.partition, checked.trimmed)) {
             m_s.console.error(nameNotSendable().arg(checked.trimmed));
             return UsageError;
         }
@@ -191,22 +192,15 @@ int Session::run()
     if (const int code = openPort(); code != Success)
         return code;
 
-    const QChar x = m_o.partition.isEmpty() ? QChar() : m_o.partition.at(0);
-    using Request = CommandExchange::Request;
     switch (m_o.command) {
     case Command::Partitions: return partitions();
     case Command::Files: return files();
     case Command::Copy: return copy();
     case Command::Components: return components();
     case Command::WriteComponents: return writeComponents(std::move(entries));
-    case Command::NewFile: {
-        const auto bytes = commands::newFile(x, m_o.name);
-        return confirmed(Request{.bytes = *bytes, .code = commands::NewFile, .target = m_o.partition, .detail = m_o.name, .resetReplied = false});
-    }
+    case Command::NewFile: return confirmed(*requests::newFile(m_o.partition, m_o.name)); // checked above
     case Command::Delete:
-        if (m_o.dataOnly)
-            return confirmed(Request{.bytes = commands::deleteData(x), .code = commands::DeleteData, .target = m_o.partition, .resetReplied = false});
-        return confirmed(Request{.bytes = commands::deletePartition(x), .code = commands::DeletePartition, .target = m_o.partition, .resetReplied = false});
+        return confirmed(m_o.dataOnly ? requests::deleteData(m_o.partition) : requests::deletePartition(m_o.partition));
     default: return UsageError;
     }
 }
@@ -225,18 +219,15 @@ void Session::stop()
 int Session::listPorts()
 {
     const std::unique_ptr<PortRegistry> registry = m_s.ports();
-    const QString names = GetComPorts(*registry).trimmed();
+    const connection::PortList ports = connection::portEntries(*registry);
     QJsonArray json;
     QString text;
-    if (names.size() >= 3) {
-        for (const QString& name : names.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
-            const QString device = registry->devicePath(name);
-            const QString description = registry->description(name);
-            json.append(QJsonObject{{QStringLiteral("name"), name},
-                                    {QStringLiteral("device"), device},
-                                    {QStringLiteral("description"), description}});
-            text += name + QLatin1Char('\t') + device + QLatin1Char('\t') + description + QLatin1Char('\n');
-        }
+    // The stand-in COM1 of an empty list is no port of this machine: nothing is listed.
+    for (const connection::PortEntry& entry : ports.listed ? ports.entries : QList<connection::PortEntry>{}) {
+        json.append(QJsonObject{{QStringLiteral("name"), entry.name},
+                                {QStringLiteral("device"), entry.device},
+                                {QStringLiteral("description"), entry.description}});
+        text += entry.name + QLatin1Char('\t') + entry.device + QLatin1Char('\t') + entry.description + QLatin1Char('\n');
     }
     if (m_o.json)
         m_s.console.outBytes(QJsonDocument(json).toJson(QJsonDocument::Compact) + '\n');
@@ -248,8 +239,8 @@ int Session::listPorts()
 void Session::composeExchange()
 {
     QtSerialLink& link = *m_link;
-    m_host = std::make_unique<ConsoleHost>([&link] { return link.isOpen(); });
-    m_exchange = std::make_unique<CommandExchange>(link, *m_host, m_messenger, m_timing);
+    // Nothing to lock: the command line connects none of the gate's signals.
+    m_exchange = std::make_unique<CommandExchange>(link, m_messenger, m_timing);
     m_writer = std::make_unique<ComponentWriter>(*m_exchange, m_timing);
 
     // Where each reply goes: the commands' replies to this session, which hands them to the
@@ -307,6 +298,7 @@ void Session::composeExchange()
     });
     connect(&link, &SerialLink::lost, this, [this](const QString& reason) {
         m_s.console.error(LinkTexts::linkLost().arg(m_portName, reason));
+        m_exchange->gate().setConnected(false);
         m_exchange->abort(CommandExchange::Interruption::LinkLost);
         fail(Interrupted);
     });
@@ -321,31 +313,18 @@ int Session::openPort()
     composeExchange();
 
     // As the window connects: the device the list showed under the name, the settings, open.
-    QtSerialLink& link = *m_link;
-    const QString listed = choice.path ? QString() : choice.device;
-    link.setDevice(listed);
-    const bool ok = link.setPortNumber(choice.number) && link.setSettings(m_o.settings()) && link.open();
-    if (!ok) {
-        const bool permission = link.lastOpenError() == SerialLink::OpenError::PermissionDenied;
-        const bool gone = !listed.isEmpty() && link.lastOpenError() == SerialLink::OpenError::NotFound;
-        QString message = LinkTexts::openError();
-        if (permission)
-            message += QLatin1Char('\n') + LinkTexts::permissionHint();
-        else if (gone)
-            message += QLatin1Char('\n') + LinkTexts::deviceGone().arg(choice.name, listed);
-        message += QLatin1Char('\n') + LinkTexts::portClosed().arg(link.lastErrorText());
-        qCWarning(logLink).noquote() << "cannot open" << choice.name << choice.device << m_o.settings() << "-"
-                                     << link.lastErrorText();
-        m_s.console.error(message);
-        link.close();
+    const connection::OpenResult opened = connection::open(
+        *m_link, {choice.name, choice.number, choice.path ? QString() : choice.device}, m_o.settings());
+    if (!opened.ok) {
+        m_s.console.error(opened.text + QLatin1Char('\n') + LinkTexts::portClosed().arg(opened.reason));
         return ConnectionFailed;
     }
-    qCInfo(logLink).noquote() << "opened" << choice.name << choice.device << m_o.settings();
+    m_exchange->gate().setConnected(true);
     m_exchange->startWatchdog();
     // Only as long as the line needs to settle; the window's longer wait is for the operator.
     if (m_o.settleMs > 0)
         Delay(float(m_o.settleMs / 1000.0));
-    m_exchange->releaseGate();
+    m_exchange->gate().release();
     // Input nobody asked for (the rest of an earlier client's reply) is read and dropped until
     // the line is quiet; the command goes out after that.
     while (!m_failure && m_exchange->lineBusy())
@@ -400,7 +379,7 @@ int Session::awaitWhole()
 
 int Session::partitions()
 {
-    const int code = ask(CommandExchange::Request{.bytes = commands::dir(), .code = commands::ReadPartitions, .startReplyTimer = true});
+    const int code = ask(requests::readPartitions());
     if (code != Success)
         return code;
     PartitionTree tree;
@@ -415,10 +394,7 @@ int Session::partitions()
 
 int Session::files()
 {
-    const int code = ask(CommandExchange::Request{.bytes = commands::dirPartition(m_o.partition.at(0)),
-                                                  .code = commands::ListFiles,
-                                                  .target = m_o.partition,
-                                                  .resetReplied = false});
+    const int code = ask(requests::listFiles(m_o.partition));
     if (code != Success)
         return code;
     if (const int whole = awaitWhole(); whole != Success)
@@ -441,13 +417,9 @@ int Session::files()
 
 int Session::copy()
 {
-    const QChar x = m_o.partition.at(0);
+    // A file name the line cannot carry was refused before the port was opened.
     const CommandExchange::Request request =
-        m_o.file.isEmpty() ? StorageCommands::CopyA(m_o.partition)
-                           : CommandExchange::Request{.bytes = *commands::copyFile(x, m_o.file),
-                                                      .code = commands::CopyFile,
-                                                      .target = m_o.file,
-                                                      .resetReplied = false};
+        m_o.file.isEmpty() ? requests::copyPartition(m_o.partition) : *requests::copyFile(m_o.partition, m_o.file);
     if (const int code = ask(request); code != Success)
         return code;
     if (const int whole = awaitWhole(); whole != Success)
@@ -592,10 +564,7 @@ int Session::archiveCheck()
 
 int Session::components()
 {
-    const int code = ask(CommandExchange::Request{.bytes = commands::dirPart(m_o.partition.at(0)),
-                                                  .code = commands::ListComponents,
-                                                  .target = m_o.partition,
-                                                  .resetReplied = false});
+    const int code = ask(requests::listComponents(m_o.partition));
     if (code != Success)
         return code;
     if (const int whole = awaitWhole(); whole != Success)
@@ -668,7 +637,8 @@ int Session::writeComponents(std::vector<ComponentList::Entry> entries)
         m_writer->stop();
         return *m_failure;
     }
-    m_exchange->releaseGate();
+    // As the editor ends a write: the controls are unlocked, Busy is the gate's to free (Gate).
+    m_exchange->gate().unlockControls();
     if (refused == 0 && unanswered == 0) {
         m_s.console.note(ComponentWriter::doneText());
         return Success;

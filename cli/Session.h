@@ -48,19 +48,6 @@ private:
     QSet<QString> m_said;
 };
 
-// The command line's stand-in for the window's controls: nothing to disable, and connected
-// while the link is open.
-class ConsoleHost : public ExchangeHost {
-public:
-    explicit ConsoleHost(const std::function<bool()>& open) : m_open(open) {}
-    void ComFalse() override {}
-    void ComEnable() override {}
-    bool connectedCaption() const override { return m_open && m_open(); }
-
-private:
-    std::function<bool()> m_open;
-};
-
 struct SessionServices {
     Console& console;
     std::function<std::unique_ptr<PortRegistry>()> ports;
@@ -129,7 +116,6 @@ private:
     std::unique_ptr<Progress> m_progress;
     ConsoleMessenger m_messenger;
     std::unique_ptr<QtSerialLink> m_link;
-    std::unique_ptr<ConsoleHost> m_host;
     std::unique_ptr<CommandExchange> m_exchange;
     std::unique_ptr<ComponentWriter> m_writer;
     QString m_portName;

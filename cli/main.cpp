@@ -7,13 +7,8 @@
 #include "export/BuiltinServer.h"
 #include "platform/DataFiles.h"
 #include "platform/Language.h"
+#include "serial/Connection.h"
 #include "serial/PortDiscovery.h"
-
-#ifdef Q_OS_WIN
-#include "serial/WindowsPortRegistry.h"
-#else
-#include "serial/LinuxPortTable.h"
-#endif
 
 #include <QCoreApplication>
 #include <QFile>
@@ -129,11 +124,7 @@ int main(int argc, char* argv[])
     // command line never starts an office suite.
     sheets::Servers servers;
     servers.add(sheets::kBuiltin, [] { return sheets::createBuiltinApplication(); });
-#ifdef Q_OS_WIN
-    auto ports = []() -> std::unique_ptr<PortRegistry> { return std::make_unique<WindowsPortRegistry>(); };
-#else
-    auto ports = []() -> std::unique_ptr<PortRegistry> { return std::make_unique<LinuxPortTable>(); };
-#endif
+    const auto ports = &connection::platformPorts;
     QFile standardInput;
     standardInput.open(stdin, QIODevice::ReadOnly);
 

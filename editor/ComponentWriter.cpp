@@ -1,7 +1,7 @@
 #include "editor/ComponentWriter.h"
 
 #include "serial/CommandExchange.h"
-#include "serial/Commands.h"
+#include "serial/Requests.h"
 
 #include <algorithm>
 
@@ -42,12 +42,12 @@ void ComponentWriter::sendRow()
     emit rowStarted(int(m_row));
     const ComponentList::Entry& entry = m_entries[m_row];
     // The command carries exactly the code and name the list check approved.
-    const std::optional<QByteArray> bytes = commands::writeComponent(entry.code, entry.name);
-    if (!bytes) {
+    const std::optional<CommandExchange::Request> written = requests::writeComponent(entry.code, entry.name);
+    if (!written) {
         endRow(QStringLiteral("ERR"), false);
         return;
     }
-    const CommandExchange::Request request{.bytes = *bytes, .code = commands::WriteComponent, .target = entry.code, .resetReplied = false, .wait = false};
+    const CommandExchange::Request request = *written;
     if (m_exchange.transmit(request)) {
         m_phase = Phase::WaitingForReply;
         m_timer.start(ms(m_timing.componentReplyWait));

@@ -37,7 +37,8 @@ public:
     ComponentWriter(CommandExchange& exchange, const Timing& timing, QObject* parent = nullptr);
 
     // Starts writing the entries in order; false (nothing sent) while a write is running or
-    // when there is nothing to write. The caller holds the exchange's gate.
+    // when there is nothing to write. The caller holds the exchange's gate and ends the write
+    // as Gate says (serial/Gate.h).
     bool start(std::vector<ComponentList::Entry> entries);
     // Sends nothing more; a pending answer no longer counts. Emits finished (stopped).
     void stop();

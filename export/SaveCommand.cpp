@@ -60,28 +60,28 @@ void SaveCommand::Command4_Click()
         m_c.messenger.information(CommandExchange::busyText());
         return;
     }
-    m_c.host.ComFalse();
+    m_c.exchange.gate().lockControls();
     if (m_c.grid.rows() < 2) {
         m_c.messenger.information(tr("请先预览文件后，再保存！"));
-        m_c.host.ComEnable();
+        m_c.exchange.gate().unlockControls();
         return;
     }
     m_c.exchange.clearReplied();
     const std::optional<QString> node = m_c.selectedText();
     if (!node) {
-        m_c.host.ComEnable(); // no node to name the file after: nothing to propose, nothing written
+        m_c.exchange.gate().unlockControls(); // no node to name the file after: nothing to propose, nothing written
         return;
     }
     const std::optional<QString> chosen =
         m_c.dialogs.saveFileName(filter(), SheetWriter::sanitizeName(*node + QStringLiteral(".xls")));
     if (!chosen) {
-        m_c.host.ComEnable(); // cancelled
+        m_c.exchange.gate().unlockControls(); // cancelled
         return;
     }
     if (chosen->isEmpty()) {
         m_c.messenger.information(tr("请填写正确的文件名称！"));
         m_c.exchange.commandWait();
-        m_c.host.ComEnable();
+        m_c.exchange.gate().unlockControls();
         return;
     }
     // The chosen type decides the writer: .xlsx and .csv by the built-in writers, anything
@@ -94,7 +94,7 @@ void SaveCommand::Command4_Click()
     if (const std::optional<SheetWriter::TooLong> tooLong = SheetWriter::tooLongForXls(m_c.grid)) {
         // Refused before the file is touched.
         m_c.messenger.information(FailureText::tooManyRows(tooLong->name, tooLong->rows));
-        m_c.host.ComEnable();
+        m_c.exchange.gate().unlockControls();
         return;
     }
     const QString xls = xlsPath(*chosen);
@@ -102,7 +102,7 @@ void SaveCommand::Command4_Click()
     // another file that is there already, and the operator is asked about that one too.
     if (xls != *chosen && QFileInfo::exists(xls) &&
         !m_c.messenger.confirm(tr("%1 已存在。\n要替换它吗？").arg(QFileInfo(xls).fileName()))) {
-        m_c.host.ComEnable();
+        m_c.exchange.gate().unlockControls();
         return;
     }
     SaveFileName = xls;
@@ -115,7 +115,7 @@ void SaveCommand::Command4_Click()
         SaveBuiltin();
     else {
         m_c.messenger.information(tr("你的电脑没有安装MS-OFFICE和WPS软件，无法保存EXCEL格式！"));
-        m_c.host.ComEnable();
+        m_c.exchange.gate().unlockControls();
     }
 }
 
@@ -162,7 +162,7 @@ void SaveCommand::saveStreamed()
         // A reply came due while the file was being chosen: it would change the grid under
         // the writer.
         m_c.messenger.information(CommandExchange::busyText());
-        m_c.host.ComEnable();
+        m_c.exchange.gate().unlockControls();
         return;
     }
     const QString path = SaveFileName;
@@ -209,7 +209,7 @@ void SaveCommand::saveStreamed()
     if (m_c.progress)
         m_c.progress->finish();
     m_saving = false;
-    m_c.host.ComEnable();
+    m_c.exchange.gate().unlockControls();
     if (!failure)
         m_c.messenger.information(successText());
     else if (cancel.load())
@@ -230,11 +230,11 @@ void SaveCommand::saveWith(const QString& server, FailurePath failurePath)
         saveAs(m_c.grid, m_c.servers, server, failurePath, m_c.templatePath, SaveFileName);
     if (!failure) {
         m_c.messenger.information(successText());
-        m_c.host.ComEnable();
+        m_c.exchange.gate().unlockControls();
         return;
     }
     // The buttons are usable again before the failure is reported.
-    m_c.host.ComEnable();
+    m_c.exchange.gate().unlockControls();
     if (!failure->quiet)
         m_c.messenger.information(failureMessage(failure->reason));
 }

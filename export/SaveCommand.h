@@ -6,7 +6,6 @@
 #include <optional>
 
 class CommandExchange;
-class ExchangeHost;
 class FileDialogs;
 class Messenger;
 class PreviewGrid;
@@ -35,8 +34,7 @@ class SaveCommand {
 public:
     struct Context {
         PreviewGrid& grid;
-        CommandExchange& exchange;
-        ExchangeHost& host;
+        CommandExchange& exchange; // its gate locks and unlocks the window's commands
         Messenger& messenger;
         FileDialogs& dialogs;
         const sheets::Servers& servers;

@@ -17,12 +17,14 @@ namespace {
 constexpr int kProgressIntervalMs = 100;
 } // namespace
 
-ExchangeHost::~ExchangeHost() = default;
-
-CommandExchange::CommandExchange(SerialLink& link, ExchangeHost& host, Messenger& messenger,
-                                 const Timing& timing, QObject* parent)
-    : QObject(parent), m_link(link), m_host(host), m_messenger(messenger), m_timing(timing)
+CommandExchange::CommandExchange(SerialLink& link, Messenger& messenger, const Timing& timing, QObject* parent)
+    : QObject(parent), m_link(link), m_messenger(messenger), m_timing(timing)
 {
+    // A holder that frees the gate ends its command: the line is idle unless a reply is due.
+    connect(&m_gate, &Gate::released, this, [this] {
+        if (!lineBusy())
+            emit lineIdle();
+    });
     Timer1.setInterval(m_timing.replyTimeoutMs);
     Timer2.setInterval(m_timing.watchdogMs);
     m_quiet.setSingleShot(true);
@@ -43,7 +45,7 @@ CommandExchange::CommandExchange(SerialLink& link, ExchangeHost& host, Messenger
 
 QString CommandExchange::busyText() { return tr("等待上次命令执行完成，稍后再试！"); }
 
-bool CommandExchange::lineBusy() const { return Busy || COM_type != 0 || Receiving || Discarding; }
+bool CommandExchange::lineBusy() const { return m_gate.busy() || COM_type != 0 || Receiving || Discarding; }
 
 bool CommandExchange::send(const std::function<Step()>& prepare)
 {
@@ -51,11 +53,11 @@ bool CommandExchange::send(const std::function<Step()>& prepare)
         m_messenger.information(busyText());
         return false;
     }
-    Busy = true;
-    m_host.ComFalse();
-    if (!m_host.connectedCaption()) {
+    m_gate.take();
+    m_gate.lockControls();
+    if (!m_gate.connected()) {
         m_messenger.information(tr("没有连接设备！请先连接设备，再操作！"));
-        m_host.ComEnable();
+        m_gate.unlockControls();
         return false; // Busy stays set; the watchdog releases it
     }
     const Step step = prepare();
@@ -64,9 +66,9 @@ bool CommandExchange::send(const std::function<Step()>& prepare)
     if (const auto* refusal = std::get_if<Refusal>(&step)) {
         if (!refusal->message.isEmpty())
             m_messenger.information(refusal->message);
-        m_host.ComEnable();
+        m_gate.unlockControls();
         if (refusal->releaseGate)
-            releaseGate();
+            m_gate.release();
         return false;
     }
     const Request& request = std::get<Request>(step);
@@ -75,9 +77,9 @@ bool CommandExchange::send(const std::function<Step()>& prepare)
     const bool sent = transmit(request);
     if (!sent)
         m_messenger.information(busyText());
-    m_host.ComEnable();
+    m_gate.unlockControls();
     if (request.releaseGate)
-        Busy = false;
+        m_gate.clear();
     return sent;
 }
 
@@ -113,13 +115,6 @@ bool CommandExchange::transmit(const Request& request)
 }
 
 void CommandExchange::setReceiveQuietMs(int ms) { m_quiet.setInterval(std::max(ms, 1)); }
-
-void CommandExchange::releaseGate()
-{
-    Busy = false;
-    if (!lineBusy())
-        emit lineIdle();
-}
 
 void CommandExchange::route(qint16 code, Handler handler) { m_routes[code] = Route{std::move(handler), false}; }
 
@@ -219,7 +214,7 @@ void CommandExchange::onReplyDeadline()
         return;
     const qint16 code = COM_type;
     abandonPending();
-    Busy = false;
+    m_gate.clear();
     qCWarning(logExchange) << "no reply to command" << code << "within" << m_replyDeadline.interval() << "ms";
     emit replyMissing(code);
     emit lineIdle();
@@ -238,7 +233,7 @@ void CommandExchange::finishDiscarding()
     m_discarded = 0;
     m_buffer = QByteArray();
     if (COM_type == 0)
-        Busy = false; // input that was nobody's reply still ends like a reply
+        m_gate.clear(); // input that was nobody's reply still ends like a reply
     qCInfo(logExchange) << "discarded" << bytes << "bytes that were no reply";
     emit discardFinished(bytes);
     if (!lineBusy())
@@ -402,7 +397,7 @@ void CommandExchange::dispatch(QByteArray raw)
 
 void CommandExchange::resetToIdle()
 {
-    Busy = false;
+    m_gate.clear();
     COM_type = 0;
     SelectedName.clear();
     m_detail.clear();
@@ -419,6 +414,6 @@ void CommandExchange::Timer1_Timer()
 
 void CommandExchange::Timer2_Timer()
 {
-    if (!Receiving && Busy)
-        Busy = false;
+    if (!Receiving && m_gate.busy())
+        m_gate.clear();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Timing.h"
+#include "serial/Gate.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -14,18 +15,6 @@
 
 class Messenger;
 class SerialLink;
-
-// What the exchange needs from the front end it serves: the controls it disables while a
-// command is being sent, and whether the front end counts as connected.
-class ExchangeHost {
-public:
-    virtual ~ExchangeHost();
-    virtual void ComFalse() = 0;
-    virtual void ComEnable() = 0;
-    // True while the front end is connected (the window: the connect button reads "已连接", or
-    // its translation).
-    virtual bool connectedCaption() const = 0;
-};
 
 // The one-request, one-reply exchange with the instrument: the sending sequence every command
 // follows, reply reception, the routing of each reply by the code of the command that asked
@@ -49,13 +38,20 @@ public:
 // over, input that comes proves the reply was cut (replyCut); a grace that passes quietly ends
 // with replyConfirmed. A front end that keeps a reply (writes it, archives it) waits for one
 // of the two.
+//
+// The exchange owns the gate (Busy, the controls, the connected state) and goes through it
+// for every command; the front ends connect to the gate's signals and tell it when they
+// connect and disconnect.
 class CommandExchange : public QObject {
     Q_OBJECT
 public:
     static constexpr qsizetype kMaxReplyBytes = 64 * 1024 * 1024;
 
-    CommandExchange(SerialLink& link, ExchangeHost& host, Messenger& messenger, const Timing& timing,
-                    QObject* parent = nullptr);
+    CommandExchange(SerialLink& link, Messenger& messenger, const Timing& timing, QObject* parent = nullptr);
+
+    // The gate every command goes through; releasing it (Gate::release) makes the line idle
+    // again unless a reply is due.
+    Gate& gate() { return m_gate; }
 
     // One command on the line.
     struct Request {
@@ -100,7 +96,7 @@ public:
     static QString busyText();
 
     // The sending sequence: refuse while the line is busy (busy message); take the gate and
-    // disable the controls; refuse unless connected (message, controls enabled again, gate
+    // lock the controls; refuse unless the gate says connected (message, controls enabled again, gate
     // left for the watchdog); then run the sender's own checks (prepare) and act on the step
     // they give; a request that the line refuses meanwhile (input came while the sender asked
     // the operator) is reported with the busy message. True when a request went out, or the
@@ -116,7 +112,7 @@ public:
     void commandWait();
 
     // State of the exchange, for the front ends.
-    bool busy() const { return Busy; }              // the gate is taken
+    bool busy() const { return m_gate.busy(); }     // the gate is taken
     qint16 pendingCode() const { return COM_type; } // the command awaiting its reply; 0 none
     QString target() const { return SelectedName; } // Request::target of that command
     bool replied() const { return Replied != 0; }   // input since the last command was sent
@@ -138,9 +134,6 @@ public:
     // The quiet spell that ends a reply, in milliseconds (at least 1); from the next reply on.
     void setReceiveQuietMs(int ms);
     int receiveQuietMs() const { return m_quiet.interval(); }
-    // Frees a gate left taken (a refused command leaves it for the watchdog).
-    void releaseGate();
-
     // The reply kept for code 5 (StoreReturn).
     void SetReturn(const QString& text) { Com_Return = text; }
     QString GetReturn();
@@ -210,7 +203,7 @@ private:
     void Timer2_Timer();
 
     SerialLink& m_link;
-    ExchangeHost& m_host;
+    Gate m_gate;
     Messenger& m_messenger;
     Timing m_timing;
     struct Route {
@@ -221,7 +214,6 @@ private:
 
     qint16 COM_type = 0;     // code of the command awaiting a reply; 0 = none
     QString Com_Return;      // reply kept for code 5
-    bool Busy = false;       // a command is in progress
     int Replied = 0;         // 1 = serial input has arrived since the last command was sent
     bool Receiving = false;  // a reply is being received
     QString SelectedName;    // target of the pending command

@@ -2,7 +2,7 @@
 
 #include "platform/Messenger.h"
 #include "serial/CommandExchange.h"
-#include "serial/Commands.h"
+#include "serial/Requests.h"
 #include "storage/PartitionTree.h"
 
 #include <QCoreApplication>
@@ -22,18 +22,18 @@ QString selectCopyPartition()
     return QCoreApplication::translate("StorageCommands", "请先选择您要拷贝的分区，再操作！");
 }
 
-// The bytes of "COPY x name" for a file node, x being its partition's letter.
-std::optional<QByteArray> copyFileBytes(const SelectedNode& file)
+// "COPY x name" for a file node, x being its partition's letter.
+std::optional<CommandExchange::Request> copyFileRequest(const SelectedNode& file)
 {
-    if (!file.isFile() || file.partition.isEmpty())
+    if (!file.isFile())
         return std::nullopt;
-    return commands::copyFile(file.partition.at(0), file.text);
+    return requests::copyFile(file.partition, file.text);
 }
 } // namespace
 
-StorageCommands::StorageCommands(CommandExchange& exchange, ExchangeHost& host, Messenger& messenger,
-                                 Selection selection, NewFileDialog newFileDialog, ComponentEditor componentEditor)
-    : m_exchange(exchange), m_host(host), m_messenger(messenger), m_selection(std::move(selection)),
+StorageCommands::StorageCommands(CommandExchange& exchange, Messenger& messenger, Selection selection,
+                                 NewFileDialog newFileDialog, ComponentEditor componentEditor)
+    : m_exchange(exchange), m_messenger(messenger), m_selection(std::move(selection)),
       m_newFileDialog(std::move(newFileDialog)), m_componentEditor(std::move(componentEditor))
 {
 }
@@ -44,7 +44,7 @@ using Refusal = CommandExchange::Refusal;
 
 void StorageCommands::Command2_Click()
 {
-    m_exchange.send(Request{.bytes = commands::dir(), .code = commands::ReadPartitions, .startReplyTimer = true});
+    m_exchange.send(requests::readPartitions());
 }
 
 void StorageCommands::treeClick()
@@ -56,9 +56,9 @@ void StorageCommands::treeClick()
         if (!node || node->isRoot())
             return Refusal{.releaseGate = true};
         if (node->isPartition())
-            return Request{.bytes = commands::dirPartition(node->partition.at(0)), .code = commands::ListFiles, .target = node->partition, .resetReplied = false, .releaseGate = true};
-        if (const auto bytes = copyFileBytes(*node))
-            return Request{.bytes = *bytes, .code = commands::CopyFile, .target = node->text, .detail = node->partition, .resetReplied = false, .releaseGate = true};
+            return requests::onTreeClick(requests::listFiles(node->partition));
+        if (const auto request = copyFileRequest(*node))
+            return requests::onTreeClick(*request);
         // A name the line cannot carry one byte per character is refused, not mangled.
         return Refusal{readFileError(), true};
     });
@@ -73,7 +73,7 @@ void StorageCommands::Command3_Click()
         m_exchange.clearReplied();
         if (!node->isPartition())
             return Refusal{};
-        return Request{.bytes = commands::dirPartition(node->partition.at(0)), .code = commands::ListFiles, .target = node->text, .resetReplied = false};
+        return requests::listFiles(node->partition, node->text);
     });
 }
 
@@ -84,10 +84,10 @@ void StorageCommands::Command5_Click()
         if (!node)
             return Refusal{readFileError()};
         m_exchange.clearReplied();
-        const auto bytes = node->isFile() ? copyFileBytes(*node) : std::nullopt;
-        if (!bytes)
+        const auto request = copyFileRequest(*node);
+        if (!request)
             return Refusal{readFileError()};
-        return Request{.bytes = *bytes, .code = commands::CopyFile, .target = node->text, .detail = node->partition, .resetReplied = false};
+        return *request;
     });
 }
 
@@ -102,13 +102,8 @@ void StorageCommands::Command6_Click()
         if (!node->isPartition())
             return Refusal{selectPartition()};
         m_exchange.clearReplied();
-        return CopyA(node->partition);
+        return requests::copyPartition(node->partition);
     });
-}
-
-CommandExchange::Request StorageCommands::CopyA(const QString& partition)
-{
-    return Request{.bytes = commands::copyPartition(partition.at(0)), .code = commands::CopyPartition, .target = partition, .resetReplied = false};
 }
 
 std::optional<SelectedNode> StorageCommands::partitionSelection(QString& refusal)
@@ -139,9 +134,7 @@ void StorageCommands::deleteCommand(bool dataOnly)
                      : QCoreApplication::translate("StorageCommands", "确定要删除分区 %1 吗？").arg(letter);
         if (!m_messenger.confirm(question))
             return Refusal{.releaseGate = true};
-        if (dataOnly)
-            return Request{.bytes = commands::deleteData(letter), .code = commands::DeleteData, .target = node->partition, .resetReplied = false};
-        return Request{.bytes = commands::deletePartition(letter), .code = commands::DeletePartition, .target = node->partition, .resetReplied = false};
+        return dataOnly ? requests::deleteData(node->partition) : requests::deletePartition(node->partition);
     });
 }
 
@@ -166,12 +159,12 @@ void StorageCommands::Command9_Click()
 
 StorageCommands::NewFileSent StorageCommands::sendNewFile(const QString& noteName, const QString& name)
 {
-    const auto bytes = noteName.isEmpty() ? std::nullopt : commands::newFile(noteName.at(0), name);
-    if (!bytes)
+    const std::optional<Request> request = requests::newFile(noteName, name);
+    if (!request)
         return NewFileSent::Unwritable;
-    if (!m_exchange.transmit(Request{.bytes = *bytes, .code = commands::NewFile, .target = noteName, .detail = name, .resetReplied = false}))
+    if (!m_exchange.transmit(*request))
         return NewFileSent::LineBusy; // the dialog stays open with the name
-    m_host.ComEnable();
+    m_exchange.gate().unlockControls();
     return NewFileSent::Sent;
 }
 
@@ -182,7 +175,7 @@ void StorageCommands::Command10_Click()
         const std::optional<SelectedNode> node = partitionSelection(refusal);
         if (!node)
             return Refusal{refusal};
-        return Request{.bytes = commands::dirPart(node->partition.at(0)), .code = commands::ListComponents, .target = node->partition, .resetReplied = false};
+        return requests::listComponents(node->partition);
     });
 }
 

@@ -6,7 +6,6 @@
 
 #include "serial/CommandExchange.h"
 
-class ExchangeHost;
 class Messenger;
 
 // The node selected in the partition tree, as the commands see it. Its kind comes from the
@@ -35,22 +34,21 @@ class StorageCommands {
 public:
     using Selection = std::function<std::optional<SelectedNode>()>;
     // Shows the file-name dialog for the partition letter, modally; the dialog sends the
-    // command itself and enables the controls again when it closes.
+    // command itself and unlocks the controls again through the gate when it closes.
     using NewFileDialog = std::function<void(const QString& noteName)>;
 
-    // Shows the component-code editor modally; it enables the controls again when it closes.
+    // Shows the component-code editor modally; it unlocks the controls again through the gate
+    // when it closes.
     using ComponentEditor = std::function<void()>;
 
-    StorageCommands(CommandExchange& exchange, ExchangeHost& host, Messenger& messenger, Selection selection,
-                    NewFileDialog newFileDialog, ComponentEditor componentEditor);
+    StorageCommands(CommandExchange& exchange, Messenger& messenger, Selection selection, NewFileDialog newFileDialog,
+                    ComponentEditor componentEditor);
 
-    void Command2_Click(); // 读取数据分区
-    void treeClick();      // a click on a node of the tree
-    void Command3_Click(); // 查阅分区文件
-    void Command5_Click(); // 拷贝文件
-    void Command6_Click(); // 拷贝分区
-    // The request that copies a partition.
-    static CommandExchange::Request CopyA(const QString& partition);
+    void Command2_Click();  // 读取数据分区
+    void treeClick();       // a click on a node of the tree
+    void Command3_Click();  // 查阅分区文件
+    void Command5_Click();  // 拷贝文件
+    void Command6_Click();  // 拷贝分区
     void Command7_Click();  // 删除分区
     void Command8_Click();  // 删除分区数据
     void Command9_Click();  // 新建文件名
@@ -74,7 +72,6 @@ private:
     void deleteCommand(bool dataOnly);
 
     CommandExchange& m_exchange;
-    ExchangeHost& m_host;
     Messenger& m_messenger;
     Selection m_selection;
     NewFileDialog m_newFileDialog;

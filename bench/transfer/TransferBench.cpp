@@ -7,6 +7,7 @@
 #include "platform/Messenger.h"
 #include "serial/CommandExchange.h"
 #include "serial/Commands.h"
+#include "serial/Requests.h"
 #include "serial/QtSerialLink.h"
 
 #include <QElapsedTimer>
@@ -21,11 +22,9 @@ namespace {
 constexpr int kBaud = 115200;
 constexpr int kRecords = 29000; // about 1 MB as a partition reply
 
-class CountingHost : public ExchangeHost {
+// The consumer of the reply: counts its dispatches.
+class CountingHost {
 public:
-    void ComFalse() override {}
-    void ComEnable() override {}
-    bool connectedCaption() const override { return true; }
     void take(const QString& reply)
     {
         ++dispatches;
@@ -78,7 +77,8 @@ void BM_CopyPartitionOverPty(benchmark::State& state)
     CountingHost host;
     SilentMessenger messenger;
     Timing timing; // production durations: 0.2 s quiet ends the reply
-    CommandExchange exchange(link, host, messenger, timing);
+    CommandExchange exchange(link, messenger, timing);
+    exchange.gate().setConnected(true);
     exchange.route(commands::CopyPartition, [&host](const CommandExchange::Reply& r) { host.take(r.text); });
 
     double seconds = 0;
@@ -86,10 +86,9 @@ void BM_CopyPartitionOverPty(benchmark::State& state)
         host.dispatches = 0;
         QElapsedTimer clock;
         clock.start();
-        exchange.send(CommandExchange::Request{.bytes = commands::copyPartition(QLatin1Char('A')),
-                                               .code = commands::CopyPartition,
-                                               .target = "A",
-                                               .wait = false});
+        CommandExchange::Request copy = requests::copyPartition(QStringLiteral("A"));
+        copy.wait = false;
+        exchange.send(copy);
         QEventLoop loop;
         QTimer poll;
         QObject::connect(&poll, &QTimer::timeout, &loop, [&] {

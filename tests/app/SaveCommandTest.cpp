@@ -193,7 +193,7 @@ TEST_F(SaveCommandTest, AFailedSaveLeavesTheOldFileAndNoWorkCopy)
     // WPS saves what it has on its failure path; that stays in the work copy, which is dropped
     sheets::Servers wpsOnly;
     wps.install(wpsOnly, sheets::kWps);
-    SaveCommand saver(SaveCommand::Context{window.grid(), window.exchange(), window, messenger, dialogs, wpsOnly,
+    SaveCommand saver(SaveCommand::Context{window.grid(), window.exchange(), messenger, dialogs, wpsOnly,
                                            templatePath(), [] { return std::optional<QString>("F1"); }});
     wps.failOn = "name";
     dialogs.answers = {target};
@@ -320,7 +320,7 @@ TEST_F(SaveCommandTest, ALongSaveRunsBesideTheWindowAndCancelLeavesTheOldFile)
     reply.clear();
 
     ScriptedProgress progress;
-    SaveCommand saver(SaveCommand::Context{window.grid(), window.exchange(), window, messenger, dialogs, servers,
+    SaveCommand saver(SaveCommand::Context{window.grid(), window.exchange(), messenger, dialogs, servers,
                                            templatePath(), [] { return std::optional<QString>("BIG"); }, &progress});
     const QString csv = dir.filePath("big.csv");
     {

@@ -200,7 +200,7 @@ TEST_F(StorageCommandsTest, DeleteAsksFirstAndSendsOnlyOnYes)
 
     // No: nothing goes out, the gate and the controls are free again
     ex().abandonPending();
-    ex().releaseGate();
+    ex().gate().release();
     for (auto handler : {&StorageCommands::Command7_Click, &StorageCommands::Command8_Click}) {
         messenger.answers = {false};
         EXPECT_TRUE(run(handler).isEmpty());

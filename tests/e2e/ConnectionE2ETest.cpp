@@ -3,7 +3,7 @@
 #include "app/TreeLook.h"
 #include "grids/PreviewGrid.h"
 #include "ktmsim/seed.h"
-#include "serial/Commands.h"
+#include "serial/Requests.h"
 #include "storage/PartitionTree.h"
 #include "tests/support/QtTestMain.h"
 
@@ -25,9 +25,7 @@ TEST_F(SimFixture, ReadPartitionsRebuildsTheTreeFromTheInstrument)
 TEST_F(SimFixture, ListingFillsFileNodes)
 {
     CommandExchange& ex = window->exchange();
-    ASSERT_TRUE(ex.send(CommandExchange::Request{.bytes = commands::dirPartition(QLatin1Char('A')),
-                                                 .code = commands::ListFiles,
-                                                 .target = "A"}));
+    ASSERT_TRUE(ex.send(requests::listFiles("A")));
     ASSERT_TRUE(waitIdle());
     const QStringList files = listingLines(expected("DIR A"));
     ASSERT_GE(files.size(), 2); // the seed's partition A holds files
@@ -40,9 +38,7 @@ TEST_F(SimFixture, ListingFillsFileNodes)
 TEST_F(SimFixture, CopyPartitionFillsTheGridWithEveryRecord)
 {
     CommandExchange& ex = window->exchange();
-    ASSERT_TRUE(ex.send(CommandExchange::Request{.bytes = commands::copyPartition(QLatin1Char('A')),
-                                                 .code = commands::CopyPartition,
-                                                 .target = "A"}));
+    ASSERT_TRUE(ex.send(requests::copyPartition("A")));
     ASSERT_TRUE(waitIdle());
     const QString reply = expected("COPY A");
     expectGridShows(reply);

@@ -4,7 +4,6 @@
 
 #include "serial/CommandExchange.h"
 #include "serial/Commands.h"
-#include "tests/support/ConnectedHost.h"
 #include "tests/support/FakeSerialLink.h"
 #include "tests/support/QtTestMain.h"
 #include "tests/support/RecordingMessenger.h"
@@ -18,9 +17,10 @@ namespace {
 
 class ComponentWriterTest : public ::testing::Test {
 protected:
-    ComponentWriterTest() : exchange(link, host, messenger, timing), writer(exchange, timing)
+    ComponentWriterTest() : exchange(link, messenger, timing), writer(exchange, timing)
     {
         link.open();
+        exchange.gate().setConnected(true);
         exchange.route(commands::WriteComponent, [this](const CommandExchange::Reply& r) { writer.receive(r.text); });
         QObject::connect(&writer, &ComponentWriter::rowDone,
                          [this](int row, const QString& status, bool) { statuses.append(QString::number(row) + ":" + status); });
@@ -40,7 +40,6 @@ protected:
 
     Timing timing = testing_qt::fastTiming();
     FakeSerialLink link;
-    ConnectedHost host;
     RecordingMessenger messenger;
     CommandExchange exchange;
     ComponentWriter writer;

@@ -31,12 +31,13 @@ struct Call {
     bool operator==(const Call&) const = default;
 };
 
-class FakeHost : public ExchangeHost {
-public:
-    void ComFalse() override { calls.append({"ComFalse", {}, {}}); }
-    void ComEnable() override { calls.append({"ComEnable", {}, {}}); }
-    bool connectedCaption() const override { return connected; }
-    bool connected = true;
+// What a front end hears from the gate, in order.
+struct Controls {
+    explicit Controls(Gate& gate)
+    {
+        QObject::connect(&gate, &Gate::controlsLocked, [this] { calls.append({"locked", {}, {}}); });
+        QObject::connect(&gate, &Gate::controlsUnlocked, [this] { calls.append({"unlocked", {}, {}}); });
+    }
     QList<Call> calls;
 };
 
@@ -70,9 +71,10 @@ struct Consumers {
 class ExchangeTest : public ::testing::Test {
 protected:
     explicit ExchangeTest(Timing t = testing_qt::fastTiming())
-        : timing(t), exchange(link, host, messenger, timing)
+        : timing(t), exchange(link, messenger, timing), controls(exchange.gate())
     {
         link.open();
+        exchange.gate().setConnected(true);
         consumers.routeAll(exchange);
     }
     // Sends a command the way every button does.
@@ -107,9 +109,9 @@ protected:
 
     Timing timing;
     FakeSerialLink link;
-    FakeHost host;
     RecordingMessenger messenger;
     CommandExchange exchange;
+    Controls controls;
     Consumers consumers;
 };
 
@@ -125,12 +127,12 @@ TEST_F(ExchangeTest, SendingSequenceTakesTheGateAndSetsTheCodeBeforeAnyEventRuns
     QList<Call> controlsBefore;
     ASSERT_TRUE(exchange.send([&]() -> CommandExchange::Step {
         gateTaken = exchange.busy();
-        controlsBefore = host.calls;
+        controlsBefore = controls.calls;
         return Request{.bytes = commands::dir(), .code = commands::ReadPartitions, .startReplyTimer = true};
     }));
     EXPECT_TRUE(gateTaken);
-    EXPECT_EQ(controlsBefore, QList<Call>({{"ComFalse", {}, {}}}));
-    EXPECT_EQ(host.calls.last(), (Call{"ComEnable", {}, {}}));
+    EXPECT_EQ(controlsBefore, QList<Call>({{"locked", {}, {}}}));
+    EXPECT_EQ(controls.calls.last(), (Call{"unlocked", {}, {}}));
     EXPECT_EQ(link.writes, QList<QByteArray>({"DIR\r\n"}));
     // The reply was handled inside the command wait.
     EXPECT_EQ(codesSeen, QList<qint16>({1}));
@@ -144,11 +146,11 @@ TEST_F(ExchangeTest, SendingSequenceTakesTheGateAndSetsTheCodeBeforeAnyEventRuns
 TEST_F(ExchangeTest, BusyRefusesWithoutTouchingAnything)
 {
     // A refused command leaves the gate taken (for the watchdog).
-    host.connected = false;
+    exchange.gate().setConnected(false);
     EXPECT_FALSE(mayStart());
-    host.connected = true;
+    exchange.gate().setConnected(true);
     messenger.messages.clear();
-    host.calls.clear();
+    controls.calls.clear();
     bool prepared = false;
     EXPECT_FALSE(exchange.send([&]() -> CommandExchange::Step {
         prepared = true;
@@ -156,17 +158,17 @@ TEST_F(ExchangeTest, BusyRefusesWithoutTouchingAnything)
     }));
     EXPECT_FALSE(prepared);
     EXPECT_EQ(messenger.messages, QStringList({kWait}));
-    EXPECT_TRUE(host.calls.isEmpty());
+    EXPECT_TRUE(controls.calls.isEmpty());
     EXPECT_TRUE(link.writes.isEmpty());
     EXPECT_TRUE(exchange.busy());
 }
 
 TEST_F(ExchangeTest, NotConnectedLeavesTheGateForTheWatchdog)
 {
-    host.connected = false;
+    exchange.gate().setConnected(false);
     EXPECT_FALSE(mayStart());
     EXPECT_EQ(messenger.messages, QStringList({kNotConnected}));
-    EXPECT_EQ(host.calls, QList<Call>({{"ComFalse", {}, {}}, {"ComEnable", {}, {}}}));
+    EXPECT_EQ(controls.calls, QList<Call>({{"locked", {}, {}}, {"unlocked", {}, {}}}));
     EXPECT_TRUE(exchange.busy());
     EXPECT_TRUE(link.writes.isEmpty());
 
@@ -176,7 +178,7 @@ TEST_F(ExchangeTest, NotConnectedLeavesTheGateForTheWatchdog)
     // ...and works again after it.
     exchange.startWatchdog();
     ASSERT_TRUE(waitFor([&] { return !exchange.busy(); }));
-    host.connected = true;
+    exchange.gate().setConnected(true);
     EXPECT_TRUE(exchange.send(Request{.bytes = commands::dir(), .code = commands::ReadPartitions}));
 }
 
@@ -646,4 +648,23 @@ TEST_F(GraceExchangeTest, AReplyWhoseHandlingFailedIsNotWatched)
     link.deliver("more\r\n");
     ASSERT_TRUE(waitFor([&] { return !exchange.lineBusy(); }));
     EXPECT_TRUE(events.isEmpty());
+}
+
+TEST_F(ExchangeTest, AHolderReleasingTheGateMakesTheLineIdleUnlessAReplyIsDue)
+{
+    int idle = 0;
+    QObject::connect(&exchange, &CommandExchange::lineIdle, [&] { ++idle; });
+    // a dialog holds the gate, then closes
+    ASSERT_TRUE(exchange.send([]() -> CommandExchange::Step { return CommandExchange::Held{}; }));
+    EXPECT_TRUE(exchange.busy());
+    EXPECT_EQ(controls.calls, QList<Call>({{"locked", {}, {}}})); // the holder unlocks them itself
+    exchange.gate().release();
+    EXPECT_FALSE(exchange.busy());
+    EXPECT_EQ(idle, 1);
+
+    // a command awaits its reply: the line is not idle for the next one yet
+    ASSERT_TRUE(exchange.send(Request{.bytes = commands::dir(), .code = commands::ReadPartitions, .wait = false}));
+    exchange.gate().release();
+    EXPECT_EQ(idle, 1);
+    EXPECT_TRUE(exchange.lineBusy());
 }

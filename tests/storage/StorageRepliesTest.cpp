@@ -6,7 +6,6 @@
 #include "grids/PreviewGrid.h"
 #include "serial/Commands.h"
 #include "storage/PartitionTree.h"
-#include "tests/support/ConnectedHost.h"
 #include "tests/support/FakeSerialLink.h"
 #include "tests/support/QtTestMain.h"
 #include "tests/support/RecordingMessenger.h"
@@ -19,9 +18,10 @@ namespace {
 
 class StorageRepliesTest : public ::testing::Test {
 protected:
-    StorageRepliesTest() : exchange(link, host, messenger, testing_qt::fastTiming())
+    StorageRepliesTest() : exchange(link, messenger, testing_qt::fastTiming())
     {
         link.open();
+        exchange.gate().setConnected(true);
         tree.Ini_Tree("A-J");
         tree.Bulid_Tree("B", "B1\r\nB2\r\n");
         grids::Ini_Grid(grid);
@@ -43,7 +43,6 @@ protected:
     }
 
     FakeSerialLink link;
-    ConnectedHost host;
     RecordingMessenger messenger;
     CommandExchange exchange;
     PartitionTree tree;

@@ -1,0 +1,7 @@
+#include "serial/Gate.h"
+
+void Gate::release()
+{
+    Busy = false;
+    emit released();
+}
