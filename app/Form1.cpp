@@ -719,29 +719,17 @@ void Form1::onReplyCut(qint16 code)
 void Form1::showInterrupted(qint64 bytes, CommandExchange::Interruption why)
 {
     stopButton->hide();
-    const QLocale locale;
-    const QString count = locale.toString(bytes);
-    switch (why) {
-    case CommandExchange::Interruption::Stopped:
-        statusLine->setText(tr("已停止接收：已接收的 %1 字节已丢弃").arg(count));
-        break;
-    case CommandExchange::Interruption::Disconnected:
-        statusLine->setText(tr("已断开，传输中断：已接收的 %1 字节已丢弃").arg(count));
-        break;
-    case CommandExchange::Interruption::LinkLost:
-        statusLine->setText(tr("串口已断开，传输中断：已接收的 %1 字节已丢弃").arg(count));
-        break;
-    }
+    statusLine->setText(LinkTexts::interrupted(why).arg(QLocale().toString(bytes)));
 }
 
 void Form1::showDiscarding(qint64 bytes)
 {
-    statusLine->setText(tr("正在丢弃上次未完成的数据：%1 字节").arg(QLocale().toString(bytes)));
+    statusLine->setText(LinkTexts::discarding().arg(QLocale().toString(bytes)));
 }
 
 void Form1::showDiscarded(qint64 bytes)
 {
-    const QString text = tr("已丢弃上次未完成的数据：%1 字节").arg(QLocale().toString(bytes));
+    const QString text = LinkTexts::discarded().arg(QLocale().toString(bytes));
     if (!m_cutNotice.isEmpty()) {
         statusLine->setText(tr("%1；%2").arg(std::exchange(m_cutNotice, QString()), text));
         return;

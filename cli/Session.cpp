@@ -68,19 +68,6 @@ QString notArchived() { return Session::tr("存档已中止：本次拷贝的记
 
 QString grouped(qint64 n) { return QLocale(QLocale::Chinese, QLocale::China).toString(n); }
 
-QString interruptionText(qint64 bytes, CommandExchange::Interruption why)
-{
-    const QString count = grouped(bytes);
-    switch (why) {
-    case CommandExchange::Interruption::Stopped: return Session::tr("已停止接收：已接收的 %1 字节已丢弃").arg(count);
-    case CommandExchange::Interruption::Disconnected:
-        return Session::tr("已断开，传输中断：已接收的 %1 字节已丢弃").arg(count);
-    case CommandExchange::Interruption::LinkLost:
-        return Session::tr("串口已断开，传输中断：已接收的 %1 字节已丢弃").arg(count);
-    }
-    return {};
-}
-
 QString oneLine(const QString& reply)
 {
     QString t = reply.trimmed();
@@ -276,15 +263,15 @@ void Session::composeExchange()
     connect(m_exchange.get(), &CommandExchange::receiveInterrupted, this,
             [this](qint64 bytes, CommandExchange::Interruption why) {
                 m_progress->end();
-                fail(Interrupted, interruptionText(bytes, why));
+                fail(Interrupted, LinkTexts::interrupted(why).arg(grouped(bytes)));
             });
     connect(m_exchange.get(), &CommandExchange::discardProgress, this, [this](qint64 bytes) {
-        m_s.console.progress(tr("正在丢弃上次未完成的数据：%1 字节").arg(grouped(bytes)));
+        m_s.console.progress(LinkTexts::discarding().arg(grouped(bytes)));
     });
     connect(m_exchange.get(), &CommandExchange::discardFinished, this, [this](qint64 bytes) {
         m_s.console.endProgress();
         if (bytes > 0)
-            m_s.console.note(tr("已丢弃上次未完成的数据：%1 字节").arg(grouped(bytes)));
+            m_s.console.note(LinkTexts::discarded().arg(grouped(bytes)));
     });
     connect(m_exchange.get(), &CommandExchange::lineIdle, this, [this] { m_loop.quit(); });
     connect(m_exchange.get(), &CommandExchange::replyCut, this, [this](qint16, const QString&) {

@@ -41,4 +41,17 @@ QString systemReason(const QString& reason)
     return reason;
 }
 
+QString interrupted(CommandExchange::Interruption why)
+{
+    switch (why) {
+    case CommandExchange::Interruption::Stopped:
+        return QCoreApplication::translate("LinkTexts", "已停止接收：已接收的 %1 字节已丢弃");
+    case CommandExchange::Interruption::Disconnected:
+        return QCoreApplication::translate("LinkTexts", "已断开，传输中断：已接收的 %1 字节已丢弃");
+    case CommandExchange::Interruption::LinkLost:
+        return QCoreApplication::translate("LinkTexts", "串口已断开，传输中断：已接收的 %1 字节已丢弃");
+    }
+    return {};
+}
+
 } // namespace LinkTexts

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "serial/CommandExchange.h"
+
 #include <QCoreApplication>
 #include <QString>
 
@@ -39,5 +41,15 @@ inline QString noData()
 {
     return QCoreApplication::translate("LinkTexts", "没有读取到数据！请检查连线或仪器的电源开关是否关闭！");
 }
+
+// What became of a transfer that did not end normally; %1 the bytes received so far, as the
+// front end writes numbers.
+QString interrupted(CommandExchange::Interruption why);
+// Input nobody asked for is being read and dropped, and when it has been; %1 its bytes so far.
+inline QString discarding()
+{
+    return QCoreApplication::translate("LinkTexts", "正在丢弃上次未完成的数据：%1 字节");
+}
+inline QString discarded() { return QCoreApplication::translate("LinkTexts", "已丢弃上次未完成的数据：%1 字节"); }
 
 } // namespace LinkTexts

@@ -551,26 +551,6 @@
         <translation>%1; %2</translation>
     </message>
     <message>
-        <source>已停止接收：已接收的 %1 字节已丢弃</source>
-        <translation>Receiving stopped: the %1 bytes received were discarded</translation>
-    </message>
-    <message>
-        <source>已断开，传输中断：已接收的 %1 字节已丢弃</source>
-        <translation>Disconnected, transfer interrupted: the %1 bytes received were discarded</translation>
-    </message>
-    <message>
-        <source>串口已断开，传输中断：已接收的 %1 字节已丢弃</source>
-        <translation>Serial port lost, transfer interrupted: the %1 bytes received were discarded</translation>
-    </message>
-    <message>
-        <source>正在丢弃上次未完成的数据：%1 字节</source>
-        <translation>Discarding leftover data of an earlier transfer: %1 bytes</translation>
-    </message>
-    <message>
-        <source>已丢弃上次未完成的数据：%1 字节</source>
-        <translation>Discarded leftover data of an earlier transfer: %1 bytes</translation>
-    </message>
-    <message>
         <source>已连接</source>
         <translation>Connected</translation>
     </message>
@@ -1107,6 +1087,26 @@
     <message>
         <source>（%1 没有对应的设备：设备已拔出或不存在，请重新打开串口列表选择。）</source>
         <translation>(No device stands behind %1: it was unplugged or is not there. Open the port list again and choose the port.)</translation>
+    </message>
+    <message>
+        <source>已停止接收：已接收的 %1 字节已丢弃</source>
+        <translation>Receiving stopped: the %1 bytes received were discarded</translation>
+    </message>
+    <message>
+        <source>已断开，传输中断：已接收的 %1 字节已丢弃</source>
+        <translation>Disconnected, transfer interrupted: the %1 bytes received were discarded</translation>
+    </message>
+    <message>
+        <source>串口已断开，传输中断：已接收的 %1 字节已丢弃</source>
+        <translation>Serial port lost, transfer interrupted: the %1 bytes received were discarded</translation>
+    </message>
+    <message>
+        <source>正在丢弃上次未完成的数据：%1 字节</source>
+        <translation>Discarding leftover data of an earlier transfer: %1 bytes</translation>
+    </message>
+    <message>
+        <source>已丢弃上次未完成的数据：%1 字节</source>
+        <translation>Discarded leftover data of an earlier transfer: %1 bytes</translation>
     </message>
 </context>
 <context>
@@ -1738,10 +1738,6 @@ An output file appears only when the transfer ended normally and the file was wr
 </translation>
     </message>
     <message>
-        <source>无法写入日志 %1：%2</source>
-        <translation>Cannot write the log %1: %2</translation>
-    </message>
-    <message>
         <source>archive 之后应为 list、export 或 check。</source>
         <translation>archive must be followed by list, export or check.</translation>
     </message>
@@ -1868,26 +1864,6 @@ An output file appears only when the transfer ended normally and the file was wr
     <message>
         <source>已中止。</source>
         <translation>Stopped.</translation>
-    </message>
-    <message>
-        <source>已停止接收：已接收的 %1 字节已丢弃</source>
-        <translation>Receiving stopped: the %1 bytes received were discarded</translation>
-    </message>
-    <message>
-        <source>已断开，传输中断：已接收的 %1 字节已丢弃</source>
-        <translation>Disconnected, transfer interrupted: the %1 bytes received were discarded</translation>
-    </message>
-    <message>
-        <source>串口已断开，传输中断：已接收的 %1 字节已丢弃</source>
-        <translation>Serial port lost, transfer interrupted: the %1 bytes received were discarded</translation>
-    </message>
-    <message>
-        <source>正在丢弃上次未完成的数据：%1 字节</source>
-        <translation>Discarding leftover data of an earlier transfer: %1 bytes</translation>
-    </message>
-    <message>
-        <source>已丢弃上次未完成的数据：%1 字节</source>
-        <translation>Discarded leftover data of an earlier transfer: %1 bytes</translation>
     </message>
     <message>
         <source>、</source>
