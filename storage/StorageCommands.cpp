@@ -102,8 +102,13 @@ void StorageCommands::Command6_Click()
         if (!node->isPartition())
             return Refusal{selectPartition()};
         m_exchange.clearReplied();
-        return requests::copyPartition(node->partition);
+        return CopyA(node->partition);
     });
+}
+
+CommandExchange::Request StorageCommands::CopyA(const QString& partition)
+{
+    return requests::copyPartition(partition);
 }
 
 std::optional<SelectedNode> StorageCommands::partitionSelection(QString& refusal)

@@ -44,11 +44,13 @@ public:
     StorageCommands(CommandExchange& exchange, Messenger& messenger, Selection selection, NewFileDialog newFileDialog,
                     ComponentEditor componentEditor);
 
-    void Command2_Click();  // 读取数据分区
-    void treeClick();       // a click on a node of the tree
-    void Command3_Click();  // 查阅分区文件
-    void Command5_Click();  // 拷贝文件
-    void Command6_Click();  // 拷贝分区
+    void Command2_Click(); // 读取数据分区
+    void treeClick();      // a click on a node of the tree
+    void Command3_Click(); // 查阅分区文件
+    void Command5_Click(); // 拷贝文件
+    void Command6_Click(); // 拷贝分区
+    // The request that copies a partition, given its node text; Command6 sends it.
+    static CommandExchange::Request CopyA(const QString& partition);
     void Command7_Click();  // 删除分区
     void Command8_Click();  // 删除分区数据
     void Command9_Click();  // 新建文件名
