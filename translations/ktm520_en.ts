@@ -277,6 +277,17 @@
     </message>
 </context>
 <context>
+    <name>ComponentImport</name>
+    <message>
+        <source>Varnok提示：%1</source>
+        <translation>Varnok: %1</translation>
+    </message>
+    <message>
+        <source>请稍后重试！</source>
+        <translation>Please try again later.</translation>
+    </message>
+</context>
+<context>
     <name>ComponentList</name>
     <message>
         <source>元件编号的长度需不符合仪器要求，请输入如：*001的编号，最大值为*200，*为A-J区 ！</source>
@@ -313,6 +324,10 @@
     <message>
         <source>第%1行元件名中含有不可显示字符（含空格），请修正！</source>
         <translation>The component name in row %1 contains characters that cannot be shown (spaces included). Please correct it.</translation>
+    </message>
+    <message>
+        <source>元件编号列表为空，没有可写入的内容！</source>
+        <translation>The component list is empty; there is nothing to write.</translation>
     </message>
 </context>
 <context>
@@ -747,18 +762,6 @@
     <message>
         <source>你的电脑没有安装MS-OFFICE和WPS软件，无法打开EXCEL格式！</source>
         <translation>Neither MS Office nor WPS is installed on this PC; Excel workbooks cannot be opened.</translation>
-    </message>
-    <message>
-        <source>Varnok提示：%1</source>
-        <translation>Varnok: %1</translation>
-    </message>
-    <message>
-        <source>请稍后重试！</source>
-        <translation>Please try again later.</translation>
-    </message>
-    <message>
-        <source>元件编号列表为空，没有可写入的内容！</source>
-        <translation>The component list is empty; there is nothing to write.</translation>
     </message>
 </context>
 <context>
@@ -1431,20 +1434,8 @@ Do you want to replace it?</translation>
 <context>
     <name>cli::ComponentInput</name>
     <message>
-        <source>Varnok提示：%1</source>
-        <translation>Varnok: %1</translation>
-    </message>
-    <message>
-        <source>请稍后重试！</source>
-        <translation>Please try again later.</translation>
-    </message>
-    <message>
         <source>元件编号列表超过 %1 行，请分开写入！</source>
         <translation>The component list has more than %1 rows; write it in parts.</translation>
-    </message>
-    <message>
-        <source>元件编号列表为空，没有可写入的内容！</source>
-        <translation>The component list is empty; there is nothing to write.</translation>
     </message>
     <message>
         <source>第%1行元件编号 %2 不属于分区 %3，请检查修正！</source>
