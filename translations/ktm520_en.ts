@@ -1528,20 +1528,8 @@ Do you want to replace it?</translation>
         <translation>The output file of archive export must end in .xlsx or .csv.</translation>
     </message>
     <message>
-        <source>--no-archive 只能用于 copy。</source>
-        <translation>--no-archive is for copy only.</translation>
-    </message>
-    <message>
-        <source>--from 和 --to 只能用于 archive export。</source>
-        <translation>--from and --to are for archive export only.</translation>
-    </message>
-    <message>
         <source>--from 晚于 --to。</source>
         <translation>--from is later than --to.</translation>
-    </message>
-    <message>
-        <source>--json 只能用于 ports、partitions、files、components 和 archive list。</source>
-        <translation>--json is for ports, partitions, files, components and archive list only.</translation>
     </message>
     <message>
         <source>文件名不能为空。</source>
@@ -1564,24 +1552,8 @@ Do you want to replace it?</translation>
         <translation>Deleting cannot be undone: add --yes to confirm deleting partition %1.</translation>
     </message>
     <message>
-        <source>-o 只能用于 copy 和 components。</source>
-        <translation>-o is for copy and components only.</translation>
-    </message>
-    <message>
         <source>输出文件“%1”须以 .csv、.xls 或 .xlsx 结尾，或用 - 表示输出 CSV 到标准输出。</source>
         <translation>The output file “%1” must end in .csv, .xls or .xlsx, or be - for CSV on standard output.</translation>
-    </message>
-    <message>
-        <source>--data 只能用于 delete。</source>
-        <translation>--data is for delete only.</translation>
-    </message>
-    <message>
-        <source>--yes 只能用于 delete。</source>
-        <translation>--yes is for delete only.</translation>
-    </message>
-    <message>
-        <source>--json 只能用于 ports、partitions、files 和 components。</source>
-        <translation>--json is for ports, partitions, files and components only.</translation>
     </message>
     <message>
         <source>--json 与 -o 不能同时使用。</source>
@@ -1729,10 +1701,6 @@ An output file appears only when the transfer ended normally and the file was wr
 </translation>
     </message>
     <message>
-        <source>无法写入日志 %1：%2</source>
-        <translation>Cannot write the log %1: %2</translation>
-    </message>
-    <message>
         <source>archive 之后应为 list、export 或 check。</source>
         <translation>archive must be followed by list, export or check.</translation>
     </message>
@@ -1812,6 +1780,18 @@ An output file appears only when the transfer ended normally and the file was wr
                            records&apos; texts what they allow (all of it or nothing).
 
 </translation>
+    </message>
+    <message>
+        <source>%1 和 %2</source>
+        <translation>%1 and %2</translation>
+    </message>
+    <message>
+        <source>%1、%2</source>
+        <translation>%1, %2</translation>
+    </message>
+    <message>
+        <source>%1 只能用于 %2。</source>
+        <translation>%1 is for %2 only.</translation>
     </message>
 </context>
 <context>
