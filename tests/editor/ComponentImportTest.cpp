@@ -5,6 +5,7 @@
 #include "export/BuiltinServer.h"
 #include "export/FailureText.h"
 #include "grids/PreviewGrid.h"
+#include "tests/support/GridRows.h"
 #include "tests/support/RecordingServer.h"
 
 #include <QFile>
@@ -12,14 +13,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-QStringList rowsOf(const PreviewGrid& grid)
-{
-    QStringList rows;
-    for (int r = 0; r < grid.rows(); ++r)
-        rows << grid.text(r, 0) + "|" + grid.text(r, 1);
-    return rows;
-}
 
 class ComponentImportTest : public ::testing::Test {
 protected:
