@@ -1,9 +1,9 @@
 #include "app/Form3.h"
 
+#include "editor/ComponentImport.h"
 #include "editor/ComponentList.h"
 #include "editor/ComponentWriter.h"
 #include "export/Automation.h"
-#include "export/FailureText.h"
 #include "grids/PreviewGrid.h"
 #include "platform/FileDialogs.h"
 #include "platform/Messenger.h"
@@ -27,7 +27,8 @@ namespace {
 constexpr int kTwips = PreviewGrid::kTwipsPerPixel;
 } // namespace
 
-Form3::Form3(Context context, QWidget* parent) : QDialog(parent), m_c(std::move(context))
+Form3::Form3(Context context, QWidget* parent)
+    : QDialog(parent), m_c(std::move(context)), m_import(std::make_unique<ComponentImport>(m_c.servers))
 {
     m_grid = new PreviewGrid(this);
     m_writer = new ComponentWriter(m_c.exchange, m_c.timing, this);
@@ -190,47 +191,16 @@ void Form3::openWith(const QString& server, const QString& path, bool reportFail
 {
     // A new import replaces the workbook held so far; its sheets are no longer there to choose.
     releaseWorkbook();
+    std::optional<QString> failure;
     {
-        const QSignalBlocker quiet(Combo1);
-        Combo1->clear();
-    }
-    // Each step runs on its own; with reportFailure the first failure ends the import.
-    bool failed = false;
-    auto step = [&](auto&& action) {
-        if (failed)
-            return;
-        try {
-            action();
-        } catch (const sheets::Error& e) {
-            if (!reportFailure)
-                return;
-            failed = true;
-            m_c.messenger.information(tr("Varnok提示：%1").arg(FailureText::reason(e)) + QStringLiteral("\r\n") +
-                                      tr("请稍后重试！"));
-        }
-    };
-    // Without an application none of the steps can run, so a server that cannot be started is
-    // reported whatever the server; the steps after it rely on m_app.
-    const bool reportLater = reportFailure;
-    reportFailure = true;
-    step([&] { m_app = m_c.servers.create(server); });
-    reportFailure = reportLater;
-    step([&] {
-        if (!m_app)
-            throw sheets::Error(QStringLiteral("no application"));
-        m_book = &m_app->open(path);
-    });
-    step([&] { m_app->setVisible(false); });
-    step([&] {
-        if (!m_book)
-            throw sheets::Error(QStringLiteral("no workbook"));
         const QSignalBlocker quiet(Combo1); // the list is shown once, below
         Combo1->clear();
-        for (int i = 0; i < m_book->worksheetCount(); ++i)
-            Combo1->addItem(m_book->worksheet(i).name());
-    });
-    if (failed) {
-        releaseWorkbook();
+        failure = m_import->open(server, path,
+                                 reportFailure ? ComponentImport::Failures::Report : ComponentImport::Failures::Skip);
+        Combo1->addItems(m_import->sheetNames());
+    }
+    if (failure) {
+        m_c.messenger.information(*failure);
         return;
     }
     showPanel(Frame2);
@@ -244,32 +214,11 @@ void Form3::openWith(const QString& server, const QString& path, bool reportFail
 
 void Form3::Combo1_Click()
 {
-    if (!m_book)
-        return;
-    try {
-        sheets::Worksheet& sheet = m_book->worksheet(Combo1->currentText());
-        ComponentList::fillFromSheet(*m_grid, sheet);
-    } catch (const sheets::Error&) {
-        // the list stays as far as it was read
-    }
+    // A worksheet that cannot be read leaves the list as far as it was read.
+    m_import->fill(*m_grid, Combo1->currentIndex());
 }
 
-void Form3::releaseWorkbook()
-{
-    if (!m_app)
-        return;
-    try {
-        if (m_book)
-            m_book->close(UsingWps); // WPS saves on closing; Excel and the engine do not
-    } catch (const sheets::Error&) {
-    }
-    try {
-        m_app->quit();
-    } catch (const sheets::Error&) {
-    }
-    m_book = nullptr;
-    m_app.reset();
-}
+void Form3::releaseWorkbook() { m_import->release(UsingWps); } // WPS saves on closing
 
 // ---- manual entry ---------------------------------------------------------------------------
 
@@ -304,7 +253,7 @@ void Form3::Command2_Click()
     }
     if (entries.empty()) {
         // Nothing to write is not a write that succeeded.
-        m_c.messenger.information(tr("元件编号列表为空，没有可写入的内容！"));
+        m_c.messenger.information(ComponentList::emptyText());
         ComEnable();
         return;
     }

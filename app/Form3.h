@@ -17,10 +17,9 @@ class CommandExchange;
 class FileDialogs;
 class Messenger;
 class PreviewGrid;
+class ComponentImport;
 namespace sheets {
-class Application;
 class Servers;
-class Workbook;
 }
 
 // The component-code editor (导入): builds a list of component codes and names, imported from a
@@ -90,8 +89,7 @@ private:
 
     Context m_c;
     PreviewGrid* m_grid = nullptr;
-    std::unique_ptr<sheets::Application> m_app;
-    sheets::Workbook* m_book = nullptr;
+    std::unique_ptr<ComponentImport> m_import;
     ComponentWriter* m_writer = nullptr;
     bool m_closing = false;
 };

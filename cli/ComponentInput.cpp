@@ -1,5 +1,6 @@
 #include "cli/ComponentInput.h"
 
+#include "editor/ComponentImport.h"
 #include "export/Automation.h"
 #include "export/FailureText.h"
 #include "grids/PreviewGrid.h"
@@ -11,13 +12,6 @@
 namespace cli {
 
 namespace {
-// The editor's words when a workbook cannot be imported.
-QString importFailure(const QString& reason)
-{
-    return QCoreApplication::translate("cli::ComponentInput", "Varnok提示：%1").arg(reason) + QStringLiteral("\r\n") +
-           QCoreApplication::translate("cli::ComponentInput", "请稍后重试！");
-}
-
 QString tooLong()
 {
     return QCoreApplication::translate("cli::ComponentInput", "元件编号列表超过 %1 行，请分开写入！")
@@ -69,37 +63,18 @@ std::optional<QString> loadComponentList(const QString& list, PreviewGrid& grid,
     if (!isWorkbookList(list)) {
         QFile file(list);
         if (!file.open(QIODevice::ReadOnly))
-            return importFailure(FailureText::reason(file.exists() ? workbook::ErrorKind::AccessDenied
-                                                                   : workbook::ErrorKind::NotFound));
+            return ComponentImport::failureText(FailureText::reason(file.exists() ? workbook::ErrorKind::AccessDenied
+                                                                                  : workbook::ErrorKind::NotFound));
         const QByteArray text = file.read(kMaxListBytes + 1);
         if (text.size() > kMaxListBytes)
             return tooLong();
         return fillFromLines(grid, text);
     }
-    // The editor's import through the program's own engine: open, first worksheet, its cells.
-    std::unique_ptr<sheets::Application> app;
-    sheets::Workbook* book = nullptr;
-    std::optional<QString> failure;
-    try {
-        app = servers.create(sheets::kBuiltin);
-        if (!app)
-            throw sheets::Error(QStringLiteral("no application"));
-        book = &app->open(list);
-        app->setVisible(false);
-        if (book->worksheetCount() < 1)
-            throw sheets::Error(workbook::ErrorKind::Damaged, QStringLiteral("no worksheet"));
-        ComponentList::fillFromSheet(grid, book->worksheet(0));
-    } catch (const sheets::Error& e) {
-        failure = importFailure(FailureText::reason(e));
-    }
-    try {
-        if (book)
-            book->close(false);
-        if (app)
-            app->quit();
-    } catch (const sheets::Error&) {
-        // the list has been read (or its failure said); releasing it is no news
-    }
+    // The editor's import through the program's own engine: its first worksheet.
+    ComponentImport import(servers);
+    std::optional<QString> failure = import.open(sheets::kBuiltin, list);
+    if (!failure)
+        failure = import.fill(grid, 0);
     return failure;
 }
 
@@ -113,7 +88,7 @@ ListCheck checkList(const PreviewGrid& grid, const QString& partition)
     }
     if (result.entries.empty()) {
         // Nothing to write is not a write that succeeded.
-        result.fault = QCoreApplication::translate("cli::ComponentInput", "元件编号列表为空，没有可写入的内容！");
+        result.fault = ComponentList::emptyText();
         return result;
     }
     for (size_t i = 0; i < result.entries.size(); ++i) {

@@ -4,7 +4,12 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QHash>
+
+#include <algorithm>
+#include <limits>
+#include <utility>
+#include <variant>
+#include <vector>
 
 namespace cli {
 
@@ -15,64 +20,44 @@ struct Texts {
     Q_DECLARE_TR_FUNCTIONS(cli::Options)
 };
 
-struct CommandInfo {
+// A set of commands, one bit each.
+using Commands = unsigned;
+constexpr Commands kEveryCommand = ~0u;
+template <typename... C>
+constexpr Commands only(C... commands)
+{
+    return ((1u << unsigned(commands)) | ...);
+}
+constexpr bool takes(Commands set, Command command) { return (set >> unsigned(command)) & 1u; }
+
+// What an option's row does with what was typed: the options so far, whether --help or --version
+// was asked for, and the value ("" for a flag). Gives the refusal, or "" when the value was taken.
+struct Reading {
+    Options o;
+    bool help = false;
+    bool version = false;
+};
+using Take = QString (*)(Reading&, const QString& value);
+
+struct OptionRow {
+    const char* name;
+    const char* alias; // the other spelling, or nullptr
+    bool valued;       // takes a value: "--name value" or "--name=value"
+    Commands takenBy;  // the commands it may be used with
+    Take take;
+};
+
+// A command: its name (one or two words), how many operands follow the name, whether the first
+// of them is a partition letter, and what the rest of them (and the options it needs) say.
+using Check = QString (*)(Options&, const QStringList& operands);
+struct CommandRow {
     Command command;
+    const char* name;
     int minOperands;
     int maxOperands;
+    bool partitionFirst;
+    Check check; // nullptr: nothing more to check
 };
-
-const QHash<QString, CommandInfo>& commandTable()
-{
-    static const QHash<QString, CommandInfo> table{
-        {QStringLiteral("ports"), {Command::Ports, 0, 0}},
-        {QStringLiteral("partitions"), {Command::Partitions, 0, 0}},
-        {QStringLiteral("files"), {Command::Files, 1, 1}},
-        {QStringLiteral("copy"), {Command::Copy, 1, 2}},
-        {QStringLiteral("components"), {Command::Components, 1, 1}},
-        {QStringLiteral("write-components"), {Command::WriteComponents, 2, 2}},
-        {QStringLiteral("new-file"), {Command::NewFile, 2, 2}},
-        {QStringLiteral("delete"), {Command::Delete, 1, 1}},
-        {QStringLiteral("archive"), {Command::ArchiveList, 1, 1000}},
-    };
-    return table;
-}
-
-// Options that take a value, by every name they go by.
-enum class Valued {
-    Port,
-    Baud,
-    Parity,
-    StopBits,
-    Timeout,
-    QuietMs,
-    SettleMs,
-    Output,
-    Archive,
-    From,
-    To,
-    Language
-};
-const QHash<QString, Valued>& valuedOptions()
-{
-    static const QHash<QString, Valued> table{
-        {QStringLiteral("--port"), Valued::Port},
-        {QStringLiteral("--baud"), Valued::Baud},
-        {QStringLiteral("--parity"), Valued::Parity},
-        {QStringLiteral("--stop-bits"), Valued::StopBits},
-        {QStringLiteral("--timeout"), Valued::Timeout},
-        {QStringLiteral("--quiet-ms"), Valued::QuietMs},
-        {QStringLiteral("--settle-ms"), Valued::SettleMs},
-        {QStringLiteral("-o"), Valued::Output},
-        {QStringLiteral("--output"), Valued::Output},
-        {QStringLiteral("--archive"), Valued::Archive},
-        {QStringLiteral("--from"), Valued::From},
-        {QStringLiteral("--to"), Valued::To},
-        {QStringLiteral("--lang"), Valued::Language},
-    };
-    return table;
-}
-
-ParseResult fail(const QString& error) { return ParseResult{std::nullopt, error}; }
 
 // A partition letter as the instrument knows it; a lower-case letter is taken for its capital.
 std::optional<QString> partitionLetter(const QString& text)
@@ -113,6 +98,213 @@ std::optional<qint64> instrumentTime(const QString& text, bool endOfDay)
     return std::nullopt;
 }
 
+// A whole number in [low, high], or nullopt.
+std::optional<int> number(const QString& text, int low, int high)
+{
+    bool ok = false;
+    const int n = text.toInt(&ok);
+    return ok && n >= low && n <= high ? std::optional<int>(n) : std::nullopt;
+}
+
+QString takeTime(std::optional<qint64>& into, const QString& value, bool endOfDay)
+{
+    into = instrumentTime(value, endOfDay);
+    return into ? QString()
+                : Texts::tr("时间“%1”无效，应为 2026-12-07 或 2026-12-07 10:31:05 的形式。").arg(value);
+}
+
+// The options, in the order their "only with" checks are made.
+const OptionRow kOptions[] = {
+    {"--help", "-h", false, kEveryCommand, [](Reading& r, const QString&) { r.help = true; return QString(); }},
+    {"--version", nullptr, false, kEveryCommand,
+     [](Reading& r, const QString&) { r.version = true; return QString(); }},
+    {"--quiet", "-q", false, kEveryCommand, [](Reading& r, const QString&) { r.o.quiet = true; return QString(); }},
+    {"--log", nullptr, false, kEveryCommand, [](Reading& r, const QString&) { r.o.log = true; return QString(); }},
+    {"--port", nullptr, true, kEveryCommand,
+     [](Reading& r, const QString& v) {
+         r.o.port = v.trimmed();
+         return r.o.port.isEmpty() ? Texts::tr("--port 需要串口名（如 COM3）或设备路径。") : QString();
+     }},
+    {"--baud", nullptr, true, kEveryCommand,
+     [](Reading& r, const QString& v) {
+         r.o.baud = number(v, 1, std::numeric_limits<int>::max()).value_or(0);
+         return r.o.baud ? QString() : Texts::tr("波特率“%1”无效，应为正整数，如 9600。").arg(v);
+     }},
+    {"--parity", nullptr, true, kEveryCommand,
+     [](Reading& r, const QString& v) {
+         r.o.parity = parityLetter(v).value_or(QChar());
+         return !r.o.parity.isNull()
+                  ? QString()
+                  : Texts::tr("校验位“%1”无效，应为 None、Odd、Even、Mark 或 Space。").arg(v);
+     }},
+    {"--stop-bits", nullptr, true, kEveryCommand,
+     [](Reading& r, const QString& v) {
+         static const QStringList allowed{QStringLiteral("1"), QStringLiteral("1.5"), QStringLiteral("2")};
+         r.o.stopBits = v;
+         return allowed.contains(v) ? QString() : Texts::tr("停止位“%1”无效，应为 1、1.5 或 2。").arg(v);
+     }},
+    {"--timeout", nullptr, true, kEveryCommand,
+     [](Reading& r, const QString& v) {
+         bool ok = false;
+         r.o.timeoutSeconds = v.toDouble(&ok);
+         return ok && r.o.timeoutSeconds > 0 && r.o.timeoutSeconds <= 3600
+                  ? QString()
+                  : Texts::tr("超时“%1”无效，应为 0 到 3600 之间的秒数。").arg(v);
+     }},
+    {"--quiet-ms", nullptr, true, kEveryCommand,
+     [](Reading& r, const QString& v) {
+         r.o.quietMs = number(v, 1, 60000).value_or(-1);
+         return r.o.quietMs >= 0 ? QString()
+                                 : Texts::tr("静默时间“%1”无效，应为 1 到 60000 之间的毫秒数。").arg(v);
+     }},
+    {"--settle-ms", nullptr, true, kEveryCommand,
+     [](Reading& r, const QString& v) {
+         r.o.settleMs = number(v, 0, 60000).value_or(-1);
+         return r.o.settleMs >= 0 ? QString()
+                                  : Texts::tr("等待时间“%1”无效，应为 0 到 60000 之间的毫秒数。").arg(v);
+     }},
+    {"--archive", nullptr, true, kEveryCommand,
+     [](Reading& r, const QString& v) {
+         r.o.archivePath = v;
+         return v.isEmpty() ? Texts::tr("--archive 需要档案数据库的文件名。") : QString();
+     }},
+    {"--lang", nullptr, true, kEveryCommand,
+     [](Reading& r, const QString& v) {
+         // Read before the arguments are parsed (main installs the language); checked here.
+         r.o.language = ::Language::normalised(v);
+         return r.o.language.isEmpty() ? Texts::tr("语言“%1”无效，应为 zh_CN（中文）或 en（English）。").arg(v)
+                                       : QString();
+     }},
+    {"-o", "--output", true, only(Command::Copy, Command::Components, Command::ArchiveExport),
+     [](Reading& r, const QString& v) {
+         r.o.output = v;
+         return v.isEmpty() ? Texts::tr("-o 需要输出文件名，或 - 表示标准输出。") : QString();
+     }},
+    {"--data", nullptr, false, only(Command::Delete),
+     [](Reading& r, const QString&) { r.o.dataOnly = true; return QString(); }},
+    {"--yes", nullptr, false, only(Command::Delete),
+     [](Reading& r, const QString&) { r.o.yes = true; return QString(); }},
+    {"--no-archive", nullptr, false, only(Command::Copy),
+     [](Reading& r, const QString&) { r.o.noArchive = true; return QString(); }},
+    {"--from", nullptr, true, only(Command::ArchiveExport),
+     [](Reading& r, const QString& v) { return takeTime(r.o.from, v, false); }},
+    {"--to", nullptr, true, only(Command::ArchiveExport),
+     [](Reading& r, const QString& v) { return takeTime(r.o.to, v, true); }},
+    {"--json", nullptr, false,
+     only(Command::Ports, Command::Partitions, Command::Files, Command::Components, Command::ArchiveList),
+     [](Reading& r, const QString&) { r.o.json = true; return QString(); }},
+};
+
+// The output a command writes to: `missing` is the refusal when -o is left out ("": it may be),
+// `allowed` the kinds it takes, `refusal` the refusal of any other.
+QString checkOutput(const Options& o, const QString& missing, std::initializer_list<OutputKind> allowed,
+                    const QString& refusal)
+{
+    if (o.output.isEmpty())
+        return missing;
+    return std::find(allowed.begin(), allowed.end(), outputKind(o.output)) != allowed.end() ? QString() : refusal;
+}
+
+QString anyOutput(const Options& o, const QString& missing)
+{
+    return checkOutput(
+        o, missing, {OutputKind::Csv, OutputKind::CsvToStdout, OutputKind::Xls, OutputKind::Xlsx},
+        Texts::tr("输出文件“%1”须以 .csv、.xls 或 .xlsx 结尾，或用 - 表示输出 CSV 到标准输出。").arg(o.output));
+}
+
+const CommandRow kCommands[] = {
+    {Command::Ports, "ports", 0, 0, false, nullptr},
+    {Command::Partitions, "partitions", 0, 0, false, nullptr},
+    {Command::Files, "files", 1, 1, true, nullptr},
+    {Command::Copy, "copy", 1, 2, true,
+     [](Options& o, const QStringList& operands) {
+         if (operands.size() == 2 && operands[1].isEmpty())
+             return Texts::tr("文件名不能为空。");
+         o.file = operands.value(1);
+         return anyOutput(o, Texts::tr("copy 需要用 -o 指定输出文件（.csv 或 .xls），或 -o - 输出到标准输出。"));
+     }},
+    {Command::Components, "components", 1, 1, true, [](Options& o, const QStringList&) { return anyOutput(o, {}); }},
+    {Command::WriteComponents, "write-components", 2, 2, true,
+     [](Options& o, const QStringList& operands) {
+         o.list = operands[1];
+         return o.list.isEmpty() ? Texts::tr("缺少元件编号列表文件。") : QString();
+     }},
+    {Command::NewFile, "new-file", 2, 2, true,
+     [](Options& o, const QStringList& operands) {
+         o.name = operands[1];
+         return QString();
+     }},
+    {Command::Delete, "delete", 1, 1, true,
+     [](Options& o, const QStringList&) {
+         // Erasing field data is not undoable: it is never done without consent on the line.
+         if (o.yes)
+             return QString();
+         return o.dataOnly ? Texts::tr("删除不可恢复：请加上 --yes 确认要删除分区 %1 的数据。").arg(o.partition)
+                           : Texts::tr("删除不可恢复：请加上 --yes 确认要删除分区 %1。").arg(o.partition);
+     }},
+    {Command::ArchiveList, "archive list", 0, 0, false, nullptr},
+    {Command::ArchiveExport, "archive export", 0, 999, true,
+     [](Options& o, const QStringList& operands) {
+         o.codes << operands.mid(1); // matched as stored (archive::chooseSeries)
+         return checkOutput(o, Texts::tr("archive export 需要用 -o 指定输出文件（.xlsx 或 .csv）。"),
+                            {OutputKind::Xlsx, OutputKind::Csv},
+                            Texts::tr("archive export 的输出文件须以 .xlsx 或 .csv 结尾。"));
+     }},
+    {Command::ArchiveCheck, "archive check", 0, 0, false, nullptr},
+};
+
+// "ports、partitions 和 files": the commands of a set, in the table's order.
+QString commandNames(Commands set)
+{
+    QStringList names;
+    for (const CommandRow& row : kCommands)
+        if (takes(set, row.command))
+            names << QString::fromLatin1(row.name);
+    QString text = names.value(0);
+    for (qsizetype i = 1; i < names.size(); ++i)
+        text = (i + 1 == names.size() ? Texts::tr("%1 和 %2") : Texts::tr("%1、%2")).arg(text, names[i]);
+    return text;
+}
+
+QString onlyWith(const OptionRow& row)
+{
+    return Texts::tr("%1 只能用于 %2。").arg(QLatin1String(row.name), commandNames(row.takenBy));
+}
+
+const OptionRow* optionNamed(const QString& name)
+{
+    for (const OptionRow& row : kOptions)
+        if (name == QLatin1String(row.name) || (row.alias && name == QLatin1String(row.alias)))
+            return &row;
+    return nullptr;
+}
+
+// The command the words name, and its operands; or the refusal.
+std::variant<QString, std::pair<const CommandRow*, QStringList>> commandOf(const QStringList& words)
+{
+    if (words.isEmpty())
+        return Texts::tr("缺少命令。");
+    bool known = false;
+    for (const CommandRow& row : kCommands) {
+        const QStringList name = QString::fromLatin1(row.name).split(QLatin1Char(' '));
+        if (name[0] != words[0])
+            continue;
+        known = true;
+        // A command of two words ("archive list") takes at most 1000 words after its first.
+        if (words.size() < name.size() || words.size() > 1001)
+            return Texts::tr("命令 %1 的参数个数不对。").arg(words[0]);
+        const QStringList operands = words.mid(name.size());
+        const bool counted = operands.size() >= row.minOperands && operands.size() <= row.maxOperands;
+        if (name.size() == 1 && !counted)
+            return Texts::tr("命令 %1 的参数个数不对。").arg(words[0]);
+        if (name.size() == 1 || (name[1] == words[1] && counted))
+            return std::pair{&row, operands};
+    }
+    if (known)
+        return Texts::tr("archive 之后应为 list、export 或 check。");
+    return Texts::tr("未知的命令“%1”。").arg(words.first());
+}
+
 } // namespace
 
 OutputKind outputKind(const QString& output)
@@ -143,12 +335,11 @@ QString Options::settings() const
 
 ParseResult parse(const QStringList& arguments)
 {
-    Options o;
+    const auto fail = [](const QString& error) { return ParseResult{std::nullopt, error}; };
+    Reading r;
     QStringList words; // the command and its operands
-    bool seenOutput = false;
+    std::vector<const OptionRow*> given;
     bool optionsEnd = false;
-    bool help = false;
-    bool version = false;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& a = arguments[i];
         if (optionsEnd || a == QLatin1String("-") || !a.startsWith(QLatin1Char('-'))) {
@@ -159,233 +350,82 @@ ParseResult parse(const QStringList& arguments)
             optionsEnd = true;
             continue;
         }
-        if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
-            help = true;
-            continue;
-        }
-        if (a == QLatin1String("--version")) {
-            version = true;
-            continue;
-        }
-        if (a == QLatin1String("--json")) {
-            o.json = true;
-            continue;
-        }
-        if (a == QLatin1String("--quiet") || a == QLatin1String("-q")) {
-            o.quiet = true;
-            continue;
-        }
-        if (a == QLatin1String("--yes")) {
-            o.yes = true;
-            continue;
-        }
-        if (a == QLatin1String("--data")) {
-            o.dataOnly = true;
-            continue;
-        }
-        if (a == QLatin1String("--no-archive")) {
-            o.noArchive = true;
-            continue;
-        }
-        if (a == QLatin1String("--log")) {
-            o.log = true;
-            continue;
-        }
         // --name=value or --name value
-        QString key = a;
-        std::optional<QString> value;
-        if (const qsizetype eq = a.indexOf(QLatin1Char('=')); a.startsWith(QLatin1String("--")) && eq > 2) {
-            key = a.left(eq);
-            value = a.mid(eq + 1);
-        }
-        const auto option = valuedOptions().find(key);
-        if (option == valuedOptions().end())
+        const qsizetype eq = a.startsWith(QLatin1String("--")) ? a.indexOf(QLatin1Char('=')) : -1;
+        const QString key = eq > 2 ? a.left(eq) : a;
+        const OptionRow* row = optionNamed(key);
+        if (!row || (!row->valued && eq > 2))
             return fail(Texts::tr("未知的选项“%1”。").arg(a));
-        if (!value) {
-            if (i + 1 >= arguments.size())
+        QString value;
+        if (row->valued) {
+            if (eq <= 2 && i + 1 >= arguments.size())
                 return fail(Texts::tr("选项 %1 需要一个值。").arg(key));
-            value = arguments[++i];
+            value = eq > 2 ? a.mid(eq + 1) : arguments[++i];
+            // "--port --archive x" lacks the port: an option is never taken for a value.
+            if (value.startsWith(QLatin1String("--")))
+                return fail(Texts::tr("选项 %1 需要一个值。").arg(key));
         }
-        // "--port --archive x" lacks the port: an option is never taken for a value.
-        if (value->startsWith(QLatin1String("--")))
-            return fail(Texts::tr("选项 %1 需要一个值。").arg(key));
-        switch (option.value()) {
-        case Valued::Port:
-            if (value->trimmed().isEmpty())
-                return fail(Texts::tr("--port 需要串口名（如 COM3）或设备路径。"));
-            o.port = value->trimmed();
-            break;
-        case Valued::Baud: {
-            bool ok = false;
-            const int baud = value->toInt(&ok);
-            if (!ok || baud <= 0)
-                return fail(Texts::tr("波特率“%1”无效，应为正整数，如 9600。").arg(*value));
-            o.baud = baud;
-            break;
-        }
-        case Valued::Parity: {
-            const std::optional<QChar> letter = parityLetter(*value);
-            if (!letter)
-                return fail(Texts::tr("校验位“%1”无效，应为 None、Odd、Even、Mark 或 Space。").arg(*value));
-            o.parity = *letter;
-            break;
-        }
-        case Valued::StopBits:
-            if (*value != QLatin1String("1") && *value != QLatin1String("1.5") && *value != QLatin1String("2"))
-                return fail(Texts::tr("停止位“%1”无效，应为 1、1.5 或 2。").arg(*value));
-            o.stopBits = *value;
-            break;
-        case Valued::Timeout: {
-            bool ok = false;
-            const double seconds = value->toDouble(&ok);
-            if (!ok || !(seconds > 0) || seconds > 3600)
-                return fail(Texts::tr("超时“%1”无效，应为 0 到 3600 之间的秒数。").arg(*value));
-            o.timeoutSeconds = seconds;
-            break;
-        }
-        case Valued::QuietMs:
-        case Valued::SettleMs: {
-            const bool quietSpell = option.value() == Valued::QuietMs;
-            bool ok = false;
-            const int ms = value->toInt(&ok);
-            if (!ok || ms < (quietSpell ? 1 : 0) || ms > 60000)
-                return fail(quietSpell ? Texts::tr("静默时间“%1”无效，应为 1 到 60000 之间的毫秒数。").arg(*value)
-                                       : Texts::tr("等待时间“%1”无效，应为 0 到 60000 之间的毫秒数。").arg(*value));
-            (quietSpell ? o.quietMs : o.settleMs) = ms;
-            break;
-        }
-        case Valued::Archive:
-            if (value->isEmpty())
-                return fail(Texts::tr("--archive 需要档案数据库的文件名。"));
-            o.archivePath = *value;
-            break;
-        case Valued::From:
-        case Valued::To: {
-            const bool to = option.value() == Valued::To;
-            const std::optional<qint64> t = instrumentTime(*value, to);
-            if (!t)
-                return fail(Texts::tr("时间“%1”无效，应为 2026-12-07 或 2026-12-07 10:31:05 的形式。").arg(*value));
-            (to ? o.to : o.from) = t;
-            break;
-        }
-        case Valued::Language:
-            // Read before the arguments are parsed (main installs the language); checked here.
-            if (::Language::normalised(*value).isEmpty())
-                return fail(Texts::tr("语言“%1”无效，应为 zh_CN（中文）或 en（English）。").arg(*value));
-            o.language = ::Language::normalised(*value);
-            break;
-        case Valued::Output:
-            if (value->isEmpty())
-                return fail(Texts::tr("-o 需要输出文件名，或 - 表示标准输出。"));
-            o.output = *value;
-            seenOutput = true;
-            break;
-        }
+        if (const QString refusal = row->take(r, value); !refusal.isEmpty())
+            return fail(refusal);
+        given.push_back(row);
     }
-
-    if (help) {
-        o.command = Command::Help;
-        return ParseResult{o, {}};
-    }
-    if (version) {
-        o.command = Command::Version;
-        return ParseResult{o, {}};
-    }
-    if (words.isEmpty())
-        return fail(Texts::tr("缺少命令。"));
-    const auto info = commandTable().find(words.first());
-    if (info == commandTable().end())
-        return fail(Texts::tr("未知的命令“%1”。").arg(words.first()));
-    o.command = info->command;
-    const QStringList operands = words.mid(1);
-    if (operands.size() < info->minOperands || operands.size() > info->maxOperands)
-        return fail(Texts::tr("命令 %1 的参数个数不对。").arg(words.first()));
-
-    if (o.command == Command::ArchiveList) {
-        // archive list | archive export [X [CODE...]]
-        if (operands[0] == QLatin1String("list") && operands.size() == 1) {
-            o.command = Command::ArchiveList;
-        } else if (operands[0] == QLatin1String("check") && operands.size() == 1) {
-            o.command = Command::ArchiveCheck;
-        } else if (operands[0] == QLatin1String("export")) {
-            o.command = Command::ArchiveExport;
-            if (operands.size() > 1) {
-                const std::optional<QString> letter = partitionLetter(operands[1]);
-                if (!letter)
-                    return fail(Texts::tr("分区“%1”无效，应为 A 到 J 中的一个字母。").arg(operands[1]));
-                o.partition = *letter;
-            }
-            o.codes << operands.mid(2); // matched as stored (archive::chooseSeries)
-            if (!seenOutput)
-                return fail(Texts::tr("archive export 需要用 -o 指定输出文件（.xlsx 或 .csv）。"));
-            const OutputKind kind = outputKind(o.output);
-            if (kind != OutputKind::Xlsx && kind != OutputKind::Csv)
-                return fail(Texts::tr("archive export 的输出文件须以 .xlsx 或 .csv 结尾。"));
-        } else {
-            return fail(Texts::tr("archive 之后应为 list、export 或 check。"));
-        }
-        if (o.noArchive)
-            return fail(Texts::tr("--no-archive 只能用于 copy。"));
-        if ((o.from || o.to) && o.command != Command::ArchiveExport)
-            return fail(Texts::tr("--from 和 --to 只能用于 archive export。"));
-        if (o.from && o.to && *o.from > *o.to)
-            return fail(Texts::tr("--from 晚于 --to。"));
-        if (o.json && o.command != Command::ArchiveList)
-            return fail(Texts::tr("--json 只能用于 ports、partitions、files、components 和 archive list。"));
+    Options& o = r.o;
+    if (r.help || r.version) {
+        o.command = r.help ? Command::Help : Command::Version;
         return ParseResult{o, {}};
     }
 
-    if (!operands.isEmpty()) {
+    const auto named = commandOf(words);
+    if (const QString* refusal = std::get_if<QString>(&named))
+        return fail(*refusal);
+    const auto& [command, operands] = std::get<1>(named);
+    o.command = command->command;
+    if (command->partitionFirst && !operands.isEmpty()) {
         const std::optional<QString> letter = partitionLetter(operands[0]);
         if (!letter)
             return fail(Texts::tr("分区“%1”无效，应为 A 到 J 中的一个字母。").arg(operands[0]));
         o.partition = *letter;
     }
-
-    switch (o.command) {
-    case Command::Copy:
-        if (operands.size() == 2) {
-            if (operands[1].isEmpty())
-                return fail(Texts::tr("文件名不能为空。"));
-            o.file = operands[1];
-        }
-        if (!seenOutput)
-            return fail(Texts::tr("copy 需要用 -o 指定输出文件（.csv 或 .xls），或 -o - 输出到标准输出。"));
-        break;
-    case Command::WriteComponents:
-        if (operands[1].isEmpty())
-            return fail(Texts::tr("缺少元件编号列表文件。"));
-        o.list = operands[1];
-        break;
-    case Command::NewFile: o.name = operands[1]; break;
-    case Command::Delete:
-        // Erasing field data is not undoable: it is never done without consent on the line.
-        if (!o.yes)
-            return fail(o.dataOnly ? Texts::tr("删除不可恢复：请加上 --yes 确认要删除分区 %1 的数据。").arg(o.partition)
-                                   : Texts::tr("删除不可恢复：请加上 --yes 确认要删除分区 %1。").arg(o.partition));
-        break;
-    default: break;
-    }
-
-    if (seenOutput && o.command != Command::Copy && o.command != Command::Components)
-        return fail(Texts::tr("-o 只能用于 copy 和 components。"));
-    if (seenOutput && outputKind(o.output) == OutputKind::Unknown)
-        return fail(
-            Texts::tr("输出文件“%1”须以 .csv、.xls 或 .xlsx 结尾，或用 - 表示输出 CSV 到标准输出。").arg(o.output));
-    if (o.dataOnly && o.command != Command::Delete)
-        return fail(Texts::tr("--data 只能用于 delete。"));
-    if (o.yes && o.command != Command::Delete)
-        return fail(Texts::tr("--yes 只能用于 delete。"));
-    if (o.noArchive && o.command != Command::Copy)
-        return fail(Texts::tr("--no-archive 只能用于 copy。"));
-    if (o.from || o.to)
-        return fail(Texts::tr("--from 和 --to 只能用于 archive export。"));
-    const bool listing = o.command == Command::Ports || o.command == Command::Partitions || o.command == Command::Files || o.command == Command::Components;
-    if (o.json && !listing)
-        return fail(Texts::tr("--json 只能用于 ports、partitions、files 和 components。"));
-    if (o.json && seenOutput)
+    if (command->check)
+        if (const QString refusal = command->check(o, operands); !refusal.isEmpty())
+            return fail(refusal);
+    for (const OptionRow& row : kOptions)
+        if (!takes(row.takenBy, o.command) && std::find(given.begin(), given.end(), &row) != given.end())
+            return fail(onlyWith(row));
+    if (o.from && o.to && *o.from > *o.to)
+        return fail(Texts::tr("--from 晚于 --to。"));
+    if (o.json && !o.output.isEmpty())
         return fail(Texts::tr("--json 与 -o 不能同时使用。"));
     return ParseResult{o, {}};
+}
+
+QList<OptionSpelling> optionSpellings()
+{
+    QList<OptionSpelling> list;
+    for (const OptionRow& row : kOptions) {
+        OptionSpelling& s = list.emplace_back();
+        s.name = QLatin1String(row.name);
+        s.alias = row.alias ? QLatin1String(row.alias) : QLatin1String();
+        s.valued = row.valued;
+        for (const CommandRow& command : kCommands)
+            if (takes(row.takenBy, command.command))
+                s.takenBy << command.command;
+    }
+    return list;
+}
+
+QList<CommandSpelling> commandSpellings()
+{
+    QList<CommandSpelling> list;
+    for (const CommandRow& row : kCommands)
+        list << CommandSpelling{row.command, QLatin1String(row.name)};
+    return list;
+}
+
+QString onlyWithText(const QString& option)
+{
+    const OptionRow* row = optionNamed(option);
+    return row ? onlyWith(*row) : QString();
 }
 
 QString versionText() { return QStringLiteral("ktm520-cli " KTM_VERSION "\n"); }

@@ -87,6 +87,22 @@ struct ParseResult {
 // Parses the arguments that follow the program's name.
 ParseResult parse(const QStringList& arguments);
 
+// The options and commands parse() knows, in its order, for what lists them.
+struct OptionSpelling {
+    QString name;  // e.g. "-o"
+    QString alias; // the other spelling ("--output"), or ""
+    bool valued = false;
+    QList<Command> takenBy; // the commands it may be used with
+};
+QList<OptionSpelling> optionSpellings();
+struct CommandSpelling {
+    Command command;
+    QString name; // e.g. "copy", "archive export"
+};
+QList<CommandSpelling> commandSpellings();
+// The refusal of an option given to a command that does not take it.
+QString onlyWithText(const QString& option);
+
 QString helpText();
 QString versionText();
 

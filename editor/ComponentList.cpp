@@ -142,6 +142,8 @@ std::optional<Fault> check(const PreviewGrid& grid, std::vector<Entry>& approved
     return std::nullopt;
 }
 
+QString emptyText() { return QCoreApplication::translate("ComponentList", "元件编号列表为空，没有可写入的内容！"); }
+
 void fillFromSheet(PreviewGrid& grid, sheets::Worksheet& sheet)
 {
     PreviewGrid::Batch batch(grid);

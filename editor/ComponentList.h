@@ -45,6 +45,9 @@ struct Entry {
 // Checks every data row in order; the first fault ends the check. On success returns the
 // entries as the check approved them.
 std::optional<Fault> check(const PreviewGrid& grid, std::vector<Entry>& approved);
+// The refusal of a write when the check approved no entry: nothing to write is not a write
+// that succeeded.
+QString emptyText();
 
 // Shows a worksheet: A1 and B1 as headers, then each non-empty cell of B2..B205 as the next
 // row, numbered from 1 without gaps. Throws sheets::Error if the server refuses a read.

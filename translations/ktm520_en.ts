@@ -277,6 +277,17 @@
     </message>
 </context>
 <context>
+    <name>ComponentImport</name>
+    <message>
+        <source>Varnok提示：%1</source>
+        <translation>Varnok: %1</translation>
+    </message>
+    <message>
+        <source>请稍后重试！</source>
+        <translation>Please try again later.</translation>
+    </message>
+</context>
+<context>
     <name>ComponentList</name>
     <message>
         <source>元件编号的长度需不符合仪器要求，请输入如：*001的编号，最大值为*200，*为A-J区 ！</source>
@@ -313,6 +324,10 @@
     <message>
         <source>第%1行元件名中含有不可显示字符（含空格），请修正！</source>
         <translation>The component name in row %1 contains characters that cannot be shown (spaces included). Please correct it.</translation>
+    </message>
+    <message>
+        <source>元件编号列表为空，没有可写入的内容！</source>
+        <translation>The component list is empty; there is nothing to write.</translation>
     </message>
 </context>
 <context>
@@ -727,18 +742,6 @@
     <message>
         <source>你的电脑没有安装MS-OFFICE和WPS软件，无法打开EXCEL格式！</source>
         <translation>Neither MS Office nor WPS is installed on this PC; Excel workbooks cannot be opened.</translation>
-    </message>
-    <message>
-        <source>Varnok提示：%1</source>
-        <translation>Varnok: %1</translation>
-    </message>
-    <message>
-        <source>请稍后重试！</source>
-        <translation>Please try again later.</translation>
-    </message>
-    <message>
-        <source>元件编号列表为空，没有可写入的内容！</source>
-        <translation>The component list is empty; there is nothing to write.</translation>
     </message>
 </context>
 <context>
@@ -1431,20 +1434,8 @@ Do you want to replace it?</translation>
 <context>
     <name>cli::ComponentInput</name>
     <message>
-        <source>Varnok提示：%1</source>
-        <translation>Varnok: %1</translation>
-    </message>
-    <message>
-        <source>请稍后重试！</source>
-        <translation>Please try again later.</translation>
-    </message>
-    <message>
         <source>元件编号列表超过 %1 行，请分开写入！</source>
         <translation>The component list has more than %1 rows; write it in parts.</translation>
-    </message>
-    <message>
-        <source>元件编号列表为空，没有可写入的内容！</source>
-        <translation>The component list is empty; there is nothing to write.</translation>
     </message>
     <message>
         <source>第%1行元件编号 %2 不属于分区 %3，请检查修正！</source>
@@ -1537,20 +1528,8 @@ Do you want to replace it?</translation>
         <translation>The output file of archive export must end in .xlsx or .csv.</translation>
     </message>
     <message>
-        <source>--no-archive 只能用于 copy。</source>
-        <translation>--no-archive is for copy only.</translation>
-    </message>
-    <message>
-        <source>--from 和 --to 只能用于 archive export。</source>
-        <translation>--from and --to are for archive export only.</translation>
-    </message>
-    <message>
         <source>--from 晚于 --to。</source>
         <translation>--from is later than --to.</translation>
-    </message>
-    <message>
-        <source>--json 只能用于 ports、partitions、files、components 和 archive list。</source>
-        <translation>--json is for ports, partitions, files, components and archive list only.</translation>
     </message>
     <message>
         <source>文件名不能为空。</source>
@@ -1573,24 +1552,8 @@ Do you want to replace it?</translation>
         <translation>Deleting cannot be undone: add --yes to confirm deleting partition %1.</translation>
     </message>
     <message>
-        <source>-o 只能用于 copy 和 components。</source>
-        <translation>-o is for copy and components only.</translation>
-    </message>
-    <message>
         <source>输出文件“%1”须以 .csv、.xls 或 .xlsx 结尾，或用 - 表示输出 CSV 到标准输出。</source>
         <translation>The output file “%1” must end in .csv, .xls or .xlsx, or be - for CSV on standard output.</translation>
-    </message>
-    <message>
-        <source>--data 只能用于 delete。</source>
-        <translation>--data is for delete only.</translation>
-    </message>
-    <message>
-        <source>--yes 只能用于 delete。</source>
-        <translation>--yes is for delete only.</translation>
-    </message>
-    <message>
-        <source>--json 只能用于 ports、partitions、files 和 components。</source>
-        <translation>--json is for ports, partitions, files and components only.</translation>
     </message>
     <message>
         <source>--json 与 -o 不能同时使用。</source>
@@ -1817,6 +1780,18 @@ An output file appears only when the transfer ended normally and the file was wr
                            records&apos; texts what they allow (all of it or nothing).
 
 </translation>
+    </message>
+    <message>
+        <source>%1 和 %2</source>
+        <translation>%1 and %2</translation>
+    </message>
+    <message>
+        <source>%1、%2</source>
+        <translation>%1, %2</translation>
+    </message>
+    <message>
+        <source>%1 只能用于 %2。</source>
+        <translation>%1 is for %2 only.</translation>
     </message>
 </context>
 <context>

@@ -5,6 +5,7 @@
 #include "export/Automation.h"
 #include "export/BuiltinServer.h"
 #include "grids/PreviewGrid.h"
+#include "tests/support/GridRows.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -13,16 +14,6 @@
 #include <gtest/gtest.h>
 
 using namespace cli;
-
-namespace {
-QStringList rowsOf(const PreviewGrid& g)
-{
-    QStringList out;
-    for (int r = 0; r < g.rows(); ++r)
-        out << g.text(r, 0) + "|" + g.text(r, 1);
-    return out;
-}
-} // namespace
 
 TEST(CliComponentInput, TextLinesBecomeNumberedRowsBlankLinesLeftOut)
 {

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 using namespace cli;
 
 namespace {
@@ -174,4 +176,136 @@ TEST(CliOptions, AnOptionIsNeverTakenForTheValueOfAnother)
     // a value that merely begins with one dash is a value
     EXPECT_EQ(ok({"copy", "A", "-o", "-"}).output, "-");
     EXPECT_EQ(ok({"--port", "-weird", "partitions"}).port, "-weird");
+}
+
+namespace {
+
+// A command line each command accepts as it stands, with nothing optional on it.
+QStringList plainLine(Command command)
+{
+    switch (command) {
+    case Command::Ports: return {"ports"};
+    case Command::Partitions: return {"partitions"};
+    case Command::Files: return {"files", "A"};
+    case Command::Copy: return {"copy", "A", "-o", "a.csv"};
+    case Command::Components: return {"components", "A"};
+    case Command::WriteComponents: return {"write-components", "A", "list.txt"};
+    case Command::NewFile: return {"new-file", "A", "NAME"};
+    case Command::Delete: return {"delete", "A", "--yes"};
+    case Command::ArchiveList: return {"archive", "list"};
+    case Command::ArchiveExport: return {"archive", "export", "-o", "a.xlsx"};
+    case Command::ArchiveCheck: return {"archive", "check"};
+    default: return {};
+    }
+}
+
+// Which commands take each option, as --help and the README say; options left out are taken by
+// every command. A value that the option accepts, for the valued ones.
+const std::map<QString, QList<Command>> kOnlyWith = {
+    {"-o", {Command::Copy, Command::Components, Command::ArchiveExport}},
+    {"--data", {Command::Delete}},
+    {"--yes", {Command::Delete}},
+    {"--no-archive", {Command::Copy}},
+    {"--from", {Command::ArchiveExport}},
+    {"--to", {Command::ArchiveExport}},
+    {"--json", {Command::Ports, Command::Partitions, Command::Files, Command::Components, Command::ArchiveList}},
+};
+const std::map<QString, QString> kGoodValue = {
+    {"--port", "COM3"},
+    {"--baud", "19200"},
+    {"--parity", "Odd"},
+    {"--stop-bits", "2"},
+    {"--timeout", "2.5"},
+    {"--quiet-ms", "300"},
+    {"--settle-ms", "50"},
+    {"--archive", "a.sqlite"},
+    {"--lang", "en"},
+    {"-o", "b.csv"},
+    {"--from", "2026-12-01"},
+    {"--to", "2026-12-07"},
+};
+
+} // namespace
+
+TEST(CliOptions, EveryOptionIsAcceptedExactlyByTheCommandsThatTakeIt)
+{
+    const QList<CommandSpelling> commands = commandSpellings();
+    ASSERT_EQ(commands.size(), 11);
+    for (const OptionSpelling& option : optionSpellings()) {
+        SCOPED_TRACE(option.name.toStdString());
+        QStringList given{option.name};
+        if (option.valued) {
+            ASSERT_TRUE(kGoodValue.count(option.name)) << "no value to try";
+            given << kGoodValue.at(option.name);
+        }
+        const auto only = kOnlyWith.find(option.name);
+        for (const CommandSpelling& command : commands) {
+            const QStringList line = plainLine(command.command) + given;
+            ASSERT_TRUE(parse(plainLine(command.command)).options) << command.name.toStdString();
+            EXPECT_TRUE(helpText().contains("  " + command.name)) << command.name.toStdString();
+            const bool taken = only == kOnlyWith.end() || only->second.contains(command.command);
+            EXPECT_EQ(option.takenBy.contains(command.command), taken) << command.name.toStdString();
+            const ParseResult r = parse(line);
+            if (taken) {
+                EXPECT_TRUE(r.options) << line.join(' ').toStdString() << ": " << r.error.toStdString();
+            } else {
+                EXPECT_FALSE(r.options) << line.join(' ').toStdString();
+                EXPECT_EQ(r.error, onlyWithText(option.name)) << line.join(' ').toStdString();
+            }
+        }
+        // --help names every spelling
+        EXPECT_TRUE(helpText().contains(option.name));
+        EXPECT_TRUE(helpText().contains(option.alias));
+        // the other spelling is the same option: taken by the same commands
+        if (!option.alias.isEmpty()) {
+            for (const CommandSpelling& command : commands) {
+                const QStringList line = plainLine(command.command) + QStringList{option.alias} + given.mid(1);
+                EXPECT_EQ(parse(line).error, parse(plainLine(command.command) + given).error)
+                    << line.join(' ').toStdString();
+            }
+        }
+    }
+}
+
+TEST(CliOptions, TheOnlyWithRefusalNamesTheCommandsThatTakeTheOption)
+{
+    EXPECT_EQ(onlyWithText("--data"), "--data 只能用于 delete。");
+    EXPECT_EQ(onlyWithText("--no-archive"), "--no-archive 只能用于 copy。");
+    EXPECT_EQ(onlyWithText("--json"), "--json 只能用于 ports、partitions、files、components 和 archive list。");
+    EXPECT_EQ(onlyWithText("-o"), "-o 只能用于 copy、components 和 archive export。");
+    EXPECT_EQ(onlyWithText("--output"), onlyWithText("-o"));
+    // the same refusal whichever command is used
+    EXPECT_EQ(refused({"copy", "A", "-o", "a.csv", "--json"}), refused({"archive", "check", "--json"}));
+    EXPECT_EQ(refused({"files", "A", "--from", "2026-12-01"}), refused({"archive", "list", "--from", "2026-12-01"}));
+}
+
+TEST(CliOptions, ArchiveListAndCheckRefuseWhatTheyWouldIgnore)
+{
+    // An output the command never writes would be a run that says it succeeded with no file.
+    EXPECT_EQ(refused({"archive", "list", "-o", "list.csv"}), onlyWithText("-o"));
+    EXPECT_EQ(refused({"archive", "check", "--output=x.xlsx"}), onlyWithText("-o"));
+    EXPECT_EQ(refused({"archive", "check", "--yes"}), onlyWithText("--yes"));
+    EXPECT_EQ(refused({"archive", "list", "--data"}), onlyWithText("--data"));
+}
+
+TEST(CliOptions, CommandsRefusedByTheirOperandsAndOutput)
+{
+    const QString sub = refused({"archive", "dance"});
+    EXPECT_NE(refused({"archive"}), sub); // the count: it has no second word
+    EXPECT_EQ(refused({"archive", "list", "x"}), sub);
+    EXPECT_EQ(refused({"archive", "check", "x"}), sub);
+    EXPECT_NE(sub, refused({"dance"}));
+    EXPECT_EQ(ok({"archive", "export", "b", "B001", "B002", "-o", "a.csv"}).codes, QStringList({"B001", "B002"}));
+    EXPECT_EQ(ok({"archive", "export", "b", "-o", "a.csv"}).partition, "B");
+    refused({"archive", "export", "K", "-o", "a.csv"});
+    refused({"archive", "export"});                // no output
+    refused({"archive", "export", "-o", "a.xls"}); // neither .xlsx nor .csv
+    refused({"archive", "export", "-o", "-"});
+    refused({"components", "A", "-o", "a.txt"});
+    refused({"components", "A", "-o", "a.csv", "--json"});
+    refused({"archive", "export", "-o", "a.csv", "--from", "2026-12-08", "--to", "2026-12-07"});
+    const Options o = ok({"archive", "export", "-o", "a.csv", "--from", "2026-12-07", "--to", "2026-12-07"});
+    EXPECT_EQ(*o.to - *o.from, 86399) << "a date alone as --to is its last second";
+    refused({"--json=1", "ports"}); // a flag takes no value
+    refused({"-o=a.csv", "copy", "A"});
 }
