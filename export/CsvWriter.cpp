@@ -4,12 +4,12 @@
 #include "export/NumberText.h"
 #include "export/ReplacingFile.h"
 #include "grids/PreviewGrid.h"
+#include "grids/ReadingLayout.h"
 
 #include <QDir>
 #include <QFileDevice>
 #include <QFileInfo>
 #include <QIODevice>
-#include <charconv>
 
 #include <cerrno>
 #include <string_view>
@@ -143,38 +143,11 @@ private:
     int m_errno = 0;
 };
 
-// A field that is nothing but a plain decimal number ("-052", "10234", "12.5"): read without a
-// detour through QString. Val reads such a text as the same number.
-std::optional<double> plainNumber(QByteArrayView s)
-{
-    qsizetype i = s.startsWith('-') ? 1 : 0;
-    qsizetype digits = 0;
-    bool point = false;
-    for (qsizetype k = i; k < s.size(); ++k) {
-        if (s[k] >= '0' && s[k] <= '9')
-            ++digits;
-        else if (s[k] == '.' && !point)
-            point = true;
-        else
-            return std::nullopt;
-    }
-    if (digits == 0 || digits > 15)
-        return std::nullopt;
-    double value = 0;
-    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value);
-    if (ec != std::errc() || end != s.data() + s.size())
-        return std::nullopt;
-    return value;
-}
-
 // A reading or a temperature: the number the workbook gets, or the text when there is none.
 void readingField(Sink& sink, QByteArrayView utf8)
 {
-    std::optional<double> value = plainNumber(utf8);
-    if (!value)
-        value = leadingNumber(QString::fromUtf8(utf8));
-    if (value)
-        sink.number(*value / 10.0);
+    if (const std::optional<double> value = ReadingLayout::leadingTenths(utf8))
+        sink.number(*value);
     else
         sink.field(utf8);
 }
@@ -261,7 +234,7 @@ bool write(const PreviewGrid& grid, QIODevice& out, QString* error, const Cancel
     const int rows = grid.rows();
     const int cols = grid.cols();
     sink.raw("\xEF\xBB\xBF");
-    if (cols > 2) {
+    if (ReadingLayout::applies(grid)) {
         sink.field(QStringLiteral("文件名"));
         for (int j = 0; j < cols; ++j)
             sink.field(grid.utf8(0, j));
@@ -274,7 +247,7 @@ bool write(const PreviewGrid& grid, QIODevice& out, QString* error, const Cancel
                 return false;
             for (int j = 0; j < cols; ++j)
                 cells[size_t(j)] = grid.utf8(r, j);
-            if (r == 1 || (cells[1].isEmpty() && cells[2].isEmpty())) {
+            if (r == 1 || ReadingLayout::isHeading(grid, r)) {
                 section = cells[0];
                 bool more = false;
                 for (int j = 1; j < cols; ++j)
@@ -284,7 +257,7 @@ bool write(const PreviewGrid& grid, QIODevice& out, QString* error, const Cancel
             }
             sink.field(section);
             for (int j = 0; j < cols; ++j) {
-                if (j == 1 || j == 2)
+                if (ReadingLayout::isNumberColumn(grid, j))
                     readingField(sink, cells[size_t(j)]);
                 else
                     sink.field(cells[size_t(j)]);

@@ -16,12 +16,12 @@ class QIODevice;
 //
 // Reading layout (more than two columns): a header row "文件名" followed by the grid's headers
 // (编号, 读数, 温度, 时间), then one row per record, the first field naming the file the record
-// came from. The grid's sections are those of the workbook (SheetWriter): row 1 starts the first,
+// came from. The grid's sections are those of the workbook (ReadingLayout): row 1 starts the first,
 // and a later row whose reading and temperature are both empty starts the next; the section is
 // named after the first cell of that row. A row that starts a section is a file name, not a
 // record, unless it holds more than its first cell: then it is written as a record too, so no
 // text of the grid is lost. Reading and temperature are written as the numbers the workbook gets,
-// the leading number of the cell divided by 10 (NumberText); a cell that does not begin with a
+// the leading number of the cell divided by 10 (ReadingLayout::leadingTenths); a cell that does not begin with a
 // number keeps its text.
 //
 // Component layout (two columns or fewer): every row of the grid as it stands, headers first.

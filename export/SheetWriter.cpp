@@ -1,19 +1,13 @@
 #include "export/SheetWriter.h"
 
 #include "export/Automation.h"
-#include "export/NumberText.h"
 #include "grids/PreviewGrid.h"
+#include "grids/ReadingLayout.h"
 
 #include <workbook/workbook.h>
 
 namespace SheetWriter {
 namespace {
-
-// A row after row 1 with empty reading and temperature starts a worksheet of its own.
-bool startsSection(const PreviewGrid& grid, int r)
-{
-    return grid.cols() > 2 && r > 1 && grid.text(r, 2).isEmpty() && grid.text(r, 1).isEmpty();
-}
 
 constexpr int kMaxNameLength = 31;
 
@@ -55,7 +49,7 @@ std::optional<TooLong> tooLongForXls(const PreviewGrid& grid)
     int offset = 0;
     int first = 1;
     for (int r = 1; r <= rows; ++r) {
-        const bool ends = r == rows || startsSection(grid, r);
+        const bool ends = r == rows || ReadingLayout::startsSection(grid, r);
         if (!ends)
             continue;
         const int needed = r - offset; // the section's last row, r - 1, lands in row r - offset
@@ -69,21 +63,14 @@ std::optional<TooLong> tooLongForXls(const PreviewGrid& grid)
 
 std::vector<Section> sections(const PreviewGrid& grid)
 {
+    // The first worksheet is named like the file a save makes of it; the others as they stand.
     std::vector<Section> out;
-    const int rows = grid.rows();
-    out.push_back({sanitizeName(grid.text(1, 0)), 1, rows});
-    for (int r = 2; r < rows; ++r) {
-        if (!startsSection(grid, r))
-            continue;
-        out.back().end = r;
-        out.push_back({grid.text(r, 0), r, rows});
+    for (const ReadingLayout::Section& s : ReadingLayout::sections(grid)) {
+        const QString name = grid.text(s.first, 0);
+        out.push_back({out.empty() ? sanitizeName(name) : name, s.first, s.end});
     }
     return out;
 }
-
-bool isNumberColumn(const PreviewGrid& grid, int col) { return grid.cols() > 2 && (col == 1 || col == 2); }
-
-double cellNumber(const QString& text) { return Val(text) / 10.0; }
 
 void write(const PreviewGrid& grid, sheets::Application& app, const QString& path, sheets::Workbook*& opened)
 {
@@ -121,8 +108,8 @@ void write(const PreviewGrid& grid, sheets::Application& app, const QString& pat
             for (int j = 0; j < cols; ++j) {
                 const QString text = grid.text(r, j);
                 sheet->setCellText(sheetRow, j + 1, text);
-                if (isNumberColumn(grid, j))
-                    sheet->setCellNumber(sheetRow, j + 1, cellNumber(text));
+                if (ReadingLayout::isNumberColumn(grid, j))
+                    sheet->setCellNumber(sheetRow, j + 1, ReadingLayout::workbookValue(text));
             }
         }
     }

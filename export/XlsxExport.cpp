@@ -3,6 +3,7 @@
 #include "export/FailureText.h"
 #include "export/SheetWriter.h"
 #include "grids/PreviewGrid.h"
+#include "grids/ReadingLayout.h"
 #include "platform/FilePath.h"
 
 #include <QDir>
@@ -24,8 +25,8 @@ std::optional<QString> save(const PreviewGrid& grid, const QString& path, const 
     auto writeRow = [&](int r, bool header) -> workbook::Error {
         for (int j = 0; j < cols; ++j) {
             const QString text = grid.text(r, j);
-            if (!header && SheetWriter::isNumberColumn(grid, j)) {
-                cells[size_t(j)] = SheetWriter::cellNumber(text);
+            if (!header && ReadingLayout::isNumberColumn(grid, j)) {
+                cells[size_t(j)] = ReadingLayout::workbookValue(text);
                 continue;
             }
             texts[size_t(j)] = text.toStdString();

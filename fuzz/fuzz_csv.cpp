@@ -12,7 +12,7 @@
 // one leading apostrophe that keeps a spreadsheet from taking it as a formula, but only where
 // the text begins with = + - @ tab or CR; it is removed before the comparison.
 #include "export/CsvWriter.h"
-#include "export/NumberText.h"
+#include "grids/ReadingLayout.h"
 #include "grids/GridLayouts.h"
 #include "grids/PreviewGrid.h"
 #include "platform/WireText.h"
