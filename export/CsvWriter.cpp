@@ -56,11 +56,7 @@ QString reasonFor(const QIODevice& out, int err)
     return FailureText::reason(ErrorKind::Io, out.errorString());
 }
 
-void setError(QString* error, const QString& reason)
-{
-    if (error)
-        *error = reason;
-}
+SaveFailure failed(const QString& reason) { return SaveFailure{SaveFailure::Kind::Failed, reason}; }
 
 // Gathers rows of fields and hands them to the device in pieces of about kPiece bytes, whole
 // rows each. It keeps the errno of a failed hand-over; the caller stops at the first one.
@@ -213,23 +209,14 @@ void appendField(QByteArray& out, QByteArrayView utf8)
     out.append('"');
 }
 
-bool write(const PreviewGrid& grid, QIODevice& out, QString* error, const Cancel& cancel)
+SaveResult write(const PreviewGrid& grid, QIODevice& out, const Cancel& cancel)
 {
-    if (!out.isWritable()) {
-        setError(error, FailureText::reason(ErrorKind::Io, QStringLiteral("the output is not open for writing")));
-        return false;
-    }
+    if (!out.isWritable())
+        return failed(FailureText::reason(ErrorKind::Io, QStringLiteral("the output is not open for writing")));
     Sink sink(out);
-    const auto failed = [&] {
-        setError(error, reasonFor(out, sink.failedErrno()));
-        return false;
-    };
-    const auto cancelled = [&] {
-        if (!cancel || !cancel())
-            return false;
-        setError(error, FailureText::saveCancelled());
-        return true;
-    };
+    const auto writeFailed = [&] { return failed(reasonFor(out, sink.failedErrno())); };
+    const auto cancelled = [&] { return cancel && cancel(); };
+    const SaveFailure stopped{SaveFailure::Kind::Cancelled, FailureText::saveCancelled()};
 
     const int rows = grid.rows();
     const int cols = grid.cols();
@@ -239,12 +226,12 @@ bool write(const PreviewGrid& grid, QIODevice& out, QString* error, const Cancel
         for (int j = 0; j < cols; ++j)
             sink.field(grid.utf8(0, j));
         if (!sink.endRow())
-            return failed();
+            return writeFailed();
         std::vector<QByteArrayView> cells(static_cast<size_t>(cols));
         QByteArrayView section;
         for (int r = 1; r < rows; ++r) {
             if (r % kCancelEvery == 0 && cancelled())
-                return false;
+                return stopped;
             for (int j = 0; j < cols; ++j)
                 cells[size_t(j)] = grid.utf8(r, j);
             if (r == 1 || ReadingLayout::isHeading(grid, r)) {
@@ -263,42 +250,38 @@ bool write(const PreviewGrid& grid, QIODevice& out, QString* error, const Cancel
                     sink.field(cells[size_t(j)]);
             }
             if (!sink.endRow())
-                return failed();
+                return writeFailed();
         }
     } else if (cols > 0) {
         for (int r = 0; r < rows; ++r) {
             if (r > 0 && r % kCancelEvery == 0 && cancelled())
-                return false;
+                return stopped;
             for (int j = 0; j < cols; ++j)
                 sink.field(grid.utf8(r, j));
             if (!sink.endRow())
-                return failed();
+                return writeFailed();
         }
     }
     if (cancelled())
-        return false;
+        return stopped;
     if (!sink.finish())
-        return failed();
-    return true;
+        return writeFailed();
+    return std::nullopt;
 }
 
-bool save(const PreviewGrid& grid, const QString& path, QString* error, const Cancel& cancel)
+SaveResult save(const PreviewGrid& grid, const QString& path, const Cancel& cancel)
 {
     ReplacingFile file(path); // never writes into the target directly: no half-written file
     QString reason;
-    if (!file.open(&reason)) {
-        setError(error, reason);
-        return false;
-    }
-    if (!write(grid, file.device(), error, cancel)) {
+    if (!file.open(&reason))
+        return failed(reason);
+    if (SaveResult failure = write(grid, file.device(), cancel)) {
         file.cancel();
-        return false;
+        return failure;
     }
-    if (!file.commit(&reason)) {
-        setError(error, reason);
-        return false;
-    }
-    return true;
+    if (!file.commit(&reason))
+        return failed(reason);
+    return std::nullopt;
 }
 
 } // namespace CsvWriter

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "export/SaveResult.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -36,19 +38,19 @@ void appendField(QByteArray& out, QByteArrayView utf8);
 bool readsAsNumber(QByteArrayView utf8);
 
 // Asked every kCancelEvery rows, and once more at the end, whether to stop; true stops the write
-// with FailureText::saveCancelled() as the reason.
+// (SaveFailure::Kind::Cancelled, FailureText::saveCancelled() as the reason).
 using Cancel = std::function<bool()>;
 inline constexpr int kCancelEvery = 4096;
 
 // Writes the CSV text to `out`, which must be open for writing; a file device is flushed at the
-// end. False with the operator's reason in `error` (FailureText) when a write fails or the write
-// was cancelled; what reached `out` by then stays there.
-bool write(const PreviewGrid& grid, QIODevice& out, QString* error = nullptr, const Cancel& cancel = {});
+// end. The failure with the operator's reason (FailureText) when a write fails or the write was
+// cancelled; what reached `out` by then stays there.
+SaveResult write(const PreviewGrid& grid, QIODevice& out, const Cancel& cancel = {});
 
 // Writes the CSV file at `path` through a temporary file in the same folder (ReplacingFile) that
 // is renamed over it only when everything was written: a failed or cancelled save removes its
 // temporary file, and a file that was at `path` stays as it was even when the program is killed
 // mid-save. A read-only file at `path` is refused, not replaced.
-bool save(const PreviewGrid& grid, const QString& path, QString* error = nullptr, const Cancel& cancel = {});
+SaveResult save(const PreviewGrid& grid, const QString& path, const Cancel& cancel = {});
 
 } // namespace CsvWriter

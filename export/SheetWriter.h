@@ -1,13 +1,17 @@
 #pragma once
 
+#include "export/SaveResult.h"
+
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 #include <vector>
 
 class PreviewGrid;
 namespace sheets {
 class Application;
+class Servers;
 class Workbook;
 }
 
@@ -51,5 +55,21 @@ std::vector<Section> sections(const PreviewGrid& grid);
 // server refuses a step. `opened` is set as soon as the workbook is open, for a failure path
 // that must still reach it. The application is left to the caller.
 void write(const PreviewGrid& grid, sheets::Application& app, const QString& path, sheets::Workbook*& opened);
+
+// What a server does when a step of the save fails: Excel and the engine quit without
+// saving; WPS spreadsheets save what the workbook holds, close it and quit.
+enum class FailurePath {
+    CloseAndReport,
+    SaveWhatIsThere
+};
+
+// The .xls save, without dialogs or messages, for any front end: copies the template to a work
+// copy beside `target`, writes the grid into that copy through the server, and replaces `target`
+// with it only when it was written in full. Whatever happens, the work copy is gone afterwards
+// and `target` is either the old file or the whole new one. Once `stopRequested` says yes (it is
+// asked before the copy would replace `target`), the copy is discarded as after a failure.
+SaveResult save(const PreviewGrid& grid, const sheets::Servers& servers, const QString& server,
+                FailurePath failurePath, const QString& templatePath, const QString& target,
+                const std::function<bool()>& stopRequested = {});
 
 } // namespace SheetWriter
