@@ -79,6 +79,34 @@ QString columnText(sqlite3_stmt* stmt, int column)
     return text ? QString::fromUtf8(text, sqlite3_column_bytes(stmt, column)) : QString();
 }
 
+// One read: prepares `sql`, lets `bind` bind its parameters and gives every row to `row`. False,
+// with `error` filled as a failed read, when the statement cannot be prepared or a step fails, so
+// that the caller gives nothing rather than what it had read before the failure.
+template <typename Bind, typename Row>
+bool readRows(sqlite3* db, const char* sql, Error* error, Bind&& bind, Row&& row)
+{
+    Statement query(db, sql);
+    int rc = SQLITE_ERROR;
+    if (query) {
+        sqlite3_stmt* s = query.get();
+        bind(s);
+        while ((rc = sqlite3_step(s)) == SQLITE_ROW)
+            row(s);
+    }
+    if (rc != SQLITE_DONE) {
+        setError(error, ErrorKind::ReadFailed, message(db));
+        return false;
+    }
+    return true;
+}
+
+template <typename Row>
+bool readRows(sqlite3* db, const char* sql, Error* error, Row&& row)
+{
+    return readRows(
+        db, sql, error, [](sqlite3_stmt*) {}, std::forward<Row>(row));
+}
+
 // --- The schema -----------------------------------------------------------------------------
 
 // Version 1 held the records as text only, each with the time of its download.
@@ -1000,31 +1028,23 @@ std::optional<StoreResult> Archive::store(const RecordSource& next, const QDateT
 
 std::vector<SeriesSummary> Archive::summary(Error* error) const
 {
-    sqlite3* db = m->db.get();
     std::vector<SeriesSummary> out;
     // An archive of version 2 read where it cannot be brought forward has no table of components.
-    Statement query(db, m->hasComponents ? "SELECT partition, code, count, first_s, last_s FROM components "
-                                           "ORDER BY partition, code"
-                                         : "SELECT partition, code, count(*), min(time_s), max(time_s) FROM records "
-                                           "GROUP BY partition, code ORDER BY partition, code");
-    int rc = SQLITE_ERROR;
-    if (query) {
-        sqlite3_stmt* s = query.get();
-        while ((rc = sqlite3_step(s)) == SQLITE_ROW)
+    const char* sql = m->hasComponents ? "SELECT partition, code, count, first_s, last_s FROM components "
+                                         "ORDER BY partition, code"
+                                       : "SELECT partition, code, count(*), min(time_s), max(time_s) FROM records "
+                                         "GROUP BY partition, code ORDER BY partition, code";
+    if (!readRows(m->db.get(), sql, error, [&](sqlite3_stmt* s) {
             out.push_back(SeriesSummary{columnText(s, 0), columnText(s, 1), sqlite3_column_int64(s, 2),
                                         sqlite3_column_int64(s, 3), sqlite3_column_int64(s, 4)});
-    }
-    if (rc != SQLITE_DONE) {
-        setError(error, ErrorKind::ReadFailed, message(db));
+        }))
         return {};
-    }
     return out;
 }
 
 std::vector<Point> Archive::series(const QString& partition, const QString& code, qint64 from, qint64 to,
                                    Error* error) const
 {
-    sqlite3* db = m->db.get();
     std::vector<Point> out;
     // Every time there is lies in years 1 to 9999; within them the texts bound the range of the
     // table that holds it, and the numbers leave out the texts that are not times.
@@ -1032,57 +1052,46 @@ std::vector<Point> Archive::series(const QString& partition, const QString& code
     to = std::min(to, kLastTime);
     if (from > to)
         return out;
-    Statement query(db, "SELECT time_s, reading_hz, temperature_c FROM records "
-                        "WHERE partition = ?1 AND code = ?2 AND time BETWEEN ?3 AND ?4 "
-                        "AND time_s BETWEEN ?5 AND ?6 AND reading_hz IS NOT NULL ORDER BY time");
-    int rc = SQLITE_ERROR;
-    if (query) {
-        sqlite3_stmt* s = query.get();
+    const auto bind = [&](sqlite3_stmt* s) {
         bindText(s, 1, partition);
         bindText(s, 2, code);
         bindText(s, 3, instrumentTimeText(from));
         bindText(s, 4, instrumentTimeText(to));
         sqlite3_bind_int64(s, 5, from);
         sqlite3_bind_int64(s, 6, to);
-        while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
-            Point p;
-            p.time = sqlite3_column_int64(s, 0);
-            p.readingHz = sqlite3_column_double(s, 1);
-            p.hasTemperature = sqlite3_column_type(s, 2) != SQLITE_NULL;
-            if (p.hasTemperature)
-                p.temperatureC = sqlite3_column_double(s, 2);
-            out.push_back(p);
-        }
-    }
-    if (rc != SQLITE_DONE) {
-        setError(error, ErrorKind::ReadFailed, message(db));
+    };
+    const auto row = [&](sqlite3_stmt* s) {
+        Point p;
+        p.time = sqlite3_column_int64(s, 0);
+        p.readingHz = sqlite3_column_double(s, 1);
+        p.hasTemperature = sqlite3_column_type(s, 2) != SQLITE_NULL;
+        if (p.hasTemperature)
+            p.temperatureC = sqlite3_column_double(s, 2);
+        out.push_back(p);
+    };
+    if (!readRows(m->db.get(),
+                  "SELECT time_s, reading_hz, temperature_c FROM records "
+                  "WHERE partition = ?1 AND code = ?2 AND time BETWEEN ?3 AND ?4 "
+                  "AND time_s BETWEEN ?5 AND ?6 AND reading_hz IS NOT NULL ORDER BY time",
+                  error, bind, row))
         return {};
-    }
     return out;
 }
 
 std::vector<Download> Archive::downloads(Error* error) const
 {
-    sqlite3* db = m->db.get();
     std::vector<Download> out;
-    Statement query(db, "SELECT id, at, partition, received, added FROM downloads ORDER BY id");
-    int rc = SQLITE_ERROR;
-    if (query) {
-        sqlite3_stmt* s = query.get();
-        while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
-            Download d;
-            d.id = sqlite3_column_int64(s, 0);
-            d.at = QDateTime::fromString(columnText(s, 1), Qt::ISODateWithMs).toUTC();
-            d.partition = columnText(s, 2);
-            d.received = sqlite3_column_int64(s, 3);
-            d.added = sqlite3_column_int64(s, 4);
-            out.push_back(d);
-        }
-    }
-    if (rc != SQLITE_DONE) {
-        setError(error, ErrorKind::ReadFailed, message(db));
+    if (!readRows(m->db.get(), "SELECT id, at, partition, received, added FROM downloads ORDER BY id", error,
+                  [&](sqlite3_stmt* s) {
+                      Download d;
+                      d.id = sqlite3_column_int64(s, 0);
+                      d.at = QDateTime::fromString(columnText(s, 1), Qt::ISODateWithMs).toUTC();
+                      d.partition = columnText(s, 2);
+                      d.received = sqlite3_column_int64(s, 3);
+                      d.added = sqlite3_column_int64(s, 4);
+                      out.push_back(d);
+                  }))
         return {};
-    }
     return out;
 }
 
@@ -1114,37 +1123,23 @@ Calibration calibrationOfRow(sqlite3_stmt* s)
 
 std::vector<Calibration> Archive::calibrations(Error* error) const
 {
-    sqlite3* db = m->db.get();
     std::vector<Calibration> out;
     const std::string sql = std::string("SELECT ") + kCalibrationColumns + " FROM calibrations ORDER BY code";
-    Statement query(db, sql.c_str());
-    int rc = SQLITE_ERROR;
-    if (query) {
-        while ((rc = sqlite3_step(query.get())) == SQLITE_ROW)
-            out.push_back(calibrationOfRow(query.get()));
-    }
-    if (rc != SQLITE_DONE) {
-        setError(error, ErrorKind::ReadFailed, message(db));
+    if (!readRows(m->db.get(), sql.c_str(), error, [&](sqlite3_stmt* s) { out.push_back(calibrationOfRow(s)); }))
         return {};
-    }
     return out;
 }
 
 std::optional<Calibration> Archive::calibration(const QString& code, Error* error) const
 {
-    sqlite3* db = m->db.get();
+    // The code is the table's key: one row at most.
+    std::optional<Calibration> out;
     const std::string sql = std::string("SELECT ") + kCalibrationColumns + " FROM calibrations WHERE code = ?1";
-    Statement query(db, sql.c_str());
-    if (query) {
-        bindText(query.get(), 1, code);
-        const int rc = sqlite3_step(query.get());
-        if (rc == SQLITE_ROW)
-            return calibrationOfRow(query.get());
-        if (rc == SQLITE_DONE)
-            return std::nullopt;
-    }
-    setError(error, ErrorKind::ReadFailed, message(db));
-    return std::nullopt;
+    if (!readRows(
+            m->db.get(), sql.c_str(), error, [&](sqlite3_stmt* s) { bindText(s, 1, code); },
+            [&](sqlite3_stmt* s) { out = calibrationOfRow(s); }))
+        return std::nullopt;
+    return out;
 }
 
 bool Archive::setCalibrations(const std::vector<Calibration>& all, Error* error)

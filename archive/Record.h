@@ -1,5 +1,7 @@
 #pragma once
 
+#include "grids/ReadingLayout.h"
+
 #include <QByteArrayView>
 #include <QString>
 #include <functional>
@@ -36,17 +38,18 @@ using RecordSource = std::function<bool(RecordView& out)>;
 
 // The records of a vector, in order.
 RecordSource recordSource(const std::vector<Record>& records);
-// The records a copy left in the grid (as recordsOfGrid() gives them), read from the grid's own
-// texts without a copy; the grid must not change while the source is read.
-RecordSource recordSource(const PreviewGrid& grid, const QString& partition);
+// The records a copy left in the grid, as its layout reads them, of the partition the copy was
+// of: read from the grid's own texts without a copy, from where `records` stands; the grid must
+// not change while the source is read.
+RecordSource recordSource(const ReadingLayout::Records& records, const QString& partition);
 
-// The records a copy left in the preview grid (the reading layout: a file-name row heads each
-// file's records), for the partition the copy was of. Rows without a code are skipped.
+// The records a copy left in the preview grid (ReadingLayout::Records: a file-name row heads each
+// file's records), for the partition the copy was of, as a vector.
 std::vector<Record> recordsOfGrid(const PreviewGrid& grid, const QString& partition);
 
-// The numbers of a record: the reading in Hz and the temperature in degrees C (the tenths
-// divided by 10), and the time as seconds since 1970-01-01 00:00:00 read as UTC (the
-// instrument's clock knows no time zone). nullopt where the text is not a number or a time.
+// The numbers of a record as its layout reads them: the reading in Hz and the temperature in
+// degrees C (ReadingLayout::tenths), and the time as seconds since 1970-01-01 00:00:00 read as
+// UTC (ReadingLayout::timeOf). nullopt where the text is not a number or a time.
 std::optional<double> readingHz(const QString& text);
 std::optional<double> temperatureC(const QString& text);
 std::optional<qint64> instrumentTime(const QString& text);

@@ -167,13 +167,13 @@ QString Recorder::takeDrained() { return std::exchange(m_drained, QString()); }
 
 int Recorder::waitingCopies() const { return Spool::waiting(m_path); }
 
-Recorder::Outcome Recorder::store(Archive* a, const QString& failure, const PreviewGrid& grid, const QString& partition,
+Recorder::Outcome Recorder::store(Archive* a, const QString& failure, const ReadingLayout::Records& records, const QString& partition,
                                   const QDateTime& at)
 {
     Outcome out;
     Error error;
     if (a) {
-        if (const std::optional<StoreResult> stored = a->store(recordSource(grid, partition), at, &error)) {
+        if (const std::optional<StoreResult> stored = a->store(recordSource(records, partition), at, &error)) {
             out.stored = true;
             out.text = QCoreApplication::translate("Recorder", "已存档：新增 %1 条记录，共 %2 条")
                            .arg(QString::number(stored->added), QString::number(stored->received));
@@ -188,7 +188,7 @@ Recorder::Outcome Recorder::store(Archive* a, const QString& failure, const Prev
     if (a && error.kind == ErrorKind::Cancelled && !m_background)
         return Outcome{QCoreApplication::translate("Recorder", "未能存档：%1").arg(why), false, false};
     QString keptFailure;
-    if (m_access == Access::ReadWrite && Spool::keep(m_path, recordSource(grid, partition), at, &keptFailure)) {
+    if (m_access == Access::ReadWrite && Spool::keep(m_path, recordSource(records, partition), at, &keptFailure)) {
         out.spooled = true;
         const QString waits = waitingText(Spool::waiting(m_path));
         out.text = error.kind == ErrorKind::Cancelled
@@ -202,10 +202,10 @@ Recorder::Outcome Recorder::store(Archive* a, const QString& failure, const Prev
     return out;
 }
 
-QString Recorder::storeCopy(const PreviewGrid& grid, const QString& partition, const QDateTime& at)
+QString Recorder::storeCopy(const ReadingLayout::Records& records, const QString& partition, const QDateTime& at)
 {
     Archive* a = archive();
-    const Outcome out = store(a, m_failure, grid, partition, at);
+    const Outcome out = store(a, m_failure, records, partition, at);
     m_stored = out.stored;
     m_spooled = out.spooled;
     return out.text;
@@ -237,13 +237,13 @@ void Recorder::openInBackground(QObject* context, std::function<void()> opened)
     });
 }
 
-void Recorder::storeInBackground(const PreviewGrid& grid, const QString& partition, QObject* context,
+void Recorder::storeInBackground(const ReadingLayout::Records& records, const QString& partition, QObject* context,
                                  std::function<void(const QString&)> done, std::function<void(qint64)> waiting)
 {
     if (!m_background)
         openInBackground(context, {});
     if (!m_worker) { // after finish(): stored here and now
-        const QString text = storeCopy(grid, partition);
+        const QString text = storeCopy(records, partition);
         if (done)
             done(text);
         return;
@@ -253,7 +253,7 @@ void Recorder::storeInBackground(const PreviewGrid& grid, const QString& partiti
     Worker* worker = m_worker.get();
     QPointer<QObject> guard(context);
     const QDateTime at = QDateTime::currentDateTimeUtc();
-    worker->post([this, worker, &grid, partition, at, guard, done = std::move(done), waiting = std::move(waiting)] {
+    worker->post([this, worker, records, partition, at, guard, done = std::move(done), waiting = std::move(waiting)] {
         if (worker->writer && waiting) {
             // Told on the window's thread; the store goes on meanwhile.
             m_patienceWaiting = [guard, waiting](qint64 ms) {
@@ -261,7 +261,7 @@ void Recorder::storeInBackground(const PreviewGrid& grid, const QString& partiti
                     onThreadOf(guard.data(), [waiting, ms] { waiting(ms); });
             };
         }
-        const Outcome out = store(worker->writer.get(), worker->failure, grid, partition, at);
+        const Outcome out = store(worker->writer.get(), worker->failure, records, partition, at);
         m_patienceWaiting = nullptr;
         if (!guard) {
             m_storing = false;

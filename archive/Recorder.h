@@ -1,6 +1,7 @@
 #pragma once
 
 #include "archive/Archive.h"
+#include "grids/ReadingLayout.h"
 
 #include <QDateTime>
 #include <QString>
@@ -9,7 +10,6 @@
 #include <memory>
 #include <optional>
 
-class PreviewGrid;
 class QObject;
 
 namespace archive {
@@ -41,9 +41,10 @@ public:
     // Once, after opening: that copies kept earlier were stored ("" if none were).
     QString takeDrained();
 
-    // Stores the records a copy of `partition` left in the grid; the status text
+    // Stores the records of a copy of `partition`, as the layout reads them from the grid the copy
+    // left (each read from the grid when it is stored; none is copied first); the status text
     // ("已存档：新增 12 条记录，共 40 条" or why it was not stored, and how many copies wait).
-    QString storeCopy(const PreviewGrid& grid, const QString& partition,
+    QString storeCopy(const ReadingLayout::Records& records, const QString& partition,
                       const QDateTime& at = QDateTime::currentDateTimeUtc());
     // Whether the last storeCopy() kept the records (its text says so in the operator's words).
     bool stored() const { return m_stored; }
@@ -56,9 +57,9 @@ public:
     // its own, and archive() is a second connection opened without the check once that open is
     // done. The callbacks run on the thread of `context`.
     void openInBackground(QObject* context, std::function<void()> opened);
-    // The grid must not change until `done` has run. `waiting` is told how long the store has
-    // waited for another program.
-    void storeInBackground(const PreviewGrid& grid, const QString& partition, QObject* context,
+    // The grid of `records` must not change until `done` has run. `waiting` is told how long the
+    // store has waited for another program.
+    void storeInBackground(const ReadingLayout::Records& records, const QString& partition, QObject* context,
                            std::function<void(const QString& text)> done, std::function<void(qint64 waitedMs)> waiting);
     bool storing() const { return m_storing; }
     // Stops the wait or the store running in the background: its copy is kept in the spool.
@@ -83,7 +84,7 @@ private:
         QString drained;
     };
     Opened openWriter();
-    Outcome store(Archive* archive, const QString& failure, const PreviewGrid& grid, const QString& partition,
+    Outcome store(Archive* archive, const QString& failure, const ReadingLayout::Records& records, const QString& partition,
                   const QDateTime& at);
     struct Worker;
 

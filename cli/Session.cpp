@@ -10,10 +10,9 @@
 #include "editor/ComponentWriter.h"
 #include "export/Automation.h"
 #include "export/CsvWriter.h"
-#include "export/FailureText.h"
 #include "export/SaveCommand.h"
+#include "export/SaveGrid.h"
 #include "export/SheetWriter.h"
-#include "export/XlsxExport.h"
 #include "grids/GridLayouts.h"
 #include "grids/PreviewGrid.h"
 #include "platform/Delay.h"
@@ -444,7 +443,7 @@ int Session::archiveCopy(const PreviewGrid& grid, int saved)
                                                m_s.console.note(tr("正在等待档案数据库：另一个程序正在写入（已等待 %1 秒）…")
                                                                     .arg((waitedMs + 999) / 1000));
                                            }});
-    const QString text = recorder.storeCopy(grid, m_o.partition);
+    const QString text = recorder.storeCopy(ReadingLayout::Records(grid), m_o.partition);
     if (const QString notice = recorder.takeNotice(); !notice.isEmpty())
         m_s.console.error(notice);
     if (const QString drained = recorder.takeDrained(); !drained.isEmpty())
@@ -685,56 +684,37 @@ int Session::checkOutput() const
 
 int Session::save(const PreviewGrid& grid)
 {
-    switch (outputKind(m_o.output)) {
-    case OutputKind::Xls: {
-        if (const std::optional<SheetWriter::TooLong> tooLong = SheetWriter::tooLongForXls(grid)) {
-            m_s.console.error(FailureText::tooManyRows(tooLong->name, tooLong->rows));
-            return SaveFailed;
-        }
-        const std::optional<SaveCommand::Failure> failure =
-            SaveCommand::saveAs(grid, m_s.servers, sheets::kBuiltin, SaveCommand::FailurePath::CloseAndReport,
-                                m_s.templatePath, m_o.output, m_s.stopRequested);
-        if (failure) {
-            m_s.console.error(failure->quiet ? SaveCommand::failureText() : SaveCommand::failureMessage(failure->reason));
-            return m_s.stopRequested() ? int(Interrupted) : int(SaveFailed);
-        }
-        m_s.console.note(SaveCommand::successText());
-        return Success;
-    }
-    case OutputKind::Xlsx: {
-        if (const std::optional<QString> failure = XlsxExport::save(grid, m_o.output, m_s.stopRequested)) {
-            m_s.console.error(SaveCommand::failureMessage(*failure));
-            return m_s.stopRequested() ? int(Interrupted) : int(SaveFailed);
-        }
-        m_s.console.note(SaveCommand::successText());
-        return Success;
-    }
-    case OutputKind::Csv: {
-        QString error;
-        if (!CsvWriter::save(grid, m_o.output, &error, m_s.stopRequested)) {
-            m_s.console.error(SaveCommand::failureMessage(error));
-            return m_s.stopRequested() ? int(Interrupted) : int(SaveFailed);
-        }
-        m_s.console.note(SaveCommand::successText());
-        return Success;
-    }
-    case OutputKind::CsvToStdout: {
+    const OutputKind kind = outputKind(m_o.output);
+    if (kind == OutputKind::CsvToStdout) {
         m_s.console.flushOut();
         QFile out;
-        QString error;
+        SaveResult failure;
         const bool written = out.open(m_s.console.outStream(), QIODevice::WriteOnly) &&
-                             CsvWriter::write(grid, out, &error, m_s.stopRequested) && out.flush();
+                             !(failure = CsvWriter::write(grid, out, m_s.stopRequested)) && out.flush();
         if (written)
             return Success;
         // Standard output that cannot be written (a reader gone away, a full disk) is said as such.
         if (!m_s.console.reportOutFailure())
-            m_s.console.error(SaveCommand::failureMessage(error.isEmpty() ? out.errorString() : error));
+            m_s.console.error(SaveCommand::failureMessage(failure ? failure->reason : out.errorString()));
         return m_s.stopRequested() ? int(Interrupted) : int(SaveFailed);
     }
-    case OutputKind::None:
-    case OutputKind::Unknown: break;
+    if (kind != OutputKind::Xls && kind != OutputKind::Xlsx && kind != OutputKind::Csv)
+        return UsageError;
+    const SaveGrid::Options options{&m_s.servers, sheets::kBuiltin, SheetWriter::FailurePath::CloseAndReport,
+                                    m_s.templatePath, m_s.stopRequested};
+    if (const SaveResult failure = saveGrid(grid, m_o.output, options)) {
+        switch (failure->kind) {
+        case SaveFailure::Kind::Refused: // an .xls too long for its worksheets: said as it stands
+            m_s.console.error(failure->reason);
+            return SaveFailed;
+        case SaveFailure::Kind::Quiet: m_s.console.error(SaveCommand::failureText()); break;
+        case SaveFailure::Kind::Failed:
+        case SaveFailure::Kind::Cancelled: m_s.console.error(SaveCommand::failureMessage(failure->reason)); break;
+        }
+        return m_s.stopRequested() ? int(Interrupted) : int(SaveFailed);
     }
-    return UsageError;
+    m_s.console.note(SaveCommand::successText());
+    return Success;
 }
 
 } // namespace cli

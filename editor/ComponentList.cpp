@@ -1,7 +1,7 @@
 #include "editor/ComponentList.h"
 
 #include "export/Automation.h"
-#include "export/NumberText.h"
+#include "grids/ReadingLayout.h"
 #include "grids/GridLayouts.h"
 #include "grids/PreviewGrid.h"
 #include "platform/WireText.h"

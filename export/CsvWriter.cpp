@@ -4,12 +4,12 @@
 #include "export/NumberText.h"
 #include "export/ReplacingFile.h"
 #include "grids/PreviewGrid.h"
+#include "grids/ReadingLayout.h"
 
 #include <QDir>
 #include <QFileDevice>
 #include <QFileInfo>
 #include <QIODevice>
-#include <charconv>
 
 #include <cerrno>
 #include <string_view>
@@ -56,11 +56,7 @@ QString reasonFor(const QIODevice& out, int err)
     return FailureText::reason(ErrorKind::Io, out.errorString());
 }
 
-void setError(QString* error, const QString& reason)
-{
-    if (error)
-        *error = reason;
-}
+SaveFailure failed(const QString& reason) { return SaveFailure{SaveFailure::Kind::Failed, reason}; }
 
 // Gathers rows of fields and hands them to the device in pieces of about kPiece bytes, whole
 // rows each. It keeps the errno of a failed hand-over; the caller stops at the first one.
@@ -143,38 +139,11 @@ private:
     int m_errno = 0;
 };
 
-// A field that is nothing but a plain decimal number ("-052", "10234", "12.5"): read without a
-// detour through QString. Val reads such a text as the same number.
-std::optional<double> plainNumber(QByteArrayView s)
-{
-    qsizetype i = s.startsWith('-') ? 1 : 0;
-    qsizetype digits = 0;
-    bool point = false;
-    for (qsizetype k = i; k < s.size(); ++k) {
-        if (s[k] >= '0' && s[k] <= '9')
-            ++digits;
-        else if (s[k] == '.' && !point)
-            point = true;
-        else
-            return std::nullopt;
-    }
-    if (digits == 0 || digits > 15)
-        return std::nullopt;
-    double value = 0;
-    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value);
-    if (ec != std::errc() || end != s.data() + s.size())
-        return std::nullopt;
-    return value;
-}
-
 // A reading or a temperature: the number the workbook gets, or the text when there is none.
 void readingField(Sink& sink, QByteArrayView utf8)
 {
-    std::optional<double> value = plainNumber(utf8);
-    if (!value)
-        value = leadingNumber(QString::fromUtf8(utf8));
-    if (value)
-        sink.number(*value / 10.0);
+    if (const std::optional<double> value = ReadingLayout::leadingTenths(utf8))
+        sink.number(*value);
     else
         sink.field(utf8);
 }
@@ -240,41 +209,32 @@ void appendField(QByteArray& out, QByteArrayView utf8)
     out.append('"');
 }
 
-bool write(const PreviewGrid& grid, QIODevice& out, QString* error, const Cancel& cancel)
+SaveResult write(const PreviewGrid& grid, QIODevice& out, const Cancel& cancel)
 {
-    if (!out.isWritable()) {
-        setError(error, FailureText::reason(ErrorKind::Io, QStringLiteral("the output is not open for writing")));
-        return false;
-    }
+    if (!out.isWritable())
+        return failed(FailureText::reason(ErrorKind::Io, QStringLiteral("the output is not open for writing")));
     Sink sink(out);
-    const auto failed = [&] {
-        setError(error, reasonFor(out, sink.failedErrno()));
-        return false;
-    };
-    const auto cancelled = [&] {
-        if (!cancel || !cancel())
-            return false;
-        setError(error, FailureText::saveCancelled());
-        return true;
-    };
+    const auto writeFailed = [&] { return failed(reasonFor(out, sink.failedErrno())); };
+    const auto cancelled = [&] { return cancel && cancel(); };
+    const SaveFailure stopped{SaveFailure::Kind::Cancelled, FailureText::saveCancelled()};
 
     const int rows = grid.rows();
     const int cols = grid.cols();
     sink.raw("\xEF\xBB\xBF");
-    if (cols > 2) {
+    if (ReadingLayout::applies(grid)) {
         sink.field(QStringLiteral("文件名"));
         for (int j = 0; j < cols; ++j)
             sink.field(grid.utf8(0, j));
         if (!sink.endRow())
-            return failed();
+            return writeFailed();
         std::vector<QByteArrayView> cells(static_cast<size_t>(cols));
         QByteArrayView section;
         for (int r = 1; r < rows; ++r) {
             if (r % kCancelEvery == 0 && cancelled())
-                return false;
+                return stopped;
             for (int j = 0; j < cols; ++j)
                 cells[size_t(j)] = grid.utf8(r, j);
-            if (r == 1 || (cells[1].isEmpty() && cells[2].isEmpty())) {
+            if (r == 1 || ReadingLayout::isHeading(grid, r)) {
                 section = cells[0];
                 bool more = false;
                 for (int j = 1; j < cols; ++j)
@@ -284,48 +244,44 @@ bool write(const PreviewGrid& grid, QIODevice& out, QString* error, const Cancel
             }
             sink.field(section);
             for (int j = 0; j < cols; ++j) {
-                if (j == 1 || j == 2)
+                if (ReadingLayout::isNumberColumn(grid, j))
                     readingField(sink, cells[size_t(j)]);
                 else
                     sink.field(cells[size_t(j)]);
             }
             if (!sink.endRow())
-                return failed();
+                return writeFailed();
         }
     } else if (cols > 0) {
         for (int r = 0; r < rows; ++r) {
             if (r > 0 && r % kCancelEvery == 0 && cancelled())
-                return false;
+                return stopped;
             for (int j = 0; j < cols; ++j)
                 sink.field(grid.utf8(r, j));
             if (!sink.endRow())
-                return failed();
+                return writeFailed();
         }
     }
     if (cancelled())
-        return false;
+        return stopped;
     if (!sink.finish())
-        return failed();
-    return true;
+        return writeFailed();
+    return std::nullopt;
 }
 
-bool save(const PreviewGrid& grid, const QString& path, QString* error, const Cancel& cancel)
+SaveResult save(const PreviewGrid& grid, const QString& path, const Cancel& cancel)
 {
     ReplacingFile file(path); // never writes into the target directly: no half-written file
     QString reason;
-    if (!file.open(&reason)) {
-        setError(error, reason);
-        return false;
-    }
-    if (!write(grid, file.device(), error, cancel)) {
+    if (!file.open(&reason))
+        return failed(reason);
+    if (SaveResult failure = write(grid, file.device(), cancel)) {
         file.cancel();
-        return false;
+        return failure;
     }
-    if (!file.commit(&reason)) {
-        setError(error, reason);
-        return false;
-    }
-    return true;
+    if (!file.commit(&reason))
+        return failed(reason);
+    return std::nullopt;
 }
 
 } // namespace CsvWriter

@@ -61,6 +61,11 @@ QString tooManyRows(const QString& sheetName, int rows)
         .arg(sheetName, QString::number(rows), QString::number(workbook::kXlsMaxRows));
 }
 
+QString unknownFileType()
+{
+    return QCoreApplication::translate("FailureText", "无法保存为该文件类型，请选用 .xls、.xlsx 或 .csv 结尾的文件名。");
+}
+
 QString saveCancelled() { return QCoreApplication::translate("FailureText", "保存已取消，未写入任何文件。"); }
 
 } // namespace FailureText

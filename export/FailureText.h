@@ -25,6 +25,9 @@ QString templateMissing();
 // A worksheet would need more rows than an .xls worksheet holds.
 QString tooManyRows(const QString& sheetName, int rows);
 
+// A file of the preview was asked for with an ending that names no type the program writes.
+QString unknownFileType();
+
 // The operator stopped a save before it was complete; the chosen file was left as it was.
 QString saveCancelled();
 

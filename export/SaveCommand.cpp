@@ -1,38 +1,25 @@
 #include "export/SaveCommand.h"
 
 #include "export/Automation.h"
-#include "export/CsvWriter.h"
-#include "export/XlsxExport.h"
 #include "export/FailureText.h"
+#include "export/SaveGrid.h"
 #include "export/SheetWriter.h"
 #include "grids/PreviewGrid.h"
 #include "platform/FileDialogs.h"
 #include "platform/Messenger.h"
 #include "serial/CommandExchange.h"
-#include "platform/FilePath.h"
-#include "platform/SupportLog.h"
 
-#include <QDir>
 #include <QEventLoop>
-#include <QFile>
 #include <QFileInfo>
 #include <QThread>
 #include <QTimer>
 #include <atomic>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <workbook/workbook.h>
 
 namespace {
 // .xls through the template as always; .xlsx and .csv for grids of any length.
 QString filter() { return SaveCommand::tr("EXCEL 97-2003 工作簿|*.xls|EXCEL 工作簿|*.xlsx|CSV（逗号分隔）|*.csv"); }
 
-bool hasSuffix(const QString& path, const char* suffix)
-{
-    const QLatin1String s(suffix);
-    return path.size() > s.size() && path.endsWith(s, Qt::CaseInsensitive);
-}
 } // namespace
 
 SaveCommand::SaveCommand(Context context) : m_c(std::move(context)) {}
@@ -86,7 +73,8 @@ void SaveCommand::Command4_Click()
     }
     // The chosen type decides the writer: .xlsx and .csv by the built-in writers, anything
     // else is an .xls through the template.
-    if (hasSuffix(*chosen, ".xlsx") || hasSuffix(*chosen, ".csv")) {
+    if (const SaveGrid::FileType type = SaveGrid::fileType(*chosen);
+        type == SaveGrid::FileType::Xlsx || type == SaveGrid::FileType::Csv) {
         SaveFileName = *chosen;
         saveStreamed();
         return;
@@ -119,38 +107,6 @@ void SaveCommand::Command4_Click()
     }
 }
 
-std::optional<QString> SaveCommand::copyTemplate(const QString& templatePath, const QString& target, QString* work)
-{
-    QFile source(templatePath);
-    if (!source.open(QIODevice::ReadOnly))
-        return FailureText::templateMissing();
-    const QByteArray bytes = source.readAll();
-    if (bytes.isEmpty())
-        return FailureText::templateMissing();
-    // The work copy is a temporary file of the target's own (an .xls, so that every server opens
-    // it): refused for a target that cannot be replaced, and never shared with another save.
-    const std::filesystem::path to = toFilePath(QDir::toNativeSeparators(target));
-    workbook::Result<workbook::TemporaryFile> copy = workbook::createTemporaryFor(to, ".xls");
-    if (!copy)
-        return FailureText::reason(copy.error());
-    errno = 0;
-    const bool written = std::fwrite(bytes.constData(), 1, size_t(bytes.size()), copy->file) == size_t(bytes.size()) &&
-                         std::fflush(copy->file) == 0;
-    int err = errno ? errno : EIO;
-    const bool closed = std::fclose(copy->file) == 0;
-    if (written && !closed)
-        err = errno ? errno : EIO;
-    const QString path = QString::fromStdU16String(copy->path.u16string());
-    if (!written || !closed) {
-        QFile::remove(path);
-        return FailureText::reason(workbook::errorKindOfErrno(err), QString::fromLocal8Bit(std::strerror(err)));
-    }
-    *work = QDir::fromNativeSeparators(path);
-    if (target.contains(QLatin1Char('\\')))
-        *work = QDir::toNativeSeparators(*work);
-    return std::nullopt;
-}
-
 SaveProgress::~SaveProgress() = default;
 
 void SaveCommand::saveStreamed()
@@ -166,7 +122,6 @@ void SaveCommand::saveStreamed()
         return;
     }
     const QString path = SaveFileName;
-    const bool csv = hasSuffix(path, ".csv");
     const PreviewGrid& grid = m_c.grid;
     std::atomic<qint64> polls{0};
     std::atomic<bool> cancel{false};
@@ -175,16 +130,8 @@ void SaveCommand::saveStreamed()
         ++polls;
         return cancel.load();
     };
-    std::optional<QString> failure;
-    QThread* worker = QThread::create([&] {
-        if (csv) {
-            QString error;
-            if (!CsvWriter::save(grid, path, &error, hook))
-                failure = error;
-        } else {
-            failure = XlsxExport::save(grid, path, hook);
-        }
-    });
+    SaveResult failure;
+    QThread* worker = QThread::create([&] { failure = saveGrid(grid, path, SaveGrid::Options{.cancel = hook}); });
     QEventLoop loop;
     QObject::connect(worker, &QThread::finished, &loop, &QEventLoop::quit);
     QTimer tick;
@@ -215,7 +162,7 @@ void SaveCommand::saveStreamed()
     else if (cancel.load())
         m_c.messenger.information(FailureText::saveCancelled());
     else
-        m_c.messenger.information(failureMessage(*failure));
+        m_c.messenger.information(failureMessage(failure->reason));
 }
 
 void SaveCommand::SaveExcel() { saveWith(sheets::kExcel, FailurePath::CloseAndReport); }
@@ -226,8 +173,8 @@ void SaveCommand::SaveBuiltin() { saveWith(sheets::kBuiltin, FailurePath::CloseA
 
 void SaveCommand::saveWith(const QString& server, FailurePath failurePath)
 {
-    const std::optional<Failure> failure =
-        saveAs(m_c.grid, m_c.servers, server, failurePath, m_c.templatePath, SaveFileName);
+    const SaveResult failure = saveGrid(m_c.grid, SaveFileName,
+                                        SaveGrid::Options{&m_c.servers, server, failurePath, m_c.templatePath, {}});
     if (!failure) {
         m_c.messenger.information(successText());
         m_c.exchange.gate().unlockControls();
@@ -235,65 +182,8 @@ void SaveCommand::saveWith(const QString& server, FailurePath failurePath)
     }
     // The buttons are usable again before the failure is reported.
     m_c.exchange.gate().unlockControls();
-    if (!failure->quiet)
+    if (failure->kind != SaveFailure::Kind::Quiet)
         m_c.messenger.information(failureMessage(failure->reason));
-}
-
-std::optional<SaveCommand::Failure> SaveCommand::saveAs(const PreviewGrid& grid, const sheets::Servers& servers,
-                                                        const QString& server, FailurePath failurePath,
-                                                        const QString& templatePath, const QString& target,
-                                                        const std::function<bool()>& stopRequested)
-{
-    // The servers write a copy of the template beside the chosen file; only a copy that was
-    // written in full replaces it, so a failure (or the program being killed) never costs the
-    // user the file that was there.
-    QString work;
-    if (const std::optional<QString> why = copyTemplate(templatePath, target, &work))
-        return Failure{*why};
-    const auto discardWork = [&] { QFile::remove(work); };
-    std::unique_ptr<sheets::Application> app;
-    sheets::Workbook* book = nullptr;
-    QString why;
-    try {
-        app = servers.create(server);
-        SheetWriter::write(grid, *app, work, book);
-        app->quit();
-        app.reset();
-        if (stopRequested && stopRequested()) {
-            discardWork();
-            return Failure{FailureText::saveCancelled()};
-        }
-        if (workbook::Error e = workbook::replaceFile(toFilePath(work), toFilePath(target))) {
-            discardWork();
-            return Failure{FailureText::reason(e)};
-        }
-        // Which spreadsheet program wrote a workbook is the first thing support asks.
-        qCInfo(logFiles).noquote() << "saved" << target << "through" << server;
-        return std::nullopt;
-    } catch (const sheets::Error& e) {
-        why = FailureText::reason(e);
-        qCWarning(logFiles).noquote() << "saving" << target << "through" << server << "failed:" << why;
-    }
-    // Failure path; a step that fails in turn ends it quietly. What the server saved of the
-    // work copy is discarded either way.
-    try {
-        if (failurePath == FailurePath::CloseAndReport) {
-            if (!app)
-                throw sheets::Error(QStringLiteral("no application"));
-            app->quit();
-        } else {
-            if (!book)
-                throw sheets::Error(QStringLiteral("no workbook"));
-            book->save();
-            book->close(true);
-            app->quit();
-        }
-        discardWork();
-        return Failure{why};
-    } catch (const sheets::Error&) {
-        discardWork();
-        return Failure{why, true};
-    }
 }
 
 QString SaveCommand::failureMessage(const QString& reason) { return failureText() + QLatin1Char('\n') + reason; }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "export/SheetWriter.h"
+
 #include <QCoreApplication>
 #include <QString>
 #include <functional>
@@ -27,7 +29,7 @@ public:
 // The save command (保存预览文件<==): asks for a file name, copies the template workbook beside
 // it and writes the preview into that copy through the first spreadsheet server present: Excel,
 // then WPS spreadsheets, then the program's own engine; the copy replaces the chosen file only
-// when it was written in full. It sends nothing to the instrument.
+// when it was written in full (saveGrid). It sends nothing to the instrument.
 class SaveCommand {
     Q_DECLARE_TR_FUNCTIONS(SaveCommand)
 
@@ -65,29 +67,8 @@ public:
     // The failure message with its reason on a line of its own.
     static QString failureMessage(const QString& reason);
 
-    // What a server does when a step of the save fails: Excel and the engine quit without
-    // saving; WPS spreadsheets save what the workbook holds, close it and quit.
-    enum class FailurePath {
-        CloseAndReport,
-        SaveWhatIsThere
-    };
-
-    // Why a save did not replace the target.
-    struct Failure {
-        QString reason;     // the operator's words for it
-        bool quiet = false; // the failure path failed in turn: the window says nothing
-    };
-
-    // The save itself, without dialogs or messages, for any front end: copies the template to
-    // a work copy beside `target`, writes the grid into that copy through the server, and
-    // replaces `target` with it only when it was written in full. Whatever happens, the work
-    // copy is gone afterwards and `target` is either the old file or the whole new one.
-    // nullopt when `target` now holds the grid. Once `stopRequested` says yes (it is asked
-    // before the copy would replace `target`), the copy is discarded as after a failure.
-    static std::optional<Failure> saveAs(const PreviewGrid& grid, const sheets::Servers& servers,
-                                         const QString& server, FailurePath failurePath,
-                                         const QString& templatePath, const QString& target,
-                                         const std::function<bool()>& stopRequested = {});
+    // What the .xls server does when a step of the save fails (SheetWriter::save).
+    using FailurePath = SheetWriter::FailurePath;
 
 private:
     // Writes SaveFileName as .xlsx or .csv with the program's own writers.
@@ -96,9 +77,6 @@ private:
     void SaveWps();
     void SaveBuiltin();
     void saveWith(const QString& server, FailurePath failurePath);
-    // Copies the template to a new work copy beside `target` ("~NAME.xls.<process>-<n>.saving.xls",
-    // workbook::createTemporaryFor), its path in `work`; the reason when that cannot be done.
-    static std::optional<QString> copyTemplate(const QString& templatePath, const QString& target, QString* work);
 
     Context m_c;
     bool m_saving = false;

@@ -3,6 +3,7 @@
 #include "export/FailureText.h"
 #include "export/SheetWriter.h"
 #include "grids/PreviewGrid.h"
+#include "grids/ReadingLayout.h"
 #include "platform/FilePath.h"
 
 #include <QDir>
@@ -12,20 +13,23 @@
 #include <vector>
 
 namespace XlsxExport {
+namespace {
+SaveFailure failed(const QString& reason) { return SaveFailure{SaveFailure::Kind::Failed, reason}; }
+} // namespace
 
-std::optional<QString> save(const PreviewGrid& grid, const QString& path, const std::function<bool()>& cancel)
+SaveResult save(const PreviewGrid& grid, const QString& path, const std::function<bool()>& cancel)
 {
     auto writer = workbook::XlsxWriter::create(toFilePath(QDir::toNativeSeparators(path)));
     if (!writer)
-        return FailureText::reason(writer.error());
+        return failed(FailureText::reason(writer.error()));
     const int cols = grid.cols();
     std::vector<std::string> texts(static_cast<size_t>(cols));
     std::vector<workbook::CellValue> cells(static_cast<size_t>(cols));
     auto writeRow = [&](int r, bool header) -> workbook::Error {
         for (int j = 0; j < cols; ++j) {
             const QString text = grid.text(r, j);
-            if (!header && SheetWriter::isNumberColumn(grid, j)) {
-                cells[size_t(j)] = SheetWriter::cellNumber(text);
+            if (!header && ReadingLayout::isNumberColumn(grid, j)) {
+                cells[size_t(j)] = ReadingLayout::workbookValue(text);
                 continue;
             }
             texts[size_t(j)] = text.toStdString();
@@ -39,24 +43,24 @@ std::optional<QString> save(const PreviewGrid& grid, const QString& path, const 
         const QString name = SheetWriter::sheetName(section.wanted, taken);
         taken << name;
         if (workbook::Error e = writer->addSheet(name.toStdString()))
-            return FailureText::reason(e);
+            return failed(FailureText::reason(e));
         if (workbook::Error e = writeRow(0, true))
-            return FailureText::reason(e);
+            return failed(FailureText::reason(e));
         for (int r = section.first; r < section.end; ++r) {
             if (workbook::Error e = writeRow(r, false))
-                return FailureText::reason(e);
+                return failed(FailureText::reason(e));
             if (cancel && ++written % 4096 == 0 && cancel()) {
                 writer->cancel();
-                return FailureText::saveCancelled();
+                return SaveFailure{SaveFailure::Kind::Cancelled, FailureText::saveCancelled()};
             }
         }
     }
     if (cancel && cancel()) {
         writer->cancel();
-        return FailureText::saveCancelled();
+        return SaveFailure{SaveFailure::Kind::Cancelled, FailureText::saveCancelled()};
     }
     if (workbook::Error e = writer->commit())
-        return FailureText::reason(e);
+        return failed(FailureText::reason(e));
     return std::nullopt;
 }
 

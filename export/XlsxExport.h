@@ -1,5 +1,7 @@
 #pragma once
 
+#include "export/SaveResult.h"
+
 #include <QString>
 #include <functional>
 #include <optional>
@@ -12,8 +14,8 @@ class PreviewGrid;
 // is written; a failed or cancelled save leaves it as it was.
 namespace XlsxExport {
 
-// nullopt when `path` now holds the grid; otherwise the operator's reason. `cancel` is asked
-// every few thousand rows.
-std::optional<QString> save(const PreviewGrid& grid, const QString& path, const std::function<bool()>& cancel = {});
+// nullopt when `path` now holds the grid; otherwise why not. `cancel` is asked every few
+// thousand rows.
+SaveResult save(const PreviewGrid& grid, const QString& path, const std::function<bool()>& cancel = {});
 
 } // namespace XlsxExport

@@ -1,6 +1,7 @@
 #include "grids/GridLayouts.h"
 
 #include "grids/PreviewGrid.h"
+#include "grids/ReadingLayout.h"
 #include "platform/WireText.h"
 
 #include <QByteArrayView>
@@ -57,8 +58,7 @@ void setLayout(PreviewGrid& grid, const QStringList& headers, const QList<int>& 
 
 void Ini_Grid(PreviewGrid& grid)
 {
-    setLayout(grid, {QStringLiteral("编号"), QStringLiteral("读数"), QStringLiteral("温度"), QStringLiteral("时间")},
-              {1400, 800, 600, 1400});
+    setLayout(grid, ReadingLayout::headers(), {1400, 800, 600, 1400});
 }
 
 namespace {

@@ -445,6 +445,10 @@
         <source>保存已取消，未写入任何文件。</source>
         <translation>Save cancelled; no file was written.</translation>
     </message>
+    <message>
+        <source>无法保存为该文件类型，请选用 .xls、.xlsx 或 .csv 结尾的文件名。</source>
+        <translation>Cannot save as this type of file: choose a name ending in .xls, .xlsx or .csv.</translation>
+    </message>
 </context>
 <context>
     <name>Form1</name>

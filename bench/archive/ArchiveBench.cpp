@@ -168,7 +168,7 @@ void BM_FourProgramsStoreAMillionEachIntoOneArchive(benchmark::State& state)
                 char c;
                 [[maybe_unused]] auto r = ::read(gate[0], &c, 1);
                 archive::Recorder recorder(path); // the command line's way: open, wait, store
-                const QString text = recorder.storeCopy(grid, QString(QLatin1Char(char('A' + p))));
+                const QString text = recorder.storeCopy(ReadingLayout::Records(grid), QString(QLatin1Char(char('A' + p))));
                 std::fprintf(stderr, "program %d: %s\n", p, qPrintable(text));
                 ::_exit(recorder.stored() ? 0 : 8);
             }

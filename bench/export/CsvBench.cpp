@@ -26,9 +26,8 @@ void BM_OurCsvWriter(benchmark::State& state)
     for (auto _ : state) {
         QElapsedTimer clock;
         clock.start();
-        QString error;
-        if (!CsvWriter::save(grid, dir.filePath("ours.csv"), &error))
-            state.SkipWithError(error.toUtf8().constData());
+        if (const SaveResult failure = CsvWriter::save(grid, dir.filePath("ours.csv")))
+            state.SkipWithError(failure->reason.toUtf8().constData());
         g_ours = clock.nsecsElapsed() / 1e9;
         state.SetIterationTime(g_ours);
     }

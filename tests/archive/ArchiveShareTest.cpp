@@ -186,14 +186,14 @@ TEST_F(ShareTest, ACopyThatCannotBeStoredWaitsInTheSpoolAndIsStoredAtTheNextOpen
     gridOf(grid, 50);
     {
         Recorder recorder(path());
-        const QString text = recorder.storeCopy(grid, "A", kDay);
+        const QString text = recorder.storeCopy(ReadingLayout::Records(grid), "A", kDay);
         EXPECT_FALSE(recorder.stored());
         EXPECT_TRUE(recorder.spooled());
         EXPECT_TRUE(text.contains("1 份拷贝等待存档")) << text.toStdString();
         EXPECT_EQ(recorder.waitingCopies(), 1);
         // A second one waits behind it.
         gridOf(grid, 60);
-        recorder.storeCopy(grid, "A", kDay.addSecs(60));
+        recorder.storeCopy(ReadingLayout::Records(grid), "A", kDay.addSecs(60));
         EXPECT_EQ(recorder.waitingCopies(), 2);
     }
     {
@@ -250,7 +250,7 @@ TEST_F(ShareTest, TheWindowsStoreRunsOnItsOwnThreadAndAStoppedOneIsKept)
     QString text;
     int waits = 0;
     recorder.storeInBackground(
-        grid, "A", &context, [&](const QString& t) { text = t; loop.quit(); },
+        ReadingLayout::Records(grid), "A", &context, [&](const QString& t) { text = t; loop.quit(); },
         [&](qint64) {
             if (++waits == 1)
                 recorder.stopStore();
@@ -265,7 +265,7 @@ TEST_F(ShareTest, TheWindowsStoreRunsOnItsOwnThreadAndAStoppedOneIsKept)
     other->release();
 
     // The next one is stored; the earlier copy is stored at the next open.
-    recorder.storeInBackground(grid, "A", &context, [&](const QString& t) { text = t; loop.quit(); }, {});
+    recorder.storeInBackground(ReadingLayout::Records(grid), "A", &context, [&](const QString& t) { text = t; loop.quit(); }, {});
     loop.exec();
     EXPECT_TRUE(recorder.stored()) << text.toStdString();
     EXPECT_EQ(recorder.archive()->summary().size(), 3u); // the second connection sees it

@@ -29,6 +29,14 @@ namespace {
 using Rows = QList<QStringList>;
 using workbook::ErrorKind;
 
+// Whether the writer wrote the file; its reason in `error` when it did not.
+bool wrote(const SaveResult& result, QString* error)
+{
+    if (result)
+        *error = result->reason;
+    return !result;
+}
+
 Rows pythonCsv(const QString& path)
 {
     QString error;
@@ -61,7 +69,7 @@ protected:
     void saveOld()
     {
         grids::FillGrid(grid, "OLD\r\nA001 1 2 D T\r\n");
-        ASSERT_TRUE(CsvWriter::save(grid, target, &error)) << error.toStdString();
+        ASSERT_TRUE(wrote(CsvWriter::save(grid, target), &error)) << error.toStdString();
         old = contents(target);
     }
     QStringList files() const { return QDir(tmp.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot); }
@@ -88,7 +96,7 @@ TEST_F(CsvWriterTest, RecordsReadBackUnderTheirFilesNameWithChineseAndQuotedText
                                          "B001   09:30 中午\r\n")); // a name row with a time: kept
     ASSERT_TRUE(QDir(tmp.path()).mkdir(QStringLiteral("桥梁监测")));
     const QString path = tmp.filePath(QStringLiteral("桥梁监测/一号桥 数据.csv"));
-    ASSERT_TRUE(CsvWriter::save(grid, path, &error)) << error.toStdString();
+    ASSERT_TRUE(wrote(CsvWriter::save(grid, path), &error)) << error.toStdString();
     EXPECT_EQ(pythonCsv(path), Rows({{"BOM"},
                                      {"文件名", "编号", "读数", "温度", "时间"},
                                      {"一号桥-20261105", "A001", "2845.6", "23.5", "2026-12-07 10:31:05"},
@@ -119,7 +127,7 @@ TEST_F(CsvWriterTest, ALargeGridGoesOutInPiecesAndReadsBackRecordForRecord)
     } out;
     out.open(QIODevice::WriteOnly);
     grids::FillGrid(grid, reply(3, 30000));
-    ASSERT_TRUE(CsvWriter::write(grid, out, &error)) << error.toStdString();
+    ASSERT_TRUE(wrote(CsvWriter::write(grid, out), &error)) << error.toStdString();
     EXPECT_LE(out.largest, 128 * 1024);
     QFile file(target);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(out.all) == out.all.size() && file.flush());
@@ -142,7 +150,7 @@ TEST_F(CsvWriterTest, NumbersKeepTheFullStopUnderACommaDecimalLocale)
     grids::FillGrid(grid, "F\r\nA001 28456 -235 D T\r\nA002 1234567 5 D T\r\n");
     QBuffer out;
     out.open(QIODevice::WriteOnly);
-    const bool written = CsvWriter::write(grid, out, &error);
+    const bool written = wrote(CsvWriter::write(grid, out), &error);
     QLocale::setDefault(QLocale::c());
     ASSERT_TRUE(written) << error.toStdString();
     EXPECT_TRUE(out.data().endsWith("F,A001,2845.6,-23.5,D T\r\nF,A002,123456.7,0.5,D T\r\n")) << out.data().toStdString();
@@ -158,7 +166,7 @@ TEST_F(CsvWriterTest, AnUnwritableOrMissingFolderLeavesEverythingAsItWas)
     const int fsuid = setfsuid(65534); // as root, file access as nobody: permissions hold again
     QFile probe(tmp.filePath("probe"));
     const bool folderWritable = probe.open(QIODevice::WriteOnly);
-    const bool written = !folderWritable && CsvWriter::save(grid, target, &error);
+    const bool written = !folderWritable && wrote(CsvWriter::save(grid, target), &error);
     probe.remove();
     setfsuid(fsuid);
     std::filesystem::permissions(tmp.path().toStdString(), std::filesystem::perms(0755));
@@ -169,7 +177,7 @@ TEST_F(CsvWriterTest, AnUnwritableOrMissingFolderLeavesEverythingAsItWas)
     EXPECT_EQ(contents(target), old);
     EXPECT_EQ(files(), QStringList({"A.csv"}));
 
-    EXPECT_FALSE(CsvWriter::save(grid, tmp.filePath("gone/A.csv"), &error));
+    EXPECT_FALSE(wrote(CsvWriter::save(grid, tmp.filePath("gone/A.csv")), &error));
     EXPECT_EQ(error, FailureText::reason(ErrorKind::NotFound));
     EXPECT_EQ(files(), QStringList({"A.csv"}));
 }
@@ -185,7 +193,7 @@ TEST_F(CsvWriterTest, AWriteThatFailsOrIsCancelledHalfWayCommitsNothing)
     getrlimit(RLIMIT_FSIZE, &saved);
     limit = {20000, saved.rlim_max};
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
-    const bool written = CsvWriter::save(grid, target, &error);
+    const bool written = wrote(CsvWriter::save(grid, target), &error);
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, handler);
     EXPECT_FALSE(written);
@@ -194,17 +202,20 @@ TEST_F(CsvWriterTest, AWriteThatFailsOrIsCancelledHalfWayCommitsNothing)
 
     grids::FillGrid(grid, reply(2, 20000));
     int polls = 0;
-    EXPECT_FALSE(CsvWriter::save(grid, target, &error, [&] { return ++polls == 3; }));
+    EXPECT_FALSE(wrote(CsvWriter::save(grid, target, [&] { return ++polls == 3; }), &error));
     EXPECT_EQ(polls, 3);
     EXPECT_EQ(error, FailureText::saveCancelled());
     EXPECT_EQ(contents(target), old);
     grids::FillGrid(grid, "F\r\nA001 1 2 D T\r\n"); // too short for a poll on the way: asked at the end
-    EXPECT_FALSE(CsvWriter::save(grid, tmp.filePath("new.csv"), &error, [] { return true; }));
+    const SaveResult stopped = CsvWriter::save(grid, tmp.filePath("new.csv"), [] { return true; });
+    ASSERT_TRUE(stopped);
+    EXPECT_EQ(stopped->kind, SaveFailure::Kind::Cancelled);
+    EXPECT_EQ(stopped->reason, FailureText::saveCancelled());
     EXPECT_EQ(files(), QStringList({"A.csv"}));
 
     // A full disk shows only when the file's own buffer is flushed at the end.
     if (QFile full("/dev/full"); full.open(QIODevice::WriteOnly)) {
-        EXPECT_FALSE(CsvWriter::write(grid, full, &error));
+        EXPECT_FALSE(wrote(CsvWriter::write(grid, full), &error));
         EXPECT_EQ(error, FailureText::reason(ErrorKind::DiskFull));
     }
 }
@@ -212,7 +223,7 @@ TEST_F(CsvWriterTest, AWriteThatFailsOrIsCancelledHalfWayCommitsNothing)
 TEST_F(CsvWriterTest, ComponentListAsTheGridShowsIt)
 {
     grids::FillYJGrid(grid, QStringLiteral("A001=QRVA000001\r\nA002=东侧,上游\r\n\r\n"));
-    ASSERT_TRUE(CsvWriter::save(grid, target, &error)) << error.toStdString();
+    ASSERT_TRUE(wrote(CsvWriter::save(grid, target), &error)) << error.toStdString();
     EXPECT_EQ(pythonCsv(target),
               Rows({{"BOM"}, {"序号", "元件名"}, {"1", "A001=QRVA000001"}, {"2", "A002=东侧,上游"}, {"3", ""}}));
 }
@@ -225,7 +236,7 @@ TEST_F(CsvWriterTest, TextsASpreadsheetWouldComputeStayTextAndNumbersStayNumbers
                                          "-A1 -52 -3 =2+3 10:00\r\n"
                                          "@A2 +1+1 x +A1 10:00\r\n"
                                          "A3 -1e3 - - -\r\n"));
-    ASSERT_TRUE(CsvWriter::save(grid, target, &error)) << error.toStdString();
+    ASSERT_TRUE(wrote(CsvWriter::save(grid, target), &error)) << error.toStdString();
     EXPECT_EQ(pythonCsv(target), Rows({{"BOM"},
                                        {"文件名", "编号", "读数", "温度", "时间"},
                                        {"'=1+1", "'-A1", "-5.2", "-0.3", "'=2+3 10:00"},
@@ -273,7 +284,7 @@ TEST_F(CsvWriterTest, AReadOnlyFileIsRefusedAndWhatAKilledSaveLeftIsRemoved)
     saveOld();
     ASSERT_TRUE(QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther));
     grids::FillGrid(grid, reply(1, 10));
-    EXPECT_FALSE(CsvWriter::save(grid, target, &error));
+    EXPECT_FALSE(wrote(CsvWriter::save(grid, target), &error));
     EXPECT_EQ(error, FailureText::reason(ErrorKind::AccessDenied));
     EXPECT_EQ(contents(target), old);
     EXPECT_EQ(files(), QStringList({"A.csv"}));
@@ -283,7 +294,7 @@ TEST_F(CsvWriterTest, AReadOnlyFileIsRefusedAndWhatAKilledSaveLeftIsRemoved)
     const pid_t child = fork();
     if (child == 0) {
         grids::FillGrid(grid, reply(3, 30000));
-        CsvWriter::save(grid, target, nullptr, [] {
+        CsvWriter::save(grid, target, [] {
             raise(SIGKILL);
             return false;
         });
@@ -295,6 +306,6 @@ TEST_F(CsvWriterTest, AReadOnlyFileIsRefusedAndWhatAKilledSaveLeftIsRemoved)
     ASSERT_EQ(files().size(), 2) << files().join(" ").toStdString();
     EXPECT_TRUE(files()[1].startsWith(QStringLiteral("~A.csv.%1-").arg(child))) << files().join(" ").toStdString();
     EXPECT_EQ(contents(target), old);
-    ASSERT_TRUE(CsvWriter::save(grid, target, &error)) << error.toStdString();
+    ASSERT_TRUE(wrote(CsvWriter::save(grid, target), &error)) << error.toStdString();
     EXPECT_EQ(files(), QStringList({"A.csv"}));
 }

@@ -4,7 +4,7 @@
 
 #include "export/Automation.h"
 #include "export/BuiltinServer.h"
-#include "export/SaveCommand.h"
+#include "export/SheetWriter.h"
 #include "grids/GridLayouts.h"
 #include "grids/PreviewGrid.h"
 
@@ -62,8 +62,8 @@ TEST_F(XlsxExportTest, TheSameWorkbookAsTheXlsSave)
     sheets::Servers servers;
     servers.add(sheets::kBuiltin, [] { return sheets::createBuiltinApplication(); });
     const QString xls = dir.filePath("p.xls");
-    ASSERT_FALSE(SaveCommand::saveAs(grid, servers, sheets::kBuiltin, SaveCommand::FailurePath::CloseAndReport,
-                                     QStringLiteral(KTM_TEMPLATE_PATH), xls));
+    ASSERT_FALSE(SheetWriter::save(grid, servers, sheets::kBuiltin, SheetWriter::FailurePath::CloseAndReport,
+                                   QStringLiteral(KTM_TEMPLATE_PATH), xls));
     const QString xlsx = dir.filePath("p.xlsx");
     ASSERT_EQ(XlsxExport::save(grid, xlsx), std::nullopt);
 
@@ -111,9 +111,10 @@ TEST_F(XlsxExportTest, AFailedOrCancelledSaveLeavesTheOldFile)
     EXPECT_EQ(bytesOf(target), before);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"keep.xlsx"}));
 
-    const std::optional<QString> missing = XlsxExport::save(grid, dir.filePath("no/such/folder/x.xlsx"));
+    const SaveResult missing = XlsxExport::save(grid, dir.filePath("no/such/folder/x.xlsx"));
     ASSERT_TRUE(missing.has_value());
-    EXPECT_FALSE(missing->isEmpty());
+    EXPECT_EQ(missing->kind, SaveFailure::Kind::Failed);
+    EXPECT_FALSE(missing->reason.isEmpty());
 }
 
 TEST(XlsxExportText, TextsThatLookLikeFormulasAreStoredAsTextInBothWorkbooks)
@@ -126,8 +127,8 @@ TEST(XlsxExportText, TextsThatLookLikeFormulasAreStoredAsTextInBothWorkbooks)
     sheets::Servers servers;
     servers.add(sheets::kBuiltin, [] { return sheets::createBuiltinApplication(); });
     const QString xls = dir.filePath("f.xls");
-    ASSERT_FALSE(SaveCommand::saveAs(grid, servers, sheets::kBuiltin, SaveCommand::FailurePath::CloseAndReport,
-                                     QStringLiteral(KTM_TEMPLATE_PATH), xls));
+    ASSERT_FALSE(SheetWriter::save(grid, servers, sheets::kBuiltin, SheetWriter::FailurePath::CloseAndReport,
+                                   QStringLiteral(KTM_TEMPLATE_PATH), xls));
     const QString xlsx = dir.filePath("f.xlsx");
     ASSERT_EQ(XlsxExport::save(grid, xlsx), std::nullopt);
 

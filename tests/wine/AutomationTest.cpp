@@ -363,7 +363,7 @@ private:
     bool ok_ = true;
 };
 
-// The calls of a save, in the order SheetWriter::write and SaveCommand::saveAs make them through
+// The calls of a save, in the order SheetWriter::write and SheetWriter::save make them through
 // the program's Excel server (export/OfficeServer.cpp).
 void saveAsTheProgramDoes(win::ComFactory& factory, const std::u16string& server, const fs::path& work)
 {
