@@ -1,6 +1,6 @@
 #include "app/BackgroundWork.h"
 
-#include "export/SaveCommand.h"
+#include "app/SaveCommand.h"
 
 #include <QEventLoop>
 #include <QThread>

@@ -2,11 +2,11 @@
 
 #include "app/Form1.h"
 #include "app/TreeLook.h"
-#include "export/SaveCommand.h"
+#include "app/SaveCommand.h"
 #include "grids/PreviewGrid.h"
 #include "platform/Delay.h"
 #include "storage/PartitionTree.h"
-#include "storage/StorageCommands.h"
+#include "app/StorageCommands.h"
 
 #include "app/Form3.h"
 #include "app/Form2.h"

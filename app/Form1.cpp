@@ -12,7 +12,7 @@
 #include "app/Form3.h"
 #include "app/TreeLook.h"
 #include "app/WindowLanguage.h"
-#include "export/SaveCommand.h"
+#include "app/SaveCommand.h"
 #include "grids/GridLayouts.h"
 #include "grids/PreviewGrid.h"
 #include "platform/Delay.h"
@@ -25,7 +25,7 @@
 #include "app/Form2.h"
 #include "storage/PartitionTree.h"
 #include "storage/StorageReplies.h"
-#include "storage/StorageCommands.h"
+#include "app/StorageCommands.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -275,7 +275,7 @@ void Form1::buildUi()
     SSTree1->setModel(m_treeLook);
     SSTree1->setHeaderHidden(true);
     SSTree1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    SSTree1->setAccessibleName(tr("数据分区"));
+    SSTree1->setAccessibleName(PartitionTree::rootText());
     SSTree1->setMinimumWidth(160);
     new KeyClick(SSTree1, [this] { m_storage->treeClick(); });
     treeBox->addWidget(SSTree1);

@@ -3,7 +3,7 @@
 #include "platform/Messenger.h"
 #include "serial/CommandExchange.h"
 #include "storage/NewFileName.h"
-#include "storage/StorageCommands.h"
+#include "app/StorageCommands.h"
 
 #include <QFont>
 #include <QHBoxLayout>
@@ -67,7 +67,7 @@ void Form2::Command1_Click()
         // The dialog stays open with the name, to be confirmed again.
         m_messenger.information(sent == StorageCommands::NewFileSent::LineBusy
                                     ? CommandExchange::busyText()
-                                    : tr("文件名中含有不可显示字符（含空格），请修正！"));
+                                    : NewFileName::unshowableText());
         return;
     }
     QDialog::accept(); // the controls were enabled again after sending

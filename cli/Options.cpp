@@ -1,5 +1,6 @@
 #include "cli/Options.h"
 
+#include "export/SaveGrid.h"
 #include "platform/Language.h"
 
 #include <QCoreApplication>
@@ -313,12 +314,12 @@ OutputKind outputKind(const QString& output)
         return OutputKind::None;
     if (output == QLatin1String("-"))
         return OutputKind::CsvToStdout;
-    if (output.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive) && output.size() > 4)
-        return OutputKind::Csv;
-    if (output.endsWith(QLatin1String(".xls"), Qt::CaseInsensitive) && output.size() > 4)
-        return OutputKind::Xls;
-    if (output.endsWith(QLatin1String(".xlsx"), Qt::CaseInsensitive) && output.size() > 5)
-        return OutputKind::Xlsx;
+    switch (SaveGrid::fileType(output)) {
+    case SaveGrid::FileType::Csv: return OutputKind::Csv;
+    case SaveGrid::FileType::Xls: return OutputKind::Xls;
+    case SaveGrid::FileType::Xlsx: return OutputKind::Xlsx;
+    case SaveGrid::FileType::Unknown: break;
+    }
     return OutputKind::Unknown;
 }
 

@@ -10,7 +10,6 @@
 #include "editor/ComponentWriter.h"
 #include "export/Automation.h"
 #include "export/CsvWriter.h"
-#include "export/SaveCommand.h"
 #include "export/SaveGrid.h"
 #include "export/SheetWriter.h"
 #include "grids/GridLayouts.h"
@@ -46,7 +45,7 @@ namespace cli {
 
 namespace {
 
-// The window's words for the same events are LinkTexts, ComponentWriter's and SaveCommand's;
+// The window's words for the same events are LinkTexts, ComponentWriter's and SaveGrid's;
 // the command line's own follow.
 QString notARange() { return Session::tr("读取数据分区失败！仪器的回答不是分区范围：%1"); }
 QString unclear() { return Session::tr("仪器的回答不明确：%1"); }
@@ -525,7 +524,7 @@ int Session::archiveExport()
         return UsageError;
     }
     if (const std::optional<QString> failure = archive::exportSeries(m_o.output, series, m_s.stopRequested)) {
-        m_s.console.error(SaveCommand::failureMessage(*failure));
+        m_s.console.error(SaveGrid::failureMessage(*failure));
         return m_s.stopRequested() ? int(Interrupted) : int(SaveFailed);
     }
     qint64 rows = 0;
@@ -676,7 +675,7 @@ int Session::checkOutput() const
     // A download may take hours: a folder that is not there is said before it starts.
     const QFileInfo target(m_o.output);
     if (!target.absoluteDir().exists()) {
-        m_s.console.error(SaveCommand::failureMessage(folderMissing().arg(QDir::toNativeSeparators(target.absolutePath()))));
+        m_s.console.error(SaveGrid::failureMessage(folderMissing().arg(QDir::toNativeSeparators(target.absolutePath()))));
         return SaveFailed;
     }
     return Success;
@@ -695,7 +694,7 @@ int Session::save(const PreviewGrid& grid)
             return Success;
         // Standard output that cannot be written (a reader gone away, a full disk) is said as such.
         if (!m_s.console.reportOutFailure())
-            m_s.console.error(SaveCommand::failureMessage(failure ? failure->reason : out.errorString()));
+            m_s.console.error(SaveGrid::failureMessage(failure ? failure->reason : out.errorString()));
         return m_s.stopRequested() ? int(Interrupted) : int(SaveFailed);
     }
     if (kind != OutputKind::Xls && kind != OutputKind::Xlsx && kind != OutputKind::Csv)
@@ -707,13 +706,13 @@ int Session::save(const PreviewGrid& grid)
         case SaveFailure::Kind::Refused: // an .xls too long for its worksheets: said as it stands
             m_s.console.error(failure->reason);
             return SaveFailed;
-        case SaveFailure::Kind::Quiet: m_s.console.error(SaveCommand::failureText()); break;
+        case SaveFailure::Kind::Quiet: m_s.console.error(SaveGrid::failureText()); break;
         case SaveFailure::Kind::Failed:
-        case SaveFailure::Kind::Cancelled: m_s.console.error(SaveCommand::failureMessage(failure->reason)); break;
+        case SaveFailure::Kind::Cancelled: m_s.console.error(SaveGrid::failureMessage(failure->reason)); break;
         }
         return m_s.stopRequested() ? int(Interrupted) : int(SaveFailed);
     }
-    m_s.console.note(SaveCommand::successText());
+    m_s.console.note(SaveGrid::successText());
     return Success;
 }
 

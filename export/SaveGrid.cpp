@@ -4,6 +4,8 @@
 #include "export/FailureText.h"
 #include "export/XlsxExport.h"
 
+#include <QCoreApplication>
+
 namespace SaveGrid {
 
 FileType fileType(const QString& path)
@@ -19,6 +21,15 @@ FileType fileType(const QString& path)
         return FileType::Csv;
     return FileType::Unknown;
 }
+
+QString successText() { return QCoreApplication::translate("SaveGrid", "成功保存文件，请查阅！"); }
+
+QString failureText()
+{
+    return QCoreApplication::translate("SaveGrid", "保存文件失败，请检查诸如是否已打开同名文件等原因，请稍后重试！");
+}
+
+QString failureMessage(const QString& reason) { return failureText() + QLatin1Char('\n') + reason; }
 
 } // namespace SaveGrid
 

@@ -25,6 +25,12 @@ enum class FileType {
 };
 FileType fileType(const QString& path);
 
+// What the operator is told after a save, and before the reason of a failed one; the window and
+// the command line say the same.
+QString successText();
+QString failureText();
+QString failureMessage(const QString& reason); // failureText, then the reason on its own line
+
 struct Options {
     // .xls only: the servers, the one to write through and what it does when a step fails, and
     // the template workbook (Data.xls) the file is made from.

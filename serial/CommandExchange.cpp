@@ -45,6 +45,8 @@ CommandExchange::CommandExchange(SerialLink& link, Messenger& messenger, const T
 
 QString CommandExchange::busyText() { return tr("等待上次命令执行完成，稍后再试！"); }
 
+QString CommandExchange::notConnectedText() { return tr("没有连接设备！请先连接设备，再操作！"); }
+
 bool CommandExchange::lineBusy() const { return m_gate.busy() || COM_type != 0 || Receiving || Discarding; }
 
 bool CommandExchange::send(const std::function<Step()>& prepare)
@@ -56,7 +58,7 @@ bool CommandExchange::send(const std::function<Step()>& prepare)
     m_gate.take();
     m_gate.lockControls();
     if (!m_gate.connected()) {
-        m_messenger.information(tr("没有连接设备！请先连接设备，再操作！"));
+        m_messenger.information(notConnectedText());
         m_gate.unlockControls();
         return false; // Busy stays set; the watchdog releases it
     }

@@ -94,6 +94,8 @@ public:
 
     // What the operator is told when a command cannot go out because the line is busy.
     static QString busyText();
+    // What the operator is told when a command is given before connecting.
+    static QString notConnectedText();
 
     // The sending sequence: refuse while the line is busy (busy message); take the gate and
     // lock the controls; refuse unless the gate says connected (message, controls enabled again, gate

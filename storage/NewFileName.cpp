@@ -26,7 +26,7 @@ NewFileName NewFileName::check(const QString& typed)
     }
     for (QChar ch : result.trimmed) {
         if (!WireText::isShowable(ch)) {
-            result.error = QCoreApplication::translate("NewFileName", "文件名中含有不可显示字符（含空格），请修正！");
+            result.error = unshowableText();
             return result;
         }
     }
@@ -40,4 +40,9 @@ NewFileName NewFileName::check(const QString& typed)
         }
     }
     return result;
+}
+
+QString NewFileName::unshowableText()
+{
+    return QCoreApplication::translate("NewFileName", "文件名中含有不可显示字符（含空格），请修正！");
 }

@@ -8,4 +8,6 @@ struct NewFileName {
     QString error;   // empty when the name may be sent
 
     static NewFileName check(const QString& typed);
+    // The error of a name with a character the instrument cannot show (a blank among them).
+    static QString unshowableText();
 };

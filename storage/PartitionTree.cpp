@@ -71,7 +71,7 @@ QModelIndex PartitionTree::Ini_Tree(const QString& range)
 
     beginResetModel();
     m_top.m_children.clear();
-    Node* root = addNode(&m_top, kRootKey, tr("数据分区"), Kind::Root);
+    Node* root = addNode(&m_top, kRootKey, rootText(), Kind::Root);
     for (char16_t k = first.unicode(); k <= last.unicode(); ++k) {
         const QString letter(QChar{k});
         addNode(root, letter, letter, Kind::Partition);

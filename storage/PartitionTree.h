@@ -25,6 +25,8 @@ public:
     // not a listing.
     static constexpr qsizetype kMaxListingLines = 10000;
     static inline const QString kRootKey = QStringLiteral("1");
+    // The root's text, in the operator's language; the window names the tree by it.
+    static QString rootText() { return tr("数据分区"); }
 
     // One node of the tree, read-only from outside; the tree changes only through its own
     // functions. A pointer to a node stays valid until that node is removed (a new range

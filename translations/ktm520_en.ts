@@ -477,10 +477,6 @@
         <translation>Disconnect</translation>
     </message>
     <message>
-        <source>数据分区</source>
-        <translation>Data Partitions</translation>
-    </message>
-    <message>
         <source>读取数据分区</source>
         <translation>Read Partitions</translation>
     </message>
@@ -687,10 +683,6 @@
     <message>
         <source>取消</source>
         <translation>Cancel</translation>
-    </message>
-    <message>
-        <source>文件名中含有不可显示字符（含空格），请修正！</source>
-        <translation>The file name contains characters that cannot be shown (spaces included). Please correct it.</translation>
     </message>
 </context>
 <context>
@@ -1303,14 +1295,6 @@ Raise it when the instrument pauses long in mid-reply and copies are often repor
         <translation>Neither MS Office nor WPS is installed on this PC; Excel workbooks cannot be saved.</translation>
     </message>
     <message>
-        <source>成功保存文件，请查阅！</source>
-        <translation>File saved. Please check it.</translation>
-    </message>
-    <message>
-        <source>保存文件失败，请检查诸如是否已打开同名文件等原因，请稍后重试！</source>
-        <translation>Saving the file failed. Check, for example, whether a file of the same name is open, and try again later.</translation>
-    </message>
-    <message>
         <source>%1 已存在。
 要替换它吗？</source>
         <translation>%1 already exists.
@@ -1318,18 +1302,21 @@ Do you want to replace it?</translation>
     </message>
 </context>
 <context>
+    <name>SaveGrid</name>
+    <message>
+        <source>成功保存文件，请查阅！</source>
+        <translation>File saved. Please check it.</translation>
+    </message>
+    <message>
+        <source>保存文件失败，请检查诸如是否已打开同名文件等原因，请稍后重试！</source>
+        <translation>Saving the file failed. Check, for example, whether a file of the same name is open, and try again later.</translation>
+    </message>
+</context>
+<context>
     <name>StorageCommands</name>
     <message>
         <source>请选择分区，再操作！</source>
         <translation>Select a partition first.</translation>
-    </message>
-    <message>
-        <source>读取错误！请先选择您要查阅的文件，再操作！</source>
-        <translation>Read error. Select the file you want to view first.</translation>
-    </message>
-    <message>
-        <source>读取错误！请先选择您要查阅的数据区，再操作！</source>
-        <translation>Read error. Select the partition you want to view first.</translation>
     </message>
     <message>
         <source>请先选择您要拷贝的分区，再操作！</source>

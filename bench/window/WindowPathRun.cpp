@@ -15,7 +15,7 @@
 #include "storage/PartitionTree.h"
 #include "export/Automation.h"
 #include "export/BuiltinServer.h"
-#include "export/SaveCommand.h"
+#include "app/SaveCommand.h"
 #include "grids/PreviewGrid.h"
 #include "platform/Delay.h"
 #include "serial/LinuxPortTable.h"

@@ -1,5 +1,6 @@
 #include "app/Form1.h"
 
+#include "serial/LinkTexts.h"
 #include "app/HistoryView.h"
 #include "app/TrendPlot.h"
 #include "app/TreeLook.h"
@@ -31,7 +32,7 @@ using testing_qt::pump;
 using testing_qt::waitFor;
 
 namespace {
-const QString kOpenError = QStringLiteral("端口打开错误！或许参数设置不正确？请重试");
+const QString kOpenError = LinkTexts::openError();
 } // namespace
 
 TEST_F(Form1Fixture, StartsWithTreeGridListsAndWatchdog)

@@ -1,4 +1,4 @@
-#include "export/SaveCommand.h"
+#include "app/SaveCommand.h"
 
 #include "app/TreeLook.h"
 #include "export/FailureText.h"
@@ -144,7 +144,7 @@ TEST_F(SaveCommandTest, ExcelFirstThenWps)
     dialogs.answers = {dir.filePath("x.txt")};
     save();
     EXPECT_EQ(window.saver().SaveFileName, dir.filePath("x.xls"));
-    EXPECT_EQ(messenger.messages, QStringList({SaveCommand::successText()}));
+    EXPECT_EQ(messenger.messages, QStringList({SaveGrid::successText()}));
     // the server writes a work copy beside the chosen file, which then takes its place
     EXPECT_EQ(excel.log.filter(QRegularExpression("^open " + QRegularExpression::escape(dir.filePath("~x.xls.")) +
                                                   "\\d+-\\d+\\.saving\\.xls$"))
@@ -207,7 +207,7 @@ TEST_F(SaveCommandTest, AFailedSaveLeavesTheOldFileAndNoWorkCopy)
     messenger.messages.clear();
     dialogs.answers = {target};
     saver.Command4_Click();
-    EXPECT_EQ(messenger.messages, QStringList({SaveCommand::successText()}));
+    EXPECT_EQ(messenger.messages, QStringList({SaveGrid::successText()}));
     EXPECT_EQ(contents(target), contents(templatePath()));
     EXPECT_EQ(files(), QStringList({"out.xls"}));
 }
@@ -232,7 +232,7 @@ TEST_F(SaveCommandTest, KilledInTheMiddleLeavesTheOldFileAndTheNextSaveCleansUp)
     // the work copy of the killed save is removed by the next save to the same file
     excel.onCall = nullptr;
     save();
-    EXPECT_EQ(messenger.messages, QStringList({SaveCommand::successText()}));
+    EXPECT_EQ(messenger.messages, QStringList({SaveGrid::successText()}));
     EXPECT_EQ(files(), QStringList({"out.xls"}));
 }
 
@@ -252,7 +252,7 @@ TEST_F(SaveCommandTest, MissingTemplateWritesNothing)
     excel.log.clear();
     dialogs.answers = {target};
     other.Command4->click();
-    EXPECT_EQ(messenger.messages, QStringList({SaveCommand::failureText() + "\n" + FailureText::templateMissing()}));
+    EXPECT_EQ(messenger.messages, QStringList({SaveGrid::failureText() + "\n" + FailureText::templateMissing()}));
     EXPECT_EQ(logOf("open"), QStringList()); // the server never touched the path
     QFile check(target);
     ASSERT_TRUE(check.open(QIODevice::ReadOnly));
@@ -271,7 +271,7 @@ TEST_F(SaveCommandTest, ExcelFailurePathEnablesQuitsAndReports)
         dialogs.answers = {target};
         save();
         // a failure of no known kind gives the server's own description as the reason
-        EXPECT_EQ(messenger.messages, QStringList({SaveCommand::failureText() + "\nscripted failure at " + logOf(failing).value(0)}))
+        EXPECT_EQ(messenger.messages, QStringList({SaveGrid::failureText() + "\nscripted failure at " + logOf(failing).value(0)}))
             << failing.toStdString();
         EXPECT_EQ(excel.log.last(), "quit") << failing.toStdString();
         EXPECT_FALSE(excel.log.contains("close 1")) << failing.toStdString();
@@ -296,7 +296,7 @@ TEST_F(SaveCommandTest, WpsFailurePathSavesClosesQuitsThenReports)
     const qsizetype named = wps.log.indexOf("name F1");
     ASSERT_GE(named, 0);
     EXPECT_EQ(wps.log.mid(named + 1), QStringList({"save", "close 1", "quit"}));
-    EXPECT_EQ(messenger.messages, QStringList({SaveCommand::failureText() + "\nscripted failure at name F1"}));
+    EXPECT_EQ(messenger.messages, QStringList({SaveGrid::failureText() + "\nscripted failure at name F1"}));
 
     // the workbook never opened: nothing to save, the path ends silently
     wps.log.clear();
@@ -350,7 +350,7 @@ TEST_F(SaveCommandTest, ALongSaveRunsBesideTheWindowAndCancelLeavesTheOldFile)
     progress = ScriptedProgress{};
     dialogs.answers = {dir.filePath("big.xlsx")};
     saver.Command4_Click();
-    EXPECT_EQ(messenger.messages, QStringList({SaveCommand::successText()}));
+    EXPECT_EQ(messenger.messages, QStringList({SaveGrid::successText()}));
     EXPECT_TRUE(QFileInfo(dir.filePath("big.xlsx")).size() > 1000000);
 }
 
@@ -382,7 +382,7 @@ TEST_F(SaveCommandTest, NoCommandComesBackWhileTheWindowsOwnSaveReadsThePreview)
     EXPECT_TRUE(usable.isEmpty()) << "a command could change the grid under the writer";
     EXPECT_EQ(window.Command1->text(), Form1::connectedText());
     ASSERT_FALSE(messenger.messages.isEmpty());
-    EXPECT_EQ(messenger.messages.last(), SaveCommand::successText());
+    EXPECT_EQ(messenger.messages.last(), SaveGrid::successText());
     // the commands are back once the save has ended, and the file holds every record
     for (QWidget* w : commandButtons())
         EXPECT_TRUE(w->isEnabled());
@@ -410,7 +410,7 @@ TEST_F(SaveCommandTest, ANameWithoutItsEndingAsksBeforeReplacingTheFileItNames)
     dialogs.answers = {dir.filePath("out.txt")};
     save();
     EXPECT_EQ(messenger.questions.size(), 2);
-    EXPECT_EQ(messenger.messages, QStringList({SaveCommand::successText()}));
+    EXPECT_EQ(messenger.messages, QStringList({SaveGrid::successText()}));
     EXPECT_EQ(contents(target), contents(templatePath()));
     // the full name was asked about by the dialog; a name that names no file is not asked about
     dialogs.answers = {target, dir.filePath("new")};
@@ -493,7 +493,7 @@ TEST_F(SaveCommandTest, ClosingTheWindowDuringASaveWaitsForItAndSaysSo)
     EXPECT_FALSE(usable);
     EXPECT_EQ(modality, int(Qt::NonModal));
     // the save ended whole, was reported, and then the window closed
-    EXPECT_EQ(messenger.messages, QStringList({SaveCommand::successText()}));
+    EXPECT_EQ(messenger.messages, QStringList({SaveGrid::successText()}));
     EXPECT_FALSE(window.isVisible());
     QFile f(csv);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));

@@ -1,5 +1,7 @@
+#include "app/StorageCommands.h"
+
 #include "serial/Commands.h"
-#include "storage/StorageCommands.h"
+#include "storage/StorageReplies.h"
 
 #include "app/TreeLook.h"
 #include "grids/PreviewGrid.h"
@@ -18,11 +20,11 @@ using testing_qt::waitFor;
 
 namespace {
 
-const QString kWait = QStringLiteral("等待上次命令执行完成，稍后再试！");
-const QString kNotConnected = QStringLiteral("没有连接设备！请先连接设备，再操作！");
+const QString kWait = CommandExchange::busyText();
+const QString kNotConnected = CommandExchange::notConnectedText();
 const QString kSelectPartition = QStringLiteral("请选择分区，再操作！");
-const QString kReadFile = QStringLiteral("读取错误！请先选择您要查阅的文件，再操作！");
-const QString kReadPartition = QStringLiteral("读取错误！请先选择您要查阅的数据区，再操作！");
+const QString kReadFile = StorageReplies::copyErrorText(commands::CopyFile);
+const QString kReadPartition = StorageReplies::copyErrorText(commands::CopyPartition);
 const QString kSelectCopy = QStringLiteral("请先选择您要拷贝的分区，再操作！");
 
 class StorageCommandsTest : public Form1Fixture {

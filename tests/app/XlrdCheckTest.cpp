@@ -2,7 +2,7 @@
 #include "app/TreeLook.h"
 #include "export/BuiltinServer.h"
 #include "export/FailureText.h"
-#include "export/SaveCommand.h"
+#include "app/SaveCommand.h"
 #include "storage/PartitionTree.h"
 #include "grids/GridLayouts.h"
 #include "grids/PreviewGrid.h"
@@ -36,7 +36,7 @@ protected:
         const QString path = tmp.filePath("A.xls");
         dialogs.answers = {path};
         window.Command4->click();
-        EXPECT_EQ(messenger.messages.value(0), SaveCommand::successText());
+        EXPECT_EQ(messenger.messages.value(0), SaveGrid::successText());
         QString error;
         const QJsonArray sheets = readWithXlrd(path, &error);
         EXPECT_TRUE(error.isEmpty()) << error.toStdString();
@@ -151,7 +151,7 @@ TEST_F(XlrdCheckTest, AFailedSaveKeepsTheOldWorkbookAndSaysWhy)
     // the engine refuses a step: an empty line makes a worksheet without a name
     saveAgain("A1\r\nA001 5 6 D T\r\n\r\nA002 1 2 D T\r\n", path);
     EXPECT_EQ(messenger.messages,
-              QStringList({SaveCommand::failureText() + "\n工作表名称不符合要求（不能为空，不能含有 : \\ / ? * [ ]）。"}));
+              QStringList({SaveGrid::failureText() + "\n工作表名称不符合要求（不能为空，不能含有 : \\ / ? * [ ]）。"}));
     expectUnchanged("empty worksheet name");
 
     // the disk stops the work copy (a file size limit, where a full disk would give its own reason)
@@ -164,7 +164,7 @@ TEST_F(XlrdCheckTest, AFailedSaveKeepsTheOldWorkbookAndSaysWhy)
         saveAgain("A1\r\nA001 5 6 D T\r\n", path);
         setrlimit(RLIMIT_FSIZE, &saved);
         std::signal(SIGXFSZ, handler);
-        EXPECT_EQ(messenger.messages, QStringList({SaveCommand::failureText() + "\n" + FailureText::reason(workbook::ErrorKind::TooLarge)}))
+        EXPECT_EQ(messenger.messages, QStringList({SaveGrid::failureText() + "\n" + FailureText::reason(workbook::ErrorKind::TooLarge)}))
             << messenger.messages.join(" / ").toStdString();
         expectUnchanged("disk full");
     }
@@ -178,7 +178,7 @@ TEST_F(XlrdCheckTest, AFailedSaveKeepsTheOldWorkbookAndSaysWhy)
             ASSERT_TRUE(QFile::setPermissions(same, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther));
         }
         saveAgain("A1\r\nA001 5 6 D T\r\n", same);
-        EXPECT_EQ(messenger.messages, QStringList({SaveCommand::failureText() + "\n" + FailureText::reason(workbook::ErrorKind::AccessDenied)}))
+        EXPECT_EQ(messenger.messages, QStringList({SaveGrid::failureText() + "\n" + FailureText::reason(workbook::ErrorKind::AccessDenied)}))
             << type;
         QFile f(same);
         ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << type;
@@ -193,7 +193,7 @@ TEST_F(XlrdCheckTest, AFailedSaveKeepsTheOldWorkbookAndSaysWhy)
 
     // the folder is gone
     saveAgain("A1\r\nA001 5 6 D T\r\n", tmp.filePath("gone/A.xls"));
-    EXPECT_EQ(messenger.messages, QStringList({SaveCommand::failureText() + "\n找不到该文件或文件夹。"}));
+    EXPECT_EQ(messenger.messages, QStringList({SaveGrid::failureText() + "\n找不到该文件或文件夹。"}));
     expectUnchanged("no folder");
 }
 
@@ -207,7 +207,7 @@ TEST_F(XlrdCheckTest, AChineseNameAndChineseTextSurviveEveryTypeAndEveryReader)
     dialogs.answers = {stem + ".xls", stem + ".xlsx", stem + ".csv"};
     for (int i = 0; i < 3; ++i)
         window.Command4->click();
-    ASSERT_EQ(messenger.messages, QStringList(3, SaveCommand::successText()));
+    ASSERT_EQ(messenger.messages, QStringList(3, SaveGrid::successText()));
 
     // The two workbooks, each by a reader of its own type.
     QString error;

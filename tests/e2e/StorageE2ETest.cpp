@@ -9,7 +9,7 @@
 #include "ktmsim/seed.h"
 #include "app/Form2.h"
 #include "storage/PartitionTree.h"
-#include "storage/StorageCommands.h"
+#include "app/StorageCommands.h"
 #include "tests/support/Modal.h"
 #include "tests/support/QtTestMain.h"
 #include "tests/support/XlrdReader.h"

@@ -2,6 +2,7 @@
 
 #include "platform/SupportLog.h"
 #include "serial/Commands.h"
+#include "serial/LinkTexts.h"
 #include "tests/support/FakeSerialLink.h"
 #include "tests/support/QtTestMain.h"
 #include "tests/support/RecordingMessenger.h"
@@ -20,9 +21,9 @@ namespace {
 
 using Request = CommandExchange::Request;
 
-const QString kWait = QStringLiteral("等待上次命令执行完成，稍后再试！");
-const QString kNotConnected = QStringLiteral("没有连接设备！请先连接设备，再操作！");
-const QString kNoData = QStringLiteral("没有读取到数据！请检查连线或仪器的电源开关是否关闭！");
+const QString kWait = CommandExchange::busyText();
+const QString kNotConnected = CommandExchange::notConnectedText();
+const QString kNoData = LinkTexts::noData();
 
 struct Call {
     QString what;
@@ -667,4 +668,14 @@ TEST_F(ExchangeTest, AHolderReleasingTheGateMakesTheLineIdleUnlessAReplyIsDue)
     exchange.gate().release();
     EXPECT_EQ(idle, 1);
     EXPECT_TRUE(exchange.lineBusy());
+}
+
+// The tests above take the operator's texts from the functions that make them; here they are
+// held to the words the instrument's program has always shown.
+TEST(ExchangeTexts, AreTheProgramsOwnWords)
+{
+    EXPECT_EQ(CommandExchange::busyText(), QStringLiteral("等待上次命令执行完成，稍后再试！"));
+    EXPECT_EQ(CommandExchange::notConnectedText(), QStringLiteral("没有连接设备！请先连接设备，再操作！"));
+    EXPECT_EQ(LinkTexts::noData(), QStringLiteral("没有读取到数据！请检查连线或仪器的电源开关是否关闭！"));
+    EXPECT_EQ(LinkTexts::openError(), QStringLiteral("端口打开错误！或许参数设置不正确？请重试"));
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "export/SaveCommand.h"
+#include "app/SaveCommand.h"
 
 #include <QList>
 #include <functional>

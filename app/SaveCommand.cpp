@@ -1,4 +1,4 @@
-#include "export/SaveCommand.h"
+#include "app/SaveCommand.h"
 
 #include "export/Automation.h"
 #include "export/FailureText.h"
@@ -158,11 +158,11 @@ void SaveCommand::saveStreamed()
     m_saving = false;
     m_c.exchange.gate().unlockControls();
     if (!failure)
-        m_c.messenger.information(successText());
+        m_c.messenger.information(SaveGrid::successText());
     else if (cancel.load())
         m_c.messenger.information(FailureText::saveCancelled());
     else
-        m_c.messenger.information(failureMessage(failure->reason));
+        m_c.messenger.information(SaveGrid::failureMessage(failure->reason));
 }
 
 void SaveCommand::SaveExcel() { saveWith(sheets::kExcel, FailurePath::CloseAndReport); }
@@ -176,14 +176,12 @@ void SaveCommand::saveWith(const QString& server, FailurePath failurePath)
     const SaveResult failure = saveGrid(m_c.grid, SaveFileName,
                                         SaveGrid::Options{&m_c.servers, server, failurePath, m_c.templatePath, {}});
     if (!failure) {
-        m_c.messenger.information(successText());
+        m_c.messenger.information(SaveGrid::successText());
         m_c.exchange.gate().unlockControls();
         return;
     }
     // The buttons are usable again before the failure is reported.
     m_c.exchange.gate().unlockControls();
     if (failure->kind != SaveFailure::Kind::Quiet)
-        m_c.messenger.information(failureMessage(failure->reason));
+        m_c.messenger.information(SaveGrid::failureMessage(failure->reason));
 }
-
-QString SaveCommand::failureMessage(const QString& reason) { return failureText() + QLatin1Char('\n') + reason; }

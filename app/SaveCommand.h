@@ -1,5 +1,6 @@
 #pragma once
 
+#include "export/SaveGrid.h"
 #include "export/SheetWriter.h"
 
 #include <QCoreApplication>
@@ -45,10 +46,6 @@ public:
         SaveProgress* progress = nullptr;                     // for .xlsx and .csv saves, which run off the window's thread
     };
 
-    // What the operator is told after a save, and before the reason of a failed one.
-    static QString successText() { return tr("成功保存文件，请查阅！"); }
-    static QString failureText() { return tr("保存文件失败，请检查诸如是否已打开同名文件等原因，请稍后重试！"); }
-
     explicit SaveCommand(Context context);
 
     void Command4_Click();
@@ -65,7 +62,6 @@ public:
     static QString xlsPath(const QString& chosen);
 
     // The failure message with its reason on a line of its own.
-    static QString failureMessage(const QString& reason);
 
     // What the .xls server does when a step of the save fails (SheetWriter::save).
     using FailurePath = SheetWriter::FailurePath;

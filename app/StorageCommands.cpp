@@ -1,22 +1,19 @@
-#include "storage/StorageCommands.h"
+#include "app/StorageCommands.h"
 
 #include "platform/Messenger.h"
 #include "serial/CommandExchange.h"
+#include "serial/Commands.h"
 #include "serial/Requests.h"
 #include "storage/PartitionTree.h"
+#include "storage/StorageReplies.h"
 
 #include <QCoreApplication>
 
 namespace {
 QString selectPartition() { return QCoreApplication::translate("StorageCommands", "请选择分区，再操作！"); }
-QString readFileError()
-{
-    return QCoreApplication::translate("StorageCommands", "读取错误！请先选择您要查阅的文件，再操作！");
-}
-QString readPartitionError()
-{
-    return QCoreApplication::translate("StorageCommands", "读取错误！请先选择您要查阅的数据区，再操作！");
-}
+// The same words as a copy the instrument refused: choose the file, or the partition, first.
+QString readFileError() { return StorageReplies::copyErrorText(commands::CopyFile); }
+QString readPartitionError() { return StorageReplies::copyErrorText(commands::CopyPartition); }
 QString selectCopyPartition()
 {
     return QCoreApplication::translate("StorageCommands", "请先选择您要拷贝的分区，再操作！");
