@@ -84,7 +84,9 @@ int run(Form1& window, const QString& out, archive::Recorder* recorder, const QS
     if (window.saver().SaveFileName != out || !QFileInfo::exists(out))
         return fail("the preview was not saved");
     if (recorder) {
-        while (recorder->storing())
+        // The window stores a copy once the grace after its reply has passed, which a quick save
+        // may well beat: wait for the grace, then for the store.
+        while (window.exchange().inGrace() || recorder->storing())
             Delay(0.01f);
         if (!recorder->stored())
             return fail("the copy was not archived");
