@@ -7,6 +7,7 @@
 #include "export/FailureText.h"
 #include "grids/GridLayouts.h"
 #include "grids/PreviewGrid.h"
+#include "tests/support/FileBytes.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -19,11 +20,7 @@ namespace {
 
 using SaveGrid::FileType;
 
-QByteArray bytesOf(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
+using testing_files::bytesOf;
 
 class SaveGridTest : public ::testing::Test {
 protected:

@@ -7,6 +7,7 @@
 #include "export/SheetWriter.h"
 #include "grids/GridLayouts.h"
 #include "grids/PreviewGrid.h"
+#include "tests/support/FileBytes.h"
 
 #include <QDir>
 #include <QFile>
@@ -36,11 +37,7 @@ QStringList contents(const QString& path)
     return out;
 }
 
-QByteArray bytesOf(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
+using testing_files::bytesOf;
 
 class XlsxExportTest : public ::testing::Test {
 protected:
