@@ -1,6 +1,7 @@
 #pragma once
 
 #include "archive/Calibration.h"
+#include "archive/Monitoring.h"
 #include "archive/Record.h"
 
 #include <QDateTime>
@@ -56,11 +57,14 @@ struct OpenOptions {
 
 struct StoreResult {
     qint64 received = 0; // records offered
-    qint64 added = 0;    // records not stored before (same partition, file, code and time)
+    qint64 added = 0;    // records not stored before (same readout, partition, file, code and time)
+    ClockDoubt clock;    // of the records added
+    QStringList assignmentsChanged; // slots whose gauge the copy's component list changed, "A001"
 };
 
 // One component's history in the archive.
 struct SeriesSummary {
+    QString readout; // its name
     QString partition;
     QString code;
     qint64 count = 0;
@@ -111,9 +115,12 @@ public:
     // Stores the records of one copy in one transaction, each record once. While another
     // program writes, the store waits as the open's patience says; cancelled, it keeps nothing
     // (ErrorKind::Cancelled).
-    std::optional<StoreResult> store(const RecordSource& records, const QDateTime& downloadedAt, Error* error);
+    // The origin's readout keys the records; its component list, when given, is brought into the
+    // slot assignments first (observeComponents), in the same transaction.
+    std::optional<StoreResult> store(const RecordSource& records, const QDateTime& downloadedAt,
+                                     const CopyOrigin& origin, Error* error);
     std::optional<StoreResult> store(const std::vector<Record>& records, const QDateTime& downloadedAt,
-                                     Error* error);
+                                     const CopyOrigin& origin, Error* error);
 
     // The reads below give nothing and fill `error` (when given) if the database cannot be read,
     // so that a failed read is not taken for an empty archive.
@@ -137,6 +144,58 @@ public:
     // Replaces the whole table in one transaction. Refused (nothing changes) for an empty or
     // repeated code and for a number that is not finite.
     bool setCalibrations(const std::vector<Calibration>& all, Error* error);
+
+    // --- Readouts ----------------------------------------------------------------------------
+    std::vector<Readout> readouts(Error* error = nullptr) const;
+    std::optional<Readout> readout(const QString& name, Error* error = nullptr) const;
+    // A new readout; refused (nullopt) for an empty name, a name taken (case-insensitive) or a
+    // time zone Qt does not know. `timeZone` empty: the PC's.
+    std::optional<Readout> addReadout(const QString& name, const QString& timeZone, Error* error);
+    bool renameReadout(qint64 id, const QString& newName, Error* error);
+    // The readout's clock is in `timeZone` from `fromUtc` on; readings already stored after that
+    // instant get their UTC instants computed again.
+    bool setReadoutZone(qint64 id, const QString& timeZone, qint64 fromUtc, Error* error);
+    std::vector<ZoneChange> zoneChanges(qint64 readout, Error* error = nullptr) const;
+    // The readout remembered for a device (serial/DeviceIdentity), and remembering it.
+    std::optional<Readout> readoutOfDevice(const QString& device, Error* error = nullptr) const;
+    bool rememberDevice(const QString& device, qint64 readout, Error* error);
+
+    // --- Gauges, sites and slots ------------------------------------------------------------
+    // Brings a readout's component list into the slot assignments (what a store with names
+    // does): a slot whose name is new or changed closes the assignment it had and opens one for
+    // the gauge of that name (added to the register when new) from just after the newest record
+    // the archive holds of that slot (since ever when it holds none); a slot the list no longer
+    // names closes its assignment. The codes whose gauge changed.
+    std::optional<QStringList> observeComponents(qint64 readout, const ComponentNames& names, Error* error);
+    // The operator's assignment of a slot to a gauge from readout time `from`; it closes the
+    // assignment that covered `from` there and ends where the next one begins.
+    bool assign(qint64 readout, const QString& code, const QString& gauge, qint64 from, Error* error);
+    std::vector<Assignment> assignments(Error* error = nullptr) const;
+
+    std::vector<GaugeInfo> gaugeRegister(Error* error = nullptr) const;
+    // Adds or updates register rows by name (sites created by name as needed); nothing changes
+    // when one row is refused (an empty or malformed name, a negative interval).
+    bool updateRegister(const std::vector<GaugeInfo>& rows, Error* error);
+    std::vector<Site> sites(Error* error = nullptr) const;
+    // The gauges with their histories, of one site (all when empty), ordered by site and name.
+    std::vector<GaugeSummary> gauges(const QString& site = {}, Error* error = nullptr) const;
+    // Every slot with records, ordered by readout, partition and code.
+    std::vector<SlotSummary> slotSummaries(Error* error = nullptr) const;
+    // One gauge's readings with a UTC instant in [fromUtc, toUtc], oldest first, from every slot
+    // it sat in; readings whose time or reading is not a number are left out.
+    std::vector<GaugePoint> gaugeSeries(const QString& gauge, qint64 fromUtc, qint64 toUtc,
+                                        Error* error = nullptr) const;
+    // A slot's readings that no assignment covers, in the same way.
+    std::vector<GaugePoint> unassignedSeries(qint64 readout, const QString& code, qint64 fromUtc, qint64 toUtc,
+                                             Error* error = nullptr) const;
+
+    // --- Calibration versions ----------------------------------------------------------------
+    // Every version of a gauge (or of a slot: gauge empty), oldest first.
+    std::vector<CalibrationVersion> calibrationVersions(const QString& gauge, Error* error = nullptr) const;
+    std::vector<CalibrationVersion> allCalibrationVersions(Error* error = nullptr) const;
+    // Adds a version (entered now, by the PC's user); refused as setCalibrations refuses, and for
+    // a polynomial on digits whose coefficients are those of f^2 * 10^-6 (calibrationDoubt).
+    std::optional<CalibrationVersion> addCalibrationVersion(const CalibrationVersion& version, Error* error);
 
 private:
     struct Impl;

@@ -49,6 +49,11 @@ struct Converted {
 std::optional<Converted> convert(const Calibration& calibration, double frequencyHz,
                                  std::optional<double> temperatureC);
 
+// Why a calibration cannot be right as entered, in the operator's words, or "" when nothing
+// is wrong with it: a polynomial on digits whose coefficients convert values a thousand times
+// off (fitted for f^2 * 10^-6, not f^2 / 1000), a factor that is not a finite number.
+QString calibrationDoubt(const Calibration& calibration);
+
 // R for a frequency in the calibration's reading kind.
 double readingUnits(ReadingKind kind, double frequencyHz);
 

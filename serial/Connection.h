@@ -65,4 +65,10 @@ struct OpenResult {
 // closed.
 OpenResult open(SerialLink& link, const PortTarget& target, const QString& settings);
 
+// The name under which the program remembers which readout stands behind a port: on Linux the
+// stable link in `byIdFolder` that points at the device the port opened, where there is one,
+// else that device's path; on Windows the port's name ("COM3").
+QString deviceIdentity(const QString& portName, const QString& openedDevice,
+                       const QString& byIdFolder = QStringLiteral("/dev/serial/by-id"));
+
 } // namespace connection
