@@ -32,11 +32,7 @@ const char* const kEnglish[Count] = {"gauge", "type", "unit", "site", "location"
 const std::map<QString, int>& aliases()
 {
     static const std::map<QString, int> a{
-        {QStringLiteral("测点名"), Name},           {QStringLiteral("测点编号"), Name},
-        {QStringLiteral("name"), Name},             {QStringLiteral("仪器类型"), Type},
-        {QStringLiteral("测读间隔(天)"), Interval}, {QStringLiteral("测读间隔"), Interval},
-        {QStringLiteral("interval (days)"), Interval}, {QStringLiteral("installation date"), Installed},
-        {QStringLiteral("工程名称"), Site},         {QStringLiteral("note"), Notes}};
+        {QStringLiteral("测点名"), Name}, {QStringLiteral("测点编号"), Name}, {QStringLiteral("name"), Name}, {QStringLiteral("仪器类型"), Type}, {QStringLiteral("测读间隔(天)"), Interval}, {QStringLiteral("测读间隔"), Interval}, {QStringLiteral("interval (days)"), Interval}, {QStringLiteral("installation date"), Installed}, {QStringLiteral("工程名称"), Site}, {QStringLiteral("note"), Notes}};
     return a;
 }
 

@@ -112,8 +112,8 @@ TEST(GaugeRegisterTable, RowsThatCannotBeReadAreNamedWithEveryFault)
         {"测点", "安装日期", "测读间隔（天）"},
         {"QRVA000001", "2026-01-05", "7"},
         {"QRVA0000011", "明年", "-1"}, // too long a name, no date, a negative interval
-        {"QR VA", "", ""},              // a blank the readout cannot hold
-        {"", "2026-02-30", ""},         // no name, no such day
+        {"QR VA", "", ""},             // a blank the readout cannot hold
+        {"", "2026-02-30", ""},        // no name, no such day
         {"P1", "", "1.5"},
         {"QRVA000001", "", "30"}, // given twice: the last row holds
     };

@@ -66,10 +66,10 @@ TEST(History, EachReadingIsConvertedByTheVersionValidAtItsInstant)
     const std::vector<CalibrationVersion> versions = {version(8, change, second()),
                                                       version(5, change - 86400, first())};
     const std::vector<GaugePoint> points = {
-        at(change - 2 * 86400, 2010, 25.0), // before the first version
-        at(change - 60, 2010, 25.0),        // the first: 0.5 x 10 + 0.1 x 5 = 5.5
-        at(change, 2100, 30.0),             // at the change, the second: 2100^2 / 1000 = 4410 digits,
-                                            // 0.01 x 410 + 0.2 x 10 = 6.1
+        at(change - 2 * 86400, 2010, 25.0),    // before the first version
+        at(change - 60, 2010, 25.0),           // the first: 0.5 x 10 + 0.1 x 5 = 5.5
+        at(change, 2100, 30.0),                // at the change, the second: 2100^2 / 1000 = 4410 digits,
+                                               // 0.01 x 410 + 0.2 x 10 = 6.1
         at(change + 3600, 2200, std::nullopt), // no temperature: 0.01 x (4840 - 4000) = 8.4, uncorrected
     };
     const History::Conversion c = History::convertByVersions(points, versions);

@@ -35,7 +35,7 @@ TEST(ComponentNames, AReplyGivesItsSlotsInOrderAndNothingElse)
                             "A009=FIRST\r\n"
                             "A009=SECOND\r\n" // a code twice keeps its first name
                             "A010=LFONLY\n"   // a line that lost its CR
-                            "A011=LAST";       // and one cut short of its line end
+                            "A011=LAST";      // and one cut short of its line end
     EXPECT_EQ(componentNamesOfReply("A", garbled).entries,
               (Entries{{"A009", "FIRST"}, {"A010", "LFONLY"}, {"A011", "LAST"}}));
 }
