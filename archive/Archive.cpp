@@ -315,7 +315,7 @@ bool migrateFrom3(sqlite3* db)
                               .value_or(0) != 0;
     if (!ok)
         return false;
-    if (!exec(db, "DROP TRIGGER components_removed") || !exec(db, "DROP TRIGGER components_changed") ||
+    if (!exec(db, "DROP TRIGGER IF EXISTS components_removed") || !exec(db, "DROP TRIGGER IF EXISTS components_changed") ||
         !exec(db, "DROP TABLE components") || !exec(db, "ALTER TABLE records RENAME TO records_v3") ||
         !exec(db, "ALTER TABLE calibrations RENAME TO calibrations_v3") || !createTables4(db) ||
         !exec(db, "ALTER TABLE downloads ADD COLUMN readout INTEGER REFERENCES readouts(id)"))
