@@ -764,6 +764,28 @@ std::unique_ptr<Archive> Archive::open(const QString& path, std::optional<SetAsi
                      QStringLiteral("%1: an archive of schema version 1, to be brought forward by a program that may write to it").arg(file));
             return nullptr;
         }
+        if (found.version != kSchemaVersion) {
+            // An older archive read where it may not be changed: brought forward in memory, from
+            // a copy of it; the file stays as it is.
+            OpenOptions memory = options;
+            memory.readOnly = false;
+            memory.check = false;
+            Inspection copy = inspect(QStringLiteral(":memory:"), memory);
+            sqlite3_backup* backup =
+                copy.db ? sqlite3_backup_init(copy.db.get(), "main", found.db.get(), "main") : nullptr;
+            const bool copied = backup && sqlite3_backup_step(backup, -1) == SQLITE_DONE;
+            if (backup)
+                sqlite3_backup_finish(backup);
+            const std::optional<QString> failed =
+                copied ? prepareSchema(copy.db.get()) : std::optional<QString>(message(copy.db.get()));
+            if (failed) {
+                setError(error, ErrorKind::CannotOpen,
+                         QStringLiteral("%1: cannot read version %2 as version %3: %4").arg(file).arg(found.version).arg(kSchemaVersion).arg(*failed));
+                return nullptr;
+            }
+            found.db.reset();
+            found = std::move(copy);
+        }
     } else {
         if (!QDir().mkpath(info.absolutePath())) {
             setError(error, ErrorKind::CannotOpen, QStringLiteral("cannot create the folder %1").arg(info.absolutePath()));

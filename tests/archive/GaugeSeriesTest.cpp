@@ -193,8 +193,7 @@ TEST_F(GaugeSeriesTest, CalibrationVersionsConvertTheReadingsOfTheirTime)
     EXPECT_DOUBLE_EQ(valueAt(points[4]), 400.2);
 
     // Coefficients fitted for f^2 * 10^-6 are refused.
-    Calibration doubtful{.code = "G", .kind = ReadingKind::Digits, .form = Form::Polynomial, .A = 0.0266454, .B = 9.49171,
-                         .C = -23.337};
+    Calibration doubtful{.code = "G", .kind = ReadingKind::Digits, .form = Form::Polynomial, .A = 0.0266454, .B = 9.49171, .C = -23.337};
     Error error;
     EXPECT_FALSE(a->addCalibrationVersion(CalibrationVersion{.gauge = "G", .values = doubtful}, &error));
 }
@@ -270,6 +269,16 @@ TEST_F(GaugeSeriesTest, ArchivesOfSchema3And2AreBroughtForwardWhole)
         records.push_back({"A", "F", "A001", "not a time", "1", "2"});
         version == 2 ? makeVersion2(file, records, {"A001"}) : makeVersion3(file, records, {"A001"});
         Error error;
+        {
+            // Read where it may not be changed: brought forward in memory, the file untouched.
+            const QByteArray before = readAll(file);
+            auto reader = Archive::open(file, nullptr, &error, OpenOptions{true, true, {}});
+            ASSERT_TRUE(reader) << error.detail.toStdString();
+            EXPECT_EQ(total(*reader), 31);
+            EXPECT_EQ(reader->series(unnamedReadoutName(), "A", "A002", kSinceEver, kUntilNow).size(), 10u);
+            reader.reset();
+            EXPECT_EQ(readAll(file), before);
+        }
         auto a = Archive::open(file, nullptr, &error);
         ASSERT_TRUE(a) << error.detail.toStdString();
         const auto slotList = a->slotSummaries();
