@@ -37,7 +37,7 @@ public:
     static OpenError permissionError(const QString& device);
 
     // The device the last open() opened ("/dev/ttyUSB0", "COM3"); "" while none is open.
-    QString openedDevice() const { return m_port.isOpen() ? m_openedDevice : QString(); }
+    QString openedDevice() const override { return m_port.isOpen() ? m_openedDevice : QString(); }
 
 private:
     bool openDevice(const QString& device);
