@@ -232,7 +232,7 @@ private:
     QTimer m_grace;         // watches the line after a reply was handed over
     qint16 m_graceCode = 0; // the code of that reply; 0 = none watched
     QString m_graceTarget;
-    QString m_detail; // Request::detail of the pending command
+    QString m_detail;  // Request::detail of the pending command
     Handler m_onReply; // Request::onReply of the pending command
     QByteArray m_buffer;
     qint64 m_discarded = 0;

@@ -212,8 +212,7 @@ TEST_F(ExchangeTest, ARequestsOwnHandlerTakesItsReplyInsteadOfTheRoute)
 {
     QStringList own;
     auto listFor = [&own](const QString& partition) {
-        return Request{.bytes = commands::dirPart(partition.at(0)), .code = commands::ListComponents,
-                       .target = partition, .onReply = [&own](const CommandExchange::Reply& r) {
+        return Request{.bytes = commands::dirPart(partition.at(0)), .code = commands::ListComponents, .target = partition, .onReply = [&own](const CommandExchange::Reply& r) {
                            own << r.target + ":" + r.text;
                        }};
     };
