@@ -71,10 +71,8 @@ bool CopyArchiver::resolveReadout(QString* why)
     if (readout())
         return true;
     archive::Archive* a = m_recorder.archive();
-    if (!a) {
-        *why = m_recorder.failure();
-        return false;
-    }
+    if (!a)
+        return true; // nothing to choose from: stored under the unnamed readout (or kept in the spool)
     archive::Error error;
     const std::vector<archive::Readout> readouts = a->readouts(&error);
     if (!error.detail.isEmpty()) {
@@ -173,7 +171,7 @@ void CopyArchiver::store(std::optional<archive::ComponentNames> names, const QSt
 {
     m_step = Step::Storing;
     emit progress(tr("正在存档…"));
-    archive::CopyOrigin origin{m_readout ? m_readout->id : 0, std::move(names)};
+    archive::CopyOrigin origin{m_readout ? m_readout->id : archive::Recorder::kUnnamedReadout, std::move(names)};
     m_recorder.storeInBackground(
         *m_records, m_partition, origin, this,
         [this, note](const QString& text) {

@@ -83,6 +83,9 @@ private:
         Storing,
     };
     void start();
+    // The readout of the copy, asked for when the archive does not know the device; false when
+    // none was chosen (why says so). Without an archive to choose from the copy goes on under
+    // the unnamed readout, and the store says what became of it.
     bool resolveReadout(QString* why);
     void readNames();
     void endRead();
