@@ -97,11 +97,11 @@
     <message>
         <source>%1 不是有限的数字</source>
         <extracomment>%1 the factor&apos;s letter (G, A, B, C, R0, T0, K).</extracomment>
-        <translation type="unfinished"></translation>
+        <translation>%1 is not a finite number</translation>
     </message>
     <message>
         <source>多项式的系数是按 f²×10⁻⁶ 拟合的，不是按模数 f²/1000：这样换算的值会差约一千倍。请把 A 乘以 10⁻⁶、B 乘以 10⁻³ 后再输入。</source>
-        <translation type="unfinished"></translation>
+        <translation>The polynomial&apos;s coefficients were fitted for f²×10⁻⁶, not for digits f²/1000: values converted with them would be about a thousand times off. Multiply A by 10⁻⁶ and B by 10⁻³ and enter them again.</translation>
     </message>
 </context>
 <context>
@@ -826,6 +826,39 @@ Click to change which readout is connected</translation>
     </message>
 </context>
 <context>
+    <name>GaugeRegisterTable</name>
+    <message>
+        <source>第 %1 行：没有“%2”列</source>
+        <extracomment>%1 the row, %2 the column&apos;s name</extracomment>
+        <translation>Row %1: no “%2” column</translation>
+    </message>
+    <message>
+        <source>没有测点名</source>
+        <translation>no gauge name</translation>
+    </message>
+    <message>
+        <source>测点“%1”不是仪器能保存的元件名（1 到 10 个可显示的 ASCII 字符，不含空格）</source>
+        <extracomment>%1 the name as the row gives it</extracomment>
+        <translation>gauge “%1” is not a component name the readout can hold (1 to 10 printable ASCII characters, no blanks)</translation>
+    </message>
+    <message>
+        <source>安装日期“%1”不是日期（如 2026-01-05）</source>
+        <translation>installed “%1” is not a date (such as 2026-01-05)</translation>
+    </message>
+    <message>
+        <source>测读间隔“%1”不是天数（不小于 0 的整数）</source>
+        <translation>interval “%1” is not a number of days (a whole number, 0 or more)</translation>
+    </message>
+    <message>
+        <source>第 %1 行：</source>
+        <translation>Row %1: </translation>
+    </message>
+    <message>
+        <source>；</source>
+        <translation>; </translation>
+    </message>
+</context>
+<context>
     <name>Help</name>
     <message>
         <source>使用说明</source>
@@ -1433,7 +1466,9 @@ Please choose it, or give it a name: the archive keeps copies by readout.</trans
     </message>
     <message>
         <source>%1；%2</source>
-        <extracomment>%1 what was stored, %2 how many copies still wait</extracomment>
+        <extracomment>%1 what was stored, %2 what the clock guard found
+----------
+%1 what was stored, %2 how many copies still wait</extracomment>
         <translation>%1; %2</translation>
     </message>
     <message>
@@ -1455,6 +1490,23 @@ Please choose it, or give it a name: the archive keeps copies by readout.</trans
     <message>
         <source>存档已停止，本次记录均未保存</source>
         <translation>Archiving was stopped; none of these records were stored</translation>
+    </message>
+    <message>
+        <source>未指定仪器，本次记录未存档。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>最新读数比电脑时钟快 %1 小时</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>早于测点安装日期的读数：%1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>仪器时钟可能不准（%1）</source>
+        <extracomment>%1 what was found, e.g. that the newest reading is ahead of the PC&apos;s clock</extracomment>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
