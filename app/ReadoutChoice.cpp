@@ -18,6 +18,14 @@ bool nameTaken(const std::vector<archive::Readout>& readouts, const QString& nam
 
 } // namespace
 
+QString pcTimeZoneId()
+{
+    for (const QByteArray& id : {QTimeZone::systemTimeZoneId(), QTimeZone::systemTimeZone().id()})
+        if (!id.isEmpty() && QTimeZone::isTimeZoneIdAvailable(id))
+            return QString::fromUtf8(id);
+    return QStringLiteral("UTC");
+}
+
 QString readoutAnswerProblem(const std::vector<archive::Readout>& readouts, const ReadoutAnswer& answer)
 {
     if (answer.kind == ReadoutAnswer::Kind::Existing) {

@@ -23,6 +23,11 @@ struct ReadoutAnswer {
     QString timeZone;    // New: an IANA id
 };
 
+// The PC's time zone as an id the archive takes: QTimeZone::systemTimeZoneId(), or when Qt
+// does not list that one (a system set to "Etc/UTC" where only "UTC" is known) the id of the
+// zone it stands for, else "UTC".
+QString pcTimeZoneId();
+
 // Why the answer cannot be taken, in the operator's words; "" when it can. Names are compared
 // without regard to case and blanks around them, as the archive compares them.
 QString readoutAnswerProblem(const std::vector<archive::Readout>& readouts, const ReadoutAnswer& answer);

@@ -53,7 +53,7 @@ ReadoutDialog::ReadoutDialog(std::vector<archive::Readout> readouts, const QStri
     zoneList->setInsertPolicy(QComboBox::NoInsert);
     for (const QByteArray& id : QTimeZone::availableTimeZoneIds())
         zoneList->addItem(QString::fromUtf8(id));
-    const QString pc = QString::fromUtf8(QTimeZone::systemTimeZoneId());
+    const QString pc = pcTimeZoneId();
     const int at = zoneList->findText(pc);
     if (at >= 0)
         zoneList->setCurrentIndex(at);

@@ -5,9 +5,11 @@
 #include "app/Form1.h"
 #include "app/Form3.h"
 #include "app/ReadoutDialog.h"
+#include "app/StorageCommands.h"
 #include "app/TreeLook.h"
 #include "archive/Archive.h"
 #include "archive/Recorder.h"
+#include "export/Automation.h"
 #include "grids/GridLayouts.h"
 #include "grids/PreviewGrid.h"
 #include "storage/PartitionTree.h"
@@ -411,7 +413,8 @@ TEST(ReadoutDialogTest, OffersTheReadoutsAndANewOneInThePcsZoneAndRefusesATakenN
     ReadoutDialog fresh({}, "/dev/ttyUSB0", 0);
     EXPECT_FALSE(fresh.existingChoice->isEnabled());
     EXPECT_TRUE(fresh.newChoice->isChecked());
-    EXPECT_EQ(fresh.zoneList->currentText(), QString::fromUtf8(QTimeZone::systemTimeZoneId()));
+    EXPECT_EQ(fresh.zoneList->currentText(), pcTimeZoneId());
+    EXPECT_TRUE(QTimeZone::isTimeZoneIdAvailable(pcTimeZoneId().toUtf8())) << "a zone the archive takes";
 
     ReadoutDialog dialog({{4, "一号仪", "Asia/Shanghai"}, {9, "二号仪", "UTC"}}, "/dev/ttyUSB0", 9);
     EXPECT_TRUE(dialog.existingChoice->isChecked());
@@ -424,7 +427,7 @@ TEST(ReadoutDialogTest, OffersTheReadoutsAndANewOneInThePcsZoneAndRefusesATakenN
     EXPECT_FALSE(dialog.problem->text().isEmpty());
     dialog.nameEdit->setText("三号仪");
     dialog.accept();
-    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(dialog.result(), QDialog::Accepted) << dialog.problem->text().toStdString() << " / " << dialog.zoneList->currentText().toStdString();
     EXPECT_EQ(dialog.answer().kind, ReadoutAnswer::Kind::New);
     EXPECT_EQ(dialog.answer().name, "三号仪");
 }
