@@ -7,7 +7,13 @@
 #include "serial/CommandExchange.h"
 #include "serial/Requests.h"
 
+#include <QElapsedTimer>
 #include <QTimer>
+
+namespace {
+// How long the answer to the readout question waits while another program writes.
+constexpr qint64 kAnswerPatienceMs = 2000;
+} // namespace
 
 CopyArchiver::CopyArchiver(CommandExchange& exchange, archive::Recorder& recorder, Ask ask, QObject* parent)
     : QObject(parent), m_exchange(exchange), m_recorder(recorder), m_ask(std::move(ask))
@@ -84,11 +90,23 @@ bool CopyArchiver::resolveReadout(QString* why)
         *why = notArchivedText();
         return false;
     }
-    QString refused;
-    m_readout = applyReadoutAnswer(*a, m_device, *answer, &refused);
+    // The answer is written on a connection of its own that waits a little only: while another
+    // program writes, the window must not hang on it. The copy then goes on under the unnamed
+    // readout (its store waits on the archive's thread as every store does).
+    archive::OpenOptions options;
+    options.check = false;
+    QElapsedTimer waited;
+    waited.start();
+    options.patience.cancelled = [&waited] { return waited.elapsed() > kAnswerPatienceMs; };
+    archive::Error openError;
+    std::unique_ptr<archive::Archive> writer = archive::Archive::open(a->path(), nullptr, &openError, options);
+    QString refused = writer ? QString() : archive::Recorder::errorText(openError);
+    if (writer)
+        m_readout = applyReadoutAnswer(*writer, m_device, *answer, &refused);
     if (!m_readout) {
-        *why = tr("未存档：%1").arg(refused);
-        return false;
+        qCWarning(logFiles).noquote() << "the readout of" << m_device << "was not kept:" << refused;
+        *why = tr("仪器名称未能存入档案（%1），本次拷贝按未命名仪器存档").arg(refused);
+        return true;
     }
     m_lookedUp = true;
     qCInfo(logFiles).noquote() << "device" << m_device << "is readout" << m_readout->id << m_readout->name;
@@ -103,6 +121,7 @@ void CopyArchiver::start()
         finish(why, false);
         return;
     }
+    m_readoutNote = why;
     if (const archive::ComponentNames* known = m_names.find(m_partition)) {
         store(*known, {});
         return;
@@ -176,7 +195,11 @@ void CopyArchiver::store(std::optional<archive::ComponentNames> names, const QSt
         *m_records, m_partition, origin, this,
         [this, note](const QString& text) {
             const bool stored = m_recorder.stored();
-            finish(note.isEmpty() ? text : tr("%1；%2").arg(text, note), stored);
+            QString said = text;
+            for (const QString& more : {std::exchange(m_readoutNote, QString()), note})
+                if (!more.isEmpty())
+                    said = tr("%1；%2").arg(said, more);
+            finish(said, stored);
         },
         [this](qint64 waitedMs) { emit waiting(waitedMs); });
 }

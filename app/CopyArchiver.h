@@ -84,8 +84,8 @@ private:
     };
     void start();
     // The readout of the copy, asked for when the archive does not know the device; false when
-    // none was chosen (why says so). Without an archive to choose from the copy goes on under
-    // the unnamed readout, and the store says what became of it.
+    // none was chosen (why says so). Without an archive to choose from, or when the answer
+    // cannot be kept (why says so), the copy goes on under the unnamed readout.
     bool resolveReadout(QString* why);
     void readNames();
     void endRead();
@@ -104,6 +104,7 @@ private:
     Step m_step = Step::Idle;
     std::optional<ReadingLayout::Records> m_records;
     QString m_partition;
+    QString m_readoutNote;                         // the answer could not be kept
     std::optional<archive::ComponentNames> m_read; // the list that came, before its grace passed
     QList<QMetaObject::Connection> m_watch;        // on the exchange while the list is read
 };

@@ -360,10 +360,6 @@
         <translation>Not archived: no readout was chosen (the records in the preview can still be saved)</translation>
     </message>
     <message>
-        <source>未存档：%1</source>
-        <translation>Not archived: %1</translation>
-    </message>
-    <message>
         <source>未读取元件编号：已断开</source>
         <translation>Component list not read: disconnected</translation>
     </message>
@@ -386,6 +382,10 @@
     <message>
         <source>%1；%2</source>
         <translation>%1; %2</translation>
+    </message>
+    <message>
+        <source>仪器名称未能存入档案（%1），本次拷贝按未命名仪器存档</source>
+        <translation>The readout’s name could not be kept in the archive (%1); this copy is archived under the unnamed readout</translation>
     </message>
 </context>
 <context>

@@ -22,7 +22,7 @@ class ArchiveE2ETest : public SimFixture {
 protected:
     archive::Recorder* recorder() override { return &m_recorder; }
 
-    // Starts copying partition A with "拷贝分区" and waits until the reply is in.
+    // Starts copying partition A with "拷贝分区" and waits until its store has begun.
     void startCopyA()
     {
         window->Command2->click();
@@ -31,7 +31,8 @@ protected:
         ASSERT_NE(a, nullptr);
         window->SSTree1->setCurrentIndex(window->treeLook().mapFromSource(a->index()));
         window->Command6->click();
-        ASSERT_TRUE(waitIdle(60000));
+        // The copy is in and its store has begun (its way into the archive goes on meanwhile).
+        ASSERT_TRUE(testing_qt::waitFor([&] { return m_recorder.storing(); }, 60000));
     }
     // Copies partition A with "拷贝分区" and gives the status line after it.
     QString copyA()
