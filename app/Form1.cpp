@@ -776,7 +776,6 @@ void Form1::showReadout()
     const bool connected = m_archiver->isConnected();
     readoutButton->setEnabled(connected);
     changeReadoutAction->setEnabled(connected);
-    readoutButton->setAccessibleName(tr("仪器"));
     if (!connected) {
         readoutButton->setText(tr("仪器：—"));
         return;
