@@ -717,10 +717,6 @@
         <translation>Change which readout is connected: the archive keeps copies by readout</translation>
     </message>
     <message>
-        <source>仪器</source>
-        <translation>Readout</translation>
-    </message>
-    <message>
         <source>仪器：—</source>
         <translation>Readout: —</translation>
     </message>
@@ -1493,20 +1489,20 @@ Please choose it, or give it a name: the archive keeps copies by readout.</trans
     </message>
     <message>
         <source>未指定仪器，本次记录未存档。</source>
-        <translation type="unfinished"></translation>
+        <translation>No readout given: these records were not archived.</translation>
     </message>
     <message>
         <source>最新读数比电脑时钟快 %1 小时</source>
-        <translation type="unfinished"></translation>
+        <translation>the newest reading is %1 h ahead of the PC’s clock</translation>
     </message>
     <message>
         <source>早于测点安装日期的读数：%1</source>
-        <translation type="unfinished"></translation>
+        <translation>readings dated before their gauge’s installation: %1</translation>
     </message>
     <message>
         <source>仪器时钟可能不准（%1）</source>
         <extracomment>%1 what was found, e.g. that the newest reading is ahead of the PC&apos;s clock</extracomment>
-        <translation type="unfinished"></translation>
+        <translation>the readout’s clock may be wrong (%1)</translation>
     </message>
 </context>
 <context>
