@@ -1,6 +1,8 @@
 #include "app/DemoTour.h"
 
+#include "app/CopyArchiver.h"
 #include "app/Form1.h"
+#include "app/ReadoutDialog.h"
 #include "app/TreeLook.h"
 #include "app/SaveCommand.h"
 #include "grids/PreviewGrid.h"
@@ -19,6 +21,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTreeView>
 #include <cstdio>
 #include <utility>
@@ -68,10 +71,13 @@ bool DemoTour::waitIdle()
     QElapsedTimer clock;
     clock.start();
     const CommandExchange& ex = m_window.exchange();
+    // A copy is watched through its grace and then goes its way into the archive (the
+    // readout question, the component list, the store) before the next command may go out.
+    auto busy = [&] { return ex.lineBusy() || ex.inGrace() || (m_window.archiver() && m_window.archiver()->running()); };
     Delay(0.05f);
-    while (ex.lineBusy() && clock.elapsed() < 120000)
+    while (busy() && clock.elapsed() < 120000)
         Delay(0.05f);
-    return !ex.lineBusy();
+    return !busy();
 }
 
 void DemoTour::shoot(const QString& name) { shoot(m_window, name); }
@@ -97,6 +103,24 @@ bool DemoTour::fail(const QString& why)
 
 int DemoTour::run()
 {
+    // The first copy asks which readout this is: answered with a new one, in the PC's zone.
+    QTimer readoutPoll;
+    readoutPoll.setInterval(20);
+    QObject::connect(&readoutPoll, &QTimer::timeout, &m_window, [this, &readoutPoll] {
+        auto* dialog = qobject_cast<ReadoutDialog*>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible())
+            return;
+        readoutPoll.stop();
+        std::printf("which readout: a new one\n");
+        if (!dialog->existingChoice->isChecked()) {
+            dialog->newChoice->setChecked(true);
+            dialog->nameEdit->setText(QStringLiteral("KTM-520 demo"));
+        }
+        Delay(0.2f);
+        shoot(*dialog, QStringLiteral("readout-question"));
+        dialog->accept();
+    });
+    readoutPoll.start();
     auto step = [&]() -> bool {
         Delay(0.3f); // let the window settle and paint
         std::printf("connect %s\n", qPrintable(m_window.Combo1->currentText()));

@@ -31,7 +31,8 @@ private:
 };
 
 // A short unattended walk through the program's main job, for demonstrations without a display:
-// connect, read the partitions, list partition A, copy its first file, view the component list,
+// connect, read the partitions, list partition A, copy its first file (the question which readout
+// it is answered with a new one), view the component list,
 // show the file-name dialog, import a saved component list in the component-code editor and
 // write a typed one, and last copy partition A and save it as a workbook; a screenshot after
 // each step. Returns the exit code (0 when every step worked).

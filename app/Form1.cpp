@@ -1,4 +1,7 @@
 #include "app/Form1.h"
+#include "app/CopyArchiver.h"
+#include "app/ReadoutDialog.h"
+#include "editor/ComponentWriter.h"
 #include "app/HelpMenu.h"
 #include "app/QuietSetting.h"
 #include "app/WindowSettings.h"
@@ -36,6 +39,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLocale>
+#include <QMenu>
 #include <QPointer>
 #include <QPushButton>
 #include <QShortcut>
@@ -140,7 +144,12 @@ Form1::Form1(Form1Services services, QWidget* parent)
                                         m_services.servers, m_services.timing},
                          this);
             m_editor = &editor;
+            bool wrote = false;
+            connect(&editor.writer(), &ComponentWriter::rowStarted, this, [&wrote] { wrote = true; });
             editor.exec();
+            // What the instrument holds may have changed wherever a row went: read again.
+            if (wrote && m_archiver)
+                m_archiver->forgetAllComponents();
         });
     buildUi();
     routeReplies();
@@ -200,6 +209,36 @@ Form1::Form1(Form1Services services, QWidget* parent)
     });
     connect(Command11, &QPushButton::clicked, this, [storage] { storage->Command11_Click(); });
 
+    if (m_services.recorder) {
+        // Made after the exchange's signals are connected above: the window hears of a cut
+        // reply before the archiver does, and so knows whose read it was.
+        m_archiver = new CopyArchiver(
+            *m_exchange, *m_services.recorder,
+            [this](const std::vector<archive::Readout>& readouts, const QString& device,
+                   qint64 current) -> std::optional<ReadoutAnswer> {
+                ReadoutDialog dialog(readouts, device, current, this);
+                if (dialog.exec() != QDialog::Accepted)
+                    return std::nullopt;
+                return dialog.answer();
+            },
+            this);
+        connect(m_archiver, &CopyArchiver::readoutChanged, this, &Form1::showReadout);
+        connect(m_archiver, &CopyArchiver::progress, this, [this](const QString& text) {
+            statusLine->setText(m_finishedText.isEmpty() ? text : tr("%1；%2").arg(m_finishedText, text));
+        });
+        connect(m_archiver, &CopyArchiver::waiting, this, [this](qint64 waitedMs) {
+            statusLine->setText(tr("正在等待档案数据库：另一个程序正在写入（已等待 %1 秒）。按 Esc 停止等待，本次拷贝将暂存。")
+                                    .arg((waitedMs + 999) / 1000));
+        });
+        connect(m_archiver, &CopyArchiver::finished, this, [this](const QString& text, bool) { onCopyArchived(text); });
+        connect(m_archiver, &CopyArchiver::notice, this,
+                [this](const QString& text) { m_services.messenger.information(text); });
+        m_storage->setComponentsChanged([this](const QString& partition) { m_archiver->forgetComponents(partition); });
+        connect(readoutButton, &QPushButton::clicked, this, &Form1::changeReadout);
+        connect(changeReadoutAction, &QAction::triggered, this, &Form1::changeReadout);
+        showReadout();
+    }
+
     Form_Load();
     // What was chosen last time, once the start-up has filled the lists and made its choice.
     restoreSettings();
@@ -258,6 +297,13 @@ void Form1::buildUi()
     Combo4->addItems({QStringLiteral("1"), QStringLiteral("2")});
     Combo4->setCurrentIndex(0);
     strip->addStretch(1);
+    if (m_services.recorder) {
+        readoutButton = new QPushButton(frame1);
+        readoutButton->setFlat(true);
+        readoutButton->setToolTip(tr("单击可更改连接的是哪台仪器"));
+        strip->addWidget(readoutButton);
+        strip->addSpacing(8);
+    }
     Command1 = makeButton(connectText(), frame1);
     Command12 = makeButton(tr("断开"), frame1);
     Command1->setMinimumWidth(1095 / kTwips);
@@ -331,6 +377,7 @@ void Form1::buildUi()
         QTimer::singleShot(0, history, [this] {
             m_services.recorder->openInBackground(history, [this] {
                 history->refresh();
+                showReadout(); // a connection made before the archive was open has its readout now
                 if (const QString drained = m_services.recorder->takeDrained(); !drained.isEmpty())
                     statusLine->setText(drained);
                 if (const QString notice = m_services.recorder->takeNotice(); !notice.isEmpty())
@@ -377,7 +424,11 @@ void Form1::buildUi()
 
     setCentralWidget(central);
     addLanguageMenu(*this, m_services.messenger);
-    addQuietSetting(*this, *m_exchange, m_services.settings);
+    QMenu* settingsMenu = addQuietSetting(*this, *m_exchange, m_services.settings);
+    if (m_services.recorder) {
+        changeReadoutAction = settingsMenu->addAction(tr("更改仪器(&I)…"));
+        changeReadoutAction->setToolTip(tr("更改连接的是哪台仪器：档案按仪器保存拷贝的数据"));
+    }
     // Help comes last on the menu bar, as everywhere.
     help::addMenu(*this, {Command1, Command12, Command2, Command3, Command6, Command5, Command4, Command7, Command8,
                           Command9, Command10, Command11});
@@ -511,6 +562,8 @@ void Form1::Command1_Click()
     m_exchange->gate().setConnected(true);
     Command1->setEnabled(false);
     statusLine->setText(tr("已连接 %1（%2）").arg(name, settingsString()));
+    if (m_archiver)
+        m_archiver->connected(connection::deviceIdentity(name, m_services.link.openedDevice()));
     saveSettings(); // a line that opened is worth remembering at once
     Delay(m_services.timing.commandWait);
     if (self)
@@ -583,6 +636,7 @@ void Form1::Command12_Click()
     // Nothing of the closed session may reach the next one: the pending command is forgotten
     // and a reply cut short is dropped (the status line then says so).
     m_exchange->abort(CommandExchange::Interruption::Disconnected);
+    connectionEnded();
 }
 
 void Form1::onLinkLost(const QString& reason)
@@ -596,6 +650,7 @@ void Form1::onLinkLost(const QString& reason)
     ComEnable();
     statusLine->setText(tr("串口已断开"));
     m_exchange->abort(CommandExchange::Interruption::LinkLost);
+    connectionEnded();
     m_services.messenger.information(
         LinkTexts::linkLost().arg(Combo1->currentText(), reason));
 }
@@ -606,7 +661,7 @@ void Form1::routeReplies()
     // kept reply to the exchange itself, component writes to the open editor.
     StorageReplies::route(*m_exchange, StorageReplies::Consumers{*m_tree, *m_grid, m_services.messenger,
                                                                  [this](const QModelIndex& index) { SSTree1->expand(m_treeLook->mapFromSource(index)); },
-                                                                 [this](const QString& partition) { m_copyAwaitingGrace = partition; },
+                                                                 [this](const QString& partition) { copied(partition); },
                                                                  [this](const QString& name) { m_previewName = name; }});
     CommandExchange* exchange = m_exchange;
     m_exchange->route(commands::StoreReturn, [exchange](const CommandExchange::Reply& r) { exchange->SetReturn(r.text); });
@@ -648,12 +703,16 @@ QString Form1::receivedText(qint64 bytes, qint64 elapsedMs)
 void Form1::showReceived(qint64 bytes, qint64 elapsedMs)
 {
     stopButton->hide();
+    if (m_archiver && m_archiver->readingComponents())
+        return; // the archiver's read: the status line keeps the copy's transfer
     statusLine->setText(receivedText(bytes, elapsedMs));
 }
 
 void Form1::showFinished(qint64 bytes, qint64 elapsedMs)
 {
     stopButton->hide();
+    if (m_archiver && m_archiver->readingComponents())
+        return;
     m_finishedText = receivedText(bytes, elapsedMs);
     QString text = m_finishedText;
     if (!m_archiveNote.isEmpty())
@@ -662,32 +721,81 @@ void Form1::showFinished(qint64 bytes, qint64 elapsedMs)
     statusLine->setText(text);
 }
 
+void Form1::copied(const QString& partition)
+{
+    m_copyAwaitingGrace = partition;
+    if (!m_archiver || partition.isEmpty())
+        return;
+    // From the moment the grid holds the copy until the archive has it, nothing may change the
+    // grid (a command given during the grace would bring a reply into it); saving it may go on.
+    m_archiving = true;
+    ComFalse();
+    Command4->setEnabled(!m_save->saving());
+}
+
 void Form1::archiveCopy(const QString& partition)
 {
-    // Every completed copy goes into the archive, on the archive's own thread: the grid shows
-    // at once, and the status line tells that it is archiving and then what was new. Until the
-    // store is done the commands that would change the grid stay disabled.
-    if (!m_services.recorder || partition.isEmpty())
+    // Every completed copy goes into the archive: which readout it came from is asked once per
+    // device, the partition's component list is read once per connection, and the store runs
+    // on the archive's own thread. The grid shows at once, and the status line tells that it is
+    // archiving and then what was new. Until the store is done the commands that would change
+    // the grid stay disabled.
+    if (!m_archiver || partition.isEmpty())
         return;
     m_archiving = true;
     ComFalse();
     Command4->setEnabled(!m_save->saving());
     m_archiveNote = tr("正在存档…");
-    m_services.recorder->storeInBackground(
-        ReadingLayout::Records(*m_grid), partition, archive::CopyOrigin{archive::Recorder::kUnnamedReadout}, this,
-        [this](const QString& text) {
-            m_archiving = false;
-            m_archiveNote.clear();
-            statusLine->setText(m_finishedText.isEmpty() ? text : tr("%1；%2").arg(m_finishedText, text));
-            if (!m_save->saving()) // else the save's end gives the commands back
-                ComEnable();
-            if (history)
-                history->refresh();
-        },
-        [this](qint64 waitedMs) {
-            statusLine->setText(tr("正在等待档案数据库：另一个程序正在写入（已等待 %1 秒）。按 Esc 停止等待，本次拷贝将暂存。")
-                                    .arg((waitedMs + 999) / 1000));
-        });
+    m_archiver->archive(ReadingLayout::Records(*m_grid), partition);
+}
+
+void Form1::onCopyArchived(const QString& text)
+{
+    m_archiving = false;
+    m_archiveNote.clear();
+    statusLine->setText(m_finishedText.isEmpty() ? text : tr("%1；%2").arg(m_finishedText, text));
+    if (!m_save->saving()) // else the save's end gives the commands back
+        ComEnable();
+    if (history)
+        history->refresh();
+}
+
+void Form1::connectionEnded()
+{
+    // A copy whose grace nothing ended (its handling was cut off) is archived as it stands.
+    if (m_copyAwaitingGrace)
+        onReplyConfirmed();
+    if (m_archiver)
+        m_archiver->disconnected();
+}
+
+void Form1::showReadout()
+{
+    if (!readoutButton)
+        return;
+    const bool connected = m_archiver->isConnected();
+    readoutButton->setEnabled(connected);
+    changeReadoutAction->setEnabled(connected);
+    if (!connected) {
+        readoutButton->setText(tr("仪器：—"));
+        return;
+    }
+    const std::optional<archive::Readout> readout = m_archiver->readout();
+    readoutButton->setText(readout ? tr("仪器：%1").arg(readout->name) : tr("仪器：未命名"));
+    readoutButton->setToolTip(tr("设备：%1\n单击可更改连接的是哪台仪器").arg(m_archiver->device()));
+}
+
+void Form1::changeReadout()
+{
+    if (!m_archiver)
+        return;
+    if (m_archiver->running()) {
+        m_services.messenger.information(CommandExchange::busyText());
+        return;
+    }
+    if (m_archiver->changeReadout())
+        if (const std::optional<archive::Readout> readout = m_archiver->readout())
+            statusLine->setText(tr("连接的仪器：%1").arg(readout->name));
 }
 
 void Form1::onReplyConfirmed()
@@ -701,9 +809,16 @@ void Form1::onReplyConfirmed()
 
 void Form1::onReplyCut(qint16 code)
 {
+    if (code == commands::ListComponents && m_archiver && m_archiver->readingComponents())
+        return; // the archiver's own read: it stores the copy without the list and says so
     // The instrument went on after a pause: what the reply's handler showed is only a part.
     const bool copy = m_copyAwaitingGrace.has_value();
     m_copyAwaitingGrace.reset();
+    if (copy && m_archiving) {
+        m_archiving = false; // nothing is archived: the grid is the operator's again
+        if (!m_save->saving())
+            ComEnable();
+    }
     QString text;
     if (copy)
         text = tr("接收的数据不完整：仪器的回答中途停顿后又继续发送，预览中的数据不完整，未存档！请重新拷贝。");

@@ -25,6 +25,7 @@ class SaveCommand;
 class SaveProgress;
 class Form3;
 class FileDialogs;
+class CopyArchiver;
 class HistoryView;
 class QTabWidget;
 class QSettings;
@@ -89,6 +90,10 @@ public:
     QTabWidget* workTabs = nullptr; // the preview and the history, when there is an archive
     HistoryView* history = nullptr;
     QPushButton* stopButton = nullptr; // 停止接收: shown while a reply is arriving
+    // Beside the connection state, when there is an archive: the readout of the connection
+    // ("仪器：…"); a click, or the settings menu's action, changes it.
+    QPushButton* readoutButton = nullptr;
+    QAction* changeReadoutAction = nullptr;
 
     CommandExchange& exchange() { return *m_exchange; }
     PartitionTree& tree() { return *m_tree; }
@@ -97,6 +102,8 @@ public:
     PreviewGrid& grid() { return *m_grid; }
     StorageCommands& storage() { return *m_storage; }
     SaveCommand& saver() { return *m_save; }
+    // How completed copies reach the archive; none without one.
+    CopyArchiver* archiver() { return m_archiver; }
     // The component-code editor while it is open.
     Form3* editor() const;
 
@@ -139,7 +146,12 @@ private:
     void showReceived(qint64 bytes, qint64 elapsedMs);
     void showFinished(qint64 bytes, qint64 elapsedMs);
     static QString receivedText(qint64 bytes, qint64 elapsedMs);
+    void copied(const QString& partition);
     void archiveCopy(const QString& partition);
+    void connectionEnded();
+    void onCopyArchived(const QString& text);
+    void showReadout();
+    void changeReadout();
     void onReplyConfirmed();
     void onReplyCut(qint16 code);
     void showInterrupted(qint64 bytes, CommandExchange::Interruption why);
@@ -163,6 +175,7 @@ private:
     std::unique_ptr<StorageCommands> m_storage;
     std::unique_ptr<SaveProgress> m_saveProgress;
     std::unique_ptr<SaveCommand> m_save;
+    CopyArchiver* m_archiver = nullptr;
     QPointer<Form3> m_editor;
     // The control that had the focus when the commands were disabled, and where it went.
     QPointer<QWidget> m_refocus;

@@ -124,7 +124,8 @@ std::optional<SelectedNode> StorageCommands::partitionSelection(QString& refusal
 
 void StorageCommands::deleteCommand(bool dataOnly)
 {
-    m_exchange.send([&]() -> Step {
+    QString partition;
+    const bool sent = m_exchange.send([&]() -> Step {
         QString refusal;
         const std::optional<SelectedNode> node = partitionSelection(refusal);
         if (!node)
@@ -136,8 +137,11 @@ void StorageCommands::deleteCommand(bool dataOnly)
                      : QCoreApplication::translate("StorageCommands", "确定要删除分区 %1 吗？").arg(letter);
         if (!m_messenger.confirm(question))
             return Refusal{.releaseGate = true};
+        partition = node->partition;
         return dataOnly ? requests::deleteData(node->partition) : requests::deletePartition(node->partition);
     });
+    if (sent && m_componentsChanged)
+        m_componentsChanged(partition);
 }
 
 void StorageCommands::Command7_Click() { deleteCommand(false); }

@@ -65,6 +65,10 @@ public:
     };
     NewFileSent sendNewFile(const QString& noteName, const QString& name);
 
+    // Told of a partition whose component list a command may have changed (a delete went out
+    // for it), so that a list read earlier is read again.
+    void setComponentsChanged(std::function<void(const QString& partition)> changed) { m_componentsChanged = std::move(changed); }
+
 private:
     // Common part of the commands that act on one partition (delete, delete data, new file,
     // component list): the selection checks after the opening steps. Returns the selection
@@ -78,4 +82,5 @@ private:
     Selection m_selection;
     NewFileDialog m_newFileDialog;
     ComponentEditor m_componentEditor;
+    std::function<void(const QString&)> m_componentsChanged;
 };

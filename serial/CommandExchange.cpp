@@ -110,6 +110,7 @@ bool CommandExchange::transmit(const Request& request)
     COM_type = request.code;
     SelectedName = request.target;
     m_detail = request.detail;
+    m_onReply = request.onReply;
     m_replyDeadline.start();
     if (request.wait)
         commandWait();
@@ -206,6 +207,7 @@ void CommandExchange::abandonPending()
     COM_type = 0;
     SelectedName.clear();
     m_detail.clear();
+    m_onReply = nullptr;
 }
 
 void CommandExchange::onReplyDeadline()
@@ -383,6 +385,14 @@ void CommandExchange::onQuiet()
 
 void CommandExchange::dispatch(QByteArray raw)
 {
+    if (m_onReply) {
+        // The handler may send the next command, which replaces the pending one's.
+        const Handler handler = std::exchange(m_onReply, nullptr);
+        Reply reply{COM_type, WireText::decode(raw), {}, SelectedName, m_detail};
+        raw = QByteArray();
+        handler(reply);
+        return;
+    }
     const auto found = m_routes.find(COM_type);
     if (found == m_routes.end() || !found->second.handler)
         return; // none pending, or a code nobody reads: the reply is dropped
@@ -403,6 +413,7 @@ void CommandExchange::resetToIdle()
     COM_type = 0;
     SelectedName.clear();
     m_detail.clear();
+    m_onReply = nullptr;
     Receiving = false;
     m_replyDeadline.stop();
 }

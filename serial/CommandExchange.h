@@ -53,6 +53,17 @@ public:
     // again unless a reply is due.
     Gate& gate() { return m_gate; }
 
+    // A complete reply, as its handler receives it.
+    struct Reply {
+        qint16 code = 0;
+        QString text;     // decoded from the instrument's code page (route)
+        QByteArray bytes; // as they came off the line (routeBytes)
+        QString target;   // Request::target of the command that asked
+        QString detail;   // Request::detail
+    };
+    // A handler may take the reply's text or bytes (std::move): the exchange keeps no copy.
+    using Handler = std::function<void(Reply&)>;
+
     // One command on the line.
     struct Request {
         QByteArray bytes;             // exactly what goes out
@@ -63,6 +74,9 @@ public:
         bool startReplyTimer = false; // only "DIR" arms Timer1
         bool wait = true;             // wait the command wait after sending
         bool releaseGate = false;     // free the gate once sent (the tree click does)
+        // The reply to this command goes here, decoded as text, instead of to the route of its
+        // code: a reply read for the program's own use reaches none of the operator's views.
+        Handler onReply = {};
     };
     // A sender's checks found nothing to send: the message (none when empty) is shown and the
     // controls are usable again; the gate stays for the watchdog unless released.
@@ -75,16 +89,6 @@ public:
     struct Held {};
     using Step = std::variant<Request, Refusal, Held>;
 
-    // A complete reply, as its handler receives it.
-    struct Reply {
-        qint16 code = 0;
-        QString text;     // decoded from the instrument's code page (route)
-        QByteArray bytes; // as they came off the line (routeBytes)
-        QString target;   // Request::target of the command that asked
-        QString detail;   // Request::detail
-    };
-    // A handler may take the reply's text or bytes (std::move): the exchange keeps no copy.
-    using Handler = std::function<void(Reply&)>;
     // Replies to commands with this code go to the handler (replacing an earlier route),
     // decoded as text.
     void route(qint16 code, Handler handler);
@@ -228,7 +232,8 @@ private:
     QTimer m_grace;         // watches the line after a reply was handed over
     qint16 m_graceCode = 0; // the code of that reply; 0 = none watched
     QString m_graceTarget;
-    QString m_detail; // Request::detail of the pending command
+    QString m_detail;  // Request::detail of the pending command
+    Handler m_onReply; // Request::onReply of the pending command
     QByteArray m_buffer;
     qint64 m_discarded = 0;
     qsizetype m_received = 0;

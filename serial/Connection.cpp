@@ -5,6 +5,9 @@
 #include "serial/PortDiscovery.h"
 #include "serial/QtSerialLink.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 #ifdef Q_OS_WIN
 #include "serial/WindowsPortRegistry.h"
 #else
@@ -76,6 +79,31 @@ OpenResult open(SerialLink& link, const PortTarget& target, const QString& setti
     }
     link.close();
     return result;
+}
+
+QString deviceIdentity(const QString& portName, const QString& openedDevice, const QString& byIdFolder)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(openedDevice);
+    Q_UNUSED(byIdFolder);
+    return portName;
+#else
+    if (openedDevice.isEmpty())
+        return portName;
+    // The device itself, not a published link to it ("com1" in the port folder), which may
+    // point at another device tomorrow.
+    const QString device = QFileInfo(openedDevice).canonicalFilePath();
+    if (device.isEmpty())
+        return openedDevice;
+    // The by-id links name the adapter by its maker and serial number: the same name whichever
+    // ttyUSBn it becomes when plugged in again. The first in name order that points at it.
+    const QFileInfoList links =
+        QDir(byIdFolder).entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QFileInfo& link : links)
+        if (link.isSymLink() && link.canonicalFilePath() == device)
+            return link.absoluteFilePath();
+    return device;
+#endif
 }
 
 } // namespace connection

@@ -88,6 +88,7 @@ SerialLink::OpenError QtSerialLink::permissionError(const QString& device)
 bool QtSerialLink::openDevice(const QString& device)
 {
     m_port.setPortName(device);
+    m_openedDevice = device;
     if (!m_port.open(QIODevice::ReadWrite)) {
         switch (m_port.error()) {
         case QSerialPort::DeviceNotFoundError: m_openError = OpenError::NotFound; break;

@@ -36,6 +36,9 @@ public:
     // for a name that is no device at all.
     static OpenError permissionError(const QString& device);
 
+    // The device the last open() opened ("/dev/ttyUSB0", "COM3"); "" while none is open.
+    QString openedDevice() const override { return m_port.isOpen() ? m_openedDevice : QString(); }
+
 private:
     bool openDevice(const QString& device);
     void onError(QSerialPort::SerialPortError error);
@@ -43,6 +46,7 @@ private:
     Resolver m_resolver;
     Locator m_locator;
     QString m_listedDevice;
+    QString m_openedDevice;
     QSerialPort m_port;
     int m_portNumber = 0;
     SerialSettings m_settings;

@@ -36,6 +36,9 @@ public:
     virtual bool isOpen() const = 0;
     virtual OpenError lastOpenError() const = 0;
     virtual QString lastErrorText() const = 0;
+    // The device the open port is ("/dev/ttyUSB0", "COM3"); "" while none is open, and for a
+    // link that cannot tell.
+    virtual QString openedDevice() const { return {}; }
 
     // Hands the whole buffer to the output in one operation.
     virtual bool write(const QByteArray& bytes) = 0;

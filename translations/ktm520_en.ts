@@ -354,6 +354,41 @@
     </message>
 </context>
 <context>
+    <name>CopyArchiver</name>
+    <message>
+        <source>未存档：没有选择仪器（预览中的记录仍可保存）</source>
+        <translation>Not archived: no readout was chosen (the records in the preview can still be saved)</translation>
+    </message>
+    <message>
+        <source>未读取元件编号：已断开</source>
+        <translation>Component list not read: disconnected</translation>
+    </message>
+    <message>
+        <source>未读取元件编号：线路忙</source>
+        <translation>Component list not read: the line is busy</translation>
+    </message>
+    <message>
+        <source>正在读取分区 %1 的元件编号…</source>
+        <translation>Reading the component list of partition %1…</translation>
+    </message>
+    <message>
+        <source>未能读取分区 %1 的元件编号，元件分配未更新</source>
+        <translation>The component list of partition %1 could not be read; the slot assignments were not updated</translation>
+    </message>
+    <message>
+        <source>正在存档…</source>
+        <translation>Archiving…</translation>
+    </message>
+    <message>
+        <source>%1；%2</source>
+        <translation>%1; %2</translation>
+    </message>
+    <message>
+        <source>仪器名称未能存入档案（%1），本次拷贝按未命名仪器存档</source>
+        <translation>The readout’s name could not be kept in the archive (%1); this copy is archived under the unnamed readout</translation>
+    </message>
+</context>
+<context>
     <name>CsvReader</name>
     <message>
         <source>第 %1 行：引号没有结束</source>
@@ -668,6 +703,40 @@
     <message>
         <source>正在等待档案数据库：另一个程序正在写入（已等待 %1 秒）。按 Esc 停止等待，本次拷贝将暂存。</source>
         <translation>Waiting for the archive: another program is writing to it (%1 s so far). Press Esc to stop waiting; this copy will be kept for later.</translation>
+    </message>
+    <message>
+        <source>单击可更改连接的是哪台仪器</source>
+        <translation>Click to change which readout is connected</translation>
+    </message>
+    <message>
+        <source>更改仪器(&amp;I)…</source>
+        <translation>Change &amp;readout…</translation>
+    </message>
+    <message>
+        <source>更改连接的是哪台仪器：档案按仪器保存拷贝的数据</source>
+        <translation>Change which readout is connected: the archive keeps copies by readout</translation>
+    </message>
+    <message>
+        <source>仪器：—</source>
+        <translation>Readout: —</translation>
+    </message>
+    <message>
+        <source>仪器：%1</source>
+        <translation>Readout: %1</translation>
+    </message>
+    <message>
+        <source>仪器：未命名</source>
+        <translation>Readout: unnamed</translation>
+    </message>
+    <message>
+        <source>设备：%1
+单击可更改连接的是哪台仪器</source>
+        <translation>Device: %1
+Click to change which readout is connected</translation>
+    </message>
+    <message>
+        <source>连接的仪器：%1</source>
+        <translation>Connected readout: %1</translation>
     </message>
 </context>
 <context>
@@ -1243,6 +1312,102 @@
 仪器回答中途停顿较久、拷贝常被提示不完整时，请加大此值。</source>
         <translation>How many milliseconds the line must be quiet before the instrument&apos;s reply counts as ended (default 200).
 Raise it when the instrument pauses long in mid-reply and copies are often reported incomplete.</translation>
+    </message>
+</context>
+<context>
+    <name>ReadoutChoice</name>
+    <message>
+        <source>请选择一台仪器。</source>
+        <translation>Please choose a readout.</translation>
+    </message>
+    <message>
+        <source>已有名为“%1”的仪器，请换一个名称。</source>
+        <translation>A readout named “%1” exists already; please choose another name.</translation>
+    </message>
+    <message>
+        <source>请输入仪器的名称。</source>
+        <translation>Please enter the readout’s name.</translation>
+    </message>
+    <message>
+        <source>已有名为“%1”的仪器，请换一个名称，或选择该仪器。</source>
+        <translation>A readout named “%1” exists already; please choose another name, or choose that readout.</translation>
+    </message>
+    <message>
+        <source>未知的时区：%1</source>
+        <translation>Unknown time zone: %1</translation>
+    </message>
+</context>
+<context>
+    <name>ReadoutDialog</name>
+    <message>
+        <source>选择仪器</source>
+        <translation>Choose the readout</translation>
+    </message>
+    <message>
+        <source>档案还不知道连接的是哪台读数仪（%1）。
+请选择它，或给它起个名称：档案按仪器保存拷贝的数据。</source>
+        <translation>The archive does not know yet which readout is connected (%1).
+Please choose it, or give it a name: the archive keeps copies by readout.</translation>
+    </message>
+    <message>
+        <source>连接的读数仪（%1）是哪台仪器？</source>
+        <translation>Which readout is connected (%1)?</translation>
+    </message>
+    <message>
+        <source>已有的仪器</source>
+        <translation>A known readout</translation>
+    </message>
+    <message>
+        <source>仪器</source>
+        <translation>Readout</translation>
+    </message>
+    <message>
+        <source>%1（时区 %2）</source>
+        <translation>%1 (time zone %2)</translation>
+    </message>
+    <message>
+        <source>仪器：</source>
+        <translation>Readout:</translation>
+    </message>
+    <message>
+        <source>改名为</source>
+        <translation>Rename to</translation>
+    </message>
+    <message>
+        <source>不改名请留空</source>
+        <translation>Leave empty to keep the name</translation>
+    </message>
+    <message>
+        <source>改名为：</source>
+        <translation>Rename to:</translation>
+    </message>
+    <message>
+        <source>新的仪器</source>
+        <translation>A new readout</translation>
+    </message>
+    <message>
+        <source>名称</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>名称：</source>
+        <translation>Name:</translation>
+    </message>
+    <message>
+        <source>仪器时钟的时区</source>
+        <translation>Time zone of the readout’s clock</translation>
+    </message>
+    <message>
+        <source>仪器时钟的时区：</source>
+        <translation>Time zone of the readout’s clock:</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
     </message>
 </context>
 <context>

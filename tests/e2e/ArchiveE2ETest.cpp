@@ -22,7 +22,7 @@ class ArchiveE2ETest : public SimFixture {
 protected:
     archive::Recorder* recorder() override { return &m_recorder; }
 
-    // Starts copying partition A with "拷贝分区" and waits until the reply is in.
+    // Starts copying partition A with "拷贝分区" and waits until its store has begun.
     void startCopyA()
     {
         window->Command2->click();
@@ -31,7 +31,8 @@ protected:
         ASSERT_NE(a, nullptr);
         window->SSTree1->setCurrentIndex(window->treeLook().mapFromSource(a->index()));
         window->Command6->click();
-        ASSERT_TRUE(waitIdle(60000));
+        // The copy is in and its store has begun (its way into the archive goes on meanwhile).
+        ASSERT_TRUE(testing_qt::waitFor([&] { return m_recorder.storing(); }, 60000));
     }
     // Copies partition A with "拷贝分区" and gives the status line after it.
     QString copyA()
@@ -143,4 +144,34 @@ TEST_F(ArchiveE2ETest, TheGridShowsWhileTheArchiveWaitsForAnotherProgramAndEscKe
         n += s.count;
     EXPECT_EQ(n, seeded);
     EXPECT_EQ(next.waitingCopies(), 0);
+}
+
+TEST_F(ArchiveE2ETest, TheReadoutIsAskedOnceAndTheCopyBringsItsPartitionsComponentList)
+{
+    copyA();
+    EXPECT_EQ(readoutQuestions, 1);
+    EXPECT_EQ(window->readoutButton->text(), "仪器：模拟仪器");
+    // The list was read for the archive, not for the preview: the grid still shows the copy.
+    expectGridShows(expected("COPY A"));
+    const archive::ComponentNames names = archive::componentNamesOfReply("A", expected("DIRPART A"));
+    ASSERT_FALSE(names.entries.empty());
+    QStringList listed;
+    for (const auto& [code, name] : names.entries)
+        listed << code + "=" + name;
+    QStringList held;
+    for (const archive::Assignment& a : m_recorder.archive()->assignments())
+        if (a.to == archive::kUntilNow)
+            held << a.code + "=" + a.gauge;
+    listed.sort();
+    held.sort();
+    EXPECT_EQ(held, listed);
+
+    // The same connection again: no question, and the list is not read again.
+    window->Command10->click(); // what the operator reads still goes to the preview
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(window->grid().cols(), 2);
+    copyA();
+    EXPECT_EQ(readoutQuestions, 1);
+    expectGridShows(expected("COPY A"));
+    EXPECT_TRUE(messenger.messages.isEmpty()) << messenger.messages.join("; ").toStdString();
 }

@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -49,8 +50,8 @@ protected:
     // The archive the window keeps its copies in; none unless a test gives one.
     virtual archive::Recorder* recorder() { return nullptr; }
 
-    // Waits until the pending command has been answered and handled, and the line has been
-    // watched through the grace after its reply.
+    // Waits until the pending command has been answered and handled, the line has been
+    // watched through the grace after its reply, and a copy has gone its way into the archive.
     bool waitIdle(int timeoutMs = 10000);
     // The texts of the children of the tree node with the given key.
     QStringList childTexts(const QString& key) const;
@@ -73,4 +74,8 @@ protected:
     sheets::Servers servers; // the built-in engine, as on a PC without an office suite
     std::unique_ptr<QtSerialLink> link;
     std::unique_ptr<Form1> window;
+    int readoutQuestions = 0; // how often the window asked which readout it is connected to
+
+private:
+    QTimer m_answerReadout;
 };

@@ -6,6 +6,10 @@
 #include "tests/support/FakeSerialLink.h"
 #include "tests/support/FixedPorts.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using connection::OpenResult;
@@ -107,3 +111,46 @@ TEST(Connection, ANameWithoutANumberOrBadSettingsNeverReachTheLink)
     EXPECT_EQ(link.openCount, opens);
     EXPECT_FALSE(link.isOpen());
 }
+
+#ifndef Q_OS_WIN
+// The name a readout is remembered under: the by-id link that leads to the device opened,
+// however the device was reached, else the device itself.
+TEST(Connection, TheDeviceIdentityIsTheByIdLinkOfTheDeviceOpenedElseTheDevice)
+{
+    QTemporaryDir root;
+    ASSERT_TRUE(root.isValid());
+    const QDir dir(root.path());
+    ASSERT_TRUE(dir.mkpath("dev/serial/by-id") && dir.mkpath("ports"));
+    for (const char* device : {"dev/ttyUSB0", "dev/ttyUSB1", "dev/ttyUSB2"}) {
+        QFile f(dir.filePath(device));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    const QString byId = dir.filePath("dev/serial/by-id");
+    // Two adapters, a dangling link, a plain file of the same name a link would have; the
+    // first adapter's link sorts after the second's.
+    ASSERT_TRUE(QFile::link("../../ttyUSB1", byId + "/usb-FTDI_FT232R_A1"));
+    ASSERT_TRUE(QFile::link("../../ttyUSB0", byId + "/usb-Prolific_PL2303_B7"));
+    ASSERT_TRUE(QFile::link("../../ttyUSB9", byId + "/usb-Gone_C3"));
+    {
+        QFile plain(byId + "/usb-Plain_D4");
+        ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    }
+    // A published port link in front of the first adapter.
+    ASSERT_TRUE(QFile::link(dir.filePath("dev/ttyUSB0"), dir.filePath("ports/com1")));
+
+    EXPECT_EQ(connection::deviceIdentity("COM1", dir.filePath("dev/ttyUSB0"), byId),
+              byId + "/usb-Prolific_PL2303_B7");
+    EXPECT_EQ(connection::deviceIdentity("COM2", dir.filePath("dev/ttyUSB1"), byId), byId + "/usb-FTDI_FT232R_A1");
+    EXPECT_EQ(connection::deviceIdentity("COM1", dir.filePath("ports/com1"), byId), byId + "/usb-Prolific_PL2303_B7");
+    EXPECT_EQ(connection::deviceIdentity("COM1", dir.filePath("dev/../dev/ttyUSB1"), byId),
+              byId + "/usb-FTDI_FT232R_A1");
+    // No link leads to it: the device itself, never the port link it was reached through.
+    const QString third = QFileInfo(dir.filePath("dev/ttyUSB2")).canonicalFilePath();
+    EXPECT_EQ(connection::deviceIdentity("COM3", third, byId), third);
+    EXPECT_EQ(connection::deviceIdentity("COM1", dir.filePath("ports/com1"), dir.filePath("none")),
+              QFileInfo(dir.filePath("dev/ttyUSB0")).canonicalFilePath());
+    // A device that is not there is named as given; none at all by the port's name.
+    EXPECT_EQ(connection::deviceIdentity("COM4", dir.filePath("dev/ttyUSB9"), byId), dir.filePath("dev/ttyUSB9"));
+    EXPECT_EQ(connection::deviceIdentity("COM4", QString(), byId), "COM4");
+}
+#endif

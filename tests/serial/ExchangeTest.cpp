@@ -208,6 +208,37 @@ TEST_F(ExchangeTest, DispatchesEveryCodeToItsReader)
     EXPECT_TRUE(exchange.target().isEmpty());
 }
 
+TEST_F(ExchangeTest, ARequestsOwnHandlerTakesItsReplyInsteadOfTheRoute)
+{
+    QStringList own;
+    auto listFor = [&own](const QString& partition) {
+        return Request{.bytes = commands::dirPart(partition.at(0)), .code = commands::ListComponents, .target = partition, .onReply = [&own](const CommandExchange::Reply& r) {
+                           own << r.target + ":" + r.text;
+                       }};
+    };
+    ASSERT_TRUE(exchange.send(listFor("C")));
+    reply("A001=N\r\n");
+    EXPECT_EQ(own, QStringList({"C:A001=N\r\n"}));
+    EXPECT_TRUE(consumers.replies.isEmpty()) << "the code's route never saw it";
+    EXPECT_FALSE(exchange.busy());
+
+    // The handler belongs to its one request: the next one of the code goes to the route.
+    send(commands::dirPart(QLatin1Char('D')), commands::ListComponents, "D");
+    reply("D001=M\r\n");
+    EXPECT_EQ(own.size(), 1);
+    EXPECT_EQ(consumers.replies, QList<Call>({{"FillYJGrid", "D001=M\r\n", {}}}));
+
+    // A request given up (the port closed before the reply) leaves no handler behind for a
+    // later request's reply.
+    ASSERT_TRUE(exchange.send(listFor("E")));
+    exchange.abort();
+    send(commands::dirPart(QLatin1Char('F')), commands::ListComponents, "F");
+    reply("F001=K\r\n");
+    EXPECT_EQ(own.size(), 1);
+    EXPECT_EQ(consumers.replies.size(), 2);
+    EXPECT_EQ(consumers.replies.back(), (Call{"FillYJGrid", "F001=K\r\n", {}}));
+}
+
 TEST_F(ExchangeTest, CodeFiveStoresTheReplyAndUnknownCodesDropIt)
 {
     send("X\r\n", 5);

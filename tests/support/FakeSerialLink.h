@@ -22,6 +22,12 @@ public:
     bool isOpen() const override { return m_open; }
     OpenError lastOpenError() const override { return m_error; }
     QString lastErrorText() const override { return {}; }
+    // The listed device, else the one port n stands for, as FixedPorts names them.
+    QString openedDevice() const override
+    {
+        return !m_open ? QString() : !device.isEmpty() ? device
+                                                       : QStringLiteral("/dev/ttyCOM%1").arg(portNumber);
+    }
     bool write(const QByteArray& bytes) override;
     qint64 bytesAvailable() const override { return m_input.size(); }
     QByteArray readAll() override;
