@@ -46,15 +46,14 @@ QString localTimeText(qint64 utc)
     return QDateTime::fromSecsSinceEpoch(utc, QTimeZone::utc()).toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm"));
 }
 
-// A gauge's or a slot's readings for export, over the span counted back from its newest one.
-ExportSeries exportSeriesOf(const Archive& a, const GaugeBrowser::Pick& p, History::Span span)
+// A gauge's or a slot's readings for export, over the span counted back from its newest one,
+// each converted by the calibration version valid at its instant.
+ExportSeries exportSeriesOf(const Archive& a, const GaugeBrowser::Pick& p, const GaugeBrowser::Entry* entry,
+                            History::Span span)
 {
     const bool gauge = p.kind == GaugeBrowser::Kind::Gauge;
     ExportSeries e;
-    e.code = gauge ? p.name : p.code;
-    if (gauge)
-        e.calibration = a.calibration(p.name);
-    const std::vector<GaugePoint> points =
+    std::vector<GaugePoint> points =
         gauge ? a.gaugeSeries(p.name, kSinceEver, kUntilNow) : a.unassignedSeries(p.readout, p.code, kSinceEver, kUntilNow);
     qint64 from = std::numeric_limits<qint64>::min();
     if (span != History::Span::All && !points.empty()) {
@@ -63,9 +62,30 @@ ExportSeries exportSeriesOf(const Archive& a, const GaugeBrowser::Pick& p, Histo
             newest = std::max(newest, g.time);
         from = History::rangeOf(span, {SeriesSummary{.lastTime = newest}}).from;
     }
-    for (const GaugePoint& g : points)
-        if (g.time >= from)
-            e.points.push_back(Point{g.time, g.readingHz, g.temperatureC, g.hasTemperature});
+    std::erase_if(points, [&](const GaugePoint& g) { return g.time < from; });
+    // The readout of the readings, for its name and clock: a slot's, or the newest of a gauge's.
+    const qint64 readout = gauge ? (points.empty() ? 0 : points.back().readout) : p.readout;
+    for (const Readout& r : a.readouts())
+        if (r.id == readout) {
+            e.readout = r.name;
+            e.timeZone = r.timeZone;
+            e.zoneChanges = a.zoneChanges(r.id);
+        }
+    if (gauge) {
+        e.code = p.name;
+        e.gauge = p.name;
+        for (const GaugeInfo& g : a.gaugeRegister())
+            if (g.name == p.name)
+                e.site = g.site;
+        e.versions = a.calibrationVersions(p.name);
+    } else {
+        e.code = p.code;
+        e.partition = entry ? entry->partition : QString();
+        for (CalibrationVersion& v : a.allCalibrationVersions())
+            if (v.gauge.isEmpty() && v.readout == e.readout && v.code == p.code)
+                e.versions.push_back(std::move(v));
+    }
+    e.points = std::move(points);
     return e;
 }
 
@@ -405,7 +425,7 @@ void HistoryView::exportData()
     std::vector<ExportSeries> series;
     qint64 total = 0;
     for (const GaugeBrowser::Pick& p : picked) {
-        ExportSeries& e = series.emplace_back(exportSeriesOf(*a, p, spanChosen));
+        ExportSeries& e = series.emplace_back(exportSeriesOf(*a, p, m_browser.find(p), spanChosen));
         total += qint64(e.points.size());
     }
     // A million records take seconds to write: off the window's thread, with a cancel. The

@@ -516,7 +516,8 @@ int Session::archiveExport()
     const qint64 to = m_o.to.value_or(std::numeric_limits<qint64>::max());
     QStringList unknown;
     for (const archive::SeriesSummary& s : archive::chooseSeries(a->summary(), m_o.partition, m_o.codes, &unknown))
-        series.push_back(archive::ExportSeries{s.partition, s.code, a->calibration(s.code), a->series(s.partition, s.code, from, to)});
+        series.push_back(archive::ExportSeries{s.partition, s.code, a->calibration(s.code),
+                                               archive::exportPoints(a->series(s.partition, s.code, from, to))});
     if (!unknown.isEmpty()) {
         //: between the codes of a list
         const QString separator = tr("、");
