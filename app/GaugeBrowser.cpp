@@ -15,7 +15,7 @@ GaugeBrowser::Entry gaugeEntry(const GaugeSummary& g)
                                .first = g.firstUtc,
                                .last = g.lastUtc,
                                .readouts = g.readouts,
-                               .places = g.slots,
+                               .places = g.slotNames,
                                .type = g.info.type,
                                .unit = g.info.unit};
 }

@@ -23,8 +23,8 @@ public:
     };
     struct Entry {
         Kind kind = Kind::Site;
-        QString name; // the site's or the gauge's name; for a slot its readout's
-        QString code; // a slot's code
+        QString name;       // the site's or the gauge's name; for a slot its readout's
+        QString code;       // a slot's code
         qint64 readout = 0; // a slot's readout (its id)
         QString partition;
         qint64 count = 0; // a slot: its readings no assignment covers

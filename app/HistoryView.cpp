@@ -164,10 +164,10 @@ constexpr int kPickRole = Qt::UserRole;
 
 GaugeBrowser::Pick pickOf(const QTreeWidgetItem* item)
 {
-    return item->data(NameColumn, kPickRole).value<GaugeBrowser::Pick>();
+    return item->data(HistoryView::NameColumn, kPickRole).value<GaugeBrowser::Pick>();
 }
 
-bool plottable(const QTreeWidgetItem* item) { return item->data(NameColumn, kPickRole).isValid(); }
+bool plottable(const QTreeWidgetItem* item) { return item->data(HistoryView::NameColumn, kPickRole).isValid(); }
 
 } // namespace
 
@@ -216,7 +216,7 @@ void HistoryView::refresh()
     }
     for (const GaugeBrowser::Entry& group : m_browser.entries()) {
         const QString name = group.kind == GaugeBrowser::Kind::Unassigned ? tr("未分配")
-                             : group.name.isEmpty()                       ? tr("（未归属工程）")
+                           : group.name.isEmpty()                         ? tr("（未归属工程）")
                                                                           : group.name;
         auto* top = new QTreeWidgetItem(components, {name, QString::number(group.count)});
         top->setTextAlignment(CountColumn, Qt::AlignRight | Qt::AlignVCenter);
