@@ -6,6 +6,7 @@
 #include "archive/Archive.h"
 #include "archive/CalibrationTable.h"
 #include "archive/Recorder.h"
+#include "archive/TableFile.h"
 #include "platform/FileDialogs.h"
 #include "platform/Messenger.h"
 
@@ -283,7 +284,7 @@ void CalibrationDialog::importFile()
     QStringList problems;
     std::vector<Calibration> read;
     const bool cancelled = runInBackground(m_progress, *path, kSteps, [&](BackgroundWork& work) {
-        fileRows = CalibrationTable::readFile(*path, &error);
+        fileRows = TableFile::read(*path, &error);
         work.done = kFileSteps;
         if (!fileRows || work.cancelled)
             return;

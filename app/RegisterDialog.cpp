@@ -4,6 +4,7 @@
 #include "archive/Archive.h"
 #include "archive/GaugeRegisterTable.h"
 #include "archive/Recorder.h"
+#include "archive/TableFile.h"
 #include "platform/FileDialogs.h"
 #include "platform/Messenger.h"
 
@@ -73,7 +74,9 @@ RegisterDialog::RegisterDialog(Archive& archive, FileDialogs& dialogs, Messenger
     setWindowTitle(tr("测点登记"));
     setSizeGripEnabled(true);
     auto* layout = new QVBoxLayout(this);
-    rows = new CalibrationGrid(GaugeRegisterTable::shownHeaders(), this);
+    // The register's columns (GaugeRegisterTable::headers()) in the window's language.
+    rows = new CalibrationGrid({tr("测点"), tr("类型"), tr("单位"), tr("工程"), tr("位置"), tr("安装日期"), tr("测读间隔（天）"), tr("备注")},
+                               this);
     grid = new QTableView(this);
     grid->setModel(rows);
     grid->setItemDelegate(new TypeDelegate(grid));
@@ -102,7 +105,7 @@ RegisterDialog::RegisterDialog(Archive& archive, FileDialogs& dialogs, Messenger
     connect(importButton, &QPushButton::clicked, this, &RegisterDialog::importFile);
     connect(exportButton, &QPushButton::clicked, this, &RegisterDialog::exportFile);
     connect(addButton, &QPushButton::clicked, this, [this] {
-        const int r = rows->appendRow(GaugeRegisterTable::shownRow(GaugeInfo{}));
+        const int r = rows->appendRow(GaugeRegisterTable::toRow(GaugeInfo{}));
         grid->setCurrentIndex(rows->index(r, 0));
         grid->scrollTo(rows->index(r, 0));
     });
@@ -127,13 +130,13 @@ void RegisterDialog::setRows(const std::vector<GaugeInfo>& table)
     std::vector<QStringList> texts;
     texts.reserve(table.size());
     for (const GaugeInfo& g : table)
-        texts.push_back(GaugeRegisterTable::shownRow(g));
+        texts.push_back(GaugeRegisterTable::toRow(g));
     rows->setRows(std::move(texts));
 }
 
 std::optional<std::vector<GaugeInfo>> RegisterDialog::table()
 {
-    std::vector<QStringList> all{GaugeRegisterTable::shownHeaders()};
+    std::vector<QStringList> all{GaugeRegisterTable::headers()};
     all.insert(all.end(), rows->rows().begin(), rows->rows().end());
     QStringList problems;
     std::vector<GaugeInfo> out = GaugeRegisterTable::fromRows(all, &problems, 0);
@@ -164,7 +167,7 @@ void RegisterDialog::importFile()
     if (!path || path->isEmpty())
         return;
     QString error;
-    const std::optional<std::vector<QStringList>> fileRows = GaugeRegisterTable::readFile(*path, &error);
+    const std::optional<std::vector<QStringList>> fileRows = TableFile::read(*path, &error);
     if (!fileRows) {
         m_messenger.information(tr("无法读取测点登记表：%1").arg(error));
         return;
@@ -182,10 +185,10 @@ void RegisterDialog::importFile()
         const auto same = std::find_if(merged.begin(), merged.end(),
                                        [&](const QStringList& r) { return r.value(0).trimmed() == g.name; });
         if (same != merged.end()) {
-            *same = GaugeRegisterTable::shownRow(g);
+            *same = GaugeRegisterTable::toRow(g);
             ++replaced;
         } else {
-            merged.push_back(GaugeRegisterTable::shownRow(g));
+            merged.push_back(GaugeRegisterTable::toRow(g));
         }
     }
     rows->setRows(std::move(merged));

@@ -8,6 +8,7 @@
 #include "app/HistoryView.h"
 #include "app/RegisterDialog.h"
 #include "app/TrendPlot.h"
+#include "archive/GaugeRegisterTable.h"
 #include "archive/Recorder.h"
 #include "tests/support/RecordingMessenger.h"
 #include "tests/support/ScriptedFileDialogs.h"
@@ -175,7 +176,7 @@ TEST_F(GaugeBrowserTest, TheRegisterDialogSavesWhatIsTypedAndReadsItBack)
         if (dialog.rows->rows()[size_t(r)][0] == "QRVB000001")
             row = r;
     ASSERT_GE(row, 0);
-    const QStringList headers = archive::GaugeRegisterTable::shownHeaders();
+    const QStringList headers = archive::GaugeRegisterTable::headers();
     const auto set = [&](const QString& header, const QString& text) {
         ASSERT_TRUE(dialog.rows->setData(dialog.rows->index(row, int(headers.indexOf(header))), text, Qt::EditRole));
     };
