@@ -253,9 +253,14 @@ void HistoryView::markCalibrations(const Archive& a)
 {
     // The newest version of each gauge's calibration names the unit its values are shown in.
     std::map<QString, Calibration> latest;
-    for (CalibrationVersion& v : a.allCalibrationVersions())
-        if (!v.gauge.isEmpty())
+    for (CalibrationVersion& v : a.allCalibrationVersions()) {
+        if (v.gauge.isEmpty())
+            continue;
+        if (v.withdrawn)
+            latest.erase(v.gauge);
+        else
             latest.insert_or_assign(v.gauge, std::move(v.values));
+    }
     for (QTreeWidgetItemIterator it(components); *it; ++it) {
         QTreeWidgetItem* item = *it;
         if (!plottable(item) || pickOf(item).kind != GaugeBrowser::Kind::Gauge)

@@ -442,7 +442,7 @@ int Session::archiveCopy(const PreviewGrid& grid, int saved)
                                                m_s.console.note(tr("正在等待档案数据库：另一个程序正在写入（已等待 %1 秒）…")
                                                                     .arg((waitedMs + 999) / 1000));
                                            }});
-    const QString text = recorder.storeCopy(ReadingLayout::Records(grid), m_o.partition);
+    const QString text = recorder.storeCopy(ReadingLayout::Records(grid), m_o.partition, archive::CopyOrigin{archive::Recorder::kUnnamedReadout});
     if (const QString notice = recorder.takeNotice(); !notice.isEmpty())
         m_s.console.error(notice);
     if (const QString drained = recorder.takeDrained(); !drained.isEmpty())

@@ -5,6 +5,7 @@
 
 #include "app/TrendPlot.h"
 #include "archive/Recorder.h"
+#include "tests/support/ArchiveOrigin.h"
 #include "tests/support/RecordingMessenger.h"
 #include "tests/support/ScriptedFileDialogs.h"
 #include "tests/support/ScriptedProgress.h"
@@ -20,6 +21,7 @@
 #include <gtest/gtest.h>
 
 using namespace archive;
+using archive::test::testOrigin;
 
 namespace {
 

@@ -5,6 +5,7 @@
 #include "archive/Archive.h"
 #include "archive/Record.h"
 #include "archive/Spool.h"
+#include "tests/support/ArchiveOrigin.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -13,6 +14,8 @@
 #include <QJsonObject>
 #include <QtEndian>
 #include <limits>
+
+using archive::test::testOrigin;
 
 namespace {
 
@@ -95,7 +98,7 @@ TEST_F(CliArchiveTest, ArchiveCheckRepairsFromTheTextsAndSaysWhatItFound)
         ASSERT_TRUE(a);
         ASSERT_TRUE(a->store({{"A", "F1", "A001", "2026-12-07 10:31:05", "31234", "-52"},
                               {"A", "F1", "A002", "2026-12-07 10:31:05", "28456", "235"}},
-                             QDateTime::currentDateTimeUtc(), nullptr));
+                             QDateTime::currentDateTimeUtc(), testOrigin(*a), nullptr));
     }
     testing_damage::scribbleNumber(path, 3123.4);
 
@@ -133,7 +136,7 @@ TEST_F(CliArchiveTest, AReadingCommandSaysThatACopyWaitsAndTheNextCopyStoresIt)
     const qint64 inC = archivedCount({"--archive", path});
     const std::vector<archive::Record> kept{{"Z", "Z1", "Z001", "2026-12-07 10:31:05", "28456", "235"}};
     QString failure;
-    ASSERT_TRUE(archive::Spool::keep(path, archive::recordSource(kept), QDateTime::currentDateTimeUtc(), &failure))
+    ASSERT_TRUE(archive::Spool::keep(path, archive::recordSource(kept), QDateTime::currentDateTimeUtc(), archive::CopyOrigin{}, &failure))
         << failure.toStdString();
 
     for (const QStringList& reading : {QStringList{"archive", "list"}, QStringList{"archive", "export", "-o", file("all.csv")}}) {
