@@ -197,7 +197,7 @@ private:
         QTimeZone zone;
         qint64 from = kSinceEver;
     };
-    std::vector<Zone> m_zones; // oldest first
+    std::vector<Zone> m_zones;                    // oldest first
     std::unordered_map<qint64, qint64> m_offsets; // hour of the readout's clock -> offset, or kMixed
     qint64 m_lastHour = kSinceEver;
     qint64 m_lastOffset = 0;

@@ -188,6 +188,7 @@ TEST(CalibrationDialogVersions, ANewVersionFromADateIsListedAndAMisscaledOneRefu
     QTemporaryDir dir;
     auto a = Archive::open(dir.filePath("archive.sqlite"), nullptr, nullptr);
     ASSERT_TRUE(a);
+    ASSERT_TRUE(a->updateRegister({GaugeInfo{.name = "QRVA000001", .type = "裂缝计", .unit = "mm"}}, nullptr));
     Calibration c;
     c.code = "QRVA000001";
     c.gauge = "裂缝计";
@@ -212,7 +213,8 @@ TEST(CalibrationDialogVersions, ANewVersionFromADateIsListedAndAMisscaledOneRefu
     EXPECT_EQ(versions[0].fromUtc, from);
     EXPECT_EQ(versions[0].values.B, c.B);
     EXPECT_EQ(dialog.versions->rowCount(), 2);
-    EXPECT_FALSE(dialog.versions->item(0, 2)->text().isEmpty());                   // who entered it
+    EXPECT_FALSE(dialog.versions->item(0, 1)->text().isEmpty()); // when it was entered
+    EXPECT_EQ(dialog.versions->item(0, 2)->text(), versions[0].enteredBy);
     EXPECT_EQ(dialog.versions->editTriggers(), QAbstractItemView::NoEditTriggers); // read-only
 
     // The same curve fitted for f^2 * 10^-6: refused, and nothing added.

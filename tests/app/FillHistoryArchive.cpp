@@ -22,8 +22,9 @@ std::vector<Record> readings(const QString& partition, const QString& code, qint
         const double day = double(i) * kStep / 86400.0;
         const double hz = base + drift * day + 3 * std::sin(day * 2 * M_PI);
         const double t = 18 + 6 * std::sin(day * 2 * M_PI - 1);
-        out.push_back(Record{partition, "F1", code, instrumentTimeText(from + i * kStep), QString::number(hz, 'f', 1),
-                             QString::number(t, 'f', 1)});
+        // As the readout sends them: reading and temperature in tenths.
+        out.push_back(Record{partition, "F1", code, instrumentTimeText(from + i * kStep), QString::number(qRound(hz * 10)),
+                             QString::number(qRound(t * 10))});
     }
     return out;
 }
@@ -75,7 +76,7 @@ bool fill(const QString& path)
     if (!a->addCalibrationVersion(v, &e))
         return fail("calibration", e);
     v.fromUtc = kStart + 45 * 86400 - 8 * 3600;
-    v.values.R0 = 6100; // zeroed again after the move
+    v.values.R0 = 6086; // zeroed again after the move
     if (!a->addCalibrationVersion(v, &e))
         return fail("calibration", e);
     Calibration pore = crack;
