@@ -215,7 +215,10 @@ void CalibrationDialog::showVersions()
     for (const CalibrationVersion& v : m_archive->calibrationVersions(gauge)) {
         const int r = versions->rowCount();
         versions->insertRow(r);
-        versions->setItem(r, 0, new QTableWidgetItem(v.fromUtc == kSinceEver ? tr("最初") : local(QDateTime::fromSecsSinceEpoch(v.fromUtc, QTimeZone::utc()))));
+        QString from = v.fromUtc == kSinceEver ? tr("最初") : local(QDateTime::fromSecsSinceEpoch(v.fromUtc, QTimeZone::utc()));
+        if (v.withdrawn)
+            from += tr("（撤销）"); // taken out of the table from then on
+        versions->setItem(r, 0, new QTableWidgetItem(from));
         versions->setItem(r, 1, new QTableWidgetItem(local(v.enteredAt)));
         versions->setItem(r, 2, new QTableWidgetItem(v.enteredBy));
     }

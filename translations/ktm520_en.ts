@@ -250,6 +250,10 @@
         <source>测点 %1：%2</source>
         <translation>Gauge %1: %2</translation>
     </message>
+    <message>
+        <source>（撤销）</source>
+        <translation> (withdrawn)</translation>
+    </message>
 </context>
 <context>
     <name>CalibrationTable</name>
@@ -1443,7 +1447,9 @@ Raise it when the instrument pauses long in mid-reply and copies are often repor
     </message>
     <message>
         <source>%1；%2</source>
-        <extracomment>%1 what was stored, %2 how many copies still wait</extracomment>
+        <extracomment>%1 what was stored, %2 what the clock guard found
+----------
+%1 what was stored, %2 how many copies still wait</extracomment>
         <translation>%1; %2</translation>
     </message>
     <message>
@@ -1465,6 +1471,23 @@ Raise it when the instrument pauses long in mid-reply and copies are often repor
     <message>
         <source>存档已停止，本次记录均未保存</source>
         <translation>Archiving was stopped; none of these records were stored</translation>
+    </message>
+    <message>
+        <source>未指定仪器，本次记录未存档。</source>
+        <translation>No readout was named; these records were not archived.</translation>
+    </message>
+    <message>
+        <source>最新读数比电脑时钟快 %1 小时</source>
+        <translation>the newest reading is %1 hours ahead of this computer&apos;s clock</translation>
+    </message>
+    <message>
+        <source>早于测点安装日期的读数：%1</source>
+        <translation>readings dated before their gauge&apos;s installation: %1</translation>
+    </message>
+    <message>
+        <source>仪器时钟可能不准（%1）</source>
+        <extracomment>%1 what was found, e.g. that the newest reading is ahead of the PC&apos;s clock</extracomment>
+        <translation>The readout&apos;s clock may be wrong (%1)</translation>
     </message>
 </context>
 <context>
