@@ -3,12 +3,21 @@
 #include "app/BackgroundWork.h"
 #include "app/CalibrationGrid.h"
 #include "app/QtSaveProgress.h"
+#include "archive/Archive.h"
 #include "archive/CalibrationTable.h"
+#include "archive/Recorder.h"
 #include "archive/TableFile.h"
 #include "platform/FileDialogs.h"
 #include "platform/Messenger.h"
 
 #include <QComboBox>
+#include <QDateEdit>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QSplitter>
+#include <QTableWidget>
+#include <QTimeZone>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -78,15 +87,29 @@ CalibrationDialog::CalibrationDialog(std::vector<Calibration> initial, FileDialo
     setWindowTitle(tr("标定表"));
     setSizeGripEnabled(true);
     auto* layout = new QVBoxLayout(this);
-    rows = new CalibrationGrid(this);
-    grid = new QTableView(this);
+    // Each row is a gauge: its key column is named so, whatever the table's files call it.
+    QStringList headers = CalibrationTable::shownHeaders();
+    headers[0] = tr("测点");
+    rows = new CalibrationGrid(headers, this);
+    auto* split = new QSplitter(Qt::Vertical, this);
+    grid = new QTableView(split);
     grid->setModel(rows);
     grid->setItemDelegate(new ChoiceDelegate(grid));
     grid->setAccessibleName(tr("标定表"));
     grid->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked |
                           QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed);
     grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-    layout->addWidget(grid, 1);
+    versions = new QTableWidget(0, 3, split);
+    versions->setHorizontalHeaderLabels({tr("自"), tr("录入时间"), tr("录入人")});
+    versions->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    versions->setAccessibleName(tr("标定版本"));
+    versions->horizontalHeader()->setStretchLastSection(true);
+    versions->setVisible(false);
+    split->addWidget(grid);
+    split->addWidget(versions);
+    split->setStretchFactor(0, 3);
+    split->setStretchFactor(1, 1);
+    layout->addWidget(split, 1);
     auto* buttons = new QHBoxLayout;
     importButton = new QPushButton(tr("导入…"), this);
     addButton = new QPushButton(tr("添加行"), this);
@@ -95,7 +118,10 @@ CalibrationDialog::CalibrationDialog(std::vector<Calibration> initial, FileDialo
     cancelButton = new QPushButton(tr("取消"), this);
     importButton->setToolTip(tr("从工作簿（.xls、.xlsx）或 CSV 文件（UTF-8 或 GBK）导入标定表，第一行为列名；"
                                 "已有的元件编号替换其行，其余的添加在后面"));
-    for (QPushButton* b : {importButton, addButton, removeButton})
+    versionButton = new QPushButton(tr("新版本…"), this);
+    versionButton->setToolTip(tr("把所选行作为该测点自某日起生效的新标定版本保存；以前的版本保留"));
+    versionButton->setVisible(false);
+    for (QPushButton* b : {importButton, addButton, removeButton, versionButton})
         buttons->addWidget(b);
     buttons->addStretch(1);
     buttons->addWidget(saveButton);
@@ -118,6 +144,25 @@ CalibrationDialog::CalibrationDialog(std::vector<Calibration> initial, FileDialo
             accept();
     });
     connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
+    connect(versionButton, &QPushButton::clicked, this, [this] {
+        QDialog ask(this);
+        ask.setWindowTitle(tr("新标定版本"));
+        auto* form = new QFormLayout(&ask);
+        auto* date = new QDateEdit(QDate::currentDate(), &ask);
+        date->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+        date->setCalendarPopup(true);
+        date->setAccessibleName(tr("生效日期"));
+        form->addRow(tr("自（日期）："), date);
+        auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &ask);
+        box->button(QDialogButtonBox::Ok)->setText(tr("保存版本"));
+        box->button(QDialogButtonBox::Cancel)->setText(tr("取消"));
+        form->addRow(box);
+        connect(box, &QDialogButtonBox::accepted, &ask, &QDialog::accept);
+        connect(box, &QDialogButtonBox::rejected, &ask, &QDialog::reject);
+        if (ask.exec() == QDialog::Accepted)
+            addVersion(QDateTime(date->date(), QTime(0, 0), QTimeZone::systemTimeZone()).toSecsSinceEpoch());
+    });
+    connect(grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this, &CalibrationDialog::showVersions);
     setRows(initial);
     fitColumns();
 }
@@ -149,12 +194,78 @@ void CalibrationDialog::setRows(const std::vector<Calibration>& table)
     rows->setRows(std::move(texts));
 }
 
+void CalibrationDialog::setArchive(Archive* archive)
+{
+    m_archive = archive;
+    versions->setVisible(archive != nullptr);
+    versionButton->setVisible(archive != nullptr);
+    showVersions();
+}
+
+void CalibrationDialog::showVersions()
+{
+    versions->setRowCount(0);
+    const QModelIndex at = grid->currentIndex();
+    if (!m_archive || !at.isValid())
+        return;
+    const QString gauge = rows->rows()[size_t(at.row())].value(0).trimmed().toUpper();
+    if (gauge.isEmpty())
+        return;
+    const auto local = [](const QDateTime& t) { return t.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")); };
+    for (const CalibrationVersion& v : m_archive->calibrationVersions(gauge)) {
+        const int r = versions->rowCount();
+        versions->insertRow(r);
+        QString from = v.fromUtc == kSinceEver ? tr("最初") : local(QDateTime::fromSecsSinceEpoch(v.fromUtc, QTimeZone::utc()));
+        if (v.withdrawn)
+            from += tr("（撤销）"); // taken out of the table from then on
+        versions->setItem(r, 0, new QTableWidgetItem(from));
+        versions->setItem(r, 1, new QTableWidgetItem(local(v.enteredAt)));
+        versions->setItem(r, 2, new QTableWidgetItem(v.enteredBy));
+    }
+    versions->resizeColumnsToContents();
+}
+
+bool CalibrationDialog::addVersion(qint64 fromUtc)
+{
+    const QModelIndex at = grid->currentIndex();
+    if (!m_archive || !at.isValid()) {
+        m_messenger.information(tr("请先选择一个测点的行。"));
+        return false;
+    }
+    const std::vector<QStringList> one{CalibrationTable::shownHeaders(), rows->rows()[size_t(at.row())]};
+    QStringList problems;
+    const std::vector<Calibration> read = CalibrationTable::fromRows(one, &problems, at.row());
+    if (read.empty()) {
+        m_messenger.information(tr("该行无法识别，未保存版本：\n%1").arg(problems.join(QLatin1Char('\n'))));
+        return false;
+    }
+    if (const QString doubt = calibrationDoubt(read.front()); !doubt.isEmpty()) {
+        m_messenger.information(tr("测点 %1 的标定未保存：%2").arg(read.front().code, doubt));
+        return false;
+    }
+    CalibrationVersion v;
+    v.gauge = read.front().code;
+    v.fromUtc = fromUtc;
+    v.values = read.front();
+    Error error;
+    if (!m_archive->addCalibrationVersion(v, &error)) {
+        m_messenger.information(tr("测点 %1 的标定未保存：%2").arg(v.gauge, Recorder::errorText(error)));
+        return false;
+    }
+    showVersions();
+    return true;
+}
+
 std::optional<std::vector<Calibration>> CalibrationDialog::table()
 {
     std::vector<QStringList> all{CalibrationTable::shownHeaders()};
     all.insert(all.end(), rows->rows().begin(), rows->rows().end());
     QStringList problems;
     std::vector<Calibration> out = CalibrationTable::fromRows(all, &problems, 0);
+    // A calibration that cannot be right as entered is refused with the reason.
+    for (const Calibration& c : out)
+        if (const QString doubt = calibrationDoubt(c); !doubt.isEmpty())
+            problems << tr("测点 %1：%2").arg(c.code, doubt);
     if (!problems.isEmpty()) {
         m_messenger.information(tr("标定表有无法识别的行，未保存：\n%1").arg(listed(problems, 20, QStringLiteral("\n"))));
         return std::nullopt;

@@ -7,6 +7,11 @@ CalibrationGrid::CalibrationGrid(QObject* parent)
 {
 }
 
+CalibrationGrid::CalibrationGrid(QStringList headers, QObject* parent)
+    : QAbstractTableModel(parent), m_headers(std::move(headers))
+{
+}
+
 void CalibrationGrid::setRows(std::vector<QStringList> rows)
 {
     beginResetModel();

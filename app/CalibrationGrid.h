@@ -7,10 +7,12 @@
 // The calibration table as the dialog's grid edits it: a row of texts per component, in the
 // columns and words of CalibrationTable::shownHeaders() and shownRow(). Rows are numbered from 1
 // under the header, as CalibrationTable::fromRows() names them with a header row of 0.
+// The gauge register's grid is the same, with the register's columns.
 class CalibrationGrid : public QAbstractTableModel {
     Q_OBJECT
 public:
     explicit CalibrationGrid(QObject* parent = nullptr);
+    CalibrationGrid(QStringList headers, QObject* parent);
 
     const std::vector<QStringList>& rows() const { return m_rows; }
     void setRows(std::vector<QStringList> rows);

@@ -3,6 +3,7 @@
 #include "app/BackgroundWork.h"
 #include "app/CalibrationDialog.h"
 #include "app/QtSaveProgress.h"
+#include "app/RegisterDialog.h"
 #include "app/TrendPlot.h"
 #include "plot/TrendSeries.h"
 #include "archive/ArchiveCheck.h"
@@ -15,13 +16,18 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTime>
+#include <QDateTimeEdit>
+#include <QDialogButtonBox>
+#include <QFormLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QSplitter>
+#include <QTimeZone>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 #include <QVBoxLayout>
 #include <map>
 
@@ -31,7 +37,56 @@ namespace {
 
 QString timeText(qint64 t)
 {
-    return QDateTime::fromSecsSinceEpoch(t, Qt::UTC).toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+    return QDateTime::fromSecsSinceEpoch(t, QTimeZone::utc()).toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+}
+
+// A UTC instant on this computer's clock.
+QString localTimeText(qint64 utc)
+{
+    return QDateTime::fromSecsSinceEpoch(utc, QTimeZone::utc()).toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+}
+
+// A gauge's or a slot's readings for export, over the span counted back from its newest one,
+// each converted by the calibration version valid at its instant.
+ExportSeries exportSeriesOf(const Archive& a, const GaugeBrowser::Pick& p, const GaugeBrowser::Entry* entry,
+                            History::Span span)
+{
+    const bool gauge = p.kind == GaugeBrowser::Kind::Gauge;
+    ExportSeries e;
+    std::vector<GaugePoint> points =
+        gauge ? a.gaugeSeries(p.name, kSinceEver, kUntilNow) : a.unassignedSeries(p.readout, p.code, kSinceEver, kUntilNow);
+    qint64 from = std::numeric_limits<qint64>::min();
+    if (span != History::Span::All && !points.empty()) {
+        qint64 newest = points.front().time;
+        for (const GaugePoint& g : points)
+            newest = std::max(newest, g.time);
+        from = History::rangeOf(span, {SeriesSummary{.lastTime = newest}}).from;
+    }
+    std::erase_if(points, [&](const GaugePoint& g) { return g.time < from; });
+    // The readout of the readings, for its name and clock: a slot's, or the newest of a gauge's.
+    const qint64 readout = gauge ? (points.empty() ? 0 : points.back().readout) : p.readout;
+    for (const Readout& r : a.readouts())
+        if (r.id == readout) {
+            e.readout = r.name;
+            e.timeZone = r.timeZone;
+            e.zoneChanges = a.zoneChanges(r.id);
+        }
+    if (gauge) {
+        e.code = p.name;
+        e.gauge = p.name;
+        for (const GaugeInfo& g : a.gaugeRegister())
+            if (g.name == p.name)
+                e.site = g.site;
+        e.versions = a.calibrationVersions(p.name);
+    } else {
+        e.code = p.code;
+        e.partition = entry ? entry->partition : QString();
+        for (CalibrationVersion& v : a.allCalibrationVersions())
+            if (v.gauge.isEmpty() && v.readout == e.readout && v.code == p.code)
+                e.versions.push_back(std::move(v));
+    }
+    e.points = std::move(points);
+    return e;
 }
 
 } // namespace
@@ -59,21 +114,24 @@ HistoryView::HistoryView(Recorder& recorder, FileDialogs& dialogs, Messenger& me
     pictureButton->setToolTip(tr("把当前趋势图保存为 PNG 图片"));
     checkButton = new QPushButton(tr("检查档案"), this);
     checkButton->setToolTip(tr("全面检查档案数据库，并按记录的文本修复能修复的问题"));
-    for (QPushButton* b : {calibrationButton, exportButton, pictureButton, checkButton})
+    registerButton = new QPushButton(tr("测点登记…"), this);
+    registerButton->setToolTip(tr("查看、录入、导入或导出测点登记表（类型、单位、工程、位置、安装日期等）"));
+    assignButton = new QPushButton(tr("分配到测点…"), this);
+    assignButton->setToolTip(tr("把“未分配”下所选元件自某时起的读数分配给一个测点"));
+    assignButton->setEnabled(false);
+    for (QPushButton* b : {registerButton, assignButton, calibrationButton, exportButton, pictureButton, checkButton})
         bar->addWidget(b);
     layout->addLayout(bar);
 
     auto* split = new QSplitter(Qt::Horizontal, this);
     components = new QTreeWidget(split);
     components->setColumnCount(6);
-    components->setHeaderLabels({tr("分区"), tr("元件编号"), tr("记录数"),
-                                 tr("最早"), tr("最新"), tr("标定")});
-    components->headerItem()->setToolTip(CalibrationColumn, tr("有标定的元件显示其工程单位；没有标定的元件以读数 (Hz) 显示"));
-    components->setRootIsDecorated(false);
+    components->setHeaderLabels({tr("工程 / 测点"), tr("记录数"), tr("最早"), tr("最新"), tr("读数仪"), tr("标定")});
+    components->headerItem()->setToolTip(CalibrationColumn, tr("有标定的测点显示其工程单位；没有标定的测点以读数 (Hz) 显示"));
     components->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    components->setAccessibleName(tr("档案中的元件"));
+    components->setAccessibleName(tr("档案中的测点"));
     components->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    // Shown beside the code, where the list's narrow pane leaves it in view.
+    // Shown beside the name, where the list's narrow pane leaves it in view.
     components->header()->moveSection(CalibrationColumn, CountColumn);
     plot = new TrendPlot(split);
     split->addWidget(components);
@@ -94,109 +152,171 @@ HistoryView::HistoryView(Recorder& recorder, FileDialogs& dialogs, Messenger& me
     connect(exportButton, &QPushButton::clicked, this, &HistoryView::exportData);
     connect(pictureButton, &QPushButton::clicked, this, &HistoryView::exportPicture);
     connect(checkButton, &QPushButton::clicked, this, &HistoryView::checkArchive);
+    connect(registerButton, &QPushButton::clicked, this, &HistoryView::editRegister);
+    connect(assignButton, &QPushButton::clicked, this, &HistoryView::assignChosenSlot);
 }
 
 HistoryView::~HistoryView() = default;
 
-QList<HistoryView::Chosen> HistoryView::chosen() const
+namespace {
+
+constexpr int kPickRole = Qt::UserRole;
+
+GaugeBrowser::Pick pickOf(const QTreeWidgetItem* item)
 {
-    QList<Chosen> out;
-    for (int i = 0; i < components->topLevelItemCount(); ++i) {
-        QTreeWidgetItem* item = components->topLevelItem(i);
-        if (item->isSelected())
-            out << Chosen{item->text(0), item->text(1)};
-    }
-    return out;
+    return item->data(HistoryView::NameColumn, kPickRole).value<GaugeBrowser::Pick>();
+}
+
+bool plottable(const QTreeWidgetItem* item) { return item->data(HistoryView::NameColumn, kPickRole).isValid(); }
+
+} // namespace
+
+QList<GaugeBrowser::Pick> HistoryView::chosen() const
+{
+    QList<GaugeBrowser::Pick> out;
+    for (QTreeWidgetItem* item : components->selectedItems())
+        if (plottable(item))
+            out << pickOf(item);
+    // In the list's order, whatever order they were chosen in.
+    QList<GaugeBrowser::Pick> ordered;
+    for (QTreeWidgetItemIterator it(components); *it; ++it)
+        if (plottable(*it) && out.contains(pickOf(*it)))
+            ordered << pickOf(*it);
+    return ordered;
+}
+
+QTreeWidgetItem* HistoryView::gaugeItem(const QString& gauge) const
+{
+    for (QTreeWidgetItemIterator it(components); *it; ++it)
+        if (plottable(*it) && pickOf(*it) == GaugeBrowser::Pick{GaugeBrowser::Kind::Gauge, gauge, 0, {}})
+            return *it;
+    return nullptr;
+}
+
+QTreeWidgetItem* HistoryView::slotItem(const QString& readout, const QString& code) const
+{
+    for (QTreeWidgetItemIterator it(components); *it; ++it)
+        if (plottable(*it) && pickOf(*it).kind == GaugeBrowser::Kind::Slot && pickOf(*it).code == code &&
+            (*it)->data(ReadoutColumn, kPickRole).toString() == readout)
+            return *it;
+    return nullptr;
 }
 
 void HistoryView::refresh()
 {
-    const QList<Chosen> before = chosen();
+    const QList<GaugeBrowser::Pick> before = chosen();
     const QSignalBlocker block(components);
     components->clear();
     Archive* a = m_recorder.archive();
-    if (!a) {
-        note->setText(m_recorder.failure());
+    Error error;
+    if (!a || !m_browser.load(*a, &error)) {
+        note->setText(a ? Recorder::errorText(error) : m_recorder.failure());
         plot->setSeries({});
         return;
     }
-    for (const SeriesSummary& s : a->summary()) {
-        auto* item = new QTreeWidgetItem(components, {s.partition, s.code, QString::number(s.count),
-                                                      timeText(s.firstTime), timeText(s.lastTime)});
-        item->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
-        for (const Chosen& c : before)
-            if (c.partition == s.partition && c.code == s.code)
+    for (const GaugeBrowser::Entry& group : m_browser.entries()) {
+        const QString name = group.kind == GaugeBrowser::Kind::Unassigned ? tr("未分配")
+                           : group.name.isEmpty()                         ? tr("（未归属工程）")
+                                                                          : group.name;
+        auto* top = new QTreeWidgetItem(components, {name, QString::number(group.count)});
+        top->setTextAlignment(CountColumn, Qt::AlignRight | Qt::AlignVCenter);
+        top->setFlags(top->flags() & ~Qt::ItemIsSelectable);
+        if (group.kind == GaugeBrowser::Kind::Unassigned)
+            top->setToolTip(NameColumn, tr("没有任何测点分配的记录，按读数仪和元件编号列出；可用“分配到测点…”指定其测点"));
+        for (const GaugeBrowser::Entry& e : group.children) {
+            const bool slot = e.kind == GaugeBrowser::Kind::Slot;
+            auto* item = new QTreeWidgetItem(top);
+            item->setText(NameColumn, slot ? GaugeBrowser::slotText(e.name, e.code) : e.name);
+            item->setText(CountColumn, QString::number(e.count));
+            item->setTextAlignment(CountColumn, Qt::AlignRight | Qt::AlignVCenter);
+            if (e.count > 0) {
+                item->setText(FirstColumn, slot ? timeText(e.first) : localTimeText(e.first));
+                item->setText(LastColumn, slot ? timeText(e.last) : localTimeText(e.last));
+            }
+            item->setText(ReadoutColumn, slot ? e.partition : e.readouts.join(tr("、")));
+            if (!slot && !e.places.isEmpty())
+                item->setToolTip(ReadoutColumn, tr("读数来自：%1").arg(e.places.join(tr("、"))));
+            if (!slot && !e.type.isEmpty())
+                item->setToolTip(NameColumn, e.unit.isEmpty() ? e.type : QStringLiteral("%1 (%2)").arg(e.type, e.unit));
+            item->setData(NameColumn, kPickRole, QVariant::fromValue(GaugeBrowser::pickOf(e)));
+            item->setData(ReadoutColumn, kPickRole, e.name);
+            if (before.contains(GaugeBrowser::pickOf(e)))
                 item->setSelected(true);
+        }
     }
+    components->expandAll();
     markCalibrations(*a);
     replot();
 }
 
 void HistoryView::markCalibrations(const Archive& a)
 {
-    std::map<QString, Calibration> byCode;
-    for (Calibration& c : a.calibrations())
-        byCode.emplace(c.code, std::move(c));
-    for (int i = 0; i < components->topLevelItemCount(); ++i) {
-        QTreeWidgetItem* item = components->topLevelItem(i);
-        const auto it = byCode.find(item->text(CodeColumn));
-        if (it == byCode.end()) {
+    // The newest version of each gauge's calibration names the unit its values are shown in.
+    std::map<QString, Calibration> latest;
+    for (CalibrationVersion& v : a.allCalibrationVersions()) {
+        if (v.gauge.isEmpty())
+            continue;
+        if (v.withdrawn)
+            latest.erase(v.gauge);
+        else
+            latest.insert_or_assign(v.gauge, std::move(v.values));
+    }
+    for (QTreeWidgetItemIterator it(components); *it; ++it) {
+        QTreeWidgetItem* item = *it;
+        if (!plottable(item) || pickOf(item).kind != GaugeBrowser::Kind::Gauge)
+            continue;
+        const auto found = latest.find(pickOf(item).name);
+        if (found == latest.end()) {
             item->setText(CalibrationColumn, tr("无 (Hz)"));
             item->setToolTip(CalibrationColumn, tr("没有标定：趋势和导出中只有读数 (Hz)"));
             item->setForeground(CalibrationColumn, components->palette().brush(QPalette::Disabled, QPalette::Text));
         } else {
-            const QString unit = it->second.unit.isEmpty() ? tr("有") : it->second.unit;
+            const QString unit = found->second.unit.isEmpty() ? tr("有") : found->second.unit;
             item->setText(CalibrationColumn, unit);
-            item->setToolTip(CalibrationColumn, it->second.gauge.isEmpty()
+            item->setToolTip(CalibrationColumn, found->second.gauge.isEmpty()
                                                     ? tr("有标定")
-                                                    : tr("有标定：%1").arg(it->second.gauge));
+                                                    : tr("有标定：%1").arg(found->second.gauge));
             item->setForeground(CalibrationColumn, components->palette().brush(QPalette::Text));
         }
     }
 }
 
-History::Range HistoryView::rangeFor(const Archive& a, const QList<Chosen>& picked) const
-{
-    std::vector<SeriesSummary> spans;
-    for (const SeriesSummary& s : a.summary())
-        for (const Chosen& c : picked)
-            if (c.partition == s.partition && c.code == s.code)
-                spans.push_back(s);
-    return History::rangeOf(History::Span(std::max(0, span->currentIndex())), spans);
-}
-
 void HistoryView::replot()
 {
     Archive* a = m_recorder.archive();
-    QList<Chosen> picked = chosen();
+    QList<GaugeBrowser::Pick> picked = chosen();
+    const bool oneSlot = picked.size() == 1 && picked[0].kind == GaugeBrowser::Kind::Slot;
+    assignButton->setEnabled(oneSlot);
     if (!a || picked.isEmpty()) {
         plot->setSeries({});
-        note->setText(a ? tr("选择左侧的元件以显示趋势（可按住 Ctrl 多选）。") : m_recorder.failure());
+        note->setText(a ? tr("选择左侧的测点以显示趋势（可按住 Ctrl 多选）。") : m_recorder.failure());
         return;
     }
     QString extra;
     if (picked.size() > kMaxPlotted) {
-        extra = tr("；只显示前 %1 个元件").arg(kMaxPlotted);
+        extra = tr("；只显示前 %1 个测点").arg(kMaxPlotted);
         picked = picked.mid(0, kMaxPlotted);
     }
-    const History::Range range = rangeFor(*a, picked);
+    const auto spanChosen = History::Span(std::max(0, span->currentIndex()));
     std::vector<TrendSeries> series;
     qint64 points = 0, uncorrected = 0;
     QStringList inHertz; // chosen to be converted, but without a calibration
-    for (const Chosen& c : picked) {
-        History::Trend t = History::trend(*a, c.partition, c.code, engineering->isChecked(), range.from, range.to);
-        points += qint64(t.time.size());
+    QStringList origins;
+    for (const GaugeBrowser::Pick& p : picked) {
+        GaugeBrowser::Plotted t = m_browser.plot(*a, p, engineering->isChecked(), spanChosen);
+        points += qint64(t.series.time.size());
         uncorrected += t.uncorrected;
         if (engineering->isChecked() && !t.converted)
-            inHertz << t.code;
-        series.push_back(TrendSeries{t.code, t.valueLabel, std::move(t.time), std::move(t.value), std::move(t.temperature), t.unit});
+            inHertz << t.series.code;
+        if (picked.size() == 1)
+            origins = t.series.origins;
+        series.push_back(std::move(t.series));
     }
-    plot->setSeries(series);
-    if (range.from == History::Range{}.from)
-        plot->showAll();
-    else
-        plot->setTimeRange(range.from, range.to);
-    QString text = tr("%1 个元件，%2 条记录").arg(picked.size()).arg(points);
+    plot->setSeries(std::move(series));
+    plot->showAll();
+    QString text = tr("%1 个测点，%2 条记录").arg(picked.size()).arg(points);
+    if (!origins.isEmpty())
+        text += tr("；读数来自 %1").arg(origins.join(tr("、")));
     if (uncorrected > 0)
         text += tr("；%1 个工程值缺少温度，未作温度修正").arg(uncorrected);
     if (!inHertz.isEmpty())
@@ -212,6 +332,7 @@ void HistoryView::editCalibrations()
         return;
     }
     CalibrationDialog dialog(a->calibrations(), m_dialogs, m_messenger, this);
+    dialog.setArchive(a);
     if (dialog.exec() != QDialog::Accepted)
         return;
     const auto table = dialog.table();
@@ -226,25 +347,91 @@ void HistoryView::editCalibrations()
     replot();
 }
 
+void HistoryView::editRegister()
+{
+    Archive* a = m_recorder.archive();
+    if (!a) {
+        m_messenger.information(m_recorder.failure());
+        return;
+    }
+    RegisterDialog dialog(*a, m_dialogs, m_messenger, this);
+    if (dialog.exec() == QDialog::Accepted)
+        refresh();
+}
+
+bool HistoryView::assignSlot(const GaugeBrowser::Pick& slot, const QString& gauge, qint64 from)
+{
+    Archive* a = m_recorder.archive();
+    if (!a)
+        return false;
+    Error error;
+    if (!a->assign(slot.readout, slot.code, gauge.trimmed(), from, &error)) {
+        m_messenger.information(tr("未能分配到测点 %1：%2").arg(gauge, Recorder::errorText(error)));
+        return false;
+    }
+    refresh();
+    return true;
+}
+
+void HistoryView::assignChosenSlot()
+{
+    Archive* a = m_recorder.archive();
+    const QList<GaugeBrowser::Pick> picked = chosen();
+    if (!a || picked.size() != 1 || picked[0].kind != GaugeBrowser::Kind::Slot) {
+        m_messenger.information(tr("请先在“未分配”下选择一个元件。"));
+        return;
+    }
+    const GaugeBrowser::Entry* slot = m_browser.find(picked[0]);
+    QDialog dialog(this);
+    dialog.setWindowTitle(tr("分配到测点"));
+    auto* form = new QFormLayout(&dialog);
+    auto* gauge = new QComboBox(&dialog);
+    gauge->setEditable(true);
+    for (const GaugeInfo& g : a->gaugeRegister())
+        gauge->addItem(g.name);
+    gauge->setCurrentText(QString());
+    gauge->setAccessibleName(tr("测点"));
+    auto* from = new QDateTimeEdit(&dialog);
+    from->setDisplayFormat(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    from->setTimeSpec(Qt::UTC);
+    from->setDateTime(QDateTime::fromSecsSinceEpoch(slot ? slot->first : 0, QTimeZone::utc()));
+    from->setAccessibleName(tr("起始时间"));
+    form->addRow(new QLabel(tr("元件：%1").arg(slot ? GaugeBrowser::slotText(slot->name, slot->code) : picked[0].code), &dialog));
+    form->addRow(tr("测点："), gauge);
+    form->addRow(tr("自（读数仪时间）："), from);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    buttons->button(QDialogButtonBox::Ok)->setText(tr("分配"));
+    buttons->button(QDialogButtonBox::Cancel)->setText(tr("取消"));
+    form->addRow(buttons);
+    connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    if (gauge->currentText().trimmed().isEmpty()) {
+        m_messenger.information(tr("没有填写测点，未分配。"));
+        return;
+    }
+    assignSlot(picked[0], gauge->currentText(), from->dateTime().toSecsSinceEpoch());
+}
+
 void HistoryView::exportData()
 {
     Archive* a = m_recorder.archive();
-    const QList<Chosen> picked = chosen();
+    const QList<GaugeBrowser::Pick> picked = chosen();
     if (!a || picked.isEmpty()) {
-        m_messenger.information(tr("请先在左侧选择要导出的元件。"));
+        m_messenger.information(tr("请先在左侧选择要导出的测点。"));
         return;
     }
     const std::optional<QString> path =
         m_dialogs.saveFileName(tr("EXCEL 工作簿|*.xlsx|CSV（逗号分隔）|*.csv"), tr("历史数据.xlsx"));
     if (!path || path->isEmpty())
         return;
-    const History::Range range = rangeFor(*a, picked);
+    const auto spanChosen = History::Span(std::max(0, span->currentIndex()));
     std::vector<ExportSeries> series;
     qint64 total = 0;
-    for (const Chosen& c : picked) {
-        series.push_back(ExportSeries{c.partition, c.code, a->calibration(c.code),
-                                      exportPoints(a->series(c.partition, c.code, range.from, range.to))});
-        total += qint64(series.back().points.size());
+    for (const GaugeBrowser::Pick& p : picked) {
+        ExportSeries& e = series.emplace_back(exportSeriesOf(*a, p, m_browser.find(p), spanChosen));
+        total += qint64(e.points.size());
     }
     // A million records take seconds to write: off the window's thread, with a cancel. The
     // writer asks every 4096 records whether to stop, which also tells how far it has come.

@@ -274,7 +274,8 @@ bool TrendPlot::adopt(std::vector<TrendSeries> series)
     m_series.clear();
     for (TrendSeries& s : series) {
         const size_t n = s.time.size();
-        if (s.value.size() != n || (!s.temperature.empty() && s.temperature.size() != n)) {
+        if (s.value.size() != n || (!s.temperature.empty() && s.temperature.size() != n) ||
+            (!s.origin.empty() && s.origin.size() != n)) {
             whole = false;
             continue;
         }
@@ -286,6 +287,8 @@ bool TrendPlot::adopt(std::vector<TrendSeries> series)
             permute(s.value, order);
             if (!s.temperature.empty())
                 permute(s.temperature, order);
+            if (!s.origin.empty())
+                permute(s.origin, order);
         }
         m_series.push_back(std::move(s));
     }
@@ -499,7 +502,8 @@ std::optional<TrendPoint> TrendPlot::pointAt(int x, int series) const
     return TrendPoint{.series = series,
                       .time = s.time[size_t(i)],
                       .value = s.value[size_t(i)],
-                      .temperature = s.temperature.empty() ? kNaN : s.temperature[size_t(i)]};
+                      .temperature = s.temperature.empty() ? kNaN : s.temperature[size_t(i)],
+                      .index = i};
 }
 
 QString TrendPlot::cursorText() const { return m_cursorLabel->visible() ? m_cursorLabel->text() : QString(); }
@@ -552,6 +556,9 @@ void TrendPlot::showCursor(const QPoint& at)
     text += QLatin1Char('\n') + tr("%1：%2").arg(s.valueLabel.isEmpty() ? tr("读数") : s.valueLabel, number(best->value));
     if (!s.temperature.empty())
         text += QLatin1Char('\n') + tr("温度：%1").arg(temperature(best->temperature));
+    if (!s.origin.empty())
+        //: %1 the readout and the code the record was read under, "读数仪1 A001"
+        text += QLatin1Char('\n') + tr("来自：%1").arg(s.origins.value(s.origin[size_t(best->index)]));
     m_cursorLabel->setText(text);
     m_cursorLabel->setVisible(true);
     // Beside the cursor, on whichever side there is room for the label.

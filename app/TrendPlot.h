@@ -23,6 +23,7 @@ struct TrendPoint {
     qint64 time = 0;
     double value = 0;       // NaN: none
     double temperature = 0; // NaN: none
+    qsizetype index = -1;   // of the record in the series, sorted by time
 };
 
 // The trend of one or more components over time: each series' value on a left axis of its unit

@@ -63,7 +63,7 @@ QStringList shownNames()
 const std::map<QString, int>& aliases()
 {
     static const std::map<QString, int> a{
-        {QStringLiteral("code"), Code}, {QStringLiteral("编号"), Code}, {QStringLiteral("gauge"), Gauge}, {QStringLiteral("type"), Gauge}, {QStringLiteral("unit"), Unit}, {QStringLiteral("reading"), Kind}, {QStringLiteral("form"), FormCol}, {QStringLiteral("reversed"), Reversed}, {QStringLiteral("direction"), Reversed}, {QStringLiteral("field zero"), FieldZero}, {QStringLiteral("零读数"), R0}, {QStringLiteral("零点温度"), T0}, {QStringLiteral("温度系数"), K}, {QStringLiteral("gauge factor"), G}, {QStringLiteral("thermal factor"), K}};
+        {QStringLiteral("code"), Code}, {QStringLiteral("编号"), Code}, {QStringLiteral("测点"), Code}, {QStringLiteral("point"), Code}, {QStringLiteral("gauge"), Gauge}, {QStringLiteral("type"), Gauge}, {QStringLiteral("unit"), Unit}, {QStringLiteral("reading"), Kind}, {QStringLiteral("form"), FormCol}, {QStringLiteral("reversed"), Reversed}, {QStringLiteral("direction"), Reversed}, {QStringLiteral("field zero"), FieldZero}, {QStringLiteral("零读数"), R0}, {QStringLiteral("零点温度"), T0}, {QStringLiteral("温度系数"), K}, {QStringLiteral("gauge factor"), G}, {QStringLiteral("thermal factor"), K}};
     return a;
 }
 

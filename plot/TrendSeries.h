@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 #include <vector>
 
@@ -14,4 +15,8 @@ struct TrendSeries {
     // The unit of `value` ("Hz", "mm"; empty for a value without one). Series of one unit share
     // a value axis; each other unit gets an axis of its own.
     QString unit = QStringLiteral("Hz");
+    // Where each record came from, as an index into `origins` ("读数仪1 A001"), one a time; or
+    // empty when the series names none. The cursor shows it.
+    QStringList origins;
+    std::vector<int> origin;
 };

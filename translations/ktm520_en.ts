@@ -184,6 +184,76 @@
         <translation>These rows could not be read and were skipped:
 %1</translation>
     </message>
+    <message>
+        <source>测点</source>
+        <translation>Gauge</translation>
+    </message>
+    <message>
+        <source>自</source>
+        <translation>From</translation>
+    </message>
+    <message>
+        <source>录入时间</source>
+        <translation>Entered</translation>
+    </message>
+    <message>
+        <source>录入人</source>
+        <translation>By</translation>
+    </message>
+    <message>
+        <source>标定版本</source>
+        <translation>Calibration versions</translation>
+    </message>
+    <message>
+        <source>新版本…</source>
+        <translation>New Version…</translation>
+    </message>
+    <message>
+        <source>把所选行作为该测点自某日起生效的新标定版本保存；以前的版本保留</source>
+        <translation>Save the selected row as a new calibration version of its gauge, applying from a date; earlier versions are kept</translation>
+    </message>
+    <message>
+        <source>新标定版本</source>
+        <translation>New Calibration Version</translation>
+    </message>
+    <message>
+        <source>生效日期</source>
+        <translation>Applies from</translation>
+    </message>
+    <message>
+        <source>自（日期）：</source>
+        <translation>From (date):</translation>
+    </message>
+    <message>
+        <source>保存版本</source>
+        <translation>Save Version</translation>
+    </message>
+    <message>
+        <source>最初</source>
+        <translation>the beginning</translation>
+    </message>
+    <message>
+        <source>请先选择一个测点的行。</source>
+        <translation>Choose a gauge&apos;s row first.</translation>
+    </message>
+    <message>
+        <source>该行无法识别，未保存版本：
+%1</source>
+        <translation>The row cannot be read; no version was saved:
+%1</translation>
+    </message>
+    <message>
+        <source>测点 %1 的标定未保存：%2</source>
+        <translation>The calibration of gauge %1 was not saved: %2</translation>
+    </message>
+    <message>
+        <source>测点 %1：%2</source>
+        <translation>Gauge %1: %2</translation>
+    </message>
+    <message>
+        <source>（撤销）</source>
+        <translation> (withdrawn)</translation>
+    </message>
 </context>
 <context>
     <name>CalibrationTable</name>
@@ -971,14 +1041,6 @@ Click to change which readout is connected</translation>
         <translation>Save the trend plot shown as a PNG image</translation>
     </message>
     <message>
-        <source>分区</source>
-        <translation>Partition</translation>
-    </message>
-    <message>
-        <source>元件编号</source>
-        <translation>Code</translation>
-    </message>
-    <message>
         <source>记录数</source>
         <translation>Records</translation>
     </message>
@@ -991,32 +1053,12 @@ Click to change which readout is connected</translation>
         <translation>Last</translation>
     </message>
     <message>
-        <source>档案中的元件</source>
-        <translation>Components in the archive</translation>
-    </message>
-    <message>
-        <source>选择左侧的元件以显示趋势（可按住 Ctrl 多选）。</source>
-        <translation>Choose components on the left to plot their trends (hold Ctrl to choose several).</translation>
-    </message>
-    <message>
-        <source>；只显示前 %1 个元件</source>
-        <translation>; only the first %1 are plotted</translation>
-    </message>
-    <message>
-        <source>%1 个元件，%2 条记录</source>
-        <translation>Components: %1, records: %2</translation>
-    </message>
-    <message>
         <source>；%1 个工程值缺少温度，未作温度修正</source>
         <translation>; values without temperature correction (no temperature): %1</translation>
     </message>
     <message>
         <source>标定表未保存：%1</source>
         <translation>The calibration table was not saved: %1</translation>
-    </message>
-    <message>
-        <source>请先在左侧选择要导出的元件。</source>
-        <translation>First choose the components to export on the left.</translation>
     </message>
     <message>
         <source>EXCEL 工作簿|*.xlsx|CSV（逗号分隔）|*.csv</source>
@@ -1053,10 +1095,6 @@ Click to change which readout is connected</translation>
     <message>
         <source>标定</source>
         <translation>Calibration</translation>
-    </message>
-    <message>
-        <source>有标定的元件显示其工程单位；没有标定的元件以读数 (Hz) 显示</source>
-        <translation>A component with a calibration shows its engineering unit; one without is shown as readings (Hz)</translation>
     </message>
     <message>
         <source>导出数据</source>
@@ -1105,6 +1143,118 @@ Click to change which readout is connected</translation>
     <message>
         <source>全面检查档案数据库，并按记录的文本修复能修复的问题</source>
         <translation>Check the archive database thoroughly and repair from the records&apos; texts what they allow</translation>
+    </message>
+    <message>
+        <source>测点登记…</source>
+        <translation>Gauge Register…</translation>
+    </message>
+    <message>
+        <source>查看、录入、导入或导出测点登记表（类型、单位、工程、位置、安装日期等）</source>
+        <translation>View, enter, import or export the gauge register (type, unit, site, location, installation date, ...)</translation>
+    </message>
+    <message>
+        <source>分配到测点…</source>
+        <translation>Assign to Gauge…</translation>
+    </message>
+    <message>
+        <source>把“未分配”下所选元件自某时起的读数分配给一个测点</source>
+        <translation>Assign the readings of the slot chosen under &quot;Unassigned&quot; to a gauge from a time on</translation>
+    </message>
+    <message>
+        <source>工程 / 测点</source>
+        <translation>Site / gauge</translation>
+    </message>
+    <message>
+        <source>读数仪</source>
+        <translation>Readout</translation>
+    </message>
+    <message>
+        <source>有标定的测点显示其工程单位；没有标定的测点以读数 (Hz) 显示</source>
+        <translation>A gauge with a calibration shows its engineering unit; one without is shown as readings (Hz)</translation>
+    </message>
+    <message>
+        <source>档案中的测点</source>
+        <translation>Gauges in the archive</translation>
+    </message>
+    <message>
+        <source>未分配</source>
+        <translation>Unassigned</translation>
+    </message>
+    <message>
+        <source>（未归属工程）</source>
+        <translation>(no site)</translation>
+    </message>
+    <message>
+        <source>没有任何测点分配的记录，按读数仪和元件编号列出；可用“分配到测点…”指定其测点</source>
+        <translation>Readings that no gauge is assigned, by readout and code; &quot;Assign to Gauge…&quot; gives them their gauge</translation>
+    </message>
+    <message>
+        <source>读数来自：%1</source>
+        <translation>Readings from: %1</translation>
+    </message>
+    <message>
+        <source>选择左侧的测点以显示趋势（可按住 Ctrl 多选）。</source>
+        <translation>Choose gauges on the left to show their trends (Ctrl for several).</translation>
+    </message>
+    <message>
+        <source>；只显示前 %1 个测点</source>
+        <translation>; only the first %1 gauges are shown</translation>
+    </message>
+    <message>
+        <source>%1 个测点，%2 条记录</source>
+        <translation>%1 gauge(s), %2 record(s)</translation>
+    </message>
+    <message>
+        <source>；读数来自 %1</source>
+        <translation>; readings from %1</translation>
+    </message>
+    <message>
+        <source>未能分配到测点 %1：%2</source>
+        <translation>Could not assign to gauge %1: %2</translation>
+    </message>
+    <message>
+        <source>请先在“未分配”下选择一个元件。</source>
+        <translation>Choose a slot under &quot;Unassigned&quot; first.</translation>
+    </message>
+    <message>
+        <source>分配到测点</source>
+        <translation>Assign to Gauge</translation>
+    </message>
+    <message>
+        <source>测点</source>
+        <translation>Gauge</translation>
+    </message>
+    <message>
+        <source>起始时间</source>
+        <translation>From</translation>
+    </message>
+    <message>
+        <source>元件：%1</source>
+        <translation>Slot: %1</translation>
+    </message>
+    <message>
+        <source>测点：</source>
+        <translation>Gauge:</translation>
+    </message>
+    <message>
+        <source>自（读数仪时间）：</source>
+        <translation>From (readout&apos;s clock):</translation>
+    </message>
+    <message>
+        <source>分配</source>
+        <translation>Assign</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>没有填写测点，未分配。</source>
+        <translation>No gauge was given; nothing was assigned.</translation>
+    </message>
+    <message>
+        <source>请先在左侧选择要导出的测点。</source>
+        <translation>Choose the gauges to export on the left first.</translation>
     </message>
 </context>
 <context>
@@ -1506,6 +1656,159 @@ Please choose it, or give it a name: the archive keeps copies by readout.</trans
     </message>
 </context>
 <context>
+    <name>RegisterDialog</name>
+    <message>
+        <source>……另有 %1 项</source>
+        <translation>… and %1 more</translation>
+    </message>
+    <message>
+        <source>渗压计</source>
+        <translation>piezometer</translation>
+    </message>
+    <message>
+        <source>应变计</source>
+        <translation>strain gauge</translation>
+    </message>
+    <message>
+        <source>裂缝计</source>
+        <translation>crack meter</translation>
+    </message>
+    <message>
+        <source>测力计</source>
+        <translation>load cell</translation>
+    </message>
+    <message>
+        <source>位移计</source>
+        <translation>displacement meter</translation>
+    </message>
+    <message>
+        <source>温度计</source>
+        <translation>thermometer</translation>
+    </message>
+    <message>
+        <source>测点登记</source>
+        <translation>Gauge Register</translation>
+    </message>
+    <message>
+        <source>测点</source>
+        <translation>Gauge</translation>
+    </message>
+    <message>
+        <source>类型</source>
+        <translation>Type</translation>
+    </message>
+    <message>
+        <source>单位</source>
+        <translation>Unit</translation>
+    </message>
+    <message>
+        <source>工程</source>
+        <translation>Site</translation>
+    </message>
+    <message>
+        <source>位置</source>
+        <translation>Location</translation>
+    </message>
+    <message>
+        <source>安装日期</source>
+        <translation>Installed</translation>
+    </message>
+    <message>
+        <source>测读间隔（天）</source>
+        <translation>Interval (days)</translation>
+    </message>
+    <message>
+        <source>备注</source>
+        <translation>Notes</translation>
+    </message>
+    <message>
+        <source>测点登记表</source>
+        <translation>Gauge register</translation>
+    </message>
+    <message>
+        <source>导入…</source>
+        <translation>Import…</translation>
+    </message>
+    <message>
+        <source>导出…</source>
+        <translation>Export…</translation>
+    </message>
+    <message>
+        <source>添加行</source>
+        <translation>Add Row</translation>
+    </message>
+    <message>
+        <source>删除行</source>
+        <translation>Delete Row</translation>
+    </message>
+    <message>
+        <source>保存</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>从工作簿（.xls、.xlsx）或 CSV 文件导入测点登记表，第一行为列名（中文或英文）；已有的测点替换其行，其余的添加在后面</source>
+        <translation>Import the gauge register from a workbook (.xls, .xlsx) or a CSV file whose first row names the columns (in Chinese or English); a gauge already listed has its row replaced, others are added at the end</translation>
+    </message>
+    <message>
+        <source>把表中的测点导出为 .xlsx 或 .csv</source>
+        <translation>Export the gauges of the table as .xlsx or .csv</translation>
+    </message>
+    <message>
+        <source>测点登记表有无法识别的行，未保存：
+%1</source>
+        <translation>The gauge register has rows that cannot be read; nothing was saved:
+%1</translation>
+    </message>
+    <message>
+        <source>测点登记表未保存：%1</source>
+        <translation>The gauge register was not saved: %1</translation>
+    </message>
+    <message>
+        <source>工作簿或 CSV|*.xls *.xlsx *.csv|EXCEL 工作簿|*.xls *.xlsx|CSV（逗号分隔）|*.csv</source>
+        <translation>Workbook or CSV|*.xls *.xlsx *.csv|Excel workbook|*.xls *.xlsx|CSV (comma-separated)|*.csv</translation>
+    </message>
+    <message>
+        <source>无法读取测点登记表：%1</source>
+        <translation>Cannot read the gauge register: %1</translation>
+    </message>
+    <message>
+        <source>文件中没有可以导入的行，测点登记表未改变：
+%1</source>
+        <translation>The file holds no row that can be imported; the gauge register is unchanged:
+%1</translation>
+    </message>
+    <message>
+        <source>已导入 %1 行，其中 %2 行替换了表中已有的测点。</source>
+        <translation>Imported %1 row(s), %2 of them replacing gauges already listed.</translation>
+    </message>
+    <message>
+        <source>以下各行未能识别，已略过：
+%1</source>
+        <translation>These rows could not be read and were skipped:
+%1</translation>
+    </message>
+    <message>
+        <source>EXCEL 工作簿|*.xlsx|CSV（逗号分隔）|*.csv</source>
+        <translation>Excel workbook|*.xlsx|CSV (comma-separated)|*.csv</translation>
+    </message>
+    <message>
+        <source>测点登记表.xlsx</source>
+        <translation>gauge-register.xlsx</translation>
+    </message>
+    <message>
+        <source>导出失败：%1</source>
+        <translation>Export failed: %1</translation>
+    </message>
+    <message>
+        <source>成功导出文件，请查阅！</source>
+        <translation>Export complete. Please check the file.</translation>
+    </message>
+</context>
+<context>
     <name>SaveCommand</name>
     <message>
         <source>EXCEL 97-2003 工作簿|*.xls|EXCEL 工作簿|*.xlsx|CSV（逗号分隔）|*.csv</source>
@@ -1637,6 +1940,11 @@ Do you want to replace it?</translation>
     <message>
         <source>%1 温度 (℃)</source>
         <translation>%1 temperature (°C)</translation>
+    </message>
+    <message>
+        <source>来自：%1</source>
+        <extracomment>%1 the readout and the code the record was read under, &quot;读数仪1 A001&quot;</extracomment>
+        <translation>From: %1</translation>
     </message>
 </context>
 <context>

@@ -4,6 +4,7 @@
 #include "app/CalibrationDialog.h"
 
 #include "app/CalibrationGrid.h"
+#include "archive/Archive.h"
 #include "archive/CalibrationTable.h"
 #include "tests/support/RecordingMessenger.h"
 #include "tests/support/ScriptedFileDialogs.h"
@@ -17,6 +18,8 @@
 #include <QStringEncoder>
 #include <QStyledItemDelegate>
 #include <QTableView>
+#include <QTableWidget>
+#include <QTimeZone>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -175,4 +178,57 @@ TEST_F(CalibrationDialogTest, WordCellsAreChosenFromAListAndEveryColumnIsInView)
         EXPECT_LE(right, dialog.grid->viewport()->width());
     }
     EXPECT_GT(dialog.grid->columnWidth(last), 0);
+}
+
+// With the archive, the dialog lists the chosen gauge's versions and adds one from a date; a
+// polynomial fitted for f^2 * 10^-6 is refused with the guard's reason, in a new version as in
+// the table.
+TEST(CalibrationDialogVersions, ANewVersionFromADateIsListedAndAMisscaledOneRefused)
+{
+    QTemporaryDir dir;
+    auto a = Archive::open(dir.filePath("archive.sqlite"), nullptr, nullptr);
+    ASSERT_TRUE(a);
+    ASSERT_TRUE(a->updateRegister({GaugeInfo{.name = "QRVA000001", .type = "裂缝计", .unit = "mm"}}, nullptr));
+    Calibration c;
+    c.code = "QRVA000001";
+    c.gauge = "裂缝计";
+    c.unit = "mm";
+    c.form = Form::Polynomial;
+    c.G = 0.00975839;
+    c.A = 2.6645441378193e-8;
+    c.B = 0.0094917094213891;
+    c.C = -23.33732890100;
+    c.R0 = 2441.3;
+    c.T0 = 20;
+    ScriptedFileDialogs dialogs;
+    RecordingMessenger messenger;
+    CalibrationDialog dialog({c}, dialogs, messenger);
+    dialog.setArchive(a.get());
+    dialog.grid->setCurrentIndex(dialog.rows->index(0, 0));
+    const qint64 from = QDateTime(QDate(2026, 3, 1), QTime(0, 0), QTimeZone::utc()).toSecsSinceEpoch();
+    ASSERT_TRUE(dialog.addVersion(from)) << messenger.messages.join('\n').toStdString();
+    ASSERT_TRUE(dialog.addVersion(from + 86400 * 30)) << messenger.messages.join('\n').toStdString();
+    const std::vector<CalibrationVersion> versions = a->calibrationVersions("QRVA000001");
+    ASSERT_EQ(versions.size(), 2u);
+    EXPECT_EQ(versions[0].fromUtc, from);
+    EXPECT_EQ(versions[0].values.B, c.B);
+    EXPECT_EQ(dialog.versions->rowCount(), 2);
+    EXPECT_FALSE(dialog.versions->item(0, 1)->text().isEmpty()); // when it was entered
+    EXPECT_EQ(dialog.versions->item(0, 2)->text(), versions[0].enteredBy);
+    EXPECT_EQ(dialog.versions->editTriggers(), QAbstractItemView::NoEditTriggers); // read-only
+
+    // The same curve fitted for f^2 * 10^-6: refused, and nothing added.
+    Calibration micro = c;
+    micro.A = c.A * 1e6;
+    micro.B = c.B * 1e3;
+    dialog.setRows({micro});
+    dialog.grid->setCurrentIndex(dialog.rows->index(0, 0));
+    EXPECT_FALSE(dialog.addVersion(from + 86400 * 60));
+    ASSERT_FALSE(messenger.messages.isEmpty());
+    EXPECT_TRUE(messenger.messages.last().contains("f²×10⁻⁶")) << messenger.messages.last().toStdString();
+    EXPECT_EQ(a->calibrationVersions("QRVA000001").size(), 2u);
+    messenger.messages.clear();
+    EXPECT_FALSE(dialog.table());
+    ASSERT_EQ(messenger.messages.size(), 1);
+    EXPECT_TRUE(messenger.messages[0].contains("测点 QRVA000001")) << messenger.messages[0].toStdString();
 }

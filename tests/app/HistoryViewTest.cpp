@@ -1,4 +1,4 @@
-// The history tab's list and export: which components have a calibration, what stays in Hz
+// The history tab's list and export: which gauges have a calibration, what stays in Hz
 // although engineering units are asked for, and an export off the window's thread that a
 // cancel stops without a file; and the check of the archive, which repairs and says what it found.
 #include "app/HistoryView.h"
@@ -30,15 +30,18 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
-        // A001 with a calibration in mm, A002 without: 100,000 records each, ten minutes apart.
+        // Gauge A001 with a calibration in mm, A002 without: 100,000 records each, ten minutes apart.
+        Error error;
+        ASSERT_TRUE(recorder.archive()) << recorder.failure().toStdString();
+        const auto readout = recorder.archive()->addReadout("R1", "Asia/Shanghai", &error);
+        ASSERT_TRUE(readout) << error.detail.toStdString();
         std::vector<Record> records;
         for (const char* code : {"A001", "A002"})
             for (qint64 i = 0; i < kRecords; ++i)
                 records.push_back(Record{"A", "F1", code, instrumentTimeText(1'767'225'600 + i * 600),
                                          QString::number(28000 + i % 900), "235"});
-        Error error;
-        ASSERT_TRUE(recorder.archive()) << recorder.failure().toStdString();
-        ASSERT_TRUE(recorder.archive()->store(records, QDateTime::currentDateTimeUtc(), testOrigin(*recorder.archive()), &error));
+        const CopyOrigin origin{readout->id, ComponentNames{"A", {{"A001", "A001"}, {"A002", "A002"}}}};
+        ASSERT_TRUE(recorder.archive()->store(records, QDateTime::currentDateTimeUtc(), origin, &error));
         Calibration c;
         c.code = "A001";
         c.gauge = "裂缝计";
@@ -49,13 +52,7 @@ protected:
         view.progress = &progress;
         view.refresh();
     }
-    QTreeWidgetItem* row(const QString& code)
-    {
-        for (int i = 0; i < view.components->topLevelItemCount(); ++i)
-            if (view.components->topLevelItem(i)->text(HistoryView::CodeColumn) == code)
-                return view.components->topLevelItem(i);
-        return nullptr;
-    }
+    QTreeWidgetItem* row(const QString& gauge) { return view.gaugeItem(gauge); }
 
     static constexpr qint64 kRecords = 100'000;
     QTemporaryDir dir;
@@ -123,8 +120,10 @@ TEST(HistoryViewCheck, TheCheckButtonRepairsTheNumbersAndSaysSo)
     {
         auto a = archive::Archive::open(path, nullptr, nullptr);
         ASSERT_TRUE(a);
-        ASSERT_TRUE(a->store({{"A", "F1", "A001", "2026-12-07 10:31:05", "31234", "-52"}}, QDateTime::currentDateTimeUtc(), testOrigin(*a),
-                             nullptr));
+        const auto readout = a->addReadout("R1", "Asia/Shanghai", nullptr);
+        ASSERT_TRUE(readout);
+        ASSERT_TRUE(a->store({{"A", "F1", "A001", "2026-12-07 10:31:05", "31234", "-52"}}, QDateTime::currentDateTimeUtc(),
+                             CopyOrigin{readout->id, {}}, nullptr));
     }
     // The reading's number changed behind the archive's back; its text did not.
     testing_damage::scribbleNumber(path, 3123.4);
@@ -134,7 +133,7 @@ TEST(HistoryViewCheck, TheCheckButtonRepairsTheNumbersAndSaysSo)
     ScriptedFileDialogs dialogs;
     HistoryView view(recorder, dialogs, messenger);
     view.refresh();
-    ASSERT_EQ(view.components->topLevelItemCount(), 1);
+    ASSERT_NE(view.slotItem("R1", "A001"), nullptr); // no list named it: unassigned
     ASSERT_NE(view.checkButton, nullptr);
     view.checkButton->click();
     ASSERT_EQ(messenger.messages.size(), 1);
