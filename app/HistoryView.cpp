@@ -242,7 +242,8 @@ void HistoryView::exportData()
     std::vector<ExportSeries> series;
     qint64 total = 0;
     for (const Chosen& c : picked) {
-        series.push_back(ExportSeries{c.partition, c.code, a->calibration(c.code), a->series(c.partition, c.code, range.from, range.to)});
+        series.push_back(ExportSeries{c.partition, c.code, a->calibration(c.code),
+                                      exportPoints(a->series(c.partition, c.code, range.from, range.to))});
         total += qint64(series.back().points.size());
     }
     // A million records take seconds to write: off the window's thread, with a cancel. The

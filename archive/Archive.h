@@ -56,9 +56,9 @@ struct OpenOptions {
 };
 
 struct StoreResult {
-    qint64 received = 0; // records offered
-    qint64 added = 0;    // records not stored before (same readout, partition, file, code and time)
-    ClockDoubt clock;    // of the records added
+    qint64 received = 0;            // records offered
+    qint64 added = 0;               // records not stored before (same readout, partition, file, code and time)
+    ClockDoubt clock;               // of the records added
     QStringList assignmentsChanged; // slots whose gauge the copy's component list changed, "A001"
 };
 

@@ -1,5 +1,6 @@
 #include "archive/ArchiveExport.h"
 
+#include "archive/History.h"
 #include "export/CsvWriter.h"
 #include "export/FailureText.h"
 #include "export/ReplacingFile.h"
@@ -18,7 +19,7 @@
 namespace archive {
 namespace {
 
-constexpr int kColumns = 8;
+constexpr int kColumns = 14;
 constexpr std::int64_t kSheetRows = 1048576;
 
 QString timeText(qint64 t) { return QDateTime::fromSecsSinceEpoch(t, Qt::UTC).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")); }
@@ -38,30 +39,109 @@ struct Row {
     std::array<std::optional<double>, kColumns> number;
 };
 
-void fill(Row& row, const ExportSeries& s, const Point& p)
+enum Column {
+    PartitionCol,
+    CodeCol,
+    TimeCol,
+    ReadingCol,
+    TemperatureCol,
+    ValueCol,
+    UnitCol,
+    RemarkCol,
+    ReadoutCol,
+    GaugeCol,
+    SiteCol,
+    ZoneCol,
+    UtcCol,
+    VersionCol,
+};
+static_assert(VersionCol + 1 == kColumns);
+
+// How a series' points are converted: by its versions, computed once for the series, or by its
+// one calibration.
+struct SeriesConversion {
+    const ExportSeries* series = nullptr;
+    History::Conversion byVersion;
+    std::vector<std::string> versionText; // of each version
+    std::string readout, gauge, site;
+};
+
+SeriesConversion conversionOf(const ExportSeries& s)
 {
-    row.text[0] = s.partition.toStdString();
-    row.text[1] = s.code.toStdString();
-    row.text[2] = timeText(p.time).toStdString();
-    row.number.fill(std::nullopt);
-    row.text[3].clear();
-    row.text[4].clear();
-    row.text[5].clear();
-    row.text[7].clear();
-    row.number[3] = p.readingHz;
-    if (p.hasTemperature)
-        row.number[4] = p.temperatureC;
-    row.text[6] = s.calibration ? s.calibration->unit.toStdString() : std::string();
-    if (s.calibration) {
-        const auto v = convert(*s.calibration, p.readingHz,
-                               p.hasTemperature ? std::optional<double>(p.temperatureC) : std::nullopt);
-        if (v) {
-            row.number[5] = v->value;
-            if (v->uncorrected)
-                row.text[7] = "未作温度修正";
-        } else {
-            row.text[7] = "读数无效";
+    SeriesConversion c;
+    c.series = &s;
+    c.readout = s.readout.toStdString();
+    c.gauge = s.gauge.toStdString();
+    c.site = s.site.toStdString();
+    if (s.versions.empty())
+        return c;
+    c.byVersion = History::convertByVersions(s.points, s.versions);
+    for (const CalibrationVersion& v : s.versions)
+        c.versionText.push_back(
+            (v.fromUtc == kSinceEver ? QStringLiteral("%1（自最初）").arg(v.id)
+                                     : QStringLiteral("%1（自 %2 UTC）").arg(v.id).arg(timeText(v.fromUtc)))
+                .toStdString());
+    return c;
+}
+
+// The zone a point was read in: that of the last change at or before it.
+const QString& zoneOf(const ExportSeries& s, qint64 utc)
+{
+    const QString* zone = &s.timeZone;
+    qint64 from = kSinceEver;
+    for (const ZoneChange& z : s.zoneChanges)
+        if (z.fromUtc <= utc && z.fromUtc >= from) {
+            zone = &z.timeZone;
+            from = z.fromUtc;
         }
+    return *zone;
+}
+
+void fill(Row& row, const SeriesConversion& c, std::size_t i)
+{
+    const ExportSeries& s = *c.series;
+    const GaugePoint& p = s.points[i];
+    for (std::string& t : row.text)
+        t.clear();
+    row.number.fill(std::nullopt);
+    const QString code = p.code.isEmpty() ? s.code : p.code;
+    row.text[PartitionCol] = (p.code.isEmpty() ? s.partition : p.code.left(1)).toStdString();
+    row.text[CodeCol] = code.toStdString();
+    row.text[TimeCol] = timeText(p.time).toStdString();
+    row.number[ReadingCol] = p.readingHz;
+    if (p.hasTemperature)
+        row.number[TemperatureCol] = p.temperatureC;
+    row.text[ReadoutCol] = c.readout;
+    row.text[GaugeCol] = c.gauge;
+    row.text[SiteCol] = c.site;
+    if (!s.timeZone.isEmpty() || !s.zoneChanges.empty()) {
+        row.text[ZoneCol] = zoneOf(s, p.utc).toStdString();
+        row.text[UtcCol] = timeText(p.utc).toStdString();
+    }
+    const auto remark = [&](std::optional<Converted> v) {
+        if (v) {
+            row.number[ValueCol] = v->value;
+            if (v->uncorrected)
+                row.text[RemarkCol] = "未作温度修正";
+        } else {
+            row.text[RemarkCol] = "读数无效";
+        }
+    };
+    const auto temperature = p.hasTemperature ? std::optional<double>(p.temperatureC) : std::nullopt;
+    if (!s.versions.empty()) {
+        const int v = c.byVersion.version[i];
+        if (v < 0) {
+            row.text[RemarkCol] = "早于首个标定版本";
+            return;
+        }
+        const Calibration& calibration = s.versions[std::size_t(v)].values;
+        row.text[UnitCol] = calibration.unit.toStdString();
+        row.text[VersionCol] = c.versionText[std::size_t(v)];
+        remark(convert(calibration, p.readingHz, temperature));
+    } else if (s.calibration) {
+        row.text[UnitCol] = s.calibration->unit.toStdString();
+        row.text[VersionCol] = "元件标定表";
+        remark(convert(*s.calibration, p.readingHz, temperature));
     }
 }
 
@@ -89,8 +169,10 @@ std::optional<QString> writeXlsx(const QString& path, const std::vector<ExportSe
     for (const ExportSeries& s : series) {
         std::int64_t onSheet = kSheetRows; // start a worksheet
         int part = 0;
-        const QString code = s.code.isEmpty() ? QStringLiteral("-") : s.code;
-        for (const Point& p : s.points) {
+        const QString code = !s.gauge.isEmpty() ? s.gauge : s.code.isEmpty() ? QStringLiteral("-")
+                                                                             : s.code;
+        const SeriesConversion conversion = conversionOf(s);
+        for (std::size_t i = 0; i < s.points.size(); ++i) {
             if (onSheet == kSheetRows) {
                 const QString name =
                     SheetWriter::sheetName(part == 0 ? code : QStringLiteral("%1-%2").arg(code).arg(part + 1), taken);
@@ -102,7 +184,7 @@ std::optional<QString> writeXlsx(const QString& path, const std::vector<ExportSe
                     return FailureText::reason(e);
                 onSheet = 1;
             }
-            fill(row, s, p);
+            fill(row, conversion, i);
             for (int j = 0; j < kColumns; ++j)
                 cells[std::size_t(j)] = row.number[std::size_t(j)]
                                           ? workbook::CellValue(*row.number[std::size_t(j)])
@@ -159,9 +241,10 @@ std::optional<QString> writeCsv(const QString& path, const std::vector<ExportSer
         out.clear();
         return ok;
     };
-    for (const ExportSeries& s : series)
-        for (const Point& p : s.points) {
-            fill(row, s, p);
+    for (const ExportSeries& s : series) {
+        const SeriesConversion conversion = conversionOf(s);
+        for (std::size_t i = 0; i < s.points.size(); ++i) {
+            fill(row, conversion, i);
             for (int j = 0; j < kColumns; ++j) {
                 if (j)
                     out += ',';
@@ -176,6 +259,7 @@ std::optional<QString> writeCsv(const QString& path, const std::vector<ExportSer
             if (cancel && ++written % 4096 == 0 && cancel())
                 return FailureText::saveCancelled(); // the temporary file goes with `replacing`
         }
+    }
     if (!flush())
         return FailureText::reason(workbook::ErrorKind::Io, file.errorString());
     if (cancel && cancel())
@@ -190,7 +274,18 @@ std::optional<QString> writeCsv(const QString& path, const std::vector<ExportSer
 QStringList exportHeaders()
 {
     return {QStringLiteral("分区"), QStringLiteral("元件编号"), QStringLiteral("时间"), QStringLiteral("读数 (Hz)"),
-            QStringLiteral("温度 (℃)"), QStringLiteral("工程值"), QStringLiteral("单位"), QStringLiteral("备注")};
+            QStringLiteral("温度 (℃)"), QStringLiteral("工程值"), QStringLiteral("单位"), QStringLiteral("备注"),
+            QStringLiteral("仪器"), QStringLiteral("测点"), QStringLiteral("工程"), QStringLiteral("时区"),
+            QStringLiteral("UTC 时间"), QStringLiteral("标定版本")};
+}
+
+std::vector<GaugePoint> exportPoints(const std::vector<Point>& points)
+{
+    std::vector<GaugePoint> out;
+    out.reserve(points.size());
+    for (const Point& p : points)
+        out.push_back(GaugePoint{p.time, 0, p.readingHz, p.temperatureC, p.hasTemperature, 0, {}});
+    return out;
 }
 
 std::vector<SeriesSummary> chooseSeries(const std::vector<SeriesSummary>& all, const QString& partition,

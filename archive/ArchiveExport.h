@@ -10,16 +10,33 @@
 
 namespace archive {
 
-// One component's records chosen for export, with its calibration if it has one.
+// One component's, gauge's or slot's records chosen for export, with what converts them: the
+// calibration versions of the gauge or slot, each point by the version valid at its UTC instant
+// (History::convertByVersions), or without versions the component's calibration by code.
 struct ExportSeries {
     QString partition;
-    QString code;
+    QString code; // a point's own code, when it has one, is written instead (a gauge moves slots)
     std::optional<Calibration> calibration;
-    std::vector<Point> points;
+    std::vector<GaugePoint> points;
+    QString readout; // its name
+    QString gauge;   // empty when no gauge is assigned
+    QString site;
+    // The readout's clock: its zone, and the changes of it (Archive::zoneChanges), a point taking
+    // the zone of the last change at or before its UTC instant. An empty zone and no changes: the
+    // clock is not known, and the points' UTC instants are not written.
+    QString timeZone;
+    std::vector<ZoneChange> zoneChanges;
+    std::vector<CalibrationVersion> versions;
 };
 
-// The columns of an export: partition, code, time, the reading and the temperature as
-// received (Hz, C), the engineering value and its unit, and a remark.
+// Points of the archive's component series (Archive::series) as an export's: their clock's zone
+// is not known, so they have no UTC instant.
+std::vector<GaugePoint> exportPoints(const std::vector<Point>& points);
+
+// The columns of an export: partition, code, time (the readout's clock), the reading and the
+// temperature as received (Hz, C), the engineering value and its unit, a remark; then the
+// readout, the gauge, the site, the clock's time zone, the UTC time, and the calibration that
+// produced the value (a version by its id and the instant it applies from).
 QStringList exportHeaders();
 
 // The components an export of `partition` (all when empty) and `codes` (all when empty) takes,
@@ -29,7 +46,7 @@ QStringList exportHeaders();
 std::vector<SeriesSummary> chooseSeries(const std::vector<SeriesSummary>& all, const QString& partition,
                                         const QStringList& codes, QStringList* unknown);
 
-// Writes the series to `path`, as .xlsx (a worksheet per component, named after its code made
+// Writes the series to `path`, as .xlsx (a worksheet per series, named after its gauge or else its code made
 // a valid and unique worksheet name as the preview's save does it, continued on "-2", "-3"...
 // beyond a worksheet's rows) or as CSV (one file, UTF-8 with a
 // byte-order mark, numbers with a full stop), by the path's suffix. The file appears only

@@ -1,18 +1,19 @@
 #include "archive/History.h"
 
 #include <QCoreApplication>
+#include <algorithm>
 #include <cmath>
+#include <numeric>
 
 namespace archive::History {
 
-Trend trend(const Archive& archive, const QString& partition, const QString& code, bool engineering, qint64 from,
-            qint64 to)
+namespace {
+
+const double kNan = std::numeric_limits<double>::quiet_NaN();
+
+// The trend's labels for values converted with `calibration`, or for readings without one.
+void label(Trend& t, const Calibration* calibration)
 {
-    Trend t;
-    t.partition = partition;
-    t.code = code;
-    const std::optional<Calibration> calibration = engineering ? archive.calibration(code) : std::nullopt;
-    t.converted = calibration.has_value();
     if (calibration) {
         const QString quantity =
             calibration->gauge.isEmpty() ? QCoreApplication::translate("History", "工程值") : calibration->gauge;
@@ -22,8 +23,55 @@ Trend trend(const Archive& archive, const QString& partition, const QString& cod
         t.unit = QStringLiteral("Hz");
         t.valueLabel = QCoreApplication::translate("History", "读数 (Hz)");
     }
+}
+
+// A gauge's or a slot's points as a trend, converted by `versions` when `engineering`.
+Trend pointsTrend(Trend t, const std::vector<GaugePoint>& points, std::vector<CalibrationVersion> versions,
+                  bool engineering)
+{
+    t.converted = engineering && !versions.empty();
+    t.time.reserve(points.size());
+    t.utc.reserve(points.size());
+    t.temperature.reserve(points.size());
+    for (const GaugePoint& p : points) {
+        t.time.push_back(p.time);
+        t.utc.push_back(p.utc);
+        t.temperature.push_back(p.hasTemperature ? p.temperatureC : kNan);
+    }
+    if (t.converted) {
+        Conversion c = convertByVersions(points, versions);
+        t.value = std::move(c.value);
+        t.version = std::move(c.version);
+        t.uncorrected = c.uncorrected;
+        // Labelled after the newest version: the one the latest values are in.
+        const auto newest = std::max_element(versions.begin(), versions.end(), [](const auto& a, const auto& b) {
+            return a.fromUtc < b.fromUtc;
+        });
+        label(t, &newest->values);
+    } else {
+        t.value.reserve(points.size());
+        for (const GaugePoint& p : points)
+            t.value.push_back(p.readingHz);
+        t.version.assign(points.size(), -1);
+        label(t, nullptr);
+    }
+    t.versions = std::move(versions);
+    return t;
+}
+
+} // namespace
+
+Trend trend(const Archive& archive, const QString& partition, const QString& code, bool engineering, qint64 from,
+            qint64 to)
+{
+    Trend t;
+    t.partition = partition;
+    t.code = code;
+    const std::optional<Calibration> calibration = engineering ? archive.calibration(code) : std::nullopt;
+    t.converted = calibration.has_value();
+    label(t, calibration ? &*calibration : nullptr);
     const std::vector<Point> points = archive.series(partition, code, from, to);
-    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double nan = kNan;
     t.time.reserve(points.size());
     t.value.reserve(points.size());
     t.temperature.reserve(points.size());
@@ -40,6 +88,63 @@ Trend trend(const Archive& archive, const QString& partition, const QString& cod
             ++t.uncorrected;
     }
     return t;
+}
+
+Conversion convertByVersions(const std::vector<GaugePoint>& points, const std::vector<CalibrationVersion>& versions)
+{
+    // The versions by the instant they begin; a stable sort keeps the later of two that begin
+    // together after the earlier, so that the search below lands on it.
+    std::vector<int> order(versions.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(),
+                     [&](int a, int b) { return versions[std::size_t(a)].fromUtc < versions[std::size_t(b)].fromUtc; });
+    Conversion out;
+    out.value.reserve(points.size());
+    out.version.reserve(points.size());
+    for (const GaugePoint& p : points) {
+        // The last version that began at or before the point.
+        const auto after = std::upper_bound(order.begin(), order.end(), p.utc,
+                                            [&](qint64 utc, int v) { return utc < versions[std::size_t(v)].fromUtc; });
+        if (after == order.begin()) {
+            out.value.push_back(kNan);
+            out.version.push_back(-1);
+            continue;
+        }
+        const int v = *(after - 1);
+        out.version.push_back(v);
+        const auto converted = convert(versions[std::size_t(v)].values, p.readingHz,
+                                       p.hasTemperature ? std::optional(p.temperatureC) : std::nullopt);
+        out.value.push_back(converted ? converted->value : kNan);
+        if (converted && converted->uncorrected)
+            ++out.uncorrected;
+    }
+    return out;
+}
+
+Trend gaugeTrend(const Archive& archive, const QString& gauge, bool engineering, qint64 fromUtc, qint64 toUtc)
+{
+    Trend t;
+    t.gauge = gauge;
+    return pointsTrend(std::move(t), archive.gaugeSeries(gauge, fromUtc, toUtc),
+                       engineering ? archive.calibrationVersions(gauge) : std::vector<CalibrationVersion>{}, engineering);
+}
+
+Trend unassignedTrend(const Archive& archive, qint64 readout, const QString& code, bool engineering, qint64 fromUtc,
+                      qint64 toUtc)
+{
+    Trend t;
+    t.partition = code.left(1);
+    t.code = code;
+    for (const Readout& r : archive.readouts())
+        if (r.id == readout)
+            t.readout = r.name;
+    std::vector<CalibrationVersion> versions;
+    if (engineering && !t.readout.isEmpty())
+        for (CalibrationVersion& v : archive.allCalibrationVersions())
+            if (v.gauge.isEmpty() && v.readout == t.readout && v.code == code)
+                versions.push_back(std::move(v));
+    return pointsTrend(std::move(t), archive.unassignedSeries(readout, code, fromUtc, toUtc), std::move(versions),
+                       engineering);
 }
 
 QStringList spanNames()

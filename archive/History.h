@@ -6,13 +6,15 @@
 #include <limits>
 #include <vector>
 
-// What the history view shows of the archive, without widgets: one component's trend over a
-// time range, as the reading in Hz or converted with its calibration.
+// What the history view shows of the archive, without widgets: one component's, gauge's or
+// slot's trend over a time range, as the reading in Hz or converted with its calibration.
 namespace archive::History {
 
 struct Trend {
     QString partition;
     QString code;
+    QString gauge;      // of a gauge's trend
+    QString readout;    // of a slot's trend
     QString valueLabel; // "读数 (Hz)", or the gauge's quantity and unit, e.g. "裂缝计 (mm)"
     QString unit;       // "Hz", or the calibration's unit (empty when it names none)
     bool converted = false;
@@ -20,6 +22,12 @@ struct Trend {
     std::vector<double> value;       // NaN where a reading could not be converted
     std::vector<double> temperature; // NaN where the record had none
     qint64 uncorrected = 0;          // converted values without a temperature correction
+    // Of a gauge's or a slot's trend: each point's UTC instant (`time` is the readout's clock),
+    // the calibration versions of the gauge or slot, oldest first, and which of them converted
+    // each value (an index into `versions`; -1 where none applied or nothing was converted).
+    std::vector<qint64> utc;
+    std::vector<CalibrationVersion> versions;
+    std::vector<int> version;
 };
 
 constexpr qint64 kAllTime = std::numeric_limits<qint64>::max();
@@ -28,6 +36,26 @@ constexpr qint64 kAllTime = std::numeric_limits<qint64>::max();
 // the values are converted; without a calibration they stay readings.
 Trend trend(const Archive& archive, const QString& partition, const QString& code, bool engineering,
             qint64 from = std::numeric_limits<qint64>::min(), qint64 to = kAllTime);
+
+// Each point's engineering value by the calibration version valid at its UTC instant: a version
+// applies from its fromUtc (included) until the next one begins; of versions that begin at the
+// same instant the later in `versions` applies. `versions` may be in any order.
+struct Conversion {
+    std::vector<double> value; // NaN before the first version and where a reading cannot be converted
+    std::vector<int> version;  // index into `versions`, -1 where none applies
+    qint64 uncorrected = 0;    // values without the temperature correction their version has
+};
+Conversion convertByVersions(const std::vector<GaugePoint>& points, const std::vector<CalibrationVersion>& versions);
+
+// A gauge's trend over UTC [fromUtc, toUtc], from every slot it sat in. With `engineering` and a
+// calibration version for the gauge each value is converted by the version valid at its
+// instant (NaN before the first); without a version they stay readings.
+Trend gaugeTrend(const Archive& archive, const QString& gauge, bool engineering,
+                 qint64 fromUtc = std::numeric_limits<qint64>::min(), qint64 toUtc = kAllTime);
+// The same for a slot's readings that no assignment covers, with the slot's own calibration
+// versions (those with no gauge, of this readout by name and this code).
+Trend unassignedTrend(const Archive& archive, qint64 readout, const QString& code, bool engineering,
+                      qint64 fromUtc = std::numeric_limits<qint64>::min(), qint64 toUtc = kAllTime);
 
 // The time ranges offered: everything, or the last 7, 30 or 365 days before the newest record
 // of the chosen components (the instrument's clock, not this computer's).

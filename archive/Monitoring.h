@@ -53,7 +53,7 @@ struct GaugeInfo {
     QString unit;
     QString site; // the site's name; empty: none yet
     QString location;
-    QDate installed;     // invalid: not known
+    QDate installed;      // invalid: not known
     int intervalDays = 0; // read every N days; 0: no interval
     QString notes;
     bool operator==(const GaugeInfo&) const = default;
@@ -110,8 +110,8 @@ struct GaugeSummary {
     qint64 count = 0;
     qint64 firstUtc = 0; // of the oldest and newest record with a time (0 and 0 when none)
     qint64 lastUtc = 0;
-    QStringList readouts; // that read it, by name
-    QStringList slots;    // where its readings came from, "readout A001"
+    QStringList readouts;  // that read it, by name
+    QStringList slotNames; // where its readings came from, "readout A001" (not "slots": a Qt keyword)
 };
 
 // One slot's records, with how many of them no assignment covers ("未分配").

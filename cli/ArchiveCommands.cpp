@@ -240,7 +240,7 @@ int ArchiveCommands::exportRecords()
     QStringList unknown;
     for (const archive::SeriesSummary& s : archive::chooseSeries(a->summary(), m_o.partition, m_o.codes, &unknown))
         series.push_back(archive::ExportSeries{s.partition, s.code, a->calibration(s.code),
-                                               a->series(s.partition, s.code, from, to)});
+                                               archive::exportPoints(a->series(s.partition, s.code, from, to))});
     if (!unknown.isEmpty()) {
         m_console.error(Texts::tr("档案中没有元件 %1。").arg(listed(unknown)));
         return UsageError;

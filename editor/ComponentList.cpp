@@ -4,7 +4,7 @@
 #include "grids/ReadingLayout.h"
 #include "grids/GridLayouts.h"
 #include "grids/PreviewGrid.h"
-#include "platform/WireText.h"
+#include "platform/ComponentRules.h"
 
 #include <QCoreApplication>
 #include <cmath>
@@ -34,20 +34,12 @@ QString trimBlanks(const QString& text)
     return text.mid(first, last - first);
 }
 
-bool letterOk(const QString& code) { return code.at(0) >= QLatin1Char('A') && code.at(0) <= QLatin1Char('J'); }
+bool letterOk(const QString& code) { return ComponentRules::isPartitionLetter(code.at(0)); }
 
 bool numberOk(const QString& code)
 {
     const double n = Val(code.right(3));
     return n >= 1 && n <= 200;
-}
-
-bool nameShowable(const QString& name)
-{
-    for (QChar ch : name)
-        if (!WireText::isShowable(ch))
-            return false;
-    return true;
 }
 
 // An emptied grid with the two headers; the columns share the grid's width.
@@ -83,9 +75,9 @@ QString addTyped(PreviewGrid& grid, int& manualCount, QString& code, QString& na
         return translated(kCodeLength);
     if (!letterOk(code) || !numberOk(code))
         return translated(kCodeWrong);
-    if (name.size() < 1 || name.size() > 10)
+    if (name.size() < 1 || name.size() > ComponentRules::kMaxNameLength)
         return translated(kNameLength);
-    if (!nameShowable(name))
+    if (!ComponentRules::showable(name))
         return translated(kNameChars);
 
     auto duplicate = [&](int row) {
@@ -127,7 +119,7 @@ std::optional<Fault> check(const PreviewGrid& grid, std::vector<Entry>& approved
             return faultA();
         const QString code = trimBlanks(parts[0]);
         const QString name = trimBlanks(parts[1]);
-        if (code.size() != 4 || name.size() > 10 || name.isEmpty())
+        if (code.size() != 4 || name.size() > ComponentRules::kMaxNameLength || name.isEmpty())
             return faultA();
         if (!letterOk(code))
             return fault(QT_TRANSLATE_NOOP("ComponentList",
@@ -135,7 +127,7 @@ std::optional<Fault> check(const PreviewGrid& grid, std::vector<Entry>& approved
         if (!numberOk(code))
             return fault(QT_TRANSLATE_NOOP("ComponentList",
                                            "第%1行元件编号错误，请输入如：*001的编号，最大值为*200，*为大写A-J ！"));
-        if (!nameShowable(name))
+        if (!ComponentRules::showable(name))
             return fault(QT_TRANSLATE_NOOP("ComponentList", "第%1行元件名中含有不可显示字符（含空格），请修正！"));
         approved.push_back({code, name});
     }
