@@ -641,6 +641,8 @@ QString helpText()
                      "  --site S          archive gauges、archive export：只取工程 S 的测点。Only site S's gauges.\n"
                      "  --gauge G         archive export：只导出测点 G（可多次给出）。Only gauge G (repeatable).\n"
                      "  --from T          archive assign：指定自何时起（仪器时钟）。From when (the readout's clock).\n"
+                     "  --json            也用于 archive list、archive instruments 和 archive gauges。\n"
+                     "                    Also for archive list, archive instruments and archive gauges.\n"
                      "每次拷贝后读取该分区的元件编号列表（DIRPART），以便记录归入正确的测点；读取失败时照常存档\n"
                      "并在标准错误说明。A copy reads its partition's component list to file records by gauge.\n"
                      "\n") +
