@@ -4,6 +4,7 @@
 #include "app/CalibrationGrid.h"
 #include "app/QtSaveProgress.h"
 #include "archive/CalibrationTable.h"
+#include "archive/TableFile.h"
 #include "platform/FileDialogs.h"
 #include "platform/Messenger.h"
 
@@ -175,7 +176,7 @@ void CalibrationDialog::importFile()
     QStringList problems;
     std::vector<Calibration> read;
     const bool cancelled = runInBackground(m_progress, *path, kSteps, [&](BackgroundWork& work) {
-        fileRows = CalibrationTable::readFile(*path, &error);
+        fileRows = TableFile::read(*path, &error);
         work.done = kFileSteps;
         if (!fileRows || work.cancelled)
             return;

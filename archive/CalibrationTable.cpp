@@ -1,14 +1,9 @@
 #include "archive/CalibrationTable.h"
 
-#include "export/CsvReader.h"
-#include "export/FailureText.h"
-#include "platform/FilePath.h"
+#include "archive/TableFile.h"
 
 #include <QCoreApplication>
-#include <QFile>
-#include <QFileInfo>
 #include <QLocale>
-#include <workbook/workbook.h>
 
 #include <algorithm>
 #include <cmath>
@@ -121,14 +116,6 @@ std::optional<bool> yesNo(const QString& t, const QString& yes, const QString& n
     if (s == yes.toLower() || isWord(s, kYes) || s == QStringLiteral("yes") || s == QStringLiteral("1"))
         return true;
     return std::nullopt;
-}
-
-QByteArray csvField(const QString& s)
-{
-    QByteArray u = s.toUtf8();
-    if (u.contains(',') || u.contains('"') || u.contains('\r') || u.contains('\n'))
-        return '"' + u.replace("\"", "\"\"") + '"';
-    return u;
 }
 
 } // namespace
@@ -306,56 +293,12 @@ QStringList merge(std::vector<QStringList>& shownRows, const std::vector<Calibra
     return replaced;
 }
 
-std::optional<std::vector<QStringList>> readFile(const QString& path, QString* error)
-{
-    if (path.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive)) {
-        QFile f(path);
-        if (!f.open(QIODevice::ReadOnly)) {
-            if (error)
-                *error = FailureText::reason(QFileInfo::exists(path) ? workbook::ErrorKind::AccessDenied
-                                                                     : workbook::ErrorKind::NotFound,
-                                             path);
-            return std::nullopt;
-        }
-        return CsvReader::parse(f.readAll(), error);
-    }
-    auto book = workbook::Workbook::open(toFilePath(path));
-    if (!book) {
-        if (error)
-            *error = FailureText::reason(book.error());
-        return std::nullopt;
-    }
-    std::vector<QStringList> rows;
-    if (book->sheetCount() == 0)
-        return rows;
-    book->sheet(0).forEachCell([&](int row, int col, const std::string& text) {
-        if (row < 1 || col < 1)
-            return;
-        while (rows.size() < std::size_t(row))
-            rows.emplace_back();
-        QStringList& r = rows[std::size_t(row) - 1];
-        while (r.size() < col)
-            r << QString();
-        r[col - 1] = QString::fromStdString(text);
-    });
-    return rows;
-}
-
 QByteArray toCsv(const std::vector<Calibration>& all)
 {
-    QByteArray out = "\xEF\xBB\xBF";
-    auto line = [&](const QStringList& fields) {
-        for (qsizetype i = 0; i < fields.size(); ++i) {
-            if (i)
-                out += ',';
-            out += csvField(fields[i]);
-        }
-        out += "\r\n";
-    };
-    line(headers());
+    std::vector<QStringList> rows{headers()};
     for (const Calibration& c : all)
-        line(toRow(c));
-    return out;
+        rows.push_back(toRow(c));
+    return TableFile::csvText(rows);
 }
 
 } // namespace archive::CalibrationTable

@@ -9,7 +9,8 @@
 #include <vector>
 
 // The calibration table as the engineer enters it: in the history view's grid, or as a
-// workbook (.xls, .xlsx; its first worksheet) or a CSV file whose first row names the columns.
+// workbook (.xls, .xlsx; its first worksheet) or a CSV file whose first row names the columns
+// (read by TableFile::read).
 // Columns are found by their names, in any order; a missing column keeps its default.
 namespace archive::CalibrationTable {
 
@@ -43,12 +44,7 @@ std::vector<Calibration> fromRows(const std::vector<QStringList>& rows, QStringL
 // the rows replaced, in the order of `imported`.
 QStringList merge(std::vector<QStringList>& shownRows, const std::vector<Calibration>& imported);
 
-// The rows of a .csv, .xls or .xlsx file; nullopt and `error` (the operator's words) when it
-// cannot be read. A CSV file may be UTF-8 (with or without a byte-order mark) or GBK, and one
-// with a quote that is never closed cannot be read (CsvReader).
-std::optional<std::vector<QStringList>> readFile(const QString& path, QString* error);
-
-// The CSV text of a table (UTF-8 with a byte-order mark, RFC 4180 quoting), as readFile reads it.
+// The CSV text of a table (TableFile::csvText), as TableFile::read reads it.
 QByteArray toCsv(const std::vector<Calibration>& all);
 
 } // namespace archive::CalibrationTable

@@ -93,6 +93,18 @@
     </message>
 </context>
 <context>
+    <name>Calibration</name>
+    <message>
+        <source>%1 不是有限的数字</source>
+        <extracomment>%1 the factor&apos;s letter (G, A, B, C, R0, T0, K).</extracomment>
+        <translation>%1 is not a finite number</translation>
+    </message>
+    <message>
+        <source>多项式的系数是按 f²×10⁻⁶ 拟合的，不是按模数 f²/1000：这样换算的值会差约一千倍。请把 A 乘以 10⁻⁶、B 乘以 10⁻³ 后再输入。</source>
+        <translation>The polynomial&apos;s coefficients were fitted for f²×10⁻⁶, not for digits f²/1000: values converted with them would be about a thousand times off. Multiply A by 10⁻⁶ and B by 10⁻³ and enter them again.</translation>
+    </message>
+</context>
+<context>
     <name>CalibrationDialog</name>
     <message>
         <source>标定表</source>
@@ -738,6 +750,39 @@
     <message>
         <source>你的电脑没有安装MS-OFFICE和WPS软件，无法打开EXCEL格式！</source>
         <translation>Neither MS Office nor WPS is installed on this PC; Excel workbooks cannot be opened.</translation>
+    </message>
+</context>
+<context>
+    <name>GaugeRegisterTable</name>
+    <message>
+        <source>第 %1 行：没有“%2”列</source>
+        <extracomment>%1 the row, %2 the column&apos;s name</extracomment>
+        <translation>Row %1: no “%2” column</translation>
+    </message>
+    <message>
+        <source>没有测点名</source>
+        <translation>no gauge name</translation>
+    </message>
+    <message>
+        <source>测点“%1”不是仪器能保存的元件名（1 到 10 个可显示的 ASCII 字符，不含空格）</source>
+        <extracomment>%1 the name as the row gives it</extracomment>
+        <translation>gauge “%1” is not a component name the readout can hold (1 to 10 printable ASCII characters, no blanks)</translation>
+    </message>
+    <message>
+        <source>安装日期“%1”不是日期（如 2026-01-05）</source>
+        <translation>installed “%1” is not a date (such as 2026-01-05)</translation>
+    </message>
+    <message>
+        <source>测读间隔“%1”不是天数（不小于 0 的整数）</source>
+        <translation>interval “%1” is not a number of days (a whole number, 0 or more)</translation>
+    </message>
+    <message>
+        <source>第 %1 行：</source>
+        <translation>Row %1: </translation>
+    </message>
+    <message>
+        <source>；</source>
+        <translation>; </translation>
     </message>
 </context>
 <context>

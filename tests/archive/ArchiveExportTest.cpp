@@ -27,8 +27,8 @@ std::vector<ExportSeries> twoComponents()
     c.K = 0.1;
     c.T0 = 20;
     // 1796639465 = 2026-12-07 10:31:05 UTC
-    return {ExportSeries{"A", "A001", c, {Point{1796639465, 2010.0, 25.0, true}, Point{1796639525, 2020.5, 0, false}}},
-            ExportSeries{"B", "B007", std::nullopt, {Point{1796639465, 1815.7, -1.5, true}}}};
+    return {ExportSeries{"A", "A001", c, {GaugePoint{1796639465, 0, 2010.0, 25.0, true}, GaugePoint{1796639525, 0, 2020.5, 0, false}}},
+            ExportSeries{"B", "B007", std::nullopt, {GaugePoint{1796639465, 0, 1815.7, -1.5, true}}}};
 }
 
 QByteArray bytesOf(const QString& path)
@@ -75,10 +75,15 @@ TEST(ArchiveExport, WorkbookAndCsvCarryRawAndConvertedValues)
     const QList<QStringList> rows = readWithPythonCsv(csv, &error);
     ASSERT_EQ(rows.size(), 5) << error.toStdString();
     EXPECT_EQ(rows[0], QStringList({"BOM"}));
-    EXPECT_EQ(rows[1], QStringList({"分区", "元件编号", "时间", "读数 (Hz)", "温度 (℃)", "工程值", "单位", "备注"}));
-    EXPECT_EQ(rows[2], QStringList({"A", "A001", "2026-12-07 10:31:05", "2010", "25", "5.5", "mm", ""}));
-    EXPECT_EQ(rows[3], QStringList({"A", "A001", "2026-12-07 10:32:05", "2020.5", "", "10.25", "mm", "未作温度修正"}));
-    EXPECT_EQ(rows[4], QStringList({"B", "B007", "2026-12-07 10:31:05", "1815.7", "-1.5", "", "", ""}));
+    EXPECT_EQ(rows[1], QStringList({"分区", "元件编号", "时间", "读数 (Hz)", "温度 (℃)", "工程值", "单位", "备注", "仪器",
+                                    "测点", "工程", "时区", "UTC 时间", "标定版本"}));
+    // Series of the component table: no readout, gauge or clock known, converted by the table.
+    const QStringList unknown = {"", "", "", "", ""};
+    EXPECT_EQ(rows[2], QStringList({"A", "A001", "2026-12-07 10:31:05", "2010", "25", "5.5", "mm", ""}) + unknown +
+                           QStringList{"元件标定表"});
+    EXPECT_EQ(rows[3], QStringList({"A", "A001", "2026-12-07 10:32:05", "2020.5", "", "10.25", "mm", "未作温度修正"}) +
+                           unknown + QStringList{"元件标定表"});
+    EXPECT_EQ(rows[4], QStringList({"B", "B007", "2026-12-07 10:31:05", "1815.7", "-1.5", "", "", ""}) + unknown + QStringList{""});
 }
 
 TEST(ArchiveExport, ACancelledOrFailedExportLeavesTheOldFile)
@@ -86,7 +91,7 @@ TEST(ArchiveExport, ACancelledOrFailedExportLeavesTheOldFile)
     QTemporaryDir dir;
     std::vector<ExportSeries> many = twoComponents();
     for (int i = 0; i < 10000; ++i)
-        many[1].points.push_back(Point{1796639465 + i, 1800.0 + i, 20, true});
+        many[1].points.push_back(GaugePoint{1796639465 + i, 0, 1800.0 + i, 20, true});
     for (const char* name : {"old.csv", "old.xlsx"}) {
         const QString path = dir.filePath(name);
         {
@@ -110,12 +115,12 @@ TEST(ArchiveExport, OddCodesGetValidDistinctWorksheetsAndTheirCsvTextsStayText)
     // two partitions, a code that differs from another only in case, and one that a
     // spreadsheet would compute.
     const std::vector<ExportSeries> odd = {
-        ExportSeries{"A", "A001", std::nullopt, {Point{1796639465, 2010.0, -1.5, true}}},
-        ExportSeries{"A", "A:02", std::nullopt, {Point{1796639465, 2011.0, 0, false}}},
-        ExportSeries{"A", QString(40, QLatin1Char('X')), std::nullopt, {Point{1796639465, 2012.0, 0, false}}},
-        ExportSeries{"B", "A001", std::nullopt, {Point{1796639465, 2013.0, 0, false}}},
-        ExportSeries{"B", "a001", std::nullopt, {Point{1796639465, 2014.0, 0, false}}},
-        ExportSeries{"C", "=1+1", std::nullopt, {Point{1796639465, -5.5, -2, true}}},
+        ExportSeries{"A", "A001", std::nullopt, {GaugePoint{1796639465, 0, 2010.0, -1.5, true}}},
+        ExportSeries{"A", "A:02", std::nullopt, {GaugePoint{1796639465, 0, 2011.0, 0, false}}},
+        ExportSeries{"A", QString(40, QLatin1Char('X')), std::nullopt, {GaugePoint{1796639465, 0, 2012.0, 0, false}}},
+        ExportSeries{"B", "A001", std::nullopt, {GaugePoint{1796639465, 0, 2013.0, 0, false}}},
+        ExportSeries{"B", "a001", std::nullopt, {GaugePoint{1796639465, 0, 2014.0, 0, false}}},
+        ExportSeries{"C", "=1+1", std::nullopt, {GaugePoint{1796639465, 0, -5.5, -2, true}}},
     };
     QTemporaryDir dir;
     const QString xlsx = dir.filePath("odd.xlsx");
@@ -137,12 +142,70 @@ TEST(ArchiveExport, OddCodesGetValidDistinctWorksheetsAndTheirCsvTextsStayText)
     const QString csv = dir.filePath("odd.csv");
     ASSERT_EQ(exportSeries(csv, odd), std::nullopt);
     const QByteArray bytes = bytesOf(csv);
-    EXPECT_TRUE(bytes.contains("\r\nC,'=1+1,2026-12-07 10:31:05,-5.5,-2,,,\r\n")) << bytes.toStdString();
+    EXPECT_TRUE(bytes.contains("\r\nC,'=1+1,2026-12-07 10:31:05,-5.5,-2,,,,,,,,,\r\n")) << bytes.toStdString();
+}
+
+TEST(ArchiveExport, AGaugesSeriesSaysWhichReadoutClockAndCalibrationVersionMadeEachValue)
+{
+    // A gauge read by readout "KTM-1" on Beijing time, moved from slot A001 to A002, re-zeroed
+    // at 2026-12-07 00:00 UTC (version 12) after version 4 (since 2026-12-01). Values by hand:
+    // version 4: 0.5 x (f - 2000); version 12: 0.5 x (f - 2100).
+    const qint64 firstDay = 1796083200; // 2026-12-01 00:00:00 UTC
+    const qint64 rezeroed = 1796601600; // 2026-12-07 00:00:00 UTC
+    Calibration before;
+    before.unit = "mm";
+    before.kind = ReadingKind::Frequency;
+    before.G = 0.5;
+    before.R0 = 2000;
+    Calibration after = before;
+    after.R0 = 2100;
+    ExportSeries s;
+    s.partition = "A";
+    s.code = "A001";
+    s.readout = "KTM-1";
+    s.gauge = "QRVA000001";
+    s.site = "大坝左岸";
+    s.timeZone = "Asia/Shanghai";
+    s.versions = {CalibrationVersion{4, s.gauge, {}, {}, firstDay, before, {}, {}},
+                  CalibrationVersion{12, s.gauge, {}, {}, rezeroed, after, {}, {}}};
+    const qint64 beijing = 8 * 3600;
+    s.points = {GaugePoint{firstDay - 3600 + beijing, firstDay - 3600, 2000, 0, false, 1, "A001"}, // before version 4
+                GaugePoint{rezeroed - 1 + beijing, rezeroed - 1, 2010, 20, true, 1, "A001"},
+                GaugePoint{rezeroed + beijing, rezeroed, 2120, 20, true, 1, "A002"}};
+
+    QTemporaryDir dir;
+    const QString csv = dir.filePath("测点.csv");
+    ASSERT_EQ(exportSeries(csv, {s}), std::nullopt);
+    QString error;
+    const QList<QStringList> rows = readWithPythonCsv(csv, &error);
+    ASSERT_EQ(rows.size(), 5) << error.toStdString();
+    const QStringList who = {"KTM-1", "QRVA000001", "大坝左岸", "Asia/Shanghai"};
+    EXPECT_EQ(rows[2], QStringList({"A", "A001", "2026-12-01 07:00:00", "2000", "", "", "", "早于首个标定版本"}) + who +
+                           QStringList({"2026-11-30 23:00:00", ""}));
+    EXPECT_EQ(rows[3], QStringList({"A", "A001", "2026-12-07 07:59:59", "2010", "20", "5", "mm", ""}) + who +
+                           QStringList({"2026-12-06 23:59:59", "4（自 2026-12-01 00:00:00 UTC）"}));
+    EXPECT_EQ(rows[4], QStringList({"A", "A002", "2026-12-07 08:00:00", "2120", "20", "10", "mm", ""}) + who +
+                           QStringList({"2026-12-07 00:00:00", "12（自 2026-12-07 00:00:00 UTC）"}));
+
+    // A zone change applies from its instant on; the workbook is named after the gauge.
+    s.zoneChanges = {ZoneChange{"Asia/Tokyo", rezeroed}};
+    const QString xlsx = dir.filePath("测点.xlsx");
+    ASSERT_EQ(exportSeries(xlsx, {s}), std::nullopt);
+    const QJsonArray sheets = readWithOpenpyxl(xlsx, &error);
+    ASSERT_EQ(sheets.size(), 1) << error.toStdString();
+    EXPECT_EQ(sheets[0].toObject()["name"].toString(), "QRVA000001");
+    QStringList zones;
+    for (const auto& c : sheets[0].toObject()["cells"].toArray())
+        if (c.toArray()[1].toInt() == 12 && c.toArray()[0].toInt() > 1)
+            zones << c.toArray()[3].toString();
+    EXPECT_EQ(zones, QStringList({"Asia/Shanghai", "Asia/Shanghai", "Asia/Tokyo"}));
 }
 
 TEST(ArchiveExport, CodesAreChosenAsStoredAndOtherwiseRegardlessOfCase)
 {
-    const std::vector<SeriesSummary> all = {{"A", "A001"}, {"A", "a001"}, {"A", "A002"}, {"B", "A002"}, {"B", "b9"}};
+    std::vector<SeriesSummary> all;
+    for (const auto& [partition, code] : {std::pair{"A", "A001"}, {"A", "a001"}, {"A", "A002"}, {"B", "A002"}, {"B", "b9"}})
+        all.push_back(SeriesSummary{.partition = partition, .code = code});
     auto chosen = [&](const QString& partition, const QStringList& codes, QStringList* unknown = nullptr) {
         QStringList out;
         for (const SeriesSummary& s : chooseSeries(all, partition, codes, unknown))

@@ -2,6 +2,7 @@
 // calibration table read from the files engineers keep it in.
 #include "archive/Calibration.h"
 #include "archive/CalibrationTable.h"
+#include "archive/TableFile.h"
 #include "platform/Language.h"
 
 #include <QFile>
@@ -128,7 +129,7 @@ TEST(CalibrationTable, CsvRoundTripAndColumnsInAnyOrder)
         f.write(CalibrationTable::toCsv({a, b}));
     }
     QString error;
-    const auto rows = CalibrationTable::readFile(path, &error);
+    const auto rows = TableFile::read(path, &error);
     ASSERT_TRUE(rows) << error.toStdString();
     QStringList problems;
     const auto back = CalibrationTable::fromRows(*rows, &problems);
@@ -235,7 +236,7 @@ TEST(CalibrationTable, AWorkbookMadeByAnotherProgramIsRead)
     ASSERT_TRUE(python.waitForFinished(60000));
     ASSERT_EQ(python.exitCode(), 0) << python.readAllStandardError().toStdString();
     QString error;
-    const auto rows = CalibrationTable::readFile(path, &error);
+    const auto rows = TableFile::read(path, &error);
     ASSERT_TRUE(rows) << error.toStdString();
     QStringList problems;
     const auto read = CalibrationTable::fromRows(*rows, &problems);
@@ -244,7 +245,7 @@ TEST(CalibrationTable, AWorkbookMadeByAnotherProgramIsRead)
     // the crackmeter's polynomial again: 20.0462 mm at 4509.1 digits and 25 C
     EXPECT_NEAR(convert(read[0], hzForDigits(4509.1), 25.0)->value, 20.0462, 2e-4);
 
-    EXPECT_FALSE(CalibrationTable::readFile(dir.filePath("missing.xlsx"), &error));
+    EXPECT_FALSE(TableFile::read(dir.filePath("missing.xlsx"), &error));
     EXPECT_FALSE(error.isEmpty());
 }
 
@@ -262,7 +263,7 @@ TEST(CalibrationTable, ACsvFileInGbkIsReadAndAnOpenQuoteIsRefused)
     };
     write(QStringLiteral("元件编号,仪器类型,单位,读数类型,公式,G\r\nA001,裂缝计,mm,模数,线性,0.5\r\nA002,渗压计,kPa,频率,线性,-0.25\r\n"));
     QString error;
-    auto rows = CalibrationTable::readFile(path, &error);
+    auto rows = TableFile::read(path, &error);
     ASSERT_TRUE(rows) << error.toStdString();
     QStringList problems;
     const auto read = CalibrationTable::fromRows(*rows, &problems);
@@ -275,7 +276,7 @@ TEST(CalibrationTable, ACsvFileInGbkIsReadAndAnOpenQuoteIsRefused)
 
     // An unclosed quote on the third row would take every later row into one cell.
     write(QStringLiteral("元件编号,仪器类型\r\nA001,裂缝计\r\nA002,\"渗压计\r\nA003,裂缝计\r\nA004,裂缝计\r\n"));
-    rows = CalibrationTable::readFile(path, &error);
+    rows = TableFile::read(path, &error);
     EXPECT_FALSE(rows);
     EXPECT_EQ(error, "第 3 行：引号没有结束");
 }
@@ -347,7 +348,7 @@ TEST(CalibrationTable, CoefficientsKeepEveryDigitThroughAFileAndTheGrid)
         f.write(CalibrationTable::toCsv({c}));
     }
     QString error;
-    const auto rows = CalibrationTable::readFile(path, &error);
+    const auto rows = TableFile::read(path, &error);
     ASSERT_TRUE(rows) << error.toStdString();
     QStringList problems;
     const auto back = CalibrationTable::fromRows(*rows, &problems);
@@ -366,4 +367,71 @@ TEST(CalibrationTable, CoefficientsKeepEveryDigitThroughAFileAndTheGrid)
     EXPECT_TRUE(row.contains("0.00975839")) << row.join(',').toStdString();
     EXPECT_TRUE(row.contains("2441.3"));
     EXPECT_TRUE(row.contains("20"));
+}
+
+TEST(Calibration, CoefficientsFittedForAMillionthOfTheSquareAreRefused)
+{
+    // The sheet's polynomial on digits is accepted as it stands, with the sheet's C, with a
+    // field zero and without the linear factor.
+    Calibration sheet = crackmeter(Form::Polynomial);
+    EXPECT_EQ(calibrationDoubt(sheet), "");
+    Calibration noFactor = sheet;
+    noFactor.G = 0;
+    EXPECT_EQ(calibrationDoubt(noFactor), "");
+    Calibration fieldZero = sheet;
+    fieldZero.fieldZero = true;
+    EXPECT_EQ(calibrationDoubt(fieldZero), "");
+
+    // The same curve fitted for X = f^2 * 10^-6 = R / 1000: A x 10^6, B x 10^3, C as it was. Taken
+    // as digits, 4509.1 would give 0.0266454 x 4509.1^2 + 9.49171 x 4509.1 - 23.337 (+ 0.043) = 584,530 mm.
+    Calibration rescaled = sheet;
+    rescaled.A = sheet.A * 1e6;
+    rescaled.B = sheet.B * 1e3;
+    const auto asDigits = convert(rescaled, hzForDigits(4509.1), 25.0);
+    ASSERT_TRUE(asDigits);
+    EXPECT_GT(asDigits->value, 500000.0) << "the fault the guard is there for";
+    const QString doubt = calibrationDoubt(rescaled);
+    EXPECT_TRUE(doubt.contains("f²×10⁻⁶")) << doubt.toStdString();
+    // told by the linear factor alone (a field zero hides the sheet's C) ...
+    Calibration byFactor = rescaled;
+    byFactor.fieldZero = true;
+    EXPECT_EQ(calibrationDoubt(byFactor), doubt);
+    // ... and by where the polynomial vanishes alone, with the zero reading entered as X too
+    Calibration byOffset = rescaled;
+    byOffset.G = 0;
+    byOffset.R0 = 2.4413;
+    EXPECT_EQ(calibrationDoubt(byOffset), doubt);
+    // a linear factor that agrees with the digits reading settles it, whatever the offset says
+    Calibration agreeing = sheet;
+    agreeing.C = -0.02333;
+    EXPECT_EQ(calibrationDoubt(agreeing), "");
+
+    // The same coefficients on the frequency, or a linear form, are not polynomials on digits.
+    Calibration onHertz = rescaled;
+    onHertz.kind = ReadingKind::Frequency;
+    EXPECT_EQ(calibrationDoubt(onHertz), "");
+    Calibration linear = rescaled;
+    linear.form = Form::Linear;
+    EXPECT_EQ(calibrationDoubt(linear), "");
+}
+
+TEST(Calibration, AFactorThatIsNotAFiniteNumberIsRefused)
+{
+    for (double Calibration::*field : {&Calibration::G, &Calibration::A, &Calibration::B, &Calibration::C,
+                                       &Calibration::R0, &Calibration::T0, &Calibration::K}) {
+        for (double bad : {std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN()}) {
+            Calibration c = crackmeter(Form::Linear);
+            c.*field = bad;
+            EXPECT_NE(calibrationDoubt(c), "");
+        }
+    }
+    // The refusal names the factor, in the operator's language.
+    Calibration k = crackmeter(Form::Linear);
+    k.K = -std::numeric_limits<double>::infinity();
+    EXPECT_EQ(calibrationDoubt(k), "K 不是有限的数字");
+    QObject owner;
+    ASSERT_TRUE(Language::install(Language::kEnglish, &owner));
+    EXPECT_EQ(calibrationDoubt(k), "K is not a finite number");
+    EXPECT_TRUE(calibrationDoubt(crackmeter(Form::Linear)).isEmpty());
+    ASSERT_TRUE(Language::install(Language::kChinese, &owner));
 }
