@@ -3,11 +3,14 @@
 #include "archive/Archive.h"
 #include "archive/ArchiveCheck.h"
 #include "archive/ArchiveExport.h"
+#include "archive/GaugeRegisterTable.h"
+#include "archive/TableFile.h"
 #include "archive/Recorder.h"
 #include "cli/Console.h"
 #include "cli/ReadoutChoice.h"
 #include "cli/Settings.h"
 #include "export/SaveGrid.h"
+#include "platform/Language.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -234,13 +237,22 @@ int ArchiveCommands::exportRecords()
     archive::Archive* a = openArchive(recorder);
     if (!a)
         return ArchiveFailed;
-    std::vector<archive::ExportSeries> series;
     const qint64 from = m_o.from.value_or(std::numeric_limits<qint64>::min());
     const qint64 to = m_o.to.value_or(std::numeric_limits<qint64>::max());
+    std::vector<archive::ExportSeries> series;
     QStringList unknown;
-    for (const archive::SeriesSummary& s : archive::chooseSeries(a->summary(), m_o.partition, m_o.codes, &unknown))
-        series.push_back(archive::ExportSeries{s.partition, s.code, a->calibration(s.code),
-                                               archive::exportPoints(a->series(s.partition, s.code, from, to))});
+    const bool byGauge = !m_o.site.isEmpty() || !m_o.gauges.isEmpty();
+    if (byGauge) {
+        if (const int code = gaugeSeries(*a, from, to, series); code != Success)
+            return code;
+    } else {
+        for (const archive::SeriesSummary& s : archive::chooseSeries(a->summary(), m_o.partition, m_o.codes, &unknown)) {
+            archive::ExportSeries e{s.partition, s.code, a->calibration(s.code),
+                                    archive::exportPoints(a->series(s.partition, s.code, from, to))};
+            e.readout = s.readout;
+            series.push_back(std::move(e));
+        }
+    }
     if (!unknown.isEmpty()) {
         m_console.error(Texts::tr("档案中没有元件 %1。").arg(listed(unknown)));
         return UsageError;
@@ -252,7 +264,82 @@ int ArchiveCommands::exportRecords()
     qint64 rows = 0;
     for (const auto& s : series)
         rows += qint64(s.points.size());
-    m_console.note(Texts::tr("已导出 %1 个元件的 %2 条记录。").arg(series.size()).arg(rows));
+    if (byGauge)
+        m_console.note(Texts::tr("已导出 %1 个测点的 %2 条记录。").arg(series.size()).arg(rows));
+    else
+        m_console.note(Texts::tr("已导出 %1 个元件的 %2 条记录。").arg(series.size()).arg(rows));
+    return Success;
+}
+
+int ArchiveCommands::gaugeSeries(const archive::Archive& a, qint64 from, qint64 to,
+                                 std::vector<archive::ExportSeries>& series)
+{
+    archive::Error error;
+    // The gauges of the site (all of the register without one), narrowed to those named.
+    std::vector<archive::GaugeInfo> chosen;
+    const std::vector<archive::GaugeInfo> all = a.gaugeRegister(&error);
+    if (!m_o.site.isEmpty()) {
+        bool known = false;
+        for (const archive::Site& s : a.sites(&error))
+            known = known || s.name == m_o.site;
+        if (!known && error.detail.isEmpty()) {
+            m_console.error(Texts::tr("档案中没有工程“%1”。").arg(m_o.site));
+            return UsageError;
+        }
+    }
+    QStringList unknown = m_o.gauges;
+    for (const archive::GaugeInfo& g : all) {
+        if (!m_o.site.isEmpty() && g.site != m_o.site)
+            continue;
+        if (!m_o.gauges.isEmpty() && !m_o.gauges.contains(g.name))
+            continue;
+        unknown.removeAll(g.name);
+        chosen.push_back(g);
+    }
+    if (!error.detail.isEmpty()) {
+        m_console.error(archive::Recorder::errorText(error));
+        return ArchiveFailed;
+    }
+    if (!unknown.isEmpty()) {
+        m_console.error(m_o.site.isEmpty() ? Texts::tr("测点登记表中没有测点 %1。").arg(listed(unknown))
+                                           : Texts::tr("工程“%1”中没有测点 %2。").arg(m_o.site, listed(unknown)));
+        return UsageError;
+    }
+    std::map<qint64, archive::Readout> readouts;
+    for (const archive::Readout& r : a.readouts(&error))
+        readouts[r.id] = r;
+    const std::vector<archive::Assignment> assignments = a.assignments(&error);
+    for (const archive::GaugeInfo& g : chosen) {
+        // A series for each readout that read the gauge: each readout its own clock. The range
+        // is in the readout's clock, as for a component.
+        std::map<qint64, std::vector<archive::GaugePoint>> byReadout;
+        for (const archive::GaugePoint& p : a.gaugeSeries(g.name, std::numeric_limits<qint64>::min(),
+                                                          std::numeric_limits<qint64>::max(), &error))
+            if (p.time >= from && p.time <= to)
+                byReadout[p.readout].push_back(p);
+        const std::vector<archive::CalibrationVersion> versions = a.calibrationVersions(g.name, &error);
+        for (auto& [readout, points] : byReadout) {
+            archive::ExportSeries e;
+            const archive::Readout& r = readouts[readout];
+            for (const archive::Assignment& s : assignments)
+                if (s.gauge == g.name && s.readout == r.name && e.partition.isEmpty())
+                    e.partition = s.partition;
+            e.code = points.front().code;
+            e.calibration = a.calibration(e.code, &error);
+            e.points = std::move(points);
+            e.readout = r.name;
+            e.gauge = g.name;
+            e.site = g.site;
+            e.timeZone = r.timeZone;
+            e.zoneChanges = a.zoneChanges(r.id, &error);
+            e.versions = versions;
+            series.push_back(std::move(e));
+        }
+    }
+    if (!error.detail.isEmpty()) {
+        m_console.error(archive::Recorder::errorText(error));
+        return ArchiveFailed;
+    }
     return Success;
 }
 
@@ -389,8 +476,62 @@ int ArchiveCommands::assign()
     return Success;
 }
 
-int ArchiveCommands::importRegister() { return UsageError; }
+int ArchiveCommands::importRegister()
+{
+    QString failure;
+    const std::optional<std::vector<QStringList>> rows = archive::TableFile::read(m_o.registerFile, &failure);
+    if (!rows) {
+        m_console.error(failure);
+        return UsageError;
+    }
+    QStringList problems;
+    const std::vector<archive::GaugeInfo> gauges = archive::GaugeRegisterTable::fromRows(*rows, &problems);
+    // All rows or none: a register half read would look whole.
+    if (!problems.isEmpty()) {
+        m_console.error(Texts::tr("测点登记表“%1”中有无法读取的行，未作任何改动：").arg(m_o.registerFile));
+        for (const QString& problem : problems)
+            m_console.error(problem);
+        return UsageError;
+    }
+    if (gauges.empty()) {
+        m_console.error(Texts::tr("测点登记表“%1”中没有测点。").arg(m_o.registerFile));
+        return UsageError;
+    }
+    archive::Recorder recorder(archivePath(m_o));
+    archive::Archive* a = openArchive(recorder);
+    if (!a)
+        return ArchiveFailed;
+    archive::Error error;
+    if (!a->updateRegister(gauges, &error)) {
+        m_console.error(archive::Recorder::errorText(error));
+        return ArchiveFailed;
+    }
+    m_console.note(Texts::tr("已登记 %1 个测点。").arg(gauges.size()));
+    return Success;
+}
 
-int ArchiveCommands::exportRegister() { return UsageError; }
+int ArchiveCommands::exportRegister()
+{
+    archive::Recorder recorder(archivePath(m_o), archive::Recorder::Access::ReadOnly);
+    archive::Archive* a = openArchive(recorder);
+    if (!a)
+        return ArchiveFailed;
+    archive::Error error;
+    const std::vector<archive::GaugeInfo> gauges = a->gaugeRegister(&error);
+    if (!error.detail.isEmpty()) {
+        m_console.error(archive::Recorder::errorText(error));
+        return ArchiveFailed;
+    }
+    // The headers in the operator's language; either is read back.
+    const bool english =
+        Language::chosen(m_o.language.isEmpty() ? std::nullopt : std::optional<QString>(m_o.language)) ==
+        Language::kEnglish;
+    if (const std::optional<QString> failure = archive::GaugeRegisterTable::writeFile(m_o.registerFile, gauges, english)) {
+        m_console.error(SaveGrid::failureMessage(*failure));
+        return SaveFailed;
+    }
+    m_console.note(Texts::tr("已导出 %1 个测点。").arg(gauges.size()));
+    return Success;
+}
 
 } // namespace cli

@@ -4,10 +4,12 @@
 
 #include <QString>
 #include <functional>
+#include <vector>
 
 namespace archive {
 class Archive;
 class Recorder;
+struct ExportSeries;
 }
 
 // The archive's commands of the command line, none of which talks to the instrument: the
@@ -33,6 +35,8 @@ private:
     archive::Archive* openArchive(archive::Recorder& recorder);
     int list();
     int exportRecords();
+    // The series of the gauges --site and --gauge choose.
+    int gaugeSeries(const archive::Archive& archive, qint64 from, qint64 to, std::vector<archive::ExportSeries>& series);
     int check();
     int instruments();
     int addInstrument();

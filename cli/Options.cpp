@@ -241,14 +241,15 @@ QString readoutName(QString& into, const QString& typed)
     return into.isEmpty() ? Texts::tr("仪器名称不能为空。") : QString();
 }
 
-// The gauge register's file: a workbook or CSV, by its suffix.
-QString registerFile(Options& o, const QString& path)
+// The gauge register's file: a workbook or CSV, by its suffix; one of .xls is read, not written.
+QString registerFile(Options& o, const QString& path, bool read)
 {
     o.registerFile = path;
     const OutputKind kind = outputKind(path);
-    return kind == OutputKind::Csv || kind == OutputKind::Xlsx
-             ? QString()
-             : Texts::tr("测点登记表文件“%1”须以 .xlsx 或 .csv 结尾。").arg(path);
+    if (kind == OutputKind::Csv || kind == OutputKind::Xlsx || (read && kind == OutputKind::Xls))
+        return QString();
+    return read ? Texts::tr("测点登记表文件“%1”须以 .xlsx、.xls 或 .csv 结尾。").arg(path)
+                : Texts::tr("测点登记表文件“%1”须以 .xlsx 或 .csv 结尾。").arg(path);
 }
 
 const CommandRow kCommands[] = {
@@ -321,9 +322,9 @@ const CommandRow kCommands[] = {
          return QString();
      }},
     {Command::ArchiveRegisterImport, "archive register import", 1, 1, false,
-     [](Options& o, const QStringList& operands) { return registerFile(o, operands[0]); }},
+     [](Options& o, const QStringList& operands) { return registerFile(o, operands[0], true); }},
     {Command::ArchiveRegisterExport, "archive register export", 1, 1, false,
-     [](Options& o, const QStringList& operands) { return registerFile(o, operands[0]); }},
+     [](Options& o, const QStringList& operands) { return registerFile(o, operands[0], false); }},
 };
 
 // "ports、partitions 和 files": the commands of a set, in the table's order.
@@ -482,6 +483,9 @@ ParseResult parse(const QStringList& arguments)
     for (const OptionRow& row : kOptions)
         if (!takes(row.takenBy, o.command) && std::find(given.begin(), given.end(), &row) != given.end())
             return fail(onlyWith(row));
+    if (o.command == Command::ArchiveExport && (!o.site.isEmpty() || !o.gauges.isEmpty()) &&
+        (!o.partition.isEmpty() || !o.codes.isEmpty()))
+        return fail(Texts::tr("--site 和 --gauge 按测点选择记录，不能同时给出分区或元件编号。"));
     if (o.from && o.to && *o.from > *o.to)
         return fail(Texts::tr("--from 晚于 --to。"));
     if (o.json && !o.output.isEmpty())
@@ -586,8 +590,10 @@ QString helpText()
                      "                           \"2026-12-07 10:31:05\"）起为测点 GAUGE。\n"
                      "                           Slot CODE of the readout holds gauge GAUGE from T (the readout's clock).\n"
                      "  archive register import FILE\n"
-                     "                           从 .xlsx 或 .csv 读入测点登记表（中文或英文表头），按测点名称添加或更新。\n"
-                     "                           Read the gauge register (.xlsx/.csv, Chinese or English headers).\n"
+                     "                           从 .xlsx、.xls 或 .csv 读入测点登记表（中文或英文表头），按测点名称添加或\n"
+                     "                           更新；有无法读取的行则不作任何改动。\n"
+                     "                           Read the gauge register (.xlsx/.xls/.csv, Chinese or English headers);\n"
+                     "                           all rows or none.\n"
                      "  archive register export FILE\n"
                      "                           把测点登记表写成 .xlsx 或 .csv。Write the gauge register.\n"
                      "  archive export 还可用 --site S 和 --gauge G（可多次）按工程和测点选择记录。\n"

@@ -228,3 +228,75 @@ TEST_F(CliReadoutTest, ARewrittenComponentListStartsANewGaugeFromThenAndTheOldOn
     run = cli({"archive", "export", "--gauge", "QRVX000000", "-o", file("none.csv")}, {}, 60000, false);
     EXPECT_EQ(run.exitCode, 2) << run.describe();
 }
+
+TEST_F(CliReadoutTest, TheGaugeRegisterGoesInAndOutWholeAndSlotsAreAssignedByHand)
+{
+    // Columns in an order of the engineer's own, one of them left out.
+    QFile csv(file("register.csv"));
+    ASSERT_TRUE(csv.open(QIODevice::WriteOnly));
+    csv.write("\xEF\xBB\xBF"
+              "类型,测点,单位,工程,安装日期,测读间隔（天）,备注\r\n"
+              "渗压计,QRVA000001,kPa,北坝工程,2026-03-01,7,首批\r\n"
+              "裂缝计,QRVA000002,mm,南坝工程,2026/4/2,,\"含,逗号\"\r\n");
+    csv.close();
+    CliRun run = cli({"archive", "register", "import", file("register.csv")}, {}, 60000, false);
+    ASSERT_EQ(run.exitCode, 0) << run.describe();
+    std::map<QString, QJsonObject> gauges = gaugesByName();
+    ASSERT_EQ(gauges.size(), 2u);
+    EXPECT_EQ(gauges["QRVA000001"]["type"].toString(), "渗压计");
+    EXPECT_EQ(gauges["QRVA000001"]["unit"].toString(), "kPa");
+    EXPECT_EQ(gauges["QRVA000002"]["site"].toString(), "南坝工程");
+    EXPECT_EQ(listing({"archive", "gauges", "--site", "北坝工程"}).size(), 1);
+    EXPECT_EQ(cli({"archive", "gauges", "--site", "西坝工程"}, {}, 60000, false).exitCode, 2);
+
+    // Out as a workbook and as CSV, and the workbook into another archive: the same register.
+    run = cli({"archive", "register", "export", file("out.xlsx")}, {}, 60000, false);
+    ASSERT_EQ(run.exitCode, 0) << run.describe();
+    ASSERT_EQ(cli({"archive", "register", "export", file("out.csv")}, {}, 60000, false).exitCode, 0);
+    ASSERT_EQ(cli({"archive", "register", "import", file("out.xlsx"), "--archive", file("other.sqlite")}, {}, 60000,
+                  false)
+                  .exitCode,
+              0);
+    ASSERT_EQ(cli({"archive", "register", "export", file("again.csv"), "--archive", file("other.sqlite")}, {}, 60000,
+                  false)
+                  .exitCode,
+              0);
+    const QByteArray exported = readAll(file("out.csv"));
+    EXPECT_TRUE(exported.contains("含,逗号")) << exported.toStdString();
+    EXPECT_TRUE(exported.contains("2026-04-02")) << exported.toStdString();
+    EXPECT_EQ(readAll(file("again.csv")), exported);
+    // English headers are read as well, and written for an English operator.
+    ASSERT_EQ(cli({"--lang", "en", "archive", "register", "export", file("en.csv")}, {}, 60000, false).exitCode, 0);
+    EXPECT_TRUE(readAll(file("en.csv")).contains("gauge")) << readAll(file("en.csv")).toStdString();
+    ASSERT_EQ(cli({"archive", "register", "import", file("en.csv"), "--archive", file("third.sqlite")}, {}, 60000,
+                  false)
+                  .exitCode,
+              0);
+    ASSERT_EQ(cli({"archive", "register", "export", file("third.csv"), "--archive", file("third.sqlite")}, {}, 60000,
+                  false)
+                  .exitCode,
+              0);
+    EXPECT_EQ(readAll(file("third.csv")), exported);
+
+    // A row that cannot be read changes nothing, and is named.
+    ASSERT_TRUE(csv.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    csv.write("测点,类型\r\nQRVA000001,应变计\r\nQRVA000003,应变计\r\n,应变计\r\n");
+    csv.close();
+    run = cli({"archive", "register", "import", file("register.csv")}, {}, 60000, false);
+    EXPECT_EQ(run.exitCode, 2) << run.describe();
+    EXPECT_TRUE(run.errText().contains("第 4 行")) << run.describe();
+    gauges = gaugesByName();
+    EXPECT_EQ(gauges.size(), 2u);
+    EXPECT_EQ(gauges["QRVA000001"]["type"].toString(), "渗压计");
+
+    // By hand: a slot of a known readout to a registered gauge, from a time in its clock.
+    ASSERT_TRUE(addReadout("北坝"));
+    run = cli({"archive", "assign", "北坝", "A001", "QRVA000009", "--from", "2026-12-01"}, {}, 60000, false);
+    EXPECT_EQ(run.exitCode, 2) << run.describe();
+    EXPECT_TRUE(run.errText().contains("QRVA000009")) << run.describe();
+    run = cli({"archive", "assign", "西坝", "A001", "QRVA000001", "--from", "2026-12-01"}, {}, 60000, false);
+    EXPECT_EQ(run.exitCode, 2) << run.describe();
+    EXPECT_TRUE(run.errText().contains("已有的仪器：北坝")) << run.describe();
+    run = cli({"archive", "assign", "北坝", "A001", "QRVA000001", "--from", "2026-12-01"}, {}, 60000, false);
+    EXPECT_EQ(run.exitCode, 0) << run.describe();
+}

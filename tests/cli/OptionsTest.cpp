@@ -369,6 +369,7 @@ TEST(CliOptions, TheReadoutAndGaugeCommandsTakeTheirOperands)
 
     EXPECT_EQ(ok({"archive", "register", "import", "登记表.XLSX"}).registerFile, "登记表.XLSX");
     EXPECT_EQ(ok({"archive", "register", "export", "g.csv"}).command, Command::ArchiveRegisterExport);
+    EXPECT_EQ(ok({"archive", "register", "import", "g.xls"}).registerFile, "g.xls");
     for (const char* file : {"g.xls", "g.txt", "-"})
         EXPECT_TRUE(refused({"archive", "register", "export", file}).contains(file)) << file;
 }
@@ -383,5 +384,9 @@ TEST(CliOptions, TheReadoutSiteAndGaugeOptions)
     EXPECT_EQ(o.site, "大坝");
     EXPECT_EQ(ok({"archive", "gauges", "--site", "大坝", "--json"}).site, "大坝");
     refused({"archive", "gauges", "--site="});
+    // Gauges or components, not both: a gauge moves between slots.
+    EXPECT_EQ(refused({"archive", "export", "A", "--gauge", "G1", "-o", "a.csv"}),
+              refused({"archive", "export", "A", "A001", "--site", "大坝", "-o", "a.csv"}));
+    EXPECT_TRUE(refused({"archive", "export", "A", "--gauge", "G1", "-o", "a.csv"}).contains("--gauge"));
     refused({"archive", "instruments", "add", "R1", "--zone", ""});
 }
