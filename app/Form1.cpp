@@ -674,7 +674,7 @@ void Form1::archiveCopy(const QString& partition)
     Command4->setEnabled(!m_save->saving());
     m_archiveNote = tr("正在存档…");
     m_services.recorder->storeInBackground(
-        ReadingLayout::Records(*m_grid), partition, this,
+        ReadingLayout::Records(*m_grid), partition, archive::CopyOrigin{archive::Recorder::kUnnamedReadout}, this,
         [this](const QString& text) {
             m_archiving = false;
             m_archiveNote.clear();

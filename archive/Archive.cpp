@@ -1,4 +1,5 @@
 #include "archive/Archive.h"
+#include "archive/ArchiveSql.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,7 +16,6 @@
 #include <sqlite3.h>
 #include <string>
 #include <type_traits>
-#include <unordered_map>
 #include <utility>
 #include "platform/FilePath.h"
 
@@ -27,85 +27,9 @@
 
 namespace archive {
 
+using namespace sql;
+
 namespace {
-
-// --- SQLite handles -------------------------------------------------------------------------
-
-struct CloseConnection {
-    void operator()(sqlite3* db) const { sqlite3_close(db); }
-};
-using Connection = std::unique_ptr<sqlite3, CloseConnection>;
-
-class Statement {
-public:
-    Statement() = default;
-    Statement(sqlite3* db, const char* sql, bool persistent = false)
-    {
-        sqlite3_prepare_v3(db, sql, -1, persistent ? SQLITE_PREPARE_PERSISTENT : 0, &m_stmt, nullptr);
-    }
-    ~Statement() { sqlite3_finalize(m_stmt); }
-    Statement(Statement&& other) noexcept : m_stmt(std::exchange(other.m_stmt, nullptr)) {}
-    Statement& operator=(Statement&& other) noexcept
-    {
-        std::swap(m_stmt, other.m_stmt);
-        return *this;
-    }
-    sqlite3_stmt* get() const { return m_stmt; }
-    explicit operator bool() const { return m_stmt != nullptr; }
-
-private:
-    sqlite3_stmt* m_stmt = nullptr;
-};
-
-QString message(sqlite3* db) { return QString::fromUtf8(sqlite3_errmsg(db)); }
-
-bool exec(sqlite3* db, const char* sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
-
-void setError(Error* error, ErrorKind kind, const QString& detail)
-{
-    if (error)
-        *error = Error{kind, detail};
-}
-
-void bindText(sqlite3_stmt* stmt, int index, const QString& text)
-{
-    const QByteArray utf8 = text.toUtf8();
-    sqlite3_bind_text(stmt, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
-}
-
-QString columnText(sqlite3_stmt* stmt, int column)
-{
-    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
-    return text ? QString::fromUtf8(text, sqlite3_column_bytes(stmt, column)) : QString();
-}
-
-// One read: prepares `sql`, lets `bind` bind its parameters and gives every row to `row`. False,
-// with `error` filled as a failed read, when the statement cannot be prepared or a step fails, so
-// that the caller gives nothing rather than what it had read before the failure.
-template <typename Bind, typename Row>
-bool readRows(sqlite3* db, const char* sql, Error* error, Bind&& bind, Row&& row)
-{
-    Statement query(db, sql);
-    int rc = SQLITE_ERROR;
-    if (query) {
-        sqlite3_stmt* s = query.get();
-        bind(s);
-        while ((rc = sqlite3_step(s)) == SQLITE_ROW)
-            row(s);
-    }
-    if (rc != SQLITE_DONE) {
-        setError(error, ErrorKind::ReadFailed, message(db));
-        return false;
-    }
-    return true;
-}
-
-template <typename Row>
-bool readRows(sqlite3* db, const char* sql, Error* error, Row&& row)
-{
-    return readRows(
-        db, sql, error, [](sqlite3_stmt*) {}, std::forward<Row>(row));
-}
 
 // --- The schema -----------------------------------------------------------------------------
 
@@ -113,7 +37,9 @@ bool readRows(sqlite3* db, const char* sql, Error* error, Row&& row)
 constexpr const char* kVersion1Columns = "SELECT partition, file, code, time, reading, temperature, downloaded "
                                          "FROM records LIMIT 0";
 
-constexpr const char* kCreateDownloads = R"(
+// Versions 2 and 3 keyed the records by their texts, (partition, code, time, file), with one
+// readout only and the calibrations by component code; version 3 added the components' summary.
+constexpr const char* kCreateDownloads3 = R"(
 CREATE TABLE downloads(
     id INTEGER PRIMARY KEY,
     at TEXT,
@@ -123,15 +49,7 @@ CREATE TABLE downloads(
 );
 )";
 
-// The text as received stays the record; the numbers are read from it once, on the way in
-// (NULL where the text is not a number or a time).
-//
-// A record is kept once for its partition, file, code and time. The table is stored in the
-// order of that key with the component first, (partition, code, time, file): a component's
-// records lie together in time order, because the instrument's times ("yyyy-MM-dd HH:mm:ss",
-// fixed width) sort as text as they do as numbers, and a series is one range of the table
-// itself. There is no second tree to keep up to date on a store.
-constexpr const char* kCreateRecords = R"(
+constexpr const char* kCreateRecords3 = R"(
 CREATE TABLE records(
     partition TEXT NOT NULL,
     file TEXT NOT NULL,
@@ -147,7 +65,7 @@ CREATE TABLE records(
 ) WITHOUT ROWID;
 )";
 
-constexpr const char* kCreateCalibrations = R"(
+constexpr const char* kCreateCalibrations3 = R"(
 CREATE TABLE calibrations(
     code TEXT PRIMARY KEY NOT NULL,
     gauge TEXT NOT NULL,
@@ -166,12 +84,7 @@ CREATE TABLE calibrations(
 );
 )";
 
-// What the history lists of each component, kept up to date so that it never needs the records
-// read: how many a component has and the span of their times. The store counts the records it
-// adds itself (a trigger run for each of a million records would double the store's time);
-// triggers keep it for a record taken out or changed, whose component's span is read again
-// only when the record was at an end of it.
-constexpr const char* kCreateComponents = R"(
+constexpr const char* kCreateComponents3 = R"(
 CREATE TABLE components(
     partition TEXT NOT NULL,
     code TEXT NOT NULL,
@@ -182,7 +95,7 @@ CREATE TABLE components(
 ) WITHOUT ROWID;
 )";
 
-constexpr const char* kFillComponents =
+constexpr const char* kFillComponents3 =
     "INSERT INTO components(partition, code, count, first_s, last_s) "
     "SELECT partition, code, count(*), min(time_s), max(time_s) FROM records GROUP BY partition, code";
 
@@ -204,22 +117,7 @@ constexpr const char* kFillComponents =
     "WHERE partition = " row ".partition AND code = " row ".code AND " row ".time_s IS NOT NULL "               \
     "AND (first_s IS NULL OR last_s IS NULL OR " row ".time_s <= first_s OR " row ".time_s >= last_s);"
 
-// What the store adds of one component: ?1 partition, ?2 code, ?3 records, ?4 and ?5 their span.
-constexpr const char* kAddToComponent =
-    "INSERT INTO components(partition, code, count, first_s, last_s) VALUES(?1, ?2, ?3, ?4, ?5) "
-    "ON CONFLICT(partition, code) DO UPDATE SET count = count + excluded.count, "
-    "first_s = CASE WHEN excluded.first_s IS NULL THEN first_s "
-    "WHEN first_s IS NULL OR excluded.first_s < first_s THEN excluded.first_s ELSE first_s END, "
-    "last_s = CASE WHEN excluded.last_s IS NULL THEN last_s "
-    "WHEN last_s IS NULL OR excluded.last_s > last_s THEN excluded.last_s ELSE last_s END";
-
-// One component counted from its records: ?1 partition, ?2 code.
-constexpr const char* kRecountComponent =
-    "INSERT OR REPLACE INTO components(partition, code, count, first_s, last_s) "
-    "SELECT partition, code, count(*), min(time_s), max(time_s) FROM records "
-    "WHERE partition = ?1 AND code = ?2 GROUP BY partition, code";
-
-constexpr const char* kCreateComponentTriggers[] = {
+constexpr const char* kCreateComponentTriggers3[] = {
     "CREATE TRIGGER components_removed AFTER DELETE ON records BEGIN " KTM_COMPONENT_REMOVED("old") " END",
     "CREATE TRIGGER components_changed AFTER UPDATE OF partition, code, time_s ON records BEGIN " KTM_COMPONENT_REMOVED(
         "old") KTM_COMPONENT_ADDED("new") " END",
@@ -237,27 +135,128 @@ constexpr const char* kVersion2Checks[] = {
 
 constexpr const char* kVersion3Check = "SELECT partition, code, count, first_s, last_s FROM components LIMIT 0";
 
-// Records are inserted many to a statement: one run of the statement opens the table once and
-// keeps its place in it from one record to the next.
-constexpr int kRecordsPerInsert = 64;
-constexpr int kRecordParameters = 10;
+// Version 4: readouts, their slots (readout, partition, code) and the gauges that sat in them.
+// Everything a record is keyed by is a small integer: its slot, its time (kOddTimes - id for a
+// text that is not a time) and its file. The table is stored in the order of that key, so a
+// slot's records lie together in time order and a series, or the part of it one assignment
+// covers, is one range of the table itself. The time's text is kept only where it is not the
+// canonical text of time_s; utc_s is the instant in the readout's zone of that time.
+constexpr const char* kCreateSchema4[] = {
+    "CREATE TABLE readouts(id INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE COLLATE NOCASE, "
+    "time_zone TEXT NOT NULL)",
+    "CREATE TABLE readout_zones(readout INTEGER NOT NULL REFERENCES readouts(id), from_utc INTEGER NOT NULL, "
+    "zone TEXT NOT NULL, PRIMARY KEY(readout, from_utc)) WITHOUT ROWID",
+    "CREATE TABLE devices(device TEXT PRIMARY KEY NOT NULL, readout INTEGER NOT NULL REFERENCES readouts(id)) "
+    "WITHOUT ROWID",
+    // What the history lists of each slot, kept up to date so that it never needs the records
+    // read: how many it has and the span of the times among them (count, first_s, last_s).
+    "CREATE TABLE slots(id INTEGER PRIMARY KEY, readout INTEGER NOT NULL REFERENCES readouts(id), "
+    "partition TEXT NOT NULL, code TEXT NOT NULL, count INTEGER NOT NULL DEFAULT 0, first_s INTEGER, "
+    "last_s INTEGER, UNIQUE(readout, partition, code))",
+    "CREATE TABLE files(id INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE)",
+    "CREATE TABLE odd_times(id INTEGER PRIMARY KEY, text TEXT NOT NULL UNIQUE)",
+    "CREATE TABLE sites(id INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE, notes TEXT NOT NULL DEFAULT '')",
+    "CREATE TABLE gauges(id INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE, type TEXT NOT NULL DEFAULT '', "
+    "unit TEXT NOT NULL DEFAULT '', site INTEGER REFERENCES sites(id), location TEXT NOT NULL DEFAULT '', "
+    "installed TEXT, interval_days INTEGER NOT NULL DEFAULT 0, notes TEXT NOT NULL DEFAULT '')",
+    // In readout time [from_t, to_t); to_t 2^63 - 1 while it holds.
+    "CREATE TABLE assignments(id INTEGER PRIMARY KEY, slot INTEGER NOT NULL REFERENCES slots(id), "
+    "gauge INTEGER NOT NULL REFERENCES gauges(id), from_t INTEGER NOT NULL, to_t INTEGER NOT NULL, "
+    "by_hand INTEGER NOT NULL, CHECK(from_t < to_t))",
+    "CREATE INDEX assignments_of_slot ON assignments(slot, from_t)",
+    "CREATE INDEX assignments_of_gauge ON assignments(gauge, from_t)",
+    // A gauge's version (gauge set), or a component code's (code set; slot set when it is of one
+    // readout's slot): from a UTC instant until the next one; `withdrawn` when the calibration was
+    // taken out of the table from then on.
+    "CREATE TABLE calibration_versions(id INTEGER PRIMARY KEY, gauge INTEGER REFERENCES gauges(id), "
+    "slot INTEGER REFERENCES slots(id), code TEXT, from_utc INTEGER NOT NULL, withdrawn INTEGER NOT NULL DEFAULT 0, "
+    "type TEXT NOT NULL, unit TEXT NOT NULL, kind TEXT NOT NULL CHECK(kind IN ('frequency', 'digits')), "
+    "form TEXT NOT NULL CHECK(form IN ('linear', 'polynomial')), g REAL NOT NULL, reversed INTEGER NOT NULL, "
+    "a REAL NOT NULL, b REAL NOT NULL, c REAL NOT NULL, field_zero INTEGER NOT NULL, r0 REAL NOT NULL, "
+    "t0 REAL NOT NULL, k REAL NOT NULL, entered_at TEXT NOT NULL, entered_by TEXT NOT NULL, "
+    "CHECK((gauge IS NULL) <> (code IS NULL)))",
+    "CREATE INDEX calibration_versions_of_gauge ON calibration_versions(gauge, from_utc)",
+    "CREATE INDEX calibration_versions_of_code ON calibration_versions(code, from_utc)",
+};
 
-std::string insertRecordsSql(int records)
-{
-    std::string sql = "INSERT OR IGNORE INTO records(partition, file, code, time, reading, temperature, download, "
-                      "reading_hz, temperature_c, time_s) VALUES ";
-    for (int r = 0; r < records; ++r)
-        sql += r ? ",(?,?,?,?,?,?,?,?,?,?)" : "(?,?,?,?,?,?,?,?,?,?)";
-    return sql;
-}
+constexpr const char* kCreateDownloads4 =
+    "CREATE TABLE downloads(id INTEGER PRIMARY KEY, at TEXT, partition TEXT, received INTEGER NOT NULL, "
+    "added INTEGER NOT NULL, readout INTEGER REFERENCES readouts(id))";
+
+constexpr const char* kCreateRecords4 =
+    "CREATE TABLE records(slot INTEGER NOT NULL, time_s INTEGER NOT NULL, file INTEGER NOT NULL, reading TEXT, "
+    "temperature TEXT, time TEXT, download INTEGER, reading_hz REAL, temperature_c REAL, utc_s INTEGER, "
+    "PRIMARY KEY(slot, time_s, file)) WITHOUT ROWID";
+
+// The store counts the records it adds itself (a trigger run for each of a million records would
+// double the store's time); triggers keep the slots' summary for a record taken out or changed,
+// whose slot's span is read again only when the record was at an end of it.
+#define KTM_SLOT_ADDED(row)                                                                   \
+    "UPDATE slots SET count = count + 1, "                                                    \
+    "first_s = CASE WHEN " row ".time_s < " KTM_FIRST_TIME " THEN first_s "                   \
+    "WHEN first_s IS NULL OR " row ".time_s < first_s THEN " row ".time_s ELSE first_s END, " \
+    "last_s = CASE WHEN " row ".time_s < " KTM_FIRST_TIME " THEN last_s "                     \
+    "WHEN last_s IS NULL OR " row ".time_s > last_s THEN " row ".time_s ELSE last_s END WHERE id = " row ".slot;"
+
+#define KTM_SLOT_REMOVED(row)                                                                                  \
+    "UPDATE slots SET count = count - 1 WHERE id = " row ".slot;"                                              \
+    "UPDATE slots SET "                                                                                        \
+    "first_s = (SELECT min(time_s) FROM records WHERE slot = " row ".slot AND time_s >= " KTM_FIRST_TIME "), " \
+    "last_s = (SELECT max(time_s) FROM records WHERE slot = " row ".slot AND time_s >= " KTM_FIRST_TIME ") "   \
+    "WHERE id = " row ".slot AND " row ".time_s >= " KTM_FIRST_TIME " "                                        \
+    "AND (first_s IS NULL OR last_s IS NULL OR " row ".time_s <= first_s OR " row ".time_s >= last_s);"
+
+constexpr const char* kCreateSlotTriggers[] = {
+    "CREATE TRIGGER slots_removed AFTER DELETE ON records BEGIN " KTM_SLOT_REMOVED("old") " END",
+    "CREATE TRIGGER slots_changed AFTER UPDATE OF slot, time_s ON records BEGIN " KTM_SLOT_REMOVED(
+        "old") KTM_SLOT_ADDED("new") " END",
+};
+
+#undef KTM_SLOT_ADDED
+#undef KTM_SLOT_REMOVED
+
+constexpr const char* kCountSlots =
+    "UPDATE slots SET count = (SELECT count(*) FROM records WHERE slot = slots.id), "
+    "first_s = (SELECT min(time_s) FROM records WHERE slot = slots.id AND time_s >= " KTM_FIRST_TIME "), "
+    "last_s = (SELECT max(time_s) FROM records WHERE slot = slots.id AND time_s >= " KTM_FIRST_TIME ")";
+
+constexpr const char* kVersion4Checks[] = {
+    "SELECT slot, time_s, file, reading, temperature, time, download, reading_hz, temperature_c, utc_s "
+    "FROM records LIMIT 0",
+    "SELECT id, at, partition, received, added, readout FROM downloads LIMIT 0",
+    "SELECT id, readout, partition, code, count, first_s, last_s FROM slots LIMIT 0",
+    "SELECT id, name, time_zone FROM readouts LIMIT 0",
+    "SELECT id, name FROM files LIMIT 0",
+    "SELECT id, text FROM odd_times LIMIT 0",
+    "SELECT id, slot, gauge, from_t, to_t, by_hand FROM assignments LIMIT 0",
+    "SELECT id, name, type, unit, site, location, installed, interval_days, notes FROM gauges LIMIT 0",
+    "SELECT id, gauge, slot, code, from_utc, withdrawn, type, unit, kind, form, g, reversed, a, b, c, field_zero, "
+    "r0, t0, k, entered_at, entered_by FROM calibration_versions LIMIT 0",
+};
 
 bool canPrepare(sqlite3* db, const char* sql) { return bool(Statement(db, sql)); }
 
-bool createComponents(sqlite3* db)
+bool createComponents3(sqlite3* db)
 {
-    if (!exec(db, kCreateComponents))
+    if (!exec(db, kCreateComponents3))
         return false;
-    for (const char* trigger : kCreateComponentTriggers)
+    for (const char* trigger : kCreateComponentTriggers3)
+        if (!exec(db, trigger))
+            return false;
+    return true;
+}
+
+bool createTables4(sqlite3* db)
+{
+    for (const char* sql : kCreateSchema4)
+        if (!exec(db, sql))
+            return false;
+    return exec(db, kCreateRecords4);
+}
+
+bool createSlotTriggers(sqlite3* db)
+{
+    for (const char* trigger : kCreateSlotTriggers)
         if (!exec(db, trigger))
             return false;
     return true;
@@ -265,17 +264,11 @@ bool createComponents(sqlite3* db)
 
 bool createSchema(sqlite3* db)
 {
-    return exec(db, kCreateDownloads) && exec(db, kCreateRecords) && exec(db, kCreateCalibrations) &&
-           createComponents(db) && exec(db, "PRAGMA user_version = 3");
+    return createTables4(db) && exec(db, kCreateDownloads4) && createSlotTriggers(db) &&
+           exec(db, "PRAGMA user_version = 4");
 }
 
-// Version 2 to 3: the table of components, filled from the records once.
-bool migrateFrom2(sqlite3* db)
-{
-    return createComponents(db) && exec(db, kFillComponents) && exec(db, "PRAGMA user_version = 3");
-}
-
-// The readers of the record texts, for the migration to compute the numbers in SQL.
+// The readers of the record texts, for the migrations to compute the numbers in SQL.
 template <typename Result, std::optional<Result> (*read)(const QString&)>
 void sqlNumber(sqlite3_context* context, int, sqlite3_value** args)
 {
@@ -305,6 +298,109 @@ bool registerReaders(sqlite3* db)
                                       nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
+// Version 3 to 4: every record goes to one readout, "未命名仪器", in the PC's time zone, its
+// slot made of its partition and code. No component list can be read here, so no gauge is
+// known and every record is unassigned; each calibration becomes the first version (since
+// ever) of its code, of that readout's slot where there is one.
+bool migrateFrom3(sqlite3* db)
+{
+    if (!registerReaders(db))
+        return false;
+    bool ok = true;
+    const bool anything = oneNumber(
+                              db,
+                              "SELECT EXISTS(SELECT 1 FROM records) OR EXISTS(SELECT 1 FROM downloads) "
+                              "OR EXISTS(SELECT 1 FROM calibrations)",
+                              [](sqlite3_stmt*) {}, &ok)
+                              .value_or(0) != 0;
+    if (!ok)
+        return false;
+    if (!exec(db, "DROP TRIGGER components_removed") || !exec(db, "DROP TRIGGER components_changed") ||
+        !exec(db, "DROP TABLE components") || !exec(db, "ALTER TABLE records RENAME TO records_v3") ||
+        !exec(db, "ALTER TABLE calibrations RENAME TO calibrations_v3") || !createTables4(db) ||
+        !exec(db, "ALTER TABLE downloads ADD COLUMN readout INTEGER REFERENCES readouts(id)"))
+        return false;
+    if (anything) {
+        Statement readout(db, "INSERT INTO readouts(name, time_zone) VALUES(?1, ?2)");
+        if (!readout)
+            return false;
+        bindText(readout.get(), 1, unnamedReadoutName());
+        bindText(readout.get(), 2, systemZone());
+        if (!step(readout.get()))
+            return false;
+        const qint64 id = sqlite3_last_insert_rowid(db);
+        std::optional<ZoneClock> clock = zoneClockOf(db, id, &ok);
+        if (!clock)
+            return false;
+        const auto utc = [](sqlite3_context* context, int, sqlite3_value** args) {
+            if (sqlite3_value_type(args[0]) == SQLITE_NULL) {
+                sqlite3_result_null(context);
+                return;
+            }
+            auto* c = static_cast<ZoneClock*>(sqlite3_user_data(context));
+            sqlite3_result_int64(context, c->utc(sqlite3_value_int64(args[0])));
+        };
+        if (sqlite3_create_function_v2(db, "archive_utc", 1, SQLITE_UTF8 | SQLITE_DIRECTONLY, &*clock, utc, nullptr,
+                                       nullptr, nullptr) != SQLITE_OK)
+            return false;
+        const std::string rid = std::to_string(id);
+        const std::string steps[] = {
+            "UPDATE downloads SET readout = " + rid,
+            "INSERT INTO slots(readout, partition, code) SELECT DISTINCT " + rid +
+                ", partition, code FROM records_v3 ORDER BY partition, code",
+            "INSERT INTO files(name) SELECT DISTINCT file FROM records_v3 ORDER BY file",
+            "INSERT INTO odd_times(text) SELECT DISTINCT time FROM records_v3 WHERE archive_time_s(time) IS NULL "
+            "ORDER BY time",
+            "INSERT INTO records(slot, time_s, file, reading, temperature, time, download, reading_hz, "
+            "temperature_c, utc_s) "
+            "SELECT s.id, coalesce(t.t, " KTM_FIRST_TIME " - 1 - o.id), f.id, r.reading, r.temperature, "
+            "CASE WHEN t.t IS NULL THEN r.time END, r.download, r.reading_hz, r.temperature_c, archive_utc(t.t) "
+            "FROM records_v3 r JOIN (SELECT DISTINCT time, archive_time_s(time) AS t FROM records_v3) t "
+            "ON t.time = r.time "
+            "JOIN slots s ON s.readout = " +
+                rid +
+                " AND s.partition = r.partition AND s.code = r.code "
+                "JOIN files f ON f.name = r.file LEFT JOIN odd_times o ON o.text = r.time "
+                "ORDER BY 1, 2, 3",
+            kCountSlots,
+            "INSERT INTO calibration_versions(gauge, slot, code, from_utc, withdrawn, type, unit, kind, form, g, "
+            "reversed, a, b, c, field_zero, r0, t0, k, entered_at, entered_by) "
+            "SELECT NULL, (SELECT min(id) FROM slots s WHERE s.readout = " +
+                rid + " AND s.code = c.code), c.code, " + std::to_string(kSinceEver) +
+                ", 0, c.gauge, c.unit, c.kind, c.form, c.g, c.reversed, c.a, c.b, c.c, c.field_zero, c.r0, c.t0, c.k, "
+                "?1, ?2 FROM calibrations_v3 c ORDER BY c.code",
+        };
+        for (const std::string& s : steps) {
+            Statement run(db, s.c_str());
+            if (!run)
+                return false;
+            if (sqlite3_bind_parameter_count(run.get()) == 2) {
+                bindText(run.get(), 1, QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs));
+                bindText(run.get(), 2, pcUser());
+            }
+            if (!step(run.get()))
+                return false;
+        }
+        sqlite3_create_function_v2(db, "archive_utc", 1, SQLITE_UTF8, nullptr, nullptr, nullptr, nullptr, nullptr);
+        // Nothing lost: every record of version 3 is one of version 4.
+        const std::optional<qint64> before = oneNumber(
+            db, "SELECT count(*) FROM records_v3", [](sqlite3_stmt*) {}, &ok);
+        const std::optional<qint64> after = oneNumber(
+            db, "SELECT count(*) FROM records", [](sqlite3_stmt*) {}, &ok);
+        if (!ok || before != after)
+            return false;
+    }
+    return exec(db, "DROP TABLE records_v3") && exec(db, "DROP TABLE calibrations_v3") && createSlotTriggers(db) &&
+           exec(db, "PRAGMA user_version = 4");
+}
+
+// Version 2 to 3: the table of components, filled from the records once.
+bool migrateFrom2(sqlite3* db)
+{
+    return createComponents3(db) && exec(db, kFillComponents3) && exec(db, "PRAGMA user_version = 3") &&
+           migrateFrom3(db);
+}
+
 // Version 1 to 2: every record is kept with its texts; the numbers are filled in from them, and
 // each distinct download time of a partition becomes a download. A key field version 1 left
 // NULL becomes empty text; should that make two records one, the migration fails whole and the
@@ -312,11 +408,11 @@ bool registerReaders(sqlite3* db)
 bool migrateFrom1(sqlite3* db)
 {
     return registerReaders(db) && exec(db, "ALTER TABLE records RENAME TO records_v1") &&
-           exec(db, kCreateDownloads) &&
+           exec(db, kCreateDownloads3) &&
            exec(db, "INSERT INTO downloads(at, partition, received, added) "
                     "SELECT downloaded, partition, count(*), count(*) FROM records_v1 "
                     "GROUP BY downloaded, partition ORDER BY min(rowid)") &&
-           exec(db, "CREATE INDEX downloads_of_v1 ON downloads(at, partition)") && exec(db, kCreateRecords) &&
+           exec(db, "CREATE INDEX downloads_of_v1 ON downloads(at, partition)") && exec(db, kCreateRecords3) &&
            exec(db, "INSERT INTO records(partition, file, code, time, reading, temperature, download, reading_hz, "
                     "temperature_c, time_s) "
                     "SELECT coalesce(r.partition, ''), coalesce(r.file, ''), coalesce(r.code, ''), "
@@ -325,21 +421,7 @@ bool migrateFrom1(sqlite3* db)
                     "archive_reading_hz(r.reading), archive_temperature_c(r.temperature), archive_time_s(r.time) "
                     "FROM records_v1 r ORDER BY r.rowid") &&
            exec(db, "DROP TABLE records_v1") && exec(db, "DROP INDEX downloads_of_v1") &&
-           exec(db, kCreateCalibrations) && exec(db, "PRAGMA user_version = 2") && migrateFrom2(db);
-}
-
-// Runs `steps` in one transaction; on failure rolls back and gives SQLite's message.
-template <typename F>
-std::optional<QString> inTransaction(sqlite3* db, F&& steps, const char* begin = "BEGIN IMMEDIATE")
-{
-    if (!exec(db, begin))
-        return message(db);
-    if (steps() && exec(db, "COMMIT"))
-        return std::nullopt;
-    const QString detail = message(db);
-    if (!sqlite3_get_autocommit(db))
-        exec(db, "ROLLBACK");
-    return detail;
+           exec(db, kCreateCalibrations3) && exec(db, "PRAGMA user_version = 2") && migrateFrom2(db);
 }
 
 // --- Opening --------------------------------------------------------------------------------
@@ -350,36 +432,6 @@ enum class Verdict {
     Damaged,
     Newer,
     CannotOpen
-};
-
-// Waits for the archive while another connection holds it, as long as the patience allows.
-// Owned beside the connection it serves, at a fixed address.
-struct Waiter {
-    Patience patience;
-    QElapsedTimer clock;
-    qint64 told = 0;
-    bool gaveUp = false;
-
-    static int onBusy(void* self, int attempt)
-    {
-        auto* w = static_cast<Waiter*>(self);
-        if (attempt == 0) {
-            w->clock.start();
-            w->told = 0;
-            w->gaveUp = false;
-        }
-        if (w->patience.cancelled && w->patience.cancelled()) {
-            w->gaveUp = true;
-            return 0;
-        }
-        sqlite3_sleep(std::min(1 + attempt, 25)); // soon at first, then 25 ms apart
-        const qint64 waited = w->clock.elapsed();
-        if (w->patience.waiting && waited - w->told >= 500) {
-            w->told = waited;
-            w->patience.waiting(waited);
-        }
-        return 1;
-    }
 };
 
 struct Inspection {
@@ -484,6 +536,15 @@ Inspection inspect(const QString& path, const OpenOptions& options, bool immutab
             out.verdict = Verdict::Usable;
         else
             out.detail = QStringLiteral("schema version 1 without its records table: %1").arg(message(db));
+    } else if (out.version == 4) {
+        out.verdict = Verdict::Usable;
+        for (const char* check : kVersion4Checks) {
+            if (!canPrepare(db, check)) {
+                out.verdict = Verdict::Damaged;
+                out.detail = QStringLiteral("schema version 4 without its tables: %1").arg(message(db));
+                break;
+            }
+        }
     } else if (out.version == 2 || out.version == 3) {
         out.verdict = Verdict::Usable;
         for (const char* check : kVersion2Checks) {
@@ -548,25 +609,6 @@ std::optional<QString> moveAside(const QString& path, ErrorKind kind, QString* f
 } // namespace
 
 // --- The archive ----------------------------------------------------------------------------
-
-namespace {
-const qint64 kFirstTime = *instrumentTime(QStringLiteral("0001-01-01 00:00:00"));
-const qint64 kLastTime = *instrumentTime(QStringLiteral("9999-12-31 23:59:59"));
-} // namespace
-
-struct Archive::Impl {
-    QString path;
-    bool readOnly = false;
-    bool hasComponents = true;
-    std::unique_ptr<Waiter> waiter; // outlives the connection
-    Connection db;                  // closed after the statements
-    Statement insertDownload;
-    Statement insertRecords; // kRecordsPerInsert at a time
-    Statement insertRecord;  // the rest one by one
-    Statement finishDownload;
-    Statement addToComponent;
-    Statement recountComponent;
-};
 
 Archive::Archive(std::unique_ptr<Impl> impl) : m(std::move(impl)) {}
 
@@ -644,6 +686,7 @@ std::optional<QString> prepareSchema(sqlite3* db)
             }
             case 1: return migrateFrom1(db);
             case 2: return migrateFrom2(db);
+            case 3: return migrateFrom3(db);
             case Archive::kSchemaVersion: return true;
             default: why = QStringLiteral("schema version %1").arg(*version); return false;
             }
@@ -793,17 +836,14 @@ std::unique_ptr<Archive> Archive::open(const QString& path, std::optional<SetAsi
     auto impl = std::make_unique<Impl>();
     impl->path = file;
     impl->readOnly = options.readOnly;
-    const std::optional<int> version = userVersion(db);
-    impl->hasComponents = version && *version >= 3;
+    impl->version = userVersion(db).value_or(0);
     if (!options.readOnly) {
-        impl->insertDownload = Statement(db, "INSERT INTO downloads(at, partition, received, added) VALUES(?1, ?2, ?3, 0)", true);
+        impl->insertDownload =
+            Statement(db, "INSERT INTO downloads(at, partition, received, added, readout) VALUES(?1, ?2, ?3, 0, ?4)", true);
         impl->insertRecords = Statement(db, insertRecordsSql(kRecordsPerInsert).c_str(), true);
         impl->insertRecord = Statement(db, insertRecordsSql(1).c_str(), true);
         impl->finishDownload = Statement(db, "UPDATE downloads SET added = ?1, partition = ?3, received = ?4 WHERE id = ?2", true);
-        impl->addToComponent = Statement(db, kAddToComponent, true);
-        impl->recountComponent = Statement(db, kRecountComponent, true);
-        if (!impl->insertDownload || !impl->insertRecords || !impl->insertRecord || !impl->finishDownload ||
-            !impl->addToComponent || !impl->recountComponent) {
+        if (!impl->insertDownload || !impl->insertRecords || !impl->insertRecord || !impl->finishDownload) {
             setError(error, ErrorKind::CannotOpen, QStringLiteral("%1: %2").arg(file, message(db)));
             return nullptr; // the statements go before the connection
         }
@@ -813,397 +853,22 @@ std::unique_ptr<Archive> Archive::open(const QString& path, std::optional<SetAsi
     return std::unique_ptr<Archive>(new Archive(std::move(impl)));
 }
 
-std::optional<StoreResult> Archive::store(const std::vector<Record>& records, const QDateTime& downloadedAt,
-                                          Error* error)
-{
-    return store(recordSource(records), downloadedAt, error);
-}
-
-std::optional<StoreResult> Archive::store(const RecordSource& next, const QDateTime& downloadedAt, Error* error)
-{
-    if (m->readOnly) {
-        setError(error, ErrorKind::WriteFailed, QStringLiteral("%1: opened for reading only").arg(m->path));
-        return std::nullopt;
-    }
-    sqlite3* db = m->db.get();
-    sqlite3_stmt* download = m->insertDownload.get();
-    sqlite3_stmt* finish = m->finishDownload.get();
-    const Patience& patience = m->waiter->patience;
-    StoreResult result;
-
-    auto step = [&](sqlite3_stmt* stmt) {
-        const int rc = sqlite3_step(stmt);
-        sqlite3_reset(stmt);
-        return rc == SQLITE_DONE;
-    };
-
-    // The partition of the copy, unless its records are of several.
-    QByteArray partition;
-    bool onePartition = true;
-
-    // The texts of one statement's records, as UTF-8 one after the other; they are bound
-    // without a copy (SQLITE_STATIC) once all are in, and stay until the statement has run.
-    // Partition and file, the same for record after record, are held once.
-    std::string texts;
-    texts.reserve(kRecordsPerInsert * 64);
-    struct Slice {
-        size_t offset = 0;
-        size_t length = 0;
-    };
-    struct Numbers {
-        std::optional<double> hz;
-        std::optional<double> c;
-        std::optional<qint64> t;
-    };
-    Slice slices[kRecordsPerInsert][6];
-    Numbers numbers[kRecordsPerInsert];
-    // What the records added bring to each component, keyed "partition\0code".
-    struct Added {
-        bool recount = false;
-        qint64 count = 0;
-        bool timed = false;
-        qint64 first = 0;
-        qint64 last = 0;
-    };
-    std::unordered_map<std::string, Added> added;
-    std::string key;
-    sqlite3_int64 downloadId = 0;
-    bool cancelled = false;
-
-    auto bindAndRun = [&](sqlite3_stmt* stmt, int count) {
-        const char* base = texts.data();
-        for (int i = 0; i < count; ++i) {
-            const int p = i * kRecordParameters;
-            for (int f = 0; f < 6; ++f)
-                sqlite3_bind_text(stmt, p + f + 1, base + slices[i][f].offset, int(slices[i][f].length), SQLITE_STATIC);
-            sqlite3_bind_int64(stmt, p + 7, downloadId);
-            if (numbers[i].hz)
-                sqlite3_bind_double(stmt, p + 8, *numbers[i].hz);
-            else
-                sqlite3_bind_null(stmt, p + 8);
-            if (numbers[i].c)
-                sqlite3_bind_double(stmt, p + 9, *numbers[i].c);
-            else
-                sqlite3_bind_null(stmt, p + 9);
-            if (numbers[i].t)
-                sqlite3_bind_int64(stmt, p + 10, *numbers[i].t);
-            else
-                sqlite3_bind_null(stmt, p + 10);
-        }
-        if (!step(stmt))
-            return false;
-        // Where every record of the statement was added, what each brings to its component
-        // is known here; where only some were, their components are counted again at the end.
-        const int changed = sqlite3_changes(db);
-        result.added += changed;
-        if (changed == 0)
-            return true;
-        for (int i = 0; i < count; ++i) {
-            key.assign(base + slices[i][0].offset, slices[i][0].length);
-            key.push_back('\0');
-            key.append(base + slices[i][2].offset, slices[i][2].length);
-            Added& a = added[key];
-            if (changed != count) {
-                a.recount = true;
-                continue;
-            }
-            ++a.count;
-            if (const std::optional<qint64> t = numbers[i].t) {
-                a.first = a.timed ? std::min(a.first, *t) : *t;
-                a.last = a.timed ? std::max(a.last, *t) : *t;
-                a.timed = true;
-            }
-        }
-        return true;
-    };
-
-    const std::optional<QString> failed = inTransaction(db, [&] {
-        if (downloadedAt.isValid())
-            bindText(download, 1, downloadedAt.toUTC().toString(Qt::ISODateWithMs));
-        else
-            sqlite3_bind_null(download, 1);
-        sqlite3_bind_null(download, 2);
-        sqlite3_bind_int64(download, 3, 0);
-        if (!step(download))
-            return false;
-        downloadId = sqlite3_last_insert_rowid(db);
-
-        // One statement's records at a time, each read from the source once.
-        RecordView r;
-        QByteArrayView lastPartition, lastFile;
-        int count = 0;
-        bool more = true;
-        while (more) {
-            texts.clear();
-            count = 0;
-            auto add = [&](QByteArrayView text) {
-                const size_t offset = texts.size();
-                texts.append(text.data() ? text.data() : "", size_t(text.size()));
-                return Slice{offset, size_t(text.size())};
-            };
-            while (count < kRecordsPerInsert && (more = next(r))) {
-                if (result.received == 0)
-                    partition = r.partition.toByteArray();
-                else if (onePartition && r.partition != QByteArrayView(partition))
-                    onePartition = false;
-                ++result.received;
-                const int i = count++;
-                // Compared by content: a source may give the same text from a buffer of its own.
-                const bool samePartition = i && r.partition == QByteArrayView(texts.data() + slices[i - 1][0].offset, qsizetype(slices[i - 1][0].length));
-                const bool sameFile = i && r.file == QByteArrayView(texts.data() + slices[i - 1][1].offset, qsizetype(slices[i - 1][1].length));
-                slices[i][0] = samePartition ? slices[i - 1][0] : add(r.partition);
-                slices[i][1] = sameFile ? slices[i - 1][1] : add(r.file);
-                slices[i][2] = add(r.code);
-                slices[i][3] = add(r.time);
-                slices[i][4] = add(r.reading);
-                slices[i][5] = add(r.temperature);
-                numbers[i] = Numbers{readingHz(r.reading), temperatureC(r.temperature), instrumentTime(r.time)};
-            }
-            if (count == kRecordsPerInsert) {
-                if (!bindAndRun(m->insertRecords.get(), count))
-                    return false;
-            } else {
-                // The rest one by one: their texts are slices of the same buffer.
-                for (int i = 0; i < count; ++i) {
-                    for (int f = 0; f < 6; ++f)
-                        slices[0][f] = slices[i][f];
-                    numbers[0] = numbers[i];
-                    if (!bindAndRun(m->insertRecord.get(), 1))
-                        return false;
-                }
-            }
-            if (patience.cancelled && patience.cancelled()) {
-                cancelled = true;
-                return false;
-            }
-        }
-
-        sqlite3_bind_int64(finish, 1, result.added);
-        sqlite3_bind_int64(finish, 2, downloadId);
-        if (onePartition && result.received > 0)
-            sqlite3_bind_text(finish, 3, partition.constData(), int(partition.size()), SQLITE_TRANSIENT);
-        else
-            sqlite3_bind_null(finish, 3);
-        sqlite3_bind_int64(finish, 4, result.received); // known only now
-        if (!step(finish))
-            return false;
-        sqlite3_stmt* component = m->addToComponent.get();
-        sqlite3_stmt* recount = m->recountComponent.get();
-        for (const auto& [which, a] : added) {
-            const size_t split = which.find('\0');
-            if (a.recount) {
-                sqlite3_bind_text(recount, 1, which.data(), int(split), SQLITE_STATIC);
-                sqlite3_bind_text(recount, 2, which.data() + split + 1, int(which.size() - split - 1), SQLITE_STATIC);
-                if (!step(recount))
-                    return false;
-                continue;
-            }
-            sqlite3_bind_text(component, 1, which.data(), int(split), SQLITE_STATIC);
-            sqlite3_bind_text(component, 2, which.data() + split + 1, int(which.size() - split - 1), SQLITE_STATIC);
-            sqlite3_bind_int64(component, 3, a.count);
-            for (int i : {4, 5}) {
-                if (a.timed)
-                    sqlite3_bind_int64(component, i, i == 4 ? a.first : a.last);
-                else
-                    sqlite3_bind_null(component, i);
-            }
-            if (!step(component))
-                return false;
-        }
-        sqlite3_clear_bindings(component);
-        sqlite3_clear_bindings(recount);
-        return true;
-    });
-    // No statement keeps a pointer into the texts above.
-    sqlite3_clear_bindings(m->insertRecords.get());
-    sqlite3_clear_bindings(m->insertRecord.get());
-    if (failed) {
-        const bool stopped = cancelled || m->waiter->gaveUp;
-        m->waiter->gaveUp = false;
-        setError(error, stopped ? ErrorKind::Cancelled : ErrorKind::WriteFailed, *failed);
-        return std::nullopt;
-    }
-    return result;
-}
-
-std::vector<SeriesSummary> Archive::summary(Error* error) const
-{
-    std::vector<SeriesSummary> out;
-    // An archive of version 2 read where it cannot be brought forward has no table of components.
-    const char* sql = m->hasComponents ? "SELECT partition, code, count, first_s, last_s FROM components "
-                                         "ORDER BY partition, code"
-                                       : "SELECT partition, code, count(*), min(time_s), max(time_s) FROM records "
-                                         "GROUP BY partition, code ORDER BY partition, code";
-    if (!readRows(m->db.get(), sql, error, [&](sqlite3_stmt* s) {
-            out.push_back(SeriesSummary{columnText(s, 0), columnText(s, 1), sqlite3_column_int64(s, 2),
-                                        sqlite3_column_int64(s, 3), sqlite3_column_int64(s, 4)});
-        }))
-        return {};
-    return out;
-}
-
-std::vector<Point> Archive::series(const QString& partition, const QString& code, qint64 from, qint64 to,
-                                   Error* error) const
-{
-    std::vector<Point> out;
-    // Every time there is lies in years 1 to 9999; within them the texts bound the range of the
-    // table that holds it, and the numbers leave out the texts that are not times.
-    from = std::max(from, kFirstTime);
-    to = std::min(to, kLastTime);
-    if (from > to)
-        return out;
-    const auto bind = [&](sqlite3_stmt* s) {
-        bindText(s, 1, partition);
-        bindText(s, 2, code);
-        bindText(s, 3, instrumentTimeText(from));
-        bindText(s, 4, instrumentTimeText(to));
-        sqlite3_bind_int64(s, 5, from);
-        sqlite3_bind_int64(s, 6, to);
-    };
-    const auto row = [&](sqlite3_stmt* s) {
-        Point p;
-        p.time = sqlite3_column_int64(s, 0);
-        p.readingHz = sqlite3_column_double(s, 1);
-        p.hasTemperature = sqlite3_column_type(s, 2) != SQLITE_NULL;
-        if (p.hasTemperature)
-            p.temperatureC = sqlite3_column_double(s, 2);
-        out.push_back(p);
-    };
-    if (!readRows(m->db.get(),
-                  "SELECT time_s, reading_hz, temperature_c FROM records "
-                  "WHERE partition = ?1 AND code = ?2 AND time BETWEEN ?3 AND ?4 "
-                  "AND time_s BETWEEN ?5 AND ?6 AND reading_hz IS NOT NULL ORDER BY time",
-                  error, bind, row))
-        return {};
-    return out;
-}
-
-std::vector<Download> Archive::downloads(Error* error) const
-{
-    std::vector<Download> out;
-    if (!readRows(m->db.get(), "SELECT id, at, partition, received, added FROM downloads ORDER BY id", error,
-                  [&](sqlite3_stmt* s) {
-                      Download d;
-                      d.id = sqlite3_column_int64(s, 0);
-                      d.at = QDateTime::fromString(columnText(s, 1), Qt::ISODateWithMs).toUTC();
-                      d.partition = columnText(s, 2);
-                      d.received = sqlite3_column_int64(s, 3);
-                      d.added = sqlite3_column_int64(s, 4);
-                      out.push_back(d);
-                  }))
-        return {};
-    return out;
-}
-
-namespace {
-
-constexpr const char* kCalibrationColumns = "code, gauge, unit, kind, form, g, reversed, a, b, c, field_zero, r0, t0, k";
-
-Calibration calibrationOfRow(sqlite3_stmt* s)
-{
-    Calibration c;
-    c.code = columnText(s, 0);
-    c.gauge = columnText(s, 1);
-    c.unit = columnText(s, 2);
-    c.kind = columnText(s, 3) == QLatin1String("frequency") ? ReadingKind::Frequency : ReadingKind::Digits;
-    c.form = columnText(s, 4) == QLatin1String("polynomial") ? Form::Polynomial : Form::Linear;
-    c.G = sqlite3_column_double(s, 5);
-    c.reversed = sqlite3_column_int(s, 6) != 0;
-    c.A = sqlite3_column_double(s, 7);
-    c.B = sqlite3_column_double(s, 8);
-    c.C = sqlite3_column_double(s, 9);
-    c.fieldZero = sqlite3_column_int(s, 10) != 0;
-    c.R0 = sqlite3_column_double(s, 11);
-    c.T0 = sqlite3_column_double(s, 12);
-    c.K = sqlite3_column_double(s, 13);
-    return c;
-}
-
-} // namespace
-
-std::vector<Calibration> Archive::calibrations(Error* error) const
-{
-    std::vector<Calibration> out;
-    const std::string sql = std::string("SELECT ") + kCalibrationColumns + " FROM calibrations ORDER BY code";
-    if (!readRows(m->db.get(), sql.c_str(), error, [&](sqlite3_stmt* s) { out.push_back(calibrationOfRow(s)); }))
-        return {};
-    return out;
-}
-
-std::optional<Calibration> Archive::calibration(const QString& code, Error* error) const
-{
-    // The code is the table's key: one row at most.
-    std::optional<Calibration> out;
-    const std::string sql = std::string("SELECT ") + kCalibrationColumns + " FROM calibrations WHERE code = ?1";
-    if (!readRows(
-            m->db.get(), sql.c_str(), error, [&](sqlite3_stmt* s) { bindText(s, 1, code); },
-            [&](sqlite3_stmt* s) { out = calibrationOfRow(s); }))
-        return std::nullopt;
-    return out;
-}
-
-bool Archive::setCalibrations(const std::vector<Calibration>& all, Error* error)
-{
-    for (const Calibration& c : all) {
-        if (c.code.isEmpty()) {
-            setError(error, ErrorKind::WriteFailed, QStringLiteral("a calibration without a component code"));
-            return false;
-        }
-        for (double v : {c.G, c.A, c.B, c.C, c.R0, c.T0, c.K}) {
-            if (!std::isfinite(v)) {
-                setError(error, ErrorKind::WriteFailed, QStringLiteral("calibration %1: a factor that is not a finite number").arg(c.code));
-                return false;
-            }
-        }
-    }
-    sqlite3* db = m->db.get();
-    const std::optional<QString> failed = inTransaction(db, [&] {
-        if (!exec(db, "DELETE FROM calibrations"))
-            return false;
-        const std::string sql = std::string("INSERT INTO calibrations(") + kCalibrationColumns +
-                                ") VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14)";
-        Statement insert(db, sql.c_str());
-        if (!insert)
-            return false;
-        sqlite3_stmt* s = insert.get();
-        for (const Calibration& c : all) {
-            bindText(s, 1, c.code);
-            bindText(s, 2, c.gauge);
-            bindText(s, 3, c.unit);
-            sqlite3_bind_text(s, 4, c.kind == ReadingKind::Frequency ? "frequency" : "digits", -1, SQLITE_STATIC);
-            sqlite3_bind_text(s, 5, c.form == Form::Polynomial ? "polynomial" : "linear", -1, SQLITE_STATIC);
-            sqlite3_bind_double(s, 6, c.G);
-            sqlite3_bind_int(s, 7, c.reversed ? 1 : 0);
-            sqlite3_bind_double(s, 8, c.A);
-            sqlite3_bind_double(s, 9, c.B);
-            sqlite3_bind_double(s, 10, c.C);
-            sqlite3_bind_int(s, 11, c.fieldZero ? 1 : 0);
-            sqlite3_bind_double(s, 12, c.R0);
-            sqlite3_bind_double(s, 13, c.T0);
-            sqlite3_bind_double(s, 14, c.K);
-            const int rc = sqlite3_step(s);
-            sqlite3_reset(s);
-            if (rc != SQLITE_DONE)
-                return false;
-        }
-        return true;
-    });
-    if (failed) {
-        setError(error, ErrorKind::WriteFailed, *failed);
-        return false;
-    }
-    return true;
-}
-
 bool recountSummary(sqlite3* db)
 {
-    sqlite3_stmt* has = nullptr;
-    if (sqlite3_prepare_v2(db, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'components'", -1, &has,
-                           nullptr) != SQLITE_OK)
+    bool ok = true;
+    const bool slotted = oneNumber(
+                             db, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'slots'",
+                             [](sqlite3_stmt*) {}, &ok)
+                             .has_value();
+    const bool components = oneNumber(
+                                db, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'components'",
+                                [](sqlite3_stmt*) {}, &ok)
+                                .has_value();
+    if (!ok)
         return false;
-    const bool summarised = sqlite3_step(has) == SQLITE_ROW;
-    sqlite3_finalize(has);
-    return !summarised || (exec(db, "DELETE FROM components") && exec(db, kFillComponents));
+    if (slotted)
+        return exec(db, kCountSlots);
+    return !components || (exec(db, "DELETE FROM components") && exec(db, kFillComponents3));
 }
 
 } // namespace archive

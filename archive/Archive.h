@@ -93,7 +93,7 @@ struct Point {
 // of the components. One SQLite file; the schema carries a version and is migrated forward.
 class Archive {
 public:
-    static constexpr int kSchemaVersion = 3;
+    static constexpr int kSchemaVersion = 4;
 
     // The archive in the user's data folder.
     static QString defaultPath();
@@ -115,8 +115,10 @@ public:
     // Stores the records of one copy in one transaction, each record once. While another
     // program writes, the store waits as the open's patience says; cancelled, it keeps nothing
     // (ErrorKind::Cancelled).
-    // The origin's readout keys the records; its component list, when given, is brought into the
-    // slot assignments first (observeComponents), in the same transaction.
+    // The origin's readout keys the records (0 or a readout the archive does not know is refused,
+    // ErrorKind::WriteFailed); its component list, when given, is brought into the slot
+    // assignments first (observeComponents), in the same transaction, so that the records go to
+    // the gauges it names. The result's clock says what the clock guard found of the records added.
     std::optional<StoreResult> store(const RecordSource& records, const QDateTime& downloadedAt,
                                      const CopyOrigin& origin, Error* error);
     std::optional<StoreResult> store(const std::vector<Record>& records, const QDateTime& downloadedAt,
@@ -125,24 +127,34 @@ public:
     // The reads below give nothing and fill `error` (when given) if the database cannot be read,
     // so that a failed read is not taken for an empty archive.
 
-    // Every (partition, code) with records, ordered by partition and code. `count` includes
+    // Every slot (readout, partition, code) with records, ordered by readout name, partition and
+    // code. `count` includes
     // records whose time is not a time; the times span only those that have one (0 and 0
     // when none has). Read from the table of components the archive keeps up to date with
     // every change of its records, not from the records themselves.
     std::vector<SeriesSummary> summary(Error* error = nullptr) const;
-    // One component's records with a time in [from, to], oldest first; records whose time is
-    // not a time, or whose reading is not a number, are left out.
+    // One slot's records with a time in [from, to], oldest first; records whose time is not a
+    // time, or whose reading is not a number, are left out. `readout` empty: the slots of that
+    // partition and code of every readout, together in time order.
+    std::vector<Point> series(const QString& readout, const QString& partition, const QString& code, qint64 from,
+                              qint64 to, Error* error = nullptr) const;
     std::vector<Point> series(const QString& partition, const QString& code, qint64 from, qint64 to,
                               Error* error = nullptr) const;
 
     // Every store, oldest first.
     std::vector<Download> downloads(Error* error = nullptr) const;
 
-    // Calibrations by component code, ordered by code.
+    // The calibration table as it stands now: the latest version of every gauge and of every
+    // component code that has versions (not withdrawn), ordered by `code`, which holds the
+    // gauge's name, or the code for a version of a code or slot (what an archive from before
+    // gauges held). calibration(name) is the latest of that gauge, else of that code.
     std::vector<Calibration> calibrations(Error* error = nullptr) const;
     std::optional<Calibration> calibration(const QString& code, Error* error = nullptr) const;
-    // Replaces the whole table in one transaction. Refused (nothing changes) for an empty or
-    // repeated code and for a number that is not finite.
+    // Brings the table to `all` in one transaction, keeping the history: every entry that differs
+    // from its latest version gets a new version valid from now (since ever when it has none),
+    // of the gauge of that name, else of that component code; every one the table had and `all`
+    // lacks is withdrawn from now on. Refused (nothing changes) for an empty or repeated code and
+    // for a number that is not finite.
     bool setCalibrations(const std::vector<Calibration>& all, Error* error);
 
     // --- Readouts ----------------------------------------------------------------------------
@@ -159,6 +171,8 @@ public:
     // The readout remembered for a device (serial/DeviceIdentity), and remembering it.
     std::optional<Readout> readoutOfDevice(const QString& device, Error* error = nullptr) const;
     bool rememberDevice(const QString& device, qint64 readout, Error* error);
+    // The devices remembered for a readout, in name order.
+    QStringList devicesOf(qint64 readout, Error* error = nullptr) const;
 
     // --- Gauges, sites and slots ------------------------------------------------------------
     // Brings a readout's component list into the slot assignments (what a store with names
@@ -190,11 +204,14 @@ public:
                                              Error* error = nullptr) const;
 
     // --- Calibration versions ----------------------------------------------------------------
-    // Every version of a gauge (or of a slot: gauge empty), oldest first.
+    // Every version of a gauge (or, when no gauge has that name, of that component code; all
+    // versions of codes when empty), oldest first (by fromUtc, then as entered).
     std::vector<CalibrationVersion> calibrationVersions(const QString& gauge, Error* error = nullptr) const;
     std::vector<CalibrationVersion> allCalibrationVersions(Error* error = nullptr) const;
     // Adds a version (entered now, by the PC's user); refused as setCalibrations refuses, and for
-    // a polynomial on digits whose coefficients are those of f^2 * 10^-6 (calibrationDoubt).
+    // a polynomial on digits whose coefficients are those of f^2 * 10^-6 (calibrationDoubt). A
+    // version of a slot names its readout and code; one with neither gauge nor readout is of
+    // the code on every readout. A gauge or readout the archive does not know is refused.
     std::optional<CalibrationVersion> addCalibrationVersion(const CalibrationVersion& version, Error* error);
 
 private:
@@ -203,7 +220,15 @@ private:
     std::unique_ptr<Impl> m;
 };
 
-// Counts the components' summary again from the records, inside the caller's transaction, for
+// The version that applies at a UTC instant: the one with the latest fromUtc at or before it
+// (the later entered of two from the same instant); nullptr when none does or it is withdrawn.
+const CalibrationVersion* versionAt(const std::vector<CalibrationVersion>& versions, qint64 utc);
+
+// The readout every record of an archive from before readouts was given, and the one a kept
+// copy without its readout is stored under: "未命名仪器".
+QString unnamedReadoutName();
+
+// Counts the slots' summary again from the records, inside the caller's transaction, for
 // a tool that changed records behind the store's back (a repair). True also for an archive of a
 // version without the summary; false on an SQLite error.
 bool recountSummary(sqlite3* db);

@@ -148,6 +148,7 @@ struct CalibrationVersion {
     Calibration values;
     QDateTime enteredAt; // UTC
     QString enteredBy;
+    bool withdrawn = false; // the calibration was taken out of the table from fromUtc on
 };
 
 // What the clock guard found in a copy: its newest reading more than an hour ahead of the PC's

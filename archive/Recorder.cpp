@@ -168,15 +168,28 @@ QString Recorder::takeDrained() { return std::exchange(m_drained, QString()); }
 int Recorder::waitingCopies() const { return Spool::waiting(m_path); }
 
 Recorder::Outcome Recorder::store(Archive* a, const QString& failure, const ReadingLayout::Records& records, const QString& partition,
-                                  const QDateTime& at)
+                                  const CopyOrigin& given, const QDateTime& at)
 {
     Outcome out;
+    if (given.readout == 0)
+        return Outcome{QCoreApplication::translate("Recorder", "未指定仪器，本次记录未存档。"), false, false};
     Error error;
-    if (a) {
-        if (const std::optional<StoreResult> stored = a->store(recordSource(records, partition), at, &error)) {
+    CopyOrigin origin = given;
+    if (a && origin.readout == kUnnamedReadout) {
+        if (const std::optional<Readout> r = a->readout(unnamedReadoutName(), &error))
+            origin.readout = r->id;
+        else if (const std::optional<Readout> made = a->addReadout(unnamedReadoutName(), QString(), &error))
+            origin.readout = made->id;
+    }
+    if (a && origin.readout > 0) {
+        if (const std::optional<StoreResult> stored = a->store(recordSource(records, partition), at, origin, &error)) {
             out.stored = true;
             out.text = QCoreApplication::translate("Recorder", "已存档：新增 %1 条记录，共 %2 条")
                            .arg(QString::number(stored->added), QString::number(stored->received));
+            out.clock = stored->clock;
+            if (const QString doubt = clockText(stored->clock); !doubt.isEmpty())
+                //: %1 what was stored, %2 what the clock guard found
+                out.text = QCoreApplication::translate("Recorder", "%1；%2").arg(out.text, doubt);
             if (const QString waits = waitingText(Spool::waiting(m_path)); !waits.isEmpty())
                 //: %1 what was stored, %2 how many copies still wait
                 out.text = QCoreApplication::translate("Recorder", "%1；%2").arg(out.text, waits);
@@ -188,7 +201,7 @@ Recorder::Outcome Recorder::store(Archive* a, const QString& failure, const Read
     if (a && error.kind == ErrorKind::Cancelled && !m_background)
         return Outcome{QCoreApplication::translate("Recorder", "未能存档：%1").arg(why), false, false};
     QString keptFailure;
-    if (m_access == Access::ReadWrite && Spool::keep(m_path, recordSource(records, partition), at, &keptFailure)) {
+    if (m_access == Access::ReadWrite && Spool::keep(m_path, recordSource(records, partition), at, given, &keptFailure)) {
         out.spooled = true;
         const QString waits = waitingText(Spool::waiting(m_path));
         out.text = error.kind == ErrorKind::Cancelled
@@ -202,12 +215,14 @@ Recorder::Outcome Recorder::store(Archive* a, const QString& failure, const Read
     return out;
 }
 
-QString Recorder::storeCopy(const ReadingLayout::Records& records, const QString& partition, const QDateTime& at)
+QString Recorder::storeCopy(const ReadingLayout::Records& records, const QString& partition, const CopyOrigin& origin,
+                            const QDateTime& at)
 {
     Archive* a = archive();
-    const Outcome out = store(a, m_failure, records, partition, at);
+    const Outcome out = store(a, m_failure, records, partition, origin, at);
     m_stored = out.stored;
     m_spooled = out.spooled;
+    m_clock = out.clock;
     return out.text;
 }
 
@@ -237,13 +252,14 @@ void Recorder::openInBackground(QObject* context, std::function<void()> opened)
     });
 }
 
-void Recorder::storeInBackground(const ReadingLayout::Records& records, const QString& partition, QObject* context,
-                                 std::function<void(const QString&)> done, std::function<void(qint64)> waiting)
+void Recorder::storeInBackground(const ReadingLayout::Records& records, const QString& partition, const CopyOrigin& origin,
+                                 QObject* context, std::function<void(const QString&)> done,
+                                 std::function<void(qint64)> waiting)
 {
     if (!m_background)
         openInBackground(context, {});
     if (!m_worker) { // after finish(): stored here and now
-        const QString text = storeCopy(records, partition);
+        const QString text = storeCopy(records, partition, origin);
         if (done)
             done(text);
         return;
@@ -253,7 +269,7 @@ void Recorder::storeInBackground(const ReadingLayout::Records& records, const QS
     Worker* worker = m_worker.get();
     QPointer<QObject> guard(context);
     const QDateTime at = QDateTime::currentDateTimeUtc();
-    worker->post([this, worker, records, partition, at, guard, done = std::move(done), waiting = std::move(waiting)] {
+    worker->post([this, worker, records, partition, origin, at, guard, done = std::move(done), waiting = std::move(waiting)] {
         if (worker->writer && waiting) {
             // Told on the window's thread; the store goes on meanwhile.
             m_patienceWaiting = [guard, waiting](qint64 ms) {
@@ -261,7 +277,7 @@ void Recorder::storeInBackground(const ReadingLayout::Records& records, const QS
                     onThreadOf(guard.data(), [waiting, ms] { waiting(ms); });
             };
         }
-        const Outcome out = store(worker->writer.get(), worker->failure, records, partition, at);
+        const Outcome out = store(worker->writer.get(), worker->failure, records, partition, origin, at);
         m_patienceWaiting = nullptr;
         if (!guard) {
             m_storing = false;
@@ -304,6 +320,22 @@ QString Recorder::errorText(const Error& error)
     }
     // %1 what failed, %2 SQLite's own words for it.
     return error.detail.isEmpty() ? what : QCoreApplication::translate("Recorder", "%1（%2）").arg(what, error.detail);
+}
+
+QString Recorder::clockText(const ClockDoubt& doubt)
+{
+    if (!doubt.any())
+        return {};
+    QStringList found;
+    if (doubt.ahead) {
+        const qint64 hours = (doubt.newestUtc - QDateTime::currentSecsSinceEpoch()) / 3600;
+        found << QCoreApplication::translate("Recorder", "最新读数比电脑时钟快 %1 小时").arg(std::max<qint64>(hours, 1));
+    }
+    if (!doubt.beforeInstallation.isEmpty())
+        found << QCoreApplication::translate("Recorder", "早于测点安装日期的读数：%1")
+                     .arg(doubt.beforeInstallation.join(QStringLiteral(", ")));
+    //: %1 what was found, e.g. that the newest reading is ahead of the PC's clock
+    return QCoreApplication::translate("Recorder", "仪器时钟可能不准（%1）").arg(found.join(QStringLiteral("；")));
 }
 
 QString Recorder::setAsideText(const SetAside& s)

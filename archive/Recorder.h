@@ -41,13 +41,21 @@ public:
     // Once, after opening: that copies kept earlier were stored ("" if none were).
     QString takeDrained();
 
-    // Stores the records of a copy of `partition`, as the layout reads them from the grid the copy
-    // left (each read from the grid when it is stored; none is copied first); the status text
-    // ("已存档：新增 12 条记录，共 40 条" or why it was not stored, and how many copies wait).
-    QString storeCopy(const ReadingLayout::Records& records, const QString& partition,
+    // The readout "未命名仪器" (unnamedReadoutName()), made in the archive when a copy is first
+    // stored under it: for a front end that has no readout named for the copy.
+    static constexpr qint64 kUnnamedReadout = -1;
+
+    // Stores the records of a copy of `partition` from `origin`, as the layout reads them from the
+    // grid the copy left (each read from the grid when it is stored; none is copied first); the
+    // status text ("已存档：新增 12 条记录，共 40 条" or why it was not stored, and how many copies
+    // wait), with what the clock guard found. A copy without a readout (origin.readout 0) is
+    // refused and not kept in the spool: it could never be stored.
+    QString storeCopy(const ReadingLayout::Records& records, const QString& partition, const CopyOrigin& origin,
                       const QDateTime& at = QDateTime::currentDateTimeUtc());
     // Whether the last storeCopy() kept the records (its text says so in the operator's words).
     bool stored() const { return m_stored; }
+    // What the clock guard found of the records the last storeCopy() added (its text says it too).
+    const ClockDoubt& clockDoubt() const { return m_clock; }
     // Whether the last storeCopy() kept the copy in the spool instead.
     bool spooled() const { return m_spooled; }
     // How many copies wait in the spool.
@@ -59,8 +67,9 @@ public:
     void openInBackground(QObject* context, std::function<void()> opened);
     // The grid of `records` must not change until `done` has run. `waiting` is told how long the
     // store has waited for another program.
-    void storeInBackground(const ReadingLayout::Records& records, const QString& partition, QObject* context,
-                           std::function<void(const QString& text)> done, std::function<void(qint64 waitedMs)> waiting);
+    void storeInBackground(const ReadingLayout::Records& records, const QString& partition, const CopyOrigin& origin,
+                           QObject* context, std::function<void(const QString& text)> done,
+                           std::function<void(qint64 waitedMs)> waiting);
     bool storing() const { return m_storing; }
     // Stops the wait or the store running in the background: its copy is kept in the spool.
     void stopStore();
@@ -70,12 +79,15 @@ public:
     // The operator's words for an archive failure and for a database set aside.
     static QString errorText(const Error& error);
     static QString setAsideText(const SetAside& setAside);
+    // The operator's words for what the clock guard found ("" when nothing).
+    static QString clockText(const ClockDoubt& doubt);
 
 private:
     struct Outcome {
         QString text;
         bool stored = false;
         bool spooled = false;
+        ClockDoubt clock;
     };
     struct Opened {
         std::unique_ptr<Archive> archive;
@@ -85,7 +97,7 @@ private:
     };
     Opened openWriter();
     Outcome store(Archive* archive, const QString& failure, const ReadingLayout::Records& records, const QString& partition,
-                  const QDateTime& at);
+                  const CopyOrigin& origin, const QDateTime& at);
     struct Worker;
 
     QString m_path;
@@ -98,6 +110,7 @@ private:
     QString m_drained;
     bool m_stored = false;
     bool m_spooled = false;
+    ClockDoubt m_clock;
     bool m_background = false;
     bool m_backgroundOpened = false;
     bool m_storing = false;

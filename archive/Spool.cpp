@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QTimeZone>
 #include <QUuid>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -25,7 +26,9 @@ namespace archive::Spool {
 namespace {
 
 constexpr quint32 kMagic = 0x4B544D43; // "KTMC"
-constexpr quint32 kFormat = 1;
+// Format 1 kept no origin; format 2 keeps the readout and the copy's component list after the
+// time of the copy.
+constexpr quint32 kFormat = 2;
 constexpr quint8 kRecordMark = 1;
 constexpr quint8 kEndMark = 0;
 const QString kSuffix = QStringLiteral(".copy");
@@ -48,6 +51,7 @@ struct Reader {
     QFile file;
     QDataStream in;
     QDateTime at;
+    CopyOrigin origin;
     QByteArray fields[6];
     qint64 read = 0;
     bool ended = false;
@@ -67,7 +71,22 @@ struct Reader {
         in >> magic >> format >> known >> ms;
         if (known)
             at = QDateTime::fromMSecsSinceEpoch(ms, QTimeZone::utc());
-        broken = in.status() != QDataStream::Ok || magic != kMagic || format != kFormat;
+        if (format == kFormat) {
+            bool named = false;
+            in >> origin.readout >> named;
+            if (named) {
+                ComponentNames names;
+                quint32 count = 0;
+                in >> names.partition >> count;
+                for (quint32 i = 0; i < count && in.status() == QDataStream::Ok; ++i) {
+                    QString code, name;
+                    in >> code >> name;
+                    names.entries.emplace_back(code, name);
+                }
+                origin.names = std::move(names);
+            }
+        }
+        broken = in.status() != QDataStream::Ok || magic != kMagic || (format != 1 && format != kFormat);
     }
     bool next(RecordView& out)
     {
@@ -109,11 +128,27 @@ QStringList named(const QString& folder, const QString& pattern)
     return QDir(folder).entryList({pattern}, QDir::Files, QDir::Name);
 }
 
+bool known(const Archive& archive, qint64 readout)
+{
+    const std::vector<Readout> all = archive.readouts();
+    return std::any_of(all.begin(), all.end(), [&](const Readout& r) { return r.id == readout; });
+}
+
+// The unnamed readout's id, made when the archive has none; 0 when it cannot be made.
+qint64 unnamed(Archive& archive)
+{
+    if (const std::optional<Readout> r = archive.readout(unnamedReadoutName()))
+        return r->id;
+    const std::optional<Readout> made = archive.addReadout(unnamedReadoutName(), QString(), nullptr);
+    return made ? made->id : 0;
+}
+
 } // namespace
 
 QString folderOf(const QString& archivePath) { return QFileInfo(archivePath).absoluteFilePath() + QStringLiteral(".spool"); }
 
-bool keep(const QString& archivePath, const RecordSource& records, const QDateTime& downloadedAt, QString* failure)
+bool keep(const QString& archivePath, const RecordSource& records, const QDateTime& downloadedAt,
+          const CopyOrigin& origin, QString* failure)
 {
     const QString folder = folderOf(archivePath);
     if (!QDir().mkpath(folder)) {
@@ -134,6 +169,12 @@ bool keep(const QString& archivePath, const RecordSource& records, const QDateTi
     QDataStream out(&file.device());
     out.setVersion(QDataStream::Qt_6_0);
     out << kMagic << kFormat << downloadedAt.isValid() << (downloadedAt.isValid() ? downloadedAt.toMSecsSinceEpoch() : qint64(0));
+    out << origin.readout << origin.names.has_value();
+    if (origin.names) {
+        out << origin.names->partition << quint32(origin.names->entries.size());
+        for (const auto& [code, name] : origin.names->entries)
+            out << code << name;
+    }
     RecordView r;
     quint64 count = 0;
     while (records(r)) {
@@ -184,8 +225,16 @@ Drained drain(Archive& archive)
             continue;
         }
         auto reader = std::make_shared<Reader>(path);
+        // A copy kept without its readout, or of a readout this archive does not know (it was
+        // kept for an archive since set aside), is stored under the unnamed readout.
+        CopyOrigin origin = reader->origin;
+        if (origin.readout <= 0 || !known(archive, origin.readout)) {
+            origin.readout = unnamed(archive);
+            origin.names.reset();
+        }
         const std::optional<StoreResult> stored =
-            archive.store([reader](RecordView& r) { return reader->next(r); }, reader->at, nullptr);
+            origin.readout > 0 ? archive.store([reader](RecordView& r) { return reader->next(r); }, reader->at, origin, nullptr)
+                               : std::nullopt;
         const bool complete = reader->ended && !reader->broken;
         reader.reset();
         if (!stored || !complete) {

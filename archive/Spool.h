@@ -13,9 +13,10 @@ namespace archive::Spool {
 
 QString folderOf(const QString& archivePath);
 
-// Keeps the records of one copy; a file appears only once all of it is written. false and
-// `failure` when it cannot be kept.
-bool keep(const QString& archivePath, const RecordSource& records, const QDateTime& downloadedAt, QString* failure);
+// Keeps the records of one copy with where it came from; a file appears only once all of it is
+// written. false and `failure` when it cannot be kept.
+bool keep(const QString& archivePath, const RecordSource& records, const QDateTime& downloadedAt,
+          const CopyOrigin& origin, QString* failure);
 
 // How many copies wait.
 int waiting(const QString& archivePath);
@@ -25,7 +26,8 @@ struct Drained {
     qint64 added = 0;
     int unreadable = 0; // files that are no copy of ours, renamed ".unreadable" and left
 };
-// Stores the waiting copies, oldest first, each once however many programs drain at the same
+// Stores the waiting copies, oldest first, each with its origin (a copy kept without one, by an
+// older program, under the readout "未命名仪器"), each once however many programs drain at the same
 // time; stops at the first that cannot be stored (it stays waiting).
 Drained drain(Archive& archive);
 

@@ -173,7 +173,7 @@ int ArchiveCommands::instruments()
     QJsonArray json;
     QString text;
     for (const archive::Readout& r : readouts) {
-        const QStringList devices = a->devicesOfReadout(r.id);
+        const QStringList devices = a->devicesOf(r.id, &error);
         const qint64 count = counts.count(r.name) ? counts.at(r.name) : 0;
         const bool isDefault = r.name.compare(fallback, Qt::CaseInsensitive) == 0;
         json.append(QJsonObject{{"name", r.name},
@@ -248,7 +248,7 @@ int ArchiveCommands::exportRecords()
     } else {
         for (const archive::SeriesSummary& s : archive::chooseSeries(a->summary(), m_o.partition, m_o.codes, &unknown)) {
             archive::ExportSeries e{s.partition, s.code, a->calibration(s.code),
-                                    archive::exportPoints(a->series(s.partition, s.code, from, to))};
+                                    archive::exportPoints(a->series(s.readout, s.partition, s.code, from, to))};
             e.readout = s.readout;
             series.push_back(std::move(e));
         }

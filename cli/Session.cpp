@@ -512,19 +512,25 @@ int Session::archiveCopy(const PreviewGrid& grid, int saved)
     // The copy is complete whether or not its file could be written: its records are kept.
     if (m_o.noArchive || saved == Interrupted)
         return saved;
+    archive::Recorder& recorder = *m_recorder;
+    if (!recorder.archive()) {
+        // Without the archive the readout could not be looked up: a copy kept for later would
+        // have to be filed under a guess, so it is not kept.
+        if (const QString notice = recorder.takeNotice(); !notice.isEmpty())
+            m_s.console.error(notice);
+        m_s.console.error(tr("未能存档：%1；无法确定本次记录所属的仪器，也未暂存。").arg(recorder.failure()));
+        return saved == Success ? int(ArchiveFailed) : saved;
+    }
     archive::CopyOrigin origin;
-    if (m_readout)
-        origin.readout = m_readout->id;
+    origin.readout = m_readout ? m_readout->id : 0; // chosen once the port was open, else refused
     // The list as it stands when the copy is archived, so that each record goes to the gauge
     // that sat in its slot.
-    if (m_recorder->archive())
-        origin.names = componentNames();
+    origin.names = componentNames();
     if (m_s.stopRequested()) {
         m_s.console.error(notArchived());
         m_s.console.error(stopped());
         return Interrupted;
     }
-    archive::Recorder& recorder = *m_recorder;
     const QString text = recorder.storeCopy(ReadingLayout::Records(grid), m_o.partition, origin);
     if (const QString notice = recorder.takeNotice(); !notice.isEmpty())
         m_s.console.error(notice);
@@ -543,11 +549,12 @@ int Session::archiveCopy(const PreviewGrid& grid, int saved)
         return saved == Success ? int(ArchiveFailed) : saved;
     }
     // CSV on standard output says nothing on success but the data; when the data could not all
-    // be written, that the copy is kept all the same.
-    if (outputKind(m_o.output) != OutputKind::CsvToStdout || saved != Success)
+    // be written, that the copy is kept all the same. A doubt of the readout's clock (the text
+    // says it) is said always.
+    if (recorder.clockDoubt().any())
+        m_s.console.error(text);
+    else if (outputKind(m_o.output) != OutputKind::CsvToStdout || saved != Success)
         m_s.console.note(text);
-    if (const QString doubt = recorder.clockDoubtText(); !doubt.isEmpty())
-        m_s.console.error(doubt);
     // The readout named for this port's device is the one its copies go to from now on.
     if (!m_o.instrument.isEmpty() && m_readout) {
         archive::Error error;

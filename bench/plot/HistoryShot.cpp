@@ -85,7 +85,11 @@ int main(int argc, char** argv)
         ++n;
     }
     archive::Error error;
-    if (!recorder.archive()->store(records, QDateTime::currentDateTimeUtc(), &error) ||
+    const std::optional<archive::Readout> readout =
+        recorder.archive()->addReadout(archive::unnamedReadoutName(), QString(), &error);
+    if (!readout ||
+        !recorder.archive()->store(records, QDateTime::currentDateTimeUtc(), archive::CopyOrigin{readout->id, std::nullopt},
+                                   &error) ||
         !recorder.archive()->setCalibrations({calibration("A001", "裂缝计", "mm", 0.01), calibration("A002", "裂缝计", "mm", 0.012),
                                               calibration("B001", "渗压计", "kPa", -0.2)},
                                              &error)) {

@@ -5,6 +5,7 @@
 
 #include "app/TrendPlot.h"
 #include "archive/Recorder.h"
+#include "tests/support/ArchiveOrigin.h"
 #include "tests/support/RecordingMessenger.h"
 #include "tests/support/ScriptedFileDialogs.h"
 #include "tests/support/ScriptedProgress.h"
@@ -20,6 +21,7 @@
 #include <gtest/gtest.h>
 
 using namespace archive;
+using archive::test::testOrigin;
 
 namespace {
 
@@ -36,7 +38,7 @@ protected:
                                          QString::number(28000 + i % 900), "235"});
         Error error;
         ASSERT_TRUE(recorder.archive()) << recorder.failure().toStdString();
-        ASSERT_TRUE(recorder.archive()->store(records, QDateTime::currentDateTimeUtc(), &error));
+        ASSERT_TRUE(recorder.archive()->store(records, QDateTime::currentDateTimeUtc(), testOrigin(*recorder.archive()), &error));
         Calibration c;
         c.code = "A001";
         c.gauge = "裂缝计";
@@ -121,7 +123,7 @@ TEST(HistoryViewCheck, TheCheckButtonRepairsTheNumbersAndSaysSo)
     {
         auto a = archive::Archive::open(path, nullptr, nullptr);
         ASSERT_TRUE(a);
-        ASSERT_TRUE(a->store({{"A", "F1", "A001", "2026-12-07 10:31:05", "31234", "-52"}}, QDateTime::currentDateTimeUtc(),
+        ASSERT_TRUE(a->store({{"A", "F1", "A001", "2026-12-07 10:31:05", "31234", "-52"}}, QDateTime::currentDateTimeUtc(), testOrigin(*a),
                              nullptr));
     }
     // The reading's number changed behind the archive's back; its text did not.

@@ -35,7 +35,7 @@ protected:
             {"A", "F1", "A002", "2026-12-07 10:31:05", "31234", "-52"},
             {"B", "B2026XYZ", "B001", "2026-11-30 08:00:00", "17000", "120"},
         };
-        ASSERT_TRUE(a->store(records, kDay, nullptr));
+        ASSERT_TRUE(a->store(records, kDay, testOrigin(*a), nullptr));
     } // closed: everything is in the database file itself
 
     void scribble(const QByteArray& from, const QByteArray& to) { testing_damage::scribble(path(), from, to); }
@@ -115,7 +115,7 @@ TEST_F(CheckTest, DamageTheOpeningMissesIsFoundAndRepairedFromTheTexts)
     EXPECT_DOUBLE_EQ(a002[0].readingHz, 3123.4);
     EXPECT_DOUBLE_EQ(a002[0].temperatureC, -5.2);
     // A new copy of the same records finds them stored.
-    const auto again = a->store({{"A", "F1", "A002", "2026-12-07 10:31:05", "31234", "-52"}}, kDay, nullptr);
+    const auto again = a->store({{"A", "F1", "A002", "2026-12-07 10:31:05", "31234", "-52"}}, kDay, testOrigin(*a), nullptr);
     ASSERT_TRUE(again);
     EXPECT_EQ(again->added, 0);
 }
@@ -154,7 +154,7 @@ TEST_F(CheckTest, AnArchiveSetAsideIsCheckedAndWhatItHoldsIsSaid)
     {
         auto a = openArchive();
         ASSERT_TRUE(a);
-        ASSERT_TRUE(a->store(fileRecords("A", "F", 5, 20000), kDay, nullptr));
+        ASSERT_TRUE(a->store(fileRecords("A", "F", 5, 20000), kDay, testOrigin(*a), nullptr));
     }
     QByteArray bytes = readAll(path());
     bytes.truncate(bytes.size() / 2);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "archive/Archive.h"
+#include "tests/support/ArchiveOrigin.h"
 
 #include <QByteArray>
 #include <QDateTime>

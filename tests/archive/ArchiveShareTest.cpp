@@ -96,7 +96,7 @@ TEST_F(ShareTest, TwentyProgramsOpeningOneNewArchiveAtOnceAllSucceed)
                 std::fprintf(stderr, "open %d: %s\n", i, qPrintable(error.detail));
                 return 1;
             }
-            const auto stored = a->store(fileRecords("A", QStringLiteral("F%1").arg(i), 2, 10), kDay, &error);
+            const auto stored = a->store(fileRecords("A", QStringLiteral("F%1").arg(i), 2, 10), kDay, testOrigin(*a), &error);
             if (!stored || stored->added != 10) {
                 std::fprintf(stderr, "store %d: %s\n", i, qPrintable(error.detail));
                 return 2;
@@ -133,7 +133,7 @@ TEST_F(ShareTest, AStoreWaitsForAnotherProgramAsLongAsItTakesAndSaysSo)
         other->release();
     });
     Error error;
-    const auto stored = a->store(fileRecords("A", "F", 2, 100), kDay, &error);
+    const auto stored = a->store(fileRecords("A", "F", 2, 100), kDay, testOrigin(*a), &error);
     later.join();
     ASSERT_TRUE(stored) << error.detail.toStdString();
     EXPECT_EQ(stored->added, 100);
@@ -152,7 +152,7 @@ TEST_F(ShareTest, AStoppedWaitKeepsNothing)
     ASSERT_TRUE(a);
     OtherWriter other(path());
     Error error;
-    EXPECT_FALSE(a->store(fileRecords("A", "F", 2, 100), kDay, &error));
+    EXPECT_FALSE(a->store(fileRecords("A", "F", 2, 100), kDay, testOrigin(*a), &error));
     EXPECT_EQ(error.kind, ErrorKind::Cancelled);
     other.release();
     RawDb raw(path());
@@ -168,7 +168,7 @@ TEST_F(ShareTest, AStoreStoppedBetweenItsRecordsKeepsNothing)
     auto a = Archive::open(path(), nullptr, nullptr, options);
     ASSERT_TRUE(a);
     Error error;
-    EXPECT_FALSE(a->store(fileRecords("A", "F", 2, 5000), kDay, &error));
+    EXPECT_FALSE(a->store(fileRecords("A", "F", 2, 5000), kDay, testOrigin(*a), &error));
     EXPECT_EQ(error.kind, ErrorKind::Cancelled);
     EXPECT_GT(polls, 3);
     RawDb raw(path());
@@ -186,14 +186,14 @@ TEST_F(ShareTest, ACopyThatCannotBeStoredWaitsInTheSpoolAndIsStoredAtTheNextOpen
     gridOf(grid, 50);
     {
         Recorder recorder(path());
-        const QString text = recorder.storeCopy(ReadingLayout::Records(grid), "A", kDay);
+        const QString text = recorder.storeCopy(ReadingLayout::Records(grid), "A", CopyOrigin{Recorder::kUnnamedReadout}, kDay);
         EXPECT_FALSE(recorder.stored());
         EXPECT_TRUE(recorder.spooled());
         EXPECT_TRUE(text.contains("1 份拷贝等待存档")) << text.toStdString();
         EXPECT_EQ(recorder.waitingCopies(), 1);
         // A second one waits behind it.
         gridOf(grid, 60);
-        recorder.storeCopy(ReadingLayout::Records(grid), "A", kDay.addSecs(60));
+        recorder.storeCopy(ReadingLayout::Records(grid), "A", CopyOrigin{Recorder::kUnnamedReadout}, kDay.addSecs(60));
         EXPECT_EQ(recorder.waitingCopies(), 2);
     }
     {
@@ -219,7 +219,7 @@ TEST_F(ShareTest, AFileInTheSpoolThatIsNoWholeCopyIsLeftAsideNotStored)
     gridOf(grid, 20);
     QString failure;
     auto records = recordsOfGrid(grid, "A");
-    ASSERT_TRUE(Spool::keep(path(), recordSource(records), kDay, &failure)) << failure.toStdString();
+    ASSERT_TRUE(Spool::keep(path(), recordSource(records), kDay, CopyOrigin{}, &failure)) << failure.toStdString();
     const QString folder = Spool::folderOf(path());
     const QString name = QDir(folder).entryList({"*.copy"}).value(0);
     QByteArray bytes = readAll(folder + "/" + name);
@@ -250,7 +250,7 @@ TEST_F(ShareTest, TheWindowsStoreRunsOnItsOwnThreadAndAStoppedOneIsKept)
     QString text;
     int waits = 0;
     recorder.storeInBackground(
-        ReadingLayout::Records(grid), "A", &context, [&](const QString& t) { text = t; loop.quit(); },
+        ReadingLayout::Records(grid), "A", CopyOrigin{Recorder::kUnnamedReadout}, &context, [&](const QString& t) { text = t; loop.quit(); },
         [&](qint64) {
             if (++waits == 1)
                 recorder.stopStore();
@@ -265,7 +265,7 @@ TEST_F(ShareTest, TheWindowsStoreRunsOnItsOwnThreadAndAStoppedOneIsKept)
     other->release();
 
     // The next one is stored; the earlier copy is stored at the next open.
-    recorder.storeInBackground(ReadingLayout::Records(grid), "A", &context, [&](const QString& t) { text = t; loop.quit(); }, {});
+    recorder.storeInBackground(ReadingLayout::Records(grid), "A", CopyOrigin{Recorder::kUnnamedReadout}, &context, [&](const QString& t) { text = t; loop.quit(); }, {});
     loop.exec();
     EXPECT_TRUE(recorder.stored()) << text.toStdString();
     EXPECT_EQ(recorder.archive()->summary().size(), 3u); // the second connection sees it
@@ -278,8 +278,8 @@ TEST_F(ShareTest, TheWindowsStoreRunsOnItsOwnThreadAndAStoppedOneIsKept)
 TEST_F(ShareTest, TheSummaryIsKeptWithTheRecordsWhateverChangesThem)
 {
     auto a = openArchive();
-    ASSERT_TRUE(a->store(fileRecords("A", "F", 3, 30), kDay, nullptr));
-    ASSERT_TRUE(a->store({{"A", "G", "A001", "not a time", "1", "2"}, {"B", "G", "B001", "", "1", "2"}}, kDay, nullptr));
+    ASSERT_TRUE(a->store(fileRecords("A", "F", 3, 30), kDay, testOrigin(*a), nullptr));
+    ASSERT_TRUE(a->store({{"A", "G", "A001", "not a time", "1", "2"}, {"B", "G", "B001", "", "1", "2"}}, kDay, testOrigin(*a), nullptr));
     RawDb raw(path());
     auto check = [&](const char* when) {
         const QStringList truth = raw.column("SELECT partition || code || ':' || count(*) || ':' || coalesce(min(time_s), 0) "
@@ -293,12 +293,12 @@ TEST_F(ShareTest, TheSummaryIsKeptWithTheRecordsWhateverChangesThem)
     };
     check("stored");
     // Overlapping what is there: some statements add all their records, one only some.
-    ASSERT_EQ(a->store(fileRecords("A", "F", 3, 300), kDay, nullptr)->added, 270);
+    ASSERT_EQ(a->store(fileRecords("A", "F", 3, 300), kDay, testOrigin(*a), nullptr)->added, 270);
     check("stored again, overlapping");
     // Twice within one copy: kept once, counted once.
     std::vector<Record> twice = fileRecords("C", "H", 2, 100);
     twice.insert(twice.end(), twice.begin(), twice.begin() + 10);
-    ASSERT_EQ(a->store(twice, kDay, nullptr)->added, 100);
+    ASSERT_EQ(a->store(twice, kDay, testOrigin(*a), nullptr)->added, 100);
     check("a record twice in one copy");
     raw.exec("DELETE FROM records WHERE code = 'A002' AND time_s = (SELECT min(time_s) FROM records WHERE code = 'A002')");
     raw.exec("DELETE FROM records WHERE code = 'A003' AND time_s = (SELECT max(time_s) FROM records WHERE code = 'A003')");
@@ -313,7 +313,7 @@ TEST_F(ShareTest, TheSummaryIsKeptWithTheRecordsWhateverChangesThem)
 TEST_F(ShareTest, AVersion2ArchiveGetsItsSummaryWhenOpened)
 {
     auto a = openArchive();
-    ASSERT_TRUE(a->store(fileRecords("A", "F", 4, 40), kDay, nullptr));
+    ASSERT_TRUE(a->store(fileRecords("A", "F", 4, 40), kDay, testOrigin(*a), nullptr));
     a.reset();
     {
         RawDb raw(path());
@@ -328,7 +328,7 @@ TEST_F(ShareTest, AVersion2ArchiveGetsItsSummaryWhenOpened)
     RawDb raw(path());
     EXPECT_EQ(raw.number("PRAGMA user_version"), Archive::kSchemaVersion);
     EXPECT_EQ(raw.column("SELECT count FROM components ORDER BY code"), QStringList({"10", "10", "10", "10"}));
-    ASSERT_TRUE(a->store(fileRecords("A", "F", 4, 44), kDay, nullptr));
+    ASSERT_TRUE(a->store(fileRecords("A", "F", 4, 44), kDay, testOrigin(*a), nullptr));
     EXPECT_EQ(raw.column("SELECT count FROM components ORDER BY code"), QStringList({"11", "11", "11", "11"}));
 }
 
@@ -346,7 +346,7 @@ TEST_F(ShareTest, ReadingOpensChangeNothingAndWorkOnAMediumThatCannotBeWritten)
 {
     {
         auto a = openArchive();
-        ASSERT_TRUE(a->store(fileRecords("A", "F", 2, 10), kDay, nullptr));
+        ASSERT_TRUE(a->store(fileRecords("A", "F", 2, 10), kDay, testOrigin(*a), nullptr));
     }
     const QString folder = QFileInfo(path()).absolutePath();
     const QByteArray before = readAll(path());
@@ -366,7 +366,7 @@ TEST_F(ShareTest, ReadingOpensChangeNothingAndWorkOnAMediumThatCannotBeWritten)
             return 2;
         if (a->series("A", "A001", 0, kStart * 2).size() != 5)
             return 3;
-        if (a->store(fileRecords("A", "G", 2, 2), kDay, nullptr))
+        if (a->store(fileRecords("A", "G", 2, 2), kDay, testOrigin(*a), nullptr))
             return 4;
         // Nothing archived yet reads as an empty archive, and makes no file.
         Recorder none(folder + "/none.sqlite", Recorder::Access::ReadOnly);
@@ -422,7 +422,7 @@ TEST_F(ShareTest, ACopyThatCannotBeKeptLeavesNothingAndSaysWhy)
     limit = {64 * 1024, saved.rlim_max};
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
     QString failure;
-    const bool kept = Spool::keep(path, recordSource(records), QDateTime::currentDateTimeUtc(), &failure);
+    const bool kept = Spool::keep(path, recordSource(records), QDateTime::currentDateTimeUtc(), CopyOrigin{}, &failure);
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, handler);
     EXPECT_FALSE(kept);

@@ -22,11 +22,11 @@ TEST_F(StoreTest, TheSameDownloadTwiceAddsNothing)
 {
     auto a = openArchive();
     const auto records = concat(fileRecords("A", "A20261105-01", 5, 100), fileRecords("A", "A20261106-01", 5, 50));
-    const auto first = a->store(records, kMonday, nullptr);
+    const auto first = a->store(records, kMonday, testOrigin(*a), nullptr);
     ASSERT_TRUE(first);
     EXPECT_EQ(first->received, 150);
     EXPECT_EQ(first->added, 150);
-    const auto again = a->store(records, kMonday.addDays(1), nullptr);
+    const auto again = a->store(records, kMonday.addDays(1), testOrigin(*a), nullptr);
     ASSERT_TRUE(again);
     EXPECT_EQ(again->received, 150);
     EXPECT_EQ(again->added, 0);
@@ -45,7 +45,7 @@ TEST_F(StoreTest, TheSameDownloadTwiceAddsNothing)
     // Still so after reopening: the key is in the file, not in the session.
     a.reset();
     a = openArchive();
-    const auto later = a->store(records, kMonday.addDays(2), nullptr);
+    const auto later = a->store(records, kMonday.addDays(2), testOrigin(*a), nullptr);
     ASSERT_TRUE(later);
     EXPECT_EQ(later->added, 0);
     EXPECT_EQ(total(*a), 150);
@@ -57,8 +57,8 @@ TEST_F(StoreTest, AnOverlappingDownloadAddsExactlyTheNewRecords)
     const auto all = fileRecords("B", "B-01", 4, 200);
     const std::vector<Record> firstHalf(all.begin(), all.begin() + 120);
     const std::vector<Record> secondPart(all.begin() + 80, all.end()); // 40 already stored
-    ASSERT_EQ(a->store(firstHalf, kMonday, nullptr)->added, 120);
-    const auto second = a->store(secondPart, kMonday, nullptr);
+    ASSERT_EQ(a->store(firstHalf, kMonday, testOrigin(*a), nullptr)->added, 120);
+    const auto second = a->store(secondPart, kMonday, testOrigin(*a), nullptr);
     ASSERT_TRUE(second);
     EXPECT_EQ(second->received, 120);
     EXPECT_EQ(second->added, 80);
@@ -76,7 +76,7 @@ TEST_F(StoreTest, AnOverlappingDownloadAddsExactlyTheNewRecords)
     r = all.front();
     r.reading = "99999";
     variants.push_back(r);
-    const auto third = a->store(variants, kMonday, nullptr);
+    const auto third = a->store(variants, kMonday, testOrigin(*a), nullptr);
     ASSERT_TRUE(third);
     EXPECT_EQ(third->added, 2);
     EXPECT_EQ(a->downloads().back().partition, ""); // records of two partitions
@@ -89,7 +89,7 @@ TEST_F(StoreTest, AnOverlappingDownloadAddsExactlyTheNewRecords)
 TEST_F(StoreTest, AStoreThatFailsKeepsNothingOfIt)
 {
     auto a = openArchive();
-    ASSERT_TRUE(a->store(fileRecords("A", "F1", 3, 30), kMonday, nullptr));
+    ASSERT_TRUE(a->store(fileRecords("A", "F1", 3, 30), kMonday, testOrigin(*a), nullptr));
     // Behind the archive's back: a record of component A999 cannot be written.
     {
         RawDb raw(path());
@@ -99,7 +99,7 @@ TEST_F(StoreTest, AStoreThatFailsKeepsNothingOfIt)
     auto batch = fileRecords("A", "F2", 3, 200);
     batch[151].code = "A999"; // after two full statements' worth of records
     Error error;
-    EXPECT_FALSE(a->store(batch, kMonday, &error));
+    EXPECT_FALSE(a->store(batch, kMonday, testOrigin(*a), &error));
     EXPECT_EQ(error.kind, ErrorKind::WriteFailed);
     EXPECT_TRUE(error.detail.contains("refused by the test")) << error.detail.toStdString();
     EXPECT_EQ(total(*a), 30); // none of the 151 before the refused one
@@ -107,7 +107,7 @@ TEST_F(StoreTest, AStoreThatFailsKeepsNothingOfIt)
 
     // The archive goes on working, and the refused batch can be stored once it is acceptable.
     batch[151].code = "A001";
-    const auto stored = a->store(batch, kMonday, nullptr);
+    const auto stored = a->store(batch, kMonday, testOrigin(*a), nullptr);
     ASSERT_TRUE(stored);
     EXPECT_EQ(stored->added, 199); // A001 at that time already came in earlier in the batch
     EXPECT_EQ(total(*a), 229);
@@ -124,7 +124,8 @@ TEST_F(StoreTest, PartitionsAndFilesChangingFromRecordToRecord)
         records.push_back(Record{partition, files[i % 3], partition + "001", instrumentText(kStart + 60 * i),
                                  QString::number(28000 + i), "200"});
     }
-    const auto stored = openArchive()->store(records, kMonday, nullptr);
+    auto a = openArchive();
+    const auto stored = a->store(records, kMonday, testOrigin(*a), nullptr);
     ASSERT_TRUE(stored);
     EXPECT_EQ(stored->added, 301);
     RawDb raw(path());
@@ -149,7 +150,7 @@ TEST_F(StoreTest, FieldsThatAreNotNumbersAreKeptAsText)
         {"A", "F", "A001", "", "28459", "238"},                     // a short row
         {"A", "F", "测点1", "2026-11-05 10:00:00", "-052", "-012"}, // a name beyond ASCII
     };
-    ASSERT_EQ(a->store(records, kMonday, nullptr)->added, 6);
+    ASSERT_EQ(a->store(records, kMonday, testOrigin(*a), nullptr)->added, 6);
     const auto points = a->series("A", "A001", 0, kStart * 2);
     ASSERT_EQ(points.size(), 2u);
     EXPECT_EQ(points[0].time, kStart);
@@ -184,8 +185,8 @@ TEST_F(StoreTest, SummaryCountsEveryRecordAndSpansItsTimes)
     auto a = openArchive();
     std::vector<Record> records = concat(fileRecords("B", "B-1", 2, 10, kStart + 1000), fileRecords("A", "A-1", 3, 9));
     records.push_back({"A", "A-1", "A003", "not a time", "28000", "200"});
-    ASSERT_TRUE(a->store(records, kMonday, nullptr));
-    ASSERT_TRUE(a->store({{"A", "A-1", "A004", "?", "1", "2"}}, kMonday, nullptr));
+    ASSERT_TRUE(a->store(records, kMonday, testOrigin(*a), nullptr));
+    ASSERT_TRUE(a->store({{"A", "A-1", "A004", "?", "1", "2"}}, kMonday, testOrigin(*a), nullptr));
 
     const auto s = a->summary();
     ASSERT_EQ(s.size(), 6u);
@@ -206,7 +207,7 @@ TEST_F(StoreTest, SeriesHoldsTheRangeInclusiveOldestFirst)
     auto records = fileRecords("A", "F", 2, 20); // A001 at kStart + 0, 60, ... 540
     std::reverse(records.begin(), records.end());
     records.push_back({"A", "G", "A001", instrumentText(kStart - 60), "30000", "100"});
-    ASSERT_TRUE(a->store(records, kMonday, nullptr));
+    ASSERT_TRUE(a->store(records, kMonday, testOrigin(*a), nullptr));
 
     const auto all = a->series("A", "A001", std::numeric_limits<qint64>::min(), std::numeric_limits<qint64>::max());
     ASSERT_EQ(all.size(), 11u);
@@ -227,7 +228,7 @@ TEST_F(StoreTest, SeriesHoldsTheRangeInclusiveOldestFirst)
 TEST_F(StoreTest, AReadThatFailsIsReportedNotEmpty)
 {
     auto a = openArchive();
-    ASSERT_TRUE(a->store(fileRecords("A", "F", 2, 4), kMonday, nullptr));
+    ASSERT_TRUE(a->store(fileRecords("A", "F", 2, 4), kMonday, testOrigin(*a), nullptr));
     {
         RawDb raw(path());
         raw.exec("DROP TABLE records");
@@ -241,6 +242,6 @@ TEST_F(StoreTest, AReadThatFailsIsReportedNotEmpty)
     EXPECT_TRUE(a->series("A", "A001", 0, kStart * 2, &error).empty());
     EXPECT_EQ(error.kind, ErrorKind::ReadFailed);
     error = {};
-    EXPECT_FALSE(a->store(fileRecords("A", "F", 2, 4), kMonday, &error));
+    EXPECT_FALSE(a->store(fileRecords("A", "F", 2, 4), kMonday, testOrigin(*a), &error));
     EXPECT_EQ(error.kind, ErrorKind::WriteFailed);
 }

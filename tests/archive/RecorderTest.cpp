@@ -28,7 +28,7 @@ TEST_F(RecorderTest, ACopyIsStoredWithTheNumbersAndTimesItsLayoutReads)
     PreviewGrid grid;
     grids::FillGrid(grid, kCopy);
     Recorder recorder(path());
-    recorder.storeCopy(ReadingLayout::Records(grid), "A");
+    recorder.storeCopy(ReadingLayout::Records(grid), "A", CopyOrigin{Recorder::kUnnamedReadout});
     ASSERT_TRUE(recorder.stored());
     Archive* a = recorder.archive();
     ASSERT_TRUE(a);
@@ -51,7 +51,7 @@ TEST_F(RecorderTest, ACopyIsStoredWithTheNumbersAndTimesItsLayoutReads)
     EXPECT_DOUBLE_EQ(noTemperature[0].readingHz, 2846.2);
 
     // The same copy again adds nothing.
-    recorder.storeCopy(ReadingLayout::Records(grid), "A");
+    recorder.storeCopy(ReadingLayout::Records(grid), "A", CopyOrigin{Recorder::kUnnamedReadout});
     ASSERT_TRUE(recorder.stored());
     EXPECT_EQ(total(*a), 5);
 }
@@ -70,7 +70,7 @@ TEST_F(RecorderTest, AStoreThatFailsAfterReadingSomeRecordsKeepsTheWholeCopy)
     grids::FillGrid(grid, kCopy);
     {
         Recorder recorder(path());
-        recorder.storeCopy(ReadingLayout::Records(grid), "A");
+        recorder.storeCopy(ReadingLayout::Records(grid), "A", CopyOrigin{Recorder::kUnnamedReadout});
         EXPECT_FALSE(recorder.stored());
         ASSERT_TRUE(recorder.spooled());
     }

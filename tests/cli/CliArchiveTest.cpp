@@ -137,7 +137,14 @@ TEST_F(CliArchiveTest, AReadingCommandSaysThatACopyWaitsAndTheNextCopyStoresIt)
     const qint64 inC = archivedCount({"--archive", path});
     const std::vector<archive::Record> kept{{"Z", "Z1", "Z001", "2026-12-07 10:31:05", "28456", "235"}};
     QString failure;
-    ASSERT_TRUE(archive::Spool::keep(path, archive::recordSource(kept), QDateTime::currentDateTimeUtc(), &failure))
+    qint64 readout = 0;
+    {
+        const auto a = archive::Archive::open(path, nullptr, nullptr);
+        ASSERT_TRUE(a && a->readout(kReadout));
+        readout = a->readout(kReadout)->id;
+    }
+    ASSERT_TRUE(archive::Spool::keep(path, archive::recordSource(kept), QDateTime::currentDateTimeUtc(),
+                                     archive::CopyOrigin{readout, std::nullopt}, &failure))
         << failure.toStdString();
 
     for (const QStringList& reading : {QStringList{"archive", "list"}, QStringList{"archive", "export", "-o", file("all.csv")}}) {

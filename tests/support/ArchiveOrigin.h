@@ -1,0 +1,21 @@
+#pragma once
+
+#include "archive/Archive.h"
+
+#include <gtest/gtest.h>
+
+namespace archive::test {
+
+// The origin a test's copy is stored with: the readout of that name (by default the one the
+// front ends store under while they name none), made when the archive has none.
+inline CopyOrigin testOrigin(Archive& archive, const QString& readout = unnamedReadoutName())
+{
+    if (const std::optional<Readout> found = archive.readout(readout))
+        return CopyOrigin{found->id, std::nullopt};
+    Error error;
+    const std::optional<Readout> made = archive.addReadout(readout, QStringLiteral("UTC"), &error);
+    EXPECT_TRUE(made) << error.detail.toStdString();
+    return CopyOrigin{made ? made->id : 0, std::nullopt};
+}
+
+} // namespace archive::test
