@@ -459,6 +459,16 @@ int ArchiveCommands::assign()
         m_console.error(Texts::tr("档案中没有仪器“%1”。").arg(m_o.readout) + knownReadoutsText(*a));
         return UsageError;
     }
+    // Only a slot the readout has: one it has records of, or that its list named.
+    bool slot = false;
+    for (const archive::SlotSummary& s : a->slotSummaries(&error))
+        slot = slot || (s.readout == r->name && s.code == m_o.code);
+    for (const archive::Assignment& s : a->assignments(&error))
+        slot = slot || (s.readout == r->name && s.code == m_o.code);
+    if (!slot && error.detail.isEmpty()) {
+        m_console.error(Texts::tr("仪器“%1”没有元件 %2：档案中既无其记录，其元件编号列表中也没有。").arg(r->name, m_o.code));
+        return UsageError;
+    }
     // A name mistyped would start a gauge nobody registered.
     bool known = false;
     for (const archive::GaugeInfo& g : a->gaugeRegister(&error))

@@ -1297,7 +1297,9 @@ Raise it when the instrument pauses long in mid-reply and copies are often repor
     </message>
     <message>
         <source>%1；%2</source>
-        <extracomment>%1 what was stored, %2 how many copies still wait</extracomment>
+        <extracomment>%1 what was stored, %2 what the clock guard found
+----------
+%1 what was stored, %2 how many copies still wait</extracomment>
         <translation>%1; %2</translation>
     </message>
     <message>
@@ -1319,6 +1321,23 @@ Raise it when the instrument pauses long in mid-reply and copies are often repor
     <message>
         <source>存档已停止，本次记录均未保存</source>
         <translation>Archiving was stopped; none of these records were stored</translation>
+    </message>
+    <message>
+        <source>未指定仪器，本次记录未存档。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>最新读数比电脑时钟快 %1 小时</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>早于测点安装日期的读数：%1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>仪器时钟可能不准（%1）</source>
+        <extracomment>%1 what was found, e.g. that the newest reading is ahead of the PC&apos;s clock</extracomment>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
@@ -1561,6 +1580,10 @@ Do you want to replace it?</translation>
     <message>
         <source>已导出 %1 个测点。</source>
         <translation>%1 gauges exported.</translation>
+    </message>
+    <message>
+        <source>仪器“%1”没有元件 %2：档案中既无其记录，其元件编号列表中也没有。</source>
+        <translation>Readout &quot;%1&quot; has no component %2: the archive holds no record of it and its component list does not name it.</translation>
     </message>
 </context>
 <context>
@@ -2158,6 +2181,10 @@ gauge; when it cannot be read the records are archived all the same and standard
     <message>
         <source>未能记住串口设备 %1 对应的仪器：%2</source>
         <translation>Could not remember the readout of device %1: %2</translation>
+    </message>
+    <message>
+        <source>未能存档：%1；无法确定本次记录所属的仪器，也未暂存。</source>
+        <translation>Not archived: %1; the readout of these records could not be told, so the copy was not kept for later either.</translation>
     </message>
 </context>
 <context>

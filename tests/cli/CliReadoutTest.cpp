@@ -237,16 +237,17 @@ TEST_F(CliReadoutTest, TheGaugeRegisterGoesInAndOutWholeAndSlotsAreAssignedByHan
     csv.write("\xEF\xBB\xBF"
               "类型,测点,单位,工程,安装日期,测读间隔（天）,备注\r\n"
               "渗压计,QRVA000001,kPa,北坝工程,2026-03-01,7,首批\r\n"
-              "裂缝计,QRVA000002,mm,南坝工程,2026/4/2,,\"含,逗号\"\r\n");
+              "裂缝计,QRVA000002,mm,南坝工程,2026/4/2,,\"含,逗号\"\r\n"
+              "测力计,QRVZ000001,kN,北坝工程,,,\r\n");
     csv.close();
     CliRun run = cli({"archive", "register", "import", file("register.csv")}, {}, 60000, false);
     ASSERT_EQ(run.exitCode, 0) << run.describe();
     std::map<QString, QJsonObject> gauges = gaugesByName();
-    ASSERT_EQ(gauges.size(), 2u);
+    ASSERT_EQ(gauges.size(), 3u);
     EXPECT_EQ(gauges["QRVA000001"]["type"].toString(), "渗压计");
     EXPECT_EQ(gauges["QRVA000001"]["unit"].toString(), "kPa");
     EXPECT_EQ(gauges["QRVA000002"]["site"].toString(), "南坝工程");
-    EXPECT_EQ(listing({"archive", "gauges", "--site", "北坝工程"}).size(), 1);
+    EXPECT_EQ(listing({"archive", "gauges", "--site", "北坝工程"}).size(), 2);
     EXPECT_EQ(cli({"archive", "gauges", "--site", "西坝工程"}, {}, 60000, false).exitCode, 2);
 
     // Out as a workbook and as CSV, and the workbook into another archive: the same register.
@@ -286,17 +287,26 @@ TEST_F(CliReadoutTest, TheGaugeRegisterGoesInAndOutWholeAndSlotsAreAssignedByHan
     EXPECT_EQ(run.exitCode, 2) << run.describe();
     EXPECT_TRUE(run.errText().contains("第 4 行")) << run.describe();
     gauges = gaugesByName();
-    EXPECT_EQ(gauges.size(), 2u);
+    EXPECT_EQ(gauges.size(), 3u);
     EXPECT_EQ(gauges["QRVA000001"]["type"].toString(), "渗压计");
 
     // By hand: a slot of a known readout to a registered gauge, from a time in its clock.
     ASSERT_TRUE(addReadout("北坝"));
-    run = cli({"archive", "assign", "北坝", "A001", "QRVA000009", "--from", "2026-12-01"}, {}, 60000, false);
+    run = cli({"archive", "assign", "北坝", "A001", "QRVZ000001", "--from", "2000-01-01"}, {}, 60000, false);
+    EXPECT_EQ(run.exitCode, 2) << run.describe() << "a slot the readout never had";
+    run = cli({"copy", "A", "-o", file("A.csv"), "--instrument", "北坝"});
+    ASSERT_EQ(run.exitCode, 0) << run.describe();
+    const qint64 inA001 = recordsByCode(file("A.csv")).at("A001");
+    run = cli({"archive", "assign", "北坝", "A001", "QRVA000009", "--from", "2000-01-01"}, {}, 60000, false);
     EXPECT_EQ(run.exitCode, 2) << run.describe();
     EXPECT_TRUE(run.errText().contains("QRVA000009")) << run.describe();
-    run = cli({"archive", "assign", "西坝", "A001", "QRVA000001", "--from", "2026-12-01"}, {}, 60000, false);
+    run = cli({"archive", "assign", "西坝", "A001", "QRVZ000001", "--from", "2000-01-01"}, {}, 60000, false);
     EXPECT_EQ(run.exitCode, 2) << run.describe();
     EXPECT_TRUE(run.errText().contains("已有的仪器：北坝")) << run.describe();
-    run = cli({"archive", "assign", "北坝", "A001", "QRVA000001", "--from", "2026-12-01"}, {}, 60000, false);
-    EXPECT_EQ(run.exitCode, 0) << run.describe();
+    run = cli({"archive", "assign", "北坝", "A001", "QRVZ000001", "--from", "2000-01-01"}, {}, 60000, false);
+    ASSERT_EQ(run.exitCode, 0) << run.describe();
+    // From before its first record: every reading of the slot is the gauge's now.
+    gauges = gaugesByName();
+    EXPECT_EQ(gauges["QRVZ000001"]["count"].toInteger(), inA001);
+    EXPECT_EQ(gauges["QRVA000001"]["count"].toInteger(), 0);
 }

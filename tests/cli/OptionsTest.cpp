@@ -290,7 +290,8 @@ TEST(CliOptions, TheOnlyWithRefusalNamesTheCommandsThatTakeTheOption)
 {
     EXPECT_EQ(onlyWithText("--data"), "--data 只能用于 delete。");
     EXPECT_EQ(onlyWithText("--no-archive"), "--no-archive 只能用于 copy。");
-    EXPECT_EQ(onlyWithText("--json"), "--json 只能用于 ports、partitions、files、components 和 archive list。");
+    EXPECT_EQ(onlyWithText("--json"), "--json 只能用于 ports、partitions、files、components、archive list、archive "
+                                      "instruments 和 archive gauges。");
     EXPECT_EQ(onlyWithText("-o"), "-o 只能用于 copy、components 和 archive export。");
     EXPECT_EQ(onlyWithText("--output"), onlyWithText("-o"));
     // the same refusal whichever command is used
