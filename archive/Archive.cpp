@@ -315,7 +315,7 @@ bool migrateFrom3(sqlite3* db)
                               .value_or(0) != 0;
     if (!ok)
         return false;
-    if (!exec(db, "DROP TRIGGER components_removed") || !exec(db, "DROP TRIGGER components_changed") ||
+    if (!exec(db, "DROP TRIGGER IF EXISTS components_removed") || !exec(db, "DROP TRIGGER IF EXISTS components_changed") ||
         !exec(db, "DROP TABLE components") || !exec(db, "ALTER TABLE records RENAME TO records_v3") ||
         !exec(db, "ALTER TABLE calibrations RENAME TO calibrations_v3") || !createTables4(db) ||
         !exec(db, "ALTER TABLE downloads ADD COLUMN readout INTEGER REFERENCES readouts(id)"))
@@ -763,6 +763,28 @@ std::unique_ptr<Archive> Archive::open(const QString& path, std::optional<SetAsi
             setError(error, ErrorKind::CannotOpen,
                      QStringLiteral("%1: an archive of schema version 1, to be brought forward by a program that may write to it").arg(file));
             return nullptr;
+        }
+        if (found.version != kSchemaVersion) {
+            // An older archive read where it may not be changed: brought forward in memory, from
+            // a copy of it; the file stays as it is.
+            OpenOptions memory = options;
+            memory.readOnly = false;
+            memory.check = false;
+            Inspection copy = inspect(QStringLiteral(":memory:"), memory);
+            sqlite3_backup* backup =
+                copy.db ? sqlite3_backup_init(copy.db.get(), "main", found.db.get(), "main") : nullptr;
+            const bool copied = backup && sqlite3_backup_step(backup, -1) == SQLITE_DONE;
+            if (backup)
+                sqlite3_backup_finish(backup);
+            const std::optional<QString> failed =
+                copied ? prepareSchema(copy.db.get()) : std::optional<QString>(message(copy.db.get()));
+            if (failed) {
+                setError(error, ErrorKind::CannotOpen,
+                         QStringLiteral("%1: cannot read version %2 as version %3: %4").arg(file).arg(found.version).arg(kSchemaVersion).arg(*failed));
+                return nullptr;
+            }
+            found.db.reset();
+            found = std::move(copy);
         }
     } else {
         if (!QDir().mkpath(info.absolutePath())) {

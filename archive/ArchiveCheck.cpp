@@ -1,6 +1,7 @@
 #include "archive/ArchiveCheck.h"
 
 #include "archive/Archive.h"
+#include "archive/ArchiveSql.h"
 #include "archive/Record.h"
 
 #include <QCoreApplication>
@@ -12,6 +13,7 @@
 #include <algorithm>
 #include <cstring>
 #include <initializer_list>
+#include <map>
 #include <memory>
 #include <string>
 #include <utility>
@@ -88,13 +90,35 @@ bool validUtf8(const std::string& bytes)
     return true;
 }
 
-// The key of a record, as stored.
+// The key of a record as stored (slot, time_s, file), with the texts it stands for.
 struct Key {
     std::string partition;
     std::string file;
     std::string code;
     std::string time;
+    sqlite3_int64 slot = 0;
+    sqlite3_int64 timeKey = 0;
+    sqlite3_int64 fileId = 0;
 };
+
+// A record's key and texts: its slot's partition and code, its file's name, its time's text
+// (kept only where it is not the canonical text of time_s), then the texts and numbers.
+#define KTM_RECORD_TEXTS                                                                                           \
+    "SELECT s.partition, f.name, s.code, coalesce(r.time, strftime('%Y-%m-%d %H:%M:%S', r.time_s, 'unixepoch')), " \
+    "r.reading, r.temperature, r.reading_hz, r.temperature_c, "                                                    \
+    "CASE WHEN r.time_s >= -62135596800 THEN r.time_s END, r.slot, r.time_s, r.file, s.readout, r.utc_s "
+#define KTM_RECORD_FROM "FROM records r LEFT JOIN slots s ON s.id = r.slot LEFT JOIN files f ON f.id = r.file "
+
+Key keyOfRow(sqlite3_stmt* s)
+{
+    return Key{bytesOf(s, 0),
+               bytesOf(s, 1),
+               bytesOf(s, 2),
+               bytesOf(s, 3),
+               sqlite3_column_int64(s, 9),
+               sqlite3_column_int64(s, 10),
+               sqlite3_column_int64(s, 11)};
+}
 
 QString placeText(const Key& k)
 {
@@ -109,6 +133,7 @@ struct Numbers {
     std::optional<double> hz;
     std::optional<double> celsius;
     std::optional<qint64> seconds;
+    std::optional<qint64> utc; // the instant of the time in its readout's zones
 };
 
 Numbers numbersOf(const std::string& reading, const std::string& temperature, const std::string& time)
@@ -119,10 +144,9 @@ Numbers numbersOf(const std::string& reading, const std::string& temperature, co
 
 void bindKey(sqlite3_stmt* s, int first, const Key& k)
 {
-    sqlite3_bind_text(s, first, k.partition.data(), int(k.partition.size()), SQLITE_STATIC);
-    sqlite3_bind_text(s, first + 1, k.code.data(), int(k.code.size()), SQLITE_STATIC);
-    sqlite3_bind_text(s, first + 2, k.time.data(), int(k.time.size()), SQLITE_STATIC);
-    sqlite3_bind_text(s, first + 3, k.file.data(), int(k.file.size()), SQLITE_STATIC);
+    sqlite3_bind_int64(s, first, k.slot);
+    sqlite3_bind_int64(s, first + 1, k.timeKey);
+    sqlite3_bind_int64(s, first + 2, k.fileId);
 }
 
 void bindNumbers(sqlite3_stmt* s, int first, const Numbers& n)
@@ -210,14 +234,14 @@ Pass examine(sqlite3* db)
     }
 
     // Every record: its texts as text, its numbers from its texts.
-    Statement scan = prepare(db, "SELECT partition, file, code, time, reading, temperature, reading_hz, temperature_c, "
-                                 "time_s FROM records");
+    std::map<sqlite3_int64, std::optional<ZoneClock>> clocks;
+    Statement scan = prepare(db, KTM_RECORD_TEXTS KTM_RECORD_FROM);
     int rc = SQLITE_ERROR;
     if (scan) {
         sqlite3_stmt* s = scan.get();
         while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
             ++f.records;
-            Key key{bytesOf(s, 0), bytesOf(s, 1), bytesOf(s, 2), bytesOf(s, 3)};
+            Key key = keyOfRow(s);
             const std::string reading = bytesOf(s, 4);
             const std::string temperature = bytesOf(s, 5);
             bool valid = true;
@@ -227,8 +251,21 @@ Pass examine(sqlite3* db)
                 ++f.invalidTexts;
                 example(f, QCoreApplication::translate("ArchiveCheck", "%1：含有无效的文字（不是有效的 UTF-8），无法按文本修复").arg(placeText(key)));
             }
-            const Numbers want = numbersOf(reading, temperature, key.time);
-            if (sameReal(s, 6, want.hz) && sameReal(s, 7, want.celsius) && sameInteger(s, 8, want.seconds))
+            Numbers want = numbersOf(reading, temperature, key.time);
+            // The UTC instant of the time, as the readout's clock gives it.
+            const sqlite3_int64 readout = sqlite3_column_int64(s, 12);
+            auto clock = clocks.find(readout);
+            if (clock == clocks.end()) {
+                bool ok = true;
+                clock = clocks.emplace(readout, zoneClockOf(db, readout, &ok)).first;
+            }
+            if (want.seconds && clock->second)
+                want.utc = clock->second->utc(*want.seconds);
+            else if (want.seconds)
+                want.utc = sqlite3_column_type(s, 13) == SQLITE_NULL ? std::nullopt
+                                                                     : std::optional<qint64>(sqlite3_column_int64(s, 13));
+            if (sameReal(s, 6, want.hz) && sameReal(s, 7, want.celsius) && sameInteger(s, 8, want.seconds) &&
+                sameInteger(s, 13, want.utc))
                 continue;
             ++f.wrongNumbers;
             if (!sameReal(s, 6, want.hz))
@@ -250,13 +287,13 @@ Pass examine(sqlite3* db)
 
     // Records stored twice. The unary plus keeps the grouping off the table's own order, so
     // that two copies are found even where a damaged page has put them apart.
-    Statement twice = prepare(db, "SELECT partition, file, code, time, count(*) FROM records "
-                                  "GROUP BY +partition, +code, +time, +file HAVING count(*) > 1");
+    Statement twice = prepare(db, KTM_RECORD_TEXTS ", count(*) " KTM_RECORD_FROM
+                                                   "GROUP BY +r.slot, +r.time_s, +r.file HAVING count(*) > 1");
     rc = SQLITE_ERROR;
     if (twice) {
         sqlite3_stmt* s = twice.get();
         while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
-            Repeated r{Key{bytesOf(s, 0), bytesOf(s, 1), bytesOf(s, 2), bytesOf(s, 3)}, sqlite3_column_int64(s, 4)};
+            Repeated r{keyOfRow(s), sqlite3_column_int64(s, 14)};
             f.duplicates += r.copies - 1;
             example(f, QCoreApplication::translate("ArchiveCheck", "%1：存了 %2 次").arg(placeText(r.key)).arg(r.copies));
             pass.repeated.push_back(std::move(r));
@@ -276,18 +313,25 @@ QString repairFrom(sqlite3* db, const Pass& pass)
     if (!exec(db, "BEGIN IMMEDIATE"))
         return message(db);
     const auto steps = [&]() -> bool {
-        Statement update = prepare(db, "UPDATE records SET reading_hz = ?5, temperature_c = ?6, time_s = ?7 "
-                                       "WHERE partition = ?1 AND code = ?2 AND time = ?3 AND file = ?4");
-        Statement first = prepare(db, "SELECT reading, temperature, download FROM records "
-                                      "WHERE partition = ?1 AND code = ?2 AND time = ?3 AND file = ?4 LIMIT 1");
-        Statement remove = prepare(db, "DELETE FROM records WHERE partition = ?1 AND code = ?2 AND time = ?3 AND file = ?4");
-        Statement insert = prepare(db, "INSERT INTO records(partition, code, time, file, reading, temperature, download, "
-                                       "reading_hz, temperature_c, time_s) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)");
+        // A time text that is a time after all is keyed by it.
+        Statement update = prepare(db, "UPDATE records SET reading_hz = ?5, temperature_c = ?6, "
+                                       "time_s = coalesce(?7, time_s), time = CASE WHEN ?7 IS NULL THEN time END, "
+                                       "utc_s = ?8 "
+                                       "WHERE slot = ?1 AND time_s = ?2 AND file = ?3");
+        Statement first = prepare(db, "SELECT reading, temperature, download, time, utc_s FROM records "
+                                      "WHERE slot = ?1 AND time_s = ?2 AND file = ?3 LIMIT 1");
+        Statement remove = prepare(db, "DELETE FROM records WHERE slot = ?1 AND time_s = ?2 AND file = ?3");
+        Statement insert = prepare(db, "INSERT INTO records(slot, time_s, file, time, reading, temperature, download, "
+                                       "reading_hz, temperature_c, utc_s) VALUES(?1, ?2, ?3, ?11, ?5, ?6, ?7, ?8, ?9, ?12)");
         if (!update || !first || !remove || !insert)
             return false;
         for (const WrongNumbers& w : pass.wrong) {
             bindKey(update.get(), 1, w.key);
             bindNumbers(update.get(), 5, w.numbers);
+            if (w.numbers.utc)
+                sqlite3_bind_int64(update.get(), 8, *w.numbers.utc);
+            else
+                sqlite3_bind_null(update.get(), 8);
             const int rc = sqlite3_step(update.get());
             sqlite3_reset(update.get());
             if (rc != SQLITE_DONE)
@@ -303,6 +347,10 @@ QString repairFrom(sqlite3* db, const Pass& pass)
             const std::string temperature = bytesOf(first.get(), 1);
             const bool hasDownload = sqlite3_column_type(first.get(), 2) != SQLITE_NULL;
             const sqlite3_int64 download = sqlite3_column_int64(first.get(), 2);
+            const bool hasTime = sqlite3_column_type(first.get(), 3) != SQLITE_NULL;
+            const std::string time = bytesOf(first.get(), 3);
+            const bool hasUtc = sqlite3_column_type(first.get(), 4) != SQLITE_NULL;
+            const sqlite3_int64 utc = sqlite3_column_int64(first.get(), 4);
             sqlite3_reset(first.get());
             // Each run of the statement may find one copy only, where the damage left two
             // entries under one key.
@@ -323,6 +371,22 @@ QString repairFrom(sqlite3* db, const Pass& pass)
             else
                 sqlite3_bind_null(insert.get(), 7);
             bindNumbers(insert.get(), 8, numbersOf(reading, temperature, r.key.time));
+            if (hasTime)
+                sqlite3_bind_text(insert.get(), 11, time.data(), int(time.size()), SQLITE_STATIC);
+            else
+                sqlite3_bind_null(insert.get(), 11);
+            // The instant computed again, should the copy kept be the damaged one.
+            bool ok = true;
+            const std::optional<qint64> readout = sql::oneNumber(
+                db, "SELECT readout FROM slots WHERE id = ?1",
+                [&](sqlite3_stmt* q) { sqlite3_bind_int64(q, 1, r.key.slot); }, &ok);
+            std::optional<ZoneClock> clock = readout ? zoneClockOf(db, *readout, &ok) : std::nullopt;
+            if (clock && r.key.timeKey >= kFirstTime)
+                sqlite3_bind_int64(insert.get(), 12, clock->utc(r.key.timeKey));
+            else if (hasUtc)
+                sqlite3_bind_int64(insert.get(), 12, utc);
+            else
+                sqlite3_bind_null(insert.get(), 12);
             const int inserted = sqlite3_step(insert.get());
             sqlite3_reset(insert.get());
             if (inserted != SQLITE_DONE)
@@ -397,8 +461,8 @@ std::optional<Result> run(const QString& path, bool repair, Error* error)
         return std::nullopt;
     }
     if (schema != Archive::kSchemaVersion ||
-        !prepare(db.get(), "SELECT partition, file, code, time, reading, temperature, download, reading_hz, "
-                           "temperature_c, time_s FROM records LIMIT 0")) {
+        !prepare(db.get(), "SELECT slot, time_s, file, time, reading, temperature, download, reading_hz, "
+                           "temperature_c, utc_s FROM records LIMIT 0")) {
         setError(error, ErrorKind::Damaged, QStringLiteral("not an archive of schema version %1").arg(Archive::kSchemaVersion));
         return std::nullopt;
     }

@@ -58,11 +58,11 @@ ZoneClock::ZoneClock(const QString& zone, const std::vector<ZoneChange>& changes
 qint64 ZoneClock::compute(qint64 readoutTime) const
 {
     const QDateTime asRead = QDateTime::fromSecsSinceEpoch(readoutTime, QTimeZone::utc());
-    // The latest zone whose change comes before the instant the time gives in it.
-    for (size_t i = m_zones.size(); i-- > 0;) {
+    // The zone the time was read in: the first whose instant for it comes before the next change.
+    for (size_t i = 0; i < m_zones.size(); ++i) {
         const QTimeZone& zone = m_zones[i].zone.isValid() ? m_zones[i].zone : QTimeZone(QTimeZone::utc());
         const qint64 utc = QDateTime(asRead.date(), asRead.time(), zone).toSecsSinceEpoch();
-        if (i == 0 || utc >= m_zones[i].from)
+        if (i + 1 == m_zones.size() || utc < m_zones[i + 1].from)
             return utc;
     }
     return readoutTime;

@@ -180,6 +180,8 @@ Recorder::Outcome Recorder::store(Archive* a, const QString& failure, const Read
             origin.readout = r->id;
         else if (const std::optional<Readout> made = a->addReadout(unnamedReadoutName(), QString(), &error))
             origin.readout = made->id;
+        else if (const std::optional<Readout> meanwhile = a->readout(unnamedReadoutName(), &error))
+            origin.readout = meanwhile->id; // another program made it meanwhile
     }
     if (a && origin.readout > 0) {
         if (const std::optional<StoreResult> stored = a->store(recordSource(records, partition), at, origin, &error)) {

@@ -139,8 +139,10 @@ qint64 unnamed(Archive& archive)
 {
     if (const std::optional<Readout> r = archive.readout(unnamedReadoutName()))
         return r->id;
-    const std::optional<Readout> made = archive.addReadout(unnamedReadoutName(), QString(), nullptr);
-    return made ? made->id : 0;
+    if (const std::optional<Readout> made = archive.addReadout(unnamedReadoutName(), QString(), nullptr))
+        return made->id;
+    const std::optional<Readout> meanwhile = archive.readout(unnamedReadoutName()); // made by another program
+    return meanwhile ? meanwhile->id : 0;
 }
 
 } // namespace

@@ -1324,20 +1324,20 @@ Raise it when the instrument pauses long in mid-reply and copies are often repor
     </message>
     <message>
         <source>未指定仪器，本次记录未存档。</source>
-        <translation type="unfinished"></translation>
+        <translation>No readout was given for this copy; its records were not archived.</translation>
     </message>
     <message>
         <source>最新读数比电脑时钟快 %1 小时</source>
-        <translation type="unfinished"></translation>
+        <translation>the newest reading is %1 hours ahead of the PC&apos;s clock</translation>
     </message>
     <message>
         <source>早于测点安装日期的读数：%1</source>
-        <translation type="unfinished"></translation>
+        <translation>readings dated before the gauge&apos;s installation: %1</translation>
     </message>
     <message>
         <source>仪器时钟可能不准（%1）</source>
         <extracomment>%1 what was found, e.g. that the newest reading is ahead of the PC&apos;s clock</extracomment>
-        <translation type="unfinished"></translation>
+        <translation>the readout&apos;s clock may be wrong (%1)</translation>
     </message>
 </context>
 <context>

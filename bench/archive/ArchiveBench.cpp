@@ -18,6 +18,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTimeZone>
 #include <benchmark/benchmark.h>
@@ -65,6 +66,20 @@ CopyOrigin readoutOf(Archive& a)
     return CopyOrigin{made ? made->id : 0, std::nullopt};
 }
 
+// The same with the partition's component list, so that the store assigns its slots to gauges
+// ("G-A001" for A001).
+CopyOrigin namedOrigin(Archive& a, const QString& partition)
+{
+    CopyOrigin origin = readoutOf(a);
+    ComponentNames names{partition, {}};
+    for (int c = 1; c <= kComponents; ++c) {
+        const QString code = partition + QStringLiteral("%1").arg(c, 3, 10, QLatin1Char('0'));
+        names.entries.emplace_back(code, QStringLiteral("G-") + code);
+    }
+    origin.names = names;
+    return origin;
+}
+
 qint64 fileBytes(const QString& path) { return QFileInfo(path).size() + QFileInfo(path + "-wal").size(); }
 
 void BM_StoreNew(benchmark::State& state)
@@ -79,11 +94,12 @@ void BM_StoreNew(benchmark::State& state)
             state.SkipWithError("cannot open");
             return;
         }
+        const CopyOrigin origin = namedOrigin(*a, QStringLiteral("A"));
         state.ResumeTiming();
-        const auto stored = a->store(all, QDateTime::currentDateTimeUtc(), readoutOf(*a), nullptr);
+        const auto stored = a->store(all, QDateTime::currentDateTimeUtc(), origin, nullptr);
         state.PauseTiming();
-        if (!stored || stored->added != kRecords)
-            state.SkipWithError("not every record was added");
+        if (!stored || stored->added != kRecords || stored->assignmentsChanged.size() != kComponents)
+            state.SkipWithError("not every record was added, or the slots not assigned");
         bytes = double(fileBytes(a->path()));
         a.reset();
         state.ResumeTiming();
@@ -93,6 +109,65 @@ void BM_StoreNew(benchmark::State& state)
     state.counters["file_MB"] = bytes / 1e6;
 }
 BENCHMARK(BM_StoreNew)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// The floor: SQLite alone storing the same rows, their numbers already read, into a table of
+// the same key, as many to a statement as the store puts.
+void BM_StoreNewSqliteAlone(benchmark::State& state)
+{
+    const auto& all = records();
+    struct Row {
+        qint64 slot, time, file;
+        QByteArray reading, temperature;
+        double hz, c;
+    };
+    std::vector<Row> rows;
+    rows.reserve(all.size());
+    for (const Record& r : all)
+        rows.push_back(Row{r.code.mid(1).toLongLong(), *instrumentTime(r.time), r.file.mid(10).toLongLong(),
+                           r.reading.toUtf8(), r.temperature.toUtf8(), *readingHz(r.reading), *temperatureC(r.temperature)});
+    constexpr int kPerStatement = 64;
+    std::string sql = "INSERT OR IGNORE INTO records VALUES ";
+    for (int i = 0; i < kPerStatement; ++i)
+        sql += i ? ",(?,?,?,?,?,NULL,1,?,?,?)" : "(?,?,?,?,?,NULL,1,?,?,?)";
+    for (auto _ : state) {
+        state.PauseTiming();
+        QTemporaryDir dir;
+        sqlite3* db = nullptr;
+        sqlite3_open(QFile::encodeName(dir.filePath("bare.sqlite")).constData(), &db);
+        sqlite3_exec(db, "PRAGMA journal_mode = WAL; PRAGMA synchronous = NORMAL; PRAGMA cache_size = -1024; "
+                         "CREATE TABLE records(slot INTEGER NOT NULL, time_s INTEGER NOT NULL, file INTEGER NOT NULL, "
+                         "reading TEXT, temperature TEXT, time TEXT, download INTEGER, reading_hz REAL, "
+                         "temperature_c REAL, utc_s INTEGER, PRIMARY KEY(slot, time_s, file)) WITHOUT ROWID",
+                     nullptr, nullptr, nullptr);
+        sqlite3_stmt* insert = nullptr;
+        sqlite3_prepare_v2(db, sql.c_str(), -1, &insert, nullptr);
+        state.ResumeTiming();
+        sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+        for (size_t at = 0; at + kPerStatement <= rows.size(); at += kPerStatement) {
+            for (int i = 0; i < kPerStatement; ++i) {
+                const Row& r = rows[at + size_t(i)];
+                const int p = i * 8;
+                sqlite3_bind_int64(insert, p + 1, r.slot);
+                sqlite3_bind_int64(insert, p + 2, r.time);
+                sqlite3_bind_int64(insert, p + 3, r.file);
+                sqlite3_bind_text(insert, p + 4, r.reading.constData(), int(r.reading.size()), SQLITE_STATIC);
+                sqlite3_bind_text(insert, p + 5, r.temperature.constData(), int(r.temperature.size()), SQLITE_STATIC);
+                sqlite3_bind_double(insert, p + 6, r.hz);
+                sqlite3_bind_double(insert, p + 7, r.c);
+                sqlite3_bind_int64(insert, p + 8, r.time - 8 * 3600);
+            }
+            sqlite3_step(insert);
+            sqlite3_reset(insert);
+        }
+        sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+        state.PauseTiming();
+        sqlite3_finalize(insert);
+        sqlite3_close(db);
+        state.ResumeTiming();
+    }
+    state.counters["records"] = double(rows.size() / kPerStatement * kPerStatement);
+}
+BENCHMARK(BM_StoreNewSqliteAlone)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 // One archive holding the million, for the benchmarks that find it full.
 Archive& filled()
@@ -219,12 +294,28 @@ const QString& fiveMillion()
             std::vector<Record> all = records();
             for (Record& r : all)
                 r.partition = QString(QLatin1Char(partition));
-            a->store(all, QDateTime::currentDateTimeUtc(), readoutOf(*a), nullptr);
+            a->store(all, QDateTime::currentDateTimeUtc(), namedOrigin(*a, QString(QLatin1Char(partition))), nullptr);
         }
         return p;
     }();
     return path;
 }
+
+// One gauge's 100,000 points out of the 5,000,000, through its assignment.
+void BM_GaugeSeriesOfFiveMillion(benchmark::State& state)
+{
+    auto a = Archive::open(fiveMillion(), nullptr, nullptr, OpenOptions{false, false, {}});
+    size_t points = 0;
+    for (auto _ : state) {
+        const auto series = a->gaugeSeries(QStringLiteral("G-C007"), kSinceEver, kUntilNow);
+        points = series.size();
+        benchmark::DoNotOptimize(series.data());
+    }
+    if (points != kRecords / kComponents)
+        state.SkipWithError("wrong number of points");
+    state.counters["points"] = double(points);
+}
+BENCHMARK(BM_GaugeSeriesOfFiveMillion)->Unit(benchmark::kMillisecond)->Iterations(10)->Repetitions(3)->ReportAggregatesOnly(false);
 
 void BM_SummaryOfFiveMillionKept(benchmark::State& state)
 {
@@ -247,8 +338,7 @@ void BM_SummaryOfFiveMillionCounted(benchmark::State& state)
     qint64 n = 0;
     for (auto _ : state) {
         sqlite3_stmt* s = nullptr;
-        sqlite3_prepare_v2(db, "SELECT partition, code, count(*), min(time_s), max(time_s) FROM records "
-                               "GROUP BY partition, code ORDER BY partition, code",
+        sqlite3_prepare_v2(db, "SELECT slot, min(time_s), count(*), max(time_s) FROM records GROUP BY slot ORDER BY slot",
                            -1, &s, nullptr);
         n = 0;
         while (sqlite3_step(s) == SQLITE_ROW)

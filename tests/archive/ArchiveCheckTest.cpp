@@ -54,10 +54,19 @@ protected:
 TEST_F(CheckTest, DamageTheOpeningMissesIsFoundAndRepairedFromTheTexts)
 {
     makeArchive();
-    // A time turned into its neighbour's (the record is now stored twice), a file name no
-    // longer UTF-8, and a reading's number far off while its text stayed right.
-    scribble("2026-12-07 10:31:06", "2026-12-07 10:31:05");
-    scribble("B2026XYZ", "B2026\xFFYZ");
+    // A time turned into its neighbour's (the record is now stored twice, its UTC instant left
+    // as it was), a file name no longer UTF-8 (in the table of files and in its index), and a
+    // reading's number far off while its text stayed right.
+    QByteArray was(4, '\0'), now(4, '\0');
+    qToBigEndian(quint32(1796639466), was.data()); // 2026-12-07 10:31:06 as the record's key holds it
+    qToBigEndian(quint32(1796639465), now.data());
+    scribble(was + "28457", now + "28457");
+    {
+        QByteArray bytes = readAll(path());
+        ASSERT_EQ(bytes.count("B2026XYZ"), 2);
+        bytes.replace("B2026XYZ", "B2026\xFFYZ");
+        writeAll(path(), bytes);
+    }
     testing_damage::scribbleNumber(path(), 3123.4); // -5.8e22
 
     // The archive opens as if nothing had happened: the damage would be kept and grow.

@@ -150,9 +150,10 @@ TEST_F(ShareTest, AStoppedWaitKeepsNothing)
     options.patience.waiting = [&](qint64) { stop = true; };
     auto a = Archive::open(path(), nullptr, nullptr, options);
     ASSERT_TRUE(a);
+    const CopyOrigin origin = testOrigin(*a);
     OtherWriter other(path());
     Error error;
-    EXPECT_FALSE(a->store(fileRecords("A", "F", 2, 100), kDay, testOrigin(*a), &error));
+    EXPECT_FALSE(a->store(fileRecords("A", "F", 2, 100), kDay, origin, &error));
     EXPECT_EQ(error.kind, ErrorKind::Cancelled);
     other.release();
     RawDb raw(path());
@@ -281,15 +282,16 @@ TEST_F(ShareTest, TheSummaryIsKeptWithTheRecordsWhateverChangesThem)
     ASSERT_TRUE(a->store(fileRecords("A", "F", 3, 30), kDay, testOrigin(*a), nullptr));
     ASSERT_TRUE(a->store({{"A", "G", "A001", "not a time", "1", "2"}, {"B", "G", "B001", "", "1", "2"}}, kDay, testOrigin(*a), nullptr));
     RawDb raw(path());
+    raw.textView();
     auto check = [&](const char* when) {
         const QStringList truth = raw.column("SELECT partition || code || ':' || count(*) || ':' || coalesce(min(time_s), 0) "
-                                             "|| ':' || coalesce(max(time_s), 0) FROM records GROUP BY partition, code "
+                                             "|| ':' || coalesce(max(time_s), 0) FROM record_texts GROUP BY partition, code "
                                              "ORDER BY partition, code");
         QStringList kept;
         for (const SeriesSummary& s : a->summary())
             kept << QStringLiteral("%1%2:%3:%4:%5").arg(s.partition, s.code).arg(s.count).arg(s.firstTime).arg(s.lastTime);
         EXPECT_EQ(kept, truth) << when;
-        EXPECT_EQ(raw.number("SELECT count(*) FROM components"), truth.size()) << when;
+        EXPECT_EQ(raw.number("SELECT count(*) FROM slots WHERE count > 0"), truth.size()) << when;
     };
     check("stored");
     // Overlapping what is there: some statements add all their records, one only some.
@@ -300,36 +302,34 @@ TEST_F(ShareTest, TheSummaryIsKeptWithTheRecordsWhateverChangesThem)
     twice.insert(twice.end(), twice.begin(), twice.begin() + 10);
     ASSERT_EQ(a->store(twice, kDay, testOrigin(*a), nullptr)->added, 100);
     check("a record twice in one copy");
-    raw.exec("DELETE FROM records WHERE code = 'A002' AND time_s = (SELECT min(time_s) FROM records WHERE code = 'A002')");
-    raw.exec("DELETE FROM records WHERE code = 'A003' AND time_s = (SELECT max(time_s) FROM records WHERE code = 'A003')");
+    const auto slot = [](const char* code) { return std::string("(SELECT id FROM slots WHERE code = '") + code + "')"; };
+    raw.exec(("DELETE FROM records WHERE slot = " + slot("A002") +
+              " AND time_s = (SELECT min(time_s) FROM records WHERE slot = " + slot("A002") + ")")
+                 .c_str());
+    raw.exec(("DELETE FROM records WHERE slot = " + slot("A003") +
+              " AND time_s = (SELECT max(time_s) FROM records WHERE slot = " + slot("A003") + ")")
+                 .c_str());
     check("the oldest and the newest taken out");
-    raw.exec("UPDATE records SET time_s = time_s + 86400 WHERE code = 'A001' AND time_s IS NOT NULL");
-    raw.exec("UPDATE records SET code = 'A009' WHERE code = 'A002'");
-    check("times and codes changed");
-    raw.exec("DELETE FROM records WHERE partition = 'B'");
+    raw.exec(("UPDATE records SET time_s = time_s + 86400 WHERE slot = " + slot("A001") + " AND time_s >= 0").c_str());
+    raw.exec("INSERT INTO slots(readout, partition, code) SELECT readout, partition, 'A009' FROM slots WHERE code = 'A002'");
+    raw.exec(("UPDATE records SET slot = " + slot("A009") + " WHERE slot = " + slot("A002")).c_str());
+    check("times and slots changed");
+    raw.exec("DELETE FROM records WHERE slot IN (SELECT id FROM slots WHERE partition = 'B')");
     check("a component emptied");
 }
 
 TEST_F(ShareTest, AVersion2ArchiveGetsItsSummaryWhenOpened)
 {
+    // As the program before left it: no summary, nothing that keeps one.
+    QDir().mkpath(QFileInfo(path()).absolutePath());
+    makeVersion2(path(), fileRecords("A", "F", 4, 40));
     auto a = openArchive();
-    ASSERT_TRUE(a->store(fileRecords("A", "F", 4, 40), kDay, testOrigin(*a), nullptr));
-    a.reset();
-    {
-        RawDb raw(path());
-        // As the program before left it: no summary, nothing that keeps one.
-        raw.exec("DROP TRIGGER components_removed");
-        raw.exec("DROP TRIGGER components_changed");
-        raw.exec("DROP TABLE components");
-        raw.exec("PRAGMA user_version = 2");
-    }
-    a = openArchive();
     ASSERT_TRUE(a);
     RawDb raw(path());
     EXPECT_EQ(raw.number("PRAGMA user_version"), Archive::kSchemaVersion);
-    EXPECT_EQ(raw.column("SELECT count FROM components ORDER BY code"), QStringList({"10", "10", "10", "10"}));
+    EXPECT_EQ(raw.column("SELECT count FROM slots ORDER BY code"), QStringList({"10", "10", "10", "10"}));
     ASSERT_TRUE(a->store(fileRecords("A", "F", 4, 44), kDay, testOrigin(*a), nullptr));
-    EXPECT_EQ(raw.column("SELECT count FROM components ORDER BY code"), QStringList({"11", "11", "11", "11"}));
+    EXPECT_EQ(raw.column("SELECT count FROM slots ORDER BY code"), QStringList({"11", "11", "11", "11"}));
 }
 
 // As a user who may not write to the archive's folder (root may write anywhere).

@@ -93,7 +93,7 @@ TEST_F(StoreTest, AStoreThatFailsKeepsNothingOfIt)
     // Behind the archive's back: a record of component A999 cannot be written.
     {
         RawDb raw(path());
-        raw.exec("CREATE TRIGGER refuse BEFORE INSERT ON records WHEN NEW.code = 'A999' "
+        raw.exec("CREATE TRIGGER refuse BEFORE INSERT ON records WHEN NEW.slot IN (SELECT id FROM slots WHERE code = 'A999') "
                  "BEGIN SELECT RAISE(ABORT, 'refused by the test'); END");
     }
     auto batch = fileRecords("A", "F2", 3, 200);
@@ -129,10 +129,11 @@ TEST_F(StoreTest, PartitionsAndFilesChangingFromRecordToRecord)
     ASSERT_TRUE(stored);
     EXPECT_EQ(stored->added, 301);
     RawDb raw(path());
-    EXPECT_EQ(raw.column("SELECT partition || ' ' || file || ' ' || count(*) FROM records GROUP BY partition, file "
+    raw.textView();
+    EXPECT_EQ(raw.column("SELECT partition || ' ' || file || ' ' || count(*) FROM record_texts GROUP BY partition, file "
                          "ORDER BY partition, file"),
               QStringList({"B F1 51", "B F3 50", "B 文件2 50", "C F1 50", "C F3 50", "C 文件2 50"}));
-    EXPECT_EQ(raw.number("SELECT count(*) FROM records WHERE time_s - 1793872800 = 60 * (reading - 28000) AND "
+    EXPECT_EQ(raw.number("SELECT count(*) FROM record_texts WHERE time_s - 1793872800 = 60 * (reading - 28000) AND "
                          "code = partition || '001' AND "
                          "file = CASE (reading - 28000) % 3 WHEN 0 THEN 'F1' WHEN 1 THEN '文件2' ELSE 'F3' END AND "
                          "partition = CASE (reading - 28000) % 2 WHEN 0 THEN 'B' ELSE 'C' END"),
@@ -167,8 +168,9 @@ TEST_F(StoreTest, FieldsThatAreNotNumbersAreKeptAsText)
     // Every text is stored as received.
     a.reset();
     RawDb raw(path());
+    raw.textView();
     QStringList rows = raw.column("SELECT code || '|' || reading || '|' || temperature || '|' || time || '|' || "
-                                  "coalesce(reading_hz, 'NULL') || '|' || coalesce(time_s, 'NULL') FROM records");
+                                  "coalesce(reading_hz, 'NULL') || '|' || coalesce(time_s, 'NULL') FROM record_texts");
     QStringList expected = {"A001|28456|235|2026-11-05 10:00:00|2845.6|1793872800",
                             "A001|28457||2026-11-05 10:01:00|2845.7|1793872860",
                             "A001|--|236|2026-11-05 10:02:00|NULL|1793872920",
@@ -232,7 +234,7 @@ TEST_F(StoreTest, AReadThatFailsIsReportedNotEmpty)
     {
         RawDb raw(path());
         raw.exec("DROP TABLE records");
-        raw.exec("DROP TABLE components");
+        raw.exec("DROP TABLE slots");
     }
     Error error;
     EXPECT_TRUE(a->summary(&error).empty());
