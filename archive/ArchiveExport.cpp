@@ -131,7 +131,7 @@ void fill(Row& row, const SeriesConversion& c, std::size_t i)
     if (!s.versions.empty()) {
         const int v = c.byVersion.version[i];
         if (v < 0) {
-            row.text[RemarkCol] = "早于首个标定版本";
+            row.text[RemarkCol] = "没有适用的标定版本";
             return;
         }
         const Calibration& calibration = s.versions[std::size_t(v)].values;

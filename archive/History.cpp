@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 #include <algorithm>
 #include <cmath>
-#include <numeric>
 
 namespace archive::History {
 
@@ -92,28 +91,19 @@ Trend trend(const Archive& archive, const QString& partition, const QString& cod
 
 Conversion convertByVersions(const std::vector<GaugePoint>& points, const std::vector<CalibrationVersion>& versions)
 {
-    // The versions by the instant they begin; a stable sort keeps the later of two that begin
-    // together after the earlier, so that the search below lands on it.
-    std::vector<int> order(versions.size());
-    std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(),
-                     [&](int a, int b) { return versions[std::size_t(a)].fromUtc < versions[std::size_t(b)].fromUtc; });
     Conversion out;
     out.value.reserve(points.size());
     out.version.reserve(points.size());
     for (const GaugePoint& p : points) {
-        // The last version that began at or before the point.
-        const auto after = std::upper_bound(order.begin(), order.end(), p.utc,
-                                            [&](qint64 utc, int v) { return utc < versions[std::size_t(v)].fromUtc; });
-        if (after == order.begin()) {
+        const CalibrationVersion* v = versionAt(versions, p.utc);
+        if (!v) {
             out.value.push_back(kNan);
             out.version.push_back(-1);
             continue;
         }
-        const int v = *(after - 1);
-        out.version.push_back(v);
-        const auto converted = convert(versions[std::size_t(v)].values, p.readingHz,
-                                       p.hasTemperature ? std::optional(p.temperatureC) : std::nullopt);
+        out.version.push_back(int(v - versions.data()));
+        const auto converted =
+            convert(v->values, p.readingHz, p.hasTemperature ? std::optional(p.temperatureC) : std::nullopt);
         out.value.push_back(converted ? converted->value : kNan);
         if (converted && converted->uncorrected)
             ++out.uncorrected;
@@ -141,7 +131,7 @@ Trend unassignedTrend(const Archive& archive, qint64 readout, const QString& cod
     std::vector<CalibrationVersion> versions;
     if (engineering && !t.readout.isEmpty())
         for (CalibrationVersion& v : archive.allCalibrationVersions())
-            if (v.gauge.isEmpty() && v.readout == t.readout && v.code == code)
+            if (v.gauge.isEmpty() && (v.readout == t.readout || v.readout.isEmpty()) && v.code == code)
                 versions.push_back(std::move(v));
     return pointsTrend(std::move(t), archive.unassignedSeries(readout, code, fromUtc, toUtc), std::move(versions),
                        engineering);

@@ -37,11 +37,12 @@ constexpr qint64 kAllTime = std::numeric_limits<qint64>::max();
 Trend trend(const Archive& archive, const QString& partition, const QString& code, bool engineering,
             qint64 from = std::numeric_limits<qint64>::min(), qint64 to = kAllTime);
 
-// Each point's engineering value by the calibration version valid at its UTC instant: a version
-// applies from its fromUtc (included) until the next one begins; of versions that begin at the
-// same instant the later in `versions` applies. `versions` may be in any order.
+// Each point's engineering value by the calibration version valid at its UTC instant (versionAt):
+// a version applies from its fromUtc (included) until the next one begins; of versions that
+// begin at the same instant the later entered applies; none from a withdrawal on. `versions` may
+// be in any order.
 struct Conversion {
-    std::vector<double> value; // NaN before the first version and where a reading cannot be converted
+    std::vector<double> value; // NaN where no version applies and where a reading cannot be converted
     std::vector<int> version;  // index into `versions`, -1 where none applies
     qint64 uncorrected = 0;    // values without the temperature correction their version has
 };
@@ -53,7 +54,7 @@ Conversion convertByVersions(const std::vector<GaugePoint>& points, const std::v
 Trend gaugeTrend(const Archive& archive, const QString& gauge, bool engineering,
                  qint64 fromUtc = std::numeric_limits<qint64>::min(), qint64 toUtc = kAllTime);
 // The same for a slot's readings that no assignment covers, with the slot's own calibration
-// versions (those with no gauge, of this readout by name and this code).
+// versions: those with no gauge, of this code, on this readout (by name) or on every readout.
 Trend unassignedTrend(const Archive& archive, qint64 readout, const QString& code, bool engineering,
                       qint64 fromUtc = std::numeric_limits<qint64>::min(), qint64 toUtc = kAllTime);
 

@@ -180,7 +180,7 @@ TEST(ArchiveExport, AGaugesSeriesSaysWhichReadoutClockAndCalibrationVersionMadeE
     const QList<QStringList> rows = readWithPythonCsv(csv, &error);
     ASSERT_EQ(rows.size(), 5) << error.toStdString();
     const QStringList who = {"KTM-1", "QRVA000001", "大坝左岸", "Asia/Shanghai"};
-    EXPECT_EQ(rows[2], QStringList({"A", "A001", "2026-12-01 07:00:00", "2000", "", "", "", "早于首个标定版本"}) + who +
+    EXPECT_EQ(rows[2], QStringList({"A", "A001", "2026-12-01 07:00:00", "2000", "", "", "", "没有适用的标定版本"}) + who +
                            QStringList({"2026-11-30 23:00:00", ""}));
     EXPECT_EQ(rows[3], QStringList({"A", "A001", "2026-12-07 07:59:59", "2010", "20", "5", "mm", ""}) + who +
                            QStringList({"2026-12-06 23:59:59", "4（自 2026-12-01 00:00:00 UTC）"}));

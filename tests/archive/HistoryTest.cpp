@@ -81,16 +81,22 @@ TEST(History, EachReadingIsConvertedByTheVersionValidAtItsInstant)
     EXPECT_NEAR(c.value[3], 8.4, 1e-12);
     EXPECT_EQ(c.uncorrected, 1);
 
-    // Two versions from the same instant: the later entered applies. A version since ever
-    // covers every reading before the next.
+    // Two versions from the same instant: the later entered (the larger id) applies. A version
+    // since ever covers every reading before the next; a withdrawal ends the one before it.
     Calibration doubled = second();
     doubled.G = 0.02;
-    const std::vector<CalibrationVersion> again = {version(1, kSinceEver, first()), version(8, change, second()),
-                                                   version(9, change, doubled)};
+    std::vector<CalibrationVersion> again = {version(1, kSinceEver, first()), version(9, change, doubled),
+                                             version(8, change, second())};
     const History::Conversion d = History::convertByVersions(points, again);
-    EXPECT_EQ(d.version, (std::vector<int>{0, 0, 2, 2}));
+    EXPECT_EQ(d.version, (std::vector<int>{0, 0, 1, 1}));
     EXPECT_NEAR(d.value[0], 5.5, 1e-12);
     EXPECT_NEAR(d.value[2], 0.02 * 410 + 2, 1e-12);
+    CalibrationVersion withdrawal = version(10, change + 1800, second());
+    withdrawal.withdrawn = true;
+    again.push_back(withdrawal);
+    const History::Conversion w = History::convertByVersions(points, again);
+    EXPECT_EQ(w.version, (std::vector<int>{0, 0, 1, -1}));
+    EXPECT_TRUE(std::isnan(w.value[3]));
 
     // A reading that cannot be converted stays NaN under its version; no version, no values.
     const History::Conversion bad = History::convertByVersions({at(change, 0, 20.0)}, versions);
