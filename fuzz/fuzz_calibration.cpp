@@ -6,6 +6,7 @@
 // it (shownHeaders and shownRow) and as an .xls workbook of toRow's texts reads back as the same
 // table, without a single problem.
 #include "archive/CalibrationTable.h"
+#include "archive/TableFile.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -51,7 +52,7 @@ QString writeFile(const QString& name, QByteArrayView bytes)
 std::vector<Calibration> readBack(const QString& path)
 {
     QString error;
-    const auto rows = CalibrationTable::readFile(path, &error);
+    const auto rows = archive::TableFile::read(path, &error);
     if (!rows)
         std::fprintf(stderr, "fuzz_calibration: %s\n", qPrintable(error));
     CHECK(rows);
@@ -114,7 +115,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QString path = writeFile(name, bytes);
 
     QString error;
-    const auto rows = CalibrationTable::readFile(path, &error);
+    const auto rows = archive::TableFile::read(path, &error);
     if (!rows) {
         CHECK(!error.isEmpty()); // a failure always says why
         return 0;
