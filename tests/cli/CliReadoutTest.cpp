@@ -310,3 +310,24 @@ TEST_F(CliReadoutTest, TheGaugeRegisterGoesInAndOutWholeAndSlotsAreAssignedByHan
     EXPECT_EQ(gauges["QRVZ000001"]["count"].toInteger(), inA001);
     EXPECT_EQ(gauges["QRVA000001"]["count"].toInteger(), 0);
 }
+
+TEST_F(CliReadoutTest, ACopyThatTheClockGuardDoubtsSaysSoEvenWithCsvOnStandardOutput)
+{
+    // C001's gauge installed long after the seeded readings were taken.
+    CliRun run = cli({"components", "C", "--json"});
+    ASSERT_EQ(run.exitCode, 0) << run.describe();
+    const QString gauge = QJsonDocument::fromJson(run.out).array()[0].toObject()["name"].toString();
+    QFile csv(file("register.csv"));
+    ASSERT_TRUE(csv.open(QIODevice::WriteOnly));
+    csv.write(("gauge,installed\r\n" + gauge + ",2099-01-01\r\n").toUtf8());
+    csv.close();
+    ASSERT_EQ(cli({"archive", "register", "import", file("register.csv")}, {}, 60000, false).exitCode, 0);
+    ASSERT_TRUE(addReadout("北坝"));
+
+    run = cli({"copy", "C", "-o", "-", "--instrument", "北坝"});
+    ASSERT_EQ(run.exitCode, 0) << run.describe();
+    EXPECT_TRUE(run.errText().contains("仪器时钟可能不准")) << run.describe();
+    EXPECT_TRUE(run.errText().contains(gauge)) << run.describe();
+    // The readings are kept all the same.
+    EXPECT_GT(gaugesByName()[gauge]["count"].toInteger(), 0);
+}
