@@ -171,6 +171,8 @@ public:
     // The readout remembered for a device (serial/DeviceIdentity), and remembering it.
     std::optional<Readout> readoutOfDevice(const QString& device, Error* error = nullptr) const;
     bool rememberDevice(const QString& device, qint64 readout, Error* error);
+    // The devices remembered for a readout, in name order.
+    QStringList devicesOf(qint64 readout, Error* error = nullptr) const;
 
     // --- Gauges, sites and slots ------------------------------------------------------------
     // Brings a readout's component list into the slot assignments (what a store with names

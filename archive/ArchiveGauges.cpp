@@ -437,6 +437,17 @@ std::optional<Readout> Archive::readoutOfDevice(const QString& device, Error* er
     return out;
 }
 
+QStringList Archive::devicesOf(qint64 readout, Error* error) const
+{
+    QStringList out;
+    if (!readRows(
+            m->db.get(), "SELECT device FROM devices WHERE readout = ?1 ORDER BY device", error,
+            [&](sqlite3_stmt* s) { sqlite3_bind_int64(s, 1, readout); },
+            [&](sqlite3_stmt* s) { out << columnText(s, 0); }))
+        return {};
+    return out;
+}
+
 bool Archive::rememberDevice(const QString& device, qint64 readout, Error* error)
 {
     if (device.isEmpty()) {

@@ -188,6 +188,7 @@ Recorder::Outcome Recorder::store(Archive* a, const QString& failure, const Read
             out.stored = true;
             out.text = QCoreApplication::translate("Recorder", "已存档：新增 %1 条记录，共 %2 条")
                            .arg(QString::number(stored->added), QString::number(stored->received));
+            out.clock = stored->clock;
             if (const QString doubt = clockText(stored->clock); !doubt.isEmpty())
                 //: %1 what was stored, %2 what the clock guard found
                 out.text = QCoreApplication::translate("Recorder", "%1；%2").arg(out.text, doubt);
@@ -223,6 +224,7 @@ QString Recorder::storeCopy(const ReadingLayout::Records& records, const QString
     const Outcome out = store(a, m_failure, records, partition, origin, at);
     m_stored = out.stored;
     m_spooled = out.spooled;
+    m_clock = out.clock;
     return out.text;
 }
 

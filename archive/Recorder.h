@@ -54,6 +54,8 @@ public:
                       const QDateTime& at = QDateTime::currentDateTimeUtc());
     // Whether the last storeCopy() kept the records (its text says so in the operator's words).
     bool stored() const { return m_stored; }
+    // What the clock guard found of the records the last storeCopy() added (its text says it too).
+    const ClockDoubt& clockDoubt() const { return m_clock; }
     // Whether the last storeCopy() kept the copy in the spool instead.
     bool spooled() const { return m_spooled; }
     // How many copies wait in the spool.
@@ -85,6 +87,7 @@ private:
         QString text;
         bool stored = false;
         bool spooled = false;
+        ClockDoubt clock;
     };
     struct Opened {
         std::unique_ptr<Archive> archive;
@@ -107,6 +110,7 @@ private:
     QString m_drained;
     bool m_stored = false;
     bool m_spooled = false;
+    ClockDoubt m_clock;
     bool m_background = false;
     bool m_backgroundOpened = false;
     bool m_storing = false;

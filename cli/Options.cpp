@@ -187,12 +187,33 @@ const OptionRow kOptions[] = {
      [](Reading& r, const QString&) { r.o.yes = true; return QString(); }},
     {"--no-archive", nullptr, false, only(Command::Copy),
      [](Reading& r, const QString&) { r.o.noArchive = true; return QString(); }},
-    {"--from", nullptr, true, only(Command::ArchiveExport),
+    {"--from", nullptr, true, only(Command::ArchiveExport, Command::ArchiveAssign),
      [](Reading& r, const QString& v) { return takeTime(r.o.from, v, false); }},
     {"--to", nullptr, true, only(Command::ArchiveExport),
      [](Reading& r, const QString& v) { return takeTime(r.o.to, v, true); }},
+    {"--instrument", nullptr, true, only(Command::Copy),
+     [](Reading& r, const QString& v) {
+         r.o.instrument = v.trimmed();
+         return r.o.instrument.isEmpty() ? Texts::tr("--instrument 需要仪器的名称。") : QString();
+     }},
+    {"--zone", nullptr, true, only(Command::ArchiveInstrumentAdd),
+     [](Reading& r, const QString& v) {
+         r.o.zone = v.trimmed();
+         return r.o.zone.isEmpty() ? Texts::tr("--zone 需要时区，如 Asia/Shanghai。") : QString();
+     }},
+    {"--site", nullptr, true, only(Command::ArchiveGauges, Command::ArchiveExport),
+     [](Reading& r, const QString& v) {
+         r.o.site = v.trimmed();
+         return r.o.site.isEmpty() ? Texts::tr("--site 需要工程（监测项目）的名称。") : QString();
+     }},
+    {"--gauge", nullptr, true, only(Command::ArchiveExport),
+     [](Reading& r, const QString& v) {
+         r.o.gauges << v.trimmed();
+         return r.o.gauges.last().isEmpty() ? Texts::tr("--gauge 需要测点的名称。") : QString();
+     }},
     {"--json", nullptr, false,
-     only(Command::Ports, Command::Partitions, Command::Files, Command::Components, Command::ArchiveList),
+     only(Command::Ports, Command::Partitions, Command::Files, Command::Components, Command::ArchiveList,
+          Command::ArchiveInstruments, Command::ArchiveGauges),
      [](Reading& r, const QString&) { r.o.json = true; return QString(); }},
 };
 
@@ -211,6 +232,24 @@ QString anyOutput(const Options& o, const QString& missing)
     return checkOutput(
         o, missing, {OutputKind::Csv, OutputKind::CsvToStdout, OutputKind::Xls, OutputKind::Xlsx},
         Texts::tr("输出文件“%1”须以 .csv、.xls 或 .xlsx 结尾，或用 - 表示输出 CSV 到标准输出。").arg(o.output));
+}
+
+// A readout's name as typed: blanks at its ends are not part of it.
+QString readoutName(QString& into, const QString& typed)
+{
+    into = typed.trimmed();
+    return into.isEmpty() ? Texts::tr("仪器名称不能为空。") : QString();
+}
+
+// The gauge register's file: a workbook or CSV, by its suffix; one of .xls is read, not written.
+QString registerFile(Options& o, const QString& path, bool read)
+{
+    o.registerFile = path;
+    const OutputKind kind = outputKind(path);
+    if (kind == OutputKind::Csv || kind == OutputKind::Xlsx || (read && kind == OutputKind::Xls))
+        return QString();
+    return read ? Texts::tr("测点登记表文件“%1”须以 .xlsx、.xls 或 .csv 结尾。").arg(path)
+                : Texts::tr("测点登记表文件“%1”须以 .xlsx 或 .csv 结尾。").arg(path);
 }
 
 const CommandRow kCommands[] = {
@@ -252,6 +291,40 @@ const CommandRow kCommands[] = {
                             Texts::tr("archive export 的输出文件须以 .xlsx 或 .csv 结尾。"));
      }},
     {Command::ArchiveCheck, "archive check", 0, 0, false, nullptr},
+    {Command::ArchiveInstruments, "archive instruments", 0, 0, false, nullptr},
+    {Command::ArchiveInstrumentAdd, "archive instruments add", 1, 1, false,
+     [](Options& o, const QStringList& operands) { return readoutName(o.readout, operands[0]); }},
+    {Command::ArchiveInstrumentRename, "archive instruments rename", 2, 2, false,
+     [](Options& o, const QStringList& operands) {
+         if (QString refusal = readoutName(o.readout, operands[0]); !refusal.isEmpty())
+             return refusal;
+         return readoutName(o.newName, operands[1]);
+     }},
+    {Command::ArchiveInstrumentDefault, "archive instruments default", 0, 1, false,
+     [](Options& o, const QStringList& operands) {
+         if (operands.isEmpty())
+             return QString(); // says which it is
+         o.clearDefault = operands[0] == QLatin1String("-");
+         return o.clearDefault ? QString() : readoutName(o.readout, operands[0]);
+     }},
+    {Command::ArchiveGauges, "archive gauges", 0, 0, false, nullptr},
+    {Command::ArchiveAssign, "archive assign", 3, 3, false,
+     [](Options& o, const QStringList& operands) {
+         if (QString refusal = readoutName(o.readout, operands[0]); !refusal.isEmpty())
+             return refusal;
+         o.code = operands[1].trimmed();
+         o.gauges = QStringList{operands[2].trimmed()};
+         if (o.code.isEmpty() || o.gauges[0].isEmpty())
+             return Texts::tr("archive assign 需要仪器名称、元件编号和测点名称。");
+         if (!o.from)
+             return Texts::tr("archive assign 需要用 --from 指定起始时间（仪器时钟的时间，如 2026-12-07 或 "
+                              "\"2026-12-07 10:31:05\"）。");
+         return QString();
+     }},
+    {Command::ArchiveRegisterImport, "archive register import", 1, 1, false,
+     [](Options& o, const QStringList& operands) { return registerFile(o, operands[0], true); }},
+    {Command::ArchiveRegisterExport, "archive register export", 1, 1, false,
+     [](Options& o, const QStringList& operands) { return registerFile(o, operands[0], false); }},
 };
 
 // "ports、partitions 和 files": the commands of a set, in the table's order.
@@ -280,29 +353,38 @@ const OptionRow* optionNamed(const QString& name)
     return nullptr;
 }
 
-// The command the words name, and its operands; or the refusal.
+// The command the words name, and its operands; or the refusal. Of the commands whose name the
+// words begin with, the one of the longest name that takes that many operands.
 std::variant<QString, std::pair<const CommandRow*, QStringList>> commandOf(const QStringList& words)
 {
     if (words.isEmpty())
         return Texts::tr("缺少命令。");
-    bool known = false;
+    // A command takes at most 1000 words after its first.
+    const bool tooMany = words.size() > 1001;
+    const CommandRow* chosen = nullptr;
+    qsizetype chosenWords = 0;
+    const CommandRow* named = nullptr; // the longest name the words begin with, whatever they count
+    qsizetype namedWords = 0;
     for (const CommandRow& row : kCommands) {
         const QStringList name = QString::fromLatin1(row.name).split(QLatin1Char(' '));
-        if (name[0] != words[0])
+        if (words.size() < name.size() || words.mid(0, name.size()) != name)
             continue;
-        known = true;
-        // A command of two words ("archive list") takes at most 1000 words after its first.
-        if (words.size() < name.size() || words.size() > 1001)
-            return Texts::tr("命令 %1 的参数个数不对。").arg(words[0]);
-        const QStringList operands = words.mid(name.size());
-        const bool counted = operands.size() >= row.minOperands && operands.size() <= row.maxOperands;
-        if (name.size() == 1 && !counted)
-            return Texts::tr("命令 %1 的参数个数不对。").arg(words[0]);
-        if (name.size() == 1 || (name[1] == words[1] && counted))
-            return std::pair{&row, operands};
+        if (name.size() > namedWords) {
+            named = &row;
+            namedWords = name.size();
+        }
+        const qsizetype operands = words.size() - name.size();
+        if (!tooMany && operands >= row.minOperands && operands <= row.maxOperands && name.size() > chosenWords) {
+            chosen = &row;
+            chosenWords = name.size();
+        }
     }
-    if (known)
-        return Texts::tr("archive 之后应为 list、export 或 check。");
+    if (chosen)
+        return std::pair{chosen, words.mid(chosenWords)};
+    if (named)
+        return Texts::tr("命令 %1 的参数个数不对。").arg(QString::fromLatin1(named->name));
+    if (words[0] == QLatin1String("archive"))
+        return Texts::tr("archive 之后应为 list、export、check、instruments、gauges、assign 或 register。");
     return Texts::tr("未知的命令“%1”。").arg(words.first());
 }
 
@@ -325,8 +407,16 @@ OutputKind outputKind(const QString& output)
 
 bool Options::needsInstrument() const
 {
-    return command != Command::Help && command != Command::Version && command != Command::Ports &&
-           command != Command::ArchiveList && command != Command::ArchiveExport && command != Command::ArchiveCheck;
+    switch (command) {
+    case Command::Partitions:
+    case Command::Files:
+    case Command::Copy:
+    case Command::Components:
+    case Command::WriteComponents:
+    case Command::NewFile:
+    case Command::Delete: return true;
+    default: return false;
+    }
 }
 
 QString Options::settings() const
@@ -393,6 +483,9 @@ ParseResult parse(const QStringList& arguments)
     for (const OptionRow& row : kOptions)
         if (!takes(row.takenBy, o.command) && std::find(given.begin(), given.end(), &row) != given.end())
             return fail(onlyWith(row));
+    if (o.command == Command::ArchiveExport && (!o.site.isEmpty() || !o.gauges.isEmpty()) &&
+        (!o.partition.isEmpty() || !o.codes.isEmpty()))
+        return fail(Texts::tr("--site 和 --gauge 按测点选择记录，不能同时给出分区或元件编号。"));
     if (o.from && o.to && *o.from > *o.to)
         return fail(Texts::tr("--from 晚于 --to。"));
     if (o.json && !o.output.isEmpty())
@@ -479,7 +572,32 @@ QString helpText()
            Texts::tr("  archive check            全面检查档案：数据库完整性、重复的记录、与文本不符的数值；\n"
                      "                           能按记录的文本修复的即修复（一次完成或不作改动）。\n"
                      "                           Check the archive thoroughly and repair from the records' texts\n"
-                     "                           what they allow (all of it or nothing).\n"
+                     "                           what they allow (all of it or nothing).\n") +
+           Texts::tr("  archive instruments      列出档案中的仪器（读数仪）：名称、时区、记住的串口设备、记录数。\n"
+                     "                           List the archive's readouts: name, time zone, devices, records.\n"
+                     "  archive instruments add NAME [--zone Z]\n"
+                     "                           添加仪器 NAME；Z 为其时钟的时区（如 Asia/Shanghai），默认为本机时区。\n"
+                     "                           Add readout NAME; Z is its clock's time zone (default: the PC's).\n"
+                     "  archive instruments rename OLD NEW\n"
+                     "                           把仪器 OLD 改名为 NEW（其记录和测点不变）。Rename a readout.\n"
+                     "  archive instruments default [NAME | -]\n"
+                     "                           设定命令行的默认仪器（- 取消；不给则显示当前的默认仪器）。\n"
+                     "                           Set the command line's default readout (- forgets it; none: show it).\n"
+                     "  archive gauges [--site S] 列出测点：名称、类型、单位、工程、记录数、最早和最新时间、仪器。\n"
+                     "                           List the gauges: name, type, unit, site, records, span, readouts.\n"
+                     "  archive assign INSTRUMENT CODE GAUGE --from T\n"
+                     "                           指定仪器 INSTRUMENT 的元件编号 CODE 自 T（该仪器时钟的时间，如\n"
+                     "                           \"2026-12-07 10:31:05\"）起为测点 GAUGE。\n"
+                     "                           Slot CODE of the readout holds gauge GAUGE from T (the readout's clock).\n"
+                     "  archive register import FILE\n"
+                     "                           从 .xlsx、.xls 或 .csv 读入测点登记表（中文或英文表头），按测点名称添加或\n"
+                     "                           更新；有无法读取的行则不作任何改动。\n"
+                     "                           Read the gauge register (.xlsx/.xls/.csv, Chinese or English headers);\n"
+                     "                           all rows or none.\n"
+                     "  archive register export FILE\n"
+                     "                           把测点登记表写成 .xlsx 或 .csv。Write the gauge register.\n"
+                     "  archive export 还可用 --site S 和 --gauge G（可多次）按工程和测点选择记录。\n"
+                     "                           archive export also selects by --site S and --gauge G (repeatable).\n"
                      "\n") +
            Texts::tr("选项 Options:\n"
                      "  --port NAME       串口名 COMn（与窗口列表相同）或设备路径（如 /dev/ttyUSB0）；\n"
@@ -518,6 +636,22 @@ QString helpText()
                      "  --help, -h        显示本说明。Show this text.\n"
                      "  --version         显示版本。Show the version.\n"
                      "\n") +
+           Texts::tr("仪器 Readouts:\n"
+                     "  --instrument NAME copy 的记录存档时所属的仪器。不给时用上次以此名称从同一串口设备拷贝时记住的\n"
+                     "                    仪器，再不然用默认仪器（archive instruments default）；都没有则拒绝存档\n"
+                     "                    （退出码 9，不发送任何命令）。仪器须先用 archive instruments add 添加。\n"
+                     "                    The readout copy's records are archived under; without it, the one\n"
+                     "                    remembered for the port's device, else the default; with none the copy\n"
+                     "                    is refused (exit 9, nothing sent). Add readouts with archive instruments add.\n"
+                     "  --zone Z          archive instruments add 的时区。Time zone of a new readout.\n"
+                     "  --site S          archive gauges、archive export：只取工程 S 的测点。Only site S's gauges.\n"
+                     "  --gauge G         archive export：只导出测点 G（可多次给出）。Only gauge G (repeatable).\n"
+                     "  --from T          archive assign：指定自何时起（仪器时钟）。From when (the readout's clock).\n"
+                     "  --json            也用于 archive list、archive instruments 和 archive gauges。\n"
+                     "                    Also for archive list, archive instruments and archive gauges.\n"
+                     "每次拷贝后读取该分区的元件编号列表（DIRPART），以便记录归入正确的测点；读取失败时照常存档\n"
+                     "并在标准错误说明。A copy reads its partition's component list to file records by gauge.\n"
+                     "\n") +
            Texts::tr("进度（字节数、速率、用时；元件写入时为进度条和百分比）仅在标准错误是终端时显示。\n"
                      "Progress (bytes, rate, elapsed; a bar for component writes) shows only when standard\n"
                      "error is a terminal.\n"
@@ -536,7 +670,9 @@ QString helpText()
                      "     （中止的那一步未写入、未存档任何内容） interrupted (device lost, a reply went on after\n"
                      "     a pause) or stopped by a signal (the step it stopped wrote and archived nothing)\n"
                      "  8  档案数据库无法打开或未能存入记录（copy 的输出文件已写好） the archive failed\n"
-                     "     (copy's output file was written)\n");
+                     "     (copy's output file was written)\n") +
+           Texts::tr("  9  未指定仪器或仪器未知：copy 不知道记录属于哪台仪器，未发送任何命令\n"
+                     "     no readout (or an unknown one) for copy's records; nothing was sent\n");
 }
 
 } // namespace cli

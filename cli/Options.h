@@ -18,6 +18,7 @@ enum ExitCode : int {
     SaveFailed = 6,       // the output file could not be written (the old one, if any, is kept)
     Interrupted = 7,      // the transfer was cut off (device lost mid-reply); nothing was written
     ArchiveFailed = 8,    // the archive could not be opened or could not keep the records
+    NoInstrument = 9,     // a copy to archive names no readout the archive knows; nothing was sent
 };
 
 enum class Command {
@@ -31,9 +32,17 @@ enum class Command {
     WriteComponents,
     NewFile,
     Delete,
-    ArchiveList,   // archive list: the archive's components
-    ArchiveExport, // archive export [X [CODE...]] -o OUT [--from T] [--to T]
-    ArchiveCheck,  // archive check: the thorough check, and the repair from the texts
+    ArchiveList,              // archive list: the archive's components
+    ArchiveExport,            // archive export [X [CODE...]] -o OUT [--from T] [--to T]
+    ArchiveCheck,             // archive check: the thorough check, and the repair from the texts
+    ArchiveInstruments,       // archive instruments: the readouts
+    ArchiveInstrumentAdd,     // archive instruments add NAME [--zone Z]
+    ArchiveInstrumentRename,  // archive instruments rename OLD NEW
+    ArchiveInstrumentDefault, // archive instruments default [NAME | -]: the command line's default
+    ArchiveGauges,            // archive gauges [--site S]
+    ArchiveAssign,            // archive assign INSTRUMENT CODE GAUGE --from T
+    ArchiveRegisterImport,    // archive register import FILE
+    ArchiveRegisterExport,    // archive register export FILE
 };
 
 // Where a grid goes, decided by the output's name.
@@ -60,7 +69,16 @@ struct Options {
     bool log = false;               // write the support log, as the window does
     QString archivePath;            // --archive: the archive's file ("" = the user's data folder)
     QStringList codes;              // archive export: the components ("" = all of the partition)
-    std::optional<qint64> from, to; // archive export: the time range (instrument time)
+    std::optional<qint64> from, to; // archive export: the time range; archive assign: from (instrument time)
+    QString instrument;             // --instrument: the readout a copy is archived under ("" = the port's, else the default)
+    QString readout;                // archive instruments add/rename/default, archive assign: the readout named
+    QString newName;                // archive instruments rename: the readout's new name
+    bool clearDefault = false;      // archive instruments default -: forget the default
+    QString zone;                   // --zone: a new readout's clock's time zone ("" = the PC's)
+    QString site;                   // --site: archive gauges, archive export
+    QStringList gauges;             // --gauge: archive export (several allowed); archive assign: the one gauge
+    QString code;                   // archive assign: the slot's code
+    QString registerFile;           // archive register import/export: .csv or .xlsx
 
     QString port; // "COMn" as the window lists it, or a device path; "" = first listed
     int baud = 9600;

@@ -2,10 +2,13 @@
 
 #include "platform/SupportLog.h"
 
+#include "cli/ArchiveCommands.h"
 #include "cli/ComponentInput.h"
 #include "cli/Console.h"
 #include "cli/PortChoice.h"
 #include "cli/Progress.h"
+#include "cli/ReadoutChoice.h"
+#include "cli/Settings.h"
 #include "editor/ComponentList.h"
 #include "editor/ComponentWriter.h"
 #include "export/Automation.h"
@@ -24,8 +27,6 @@
 #include "storage/NewFileName.h"
 #include "storage/PartitionTree.h"
 #include "storage/StorageReplies.h"
-#include "archive/ArchiveCheck.h"
-#include "archive/ArchiveExport.h"
 #include "archive/Recorder.h"
 
 #include <QDateTime>
@@ -123,12 +124,8 @@ int Session::run()
 {
     if (m_o.command == Command::Ports)
         return listPorts();
-    if (m_o.command == Command::ArchiveList)
-        return archiveList();
-    if (m_o.command == Command::ArchiveExport)
-        return archiveExport();
-    if (m_o.command == Command::ArchiveCheck)
-        return archiveCheck();
+    if (ArchiveCommands::handles(m_o.command))
+        return ArchiveCommands(m_o, m_s.console, m_s.stopRequested).run();
 
     // Everything that can be refused is refused before the port is opened.
     PreviewGrid list;
@@ -143,6 +140,9 @@ int Session::run()
     case Command::Components:
         if (const int code = checkOutput(); code != Success)
             return code;
+        if (m_o.command == Command::Copy)
+            if (const int code = openCopyArchive(); code != Success)
+                return code;
         break;
     case Command::NewFile: {
         const NewFileName checked = NewFileName::check(m_o.name);
@@ -182,10 +182,19 @@ int Session::run()
     case Command::Files: return files();
     case Command::Copy: return copy();
     case Command::Components: return components();
-    case Command::WriteComponents: return writeComponents(std::move(entries));
+    case Command::WriteComponents: {
+        // Whatever of the list was written, the list read before is not the instrument's now.
+        const int code = writeComponents(std::move(entries));
+        m_names.forget(m_o.partition);
+        return code;
+    }
     case Command::NewFile: return confirmed(*requests::newFile(m_o.partition, m_o.name)); // checked above
-    case Command::Delete:
-        return confirmed(m_o.dataOnly ? requests::deleteData(m_o.partition) : requests::deletePartition(m_o.partition));
+    case Command::Delete: {
+        const int code =
+            confirmed(m_o.dataOnly ? requests::deleteData(m_o.partition) : requests::deletePartition(m_o.partition));
+        m_names.forget(m_o.partition);
+        return code;
+    }
     default: return UsageError;
     }
 }
@@ -402,6 +411,8 @@ int Session::files()
 
 int Session::copy()
 {
+    if (const int code = chooseCopyReadout(); code != Success)
+        return code;
     // A file name the line cannot carry was refused before the port was opened.
     const CommandExchange::Request request =
         m_o.file.isEmpty() ? requests::copyPartition(m_o.partition) : *requests::copyFile(m_o.partition, m_o.file);
@@ -426,23 +437,101 @@ int Session::copy()
     return archiveCopy(grid, save(grid));
 }
 
+int Session::openCopyArchive()
+{
+    if (m_o.noArchive)
+        return Success;
+    m_recorder = std::make_unique<archive::Recorder>(ArchiveCommands::archivePath(m_o));
+    // Another program storing into the same archive is waited for, however long it takes;
+    // the operator sees that it waits and may stop it (nothing is then stored).
+    auto toldAt = std::make_shared<qint64>(0);
+    m_recorder->setPatience(archive::Patience{m_s.stopRequested, [this, toldAt](qint64 waitedMs) {
+                                                  if (*toldAt != 0 && waitedMs - *toldAt < 10000)
+                                                      return;
+                                                  *toldAt = waitedMs;
+                                                  m_s.console.note(tr("正在等待档案数据库：另一个程序正在写入（已等待 %1 秒）…")
+                                                                       .arg((waitedMs + 999) / 1000));
+                                              }});
+    // An archive that cannot be opened is said when the copy is stored: the copy is made and
+    // kept all the same.
+    archive::Archive* a = m_recorder->archive();
+    if (!a || m_o.instrument.isEmpty())
+        return Success;
+    ReadoutChoice chosen = chooseReadout(*a, m_o.instrument, {}, {});
+    if (!chosen.readout) {
+        m_s.console.error(chosen.refusal);
+        return chosen.code;
+    }
+    m_readout = std::move(chosen.readout);
+    return Success;
+}
+
+int Session::chooseCopyReadout()
+{
+    archive::Archive* a = m_recorder ? m_recorder->archive() : nullptr;
+    if (!a || m_readout)
+        return Success;
+    ReadoutChoice chosen = chooseReadout(*a, {}, connection::deviceIdentity(m_portName, m_link->openedDevice()),
+                                         defaultReadout());
+    if (!chosen.readout) {
+        m_s.console.error(chosen.refusal);
+        return chosen.code;
+    }
+    m_readout = std::move(chosen.readout);
+    return Success;
+}
+
+std::optional<archive::ComponentNames> Session::componentNames()
+{
+    if (const archive::ComponentNames* kept = m_names.find(m_o.partition))
+        return *kept;
+    int code = ask(requests::listComponents(m_o.partition));
+    if (code == Success)
+        code = awaitWhole();
+    QString why;
+    if (code == Success && isErrAnswer(m_reply->text))
+        why = tr("仪器回答 ERR");
+    else if (code == NoReply)
+        why = tr("仪器没有应答");
+    else if (code != Success)
+        why = tr("回答不完整");
+    if (why.isEmpty()) {
+        m_names.keep(archive::componentNamesOfReply(m_o.partition, m_reply->text));
+        m_reply.reset();
+        return *m_names.find(m_o.partition);
+    }
+    m_reply.reset();
+    if (!m_s.stopRequested())
+        m_failure.reset(); // the copy is archived all the same
+    m_s.console.error(tr("未能读取分区 %1 的元件编号列表（%2）：记录照常存档，但不按测点归类。").arg(m_o.partition, why));
+    return std::nullopt;
+}
+
 int Session::archiveCopy(const PreviewGrid& grid, int saved)
 {
     // The copy is complete whether or not its file could be written: its records are kept.
     if (m_o.noArchive || saved == Interrupted)
         return saved;
-    archive::Recorder recorder(archivePath());
-    // Another program storing into the same archive is waited for, however long it takes;
-    // the operator sees that it waits and may stop it (nothing is then stored).
-    qint64 toldAt = 0;
-    recorder.setPatience(archive::Patience{m_s.stopRequested, [&](qint64 waitedMs) {
-                                               if (toldAt != 0 && waitedMs - toldAt < 10000)
-                                                   return;
-                                               toldAt = waitedMs;
-                                               m_s.console.note(tr("正在等待档案数据库：另一个程序正在写入（已等待 %1 秒）…")
-                                                                    .arg((waitedMs + 999) / 1000));
-                                           }});
-    const QString text = recorder.storeCopy(ReadingLayout::Records(grid), m_o.partition, archive::CopyOrigin{archive::Recorder::kUnnamedReadout});
+    archive::Recorder& recorder = *m_recorder;
+    if (!recorder.archive()) {
+        // Without the archive the readout could not be looked up: a copy kept for later would
+        // have to be filed under a guess, so it is not kept.
+        if (const QString notice = recorder.takeNotice(); !notice.isEmpty())
+            m_s.console.error(notice);
+        m_s.console.error(tr("未能存档：%1；无法确定本次记录所属的仪器，也未暂存。").arg(recorder.failure()));
+        return saved == Success ? int(ArchiveFailed) : saved;
+    }
+    archive::CopyOrigin origin;
+    origin.readout = m_readout ? m_readout->id : 0; // chosen once the port was open, else refused
+    // The list as it stands when the copy is archived, so that each record goes to the gauge
+    // that sat in its slot.
+    origin.names = componentNames();
+    if (m_s.stopRequested()) {
+        m_s.console.error(notArchived());
+        m_s.console.error(stopped());
+        return Interrupted;
+    }
+    const QString text = recorder.storeCopy(ReadingLayout::Records(grid), m_o.partition, origin);
     if (const QString notice = recorder.takeNotice(); !notice.isEmpty())
         m_s.console.error(notice);
     if (const QString drained = recorder.takeDrained(); !drained.isEmpty())
@@ -460,92 +549,20 @@ int Session::archiveCopy(const PreviewGrid& grid, int saved)
         return saved == Success ? int(ArchiveFailed) : saved;
     }
     // CSV on standard output says nothing on success but the data; when the data could not all
-    // be written, that the copy is kept all the same.
-    if (outputKind(m_o.output) != OutputKind::CsvToStdout || saved != Success)
+    // be written, that the copy is kept all the same. A doubt of the readout's clock (the text
+    // says it) is said always.
+    if (recorder.clockDoubt().any())
+        m_s.console.error(text);
+    else if (outputKind(m_o.output) != OutputKind::CsvToStdout || saved != Success)
         m_s.console.note(text);
+    // The readout named for this port's device is the one its copies go to from now on.
+    if (!m_o.instrument.isEmpty() && m_readout) {
+        archive::Error error;
+        const QString device = connection::deviceIdentity(m_portName, m_link->openedDevice());
+        if (!recorder.archive()->rememberDevice(device, m_readout->id, &error))
+            m_s.console.error(tr("未能记住串口设备 %1 对应的仪器：%2").arg(device, archive::Recorder::errorText(error)));
+    }
     return saved;
-}
-
-QString Session::archivePath() const
-{
-    return m_o.archivePath.isEmpty() ? archive::Archive::defaultPath() : m_o.archivePath;
-}
-
-archive::Archive* Session::openArchive(archive::Recorder& recorder)
-{
-    archive::Archive* a = recorder.archive();
-    if (const QString notice = recorder.takeNotice(); !notice.isEmpty())
-        m_s.console.error(notice);
-    if (!a)
-        m_s.console.error(recorder.failure());
-    else if (const int waiting = recorder.waitingCopies(); waiting > 0)
-        // A reading command stores nothing: what it shows lacks the copies kept for later.
-        m_s.console.error(tr("另有 %1 份拷贝暂存、等待存档，其记录尚未计入档案（下次存档时存入）。").arg(waiting));
-    return a;
-}
-
-int Session::archiveList()
-{
-    archive::Recorder recorder(archivePath(), archive::Recorder::Access::ReadOnly);
-    archive::Archive* a = openArchive(recorder);
-    if (!a)
-        return ArchiveFailed;
-    auto time = [](qint64 t) {
-        return QDateTime::fromSecsSinceEpoch(t, Qt::UTC).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-    };
-    QJsonArray json;
-    for (const archive::SeriesSummary& s : a->summary()) {
-        if (m_o.json)
-            json.append(QJsonObject{{"partition", s.partition}, {"code", s.code}, {"count", s.count}, {"first", time(s.firstTime)}, {"last", time(s.lastTime)}});
-        else
-            m_s.console.out(QStringLiteral("%1\t%2\t%3\t%4\t%5\n").arg(s.partition, s.code).arg(s.count).arg(time(s.firstTime), time(s.lastTime)));
-    }
-    if (m_o.json)
-        m_s.console.outBytes(QJsonDocument(json).toJson(QJsonDocument::Compact) + '\n');
-    return Success;
-}
-
-int Session::archiveExport()
-{
-    archive::Recorder recorder(archivePath(), archive::Recorder::Access::ReadOnly);
-    archive::Archive* a = openArchive(recorder);
-    if (!a)
-        return ArchiveFailed;
-    std::vector<archive::ExportSeries> series;
-    const qint64 from = m_o.from.value_or(std::numeric_limits<qint64>::min());
-    const qint64 to = m_o.to.value_or(std::numeric_limits<qint64>::max());
-    QStringList unknown;
-    for (const archive::SeriesSummary& s : archive::chooseSeries(a->summary(), m_o.partition, m_o.codes, &unknown))
-        series.push_back(archive::ExportSeries{s.partition, s.code, a->calibration(s.code),
-                                               archive::exportPoints(a->series(s.partition, s.code, from, to))});
-    if (!unknown.isEmpty()) {
-        //: between the codes of a list
-        const QString separator = tr("、");
-        m_s.console.error(tr("档案中没有元件 %1。").arg(unknown.join(separator)));
-        return UsageError;
-    }
-    if (const std::optional<QString> failure = archive::exportSeries(m_o.output, series, m_s.stopRequested)) {
-        m_s.console.error(SaveGrid::failureMessage(*failure));
-        return m_s.stopRequested() ? int(Interrupted) : int(SaveFailed);
-    }
-    qint64 rows = 0;
-    for (const auto& s : series)
-        rows += qint64(s.points.size());
-    m_s.console.note(tr("已导出 %1 个元件的 %2 条记录。").arg(series.size()).arg(rows));
-    return Success;
-}
-
-int Session::archiveCheck()
-{
-    // The file as it is: opening it as the archive would set a damaged one aside first.
-    archive::Error error;
-    const std::optional<archive::ArchiveCheck::Result> result = archive::ArchiveCheck::run(archivePath(), true, &error);
-    if (!result) {
-        m_s.console.error(archive::Recorder::errorText(error));
-        return ArchiveFailed;
-    }
-    m_s.console.out(archive::ArchiveCheck::text(*result) + QLatin1Char('\n'));
-    return result->sound() ? int(Success) : int(ArchiveFailed);
 }
 
 int Session::components()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/Options.h"
+#include "archive/Monitoring.h"
 #include "editor/ComponentList.h"
 #include "platform/Messenger.h"
 #include "platform/Timing.h"
@@ -92,12 +93,13 @@ private:
     int partitions();
     int files();
     int copy();
-    QString archivePath() const; // --archive, else the shared archive
-    // The recorder's archive, its notice and failure said on standard error.
-    archive::Archive* openArchive(archive::Recorder& recorder);
-    int archiveList();
-    int archiveExport();
-    int archiveCheck();
+    // The archive a copy is kept in, opened before the port (unless --no-archive); a readout
+    // --instrument names that the archive does not know refuses the copy.
+    int openCopyArchive();
+    // The readout the copy is archived under, once the port is open; none refuses the copy.
+    int chooseCopyReadout();
+    // The component list of the copy's partition (read once), or none when it cannot be read.
+    std::optional<archive::ComponentNames> componentNames();
     // Keeps a completed copy's records in the archive (unless --no-archive).
     int archiveCopy(const PreviewGrid& grid, int saved);
     int components();
@@ -119,6 +121,9 @@ private:
     std::unique_ptr<CommandExchange> m_exchange;
     std::unique_ptr<ComponentWriter> m_writer;
     QString m_portName;
+    std::unique_ptr<archive::Recorder> m_recorder; // a copy's archive
+    std::optional<archive::Readout> m_readout;     // and the readout it is archived under
+    archive::ComponentNamesCache m_names;          // the component lists read on this connection
 
     QEventLoop m_loop;
     std::optional<CommandExchange::Reply> m_reply;

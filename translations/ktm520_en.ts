@@ -1960,6 +1960,106 @@ Do you want to replace it?</translation>
     </message>
 </context>
 <context>
+    <name>cli::ArchiveCommands</name>
+    <message>
+        <source>、</source>
+        <extracomment>between the items of a list</extracomment>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source>另有 %1 份拷贝暂存、等待存档，其记录尚未计入档案（下次存档时存入）。</source>
+        <translation>%1 more copy(ies) are kept for later and wait to be archived; their records are not in the archive yet (the next store takes them in).</translation>
+    </message>
+    <message>
+        <source>默认</source>
+        <translation>default</translation>
+    </message>
+    <message>
+        <source>档案中没有工程“%1”。</source>
+        <translation>The archive has no site &quot;%1&quot;.</translation>
+    </message>
+    <message>
+        <source>档案中没有元件 %1。</source>
+        <translation>The archive holds no component %1.</translation>
+    </message>
+    <message>
+        <source>已导出 %1 个测点的 %2 条记录。</source>
+        <translation>Exported %2 records of %1 gauges.</translation>
+    </message>
+    <message>
+        <source>已导出 %1 个元件的 %2 条记录。</source>
+        <translation>Exported: %1 component(s), %2 record(s).</translation>
+    </message>
+    <message>
+        <source>测点登记表中没有测点 %1。</source>
+        <translation>The gauge register has no gauge %1.</translation>
+    </message>
+    <message>
+        <source>工程“%1”中没有测点 %2。</source>
+        <translation>Site &quot;%1&quot; has no gauge %2.</translation>
+    </message>
+    <message>
+        <source>时区“%1”无效，应为 IANA 时区名，如 Asia/Shanghai。</source>
+        <translation>Time zone &quot;%1&quot; is not valid; give an IANA time zone such as Asia/Shanghai.</translation>
+    </message>
+    <message>
+        <source>档案中已有仪器“%1”。</source>
+        <translation>The archive already has a readout &quot;%1&quot;.</translation>
+    </message>
+    <message>
+        <source>已添加仪器“%1”（时区 %2）。</source>
+        <translation>Readout &quot;%1&quot; added (time zone %2).</translation>
+    </message>
+    <message>
+        <source>档案中没有仪器“%1”。</source>
+        <translation>The archive has no readout &quot;%1&quot;. </translation>
+    </message>
+    <message>
+        <source>已把仪器“%1”改名为“%2”。</source>
+        <translation>Readout &quot;%1&quot; renamed to &quot;%2&quot;.</translation>
+    </message>
+    <message>
+        <source>已取消默认仪器。</source>
+        <translation>The default readout is forgotten.</translation>
+    </message>
+    <message>
+        <source>未设定默认仪器。</source>
+        <translation>No default readout is set.</translation>
+    </message>
+    <message>
+        <source>默认仪器现为“%1”。</source>
+        <translation>The default readout is now &quot;%1&quot;.</translation>
+    </message>
+    <message>
+        <source>测点登记表中没有测点“%1”：请先用 archive register import 登记它。</source>
+        <translation>The gauge register has no gauge &quot;%1&quot;: register it first with archive register import.</translation>
+    </message>
+    <message>
+        <source>仪器“%1”的 %2 自 %3 起为测点 %4。</source>
+        <translation>Slot %2 of readout &quot;%1&quot; holds gauge %4 from %3 on.</translation>
+    </message>
+    <message>
+        <source>测点登记表“%1”中有无法读取的行，未作任何改动：</source>
+        <translation>The gauge register &quot;%1&quot; has rows that cannot be read; nothing was changed:</translation>
+    </message>
+    <message>
+        <source>测点登记表“%1”中没有测点。</source>
+        <translation>The gauge register &quot;%1&quot; holds no gauge.</translation>
+    </message>
+    <message>
+        <source>已登记 %1 个测点。</source>
+        <translation>%1 gauges registered.</translation>
+    </message>
+    <message>
+        <source>已导出 %1 个测点。</source>
+        <translation>%1 gauges exported.</translation>
+    </message>
+    <message>
+        <source>仪器“%1”没有元件 %2：档案中既无其记录，其元件编号列表中也没有。</source>
+        <translation>Readout &quot;%1&quot; has no component %2: the archive holds no record of it and its component list does not name it.</translation>
+    </message>
+</context>
+<context>
     <name>cli::ComponentInput</name>
     <message>
         <source>元件编号列表超过 %1 行，请分开写入！</source>
@@ -2229,10 +2329,6 @@ An output file appears only when the transfer ended normally and the file was wr
 </translation>
     </message>
     <message>
-        <source>archive 之后应为 list、export 或 check。</source>
-        <translation>archive must be followed by list, export or check.</translation>
-    </message>
-    <message>
         <source>命令 Commands:
   ports                    列出串口（与窗口的串口列表相同）。
                            List the serial ports as the window lists them.
@@ -2297,19 +2393,6 @@ An output file appears only when the transfer ended normally and the file was wr
 </translation>
     </message>
     <message>
-        <source>  archive check            全面检查档案：数据库完整性、重复的记录、与文本不符的数值；
-                           能按记录的文本修复的即修复（一次完成或不作改动）。
-                           Check the archive thoroughly and repair from the records&apos; texts
-                           what they allow (all of it or nothing).
-
-</source>
-        <translation>  archive check            Check the archive thoroughly (database integrity, records stored
-                           twice, numbers that do not match their texts) and repair from the
-                           records&apos; texts what they allow (all of it or nothing).
-
-</translation>
-    </message>
-    <message>
         <source>%1 和 %2</source>
         <translation>%1 and %2</translation>
     </message>
@@ -2320,6 +2403,154 @@ An output file appears only when the transfer ended normally and the file was wr
     <message>
         <source>%1 只能用于 %2。</source>
         <translation>%1 is for %2 only.</translation>
+    </message>
+    <message>
+        <source>--instrument 需要仪器的名称。</source>
+        <translation>--instrument needs the name of a readout.</translation>
+    </message>
+    <message>
+        <source>--zone 需要时区，如 Asia/Shanghai。</source>
+        <translation>--zone needs a time zone such as Asia/Shanghai.</translation>
+    </message>
+    <message>
+        <source>--site 需要工程（监测项目）的名称。</source>
+        <translation>--site needs the name of a site.</translation>
+    </message>
+    <message>
+        <source>--gauge 需要测点的名称。</source>
+        <translation>--gauge needs the name of a gauge.</translation>
+    </message>
+    <message>
+        <source>仪器名称不能为空。</source>
+        <translation>A readout&apos;s name cannot be empty.</translation>
+    </message>
+    <message>
+        <source>测点登记表文件“%1”须以 .xlsx、.xls 或 .csv 结尾。</source>
+        <translation>The gauge register file &quot;%1&quot; must end in .xlsx, .xls or .csv.</translation>
+    </message>
+    <message>
+        <source>测点登记表文件“%1”须以 .xlsx 或 .csv 结尾。</source>
+        <translation>The gauge register file &quot;%1&quot; must end in .xlsx or .csv.</translation>
+    </message>
+    <message>
+        <source>archive assign 需要仪器名称、元件编号和测点名称。</source>
+        <translation>archive assign needs a readout&apos;s name, a component code and a gauge&apos;s name.</translation>
+    </message>
+    <message>
+        <source>archive assign 需要用 --from 指定起始时间（仪器时钟的时间，如 2026-12-07 或 &quot;2026-12-07 10:31:05&quot;）。</source>
+        <translation>archive assign needs --from with the time it applies from (in the readout&apos;s clock, such as 2026-12-07 or &quot;2026-12-07 10:31:05&quot;).</translation>
+    </message>
+    <message>
+        <source>archive 之后应为 list、export、check、instruments、gauges、assign 或 register。</source>
+        <translation>archive must be followed by list, export, check, instruments, gauges, assign or register.</translation>
+    </message>
+    <message>
+        <source>--site 和 --gauge 按测点选择记录，不能同时给出分区或元件编号。</source>
+        <translation>--site and --gauge choose records by gauge; they cannot be given with a partition or component codes.</translation>
+    </message>
+    <message>
+        <source>  archive check            全面检查档案：数据库完整性、重复的记录、与文本不符的数值；
+                           能按记录的文本修复的即修复（一次完成或不作改动）。
+                           Check the archive thoroughly and repair from the records&apos; texts
+                           what they allow (all of it or nothing).
+</source>
+        <translation>  archive check            Check the archive thoroughly (database integrity, records stored
+                           twice, numbers that do not match their texts) and repair from the
+                           records&apos; texts what they allow (all of it or nothing).
+</translation>
+    </message>
+    <message>
+        <source>  archive instruments      列出档案中的仪器（读数仪）：名称、时区、记住的串口设备、记录数。
+                           List the archive&apos;s readouts: name, time zone, devices, records.
+  archive instruments add NAME [--zone Z]
+                           添加仪器 NAME；Z 为其时钟的时区（如 Asia/Shanghai），默认为本机时区。
+                           Add readout NAME; Z is its clock&apos;s time zone (default: the PC&apos;s).
+  archive instruments rename OLD NEW
+                           把仪器 OLD 改名为 NEW（其记录和测点不变）。Rename a readout.
+  archive instruments default [NAME | -]
+                           设定命令行的默认仪器（- 取消；不给则显示当前的默认仪器）。
+                           Set the command line&apos;s default readout (- forgets it; none: show it).
+  archive gauges [--site S] 列出测点：名称、类型、单位、工程、记录数、最早和最新时间、仪器。
+                           List the gauges: name, type, unit, site, records, span, readouts.
+  archive assign INSTRUMENT CODE GAUGE --from T
+                           指定仪器 INSTRUMENT 的元件编号 CODE 自 T（该仪器时钟的时间，如
+                           &quot;2026-12-07 10:31:05&quot;）起为测点 GAUGE。
+                           Slot CODE of the readout holds gauge GAUGE from T (the readout&apos;s clock).
+  archive register import FILE
+                           从 .xlsx、.xls 或 .csv 读入测点登记表（中文或英文表头），按测点名称添加或
+                           更新；有无法读取的行则不作任何改动。
+                           Read the gauge register (.xlsx/.xls/.csv, Chinese or English headers);
+                           all rows or none.
+  archive register export FILE
+                           把测点登记表写成 .xlsx 或 .csv。Write the gauge register.
+  archive export 还可用 --site S 和 --gauge G（可多次）按工程和测点选择记录。
+                           archive export also selects by --site S and --gauge G (repeatable).
+
+</source>
+        <translation>  archive instruments      List the archive&apos;s readouts: name, time zone, the devices remembered
+                           for it, records.
+  archive instruments add NAME [--zone Z]
+                           Add readout NAME; Z is its clock&apos;s time zone (such as Asia/Shanghai),
+                           default the PC&apos;s.
+  archive instruments rename OLD NEW
+                           Rename readout OLD to NEW (its records and gauges stay).
+  archive instruments default [NAME | -]
+                           Set the command line&apos;s default readout (- forgets it; without NAME
+                           show it).
+  archive gauges [--site S] List the gauges: name, type, unit, site, records, first and last
+                           time, readouts.
+  archive assign INSTRUMENT CODE GAUGE --from T
+                           Slot CODE of readout INSTRUMENT holds gauge GAUGE from T on (the
+                           readout&apos;s clock, such as &quot;2026-12-07 10:31:05&quot;).
+  archive register import FILE
+                           Read the gauge register from .xlsx, .xls or .csv (Chinese or English
+                           headers), adding or updating gauges by name; a row that cannot be
+                           read changes nothing.
+  archive register export FILE
+                           Write the gauge register as .xlsx or .csv.
+  archive export also chooses records by --site S and --gauge G (repeatable).
+
+</translation>
+    </message>
+    <message>
+        <source>仪器 Readouts:
+  --instrument NAME copy 的记录存档时所属的仪器。不给时用上次以此名称从同一串口设备拷贝时记住的
+                    仪器，再不然用默认仪器（archive instruments default）；都没有则拒绝存档
+                    （退出码 9，不发送任何命令）。仪器须先用 archive instruments add 添加。
+                    The readout copy&apos;s records are archived under; without it, the one
+                    remembered for the port&apos;s device, else the default; with none the copy
+                    is refused (exit 9, nothing sent). Add readouts with archive instruments add.
+  --zone Z          archive instruments add 的时区。Time zone of a new readout.
+  --site S          archive gauges、archive export：只取工程 S 的测点。Only site S&apos;s gauges.
+  --gauge G         archive export：只导出测点 G（可多次给出）。Only gauge G (repeatable).
+  --from T          archive assign：指定自何时起（仪器时钟）。From when (the readout&apos;s clock).
+  --json            也用于 archive list、archive instruments 和 archive gauges。
+                    Also for archive list, archive instruments and archive gauges.
+每次拷贝后读取该分区的元件编号列表（DIRPART），以便记录归入正确的测点；读取失败时照常存档
+并在标准错误说明。A copy reads its partition&apos;s component list to file records by gauge.
+
+</source>
+        <translation>Readouts:
+  --instrument NAME The readout copy&apos;s records are archived under. Without it, the one
+                    remembered for the port&apos;s device from an earlier copy under this option,
+                    else the default (archive instruments default); with none the copy is
+                    refused (exit 9, nothing sent). Add readouts with archive instruments add.
+  --zone Z          The time zone of archive instruments add.
+  --site S          archive gauges, archive export: only the gauges of site S.
+  --gauge G         archive export: only gauge G (may be given several times).
+  --from T          archive assign: from when (the readout&apos;s clock).
+  --json            Also for archive list, archive instruments and archive gauges.
+After each copy the partition&apos;s component list (DIRPART) is read, so that records are filed by
+gauge; when it cannot be read the records are archived all the same and standard error says so.
+
+</translation>
+    </message>
+    <message>
+        <source>  9  未指定仪器或仪器未知：copy 不知道记录属于哪台仪器，未发送任何命令
+     no readout (or an unknown one) for copy&apos;s records; nothing was sent
+</source>
+        <translation>  9  no readout (or an unknown one) for copy&apos;s records; nothing was sent
+</translation>
     </message>
 </context>
 <context>
@@ -2339,11 +2570,35 @@ An output file appears only when the transfer ended normally and the file was wr
     </message>
 </context>
 <context>
-    <name>cli::Session</name>
+    <name>cli::ReadoutChoice</name>
     <message>
-        <source>另有 %1 份拷贝暂存、等待存档，其记录尚未计入档案（下次存档时存入）。</source>
-        <translation>%1 more copy(ies) are kept for later and wait to be archived; their records are not in the archive yet (the next store takes them in).</translation>
+        <source>档案中还没有仪器，请先用 ktm520-cli archive instruments add 名称 [--zone 时区] 添加。</source>
+        <translation>The archive has no readout yet: add one first with ktm520-cli archive instruments add NAME [--zone ZONE].</translation>
     </message>
+    <message>
+        <source>已有的仪器：%1。添加仪器：ktm520-cli archive instruments add 名称 [--zone 时区]。</source>
+        <extracomment>between the names of a list</extracomment>
+        <translation>Known readouts: %1. To add one: ktm520-cli archive instruments add NAME [--zone ZONE].</translation>
+    </message>
+    <message>
+        <source>、</source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source>档案中没有仪器“%1”，未发送任何命令。</source>
+        <translation>The archive has no readout &quot;%1&quot;; nothing was sent. </translation>
+    </message>
+    <message>
+        <source>默认仪器“%1”不在档案中，未发送任何命令。</source>
+        <translation>The default readout &quot;%1&quot; is not in the archive; nothing was sent. </translation>
+    </message>
+    <message>
+        <source>未指定仪器：不知道这次拷贝的记录属于哪台仪器，未发送任何命令。请用 --instrument 名称 指定（此后从同一串口设备拷贝时会记住它），或用 ktm520-cli archive instruments default 名称 设定默认仪器。</source>
+        <translation>No readout given: it is not known which readout this copy&apos;s records belong to; nothing was sent. Name it with --instrument NAME (it is then remembered for this port&apos;s device), or set a default with ktm520-cli archive instruments default NAME. </translation>
+    </message>
+</context>
+<context>
+    <name>cli::Session</name>
     <message>
         <source>读取数据分区失败！仪器的回答不是分区范围：%1</source>
         <translation>Reading the partitions failed: the instrument&apos;s answer is not a range of partitions: %1</translation>
@@ -2369,19 +2624,6 @@ An output file appears only when the transfer ended normally and the file was wr
         <translation>Stopped.</translation>
     </message>
     <message>
-        <source>、</source>
-        <extracomment>between the codes of a list</extracomment>
-        <translation>, </translation>
-    </message>
-    <message>
-        <source>档案中没有元件 %1。</source>
-        <translation>The archive holds no component %1.</translation>
-    </message>
-    <message>
-        <source>已导出 %1 个元件的 %2 条记录。</source>
-        <translation>Exported: %1 component(s), %2 record(s).</translation>
-    </message>
-    <message>
         <source>仪器的回答在停顿后又继续发送，接收的数据不完整，未写入也未输出任何内容！如仪器回答中途停顿较久，请用 --quiet-ms 加长静默时间后重试。</source>
         <translation>The instrument went on with its reply after a pause: the data received is incomplete, and nothing was written or printed. If the instrument pauses long in mid-reply, try again with a longer --quiet-ms.</translation>
     </message>
@@ -2392,6 +2634,30 @@ An output file appears only when the transfer ended normally and the file was wr
     <message>
         <source>正在等待档案数据库：另一个程序正在写入（已等待 %1 秒）…</source>
         <translation>Waiting for the archive: another program is writing to it (%1 s so far)…</translation>
+    </message>
+    <message>
+        <source>仪器回答 ERR</source>
+        <translation>the instrument answered ERR</translation>
+    </message>
+    <message>
+        <source>仪器没有应答</source>
+        <translation>no reply</translation>
+    </message>
+    <message>
+        <source>回答不完整</source>
+        <translation>the reply was incomplete</translation>
+    </message>
+    <message>
+        <source>未能读取分区 %1 的元件编号列表（%2）：记录照常存档，但不按测点归类。</source>
+        <translation>Could not read the component list of partition %1 (%2): the records are archived all the same, but not filed by gauge.</translation>
+    </message>
+    <message>
+        <source>未能记住串口设备 %1 对应的仪器：%2</source>
+        <translation>Could not remember the readout of device %1: %2</translation>
+    </message>
+    <message>
+        <source>未能存档：%1；无法确定本次记录所属的仪器，也未暂存。</source>
+        <translation>Not archived: %1; the readout of these records could not be told, so the copy was not kept for later either.</translation>
     </message>
 </context>
 <context>

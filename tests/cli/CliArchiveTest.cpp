@@ -5,7 +5,6 @@
 #include "archive/Archive.h"
 #include "archive/Record.h"
 #include "archive/Spool.h"
-#include "tests/support/ArchiveOrigin.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -14,8 +13,6 @@
 #include <QJsonObject>
 #include <QtEndian>
 #include <limits>
-
-using archive::test::testOrigin;
 
 namespace {
 
@@ -56,6 +53,7 @@ TEST_F(CliArchiveTest, CopiesAreArchivedOnceAndExported)
     ASSERT_EQ(run.exitCode, 0) << run.describe();
     EXPECT_FALSE(run.errText().contains(QStringLiteral("已存档"))) << run.describe();
     EXPECT_EQ(archivedCount(), inC);
+    ASSERT_TRUE(addReadout(kReadout, file("other.sqlite")));
     run = cli({"copy", "D", "-o", file("D.csv"), "--archive", file("other.sqlite")});
     ASSERT_EQ(run.exitCode, 0) << run.describe();
     EXPECT_EQ(archivedCount(), inC);
@@ -96,9 +94,11 @@ TEST_F(CliArchiveTest, ArchiveCheckRepairsFromTheTextsAndSaysWhatItFound)
     {
         auto a = archive::Archive::open(path, nullptr, nullptr);
         ASSERT_TRUE(a);
+        const std::optional<archive::Readout> r = a->addReadout("R", {}, nullptr);
+        ASSERT_TRUE(r);
         ASSERT_TRUE(a->store({{"A", "F1", "A001", "2026-12-07 10:31:05", "31234", "-52"},
                               {"A", "F1", "A002", "2026-12-07 10:31:05", "28456", "235"}},
-                             QDateTime::currentDateTimeUtc(), testOrigin(*a), nullptr));
+                             QDateTime::currentDateTimeUtc(), archive::CopyOrigin{r->id, std::nullopt}, nullptr));
     }
     testing_damage::scribbleNumber(path, 3123.4);
 
@@ -132,11 +132,19 @@ TEST_F(CliArchiveTest, ArchiveCheckRepairsFromTheTextsAndSaysWhatItFound)
 TEST_F(CliArchiveTest, AReadingCommandSaysThatACopyWaitsAndTheNextCopyStoresIt)
 {
     const QString path = file("kept.sqlite");
+    ASSERT_TRUE(addReadout(kReadout, path));
     ASSERT_EQ(cli({"copy", "C", "-o", file("C.csv"), "--archive", path}).exitCode, 0);
     const qint64 inC = archivedCount({"--archive", path});
     const std::vector<archive::Record> kept{{"Z", "Z1", "Z001", "2026-12-07 10:31:05", "28456", "235"}};
     QString failure;
-    ASSERT_TRUE(archive::Spool::keep(path, archive::recordSource(kept), QDateTime::currentDateTimeUtc(), archive::CopyOrigin{}, &failure))
+    qint64 readout = 0;
+    {
+        const auto a = archive::Archive::open(path, nullptr, nullptr);
+        ASSERT_TRUE(a && a->readout(kReadout));
+        readout = a->readout(kReadout)->id;
+    }
+    ASSERT_TRUE(archive::Spool::keep(path, archive::recordSource(kept), QDateTime::currentDateTimeUtc(),
+                                     archive::CopyOrigin{readout, std::nullopt}, &failure))
         << failure.toStdString();
 
     for (const QStringList& reading : {QStringList{"archive", "list"}, QStringList{"archive", "export", "-o", file("all.csv")}}) {
@@ -151,5 +159,5 @@ TEST_F(CliArchiveTest, AReadingCommandSaysThatACopyWaitsAndTheNextCopyStoresIt)
     EXPECT_TRUE(copy.errText().contains(QStringLiteral("已存入先前暂存的 1 份拷贝：新增 1 条记录"))) << copy.describe();
     const CliRun list = cli({"archive", "list", "--archive", path}, {}, 60000, false);
     EXPECT_FALSE(list.errText().contains(QStringLiteral("等待存档"))) << list.describe();
-    EXPECT_TRUE(list.outText().contains(QStringLiteral("Z\tZ001\t1\t"))) << list.describe();
+    EXPECT_TRUE(list.outText().contains(QStringLiteral("%1\tZ\tZ001\t1\t").arg(kReadout))) << list.describe();
 }

@@ -51,7 +51,21 @@ void CliTest::SetUp()
         // Each test starts with no archive, as it does on Linux in its own data folder.
         QFile::remove(defaultArchive());
         QDir(QFileInfo(defaultArchive()).absolutePath()).removeRecursively();
+    } else if (withDefaultReadout()) {
+        ASSERT_TRUE(addReadout(kReadout));
+        const CliRun made = cli({"archive", "instruments", "default", kReadout}, {}, 60000, false);
+        ASSERT_EQ(made.exitCode, 0) << made.describe();
     }
+}
+
+bool CliTest::addReadout(const QString& name, const QString& archive)
+{
+    QStringList arguments{"archive", "instruments", "add", name};
+    if (!archive.isEmpty())
+        arguments << "--archive" << archive;
+    const CliRun run = cli(arguments, {}, 60000, false);
+    EXPECT_EQ(run.exitCode, 0) << run.describe();
+    return run.exitCode == 0;
 }
 
 QString CliTest::defaultArchive() const

@@ -46,6 +46,11 @@ protected:
 
     // Simulator options for a test; the default is an unpaced line.
     virtual QStringList simArguments() const { return {"--no-pace"}; }
+    // Whether the default archive starts with the readout kReadout, the command line's default
+    // (so that a copy knows which readout its records belong to). Not under Wine.
+    virtual bool withDefaultReadout() const { return true; }
+    // Adds a readout to an archive ("" the default one) through the program; false if refused.
+    bool addReadout(const QString& name, const QString& archive = {});
 
     // Runs the program with the arguments (the simulator's port first unless withPort is false).
     CliRun cli(const QStringList& arguments, const QByteArray& input = {}, int timeoutMs = 120000,
@@ -77,6 +82,8 @@ protected:
 };
 
 inline const char* kWineComPort = "COM7";
+// The readout the fixture's archive starts with.
+inline const char* kReadout = "测试仪";
 
 // The same commands on a paced 9600-baud line and on an unpaced one.
 class PacedCliTest : public CliTest, public ::testing::WithParamInterface<bool> {

@@ -75,8 +75,10 @@ TEST_F(WindowsCliTest, TheArchiveInTheLocalApplicationDataIsListedAndExportedToW
     const QString made = file("made-on-linux.sqlite");
     ASSERT_FALSE(QFileInfo::exists(defaultArchive()));
     ASSERT_TRUE(QDir().mkpath(QFileInfo(defaultArchive()).absolutePath()));
+    ASSERT_EQ(linuxCli({"archive", "instruments", "add", kReadout, "--archive", made}, false).exitCode, 0);
     for (const char* partition : {"C", "D"}) {
-        const CliRun copy = linuxCli({"copy", partition, "-o", file("copy.csv"), "--archive", made});
+        const CliRun copy =
+            linuxCli({"copy", partition, "-o", file("copy.csv"), "--archive", made, "--instrument", kReadout});
         ASSERT_EQ(copy.exitCode, 0) << copy.describe();
     }
     ASSERT_TRUE(QFile::copy(made, defaultArchive()));

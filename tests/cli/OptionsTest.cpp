@@ -2,6 +2,7 @@
 // port is opened.
 #include "cli/Options.h"
 
+#include <QDateTime>
 #include <gtest/gtest.h>
 
 #include <map>
@@ -195,6 +196,14 @@ QStringList plainLine(Command command)
     case Command::ArchiveList: return {"archive", "list"};
     case Command::ArchiveExport: return {"archive", "export", "-o", "a.xlsx"};
     case Command::ArchiveCheck: return {"archive", "check"};
+    case Command::ArchiveInstruments: return {"archive", "instruments"};
+    case Command::ArchiveInstrumentAdd: return {"archive", "instruments", "add", "R1"};
+    case Command::ArchiveInstrumentRename: return {"archive", "instruments", "rename", "R1", "R2"};
+    case Command::ArchiveInstrumentDefault: return {"archive", "instruments", "default", "R1"};
+    case Command::ArchiveGauges: return {"archive", "gauges"};
+    case Command::ArchiveAssign: return {"archive", "assign", "R1", "A001", "G1", "--from", "2026-12-07"};
+    case Command::ArchiveRegisterImport: return {"archive", "register", "import", "gauges.xlsx"};
+    case Command::ArchiveRegisterExport: return {"archive", "register", "export", "gauges.csv"};
     default: return {};
     }
 }
@@ -206,9 +215,15 @@ const std::map<QString, QList<Command>> kOnlyWith = {
     {"--data", {Command::Delete}},
     {"--yes", {Command::Delete}},
     {"--no-archive", {Command::Copy}},
-    {"--from", {Command::ArchiveExport}},
+    {"--from", {Command::ArchiveExport, Command::ArchiveAssign}},
     {"--to", {Command::ArchiveExport}},
-    {"--json", {Command::Ports, Command::Partitions, Command::Files, Command::Components, Command::ArchiveList}},
+    {"--instrument", {Command::Copy}},
+    {"--zone", {Command::ArchiveInstrumentAdd}},
+    {"--site", {Command::ArchiveGauges, Command::ArchiveExport}},
+    {"--gauge", {Command::ArchiveExport}},
+    {"--json",
+     {Command::Ports, Command::Partitions, Command::Files, Command::Components, Command::ArchiveList,
+      Command::ArchiveInstruments, Command::ArchiveGauges}},
 };
 const std::map<QString, QString> kGoodValue = {
     {"--port", "COM3"},
@@ -223,6 +238,10 @@ const std::map<QString, QString> kGoodValue = {
     {"-o", "b.csv"},
     {"--from", "2026-12-01"},
     {"--to", "2026-12-07"},
+    {"--instrument", "北坝一号"},
+    {"--zone", "Asia/Shanghai"},
+    {"--site", "大坝"},
+    {"--gauge", "QRVA000001"},
 };
 
 } // namespace
@@ -230,7 +249,7 @@ const std::map<QString, QString> kGoodValue = {
 TEST(CliOptions, EveryOptionIsAcceptedExactlyByTheCommandsThatTakeIt)
 {
     const QList<CommandSpelling> commands = commandSpellings();
-    ASSERT_EQ(commands.size(), 11);
+    ASSERT_EQ(commands.size(), 19);
     for (const OptionSpelling& option : optionSpellings()) {
         SCOPED_TRACE(option.name.toStdString());
         QStringList given{option.name};
@@ -271,7 +290,8 @@ TEST(CliOptions, TheOnlyWithRefusalNamesTheCommandsThatTakeTheOption)
 {
     EXPECT_EQ(onlyWithText("--data"), "--data 只能用于 delete。");
     EXPECT_EQ(onlyWithText("--no-archive"), "--no-archive 只能用于 copy。");
-    EXPECT_EQ(onlyWithText("--json"), "--json 只能用于 ports、partitions、files、components 和 archive list。");
+    EXPECT_EQ(onlyWithText("--json"), "--json 只能用于 ports、partitions、files、components、archive list、archive "
+                                      "instruments 和 archive gauges。");
     EXPECT_EQ(onlyWithText("-o"), "-o 只能用于 copy、components 和 archive export。");
     EXPECT_EQ(onlyWithText("--output"), onlyWithText("-o"));
     // the same refusal whichever command is used
@@ -291,9 +311,11 @@ TEST(CliOptions, ArchiveListAndCheckRefuseWhatTheyWouldIgnore)
 TEST(CliOptions, CommandsRefusedByTheirOperandsAndOutput)
 {
     const QString sub = refused({"archive", "dance"});
-    EXPECT_NE(refused({"archive"}), sub); // the count: it has no second word
-    EXPECT_EQ(refused({"archive", "list", "x"}), sub);
-    EXPECT_EQ(refused({"archive", "check", "x"}), sub);
+    EXPECT_EQ(refused({"archive"}), sub);
+    // A command named whole with the wrong count is named in the refusal.
+    EXPECT_EQ(refused({"archive", "list", "x"}), "命令 archive list 的参数个数不对。");
+    EXPECT_EQ(refused({"archive", "check", "x"}), "命令 archive check 的参数个数不对。");
+    EXPECT_EQ(refused({"files"}), "命令 files 的参数个数不对。");
     EXPECT_NE(sub, refused({"dance"}));
     EXPECT_EQ(ok({"archive", "export", "b", "B001", "B002", "-o", "a.csv"}).codes, QStringList({"B001", "B002"}));
     EXPECT_EQ(ok({"archive", "export", "b", "-o", "a.csv"}).partition, "B");
@@ -308,4 +330,64 @@ TEST(CliOptions, CommandsRefusedByTheirOperandsAndOutput)
     EXPECT_EQ(*o.to - *o.from, 86399) << "a date alone as --to is its last second";
     refused({"--json=1", "ports"}); // a flag takes no value
     refused({"-o=a.csv", "copy", "A"});
+}
+
+TEST(CliOptions, TheReadoutAndGaugeCommandsTakeTheirOperands)
+{
+    EXPECT_EQ(ok({"archive", "instruments"}).command, Command::ArchiveInstruments);
+    Options o = ok({"archive", "instruments", "add", " 北坝一号 ", "--zone", "Asia/Shanghai"});
+    EXPECT_EQ(o.command, Command::ArchiveInstrumentAdd);
+    EXPECT_EQ(o.readout, "北坝一号");
+    EXPECT_EQ(o.zone, "Asia/Shanghai");
+    // The longest name wins: "add" and "list" are names here, not words of a command.
+    o = ok({"archive", "instruments", "rename", "add", "list"});
+    EXPECT_EQ(o.command, Command::ArchiveInstrumentRename);
+    EXPECT_EQ(o.readout, "add");
+    EXPECT_EQ(o.newName, "list");
+    EXPECT_EQ(refused({"archive", "instruments", "add"}), "命令 archive instruments add 的参数个数不对。");
+    EXPECT_EQ(refused({"archive", "instruments", "add", "a", "b"}), "命令 archive instruments add 的参数个数不对。");
+    EXPECT_EQ(refused({"archive", "instruments", "rename", "a", " "}), "仪器名称不能为空。");
+    EXPECT_EQ(refused({"archive", "instruments", "x"}), "命令 archive instruments 的参数个数不对。");
+
+    o = ok({"archive", "instruments", "default"});
+    EXPECT_TRUE(o.readout.isEmpty());
+    EXPECT_FALSE(o.clearDefault);
+    EXPECT_TRUE(ok({"archive", "instruments", "default", "-"}).clearDefault);
+    o = ok({"archive", "instruments", "default", "R1"});
+    EXPECT_EQ(o.readout, "R1");
+    EXPECT_FALSE(o.clearDefault);
+
+    o = ok({"archive", "assign", "R1", "A001", "QRVA000001", "--from", "2026-12-07 10:31:05"});
+    EXPECT_EQ(o.command, Command::ArchiveAssign);
+    EXPECT_EQ(o.readout, "R1");
+    EXPECT_EQ(o.code, "A001");
+    EXPECT_EQ(o.gauges, QStringList({"QRVA000001"}));
+    ASSERT_TRUE(o.from);
+    EXPECT_EQ(*o.from, QDateTime(QDate(2026, 12, 7), QTime(10, 31, 5), Qt::UTC).toSecsSinceEpoch());
+    EXPECT_TRUE(refused({"archive", "assign", "R1", "A001", "QRVA000001"}).contains("--from"));
+    refused({"archive", "assign", "R1", "A001", "QRVA000001", "--from", "07.12.2026"});
+    refused({"archive", "assign", "R1", "A001", "--from", "2026-12-07"});
+
+    EXPECT_EQ(ok({"archive", "register", "import", "登记表.XLSX"}).registerFile, "登记表.XLSX");
+    EXPECT_EQ(ok({"archive", "register", "export", "g.csv"}).command, Command::ArchiveRegisterExport);
+    EXPECT_EQ(ok({"archive", "register", "import", "g.xls"}).registerFile, "g.xls");
+    for (const char* file : {"g.xls", "g.txt", "-"})
+        EXPECT_TRUE(refused({"archive", "register", "export", file}).contains(file)) << file;
+}
+
+TEST(CliOptions, TheReadoutSiteAndGaugeOptions)
+{
+    EXPECT_EQ(ok({"copy", "A", "-o", "a.csv", "--instrument", " R1 "}).instrument, "R1");
+    EXPECT_EQ(refused({"copy", "A", "-o", "a.csv", "--instrument", " "}), "--instrument 需要仪器的名称。");
+    EXPECT_EQ(refused({"copy", "A", "-o", "a.csv", "--instrument=R1", "--no-archive=1"}), "未知的选项“--no-archive=1”。");
+    const Options o = ok({"archive", "export", "--gauge", "G1", "--site", "大坝", "--gauge=G2", "-o", "a.csv"});
+    EXPECT_EQ(o.gauges, QStringList({"G1", "G2"}));
+    EXPECT_EQ(o.site, "大坝");
+    EXPECT_EQ(ok({"archive", "gauges", "--site", "大坝", "--json"}).site, "大坝");
+    refused({"archive", "gauges", "--site="});
+    // Gauges or components, not both: a gauge moves between slots.
+    EXPECT_EQ(refused({"archive", "export", "A", "--gauge", "G1", "-o", "a.csv"}),
+              refused({"archive", "export", "A", "A001", "--site", "大坝", "-o", "a.csv"}));
+    EXPECT_TRUE(refused({"archive", "export", "A", "--gauge", "G1", "-o", "a.csv"}).contains("--gauge"));
+    refused({"archive", "instruments", "add", "R1", "--zone", ""});
 }

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "cli/Options.h"
+
+#include <QString>
+#include <functional>
+#include <vector>
+
+namespace archive {
+class Archive;
+class Recorder;
+struct ExportSeries;
+}
+
+// The archive's commands of the command line, none of which talks to the instrument: the
+// archive's components, readouts and gauges, their export, the gauge register, slot
+// assignments and the thorough check.
+namespace cli {
+
+class Console;
+
+class ArchiveCommands {
+public:
+    ArchiveCommands(const Options& options, Console& console, std::function<bool()> stopRequested);
+
+    // Whether the command is one of these.
+    static bool handles(Command command);
+    int run();
+
+    // --archive, else the archive shared with the window.
+    static QString archivePath(const Options& options);
+
+private:
+    // The recorder's archive, its notice and failure said on standard error.
+    archive::Archive* openArchive(archive::Recorder& recorder);
+    int list();
+    int exportRecords();
+    // The series of the gauges --site and --gauge choose.
+    int gaugeSeries(const archive::Archive& archive, qint64 from, qint64 to, std::vector<archive::ExportSeries>& series);
+    int check();
+    int instruments();
+    int addInstrument();
+    int renameInstrument();
+    int defaultInstrument();
+    int gauges();
+    int assign();
+    int importRegister();
+    int exportRegister();
+    // A result on standard output: the JSON of --json, else the lines.
+    void put(const QByteArray& json, const QString& lines);
+
+    Options m_o;
+    Console& m_console;
+    std::function<bool()> m_stopRequested;
+};
+
+} // namespace cli
