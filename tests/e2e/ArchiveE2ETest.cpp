@@ -97,11 +97,11 @@ TEST_F(ArchiveE2ETest, TwoDownloadsWithNewReadingsBetweenKeepEachRecordOnce)
     EXPECT_TRUE(status.contains(QStringLiteral("已存档：新增 25 条记录，共 %1 条").arg(seeded + 25))) << status.toStdString();
     EXPECT_EQ(archived(), seeded + 25);
 
-    // The history tab lists the partition's components with what the archive holds.
+    // The history tab lists the sites and the unassigned slots with what the archive holds.
     ASSERT_NE(window->history, nullptr);
     qint64 listed = 0;
     for (int i = 0; i < window->history->components->topLevelItemCount(); ++i)
-        listed += window->history->components->topLevelItem(i)->text(2).toLongLong();
+        listed += window->history->components->topLevelItem(i)->text(HistoryView::CountColumn).toLongLong();
     EXPECT_EQ(listed, seeded + 25);
     EXPECT_TRUE(messenger.messages.isEmpty()) << messenger.messages.join("; ").toStdString();
 }

@@ -135,9 +135,10 @@ def main():
         shutil.rmtree(local, ignore_errors=True)
         os.makedirs(local)
         archive = os.path.join(local, "archive.sqlite")
+        run(args.cli, "archive", "instruments", "add", "KTM-Wine", "--archive", archive, env=env)
         for partition in ("C", "D"):
-            run(args.cli, "--port", name, "copy", partition, "-o", os.path.join(work, "copy.csv"), "--archive",
-                archive, env=env)
+            run(args.cli, "--port", name, "copy", partition, "--instrument", "KTM-Wine", "-o",
+                os.path.join(work, "copy.csv"), "--archive", archive, env=env)
         listed = json.loads(run(args.cli, "archive", "list", "--json", "--archive", archive, env=env))
         codes = sorted(c["code"] for c in listed)
 
