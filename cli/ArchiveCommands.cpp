@@ -114,6 +114,21 @@ archive::Archive* ArchiveCommands::openArchive(archive::Recorder& recorder)
     return a;
 }
 
+std::optional<archive::Readout> ArchiveCommands::namedReadout(const archive::Archive& a, int* failed)
+{
+    archive::Error error;
+    if (std::optional<archive::Readout> r = a.readout(m_o.readout, &error))
+        return r;
+    if (!error.detail.isEmpty()) {
+        m_console.error(archive::Recorder::errorText(error));
+        *failed = ArchiveFailed;
+    } else {
+        m_console.error(Texts::tr("档案中没有仪器“%1”。").arg(m_o.readout) + knownReadoutsText(a));
+        *failed = UsageError;
+    }
+    return std::nullopt;
+}
+
 void ArchiveCommands::put(const QByteArray& json, const QString& lines)
 {
     if (m_o.json)
@@ -389,12 +404,11 @@ int ArchiveCommands::renameInstrument()
     archive::Archive* a = openArchive(recorder);
     if (!a)
         return ArchiveFailed;
+    int failed = 0;
+    const std::optional<archive::Readout> old = namedReadout(*a, &failed);
+    if (!old)
+        return failed;
     archive::Error error;
-    const std::optional<archive::Readout> old = a->readout(m_o.readout, &error);
-    if (!old) {
-        m_console.error(Texts::tr("档案中没有仪器“%1”。").arg(m_o.readout) + knownReadoutsText(*a));
-        return UsageError;
-    }
     // Only a change of case may keep the name a readout has.
     if (const std::optional<archive::Readout> taken = a->readout(m_o.newName, &error); taken && taken->id != old->id) {
         m_console.error(Texts::tr("档案中已有仪器“%1”。").arg(taken->name));
@@ -430,16 +444,10 @@ int ArchiveCommands::defaultInstrument()
     archive::Archive* a = openArchive(recorder);
     if (!a)
         return ArchiveFailed;
-    archive::Error error;
-    const std::optional<archive::Readout> r = a->readout(m_o.readout, &error);
-    if (!r) {
-        if (!error.detail.isEmpty()) {
-            m_console.error(archive::Recorder::errorText(error));
-            return ArchiveFailed;
-        }
-        m_console.error(Texts::tr("档案中没有仪器“%1”。").arg(m_o.readout) + knownReadoutsText(*a));
-        return UsageError;
-    }
+    int failed = 0;
+    const std::optional<archive::Readout> r = namedReadout(*a, &failed);
+    if (!r)
+        return failed;
     setDefaultReadout(r->name);
     m_console.note(Texts::tr("默认仪器现为“%1”。").arg(r->name));
     return Success;
@@ -453,12 +461,11 @@ int ArchiveCommands::assign()
     archive::Archive* a = openArchive(recorder);
     if (!a)
         return ArchiveFailed;
+    int failed = 0;
+    const std::optional<archive::Readout> r = namedReadout(*a, &failed);
+    if (!r)
+        return failed;
     archive::Error error;
-    const std::optional<archive::Readout> r = a->readout(m_o.readout, &error);
-    if (!r) {
-        m_console.error(Texts::tr("档案中没有仪器“%1”。").arg(m_o.readout) + knownReadoutsText(*a));
-        return UsageError;
-    }
     // Only a slot the readout has: one it has records of, or that its list named.
     bool slot = false;
     for (const archive::SlotSummary& s : a->slotSummaries(&error))

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "archive/Monitoring.h"
 #include "cli/Options.h"
 
 #include <QString>
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace archive {
@@ -33,6 +35,9 @@ public:
 private:
     // The recorder's archive, its notice and failure said on standard error.
     archive::Archive* openArchive(archive::Recorder& recorder);
+    // The readout the operator named (m_o.readout), or nullopt once standard error says why:
+    // `failed` is then the exit code (a read that failed, or a name the archive does not know).
+    std::optional<archive::Readout> namedReadout(const archive::Archive& archive, int* failed);
     int list();
     int exportRecords();
     // The series of the gauges --site and --gauge choose.
