@@ -1,6 +1,7 @@
 #pragma once
 
 #include "archive/Calibration.h"
+#include "archive/Judgement.h"
 #include "archive/Monitoring.h"
 #include "archive/Record.h"
 
@@ -60,6 +61,7 @@ struct StoreResult {
     qint64 added = 0;               // records not stored before (same readout, partition, file, code and time)
     ClockDoubt clock;               // of the records added
     QStringList assignmentsChanged; // slots whose gauge the copy's component list changed, "A001"
+    Verdict verdict;                // what judging the records added found (in the same transaction)
 };
 
 // One component's history in the archive.
@@ -213,6 +215,50 @@ public:
     // version of a slot names its readout and code; one with neither gauge nor readout is of
     // the code on every readout. A gauge or readout the archive does not know is refused.
     std::optional<CalibrationVersion> addCalibrationVersion(const CalibrationVersion& version, Error* error);
+
+    // --- Trigger levels, quality and events ----------------------------------------------------
+    // Every new reading is judged (judgeSeries) in the store that adds it, and a gauge's readings
+    // are judged again, in the same transaction, whenever what judges them changes: its level
+    // versions, its calibration versions, its register row (type, installation date), the
+    // quality rules of its type, a mask, an assignment that moves readings to it or away. What is
+    // stored is always what a fresh judgement of the whole history gives.
+
+    // A gauge's level versions, oldest first (by fromUtc, then as entered).
+    std::vector<LevelSet> levelSets(const QString& gauge, Error* error = nullptr) const;
+    // The version of every gauge that applies now (not those that end the levels), by gauge name.
+    std::vector<LevelSet> currentLevelSets(Error* error = nullptr) const;
+    // Adds versions (entered now, by the PC's user) in one transaction, one per set whose rules
+    // differ from the version it would follow; refused, nothing kept, for a gauge the archive
+    // does not know or a set with a levelSetProblem. The gauges' readings are judged again.
+    bool addLevelSets(const std::vector<LevelSet>& sets, Error* error);
+
+    // The quality rules by type (an empty type first), defaultQualityRules() until changed.
+    std::vector<QualityRules> qualityRules(Error* error = nullptr) const;
+    // Replaces them (a type not listed falls back to the empty type's); the readings of every
+    // gauge whose rules changed are judged again.
+    bool setQualityRules(const std::vector<QualityRules>& rules, Error* error);
+
+    // Masks readings with a note (by the PC's user, now), or lifts their masks; the gauges are
+    // judged again. A reading the archive does not hold is refused.
+    bool mask(const std::vector<ReadingRef>& readings, const QString& note, Error* error);
+    bool unmask(const std::vector<ReadingRef>& readings, Error* error);
+    // The masks in force, of one gauge (all when empty), oldest reading first.
+    std::vector<Mask> masks(const QString& gauge = {}, Error* error = nullptr) const;
+
+    // The transitions, oldest first, with their acknowledgements; an acknowledgement stays with its
+    // transition (gauge, instant, status reached) when the gauge is judged again.
+    std::vector<LevelEvent> events(const EventQuery& query = {}, Error* error = nullptr) const;
+    bool acknowledge(qint64 event, const QString& note, Error* error);
+
+    // The gauges with an interval whose last reading is older than that interval at `now` (and
+    // those never read whose installation date, or else first sight, is older), of one site (all
+    // when empty), most overdue first.
+    std::vector<OverdueGauge> overdue(const QDateTime& now, const QString& site = {}, Error* error = nullptr) const;
+    // Every gauge's status now, of one site (all when empty), by site and name.
+    std::vector<GaugeStatus> gaugeStatuses(const QString& site = {}, Error* error = nullptr) const;
+
+    // Judges a gauge's whole history again (all gauges when empty): a repair; normally not needed.
+    bool rejudge(const QString& gauge, Error* error);
 
 private:
     struct Impl;

@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
+#include <cstdint>
 #include <limits>
 #include <optional>
 #include <utility>
@@ -134,6 +135,15 @@ struct GaugePoint {
     bool hasTemperature = false;
     qint64 readout = 0;
     QString code;
+    // Which reading it is (ReadingRef: its slot, its time in the key, its file), and what judging
+    // it found (Judgement), as stored: status 0 and no flags where nothing was found.
+    qint64 slot = 0;
+    qint64 file = 0;
+    std::uint8_t status = 0;
+    std::int16_t level = -1;
+    qint64 levelSet = 0;
+    std::uint16_t flags = 0;
+    bool masked = false;
 };
 
 // A calibration of a gauge (or, for readings no gauge holds, of a slot: `gauge` empty and

@@ -56,6 +56,8 @@ public:
     bool stored() const { return m_stored; }
     // What the clock guard found of the records the last storeCopy() added (its text says it too).
     const ClockDoubt& clockDoubt() const { return m_clock; }
+    // What judging the records the last storeCopy() added found (empty when nothing was stored).
+    const Verdict& verdict() const { return m_verdict; }
     // Whether the last storeCopy() kept the copy in the spool instead.
     bool spooled() const { return m_spooled; }
     // How many copies wait in the spool.
@@ -65,7 +67,8 @@ public:
     // its own, and archive() is a second connection opened without the check once that open is
     // done. The callbacks run on the thread of `context`.
     void openInBackground(QObject* context, std::function<void()> opened);
-    // The grid of `records` must not change until `done` has run. `waiting` is told how long the
+    // The grid of `records` must not change until `done` has run; stored(), spooled(),
+    // clockDoubt() and verdict() are those of this store when it runs. `waiting` is told how long the
     // store has waited for another program.
     void storeInBackground(const ReadingLayout::Records& records, const QString& partition, const CopyOrigin& origin,
                            QObject* context, std::function<void(const QString& text)> done,
@@ -88,6 +91,7 @@ private:
         bool stored = false;
         bool spooled = false;
         ClockDoubt clock;
+        Verdict verdict;
     };
     struct Opened {
         std::unique_ptr<Archive> archive;
@@ -111,6 +115,7 @@ private:
     bool m_stored = false;
     bool m_spooled = false;
     ClockDoubt m_clock;
+    Verdict m_verdict;
     bool m_background = false;
     bool m_backgroundOpened = false;
     bool m_storing = false;

@@ -19,6 +19,7 @@ enum ExitCode : int {
     Interrupted = 7,      // the transfer was cut off (device lost mid-reply); nothing was written
     ArchiveFailed = 8,    // the archive could not be opened or could not keep the records
     NoInstrument = 9,     // a copy to archive names no readout the archive knows; nothing was sent
+    Raised = 10,          // copied and archived; a gauge reached a higher trigger level or a new reading was flagged
 };
 
 enum class Command {
