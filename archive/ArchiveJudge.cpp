@@ -26,6 +26,16 @@ const double kNan = std::numeric_limits<double>::quiet_NaN();
 
 qint64 clampedSub(qint64 a, qint64 b) { return a < kSinceEver + b ? kSinceEver : a - b; }
 
+// Marks are inserted many to a statement, as the store inserts records.
+constexpr size_t kMarksPerInsert = 64;
+std::string marksSql(size_t rows)
+{
+    std::string sql = "INSERT OR REPLACE INTO marks(slot, time_s, file, status, level, level_set, flags) VALUES ";
+    for (size_t r = 0; r < rows; ++r)
+        sql += r ? ",(?,?,?,?,?,?,?)" : "(?,?,?,?,?,?,?)";
+    return sql;
+}
+
 // One reading of a gauge as it is judged: its key, its instant and its numbers.
 struct Reading {
     qint64 utc = 0;
@@ -202,15 +212,15 @@ public:
         m_masks = Statement(m_db, "SELECT time_s, file FROM masks WHERE slot = ?1 AND lifted_at IS NULL "
                                   "AND time_s >= ?2 AND time_s < ?3");
         m_dropMarks = Statement(m_db, "DELETE FROM marks WHERE slot = ?1 AND time_s >= ?2 AND time_s < ?3");
-        m_addMark = Statement(m_db, "INSERT OR REPLACE INTO marks(slot, time_s, file, status, level, level_set, flags) "
-                                    "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7)");
+        m_addMark = Statement(m_db, marksSql(1).c_str());
+        m_addMarks = Statement(m_db, marksSql(kMarksPerInsert).c_str());
         m_dropEvents = Statement(m_db, "DELETE FROM events WHERE gauge = ?1");
         m_addEvent = Statement(m_db, "INSERT INTO events(gauge, utc, slot, time_s, file, value, unit, from_status, "
                                      "to_status, level_set, level) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)");
         m_keepState = Statement(m_db, "INSERT OR REPLACE INTO judge_state(gauge, state, utc, slot, time_s, file, value) "
                                       "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7)");
         m_dropState = Statement(m_db, "DELETE FROM judge_state WHERE gauge = ?1");
-        if (!m_range || !m_rangeOf || !m_lastBefore || !m_masks || !m_dropMarks || !m_addMark || !m_dropEvents ||
+        if (!m_range || !m_rangeOf || !m_lastBefore || !m_masks || !m_dropMarks || !m_addMark || !m_addMarks || !m_dropEvents ||
             !m_addEvent || !m_keepState || !m_dropState)
             return false;
         if (!loadRules(m_db, &m_rules))
@@ -267,7 +277,8 @@ public:
         for (const Held& h : g.held)
             if (!readRange(m_range.get(), h.slot, h.from, h.to - 1, 0, &readings))
                 return false;
-        std::sort(readings.begin(), readings.end(), inOrder);
+        if (!std::is_sorted(readings.begin(), readings.end(), inOrder))
+            std::sort(readings.begin(), readings.end(), inOrder);
         for (const Held& h : g.held) {
             sqlite3_stmt* s = m_dropMarks.get();
             sqlite3_bind_int64(s, 1, h.slot);
@@ -480,6 +491,25 @@ private:
         const JudgeOutput out = judgeSeries(inputs, first, g.sets, g.rules, g.installed, state);
         if (out.judgements.size() != readings.size() - first)
             return false;
+        // The marks in key order, many to a statement.
+        std::vector<size_t> pending;
+        pending.reserve(kMarksPerInsert);
+        const auto flush = [&](sqlite3_stmt* s) {
+            int p = 0;
+            for (size_t k : pending) {
+                const Judgement& j = out.judgements[k];
+                const Reading& r = readings[first + k];
+                sqlite3_bind_int64(s, ++p, r.slot);
+                sqlite3_bind_int64(s, ++p, r.time);
+                sqlite3_bind_int64(s, ++p, r.file);
+                sqlite3_bind_int(s, ++p, j.status);
+                sqlite3_bind_int(s, ++p, j.level);
+                sqlite3_bind_int64(s, ++p, j.levelSet);
+                sqlite3_bind_int(s, ++p, j.flags);
+            }
+            pending.clear();
+            return step(s);
+        };
         for (size_t k = 0; k < out.judgements.size(); ++k) {
             const Judgement& j = out.judgements[k];
             const Reading& r = readings[first + k];
@@ -488,21 +518,20 @@ private:
                 ++found->flagged;
             if (j.status == 0 && j.flags == 0)
                 continue;
-            sqlite3_stmt* s = m_addMark.get();
-            sqlite3_bind_int64(s, 1, r.slot);
-            sqlite3_bind_int64(s, 2, r.time);
-            sqlite3_bind_int64(s, 3, r.file);
-            sqlite3_bind_int(s, 4, j.status);
-            sqlite3_bind_int(s, 5, j.level);
-            sqlite3_bind_int64(s, 6, j.levelSet);
-            sqlite3_bind_int(s, 7, j.flags);
-            if (!step(s))
+            pending.push_back(k);
+            if (pending.size() == kMarksPerInsert && !flush(m_addMarks.get()))
                 return false;
             if (mine) {
                 const Held* h = g.heldAt(r.slot, r.time);
                 found->marked.push_back(MarkedRecord{h ? h->partition : QString(), fileName(r.file),
                                                      h ? h->code : QString(), r.time, j.status, j.flags});
             }
+        }
+        const std::vector<size_t> rest = pending;
+        for (size_t k : rest) {
+            pending = {k};
+            if (!flush(m_addMark.get()))
+                return false;
         }
         for (const Transition& t : out.transitions) {
             if (t.index >= readings.size())
@@ -545,8 +574,8 @@ private:
     }
 
     sqlite3* m_db;
-    Statement m_range, m_rangeOf, m_lastBefore, m_masks, m_dropMarks, m_addMark, m_dropEvents, m_addEvent, m_keepState,
-        m_dropState;
+    Statement m_range, m_rangeOf, m_lastBefore, m_masks, m_dropMarks, m_addMark, m_addMarks, m_dropEvents, m_addEvent,
+        m_keepState, m_dropState;
     std::vector<QualityRules> m_rules;
     std::unordered_map<qint64, qint64> m_downloaded;
     std::unordered_map<qint64, QString> m_files;
