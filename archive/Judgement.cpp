@@ -397,6 +397,9 @@ JudgeOutput judgeSeries(const std::vector<JudgeInput>& readings, std::size_t fir
             }
             for (std::size_t k = 0; k < set->levels.size(); ++k) {
                 const TriggerLevel& l = set->levels[k];
+                // A level no status can be given for (levelSetProblem refuses it) is left out.
+                if (l.rank < 1 || l.rank > kMaxRank)
+                    continue;
                 double q = r.value;
                 if (l.quantity == LevelQuantity::Change) {
                     if (!st.baseline)

@@ -179,7 +179,8 @@ struct JudgeState {
 // a level not reached is reached once the count is at least `confirm`; a reached level clears at
 // q < threshold - deadBand (High) / q > threshold + deadBand (Low). Where q cannot be computed the
 // level's state is kept. The status is the highest rank among the reached levels (0: none) and
-// `level` the first of that rank in the set's order.
+// `level` the first of that rank in the set's order. A level of a rank outside 1..3 (a set
+// levelSetProblem refuses) is never reached.
 //
 // Quantities: Value is v. Change is v less the baseline: the value of the first judged reading
 // at or after the set's baselineUtc (that reading itself has change 0; before it is found, no

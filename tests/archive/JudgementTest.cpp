@@ -198,6 +198,14 @@ TEST(JudgementLevels, HighestRankWinsAndTiesGoToTheFirstLevel)
     EXPECT_EQ(out.judgements[2].level, 0); // both rank 2 levels reached: the first
     EXPECT_EQ(out.judgements[3].level, 1);
     EXPECT_EQ(out.transitions.size(), 2u); // 0 -> 1 -> 2; a change of level alone is none
+
+    // A rank no status exists for (a set levelSetProblem refuses) gives none, and the state stays
+    // one its text can give back.
+    const std::vector<LevelSet> bad{setOf(1, {level(LevelSide::High, 4, LevelQuantity::Value, 10),
+                                              level(LevelSide::High, 0, LevelQuantity::Value, 10)})};
+    EXPECT_EQ(statusesOf(series({15}), bad), (Ints{0}));
+    judgeSeries(series({15}), 0, bad, quiet(), QDate(), &state);
+    EXPECT_EQ(JudgeState::fromText(state.toText()), state);
 }
 
 // ------------------------------------------------------------------------------------------------
