@@ -426,7 +426,7 @@ bool migrateFrom1(sqlite3* db)
 
 // --- Opening --------------------------------------------------------------------------------
 
-enum class Verdict {
+enum class OpenVerdict {
     Usable,
     Fresh,
     Damaged,
@@ -435,22 +435,22 @@ enum class Verdict {
 };
 
 struct Inspection {
-    Verdict verdict = Verdict::CannotOpen;
+    OpenVerdict verdict = OpenVerdict::CannotOpen;
     QString detail;
     int version = 0;
     std::unique_ptr<Waiter> waiter; // outlives the connection
     Connection db;
 };
 
-Verdict verdictOfFailure(int code)
+OpenVerdict verdictOfFailure(int code)
 {
     switch (code & 0xFF) {
     case SQLITE_NOTADB:
     case SQLITE_CORRUPT:
     case SQLITE_FORMAT:
-        return Verdict::Damaged;
+        return OpenVerdict::Damaged;
     default:
-        return Verdict::CannotOpen;
+        return OpenVerdict::CannotOpen;
     }
 }
 
@@ -501,7 +501,7 @@ Inspection inspect(const QString& path, const OpenOptions& options, bool immutab
             return out;
         }
         if (problems != QStringList{QStringLiteral("ok")}) {
-            out.verdict = Verdict::Damaged;
+            out.verdict = OpenVerdict::Damaged;
             out.detail = problems.join(QLatin1Char('\n'));
             return out;
         }
@@ -515,47 +515,47 @@ Inspection inspect(const QString& path, const OpenOptions& options, bool immutab
     }
     out.version = sqlite3_column_int(version.get(), 0);
     if (out.version > Archive::kSchemaVersion) {
-        out.verdict = Verdict::Newer;
+        out.verdict = OpenVerdict::Newer;
         out.detail = QStringLiteral("schema version %1, this program knows up to %2").arg(out.version).arg(Archive::kSchemaVersion);
         return out;
     }
 
-    out.verdict = Verdict::Damaged;
+    out.verdict = OpenVerdict::Damaged;
     if (out.version == 0) {
         Statement objects(db, "SELECT count(*) FROM sqlite_master");
         if (!objects || sqlite3_step(objects.get()) != SQLITE_ROW) {
             out.verdict = verdictOfFailure(sqlite3_errcode(db));
             out.detail = message(db);
         } else if (sqlite3_column_int64(objects.get(), 0) == 0) {
-            out.verdict = Verdict::Fresh;
+            out.verdict = OpenVerdict::Fresh;
         } else {
             out.detail = QStringLiteral("a database without a schema version: not an archive");
         }
     } else if (out.version == 1) {
         if (canPrepare(db, kVersion1Columns))
-            out.verdict = Verdict::Usable;
+            out.verdict = OpenVerdict::Usable;
         else
             out.detail = QStringLiteral("schema version 1 without its records table: %1").arg(message(db));
     } else if (out.version == 4) {
-        out.verdict = Verdict::Usable;
+        out.verdict = OpenVerdict::Usable;
         for (const char* check : kVersion4Checks) {
             if (!canPrepare(db, check)) {
-                out.verdict = Verdict::Damaged;
+                out.verdict = OpenVerdict::Damaged;
                 out.detail = QStringLiteral("schema version 4 without its tables: %1").arg(message(db));
                 break;
             }
         }
     } else if (out.version == 2 || out.version == 3) {
-        out.verdict = Verdict::Usable;
+        out.verdict = OpenVerdict::Usable;
         for (const char* check : kVersion2Checks) {
             if (!canPrepare(db, check)) {
-                out.verdict = Verdict::Damaged;
+                out.verdict = OpenVerdict::Damaged;
                 out.detail = QStringLiteral("schema version %1 without its tables: %2").arg(out.version).arg(message(db));
                 break;
             }
         }
-        if (out.verdict == Verdict::Usable && out.version == 3 && !canPrepare(db, kVersion3Check)) {
-            out.verdict = Verdict::Damaged;
+        if (out.verdict == OpenVerdict::Usable && out.version == 3 && !canPrepare(db, kVersion3Check)) {
+            out.verdict = OpenVerdict::Damaged;
             out.detail = QStringLiteral("schema version 3 without its table of components: %1").arg(message(db));
         }
     } else {
@@ -736,26 +736,26 @@ std::unique_ptr<Archive> Archive::open(const QString& path, std::optional<SetAsi
             memory.readOnly = false;
             memory.check = false;
             found = inspect(QStringLiteral(":memory:"), memory);
-            if (found.verdict != Verdict::Fresh || !createSchema(found.db.get())) {
+            if (found.verdict != OpenVerdict::Fresh || !createSchema(found.db.get())) {
                 setError(error, ErrorKind::CannotOpen, QStringLiteral("%1: %2").arg(file, found.detail));
                 return nullptr;
             }
-            found.verdict = Verdict::Usable;
+            found.verdict = OpenVerdict::Usable;
             found.version = kSchemaVersion;
         } else {
             found = inspect(file, options);
-            if (found.verdict == Verdict::CannotOpen) // a medium that takes no log beside the file
+            if (found.verdict == OpenVerdict::CannotOpen) // a medium that takes no log beside the file
                 found = inspect(file, options, true);
         }
         switch (found.verdict) {
-        case Verdict::Usable: break;
-        case Verdict::Fresh: break; // cannot be: an empty file was taken as none above
-        case Verdict::Damaged:
-        case Verdict::Newer:
-            setError(error, found.verdict == Verdict::Newer ? ErrorKind::NewerVersion : ErrorKind::Damaged,
+        case OpenVerdict::Usable: break;
+        case OpenVerdict::Fresh: break; // cannot be: an empty file was taken as none above
+        case OpenVerdict::Damaged:
+        case OpenVerdict::Newer:
+            setError(error, found.verdict == OpenVerdict::Newer ? ErrorKind::NewerVersion : ErrorKind::Damaged,
                      QStringLiteral("%1: %2").arg(file, found.detail));
             return nullptr;
-        case Verdict::CannotOpen:
+        case OpenVerdict::CannotOpen:
             setError(error, ErrorKind::CannotOpen, QStringLiteral("%1: %2").arg(file, found.detail));
             return nullptr;
         }
@@ -793,14 +793,14 @@ std::unique_ptr<Archive> Archive::open(const QString& path, std::optional<SetAsi
         }
         bool created = !anyExists(file);
         found = inspect(file, options);
-        if (found.verdict != Verdict::Usable || found.version != kSchemaVersion) {
+        if (found.verdict != OpenVerdict::Usable || found.version != kSchemaVersion) {
             // Set aside, made or brought forward by one program at a time; what the file is may
             // have changed while this one waited for its turn.
             found.db.reset();
             FolderLock lock(info.absolutePath());
             found = inspect(file, options);
-            if (found.verdict == Verdict::Damaged || found.verdict == Verdict::Newer) {
-                const ErrorKind kind = found.verdict == Verdict::Newer ? ErrorKind::NewerVersion : ErrorKind::Damaged;
+            if (found.verdict == OpenVerdict::Damaged || found.verdict == OpenVerdict::Newer) {
+                const ErrorKind kind = found.verdict == OpenVerdict::Newer ? ErrorKind::NewerVersion : ErrorKind::Damaged;
                 found.db.reset(); // closed before it is renamed
                 QString failure;
                 const std::optional<QString> movedTo = moveAside(file, kind, &failure);
@@ -812,12 +812,12 @@ std::unique_ptr<Archive> Archive::open(const QString& path, std::optional<SetAsi
                     *setAside = SetAside{kind, *movedTo, found.detail};
                 created = true;
                 found = inspect(file, options);
-                if (found.verdict != Verdict::Fresh) { // something appeared in its place meanwhile
+                if (found.verdict != OpenVerdict::Fresh) { // something appeared in its place meanwhile
                     setError(error, ErrorKind::CannotOpen, QStringLiteral("%1: %2").arg(file, found.detail));
                     return nullptr;
                 }
             }
-            if (found.verdict == Verdict::CannotOpen) {
+            if (found.verdict == OpenVerdict::CannotOpen) {
                 found.db.reset();
                 if (created)
                     removeEmptyNew(file);
@@ -829,8 +829,8 @@ std::unique_ptr<Archive> Archive::open(const QString& path, std::optional<SetAsi
             // The tables are made or brought forward before the file changes its journal, so
             // that a migration that fails leaves the old file exactly as it was.
             if (const std::optional<QString> failed = prepareSchema(db)) {
-                const QString what = found.verdict == Verdict::Fresh ? QStringLiteral("cannot create the tables")
-                                                                     : QStringLiteral("cannot bring the tables forward from version %1").arg(found.version);
+                const QString what = found.verdict == OpenVerdict::Fresh ? QStringLiteral("cannot create the tables")
+                                                                         : QStringLiteral("cannot bring the tables forward from version %1").arg(found.version);
                 const bool cancelled = found.waiter->gaveUp;
                 found.db.reset();
                 if (created)

@@ -1258,6 +1258,70 @@ Click to change which readout is connected</translation>
     </message>
 </context>
 <context>
+    <name>Judgement</name>
+    <message>
+        <source>级别名称须有 3 个</source>
+        <translation>There must be 3 rank names</translation>
+    </message>
+    <message>
+        <source>级别名称不能为空</source>
+        <translation>A rank name cannot be empty</translation>
+    </message>
+    <message>
+        <source>第 %1 个触发值的级别不在 1 到 3 之间</source>
+        <extracomment>%1 the level&apos;s number in the list</extracomment>
+        <translation>The rank of level %1 is not between 1 and 3</translation>
+    </message>
+    <message>
+        <source>上限的第 %1 级给了两次</source>
+        <translation>Upper rank %1 is given twice</translation>
+    </message>
+    <message>
+        <source>下限的第 %1 级给了两次</source>
+        <translation>Lower rank %1 is given twice</translation>
+    </message>
+    <message>
+        <source>第 %1 个触发值的阈值不是有效数字</source>
+        <translation>The threshold of level %1 is not a valid number</translation>
+    </message>
+    <message>
+        <source>第 %1 个触发值的回差不是有效数字</source>
+        <translation>The dead band of level %1 is not a valid number</translation>
+    </message>
+    <message>
+        <source>第 %1 个触发值的回差不能为负</source>
+        <translation>The dead band of level %1 cannot be negative</translation>
+    </message>
+    <message>
+        <source>第 %1 个触发值的时间窗须大于 0 天</source>
+        <translation>The window of level %1 must be more than 0 days</translation>
+    </message>
+    <message>
+        <source>第 %1 个触发值的连续次数至少为 1</source>
+        <translation>Level %1 must be confirmed by at least 1 reading</translation>
+    </message>
+    <message>
+        <source>频率范围须是两个有效数字，下限小于上限</source>
+        <translation>The frequency band must be two valid numbers, the lower below the upper</translation>
+    </message>
+    <message>
+        <source>温度范围须是两个有效数字，下限小于上限</source>
+        <translation>The temperature range must be two valid numbers, the lower below the upper</translation>
+    </message>
+    <message>
+        <source>温度跳变限值须大于 0</source>
+        <translation>The temperature jump limit must be above 0</translation>
+    </message>
+    <message>
+        <source>突变倍数不能为负（0：不检查）</source>
+        <translation>The step factor cannot be negative (0: not checked)</translation>
+    </message>
+    <message>
+        <source>离散度读数个数须在 6 到 1000 之间</source>
+        <translation>The scatter window must be between 6 and 1000 readings</translation>
+    </message>
+</context>
+<context>
     <name>LinkTexts</name>
     <message>
         <source>端口打开错误！或许参数设置不正确？请重试</source>
