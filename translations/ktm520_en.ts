@@ -1678,6 +1678,8 @@ Please choose it, or give it a name: the archive keeps copies by readout.</trans
         <source>%1；%2</source>
         <extracomment>%1 what was stored, %2 what the clock guard found
 ----------
+%1 what was stored, %2 what judging the new readings found
+----------
 %1 what was stored, %2 how many copies still wait</extracomment>
         <translation>%1; %2</translation>
     </message>
