@@ -163,7 +163,7 @@ struct JudgeState {
 // instants and baselines), never judged again. `sets` are the gauge's level versions in any
 // order; each reading is judged by the one valid at its instant (versionAt's rule: the latest
 // fromUtc at or before it; of two from the same instant the larger id, then the later enteredAt).
-// The readings must be in time order (utc not decreasing).
+// The readings must be in time order (utc not decreasing); sets are told apart by their ids.
 //
 // Judged: a reading not masked and with a finite value. Masked readings and readings without a
 // value are left out of levels, rates, baseline and scatter: they get status 0, judged false,
