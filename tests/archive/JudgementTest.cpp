@@ -292,6 +292,20 @@ TEST(JudgementSets, RulesForATypeFallBackToTheGeneralOnes)
     EXPECT_EQ(rulesFor(all, "渗压计").maxHz, 3000);
     EXPECT_EQ(rulesFor(all, "").maxHz, 3000);
     EXPECT_EQ(rulesFor({strain}, "渗压计"), QualityRules{});
+
+    auto broken = [](auto change) {
+        QualityRules r;
+        change(r);
+        return qualityRulesProblem(r);
+    };
+    EXPECT_NE(broken([](QualityRules& r) { r.minHz = r.maxHz; }), "");
+    EXPECT_NE(broken([](QualityRules& r) { r.maxHz = NAN; }), "");
+    EXPECT_NE(broken([](QualityRules& r) { r.minC = 80; }), "");
+    EXPECT_NE(broken([](QualityRules& r) { r.maxJumpC = 0; }), "");
+    EXPECT_NE(broken([](QualityRules& r) { r.stepFactor = -1; }), "");
+    EXPECT_NE(broken([](QualityRules& r) { r.scatterWindow = 5; }), ""); // 4 differences: never enough
+    EXPECT_EQ(broken([](QualityRules& r) { r.scatterWindow = 6; }), "");
+    EXPECT_EQ(broken([](QualityRules& r) { r.stepFactor = 0; }), "");
 }
 
 // ------------------------------------------------------------------------------------------------
@@ -585,21 +599,28 @@ TEST(JudgementWords, LevelsStatusesFlagsAndVerdicts)
 
 namespace {
 
-// A gauge's sets over the random series below: a rate, a change and a value level from the
-// start; from day 60 a change from day 50's reading; from day 100 none; from day 110 a change
-// from the gauge's first reading again.
-std::vector<LevelSet> partSets()
+// A gauge's sets over the random series below: a rate over 10 days, a change and a value level
+// from the start; from day 60 a change from day 50's reading and a rate over 8 days; from day
+// 100 none; from day 110 a change from day 105 and a rate over 6 days; with `sinceEverLater`,
+// from day 130 a change from the gauge's first reading again, which needs the whole series
+// before day 130. The windows are longer than the scatter's readings reach, so that the
+// readings the lookback's seconds ask for count.
+std::vector<LevelSet> partSets(bool sinceEverLater)
 {
-    return {
-        setOf(1, {level(LevelSide::High, 1, LevelQuantity::Rate, 1.5, 2, 0.5, 3),
+    std::vector<LevelSet> sets{
+        setOf(1, {level(LevelSide::High, 1, LevelQuantity::Rate, 0.4, 2, 0.1, 10),
                   level(LevelSide::High, 2, LevelQuantity::Change, 6, 3, 1),
                   level(LevelSide::Low, 1, LevelQuantity::Value, -4, 1, 0.5)}),
-        setOf(2, {level(LevelSide::High, 3, LevelQuantity::Change, 3, 2), level(LevelSide::Low, 2, LevelQuantity::Rate, -1, 1, 0, 2.5)},
+        setOf(2, {level(LevelSide::High, 3, LevelQuantity::Change, 3, 2), level(LevelSide::Low, 2, LevelQuantity::Rate, -0.3, 1, 0, 8)},
               kT0 + 60 * kDaySecs, kT0 + 50 * kDaySecs),
         setOf(3, {}, kT0 + 100 * kDaySecs),
-        setOf(4, {level(LevelSide::High, 1, LevelQuantity::Change, 2), level(LevelSide::Low, 2, LevelQuantity::Change, -2, 2)},
-              kT0 + 110 * kDaySecs),
+        setOf(4, {level(LevelSide::High, 1, LevelQuantity::Change, 2), level(LevelSide::Low, 2, LevelQuantity::Rate, -0.3, 2, 0, 6)},
+              kT0 + 110 * kDaySecs, kT0 + 105 * kDaySecs),
     };
+    if (sinceEverLater)
+        sets.push_back(setOf(5, {level(LevelSide::High, 2, LevelQuantity::Change, 4), level(LevelSide::Low, 1, LevelQuantity::Change, -2, 2)},
+                             kT0 + 130 * kDaySecs));
+    return sets;
 }
 
 // Readings every few hours to a few days, a random walk with jumps, some masked, some without a
@@ -635,12 +656,21 @@ std::size_t lookbackStart(const std::vector<JudgeInput>& r, std::size_t first, c
 {
     const auto judged = [&](std::size_t i) { return !r[i].masked && std::isfinite(r[i].value); };
     const qint64 from = r[first].utc - lb.seconds;
+    std::size_t s = first;
     std::size_t start = first;
     while (start > 0 && r[start - 1].utc >= from)
         --start;
-    while (start > 0 && !judged(start))
-        --start; // the latest judged at or before `from`
-    std::size_t s = first;
+    // And the latest judged reading at or before `from`, unless one is at `from` itself.
+    bool atFrom = false;
+    for (std::size_t k = start; k < first && r[k].utc == from; ++k)
+        atFrom = atFrom || judged(k);
+    if (!atFrom) {
+        s = start;
+        while (s > 0 && !judged(s - 1))
+            --s;
+        start = s > 0 ? s - 1 : start;
+    }
+    s = first;
     for (int counted = 0; s > 0 && counted < lb.readings;)
         counted += judged(--s) ? 1 : 0;
     start = std::min(start, s);
@@ -660,68 +690,70 @@ std::size_t lookbackStart(const std::vector<JudgeInput>& r, std::size_t first, c
 TEST(JudgementParts, JudgingInPartsGivesWhatJudgingTheWholeGives)
 {
     std::mt19937 rng(520);
-    const std::vector<LevelSet> sets = partSets();
-    QualityRules rules;
-    rules.scatterWindow = 8;
-    rules.stepFactor = 4;
-    rules.maxJumpC = 4;
-    const Lookback lb = lookbackFor(sets, rules);
-    EXPECT_EQ(lb.seconds, 3 * kDaySecs);
-    EXPECT_EQ(lb.readings, 9);
+    for (const bool sinceEverLater : {false, true}) {
+        const std::vector<LevelSet> sets = partSets(sinceEverLater);
+        QualityRules rules;
+        rules.scatterWindow = 6;
+        rules.stepFactor = 4;
+        rules.maxJumpC = 4;
+        const Lookback lb = lookbackFor(sets, rules);
+        EXPECT_EQ(lb.seconds, 10 * kDaySecs);
+        EXPECT_EQ(lb.readings, 7);
 
-    int cut = 0;
-    int transitions = 0;
-    for (int round = 0; round < 20; ++round) {
-        const std::vector<JudgeInput> all = randomSeries(&rng, 200);
-        JudgeState whole;
-        const JudgeOutput expected = judgeSeries(all, 0, sets, rules, QDate(2026, 1, 3), &whole);
-        transitions += int(expected.transitions.size());
-        for (std::size_t k = 1; k < all.size(); k += 7) {
-            JudgeState before;
-            const std::vector<JudgeInput> head(all.begin(), all.begin() + qint64(k));
-            judgeSeries(head, 0, sets, rules, QDate(2026, 1, 3), &before);
-            std::optional<JudgeState> state = JudgeState::fromText(before.toText());
-            ASSERT_TRUE(state);
-            ASSERT_EQ(*state, before);
+        int cut = 0;
+        int transitions = 0;
+        for (int round = 0; round < 20; ++round) {
+            const std::vector<JudgeInput> all = randomSeries(&rng, 220);
+            JudgeState whole;
+            const JudgeOutput expected = judgeSeries(all, 0, sets, rules, QDate(2026, 1, 3), &whole);
+            transitions += int(expected.transitions.size());
+            for (std::size_t k = 1; k < all.size(); k += 7) {
+                JudgeState before;
+                const std::vector<JudgeInput> head(all.begin(), all.begin() + qint64(k));
+                judgeSeries(head, 0, sets, rules, QDate(2026, 1, 3), &before);
+                std::optional<JudgeState> state = JudgeState::fromText(before.toText());
+                ASSERT_TRUE(state);
+                ASSERT_EQ(*state, before);
 
-            const std::size_t start = lookbackStart(all, k, lb, sets, *state);
-            cut += start > 0 ? 1 : 0;
-            const std::vector<JudgeInput> given(all.begin() + qint64(start), all.end());
-            const JudgeOutput part = judgeSeries(given, k - start, sets, rules, QDate(2026, 1, 3), &*state);
-            ASSERT_EQ(part.judgements.size(), all.size() - k);
-            for (std::size_t i = 0; i < part.judgements.size(); ++i) {
-                const Judgement& a = part.judgements[i];
-                const Judgement& b = expected.judgements[k + i];
-                ASSERT_EQ(std::tie(a.status, a.judged, a.level, a.levelSet, a.flags),
-                          std::tie(b.status, b.judged, b.level, b.levelSet, b.flags))
-                    << "round " << round << " cut at " << k << " reading " << k + i;
+                const std::size_t start = lookbackStart(all, k, lb, sets, *state);
+                cut += start > 0 ? 1 : 0;
+                const std::vector<JudgeInput> given(all.begin() + qint64(start), all.end());
+                const JudgeOutput part = judgeSeries(given, k - start, sets, rules, QDate(2026, 1, 3), &*state);
+                ASSERT_EQ(part.judgements.size(), all.size() - k);
+                for (std::size_t i = 0; i < part.judgements.size(); ++i) {
+                    const Judgement& a = part.judgements[i];
+                    const Judgement& b = expected.judgements[k + i];
+                    ASSERT_EQ(std::tie(a.status, a.judged, a.level, a.levelSet, a.flags),
+                              std::tie(b.status, b.judged, b.level, b.levelSet, b.flags))
+                        << "round " << round << " cut at " << k << " reading " << k + i;
+                }
+                std::vector<Transition> later;
+                for (const Transition& t : expected.transitions)
+                    if (t.index >= k)
+                        later.push_back(t);
+                ASSERT_EQ(part.transitions.size(), later.size()) << "round " << round << " cut at " << k;
+                for (std::size_t i = 0; i < later.size(); ++i) {
+                    EXPECT_EQ(part.transitions[i].index + start, later[i].index);
+                    EXPECT_EQ(std::tie(part.transitions[i].from, part.transitions[i].to, part.transitions[i].level,
+                                       part.transitions[i].levelSet),
+                              std::tie(later[i].from, later[i].to, later[i].level, later[i].levelSet));
+                }
+                EXPECT_EQ(*state, whole);
             }
-            std::vector<Transition> later;
-            for (const Transition& t : expected.transitions)
-                if (t.index >= k)
-                    later.push_back(t);
-            ASSERT_EQ(part.transitions.size(), later.size()) << "round " << round << " cut at " << k;
-            for (std::size_t i = 0; i < later.size(); ++i) {
-                EXPECT_EQ(part.transitions[i].index + start, later[i].index);
-                EXPECT_EQ(std::tie(part.transitions[i].from, part.transitions[i].to, part.transitions[i].level,
-                                   part.transitions[i].levelSet),
-                          std::tie(later[i].from, later[i].to, later[i].level, later[i].levelSet));
-            }
-            EXPECT_EQ(*state, whole);
         }
+        // The series did what they are for: parts given without their early readings, and levels
+        // reached and cleared.
+        EXPECT_GT(cut, 100);
+        EXPECT_GT(transitions, 100);
     }
-    // The series did what they are for: parts given without their early readings, and levels
-    // reached and cleared.
-    EXPECT_GT(cut, 100);
-    EXPECT_GT(transitions, 100);
 }
 
 TEST(JudgementParts, LookbackCoversTheLongestWindowAndTheBaselinesToFind)
 {
-    const std::vector<LevelSet> sets = partSets();
+    const std::vector<LevelSet> sets = partSets(true);
     QualityRules rules;
     Lookback lb = lookbackFor(sets, rules);
-    EXPECT_EQ(lb.seconds, 3 * kDaySecs);
+    EXPECT_EQ(lb.seconds, 10 * kDaySecs);
     EXPECT_EQ(lb.readings, 21);
     std::vector<LevelSet> fraction{setOf(1, {level(LevelSide::High, 1, LevelQuantity::Rate, 1, 30, 0, 0.5001)})};
     lb = lookbackFor(fraction, rules);
@@ -729,24 +761,33 @@ TEST(JudgementParts, LookbackCoversTheLongestWindowAndTheBaselinesToFind)
     EXPECT_EQ(lb.readings, 30);
     EXPECT_EQ(lookbackFor({}, rules).seconds, 0);
 
-    // Before day 60 with set 1's baseline found: set 2 needs day 50's reading, set 4 the first.
+    // Within set 1 with its baseline found: set 2's baseline of day 50 is needed once past it.
     JudgeState state;
     state.levelSet = 1;
     state.baseline = 0;
-    EXPECT_EQ(baselineLookbackUtc(sets, state, kT0 + 40 * kDaySecs), kSinceEver);
-    // Within set 3 (no levels): set 4 needs the first reading again.
+    EXPECT_EQ(baselineLookbackUtc(partSets(false), state, kT0 + 40 * kDaySecs), kUntilNow);
+    EXPECT_EQ(baselineLookbackUtc(partSets(false), state, kT0 + 55 * kDaySecs), kT0 + 50 * kDaySecs);
+    // Set 5 to come needs the first reading of all.
+    EXPECT_EQ(baselineLookbackUtc(partSets(true), state, kT0 + 40 * kDaySecs), kSinceEver);
+    // Within set 3 (no levels): set 4 needs day 105's reading once past it.
     state.levelSet = 3;
     state.baselineUtc = kT0 + 50 * kDaySecs;
-    EXPECT_EQ(baselineLookbackUtc(sets, state, kT0 + 105 * kDaySecs), kSinceEver);
-    // Within set 4, its baseline held: nothing.
+    EXPECT_EQ(baselineLookbackUtc(partSets(false), state, kT0 + 107 * kDaySecs), kT0 + 105 * kDaySecs);
+    // Within set 4, its baseline held: nothing, but for set 5 to come.
     state.levelSet = 4;
+    state.baselineUtc = kT0 + 105 * kDaySecs;
+    EXPECT_EQ(baselineLookbackUtc(partSets(false), state, kT0 + 120 * kDaySecs), kUntilNow);
+    EXPECT_EQ(baselineLookbackUtc(partSets(true), state, kT0 + 120 * kDaySecs), kSinceEver);
+    state.levelSet = 5;
     state.baselineUtc = kSinceEver;
-    EXPECT_EQ(baselineLookbackUtc(sets, state, kT0 + 120 * kDaySecs), kUntilNow);
-    // Within set 2 (the last) with its baseline held.
-    const std::vector<LevelSet> two(sets.begin(), sets.begin() + 2);
+    EXPECT_EQ(baselineLookbackUtc(partSets(true), state, kT0 + 140 * kDaySecs), kUntilNow);
+    // Within set 2, its baseline not found yet: going on finds it among the new readings.
     state.levelSet = 2;
     state.baselineUtc = kT0 + 50 * kDaySecs;
-    EXPECT_EQ(baselineLookbackUtc(two, state, kT0 + 70 * kDaySecs), kUntilNow);
-    state.baseline.reset(); // not found yet: going on finds it among new readings
-    EXPECT_EQ(baselineLookbackUtc(two, state, kT0 + 70 * kDaySecs), kUntilNow);
+    state.baseline.reset();
+    EXPECT_EQ(baselineLookbackUtc(partSets(false), state, kT0 + 70 * kDaySecs), kUntilNow);
+    // A set without a change level needs no baseline: set 1 and 3 alone.
+    const std::vector<LevelSet> noChange{setOf(1, {level(LevelSide::High, 1, LevelQuantity::Value, 1)}),
+                                         setOf(3, {}, kT0 + 100 * kDaySecs)};
+    EXPECT_EQ(baselineLookbackUtc(noChange, JudgeState{}, kT0 + 40 * kDaySecs), kUntilNow);
 }
