@@ -333,6 +333,7 @@ int ArchiveCommands::gaugeSeries(const archive::Archive& a, qint64 from, qint64 
             if (p.time >= from && p.time <= to)
                 byReadout[p.readout].push_back(p);
         const std::vector<archive::CalibrationVersion> versions = a.calibrationVersions(g.name, &error);
+        const std::vector<archive::LevelSet> levelSets = a.levelSets(g.name, &error);
         for (auto& [readout, points] : byReadout) {
             archive::ExportSeries e;
             const archive::Readout& r = readouts[readout];
@@ -348,6 +349,7 @@ int ArchiveCommands::gaugeSeries(const archive::Archive& a, qint64 from, qint64 
             e.timeZone = r.timeZone;
             e.zoneChanges = a.zoneChanges(r.id, &error);
             e.versions = versions;
+            e.levelSets = levelSets;
             series.push_back(std::move(e));
         }
     }

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <iostream>
+#include <map>
 #include <optional>
 #include <string>
 #include <unistd.h>
@@ -19,7 +20,7 @@
 namespace {
 
 constexpr const char* kUsage = R"(usage: ktm520-sim (--pty | --device PATH) [--state DIR] [--baud N] [--no-pace]
-                  [--records N] [--measure N] [--fault RULE]...
+                  [--records N] [--measure N] [--drift CODE=TENTHS]... [--fault RULE]...
 
 A simulated KTM-520 vibrating-wire readout. It answers the instrument's commands on a serial
 line: DIR, DIR x, COPY x name, COPY x, DEL x, DELDATA x, NEWFILE x name, DIRPART x and
@@ -43,7 +44,14 @@ WR code name (x = A..J). Commands end in CR LF (a bare LF is accepted too).
                  and all component lists are kept). Done at every start with this option.
   --measure N    the instrument takes N more readings before serving: appended to the
                  newest file of partition A, its components in turn, 75 s apart after its
-                 latest record (after --records; kept in the state folder).
+                 latest record (after --records; kept in the state folder). Each reading
+                 is its component's last one plus a random step of at most 40 tenths of Hz.
+  --drift CODE=TENTHS
+                 with --measure: every reading of component CODE (of partition A, e.g.
+                 A001) also moves by TENTHS tenths of Hz (-100000..100000; negative falls),
+                 so over successive runs on one state folder its readings climb or sink
+                 steadily. May be given for several components; a later one for the same
+                 code replaces the earlier.
   --fault RULE   inject a fault; may be given several times. RULE is KIND[@N]:
                    drop         carry out the command, send no reply
                    late:MS      start the reply MS milliseconds late
@@ -98,6 +106,7 @@ int main(int argc, char** argv)
     std::string device, stateDir;
     std::optional<long long> records;
     std::optional<long long> measure;
+    std::map<std::string, int> drift;
     LineOptions line;
 
     for (int i = 1; i < argc; ++i) {
@@ -127,6 +136,16 @@ int main(int argc, char** argv)
             const char* v = value();
             measure = v ? number(v, 0, 1'000'000) : std::nullopt;
             if (!measure) return usageError("--measure needs a number from 0 to 1000000");
+        } else if (a == "--drift") {
+            const char* v = value();
+            const std::string text = v ? v : "";
+            const auto eq = text.find('=');
+            const auto code = eq == std::string::npos ? std::nullopt : parseComponentCode(text.substr(0, eq));
+            const auto tenths = code ? number(text.c_str() + eq + 1, -100'000, 100'000) : std::nullopt;
+            if (!code || code->letter != 'A' || !tenths)
+                return usageError("--drift needs CODE=TENTHS: a component of partition A (A001..A200) and a whole "
+                                  "number from -100000 to 100000");
+            drift[text.substr(0, eq)] = static_cast<int>(*tenths);
         } else if (a == "--records") {
             const char* v = value();
             records = v ? number(v, 0, 5'000'000) : std::nullopt;
@@ -143,6 +162,7 @@ int main(int argc, char** argv)
         }
     }
     if (pty == !device.empty()) return usageError("give exactly one of --pty and --device PATH");
+    if (!drift.empty() && !measure) return usageError("--drift only acts on the readings --measure takes");
 
     std::signal(SIGPIPE, SIG_IGN);
     if (::pipe(stopPipe) != 0) {
@@ -168,7 +188,7 @@ int main(int argc, char** argv)
             inst.partition('A').files = std::move(files);
         }
         if (measure) {
-            takeReadings(inst.partition('A'), 'A', static_cast<std::size_t>(*measure));
+            takeReadings(inst.partition('A'), 'A', static_cast<std::size_t>(*measure), drift);
             storage.replaceFiles('A', inst.partition('A').files);
         }
         Protocol protocol(inst, &storage);

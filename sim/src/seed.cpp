@@ -133,7 +133,7 @@ std::vector<DataFile> largePartitionFiles(char letter, std::size_t records, std:
     return files;
 }
 
-void takeReadings(Partition& partition, char letter, std::size_t count)
+void takeReadings(Partition& partition, char letter, std::size_t count, const std::map<std::string, int>& drift)
 {
     if (count == 0)
         return;
@@ -165,7 +165,9 @@ void takeReadings(Partition& partition, char letter, std::size_t count)
         const std::string& code = codes[i % codes.size()];
         clock += 75;
         auto it = last.find(code);
-        const int reading = (it != last.end() ? it->second : rng.range(18000, 34000)) + rng.range(-40, 40);
+        const auto d = drift.find(code);
+        const int reading = (it != last.end() ? it->second : rng.range(18000, 34000)) + rng.range(-40, 40) +
+                            (d != drift.end() ? d->second : 0);
         last[code] = reading;
         const int temperature = 180 + static_cast<int>((clock / 3600) % 24) * 4 + rng.range(-10, 10);
         newest.records.push_back(formatRecord(code, reading, temperature, clock));

@@ -234,9 +234,39 @@ TEST_F(ProgramTest, SecondSimulatorOnTheSameStateRefusesToStart)
     EXPECT_EQ(a.terminate(), 0);
 }
 
+// The last reading of `code` in the newest file of partition A in a state folder.
+int lastReading(const fs::path& state, const std::string& code)
+{
+    std::ifstream index(state / "A" / "index.txt");
+    std::string line, id;
+    while (std::getline(index, line))
+        if (!line.empty()) id = line.substr(0, line.find(' '));
+    std::ifstream records(state / "A" / (id + ".txt"));
+    int last = -1;
+    while (std::getline(records, line))
+        if (line.starts_with(code + " ")) last = std::stoi(line.substr(code.size() + 1));
+    return last;
+}
+
+TEST_F(ProgramTest, DriftCarriesAcrossMeasuringRuns)
+{
+    int previous = -1;
+    for (int run = 0; run < 2; ++run) {
+        // the seeded partition A has 4 components, so 6 readings take A001 twice
+        SimProcess sim(ports, state, {"--measure", "6", "--drift", "A001=2000"});
+        ASSERT_EQ(sim.firstLine().substr(0, 5), "COM1 ");
+        ASSERT_EQ(sim.terminate(), 0);
+        const int now = lastReading(state, "A001");
+        ASSERT_GT(now, 0);
+        // each A001 reading adds 2000 ± 40: two readings at least 3920 more
+        if (previous > 0) EXPECT_GE(now - previous, 3920) << run;
+        previous = now;
+    }
+}
+
 TEST_F(ProgramTest, RefusesBadCommandLines)
 {
-    for (std::vector<std::string> args : {std::vector<std::string>{"--fault", "late"}, {"--baud", "fast"}, {"--records", "-1"}, {"--bogus"}}) {
+    for (std::vector<std::string> args : {std::vector<std::string>{"--fault", "late"}, {"--baud", "fast"}, {"--records", "-1"}, {"--bogus"}, {"--measure", "1", "--drift", "A001"}, {"--measure", "1", "--drift", "A001=x"}, {"--measure", "1", "--drift", "B001=30"}, {"--measure", "1", "--drift", "A001=100001"}, {"--drift", "A001=30"}}) {
         SimProcess sim(ports, state, args);
         EXPECT_EQ(sim.firstLine(), "");
         EXPECT_EQ(sim.wait(), 2) << args[0];

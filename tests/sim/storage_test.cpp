@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <regex>
 #include <set>
@@ -198,6 +199,40 @@ TEST(Seed, NewReadingsFollowTheNewestRecordAndKeepEveryOldOne)
     ASSERT_EQ(empty.files.size(), 1u);
     EXPECT_EQ(empty.files[0].records.size(), 2u);
     EXPECT_EQ(empty.files[0].records[0].substr(0, 4), "C003");
+}
+
+TEST(Seed, DriftAddsItsAmountToEveryReadingOfItsComponentOnly)
+{
+    // The random steps do not depend on the drift, so the same call with and without it differs
+    // by exactly the drift accumulated so far: 300, 600, 900 on A001's 1st, 2nd, 3rd reading.
+    Instrument plain = defaultSeed();
+    Instrument drifting = plain;
+    const std::size_t components = plain.partition('A').components.size();
+    const std::size_t count = 3 * components;
+    takeReadings(plain.partition('A'), 'A', count);
+    takeReadings(drifting.partition('A'), 'A', count, {{"A001", 300}, {"A002", -25}, {"B001", 7000}});
+    const auto& p = plain.partition('A').files.back().records;
+    const auto& d = drifting.partition('A').files.back().records;
+    ASSERT_EQ(p.size(), d.size());
+    auto reading = [](const std::string& r) { return std::stoi(r.substr(5)); };
+    int a001 = 0, a002 = 0;
+    for (std::size_t i = p.size() - count; i < p.size(); ++i) {
+        const std::string code = p[i].substr(0, 4);
+        ASSERT_EQ(d[i].substr(0, 4), code);
+        EXPECT_EQ(d[i].substr(d[i].size() - 19), p[i].substr(p[i].size() - 19)); // same times
+        const int shift = reading(d[i]) - reading(p[i]);
+        if (code == "A001") EXPECT_EQ(shift, 300 * ++a001) << d[i];
+        else if (code == "A002") EXPECT_EQ(shift, -25 * ++a002) << d[i];
+        else EXPECT_EQ(d[i], p[i]);
+    }
+    EXPECT_EQ(a001, 3);
+    EXPECT_EQ(a002, 3);
+    // A second call goes on from the drifted readings: A001 climbs by 300 ± 40 per reading.
+    const int lastA001 = reading(*std::find_if(d.rbegin(), d.rend(), [](const std::string& r) { return r.starts_with("A001"); }));
+    takeReadings(drifting.partition('A'), 'A', 1, {{"A001", 300}});
+    const int next = reading(drifting.partition('A').files.back().records.back());
+    EXPECT_GE(next, lastA001 + 260);
+    EXPECT_LE(next, lastA001 + 340);
 }
 
 } // namespace

@@ -4,6 +4,8 @@
 #include "ktmsim/model.h"
 
 #include <cstddef>
+#include <map>
+#include <string>
 
 namespace ktmsim {
 
@@ -20,7 +22,10 @@ std::string formatRecord(std::string_view code, int reading, int temperature, lo
 
 // The instrument takes `count` more readings into the newest file of the partition (a new file
 // if it has none): its components in turn, each near its own last reading, 75 s apart after
-// the latest record the partition holds.
-void takeReadings(Partition& partition, char letter, std::size_t count);
+// the latest record the partition holds. `drift` (component code -> tenths of Hz) adds its
+// amount to every reading of that component on top of the random walk, so a component's
+// readings rise or fall steadily over successive calls; codes the partition does not measure
+// are ignored.
+void takeReadings(Partition& partition, char letter, std::size_t count, const std::map<std::string, int>& drift = {});
 
 } // namespace ktmsim
