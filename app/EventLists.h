@@ -21,7 +21,7 @@ class EventsModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     enum Column {
-        TimeColumn,   // the PC's local time of the reading
+        TimeColumn, // the PC's local time of the reading
         GaugeColumn,
         ValueColumn,  // with its unit
         ChangeColumn, // "正常 → 报警", coloured by the status reached

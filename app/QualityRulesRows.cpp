@@ -22,7 +22,7 @@ namespace QualityRulesRows {
 
 QStringList headers()
 {
-    return {Texts::tr("类型"),          Texts::tr("频率下限 (Hz)"), Texts::tr("频率上限 (Hz)"), Texts::tr("温度下限 (°C)"),
+    return {Texts::tr("类型"), Texts::tr("频率下限 (Hz)"), Texts::tr("频率上限 (Hz)"), Texts::tr("温度下限 (°C)"),
             Texts::tr("温度上限 (°C)"), Texts::tr("最大温度跳变 (°C)"), Texts::tr("台阶倍数"), Texts::tr("离散窗口（次）")};
 }
 

@@ -34,8 +34,8 @@ bool ReadingsModel::load(const Archive& archive, const QString& gauge, Error* er
     Error readError{ErrorKind::ReadFailed, {}};
     std::vector<GaugePoint> points = archive.gaugeSeries(gauge, kSinceEver, kUntilNow, &readError);
     const std::vector<CalibrationVersion> versions = readError.detail.isEmpty()
-                                                         ? archive.calibrationVersions(gauge, &readError)
-                                                         : std::vector<CalibrationVersion>{};
+                                                       ? archive.calibrationVersions(gauge, &readError)
+                                                       : std::vector<CalibrationVersion>{};
     const std::vector<LevelSet> sets =
         readError.detail.isEmpty() ? archive.levelSets(gauge, &readError) : std::vector<LevelSet>{};
     const std::vector<Mask> masks = readError.detail.isEmpty() ? archive.masks(gauge, &readError) : std::vector<Mask>{};

@@ -49,7 +49,7 @@ private:
     std::vector<archive::GaugePoint> m_points;
     std::vector<double> m_values;
     QString m_unit;
-    std::map<qint64, archive::LevelSet> m_sets; // by id
+    std::map<qint64, archive::LevelSet> m_sets;           // by id
     std::map<std::pair<qint64, qint64>, QString> m_notes; // (slot, time) -> the mask's note
     bool m_english = false;
 };
