@@ -42,7 +42,9 @@ const std::map<QString, int>& aliases()
     return a;
 }
 
-QString tr(const char* text) { return QCoreApplication::translate("LevelTable", text); }
+struct Texts {
+    Q_DECLARE_TR_FUNCTIONS(archive::LevelTable)
+};
 
 QString sideWord(LevelSide side, bool english)
 {
@@ -202,7 +204,7 @@ std::vector<LevelSet> fromRows(const std::vector<QStringList>& rows, QStringList
     if (!missing.isEmpty()) {
         if (problems)
             //: %1 the row, %2 the columns' names
-            *problems << tr("第 %1 行：没有%2列").arg(headerRow).arg(missing.join(tr("、")));
+            *problems << Texts::tr("第 %1 行：没有%2列").arg(headerRow).arg(missing.join(Texts::tr("、")));
         return out;
     }
     std::vector<Pending> pending;
@@ -221,10 +223,10 @@ std::vector<LevelSet> fromRows(const std::vector<QStringList>& rows, QStringList
         QStringList bad; // every field that cannot be read, in the order of the columns
         const QString gauge = v[Gauge];
         if (gauge.isEmpty())
-            bad << tr("没有测点名");
+            bad << Texts::tr("没有测点名");
         else if (!ComponentRules::isName(gauge))
             //: %1 the name as the row gives it
-            bad << tr("测点“%1”不是仪器能保存的元件名（1 到 10 个可显示的 ASCII 字符，不含空格）").arg(gauge);
+            bad << Texts::tr("测点“%1”不是仪器能保存的元件名（1 到 10 个可显示的 ASCII 字符，不含空格）").arg(gauge);
         Pending* p = nullptr;
         if (!gauge.isEmpty()) {
             auto [it, added] = byGauge.try_emplace(gauge, pending.size());
@@ -243,65 +245,65 @@ std::vector<LevelSet> fromRows(const std::vector<QStringList>& rows, QStringList
             if (const auto side = sideOf(v[Side]))
                 level.side = *side;
             else
-                bad << tr("方向“%1”应为 上限 或 下限").arg(v[Side]);
+                bad << Texts::tr("方向“%1”应为 上限 或 下限").arg(v[Side]);
             bool ok = false;
             level.rank = v[Rank].toInt(&ok);
             if (!ok || level.rank < 1 || level.rank > kMaxRank)
-                bad << tr("等级“%1”应为 1、2 或 3").arg(v[Rank]);
+                bad << Texts::tr("等级“%1”应为 1、2 或 3").arg(v[Rank]);
             if (const auto q = quantityOf(v[Quantity]))
                 level.quantity = *q;
             else
-                bad << tr("比较量“%1”应为 数值、累计变化 或 变化速率").arg(v[Quantity]);
+                bad << Texts::tr("比较量“%1”应为 数值、累计变化 或 变化速率").arg(v[Quantity]);
             if (const auto t = numberOf(v[Threshold]))
                 level.threshold = *t;
             else
-                bad << tr("阈值“%1”不是数").arg(v[Threshold]);
+                bad << Texts::tr("阈值“%1”不是数").arg(v[Threshold]);
             if (!v[Window].isEmpty()) {
                 const auto w = numberOf(v[Window]);
                 if (w && *w > 0)
                     level.windowDays = *w;
                 else
-                    bad << tr("窗口“%1”应为大于 0 的天数").arg(v[Window]);
+                    bad << Texts::tr("窗口“%1”应为大于 0 的天数").arg(v[Window]);
             }
             if (!v[Confirm].isEmpty()) {
                 const int c = v[Confirm].toInt(&ok);
                 if (ok && c >= 1)
                     level.confirm = c;
                 else
-                    bad << tr("连续次数“%1”应为不小于 1 的整数").arg(v[Confirm]);
+                    bad << Texts::tr("连续次数“%1”应为不小于 1 的整数").arg(v[Confirm]);
             }
             if (!v[DeadBand].isEmpty()) {
                 const auto d = numberOf(v[DeadBand]);
                 if (d && *d >= 0)
                     level.deadBand = *d;
                 else
-                    bad << tr("回差“%1”应为不小于 0 的数").arg(v[DeadBand]);
+                    bad << Texts::tr("回差“%1”应为不小于 0 的数").arg(v[DeadBand]);
             }
         }
         const std::optional<qint64> baseline = instantOf(v[Baseline], zone);
         if (!baseline)
-            bad << tr("基准时间“%1”不是日期或时间（如 2026-12-01 或 2026-12-01 08:30）").arg(v[Baseline]);
+            bad << Texts::tr("基准时间“%1”不是日期或时间（如 2026-12-01 或 2026-12-01 08:30）").arg(v[Baseline]);
         const std::optional<qint64> from = instantOf(v[From], zone);
         if (!from)
-            bad << tr("生效时间“%1”不是日期或时间（如 2026-12-01 或 2026-12-01 08:30）").arg(v[From]);
+            bad << Texts::tr("生效时间“%1”不是日期或时间（如 2026-12-01 或 2026-12-01 08:30）").arg(v[From]);
         // What the gauge's earlier rows said.
         if (p) {
             const bool first = p->rows == 0;
             if (!first && baseline && *baseline != p->set.baselineUtc)
-                bad << tr("基准时间与第 %1 行不同").arg(p->firstRow);
+                bad << Texts::tr("基准时间与第 %1 行不同").arg(p->firstRow);
             if (!first && from && *from != p->set.fromUtc)
-                bad << tr("生效时间与第 %1 行不同").arg(p->firstRow);
+                bad << Texts::tr("生效时间与第 %1 行不同").arg(p->firstRow);
             if (first) {
                 p->set.baselineUtc = baseline.value_or(kSinceEver);
                 p->set.fromUtc = from.value_or(kSinceEver);
             }
             if ((noLevel && p->rows > 0) || (!noLevel && p->endsLevels))
-                bad << tr("测点的一行不含任何等级（结束其触发值），它须是该测点唯一的一行");
+                bad << Texts::tr("测点的一行不含任何等级（结束其触发值），它须是该测点唯一的一行");
             const bool rankRead = level.rank >= 1 && level.rank <= kMaxRank;
             if (!noLevel && rankRead) {
                 const auto key = std::pair{int(level.side), level.rank};
                 if (auto it = p->levelRow.find(key); it != p->levelRow.end())
-                    bad << tr("%1 %2 级已在第 %3 行给出")
+                    bad << Texts::tr("%1 %2 级已在第 %3 行给出")
                                .arg(sideWord(level.side, false), QString::number(level.rank), QString::number(it->second));
                 else
                     p->levelRow[key] = rowNumber;
@@ -309,7 +311,7 @@ std::vector<LevelSet> fromRows(const std::vector<QStringList>& rows, QStringList
                 if (!name.isEmpty()) {
                     QString& kept = p->set.rankNames[level.rank - 1];
                     if (auto it = p->nameRow.find(level.rank); it != p->nameRow.end() && kept != name)
-                        bad << tr("等级 %1 的名称“%2”与第 %3 行的“%4”不同")
+                        bad << Texts::tr("等级 %1 的名称“%2”与第 %3 行的“%4”不同")
                                    .arg(QString::number(level.rank), name, QString::number(it->second), kept);
                     else if (it == p->nameRow.end()) {
                         kept = name;
@@ -322,7 +324,7 @@ std::vector<LevelSet> fromRows(const std::vector<QStringList>& rows, QStringList
         }
         if (!bad.isEmpty()) {
             if (problems)
-                *problems << tr("第 %1 行：").arg(rowNumber) + bad.join(tr("；"));
+                *problems << Texts::tr("第 %1 行：").arg(rowNumber) + bad.join(Texts::tr("；"));
             if (p)
                 p->refused = true;
             continue;
@@ -337,7 +339,7 @@ std::vector<LevelSet> fromRows(const std::vector<QStringList>& rows, QStringList
         if (const QString problem = levelSetProblem(p.set); !problem.isEmpty()) {
             if (problems)
                 //: %1 the gauge, %2 what is wrong with its levels
-                *problems << tr("测点 %1：%2").arg(p.set.gauge, problem);
+                *problems << Texts::tr("测点 %1：%2").arg(p.set.gauge, problem);
             continue;
         }
         out.push_back(std::move(p.set));
