@@ -15,7 +15,7 @@ QString localText(qint64 utc)
 
 QString numberText(double v)
 {
-    return std::isfinite(v) ? QString::number(v, 'g', 7) : QString();
+    return std::isfinite(v) ? QString::number(v, 'g', 6) : QString();
 }
 
 } // namespace
@@ -64,6 +64,8 @@ QVariant EventsModel::data(const QModelIndex& index, int role) const
         return rankColour(e.to);
     if (role == Qt::ToolTipRole && index.column() == AcknowledgedColumn && e.acknowledged)
         return e.note;
+    if (role == Qt::ToolTipRole && index.column() == RuleColumn && !e.rule.isEmpty())
+        return e.rule;
     if (role == Qt::TextAlignmentRole && index.column() == ValueColumn)
         return int(Qt::AlignRight | Qt::AlignVCenter);
     if (role != Qt::DisplayRole)

@@ -111,6 +111,16 @@ GaugeBrowser::Pick pickOf(const QTreeWidgetItem* item)
 
 bool plottable(const QTreeWidgetItem* item) { return item->data(HistoryView::NameColumn, kPickRole).isValid(); }
 
+// Columns as wide as their texts, but none so wide that the ones after it leave the view (a
+// long rule shows whole in its tool tip).
+void fitColumns(QTableView* view)
+{
+    view->resizeColumnsToContents();
+    const int most = view->fontMetrics().horizontalAdvance(QLatin1Char('M')) * 24;
+    for (int c = 0; c < view->model()->columnCount(); ++c)
+        view->setColumnWidth(c, std::min(view->columnWidth(c), most));
+}
+
 } // namespace
 
 HistoryView::HistoryView(Recorder& recorder, FileDialogs& dialogs, Messenger& messenger, QWidget* parent)
@@ -608,7 +618,7 @@ void HistoryView::showReadings()
         Error error;
         if (!readingsModel->load(*a, gauge, &error))
             note->setText(Recorder::errorText(error));
-        readings->resizeColumnsToContents();
+        fitColumns(readings);
         readings->scrollToBottom(); // the newest readings first in view
     }
     updateDetailButtons();
@@ -646,8 +656,8 @@ void HistoryView::refreshEvents()
     overdueModel->setGauges(a->overdue(QDateTime::currentDateTimeUtc(), site, &error));
     if (!error.detail.isEmpty())
         note->setText(Recorder::errorText(error));
-    events->resizeColumnsToContents();
-    overdueList->resizeColumnsToContents();
+    fitColumns(events);
+    fitColumns(overdueList);
     updateDetailButtons();
 }
 

@@ -105,13 +105,13 @@ LevelsDialog::LevelsDialog(Archive& archive, const QString& gauge, Messenger& me
         row.quantity = new QComboBox(levelsBox);
         row.quantity->addItems({tr("数值"), tr("累计变化"), tr("变化速率")});
         row.quantity->setToolTip(tr("数值：读数的工程值；累计变化：与基准读数之差；变化速率：窗口天数内每天的变化"));
-        row.threshold = numberBox(levelsBox, -1e9, 1e9, 4);
+        row.threshold = numberBox(levelsBox, -1e9, 1e9, 3);
         row.window = numberBox(levelsBox, 0.01, 3650, 2);
         row.window->setValue(1);
         row.confirm = new QSpinBox(levelsBox);
         row.confirm->setRange(1, 1000);
         row.confirm->setToolTip(tr("连续这么多次读数超过阈值才算达到"));
-        row.deadBand = numberBox(levelsBox, 0, 1e9, 4);
+        row.deadBand = numberBox(levelsBox, 0, 1e9, 3);
         row.deadBand->setToolTip(tr("达到后，读数回到阈值以内超过回差才解除"));
         const QString where = i < kMaxRank ? tr("上限 %1").arg(i + 1) : tr("下限 %1").arg(i - kMaxRank + 1);
         row.used->setAccessibleName(tr("启用%1").arg(where));
@@ -291,8 +291,6 @@ void LevelsDialog::updateState()
         LevelRow& row = levels[std::size_t(i)];
         const QString rank = rankNames[std::size_t(i % kMaxRank)]->text().trimmed();
         row.name->setText(tr("%1 · %2").arg(i < kMaxRank ? tr("上限") : tr("下限"), rank));
-        const QColor colour = rankColour(i % kMaxRank + 1);
-        row.name->setStyleSheet(QStringLiteral("QLabel { border-left: 6px solid %1; padding-left: 4px; }").arg(colour.name()));
         const bool used = row.used->isChecked();
         for (QWidget* w : std::initializer_list<QWidget*>{row.quantity, row.threshold, row.confirm, row.deadBand})
             w->setEnabled(used);
@@ -330,7 +328,9 @@ void LevelsDialog::showVersions()
         versions->setItem(r, 1, new QTableWidgetItem(s.baselineUtc == kSinceEver ? tr("首次读数") : localText(s.baselineUtc)));
         versions->setItem(r, 2, new QTableWidgetItem(localText(s.enteredAt)));
         versions->setItem(r, 3, new QTableWidgetItem(s.enteredBy));
-        versions->setItem(r, 4, new QTableWidgetItem(LevelsForm::summary(s, m_unit, english)));
+        auto* rules = new QTableWidgetItem(LevelsForm::summary(s, m_unit, english));
+        rules->setToolTip(rules->text());
+        versions->setItem(r, 4, rules);
     }
     versions->resizeColumnsToContents();
 }

@@ -120,7 +120,7 @@ QVariant ReadingsModel::data(const QModelIndex& index, int role) const
         return p.hasTemperature ? QString::number(p.temperatureC, 'f', 1) : QString();
     case ValueColumn: {
         const double v = m_values[std::size_t(index.row())];
-        return std::isfinite(v) ? QString::number(v, 'g', 7) : QString();
+        return std::isfinite(v) ? QString::number(v, 'g', 6) : QString();
     }
     case StatusColumn:
         if (p.masked)
@@ -128,8 +128,12 @@ QVariant ReadingsModel::data(const QModelIndex& index, int role) const
         return statusName(levels, p.status, m_english);
     case FlagsColumn:
         return flagsText(p.flags, m_english);
-    case MaskedColumn:
-        return p.masked ? tr("已屏蔽") : QString();
+    case MaskedColumn: {
+        if (!p.masked)
+            return QString();
+        const auto note = m_notes.find({p.slot, p.time});
+        return note == m_notes.end() || note->second.isEmpty() ? tr("已屏蔽") : tr("已屏蔽：%1").arg(note->second);
+    }
     default:
         return {};
     }

@@ -75,6 +75,8 @@ class HistoryEventsTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        // Versions and acknowledgements keep the PC's user: one known here.
+        qputenv("USER", "tester");
         ASSERT_TRUE(dir.isValid());
         Archive* a = recorder.archive();
         ASSERT_TRUE(a) << recorder.failure().toStdString();
@@ -114,6 +116,15 @@ protected:
     }
 
     static constexpr qint64 kStart = 1'767'225'600; // 2026-01-01 00:00 UTC
+    void TearDown() override
+    {
+        if (userBefore.isEmpty())
+            qunsetenv("USER");
+        else
+            qputenv("USER", userBefore);
+    }
+
+    QByteArray userBefore = qgetenv("USER");
     QTemporaryDir dir;
     Error error;
     Recorder recorder{dir.filePath("archive.sqlite")};
@@ -154,7 +165,7 @@ TEST_F(HistoryEventsTest, EventsAreListedBySiteAndAcknowledgedWithANote)
     ASSERT_EQ(kept.size(), 2u);
     EXPECT_TRUE(kept[0].acknowledged);
     EXPECT_EQ(kept[0].note, "已通知现场");
-    EXPECT_FALSE(kept[0].acknowledgedBy.isEmpty());
+    EXPECT_EQ(kept[0].acknowledgedBy, "tester");
     EXPECT_FALSE(kept[1].acknowledged);
     EXPECT_TRUE(view.eventsModel->index(1, EventsModel::AcknowledgedColumn).data().toString().endsWith("：已通知现场"));
 
@@ -205,7 +216,7 @@ TEST_F(HistoryEventsTest, TheSelectedReadingsAreMaskedAndUnmasked)
     EXPECT_EQ(masks[1].utc, kStart + 3 * 86400);
     EXPECT_EQ(masks[0].note, "传感器受扰");
     ASSERT_EQ(view.readingsModel->rowCount(), 6); // the list was read again
-    EXPECT_EQ(text(2, ReadingsModel::MaskedColumn), "已屏蔽");
+    EXPECT_EQ(text(2, ReadingsModel::MaskedColumn), "已屏蔽：传感器受扰");
     EXPECT_EQ(view.readingsModel->index(2, ReadingsModel::MaskedColumn).data(Qt::ToolTipRole).toString(), "传感器受扰");
     EXPECT_TRUE(text(4, ReadingsModel::MaskedColumn).isEmpty());
     EXPECT_EQ(view.eventsModel->rowCount(), 0);

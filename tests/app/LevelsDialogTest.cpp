@@ -89,7 +89,7 @@ TEST(QualityRulesRows, RowsReadBackAndBadRowsAreNamed)
 
     // A word for a number, a band upside down and a type given twice: nothing is read.
     std::vector<QStringList> bad = rows;
-    bad.push_back({});                                           // an empty row is skipped
+    bad.push_back({}); // an empty row is skipped
     bad.push_back({"应变计", "abc", "3000", "-20", "60", "5", "10", "20"});
     bad.push_back({"裂缝计", "3000", "400", "-20", "60", "5", "10", "20"});
     bad.push_back(QualityRulesRows::toRow(own));
@@ -106,6 +106,8 @@ class LevelsDialogTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        // Versions and acknowledgements keep the PC's user: one known here.
+        qputenv("USER", "tester");
         ASSERT_TRUE(dir.isValid());
         a = Archive::open(dir.filePath("archive.sqlite"), nullptr, &error);
         ASSERT_TRUE(a) << error.detail.toStdString();
@@ -116,6 +118,15 @@ protected:
         return QDateTime::fromString(QString::fromLatin1(text), QStringLiteral("yyyy-MM-dd HH:mm"));
     }
 
+    void TearDown() override
+    {
+        if (userBefore.isEmpty())
+            qunsetenv("USER");
+        else
+            qputenv("USER", userBefore);
+    }
+
+    QByteArray userBefore = qgetenv("USER");
     QTemporaryDir dir;
     Error error;
     std::unique_ptr<Archive> a;
@@ -152,10 +163,8 @@ TEST_F(LevelsDialogTest, WhatIsEnteredIsTheVersionSaved)
 
     const LevelSet edited = dialog.levelSet();
     ASSERT_EQ(edited.levels.size(), 2u);
-    EXPECT_EQ(edited.levels[0], (TriggerLevel{.side = LevelSide::High, .rank = 2, .quantity = LevelQuantity::Change,
-                                              .threshold = 20, .windowDays = 1, .confirm = 3, .deadBand = 1}));
-    EXPECT_EQ(edited.levels[1], (TriggerLevel{.side = LevelSide::Low, .rank = 1, .quantity = LevelQuantity::Rate,
-                                              .threshold = -0.5, .windowDays = 7, .confirm = 1, .deadBand = 0}));
+    EXPECT_EQ(edited.levels[0], (TriggerLevel{.side = LevelSide::High, .rank = 2, .quantity = LevelQuantity::Change, .threshold = 20, .windowDays = 1, .confirm = 3, .deadBand = 1}));
+    EXPECT_EQ(edited.levels[1], (TriggerLevel{.side = LevelSide::Low, .rank = 1, .quantity = LevelQuantity::Rate, .threshold = -0.5, .windowDays = 7, .confirm = 1, .deadBand = 0}));
     EXPECT_EQ(edited.rankNames, QStringList({"预警", "警戒", "控制"}));
     EXPECT_EQ(edited.baselineUtc, local("2026-03-01 08:00").toSecsSinceEpoch());
     EXPECT_EQ(edited.fromUtc, local("2026-04-01 00:00").toSecsSinceEpoch());
@@ -166,7 +175,7 @@ TEST_F(LevelsDialogTest, WhatIsEnteredIsTheVersionSaved)
     ASSERT_EQ(kept.size(), 1u);
     EXPECT_TRUE(kept[0].sameRules(edited));
     EXPECT_EQ(kept[0].fromUtc, edited.fromUtc);
-    EXPECT_FALSE(kept[0].enteredBy.isEmpty());
+    EXPECT_EQ(kept[0].enteredBy, "tester");
     EXPECT_TRUE(a->levelSets("P2", &error).empty()); // this gauge only
     // The version is listed, with who entered it.
     ASSERT_EQ(dialog.versions->rowCount(), 1);
