@@ -2310,6 +2310,8 @@ Please choose it, or give it a name: the archive keeps copies by readout.</trans
         <source>%1；%2</source>
         <extracomment>%1 what was stored, %2 what the clock guard found
 ----------
+%1 what was stored, %2 what judging the new readings found
+----------
 %1 what was stored, %2 how many copies still wait</extracomment>
         <translation>%1; %2</translation>
     </message>
@@ -2737,7 +2739,7 @@ Do you want to replace it?</translation>
     </message>
     <message>
         <source>方向“%1”应为 上限 或 下限</source>
-        <translation>side “%1” should be 上限 (high) or 下限 (low)</translation>
+        <translation>side “%1” should be high or low</translation>
     </message>
     <message>
         <source>等级“%1”应为 1、2 或 3</source>
@@ -2745,7 +2747,7 @@ Do you want to replace it?</translation>
     </message>
     <message>
         <source>比较量“%1”应为 数值、累计变化 或 变化速率</source>
-        <translation>quantity “%1” should be 数值 (value), 累计变化 (change) or 变化速率 (rate)</translation>
+        <translation>quantity “%1” should be value, change or rate</translation>
     </message>
     <message>
         <source>阈值“%1”不是数</source>
