@@ -79,13 +79,13 @@ QVariant EventsModel::data(const QModelIndex& index, int role) const
         return e.unit.isEmpty() || numberText(e.value).isEmpty() ? numberText(e.value)
                                                                  : numberText(e.value) + QLatin1Char(' ') + e.unit;
     case ChangeColumn:
-        return tr("%1 → %2").arg(e.fromName, e.toName);
+        return QStringLiteral("%1 → %2").arg(e.fromName, e.toName);
     case RuleColumn:
         return e.rule;
     case AcknowledgedColumn: {
         if (!e.acknowledged)
             return tr("未确认");
-        QString text = tr("%1 %2").arg(e.acknowledgedBy, e.acknowledgedAt.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")));
+        QString text = QStringLiteral("%1 %2").arg(e.acknowledgedBy, e.acknowledgedAt.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")));
         if (!e.note.isEmpty())
             text += tr("：%1").arg(e.note);
         return text.trimmed();

@@ -290,7 +290,7 @@ void LevelsDialog::updateState()
     for (int i = 0; i < LevelsForm::kRows; ++i) {
         LevelRow& row = levels[std::size_t(i)];
         const QString rank = rankNames[std::size_t(i % kMaxRank)]->text().trimmed();
-        row.name->setText(tr("%1 · %2").arg(i < kMaxRank ? tr("上限") : tr("下限"), rank));
+        row.name->setText(QStringLiteral("%1 · %2").arg(i < kMaxRank ? tr("上限") : tr("下限"), rank));
         const bool used = row.used->isChecked();
         for (QWidget* w : std::initializer_list<QWidget*>{row.quantity, row.threshold, row.confirm, row.deadBand})
             w->setEnabled(used);

@@ -480,16 +480,8 @@
         <translation>en</translation>
     </message>
     <message>
-        <source>%1 → %2</source>
-        <translation>%1 → %2</translation>
-    </message>
-    <message>
         <source>未确认</source>
         <translation>not acknowledged</translation>
-    </message>
-    <message>
-        <source>%1 %2</source>
-        <translation>%1 %2</translation>
     </message>
     <message>
         <source>：%1</source>
@@ -1722,10 +1714,6 @@ Click to change which readout is connected</translation>
     <message>
         <source>保存为新版本（以前的版本保留），并按新触发值重新判断读数</source>
         <translation>Save as a new version (earlier versions are kept) and judge the readings again by it</translation>
-    </message>
-    <message>
-        <source>%1 · %2</source>
-        <translation>%1 · %2</translation>
     </message>
     <message>
         <source>上限</source>
