@@ -20,8 +20,8 @@ using namespace sql;
 namespace {
 
 constexpr qint64 kDay = 86400;
-// A readout's clock is at most a day off UTC; two days of readout time cover any UTC instant.
-constexpr qint64 kClockMargin = 2 * kDay;
+// A readout's clock is at most a day off UTC (zones lie within UTC-12 and UTC+14).
+constexpr qint64 kClockMargin = kDay;
 const double kNan = std::numeric_limits<double>::quiet_NaN();
 
 qint64 clampedSub(qint64 a, qint64 b) { return a < kSinceEver + b ? kSinceEver : a - b; }
@@ -351,8 +351,9 @@ public:
                     lastUtc = sqlite3_column_int64(s, 1);
                 }))
             return false;
-        if (state)
-            found->before = state->status;
+        if (!state) // never judged (or a state this program cannot read): judged whole at once
+            return whole(g, download, found);
+        found->before = state->status;
         std::vector<Reading> fresh;
         for (const judging::Added& a : added)
             for (const Held& h : g.held) {
@@ -367,9 +368,8 @@ public:
             found->after = found->before;
             return true;
         }
-        found->any = true;
         std::sort(fresh.begin(), fresh.end(), inOrder);
-        const bool goOn = state && fresh.front().utc > lastUtc &&
+        const bool goOn = fresh.front().utc > lastUtc &&
                           std::none_of(g.sets.begin(), g.sets.end(), [&](const LevelSet& s) {
                               return s.fromUtc > lastUtc && s.fromUtc <= fresh.back().utc;
                           });
@@ -555,6 +555,7 @@ private:
             const Judgement& j = out.judgements[k];
             const Reading& r = readings[first + k];
             const bool mine = download != 0 && r.download == download;
+            found->any = found->any || mine;
             if (mine && j.flags)
                 ++found->flagged;
             StoredMark* had = nullptr;
