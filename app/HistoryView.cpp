@@ -2,6 +2,10 @@
 
 #include "app/BackgroundWork.h"
 #include "app/CalibrationDialog.h"
+#include "app/EventLists.h"
+#include "app/LevelsDialog.h"
+#include "app/QualityRulesDialog.h"
+#include "app/ReadingsModel.h"
 #include "app/QtSaveProgress.h"
 #include "app/RegisterDialog.h"
 #include "app/TrendPlot.h"
@@ -22,9 +26,14 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QInputDialog>
+#include <QItemSelectionModel>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QSplitter>
+#include <QTabWidget>
+#include <QTableView>
 #include <QTimeZone>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
@@ -91,6 +100,29 @@ ExportSeries exportSeriesOf(const Archive& a, const GaugeBrowser::Pick& p, const
 
 } // namespace
 
+namespace {
+
+constexpr int kPickRole = Qt::UserRole;
+
+GaugeBrowser::Pick pickOf(const QTreeWidgetItem* item)
+{
+    return item->data(HistoryView::NameColumn, kPickRole).value<GaugeBrowser::Pick>();
+}
+
+bool plottable(const QTreeWidgetItem* item) { return item->data(HistoryView::NameColumn, kPickRole).isValid(); }
+
+// Columns as wide as their texts, but none so wide that the ones after it leave the view (a
+// long rule shows whole in its tool tip).
+void fitColumns(QTableView* view)
+{
+    view->resizeColumnsToContents();
+    const int most = view->fontMetrics().horizontalAdvance(QLatin1Char('M')) * 24;
+    for (int c = 0; c < view->model()->columnCount(); ++c)
+        view->setColumnWidth(c, std::min(view->columnWidth(c), most));
+}
+
+} // namespace
+
 HistoryView::HistoryView(Recorder& recorder, FileDialogs& dialogs, Messenger& messenger, QWidget* parent)
     : QWidget(parent), m_recorder(recorder), m_dialogs(dialogs), m_messenger(messenger)
 {
@@ -119,7 +151,13 @@ HistoryView::HistoryView(Recorder& recorder, FileDialogs& dialogs, Messenger& me
     assignButton = new QPushButton(tr("分配到测点…"), this);
     assignButton->setToolTip(tr("把“未分配”下所选元件自某时起的读数分配给一个测点"));
     assignButton->setEnabled(false);
-    for (QPushButton* b : {registerButton, assignButton, calibrationButton, exportButton, pictureButton, checkButton})
+    levelsButton = new QPushButton(tr("触发值…"), this);
+    levelsButton->setToolTip(tr("查看或设定所选测点的触发值（预警、报警、控制），可同时用于同类型或同工程的测点"));
+    levelsButton->setEnabled(false);
+    qualityButton = new QPushButton(tr("质量规则…"), this);
+    qualityButton->setToolTip(tr("按测点类型设定读数质量规则：频率范围、温度范围、温度跳变和台阶"));
+    for (QPushButton* b : {registerButton, assignButton, calibrationButton, levelsButton, qualityButton, exportButton,
+                           pictureButton, checkButton})
         bar->addWidget(b);
     layout->addLayout(bar);
 
@@ -133,9 +171,66 @@ HistoryView::HistoryView(Recorder& recorder, FileDialogs& dialogs, Messenger& me
     components->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     // Shown beside the name, where the list's narrow pane leaves it in view.
     components->header()->moveSection(CalibrationColumn, CountColumn);
-    plot = new TrendPlot(split);
+    components->setContextMenuPolicy(Qt::CustomContextMenu);
+    auto* right = new QSplitter(Qt::Vertical, split);
+    plot = new TrendPlot(right);
+    details = new QTabWidget(right);
+    details->setAccessibleName(tr("读数、事件和逾期"));
+    const auto tableOf = [this](QAbstractItemModel* model, const QString& name) {
+        auto* view = new QTableView(this);
+        view->setModel(model);
+        view->setAccessibleName(name);
+        view->setSelectionBehavior(QAbstractItemView::SelectRows);
+        view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        view->verticalHeader()->setVisible(false);
+        view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 6);
+        view->horizontalHeader()->setStretchLastSection(true);
+        return view;
+    };
+    const auto pageOf = [this](QWidget* list, std::initializer_list<QWidget*> tools) {
+        auto* page = new QWidget(this);
+        auto* box = new QVBoxLayout(page);
+        box->setContentsMargins(2, 2, 2, 2);
+        auto* row = new QHBoxLayout;
+        for (QWidget* w : tools)
+            row->addWidget(w);
+        row->addStretch(1);
+        box->addLayout(row);
+        box->addWidget(list, 1);
+        return page;
+    };
+    readingsModel = new ReadingsModel(this);
+    readings = tableOf(readingsModel, tr("测点读数"));
+    readings->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    maskButton = new QPushButton(tr("屏蔽…"), this);
+    maskButton->setToolTip(tr("所选读数不再参与触发值判断、变化速率和趋势图；读数本身保留"));
+    unmaskButton = new QPushButton(tr("取消屏蔽"), this);
+    details->addTab(pageOf(readings, {maskButton, unmaskButton}), tr("读数"));
+    eventsModel = new EventsModel(this);
+    events = tableOf(eventsModel, tr("事件"));
+    events->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    unacknowledgedOnly = new QCheckBox(tr("只显示未确认的"), this);
+    acknowledgeButton = new QPushButton(tr("确认…"), this);
+    acknowledgeButton->setToolTip(tr("确认所选事件，并写下说明"));
+    details->addTab(pageOf(events, {unacknowledgedOnly, acknowledgeButton}), tr("事件"));
+    overdueModel = new OverdueModel(this);
+    overdueList = tableOf(overdueModel, tr("逾期未测"));
+    details->addTab(pageOf(overdueList, {}), tr("逾期未测"));
+    auto* corner = new QWidget(this);
+    auto* cornerRow = new QHBoxLayout(corner);
+    cornerRow->setContentsMargins(0, 0, 4, 0);
+    cornerRow->addWidget(new QLabel(tr("工程："), corner));
+    siteFilter = new QComboBox(corner);
+    siteFilter->setAccessibleName(tr("事件和逾期的工程"));
+    siteFilter->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    cornerRow->addWidget(siteFilter);
+    details->setCornerWidget(corner);
+    right->addWidget(plot);
+    right->addWidget(details);
+    right->setStretchFactor(0, 3);
+    right->setStretchFactor(1, 2);
     split->addWidget(components);
-    split->addWidget(plot);
+    split->addWidget(right);
     split->setStretchFactor(1, 1);
     split->setSizes({250, 750}); // the plot takes the room; the list shows code, calibration and count
     layout->addWidget(split, 1);
@@ -154,22 +249,34 @@ HistoryView::HistoryView(Recorder& recorder, FileDialogs& dialogs, Messenger& me
     connect(checkButton, &QPushButton::clicked, this, &HistoryView::checkArchive);
     connect(registerButton, &QPushButton::clicked, this, &HistoryView::editRegister);
     connect(assignButton, &QPushButton::clicked, this, &HistoryView::assignChosenSlot);
+    connect(levelsButton, &QPushButton::clicked, this, &HistoryView::editLevels);
+    connect(qualityButton, &QPushButton::clicked, this, &HistoryView::editQualityRules);
+    connect(maskButton, &QPushButton::clicked, this, &HistoryView::askMask);
+    connect(unmaskButton, &QPushButton::clicked, this, &HistoryView::unmaskSelected);
+    connect(acknowledgeButton, &QPushButton::clicked, this, &HistoryView::askAcknowledge);
+    connect(siteFilter, &QComboBox::currentIndexChanged, this, &HistoryView::refreshEvents);
+    connect(unacknowledgedOnly, &QCheckBox::toggled, this, &HistoryView::refreshEvents);
+    connect(components, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        QTreeWidgetItem* item = components->itemAt(at);
+        if (!item || !plottable(item) || pickOf(item).kind != GaugeBrowser::Kind::Gauge)
+            return;
+        if (!item->isSelected()) {
+            components->clearSelection();
+            item->setSelected(true);
+        }
+        QMenu menu(this);
+        menu.addAction(tr("触发值…"), this, &HistoryView::editLevels);
+        menu.exec(components->viewport()->mapToGlobal(at));
+    });
+    askNote = [this](const QString& title, const QString& label) -> std::optional<QString> {
+        bool ok = false;
+        const QString text = QInputDialog::getText(this, title, label, QLineEdit::Normal, QString(), &ok);
+        return ok ? std::optional<QString>(text) : std::nullopt;
+    };
+    updateDetailButtons();
 }
 
 HistoryView::~HistoryView() = default;
-
-namespace {
-
-constexpr int kPickRole = Qt::UserRole;
-
-GaugeBrowser::Pick pickOf(const QTreeWidgetItem* item)
-{
-    return item->data(HistoryView::NameColumn, kPickRole).value<GaugeBrowser::Pick>();
-}
-
-bool plottable(const QTreeWidgetItem* item) { return item->data(HistoryView::NameColumn, kPickRole).isValid(); }
-
-} // namespace
 
 QList<GaugeBrowser::Pick> HistoryView::chosen() const
 {
@@ -212,6 +319,10 @@ void HistoryView::refresh()
     if (!a || !m_browser.load(*a, &error)) {
         note->setText(a ? Recorder::errorText(error) : m_recorder.failure());
         plot->setSeries({});
+        readingsModel->clear();
+        eventsModel->setEvents({});
+        overdueModel->setGauges({});
+        updateDetailButtons();
         return;
     }
     for (const GaugeBrowser::Entry& group : m_browser.entries()) {
@@ -246,7 +357,10 @@ void HistoryView::refresh()
     }
     components->expandAll();
     markCalibrations(*a);
+    fillSites();
+    readingsModel->clear(); // read again: the readings' statuses and masks may have changed
     replot();
+    refreshEvents();
 }
 
 void HistoryView::markCalibrations(const Archive& a)
@@ -287,6 +401,8 @@ void HistoryView::replot()
     QList<GaugeBrowser::Pick> picked = chosen();
     const bool oneSlot = picked.size() == 1 && picked[0].kind == GaugeBrowser::Kind::Slot;
     assignButton->setEnabled(oneSlot);
+    levelsButton->setEnabled(a && !chosenGauge().isEmpty());
+    showReadings();
     if (!a || picked.isEmpty()) {
         plot->setSeries({});
         note->setText(a ? tr("选择左侧的测点以显示趋势（可按住 Ctrl 多选）。") : m_recorder.failure());
@@ -472,4 +588,208 @@ void HistoryView::exportPicture()
         return;
     m_messenger.information(plot->savePng(*path, 1600, 900) ? tr("成功导出图片，请查阅！")
                                                             : tr("图片未能保存：%1").arg(*path));
+}
+
+QString HistoryView::chosenGauge() const
+{
+    const QList<GaugeBrowser::Pick> picked = chosen();
+    return picked.size() == 1 && picked[0].kind == GaugeBrowser::Kind::Gauge ? picked[0].name : QString();
+}
+
+void HistoryView::fillSites()
+{
+    const QString before = siteFilter->currentData().toString();
+    const QSignalBlocker block(siteFilter);
+    siteFilter->clear();
+    siteFilter->addItem(tr("全部工程"), QString());
+    for (const GaugeBrowser::Entry& group : m_browser.entries())
+        if (group.kind == GaugeBrowser::Kind::Site && !group.name.isEmpty())
+            siteFilter->addItem(group.name, group.name);
+    siteFilter->setCurrentIndex(std::max(0, siteFilter->findData(before)));
+}
+
+void HistoryView::showReadings()
+{
+    Archive* a = m_recorder.archive();
+    const QString gauge = a ? chosenGauge() : QString();
+    if (gauge.isEmpty()) {
+        readingsModel->clear();
+    } else if (gauge != readingsModel->gauge()) {
+        Error error;
+        if (!readingsModel->load(*a, gauge, &error))
+            note->setText(Recorder::errorText(error));
+        fitColumns(readings);
+        readings->scrollToBottom(); // the newest readings first in view
+    }
+    updateDetailButtons();
+}
+
+void HistoryView::updateDetailButtons()
+{
+    const bool any = readingsModel->rowCount() > 0;
+    maskButton->setEnabled(any);
+    unmaskButton->setEnabled(any);
+    acknowledgeButton->setEnabled(eventsModel->rowCount() > 0);
+    details->setTabText(0, readingsModel->gauge().isEmpty() ? tr("读数") : tr("读数：%1").arg(readingsModel->gauge()));
+    details->setTabText(1, eventsModel->rowCount() > 0 ? tr("事件（%1）").arg(eventsModel->rowCount()) : tr("事件"));
+    details->setTabText(2, overdueModel->rowCount() > 0 ? tr("逾期未测（%1）").arg(overdueModel->rowCount()) : tr("逾期未测"));
+}
+
+void HistoryView::refreshEvents()
+{
+    Archive* a = m_recorder.archive();
+    if (!a) {
+        eventsModel->setEvents({});
+        overdueModel->setGauges({});
+        updateDetailButtons();
+        return;
+    }
+    const QString site = siteFilter->currentData().toString();
+    EventQuery query;
+    query.site = site;
+    query.unacknowledgedOnly = unacknowledgedOnly->isChecked();
+    Error error{ErrorKind::ReadFailed, {}};
+    std::vector<LevelEvent> found = a->events(query, &error);
+    // The newest first: what needs attention is at the top.
+    std::reverse(found.begin(), found.end());
+    eventsModel->setEvents(std::move(found));
+    overdueModel->setGauges(a->overdue(QDateTime::currentDateTimeUtc(), site, &error));
+    if (!error.detail.isEmpty())
+        note->setText(Recorder::errorText(error));
+    fitColumns(events);
+    fitColumns(overdueList);
+    updateDetailButtons();
+}
+
+void HistoryView::editLevels()
+{
+    Archive* a = m_recorder.archive();
+    const QString gauge = chosenGauge();
+    if (!a || gauge.isEmpty()) {
+        m_messenger.information(a ? tr("请先在左侧选择一个测点。") : m_recorder.failure());
+        return;
+    }
+    LevelsDialog dialog(*a, gauge, m_messenger, this);
+    if (dialog.exec() == QDialog::Accepted)
+        refresh();
+}
+
+void HistoryView::editQualityRules()
+{
+    Archive* a = m_recorder.archive();
+    if (!a) {
+        m_messenger.information(m_recorder.failure());
+        return;
+    }
+    QualityRulesDialog dialog(*a, m_messenger, this);
+    if (dialog.exec() == QDialog::Accepted)
+        refresh();
+}
+
+namespace {
+
+std::vector<int> selectedRows(const QTableView* view)
+{
+    std::vector<int> rows;
+    for (const QModelIndex& i : view->selectionModel()->selectedRows())
+        rows.push_back(i.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+} // namespace
+
+bool HistoryView::maskSelected(const QString& note_)
+{
+    Archive* a = m_recorder.archive();
+    const std::vector<int> rows = selectedRows(readings);
+    if (!a || rows.empty()) {
+        m_messenger.information(tr("请先在读数列表中选择要屏蔽的读数。"));
+        return false;
+    }
+    const QString text = note_.trimmed();
+    if (text.isEmpty()) {
+        m_messenger.information(tr("屏蔽读数须写明原因，未屏蔽。"));
+        return false;
+    }
+    std::vector<ReadingRef> refs;
+    for (int r : rows)
+        if (!readingsModel->points()[std::size_t(r)].masked)
+            refs.push_back(readingsModel->ref(r));
+    if (refs.empty()) {
+        m_messenger.information(tr("所选读数都已屏蔽。"));
+        return false;
+    }
+    Error error;
+    if (!a->mask(refs, text, &error)) {
+        m_messenger.information(tr("读数未屏蔽：%1").arg(Recorder::errorText(error)));
+        return false;
+    }
+    refresh();
+    return true;
+}
+
+bool HistoryView::unmaskSelected()
+{
+    Archive* a = m_recorder.archive();
+    const std::vector<int> rows = selectedRows(readings);
+    std::vector<ReadingRef> refs;
+    for (int r : rows)
+        if (readingsModel->points()[std::size_t(r)].masked)
+            refs.push_back(readingsModel->ref(r));
+    if (!a || refs.empty()) {
+        m_messenger.information(tr("请先在读数列表中选择已屏蔽的读数。"));
+        return false;
+    }
+    Error error;
+    if (!a->unmask(refs, &error)) {
+        m_messenger.information(tr("屏蔽未取消：%1").arg(Recorder::errorText(error)));
+        return false;
+    }
+    refresh();
+    return true;
+}
+
+void HistoryView::askMask()
+{
+    if (selectedRows(readings).empty()) {
+        m_messenger.information(tr("请先在读数列表中选择要屏蔽的读数。"));
+        return;
+    }
+    const std::optional<QString> text =
+        askNote(tr("屏蔽读数"), tr("屏蔽 %1 条读数的原因：").arg(selectedRows(readings).size()));
+    if (text)
+        maskSelected(*text);
+}
+
+bool HistoryView::acknowledgeSelected(const QString& note_)
+{
+    Archive* a = m_recorder.archive();
+    const std::vector<int> rows = selectedRows(events);
+    if (!a || rows.empty()) {
+        m_messenger.information(tr("请先在事件列表中选择要确认的事件。"));
+        return false;
+    }
+    for (int r : rows) {
+        Error error;
+        const LevelEvent& e = eventsModel->events()[std::size_t(r)];
+        if (!a->acknowledge(e.id, note_.trimmed(), &error)) {
+            m_messenger.information(tr("事件未确认：%1").arg(Recorder::errorText(error)));
+            refreshEvents();
+            return false;
+        }
+    }
+    refreshEvents();
+    return true;
+}
+
+void HistoryView::askAcknowledge()
+{
+    const std::size_t n = selectedRows(events).size();
+    if (n == 0) {
+        m_messenger.information(tr("请先在事件列表中选择要确认的事件。"));
+        return;
+    }
+    if (const std::optional<QString> text = askNote(tr("确认事件"), tr("确认 %1 个事件的说明：").arg(n)))
+        acknowledgeSelected(*text);
 }

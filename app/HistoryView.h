@@ -4,7 +4,9 @@
 #include "archive/History.h"
 
 #include <QWidget>
+#include <functional>
 #include <memory>
+#include <optional>
 
 class FileDialogs;
 class Messenger;
@@ -12,8 +14,13 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QPushButton;
+class QTabWidget;
+class QTableView;
 class QTreeWidget;
 class QTreeWidgetItem;
+class EventsModel;
+class OverdueModel;
+class ReadingsModel;
 class SaveProgress;
 class TrendPlot;
 
@@ -25,7 +32,9 @@ class Recorder;
 // time spans, and the slots whose readings no gauge holds ("未分配"); for the chosen ones a
 // trend of the reading (or its engineering value) and the temperature, over a chosen time
 // range; the gauge register, the calibrations, the hand assignment of a slot to a gauge;
-// exports of the data and of the plot.
+// exports of the data and of the plot; the trigger levels and quality rules; under the plot, the
+// chosen gauge's readings (to mask or unmask), the events of a site (to acknowledge) and its
+// gauges overdue for a reading.
 class HistoryView : public QWidget {
     Q_OBJECT
 public:
@@ -61,8 +70,28 @@ public:
     QPushButton* checkButton = nullptr;
     QPushButton* registerButton = nullptr;
     QPushButton* assignButton = nullptr;
+    QPushButton* levelsButton = nullptr;
+    QPushButton* qualityButton = nullptr;
     QLabel* note = nullptr;
     TrendPlot* plot = nullptr;
+
+    // Under the plot: 读数, 事件, 逾期未测; the site chosen in the corner applies to the last two.
+    QTabWidget* details = nullptr;
+    QComboBox* siteFilter = nullptr; // 全部工程, then the sites by name (item data: the name)
+    QTableView* readings = nullptr;
+    ReadingsModel* readingsModel = nullptr;
+    QPushButton* maskButton = nullptr;
+    QPushButton* unmaskButton = nullptr;
+    QTableView* events = nullptr;
+    EventsModel* eventsModel = nullptr;
+    QCheckBox* unacknowledgedOnly = nullptr;
+    QPushButton* acknowledgeButton = nullptr;
+    QTableView* overdueList = nullptr;
+    OverdueModel* overdueModel = nullptr;
+
+    // Asks the operator for a note (屏蔽, 确认): nullopt when cancelled. A text input dialog
+    // unless replaced.
+    std::function<std::optional<QString>(const QString& title, const QString& label)> askNote;
     // Shows how far an export has come, with its cancel (a progress dialog unless replaced).
     SaveProgress* progress = nullptr;
 
@@ -77,8 +106,26 @@ public:
     // Assigns an unassigned slot to a gauge from readout time `from`; says why when refused.
     bool assignSlot(const GaugeBrowser::Pick& slot, const QString& gauge, qint64 from);
 
+    // The trigger levels of the one gauge chosen, and the quality rules (dialogs).
+    void editLevels();
+    void editQualityRules();
+    // The gauge whose readings the 读数 list shows: the one gauge chosen, else none.
+    QString chosenGauge() const;
+    // Masks the readings selected in the 读数 list with a note (required), or lifts their masks;
+    // the tab is read again. Says why when refused.
+    bool maskSelected(const QString& note);
+    bool unmaskSelected();
+    // Acknowledges the events selected in the 事件 list with a note.
+    bool acknowledgeSelected(const QString& note);
+    // Reads the events and the overdue gauges of the chosen site again.
+    void refreshEvents();
 private:
     void replot();
+    void showReadings();
+    void askMask();
+    void askAcknowledge();
+    void fillSites();
+    void updateDetailButtons();
     QList<GaugeBrowser::Pick> chosen() const;
 
     // Marks each listed gauge with whether it has a calibration.

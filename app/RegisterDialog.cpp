@@ -2,7 +2,9 @@
 
 #include "app/CalibrationGrid.h"
 #include "archive/Archive.h"
+#include "app/EventLists.h"
 #include "archive/GaugeRegisterTable.h"
+#include "archive/LevelTable.h"
 #include "archive/Recorder.h"
 #include "archive/TableFile.h"
 #include "platform/FileDialogs.h"
@@ -94,7 +96,12 @@ RegisterDialog::RegisterDialog(Archive& archive, FileDialogs& dialogs, Messenger
     importButton->setToolTip(tr("从工作簿（.xls、.xlsx）或 CSV 文件导入测点登记表，第一行为列名（中文或英文）；"
                                 "已有的测点替换其行，其余的添加在后面"));
     exportButton->setToolTip(tr("把表中的测点导出为 .xlsx 或 .csv"));
-    for (QPushButton* b : {importButton, exportButton, addButton, removeButton})
+    importLevelsButton = new QPushButton(tr("导入触发值…"), this);
+    exportLevelsButton = new QPushButton(tr("导出触发值…"), this);
+    importLevelsButton->setToolTip(tr("从工作簿或 CSV 文件导入各测点的触发值（每行一个触发值），"
+                                      "立即作为新版本保存到档案；测点须已在档案的登记表中"));
+    exportLevelsButton->setToolTip(tr("把各测点现行的触发值导出为 .xlsx 或 .csv，每行一个触发值"));
+    for (QPushButton* b : {importButton, exportButton, addButton, removeButton, importLevelsButton, exportLevelsButton})
         buttons->addWidget(b);
     buttons->addStretch(1);
     buttons->addWidget(saveButton);
@@ -104,6 +111,8 @@ RegisterDialog::RegisterDialog(Archive& archive, FileDialogs& dialogs, Messenger
 
     connect(importButton, &QPushButton::clicked, this, &RegisterDialog::importFile);
     connect(exportButton, &QPushButton::clicked, this, &RegisterDialog::exportFile);
+    connect(importLevelsButton, &QPushButton::clicked, this, &RegisterDialog::importLevels);
+    connect(exportLevelsButton, &QPushButton::clicked, this, &RegisterDialog::exportLevels);
     connect(addButton, &QPushButton::clicked, this, [this] {
         const int r = rows->appendRow(GaugeRegisterTable::toRow(GaugeInfo{}));
         grid->setCurrentIndex(rows->index(r, 0));
@@ -209,4 +218,67 @@ void RegisterDialog::exportFile()
         return;
     const std::optional<QString> failure = GaugeRegisterTable::writeFile(*path, *register_);
     m_messenger.information(failure ? tr("导出失败：%1").arg(*failure) : tr("成功导出文件，请查阅！"));
+}
+
+void RegisterDialog::exportLevels()
+{
+    Error error{ErrorKind::ReadFailed, {}};
+    const std::vector<LevelSet> sets = m_archive.currentLevelSets(&error);
+    if (!error.detail.isEmpty()) {
+        m_messenger.information(tr("无法读取触发值：%1").arg(Recorder::errorText(error)));
+        return;
+    }
+    if (sets.empty()) {
+        m_messenger.information(tr("档案中还没有任何测点的触发值。"));
+        return;
+    }
+    const std::optional<QString> path =
+        m_dialogs.saveFileName(tr("EXCEL 工作簿|*.xlsx|CSV（逗号分隔）|*.csv"), tr("触发值表.xlsx"));
+    if (!path || path->isEmpty())
+        return;
+    const std::optional<QString> failure = LevelTable::writeFile(*path, sets, windowSpeaksEnglish());
+    m_messenger.information(failure ? tr("导出失败：%1").arg(*failure) : tr("成功导出文件，请查阅！"));
+}
+
+void RegisterDialog::importLevels()
+{
+    const std::optional<QString> path =
+        m_dialogs.openFileName(tr("工作簿或 CSV|*.xls *.xlsx *.csv|EXCEL 工作簿|*.xls *.xlsx|CSV（逗号分隔）|*.csv"));
+    if (!path || path->isEmpty())
+        return;
+    QString readError;
+    const std::optional<std::vector<QStringList>> fileRows = TableFile::read(*path, &readError);
+    if (!fileRows) {
+        m_messenger.information(tr("无法读取触发值表：%1").arg(readError));
+        return;
+    }
+    QStringList problems;
+    std::vector<LevelSet> sets = LevelTable::fromRows(*fileRows, &problems, 1);
+    // The archive keeps levels of the gauges it knows only: the others are named, not lost in
+    // a refusal of the whole file.
+    Error error;
+    QStringList known;
+    for (const GaugeInfo& g : m_archive.gaugeRegister(&error))
+        known << g.name;
+    QStringList unknown;
+    std::erase_if(sets, [&](const LevelSet& s) {
+        if (known.contains(s.gauge))
+            return false;
+        unknown << s.gauge;
+        return true;
+    });
+    if (!unknown.isEmpty())
+        problems << tr("以下测点不在档案的测点登记表中（请先保存登记表）：%1").arg(unknown.join(tr("、")));
+    if (sets.empty()) {
+        m_messenger.information(tr("文件中没有可以导入的触发值，档案未改变：\n%1").arg(listed(problems)));
+        return;
+    }
+    if (!m_archive.addLevelSets(sets, &error)) {
+        m_messenger.information(tr("触发值未导入：%1").arg(Recorder::errorText(error)));
+        return;
+    }
+    QString text = tr("已导入 %1 个测点的触发值。").arg(sets.size());
+    if (!problems.isEmpty())
+        text += QLatin1Char('\n') + tr("以下各项未导入：\n%1").arg(listed(problems));
+    m_messenger.information(text);
 }

@@ -18,7 +18,8 @@ class Archive;
 
 // The gauge register in a grid, a row per gauge (测点, 类型, 单位, 工程, 位置, 安装日期,
 // 测读间隔（天）, 备注): typed in, imported from a workbook or CSV file, exported, and saved
-// into the archive. The type is chosen from the usual kinds or typed.
+// into the archive. The type is chosen from the usual kinds or typed. The gauges' trigger levels
+// are imported and exported beside it, as a table of their own.
 class RegisterDialog : public QDialog {
     Q_OBJECT
 public:
@@ -31,6 +32,11 @@ public:
     // Reads a file and merges it into the grid by name; rows that cannot be read are named.
     void importFile();
     void exportFile();
+    // The trigger levels in force, one set per gauge (archive::LevelTable), exported beside the
+    // register; an import adds its sets to the archive at once as new versions, leaving out the
+    // gauges the file gives wrongly and those the archive's register does not hold.
+    void exportLevels();
+    void importLevels();
     void setRows(const std::vector<archive::GaugeInfo>& rows);
 
     // The types offered for a gauge.
@@ -40,6 +46,8 @@ public:
     QTableView* grid = nullptr;
     QPushButton* importButton = nullptr;
     QPushButton* exportButton = nullptr;
+    QPushButton* importLevelsButton = nullptr;
+    QPushButton* exportLevelsButton = nullptr;
     QPushButton* addButton = nullptr;
     QPushButton* removeButton = nullptr;
     QPushButton* saveButton = nullptr;

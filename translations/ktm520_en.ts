@@ -473,6 +473,46 @@
     </message>
 </context>
 <context>
+    <name>EventsModel</name>
+    <message>
+        <source>zh</source>
+        <comment>the window&apos;s language</comment>
+        <translation>en</translation>
+    </message>
+    <message>
+        <source>未确认</source>
+        <translation>not acknowledged</translation>
+    </message>
+    <message>
+        <source>：%1</source>
+        <translation>: %1</translation>
+    </message>
+    <message>
+        <source>时间</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>测点</source>
+        <translation>Gauge</translation>
+    </message>
+    <message>
+        <source>数值</source>
+        <translation>Value</translation>
+    </message>
+    <message>
+        <source>状态变化</source>
+        <translation>Change</translation>
+    </message>
+    <message>
+        <source>触发规则</source>
+        <translation>Rule</translation>
+    </message>
+    <message>
+        <source>确认</source>
+        <translation>Acknowledged</translation>
+    </message>
+</context>
+<context>
     <name>FailureText</name>
     <message>
         <source>找不到该文件或文件夹。</source>
@@ -1256,6 +1296,142 @@ Click to change which readout is connected</translation>
         <source>请先在左侧选择要导出的测点。</source>
         <translation>Choose the gauges to export on the left first.</translation>
     </message>
+    <message>
+        <source>触发值…</source>
+        <translation>Trigger levels…</translation>
+    </message>
+    <message>
+        <source>查看或设定所选测点的触发值（预警、报警、控制），可同时用于同类型或同工程的测点</source>
+        <translation>View or set the chosen gauge&apos;s trigger levels (warning, alarm, action), also for every gauge of its type or site</translation>
+    </message>
+    <message>
+        <source>质量规则…</source>
+        <translation>Quality rules…</translation>
+    </message>
+    <message>
+        <source>按测点类型设定读数质量规则：频率范围、温度范围、温度跳变和台阶</source>
+        <translation>Set the reading quality rules by gauge type: frequency band, temperature range, temperature jumps and steps</translation>
+    </message>
+    <message>
+        <source>读数、事件和逾期</source>
+        <translation>Readings, events and overdue gauges</translation>
+    </message>
+    <message>
+        <source>测点读数</source>
+        <translation>Gauge readings</translation>
+    </message>
+    <message>
+        <source>屏蔽…</source>
+        <translation>Mask…</translation>
+    </message>
+    <message>
+        <source>所选读数不再参与触发值判断、变化速率和趋势图；读数本身保留</source>
+        <translation>The selected readings are left out of trigger levels, rates and the trend; the readings themselves are kept</translation>
+    </message>
+    <message>
+        <source>取消屏蔽</source>
+        <translation>Unmask</translation>
+    </message>
+    <message>
+        <source>读数</source>
+        <translation>Readings</translation>
+    </message>
+    <message>
+        <source>事件</source>
+        <translation>Events</translation>
+    </message>
+    <message>
+        <source>只显示未确认的</source>
+        <translation>Unacknowledged only</translation>
+    </message>
+    <message>
+        <source>确认…</source>
+        <translation>Acknowledge…</translation>
+    </message>
+    <message>
+        <source>确认所选事件，并写下说明</source>
+        <translation>Acknowledge the selected events with a note</translation>
+    </message>
+    <message>
+        <source>逾期未测</source>
+        <translation>Overdue</translation>
+    </message>
+    <message>
+        <source>工程：</source>
+        <translation>Site:</translation>
+    </message>
+    <message>
+        <source>事件和逾期的工程</source>
+        <translation>Site of the events and overdue gauges</translation>
+    </message>
+    <message>
+        <source>全部工程</source>
+        <translation>All sites</translation>
+    </message>
+    <message>
+        <source>读数：%1</source>
+        <translation>Readings: %1</translation>
+    </message>
+    <message>
+        <source>事件（%1）</source>
+        <translation>Events (%1)</translation>
+    </message>
+    <message>
+        <source>逾期未测（%1）</source>
+        <translation>Overdue (%1)</translation>
+    </message>
+    <message>
+        <source>请先在左侧选择一个测点。</source>
+        <translation>Choose one gauge on the left first.</translation>
+    </message>
+    <message>
+        <source>请先在读数列表中选择要屏蔽的读数。</source>
+        <translation>Select the readings to mask in the list of readings first.</translation>
+    </message>
+    <message>
+        <source>屏蔽读数须写明原因，未屏蔽。</source>
+        <translation>A mask needs a reason: nothing was masked.</translation>
+    </message>
+    <message>
+        <source>所选读数都已屏蔽。</source>
+        <translation>The selected readings are masked already.</translation>
+    </message>
+    <message>
+        <source>读数未屏蔽：%1</source>
+        <translation>The readings were not masked: %1</translation>
+    </message>
+    <message>
+        <source>请先在读数列表中选择已屏蔽的读数。</source>
+        <translation>Select masked readings in the list of readings first.</translation>
+    </message>
+    <message>
+        <source>屏蔽未取消：%1</source>
+        <translation>The masks were not lifted: %1</translation>
+    </message>
+    <message>
+        <source>屏蔽读数</source>
+        <translation>Mask readings</translation>
+    </message>
+    <message>
+        <source>屏蔽 %1 条读数的原因：</source>
+        <translation>Why the %1 readings are masked:</translation>
+    </message>
+    <message>
+        <source>请先在事件列表中选择要确认的事件。</source>
+        <translation>Select the events to acknowledge in the list of events first.</translation>
+    </message>
+    <message>
+        <source>事件未确认：%1</source>
+        <translation>The event was not acknowledged: %1</translation>
+    </message>
+    <message>
+        <source>确认事件</source>
+        <translation>Acknowledge events</translation>
+    </message>
+    <message>
+        <source>确认 %1 个事件的说明：</source>
+        <translation>Note for the %1 events acknowledged:</translation>
+    </message>
 </context>
 <context>
     <name>Judgement</name>
@@ -1319,6 +1495,268 @@ Click to change which readout is connected</translation>
     <message>
         <source>离散度读数个数须在 6 到 1000 之间</source>
         <translation>The scatter window must be between 6 and 1000 readings</translation>
+    </message>
+</context>
+<context>
+    <name>LevelsDialog</name>
+    <message>
+        <source>触发值：%1</source>
+        <translation>Trigger levels: %1</translation>
+    </message>
+    <message>
+        <source>工程 %1</source>
+        <translation>site %1</translation>
+    </message>
+    <message>
+        <source>单位 %1</source>
+        <translation>unit %1</translation>
+    </message>
+    <message>
+        <source>测点 %1</source>
+        <translation>Gauge %1</translation>
+    </message>
+    <message>
+        <source>测点 %1（%2）</source>
+        <translation>Gauge %1 (%2)</translation>
+    </message>
+    <message>
+        <source>，</source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source>等级名称</source>
+        <translation>Rank names</translation>
+    </message>
+    <message>
+        <source>等级 %1 的名称</source>
+        <translation>Name of rank %1</translation>
+    </message>
+    <message>
+        <source>等级 %1：</source>
+        <translation>Rank %1:</translation>
+    </message>
+    <message>
+        <source>触发值</source>
+        <translation>Trigger levels</translation>
+    </message>
+    <message>
+        <source>级别</source>
+        <translation>Level</translation>
+    </message>
+    <message>
+        <source>启用</source>
+        <translation>On</translation>
+    </message>
+    <message>
+        <source>比较量</source>
+        <translation>Quantity</translation>
+    </message>
+    <message>
+        <source>阈值</source>
+        <translation>Threshold</translation>
+    </message>
+    <message>
+        <source>窗口（天）</source>
+        <translation>Window (days)</translation>
+    </message>
+    <message>
+        <source>连续次数</source>
+        <translation>Confirmations</translation>
+    </message>
+    <message>
+        <source>回差</source>
+        <translation>Dead band</translation>
+    </message>
+    <message>
+        <source>数值</source>
+        <translation>Value</translation>
+    </message>
+    <message>
+        <source>累计变化</source>
+        <translation>Change</translation>
+    </message>
+    <message>
+        <source>变化速率</source>
+        <translation>Rate</translation>
+    </message>
+    <message>
+        <source>数值：读数的工程值；累计变化：与基准读数之差；变化速率：窗口天数内每天的变化</source>
+        <translation>Value: the reading&apos;s engineering value; change: the difference from the baseline reading; rate: the change per day over the window</translation>
+    </message>
+    <message>
+        <source>连续这么多次读数超过阈值才算达到</source>
+        <translation>This many consecutive readings beyond the threshold reach the level</translation>
+    </message>
+    <message>
+        <source>达到后，读数回到阈值以内超过回差才解除</source>
+        <translation>Once reached, the level clears when a reading is back inside the threshold by more than the dead band</translation>
+    </message>
+    <message>
+        <source>上限 %1</source>
+        <translation>High %1</translation>
+    </message>
+    <message>
+        <source>下限 %1</source>
+        <translation>Low %1</translation>
+    </message>
+    <message>
+        <source>启用%1</source>
+        <translation>%1 on</translation>
+    </message>
+    <message>
+        <source>%1 比较量</source>
+        <translation>%1 quantity</translation>
+    </message>
+    <message>
+        <source>%1 阈值</source>
+        <translation>%1 threshold</translation>
+    </message>
+    <message>
+        <source>%1 窗口（天）</source>
+        <translation>%1 window (days)</translation>
+    </message>
+    <message>
+        <source>%1 连续次数</source>
+        <translation>%1 confirmations</translation>
+    </message>
+    <message>
+        <source>%1 回差</source>
+        <translation>%1 dead band</translation>
+    </message>
+    <message>
+        <source>基准与生效时间</source>
+        <translation>Baseline and start</translation>
+    </message>
+    <message>
+        <source>基准为首次读数</source>
+        <translation>Baseline: the first reading</translation>
+    </message>
+    <message>
+        <source>基准为此时以后的首次读数：</source>
+        <translation>Baseline: the first reading from:</translation>
+    </message>
+    <message>
+        <source>基准时间</source>
+        <translation>Baseline time</translation>
+    </message>
+    <message>
+        <source>适用于全部读数</source>
+        <translation>For every reading</translation>
+    </message>
+    <message>
+        <source>自此时起适用：</source>
+        <translation>From:</translation>
+    </message>
+    <message>
+        <source>生效时间</source>
+        <translation>Applies from</translation>
+    </message>
+    <message>
+        <source>保存到：</source>
+        <translation>Save for:</translation>
+    </message>
+    <message>
+        <source>保存到</source>
+        <translation>Save for</translation>
+    </message>
+    <message>
+        <source>本测点</source>
+        <translation>This gauge</translation>
+    </message>
+    <message>
+        <source>同类型（%1）的全部测点（%2 个）</source>
+        <translation>Every gauge of its type (%1): %2 gauges</translation>
+    </message>
+    <message>
+        <source>同类型的全部测点（未登记类型）</source>
+        <translation>Every gauge of its type (no type registered)</translation>
+    </message>
+    <message>
+        <source>同工程（%1）的全部测点（%2 个）</source>
+        <translation>Every gauge of its site (%1): %2 gauges</translation>
+    </message>
+    <message>
+        <source>同工程的全部测点（未归属工程）</source>
+        <translation>Every gauge of its site (no site registered)</translation>
+    </message>
+    <message>
+        <source>自</source>
+        <translation>From</translation>
+    </message>
+    <message>
+        <source>基准</source>
+        <translation>Baseline</translation>
+    </message>
+    <message>
+        <source>录入时间</source>
+        <translation>Entered</translation>
+    </message>
+    <message>
+        <source>录入人</source>
+        <translation>By</translation>
+    </message>
+    <message>
+        <source>触发值版本</source>
+        <translation>Trigger level versions</translation>
+    </message>
+    <message>
+        <source>版本：</source>
+        <translation>Versions:</translation>
+    </message>
+    <message>
+        <source>保存</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>保存为新版本（以前的版本保留），并按新触发值重新判断读数</source>
+        <translation>Save as a new version (earlier versions are kept) and judge the readings again by it</translation>
+    </message>
+    <message>
+        <source>上限</source>
+        <translation>High</translation>
+    </message>
+    <message>
+        <source>下限</source>
+        <translation>Low</translation>
+    </message>
+    <message>
+        <source> %1/天</source>
+        <translation> %1/day</translation>
+    </message>
+    <message>
+        <source>无法保存：%1</source>
+        <translation>Cannot be saved: %1</translation>
+    </message>
+    <message>
+        <source>没有启用任何触发值：保存后，自生效时间起不再按触发值判断。</source>
+        <translation>No level is on: once saved, no trigger levels are judged from its start on.</translation>
+    </message>
+    <message>
+        <source>最初</source>
+        <translation>since ever</translation>
+    </message>
+    <message>
+        <source>首次读数</source>
+        <translation>first reading</translation>
+    </message>
+    <message>
+        <source>触发值未保存：%1</source>
+        <translation>The trigger levels were not saved: %1</translation>
+    </message>
+</context>
+<context>
+    <name>LevelsForm</name>
+    <message>
+        <source>无触发值</source>
+        <translation>no trigger levels</translation>
+    </message>
+    <message>
+        <source>；</source>
+        <translation>; </translation>
     </message>
 </context>
 <context>
@@ -1459,6 +1897,33 @@ Click to change which readout is connected</translation>
     </message>
 </context>
 <context>
+    <name>OverdueModel</name>
+    <message>
+        <source>从未测读</source>
+        <translation>never read</translation>
+    </message>
+    <message>
+        <source>测点</source>
+        <translation>Gauge</translation>
+    </message>
+    <message>
+        <source>工程</source>
+        <translation>Site</translation>
+    </message>
+    <message>
+        <source>测读间隔（天）</source>
+        <translation>Interval (days)</translation>
+    </message>
+    <message>
+        <source>最后读数</source>
+        <translation>Last reading</translation>
+    </message>
+    <message>
+        <source>已过天数</source>
+        <translation>Days since</translation>
+    </message>
+</context>
+<context>
     <name>PartitionTree</name>
     <message>
         <source>数据分区</source>
@@ -1508,6 +1973,118 @@ Click to change which readout is connected</translation>
     </message>
 </context>
 <context>
+    <name>QualityRulesDialog</name>
+    <message>
+        <source>质量规则</source>
+        <translation>Quality rules</translation>
+    </message>
+    <message>
+        <source>每种测点类型的读数质量规则；“其他类型”用于没有自己规则的类型。台阶倍数为 0 时不检查台阶。保存后按新规则重新判断各测点的读数。</source>
+        <translation>The reading quality rules of each gauge type; &quot;other types&quot; are for types without rules of their own. A step factor of 0 checks no steps. Once saved, the readings are judged again by the new rules.</translation>
+    </message>
+    <message>
+        <source>质量规则表</source>
+        <translation>Quality rules table</translation>
+    </message>
+    <message>
+        <source>添加行</source>
+        <translation>Add row</translation>
+    </message>
+    <message>
+        <source>删除行</source>
+        <translation>Delete row</translation>
+    </message>
+    <message>
+        <source>恢复默认</source>
+        <translation>Defaults</translation>
+    </message>
+    <message>
+        <source>把表格换成程序内置的规则（保存后才生效）</source>
+        <translation>Put the built-in rules in the table (they apply once saved)</translation>
+    </message>
+    <message>
+        <source>保存</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>新类型</source>
+        <translation>new type</translation>
+    </message>
+    <message>
+        <source>质量规则有无法识别的行，未保存：
+%1</source>
+        <translation>The quality rules have rows that cannot be read; nothing was saved:
+%1</translation>
+    </message>
+    <message>
+        <source>质量规则未保存：%1</source>
+        <translation>The quality rules were not saved: %1</translation>
+    </message>
+</context>
+<context>
+    <name>QualityRulesRows</name>
+    <message>
+        <source>其他类型</source>
+        <translation>other types</translation>
+    </message>
+    <message>
+        <source>类型</source>
+        <translation>Type</translation>
+    </message>
+    <message>
+        <source>频率下限 (Hz)</source>
+        <translation>Lowest frequency (Hz)</translation>
+    </message>
+    <message>
+        <source>频率上限 (Hz)</source>
+        <translation>Highest frequency (Hz)</translation>
+    </message>
+    <message>
+        <source>温度下限 (°C)</source>
+        <translation>Lowest temperature (°C)</translation>
+    </message>
+    <message>
+        <source>温度上限 (°C)</source>
+        <translation>Highest temperature (°C)</translation>
+    </message>
+    <message>
+        <source>最大温度跳变 (°C)</source>
+        <translation>Largest temperature jump (°C)</translation>
+    </message>
+    <message>
+        <source>台阶倍数</source>
+        <translation>Step factor</translation>
+    </message>
+    <message>
+        <source>离散窗口（次）</source>
+        <translation>Scatter window (readings)</translation>
+    </message>
+    <message>
+        <source>第 %1 行</source>
+        <translation>Row %1</translation>
+    </message>
+    <message>
+        <source>%1：“%2”不是数值（%3）</source>
+        <translation>%1: “%2” is not a number (%3)</translation>
+    </message>
+    <message>
+        <source>%1：“%2”不是整数（%3）</source>
+        <translation>%1: “%2” is not a whole number (%3)</translation>
+    </message>
+    <message>
+        <source>%1：%2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>%1：类型“%2”重复</source>
+        <translation>%1: the type “%2” is given twice</translation>
+    </message>
+</context>
+<context>
     <name>QuietSetting</name>
     <message>
         <source>设置(&amp;S)</source>
@@ -1526,6 +2103,49 @@ Click to change which readout is connected</translation>
 仪器回答中途停顿较久、拷贝常被提示不完整时，请加大此值。</source>
         <translation>How many milliseconds the line must be quiet before the instrument&apos;s reply counts as ended (default 200).
 Raise it when the instrument pauses long in mid-reply and copies are often reported incomplete.</translation>
+    </message>
+</context>
+<context>
+    <name>ReadingsModel</name>
+    <message>
+        <source>已屏蔽</source>
+        <translation>masked</translation>
+    </message>
+    <message>
+        <source>时间</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>读数 (Hz)</source>
+        <translation>Reading (Hz)</translation>
+    </message>
+    <message>
+        <source>温度 (°C)</source>
+        <translation>Temperature (°C)</translation>
+    </message>
+    <message>
+        <source>数值</source>
+        <translation>Value</translation>
+    </message>
+    <message>
+        <source>数值 (%1)</source>
+        <translation>Value (%1)</translation>
+    </message>
+    <message>
+        <source>状态</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>质量标记</source>
+        <translation>Quality flags</translation>
+    </message>
+    <message>
+        <source>屏蔽</source>
+        <translation>Mask</translation>
+    </message>
+    <message>
+        <source>已屏蔽：%1</source>
+        <translation>masked: %1</translation>
     </message>
 </context>
 <context>
@@ -1872,6 +2492,66 @@ Please choose it, or give it a name: the archive keeps copies by readout.</trans
     <message>
         <source>成功导出文件，请查阅！</source>
         <translation>Export complete. Please check the file.</translation>
+    </message>
+    <message>
+        <source>导入触发值…</source>
+        <translation>Import levels…</translation>
+    </message>
+    <message>
+        <source>导出触发值…</source>
+        <translation>Export levels…</translation>
+    </message>
+    <message>
+        <source>从工作簿或 CSV 文件导入各测点的触发值（每行一个触发值），立即作为新版本保存到档案；测点须已在档案的登记表中</source>
+        <translation>Import the gauges&apos; trigger levels from a workbook or CSV file (a level per row), saved into the archive at once as new versions; the gauges must be in the archive&apos;s register</translation>
+    </message>
+    <message>
+        <source>把各测点现行的触发值导出为 .xlsx 或 .csv，每行一个触发值</source>
+        <translation>Export the trigger levels in force as .xlsx or .csv, a level per row</translation>
+    </message>
+    <message>
+        <source>无法读取触发值：%1</source>
+        <translation>The trigger levels cannot be read: %1</translation>
+    </message>
+    <message>
+        <source>档案中还没有任何测点的触发值。</source>
+        <translation>The archive holds no trigger levels yet.</translation>
+    </message>
+    <message>
+        <source>触发值表.xlsx</source>
+        <translation>trigger levels.xlsx</translation>
+    </message>
+    <message>
+        <source>无法读取触发值表：%1</source>
+        <translation>The trigger level table cannot be read: %1</translation>
+    </message>
+    <message>
+        <source>以下测点不在档案的测点登记表中（请先保存登记表）：%1</source>
+        <translation>These gauges are not in the archive&apos;s register (save the register first): %1</translation>
+    </message>
+    <message>
+        <source>、</source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source>文件中没有可以导入的触发值，档案未改变：
+%1</source>
+        <translation>The file holds no trigger levels to import; the archive is unchanged:
+%1</translation>
+    </message>
+    <message>
+        <source>触发值未导入：%1</source>
+        <translation>The trigger levels were not imported: %1</translation>
+    </message>
+    <message>
+        <source>已导入 %1 个测点的触发值。</source>
+        <translation>Imported the trigger levels of %1 gauges.</translation>
+    </message>
+    <message>
+        <source>以下各项未导入：
+%1</source>
+        <translation>Not imported:
+%1</translation>
     </message>
 </context>
 <context>

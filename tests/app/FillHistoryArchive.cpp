@@ -1,6 +1,7 @@
 // Fills an archive for a look at the history tab by hand: two readouts, two sites, gauges read
 // every six hours for two months, one of them moved from one readout to the other, calibration
-// versions, and a slot whose readings no gauge holds.
+// versions, and a slot whose readings no gauge holds; trigger levels on two gauges (whose
+// readings reach them), three masked readings and an acknowledged event.
 //   fill_history_archive PATH
 #include "archive/Archive.h"
 
@@ -87,6 +88,30 @@ bool fill(const QString& path)
     pore.R0 = 8400;
     if (!a->addCalibrationVersion(CalibrationVersion{.gauge = "QRVA000002", .values = pore}, &e))
         return fail("calibration", e);
+
+    LevelSet crackLevels;
+    crackLevels.gauge = "QRVA000001";
+    crackLevels.levels = {TriggerLevel{.rank = 1, .quantity = LevelQuantity::Change, .threshold = 1, .deadBand = 0.2},
+                          TriggerLevel{.rank = 2, .quantity = LevelQuantity::Change, .threshold = 2, .confirm = 2, .deadBand = 0.2}};
+    LevelSet poreLevels;
+    poreLevels.gauge = "QRVA000002";
+    poreLevels.levels = {TriggerLevel{.rank = 1, .threshold = 20, .deadBand = 3},
+                         TriggerLevel{.rank = 2, .threshold = 35, .confirm = 2, .deadBand = 3},
+                         TriggerLevel{.rank = 3, .threshold = 45, .confirm = 3, .deadBand = 3},
+                         TriggerLevel{.side = LevelSide::Low, .rank = 1, .threshold = -5}};
+    if (!a->addLevelSets({crackLevels, poreLevels}, &e))
+        return fail("levels", e);
+    // Three readings of a disturbed day, masked.
+    std::vector<ReadingRef> disturbed;
+    for (const GaugePoint& p : a->gaugeSeries("QRVA000002", kSinceEver, kUntilNow, &e))
+        if (p.time >= kStart + 40 * 86400 && disturbed.size() < 3)
+            disturbed.push_back(ReadingRef{p.slot, p.time, p.file});
+    if (!a->mask(disturbed, "仪器受干扰", &e))
+        return fail("mask", e);
+    const std::vector<LevelEvent> events = a->events({}, &e);
+    if (!events.empty() && !a->acknowledge(events.front().id, "已通知现场", &e))
+        return fail("acknowledge", e);
+    std::printf("%zu events\n", events.size());
     return true;
 }
 
