@@ -193,6 +193,22 @@ QTreeWidgetItem* HistoryView::gaugeItem(const QString& gauge) const
     return nullptr;
 }
 
+bool HistoryView::showGauge(const QString& gauge)
+{
+    QTreeWidgetItem* item = gaugeItem(gauge);
+    if (!item)
+        return false;
+    {
+        const QSignalBlocker block(components);
+        components->clearSelection();
+        item->setSelected(true);
+    }
+    components->setCurrentItem(item, NameColumn, QItemSelectionModel::NoUpdate);
+    components->scrollToItem(item);
+    replot();
+    return true;
+}
+
 QTreeWidgetItem* HistoryView::slotItem(const QString& readout, const QString& code) const
 {
     for (QTreeWidgetItemIterator it(components); *it; ++it)
