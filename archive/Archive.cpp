@@ -234,7 +234,71 @@ constexpr const char* kVersion4Checks[] = {
     "r0, t0, k, entered_at, entered_by FROM calibration_versions LIMIT 0",
 };
 
+// Version 5: trigger levels, quality rules and what judging the readings found. Versions of a
+// gauge's levels are never changed, only added (level_sets, with their rows in levels); quality
+// rules by gauge type (none stored: the built-in ones). Beside the records, keyed as they are and
+// sparse: marks (only readings with a status above normal or a flag) and masks (every mask put
+// on and, once lifted, who lifted it and when: a mask changes what the levels say, so its history
+// is kept as that of the levels is). events are the transitions of the last judgement, made
+// again whenever a gauge is judged again; acknowledgements are keyed by the transition itself
+// (gauge, instant, status reached) so that they outlive it. judge_state is what judging a gauge
+// carries after its last judged reading, so that a store goes on from there.
+constexpr const char* kCreateSchema5[] = {
+    "CREATE TABLE level_sets(id INTEGER PRIMARY KEY, gauge INTEGER NOT NULL REFERENCES gauges(id), "
+    "from_utc INTEGER NOT NULL, baseline_utc INTEGER NOT NULL, rank_names TEXT NOT NULL, entered_at TEXT NOT NULL, "
+    "entered_by TEXT NOT NULL)",
+    "CREATE INDEX level_sets_of_gauge ON level_sets(gauge, from_utc)",
+    "CREATE TABLE levels(level_set INTEGER NOT NULL REFERENCES level_sets(id), position INTEGER NOT NULL, "
+    "side INTEGER NOT NULL, rank INTEGER NOT NULL, quantity INTEGER NOT NULL, threshold REAL NOT NULL, "
+    "window_days REAL NOT NULL, confirm INTEGER NOT NULL, dead_band REAL NOT NULL, PRIMARY KEY(level_set, position)) "
+    "WITHOUT ROWID",
+    "CREATE TABLE quality_rules(type TEXT PRIMARY KEY NOT NULL, min_hz REAL NOT NULL, max_hz REAL NOT NULL, "
+    "min_c REAL NOT NULL, max_c REAL NOT NULL, max_jump_c REAL NOT NULL, step_factor REAL NOT NULL, "
+    "scatter_window INTEGER NOT NULL) WITHOUT ROWID",
+    "CREATE TABLE marks(slot INTEGER NOT NULL, time_s INTEGER NOT NULL, file INTEGER NOT NULL, "
+    "status INTEGER NOT NULL, level INTEGER NOT NULL, level_set INTEGER NOT NULL, flags INTEGER NOT NULL, "
+    "PRIMARY KEY(slot, time_s, file)) WITHOUT ROWID",
+    "CREATE TABLE masks(id INTEGER PRIMARY KEY, slot INTEGER NOT NULL, time_s INTEGER NOT NULL, file INTEGER NOT NULL, "
+    "note TEXT NOT NULL, masked_by TEXT NOT NULL, masked_at TEXT NOT NULL, lifted_by TEXT, lifted_at TEXT)",
+    "CREATE UNIQUE INDEX masks_in_force ON masks(slot, time_s, file) WHERE lifted_at IS NULL",
+    "CREATE TABLE events(id INTEGER PRIMARY KEY, gauge INTEGER NOT NULL REFERENCES gauges(id), utc INTEGER NOT NULL, "
+    "slot INTEGER NOT NULL, time_s INTEGER NOT NULL, file INTEGER NOT NULL, value REAL, unit TEXT NOT NULL, "
+    "from_status INTEGER NOT NULL, to_status INTEGER NOT NULL, level_set INTEGER NOT NULL, level INTEGER NOT NULL)",
+    "CREATE INDEX events_of_gauge ON events(gauge, utc)",
+    "CREATE INDEX events_by_time ON events(utc)",
+    "CREATE TABLE acknowledgements(gauge INTEGER NOT NULL, utc INTEGER NOT NULL, to_status INTEGER NOT NULL, "
+    "note TEXT NOT NULL, by TEXT NOT NULL, at TEXT NOT NULL, PRIMARY KEY(gauge, utc, to_status)) WITHOUT ROWID",
+    "CREATE TABLE judge_state(gauge INTEGER PRIMARY KEY REFERENCES gauges(id), state TEXT NOT NULL, "
+    "utc INTEGER NOT NULL, slot INTEGER NOT NULL, time_s INTEGER NOT NULL, file INTEGER NOT NULL, value REAL)",
+    // When the archive first saw a gauge: what a gauge never read is overdue from, when its
+    // installation date is not known.
+    "ALTER TABLE gauges ADD COLUMN seen_utc INTEGER",
+    "UPDATE gauges SET seen_utc = CAST(strftime('%s', 'now') AS INTEGER)",
+    "CREATE TRIGGER gauges_seen AFTER INSERT ON gauges WHEN new.seen_utc IS NULL BEGIN "
+    "UPDATE gauges SET seen_utc = CAST(strftime('%s', 'now') AS INTEGER) WHERE id = new.id; END",
+};
+
+constexpr const char* kVersion5Checks[] = {
+    "SELECT id, gauge, from_utc, baseline_utc, rank_names, entered_at, entered_by FROM level_sets LIMIT 0",
+    "SELECT level_set, position, side, rank, quantity, threshold, window_days, confirm, dead_band FROM levels LIMIT 0",
+    "SELECT type, min_hz, max_hz, min_c, max_c, max_jump_c, step_factor, scatter_window FROM quality_rules LIMIT 0",
+    "SELECT slot, time_s, file, status, level, level_set, flags FROM marks LIMIT 0",
+    "SELECT id, slot, time_s, file, note, masked_by, masked_at, lifted_by, lifted_at FROM masks LIMIT 0",
+    "SELECT id, gauge, utc, slot, time_s, file, value, unit, from_status, to_status, level_set, level FROM events LIMIT 0",
+    "SELECT gauge, utc, to_status, note, by, at FROM acknowledgements LIMIT 0",
+    "SELECT gauge, state, utc, slot, time_s, file, value FROM judge_state LIMIT 0",
+    "SELECT seen_utc FROM gauges LIMIT 0",
+};
+
 bool canPrepare(sqlite3* db, const char* sql) { return bool(Statement(db, sql)); }
+
+bool createTables5(sqlite3* db)
+{
+    for (const char* sql : kCreateSchema5)
+        if (!exec(db, sql))
+            return false;
+    return true;
+}
 
 bool createComponents3(sqlite3* db)
 {
@@ -264,9 +328,13 @@ bool createSlotTriggers(sqlite3* db)
 
 bool createSchema(sqlite3* db)
 {
-    return createTables4(db) && exec(db, kCreateDownloads4) && createSlotTriggers(db) &&
-           exec(db, "PRAGMA user_version = 4");
+    return createTables4(db) && exec(db, kCreateDownloads4) && createSlotTriggers(db) && createTables5(db) &&
+           exec(db, "PRAGMA user_version = 5");
 }
+
+// Version 4 to 5: the tables of levels, rules and judgements, and the history judged once (with
+// the built-in quality rules and no levels yet, that gives the readings' flags).
+bool migrateFrom4(sqlite3* db) { return createTables5(db) && judging::rejudgeAll(db) && exec(db, "PRAGMA user_version = 5"); }
 
 // The readers of the record texts, for the migrations to compute the numbers in SQL.
 template <typename Result, std::optional<Result> (*read)(const QString&)>
@@ -391,7 +459,7 @@ bool migrateFrom3(sqlite3* db)
             return false;
     }
     return exec(db, "DROP TABLE records_v3") && exec(db, "DROP TABLE calibrations_v3") && createSlotTriggers(db) &&
-           exec(db, "PRAGMA user_version = 4");
+           exec(db, "PRAGMA user_version = 4") && migrateFrom4(db);
 }
 
 // Version 2 to 3: the table of components, filled from the records once.
@@ -426,7 +494,7 @@ bool migrateFrom1(sqlite3* db)
 
 // --- Opening --------------------------------------------------------------------------------
 
-enum class Verdict {
+enum class OpenVerdict {
     Usable,
     Fresh,
     Damaged,
@@ -435,22 +503,22 @@ enum class Verdict {
 };
 
 struct Inspection {
-    Verdict verdict = Verdict::CannotOpen;
+    OpenVerdict verdict = OpenVerdict::CannotOpen;
     QString detail;
     int version = 0;
     std::unique_ptr<Waiter> waiter; // outlives the connection
     Connection db;
 };
 
-Verdict verdictOfFailure(int code)
+OpenVerdict verdictOfFailure(int code)
 {
     switch (code & 0xFF) {
     case SQLITE_NOTADB:
     case SQLITE_CORRUPT:
     case SQLITE_FORMAT:
-        return Verdict::Damaged;
+        return OpenVerdict::Damaged;
     default:
-        return Verdict::CannotOpen;
+        return OpenVerdict::CannotOpen;
     }
 }
 
@@ -501,7 +569,7 @@ Inspection inspect(const QString& path, const OpenOptions& options, bool immutab
             return out;
         }
         if (problems != QStringList{QStringLiteral("ok")}) {
-            out.verdict = Verdict::Damaged;
+            out.verdict = OpenVerdict::Damaged;
             out.detail = problems.join(QLatin1Char('\n'));
             return out;
         }
@@ -515,47 +583,56 @@ Inspection inspect(const QString& path, const OpenOptions& options, bool immutab
     }
     out.version = sqlite3_column_int(version.get(), 0);
     if (out.version > Archive::kSchemaVersion) {
-        out.verdict = Verdict::Newer;
+        out.verdict = OpenVerdict::Newer;
         out.detail = QStringLiteral("schema version %1, this program knows up to %2").arg(out.version).arg(Archive::kSchemaVersion);
         return out;
     }
 
-    out.verdict = Verdict::Damaged;
+    out.verdict = OpenVerdict::Damaged;
     if (out.version == 0) {
         Statement objects(db, "SELECT count(*) FROM sqlite_master");
         if (!objects || sqlite3_step(objects.get()) != SQLITE_ROW) {
             out.verdict = verdictOfFailure(sqlite3_errcode(db));
             out.detail = message(db);
         } else if (sqlite3_column_int64(objects.get(), 0) == 0) {
-            out.verdict = Verdict::Fresh;
+            out.verdict = OpenVerdict::Fresh;
         } else {
             out.detail = QStringLiteral("a database without a schema version: not an archive");
         }
     } else if (out.version == 1) {
         if (canPrepare(db, kVersion1Columns))
-            out.verdict = Verdict::Usable;
+            out.verdict = OpenVerdict::Usable;
         else
             out.detail = QStringLiteral("schema version 1 without its records table: %1").arg(message(db));
-    } else if (out.version == 4) {
-        out.verdict = Verdict::Usable;
+    } else if (out.version == 4 || out.version == 5) {
+        out.verdict = OpenVerdict::Usable;
         for (const char* check : kVersion4Checks) {
             if (!canPrepare(db, check)) {
-                out.verdict = Verdict::Damaged;
-                out.detail = QStringLiteral("schema version 4 without its tables: %1").arg(message(db));
-                break;
-            }
-        }
-    } else if (out.version == 2 || out.version == 3) {
-        out.verdict = Verdict::Usable;
-        for (const char* check : kVersion2Checks) {
-            if (!canPrepare(db, check)) {
-                out.verdict = Verdict::Damaged;
+                out.verdict = OpenVerdict::Damaged;
                 out.detail = QStringLiteral("schema version %1 without its tables: %2").arg(out.version).arg(message(db));
                 break;
             }
         }
-        if (out.verdict == Verdict::Usable && out.version == 3 && !canPrepare(db, kVersion3Check)) {
-            out.verdict = Verdict::Damaged;
+        if (out.verdict == OpenVerdict::Usable && out.version == 5) {
+            for (const char* check : kVersion5Checks) {
+                if (!canPrepare(db, check)) {
+                    out.verdict = OpenVerdict::Damaged;
+                    out.detail = QStringLiteral("schema version 5 without its tables: %1").arg(message(db));
+                    break;
+                }
+            }
+        }
+    } else if (out.version == 2 || out.version == 3) {
+        out.verdict = OpenVerdict::Usable;
+        for (const char* check : kVersion2Checks) {
+            if (!canPrepare(db, check)) {
+                out.verdict = OpenVerdict::Damaged;
+                out.detail = QStringLiteral("schema version %1 without its tables: %2").arg(out.version).arg(message(db));
+                break;
+            }
+        }
+        if (out.verdict == OpenVerdict::Usable && out.version == 3 && !canPrepare(db, kVersion3Check)) {
+            out.verdict = OpenVerdict::Damaged;
             out.detail = QStringLiteral("schema version 3 without its table of components: %1").arg(message(db));
         }
     } else {
@@ -687,6 +764,7 @@ std::optional<QString> prepareSchema(sqlite3* db)
             case 1: return migrateFrom1(db);
             case 2: return migrateFrom2(db);
             case 3: return migrateFrom3(db);
+            case 4: return migrateFrom4(db);
             case Archive::kSchemaVersion: return true;
             default: why = QStringLiteral("schema version %1").arg(*version); return false;
             }
@@ -736,26 +814,26 @@ std::unique_ptr<Archive> Archive::open(const QString& path, std::optional<SetAsi
             memory.readOnly = false;
             memory.check = false;
             found = inspect(QStringLiteral(":memory:"), memory);
-            if (found.verdict != Verdict::Fresh || !createSchema(found.db.get())) {
+            if (found.verdict != OpenVerdict::Fresh || !createSchema(found.db.get())) {
                 setError(error, ErrorKind::CannotOpen, QStringLiteral("%1: %2").arg(file, found.detail));
                 return nullptr;
             }
-            found.verdict = Verdict::Usable;
+            found.verdict = OpenVerdict::Usable;
             found.version = kSchemaVersion;
         } else {
             found = inspect(file, options);
-            if (found.verdict == Verdict::CannotOpen) // a medium that takes no log beside the file
+            if (found.verdict == OpenVerdict::CannotOpen) // a medium that takes no log beside the file
                 found = inspect(file, options, true);
         }
         switch (found.verdict) {
-        case Verdict::Usable: break;
-        case Verdict::Fresh: break; // cannot be: an empty file was taken as none above
-        case Verdict::Damaged:
-        case Verdict::Newer:
-            setError(error, found.verdict == Verdict::Newer ? ErrorKind::NewerVersion : ErrorKind::Damaged,
+        case OpenVerdict::Usable: break;
+        case OpenVerdict::Fresh: break; // cannot be: an empty file was taken as none above
+        case OpenVerdict::Damaged:
+        case OpenVerdict::Newer:
+            setError(error, found.verdict == OpenVerdict::Newer ? ErrorKind::NewerVersion : ErrorKind::Damaged,
                      QStringLiteral("%1: %2").arg(file, found.detail));
             return nullptr;
-        case Verdict::CannotOpen:
+        case OpenVerdict::CannotOpen:
             setError(error, ErrorKind::CannotOpen, QStringLiteral("%1: %2").arg(file, found.detail));
             return nullptr;
         }
@@ -793,14 +871,14 @@ std::unique_ptr<Archive> Archive::open(const QString& path, std::optional<SetAsi
         }
         bool created = !anyExists(file);
         found = inspect(file, options);
-        if (found.verdict != Verdict::Usable || found.version != kSchemaVersion) {
+        if (found.verdict != OpenVerdict::Usable || found.version != kSchemaVersion) {
             // Set aside, made or brought forward by one program at a time; what the file is may
             // have changed while this one waited for its turn.
             found.db.reset();
             FolderLock lock(info.absolutePath());
             found = inspect(file, options);
-            if (found.verdict == Verdict::Damaged || found.verdict == Verdict::Newer) {
-                const ErrorKind kind = found.verdict == Verdict::Newer ? ErrorKind::NewerVersion : ErrorKind::Damaged;
+            if (found.verdict == OpenVerdict::Damaged || found.verdict == OpenVerdict::Newer) {
+                const ErrorKind kind = found.verdict == OpenVerdict::Newer ? ErrorKind::NewerVersion : ErrorKind::Damaged;
                 found.db.reset(); // closed before it is renamed
                 QString failure;
                 const std::optional<QString> movedTo = moveAside(file, kind, &failure);
@@ -812,12 +890,12 @@ std::unique_ptr<Archive> Archive::open(const QString& path, std::optional<SetAsi
                     *setAside = SetAside{kind, *movedTo, found.detail};
                 created = true;
                 found = inspect(file, options);
-                if (found.verdict != Verdict::Fresh) { // something appeared in its place meanwhile
+                if (found.verdict != OpenVerdict::Fresh) { // something appeared in its place meanwhile
                     setError(error, ErrorKind::CannotOpen, QStringLiteral("%1: %2").arg(file, found.detail));
                     return nullptr;
                 }
             }
-            if (found.verdict == Verdict::CannotOpen) {
+            if (found.verdict == OpenVerdict::CannotOpen) {
                 found.db.reset();
                 if (created)
                     removeEmptyNew(file);
@@ -829,8 +907,8 @@ std::unique_ptr<Archive> Archive::open(const QString& path, std::optional<SetAsi
             // The tables are made or brought forward before the file changes its journal, so
             // that a migration that fails leaves the old file exactly as it was.
             if (const std::optional<QString> failed = prepareSchema(db)) {
-                const QString what = found.verdict == Verdict::Fresh ? QStringLiteral("cannot create the tables")
-                                                                     : QStringLiteral("cannot bring the tables forward from version %1").arg(found.version);
+                const QString what = found.verdict == OpenVerdict::Fresh ? QStringLiteral("cannot create the tables")
+                                                                         : QStringLiteral("cannot bring the tables forward from version %1").arg(found.version);
                 const bool cancelled = found.waiter->gaveUp;
                 found.db.reset();
                 if (created)

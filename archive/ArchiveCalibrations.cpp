@@ -118,6 +118,17 @@ bool latestVersions(sqlite3* db, std::map<QString, CalibrationVersion>* out, Err
 
 } // namespace
 
+std::vector<CalibrationVersion> gaugeVersions(sqlite3* db, qint64 gauge, bool* ok)
+{
+    std::vector<CalibrationVersion> out;
+    const std::string sql = std::string("SELECT ") + kVersionColumns + kVersionJoins + "WHERE v.gauge = ?1 ORDER BY v.from_utc, v.id";
+    if (!readRows(
+            db, sql.c_str(), nullptr, [&](sqlite3_stmt* s) { sqlite3_bind_int64(s, 1, gauge); },
+            [&](sqlite3_stmt* s) { out.push_back(versionOfRow(s)); }))
+        *ok = false;
+    return out;
+}
+
 const CalibrationVersion* versionAt(const std::vector<CalibrationVersion>& versions, qint64 utc)
 {
     const CalibrationVersion* found = nullptr;
@@ -170,9 +181,12 @@ bool Archive::setCalibrations(const std::vector<Calibration>& all, Error* error)
         if (!latestVersions(db, &latest, nullptr))
             return false;
         bool ok = true;
+        std::vector<qint64> gauges; // whose versions changed: judged again
         const auto add = [&](const Calibration& c, qint64 from, bool withdrawn) {
             const std::optional<qint64> gauge = oneNumber(
                 db, "SELECT id FROM gauges WHERE name = ?1", [&](sqlite3_stmt* s) { bindText(s, 1, c.code); }, &ok);
+            if (gauge)
+                gauges.push_back(*gauge);
             return ok && insertVersion(db, gauge.value_or(0), c.code, 0, from, withdrawn, c, now, by, nullptr);
         };
         for (const Calibration& c : all) {
@@ -187,7 +201,7 @@ bool Archive::setCalibrations(const std::vector<Calibration>& all, Error* error)
         for (const auto& [code, v] : latest)
             if (!v.withdrawn && !codes.contains(code) && !add(v.values, now.toSecsSinceEpoch(), true))
                 return false;
-        return true;
+        return judging::rejudge(db, gauges);
     });
     if (failed) {
         setError(error, ErrorKind::WriteFailed, *failed);
@@ -267,7 +281,8 @@ std::optional<CalibrationVersion> Archive::addCalibrationVersion(const Calibrati
             }
         }
         return insertVersion(db, gauge, version.code, slot, version.fromUtc, false, values, out.enteredAt,
-                             out.enteredBy, &out.id);
+                             out.enteredBy, &out.id) &&
+               (gauge == 0 || judging::rejudge(db, {gauge}));
     });
     if (failed) {
         setError(error, ErrorKind::WriteFailed, why.isEmpty() ? *failed : why);

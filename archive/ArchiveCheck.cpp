@@ -395,8 +395,9 @@ QString repairFrom(sqlite3* db, const Pass& pass)
         if (!exec(db, "REINDEX"))
             return false;
         // The components' summary follows deletes and changes by itself, but records are counted
-        // into it by the store: after the repair's inserts it is counted again from the records.
-        return recountSummary(db);
+        // into it by the store: after the repair's inserts it is counted again from the records;
+        // the readings mended are judged again, as every change of them is.
+        return recountSummary(db) && judging::rejudgeAll(db);
     };
     if (steps() && exec(db, "COMMIT"))
         return {};

@@ -13,13 +13,14 @@
 
 #include <algorithm>
 #include <array>
+#include <map>
 #include <cmath>
 #include <string>
 
 namespace archive {
 namespace {
 
-constexpr int kColumns = 14;
+constexpr int kColumns = 18;
 constexpr std::int64_t kSheetRows = 1048576;
 
 QString timeText(qint64 t) { return QDateTime::fromSecsSinceEpoch(t, Qt::UTC).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")); }
@@ -54,8 +55,12 @@ enum Column {
     ZoneCol,
     UtcCol,
     VersionCol,
+    StatusCol,
+    RuleCol,
+    FlagsCol,
+    MaskedCol,
 };
-static_assert(VersionCol + 1 == kColumns);
+static_assert(MaskedCol + 1 == kColumns);
 
 // How a series' points are converted: by its versions, computed once for the series, or by its
 // one calibration.
@@ -64,6 +69,39 @@ struct SeriesConversion {
     History::Conversion byVersion;
     std::vector<std::string> versionText; // of each version
     std::string readout, gauge, site;
+    // The words of the judgements, made once per set, status, level and flags met.
+    std::map<qint64, const LevelSet*> sets;
+    std::map<std::pair<qint64, int>, std::string> statusText, ruleText;
+    std::map<std::uint16_t, std::string> flagText;
+
+    const LevelSet* set(qint64 id) const
+    {
+        const auto it = sets.find(id);
+        return it == sets.end() ? nullptr : it->second;
+    }
+    const std::string& status(qint64 id, int status)
+    {
+        auto [it, added] = statusText.try_emplace({id, status});
+        if (added)
+            it->second = statusName(set(id), status).toStdString();
+        return it->second;
+    }
+    // The level's words, "" when the set is not known or has no such level.
+    const std::string& rule(qint64 id, int level, const QString& unit)
+    {
+        auto [it, added] = ruleText.try_emplace({id, level});
+        const LevelSet* s = set(id);
+        if (added && s && level >= 0 && std::size_t(level) < s->levels.size())
+            it->second = levelText(*s, level, unit).toStdString();
+        return it->second;
+    }
+    const std::string& flags(std::uint16_t f)
+    {
+        auto [it, added] = flagText.try_emplace(f);
+        if (added)
+            it->second = flagsText(f).toStdString();
+        return it->second;
+    }
 };
 
 SeriesConversion conversionOf(const ExportSeries& s)
@@ -73,6 +111,8 @@ SeriesConversion conversionOf(const ExportSeries& s)
     c.readout = s.readout.toStdString();
     c.gauge = s.gauge.toStdString();
     c.site = s.site.toStdString();
+    for (const LevelSet& set : s.levelSets)
+        c.sets[set.id] = &set;
     if (s.versions.empty())
         return c;
     c.byVersion = History::convertByVersions(s.points, s.versions);
@@ -97,7 +137,7 @@ const QString& zoneOf(const ExportSeries& s, qint64 utc)
     return *zone;
 }
 
-void fill(Row& row, const SeriesConversion& c, std::size_t i)
+void fill(Row& row, SeriesConversion& c, std::size_t i)
 {
     const ExportSeries& s = *c.series;
     const GaugePoint& p = s.points[i];
@@ -118,6 +158,13 @@ void fill(Row& row, const SeriesConversion& c, std::size_t i)
         row.text[ZoneCol] = zoneOf(s, p.utc).toStdString();
         row.text[UtcCol] = timeText(p.utc).toStdString();
     }
+    if (p.flags)
+        row.text[FlagsCol] = c.flags(p.flags);
+    if (p.masked)
+        row.text[MaskedCol] = "是";
+    // The judge's value: by the gauge's calibration versions, or its frequency without any.
+    bool judged = !s.gauge.isEmpty() && !p.masked && std::isfinite(p.readingHz);
+    QString judgedUnit = QStringLiteral("Hz");
     const auto remark = [&](std::optional<Converted> v) {
         if (v) {
             row.number[ValueCol] = v->value;
@@ -126,23 +173,31 @@ void fill(Row& row, const SeriesConversion& c, std::size_t i)
         } else {
             row.text[RemarkCol] = "读数无效";
         }
+        return v.has_value();
     };
     const auto temperature = p.hasTemperature ? std::optional<double>(p.temperatureC) : std::nullopt;
     if (!s.versions.empty()) {
         const int v = c.byVersion.version[i];
         if (v < 0) {
             row.text[RemarkCol] = "没有适用的标定版本";
-            return;
+            judged = false;
+        } else {
+            const Calibration& calibration = s.versions[std::size_t(v)].values;
+            row.text[UnitCol] = calibration.unit.toStdString();
+            row.text[VersionCol] = c.versionText[std::size_t(v)];
+            judgedUnit = calibration.unit;
+            judged = remark(convert(calibration, p.readingHz, temperature)) && judged;
         }
-        const Calibration& calibration = s.versions[std::size_t(v)].values;
-        row.text[UnitCol] = calibration.unit.toStdString();
-        row.text[VersionCol] = c.versionText[std::size_t(v)];
-        remark(convert(calibration, p.readingHz, temperature));
     } else if (s.calibration) {
         row.text[UnitCol] = s.calibration->unit.toStdString();
         row.text[VersionCol] = "元件标定表";
         remark(convert(*s.calibration, p.readingHz, temperature));
     }
+    if (!judged)
+        return;
+    row.text[StatusCol] = c.status(p.levelSet, p.status);
+    if (p.status > 0)
+        row.text[RuleCol] = c.rule(p.levelSet, p.level, judgedUnit);
 }
 
 std::optional<QString> writeXlsx(const QString& path, const std::vector<ExportSeries>& series,
@@ -171,7 +226,7 @@ std::optional<QString> writeXlsx(const QString& path, const std::vector<ExportSe
         int part = 0;
         const QString code = !s.gauge.isEmpty() ? s.gauge : s.code.isEmpty() ? QStringLiteral("-")
                                                                              : s.code;
-        const SeriesConversion conversion = conversionOf(s);
+        SeriesConversion conversion = conversionOf(s);
         for (std::size_t i = 0; i < s.points.size(); ++i) {
             if (onSheet == kSheetRows) {
                 const QString name =
@@ -242,7 +297,7 @@ std::optional<QString> writeCsv(const QString& path, const std::vector<ExportSer
         return ok;
     };
     for (const ExportSeries& s : series) {
-        const SeriesConversion conversion = conversionOf(s);
+        SeriesConversion conversion = conversionOf(s);
         for (std::size_t i = 0; i < s.points.size(); ++i) {
             fill(row, conversion, i);
             for (int j = 0; j < kColumns; ++j) {
@@ -276,7 +331,8 @@ QStringList exportHeaders()
     return {QStringLiteral("分区"), QStringLiteral("元件编号"), QStringLiteral("时间"), QStringLiteral("读数 (Hz)"),
             QStringLiteral("温度 (℃)"), QStringLiteral("工程值"), QStringLiteral("单位"), QStringLiteral("备注"),
             QStringLiteral("仪器"), QStringLiteral("测点"), QStringLiteral("工程"), QStringLiteral("时区"),
-            QStringLiteral("UTC 时间"), QStringLiteral("标定版本")};
+            QStringLiteral("UTC 时间"), QStringLiteral("标定版本"), QStringLiteral("状态"), QStringLiteral("规则"),
+            QStringLiteral("质量标记"), QStringLiteral("屏蔽")};
 }
 
 std::vector<GaugePoint> exportPoints(const std::vector<Point>& points)

@@ -27,6 +27,9 @@ struct ExportSeries {
     QString timeZone;
     std::vector<ZoneChange> zoneChanges;
     std::vector<CalibrationVersion> versions;
+    // The gauge's level versions (Archive::levelSets), which word each point's status and the
+    // level that set it; a point's set not among them leaves its status unnamed beyond 正常.
+    std::vector<LevelSet> levelSets;
 };
 
 // Points of the archive's component series (Archive::series) as an export's: their clock's zone
@@ -36,7 +39,10 @@ std::vector<GaugePoint> exportPoints(const std::vector<Point>& points);
 // The columns of an export: partition, code, time (the readout's clock), the reading and the
 // temperature as received (Hz, C), the engineering value and its unit, a remark; then the
 // readout, the gauge, the site, the clock's time zone, the UTC time, and the calibration that
-// produced the value (a version by its id and the instant it applies from).
+// produced the value (a version by its id and the instant it applies from); then what judging
+// it found: its status (statusName: 正常, 预警...; empty for a masked reading, one without a
+// value and a reading of no gauge), the level that set it (levelText), its quality flags
+// (flagsText) and 是 when it is masked.
 QStringList exportHeaders();
 
 // The components an export of `partition` (all when empty) and `codes` (all when empty) takes,

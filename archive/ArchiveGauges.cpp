@@ -6,6 +6,9 @@
 
 #include <QTimeZone>
 #include <algorithm>
+#include <map>
+#include <set>
+#include <tuple>
 
 namespace archive {
 
@@ -16,20 +19,6 @@ namespace {
 const qint64 kLastTime = *instrumentTime("9999-12-31 23:59:59");
 
 bool validZone(const QString& zone) { return !zone.isEmpty() && QTimeZone(zone.toUtf8()).isValid(); }
-
-// Runs `steps` as one write, with the error filled as a failed write; `why` the refusal the
-// steps found, if any.
-template <typename F>
-bool write(sqlite3* db, Error* error, F&& steps)
-{
-    QString why;
-    const std::optional<QString> failed = inTransaction(db, [&] { return steps(&why); });
-    if (failed) {
-        setError(error, ErrorKind::WriteFailed, why.isEmpty() ? *failed : why);
-        return false;
-    }
-    return true;
-}
 
 const auto noBind = [](sqlite3_stmt*) {};
 
@@ -107,7 +96,9 @@ std::optional<qint64> gaugeByName(sqlite3* db, const QString& name, bool* ok)
 }
 
 // The records of a slot in readout time [from, to) with a time, read in key order, narrowed to
-// the UTC instants [fromUtc, toUtc] (a readout's clock is at most a day off UTC).
+// the UTC instants [fromUtc, toUtc] (a readout's clock is at most a day off UTC), each with what
+// judging it found: the sparse marks and the masks of the same range of the key, read in the same
+// order and laid beside the records as they go.
 bool readRange(sqlite3* db, qint64 slot, qint64 readout, const QString& code, qint64 from, qint64 to, qint64 fromUtc,
                qint64 toUtc, std::vector<GaugePoint>* out, Error* error)
 {
@@ -120,30 +111,78 @@ bool readRange(sqlite3* db, qint64 slot, qint64 readout, const QString& code, qi
         hi = std::min(hi, toUtc + kDay);
     if (lo > hi)
         return true;
+    const size_t start = out->size();
+    const auto bindRange = [&](sqlite3_stmt* s) {
+        sqlite3_bind_int64(s, 1, slot);
+        sqlite3_bind_int64(s, 2, lo);
+        sqlite3_bind_int64(s, 3, hi);
+    };
+    if (!readRows(
+            db,
+            "SELECT time_s, utc_s, reading_hz, temperature_c, file FROM records WHERE slot = ?1 "
+            "AND time_s BETWEEN ?2 AND ?3 AND utc_s BETWEEN ?4 AND ?5 AND reading_hz IS NOT NULL ORDER BY time_s, file",
+            error,
+            [&](sqlite3_stmt* s) {
+                bindRange(s);
+                sqlite3_bind_int64(s, 4, fromUtc);
+                sqlite3_bind_int64(s, 5, toUtc);
+            },
+            [&](sqlite3_stmt* s) {
+                GaugePoint p;
+                p.time = sqlite3_column_int64(s, 0);
+                p.utc = sqlite3_column_int64(s, 1);
+                p.readingHz = sqlite3_column_double(s, 2);
+                p.hasTemperature = sqlite3_column_type(s, 3) != SQLITE_NULL;
+                if (p.hasTemperature)
+                    p.temperatureC = sqlite3_column_double(s, 3);
+                p.file = sqlite3_column_int64(s, 4);
+                p.slot = slot;
+                p.readout = readout;
+                p.code = code;
+                out->push_back(std::move(p));
+            }))
+        return false;
+    if (out->size() == start)
+        return true;
+    // The points are in key order (time_s, file); so are the marks and the masks.
+    size_t at = start;
+    const auto seek = [&](qint64 time, qint64 file) -> GaugePoint* {
+        while (at < out->size() && std::pair((*out)[at].time, (*out)[at].file) < std::pair(time, file))
+            ++at;
+        return at < out->size() && (*out)[at].time == time && (*out)[at].file == file ? &(*out)[at] : nullptr;
+    };
+    if (!readRows(
+            db,
+            "SELECT time_s, file, status, level, level_set, flags FROM marks WHERE slot = ?1 AND time_s BETWEEN ?2 AND ?3 "
+            "ORDER BY time_s, file",
+            error, bindRange, [&](sqlite3_stmt* s) {
+                if (GaugePoint* p = seek(sqlite3_column_int64(s, 0), sqlite3_column_int64(s, 1))) {
+                    p->status = std::uint8_t(sqlite3_column_int(s, 2));
+                    p->level = std::int16_t(sqlite3_column_int(s, 3));
+                    p->levelSet = sqlite3_column_int64(s, 4);
+                    p->flags = std::uint16_t(sqlite3_column_int(s, 5));
+                }
+            }))
+        return false;
+    at = start;
     return readRows(
         db,
-        "SELECT time_s, utc_s, reading_hz, temperature_c FROM records WHERE slot = ?1 AND time_s BETWEEN ?2 AND ?3 "
-        "AND utc_s BETWEEN ?4 AND ?5 AND reading_hz IS NOT NULL ORDER BY time_s",
-        error,
-        [&](sqlite3_stmt* s) {
-            sqlite3_bind_int64(s, 1, slot);
-            sqlite3_bind_int64(s, 2, lo);
-            sqlite3_bind_int64(s, 3, hi);
-            sqlite3_bind_int64(s, 4, fromUtc);
-            sqlite3_bind_int64(s, 5, toUtc);
-        },
-        [&](sqlite3_stmt* s) {
-            GaugePoint p;
-            p.time = sqlite3_column_int64(s, 0);
-            p.utc = sqlite3_column_int64(s, 1);
-            p.readingHz = sqlite3_column_double(s, 2);
-            p.hasTemperature = sqlite3_column_type(s, 3) != SQLITE_NULL;
-            if (p.hasTemperature)
-                p.temperatureC = sqlite3_column_double(s, 3);
-            p.readout = readout;
-            p.code = code;
-            out->push_back(std::move(p));
+        "SELECT time_s, file FROM masks WHERE slot = ?1 AND time_s BETWEEN ?2 AND ?3 AND lifted_at IS NULL "
+        "ORDER BY time_s, file",
+        error, bindRange, [&](sqlite3_stmt* s) {
+            if (GaugePoint* p = seek(sqlite3_column_int64(s, 0), sqlite3_column_int64(s, 1)))
+                p->masked = true;
         });
+}
+
+// A series of several slots in the order the judge takes it: by instant, then by key.
+void sortSeries(std::vector<GaugePoint>* points)
+{
+    const auto before = [](const GaugePoint& a, const GaugePoint& b) {
+        return std::tie(a.utc, a.slot, a.time, a.file) < std::tie(b.utc, b.slot, b.time, b.file);
+    };
+    if (!std::is_sorted(points->begin(), points->end(), before))
+        std::sort(points->begin(), points->end(), before);
 }
 
 // How many records of a slot with a time lie in readout time [from, to), and the UTC span.
@@ -392,11 +431,13 @@ bool Archive::setReadoutZone(qint64 id, const QString& timeZone, qint64 fromUtc,
         sqlite3_bind_int64(read.get(), 1, id);
         sqlite3_bind_int64(read.get(), 2, std::max(kFirstTime, fromUtc > kFirstTime + 86400 ? fromUtc - 86400 : kFirstTime));
         int rc;
+        std::set<qint64> moved; // slots whose readings' instants changed
         while ((rc = sqlite3_step(read.get())) == SQLITE_ROW) {
             const qint64 time = sqlite3_column_int64(read.get(), 1);
             const qint64 utc = clock->utc(time);
             if (utc == sqlite3_column_int64(read.get(), 3))
                 continue;
+            moved.insert(sqlite3_column_int64(read.get(), 0));
             sqlite3_bind_int64(update.get(), 1, sqlite3_column_int64(read.get(), 0));
             sqlite3_bind_int64(update.get(), 2, time);
             sqlite3_bind_int64(update.get(), 3, sqlite3_column_int64(read.get(), 2));
@@ -404,7 +445,16 @@ bool Archive::setReadoutZone(qint64 id, const QString& timeZone, qint64 fromUtc,
             if (!step(update.get()))
                 return false;
         }
-        return rc == SQLITE_DONE;
+        if (rc != SQLITE_DONE)
+            return false;
+        // Instants decide the order, the calibration and the levels that judge a reading.
+        std::vector<qint64> gauges;
+        for (qint64 slot : moved)
+            if (!judging::gaugesOfSlot(db, slot, &gauges))
+                return false;
+        std::sort(gauges.begin(), gauges.end());
+        gauges.erase(std::unique(gauges.begin(), gauges.end()), gauges.end());
+        return judging::rejudge(db, gauges);
     });
 }
 
@@ -484,7 +534,28 @@ std::optional<QStringList> Archive::observeComponents(qint64 readout, const Comp
                     *why = QStringLiteral("readout %1 is not in the archive").arg(readout);
                 return false;
             }
-            return assigning::observe(db, readout, names, &changed);
+            // What the slots of the partition held before, for the gauges judged again after.
+            std::vector<std::pair<qint64, QString>> slotList;
+            if (!readRows(
+                    db, "SELECT id, code FROM slots WHERE readout = ?1 AND partition = ?2", nullptr,
+                    [&](sqlite3_stmt* s) {
+                        sqlite3_bind_int64(s, 1, readout);
+                        bindText(s, 2, names.partition);
+                    },
+                    [&](sqlite3_stmt* s) { slotList.emplace_back(sqlite3_column_int64(s, 0), columnText(s, 1)); }))
+                return false;
+            std::map<qint64, std::vector<qint64>> before;
+            for (const auto& [slot, code] : slotList)
+                if (!judging::gaugesOfSlot(db, slot, &before[slot]))
+                    return false;
+            if (!assigning::observe(db, readout, names, &changed))
+                return false;
+            for (const QString& code : changed) {
+                const qint64 slot = assigning::slotId(db, readout, names.partition, code);
+                if (slot == 0 || !judging::rejudgeSlot(db, slot, before[slot]))
+                    return false;
+            }
+            return true;
         }))
         return std::nullopt;
     return changed;
@@ -535,7 +606,11 @@ bool Archive::assign(qint64 readout, const QString& code, const QString& gauge, 
                 to = std::min(to, r.to);
             }
         }
-        return openAssignment(db, *slot, gaugeId, from, to, true);
+        // The readings that change gauges are judged again with every gauge the slot had or has.
+        std::vector<qint64> before;
+        for (const Range& r : ranges)
+            before.push_back(r.gauge);
+        return openAssignment(db, *slot, gaugeId, from, to, true) && judging::rejudgeSlot(db, *slot, before);
     });
 }
 
@@ -606,8 +681,22 @@ bool Archive::updateRegister(const std::vector<GaugeInfo>& rows, Error* error)
                              "ON CONFLICT(name) DO UPDATE SET type = excluded.type, unit = excluded.unit, "
                              "site = excluded.site, location = excluded.location, installed = excluded.installed, "
                              "interval_days = excluded.interval_days, notes = excluded.notes");
-        if (!site || !upsert)
+        Statement judgedBy(db, "SELECT id, type, installed FROM gauges WHERE name = ?1");
+        if (!site || !upsert || !judgedBy)
             return false;
+        // A gauge whose type or installation date changes is judged again.
+        std::vector<qint64> changed;
+        for (const GaugeInfo& g : rows) {
+            sqlite3_stmt* s = judgedBy.get();
+            bindText(s, 1, g.name);
+            const int rc = sqlite3_step(s);
+            if (rc == SQLITE_ROW &&
+                (columnText(s, 1) != g.type || QDate::fromString(columnText(s, 2), Qt::ISODate) != g.installed))
+                changed.push_back(sqlite3_column_int64(s, 0));
+            sqlite3_reset(s);
+            if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+                return false;
+        }
         for (const GaugeInfo& g : rows) {
             if (!g.site.isEmpty()) {
                 bindText(site.get(), 1, g.site);
@@ -629,7 +718,7 @@ bool Archive::updateRegister(const std::vector<GaugeInfo>& rows, Error* error)
             if (!step(s))
                 return false;
         }
-        return true;
+        return judging::rejudge(db, changed);
     });
 }
 
@@ -750,8 +839,7 @@ std::vector<GaugePoint> Archive::gaugeSeries(const QString& gauge, qint64 fromUt
     for (const Held& h : held)
         if (!readRange(db, h.slot, h.readout, h.code, h.from, h.to, fromUtc, toUtc, &out, error))
             return {};
-    if (held.size() > 1)
-        std::stable_sort(out.begin(), out.end(), [](const GaugePoint& a, const GaugePoint& b) { return a.utc < b.utc; });
+    sortSeries(&out);
     return out;
 }
 
@@ -786,8 +874,7 @@ std::vector<GaugePoint> Archive::unassignedSeries(qint64 readout, const QString&
         if (at != kUntilNow && !readRange(db, slot, readout, code, at, kUntilNow, fromUtc, toUtc, &out, error))
             return {};
     }
-    if (slotIds.size() > 1)
-        std::stable_sort(out.begin(), out.end(), [](const GaugePoint& a, const GaugePoint& b) { return a.utc < b.utc; });
+    sortSeries(&out);
     return out;
 }
 

@@ -149,6 +149,20 @@ std::optional<QString> inTransaction(sqlite3* db, F&& steps, const char* begin =
     return detail;
 }
 
+// Runs `steps` as one write, with the error filled as a failed write; `why` the refusal the
+// steps found, if any.
+template <typename F>
+bool write(sqlite3* db, Error* error, F&& steps)
+{
+    QString why;
+    const std::optional<QString> failed = inTransaction(db, [&] { return steps(&why); });
+    if (failed) {
+        setError(error, ErrorKind::WriteFailed, why.isEmpty() ? *failed : why);
+        return false;
+    }
+    return true;
+}
+
 // The first column of the first row of a query as a number, nullopt when there is no row or
 // it is NULL; `ok` false on an SQLite error.
 template <typename Bind>
@@ -240,5 +254,31 @@ bool observe(sqlite3* db, qint64 readout, const ComponentNames& names, QStringLi
 // Whether a name can be a gauge's: 1 to 10 printable ASCII characters, not all blank.
 bool validGaugeName(const QString& name);
 } // namespace assigning
+
+// A gauge's calibration versions, oldest first (as calibrationVersions gives them); `ok` false
+// on an SQLite error.
+std::vector<CalibrationVersion> gaugeVersions(sqlite3* db, qint64 gauge, bool* ok);
+
+// Judging the readings inside the caller's transaction (ArchiveJudge.cpp): what is stored is
+// always what a fresh judgement of each gauge's whole history gives. False on an SQLite error.
+namespace judging {
+// Judges these gauges' whole histories again.
+bool rejudge(sqlite3* db, const std::vector<qint64>& gauges);
+bool rejudgeAll(sqlite3* db);
+// The gauges a slot's assignments name (any time).
+bool gaugesOfSlot(sqlite3* db, qint64 slot, std::vector<qint64>* gauges);
+// Before and after a change of a slot's assignments: the slot's marks go (readings that no
+// assignment covers any more keep none), and every gauge it had or has is judged again.
+bool rejudgeSlot(sqlite3* db, qint64 slot, const std::vector<qint64>& gaugesBefore);
+// What a store added to one slot: readout times in [from, to] (the records of `download` among them).
+struct Added {
+    qint64 slot = 0;
+    qint64 from = 0;
+    qint64 to = 0;
+};
+// Judges the records a store added: each gauge they went to goes on from its last judged
+// reading when it can, else is judged whole; the verdict is of the records of `download`.
+bool judgeStore(sqlite3* db, qint64 download, const std::vector<Added>& added, Verdict* verdict);
+} // namespace judging
 
 } // namespace archive

@@ -152,7 +152,8 @@ std::optional<StoreResult> Archive::store(const RecordSource& next, const QDateT
         qint64 first = 0;
         qint64 last = 0;
         bool touched = false;
-        std::optional<qint64> aheadFrom; // the oldest time offered that is ahead
+        std::optional<qint64> aheadFrom;                  // the oldest time offered that is ahead
+        std::optional<std::pair<qint64, qint64>> offered; // the span of the times offered
     };
     std::unordered_map<std::string, SlotState> slotStates; // "partition\0code"
     std::unordered_map<std::string, qint64> files;
@@ -365,6 +366,8 @@ std::optional<StoreResult> Archive::store(const RecordSource& next, const QDateT
                     row.odd = false;
                     row.time = *t;
                     row.utc = clock->utc(*t);
+                    auto& span = lastSlot->offered;
+                    span = span ? std::pair(std::min(span->first, *t), std::max(span->second, *t)) : std::pair(*t, *t);
                     if (row.utc > aheadBeyond)
                         lastSlot->aheadFrom = std::min(lastSlot->aheadFrom.value_or(*t), *t);
                 } else {
@@ -452,7 +455,12 @@ std::optional<StoreResult> Archive::store(const RecordSource& next, const QDateT
         before.removeDuplicates();
         before.sort();
         result.clock.beforeInstallation = before;
-        return true;
+        // The readings added judged, in the same transaction: a store that fails keeps no marks.
+        std::vector<judging::Added> added;
+        for (const auto& [which, a] : slotStates)
+            if (a.touched && a.offered)
+                added.push_back(judging::Added{a.id, a.offered->first, a.offered->second});
+        return judging::judgeStore(db, downloadId, added, &result.verdict);
     });
     // No statement keeps a pointer into the texts above.
     sqlite3_clear_bindings(m->insertRecords.get());

@@ -37,7 +37,7 @@ struct TriggerLevel {
     LevelSide side = LevelSide::High;
     int rank = 1;
     LevelQuantity quantity = LevelQuantity::Value;
-    double threshold = 0; // in the gauge's units (per day for Rate)
+    double threshold = 0;  // in the gauge's units (per day for Rate)
     double windowDays = 1; // Rate only: > 0
     int confirm = 1;       // consecutive judged readings beyond the threshold before it is reached: >= 1
     double deadBand = 0;   // >= 0: once reached, it clears only at a quantity inside threshold -/+ deadBand
@@ -75,7 +75,8 @@ struct LevelSet {
 QString levelSetProblem(const LevelSet& set);
 
 // The quality rules of the gauges of one type (`type` empty: of gauges whose type has no rules of
-// its own). defaultQualityRules() gives the built-in ones, editable by the operator.
+// its own). defaultQualityRules() gives the built-in ones, editable by the operator: one entry
+// for every type (`type` empty) with the values below.
 struct QualityRules {
     QString type;
     double minHz = 400; // the frequency band of the type's gauges
@@ -93,6 +94,8 @@ struct QualityRules {
 std::vector<QualityRules> defaultQualityRules();
 // The rules for a type: its own, else the entry with an empty type, else the built-in default.
 QualityRules rulesFor(const std::vector<QualityRules>& all, const QString& type);
+// Why rules cannot be kept, in the operator's words, or "": bands not finite or not rising, a jump
+// limit not above 0, a negative step factor, a scatter window outside 6..1000.
 QString qualityRulesProblem(const QualityRules& rules);
 
 // Quality flags, a bit each; a reading keeps them beside it and is never changed or deleted.
@@ -112,7 +115,7 @@ QString flagsText(std::uint16_t flags, bool english = false);
 // A level's "rule" is its index into the LevelSet's `levels`.
 struct Judgement {
     std::uint8_t status = 0;
-    bool judged = false; // false: masked, or no value; such a reading gets no status
+    bool judged = false;     // false: masked, or no value; such a reading gets no status
     std::int16_t level = -1; // the level that set a status > 0 (index in the set's levels); -1 none
     qint64 levelSet = 0;     // the id of the set that applied; 0 none
     std::uint16_t flags = 0;
@@ -144,27 +147,65 @@ struct JudgeState {
     std::vector<bool> active;
     std::vector<int> beyond; // consecutive judged readings beyond each level
     std::uint8_t status = 0;
-    std::optional<double> baseline; // the baseline's value once found
+    std::optional<double> baseline;  // the baseline's value once found
     qint64 baselineUtc = kSinceEver; // of the set that found it
-    // A compact text of the state, and the state of such a text (nullopt when it is not one).
+    // A compact text of the state ("1;levelSet;status;baselineUtc;baseline or -;active bits;
+    // beyond counts", the baseline in 17 significant digits, which give it back exactly), and the
+    // state of such a text (nullopt when it is not one).
     QString toText() const;
     static std::optional<JudgeState> fromText(const QString& text);
     bool operator==(const JudgeState&) const = default;
 };
 
 // Judges readings[first..] of one gauge, in order, going on from `state` (the state after
-// readings[first - 1]; a fresh state for first == 0); readings before `first` are looked back on
-// only (rates, scatter, temperature jumps and same instants), never judged again. `sets` are the
-// gauge's level versions in any order; each reading is judged by the one valid at its instant
-// (versionAt's rule) and a change of set starts the levels afresh.
+// readings[first - 1]; a fresh state for first == 0; nullptr: a fresh one, not given back);
+// readings before `first` are looked back on only (rates, scatter, temperature jumps, same
+// instants and baselines), never judged again. `sets` are the gauge's level versions in any
+// order; each reading is judged by the one valid at its instant (versionAt's rule: the latest
+// fromUtc at or before it; of two from the same instant the larger id, then the later enteredAt).
+// The readings must be in time order (utc not decreasing).
 //
-// Rate over a window of W days at reading i: (v_i - v_j) / days(t_i - t_j), where j is the latest
-// judged reading at or before t_i - W days; no rate (the level is not judged at i, its state
-// kept) when there is none.
-// A level is reached at the confirm-th consecutive judged reading beyond its threshold and clears
-// at the first judged reading inside threshold - deadBand (High) / threshold + deadBand (Low).
-// Flags are given to every reading judged, masked or not; masked readings and readings without a
-// value are left out of levels, rates, baseline and scatter.
+// Judged: a reading not masked and with a finite value. Masked readings and readings without a
+// value are left out of levels, rates, baseline and scatter: they get status 0, judged false,
+// levelSet 0, and leave the state as it was. A judged reading gets the id of the set valid at its
+// instant (0: none, status 0; a set without levels gives status 0 too).
+//
+// Each level on its own keeps whether it is reached (`active`) and how many consecutive judged
+// readings were beyond its threshold (`beyond`). At a judged reading where its quantity q can be
+// computed: beyond = q >= threshold (High) / q <= threshold (Low), which counts up or back to 0;
+// a level not reached is reached once the count is at least `confirm`; a reached level clears at
+// q < threshold - deadBand (High) / q > threshold + deadBand (Low). Where q cannot be computed the
+// level's state is kept. The status is the highest rank among the reached levels (0: none) and
+// `level` the first of that rank in the set's order.
+//
+// Quantities: Value is v. Change is v less the baseline: the value of the first judged reading
+// at or after the set's baselineUtc (that reading itself has change 0; before it is found, no
+// change). Rate over a window of W days at reading i: (v_i - v_j) / days(t_i - t_j), where j is
+// the latest judged reading at or before t_i - W days; no rate when there is none.
+//
+// A change of set (the set valid at a judged reading is not the state's levelSet) starts the
+// levels afresh (none reached, counts 0) before that reading is judged; when the new set's
+// baselineUtc differs from the state's, its baseline is searched again, among the readings
+// given (readings before `first` too) when it lies before that reading.
+//
+// Transitions: at each judged reading whose status differs from the previous judged reading's
+// (the state's status; 0 for a fresh state). Transition::index is the index in `readings`.
+//
+// Flags are given to every reading from `first`, masked or not:
+// - OutOfBand: a finite hz outside [minHz, maxHz] (a reading without a frequency is not flagged);
+// - TemperatureRange: a finite temperature outside [minC, maxC];
+// - TemperatureJump: |T - T_prev| > maxJumpC, T_prev the temperature of the previous unmasked
+//   reading that has one;
+// - Step (stepFactor > 0, a reading with a finite value): |v - v_prev| > stepFactor * scatter,
+//   v_prev the previous judged reading's value, scatter the median of the absolute differences of
+//   consecutive values among the last scatterWindow judged readings before it (at least 5
+//   differences), but never below the smallest non-zero one of those differences: readings
+//   quantised to 0.1 Hz repeat, and a median of 0 would flag a change by one step of the
+//   resolution. Where every difference is 0 the window tells nothing of the scatter: not checked;
+// - DuplicateTime: another reading among `readings` (before or after it) with the same utc and
+//   another hz;
+// - FutureTime: downloadedUtc > 0 and utc > downloadedUtc + 3600;
+// - BeforeInstallation: `installed` valid and utc before the UTC midnight that starts it.
 struct JudgeOutput {
     std::vector<Judgement> judgements; // one per reading from `first`
     std::vector<Transition> transitions;
@@ -172,18 +213,36 @@ struct JudgeOutput {
 JudgeOutput judgeSeries(const std::vector<JudgeInput>& readings, std::size_t first, const std::vector<LevelSet>& sets,
                         const QualityRules& rules, const QDate& installed, JudgeState* state);
 
-// How far back judgeSeries looks from readings[first]: readings at or after first's instant less
-// this many seconds, and at least `readings` readings before it, are what it needs to go on
-// exactly as it would over the whole series.
+// How far back judgeSeries looks from readings[first]. Judging readings[first..] from the state
+// after readings[first - 1] gives exactly what judging the whole series gives for them when the
+// readings given before `first` include:
+// - every reading at or after readings[first].utc - seconds (the longest Rate window, rounded up
+//   to a second; it also covers the readings at first's own instant), and the latest judged
+//   reading at or before that instant (the j of a rate), with the readings between;
+// - at least `readings` judged readings (max(scatterWindow + 1, the largest confirm, 2): the
+//   scatter's window and the previous value; the counts of confirmation are in the state);
+// - the latest unmasked reading with a temperature;
+// - the readings from baselineLookbackUtc(sets, state, readings[first].utc) on.
+// A reading's DuplicateTime flag also depends on readings after it: those not yet given cannot
+// count.
 struct Lookback {
     qint64 seconds = 0;
     int readings = 0;
 };
 Lookback lookbackFor(const std::vector<LevelSet>& sets, const QualityRules& rules);
 
-// A level in the operator's words: "报警：累计变化 ≥ 20 mm（连续 3 次，回差 1）".
+// From when the readings are needed to find the baselines of the sets that may start applying at
+// or after firstUtc, judged from `state`: the earliest baselineUtc before firstUtc of such a set
+// with a Change level whose baseline the state does not hold (kSinceEver: the gauge's first
+// reading); kUntilNow when none is needed.
+qint64 baselineLookbackUtc(const std::vector<LevelSet>& sets, const JudgeState& state, qint64 firstUtc);
+
+// A level in the operator's words: "报警：累计变化 ≥ 20 mm（连续 3 次，回差 1）", a rate as
+// "预警：变化速率（7 天） ≥ 2 mm/天"; the parenthesis only for a confirm above 1 or a dead band.
+// "" for a level the set does not have.
 QString levelText(const LevelSet& set, int level, const QString& unit, bool english = false);
-// A status's name in the set's words: "正常" for 0, else the rank's name.
+// A status's name in the set's words: "正常" for 0, else the rank's name (the default names in
+// English with `english`: Alert, Alarm, Control; the operator's own as typed).
 QString statusName(const LevelSet* set, int status, bool english = false);
 
 // ------------------------------------------------------------------------------------------------
@@ -240,7 +299,7 @@ struct OverdueGauge {
     QString gauge;
     QString site;
     int intervalDays = 0;
-    qint64 lastUtc = 0; // 0: never read
+    qint64 lastUtc = 0;   // 0: never read
     double daysSince = 0; // since the last reading (since installation when never read)
 };
 
@@ -281,7 +340,8 @@ struct Verdict {
 };
 
 // The operator's words for a verdict, for the status line: "2 个测点状态改变，1 个测点超过报警值，
-// 3 条读数有质量标记" ("" when there is nothing to say).
+// 3 条读数有质量标记" ("" when there is nothing to say; "报警" the default name of rank 2, as the
+// gauges' sets may name their ranks each in its own way).
 QString verdictText(const Verdict& verdict, bool english = false);
 
 } // namespace archive

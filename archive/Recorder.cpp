@@ -189,9 +189,13 @@ Recorder::Outcome Recorder::store(Archive* a, const QString& failure, const Read
             out.text = QCoreApplication::translate("Recorder", "已存档：新增 %1 条记录，共 %2 条")
                            .arg(QString::number(stored->added), QString::number(stored->received));
             out.clock = stored->clock;
+            out.verdict = stored->verdict;
             if (const QString doubt = clockText(stored->clock); !doubt.isEmpty())
                 //: %1 what was stored, %2 what the clock guard found
                 out.text = QCoreApplication::translate("Recorder", "%1；%2").arg(out.text, doubt);
+            if (const QString judged = verdictText(stored->verdict); !judged.isEmpty())
+                //: %1 what was stored, %2 what judging the new readings found
+                out.text = QCoreApplication::translate("Recorder", "%1；%2").arg(out.text, judged);
             if (const QString waits = waitingText(Spool::waiting(m_path)); !waits.isEmpty())
                 //: %1 what was stored, %2 how many copies still wait
                 out.text = QCoreApplication::translate("Recorder", "%1；%2").arg(out.text, waits);
@@ -225,6 +229,7 @@ QString Recorder::storeCopy(const ReadingLayout::Records& records, const QString
     m_stored = out.stored;
     m_spooled = out.spooled;
     m_clock = out.clock;
+    m_verdict = out.verdict;
     return out.text;
 }
 
@@ -289,6 +294,8 @@ void Recorder::storeInBackground(const ReadingLayout::Records& records, const QS
             m_storing = false;
             m_stored = out.stored;
             m_spooled = out.spooled;
+            m_clock = out.clock;
+            m_verdict = out.verdict;
             if (done)
                 done(out.text);
         });

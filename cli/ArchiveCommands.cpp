@@ -4,8 +4,10 @@
 #include "archive/ArchiveCheck.h"
 #include "archive/ArchiveExport.h"
 #include "archive/GaugeRegisterTable.h"
+#include "archive/LevelTable.h"
 #include "archive/TableFile.h"
 #include "archive/Recorder.h"
+#include "cli/ArchiveTexts.h"
 #include "cli/Console.h"
 #include "cli/ReadoutChoice.h"
 #include "cli/Settings.h"
@@ -19,6 +21,7 @@
 #include <QJsonObject>
 #include <QTimeZone>
 
+#include <algorithm>
 #include <limits>
 #include <map>
 
@@ -32,22 +35,6 @@ struct Texts {
 
 //: between the items of a list
 QString listed(const QStringList& items) { return items.join(Texts::tr("、")); }
-
-QString readoutTime(qint64 t)
-{
-    return QDateTime::fromSecsSinceEpoch(t, Qt::UTC).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-}
-
-// A UTC instant as the PC's clock shows it, and for programs as ISO 8601 UTC; "" for none.
-QString localTime(qint64 utc)
-{
-    return utc == 0 ? QString()
-                    : QDateTime::fromSecsSinceEpoch(utc).toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-}
-QString isoTime(qint64 utc)
-{
-    return utc == 0 ? QString() : QDateTime::fromSecsSinceEpoch(utc, Qt::UTC).toString(Qt::ISODate);
-}
 
 QByteArray compact(const QJsonArray& json) { return QJsonDocument(json).toJson(QJsonDocument::Compact) + '\n'; }
 
@@ -71,7 +58,11 @@ bool ArchiveCommands::handles(Command command)
     case Command::ArchiveGauges:
     case Command::ArchiveAssign:
     case Command::ArchiveRegisterImport:
-    case Command::ArchiveRegisterExport: return true;
+    case Command::ArchiveRegisterExport:
+    case Command::ArchiveEvents:
+    case Command::ArchiveOverdue:
+    case Command::ArchiveLevelsImport:
+    case Command::ArchiveLevelsExport: return true;
     default: return false;
     }
 }
@@ -90,6 +81,10 @@ int ArchiveCommands::run()
     case Command::ArchiveAssign: return assign();
     case Command::ArchiveRegisterImport: return importRegister();
     case Command::ArchiveRegisterExport: return exportRegister();
+    case Command::ArchiveEvents: return events();
+    case Command::ArchiveOverdue: return overdue();
+    case Command::ArchiveLevelsImport: return importLevels();
+    case Command::ArchiveLevelsExport: return exportLevels();
     default: return UsageError;
     }
 }
@@ -127,6 +122,25 @@ std::optional<archive::Readout> ArchiveCommands::namedReadout(const archive::Arc
         *failed = UsageError;
     }
     return std::nullopt;
+}
+
+int ArchiveCommands::checkSite(const archive::Archive& a)
+{
+    if (m_o.site.isEmpty())
+        return Success;
+    archive::Error error;
+    bool known = false;
+    for (const archive::Site& s : a.sites(&error))
+        known = known || s.name == m_o.site;
+    if (!error.detail.isEmpty()) {
+        m_console.error(archive::Recorder::errorText(error));
+        return ArchiveFailed;
+    }
+    if (!known) {
+        m_console.error(Texts::tr("档案中没有工程“%1”。").arg(m_o.site));
+        return UsageError;
+    }
+    return Success;
 }
 
 void ArchiveCommands::put(const QByteArray& json, const QString& lines)
@@ -211,16 +225,9 @@ int ArchiveCommands::gauges()
     archive::Archive* a = openArchive(recorder);
     if (!a)
         return ArchiveFailed;
+    if (const int code = checkSite(*a); code != Success)
+        return code;
     archive::Error error;
-    if (!m_o.site.isEmpty()) {
-        bool known = false;
-        for (const archive::Site& s : a->sites(&error))
-            known = known || s.name == m_o.site;
-        if (!known && error.detail.isEmpty()) {
-            m_console.error(Texts::tr("档案中没有工程“%1”。").arg(m_o.site));
-            return UsageError;
-        }
-    }
     const std::vector<archive::GaugeSummary> all = a->gauges(m_o.site, &error);
     if (!error.detail.isEmpty()) {
         m_console.error(archive::Recorder::errorText(error));
@@ -292,16 +299,9 @@ int ArchiveCommands::gaugeSeries(const archive::Archive& a, qint64 from, qint64 
     archive::Error error;
     // The gauges of the site (all of the register without one), narrowed to those named.
     std::vector<archive::GaugeInfo> chosen;
+    if (const int code = checkSite(a); code != Success)
+        return code;
     const std::vector<archive::GaugeInfo> all = a.gaugeRegister(&error);
-    if (!m_o.site.isEmpty()) {
-        bool known = false;
-        for (const archive::Site& s : a.sites(&error))
-            known = known || s.name == m_o.site;
-        if (!known && error.detail.isEmpty()) {
-            m_console.error(Texts::tr("档案中没有工程“%1”。").arg(m_o.site));
-            return UsageError;
-        }
-    }
     QStringList unknown = m_o.gauges;
     for (const archive::GaugeInfo& g : all) {
         if (!m_o.site.isEmpty() && g.site != m_o.site)
@@ -333,6 +333,7 @@ int ArchiveCommands::gaugeSeries(const archive::Archive& a, qint64 from, qint64 
             if (p.time >= from && p.time <= to)
                 byReadout[p.readout].push_back(p);
         const std::vector<archive::CalibrationVersion> versions = a.calibrationVersions(g.name, &error);
+        const std::vector<archive::LevelSet> levelSets = a.levelSets(g.name, &error);
         for (auto& [readout, points] : byReadout) {
             archive::ExportSeries e;
             const archive::Readout& r = readouts[readout];
@@ -348,6 +349,7 @@ int ArchiveCommands::gaugeSeries(const archive::Archive& a, qint64 from, qint64 
             e.timeZone = r.timeZone;
             e.zoneChanges = a.zoneChanges(r.id, &error);
             e.versions = versions;
+            e.levelSets = levelSets;
             series.push_back(std::move(e));
         }
     }
@@ -450,6 +452,150 @@ int ArchiveCommands::defaultInstrument()
         return failed;
     setDefaultReadout(r->name);
     m_console.note(Texts::tr("默认仪器现为“%1”。").arg(r->name));
+    return Success;
+}
+
+// ---- trigger levels and events ---------------------------------------------------------------
+
+int ArchiveCommands::events()
+{
+    archive::Recorder recorder(archivePath(m_o), archive::Recorder::Access::ReadOnly);
+    archive::Archive* a = openArchive(recorder);
+    if (!a)
+        return ArchiveFailed;
+    if (const int code = checkSite(*a); code != Success)
+        return code;
+    archive::EventQuery query;
+    query.sinceUtc = m_o.since.value_or(archive::kSinceEver);
+    query.site = m_o.site;
+    archive::Error error;
+    const std::vector<archive::LevelEvent> all = a->events(query, &error);
+    if (!error.detail.isEmpty()) {
+        m_console.error(archive::Recorder::errorText(error));
+        return ArchiveFailed;
+    }
+    QJsonArray json;
+    QString text;
+    for (const archive::LevelEvent& e : all) {
+        json.append(eventJson(e));
+        text += eventRow(e);
+    }
+    put(compact(json), text);
+    if (all.empty() && !m_o.json)
+        m_console.note(Texts::tr("没有测点状态的变化。"));
+    return Success;
+}
+
+int ArchiveCommands::overdue()
+{
+    archive::Recorder recorder(archivePath(m_o), archive::Recorder::Access::ReadOnly);
+    archive::Archive* a = openArchive(recorder);
+    if (!a)
+        return ArchiveFailed;
+    if (const int code = checkSite(*a); code != Success)
+        return code;
+    archive::Error error;
+    const std::vector<archive::OverdueGauge> all = a->overdue(QDateTime::currentDateTimeUtc(), m_o.site, &error);
+    if (!error.detail.isEmpty()) {
+        m_console.error(archive::Recorder::errorText(error));
+        return ArchiveFailed;
+    }
+    QJsonArray json;
+    QString text;
+    if (!all.empty())
+        //: the heading of the list of gauges not read within their interval
+        text = Texts::tr("逾期未测（%1 个测点）：").arg(all.size()) + QLatin1Char('\n');
+    for (const archive::OverdueGauge& g : all) {
+        json.append(QJsonObject{{"gauge", g.gauge},
+                                {"site", g.site},
+                                {"interval", g.intervalDays},
+                                {"last", g.lastUtc == 0 ? QJsonValue(QJsonValue::Null) : QJsonValue(isoTime(g.lastUtc))},
+                                {"daysSince", g.daysSince}});
+        text += QStringList{g.gauge, g.site,
+                            //: %1 a number of days
+                            Texts::tr("每 %1 天").arg(g.intervalDays),
+                            g.lastUtc == 0 ? Texts::tr("从未测读") : localTime(g.lastUtc),
+                            //: %1 days since the last reading
+                            Texts::tr("已 %1 天").arg(QString::number(g.daysSince, 'f', 1))}
+                    .join(QLatin1Char('\t')) +
+                QLatin1Char('\n');
+    }
+    put(compact(json), text);
+    if (all.empty() && !m_o.json)
+        m_console.note(Texts::tr("没有逾期未测的测点。"));
+    return Success;
+}
+
+int ArchiveCommands::importLevels()
+{
+    QString failure;
+    const std::optional<std::vector<QStringList>> rows = archive::TableFile::read(m_o.levelFile, &failure);
+    if (!rows) {
+        m_console.error(failure);
+        return UsageError;
+    }
+    QStringList problems;
+    const std::vector<archive::LevelSet> sets = archive::LevelTable::fromRows(*rows, &problems);
+    // All rows or none: a gauge judged by half its levels would look watched.
+    if (!problems.isEmpty()) {
+        m_console.error(Texts::tr("触发值表“%1”中有无法读取的行，未作任何改动：").arg(m_o.levelFile));
+        for (const QString& problem : problems)
+            m_console.error(problem);
+        return UsageError;
+    }
+    if (sets.empty()) {
+        m_console.error(Texts::tr("触发值表“%1”中没有触发值。").arg(m_o.levelFile));
+        return UsageError;
+    }
+    archive::Recorder recorder(archivePath(m_o));
+    archive::Archive* a = openArchive(recorder);
+    if (!a)
+        return ArchiveFailed;
+    archive::Error error;
+    // Levels of a gauge nobody registered would watch nothing.
+    QStringList unknown;
+    const std::vector<archive::GaugeInfo> known = a->gaugeRegister(&error);
+    for (const archive::LevelSet& set : sets)
+        if (std::none_of(known.begin(), known.end(), [&](const archive::GaugeInfo& g) { return g.name == set.gauge; }))
+            unknown << set.gauge;
+    if (!error.detail.isEmpty()) {
+        m_console.error(archive::Recorder::errorText(error));
+        return ArchiveFailed;
+    }
+    if (!unknown.isEmpty()) {
+        m_console.error(Texts::tr("测点登记表中没有测点 %1：请先用 archive register import 登记，未作任何改动。")
+                            .arg(listed(unknown)));
+        return UsageError;
+    }
+    if (!a->addLevelSets(sets, &error)) {
+        m_console.error(archive::Recorder::errorText(error));
+        return ArchiveFailed;
+    }
+    m_console.note(Texts::tr("已读入 %1 个测点的触发值。").arg(sets.size()));
+    return Success;
+}
+
+int ArchiveCommands::exportLevels()
+{
+    archive::Recorder recorder(archivePath(m_o), archive::Recorder::Access::ReadOnly);
+    archive::Archive* a = openArchive(recorder);
+    if (!a)
+        return ArchiveFailed;
+    archive::Error error;
+    const std::vector<archive::LevelSet> sets = a->currentLevelSets(&error);
+    if (!error.detail.isEmpty()) {
+        m_console.error(archive::Recorder::errorText(error));
+        return ArchiveFailed;
+    }
+    // The headers and words in the operator's language; either is read back.
+    const bool english =
+        Language::chosen(m_o.language.isEmpty() ? std::nullopt : std::optional<QString>(m_o.language)) ==
+        Language::kEnglish;
+    if (const std::optional<QString> failure = archive::LevelTable::writeFile(m_o.levelFile, sets, english)) {
+        m_console.error(SaveGrid::failureMessage(*failure));
+        return SaveFailed;
+    }
+    m_console.note(Texts::tr("已导出 %1 个测点的触发值。").arg(sets.size()));
     return Success;
 }
 

@@ -16,7 +16,7 @@ struct ExportSeries;
 
 // The archive's commands of the command line, none of which talks to the instrument: the
 // archive's components, readouts and gauges, their export, the gauge register, slot
-// assignments and the thorough check.
+// assignments, the trigger levels, the gauges' events and those overdue, and the thorough check.
 namespace cli {
 
 class Console;
@@ -51,6 +51,12 @@ private:
     int assign();
     int importRegister();
     int exportRegister();
+    int events();
+    int overdue();
+    int importLevels();
+    int exportLevels();
+    // Success when no --site was given or the archive knows it; else said, and the exit code.
+    int checkSite(const archive::Archive& archive);
     // A result on standard output: the JSON of --json, else the lines.
     void put(const QByteArray& json, const QString& lines);
 

@@ -24,6 +24,7 @@ struct Texts {
 // A set of commands, one bit each.
 using Commands = unsigned;
 constexpr Commands kEveryCommand = ~0u;
+static_assert(unsigned(Command::ArchiveLevelsExport) < 32, "a command set holds a bit per command");
 template <typename... C>
 constexpr Commands only(C... commands)
 {
@@ -105,6 +106,16 @@ std::optional<int> number(const QString& text, int low, int high)
     bool ok = false;
     const int n = text.toInt(&ok);
     return ok && n >= low && n <= high ? std::optional<int>(n) : std::nullopt;
+}
+
+// The same forms on the PC's clock, as the UTC instant they name.
+std::optional<qint64> pcTime(const QString& text)
+{
+    const std::optional<qint64> asIfUtc = instrumentTime(text, false);
+    if (!asIfUtc)
+        return std::nullopt;
+    const QDateTime t = QDateTime::fromSecsSinceEpoch(*asIfUtc, Qt::UTC);
+    return QDateTime(t.date(), t.time(), Qt::LocalTime).toSecsSinceEpoch();
 }
 
 QString takeTime(std::optional<qint64>& into, const QString& value, bool endOfDay)
@@ -201,7 +212,14 @@ const OptionRow kOptions[] = {
          r.o.zone = v.trimmed();
          return r.o.zone.isEmpty() ? Texts::tr("--zone 需要时区，如 Asia/Shanghai。") : QString();
      }},
-    {"--site", nullptr, true, only(Command::ArchiveGauges, Command::ArchiveExport),
+    {"--since", nullptr, true, only(Command::ArchiveEvents),
+     [](Reading& r, const QString& v) {
+         r.o.since = pcTime(v);
+         return r.o.since ? QString()
+                          : Texts::tr("时间“%1”无效，应为 2026-12-07 或 2026-12-07 10:31:05 的形式。").arg(v);
+     }},
+    {"--site", nullptr, true,
+     only(Command::ArchiveGauges, Command::ArchiveExport, Command::ArchiveEvents, Command::ArchiveOverdue),
      [](Reading& r, const QString& v) {
          r.o.site = v.trimmed();
          return r.o.site.isEmpty() ? Texts::tr("--site 需要工程（监测项目）的名称。") : QString();
@@ -212,8 +230,9 @@ const OptionRow kOptions[] = {
          return r.o.gauges.last().isEmpty() ? Texts::tr("--gauge 需要测点的名称。") : QString();
      }},
     {"--json", nullptr, false,
-     only(Command::Ports, Command::Partitions, Command::Files, Command::Components, Command::ArchiveList,
-          Command::ArchiveInstruments, Command::ArchiveGauges),
+     only(Command::Ports, Command::Partitions, Command::Files, Command::Copy, Command::Components,
+          Command::ArchiveList, Command::ArchiveInstruments, Command::ArchiveGauges, Command::ArchiveEvents,
+          Command::ArchiveOverdue),
      [](Reading& r, const QString&) { r.o.json = true; return QString(); }},
 };
 
@@ -250,6 +269,17 @@ QString registerFile(Options& o, const QString& path, bool read)
         return QString();
     return read ? Texts::tr("测点登记表文件“%1”须以 .xlsx、.xls 或 .csv 结尾。").arg(path)
                 : Texts::tr("测点登记表文件“%1”须以 .xlsx 或 .csv 结尾。").arg(path);
+}
+
+// The trigger level table's file: as the gauge register's.
+QString levelFile(Options& o, const QString& path, bool read)
+{
+    o.levelFile = path;
+    const OutputKind kind = outputKind(path);
+    if (kind == OutputKind::Csv || kind == OutputKind::Xlsx || (read && kind == OutputKind::Xls))
+        return QString();
+    return read ? Texts::tr("触发值表文件“%1”须以 .xlsx、.xls 或 .csv 结尾。").arg(path)
+                : Texts::tr("触发值表文件“%1”须以 .xlsx 或 .csv 结尾。").arg(path);
 }
 
 const CommandRow kCommands[] = {
@@ -325,6 +355,12 @@ const CommandRow kCommands[] = {
      [](Options& o, const QStringList& operands) { return registerFile(o, operands[0], true); }},
     {Command::ArchiveRegisterExport, "archive register export", 1, 1, false,
      [](Options& o, const QStringList& operands) { return registerFile(o, operands[0], false); }},
+    {Command::ArchiveEvents, "archive events", 0, 0, false, nullptr},
+    {Command::ArchiveOverdue, "archive overdue", 0, 0, false, nullptr},
+    {Command::ArchiveLevelsImport, "archive levels import", 1, 1, false,
+     [](Options& o, const QStringList& operands) { return levelFile(o, operands[0], true); }},
+    {Command::ArchiveLevelsExport, "archive levels export", 1, 1, false,
+     [](Options& o, const QStringList& operands) { return levelFile(o, operands[0], false); }},
 };
 
 // "ports、partitions 和 files": the commands of a set, in the table's order.
@@ -384,7 +420,8 @@ std::variant<QString, std::pair<const CommandRow*, QStringList>> commandOf(const
     if (named)
         return Texts::tr("命令 %1 的参数个数不对。").arg(QString::fromLatin1(named->name));
     if (words[0] == QLatin1String("archive"))
-        return Texts::tr("archive 之后应为 list、export、check、instruments、gauges、assign 或 register。");
+        return Texts::tr("archive 之后应为 list、export、check、instruments、gauges、assign、register、events、"
+                         "overdue 或 levels。");
     return Texts::tr("未知的命令“%1”。").arg(words.first());
 }
 
@@ -488,7 +525,10 @@ ParseResult parse(const QStringList& arguments)
         return fail(Texts::tr("--site 和 --gauge 按测点选择记录，不能同时给出分区或元件编号。"));
     if (o.from && o.to && *o.from > *o.to)
         return fail(Texts::tr("--from 晚于 --to。"));
-    if (o.json && !o.output.isEmpty())
+    // A copy's JSON goes to standard output beside its file; CSV there leaves it no room.
+    if (o.json && o.command == Command::Copy && outputKind(o.output) == OutputKind::CsvToStdout)
+        return fail(Texts::tr("--json 与 -o - 不能同时使用：CSV 已占用标准输出。"));
+    if (o.json && !o.output.isEmpty() && o.command != Command::Copy)
         return fail(Texts::tr("--json 与 -o 不能同时使用。"));
     return ParseResult{o, {}};
 }
@@ -597,7 +637,30 @@ QString helpText()
                      "  archive register export FILE\n"
                      "                           把测点登记表写成 .xlsx 或 .csv。Write the gauge register.\n"
                      "  archive export 还可用 --site S 和 --gauge G（可多次）按工程和测点选择记录。\n"
-                     "                           archive export also selects by --site S and --gauge G (repeatable).\n"
+                     "                           archive export also selects by --site S and --gauge G (repeatable).\n") +
+           Texts::tr("  archive events [--since T] [--site S]\n"
+                     "                           列出测点状态的变化（触发值的越限与恢复）：测点、工程、时间、数值、由何状态\n"
+                     "                           到何状态、规则、是否已确认。T 为本机时钟的时间。\n"
+                     "                           The gauges' changes of status (levels reached and cleared), from T\n"
+                     "                           on (the PC's clock).\n"
+                     "  archive overdue [--site S]\n"
+                     "                           列出逾期未测的测点：测点、工程、测读间隔、最近一次读数、已过天数。\n"
+                     "                           The gauges not read within their interval, most overdue first.\n"
+                     "  archive levels import FILE\n"
+                     "                           从 .xlsx、.xls 或 .csv 读入触发值表（每行一个等级：测点、方向、等级、\n"
+                     "                           等级名称、比较量、阈值、窗口、连续次数、回差、基准时间、生效时间），\n"
+                     "                           作为各测点的新触发值版本；有无法读取的行则不作任何改动。\n"
+                     "                           Read the trigger level table (a row per level) as new level versions\n"
+                     "                           of its gauges; all rows or none.\n"
+                     "  archive levels export FILE\n"
+                     "                           把各测点现行的触发值写成 .xlsx 或 .csv。Write the levels in force.\n"
+                     "  copy 存档后在标准错误列出新读数引起的状态变化和有质量标记的读数数目；加 --json 时\n"
+                     "                           在标准输出给出结果（含 verdict）。--json 也用于 archive events 和\n"
+                     "                           archive overdue；--since 只用于 archive events。\n"
+                     "                           After archiving, copy lists on standard error the changes of status\n"
+                     "                           its new readings made and how many were flagged; with --json its\n"
+                     "                           result (with the verdict) goes to standard output. --json also for\n"
+                     "                           archive events and archive overdue.\n"
                      "\n") +
            Texts::tr("选项 Options:\n"
                      "  --port NAME       串口名 COMn（与窗口列表相同）或设备路径（如 /dev/ttyUSB0）；\n"
@@ -672,7 +735,10 @@ QString helpText()
                      "  8  档案数据库无法打开或未能存入记录（copy 的输出文件已写好） the archive failed\n"
                      "     (copy's output file was written)\n") +
            Texts::tr("  9  未指定仪器或仪器未知：copy 不知道记录属于哪台仪器，未发送任何命令\n"
-                     "     no readout (or an unknown one) for copy's records; nothing was sent\n");
+                     "     no readout (or an unknown one) for copy's records; nothing was sent\n") +
+           Texts::tr("  10 copy 已拷贝、保存并存档，但有测点达到更高的触发等级，或有新读数带质量标记\n"
+                     "     copied, saved and archived; a gauge reached a higher trigger level or a new\n"
+                     "     reading was flagged\n");
 }
 
 } // namespace cli

@@ -44,6 +44,10 @@ enum class Command {
     ArchiveAssign,            // archive assign INSTRUMENT CODE GAUGE --from T
     ArchiveRegisterImport,    // archive register import FILE
     ArchiveRegisterExport,    // archive register export FILE
+    ArchiveEvents,            // archive events [--since T] [--site S]: the gauges' changes of status
+    ArchiveOverdue,           // archive overdue [--site S]: the gauges not read within their interval
+    ArchiveLevelsImport,      // archive levels import FILE: the trigger level table
+    ArchiveLevelsExport,      // archive levels export FILE
 };
 
 // Where a grid goes, decided by the output's name.
@@ -76,10 +80,12 @@ struct Options {
     QString newName;                // archive instruments rename: the readout's new name
     bool clearDefault = false;      // archive instruments default -: forget the default
     QString zone;                   // --zone: a new readout's clock's time zone ("" = the PC's)
-    QString site;                   // --site: archive gauges, archive export
+    QString site;                   // --site: archive gauges, archive export, archive events, archive overdue
     QStringList gauges;             // --gauge: archive export (several allowed); archive assign: the one gauge
     QString code;                   // archive assign: the slot's code
     QString registerFile;           // archive register import/export: .csv or .xlsx
+    QString levelFile;              // archive levels import/export: .csv or .xlsx
+    std::optional<qint64> since;    // archive events --since: a UTC instant, typed in the PC's clock
 
     QString port; // "COMn" as the window lists it, or a device path; "" = first listed
     int baud = 9600;
@@ -88,7 +94,7 @@ struct Options {
     double timeoutSeconds = 5.0; // how long the instrument may take to begin its reply
     int quietMs = 200;           // a reply ends after the line has been quiet this long
     int settleMs = 100;          // the wait after opening the port before the first command
-    bool json = false;
+    bool json = false;           // listings as JSON; copy: its result (and the archive's verdict) as JSON
     bool quiet = false;
     QString language; // --lang: "zh_CN" or "en" ("" = the one remembered, else Chinese)
 

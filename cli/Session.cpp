@@ -3,6 +3,7 @@
 #include "platform/SupportLog.h"
 
 #include "cli/ArchiveCommands.h"
+#include "cli/ArchiveTexts.h"
 #include "cli/ComponentInput.h"
 #include "cli/Console.h"
 #include "cli/PortChoice.h"
@@ -434,7 +435,24 @@ int Session::copy()
     grids::FillGridFromWire(grid, std::move(m_reply->bytes)); // an ASCII reply becomes the grid's text
     m_reply.reset();
 
-    return archiveCopy(grid, save(grid));
+    const int saved = save(grid);
+    const int code = archiveCopy(grid, saved);
+    if (m_o.json && code != Interrupted)
+        m_s.console.outBytes(QJsonDocument(copyJson(saved)).toJson(QJsonDocument::Compact) + '\n');
+    return code;
+}
+
+QJsonObject Session::copyJson(int saved) const
+{
+    const archive::Recorder* recorder = m_o.noArchive ? nullptr : m_recorder.get();
+    const bool stored = recorder && recorder->stored();
+    return QJsonObject{{"output", m_o.output},
+                       {"saved", saved == Success},
+                       {"archived", stored},
+                       {"spooled", recorder && recorder->spooled()},
+                       {"readout", m_readout ? QJsonValue(m_readout->name) : QJsonValue(QJsonValue::Null)},
+                       {"clockDoubt", stored && recorder->clockDoubt().any()},
+                       {"verdict", stored ? QJsonValue(verdictJson(recorder->verdict())) : QJsonValue(QJsonValue::Null)}};
 }
 
 int Session::openCopyArchive()
@@ -555,6 +573,10 @@ int Session::archiveCopy(const PreviewGrid& grid, int saved)
         m_s.console.error(text);
     else if (outputKind(m_o.output) != OutputKind::CsvToStdout || saved != Success)
         m_s.console.note(text);
+    // What judging the new readings found: every change of status and the flagged count, said
+    // even with --quiet (a level reached is no success message).
+    for (const QString& line : verdictLines(recorder.verdict()))
+        m_s.console.error(line);
     // The readout named for this port's device is the one its copies go to from now on.
     if (!m_o.instrument.isEmpty() && m_readout) {
         archive::Error error;
@@ -562,7 +584,8 @@ int Session::archiveCopy(const PreviewGrid& grid, int saved)
         if (!recorder.archive()->rememberDevice(device, m_readout->id, &error))
             m_s.console.error(tr("未能记住串口设备 %1 对应的仪器：%2").arg(device, archive::Recorder::errorText(error)));
     }
-    return saved;
+    // A copy that did everything it should but raised a gauge says so in its exit code.
+    return saved == Success && recorder.verdict().raised() ? int(Raised) : saved;
 }
 
 int Session::components()

@@ -8,6 +8,7 @@
 #include "serial/CommandExchange.h"
 
 #include <QEventLoop>
+#include <QJsonObject>
 #include <QSet>
 #include <QString>
 #include <functional>
@@ -102,6 +103,8 @@ private:
     std::optional<archive::ComponentNames> componentNames();
     // Keeps a completed copy's records in the archive (unless --no-archive).
     int archiveCopy(const PreviewGrid& grid, int saved);
+    // copy --json: where the copy went (its file, the archive) and the archive's verdict on it.
+    QJsonObject copyJson(int saved) const;
     int components();
     int writeComponents(std::vector<ComponentList::Entry> entries);
     int confirmed(const CommandExchange::Request& request); // delete, delete data, new file

@@ -70,7 +70,8 @@ int finished(cli::Console& console, int code)
 {
     if (!console.reportOutFailure())
         return code;
-    return code == cli::Success ? int(cli::SaveFailed) : code;
+    // A copy that raised a gauge did its work too: results it could not write still fail it.
+    return code == cli::Success || code == cli::Raised ? int(cli::SaveFailed) : code;
 }
 
 } // namespace

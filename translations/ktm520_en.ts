@@ -1258,6 +1258,70 @@ Click to change which readout is connected</translation>
     </message>
 </context>
 <context>
+    <name>Judgement</name>
+    <message>
+        <source>级别名称须有 3 个</source>
+        <translation>There must be 3 rank names</translation>
+    </message>
+    <message>
+        <source>级别名称不能为空</source>
+        <translation>A rank name cannot be empty</translation>
+    </message>
+    <message>
+        <source>第 %1 个触发值的级别不在 1 到 3 之间</source>
+        <extracomment>%1 the level&apos;s number in the list</extracomment>
+        <translation>The rank of level %1 is not between 1 and 3</translation>
+    </message>
+    <message>
+        <source>上限的第 %1 级给了两次</source>
+        <translation>Upper rank %1 is given twice</translation>
+    </message>
+    <message>
+        <source>下限的第 %1 级给了两次</source>
+        <translation>Lower rank %1 is given twice</translation>
+    </message>
+    <message>
+        <source>第 %1 个触发值的阈值不是有效数字</source>
+        <translation>The threshold of level %1 is not a valid number</translation>
+    </message>
+    <message>
+        <source>第 %1 个触发值的回差不是有效数字</source>
+        <translation>The dead band of level %1 is not a valid number</translation>
+    </message>
+    <message>
+        <source>第 %1 个触发值的回差不能为负</source>
+        <translation>The dead band of level %1 cannot be negative</translation>
+    </message>
+    <message>
+        <source>第 %1 个触发值的时间窗须大于 0 天</source>
+        <translation>The window of level %1 must be more than 0 days</translation>
+    </message>
+    <message>
+        <source>第 %1 个触发值的连续次数至少为 1</source>
+        <translation>Level %1 must be confirmed by at least 1 reading</translation>
+    </message>
+    <message>
+        <source>频率范围须是两个有效数字，下限小于上限</source>
+        <translation>The frequency band must be two valid numbers, the lower below the upper</translation>
+    </message>
+    <message>
+        <source>温度范围须是两个有效数字，下限小于上限</source>
+        <translation>The temperature range must be two valid numbers, the lower below the upper</translation>
+    </message>
+    <message>
+        <source>温度跳变限值须大于 0</source>
+        <translation>The temperature jump limit must be above 0</translation>
+    </message>
+    <message>
+        <source>突变倍数不能为负（0：不检查）</source>
+        <translation>The step factor cannot be negative (0: not checked)</translation>
+    </message>
+    <message>
+        <source>离散度读数个数须在 6 到 1000 之间</source>
+        <translation>The scatter window must be between 6 and 1000 readings</translation>
+    </message>
+</context>
+<context>
     <name>LinkTexts</name>
     <message>
         <source>端口打开错误！或许参数设置不正确？请重试</source>
@@ -1960,6 +2024,96 @@ Do you want to replace it?</translation>
     </message>
 </context>
 <context>
+    <name>archive::LevelTable</name>
+    <message>
+        <source>第 %1 行：没有%2列</source>
+        <extracomment>%1 the row, %2 the columns&apos; names</extracomment>
+        <translation>Row %1: no column %2</translation>
+    </message>
+    <message>
+        <source>、</source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source>没有测点名</source>
+        <translation>no gauge name</translation>
+    </message>
+    <message>
+        <source>测点“%1”不是仪器能保存的元件名（1 到 10 个可显示的 ASCII 字符，不含空格）</source>
+        <extracomment>%1 the name as the row gives it</extracomment>
+        <translation>gauge “%1” is not a component name the readout can hold (1 to 10 printable ASCII characters, no blanks)</translation>
+    </message>
+    <message>
+        <source>方向“%1”应为 上限 或 下限</source>
+        <translation>side “%1” should be 上限 (high) or 下限 (low)</translation>
+    </message>
+    <message>
+        <source>等级“%1”应为 1、2 或 3</source>
+        <translation>rank “%1” should be 1, 2 or 3</translation>
+    </message>
+    <message>
+        <source>比较量“%1”应为 数值、累计变化 或 变化速率</source>
+        <translation>quantity “%1” should be 数值 (value), 累计变化 (change) or 变化速率 (rate)</translation>
+    </message>
+    <message>
+        <source>阈值“%1”不是数</source>
+        <translation>threshold “%1” is not a number</translation>
+    </message>
+    <message>
+        <source>窗口“%1”应为大于 0 的天数</source>
+        <translation>window “%1” should be a number of days above 0</translation>
+    </message>
+    <message>
+        <source>连续次数“%1”应为不小于 1 的整数</source>
+        <translation>confirmations “%1” should be a whole number of at least 1</translation>
+    </message>
+    <message>
+        <source>回差“%1”应为不小于 0 的数</source>
+        <translation>dead band “%1” should be a number of at least 0</translation>
+    </message>
+    <message>
+        <source>基准时间“%1”不是日期或时间（如 2026-12-01 或 2026-12-01 08:30）</source>
+        <translation>baseline “%1” is not a date or time (such as 2026-12-01 or 2026-12-01 08:30)</translation>
+    </message>
+    <message>
+        <source>生效时间“%1”不是日期或时间（如 2026-12-01 或 2026-12-01 08:30）</source>
+        <translation>“from” time “%1” is not a date or time (such as 2026-12-01 or 2026-12-01 08:30)</translation>
+    </message>
+    <message>
+        <source>基准时间与第 %1 行不同</source>
+        <translation>the baseline differs from row %1</translation>
+    </message>
+    <message>
+        <source>生效时间与第 %1 行不同</source>
+        <translation>the “from” time differs from row %1</translation>
+    </message>
+    <message>
+        <source>测点的一行不含任何等级（结束其触发值），它须是该测点唯一的一行</source>
+        <translation>a row without a level (which ends the gauge&apos;s levels) must be the gauge&apos;s only row</translation>
+    </message>
+    <message>
+        <source>%1 %2 级已在第 %3 行给出</source>
+        <translation>%1 rank %2 was already given in row %3</translation>
+    </message>
+    <message>
+        <source>等级 %1 的名称“%2”与第 %3 行的“%4”不同</source>
+        <translation>the name “%2” of rank %1 differs from “%4” in row %3</translation>
+    </message>
+    <message>
+        <source>第 %1 行：</source>
+        <translation>Row %1: </translation>
+    </message>
+    <message>
+        <source>；</source>
+        <translation>; </translation>
+    </message>
+    <message>
+        <source>测点 %1：%2</source>
+        <extracomment>%1 the gauge, %2 what is wrong with its levels</extracomment>
+        <translation>Gauge %1: %2</translation>
+    </message>
+</context>
+<context>
     <name>cli::ArchiveCommands</name>
     <message>
         <source>、</source>
@@ -2057,6 +2211,74 @@ Do you want to replace it?</translation>
     <message>
         <source>仪器“%1”没有元件 %2：档案中既无其记录，其元件编号列表中也没有。</source>
         <translation>Readout &quot;%1&quot; has no component %2: the archive holds no record of it and its component list does not name it.</translation>
+    </message>
+    <message>
+        <source>没有测点状态的变化。</source>
+        <translation>No changes of status.</translation>
+    </message>
+    <message>
+        <source>逾期未测（%1 个测点）：</source>
+        <extracomment>the heading of the list of gauges not read within their interval</extracomment>
+        <translation>Overdue (%1 gauges):</translation>
+    </message>
+    <message>
+        <source>每 %1 天</source>
+        <extracomment>%1 a number of days</extracomment>
+        <translation>every %1 days</translation>
+    </message>
+    <message>
+        <source>从未测读</source>
+        <translation>never read</translation>
+    </message>
+    <message>
+        <source>已 %1 天</source>
+        <extracomment>%1 days since the last reading</extracomment>
+        <translation>%1 days</translation>
+    </message>
+    <message>
+        <source>没有逾期未测的测点。</source>
+        <translation>No gauge is overdue.</translation>
+    </message>
+    <message>
+        <source>触发值表“%1”中有无法读取的行，未作任何改动：</source>
+        <translation>The trigger level table “%1” has rows that cannot be read; nothing was changed:</translation>
+    </message>
+    <message>
+        <source>触发值表“%1”中没有触发值。</source>
+        <translation>The trigger level table “%1” holds no levels.</translation>
+    </message>
+    <message>
+        <source>测点登记表中没有测点 %1：请先用 archive register import 登记，未作任何改动。</source>
+        <translation>The gauge register has no gauge %1: register it with archive register import first; nothing was changed.</translation>
+    </message>
+    <message>
+        <source>已读入 %1 个测点的触发值。</source>
+        <translation>Read the levels of %1 gauges.</translation>
+    </message>
+    <message>
+        <source>已导出 %1 个测点的触发值。</source>
+        <translation>Exported the levels of %1 gauges.</translation>
+    </message>
+</context>
+<context>
+    <name>cli::ArchiveTexts</name>
+    <message>
+        <source>已确认</source>
+        <translation>acknowledged</translation>
+    </message>
+    <message>
+        <source>状态变化：%1</source>
+        <extracomment>%1 a gauge&apos;s change of status: gauge, time, value, from -&gt; to, rule</extracomment>
+        <translation>Change of status: %1</translation>
+    </message>
+    <message>
+        <source>新读数中有 %1 条带质量标记（测点 %2）。</source>
+        <extracomment>%1 how many readings, %2 the gauges</extracomment>
+        <translation>%1 new readings are flagged (gauges %2).</translation>
+    </message>
+    <message>
+        <source>、</source>
+        <translation>, </translation>
     </message>
 </context>
 <context>
@@ -2441,10 +2663,6 @@ An output file appears only when the transfer ended normally and the file was wr
         <translation>archive assign needs --from with the time it applies from (in the readout&apos;s clock, such as 2026-12-07 or &quot;2026-12-07 10:31:05&quot;).</translation>
     </message>
     <message>
-        <source>archive 之后应为 list、export、check、instruments、gauges、assign 或 register。</source>
-        <translation>archive must be followed by list, export, check, instruments, gauges, assign or register.</translation>
-    </message>
-    <message>
         <source>--site 和 --gauge 按测点选择记录，不能同时给出分区或元件编号。</source>
         <translation>--site and --gauge choose records by gauge; they cannot be given with a partition or component codes.</translation>
     </message>
@@ -2457,59 +2675,6 @@ An output file appears only when the transfer ended normally and the file was wr
         <translation>  archive check            Check the archive thoroughly (database integrity, records stored
                            twice, numbers that do not match their texts) and repair from the
                            records&apos; texts what they allow (all of it or nothing).
-</translation>
-    </message>
-    <message>
-        <source>  archive instruments      列出档案中的仪器（读数仪）：名称、时区、记住的串口设备、记录数。
-                           List the archive&apos;s readouts: name, time zone, devices, records.
-  archive instruments add NAME [--zone Z]
-                           添加仪器 NAME；Z 为其时钟的时区（如 Asia/Shanghai），默认为本机时区。
-                           Add readout NAME; Z is its clock&apos;s time zone (default: the PC&apos;s).
-  archive instruments rename OLD NEW
-                           把仪器 OLD 改名为 NEW（其记录和测点不变）。Rename a readout.
-  archive instruments default [NAME | -]
-                           设定命令行的默认仪器（- 取消；不给则显示当前的默认仪器）。
-                           Set the command line&apos;s default readout (- forgets it; none: show it).
-  archive gauges [--site S] 列出测点：名称、类型、单位、工程、记录数、最早和最新时间、仪器。
-                           List the gauges: name, type, unit, site, records, span, readouts.
-  archive assign INSTRUMENT CODE GAUGE --from T
-                           指定仪器 INSTRUMENT 的元件编号 CODE 自 T（该仪器时钟的时间，如
-                           &quot;2026-12-07 10:31:05&quot;）起为测点 GAUGE。
-                           Slot CODE of the readout holds gauge GAUGE from T (the readout&apos;s clock).
-  archive register import FILE
-                           从 .xlsx、.xls 或 .csv 读入测点登记表（中文或英文表头），按测点名称添加或
-                           更新；有无法读取的行则不作任何改动。
-                           Read the gauge register (.xlsx/.xls/.csv, Chinese or English headers);
-                           all rows or none.
-  archive register export FILE
-                           把测点登记表写成 .xlsx 或 .csv。Write the gauge register.
-  archive export 还可用 --site S 和 --gauge G（可多次）按工程和测点选择记录。
-                           archive export also selects by --site S and --gauge G (repeatable).
-
-</source>
-        <translation>  archive instruments      List the archive&apos;s readouts: name, time zone, the devices remembered
-                           for it, records.
-  archive instruments add NAME [--zone Z]
-                           Add readout NAME; Z is its clock&apos;s time zone (such as Asia/Shanghai),
-                           default the PC&apos;s.
-  archive instruments rename OLD NEW
-                           Rename readout OLD to NEW (its records and gauges stay).
-  archive instruments default [NAME | -]
-                           Set the command line&apos;s default readout (- forgets it; without NAME
-                           show it).
-  archive gauges [--site S] List the gauges: name, type, unit, site, records, first and last
-                           time, readouts.
-  archive assign INSTRUMENT CODE GAUGE --from T
-                           Slot CODE of readout INSTRUMENT holds gauge GAUGE from T on (the
-                           readout&apos;s clock, such as &quot;2026-12-07 10:31:05&quot;).
-  archive register import FILE
-                           Read the gauge register from .xlsx, .xls or .csv (Chinese or English
-                           headers), adding or updating gauges by name; a row that cannot be
-                           read changes nothing.
-  archive register export FILE
-                           Write the gauge register as .xlsx or .csv.
-  archive export also chooses records by --site S and --gauge G (repeatable).
-
 </translation>
     </message>
     <message>
@@ -2550,6 +2715,129 @@ gauge; when it cannot be read the records are archived all the same and standard
      no readout (or an unknown one) for copy&apos;s records; nothing was sent
 </source>
         <translation>  9  no readout (or an unknown one) for copy&apos;s records; nothing was sent
+</translation>
+    </message>
+    <message>
+        <source>触发值表文件“%1”须以 .xlsx、.xls 或 .csv 结尾。</source>
+        <translation>The trigger level table file “%1” must end in .xlsx, .xls or .csv.</translation>
+    </message>
+    <message>
+        <source>触发值表文件“%1”须以 .xlsx 或 .csv 结尾。</source>
+        <translation>The trigger level table file “%1” must end in .xlsx or .csv.</translation>
+    </message>
+    <message>
+        <source>archive 之后应为 list、export、check、instruments、gauges、assign、register、events、overdue 或 levels。</source>
+        <translation>archive must be followed by list, export, check, instruments, gauges, assign, register, events, overdue or levels.</translation>
+    </message>
+    <message>
+        <source>--json 与 -o - 不能同时使用：CSV 已占用标准输出。</source>
+        <translation>--json and -o - cannot be used together: the CSV takes standard output.</translation>
+    </message>
+    <message>
+        <source>  archive instruments      列出档案中的仪器（读数仪）：名称、时区、记住的串口设备、记录数。
+                           List the archive&apos;s readouts: name, time zone, devices, records.
+  archive instruments add NAME [--zone Z]
+                           添加仪器 NAME；Z 为其时钟的时区（如 Asia/Shanghai），默认为本机时区。
+                           Add readout NAME; Z is its clock&apos;s time zone (default: the PC&apos;s).
+  archive instruments rename OLD NEW
+                           把仪器 OLD 改名为 NEW（其记录和测点不变）。Rename a readout.
+  archive instruments default [NAME | -]
+                           设定命令行的默认仪器（- 取消；不给则显示当前的默认仪器）。
+                           Set the command line&apos;s default readout (- forgets it; none: show it).
+  archive gauges [--site S] 列出测点：名称、类型、单位、工程、记录数、最早和最新时间、仪器。
+                           List the gauges: name, type, unit, site, records, span, readouts.
+  archive assign INSTRUMENT CODE GAUGE --from T
+                           指定仪器 INSTRUMENT 的元件编号 CODE 自 T（该仪器时钟的时间，如
+                           &quot;2026-12-07 10:31:05&quot;）起为测点 GAUGE。
+                           Slot CODE of the readout holds gauge GAUGE from T (the readout&apos;s clock).
+  archive register import FILE
+                           从 .xlsx、.xls 或 .csv 读入测点登记表（中文或英文表头），按测点名称添加或
+                           更新；有无法读取的行则不作任何改动。
+                           Read the gauge register (.xlsx/.xls/.csv, Chinese or English headers);
+                           all rows or none.
+  archive register export FILE
+                           把测点登记表写成 .xlsx 或 .csv。Write the gauge register.
+  archive export 还可用 --site S 和 --gauge G（可多次）按工程和测点选择记录。
+                           archive export also selects by --site S and --gauge G (repeatable).
+</source>
+        <translation>  archive instruments      List the archive&apos;s readouts: name, time zone, the devices remembered
+                           for it, records.
+  archive instruments add NAME [--zone Z]
+                           Add readout NAME; Z is its clock&apos;s time zone (such as Asia/Shanghai),
+                           default the PC&apos;s.
+  archive instruments rename OLD NEW
+                           Rename readout OLD to NEW (its records and gauges stay).
+  archive instruments default [NAME | -]
+                           Set the command line&apos;s default readout (- forgets it; without NAME
+                           show it).
+  archive gauges [--site S] List the gauges: name, type, unit, site, records, first and last
+                           time, readouts.
+  archive assign INSTRUMENT CODE GAUGE --from T
+                           Slot CODE of readout INSTRUMENT holds gauge GAUGE from T on (the
+                           readout&apos;s clock, such as &quot;2026-12-07 10:31:05&quot;).
+  archive register import FILE
+                           Read the gauge register from .xlsx, .xls or .csv (Chinese or English
+                           headers), adding or updating gauges by name; a row that cannot be
+                           read changes nothing.
+  archive register export FILE
+                           Write the gauge register as .xlsx or .csv.
+  archive export also chooses records by --site S and --gauge G (repeatable).
+</translation>
+    </message>
+    <message>
+        <source>  archive events [--since T] [--site S]
+                           列出测点状态的变化（触发值的越限与恢复）：测点、工程、时间、数值、由何状态
+                           到何状态、规则、是否已确认。T 为本机时钟的时间。
+                           The gauges&apos; changes of status (levels reached and cleared), from T
+                           on (the PC&apos;s clock).
+  archive overdue [--site S]
+                           列出逾期未测的测点：测点、工程、测读间隔、最近一次读数、已过天数。
+                           The gauges not read within their interval, most overdue first.
+  archive levels import FILE
+                           从 .xlsx、.xls 或 .csv 读入触发值表（每行一个等级：测点、方向、等级、
+                           等级名称、比较量、阈值、窗口、连续次数、回差、基准时间、生效时间），
+                           作为各测点的新触发值版本；有无法读取的行则不作任何改动。
+                           Read the trigger level table (a row per level) as new level versions
+                           of its gauges; all rows or none.
+  archive levels export FILE
+                           把各测点现行的触发值写成 .xlsx 或 .csv。Write the levels in force.
+  copy 存档后在标准错误列出新读数引起的状态变化和有质量标记的读数数目；加 --json 时
+                           在标准输出给出结果（含 verdict）。--json 也用于 archive events 和
+                           archive overdue；--since 只用于 archive events。
+                           After archiving, copy lists on standard error the changes of status
+                           its new readings made and how many were flagged; with --json its
+                           result (with the verdict) goes to standard output. --json also for
+                           archive events and archive overdue.
+
+</source>
+        <translation>  archive events [--since T] [--site S]
+                           List the gauges&apos; changes of status (levels reached and cleared):
+                           gauge, site, time, value, from and to, rule, acknowledged; from T on
+                           (the PC&apos;s clock).
+  archive overdue [--site S]
+                           List the gauges not read within their interval: gauge, site,
+                           interval, last reading, days since; most overdue first.
+  archive levels import FILE
+                           Read the trigger level table from .xlsx, .xls or .csv (a row per
+                           level: gauge, side, rank, rank name, quantity, threshold, window,
+                           confirmations, dead band, baseline, from) as new level versions of
+                           its gauges; a row that cannot be read changes nothing.
+  archive levels export FILE
+                           Write the levels in force as .xlsx or .csv.
+  After archiving, copy lists on standard error the changes of status its new readings made
+                           and how many of them were flagged; with --json its result (with the
+                           verdict) goes to standard output. --json also for archive events and
+                           archive overdue; --since only for archive events.
+
+</translation>
+    </message>
+    <message>
+        <source>  10 copy 已拷贝、保存并存档，但有测点达到更高的触发等级，或有新读数带质量标记
+     copied, saved and archived; a gauge reached a higher trigger level or a new
+     reading was flagged
+</source>
+        <translation>  10 copy copied, saved and archived; a gauge reached a higher trigger level or a new
+     reading was flagged
 </translation>
     </message>
 </context>

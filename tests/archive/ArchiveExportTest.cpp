@@ -76,14 +76,17 @@ TEST(ArchiveExport, WorkbookAndCsvCarryRawAndConvertedValues)
     ASSERT_EQ(rows.size(), 5) << error.toStdString();
     EXPECT_EQ(rows[0], QStringList({"BOM"}));
     EXPECT_EQ(rows[1], QStringList({"分区", "元件编号", "时间", "读数 (Hz)", "温度 (℃)", "工程值", "单位", "备注", "仪器",
-                                    "测点", "工程", "时区", "UTC 时间", "标定版本"}));
-    // Series of the component table: no readout, gauge or clock known, converted by the table.
+                                    "测点", "工程", "时区", "UTC 时间", "标定版本", "状态", "规则", "质量标记", "屏蔽"}));
+    // Series of the component table: no readout, gauge or clock known, converted by the table;
+    // no gauge, so nothing judged.
     const QStringList unknown = {"", "", "", "", ""};
+    const QStringList unjudged = {"", "", "", ""};
     EXPECT_EQ(rows[2], QStringList({"A", "A001", "2026-12-07 10:31:05", "2010", "25", "5.5", "mm", ""}) + unknown +
-                           QStringList{"元件标定表"});
+                           QStringList{"元件标定表"} + unjudged);
     EXPECT_EQ(rows[3], QStringList({"A", "A001", "2026-12-07 10:32:05", "2020.5", "", "10.25", "mm", "未作温度修正"}) +
-                           unknown + QStringList{"元件标定表"});
-    EXPECT_EQ(rows[4], QStringList({"B", "B007", "2026-12-07 10:31:05", "1815.7", "-1.5", "", "", ""}) + unknown + QStringList{""});
+                           unknown + QStringList{"元件标定表"} + unjudged);
+    EXPECT_EQ(rows[4], QStringList({"B", "B007", "2026-12-07 10:31:05", "1815.7", "-1.5", "", "", ""}) + unknown +
+                           QStringList{""} + unjudged);
 }
 
 TEST(ArchiveExport, ACancelledOrFailedExportLeavesTheOldFile)
@@ -180,12 +183,13 @@ TEST(ArchiveExport, AGaugesSeriesSaysWhichReadoutClockAndCalibrationVersionMadeE
     const QList<QStringList> rows = readWithPythonCsv(csv, &error);
     ASSERT_EQ(rows.size(), 5) << error.toStdString();
     const QStringList who = {"KTM-1", "QRVA000001", "大坝左岸", "Asia/Shanghai"};
+    // A gauge without levels: its judged readings are normal; one without a value is not judged.
     EXPECT_EQ(rows[2], QStringList({"A", "A001", "2026-12-01 07:00:00", "2000", "", "", "", "没有适用的标定版本"}) + who +
-                           QStringList({"2026-11-30 23:00:00", ""}));
+                           QStringList({"2026-11-30 23:00:00", "", "", "", "", ""}));
     EXPECT_EQ(rows[3], QStringList({"A", "A001", "2026-12-07 07:59:59", "2010", "20", "5", "mm", ""}) + who +
-                           QStringList({"2026-12-06 23:59:59", "4（自 2026-12-01 00:00:00 UTC）"}));
+                           QStringList({"2026-12-06 23:59:59", "4（自 2026-12-01 00:00:00 UTC）", "正常", "", "", ""}));
     EXPECT_EQ(rows[4], QStringList({"A", "A002", "2026-12-07 08:00:00", "2120", "20", "10", "mm", ""}) + who +
-                           QStringList({"2026-12-07 00:00:00", "12（自 2026-12-07 00:00:00 UTC）"}));
+                           QStringList({"2026-12-07 00:00:00", "12（自 2026-12-07 00:00:00 UTC）", "正常", "", "", ""}));
 
     // A zone change applies from its instant on; the workbook is named after the gauge.
     s.zoneChanges = {ZoneChange{"Asia/Tokyo", rezeroed}};
@@ -199,6 +203,87 @@ TEST(ArchiveExport, AGaugesSeriesSaysWhichReadoutClockAndCalibrationVersionMadeE
         if (c.toArray()[1].toInt() == 12 && c.toArray()[0].toInt() > 1)
             zones << c.toArray()[3].toString();
     EXPECT_EQ(zones, QStringList({"Asia/Shanghai", "Asia/Shanghai", "Asia/Tokyo"}));
+}
+
+TEST(ArchiveExport, EachReadingCarriesItsStatusTheLevelThatSetItItsFlagsAndItsMask)
+{
+    // A gauge with levels in mm (set 7, its own name for rank 3) and readings judged as stored:
+    // normal, rank 1 by level 0, rank 3 by level 1 and flagged, masked (so not judged), and
+    // flagged while normal.
+    const qint64 t0 = 1796083200; // 2026-12-01 00:00:00 UTC
+    Calibration mm;
+    mm.unit = "mm";
+    mm.kind = ReadingKind::Frequency;
+    mm.G = 1;
+    mm.R0 = 2000;
+    LevelSet set;
+    set.id = 7;
+    set.gauge = "QRVA000001";
+    set.rankNames = QStringList{"预警", "报警", "停工"};
+    TriggerLevel amber;
+    amber.threshold = 10;
+    amber.quantity = LevelQuantity::Change;
+    TriggerLevel red = amber;
+    red.rank = 3;
+    red.threshold = 30;
+    red.confirm = 2;
+    set.levels = {amber, red};
+    ExportSeries s;
+    s.partition = "A";
+    s.code = "A001";
+    s.gauge = set.gauge;
+    s.versions = {CalibrationVersion{1, s.gauge, {}, {}, kSinceEver, mm, {}, {}}};
+    s.levelSets = {set};
+    auto point = [&](int i, double hz, int status, int level, std::uint16_t flags, bool masked) {
+        GaugePoint p{t0 + i * 60, t0 + i * 60, hz, 20, true, 1, "A001"};
+        p.status = std::uint8_t(status);
+        p.level = std::int16_t(level);
+        p.levelSet = set.id;
+        p.flags = flags;
+        p.masked = masked;
+        return p;
+    };
+    s.points = {point(0, 2000, 0, -1, 0, false), point(1, 2012, 1, 0, 0, false),
+                point(2, 2040, 3, 1, OutOfBand | TemperatureJump, false), point(3, 2041, 0, -1, Step, true),
+                point(4, 2001, 0, -1, DuplicateTime, false)};
+
+    QTemporaryDir dir;
+    const QString csv = dir.filePath("状态.csv");
+    ASSERT_EQ(exportSeries(csv, {s}), std::nullopt);
+    QString error;
+    const QList<QStringList> rows = readWithPythonCsv(csv, &error);
+    ASSERT_EQ(rows.size(), 7) << error.toStdString();
+    auto judged = [&](int row) { return rows[row].mid(14); };
+    EXPECT_EQ(judged(2), QStringList({"正常", "", "", ""}));
+    EXPECT_EQ(judged(3), QStringList({"预警", levelText(set, 0, "mm"), "", ""}));
+    EXPECT_EQ(judged(4), QStringList({"停工", levelText(set, 1, "mm"), flagsText(OutOfBand | TemperatureJump), ""}));
+    EXPECT_EQ(judged(5), QStringList({"", "", flagsText(Step), "是"}));
+    EXPECT_EQ(judged(6), QStringList({"正常", "", flagsText(DuplicateTime), ""}));
+    EXPECT_FALSE(levelText(set, 1, "mm").isEmpty());
+    EXPECT_NE(flagsText(OutOfBand | TemperatureJump), flagsText(Step));
+
+    // The workbook carries the same texts; a gauge without any calibration version words its
+    // levels in Hz, and a set the series does not hold leaves the level unworded.
+    s.versions.clear();
+    s.points[2].levelSet = 99;
+    const QString xlsx = dir.filePath("状态.xlsx");
+    ASSERT_EQ(exportSeries(xlsx, {s}), std::nullopt);
+    const QJsonArray sheets = readWithOpenpyxl(xlsx, &error);
+    ASSERT_EQ(sheets.size(), 1) << error.toStdString();
+    auto cell = [&](int row, int col) {
+        for (const auto& c : sheets[0].toObject()["cells"].toArray())
+            if (c.toArray()[0].toInt() == row && c.toArray()[1].toInt() == col)
+                return c.toArray()[3].toString();
+        return QString();
+    };
+    EXPECT_EQ(cell(1, 15), "状态");
+    EXPECT_EQ(cell(1, 18), "屏蔽");
+    EXPECT_EQ(cell(3, 15), "预警");
+    EXPECT_EQ(cell(3, 16), levelText(set, 0, "Hz"));
+    EXPECT_EQ(cell(4, 15), statusName(nullptr, 3));
+    EXPECT_EQ(cell(4, 16), "");
+    EXPECT_EQ(cell(4, 17), flagsText(OutOfBand | TemperatureJump));
+    EXPECT_EQ(cell(5, 18), "是");
 }
 
 TEST(ArchiveExport, CodesAreChosenAsStoredAndOtherwiseRegardlessOfCase)

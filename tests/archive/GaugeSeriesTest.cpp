@@ -295,7 +295,7 @@ TEST_F(GaugeSeriesTest, ArchivesOfSchema3And2AreBroughtForwardWhole)
         // The records keep their key: offered again under that readout they add nothing.
         EXPECT_EQ(a->store(records, kDay, testOrigin(*a), nullptr)->added, 0);
         RawDb raw(file);
-        EXPECT_EQ(raw.number("PRAGMA user_version"), 4);
+        EXPECT_EQ(raw.number("PRAGMA user_version"), Archive::kSchemaVersion);
     }
 }
 

@@ -131,8 +131,8 @@ TEST(CliOptions, UnusableCommandLinesAreRefused)
     refused({"copy", "A", "-o", "a.txt"}); // neither .csv nor .xls
     refused({"copy", "A", "-o", ".csv"});
     refused({"copy", "A", "", "-o", "a.csv"});
-    refused({"partitions", "-o", "a.csv"}); // -o only for copy and components
-    refused({"copy", "A", "-o", "a.csv", "--json"});
+    refused({"partitions", "-o", "a.csv"});      // -o only for copy and components
+    refused({"copy", "A", "-o", "-", "--json"}); // the CSV holds standard output
     refused({"new-file", "A"});
     refused({"write-components", "A"});
     refused({"files", "A", "--data"});
@@ -204,6 +204,10 @@ QStringList plainLine(Command command)
     case Command::ArchiveAssign: return {"archive", "assign", "R1", "A001", "G1", "--from", "2026-12-07"};
     case Command::ArchiveRegisterImport: return {"archive", "register", "import", "gauges.xlsx"};
     case Command::ArchiveRegisterExport: return {"archive", "register", "export", "gauges.csv"};
+    case Command::ArchiveEvents: return {"archive", "events"};
+    case Command::ArchiveOverdue: return {"archive", "overdue"};
+    case Command::ArchiveLevelsImport: return {"archive", "levels", "import", "levels.xlsx"};
+    case Command::ArchiveLevelsExport: return {"archive", "levels", "export", "levels.csv"};
     default: return {};
     }
 }
@@ -219,11 +223,12 @@ const std::map<QString, QList<Command>> kOnlyWith = {
     {"--to", {Command::ArchiveExport}},
     {"--instrument", {Command::Copy}},
     {"--zone", {Command::ArchiveInstrumentAdd}},
-    {"--site", {Command::ArchiveGauges, Command::ArchiveExport}},
+    {"--site", {Command::ArchiveGauges, Command::ArchiveExport, Command::ArchiveEvents, Command::ArchiveOverdue}},
+    {"--since", {Command::ArchiveEvents}},
     {"--gauge", {Command::ArchiveExport}},
     {"--json",
-     {Command::Ports, Command::Partitions, Command::Files, Command::Components, Command::ArchiveList,
-      Command::ArchiveInstruments, Command::ArchiveGauges}},
+     {Command::Ports, Command::Partitions, Command::Files, Command::Copy, Command::Components, Command::ArchiveList,
+      Command::ArchiveInstruments, Command::ArchiveGauges, Command::ArchiveEvents, Command::ArchiveOverdue}},
 };
 const std::map<QString, QString> kGoodValue = {
     {"--port", "COM3"},
@@ -242,6 +247,7 @@ const std::map<QString, QString> kGoodValue = {
     {"--zone", "Asia/Shanghai"},
     {"--site", "大坝"},
     {"--gauge", "QRVA000001"},
+    {"--since", "2026-12-01 08:00"},
 };
 
 } // namespace
@@ -249,7 +255,7 @@ const std::map<QString, QString> kGoodValue = {
 TEST(CliOptions, EveryOptionIsAcceptedExactlyByTheCommandsThatTakeIt)
 {
     const QList<CommandSpelling> commands = commandSpellings();
-    ASSERT_EQ(commands.size(), 19);
+    ASSERT_EQ(commands.size(), 23);
     for (const OptionSpelling& option : optionSpellings()) {
         SCOPED_TRACE(option.name.toStdString());
         QStringList given{option.name};
@@ -290,12 +296,13 @@ TEST(CliOptions, TheOnlyWithRefusalNamesTheCommandsThatTakeTheOption)
 {
     EXPECT_EQ(onlyWithText("--data"), "--data 只能用于 delete。");
     EXPECT_EQ(onlyWithText("--no-archive"), "--no-archive 只能用于 copy。");
-    EXPECT_EQ(onlyWithText("--json"), "--json 只能用于 ports、partitions、files、components、archive list、archive "
-                                      "instruments 和 archive gauges。");
+    EXPECT_EQ(onlyWithText("--json"), "--json 只能用于 ports、partitions、files、copy、components、archive list、"
+                                      "archive instruments、archive gauges、archive events 和 archive overdue。");
+    EXPECT_EQ(onlyWithText("--since"), "--since 只能用于 archive events。");
     EXPECT_EQ(onlyWithText("-o"), "-o 只能用于 copy、components 和 archive export。");
     EXPECT_EQ(onlyWithText("--output"), onlyWithText("-o"));
     // the same refusal whichever command is used
-    EXPECT_EQ(refused({"copy", "A", "-o", "a.csv", "--json"}), refused({"archive", "check", "--json"}));
+    EXPECT_EQ(refused({"new-file", "A", "N", "--json"}), refused({"archive", "check", "--json"}));
     EXPECT_EQ(refused({"files", "A", "--from", "2026-12-01"}), refused({"archive", "list", "--from", "2026-12-01"}));
 }
 
@@ -390,4 +397,42 @@ TEST(CliOptions, TheReadoutSiteAndGaugeOptions)
               refused({"archive", "export", "A", "A001", "--site", "大坝", "-o", "a.csv"}));
     EXPECT_TRUE(refused({"archive", "export", "A", "--gauge", "G1", "-o", "a.csv"}).contains("--gauge"));
     refused({"archive", "instruments", "add", "R1", "--zone", ""});
+}
+
+TEST(CliOptions, TheLevelAndEventCommandsTakeTheirOperandsAndOptions)
+{
+    Options o = ok({"archive", "events", "--since", "2026-12-07 10:31", "--site", "大坝", "--json"});
+    EXPECT_EQ(o.command, Command::ArchiveEvents);
+    EXPECT_EQ(o.site, "大坝");
+    EXPECT_TRUE(o.json);
+    // --since is on the PC's clock
+    ASSERT_TRUE(o.since);
+    EXPECT_EQ(*o.since, QDateTime(QDate(2026, 12, 7), QTime(10, 31), Qt::LocalTime).toSecsSinceEpoch());
+    EXPECT_FALSE(ok({"archive", "events"}).since);
+    EXPECT_TRUE(refused({"archive", "events", "--since", "yesterday"}).contains("yesterday"));
+    EXPECT_EQ(refused({"archive", "events", "x"}), "命令 archive events 的参数个数不对。");
+    EXPECT_EQ(refused({"archive", "overdue", "--since", "2026-12-01"}), onlyWithText("--since"));
+    EXPECT_EQ(ok({"archive", "overdue", "--site", "大坝"}).command, Command::ArchiveOverdue);
+
+    o = ok({"archive", "levels", "import", "触发值.XLS"});
+    EXPECT_EQ(o.command, Command::ArchiveLevelsImport);
+    EXPECT_EQ(o.levelFile, "触发值.XLS");
+    EXPECT_EQ(ok({"archive", "levels", "export", "l.xlsx"}).command, Command::ArchiveLevelsExport);
+    for (const char* file : {"l.xls", "l.txt", "-"})
+        EXPECT_TRUE(refused({"archive", "levels", "export", file}).contains(file)) << file;
+    EXPECT_TRUE(refused({"archive", "levels", "import", "l.txt"}).contains(".xls"));
+    EXPECT_EQ(refused({"archive", "levels", "import"}), "命令 archive levels import 的参数个数不对。");
+    EXPECT_TRUE(refused({"archive", "levels"}).contains("levels"));
+
+    // copy --json beside its file, never with the CSV on standard output
+    o = ok({"copy", "A", "-o", "a.xlsx", "--json"});
+    EXPECT_TRUE(o.json);
+    EXPECT_TRUE(refused({"copy", "A", "-o", "-", "--json"}).contains("-o -"));
+    EXPECT_EQ(refused({"components", "A", "-o", "a.csv", "--json"}), "--json 与 -o 不能同时使用。");
+
+    const QString help = helpText();
+    EXPECT_TRUE(help.contains("\n  10 ")) << "exit code 10";
+    for (const char* word : {"archive events [--since T] [--site S]", "archive overdue [--site S]",
+                             "archive levels import FILE", "archive levels export FILE"})
+        EXPECT_TRUE(help.contains(QString::fromUtf8(word))) << word;
 }
