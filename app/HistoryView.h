@@ -58,6 +58,7 @@ public:
     QTreeWidget* components = nullptr;
     QComboBox* span = nullptr;
     QCheckBox* engineering = nullptr;
+    QCheckBox* showMasked = nullptr; // masked readings in the plot, grey
     QPushButton* calibrationButton = nullptr;
     QPushButton* exportButton = nullptr;
     QPushButton* pictureButton = nullptr;

@@ -4,7 +4,6 @@
 #include "export/ReplacingFile.h"
 #include "plot/PlotAggregate.h"
 
-#include <QCheckBox>
 #include <QDateTime>
 #include <QImageWriter>
 #include <QMouseEvent>
@@ -221,13 +220,7 @@ TrendPlot::TrendPlot(QWidget* parent)
 
     m_plot->addLayer(kTemperatureLayer, m_plot->layer(QStringLiteral("main")), QCustomPlot::limBelow);
     m_plot->addLayer(kBandLayer, m_plot->layer(kTemperatureLayer), QCustomPlot::limBelow);
-    showMasked = new QCheckBox(tr("显示屏蔽的读数"), this);
-    showMasked->setToolTip(tr("屏蔽的读数不参与触发值判断，也不连入趋势线；勾选后以灰点显示"));
-    layout->addWidget(showMasked, 0, Qt::AlignRight);
-    connect(showMasked, &QCheckBox::toggled, this, [this] {
-        reduce();
-        m_plot->replot(QCustomPlot::rpQueuedReplot);
-    });
+
     // The cursor lives on a layer of its own, redrawn alone as the mouse moves.
     m_plot->addLayer(kCursorLayer, m_plot->layer(QStringLiteral("legend")), QCustomPlot::limAbove);
     m_plot->layer(kCursorLayer)->setMode(QCPLayer::lmBuffered);
@@ -570,7 +563,7 @@ void TrendPlot::addLevels(size_t series, Graphs& g, const QColor& colour)
         QCPGraph* entry = m_plot->addGraph(m_plot->xAxis, axis);
         entry->setPen(QPen(edge, 1));
         entry->setBrush(fill);
-        entry->setName(tr("%1 %2").arg(s.code, s.statusNames.value(rank)));
+        entry->setName(QStringLiteral("%1 %2").arg(s.code, s.statusNames.value(rank)));
     }
     const bool changeLevels = std::any_of(s.levels.begin(), s.levels.end(), [](const TrendLevel& l) { return l.change; });
     if (changeLevels && std::isfinite(s.baseline)) {
@@ -613,7 +606,7 @@ std::pair<double, double> TrendPlot::drawMarkers(size_t series, const QCPRange& 
     for (qsizetype i : g.changes)
         if (i >= begin && i < end)
             put(Marker(std::min<int>(s.status[size_t(i)], 3)), i);
-    const bool masked = showMasked->isChecked();
+    const bool masked = m_showMasked;
     for (qsizetype i : plot::thinned(s.time, begin, end, range.lower, range.upper, width, [&](qsizetype i) {
              return s.flags[size_t(i)] != 0 && (masked || !s.masked[size_t(i)]);
          }))
@@ -629,6 +622,15 @@ std::pair<double, double> TrendPlot::drawMarkers(size_t series, const QCPRange& 
     for (int kind = 0; kind < kMarkerKinds; ++kind)
         g.markers[size_t(kind)]->data()->set(points[size_t(kind)], true);
     return {low, high};
+}
+
+void TrendPlot::setShowMasked(bool show)
+{
+    if (show == m_showMasked)
+        return;
+    m_showMasked = show;
+    reduce();
+    m_plot->replot(QCustomPlot::rpQueuedReplot);
 }
 
 std::vector<plot::Band> TrendPlot::bands(int series) const

@@ -10,7 +10,6 @@
 #include <utility>
 #include <vector>
 
-class QCheckBox;
 class QCPAbstractItem;
 class QCPAxis;
 class QCPItemRect;
@@ -45,7 +44,7 @@ struct TrendPoint {
 // red by rank; Change levels from the baseline, drawn dashed), rate levels named in the legend;
 // a triangle marks each reading where the status changed (in the colour of the new status), a
 // hollow circle each reading with quality flags (at most one marker of a kind a pixel column).
-// Masked readings are left out of the line; "显示屏蔽的读数" shows them as grey dots.
+// Masked readings are left out of the line; setShowMasked() shows them as grey dots.
 class TrendPlot : public QWidget {
     Q_OBJECT
 public:
@@ -95,8 +94,9 @@ public:
     // The plot itself, for a look at its axes and legend.
     QCustomPlot* customPlot() const { return m_plot; }
 
-    // Whether masked readings are shown (grey, apart from the line).
-    QCheckBox* showMasked = nullptr;
+    // Whether masked readings are shown (grey dots, apart from the line); not at first.
+    void setShowMasked(bool show);
+    bool showsMasked() const { return m_showMasked; }
 
     // The bands of a series' levels, and where the last drawing put each on the screen (pixels
     // of the plot; infinite edges end a little beyond the visible range).
@@ -158,4 +158,5 @@ private:
     QCPItemText* m_noData = nullptr;
     int m_columns = 0;
     bool m_limiting = false;
+    bool m_showMasked = false;
 };

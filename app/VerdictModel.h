@@ -21,7 +21,7 @@ struct Row {
     QString statusName; // of `status`, in the level set's words ("报警", "正常")
     double value = std::nan("");
     QString unit;
-    QString rule;  // the level that set the status ("" when back to normal)
+    QString rule;    // the level that set the status ("" when back to normal)
     qint64 time = 0; // the readout's clock of the reading where it changed (0: not known)
     qint64 utc = 0;
 };

@@ -6,6 +6,8 @@
 #include <QDateTime>
 #include <QDialogButtonBox>
 #include <QHeaderView>
+#include <QIcon>
+#include <QPixmap>
 #include <QLabel>
 #include <QPushButton>
 #include <QTreeWidget>
@@ -73,9 +75,10 @@ void VerdictPanel::show(const archive::Verdict& verdict, const QString& copy)
         item->setText(TimeColumn, verdictmodel::timeText(r));
         item->setTextAlignment(ValueColumn, Qt::AlignRight | Qt::AlignVCenter);
         item->setData(GaugeColumn, kGaugeRole, r.gauge);
-        const QColor swatch = r.changed ? statuscolours::of(r.status) : statuscolours::flagged();
-        item->setBackground(StatusColumn, swatch);
-        item->setForeground(StatusColumn, r.changed && r.status == 1 ? QColor(Qt::black) : QColor(Qt::white));
+        // A swatch of the status' colour, seen also on the selected row.
+        QPixmap swatch(12, 12);
+        swatch.fill(r.changed ? statuscolours::of(r.status) : statuscolours::flagged());
+        item->setIcon(StatusColumn, QIcon(swatch));
         if (!r.site.isEmpty())
             item->setToolTip(GaugeColumn, tr("工程：%1").arg(r.site));
     }

@@ -475,7 +475,9 @@ TEST_F(TrendPlotTest, LevelBandsLieAtTheirThresholdsAndMarkersAtTheirReadings)
     for (int i = 0; i < 10; ++i) {
         s.time.push_back(kStart + i * 3600);
         s.value.push_back(10 + i);
-        s.status.push_back(i >= 8 ? 3 : i >= 6 ? 2 : i >= 4 ? 1 : 0);
+        s.status.push_back(i >= 8 ? 3 : i >= 6 ? 2
+                                    : i >= 4   ? 1
+                                               : 0);
         s.flags.push_back(i == 2 ? 1 : 0);
         s.masked.push_back(i == 7);
     }
@@ -514,7 +516,7 @@ TEST_F(TrendPlotTest, LevelBandsLieAtTheirThresholdsAndMarkersAtTheirReadings)
     EXPECT_TRUE(plot.drawnMarkers(0, TrendPlot::Marker::Masked).empty());
 
     // Shown on demand, in grey apart from the line, and the axis then reaches it.
-    plot.showMasked->setChecked(true);
+    plot.setShowMasked(true);
     EXPECT_EQ(plot.drawnMarkers(0, TrendPlot::Marker::Masked), (std::vector<QPointF>{{double(kStart + 7 * 3600), 40}}));
     EXPECT_FALSE(contains(plot.drawnValues(0), 40));
     EXPECT_GT(axis->range().upper, 40);

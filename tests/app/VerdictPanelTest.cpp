@@ -8,6 +8,7 @@
 #include "grids/ReadingLayout.h"
 
 #include <QLabel>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
@@ -132,29 +133,31 @@ TEST(PreviewMarks, MarkTheRowsOfTheMarkedRecordsByFileCodeAndTime)
                           "F2\r\n"
                           "A001 28500 242 2026-11-06 10:02:00\r\n"
                           "A001 28600 2026-11-06 11:02:00\r\n");
-    ASSERT_EQ(grid.text(5, ReadingLayout::kCode), "A001");
+    ASSERT_EQ(grid.text(4, ReadingLayout::kCode), "F2");
     const qint64 ten = *ReadingLayout::timeOf(QStringLiteral("2026-11-06 10:02:00"));
     const qint64 eleven = ten + 3600;
     const std::vector<MarkedRecord> marked{
-        {"A", "F2", "A001", ten, 2, 0},                // row 4, not row 1
-        {"A", "F2", "A001", eleven, 0, Step},          // row 5: its time in the temperature's place
-        {"A", "F1", "A002", ten, 1, OutOfBand},        // row 2
-        {"B", "F1", "A001", ten, 3, 0},                // another partition: not this copy
-        {"A", "F3", "A001", ten, 3, 0},                // no such file
-        {"A", "F1", "A001", ten + 1, 3, 0},            // no such time
+        {"A", "F2", "A001", ten, 2, 0},         // row 5, not row 2
+        {"A", "F2", "A001", eleven, 0, Step},   // row 6: its time in the temperature's place
+        {"A", "F1", "A002", ten, 1, OutOfBand}, // row 3
+        {"B", "F1", "A001", ten, 3, 0},         // another partition: not this copy
+        {"A", "F3", "A001", ten, 3, 0},         // no such file
+        {"A", "F1", "A001", ten + 1, 3, 0},     // no such time
     };
     PreviewMarks marks;
     marks.mark(grid, "A", marked);
     EXPECT_EQ(marks.count(), 3u);
-    EXPECT_EQ(marks.at(1), nullptr);
-    ASSERT_NE(marks.at(4), nullptr);
-    EXPECT_EQ(marks.at(4)->status, 2);
+    EXPECT_EQ(marks.at(2), nullptr); // F1's A001 at the same time as F2's
     ASSERT_NE(marks.at(5), nullptr);
-    EXPECT_EQ(marks.at(5)->status, 0);
-    EXPECT_EQ(marks.at(5)->flags, Step);
-    ASSERT_NE(marks.at(2), nullptr);
-    EXPECT_EQ(marks.at(2)->flags, OutOfBand);
-    EXPECT_EQ(marks.at(3), nullptr); // the name row of F2
+    EXPECT_EQ(marks.at(5)->status, 2);
+    ASSERT_NE(marks.at(6), nullptr);
+    EXPECT_EQ(marks.at(6)->status, 0);
+    EXPECT_EQ(marks.at(6)->flags, Step);
+    ASSERT_NE(marks.at(3), nullptr);
+    EXPECT_EQ(marks.at(3)->status, 1);
+    EXPECT_EQ(marks.at(3)->flags, OutOfBand);
+    EXPECT_EQ(marks.at(4), nullptr); // the name row of F2
+    EXPECT_EQ(PreviewMarks::toolTip(*marks.at(3)), "状态：预警\n质量标记：频率超出范围");
 
     // A copy of one file: its section has no name row, and its records' file is empty.
     grids::FillGrid(grid, "A001 28461 241 2026-11-06 10:02:00\r\n");

@@ -15,8 +15,7 @@ const double kNaN = std::nan("");
 TEST(LevelBands, EachSideRisesThroughItsRanksFromTheNearestThresholdOutward)
 {
     // 预警 ≥ 10, 报警 ≥ 15, 控制 ≥ 20; 预警 ≤ -5, 控制 ≤ -12.
-    const std::vector<TrendLevel> levels{{true, 2, false, 15}, {true, 1, false, 10}, {true, 3, false, 20},
-                                         {false, 3, false, -12}, {false, 1, false, -5}};
+    const std::vector<TrendLevel> levels{{true, 2, false, 15}, {true, 1, false, 10}, {true, 3, false, 20}, {false, 3, false, -12}, {false, 1, false, -5}};
     EXPECT_EQ(plot::levelBands(levels, kNaN),
               (std::vector<Band>{{10, 15, 1}, {15, 20, 2}, {20, kInf, 3}, {-12, -5, 1}, {-kInf, -12, 3}}));
 }
