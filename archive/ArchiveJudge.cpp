@@ -20,11 +20,34 @@ using namespace sql;
 namespace {
 
 constexpr qint64 kDay = 86400;
-// A readout's clock is at most a day off UTC; two days of readout time cover any UTC instant.
-constexpr qint64 kClockMargin = 2 * kDay;
+// A readout's clock is at most a day off UTC (zones lie within UTC-12 and UTC+14).
+constexpr qint64 kClockMargin = kDay;
 const double kNan = std::numeric_limits<double>::quiet_NaN();
 
 qint64 clampedSub(qint64 a, qint64 b) { return a < kSinceEver + b ? kSinceEver : a - b; }
+
+// Marks are inserted many to a statement, as the store inserts records.
+constexpr size_t kMarksPerInsert = 64;
+std::string marksSql(size_t rows)
+{
+    std::string sql = "INSERT OR REPLACE INTO marks(slot, time_s, file, status, level, level_set, flags) VALUES ";
+    for (size_t r = 0; r < rows; ++r)
+        sql += r ? ",(?,?,?,?,?,?,?)" : "(?,?,?,?,?,?,?)";
+    return sql;
+}
+
+// A mark as stored, in key order, and whether the judgement now keeps it.
+struct StoredMark {
+    qint64 slot = 0;
+    qint64 time = 0;
+    qint64 file = 0;
+    int status = 0;
+    int level = -1;
+    qint64 levelSet = 0;
+    int flags = 0;
+    bool seen = false;
+    bool operator<(const StoredMark& o) const { return std::tie(slot, time, file) < std::tie(o.slot, o.time, o.file); }
+};
 
 // One reading of a gauge as it is judged: its key, its instant and its numbers.
 struct Reading {
@@ -201,16 +224,18 @@ public:
                                        "AND utc_s IS NOT NULL ORDER BY time_s DESC, file DESC LIMIT ?4");
         m_masks = Statement(m_db, "SELECT time_s, file FROM masks WHERE slot = ?1 AND lifted_at IS NULL "
                                   "AND time_s >= ?2 AND time_s < ?3");
-        m_dropMarks = Statement(m_db, "DELETE FROM marks WHERE slot = ?1 AND time_s >= ?2 AND time_s < ?3");
-        m_addMark = Statement(m_db, "INSERT OR REPLACE INTO marks(slot, time_s, file, status, level, level_set, flags) "
-                                    "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7)");
+        m_marksOf = Statement(m_db, "SELECT time_s, file, status, level, level_set, flags FROM marks WHERE slot = ?1 "
+                                    "AND time_s >= ?2 AND time_s < ?3");
+        m_dropMark = Statement(m_db, "DELETE FROM marks WHERE slot = ?1 AND time_s = ?2 AND file = ?3");
+        m_addMark = Statement(m_db, marksSql(1).c_str());
+        m_addMarks = Statement(m_db, marksSql(kMarksPerInsert).c_str());
         m_dropEvents = Statement(m_db, "DELETE FROM events WHERE gauge = ?1");
         m_addEvent = Statement(m_db, "INSERT INTO events(gauge, utc, slot, time_s, file, value, unit, from_status, "
                                      "to_status, level_set, level) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)");
         m_keepState = Statement(m_db, "INSERT OR REPLACE INTO judge_state(gauge, state, utc, slot, time_s, file, value) "
                                       "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7)");
         m_dropState = Statement(m_db, "DELETE FROM judge_state WHERE gauge = ?1");
-        if (!m_range || !m_rangeOf || !m_lastBefore || !m_masks || !m_dropMarks || !m_addMark || !m_dropEvents ||
+        if (!m_range || !m_rangeOf || !m_lastBefore || !m_masks || !m_marksOf || !m_dropMark || !m_addMark || !m_addMarks || !m_dropEvents ||
             !m_addEvent || !m_keepState || !m_dropState)
             return false;
         if (!loadRules(m_db, &m_rules))
@@ -267,21 +292,48 @@ public:
         for (const Held& h : g.held)
             if (!readRange(m_range.get(), h.slot, h.from, h.to - 1, 0, &readings))
                 return false;
-        std::sort(readings.begin(), readings.end(), inOrder);
+        if (!std::is_sorted(readings.begin(), readings.end(), inOrder))
+            std::sort(readings.begin(), readings.end(), inOrder);
+        // The marks the gauge's readings have now: only those that change are written again.
+        std::vector<StoredMark> stored;
         for (const Held& h : g.held) {
-            sqlite3_stmt* s = m_dropMarks.get();
+            sqlite3_stmt* s = m_marksOf.get();
             sqlite3_bind_int64(s, 1, h.slot);
             sqlite3_bind_int64(s, 2, h.from);
             sqlite3_bind_int64(s, 3, h.to);
-            if (!step(s))
+            int rc;
+            while ((rc = sqlite3_step(s)) == SQLITE_ROW)
+                stored.push_back(StoredMark{h.slot, sqlite3_column_int64(s, 0), sqlite3_column_int64(s, 1),
+                                            sqlite3_column_int(s, 2), sqlite3_column_int(s, 3),
+                                            sqlite3_column_int64(s, 4), sqlite3_column_int(s, 5)});
+            sqlite3_reset(s);
+            if (rc != SQLITE_DONE)
                 return false;
         }
+        std::sort(stored.begin(), stored.end());
         sqlite3_bind_int64(m_dropEvents.get(), 1, g.id);
         if (!step(m_dropEvents.get()))
             return false;
         std::vector<JudgeInput> inputs;
         JudgeState state;
-        return inputsOf(g, readings, &inputs) && judge(g, readings, inputs, 0, &state, download, found);
+        return inputsOf(g, readings, &inputs) && judge(g, readings, inputs, 0, &state, download, found, &stored) &&
+               dropUnseen(stored);
+    }
+
+    // Takes out the marks no reading judged now keeps.
+    bool dropUnseen(const std::vector<StoredMark>& stored)
+    {
+        for (const StoredMark& m : stored) {
+            if (m.seen)
+                continue;
+            sqlite3_stmt* s = m_dropMark.get();
+            sqlite3_bind_int64(s, 1, m.slot);
+            sqlite3_bind_int64(s, 2, m.time);
+            sqlite3_bind_int64(s, 3, m.file);
+            if (!step(s))
+                return false;
+        }
+        return true;
     }
 
     // Goes on from the gauge's last judged reading with the store's records of `download` in
@@ -299,8 +351,9 @@ public:
                     lastUtc = sqlite3_column_int64(s, 1);
                 }))
             return false;
-        if (state)
-            found->before = state->status;
+        if (!state) // never judged (or a state this program cannot read): judged whole at once
+            return whole(g, download, found);
+        found->before = state->status;
         std::vector<Reading> fresh;
         for (const judging::Added& a : added)
             for (const Held& h : g.held) {
@@ -315,9 +368,8 @@ public:
             found->after = found->before;
             return true;
         }
-        found->any = true;
         std::sort(fresh.begin(), fresh.end(), inOrder);
-        const bool goOn = state && fresh.front().utc > lastUtc &&
+        const bool goOn = fresh.front().utc > lastUtc &&
                           std::none_of(g.sets.begin(), g.sets.end(), [&](const LevelSet& s) {
                               return s.fromUtc > lastUtc && s.fromUtc <= fresh.back().utc;
                           });
@@ -470,7 +522,7 @@ private:
     // Judges readings[first..] going on from `state` and keeps what it finds: their marks, their
     // transitions and the state after the last of them.
     bool judge(const Gauge& g, const std::vector<Reading>& readings, const std::vector<JudgeInput>& inputs,
-               size_t first, JudgeState* state, qint64 download, Found* found)
+               size_t first, JudgeState* state, qint64 download, Found* found, std::vector<StoredMark>* stored = nullptr)
     {
         if (readings.empty()) {
             sqlite3_bind_int64(m_dropState.get(), 1, g.id);
@@ -480,29 +532,62 @@ private:
         const JudgeOutput out = judgeSeries(inputs, first, g.sets, g.rules, g.installed, state);
         if (out.judgements.size() != readings.size() - first)
             return false;
+        // The marks in key order, many to a statement.
+        std::vector<size_t> pending;
+        pending.reserve(kMarksPerInsert);
+        const auto flush = [&](sqlite3_stmt* s) {
+            int p = 0;
+            for (size_t k : pending) {
+                const Judgement& j = out.judgements[k];
+                const Reading& r = readings[first + k];
+                sqlite3_bind_int64(s, ++p, r.slot);
+                sqlite3_bind_int64(s, ++p, r.time);
+                sqlite3_bind_int64(s, ++p, r.file);
+                sqlite3_bind_int(s, ++p, j.status);
+                sqlite3_bind_int(s, ++p, j.status ? j.level : -1);
+                sqlite3_bind_int64(s, ++p, j.status ? j.levelSet : 0);
+                sqlite3_bind_int(s, ++p, j.flags);
+            }
+            pending.clear();
+            return step(s);
+        };
         for (size_t k = 0; k < out.judgements.size(); ++k) {
             const Judgement& j = out.judgements[k];
             const Reading& r = readings[first + k];
             const bool mine = download != 0 && r.download == download;
+            found->any = found->any || mine;
             if (mine && j.flags)
                 ++found->flagged;
+            StoredMark* had = nullptr;
+            if (stored && !stored->empty()) {
+                const StoredMark key{r.slot, r.time, r.file};
+                const auto at = std::lower_bound(stored->begin(), stored->end(), key);
+                if (at != stored->end() && !(key < *at)) {
+                    had = &*at;
+                    had->seen = j.status != 0 || j.flags != 0;
+                }
+            }
             if (j.status == 0 && j.flags == 0)
                 continue;
-            sqlite3_stmt* s = m_addMark.get();
-            sqlite3_bind_int64(s, 1, r.slot);
-            sqlite3_bind_int64(s, 2, r.time);
-            sqlite3_bind_int64(s, 3, r.file);
-            sqlite3_bind_int(s, 4, j.status);
-            sqlite3_bind_int(s, 5, j.level);
-            sqlite3_bind_int64(s, 6, j.levelSet);
-            sqlite3_bind_int(s, 7, j.flags);
-            if (!step(s))
+            // The level and the set are kept for a status above normal only (what a reading
+            // without a mark reads as too), so that a flag outlives a change of levels unwritten.
+            const bool same = had && had->status == j.status && had->level == (j.status ? j.level : -1) &&
+                              had->levelSet == (j.status ? j.levelSet : 0) && had->flags == j.flags;
+            if (!same)
+                pending.push_back(k);
+            if (!same && pending.size() == kMarksPerInsert && !flush(m_addMarks.get()))
                 return false;
             if (mine) {
                 const Held* h = g.heldAt(r.slot, r.time);
                 found->marked.push_back(MarkedRecord{h ? h->partition : QString(), fileName(r.file),
                                                      h ? h->code : QString(), r.time, j.status, j.flags});
             }
+        }
+        const std::vector<size_t> rest = pending;
+        for (size_t k : rest) {
+            pending = {k};
+            if (!flush(m_addMark.get()))
+                return false;
         }
         for (const Transition& t : out.transitions) {
             if (t.index >= readings.size())
@@ -545,8 +630,8 @@ private:
     }
 
     sqlite3* m_db;
-    Statement m_range, m_rangeOf, m_lastBefore, m_masks, m_dropMarks, m_addMark, m_dropEvents, m_addEvent, m_keepState,
-        m_dropState;
+    Statement m_range, m_rangeOf, m_lastBefore, m_masks, m_marksOf, m_dropMark, m_addMark, m_addMarks, m_dropEvents, m_addEvent,
+        m_keepState, m_dropState;
     std::vector<QualityRules> m_rules;
     std::unordered_map<qint64, qint64> m_downloaded;
     std::unordered_map<qint64, QString> m_files;

@@ -69,28 +69,34 @@ void startAfresh(JudgeState* state, const LevelSet* set)
     state->beyond.assign(n, 0);
 }
 
-// The median of the absolute differences of consecutive values, floored at the smallest non-zero
-// one: values quantised to a resolution (0.1 Hz) often repeat, and a median of 0 would flag
-// every change by one step of that resolution. nullopt when no difference is non-zero: a window
-// of one repeated value tells nothing of the gauge's scatter.
-std::optional<double> scatterOf(const double* values, std::size_t count, std::vector<double>* diffs)
+// Whether a reading `step` away from the previous judged value steps more than `factor` times
+// the scatter of `diffs` (the absolute differences of consecutive judged values in the window):
+// their median, floored at the smallest non-zero one, as values quantised to a resolution
+// (0.1 Hz) often repeat and a median of 0 would flag every change by one step of that
+// resolution. No step where no difference is non-zero: a window of one repeated value tells
+// nothing of the gauge's scatter. The median is worked out only when the bounds of the scatter
+// (the floor, the largest difference) leave it open.
+bool stepsOut(double step, double factor, const double* diffs, std::size_t count)
 {
-    diffs->clear();
     double smallest = INFINITY;
-    for (std::size_t k = 1; k < count; ++k) {
-        const double d = std::fabs(values[k] - values[k - 1]);
-        diffs->push_back(d);
+    double largest = 0;
+    for (std::size_t k = 0; k < count; ++k) {
+        const double d = diffs[k];
         if (d > 0 && d < smallest)
             smallest = d;
+        largest = std::max(largest, d);
     }
-    if (!std::isfinite(smallest))
-        return std::nullopt;
-    const std::size_t mid = diffs->size() / 2;
-    std::nth_element(diffs->begin(), diffs->begin() + mid, diffs->end());
-    double median = (*diffs)[mid];
-    if (diffs->size() % 2 == 0)
-        median = (median + *std::max_element(diffs->begin(), diffs->begin() + mid)) / 2;
-    return std::max(median, smallest);
+    if (!std::isfinite(smallest) || step <= factor * smallest)
+        return false;
+    if (step > factor * largest)
+        return true;
+    std::vector<double> sorted(diffs, diffs + count);
+    const std::size_t mid = count / 2;
+    std::nth_element(sorted.begin(), sorted.begin() + qint64(mid), sorted.end());
+    double median = sorted[mid];
+    if (count % 2 == 0)
+        median = (median + *std::max_element(sorted.begin(), sorted.begin() + qint64(mid))) / 2;
+    return step > factor * std::max(median, smallest);
 }
 
 } // namespace
@@ -271,18 +277,24 @@ JudgeOutput judgeSeries(const std::vector<JudgeInput>& readings, std::size_t fir
     const bool checkSteps = rules.stepFactor > 0;
     const std::size_t window = std::size_t(std::max(rules.scatterWindow, 0));
 
-    // The judged readings so far (those before `first` too), for rates, steps and the scatter.
+    // The judged readings so far (those before `first` too), for rates, steps and the scatter;
+    // judgedDiff[k]: how far judged reading k stepped from the one before it (0 for the first).
     std::vector<qint64> judgedUtc;
     std::vector<double> judgedValue;
+    std::vector<double> judgedDiff;
     judgedUtc.reserve(n);
     judgedValue.reserve(n);
+    judgedDiff.reserve(n);
+    const auto keepJudged = [&](const JudgeInput& r) {
+        judgedDiff.push_back(judgedValue.empty() ? 0 : std::fabs(r.value - judgedValue.back()));
+        judgedUtc.push_back(r.utc);
+        judgedValue.push_back(r.value);
+    };
     double previousTemperature = NAN;
     for (std::size_t i = 0; i < first; ++i) {
         const JudgeInput& r = readings[i];
-        if (judgedReading(r)) {
-            judgedUtc.push_back(r.utc);
-            judgedValue.push_back(r.value);
-        }
+        if (judgedReading(r))
+            keepJudged(r);
         if (!r.masked && std::isfinite(r.temperatureC))
             previousTemperature = r.temperatureC;
     }
@@ -294,8 +306,11 @@ JudgeOutput judgeSeries(const std::vector<JudgeInput>& readings, std::size_t fir
     std::size_t groupEnd = groupBegin; // [groupBegin, groupEnd) the group of the current reading
     bool groupDiffers = false;
 
-    std::vector<double> diffs;
-    diffs.reserve(window);
+    // Per level of the current set, where the readings at least its window back end in judgedUtc.
+    std::vector<std::size_t> rateEnd;
+    const LevelSet* rateSet = nullptr;
+    const LevelSet* lastSet = nullptr;
+    bool lastSetHasChange = false;
 
     for (std::size_t i = first; i < n; ++i) {
         const JudgeInput& r = readings[i];
@@ -303,7 +318,8 @@ JudgeOutput judgeSeries(const std::vector<JudgeInput>& readings, std::size_t fir
 
         // Quality, on every reading.
         if (i >= groupEnd) {
-            groupBegin = i;
+            if (i > first)
+                groupBegin = i;
             groupEnd = i + 1;
             groupDiffers = false;
             while (groupEnd < n && readings[groupEnd].utc == r.utc)
@@ -331,11 +347,10 @@ JudgeOutput judgeSeries(const std::vector<JudgeInput>& readings, std::size_t fir
             flags |= BeforeInstallation;
         if (checkSteps && std::isfinite(r.value) && !judgedValue.empty()) {
             const std::size_t count = std::min(window, judgedValue.size());
-            if (count >= 6) {
-                const std::optional<double> scatter = scatterOf(judgedValue.data() + judgedValue.size() - count, count, &diffs);
-                if (scatter && std::fabs(r.value - judgedValue.back()) > rules.stepFactor * *scatter)
-                    flags |= Step;
-            }
+            // The count - 1 differences between the last `count` judged readings.
+            if (count >= 6 && stepsOut(std::fabs(r.value - judgedValue.back()), rules.stepFactor,
+                                       judgedDiff.data() + judgedDiff.size() - count + 1, count - 1))
+                flags |= Step;
         }
         j.flags = flags;
 
@@ -346,7 +361,11 @@ JudgeOutput judgeSeries(const std::vector<JudgeInput>& readings, std::size_t fir
         // The set, and the levels' state afresh when it changed.
         const LevelSet* set = setAt(ordered, r.utc);
         const qint64 setId = set ? set->id : 0;
-        const bool needBaseline = set && hasChangeLevel(*set);
+        if (set != lastSet) {
+            lastSet = set;
+            lastSetHasChange = set && hasChangeLevel(*set);
+        }
+        const bool needBaseline = lastSetHasChange;
         if (setId != st.levelSet || (set && st.active.size() != set->levels.size()) ||
             st.beyond.size() != st.active.size()) {
             startAfresh(&st, set);
@@ -372,6 +391,10 @@ JudgeOutput judgeSeries(const std::vector<JudgeInput>& readings, std::size_t fir
         int level = -1;
         if (set) {
             j.levelSet = set->id;
+            if (rateSet != set) {
+                rateSet = set;
+                rateEnd.assign(set->levels.size(), 0);
+            }
             for (std::size_t k = 0; k < set->levels.size(); ++k) {
                 const TriggerLevel& l = set->levels[k];
                 double q = r.value;
@@ -380,15 +403,15 @@ JudgeOutput judgeSeries(const std::vector<JudgeInput>& readings, std::size_t fir
                         continue;
                     q = r.value - *st.baseline;
                 } else if (l.quantity == LevelQuantity::Rate) {
+                    // The latest judged reading at least the window before this one: the end
+                    // of those only moves on, as the readings come in time order.
                     const double span = l.windowDays * kDay;
-                    // The latest judged reading at least the window before this one.
-                    const auto past =
-                        std::partition_point(judgedUtc.begin(), judgedUtc.end(),
-                                             [&](qint64 t) { return double(r.utc - t) >= span; });
-                    if (past == judgedUtc.begin())
+                    std::size_t& end = rateEnd[k];
+                    while (end < judgedUtc.size() && double(r.utc - judgedUtc[end]) >= span)
+                        ++end;
+                    if (end == 0)
                         continue;
-                    const std::size_t p = std::size_t(past - judgedUtc.begin()) - 1;
-                    q = (r.value - judgedValue[p]) / (double(r.utc - judgedUtc[p]) / kDay);
+                    q = (r.value - judgedValue[end - 1]) / (double(r.utc - judgedUtc[end - 1]) / kDay);
                 }
                 const bool high = l.side == LevelSide::High;
                 const bool beyond = high ? q >= l.threshold : q <= l.threshold;
@@ -409,9 +432,7 @@ JudgeOutput judgeSeries(const std::vector<JudgeInput>& readings, std::size_t fir
         if (j.status != st.status)
             out.transitions.push_back(Transition{i, st.status, j.status, j.level, j.levelSet});
         st.status = j.status;
-
-        judgedUtc.push_back(r.utc);
-        judgedValue.push_back(r.value);
+        keepJudged(r);
     }
     return out;
 }

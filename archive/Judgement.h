@@ -109,6 +109,9 @@ enum QualityFlag : std::uint16_t {
     BeforeInstallation = 1 << 6, // before the gauge's installation date (UTC midnight of that date)
 };
 // The flags in the operator's words, "频率超出范围；温度跳变" ("" for none); English with `english`.
+// The texts with an `english` flag here are in both languages in the code (as the gauge register's
+// headers): the flag chooses, not the program's catalogue; the problems of sets and rules are
+// translated through the catalogue ("Judgement") like the archive's other messages.
 QString flagsText(std::uint16_t flags, bool english = false);
 
 // Status of a judged reading: 0 (normal, green) or the highest rank among its levels reached.
@@ -163,7 +166,7 @@ struct JudgeState {
 // instants and baselines), never judged again. `sets` are the gauge's level versions in any
 // order; each reading is judged by the one valid at its instant (versionAt's rule: the latest
 // fromUtc at or before it; of two from the same instant the larger id, then the later enteredAt).
-// The readings must be in time order (utc not decreasing).
+// The readings must be in time order (utc not decreasing); sets are told apart by their ids.
 //
 // Judged: a reading not masked and with a finite value. Masked readings and readings without a
 // value are left out of levels, rates, baseline and scatter: they get status 0, judged false,
@@ -219,8 +222,9 @@ JudgeOutput judgeSeries(const std::vector<JudgeInput>& readings, std::size_t fir
 // - every reading at or after readings[first].utc - seconds (the longest Rate window, rounded up
 //   to a second; it also covers the readings at first's own instant), and the latest judged
 //   reading at or before that instant (the j of a rate), with the readings between;
-// - at least `readings` judged readings (max(scatterWindow + 1, the largest confirm, 2): the
-//   scatter's window and the previous value; the counts of confirmation are in the state);
+// - at least `readings` judged readings, max(scatterWindow + 1, the largest confirm, 2): the
+//   scatter's window and the previous value are what the judge looks back on (the counts of
+//   confirmation are in the state; the rest is a margin);
 // - the latest unmasked reading with a temperature;
 // - the readings from baselineLookbackUtc(sets, state, readings[first].utc) on.
 // A reading's DuplicateTime flag also depends on readings after it: those not yet given cannot

@@ -2198,7 +2198,7 @@ Do you want to replace it?</translation>
     </message>
     <message>
         <source>方向“%1”应为 上限 或 下限</source>
-        <translation>side “%1” should be 上限 (high) or 下限 (low)</translation>
+        <translation>side “%1” should be high or low</translation>
     </message>
     <message>
         <source>等级“%1”应为 1、2 或 3</source>
@@ -2206,7 +2206,7 @@ Do you want to replace it?</translation>
     </message>
     <message>
         <source>比较量“%1”应为 数值、累计变化 或 变化速率</source>
-        <translation>quantity “%1” should be 数值 (value), 累计变化 (change) or 变化速率 (rate)</translation>
+        <translation>quantity “%1” should be value, change or rate</translation>
     </message>
     <message>
         <source>阈值“%1”不是数</source>

@@ -4,7 +4,10 @@
 // storing a million records of a partition of its own into one archive at the same moment
 // (every record stored once, none waiting in the spool); and what the history lists when the
 // window opens on an archive of 5,000,000 records: the summary the archive keeps, against
-// counting the records themselves as it was once done.
+// counting the records themselves as it was once done. Judging: a million records over 200
+// gauges with trigger levels stored into a new archive (target: judging adds at most 0.5 s),
+// against the same records with no gauge to judge, and one gauge's 100,000 readings judged again
+// after its levels change (target: 50 ms).
 #include "archive/Archive.h"
 #include "archive/Recorder.h"
 #include "archive/Spool.h"
@@ -316,6 +319,187 @@ void BM_GaugeSeriesOfFiveMillion(benchmark::State& state)
     state.counters["points"] = double(points);
 }
 BENCHMARK(BM_GaugeSeriesOfFiveMillion)->Unit(benchmark::kMillisecond)->Iterations(10)->Repetitions(3)->ReportAggregatesOnly(false);
+
+// --- Judging ---------------------------------------------------------------------------------
+
+constexpr int kGauges = 200; // 5,000 readings each
+
+// When the copies were made: after their readings, none of which is then ahead of its download.
+QDateTime afterTheReadings() { return QDateTime::fromSecsSinceEpoch(kStart + 100 * 86400, QTimeZone::utc()); }
+
+// A million records of 200 components of partition A, a reading round every minute.
+const std::vector<Record>& gaugeRecords()
+{
+    static const std::vector<Record> all = [] {
+        std::vector<Record> out;
+        out.reserve(kRecords);
+        QString file;
+        for (int i = 0; i < kRecords; ++i) {
+            if (i % kPerFile == 0)
+                file = QStringLiteral("A20261105-%1").arg(i / kPerFile + 1, 3, 10, QLatin1Char('0'));
+            const qint64 t = kStart + 60 * (i / kGauges);
+            out.push_back(Record{QStringLiteral("A"), file, QStringLiteral("A%1").arg(i % kGauges + 1, 3, 10, QLatin1Char('0')),
+                                 QDateTime::fromSecsSinceEpoch(t, QTimeZone::utc()).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+                                 QString::number(28000 + (i * 7) % 997), QString::number(200 + i % 61)});
+        }
+        return out;
+    }();
+    return all;
+}
+
+// Levels on the value, the change since the first reading and the rate over a day.
+LevelSet benchLevels(const QString& gauge, double valueThreshold)
+{
+    LevelSet set;
+    set.gauge = gauge;
+    TriggerLevel value;
+    value.rank = 3;
+    value.threshold = valueThreshold;
+    value.confirm = 2;
+    TriggerLevel change;
+    change.rank = 2;
+    change.quantity = LevelQuantity::Change;
+    change.threshold = 90;
+    TriggerLevel rate;
+    rate.rank = 1;
+    rate.quantity = LevelQuantity::Rate;
+    rate.threshold = 50;
+    rate.windowDays = 1;
+    set.levels = {value, change, rate};
+    return set;
+}
+
+// The store of the million into a new archive: `gauges` names the 200 slots' gauges (judged,
+// with levels when `levels`), else the records stay unassigned and nothing is judged.
+void storeGaugeRecords(benchmark::State& state, bool gauges, bool levels)
+{
+    const auto& all = gaugeRecords();
+    qint64 flagged = 0, events = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        QTemporaryDir dir;
+        auto a = Archive::open(dir.filePath("archive.sqlite"), nullptr, nullptr);
+        if (!a) {
+            state.SkipWithError("cannot open");
+            return;
+        }
+        CopyOrigin origin = readoutOf(*a);
+        if (gauges) {
+            ComponentNames names{QStringLiteral("A"), {}};
+            std::vector<GaugeInfo> rows;
+            std::vector<LevelSet> sets;
+            for (int c = 1; c <= kGauges; ++c) {
+                const QString code = QStringLiteral("A%1").arg(c, 3, 10, QLatin1Char('0'));
+                names.entries.emplace_back(code, QStringLiteral("G-") + code);
+                GaugeInfo g;
+                g.name = QStringLiteral("G-") + code;
+                rows.push_back(g);
+                sets.push_back(benchLevels(g.name, 2890));
+            }
+            origin.names = names;
+            if (!a->updateRegister(rows, nullptr) || (levels && !a->addLevelSets(sets, nullptr))) {
+                state.SkipWithError("cannot enter the gauges");
+                return;
+            }
+        }
+        state.ResumeTiming();
+        const auto stored = a->store(all, afterTheReadings(), origin, nullptr);
+        state.PauseTiming();
+        if (!stored || stored->added != kRecords)
+            state.SkipWithError("not every record was added");
+        else {
+            flagged = stored->verdict.flagged;
+            events = qint64(a->events().size());
+        }
+        a.reset();
+        state.ResumeTiming();
+    }
+    state.counters["records"] = kRecords;
+    state.counters["flagged"] = double(flagged);
+    state.counters["events"] = double(events);
+}
+
+void BM_StoreMillionUnassigned(benchmark::State& state) { storeGaugeRecords(state, false, false); }
+BENCHMARK(BM_StoreMillionUnassigned)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+void BM_StoreMillionOver200GaugesWithoutLevels(benchmark::State& state) { storeGaugeRecords(state, true, false); }
+BENCHMARK(BM_StoreMillionOver200GaugesWithoutLevels)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+void BM_StoreMillionOver200GaugesWithLevels(benchmark::State& state) { storeGaugeRecords(state, true, true); }
+BENCHMARK(BM_StoreMillionOver200GaugesWithLevels)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// One more round of readings (200, one per gauge) into the archive of the million with levels:
+// each gauge goes on from its last judged reading.
+void BM_StoreOneRoundAfterTheMillion(benchmark::State& state)
+{
+    QTemporaryDir dir;
+    auto a = Archive::open(dir.filePath("archive.sqlite"), nullptr, nullptr);
+    CopyOrigin origin = readoutOf(*a);
+    ComponentNames names{QStringLiteral("A"), {}};
+    std::vector<GaugeInfo> rows;
+    std::vector<LevelSet> sets;
+    for (int c = 1; c <= kGauges; ++c) {
+        const QString code = QStringLiteral("A%1").arg(c, 3, 10, QLatin1Char('0'));
+        names.entries.emplace_back(code, QStringLiteral("G-") + code);
+        GaugeInfo g;
+        g.name = QStringLiteral("G-") + code;
+        rows.push_back(g);
+        sets.push_back(benchLevels(g.name, 2890));
+    }
+    origin.names = names;
+    if (!a->updateRegister(rows, nullptr) || !a->addLevelSets(sets, nullptr) ||
+        !a->store(gaugeRecords(), afterTheReadings(), origin, nullptr)) {
+        state.SkipWithError("cannot fill the archive");
+        return;
+    }
+    int round = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::vector<Record> next;
+        const qint64 t = kStart + 60 * (kRecords / kGauges + round++);
+        for (int c = 1; c <= kGauges; ++c)
+            next.push_back(Record{QStringLiteral("A"), QStringLiteral("A20261231-001"),
+                                  QStringLiteral("A%1").arg(c, 3, 10, QLatin1Char('0')),
+                                  QDateTime::fromSecsSinceEpoch(t, QTimeZone::utc()).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+                                  QString::number(28000 + c), QStringLiteral("200")});
+        state.ResumeTiming();
+        const auto stored = a->store(next, afterTheReadings(), origin, nullptr);
+        if (!stored || stored->added != kGauges)
+            state.SkipWithError("the round was not added");
+    }
+}
+BENCHMARK(BM_StoreOneRoundAfterTheMillion)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// One gauge's 100,000 readings of the million judged again after a change of its levels: levels
+// that most of its readings reach (the readings sweep 2800..2899.6 Hz; about 60 % end marked), or
+// (range(0) 1) levels that only the highest few reach, as levels are set in practice.
+void BM_RejudgeOneGaugeAfterALevelChange(benchmark::State& state)
+{
+    const bool rare = state.range(0) == 1;
+    QTemporaryDir dir;
+    auto a = Archive::open(dir.filePath("archive.sqlite"), nullptr, nullptr);
+    if (!a || !a->store(records(), afterTheReadings(), namedOrigin(*a, QStringLiteral("A")), nullptr)) {
+        state.SkipWithError("cannot fill the archive");
+        return;
+    }
+    int change = 0;
+    for (auto _ : state) {
+        LevelSet set = benchLevels(QStringLiteral("G-AA007"), (rare ? 2899.4 : 2890) + 0.01 * (change++ % 7));
+        if (rare) {
+            set.levels[1].threshold = 99.5; // the change since the first reading
+            set.levels[2].threshold = 1e6;  // the rate over a day: never
+        }
+        if (!a->addLevelSets({set}, nullptr))
+            state.SkipWithError("the levels were refused");
+    }
+    state.counters["readings"] = double(kRecords / kComponents);
+    state.counters["events"] = double(a->events().size());
+    std::size_t marked = 0;
+    for (const GaugePoint& p : a->gaugeSeries(QStringLiteral("G-AA007"), kSinceEver, kUntilNow))
+        marked += p.status > 0 || p.flags != 0;
+    state.counters["marked"] = double(marked);
+}
+BENCHMARK(BM_RejudgeOneGaugeAfterALevelChange)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 void BM_SummaryOfFiveMillionKept(benchmark::State& state)
 {

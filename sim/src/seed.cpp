@@ -64,18 +64,33 @@ std::string fileName(char letter, long long epochSeconds, int serial)
     return buf;
 }
 
+// A gauge's temperature in tenths at an instant: a gentle daily cycle (20.0 to 22.4 C, warmest
+// at noon) and `noise`, so that no two readings of a gauge differ by as much as a quality check
+// of temperature jumps would flag (5 C), however far apart they are.
+int temperatureAt(long long clock, int noise)
+{
+    const int hour = static_cast<int>((clock / 3600) % 24);
+    return 200 + 2 * (12 - (hour > 12 ? hour - 12 : 12 - hour)) + noise;
+}
+
 // A file of `count` records from the partition's components, one reading round per interval.
-DataFile makeFile(char letter, Rng& rng, int components, std::size_t count, long long& clock, int serial)
+// Each component reads near its own base frequency, the same in every file of the partition
+// (`base`, drawn by the first file that reads it): a gauge does not jump between downloads.
+DataFile makeFile(char letter, Rng& rng, std::vector<int>& base, int components, std::size_t count, long long& clock,
+                  int serial)
 {
     DataFile f;
     f.name = fileName(letter, clock, serial);
     f.records.reserve(count);
-    std::vector<int> base(static_cast<std::size_t>(components));
-    for (auto& b : base) b = rng.range(18000, 34000);
+    for (int c = 0; c < components; ++c) {
+        const int drawn = rng.range(18000, 34000); // drawn always, so the rest of the seed stays as it was
+        if (static_cast<std::size_t>(c) >= base.size())
+            base.push_back(drawn);
+    }
     for (std::size_t i = 0; i < count; ++i) {
         const int c = static_cast<int>(i % static_cast<std::size_t>(components));
         const int reading = base[static_cast<std::size_t>(c)] + rng.range(-60, 60);
-        const int temperature = 180 + static_cast<int>((clock / 3600) % 24) * 4 + rng.range(-10, 10);
+        const int temperature = temperatureAt(clock, rng.range(-10, 10));
         f.records.push_back(formatRecord(formatComponentCode(letter, c + 1), reading, temperature, clock));
         clock += 61 + rng.range(0, 30);
     }
@@ -111,8 +126,10 @@ Instrument defaultSeed()
         }
         long long clock = kStart + p * 86400LL;
         const int files = rng.range(3, 5);
+        std::vector<int> base;
         for (int i = 0; i < files; ++i)
-            part.files.push_back(makeFile(letter, rng, components, static_cast<std::size_t>(rng.range(8, 40)), clock, i + 1));
+            part.files.push_back(
+                makeFile(letter, rng, base, components, static_cast<std::size_t>(rng.range(8, 40)), clock, i + 1));
     }
     return inst;
 }
@@ -124,9 +141,10 @@ std::vector<DataFile> largePartitionFiles(char letter, std::size_t records, std:
     std::vector<DataFile> files;
     long long clock = kStart - 400LL * 86400;
     int serial = 1;
+    std::vector<int> base;
     do {
         const std::size_t n = std::min(perFile, records);
-        files.push_back(makeFile(letter, rng, 8, n, clock, serial));
+        files.push_back(makeFile(letter, rng, base, 8, n, clock, serial));
         records -= n;
         ++serial;
     } while (records > 0);
@@ -169,7 +187,7 @@ void takeReadings(Partition& partition, char letter, std::size_t count, const st
         const int reading = (it != last.end() ? it->second : rng.range(18000, 34000)) + rng.range(-40, 40) +
                             (d != drift.end() ? d->second : 0);
         last[code] = reading;
-        const int temperature = 180 + static_cast<int>((clock / 3600) % 24) * 4 + rng.range(-10, 10);
+        const int temperature = temperatureAt(clock, rng.range(-10, 10));
         newest.records.push_back(formatRecord(code, reading, temperature, clock));
     }
 }

@@ -145,7 +145,7 @@ TEST(ArchiveExport, OddCodesGetValidDistinctWorksheetsAndTheirCsvTextsStayText)
     const QString csv = dir.filePath("odd.csv");
     ASSERT_EQ(exportSeries(csv, odd), std::nullopt);
     const QByteArray bytes = bytesOf(csv);
-    EXPECT_TRUE(bytes.contains("\r\nC,'=1+1,2026-12-07 10:31:05,-5.5,-2,,,,,,,,,\r\n")) << bytes.toStdString();
+    EXPECT_TRUE(bytes.contains("\r\nC,'=1+1,2026-12-07 10:31:05,-5.5,-2,,,,,,,,,,,,,\r\n")) << bytes.toStdString();
 }
 
 TEST(ArchiveExport, AGaugesSeriesSaysWhichReadoutClockAndCalibrationVersionMadeEachValue)

@@ -179,6 +179,54 @@ TEST_F(JudgeTest, AStoreThatCrossesALevelReportsItAndKeepsWhatAFreshJudgementGiv
     EXPECT_EQ(a->events().size(), 5u);
 }
 
+TEST_F(JudgeTest, ManyStoresGoingOnFromTheLastMatchOneJudgementOfTheWhole)
+{
+    // Scatter, a ramp and two jumps over 300 readings two hours apart; levels on the value, on
+    // the change since the baseline and on the rate over 30 hours, each store going on from the
+    // one before with more readings behind it than the judge looks back on.
+    const auto hzAt = [](int minute) {
+        double hz = 2800 + ((minute * 37) % 11) * 0.1;
+        if (minute > 120)
+            hz += (minute - 120) * 0.8;
+        if (minute == 200 || minute == 201)
+            hz += 60;
+        return hz;
+    };
+    constexpr int kEvery = 120; // minutes
+    store({reading(0, hzAt(0))});
+    TriggerLevel rate = high(2, 8); // Hz a day: 0.67 Hz a reading
+    rate.quantity = LevelQuantity::Rate;
+    rate.windowDays = 15.0 * kEvery / 1440;
+    rate.confirm = 3;
+    rate.deadBand = 1;
+    TriggerLevel change = high(1, 40);
+    change.quantity = LevelQuantity::Change;
+    LevelSet set = levels("G1", {high(3, 2920), rate, change});
+    set.baselineUtc = kStart + 60 * 10 * kEvery; // reading 10
+    ASSERT_TRUE(a->addLevelSets({set}, nullptr));
+    for (int from = 1; from < 300; from += 7) {
+        std::vector<Record> batch;
+        for (int m = from; m < std::min(from + 7, 300); ++m)
+            batch.push_back(reading(m * kEvery, hzAt(m)));
+        store(batch);
+    }
+    expectFresh("G1");
+    const std::vector<int> got = statuses("G1");
+    ASSERT_EQ(got.size(), 300u);
+    // Before the ramp: scatter only. On it: 0.8 Hz a reading, 9.6 Hz a day, rank 2 (the change
+    // since reading 10, rank 1, reached later, is below it). The jump at readings 200 and 201 to
+    // 2924 Hz reaches rank 3; at 202, back on the ramp at 2866 Hz, it clears; the ramp itself
+    // reaches 2920 Hz about reading (2920 - 2800) / 0.8 + 120 = 270.
+    EXPECT_EQ(got[100], 0);
+    EXPECT_EQ(got[200], 3);
+    EXPECT_EQ(got[201], 3);
+    EXPECT_EQ(got[202], 2);
+    EXPECT_EQ(got[250], 2);
+    EXPECT_EQ(got[265], 2);
+    EXPECT_EQ(got[299], 3);
+    EXPECT_TRUE(a->gaugeSeries("G1", kSinceEver, kUntilNow)[200].flags & Step);
+}
+
 TEST_F(JudgeTest, AnOlderFileStoredLaterIsJudgedInItsPlace)
 {
     EXPECT_FALSE(a->addLevelSets({levels("G1", {high(1, 2900, 2)})}, nullptr)); // G1 is made by the store: not yet

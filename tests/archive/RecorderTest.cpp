@@ -88,3 +88,23 @@ TEST_F(RecorderTest, AStoreThatFailsAfterReadingSomeRecordsKeepsTheWholeCopy)
               QStringList({"A20261105-01 A001", "A20261105-01 A002", "A20261106-01 A001", "A20261106-01 A004",
                            "A20261106-01 A005"}));
 }
+
+TEST_F(RecorderTest, TheStatusOfAStoreSaysWhatJudgingItsReadingsFound)
+{
+    PreviewGrid grid;
+    grids::FillGrid(grid, kCopy);
+    Recorder recorder(path());
+    // A002 reads -5.2 Hz, outside every band: the one reading flagged.
+    CopyOrigin origin{Recorder::kUnnamedReadout, ComponentNames{"A", {{"A001", "G1"}, {"A002", "G2"}}}};
+    const QString text = recorder.storeCopy(ReadingLayout::Records(grid), "A", origin);
+    ASSERT_TRUE(recorder.stored());
+    EXPECT_EQ(recorder.verdict().flagged, 1);
+    EXPECT_EQ(recorder.verdict().flaggedGauges, QStringList{"G2"});
+    const QString judged = verdictText(recorder.verdict());
+    ASSERT_FALSE(judged.isEmpty());
+    EXPECT_TRUE(text.endsWith(judged)) << text.toStdString();
+    // Nothing new the second time: nothing judged, nothing said of it.
+    const QString again = recorder.storeCopy(ReadingLayout::Records(grid), "A", origin);
+    EXPECT_EQ(recorder.verdict().flagged, 0);
+    EXPECT_FALSE(again.contains(judged));
+}

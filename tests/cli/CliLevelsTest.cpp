@@ -27,9 +27,9 @@ protected:
     CliRun archiveRun(const QStringList& arguments) { return cli(QStringList{"archive"} + arguments, {}, 60000, false); }
 };
 
-// An archive with readout R (on UTC) whose slot A001 holds gauge G1 (site 大坝, read daily) from
-// the first, with a value level of 2000 Hz, and three readings of it: 1900.0, 2100.0 and
-// 1950.0 Hz on 2026-11-10 at 08:00, 09:00 and 10:00, which reach rank 1 and leave it again.
+// An archive with readout R (on UTC) and three readings of its slot A001: 1900.0, 2100.0 and
+// 1950.0 Hz on 2026-11-10 at 08:00, 09:00 and 10:00; the slot holds gauge G1 (site 大坝, read
+// daily) since ever, with a value level of 2000 Hz, which the readings reach and leave again.
 void buildJudgedArchive(const QString& path)
 {
     auto a = archive::Archive::open(path, nullptr, nullptr);
@@ -45,6 +45,13 @@ void buildJudgedArchive(const QString& path)
     g2.name = "G2";
     g2.site = "小坝";
     ASSERT_TRUE(a->updateRegister({g1, g2}, &error)) << error.detail.toStdString();
+    ASSERT_TRUE(a->store({{"A", "F1", "A001", "2026-11-10 08:00:00", "19000", "200"},
+                          {"A", "F1", "A001", "2026-11-10 09:00:00", "21000", "200"},
+                          {"A", "F1", "A001", "2026-11-10 10:00:00", "19500", "200"}},
+                         QDateTime::currentDateTimeUtc(), archive::CopyOrigin{r->id, std::nullopt}, &error))
+        << error.detail.toStdString();
+    // The slot is known once it has records; assigned, then given levels, its readings are
+    // judged again each time.
     ASSERT_TRUE(a->assign(r->id, "A001", "G1", archive::kSinceEver, &error)) << error.detail.toStdString();
     archive::LevelSet set;
     set.gauge = "G1";
@@ -52,11 +59,6 @@ void buildJudgedArchive(const QString& path)
     level.threshold = 2000;
     set.levels = {level};
     ASSERT_TRUE(a->addLevelSets({set}, &error)) << error.detail.toStdString();
-    ASSERT_TRUE(a->store({{"A", "F1", "A001", "2026-11-10 08:00:00", "19000", "200"},
-                          {"A", "F1", "A001", "2026-11-10 09:00:00", "21000", "200"},
-                          {"A", "F1", "A001", "2026-11-10 10:00:00", "19500", "200"}},
-                         QDateTime::currentDateTimeUtc(), archive::CopyOrigin{r->id, std::nullopt}, &error))
-        << error.detail.toStdString();
 }
 
 } // namespace

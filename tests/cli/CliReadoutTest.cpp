@@ -324,8 +324,10 @@ TEST_F(CliReadoutTest, ACopyThatTheClockGuardDoubtsSaysSoEvenWithCsvOnStandardOu
     ASSERT_EQ(cli({"archive", "register", "import", file("register.csv")}, {}, 60000, false).exitCode, 0);
     ASSERT_TRUE(addReadout("北坝"));
 
+    // Readings before their gauge's installation are flagged too: the copy raised (exit 10).
     run = cli({"copy", "C", "-o", "-", "--instrument", "北坝"});
-    ASSERT_EQ(run.exitCode, 0) << run.describe();
+    ASSERT_EQ(run.exitCode, 10) << run.describe();
+    EXPECT_TRUE(run.errText().contains("条带质量标记（测点 " + gauge)) << run.describe();
     EXPECT_TRUE(run.errText().contains("仪器时钟可能不准")) << run.describe();
     EXPECT_TRUE(run.errText().contains(gauge)) << run.describe();
     // The readings are kept all the same.

@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
+#include <map>
 #include <regex>
 #include <set>
 
@@ -233,6 +235,42 @@ TEST(Seed, DriftAddsItsAmountToEveryReadingOfItsComponentOnly)
     const int next = reading(drifting.partition('A').files.back().records.back());
     EXPECT_GE(next, lastA001 + 260);
     EXPECT_LE(next, lastA001 + 340);
+}
+
+TEST(Seed, EveryComponentReadsPlausiblyAcrossItsFiles)
+{
+    // What the archive's quality checks look for: a gauge whose frequency jumps between
+    // downloads, or whose temperature jumps 5 C or more between two readings. Per component:
+    // every reading within 6 Hz of its base (a spread of at most 120 tenths) and every temperature
+    // within 19.0 to 23.4 C (so two differ by at most 4.4 C), also for a large partition.
+    std::vector<std::vector<DataFile>> partitions;
+    const Instrument inst = defaultSeed();
+    for (int p = 0; p < kPartitionCount; ++p)
+        partitions.push_back(inst.at(p).files);
+    partitions.push_back(largePartitionFiles('A', 25001, 10000));
+    for (const auto& files : partitions) {
+        std::map<std::string, std::pair<int, int>> readings, temperatures; // code -> min, max
+        for (const DataFile& f : files)
+            for (const std::string& r : f.records) {
+                char code[8] = {};
+                int reading = 0, temperature = 0;
+                ASSERT_EQ(std::sscanf(r.c_str(), "%7s %d %d", code, &reading, &temperature), 3) << r;
+                auto widen = [](auto& range, const std::string& key, int v) {
+                    auto [it, added] = range.try_emplace(key, v, v);
+                    it->second.first = std::min(it->second.first, v);
+                    it->second.second = std::max(it->second.second, v);
+                };
+                widen(readings, code, reading);
+                widen(temperatures, code, temperature);
+            }
+        ASSERT_FALSE(readings.empty());
+        for (const auto& [code, range] : readings)
+            EXPECT_LE(range.second - range.first, 120) << code;
+        for (const auto& [code, range] : temperatures) {
+            EXPECT_GE(range.first, 190) << code;
+            EXPECT_LE(range.second, 234) << code;
+        }
+    }
 }
 
 } // namespace
