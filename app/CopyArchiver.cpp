@@ -66,6 +66,7 @@ void CopyArchiver::archive(const ReadingLayout::Records& records, const QString&
 {
     m_records = records;
     m_partition = partition;
+    m_verdict = {};
     m_step = Step::Starting;
     // The copy's reply may still be on the stack (its grace ended as the port closed): the
     // question, if any, is asked from the event loop.
@@ -196,6 +197,11 @@ void CopyArchiver::store(std::optional<archive::ComponentNames> names, const QSt
         [this, note](const QString& text) {
             const bool stored = m_recorder.stored();
             QString said = text;
+            m_verdict = stored ? m_recorder.verdict() : archive::Verdict{};
+            // What judging found, unless the store's text says it already.
+            const QString judged = archive::verdictText(m_verdict);
+            if (!judged.isEmpty() && !said.contains(judged))
+                said = tr("%1；%2").arg(said, judged);
             for (const QString& more : {std::exchange(m_readoutNote, QString()), note})
                 if (!more.isEmpty())
                     said = tr("%1；%2").arg(said, more);

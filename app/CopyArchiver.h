@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/ReadoutChoice.h"
+#include "archive/Judgement.h"
 #include "archive/Monitoring.h"
 #include "grids/ReadingLayout.h"
 
@@ -60,6 +61,10 @@ public:
     void forgetAllComponents() { m_names.clear(); }
     const archive::ComponentNamesCache& components() const { return m_names; }
 
+    // What judging the last copy's records found (empty when it was not stored), and its partition.
+    const archive::Verdict& verdict() const { return m_verdict; }
+    QString partition() const { return m_partition; }
+
     // The operator's words for a copy not archived because no readout was chosen.
     static QString notArchivedText();
 
@@ -104,6 +109,7 @@ private:
     Step m_step = Step::Idle;
     std::optional<ReadingLayout::Records> m_records;
     QString m_partition;
+    archive::Verdict m_verdict;
     QString m_readoutNote;                         // the answer could not be kept
     std::optional<archive::ComponentNames> m_read; // the list that came, before its grace passed
     QList<QMetaObject::Connection> m_watch;        // on the exchange while the list is read

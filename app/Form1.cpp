@@ -9,6 +9,10 @@
 
 #include "app/PortCombo.h"
 #include "app/HistoryView.h"
+#include "app/MarkedRowDelegate.h"
+#include "app/PreviewMarks.h"
+#include "app/VerdictModel.h"
+#include "app/VerdictPanel.h"
 #include "app/TrendPlot.h"
 #include "app/QtSaveProgress.h"
 #include "archive/Recorder.h"
@@ -351,6 +355,12 @@ void Form1::buildUi()
     auto* gridBox = new QVBoxLayout(frame4);
     MSFlexGrid1 = new QTableView(frame4);
     MSFlexGrid1->setModel(m_grid);
+    // The rows of the archived copy's readings above normal or flagged, in their colours; any
+    // change of the grid drops the marks (they are of the rows the copy left).
+    m_marks = std::make_unique<PreviewMarks>();
+    MSFlexGrid1->setItemDelegate(new MarkedRowDelegate(*m_marks, MSFlexGrid1));
+    connect(m_grid, &QAbstractItemModel::modelReset, this, [this] { m_marks->clear(); });
+    connect(m_grid, &QAbstractItemModel::dataChanged, this, [this] { m_marks->clear(); });
     MSFlexGrid1->horizontalHeader()->hide();
     MSFlexGrid1->verticalHeader()->hide();
     MSFlexGrid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
@@ -367,6 +377,8 @@ void Form1::buildUi()
         workTabs->addTab(MSFlexGrid1, tr("预览"));
         history = new HistoryView(*m_services.recorder, m_services.dialogs, m_services.messenger, workTabs);
         workTabs->addTab(history, tr("历史数据"));
+        verdictPanel = new VerdictPanel(this);
+        connect(verdictPanel, &VerdictPanel::gaugeChosen, this, &Form1::showGauge);
         // The history's list and plot need room to be read: the window's minimum size includes
         // it, so that at that size the plot's axes, dates and legend are legible and the list
         // shows a component's code and count.
@@ -758,6 +770,25 @@ void Form1::onCopyArchived(const QString& text)
         ComEnable();
     if (history)
         history->refresh();
+    showVerdict();
+}
+
+void Form1::showVerdict()
+{
+    const archive::Verdict& verdict = m_archiver->verdict();
+    m_marks->mark(*m_grid, m_archiver->partition(), verdict.marked);
+    MSFlexGrid1->viewport()->update();
+    if (verdictPanel && verdictmodel::worthShowing(verdict))
+        //: what was copied, for the verdict panel
+        verdictPanel->show(verdict, tr("分区 %1 的拷贝").arg(m_archiver->partition()));
+}
+
+void Form1::showGauge(const QString& gauge)
+{
+    if (!history)
+        return;
+    workTabs->setCurrentWidget(history);
+    history->showGauge(gauge);
 }
 
 void Form1::connectionEnded()

@@ -27,6 +27,8 @@ class Form3;
 class FileDialogs;
 class CopyArchiver;
 class HistoryView;
+class PreviewMarks;
+class VerdictPanel;
 class QTabWidget;
 class QSettings;
 namespace sheets {
@@ -89,6 +91,10 @@ public:
     QLabel* statusLine = nullptr;
     QTabWidget* workTabs = nullptr; // the preview and the history, when there is an archive
     HistoryView* history = nullptr;
+    // What judging the last archived copy found, when there was anything to say (not modal).
+    VerdictPanel* verdictPanel = nullptr;
+    // The preview's rows of the last archived copy's readings above normal or flagged.
+    const PreviewMarks& previewMarks() const { return *m_marks; }
     QPushButton* stopButton = nullptr; // 停止接收: shown while a reply is arriving
     // Beside the connection state, when there is an archive: the readout of the connection
     // ("仪器：…"); a click, or the settings menu's action, changes it.
@@ -150,6 +156,9 @@ private:
     void archiveCopy(const QString& partition);
     void connectionEnded();
     void onCopyArchived(const QString& text);
+    // Marks the preview's rows and shows the panel for what judging the archived copy found.
+    void showVerdict();
+    void showGauge(const QString& gauge);
     void showReadout();
     void changeReadout();
     void onReplyConfirmed();
@@ -176,6 +185,7 @@ private:
     std::unique_ptr<SaveProgress> m_saveProgress;
     std::unique_ptr<SaveCommand> m_save;
     CopyArchiver* m_archiver = nullptr;
+    std::unique_ptr<PreviewMarks> m_marks;
     QPointer<Form3> m_editor;
     // The control that had the focus when the commands were disabled, and where it went.
     QPointer<QWidget> m_refocus;

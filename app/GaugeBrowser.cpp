@@ -112,6 +112,29 @@ const GaugeBrowser::Entry* GaugeBrowser::find(const Pick& pick) const
     return nullptr;
 }
 
+namespace {
+
+// The level version in force now, as the plot draws it: its Value and Change levels as bands
+// (when the values are in the levels' units), its rate levels in words.
+void addLevels(TrendSeries& s, const History::Trend& t)
+{
+    const LevelSet* set = History::levelSetAt(t.levelSets, kUntilNow);
+    for (int status = 0; status <= kMaxRank; ++status)
+        s.statusNames << statusName(set, status);
+    if (!set || !t.levelsApply)
+        return;
+    for (int i = 0; i < int(set->levels.size()); ++i) {
+        const TriggerLevel& l = set->levels[size_t(i)];
+        if (l.quantity == LevelQuantity::Rate)
+            s.rateLevels << levelText(*set, i, t.unit);
+        else
+            s.levels.push_back(TrendLevel{l.side == LevelSide::High, l.rank, l.quantity == LevelQuantity::Change, l.threshold});
+    }
+    s.baseline = History::baselineValue(t, *set);
+}
+
+} // namespace
+
 GaugeBrowser::Plotted GaugeBrowser::plot(const Archive& archive, const Pick& pick, bool engineering,
                                          History::Span span) const
 {
@@ -144,6 +167,13 @@ GaugeBrowser::Plotted GaugeBrowser::plot(const Archive& archive, const Pick& pic
         s.time.push_back(t.time[i]);
         s.value.push_back(t.value[i]);
         s.temperature.push_back(t.temperature[i]);
+        if (i < t.status.size()) {
+            s.status.push_back(t.status[i]);
+            s.flags.push_back(t.flags[i]);
+            s.masked.push_back(t.masked[i]);
+            if (t.flags[i] != 0 && !s.flagNames.contains(t.flags[i]))
+                s.flagNames.insert(t.flags[i], flagsText(t.flags[i]));
+        }
         if (!named)
             continue;
         const std::pair<qint64, QString> key{points[i].readout, points[i].code};
@@ -154,5 +184,7 @@ GaugeBrowser::Plotted GaugeBrowser::plot(const Archive& archive, const Pick& pic
         }
         s.origin.push_back(it->second);
     }
+    if (gauge)
+        addLevels(s, t);
     return out;
 }

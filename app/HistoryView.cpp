@@ -137,6 +137,9 @@ HistoryView::HistoryView(Recorder& recorder, FileDialogs& dialogs, Messenger& me
     engineering->setChecked(true);
     engineering->setToolTip(tr("按标定表把读数换算为工程值；没有标定的元件仍显示读数 (Hz)"));
     bar->addWidget(engineering);
+    showMasked = new QCheckBox(tr("显示屏蔽的读数"), this);
+    showMasked->setToolTip(tr("屏蔽的读数不参与触发值判断，也不连入趋势线；勾选后以灰点显示"));
+    bar->addWidget(showMasked);
     bar->addStretch(1);
     calibrationButton = new QPushButton(tr("标定表…"), this);
     exportButton = new QPushButton(tr("导出数据…"), this);
@@ -243,6 +246,7 @@ HistoryView::HistoryView(Recorder& recorder, FileDialogs& dialogs, Messenger& me
     connect(components, &QTreeWidget::itemSelectionChanged, this, &HistoryView::replot);
     connect(span, &QComboBox::currentIndexChanged, this, &HistoryView::replot);
     connect(engineering, &QCheckBox::toggled, this, &HistoryView::replot);
+    connect(showMasked, &QCheckBox::toggled, plot, &TrendPlot::setShowMasked);
     connect(calibrationButton, &QPushButton::clicked, this, &HistoryView::editCalibrations);
     connect(exportButton, &QPushButton::clicked, this, &HistoryView::exportData);
     connect(pictureButton, &QPushButton::clicked, this, &HistoryView::exportPicture);
@@ -298,6 +302,22 @@ QTreeWidgetItem* HistoryView::gaugeItem(const QString& gauge) const
         if (plottable(*it) && pickOf(*it) == GaugeBrowser::Pick{GaugeBrowser::Kind::Gauge, gauge, 0, {}})
             return *it;
     return nullptr;
+}
+
+bool HistoryView::showGauge(const QString& gauge)
+{
+    QTreeWidgetItem* item = gaugeItem(gauge);
+    if (!item)
+        return false;
+    {
+        const QSignalBlocker block(components);
+        components->clearSelection();
+        item->setSelected(true);
+    }
+    components->setCurrentItem(item, NameColumn, QItemSelectionModel::NoUpdate);
+    components->scrollToItem(item);
+    replot();
+    return true;
 }
 
 QTreeWidgetItem* HistoryView::slotItem(const QString& readout, const QString& code) const

@@ -56,6 +56,9 @@ public:
     // Reads the archive's gauges again (after a copy was stored), keeping the choice.
     void refresh();
 
+    // Selects the gauge in the list (alone) and shows its trend; false when the list has no such gauge.
+    bool showGauge(const QString& gauge);
+
     // The list's item of a gauge, or of an unassigned slot (readout name, code); nullptr if none.
     QTreeWidgetItem* gaugeItem(const QString& gauge) const;
     QTreeWidgetItem* slotItem(const QString& readout, const QString& code) const;
@@ -64,6 +67,7 @@ public:
     QTreeWidget* components = nullptr;
     QComboBox* span = nullptr;
     QCheckBox* engineering = nullptr;
+    QCheckBox* showMasked = nullptr; // masked readings in the plot, grey
     QPushButton* calibrationButton = nullptr;
     QPushButton* exportButton = nullptr;
     QPushButton* pictureButton = nullptr;

@@ -1,5 +1,6 @@
 #include "app/TrendPlot.h"
 
+#include "app/StatusColours.h"
 #include "export/ReplacingFile.h"
 #include "plot/PlotAggregate.h"
 
@@ -18,6 +19,8 @@ namespace {
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 const QString kCursorLayer = QStringLiteral("cursor");
 const QString kTemperatureLayer = QStringLiteral("temperature");
+const QString kBandLayer = QStringLiteral("bands");
+constexpr int kMarkerKinds = 6; // TrendPlot::Marker
 
 // A colour a component, its value drawn solid and its temperature dashed in the same colour.
 const QColor kColours[] = {QColor(0x1f, 0x77, 0xb4), QColor(0xd6, 0x27, 0x28), QColor(0x2c, 0xa0, 0x2c),
@@ -216,6 +219,8 @@ TrendPlot::TrendPlot(QWidget* parent)
     m_plot->legend->setBrush(Qt::NoBrush);
 
     m_plot->addLayer(kTemperatureLayer, m_plot->layer(QStringLiteral("main")), QCustomPlot::limBelow);
+    m_plot->addLayer(kBandLayer, m_plot->layer(kTemperatureLayer), QCustomPlot::limBelow);
+
     // The cursor lives on a layer of its own, redrawn alone as the mouse moves.
     m_plot->addLayer(kCursorLayer, m_plot->layer(QStringLiteral("legend")), QCustomPlot::limAbove);
     m_plot->layer(kCursorLayer)->setMode(QCPLayer::lmBuffered);
@@ -275,7 +280,8 @@ bool TrendPlot::adopt(std::vector<TrendSeries> series)
     for (TrendSeries& s : series) {
         const size_t n = s.time.size();
         if (s.value.size() != n || (!s.temperature.empty() && s.temperature.size() != n) ||
-            (!s.origin.empty() && s.origin.size() != n)) {
+            (!s.origin.empty() && s.origin.size() != n) || (!s.status.empty() && s.status.size() != n) ||
+            s.flags.size() != s.status.size() || s.masked.size() != s.status.size()) {
             whole = false;
             continue;
         }
@@ -289,6 +295,11 @@ bool TrendPlot::adopt(std::vector<TrendSeries> series)
                 permute(s.temperature, order);
             if (!s.origin.empty())
                 permute(s.origin, order);
+            if (!s.status.empty()) {
+                permute(s.status, order);
+                permute(s.flags, order);
+                permute(s.masked, order);
+            }
         }
         m_series.push_back(std::move(s));
     }
@@ -305,6 +316,9 @@ void TrendPlot::rebuildGraphs()
 {
     m_plot->clearGraphs();
     m_graphs.clear();
+    for (QCPAbstractItem* item : m_levelItems)
+        m_plot->removeItem(item);
+    m_levelItems.clear();
     // A value axis for each unit, in the order the series bring them; the plot's own left axis
     // is the first, and the axes of units no longer shown go.
     for (size_t a = 1; a < m_valueAxes.size(); ++a)
@@ -350,7 +364,8 @@ void TrendPlot::rebuildGraphs()
             g.temperature->setPen(QPen(light, 1));
             g.temperature->setLayer(kTemperatureLayer);
         }
-        m_graphs.push_back(g);
+        addLevels(i, g, colour);
+        m_graphs.push_back(std::move(g));
     }
     m_plot->yAxis->setLabel(labels[0].isEmpty() ? tr("读数 (Hz)") : labels[0].join(QStringLiteral(" / ")));
     for (size_t a = 1; a < m_valueAxes.size(); ++a)
@@ -469,13 +484,177 @@ void TrendPlot::reduce()
     Extremes temperatures;
     for (size_t i = 0; i < m_series.size(); ++i) {
         const TrendSeries& s = m_series[i];
-        drawReduced(m_graphs[i].value, s.time, s.value, m_gaps[i], range, width, values[size_t(m_axisOf[i])]);
-        if (m_graphs[i].temperature)
-            drawReduced(m_graphs[i].temperature, s.time, s.temperature, m_gaps[i], range, width, temperatures);
+        const Graphs& g = m_graphs[i];
+        Extremes& e = values[size_t(m_axisOf[i])];
+        drawReduced(g.value, s.time, g.line.empty() ? s.value : g.line, m_gaps[i], range, width, e);
+        if (g.temperature)
+            drawReduced(g.temperature, s.time, s.temperature, m_gaps[i], range, width, temperatures);
+        const auto [low, high] = drawMarkers(i, range, width);
+        e.low = std::min(e.low, low);
+        e.high = std::max(e.high, high);
     }
     for (size_t a = 0; a < m_valueAxes.size(); ++a)
         fit(m_valueAxes[a], values[a]);
     fit(m_plot->yAxis2, temperatures);
+    // The bands' open ends a little beyond what the value axis shows, so that a band fills the
+    // plot beyond its threshold whatever the zoom.
+    for (size_t i = 0; i < m_graphs.size(); ++i) {
+        const Graphs& g = m_graphs[i];
+        const QCPRange shown = valueAxis(int(i))->range();
+        const double low = shown.lower - shown.size(), high = shown.upper + shown.size();
+        for (size_t b = 0; b < g.bands.size(); ++b) {
+            g.bandItems[b]->topLeft->setCoords(0, std::clamp(g.bands[b].high, low, high));
+            g.bandItems[b]->bottomRight->setCoords(1, std::clamp(g.bands[b].low, low, high));
+        }
+    }
+}
+
+void TrendPlot::addLevels(size_t series, Graphs& g, const QColor& colour)
+{
+    const TrendSeries& s = m_series[series];
+    QCPAxis* axis = m_valueAxes[size_t(m_axisOf[series])];
+    if (!s.status.empty()) {
+        g.line = s.value;
+        for (size_t k = 0; k < g.line.size(); ++k)
+            if (s.masked[k])
+                g.line[k] = kNaN;
+        g.changes = plot::transitions(s.status, s.value, s.masked);
+        for (int kind = 0; kind < kMarkerKinds; ++kind) {
+            QCPGraph* m = m_plot->addGraph(m_plot->xAxis, axis);
+            m->removeFromLegend();
+            m->setLineStyle(QCPGraph::lsNone);
+            const auto marker = Marker(kind);
+            if (marker == Marker::Flagged) {
+                m->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssCircle, QPen(statuscolours::flagged(), 1.5), Qt::NoBrush, 9));
+            } else if (marker == Marker::Masked) {
+                m->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssDisc, QColor(150, 150, 150), 5));
+            } else {
+                const QColor fill = statuscolours::of(kind);
+                m->setScatterStyle(QCPScatterStyle(kind == 0 ? QCPScatterStyle::ssTriangleInverted : QCPScatterStyle::ssTriangle,
+                                                   QPen(fill.darker(140), 1), fill, 10));
+            }
+            g.markers.push_back(m);
+        }
+    }
+    // The bands, and one legend entry for each rank drawn.
+    g.bands = plot::levelBands(s.levels, s.baseline);
+    std::vector<bool> named(plot::kMaxBandRank + 1, false);
+    for (const plot::Band& b : g.bands) {
+        auto* rect = new QCPItemRect(m_plot);
+        rect->setLayer(kBandLayer);
+        rect->setClipToAxisRect(true);
+        for (QCPItemPosition* p : {rect->topLeft, rect->bottomRight}) {
+            p->setAxes(m_plot->xAxis, axis);
+            p->setTypeX(QCPItemPosition::ptAxisRectRatio);
+            p->setTypeY(QCPItemPosition::ptPlotCoords);
+        }
+        QColor fill = statuscolours::of(b.rank);
+        QColor edge = fill;
+        fill.setAlpha(45);
+        edge.setAlpha(170);
+        rect->setBrush(fill);
+        rect->setPen(QPen(edge, 1));
+        g.bandItems.push_back(rect);
+        m_levelItems.push_back(rect);
+        const int rank = std::clamp(b.rank, 1, plot::kMaxBandRank);
+        if (named[size_t(rank)])
+            continue;
+        named[size_t(rank)] = true;
+        QCPGraph* entry = m_plot->addGraph(m_plot->xAxis, axis);
+        entry->setPen(QPen(edge, 1));
+        entry->setBrush(fill);
+        entry->setName(QStringLiteral("%1 %2").arg(s.code, s.statusNames.value(rank)));
+    }
+    const bool changeLevels = std::any_of(s.levels.begin(), s.levels.end(), [](const TrendLevel& l) { return l.change; });
+    if (changeLevels && std::isfinite(s.baseline)) {
+        auto* line = new QCPItemStraightLine(m_plot);
+        line->setLayer(kBandLayer);
+        for (QCPItemPosition* p : {line->point1, line->point2})
+            p->setAxes(m_plot->xAxis, axis);
+        line->point1->setCoords(0, s.baseline);
+        line->point2->setCoords(1, s.baseline);
+        const QPen pen(colour.darker(130), 1, Qt::DashLine);
+        line->setPen(pen);
+        m_levelItems.push_back(line);
+        QCPGraph* entry = m_plot->addGraph(m_plot->xAxis, axis);
+        entry->setPen(pen);
+        //: %1 the gauge, %2 the value its changes are measured from
+        entry->setName(tr("%1 基准值 %2").arg(s.code, number(s.baseline)));
+    }
+    if (!s.rateLevels.isEmpty()) {
+        QCPGraph* entry = m_plot->addGraph(m_plot->xAxis, axis);
+        entry->setPen(Qt::NoPen);
+        //: %1 the gauge, %2 its rate levels in words
+        entry->setName(tr("%1 速率触发值：%2").arg(s.code, s.rateLevels.join(tr("；"))));
+    }
+}
+
+std::pair<double, double> TrendPlot::drawMarkers(size_t series, const QCPRange& range, int width)
+{
+    const TrendSeries& s = m_series[series];
+    const Graphs& g = m_graphs[series];
+    double low = std::numeric_limits<double>::infinity(), high = -low;
+    if (g.markers.empty())
+        return {low, high};
+    const auto begin = qsizetype(std::lower_bound(s.time.begin(), s.time.end(), qint64(std::ceil(range.lower))) - s.time.begin());
+    const auto end = qsizetype(std::upper_bound(s.time.begin(), s.time.end(), qint64(std::floor(range.upper))) - s.time.begin());
+    std::vector<QVector<QCPGraphData>> points(kMarkerKinds);
+    const auto put = [&](Marker kind, qsizetype i) {
+        if (!std::isnan(s.value[size_t(i)]))
+            points[size_t(kind)].append(QCPGraphData(double(s.time[size_t(i)]), s.value[size_t(i)]));
+    };
+    for (qsizetype i : g.changes)
+        if (i >= begin && i < end)
+            put(Marker(std::min<int>(s.status[size_t(i)], 3)), i);
+    const bool masked = m_showMasked;
+    for (qsizetype i : plot::thinned(s.time, begin, end, range.lower, range.upper, width, [&](qsizetype i) {
+             return s.flags[size_t(i)] != 0 && (masked || !s.masked[size_t(i)]);
+         }))
+        put(Marker::Flagged, i);
+    if (masked) {
+        for (qsizetype i : plot::thinned(s.time, begin, end, range.lower, range.upper, width,
+                                         [&](qsizetype i) { return s.masked[size_t(i)] && !std::isnan(s.value[size_t(i)]); })) {
+            put(Marker::Masked, i);
+            low = std::min(low, s.value[size_t(i)]);
+            high = std::max(high, s.value[size_t(i)]);
+        }
+    }
+    for (int kind = 0; kind < kMarkerKinds; ++kind)
+        g.markers[size_t(kind)]->data()->set(points[size_t(kind)], true);
+    return {low, high};
+}
+
+void TrendPlot::setShowMasked(bool show)
+{
+    if (show == m_showMasked)
+        return;
+    m_showMasked = show;
+    reduce();
+    m_plot->replot(QCustomPlot::rpQueuedReplot);
+}
+
+std::vector<plot::Band> TrendPlot::bands(int series) const
+{
+    if (series < 0 || size_t(series) >= m_graphs.size())
+        return {};
+    return m_graphs[size_t(series)].bands;
+}
+
+std::vector<QRectF> TrendPlot::bandPixels(int series) const
+{
+    std::vector<QRectF> out;
+    if (series < 0 || size_t(series) >= m_graphs.size())
+        return out;
+    for (const QCPItemRect* r : m_graphs[size_t(series)].bandItems)
+        out.emplace_back(r->topLeft->pixelPosition(), r->bottomRight->pixelPosition());
+    return out;
+}
+
+std::vector<QPointF> TrendPlot::drawnMarkers(int series, Marker kind) const
+{
+    if (series < 0 || size_t(series) >= m_graphs.size() || m_graphs[size_t(series)].markers.empty())
+        return {};
+    return pointsOf(m_graphs[size_t(series)].markers[size_t(kind)]);
 }
 
 bool TrendPlot::eventFilter(QObject* watched, QEvent* event)
@@ -556,6 +735,15 @@ void TrendPlot::showCursor(const QPoint& at)
     text += QLatin1Char('\n') + tr("%1：%2").arg(s.valueLabel.isEmpty() ? tr("读数") : s.valueLabel, number(best->value));
     if (!s.temperature.empty())
         text += QLatin1Char('\n') + tr("温度：%1").arg(temperature(best->temperature));
+    if (!s.status.empty()) {
+        const size_t k = size_t(best->index);
+        if (s.masked[k])
+            text += QLatin1Char('\n') + tr("已屏蔽：不参与触发值判断");
+        else if (s.status[k] > 0)
+            text += QLatin1Char('\n') + tr("状态：%1").arg(s.statusNames.value(s.status[k], QString::number(s.status[k])));
+        if (s.flags[k] != 0)
+            text += QLatin1Char('\n') + tr("质量标记：%1").arg(s.flagNames.value(s.flags[k]));
+    }
     if (!s.origin.empty())
         //: %1 the readout and the code the record was read under, "读数仪1 A001"
         text += QLatin1Char('\n') + tr("来自：%1").arg(s.origins.value(s.origin[size_t(best->index)]));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "plot/PlotAggregate.h"
+#include "plot/TrendLevels.h"
 #include "plot/TrendSeries.h"
 
 #include <QPointF>
@@ -9,7 +10,9 @@
 #include <utility>
 #include <vector>
 
+class QCPAbstractItem;
 class QCPAxis;
+class QCPItemRect;
 class QCustomPlot;
 class QCPGraph;
 class QCPItemStraightLine;
@@ -36,6 +39,12 @@ struct TrendPoint {
 // However long the series, what is drawn is reduced to the visible range and the plot's width
 // (plot::aggregate): at most four points a pixel column and series, with every column's least
 // and greatest value, so a single bad reading among a million stays visible.
+//
+// Of a judged series: the trigger levels in force are drawn as translucent bands (amber, orange,
+// red by rank; Change levels from the baseline, drawn dashed), rate levels named in the legend;
+// a triangle marks each reading where the status changed (in the colour of the new status), a
+// hollow circle each reading with quality flags (at most one marker of a kind a pixel column).
+// Masked readings are left out of the line; setShowMasked() shows them as grey dots.
 class TrendPlot : public QWidget {
     Q_OBJECT
 public:
@@ -85,6 +94,26 @@ public:
     // The plot itself, for a look at its axes and legend.
     QCustomPlot* customPlot() const { return m_plot; }
 
+    // Whether masked readings are shown (grey dots, apart from the line); not at first.
+    void setShowMasked(bool show);
+    bool showsMasked() const { return m_showMasked; }
+
+    // The bands of a series' levels, and where the last drawing put each on the screen (pixels
+    // of the plot; infinite edges end a little beyond the visible range).
+    std::vector<plot::Band> bands(int series) const;
+    std::vector<QRectF> bandPixels(int series) const;
+    // The markers handed to the plot now: status changes (by new status 0..3), flagged and masked
+    // readings, as (time, value).
+    enum class Marker {
+        Normal,
+        Rank1,
+        Rank2,
+        Rank3,
+        Flagged,
+        Masked
+    };
+    std::vector<QPointF> drawnMarkers(int series, Marker kind) const;
+
 signals:
     void timeRangeChanged(double from, double to);
 
@@ -95,7 +124,15 @@ private:
     struct Graphs {
         QCPGraph* value = nullptr;
         QCPGraph* temperature = nullptr; // nullptr for a series without temperatures
+        std::vector<QCPGraph*> markers;  // by Marker, of a judged series
+        std::vector<double> line;        // the values the line draws: masked readings NaN
+        std::vector<qsizetype> changes;  // plot::transitions
+        std::vector<plot::Band> bands;
+        std::vector<QCPItemRect*> bandItems;
     };
+    void addLevels(size_t series, Graphs& g, const QColor& colour);
+    // Hands the series' markers in `range` to the plot; gives the least and greatest masked value shown.
+    std::pair<double, double> drawMarkers(size_t series, const QCPRange& range, int width);
 
     bool adopt(std::vector<TrendSeries> series);
     void rebuildGraphs();
@@ -113,6 +150,7 @@ private:
     std::vector<QCPAxis*> m_valueAxes; // the first is the plot's own left axis
     std::vector<int> m_axisOf;         // a series' index into m_valueAxes
     std::vector<std::vector<plot::Gap>> m_gaps;
+    std::vector<QCPAbstractItem*> m_levelItems; // the bands and baselines, made anew with the series
     QCPItemStraightLine* m_cursorLine = nullptr;
     QCPItemTracer* m_valueTracer = nullptr;
     QCPItemTracer* m_temperatureTracer = nullptr;
@@ -120,4 +158,5 @@ private:
     QCPItemText* m_noData = nullptr;
     int m_columns = 0;
     bool m_limiting = false;
+    bool m_showMasked = false;
 };

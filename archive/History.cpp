@@ -115,8 +115,52 @@ Trend gaugeTrend(const Archive& archive, const QString& gauge, bool engineering,
 {
     Trend t;
     t.gauge = gauge;
-    return pointsTrend(std::move(t), archive.gaugeSeries(gauge, fromUtc, toUtc),
-                       engineering ? archive.calibrationVersions(gauge) : std::vector<CalibrationVersion>{}, engineering);
+    const std::vector<GaugePoint> points = archive.gaugeSeries(gauge, fromUtc, toUtc);
+    std::vector<CalibrationVersion> versions = archive.calibrationVersions(gauge);
+    // The levels are in the units the judge values the readings in: engineering values by the
+    // calibration versions, or Hz for a gauge without any.
+    const bool hasVersions = !versions.empty();
+    t = pointsTrend(std::move(t), points, engineering ? std::move(versions) : std::vector<CalibrationVersion>{},
+                    engineering);
+    t.levelsApply = engineering || !hasVersions;
+    t.status.reserve(points.size());
+    t.flags.reserve(points.size());
+    t.masked.reserve(points.size());
+    for (const GaugePoint& p : points) {
+        t.status.push_back(p.status);
+        t.flags.push_back(p.flags);
+        t.masked.push_back(p.masked);
+    }
+    t.levelSets = archive.levelSets(gauge);
+    return t;
+}
+
+const LevelSet* levelSetAt(const std::vector<LevelSet>& sets, qint64 utc)
+{
+    const LevelSet* found = nullptr;
+    for (const LevelSet& s : sets) {
+        if (s.fromUtc > utc)
+            continue;
+        // Of two from the same instant the later entered (the later id when the times are equal).
+        if (!found || s.fromUtc > found->fromUtc ||
+            (s.fromUtc == found->fromUtc &&
+             (s.enteredAt > found->enteredAt || (s.enteredAt == found->enteredAt && s.id > found->id))))
+            found = &s;
+    }
+    return found && !found->levels.empty() ? found : nullptr;
+}
+
+double baselineValue(const Trend& trend, const LevelSet& set)
+{
+    const std::vector<qint64>& at = trend.utc.size() == trend.value.size() ? trend.utc : trend.time;
+    for (std::size_t i = 0; i < trend.value.size(); ++i) {
+        if (at[i] < set.baselineUtc || std::isnan(trend.value[i]))
+            continue;
+        if (i < trend.masked.size() && trend.masked[i])
+            continue;
+        return trend.value[i];
+    }
+    return kNan;
 }
 
 Trend unassignedTrend(const Archive& archive, qint64 readout, const QString& code, bool engineering, qint64 fromUtc,

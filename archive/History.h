@@ -1,6 +1,7 @@
 #pragma once
 
 #include "archive/Archive.h"
+#include "archive/Judgement.h"
 
 #include <QString>
 #include <limits>
@@ -28,7 +29,25 @@ struct Trend {
     std::vector<qint64> utc;
     std::vector<CalibrationVersion> versions;
     std::vector<int> version;
+    // Of a gauge's trend: what judging each reading found, as stored (status 0 and no flags where
+    // nothing was found; a masked reading is left out of levels and lines), and the gauge's level
+    // versions, oldest first. `levelsApply`: the values are in the units the levels are in (the
+    // engineering value, or Hz for a gauge without calibration versions); false when the trend
+    // shows readings in Hz of a gauge whose levels are in engineering units.
+    std::vector<std::uint8_t> status;
+    std::vector<std::uint16_t> flags;
+    std::vector<bool> masked;
+    std::vector<LevelSet> levelSets;
+    bool levelsApply = false;
 };
+
+// The level version of `sets` that applies at a UTC instant (the latest fromUtc at or before it,
+// the later entered of two from the same instant); nullptr when none does or it ends the levels.
+const LevelSet* levelSetAt(const std::vector<LevelSet>& sets, qint64 utc);
+
+// The value the Change levels of `set` are measured from in a trend: the first reading at or
+// after the set's baselineUtc that is not masked and has a value (NaN when there is none).
+double baselineValue(const Trend& trend, const LevelSet& set);
 
 constexpr qint64 kAllTime = std::numeric_limits<qint64>::max();
 

@@ -101,6 +101,8 @@ public:
     const PreviewGrid& grid() const { return *m_grid; }
     // Fills `out` with the next record and gives true, or gives false when there is none left.
     bool next(Record& out);
+    // The grid row of the record next() gave last.
+    int row() const { return m_row - 1; }
 
 private:
     const PreviewGrid* m_grid;

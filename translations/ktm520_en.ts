@@ -848,6 +848,11 @@ Click to change which readout is connected</translation>
         <source>连接的仪器：%1</source>
         <translation>Connected readout: %1</translation>
     </message>
+    <message>
+        <source>分区 %1 的拷贝</source>
+        <extracomment>what was copied, for the verdict panel</extracomment>
+        <translation>Copy of partition %1</translation>
+    </message>
 </context>
 <context>
     <name>Form2</name>
@@ -1432,6 +1437,14 @@ Click to change which readout is connected</translation>
         <source>确认 %1 个事件的说明：</source>
         <translation>Note for the %1 events acknowledged:</translation>
     </message>
+    <message>
+        <source>显示屏蔽的读数</source>
+        <translation>Show masked readings</translation>
+    </message>
+    <message>
+        <source>屏蔽的读数不参与触发值判断，也不连入趋势线；勾选后以灰点显示</source>
+        <translation>Masked readings are not judged against trigger levels and are left out of the trend line; when checked they are shown as grey dots</translation>
+    </message>
 </context>
 <context>
     <name>Judgement</name>
@@ -1928,6 +1941,18 @@ Click to change which readout is connected</translation>
     <message>
         <source>数据分区</source>
         <translation>Data Partitions</translation>
+    </message>
+</context>
+<context>
+    <name>PreviewMarks</name>
+    <message>
+        <source>状态：%1</source>
+        <extracomment>%1 the rank reached (&quot;报警&quot;)</extracomment>
+        <translation>Status: %1</translation>
+    </message>
+    <message>
+        <source>质量标记：%1</source>
+        <translation>Quality flags: %1</translation>
     </message>
 </context>
 <context>
@@ -2691,6 +2716,132 @@ Do you want to replace it?</translation>
         <source>来自：%1</source>
         <extracomment>%1 the readout and the code the record was read under, &quot;读数仪1 A001&quot;</extracomment>
         <translation>From: %1</translation>
+    </message>
+    <message>
+        <source>%1 基准值 %2</source>
+        <extracomment>%1 the gauge, %2 the value its changes are measured from</extracomment>
+        <translation>%1 baseline %2</translation>
+    </message>
+    <message>
+        <source>%1 速率触发值：%2</source>
+        <extracomment>%1 the gauge, %2 its rate levels in words</extracomment>
+        <translation>%1 rate levels: %2</translation>
+    </message>
+    <message>
+        <source>；</source>
+        <translation>; </translation>
+    </message>
+    <message>
+        <source>已屏蔽：不参与触发值判断</source>
+        <translation>Masked: not judged against trigger levels</translation>
+    </message>
+    <message>
+        <source>状态：%1</source>
+        <translation>Status: %1</translation>
+    </message>
+    <message>
+        <source>质量标记：%1</source>
+        <translation>Quality flags: %1</translation>
+    </message>
+</context>
+<context>
+    <name>VerdictPanel</name>
+    <message>
+        <source>%1 个测点超过报警值</source>
+        <translation>%1 gauge(s) beyond the alarm level</translation>
+    </message>
+    <message>
+        <source>（其中 %1 个超过控制值）</source>
+        <translation> (%1 of them beyond the control level)</translation>
+    </message>
+    <message>
+        <source>%1 个测点达到预警值</source>
+        <translation>%1 gauge(s) at the warning level</translation>
+    </message>
+    <message>
+        <source>%1 个测点恢复正常</source>
+        <translation>%1 gauge(s) back to normal</translation>
+    </message>
+    <message>
+        <source>%1 条读数有质量标记（%2 个测点）</source>
+        <translation>%1 reading(s) with quality flags (%2 gauge(s))</translation>
+    </message>
+    <message>
+        <source>没有测点状态改变，读数没有质量标记</source>
+        <translation>No gauge changed its status and no reading was flagged</translation>
+    </message>
+    <message>
+        <source>，</source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source>质量标记</source>
+        <translation>Flagged</translation>
+    </message>
+    <message>
+        <source>正常</source>
+        <translation>Normal</translation>
+    </message>
+    <message>
+        <source>本次拷贝的测点状态</source>
+        <translation>Gauges of this copy</translation>
+    </message>
+    <message>
+        <source>状态</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>测点</source>
+        <translation>Gauge</translation>
+    </message>
+    <message>
+        <source>数值</source>
+        <translation>Value</translation>
+    </message>
+    <message>
+        <source>触发规则</source>
+        <translation>Rule</translation>
+    </message>
+    <message>
+        <source>时间</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>状态改变和有质量标记的测点</source>
+        <translation>Gauges whose status changed or whose readings were flagged</translation>
+    </message>
+    <message>
+        <source>查看</source>
+        <translation>View</translation>
+    </message>
+    <message>
+        <source>在“历史数据”中显示所选测点的趋势</source>
+        <translation>Show the chosen gauge&apos;s trend under &quot;History&quot;</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>%1，存档于 %2</source>
+        <extracomment>%1 what was copied (&quot;分区 A&quot;), %2 when it was archived</extracomment>
+        <translation>%1, archived at %2</translation>
+    </message>
+    <message>
+        <source>读数有质量标记</source>
+        <translation>Readings flagged</translation>
+    </message>
+    <message>
+        <source>恢复正常</source>
+        <translation>Back to normal</translation>
+    </message>
+    <message>
+        <source>；读数有质量标记</source>
+        <translation>; readings flagged</translation>
+    </message>
+    <message>
+        <source>工程：%1</source>
+        <translation>Site: %1</translation>
     </message>
 </context>
 <context>

@@ -147,3 +147,20 @@ TEST(HistoryViewCheck, TheCheckButtonRepairsTheNumbersAndSaysSo)
     ASSERT_EQ(messenger.messages.size(), 2);
     EXPECT_EQ(messenger.messages[1], "档案检查完毕：1 条记录，未发现问题。");
 }
+
+TEST_F(HistoryViewTest, ShowingAGaugeChoosesItAloneAndPlotsIt)
+{
+    row("A001")->setSelected(true);
+    ASSERT_TRUE(view.showGauge("A002"));
+    EXPECT_FALSE(row("A001")->isSelected());
+    EXPECT_TRUE(row("A002")->isSelected());
+    ASSERT_EQ(view.plot->series().size(), 1u);
+    EXPECT_EQ(view.plot->series()[0].code, "A002");
+    EXPECT_EQ(view.plot->series()[0].status.size(), size_t(kRecords)); // judged: a status a reading
+    // A gauge the list does not hold changes nothing.
+    EXPECT_FALSE(view.showGauge("B999"));
+    EXPECT_TRUE(row("A002")->isSelected());
+    // Masked readings: the plot's choice follows the box.
+    view.showMasked->setChecked(true);
+    EXPECT_TRUE(view.plot->showsMasked());
+}

@@ -465,3 +465,78 @@ TEST_F(TrendPlotTest, NoLineBridgesAStretchWithoutReadingsAndADoubleClickShowsAl
     QApplication::sendEvent(surface(), &click);
     EXPECT_EQ(plot.timeRange(), all);
 }
+
+TEST_F(TrendPlotTest, LevelBandsLieAtTheirThresholdsAndMarkersAtTheirReadings)
+{
+    // Ten readings 10, 11, ... 19 mm; 预警 ≥ 14, 报警 ≥ 16 (a Value level), 控制 at a change of
+    // +8 from the baseline 10, i.e. ≥ 18; a rate level named in the legend only.
+    TrendSeries s{.code = QStringLiteral("P-1"), .valueLabel = QStringLiteral("位移 (mm)")};
+    s.unit = QStringLiteral("mm");
+    for (int i = 0; i < 10; ++i) {
+        s.time.push_back(kStart + i * 3600);
+        s.value.push_back(10 + i);
+        s.status.push_back(i >= 8 ? 3 : i >= 6 ? 2
+                                    : i >= 4   ? 1
+                                               : 0);
+        s.flags.push_back(i == 2 ? 1 : 0);
+        s.masked.push_back(i == 7);
+    }
+    s.value[7] = 40; // masked: a wild reading, left out of the line
+    s.flagNames.insert(1, QStringLiteral("频率超出范围"));
+    s.levels = {{true, 1, false, 14}, {true, 2, false, 16}, {true, 3, true, 8}};
+    s.baseline = 10;
+    s.statusNames = QStringList{"正常", "预警", "报警", "控制"};
+    s.rateLevels = QStringList{"报警：速率 ≥ 2 mm/天"};
+    ASSERT_TRUE(plot.setSeries({s}));
+    settle();
+    plot.customPlot()->replot();
+
+    EXPECT_EQ(plot.bands(0), (std::vector<plot::Band>{{14, 16, 1}, {16, 18, 2}, {18, std::numeric_limits<double>::infinity(), 3}}));
+    const std::vector<QRectF> pixels = plot.bandPixels(0);
+    ASSERT_EQ(pixels.size(), 3u);
+    QCPAxis* axis = plot.valueAxis(0);
+    // Each band from its threshold's pixel to the next one's; the open one beyond the top.
+    EXPECT_NEAR(pixels[0].bottom(), axis->coordToPixel(14), 0.5);
+    EXPECT_NEAR(pixels[0].top(), axis->coordToPixel(16), 0.5);
+    EXPECT_NEAR(pixels[1].bottom(), axis->coordToPixel(16), 0.5);
+    EXPECT_NEAR(pixels[2].bottom(), axis->coordToPixel(18), 0.5);
+    EXPECT_LT(pixels[2].top(), plot.customPlot()->axisRect()->top());
+    // Across the whole plotted width.
+    EXPECT_NEAR(pixels[0].left(), plot.customPlot()->axisRect()->left(), 0.5);
+    EXPECT_NEAR(pixels[0].right(), plot.customPlot()->axisRect()->right(), 1.0);
+
+    // The masked reading is not in the line, and the axis not stretched to it.
+    EXPECT_FALSE(contains(plot.drawnValues(0), 40));
+    EXPECT_LT(axis->range().upper, 25);
+    // The changes of status at readings 4, 6 and 8 (7 is masked); the flagged one at 2.
+    EXPECT_EQ(plot.drawnMarkers(0, TrendPlot::Marker::Rank1), (std::vector<QPointF>{{double(kStart + 4 * 3600), 14}}));
+    EXPECT_EQ(plot.drawnMarkers(0, TrendPlot::Marker::Rank2), (std::vector<QPointF>{{double(kStart + 6 * 3600), 16}}));
+    EXPECT_EQ(plot.drawnMarkers(0, TrendPlot::Marker::Rank3), (std::vector<QPointF>{{double(kStart + 8 * 3600), 18}}));
+    EXPECT_EQ(plot.drawnMarkers(0, TrendPlot::Marker::Flagged), (std::vector<QPointF>{{double(kStart + 2 * 3600), 12}}));
+    EXPECT_TRUE(plot.drawnMarkers(0, TrendPlot::Marker::Masked).empty());
+
+    // Shown on demand, in grey apart from the line, and the axis then reaches it.
+    plot.setShowMasked(true);
+    EXPECT_EQ(plot.drawnMarkers(0, TrendPlot::Marker::Masked), (std::vector<QPointF>{{double(kStart + 7 * 3600), 40}}));
+    EXPECT_FALSE(contains(plot.drawnValues(0), 40));
+    EXPECT_GT(axis->range().upper, 40);
+
+    // The legend names the ranks drawn, the baseline and the rate level.
+    QStringList legend;
+    for (int i = 0; i < plot.customPlot()->legend->itemCount(); ++i)
+        if (auto* item = qobject_cast<QCPPlottableLegendItem*>(plot.customPlot()->legend->item(i)))
+            legend << item->plottable()->name();
+    EXPECT_TRUE(legend.contains("P-1 报警"));
+    EXPECT_TRUE(legend.contains("P-1 基准值 10"));
+    EXPECT_TRUE(legend.contains("P-1 速率触发值：报警：速率 ≥ 2 mm/天"));
+}
+
+TEST_F(TrendPlotTest, ASeriesWhoseJudgementsAreNotOneARecordIsLeftOut)
+{
+    TrendSeries s = series(QStringLiteral("A001"), 10, 60);
+    s.status.assign(9, 0);
+    s.flags.assign(9, 0);
+    s.masked.assign(9, false);
+    EXPECT_FALSE(plot.setSeries({s}));
+    EXPECT_TRUE(plot.series().empty());
+}

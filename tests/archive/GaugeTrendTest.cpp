@@ -91,3 +91,86 @@ TEST_F(ArchiveTest, AGaugesTrendIsConvertedByTheVersionValidAtEachReading)
     EXPECT_NEAR(slot.value[0], 50, 1e-9);
     EXPECT_EQ(slot.version, std::vector<int>{0});
 }
+
+TEST_F(ArchiveTest, AGaugesTrendCarriesStatusesMasksAndLevels)
+{
+    auto a = openArchive();
+    ASSERT_TRUE(a);
+    Error error;
+    const auto readout = a->addReadout("KTM-1", "UTC", &error);
+    ASSERT_TRUE(readout) << error.detail.toStdString();
+    CopyOrigin origin{readout->id, ComponentNames{"A", {{"A001", "QRVA000001"}}}};
+    ASSERT_TRUE(a->store({{"A", "F1", "A001", instrumentText(kStart), "20100", "250"}}, QDateTime::currentDateTimeUtc(),
+                         origin, &error))
+        << error.detail.toStdString();
+    // No calibration: the levels are in Hz. 报警 at 2150 Hz and above.
+    LevelSet set;
+    set.gauge = "QRVA000001";
+    set.levels = {TriggerLevel{.side = LevelSide::High, .rank = 2, .threshold = 2150}};
+    ASSERT_TRUE(a->addLevelSets({set}, &error)) << error.detail.toStdString();
+    ASSERT_TRUE(a->store({{"A", "F1", "A001", instrumentText(kStart + 3600), "21000", "250"},
+                          {"A", "F1", "A001", instrumentText(kStart + 7200), "22000", "250"}},
+                         QDateTime::currentDateTimeUtc(), origin, &error))
+        << error.detail.toStdString();
+
+    const std::vector<GaugePoint> points = a->gaugeSeries("QRVA000001", kSinceEver, kUntilNow);
+    ASSERT_EQ(points.size(), 3u);
+    ASSERT_TRUE(a->mask({ReadingRef{points[1].slot, points[1].time, points[1].file}}, "换线", &error))
+        << error.detail.toStdString();
+
+    const History::Trend t = History::gaugeTrend(*a, "QRVA000001", true);
+    EXPECT_TRUE(t.levelsApply); // no calibration: Hz, the levels' units
+    EXPECT_EQ(t.status, (std::vector<std::uint8_t>{0, 0, 2}));
+    EXPECT_EQ(t.masked, (std::vector<bool>{false, true, false}));
+    EXPECT_EQ(t.flags.size(), 3u);
+    ASSERT_EQ(t.levelSets.size(), 1u);
+    EXPECT_EQ(t.levelSets[0].levels, set.levels);
+    const LevelSet* now = History::levelSetAt(t.levelSets, kUntilNow);
+    ASSERT_NE(now, nullptr);
+    EXPECT_DOUBLE_EQ(History::baselineValue(t, *now), 2010);
+
+    // With a calibration, readings in Hz are not in the levels' units.
+    CalibrationVersion v;
+    v.gauge = "QRVA000001";
+    v.values = onHertz(2000);
+    ASSERT_TRUE(a->addCalibrationVersion(v, &error)) << error.detail.toStdString();
+    EXPECT_FALSE(History::gaugeTrend(*a, "QRVA000001", false).levelsApply);
+    EXPECT_TRUE(History::gaugeTrend(*a, "QRVA000001", true).levelsApply);
+}
+
+TEST(LevelSetAt, TheLatestBeginningAtOrBeforeTheInstantAppliesAndAnEmptyOneEndsTheLevels)
+{
+    const TriggerLevel high{.threshold = 10};
+    LevelSet first, second, ended, sameInstant;
+    first.id = 1;
+    first.fromUtc = 100;
+    first.levels = {high};
+    second.id = 2;
+    second.fromUtc = 200;
+    second.levels = {high, TriggerLevel{.rank = 2, .threshold = 20}};
+    ended.id = 3;
+    ended.fromUtc = 300; // no levels from 300 on
+    sameInstant.id = 4;
+    sameInstant.fromUtc = 200; // entered after `second`: applies from 200 instead
+    sameInstant.levels = {TriggerLevel{.rank = 3, .threshold = 30}};
+    const std::vector<LevelSet> sets{ended, second, first};
+    EXPECT_EQ(History::levelSetAt(sets, 99), nullptr);
+    EXPECT_EQ(History::levelSetAt(sets, 100)->id, 1);
+    EXPECT_EQ(History::levelSetAt(sets, 299)->id, 2);
+    EXPECT_EQ(History::levelSetAt(sets, 300), nullptr);
+    EXPECT_EQ(History::levelSetAt({first, second, sameInstant}, 250)->id, 4);
+
+    // The baseline: the first reading from baselineUtc on that is not masked and has a value.
+    History::Trend t;
+    t.utc = {50, 150, 160, 170, 180};
+    t.time = t.utc;
+    t.value = {1, 2, std::nan(""), 4, 5};
+    t.masked = {false, true, false, false, false};
+    LevelSet b = first;
+    b.baselineUtc = 100;
+    EXPECT_DOUBLE_EQ(History::baselineValue(t, b), 4);
+    b.baselineUtc = kSinceEver;
+    EXPECT_DOUBLE_EQ(History::baselineValue(t, b), 1);
+    b.baselineUtc = 181;
+    EXPECT_TRUE(std::isnan(History::baselineValue(t, b)));
+}
