@@ -1,4 +1,5 @@
 #include "app/EventLists.h"
+#include "app/StatusColours.h"
 
 #include <QDateTime>
 #include <QTimeZone>
@@ -28,16 +29,8 @@ bool windowSpeaksEnglish()
 
 QColor rankColour(int rank)
 {
-    switch (rank) {
-    case 1:
-        return QColor(0xFF, 0xD5, 0x4F); // amber
-    case 2:
-        return QColor(0xFF, 0xA0, 0x40); // orange
-    case 3:
-        return QColor(0xF0, 0x60, 0x50); // red
-    default:
-        return {};
-    }
+    // The window's one set of status colours, as the verdict panel and the preview show them.
+    return rank >= 1 && rank <= 3 ? statuscolours::background(rank) : QColor();
 }
 
 EventsModel::EventsModel(QObject* parent) : QAbstractTableModel(parent) {}

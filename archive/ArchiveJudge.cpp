@@ -1033,15 +1033,17 @@ bool Archive::setQualityRules(const std::vector<QualityRules>& rules, Error* err
 
 // --- Masks ----------------------------------------------------------------------------------
 
-bool Archive::mask(const std::vector<ReadingRef>& readings, const QString& note, Error* error)
+namespace {
+
+// Puts on or lifts the masks of readings: `sql` run for each reading, with the reading's key in
+// ?1..?3 and `texts` from ?4 on; refused for a reading the archive does not hold. The gauges of the
+// readings are judged again in the same transaction.
+bool changeMasks(sqlite3* db, Error* error, const std::vector<ReadingRef>& readings, const char* sql,
+                 const QStringList& texts)
 {
-    sqlite3* db = m->db.get();
-    const QString at = nowText();
-    const QString by = pcUser();
     return write(db, error, [&](QString* why) {
-        Statement add(db, "INSERT OR IGNORE INTO masks(slot, time_s, file, note, masked_by, masked_at) "
-                          "VALUES(?1, ?2, ?3, ?4, ?5, ?6)");
-        if (!add)
+        Statement change(db, sql);
+        if (!change)
             return false;
         std::set<qint64> gauges;
         for (const ReadingRef& r : readings) {
@@ -1051,13 +1053,12 @@ bool Archive::mask(const std::vector<ReadingRef>& readings, const QString& note,
                     *why = QStringLiteral("no reading %1/%2/%3 in the archive").arg(r.slot).arg(r.time).arg(r.file);
                 return false;
             }
-            sqlite3_stmt* s = add.get();
+            sqlite3_stmt* s = change.get();
             sqlite3_bind_int64(s, 1, r.slot);
             sqlite3_bind_int64(s, 2, r.time);
             sqlite3_bind_int64(s, 3, r.file);
-            bindText(s, 4, note);
-            bindText(s, 5, by);
-            bindText(s, 6, at);
+            for (int i = 0; i < texts.size(); ++i)
+                bindText(s, 4 + i, texts[i]);
             if (!step(s) || !gaugesOfReading(db, r, &gauges))
                 return false;
         }
@@ -1065,35 +1066,22 @@ bool Archive::mask(const std::vector<ReadingRef>& readings, const QString& note,
     });
 }
 
+} // namespace
+
+bool Archive::mask(const std::vector<ReadingRef>& readings, const QString& note, Error* error)
+{
+    return changeMasks(m->db.get(), error, readings,
+                       "INSERT OR IGNORE INTO masks(slot, time_s, file, note, masked_by, masked_at) "
+                       "VALUES(?1, ?2, ?3, ?4, ?5, ?6)",
+                       {note, pcUser(), nowText()});
+}
+
 bool Archive::unmask(const std::vector<ReadingRef>& readings, Error* error)
 {
-    sqlite3* db = m->db.get();
-    const QString at = nowText();
-    const QString by = pcUser();
-    return write(db, error, [&](QString* why) {
-        Statement lift(db, "UPDATE masks SET lifted_by = ?4, lifted_at = ?5 WHERE slot = ?1 AND time_s = ?2 "
-                           "AND file = ?3 AND lifted_at IS NULL");
-        if (!lift)
-            return false;
-        std::set<qint64> gauges;
-        for (const ReadingRef& r : readings) {
-            bool ok = true;
-            if (!holds(db, r, &ok)) {
-                if (ok)
-                    *why = QStringLiteral("no reading %1/%2/%3 in the archive").arg(r.slot).arg(r.time).arg(r.file);
-                return false;
-            }
-            sqlite3_stmt* s = lift.get();
-            sqlite3_bind_int64(s, 1, r.slot);
-            sqlite3_bind_int64(s, 2, r.time);
-            sqlite3_bind_int64(s, 3, r.file);
-            bindText(s, 4, by);
-            bindText(s, 5, at);
-            if (!step(s) || !gaugesOfReading(db, r, &gauges))
-                return false;
-        }
-        return judging::rejudge(db, std::vector<qint64>(gauges.begin(), gauges.end()));
-    });
+    return changeMasks(m->db.get(), error, readings,
+                       "UPDATE masks SET lifted_by = ?4, lifted_at = ?5 WHERE slot = ?1 AND time_s = ?2 "
+                       "AND file = ?3 AND lifted_at IS NULL",
+                       {pcUser(), nowText()});
 }
 
 std::vector<Mask> Archive::masks(const QString& gauge, Error* error) const

@@ -7,6 +7,10 @@
 #include <algorithm>
 #include <string>
 #include <unordered_map>
+#ifndef Q_OS_WIN
+#include <pwd.h>
+#include <unistd.h>
+#endif
 
 namespace archive {
 
@@ -39,10 +43,18 @@ QString systemZone()
 
 QString pcUser()
 {
-    QString user = qEnvironmentVariable("USER");
-    if (user.isEmpty())
-        user = qEnvironmentVariable("USERNAME");
-    return user;
+    // The environment first (what the session says), then the account itself: a cron job or a
+    // service may run without USER.
+    for (const char* name : {"USER", "USERNAME", "LOGNAME"}) {
+        const QString user = qEnvironmentVariable(name);
+        if (!user.isEmpty())
+            return user;
+    }
+#ifndef Q_OS_WIN
+    if (const passwd* account = ::getpwuid(::geteuid()))
+        return QString::fromLocal8Bit(account->pw_name);
+#endif
+    return {};
 }
 
 QString unnamedReadoutName() { return QStringLiteral("未命名仪器"); }

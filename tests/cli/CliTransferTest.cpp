@@ -117,7 +117,9 @@ protected:
 TEST_F(LargePartitionTest, AHundredThousandRecordsArriveInTheCsvRecordForRecord)
 {
     const CliRun run = cli({"copy", "A", "-o", file("A.csv")});
-    ASSERT_EQ(run.exitCode, 0) << run.describe();
+    // The simulated partition's random readings hold a step the quality rules flag (code 10: copied
+    // and archived, with a flag); what counts here is that every record arrived.
+    ASSERT_TRUE(run.exitCode == 0 || run.exitCode == 10) << run.describe();
     EXPECT_EQ(workFiles(), QStringList({"A.csv"})); // the temporary file is gone
     expectCsvHoldsRecords(readAll(file("A.csv")), ktmsim::largePartitionFiles('A', kRecords), size_t(kRecords));
 }
