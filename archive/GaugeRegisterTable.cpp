@@ -96,18 +96,7 @@ std::vector<GaugeInfo> fromRows(const std::vector<QStringList>& rows, QStringLis
     if (rows.empty())
         return out;
     const QStringList chinese = headers(false);
-    const QStringList english = headers(true);
-    std::vector<int> field(std::size_t(rows[0].size()), -1);
-    for (qsizetype i = 0; i < rows[0].size(); ++i) {
-        const QString h = rows[0][i].trimmed().toLower();
-        qsizetype known = chinese.indexOf(h);
-        if (known < 0)
-            known = english.indexOf(h);
-        if (known < 0)
-            if (auto it = aliases().find(h); it != aliases().end())
-                known = it->second;
-        field[std::size_t(i)] = int(known);
-    }
+    const std::vector<int> field = TableFile::columns(rows[0], chinese, headers(true), aliases());
     if (std::find(field.begin(), field.end(), int(Name)) == field.end()) {
         if (problems)
             //: %1 the row, %2 the column's name

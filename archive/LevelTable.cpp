@@ -185,18 +185,7 @@ std::vector<LevelSet> fromRows(const std::vector<QStringList>& rows, QStringList
     if (rows.empty())
         return out;
     const QStringList chinese = headers(false);
-    const QStringList english = headers(true);
-    std::vector<int> field(std::size_t(rows[0].size()), -1);
-    for (qsizetype i = 0; i < rows[0].size(); ++i) {
-        const QString h = rows[0][i].trimmed().toLower();
-        qsizetype known = chinese.indexOf(h);
-        if (known < 0)
-            known = english.indexOf(h);
-        if (known < 0)
-            if (auto it = aliases().find(h); it != aliases().end())
-                known = it->second;
-        field[std::size_t(i)] = int(known);
-    }
+    const std::vector<int> field = TableFile::columns(rows[0], chinese, headers(true), aliases());
     QStringList missing;
     for (int needed : {int(Gauge), int(Side), int(Rank), int(Threshold)})
         if (std::find(field.begin(), field.end(), needed) == field.end())

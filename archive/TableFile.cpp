@@ -110,4 +110,21 @@ std::optional<QString> write(const QString& path, const std::vector<QStringList>
     return std::nullopt;
 }
 
+std::vector<int> columns(const QStringList& header, const QStringList& chinese, const QStringList& english,
+                         const std::map<QString, int>& aliases)
+{
+    std::vector<int> field(std::size_t(header.size()), -1);
+    for (qsizetype i = 0; i < header.size(); ++i) {
+        const QString h = header[i].trimmed().toLower();
+        qsizetype known = chinese.indexOf(h);
+        if (known < 0)
+            known = english.indexOf(h);
+        if (known < 0)
+            if (auto it = aliases.find(h); it != aliases.end())
+                known = it->second;
+        field[std::size_t(i)] = int(known);
+    }
+    return field;
+}
+
 } // namespace archive::TableFile

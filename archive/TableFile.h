@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -16,6 +17,12 @@ namespace archive::TableFile {
 // operator's words) when it cannot be read. A CSV file may be UTF-8 (with or without a
 // byte-order mark) or GBK, and one with a quote that is never closed cannot be read (CsvReader).
 std::optional<std::vector<QStringList>> read(const QString& path, QString* error);
+
+// Which column of a table is which field: for each cell of `header` (trimmed, case ignored) the
+// index of the name it matches in `chinese` or `english` (the fields' names in the same order),
+// else the field an alias maps it to, else -1.
+std::vector<int> columns(const QStringList& header, const QStringList& chinese, const QStringList& english,
+                         const std::map<QString, int>& aliases);
 
 // The CSV text of rows (UTF-8 with a byte-order mark, RFC 4180 quoting, CR LF), as read() reads
 // it back: texts stay as they are, without the apostrophe an export puts before a formula.
