@@ -87,6 +87,7 @@ ExportSeries exportSeriesOf(const Archive& a, const GaugeBrowser::Pick& p, const
             if (g.name == p.name)
                 e.site = g.site;
         e.versions = a.calibrationVersions(p.name);
+        e.levelSets = a.levelSets(p.name); // the status and rule columns in the levels' own words
     } else {
         e.code = p.code;
         e.partition = entry ? entry->partition : QString();
