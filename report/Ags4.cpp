@@ -1,0 +1,1 @@
+#include "report/Ags4.h"
