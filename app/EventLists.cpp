@@ -1,5 +1,5 @@
 #include "app/EventLists.h"
-#include "app/StatusColours.h"
+#include "plot/StatusColours.h"
 
 #include <QDateTime>
 #include <QTimeZone>

@@ -13,7 +13,7 @@
 #include "app/PreviewMarks.h"
 #include "app/VerdictModel.h"
 #include "app/VerdictPanel.h"
-#include "app/TrendPlot.h"
+#include "plot/TrendPlot.h"
 #include "app/QtSaveProgress.h"
 #include "archive/Recorder.h"
 #include "app/Form3.h"

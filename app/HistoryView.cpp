@@ -8,7 +8,7 @@
 #include "app/ReadingsModel.h"
 #include "app/QtSaveProgress.h"
 #include "app/RegisterDialog.h"
-#include "app/TrendPlot.h"
+#include "plot/TrendPlot.h"
 #include "plot/TrendSeries.h"
 #include "archive/ArchiveCheck.h"
 #include "archive/ArchiveExport.h"

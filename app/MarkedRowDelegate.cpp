@@ -1,6 +1,6 @@
 #include "app/MarkedRowDelegate.h"
 
-#include "app/StatusColours.h"
+#include "plot/StatusColours.h"
 
 #include <QAbstractItemView>
 #include <QHelpEvent>

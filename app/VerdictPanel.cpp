@@ -1,6 +1,6 @@
 #include "app/VerdictPanel.h"
 
-#include "app/StatusColours.h"
+#include "plot/StatusColours.h"
 #include "app/VerdictModel.h"
 
 #include <QDateTime>

@@ -9,7 +9,7 @@
 //
 // "year" frames show the whole year, "month" frames a month of it (after a zoom). Every frame
 // moves the range a little, as a pan does, so that no library can reuse the frame before.
-#include "app/TrendPlot.h"
+#include "plot/TrendPlot.h"
 #include "plot/PlotAggregate.h"
 
 #include <QApplication>

@@ -2,7 +2,7 @@
 // a PNG, to be looked at: three components of three units (mm, kPa, Hz), 100,000 records each
 // over a year, one bad reading, ten days without readings, the cursor over a record. Usage: plot_shot OUT.png [WIDTH HEIGHT [FROM-DAY TO-DAY]], the
 // days counted from the first record, for a zoomed view.
-#include "app/TrendPlot.h"
+#include "plot/TrendPlot.h"
 
 #include <QApplication>
 #include <QMouseEvent>

@@ -2,7 +2,7 @@
 
 #include "serial/LinkTexts.h"
 #include "app/HistoryView.h"
-#include "app/TrendPlot.h"
+#include "plot/TrendPlot.h"
 #include "app/TreeLook.h"
 #include "archive/Recorder.h"
 #include "grids/PreviewGrid.h"

@@ -7,7 +7,7 @@
 #include "app/CalibrationGrid.h"
 #include "app/HistoryView.h"
 #include "app/RegisterDialog.h"
-#include "app/TrendPlot.h"
+#include "plot/TrendPlot.h"
 #include "archive/GaugeRegisterTable.h"
 #include "archive/Recorder.h"
 #include "tests/support/RecordingMessenger.h"

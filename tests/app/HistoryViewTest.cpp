@@ -3,7 +3,7 @@
 // cancel stops without a file; and the check of the archive, which repairs and says what it found.
 #include "app/HistoryView.h"
 
-#include "app/TrendPlot.h"
+#include "plot/TrendPlot.h"
 #include "archive/Recorder.h"
 #include "tests/support/ArchiveOrigin.h"
 #include "tests/support/RecordingMessenger.h"

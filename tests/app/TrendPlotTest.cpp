@@ -1,4 +1,4 @@
-#include "app/TrendPlot.h"
+#include "plot/TrendPlot.h"
 
 #include "tests/support/QtTestMain.h"
 

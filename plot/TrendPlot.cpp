@@ -1,6 +1,6 @@
-#include "app/TrendPlot.h"
+#include "plot/TrendPlot.h"
 
-#include "app/StatusColours.h"
+#include "plot/StatusColours.h"
 #include "export/ReplacingFile.h"
 #include "plot/PlotAggregate.h"
 
