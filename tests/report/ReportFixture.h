@@ -17,7 +17,7 @@ namespace report::test {
 // What fillSite made.
 struct FixtureSite {
     QString site;
-    QStringList gauges;             // every gauge, by type then name: the 渗压计 (kPa) first, then the 应变计 (με)
+    QStringList gauges;             // every gauge: the 渗压计 (kPa) first, then the 应变计 (με), each by name
     QStringList piezometers;        // "P001", ... (渗压计, kPa, readout "<site>-R1")
     QStringList strainGauges;       // "S001", ... (应变计, με, readout "<site>-R2")
     QStringList readouts;           // the two readouts' names
