@@ -284,10 +284,12 @@ std::optional<Content> gather(const Archive& archive, const Request& request, co
         // The last reading at or before the period's end.
         if (n > 0)
             g.lastReadingUtc = t.utc.back();
-        else if (summary && summary->count > 0)
-            g.lastReadingUtc = summary->lastUtc <= period.toUtc
-                                 ? summary->lastUtc
-                                 : lastReadingBefore(archive, info.name, summary->firstUtc, period.fromUtc, reader);
+        else if (summary && summary->count > 0) {
+            if (summary->lastUtc <= period.toUtc)
+                g.lastReadingUtc = summary->lastUtc;
+            else if (summary->firstUtc < period.fromUtc)
+                g.lastReadingUtc = lastReadingBefore(archive, info.name, summary->firstUtc, period.fromUtc, reader);
+        }
         if (reader.failed())
             return unreadable();
 

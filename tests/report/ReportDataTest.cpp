@@ -4,10 +4,12 @@
 #include "report/Report.h"
 #include "report/ReportTexts.h"
 
+#include <QFile>
 #include <QTimeZone>
 #include <cmath>
 #include <ctime>
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 using namespace archive;
 using namespace report;
@@ -381,6 +383,21 @@ TEST_F(ReportGather, RefusesWhatItCannotReport)
     const std::optional<Content> c = gathered(r, &reason);
     ASSERT_TRUE(c);
     EXPECT_EQ(c->gauges[0].readings, 1);
+}
+
+TEST_F(ReportGather, AnArchiveThatCannotBeReadIsNotAnEmptyReport)
+{
+    // The table of readouts taken away behind the archive's back: its reads fail.
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(temp.path).constData(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, "PRAGMA foreign_keys = OFF; DROP TABLE readouts", nullptr, nullptr, nullptr), SQLITE_OK)
+        << sqlite3_errmsg(db);
+    sqlite3_close(db);
+    QString reason;
+    request.language = "en";
+    EXPECT_FALSE(gathered(request, &reason));
+    EXPECT_TRUE(reason.startsWith("The archive cannot be read: ")) << reason.toStdString();
+    EXPECT_GT(reason.size(), QString("The archive cannot be read: ").size());
 }
 
 TEST_F(ReportGather, AProgressThatSaysStopStopsIt)
