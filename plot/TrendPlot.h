@@ -19,6 +19,7 @@ class QCPItemStraightLine;
 class QCPItemText;
 class QCPItemTracer;
 class QCPRange;
+class QPainter;
 
 // One record of a series, as the cursor shows it.
 struct TrendPoint {
@@ -82,6 +83,18 @@ public:
     // the whole image was written. false for an empty path, a size outside 1..kMaximumImageSide
     // or a file that cannot be written.
     bool savePng(const QString& path, int width, int height);
+    // Draws the plot as vectors (lines, shapes and text, never an image of it) into `target` of
+    // `painter`: laid out at the target's size in the painter's pixels, as the window lays it out
+    // at that size, so that a page shows what the history tab shows. The widget itself is left
+    // as it was.
+    void render(QPainter* painter, const QRectF& target);
+    // The font of every text of the plot: axes, labels, legend, the "no data" note; also of the
+    // axes made later.
+    void setPlotFont(const QFont& font);
+    // For a plot in another language than the window's (the report's): the time axis' label.
+    void setTimeLabel(const QString& label);
+    // Whether the temperature axis on the right is shown (it is, at first).
+    void setTemperatureAxisShown(bool shown);
 
     // What is handed to the plot for drawing now, for a series' values and temperatures.
     std::vector<QPointF> drawnValues(int series) const;
