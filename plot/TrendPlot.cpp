@@ -581,13 +581,14 @@ void TrendPlot::addLevels(size_t series, Graphs& g, const QColor& colour)
         QCPGraph* entry = m_plot->addGraph(m_plot->xAxis, axis);
         entry->setPen(pen);
         //: %1 the gauge, %2 the value its changes are measured from
-        entry->setName(tr("%1 基准值 %2").arg(s.code, number(s.baseline)));
+        entry->setName((m_words.baseline.isEmpty() ? tr("%1 基准值 %2") : m_words.baseline).arg(s.code, number(s.baseline)));
     }
     if (!s.rateLevels.isEmpty()) {
         QCPGraph* entry = m_plot->addGraph(m_plot->xAxis, axis);
         entry->setPen(Qt::NoPen);
         //: %1 the gauge, %2 its rate levels in words
-        entry->setName(tr("%1 速率触发值：%2").arg(s.code, s.rateLevels.join(tr("；"))));
+        entry->setName((m_words.rateLevels.isEmpty() ? tr("%1 速率触发值：%2") : m_words.rateLevels)
+                           .arg(s.code, s.rateLevels.join(m_words.separator.isEmpty() ? tr("；") : m_words.separator)));
     }
 }
 
@@ -828,9 +829,11 @@ void TrendPlot::setPlotFont(const QFont& font)
     m_plot->replot(QCustomPlot::rpQueuedReplot);
 }
 
-void TrendPlot::setTimeLabel(const QString& label)
+void TrendPlot::setWords(const Words& words)
 {
-    m_plot->xAxis->setLabel(label);
+    m_words = words;
+    m_plot->xAxis->setLabel(words.time.isEmpty() ? tr("时间") : words.time);
+    m_noData->setText(words.noData.isEmpty() ? tr("没有数据") : words.noData);
     m_plot->replot(QCustomPlot::rpQueuedReplot);
 }
 

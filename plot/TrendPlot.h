@@ -91,8 +91,16 @@ public:
     // The font of every text of the plot: axes, labels, legend, the "no data" note; also of the
     // axes made later.
     void setPlotFont(const QFont& font);
-    // For a plot in another language than the window's (the report's): the time axis' label.
-    void setTimeLabel(const QString& label);
+    // The plot's own words for a plot in another language than the window's (the report's); an
+    // empty one keeps the window's. Given before setSeries() for the legend's entries.
+    struct Words {
+        QString time;       // the time axis' label
+        QString noData;     // the note over a plot without readings
+        QString baseline;   // a legend entry: "%1 基准值 %2", the series and its baseline value
+        QString rateLevels; // a legend entry: "%1 速率触发值：%2", the series and its rate levels
+        QString separator;  // between rate levels
+    };
+    void setWords(const Words& words);
     // Whether the temperature axis on the right is shown (it is, at first).
     void setTemperatureAxisShown(bool shown);
 
@@ -172,4 +180,5 @@ private:
     int m_columns = 0;
     bool m_limiting = false;
     bool m_showMasked = false;
+    Words m_words;
 };

@@ -574,7 +574,13 @@ private:
         plot.resize(int(m_width), int(kPlotHeight));
         plot.setPlotFont(font(kTablePt));
         //: The time axis of a report's plot: the PC's clock
-        plot.setTimeLabel(t(QT_TRANSLATE_NOOP("Report", "时间（本机时间）")));
+        plot.setWords({.time = t(QT_TRANSLATE_NOOP("Report", "时间（本机时间）")),
+                       .noData = t(QT_TRANSLATE_NOOP("Report", "期间内没有读数")),
+                       //: A plot's legend: %1 the gauge, %2 the value its changes are measured from
+                       .baseline = t(QT_TRANSLATE_NOOP("Report", "%1 基准值 %2")),
+                       //: A plot's legend: %1 the gauge, %2 its rate levels in words
+                       .rateLevels = t(QT_TRANSLATE_NOOP("Report", "%1 速率触发值：%2")),
+                       .separator = t(QT_TRANSLATE_NOOP("Report", "；"))});
         plot.setTemperatureAxisShown(false);
         const qint64 total = qint64(m_c.gauges.size());
         qint64 done = 0;

@@ -167,4 +167,36 @@ TEST(TrendPlotRender, DrawsTextAndShapesNeverAnImageAndLeavesTheWidgetAsItWas)
     EXPECT_EQ(plot.size(), QSize(500, 300));
 }
 
+TEST(TrendPlotRender, TheCallersWordsReplaceThePlotsOwn)
+{
+    TrendPlot plot;
+    plot.resize(500, 300);
+    plot.setWords({.time = QStringLiteral("Time (PC)"),
+                   .noData = QStringLiteral("No readings"),
+                   .baseline = QStringLiteral("%1 baseline %2"),
+                   .rateLevels = QStringLiteral("%1 rates: %2"),
+                   .separator = QStringLiteral(" / ")});
+    TrendSeries s = climbing();
+    s.levels.push_back(TrendLevel{.high = true, .rank = 2, .change = true, .threshold = 4});
+    s.baseline = 1.5;
+    s.rateLevels = QStringList{QStringLiteral("r1"), QStringLiteral("r2")};
+    plot.setSeries({s});
+    const auto drawn = [&] {
+        RecordingDevice device;
+        QPainter painter(&device);
+        plot.render(&painter, QRectF(0, 0, 700, 350));
+        painter.end();
+        return device.engine.texts.join(QString());
+    };
+    const QString words = drawn();
+    EXPECT_TRUE(words.contains(QStringLiteral("Time (PC)"))) << words.toStdString();
+    EXPECT_TRUE(words.contains(QStringLiteral("A001 baseline 1.5")));
+    EXPECT_TRUE(words.contains(QStringLiteral("A001 rates: r1 / r2")));
+    EXPECT_FALSE(words.contains(QStringLiteral("基准值")));
+    EXPECT_FALSE(words.contains(QStringLiteral("No readings")));
+
+    plot.setSeries({TrendSeries{.code = QStringLiteral("B002")}});
+    EXPECT_TRUE(drawn().contains(QStringLiteral("No readings")));
+}
+
 } // namespace
