@@ -95,10 +95,22 @@ QStringList linesOf(const QString& text, const QFont& font, double width, int mo
     return out;
 }
 
-// Text in a rectangle: broken into lines that fit, as many as the height holds, vertically centred.
-void drawCell(QPainter& painter, const QRectF& cell, const QString& text, bool right = false)
+// Text in a rectangle: broken into lines that fit, as many as the height holds, vertically
+// centred; on the right with `right`. A number (`shrink`) is never broken: it is written smaller
+// when it is too wide.
+void drawCell(QPainter& painter, const QRectF& cell, const QString& text, bool right = false, bool shrink = false)
 {
     const QRectF inner = cell.adjusted(kPad, 1, -kPad, -1);
+    if (shrink) {
+        const QFont before = painter.font();
+        QFont font = before;
+        while (QFontMetricsF(font).horizontalAdvance(text) > inner.width() && font.pointSizeF() > 4.5)
+            font.setPointSizeF(font.pointSizeF() - 0.5);
+        painter.setFont(font);
+        painter.drawText(inner, Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine, text);
+        painter.setFont(before);
+        return;
+    }
     const QFontMetricsF metrics(painter.font());
     const double line = metrics.lineSpacing();
     const int most = std::max(1, int(inner.height() / line));
@@ -361,7 +373,7 @@ private:
         p.setPen(Qt::black);
         const std::vector<QRectF> cells = cellsOf(columns, y, height);
         for (size_t i = 0; i < columns.size() && i < size_t(texts.size()); ++i)
-            drawCell(p, cells[i], texts[qsizetype(i)], columns[i].number);
+            drawCell(p, cells[i], texts[qsizetype(i)], columns[i].number, columns[i].number);
         p.setPen(QPen(QColor(215, 215, 215), 0.5));
         p.drawLine(QPointF(0, y + height), QPointF(m_width, y + height));
     }
@@ -427,13 +439,13 @@ private:
             {QT_TRANSLATE_NOOP("Report", "测点"), 62},
             {QT_TRANSLATE_NOOP("Report", "类型"), 44},
             {QT_TRANSLATE_NOOP("Report", "单位"), 30},
-            {QT_TRANSLATE_NOOP("Report", "最新值"), 46, true},
+            {QT_TRANSLATE_NOOP("Report", "最新值"), 50, true},
             {QT_TRANSLATE_NOOP("Report", "最新读数时间"), 82},
-            {QT_TRANSLATE_NOOP("Report", "期间变化"), 46, true},
-            {QT_TRANSLATE_NOOP("Report", "累计变化（自基准值）"), 48, true},
-            {QT_TRANSLATE_NOOP("Report", "速率（每天）"), 44, true},
+            {QT_TRANSLATE_NOOP("Report", "期间变化"), 48, true},
+            {QT_TRANSLATE_NOOP("Report", "累计变化（自基准值）"), 50, true},
+            {QT_TRANSLATE_NOOP("Report", "速率（每天）"), 46, true},
             {QT_TRANSLATE_NOOP("Report", "状态"), 50},
-            {QT_TRANSLATE_NOOP("Report", "触发规则"), 86},
+            {QT_TRANSLATE_NOOP("Report", "触发规则"), 76},
             {QT_TRANSLATE_NOOP("Report", "最后读数"), 82},
             {QT_TRANSLATE_NOOP("Report", "超期天数"), 34, true},
             {QT_TRANSLATE_NOOP("Report", "期间屏蔽"), 34, true},
