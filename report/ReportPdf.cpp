@@ -765,7 +765,7 @@ WriteResult writePdf(const QString& path, const Content& content, const Progress
     WriteResult result;
     const Texts texts(content.request.language);
     if (!qobject_cast<QApplication*>(QCoreApplication::instance())) {
-        result.reason = texts(QT_TRANSLATE_NOOP("Report", "PDF 报告需要在程序窗口运行时生成。"));
+        result.reason = texts(QT_TRANSLATE_NOOP("Report", "生成 PDF 报告需要图形界面环境。"));
         return result;
     }
     ReplacingFile file(path);
