@@ -2674,7 +2674,7 @@ Please choose it, or give it a name: the archive keeps copies by readout.</trans
     </message>
     <message>
         <source>本报告中的时间均为本机时间（%1）。</source>
-        <translation>Times in this report are this PC's clock (%1).</translation>
+        <translation>Times in this report are this PC&apos;s clock (%1).</translation>
     </message>
     <message>
         <source>测点</source>
@@ -2770,7 +2770,6 @@ Please choose it, or give it a name: the archive keeps copies by readout.</trans
     </message>
     <message>
         <source>%1 起</source>
-        <extracomment>A calibration version by the day it applies from</extracomment>
         <translation>from %1</translation>
     </message>
     <message>
@@ -2788,7 +2787,7 @@ Please choose it, or give it a name: the archive keeps copies by readout.</trans
     <message>
         <source>时间（本机时间）</source>
         <extracomment>The time axis of a report&apos;s plot: the PC&apos;s clock</extracomment>
-        <translation>Time (this PC's clock)</translation>
+        <translation>Time (this PC&apos;s clock)</translation>
     </message>
     <message>
         <source>期间内没有读数</source>
@@ -2904,6 +2903,11 @@ Please choose it, or give it a name: the archive keeps copies by readout.</trans
     <message>
         <source>无法生成 PDF 文件。</source>
         <translation>The PDF file could not be made.</translation>
+    </message>
+    <message>
+        <source>始终</source>
+        <extracomment>A calibration version by the day it applies from; 始终: one that applies from the first reading on</extracomment>
+        <translation>always</translation>
     </message>
 </context>
 <context>
