@@ -413,7 +413,7 @@ private:
             //: %1 the PC's offset from UTC, "UTC+08:00"
             {t(QT_TRANSLATE_NOOP("Report", "时间说明")), t(QT_TRANSLATE_NOOP("Report", "本报告中的时间均为本机时间（%1）。")).arg(zone)},
         };
-        const double labelWidth = m_width * 0.22, left = m_width * 0.08, valueWidth = m_width * 0.84 - labelWidth;
+        const double labelWidth = m_width * 0.27, left = m_width * 0.08, valueWidth = m_width * 0.84 - labelWidth;
         const QFont label = font(10, true), value = font(10);
         const double line = QFontMetricsF(value).lineSpacing();
         double y = 262;
@@ -437,19 +437,19 @@ private:
     static const std::vector<Column>& summaryColumns()
     {
         static const std::vector<Column> columns = {
-            {QT_TRANSLATE_NOOP("Report", "测点"), 62},
-            {QT_TRANSLATE_NOOP("Report", "类型"), 44},
-            {QT_TRANSLATE_NOOP("Report", "单位"), 30},
+            {QT_TRANSLATE_NOOP("Report", "测点"), 60},
+            {QT_TRANSLATE_NOOP("Report", "类型"), 40},
+            {QT_TRANSLATE_NOOP("Report", "单位"), 28},
             {QT_TRANSLATE_NOOP("Report", "最新值"), 50, true},
-            {QT_TRANSLATE_NOOP("Report", "最新读数时间"), 82},
+            {QT_TRANSLATE_NOOP("Report", "最新读数时间"), 78},
             {QT_TRANSLATE_NOOP("Report", "期间变化"), 48, true},
             {QT_TRANSLATE_NOOP("Report", "累计变化（自基准值）"), 50, true},
             {QT_TRANSLATE_NOOP("Report", "速率（每天）"), 46, true},
             {QT_TRANSLATE_NOOP("Report", "状态"), 50},
-            {QT_TRANSLATE_NOOP("Report", "触发规则"), 76},
-            {QT_TRANSLATE_NOOP("Report", "最后读数"), 82},
-            {QT_TRANSLATE_NOOP("Report", "超期天数"), 34, true},
-            {QT_TRANSLATE_NOOP("Report", "期间屏蔽"), 34, true},
+            {QT_TRANSLATE_NOOP("Report", "触发规则"), 74},
+            {QT_TRANSLATE_NOOP("Report", "最后读数"), 78},
+            {QT_TRANSLATE_NOOP("Report", "超期天数"), 44, true},
+            {QT_TRANSLATE_NOOP("Report", "期间屏蔽"), 44, true},
         };
         return columns;
     }
