@@ -4,12 +4,17 @@
 // archive, and a cancel (from the progress, or by closing) leaves an earlier file as it was.
 #include "app/ReportDialog.h"
 
+#include "app/Form1.h"
 #include "app/HistoryView.h"
 #include "archive/Archive.h"
 #include "archive/Recorder.h"
+#include "export/Automation.h"
 #include "tests/report/ReportFixture.h"
+#include "tests/support/FakeSerialLink.h"
 #include "tests/support/FileBytes.h"
+#include "tests/support/FixedPorts.h"
 #include "tests/support/Modal.h"
+#include "tests/support/QtTestMain.h"
 #include "tests/support/RecordingMessenger.h"
 #include "tests/support/ScriptedFileDialogs.h"
 #include "tests/support/ScriptedProgress.h"
@@ -542,4 +547,36 @@ TEST_F(ReportDialogWrites, TheHistoryTabOffersItsSiteAndChosenGauges)
     EXPECT_EQ(written, QString("报告已写入 %1").arg(QDir::toNativeSeparators(csv)));
     EXPECT_EQ(view.note->text(), written);
     EXPECT_EQ(view.reportDialog(), nullptr);
+}
+
+TEST_F(ReportDialogWrites, ClosingTheWindowWhileWritingCancelsItAndThenCloses)
+{
+    temp.archive.reset();
+    Recorder recorder(temp.path);
+    FakeSerialLink link;
+    sheets::Servers servers;
+    Form1 window{Form1Services{link, messenger, [] { return std::make_unique<FixedPorts>(QList<QByteArray>{}); },
+                               testing_qt::fastTiming(), dialogs, servers, QString(), &recorder, settings.get()}};
+    window.show();
+    ASSERT_TRUE(testing_qt::waitFor([&] { return window.history->gaugeItem(made.gauges[0]) != nullptr; }, 20000));
+    window.history->components->setCurrentItem(window.history->gaugeItem(made.gauges[0]));
+    bool opened = false;
+    whenModalOpens<ReportDialog>([&](ReportDialog& d) {
+        opened = true;
+        d.progress = &progress;
+        d.periodBox->setCurrentIndex(int(report::PeriodKind::Custom));
+        d.fromEdit->setDate(QDate(2026, 11, 1));
+        d.toEdit->setDate(QDate(2026, 11, 15));
+        progress.during = [&] {
+            if (window.isVisible())
+                window.close();
+        };
+        dialogs.answers = {pdf};
+        d.generateButton->click();
+    });
+    window.history->reportButton->click();
+    EXPECT_TRUE(opened);
+    EXPECT_FALSE(QFile::exists(pdf));
+    EXPECT_TRUE(testing_qt::waitFor([&] { return !window.isVisible(); }));
+    EXPECT_TRUE(messenger.messages.isEmpty());
 }
