@@ -67,6 +67,12 @@ struct GaugeReport {
     QString unit;                  // of the values
     archive::History::Trend trend; // the period's readings, with statuses, flags and masks as stored
     QStringList readouts;          // that read it in the period, by name, sorted
+    // Per reading of `trend`, in its order: the frequency as read (Hz) and the name of the
+    // readout that read it, which the trend itself does not keep of a converted gauge. The AGS4
+    // and long CSV files write them; empty (not gathered), the frequency is known only of a
+    // gauge whose values are readings, and the readout only of a gauge read by one readout.
+    std::vector<double> readingHz;
+    QStringList readingReadouts;
 
     qint64 readings = 0;        // in the period, all of them
     qint64 maskedInPeriod = 0;  // of those, masked
