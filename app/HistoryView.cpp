@@ -163,10 +163,17 @@ HistoryView::HistoryView(Recorder& recorder, FileDialogs& dialogs, Messenger& me
     qualityButton->setToolTip(tr("按测点类型设定读数质量规则：频率范围、温度范围、温度跳变和台阶"));
     reportButton = new QPushButton(tr("生成报告…"), this);
     reportButton->setToolTip(tr("为一个工程或所选测点生成一段时间的监测报告（PDF、AGS4 或长表 CSV）"));
-    for (QPushButton* b : {registerButton, assignButton, calibrationButton, levelsButton, qualityButton, exportButton,
-                           pictureButton, reportButton, checkButton})
+    // Two rows, so that the window fits a laptop's screen: what is shown and made of the chosen
+    // gauges beside the time range, the archive's registers and rules beneath.
+    for (QPushButton* b : {exportButton, pictureButton, reportButton})
         bar->addWidget(b);
     layout->addLayout(bar);
+    auto* tools = new QHBoxLayout;
+    for (QPushButton* b : {registerButton, assignButton, calibrationButton, levelsButton, qualityButton})
+        tools->addWidget(b);
+    tools->addStretch(1);
+    tools->addWidget(checkButton);
+    layout->addLayout(tools);
 
     auto* split = new QSplitter(Qt::Horizontal, this);
     components = new QTreeWidget(split);
