@@ -2614,26 +2614,6 @@ Please choose it, or give it a name: the archive keeps copies by readout.</trans
         <translation>Gauge &quot;%1&quot; is not part of site &quot;%2&quot;.</translation>
     </message>
     <message>
-        <source>%1 至 %2</source>
-        <extracomment>The report&apos;s period: %1 from, %2 to</extracomment>
-        <translation>%1 to %2</translation>
-    </message>
-    <message>
-        <source>所选测点</source>
-        <translation>Chosen gauges</translation>
-    </message>
-    <message>
-        <source>无</source>
-        <translation>None</translation>
-    </message>
-    <message>
-        <source>、</source>
-        <translation>, </translation>
-    </message>
-    <message>
-        <source>第 %1 页，共 %2 页</source>
-        <extracomment>The footer: %1 this page, %2 the pages of the report</extracomment>
-        <translation>Page %1 of %2</translation>
         <source>赫兹（振弦频率）</source>
         <translation>hertz (vibrating wire frequency)</translation>
     </message>
@@ -2694,6 +2674,80 @@ Please choose it, or give it a name: the archive keeps copies by readout.</trans
         <translation>Site</translation>
     </message>
     <message>
+        <source>测点</source>
+        <translation>Gauge</translation>
+    </message>
+    <message>
+        <source>类型</source>
+        <translation>Type</translation>
+    </message>
+    <message>
+        <source>读数仪</source>
+        <translation>Readout</translation>
+    </message>
+    <message>
+        <source>UTC 时间</source>
+        <translation>UTC time</translation>
+    </message>
+    <message>
+        <source>读数仪时间</source>
+        <translation>Readout time</translation>
+    </message>
+    <message>
+        <source>频率</source>
+        <translation>Frequency</translation>
+    </message>
+    <message>
+        <source>温度</source>
+        <translation>Temperature</translation>
+    </message>
+    <message>
+        <source>数值</source>
+        <translation>Value</translation>
+    </message>
+    <message>
+        <source>单位</source>
+        <translation>Unit</translation>
+    </message>
+    <message>
+        <source>状态</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>质量标记</source>
+        <translation>Quality flags</translation>
+    </message>
+    <message>
+        <source>屏蔽</source>
+        <translation>Masked</translation>
+    </message>
+    <message>
+        <source>是</source>
+        <translation>yes</translation>
+    </message>
+    <message>
+        <source>%1 至 %2</source>
+        <extracomment>The report&apos;s period: %1 from, %2 to</extracomment>
+        <translation>%1 to %2</translation>
+    </message>
+    <message>
+        <source>所选测点</source>
+        <translation>Chosen gauges</translation>
+    </message>
+    <message>
+        <source>无</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>、</source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source>第 %1 页，共 %2 页</source>
+        <extracomment>The footer: %1 this page, %2 the pages of the report</extracomment>
+        <translation>Page %1 of %2</translation>
+    </message>
+    <message>
         <source>工程说明</source>
         <translation>Site notes</translation>
     </message>
@@ -2739,42 +2793,6 @@ Please choose it, or give it a name: the archive keeps copies by readout.</trans
         <translation>Times in this report are this PC&apos;s clock (%1).</translation>
     </message>
     <message>
-        <source>测点</source>
-        <translation>Gauge</translation>
-    </message>
-    <message>
-        <source>类型</source>
-        <translation>Type</translation>
-    </message>
-    <message>
-        <source>读数仪</source>
-        <translation>Readout</translation>
-    </message>
-    <message>
-        <source>UTC 时间</source>
-        <translation>UTC time</translation>
-    </message>
-    <message>
-        <source>读数仪时间</source>
-        <translation>Readout time</translation>
-    </message>
-    <message>
-        <source>频率</source>
-        <translation>Frequency</translation>
-    </message>
-    <message>
-        <source>温度</source>
-        <translation>Temperature</translation>
-    </message>
-    <message>
-        <source>数值</source>
-        <translation>Value</translation>
-    </message>
-    <message>
-        <source>单位</source>
-        <translation>Unit</translation>
-    </message>
-    <message>
         <source>最新值</source>
         <translation>Latest</translation>
     </message>
@@ -2793,10 +2811,6 @@ Please choose it, or give it a name: the archive keeps copies by readout.</trans
     <message>
         <source>速率（每天）</source>
         <translation>Rate per day</translation>
-    </message>
-    <message>
-        <source>状态</source>
-        <translation>Status</translation>
     </message>
     <message>
         <source>触发规则</source>
@@ -2841,14 +2855,6 @@ Please choose it, or give it a name: the archive keeps copies by readout.</trans
     <message>
         <source>最大值</source>
         <translation>Max</translation>
-    </message>
-    <message>
-        <source>质量标记</source>
-        <translation>Quality flags</translation>
-    </message>
-    <message>
-        <source>屏蔽</source>
-        <translation>Masked</translation>
     </message>
     <message>
         <source>所用率定版本</source>
@@ -2973,10 +2979,6 @@ Please choose it, or give it a name: the archive keeps copies by readout.</trans
     <message>
         <source>已撤销</source>
         <translation>Withdrawn</translation>
-    </message>
-    <message>
-        <source>是</source>
-        <translation>Yes</translation>
     </message>
     <message>
         <source>否</source>
@@ -3107,7 +3109,7 @@ Please choose it, or give it a name: the archive keeps copies by readout.</trans
     </message>
     <message>
         <source>报告自身的语言，与窗口的语言无关</source>
-        <translation>The report's own language, whatever language the window speaks</translation>
+        <translation>The report&apos;s own language, whatever language the window speaks</translation>
     </message>
     <message>
         <source>报告语言：</source>
@@ -3208,8 +3210,6 @@ Please choose it, or give it a name: the archive keeps copies by readout.</trans
     <message>
         <source>原因不明</source>
         <translation>reason not known</translation>
-        <source>是</source>
-        <translation>yes</translation>
     </message>
 </context>
 <context>
