@@ -377,6 +377,12 @@ void Form1::buildUi()
         workTabs->addTab(MSFlexGrid1, tr("预览"));
         history = new HistoryView(*m_services.recorder, m_services.dialogs, m_services.messenger, workTabs);
         workTabs->addTab(history, tr("历史数据"));
+        history->setSettings(m_services.settings);
+        connect(history, &HistoryView::reportWritten, this, [this](const QString& text) { statusLine->setText(text); });
+        connect(history, &HistoryView::reportClosed, this, [this] {
+            if (m_closeAfterReport)
+                QTimer::singleShot(0, this, &QWidget::close);
+        });
         verdictPanel = new VerdictPanel(this);
         connect(verdictPanel, &VerdictPanel::gaugeChosen, this, &Form1::showGauge);
         // The history's list and plot need room to be read: the window's minimum size includes
@@ -629,6 +635,13 @@ void Form1::closeEvent(QCloseEvent* event)
         event->ignore();
         m_closeAfterSave = true;
         statusLine->setText(tr("正在保存文件，保存完成后将关闭窗口"));
+        return;
+    }
+    if (history && history->reportRunning()) {
+        // The report being written stops (nothing is written); the window closes after it.
+        event->ignore();
+        m_closeAfterReport = true;
+        history->cancelReport();
         return;
     }
     saveSettings();

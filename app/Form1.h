@@ -174,11 +174,12 @@ private:
     QString m_archiveNote; // what the archive did with the reply just received
     // A copy shown in the preview is archived once its grace has passed without more input.
     std::optional<QString> m_copyAwaitingGrace;
-    QString m_cutNotice;           // a reply was cut: said again once its rest has been discarded
-    QString m_previewName;         // the file or partition the preview shows, once a reply filled it
-    bool m_closeAfterSave = false; // the window was asked to close while a save ran
-    QString m_finishedText;        // the last transfer, as the status line said it
-    bool m_archiving = false;      // a copy is being stored from the grid
+    QString m_cutNotice;             // a reply was cut: said again once its rest has been discarded
+    QString m_previewName;           // the file or partition the preview shows, once a reply filled it
+    bool m_closeAfterSave = false;   // the window was asked to close while a save ran
+    bool m_closeAfterReport = false; // and while a report was being written
+    QString m_finishedText;          // the last transfer, as the status line said it
+    bool m_archiving = false;        // a copy is being stored from the grid
     PreviewGrid* m_grid = nullptr;
     CommandExchange* m_exchange = nullptr;
     std::unique_ptr<StorageCommands> m_storage;

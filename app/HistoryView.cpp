@@ -8,6 +8,7 @@
 #include "app/ReadingsModel.h"
 #include "app/QtSaveProgress.h"
 #include "app/RegisterDialog.h"
+#include "app/ReportDialog.h"
 #include "plot/TrendPlot.h"
 #include "plot/TrendSeries.h"
 #include "archive/ArchiveCheck.h"
@@ -160,10 +161,19 @@ HistoryView::HistoryView(Recorder& recorder, FileDialogs& dialogs, Messenger& me
     levelsButton->setEnabled(false);
     qualityButton = new QPushButton(tr("质量规则…"), this);
     qualityButton->setToolTip(tr("按测点类型设定读数质量规则：频率范围、温度范围、温度跳变和台阶"));
-    for (QPushButton* b : {registerButton, assignButton, calibrationButton, levelsButton, qualityButton, exportButton,
-                           pictureButton, checkButton})
+    reportButton = new QPushButton(tr("生成报告…"), this);
+    reportButton->setToolTip(tr("为一个工程或所选测点生成一段时间的监测报告（PDF、AGS4 或长表 CSV）"));
+    // Two rows, so that the window fits a laptop's screen: what is shown and made of the chosen
+    // gauges beside the time range, the archive's registers and rules beneath.
+    for (QPushButton* b : {exportButton, pictureButton, reportButton})
         bar->addWidget(b);
     layout->addLayout(bar);
+    auto* tools = new QHBoxLayout;
+    for (QPushButton* b : {registerButton, assignButton, calibrationButton, levelsButton, qualityButton})
+        tools->addWidget(b);
+    tools->addStretch(1);
+    tools->addWidget(checkButton);
+    layout->addLayout(tools);
 
     auto* split = new QSplitter(Qt::Horizontal, this);
     components = new QTreeWidget(split);
@@ -256,6 +266,7 @@ HistoryView::HistoryView(Recorder& recorder, FileDialogs& dialogs, Messenger& me
     connect(assignButton, &QPushButton::clicked, this, &HistoryView::assignChosenSlot);
     connect(levelsButton, &QPushButton::clicked, this, &HistoryView::editLevels);
     connect(qualityButton, &QPushButton::clicked, this, &HistoryView::editQualityRules);
+    connect(reportButton, &QPushButton::clicked, this, &HistoryView::makeReport);
     connect(maskButton, &QPushButton::clicked, this, &HistoryView::askMask);
     connect(unmaskButton, &QPushButton::clicked, this, &HistoryView::unmaskSelected);
     connect(acknowledgeButton, &QPushButton::clicked, this, &HistoryView::askAcknowledge);
@@ -813,4 +824,66 @@ void HistoryView::askAcknowledge()
     }
     if (const std::optional<QString> text = askNote(tr("确认事件"), tr("确认 %1 个事件的说明：").arg(n)))
         acknowledgeSelected(*text);
+}
+
+QString HistoryView::currentSite() const
+{
+    if (const QTreeWidgetItem* item = components->currentItem()) {
+        while (item->parent())
+            item = item->parent();
+        const int at = components->indexOfTopLevelItem(const_cast<QTreeWidgetItem*>(item));
+        const auto& groups = m_browser.entries();
+        if (at >= 0 && std::size_t(at) < groups.size() && groups[std::size_t(at)].kind == GaugeBrowser::Kind::Site &&
+            !groups[std::size_t(at)].name.isEmpty())
+            return groups[std::size_t(at)].name;
+    }
+    return siteFilter->currentData().toString();
+}
+
+QStringList HistoryView::chosenGauges() const
+{
+    QStringList out;
+    for (const GaugeBrowser::Pick& p : chosen())
+        if (p.kind == GaugeBrowser::Kind::Gauge)
+            out << p.name;
+    return out;
+}
+
+void HistoryView::makeReport()
+{
+    Archive* a = m_recorder.archive();
+    if (!a) {
+        m_messenger.information(m_recorder.failure());
+        return;
+    }
+    if (m_report)
+        return; // one report dialog at a time
+    Error error{ErrorKind::ReadFailed, {}};
+    ReportDialog::Offer offer;
+    for (const Site& s : a->sites(&error))
+        offer.sites << s.name;
+    if (!error.detail.isEmpty()) {
+        m_messenger.information(Recorder::errorText(error));
+        return;
+    }
+    offer.currentSite = currentSite();
+    offer.chosenGauges = chosenGauges();
+    ReportDialog dialog(*a, offer, m_dialogs, m_messenger, m_settings, this);
+    m_report = &dialog;
+    connect(&dialog, &ReportDialog::written, this, [this](const QString& text) {
+        note->setText(text);
+        emit reportWritten(text);
+    });
+    dialog.exec();
+    emit reportClosed();
+}
+
+ReportDialog* HistoryView::reportDialog() const { return m_report.data(); }
+
+bool HistoryView::reportRunning() const { return m_report && m_report->running(); }
+
+void HistoryView::cancelReport()
+{
+    if (m_report)
+        m_report->cancelAndClose();
 }

@@ -3,6 +3,7 @@
 #include "app/GaugeBrowser.h"
 #include "archive/History.h"
 
+#include <QPointer>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -14,6 +15,7 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QPushButton;
+class QSettings;
 class QTabWidget;
 class QTableView;
 class QTreeWidget;
@@ -21,6 +23,7 @@ class QTreeWidgetItem;
 class EventsModel;
 class OverdueModel;
 class ReadingsModel;
+class ReportDialog;
 class SaveProgress;
 class TrendPlot;
 
@@ -53,6 +56,9 @@ public:
     HistoryView(archive::Recorder& recorder, FileDialogs& dialogs, Messenger& messenger, QWidget* parent = nullptr);
     ~HistoryView() override;
 
+    // Where the report dialog remembers its choices (none: nothing is remembered).
+    void setSettings(QSettings* settings) { m_settings = settings; }
+
     // Reads the archive's gauges again (after a copy was stored), keeping the choice.
     void refresh();
 
@@ -76,6 +82,7 @@ public:
     QPushButton* assignButton = nullptr;
     QPushButton* levelsButton = nullptr;
     QPushButton* qualityButton = nullptr;
+    QPushButton* reportButton = nullptr; // 生成报告…
     QLabel* note = nullptr;
     TrendPlot* plot = nullptr;
 
@@ -123,6 +130,26 @@ public:
     bool acknowledgeSelected(const QString& note);
     // Reads the events and the overdue gauges of the chosen site again.
     void refreshEvents();
+
+    // The site the tab shows: that of the list's current row, else the one chosen for the
+    // events; "" when neither is a site.
+    QString currentSite() const;
+    // The gauges chosen in the list, in its order (slots left out).
+    QStringList chosenGauges() const;
+    // The report dialog for the site shown or the gauges chosen (生成报告…).
+    void makeReport();
+    // The report dialog while it is open.
+    ReportDialog* reportDialog() const;
+    // Whether a report is being written, and stops it (the dialog closes once it has stopped).
+    bool reportRunning() const;
+    void cancelReport();
+
+signals:
+    // A report was written; `text` names its file.
+    void reportWritten(const QString& text);
+    // The report dialog has closed.
+    void reportClosed();
+
 private:
     void replot();
     void showReadings();
@@ -138,6 +165,8 @@ private:
     archive::Recorder& m_recorder;
     FileDialogs& m_dialogs;
     Messenger& m_messenger;
+    QSettings* m_settings = nullptr;
+    QPointer<ReportDialog> m_report;
     std::unique_ptr<SaveProgress> m_ownProgress;
     GaugeBrowser m_browser;
 };

@@ -1445,6 +1445,14 @@ Click to change which readout is connected</translation>
             <source>屏蔽的读数不参与触发值判断，也不连入趋势线；勾选后以灰点显示</source>
             <translation>Masked readings are not judged against trigger levels and are left out of the trend line; when checked they are shown as grey dots</translation>
         </message>
+        <message>
+            <source>生成报告…</source>
+            <translation>Make report…</translation>
+        </message>
+        <message>
+            <source>为一个工程或所选测点生成一段时间的监测报告（PDF、AGS4 或长表 CSV）</source>
+            <translation>Make a monitoring report of a site or of the chosen gauges over a period (PDF, AGS4 or long CSV)</translation>
+        </message>
     </context>
     <context>
         <name>Judgement</name>
@@ -4245,6 +4253,220 @@ gauge; when it cannot be read the records are archived all the same and standard
         <message>
             <source>工作簿</source>
             <translation>the workbook</translation>
+        </message>
+    </context>
+    <context>
+        <name>ReportChoice</name>
+        <message>
+            <source>请选择工程。</source>
+            <translation>Please choose a site.</translation>
+        </message>
+        <message>
+            <source>历史数据中没有选中的测点：请先在左侧列表中选择测点。</source>
+            <translation>No gauges are chosen in the history: please choose gauges in the list on the left first.</translation>
+        </message>
+        <message>
+            <source>请选择月份。</source>
+            <translation>Please choose a month.</translation>
+        </message>
+        <message>
+            <source>结束日期早于开始日期。</source>
+            <translation>The end date is before the start date.</translation>
+        </message>
+        <message>
+            <source>请填写开始和结束日期。</source>
+            <translation>Please fill in the start and end dates.</translation>
+        </message>
+        <message>
+            <source>PDF 报告|*.pdf|AGS4|*.ags|长表 CSV|*.csv</source>
+            <translation>PDF report|*.pdf|AGS4|*.ags|Long CSV|*.csv</translation>
+        </message>
+    </context>
+    <context>
+        <name>ReportDialog</name>
+        <message>
+            <source>生成报告</source>
+            <translation>Make report</translation>
+        </message>
+        <message>
+            <source>报告的测点</source>
+            <translation>Gauges of the report</translation>
+        </message>
+        <message>
+            <source>工程：%1</source>
+            <translation>Site: %1</translation>
+        </message>
+        <message>
+            <source>选中的测点（%1 个）</source>
+            <translation>Chosen gauges (%1)</translation>
+        </message>
+        <message>
+            <source>全部测点</source>
+            <translation>All gauges</translation>
+        </message>
+        <message>
+            <source>、</source>
+            <translation>, </translation>
+        </message>
+        <message>
+            <source>测点：</source>
+            <translation>Gauges:</translation>
+        </message>
+        <message>
+            <source>最近 7 天</source>
+            <translation>Last 7 days</translation>
+        </message>
+        <message>
+            <source>最近 30 天</source>
+            <translation>Last 30 days</translation>
+        </message>
+        <message>
+            <source>按月</source>
+            <translation>By month</translation>
+        </message>
+        <message>
+            <source>自定义</source>
+            <translation>Custom</translation>
+        </message>
+        <message>
+            <source>时间段</source>
+            <translation>Period</translation>
+        </message>
+        <message>
+            <source>时间段：</source>
+            <translation>Period:</translation>
+        </message>
+        <message>
+            <source>月份</source>
+            <translation>Month</translation>
+        </message>
+        <message>
+            <source>月份：</source>
+            <translation>Month:</translation>
+        </message>
+        <message>
+            <source>开始日期</source>
+            <translation>Start date</translation>
+        </message>
+        <message>
+            <source>结束日期</source>
+            <translation>End date</translation>
+        </message>
+        <message>
+            <source>至</source>
+            <translation>to</translation>
+        </message>
+        <message>
+            <source>自定义：</source>
+            <translation>Custom:</translation>
+        </message>
+        <message>
+            <source>报告语言</source>
+            <translation>Report language</translation>
+        </message>
+        <message>
+            <source>报告自身的语言，与窗口的语言无关</source>
+            <translation>The report's own language, whatever language the window speaks</translation>
+        </message>
+        <message>
+            <source>报告语言：</source>
+            <translation>Report language:</translation>
+        </message>
+        <message>
+            <source>每个测点一张趋势图</source>
+            <translation>A trend plot per gauge</translation>
+        </message>
+        <message>
+            <source>同类型的测点合为一张趋势图</source>
+            <translation>Gauges of one type in one trend plot</translation>
+        </message>
+        <message>
+            <source>趋势图</source>
+            <translation>Trend plots</translation>
+        </message>
+        <message>
+            <source>同类型的测点每张图最多 %1 个，更多的接续到下一张</source>
+            <translation>At most %1 gauges of one type a plot; more continue on the next</translation>
+        </message>
+        <message>
+            <source>趋势图：</source>
+            <translation>Trend plots:</translation>
+        </message>
+        <message>
+            <source>标题</source>
+            <translation>Title</translation>
+        </message>
+        <message>
+            <source>标题：</source>
+            <translation>Title:</translation>
+        </message>
+        <message>
+            <source>编制人</source>
+            <translation>Made by</translation>
+        </message>
+        <message>
+            <source>读数并编制报告的人，写在报告的封面上</source>
+            <translation>Who read the gauges and made the report, written on its cover</translation>
+        </message>
+        <message>
+            <source>编制人：</source>
+            <translation>Made by:</translation>
+        </message>
+        <message>
+            <source>备注</source>
+            <translation>Remarks</translation>
+        </message>
+        <message>
+            <source>备注：</source>
+            <translation>Remarks:</translation>
+        </message>
+        <message>
+            <source>生成…</source>
+            <translation>Make…</translation>
+        </message>
+        <message>
+            <source>选择文件（PDF 报告、AGS4 或长表 CSV）并写入报告</source>
+            <translation>Choose the file (PDF report, AGS4 or long CSV) and write the report</translation>
+        </message>
+        <message>
+            <source>关闭</source>
+            <translation>Close</translation>
+        </message>
+        <message>
+            <source>正在生成 %1 …</source>
+            <translation>Making %1 …</translation>
+        </message>
+        <message>
+            <source>选中的测点</source>
+            <translation>chosen gauges</translation>
+        </message>
+        <message>
+            <source>监测报告_%1_%2</source>
+            <translation>Monitoring report_%1_%2</translation>
+        </message>
+        <message>
+            <source>报告只能写为 .pdf、.ags 或 .csv 文件：%1</source>
+            <translation>A report can only be written as a .pdf, .ags or .csv file: %1</translation>
+        </message>
+        <message>
+            <source>报告已写入 %1（%2 页）</source>
+            <translation>The report was written to %1 (%2 pages)</translation>
+        </message>
+        <message>
+            <source>报告已写入 %1</source>
+            <translation>The report was written to %1</translation>
+        </message>
+        <message>
+            <source>报告已取消，没有写入文件。</source>
+            <translation>The report was cancelled; no file was written.</translation>
+        </message>
+        <message>
+            <source>报告未能生成：%1</source>
+            <translation>The report could not be made: %1</translation>
+        </message>
+        <message>
+            <source>原因不明</source>
+            <translation>reason not known</translation>
         </message>
     </context>
 </TS>
