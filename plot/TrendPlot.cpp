@@ -7,6 +7,8 @@
 #include <QDateTime>
 #include <QImageWriter>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QPicture>
 #include <QTimeZone>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -579,13 +581,14 @@ void TrendPlot::addLevels(size_t series, Graphs& g, const QColor& colour)
         QCPGraph* entry = m_plot->addGraph(m_plot->xAxis, axis);
         entry->setPen(pen);
         //: %1 the gauge, %2 the value its changes are measured from
-        entry->setName(tr("%1 基准值 %2").arg(s.code, number(s.baseline)));
+        entry->setName((m_words.baseline.isEmpty() ? tr("%1 基准值 %2") : m_words.baseline).arg(s.code, number(s.baseline)));
     }
     if (!s.rateLevels.isEmpty()) {
         QCPGraph* entry = m_plot->addGraph(m_plot->xAxis, axis);
         entry->setPen(Qt::NoPen);
         //: %1 the gauge, %2 its rate levels in words
-        entry->setName(tr("%1 速率触发值：%2").arg(s.code, s.rateLevels.join(tr("；"))));
+        entry->setName((m_words.rateLevels.isEmpty() ? tr("%1 速率触发值：%2") : m_words.rateLevels)
+                           .arg(s.code, s.rateLevels.join(m_words.separator.isEmpty() ? tr("；") : m_words.separator)));
     }
 }
 
@@ -786,6 +789,58 @@ bool TrendPlot::savePng(const QString& path, int width, int height)
         return false;
     QImageWriter writer(&file.device(), "png");
     return writer.write(image) && file.commit(nullptr);
+}
+
+void TrendPlot::render(QPainter* painter, const QRectF& target)
+{
+    const int width = std::clamp(int(std::lround(target.width())), 1, kMaximumImageSide);
+    const int height = std::clamp(int(std::lround(target.height())), 1, kMaximumImageSide);
+    hideCursor(false);
+    fitLegend(width);
+    // Recorded at the target's size and played back unscaled: a picture drawn at another size
+    // and scaled misplaces its text.
+    QPicture picture;
+    {
+        QCPPainter recorder(&picture);
+        recorder.setMode(QCPPainter::pmVectorized);
+        recorder.setMode(QCPPainter::pmNoCaching);
+        m_plot->toPainter(&recorder, width, height);
+    }
+    painter->save();
+    painter->setClipRect(target, Qt::IntersectClip);
+    painter->drawPicture(target.topLeft(), picture);
+    painter->restore();
+    m_plot->replot(); // back to the widget's own layout and width
+}
+
+void TrendPlot::setPlotFont(const QFont& font)
+{
+    m_plot->setFont(font); // axes made later take it
+    for (QCPAxis* axis : m_plot->axisRect()->axes()) {
+        axis->setLabelFont(font);
+        axis->setTickLabelFont(font);
+        axis->setSelectedLabelFont(font);
+        axis->setSelectedTickLabelFont(font);
+    }
+    m_plot->legend->setFont(font);
+    m_plot->legend->setSelectedFont(font);
+    m_noData->setFont(font);
+    m_cursorLabel->setFont(font);
+    m_plot->replot(QCustomPlot::rpQueuedReplot);
+}
+
+void TrendPlot::setWords(const Words& words)
+{
+    m_words = words;
+    m_plot->xAxis->setLabel(words.time.isEmpty() ? tr("时间") : words.time);
+    m_noData->setText(words.noData.isEmpty() ? tr("没有数据") : words.noData);
+    m_plot->replot(QCustomPlot::rpQueuedReplot);
+}
+
+void TrendPlot::setTemperatureAxisShown(bool shown)
+{
+    m_plot->yAxis2->setVisible(shown);
+    m_plot->replot(QCustomPlot::rpQueuedReplot);
 }
 
 void TrendPlot::fitLegend(int width)

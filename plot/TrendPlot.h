@@ -19,6 +19,7 @@ class QCPItemStraightLine;
 class QCPItemText;
 class QCPItemTracer;
 class QCPRange;
+class QPainter;
 
 // One record of a series, as the cursor shows it.
 struct TrendPoint {
@@ -82,6 +83,26 @@ public:
     // the whole image was written. false for an empty path, a size outside 1..kMaximumImageSide
     // or a file that cannot be written.
     bool savePng(const QString& path, int width, int height);
+    // Draws the plot as vectors (lines, shapes and text, never an image of it) into `target` of
+    // `painter`: laid out at the target's size in the painter's pixels, as the window lays it out
+    // at that size, so that a page shows what the history tab shows. The widget itself is left
+    // as it was.
+    void render(QPainter* painter, const QRectF& target);
+    // The font of every text of the plot: axes, labels, legend, the "no data" note; also of the
+    // axes made later.
+    void setPlotFont(const QFont& font);
+    // The plot's own words for a plot in another language than the window's (the report's); an
+    // empty one keeps the window's. Given before setSeries() for the legend's entries.
+    struct Words {
+        QString time;       // the time axis' label
+        QString noData;     // the note over a plot without readings
+        QString baseline;   // a legend entry: "%1 基准值 %2", the series and its baseline value
+        QString rateLevels; // a legend entry: "%1 速率触发值：%2", the series and its rate levels
+        QString separator;  // between rate levels
+    };
+    void setWords(const Words& words);
+    // Whether the temperature axis on the right is shown (it is, at first).
+    void setTemperatureAxisShown(bool shown);
 
     // What is handed to the plot for drawing now, for a series' values and temperatures.
     std::vector<QPointF> drawnValues(int series) const;
@@ -159,4 +180,5 @@ private:
     int m_columns = 0;
     bool m_limiting = false;
     bool m_showMasked = false;
+    Words m_words;
 };
