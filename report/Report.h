@@ -62,9 +62,15 @@ struct Request {
 // "Hz", for a gauge without calibration versions), as the history tab and the judge have them.
 struct GaugeReport {
     archive::GaugeInfo info;
-    QString unit;                 // of the values
+    QString unit;                  // of the values
     archive::History::Trend trend; // the period's readings, with statuses, flags and masks as stored
-    QStringList readouts;         // that read it in the period, by name
+    QStringList readouts;          // that read it in the period, by name
+    // Per reading of `trend`, in its order: the frequency as read (Hz) and the name of the
+    // readout that read it, which the trend itself does not keep of a converted gauge. The AGS4
+    // and long CSV files write them; empty (not gathered), the frequency is known only of a
+    // gauge whose values are readings, and the readout only of a gauge read by one readout.
+    std::vector<double> readingHz;
+    QStringList readingReadouts;
 
     qint64 readings = 0;        // in the period, all of them
     qint64 maskedInPeriod = 0;  // of those, masked
@@ -109,17 +115,17 @@ struct FlaggedReading {
 
 struct Content {
     Request request;
-    QString title;       // the request's, or the default in the report's language
-    archive::Site site;  // the request's site (name empty when none was given)
-    QDateTime madeAt;    // UTC
+    QString title;      // the request's, or the default in the report's language
+    archive::Site site; // the request's site (name empty when none was given)
+    QDateTime madeAt;   // UTC
     QString programVersion;
-    QString madeBy;      // the request's reader, else the PC's user
-    QStringList readouts; // every readout that read a reported gauge in the period, by name
-    std::vector<archive::Download> downloads; // the stores whose time is in the period, oldest first
-    std::vector<GaugeReport> gauges;          // by type, then name
-    std::vector<archive::LevelEvent> events;  // of the reported gauges in the period, oldest first, with acknowledgements
-    std::vector<FlaggedReading> flagged;      // oldest first
-    std::vector<archive::Mask> masks;         // masks in force on readings in the period, oldest reading first
+    QString madeBy;                             // the request's reader, else the PC's user
+    QStringList readouts;                       // every readout that read a reported gauge in the period, by name
+    std::vector<archive::Download> downloads;   // the stores whose time is in the period, oldest first
+    std::vector<GaugeReport> gauges;            // by type, then name
+    std::vector<archive::LevelEvent> events;    // of the reported gauges in the period, oldest first, with acknowledgements
+    std::vector<FlaggedReading> flagged;        // oldest first
+    std::vector<archive::Mask> masks;           // masks in force on readings in the period, oldest reading first
     std::vector<archive::OverdueGauge> overdue; // of the reported gauges at the period's end, most overdue first
 };
 
