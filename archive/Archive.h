@@ -270,6 +270,10 @@ private:
 // (the later entered of two from the same instant); nullptr when none does or it is withdrawn.
 const CalibrationVersion* versionAt(const std::vector<CalibrationVersion>& versions, qint64 utc);
 
+// The PC's user (the session's, else the account's; "" when not known): who entered a version,
+// a mask, an acknowledgement; who made a report when its reader is not given.
+QString pcUser();
+
 // The readout every record of an archive from before readouts was given, and the one a kept
 // copy without its readout is stored under: "未命名仪器".
 QString unnamedReadoutName();

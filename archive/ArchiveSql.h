@@ -224,9 +224,6 @@ QString systemZone();
 // SQLite error.
 std::optional<ZoneClock> zoneClockOf(sqlite3* db, qint64 readout, bool* ok);
 
-// The PC's user, who entered a calibration version.
-QString pcUser();
-
 } // namespace archive
 
 struct archive::Archive::Impl {

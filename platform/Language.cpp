@@ -93,13 +93,20 @@ QString active() { return installed ? installedCode : kChinese; }
 
 QString translated(const QString& code, const char* context, const char* source)
 {
-    if (code != kChinese) {
-        QTranslator catalogue;
-        if (catalogue.load(catalogueName(code), kCatalogueFolder))
-            if (const QString text = catalogue.translate(context, source); !text.isEmpty())
-                return text;
-    }
+    if (const std::unique_ptr<QTranslator> loaded = catalogue(code))
+        if (const QString text = loaded->translate(context, source); !text.isEmpty())
+            return text;
     return QString::fromUtf8(source);
+}
+
+std::unique_ptr<QTranslator> catalogue(const QString& code)
+{
+    if (code == kChinese)
+        return nullptr;
+    auto loaded = std::make_unique<QTranslator>();
+    if (!loaded->load(catalogueName(code), kCatalogueFolder))
+        return nullptr;
+    return loaded;
 }
 
 } // namespace Language

@@ -7,6 +7,7 @@
 
 class QObject;
 class QSettings;
+class QTranslator;
 
 // The languages the program speaks to the operator. Every text is written in Simplified
 // Chinese in the sources; English comes from the catalogue built into the program
@@ -52,5 +53,10 @@ QString active();
 // `source` of `context` in the language `code`, whatever language is installed: for telling
 // the operator something in the language just chosen.
 QString translated(const QString& code, const char* context, const char* source);
+
+// The program's catalogue for `code`, loaded and not installed, for a caller that looks up many
+// texts in a language of its own (a report); nullptr for Chinese (the sources) and when it
+// cannot be loaded.
+std::unique_ptr<QTranslator> catalogue(const QString& code);
 
 } // namespace Language

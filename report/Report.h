@@ -25,8 +25,10 @@ struct Period {
     qint64 toUtc = 0;
 };
 
-// The periods the window offers: the last 7 or 30 days up to `now`, a calendar month (of the PC's
-// time zone), or the operator's own from-to (dates of the PC's time zone, the whole `to` day).
+// The periods the window offers: the last 7 or 30 days up to `now` ([now - 7 * 86400 s, now]), a
+// calendar month (of the PC's time zone, its first midnight to the second before the next
+// month's), or the operator's own from-to (dates of the PC's time zone, from the midnight that
+// starts `from` to the second before the one that ends `to`).
 enum class PeriodKind {
     Last7Days,
     Last30Days,
@@ -34,7 +36,7 @@ enum class PeriodKind {
     Custom
 };
 // `month`: any day of the month (Month); `from`/`to`: the days (Custom). An invalid date or a
-// `to` before `from` gives nullopt.
+// `to` before `from` gives nullopt; so does an invalid `now` for the last 7 or 30 days.
 std::optional<Period> periodOf(PeriodKind kind, const QDateTime& now, const QDate& month = {}, const QDate& from = {},
                                const QDate& to = {});
 
@@ -48,11 +50,11 @@ constexpr int kMaxPerGroupPlot = 6;
 
 struct Request {
     QString site;       // the site's gauges; empty: the gauges listed, or every gauge when none is
-    QStringList gauges; // chosen gauges (within the site when one is given); empty: all of it
+    QStringList gauges; // chosen gauges (within the site when one is given; a repeated one once); empty: all of it
     Period period;
     QString language = QStringLiteral("zh_CN"); // Language::kChinese or Language::kEnglish
     QString title;                              // empty: "监测报告" / "Monitoring report"
-    QString reader;                             // who read and made the report (typed by the operator)
+    QString reader;                             // who read and made the report (typed by the operator; trimmed)
     QString remarks;
     Grouping grouping = Grouping::PerGauge;
 };
@@ -64,7 +66,7 @@ struct GaugeReport {
     archive::GaugeInfo info;
     QString unit;                  // of the values
     archive::History::Trend trend; // the period's readings, with statuses, flags and masks as stored
-    QStringList readouts;          // that read it in the period, by name
+    QStringList readouts;          // that read it in the period, by name, sorted
     // Per reading of `trend`, in its order: the frequency as read (Hz) and the name of the
     // readout that read it, which the trend itself does not keep of a converted gauge. The AGS4
     // and long CSV files write them; empty (not gathered), the frequency is known only of a
@@ -83,19 +85,24 @@ struct GaugeReport {
     // latestValue - firstValue (NaN with fewer than two judged readings in the period).
     double changeOverPeriod = NAN;
     // The baseline: the level version in force at latestUtc names it (its first judged reading at
-    // or after baselineUtc); without levels it is the gauge's first judged reading ever.
+    // or after baselineUtc); without levels it is the gauge's first judged reading ever. Without a
+    // judged reading in the period, the version in force at the period's end. Looked for up to the
+    // period's end only (NaN and 0 when there is none by then).
     double baselineValue = NAN;
     qint64 baselineUtc = 0;
     double changeSinceBaseline = NAN; // latestValue - baselineValue
     // changeOverPeriod per day between firstUtc and latestUtc (NaN when they are the same instant).
     double ratePerDay = NAN;
     // The status of the latest judged reading in the period, as stored, in the report's language:
-    // its name (正常, 预警, ...) and the level that set it (levelText; "" for normal).
+    // its name (正常, 预警, ...) and the level that set it (levelText; "" for normal). Without a
+    // judged reading in the period: 0, and both "".
     int status = 0;
     QString statusName;
     QString rule;
-    // The gauge's last reading at or before the period's end (0: none), and by how many days it
-    // is overdue at the period's end (daysSince - interval; 0 when not overdue or without interval).
+    // The gauge's last reading at or before the period's end (0: none), masked or not, and by how
+    // many days it is overdue at the period's end, or now when that is earlier (daysSince -
+    // interval; 0 when not overdue or without interval). Only readings at or before that instant
+    // count: a gauge overdue at the end of a past period is reported so though read since.
     qint64 lastReadingUtc = 0;
     double overdueDays = 0;
     // The calibration versions that converted readings in the period, oldest first, and the
@@ -103,7 +110,8 @@ struct GaugeReport {
     std::vector<archive::CalibrationVersion> versionsUsed;
 };
 
-// A reading in the period with quality flags, in the report's words.
+// A reading in the period with quality flags (masked or not), in the report's words; its value as
+// the trend has it (NaN where it could not be converted).
 struct FlaggedReading {
     QString gauge;
     qint64 utc = 0;
@@ -119,22 +127,27 @@ struct Content {
     archive::Site site; // the request's site (name empty when none was given)
     QDateTime madeAt;   // UTC
     QString programVersion;
-    QString madeBy;                             // the request's reader, else the PC's user
+    QString madeBy;                             // the request's reader, else the PC's user (archive::pcUser)
     QStringList readouts;                       // every readout that read a reported gauge in the period, by name
-    std::vector<archive::Download> downloads;   // the stores whose time is in the period, oldest first
-    std::vector<GaugeReport> gauges;            // by type, then name
+    std::vector<archive::Download> downloads;   // the stores whose time is in the period, oldest first (of every
+                                                // readout and site: a store names neither)
+    std::vector<GaugeReport> gauges;            // by type, then name (as text, code point by code point)
     std::vector<archive::LevelEvent> events;    // of the reported gauges in the period, oldest first, with acknowledgements
     std::vector<FlaggedReading> flagged;        // oldest first
     std::vector<archive::Mask> masks;           // masks in force on readings in the period, oldest reading first
-    std::vector<archive::OverdueGauge> overdue; // of the reported gauges at the period's end, most overdue first
+    std::vector<archive::OverdueGauge> overdue; // of the reported gauges at the period's end (as
+                                                // GaugeReport::overdueDays), most overdue first
 };
 
 // Told how far a long job is (done of total, in the job's own steps); returns false to stop it.
 using Progress = std::function<bool(qint64 done, qint64 total)>;
 
 // Gathers the report from the archive. nullopt with `reason` (the operator's words, in the
-// report's language) when the archive cannot be read, a site or gauge asked for is not known,
-// the period is empty (to before from), or `progress` stopped it (reason empty then).
+// report's language) when the archive cannot be read, a site or gauge asked for is not known (or
+// a gauge asked for is not of the site asked for), the period is empty (to before from), or
+// `progress` stopped it (reason empty then; it is emptied on success too). Progress: (0, gauges)
+// first, then (n, gauges) after the n-th gauge. Each gauge reads its period, and before it no more
+// than it needs to find its baseline and its last reading (a window that doubles while empty).
 std::optional<Content> gather(const archive::Archive& archive, const Request& request, const QDateTime& now,
                               const Progress& progress = {}, QString* reason = nullptr);
 

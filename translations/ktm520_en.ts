@@ -2580,6 +2580,33 @@ Please choose it, or give it a name: the archive keeps copies by readout.</trans
     </message>
 </context>
 <context>
+    <name>Report</name>
+    <message>
+        <source>无法读取档案：%1</source>
+        <translation>The archive cannot be read: %1</translation>
+    </message>
+    <message>
+        <source>报告期间无效：结束早于开始。</source>
+        <translation>The report period is not valid: it ends before it begins.</translation>
+    </message>
+    <message>
+        <source>监测报告</source>
+        <translation>Monitoring report</translation>
+    </message>
+    <message>
+        <source>档案中没有工程“%1”。</source>
+        <translation>The archive has no site &quot;%1&quot;.</translation>
+    </message>
+    <message>
+        <source>档案中没有测点“%1”。</source>
+        <translation>The archive has no gauge &quot;%1&quot;.</translation>
+    </message>
+    <message>
+        <source>测点“%1”不属于工程“%2”。</source>
+        <translation>Gauge &quot;%1&quot; is not part of site &quot;%2&quot;.</translation>
+    </message>
+</context>
+<context>
     <name>SaveCommand</name>
     <message>
         <source>EXCEL 97-2003 工作簿|*.xls|EXCEL 工作簿|*.xlsx|CSV（逗号分隔）|*.csv</source>
