@@ -15,6 +15,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 
 namespace cli {
 
@@ -48,6 +49,12 @@ int ArchiveCommands::report()
         m_console.error(Texts::tr("报告的期间为空：结束时间早于开始时间。"));
         return UsageError;
     }
+    // Read only, an archive not there is an empty one; a report of nothing, week after week
+    // from a cron job with a mistyped --archive, would look like a quiet site.
+    if (!QFileInfo::exists(archivePath(m_o))) {
+        m_console.error(Texts::tr("档案“%1”不存在，报告未写入。").arg(QDir::toNativeSeparators(archivePath(m_o))));
+        return ArchiveFailed;
+    }
     archive::Recorder recorder(archivePath(m_o), archive::Recorder::Access::ReadOnly);
     archive::Archive* a = openArchive(recorder);
     if (!a)
@@ -57,6 +64,11 @@ int ArchiveCommands::report()
     std::vector<archive::GaugeInfo> chosen;
     if (const int code = chooseGauges(*a, chosen); code != Success)
         return code;
+    if (chosen.empty()) {
+        m_console.error(m_o.site.isEmpty() ? Texts::tr("测点登记表中没有测点，报告未写入。")
+                                           : Texts::tr("工程“%1”中没有测点，报告未写入。").arg(m_o.site));
+        return UsageError;
+    }
 
     report::Request request;
     request.site = m_o.site;

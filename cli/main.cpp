@@ -65,6 +65,23 @@ bool standardOutputWasClosed()
 }
 #endif
 
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+QtMessageHandler previousHandler = nullptr;
+
+// Starting a platform looks for its settings in the standard folders, and Qt warns that
+// XDG_RUNTIME_DIR is not set, as it never is under cron: a warning in every cron job's mail about
+// a folder the report never uses. That one is left out; every other message goes on as before.
+void withoutRuntimeDirWarning(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (type == QtWarningMsg && message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set")))
+        return;
+    if (previousHandler)
+        previousHandler(type, context, message);
+    else
+        std::fprintf(stderr, "%s\n", qFormatLogMessage(type, context, message).toLocal8Bit().constData());
+}
+#endif
+
 // The application of this run. Only a report written as a PDF draws widgets (the trend plot is
 // drawn into its pages) and so needs a QApplication; every other command keeps QCoreApplication,
 // which needs no display and no platform plugin. The decision is made before any application
@@ -83,8 +100,13 @@ std::unique_ptr<QCoreApplication> makeApplication(int& argc, char* argv[])
     // and never fails on a display that is named but gone. QT_QPA_PLATFORM set says otherwise.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-#endif
+    previousHandler = qInstallMessageHandler(withoutRuntimeDirWarning);
+    auto application = std::make_unique<QApplication>(argc, argv);
+    qInstallMessageHandler(previousHandler);
+    return application;
+#else
     return std::make_unique<QApplication>(argc, argv);
+#endif
 }
 
 // Every result goes to standard output: a run whose results could not all be written there

@@ -3123,6 +3123,18 @@ Do you want to replace it?</translation>
 <context>
     <name>cli::ArchiveReport</name>
     <message>
+        <source>档案“%1”不存在，报告未写入。</source>
+        <translation>The archive “%1” does not exist; no report was written.</translation>
+    </message>
+    <message>
+        <source>测点登记表中没有测点，报告未写入。</source>
+        <translation>The gauge register holds no gauges; no report was written.</translation>
+    </message>
+    <message>
+        <source>工程“%1”中没有测点，报告未写入。</source>
+        <translation>Site “%1” has no gauges; no report was written.</translation>
+    </message>
+    <message>
         <source>报告的期间为空：结束时间早于开始时间。</source>
         <translation>The report&apos;s period is empty: it ends before it begins.</translation>
     </message>

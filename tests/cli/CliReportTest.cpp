@@ -165,6 +165,9 @@ TEST_F(CliReportTest, RefusalsSayWhyWriteNothingAndKeepAnEarlierFile)
         const char* message;
     };
     const QString archive = m_archive.path;
+    report::test::TempArchive empty = report::test::openTempArchive();
+    ASSERT_TRUE(empty.archive);
+    empty.archive.reset();
     const QList<Case> cases = {
         {{"--archive", archive, "report", "--site", "南坝", "-o", pdf}, 2, "档案中没有工程“南坝”"},
         {{"--archive", archive, "report", "--site", QString::fromUtf8(kSite), "--gauge", "P009", "-o", pdf},
@@ -178,7 +181,9 @@ TEST_F(CliReportTest, RefusalsSayWhyWriteNothingAndKeepAnEarlierFile)
          "--from 晚于 --to"},
         {{"--archive", archive, "report", "--from", "2099-01-01", "-o", pdf}, 2, "报告的期间为空"},
         {{"--archive", archive, "report", "-o", file("no-such-folder/week.pdf")}, 6, "不存在"},
-        {{"--archive", file("no-such-folder/archive.sqlite"), "report", "-o", pdf}, 8, ""},
+        // not there: read only it would be an empty archive, and the report one of nothing
+        {{"--archive", file("no-such-folder/archive.sqlite"), "report", "-o", pdf}, 8, "不存在"},
+        {{"--archive", empty.path, "report", "-o", pdf}, 2, "测点登记表中没有测点"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments.join(' ').toStdString());
