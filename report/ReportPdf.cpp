@@ -44,8 +44,9 @@ namespace {
 constexpr double kHeaderHeight = 40; // the header's two lines and its rule
 constexpr double kBodyTop = 48;
 constexpr double kFooterHeight = 26;
-constexpr double kBodyGap = 8; // between the body and the footer's rule
-constexpr double kRow = 28;    // a row of the summary and of the lists: two lines of table text
+constexpr double kBodyGap = 8;     // between the body and the footer's rule
+constexpr double kRow = 28;        // a row of the lists: two lines of table text
+constexpr double kSummaryRow = 38; // a row of the summary: three lines (a level's rule is long)
 constexpr double kSummaryHeading = 26;
 constexpr double kSummaryHeader = 40; // the summary's column header: up to three lines
 constexpr double kPlotBlock = 460;    // a plot with its title and short table
@@ -412,7 +413,7 @@ private:
             //: %1 the PC's offset from UTC, "UTC+08:00"
             {t(QT_TRANSLATE_NOOP("Report", "时间说明")), t(QT_TRANSLATE_NOOP("Report", "本报告中的时间均为本机时间（%1）。")).arg(zone)},
         };
-        const double labelWidth = m_width * 0.22, left = m_width * 0.08, valueWidth = m_width * 0.84 - labelWidth;
+        const double labelWidth = m_width * 0.27, left = m_width * 0.08, valueWidth = m_width * 0.84 - labelWidth;
         const QFont label = font(10, true), value = font(10);
         const double line = QFontMetricsF(value).lineSpacing();
         double y = 262;
@@ -436,19 +437,19 @@ private:
     static const std::vector<Column>& summaryColumns()
     {
         static const std::vector<Column> columns = {
-            {QT_TRANSLATE_NOOP("Report", "测点"), 62},
-            {QT_TRANSLATE_NOOP("Report", "类型"), 44},
-            {QT_TRANSLATE_NOOP("Report", "单位"), 30},
+            {QT_TRANSLATE_NOOP("Report", "测点"), 60},
+            {QT_TRANSLATE_NOOP("Report", "类型"), 40},
+            {QT_TRANSLATE_NOOP("Report", "单位"), 28},
             {QT_TRANSLATE_NOOP("Report", "最新值"), 50, true},
-            {QT_TRANSLATE_NOOP("Report", "最新读数时间"), 82},
+            {QT_TRANSLATE_NOOP("Report", "最新读数时间"), 78},
             {QT_TRANSLATE_NOOP("Report", "期间变化"), 48, true},
             {QT_TRANSLATE_NOOP("Report", "累计变化（自基准值）"), 50, true},
             {QT_TRANSLATE_NOOP("Report", "速率（每天）"), 46, true},
             {QT_TRANSLATE_NOOP("Report", "状态"), 50},
-            {QT_TRANSLATE_NOOP("Report", "触发规则"), 76},
-            {QT_TRANSLATE_NOOP("Report", "最后读数"), 82},
-            {QT_TRANSLATE_NOOP("Report", "超期天数"), 34, true},
-            {QT_TRANSLATE_NOOP("Report", "期间屏蔽"), 34, true},
+            {QT_TRANSLATE_NOOP("Report", "触发规则"), 74},
+            {QT_TRANSLATE_NOOP("Report", "最后读数"), 78},
+            {QT_TRANSLATE_NOOP("Report", "超期天数"), 44, true},
+            {QT_TRANSLATE_NOOP("Report", "期间屏蔽"), 44, true},
         };
         return columns;
     }
@@ -470,7 +471,7 @@ private:
             columnHeader(columns, y, kSummaryHeader);
             y += kSummaryHeader;
             const size_t end = std::min(gauges.size(), next + size_t(kSummaryRowsPerPage));
-            for (size_t i = next; i < end; ++i, y += kRow) {
+            for (size_t i = next; i < end; ++i, y += kSummaryRow) {
                 const GaugeReport& g = gauges[i];
                 const bool judged = g.latestUtc != 0;
                 const QStringList texts = {g.info.name,
@@ -484,10 +485,10 @@ private:
                                            QString(), // the status, with its swatch, below
                                            g.rule,
                                            Texts::time(g.lastReadingUtc),
-                                           g.overdueDays > 0 ? Texts::number(g.overdueDays, 1) : QStringLiteral("0"),
+                                           Texts::number(g.overdueDays, 1),
                                            QString::number(g.maskedInPeriod)};
-                row(columns, texts, y, kRow, (i - next) % 2 == 1);
-                const QRectF cell = cellsOf(columns, y, kRow)[8];
+                row(columns, texts, y, kSummaryRow, (i - next) % 2 == 1);
+                const QRectF cell = cellsOf(columns, y, kSummaryRow)[8];
                 const QString name = judged ? g.statusName : QStringLiteral("—");
                 if (judged) {
                     const QRectF swatch(cell.left() + kPad, cell.center().y() - 4, 8, 8);
@@ -524,8 +525,8 @@ private:
     {
         QStringList out;
         for (const archive::CalibrationVersion& v : g.versionsUsed)
-            //: A calibration version by the day it applies from
-            out << t(QT_TRANSLATE_NOOP("Report", "%1 起")).arg(v.fromUtc <= archive::kSinceEver ? t(QT_TRANSLATE_NOOP("Report", "最初")) : Texts::date(v.fromUtc));
+            //: A calibration version by the day it applies from; 始终: one that applies from the first reading on
+            out << (v.fromUtc <= archive::kSinceEver ? t(QT_TRANSLATE_NOOP("Report", "始终")) : t(QT_TRANSLATE_NOOP("Report", "%1 起")).arg(Texts::date(v.fromUtc)));
         return out.isEmpty() ? t(QT_TRANSLATE_NOOP("Report", "无")) : out.join(t(QT_TRANSLATE_NOOP("Report", "；")));
     }
 

@@ -28,7 +28,7 @@ namespace report {
 //   header and a row for each entry, or, without entries, one row saying "none". A section that
 //   would find fewer than kListSectionStart rows left on a page begins on the next page; a
 //   section continued on a further page repeats its column header there (a row).
-constexpr int kSummaryRowsPerPage = 30;
+constexpr int kSummaryRowsPerPage = 22;
 constexpr int kPlotsPerPage = 2;
 constexpr int kListRowsPerPage = 32;
 constexpr int kListSectionStart = 3;

@@ -2605,6 +2605,310 @@ Please choose it, or give it a name: the archive keeps copies by readout.</trans
         <source>测点“%1”不属于工程“%2”。</source>
         <translation>Gauge &quot;%1&quot; is not part of site &quot;%2&quot;.</translation>
     </message>
+    <message>
+        <source>%1 至 %2</source>
+        <extracomment>The report&apos;s period: %1 from, %2 to</extracomment>
+        <translation>%1 to %2</translation>
+    </message>
+    <message>
+        <source>所选测点</source>
+        <translation>Chosen gauges</translation>
+    </message>
+    <message>
+        <source>无</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>、</source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source>第 %1 页，共 %2 页</source>
+        <extracomment>The footer: %1 this page, %2 the pages of the report</extracomment>
+        <translation>Page %1 of %2</translation>
+    </message>
+    <message>
+        <source>工程</source>
+        <translation>Site</translation>
+    </message>
+    <message>
+        <source>工程说明</source>
+        <translation>Site notes</translation>
+    </message>
+    <message>
+        <source>报告期间</source>
+        <translation>Period</translation>
+    </message>
+    <message>
+        <source>测点数</source>
+        <translation>Gauges</translation>
+    </message>
+    <message>
+        <source>所用读数仪</source>
+        <translation>Readouts used</translation>
+    </message>
+    <message>
+        <source>期间下载次数</source>
+        <translation>Downloads in the period</translation>
+    </message>
+    <message>
+        <source>编制时间</source>
+        <translation>Made at</translation>
+    </message>
+    <message>
+        <source>编制人</source>
+        <translation>Made by</translation>
+    </message>
+    <message>
+        <source>程序版本</source>
+        <translation>Program version</translation>
+    </message>
+    <message>
+        <source>备注</source>
+        <translation>Remarks</translation>
+    </message>
+    <message>
+        <source>时间说明</source>
+        <extracomment>%1 the PC&apos;s offset from UTC, &quot;UTC+08:00&quot;</extracomment>
+        <translation>Times</translation>
+    </message>
+    <message>
+        <source>本报告中的时间均为本机时间（%1）。</source>
+        <translation>Times in this report are this PC&apos;s clock (%1).</translation>
+    </message>
+    <message>
+        <source>测点</source>
+        <translation>Gauge</translation>
+    </message>
+    <message>
+        <source>类型</source>
+        <translation>Type</translation>
+    </message>
+    <message>
+        <source>单位</source>
+        <translation>Unit</translation>
+    </message>
+    <message>
+        <source>最新值</source>
+        <translation>Latest</translation>
+    </message>
+    <message>
+        <source>最新读数时间</source>
+        <translation>Latest at</translation>
+    </message>
+    <message>
+        <source>期间变化</source>
+        <translation>Change in period</translation>
+    </message>
+    <message>
+        <source>累计变化（自基准值）</source>
+        <translation>Change since baseline</translation>
+    </message>
+    <message>
+        <source>速率（每天）</source>
+        <translation>Rate per day</translation>
+    </message>
+    <message>
+        <source>状态</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>触发规则</source>
+        <translation>Rule</translation>
+    </message>
+    <message>
+        <source>最后读数</source>
+        <translation>Last reading</translation>
+    </message>
+    <message>
+        <source>超期天数</source>
+        <translation>Days overdue</translation>
+    </message>
+    <message>
+        <source>期间屏蔽</source>
+        <translation>Masked in period</translation>
+    </message>
+    <message>
+        <source>测点汇总</source>
+        <translation>Summary of gauges</translation>
+    </message>
+    <message>
+        <source>测点汇总（续）</source>
+        <translation>Summary of gauges (continued)</translation>
+    </message>
+    <message>
+        <source>读数</source>
+        <translation>Readings</translation>
+    </message>
+    <message>
+        <source>首个读数</source>
+        <translation>First reading</translation>
+    </message>
+    <message>
+        <source>最新读数</source>
+        <translation>Latest reading</translation>
+    </message>
+    <message>
+        <source>最小值</source>
+        <translation>Min</translation>
+    </message>
+    <message>
+        <source>最大值</source>
+        <translation>Max</translation>
+    </message>
+    <message>
+        <source>质量标记</source>
+        <translation>Quality flags</translation>
+    </message>
+    <message>
+        <source>屏蔽</source>
+        <translation>Masked</translation>
+    </message>
+    <message>
+        <source>所用率定版本</source>
+        <translation>Calibration versions used</translation>
+    </message>
+    <message>
+        <source>%1 起</source>
+        <translation>from %1</translation>
+    </message>
+    <message>
+        <source>最初</source>
+        <translation>the start</translation>
+    </message>
+    <message>
+        <source>；</source>
+        <translation>; </translation>
+    </message>
+    <message>
+        <source>未分类</source>
+        <translation>No type</translation>
+    </message>
+    <message>
+        <source>时间（本机时间）</source>
+        <extracomment>The time axis of a report&apos;s plot: the PC&apos;s clock</extracomment>
+        <translation>Time (this PC&apos;s clock)</translation>
+    </message>
+    <message>
+        <source>期间内没有读数</source>
+        <translation>No readings in the period</translation>
+    </message>
+    <message>
+        <source>%1 基准值 %2</source>
+        <extracomment>A plot&apos;s legend: %1 the gauge, %2 the value its changes are measured from</extracomment>
+        <translation>%1 baseline %2</translation>
+    </message>
+    <message>
+        <source>%1 速率触发值：%2</source>
+        <extracomment>A plot&apos;s legend: %1 the gauge, %2 its rate levels in words</extracomment>
+        <translation>%1 rate levels: %2</translation>
+    </message>
+    <message>
+        <source>事件与确认</source>
+        <translation>Events and acknowledgements</translation>
+    </message>
+    <message>
+        <source>时间</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>状态变化</source>
+        <translation>Change of status</translation>
+    </message>
+    <message>
+        <source>值</source>
+        <translation>Value</translation>
+    </message>
+    <message>
+        <source>确认</source>
+        <translation>Acknowledgement</translation>
+    </message>
+    <message>
+        <source>未确认</source>
+        <translation>Not acknowledged</translation>
+    </message>
+    <message>
+        <source>%1，%2：%3</source>
+        <extracomment>An acknowledgement: %1 who, %2 when, %3 the note</extracomment>
+        <translation>%1, %2: %3</translation>
+    </message>
+    <message>
+        <source>屏蔽的读数</source>
+        <translation>Masked readings</translation>
+    </message>
+    <message>
+        <source>读数时间</source>
+        <translation>Reading at</translation>
+    </message>
+    <message>
+        <source>说明</source>
+        <translation>Note</translation>
+    </message>
+    <message>
+        <source>屏蔽人</source>
+        <translation>Masked by</translation>
+    </message>
+    <message>
+        <source>屏蔽时间</source>
+        <translation>Masked at</translation>
+    </message>
+    <message>
+        <source>超期未读测点</source>
+        <translation>Overdue gauges</translation>
+    </message>
+    <message>
+        <source>间隔（天）</source>
+        <translation>Interval (days)</translation>
+    </message>
+    <message>
+        <source>已过天数</source>
+        <translation>Days since</translation>
+    </message>
+    <message>
+        <source>从未读数</source>
+        <translation>Never read</translation>
+    </message>
+    <message>
+        <source>生效自</source>
+        <translation>Applies from</translation>
+    </message>
+    <message>
+        <source>来源</source>
+        <translation>Source</translation>
+    </message>
+    <message>
+        <source>录入时间</source>
+        <translation>Entered at</translation>
+    </message>
+    <message>
+        <source>录入人</source>
+        <translation>Entered by</translation>
+    </message>
+    <message>
+        <source>已撤销</source>
+        <translation>Withdrawn</translation>
+    </message>
+    <message>
+        <source>是</source>
+        <translation>Yes</translation>
+    </message>
+    <message>
+        <source>否</source>
+        <translation>No</translation>
+    </message>
+    <message>
+        <source>生成 PDF 报告需要图形界面环境。</source>
+        <translation>Writing the PDF report needs a graphical environment.</translation>
+    </message>
+    <message>
+        <source>无法生成 PDF 文件。</source>
+        <translation>The PDF file could not be made.</translation>
+    </message>
+    <message>
+        <source>始终</source>
+        <extracomment>A calibration version by the day it applies from; 始终: one that applies from the first reading on</extracomment>
+        <translation>always</translation>
+    </message>
 </context>
 <context>
     <name>SaveCommand</name>

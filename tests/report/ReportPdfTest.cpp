@@ -1,3 +1,7 @@
+// The report as a PDF, read back by poppler's tools: what its text holds, its fonts, its pages
+// by the layout rule (hand-built content and the shared fixture's site), English, the cancel
+// and the failures.
+#include "ReportFixture.h"
 #include "report/ReportPdf.h"
 #include "report/ReportTexts.h"
 
@@ -242,16 +246,17 @@ TEST_F(ReportPdfTest, TheCjkFontIsEmbedded)
 
 TEST_F(ReportPdfTest, PagesFollowTheLayoutRule)
 {
-    // 31 gauges: two summary pages, each with its column header; 16 plot pages.
+    // 23 gauges: two summary pages, each with its column header; 12 plot pages.
     {
-        const report::Content c = content(31);
+        const report::Content c = content(23);
         const report::WriteResult r = report::writePdf(path(), c);
         ASSERT_TRUE(r.written) << r.reason.toStdString();
-        EXPECT_EQ(r.pages, 1 + 2 + 16 + listPages({0, 0, 0, 0, 31}));
+        EXPECT_EQ(r.pages, 1 + 2 + 12 + listPages({0, 0, 0, 0, 23}));
         EXPECT_EQ(pagesOf(path()), r.pages);
         EXPECT_TRUE(textOf(path(), 2).contains(QStringLiteral("最新值")));
         EXPECT_TRUE(textOf(path(), 3).contains(QStringLiteral("最新值")));
-        EXPECT_TRUE(textOf(path(), 3).contains(QStringLiteral("S031")));
+        EXPECT_TRUE(textOf(path(), 3).contains(QStringLiteral("S023")));
+        EXPECT_FALSE(textOf(path(), 2).contains(QStringLiteral("S023")));
     }
     // By type: 8 piezometers (plots of 6 and 2) and 2 strain gauges (one plot): two plot pages.
     // 40 events: 30 rows on the first list page, the column header and 10 rows on the second,
@@ -282,6 +287,87 @@ TEST_F(ReportPdfTest, PagesFollowTheLayoutRule)
         EXPECT_TRUE(text.contains(QRegularExpression(QStringLiteral("渗压计\\s+\\(1/2\\)"))));
         EXPECT_TRUE(text.contains(QRegularExpression(QStringLiteral("渗压计\\s+\\(2/2\\)"))));
         EXPECT_FALSE(text.contains(QRegularExpression(QStringLiteral("应变计\\s+\\(1/"))));
+    }
+}
+
+// The fixture's site gathered from a real archive and written: the pages the rule gives.
+struct Gathered {
+    report::test::TempArchive archive;
+    report::test::FixtureSite site;
+    report::Content content;
+};
+Gathered gathered(int gauges, int days, report::Grouping grouping = report::Grouping::PerGauge)
+{
+    constexpr qint64 first = 1'793'836'800; // 2026-11-05 00:00 UTC
+    Gathered g{report::test::openTempArchive(), {}, {}};
+    g.site = report::test::fillSite(*g.archive.archive, QStringLiteral("一号坝"), gauges, days, first);
+    report::Request request;
+    request.site = g.site.site;
+    request.period = {first, first + qint64(days) * kDay - 1};
+    request.grouping = grouping;
+    QString reason;
+    const std::optional<report::Content> c =
+        report::gather(*g.archive.archive, request, QDateTime::fromSecsSinceEpoch(request.period.toUtc + 3600, QTimeZone::utc()), {}, &reason);
+    EXPECT_TRUE(c) << reason.toStdString();
+    if (c)
+        g.content = *c;
+    return g;
+}
+
+int versionsUsed(const report::Content& c)
+{
+    int n = 0;
+    for (const report::GaugeReport& g : c.gauges)
+        n += int(g.versionsUsed.size());
+    return n;
+}
+
+TEST_F(ReportPdfTest, TheFixturesFiveGaugesWithTheirNumbersOnTheirPages)
+{
+    const Gathered g = gathered(5, 30);
+    const report::Content& c = g.content;
+    ASSERT_EQ(c.gauges.size(), 5u);
+    // P001 and S001 reach their levels (two events each), P002 and S002 have a flagged reading,
+    // S002 is overdue; no piezometer P004 to carry the mask.
+    EXPECT_EQ(c.events.size(), 4u);
+    EXPECT_EQ(c.flagged.size(), 2u);
+    EXPECT_EQ(c.masks.size(), 0u);
+    ASSERT_EQ(c.overdue.size(), 1u);
+    const report::WriteResult r = report::writePdf(path(), c);
+    ASSERT_TRUE(r.written) << r.reason.toStdString();
+    const int lists = listPages({int(c.events.size()), int(c.flagged.size()), int(c.masks.size()), int(c.overdue.size()), versionsUsed(c)});
+    EXPECT_EQ(r.pages, 1 + 1 + 3 + lists);
+    EXPECT_EQ(pagesOf(path()), r.pages);
+
+    const QString text = textOf(path());
+    for (const report::GaugeReport& gauge : c.gauges) {
+        SCOPED_TRACE(gauge.info.name.toStdString());
+        EXPECT_TRUE(text.contains(gauge.info.name));
+        for (double v : {gauge.latestValue, gauge.changeOverPeriod, gauge.changeSinceBaseline, gauge.ratePerDay, gauge.firstValue})
+            EXPECT_TRUE(text.contains(report::Texts::number(v))) << report::Texts::number(v).toStdString();
+        EXPECT_TRUE(text.contains(report::Texts::time(gauge.latestUtc)));
+    }
+    EXPECT_TRUE(text.contains(QRegularExpression(QStringLiteral("\\n\\s*S002\\s+一号坝")))); // the overdue gauge's row
+    for (const QString& readout : g.site.readouts)
+        EXPECT_TRUE(text.contains(readout));
+    EXPECT_TRUE(text.contains(QStringLiteral("第 %1 页，共 %1 页").arg(r.pages)));
+}
+
+TEST_F(ReportPdfTest, TwoHundredGaugesTakeThePagesTheRuleGives)
+{
+    for (const report::Grouping grouping : {report::Grouping::PerGauge, report::Grouping::PerType}) {
+        const Gathered g = gathered(200, 8, grouping);
+        const report::Content& c = g.content;
+        ASSERT_EQ(c.gauges.size(), 200u);
+        const report::WriteResult r = report::writePdf(path(), c);
+        ASSERT_TRUE(r.written) << r.reason.toStdString();
+        // Summary: 10 pages of 22 rows. Plots: 200 a gauge, 100 pages; or by type, 100 piezometers
+        // and 100 strain gauges in 17 plots each (16 of 6 and one of 4), 17 pages.
+        const int plotPages = grouping == report::Grouping::PerGauge ? 100 : 17;
+        const int lists = listPages({int(c.events.size()), int(c.flagged.size()), int(c.masks.size()), int(c.overdue.size()), versionsUsed(c)});
+        EXPECT_EQ(r.pages, 1 + 10 + plotPages + lists);
+        EXPECT_EQ(pagesOf(path()), r.pages);
+        EXPECT_TRUE(textOf(path(), r.pages).contains(QStringLiteral("第 %1 页，共 %1 页").arg(r.pages)));
     }
 }
 
