@@ -203,9 +203,14 @@ std::optional<Content> gather(const Archive& archive, const Request& request, co
         const History::Trend& t = g.trend;
         g.unit = t.unit.isEmpty() ? info.unit : t.unit;
         QSet<QString> own;
-        for (const GaugePoint& p : points)
-            if (const auto name = readoutNames.find(p.readout); name != readoutNames.end())
+        for (const GaugePoint& p : points) {
+            const auto name = readoutNames.find(p.readout);
+            if (name != readoutNames.end())
                 own.insert(name->second);
+            // Each reading's frequency and readout, which the AGS4 and long CSV files write.
+            g.readingHz.push_back(p.readingHz);
+            g.readingReadouts << (name != readoutNames.end() ? name->second : QString());
+        }
         g.readouts = QStringList(own.begin(), own.end());
         g.readouts.sort();
         readouts.unite(own);

@@ -2628,6 +2628,62 @@ Please choose it, or give it a name: the archive keeps copies by readout.</trans
         <translation>Page %1 of %2</translation>
     </message>
     <message>
+        <source>赫兹（振弦频率）</source>
+        <translation>hertz (vibrating wire frequency)</translation>
+    </message>
+    <message>
+        <source>摄氏度</source>
+        <translation>degree Celsius</translation>
+    </message>
+    <message>
+        <source>米</source>
+        <translation>metre</translation>
+    </message>
+    <message>
+        <source>年-月-日</source>
+        <translation>year-month-day</translation>
+    </message>
+    <message>
+        <source>年-月-日T时:分:秒（UTC）</source>
+        <translation>year-month-dayThour:minute:second (UTC)</translation>
+    </message>
+    <message>
+        <source>状态：%1</source>
+        <translation>Status: %1</translation>
+    </message>
+    <message>
+        <source>质量标记：%1</source>
+        <translation>Quality flags: %1</translation>
+    </message>
+    <message>
+        <source>已屏蔽：%1</source>
+        <translation>Masked: %1</translation>
+    </message>
+    <message>
+        <source>已屏蔽</source>
+        <translation>Masked</translation>
+    </message>
+    <message>
+        <source>%1：%2 至 %3（UTC）</source>
+        <translation>%1: %2 to %3 (UTC)</translation>
+    </message>
+    <message>
+        <source>KTM-520 数据管理程序 %1；时间均为 UTC</source>
+        <translation>KTM-520 data manager %1; all times are UTC</translation>
+    </message>
+    <message>
+        <source>振弦频率（读数）</source>
+        <translation>Vibrating wire frequency (as read)</translation>
+    </message>
+    <message>
+        <source>测点温度</source>
+        <translation>Temperature at the gauge</translation>
+    </message>
+    <message>
+        <source>工程值（按当时的标定版本换算）</source>
+        <translation>Engineering value (by the calibration version of its time)</translation>
+    </message>
+    <message>
         <source>工程</source>
         <translation>Site</translation>
     </message>
@@ -2683,6 +2739,30 @@ Please choose it, or give it a name: the archive keeps copies by readout.</trans
     <message>
         <source>类型</source>
         <translation>Type</translation>
+    </message>
+    <message>
+        <source>读数仪</source>
+        <translation>Readout</translation>
+    </message>
+    <message>
+        <source>UTC 时间</source>
+        <translation>UTC time</translation>
+    </message>
+    <message>
+        <source>读数仪时间</source>
+        <translation>Readout time</translation>
+    </message>
+    <message>
+        <source>频率</source>
+        <translation>Frequency</translation>
+    </message>
+    <message>
+        <source>温度</source>
+        <translation>Temperature</translation>
+    </message>
+    <message>
+        <source>数值</source>
+        <translation>Value</translation>
     </message>
     <message>
         <source>单位</source>

@@ -143,6 +143,28 @@ TEST_F(Ags4Test, TheCheckerFindsWhatBreaksTheRules)
     EXPECT_NE(problems(QByteArray(good).replace("\r\n\r\n\"GROUP\",\"TRAN\"", "\r\n\"GROUP\",\"TRAN\"")), ""); // no blank line
 }
 
+TEST_F(Ags4Test, AnEnglishReportOfAsciiNamesIsAsciiThroughout)
+{
+    report::Content c = handcontent::content(QStringLiteral("en"));
+    c.title = QStringLiteral("Monitoring report");
+    c.request.remarks = QStringLiteral("after the flood");
+    c.gauges.front().info.location = QStringLiteral("K1+200, left bank");
+    c.gauges.back().info.type = QStringLiteral("Tiltmeter");
+    c.gauges.back().info.notes.clear();
+    c.masks.front().note = QStringLiteral("maintenance");
+    ASSERT_TRUE(report::writeAgs4(path(), c).written);
+    const QByteArray bytes = bytesOf(path());
+    EXPECT_EQ(ags4check::check(bytes).join('\n').toStdString(), "");
+    for (qsizetype i = 0; i < bytes.size(); ++i)
+        ASSERT_LT(static_cast<unsigned char>(bytes[i]), 0x80) << "at " << i << ": " << bytes.mid(i - 40, 60).toStdString();
+    EXPECT_TRUE(bytes.contains(R"("DATA","MONG_TYPE","VWP","piezometer","")"));
+    EXPECT_TRUE(bytes.contains(R"("DATA","MONG_TYPE","TILTMETER","Tiltmeter","")"));
+    EXPECT_TRUE(bytes.contains(R"("DATA","DegC","degree Celsius")"));
+    EXPECT_TRUE(bytes.contains(R"("105.5","kPa","Status: Alert; Quality flags: step in value")"));
+    EXPECT_TRUE(bytes.contains(R"("1500.2","Hz","Masked: maintenance")"));
+    EXPECT_TRUE(bytes.contains(R"x("Monitoring report: 2026-12-01 00:00 to 2026-12-07 23:59 (UTC)")x"));
+}
+
 TEST_F(Ags4Test, ReadingsOfOneInstantAreNumberedSoThatKeysStayUnique)
 {
     report::Content c = handcontent::content();

@@ -74,6 +74,17 @@ TEST_F(LongCsvTest, WithoutGatheredFrequenciesAConvertedGaugeLeavesTheFrequencyE
         R"(,QRVA000001,渗压计,,2026-12-05 02:00:00,2026-12-05 10:00:00,,12.5,101.25,kPa,正常,,)"));
 }
 
+TEST_F(LongCsvTest, AnEnglishReportHasEnglishHeadersAndWords)
+{
+    ASSERT_TRUE(report::writeLongCsv(path(), handcontent::content(QStringLiteral("en"))).written);
+    const QList<QByteArray> rows = bytesOf(path()).split('\n');
+    ASSERT_EQ(rows.size(), 6);
+    EXPECT_EQ(rows[0].toStdString(), "\xEF\xBB\xBFSite,Gauge,Type,Readout,UTC time,Readout time,Frequency,Temperature,Value,"
+                                     "Unit,Status,Quality flags,Masked\r");
+    EXPECT_TRUE(rows[3].endsWith(",kPa,Alert,step in value,\r")) << rows[3].toStdString();
+    EXPECT_TRUE(rows[4].endsWith(",Hz,,,yes\r")) << rows[4].toStdString();
+}
+
 TEST_F(LongCsvTest, ACancelOrAnUnwritablePathLeavesNoFileAndAnOldOneAsItWas)
 {
     const report::Content c = handcontent::content();
