@@ -62,7 +62,8 @@ bool ArchiveCommands::handles(Command command)
     case Command::ArchiveEvents:
     case Command::ArchiveOverdue:
     case Command::ArchiveLevelsImport:
-    case Command::ArchiveLevelsExport: return true;
+    case Command::ArchiveLevelsExport:
+    case Command::Report: return true;
     default: return false;
     }
 }
@@ -85,8 +86,14 @@ int ArchiveCommands::run()
     case Command::ArchiveOverdue: return overdue();
     case Command::ArchiveLevelsImport: return importLevels();
     case Command::ArchiveLevelsExport: return exportLevels();
+    case Command::Report: return report();
     default: return UsageError;
     }
+}
+
+QString ArchiveCommands::language(const Options& options)
+{
+    return Language::chosen(options.language.isEmpty() ? std::nullopt : std::optional<QString>(options.language));
 }
 
 QString ArchiveCommands::archivePath(const Options& options)
@@ -296,30 +303,10 @@ int ArchiveCommands::exportRecords()
 int ArchiveCommands::gaugeSeries(const archive::Archive& a, qint64 from, qint64 to,
                                  std::vector<archive::ExportSeries>& series)
 {
-    archive::Error error;
-    // The gauges of the site (all of the register without one), narrowed to those named.
     std::vector<archive::GaugeInfo> chosen;
-    if (const int code = checkSite(a); code != Success)
+    if (const int code = chooseGauges(a, chosen); code != Success)
         return code;
-    const std::vector<archive::GaugeInfo> all = a.gaugeRegister(&error);
-    QStringList unknown = m_o.gauges;
-    for (const archive::GaugeInfo& g : all) {
-        if (!m_o.site.isEmpty() && g.site != m_o.site)
-            continue;
-        if (!m_o.gauges.isEmpty() && !m_o.gauges.contains(g.name))
-            continue;
-        unknown.removeAll(g.name);
-        chosen.push_back(g);
-    }
-    if (!error.detail.isEmpty()) {
-        m_console.error(archive::Recorder::errorText(error));
-        return ArchiveFailed;
-    }
-    if (!unknown.isEmpty()) {
-        m_console.error(m_o.site.isEmpty() ? Texts::tr("测点登记表中没有测点 %1。").arg(listed(unknown))
-                                           : Texts::tr("工程“%1”中没有测点 %2。").arg(m_o.site, listed(unknown)));
-        return UsageError;
-    }
+    archive::Error error;
     std::map<qint64, archive::Readout> readouts;
     for (const archive::Readout& r : a.readouts(&error))
         readouts[r.id] = r;
@@ -356,6 +343,34 @@ int ArchiveCommands::gaugeSeries(const archive::Archive& a, qint64 from, qint64 
     if (!error.detail.isEmpty()) {
         m_console.error(archive::Recorder::errorText(error));
         return ArchiveFailed;
+    }
+    return Success;
+}
+
+int ArchiveCommands::chooseGauges(const archive::Archive& a, std::vector<archive::GaugeInfo>& chosen)
+{
+    // The gauges of the site (all of the register without one), narrowed to those named.
+    if (const int code = checkSite(a); code != Success)
+        return code;
+    archive::Error error;
+    const std::vector<archive::GaugeInfo> all = a.gaugeRegister(&error);
+    QStringList unknown = m_o.gauges;
+    for (const archive::GaugeInfo& g : all) {
+        if (!m_o.site.isEmpty() && g.site != m_o.site)
+            continue;
+        if (!m_o.gauges.isEmpty() && !m_o.gauges.contains(g.name))
+            continue;
+        unknown.removeAll(g.name);
+        chosen.push_back(g);
+    }
+    if (!error.detail.isEmpty()) {
+        m_console.error(archive::Recorder::errorText(error));
+        return ArchiveFailed;
+    }
+    if (!unknown.isEmpty()) {
+        m_console.error(m_o.site.isEmpty() ? Texts::tr("测点登记表中没有测点 %1。").arg(listed(unknown))
+                                           : Texts::tr("工程“%1”中没有测点 %2。").arg(m_o.site, listed(unknown)));
+        return UsageError;
     }
     return Success;
 }
@@ -588,9 +603,7 @@ int ArchiveCommands::exportLevels()
         return ArchiveFailed;
     }
     // The headers and words in the operator's language; either is read back.
-    const bool english =
-        Language::chosen(m_o.language.isEmpty() ? std::nullopt : std::optional<QString>(m_o.language)) ==
-        Language::kEnglish;
+    const bool english = language(m_o) == Language::kEnglish;
     if (const std::optional<QString> failure = archive::LevelTable::writeFile(m_o.levelFile, sets, english)) {
         m_console.error(SaveGrid::failureMessage(*failure));
         return SaveFailed;
@@ -686,9 +699,7 @@ int ArchiveCommands::exportRegister()
         return ArchiveFailed;
     }
     // The headers in the operator's language; either is read back.
-    const bool english =
-        Language::chosen(m_o.language.isEmpty() ? std::nullopt : std::optional<QString>(m_o.language)) ==
-        Language::kEnglish;
+    const bool english = language(m_o) == Language::kEnglish;
     if (const std::optional<QString> failure = archive::GaugeRegisterTable::writeFile(m_o.registerFile, gauges, english)) {
         m_console.error(SaveGrid::failureMessage(*failure));
         return SaveFailed;

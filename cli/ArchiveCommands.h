@@ -16,7 +16,8 @@ struct ExportSeries;
 
 // The archive's commands of the command line, none of which talks to the instrument: the
 // archive's components, readouts and gauges, their export, the gauge register, slot
-// assignments, the trigger levels, the gauges' events and those overdue, and the thorough check.
+// assignments, the trigger levels, the gauges' events and those overdue, the thorough check, and
+// the monitoring report.
 namespace cli {
 
 class Console;
@@ -31,6 +32,8 @@ public:
 
     // --archive, else the archive shared with the window.
     static QString archivePath(const Options& options);
+    // The run's language: --lang, else the one chosen in the window, else Chinese.
+    static QString language(const Options& options);
 
 private:
     // The recorder's archive, its notice and failure said on standard error.
@@ -42,6 +45,9 @@ private:
     int exportRecords();
     // The series of the gauges --site and --gauge choose.
     int gaugeSeries(const archive::Archive& archive, qint64 from, qint64 to, std::vector<archive::ExportSeries>& series);
+    // The gauges --site and --gauge choose; else said, and the exit code (an unknown site or
+    // gauge: a usage error).
+    int chooseGauges(const archive::Archive& archive, std::vector<archive::GaugeInfo>& chosen);
     int check();
     int instruments();
     int addInstrument();
@@ -55,6 +61,8 @@ private:
     int overdue();
     int importLevels();
     int exportLevels();
+    // The monitoring report (ArchiveReport.cpp).
+    int report();
     // Success when no --site was given or the archive knows it; else said, and the exit code.
     int checkSite(const archive::Archive& archive);
     // A result on standard output: the JSON of --json, else the lines.

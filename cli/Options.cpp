@@ -24,7 +24,7 @@ struct Texts {
 // A set of commands, one bit each.
 using Commands = unsigned;
 constexpr Commands kEveryCommand = ~0u;
-static_assert(unsigned(Command::ArchiveLevelsExport) < 32, "a command set holds a bit per command");
+static_assert(unsigned(Command::Report) < 32, "a command set holds a bit per command");
 template <typename... C>
 constexpr Commands only(C... commands)
 {
@@ -108,14 +108,18 @@ std::optional<int> number(const QString& text, int low, int high)
     return ok && n >= low && n <= high ? std::optional<int>(n) : std::nullopt;
 }
 
+// A time read as if UTC (instrumentTime) on the PC's clock instead: the UTC instant it names.
+qint64 onPcClock(qint64 asIfUtc)
+{
+    const QDateTime t = QDateTime::fromSecsSinceEpoch(asIfUtc, Qt::UTC);
+    return QDateTime(t.date(), t.time(), Qt::LocalTime).toSecsSinceEpoch();
+}
+
 // The same forms on the PC's clock, as the UTC instant they name.
 std::optional<qint64> pcTime(const QString& text)
 {
     const std::optional<qint64> asIfUtc = instrumentTime(text, false);
-    if (!asIfUtc)
-        return std::nullopt;
-    const QDateTime t = QDateTime::fromSecsSinceEpoch(*asIfUtc, Qt::UTC);
-    return QDateTime(t.date(), t.time(), Qt::LocalTime).toSecsSinceEpoch();
+    return asIfUtc ? std::optional<qint64>(onPcClock(*asIfUtc)) : std::nullopt;
 }
 
 QString takeTime(std::optional<qint64>& into, const QString& value, bool endOfDay)
@@ -187,7 +191,7 @@ const OptionRow kOptions[] = {
          return r.o.language.isEmpty() ? Texts::tr("语言“%1”无效，应为 zh_CN（中文）或 en（English）。").arg(v)
                                        : QString();
      }},
-    {"-o", "--output", true, only(Command::Copy, Command::Components, Command::ArchiveExport),
+    {"-o", "--output", true, only(Command::Copy, Command::Components, Command::ArchiveExport, Command::Report),
      [](Reading& r, const QString& v) {
          r.o.output = v;
          return v.isEmpty() ? Texts::tr("-o 需要输出文件名，或 - 表示标准输出。") : QString();
@@ -198,9 +202,9 @@ const OptionRow kOptions[] = {
      [](Reading& r, const QString&) { r.o.yes = true; return QString(); }},
     {"--no-archive", nullptr, false, only(Command::Copy),
      [](Reading& r, const QString&) { r.o.noArchive = true; return QString(); }},
-    {"--from", nullptr, true, only(Command::ArchiveExport, Command::ArchiveAssign),
+    {"--from", nullptr, true, only(Command::ArchiveExport, Command::ArchiveAssign, Command::Report),
      [](Reading& r, const QString& v) { return takeTime(r.o.from, v, false); }},
-    {"--to", nullptr, true, only(Command::ArchiveExport),
+    {"--to", nullptr, true, only(Command::ArchiveExport, Command::Report),
      [](Reading& r, const QString& v) { return takeTime(r.o.to, v, true); }},
     {"--instrument", nullptr, true, only(Command::Copy),
      [](Reading& r, const QString& v) {
@@ -219,12 +223,13 @@ const OptionRow kOptions[] = {
                           : Texts::tr("时间“%1”无效，应为 2026-12-07 或 2026-12-07 10:31:05 的形式。").arg(v);
      }},
     {"--site", nullptr, true,
-     only(Command::ArchiveGauges, Command::ArchiveExport, Command::ArchiveEvents, Command::ArchiveOverdue),
+     only(Command::ArchiveGauges, Command::ArchiveExport, Command::ArchiveEvents, Command::ArchiveOverdue,
+          Command::Report),
      [](Reading& r, const QString& v) {
          r.o.site = v.trimmed();
          return r.o.site.isEmpty() ? Texts::tr("--site 需要工程（监测项目）的名称。") : QString();
      }},
-    {"--gauge", nullptr, true, only(Command::ArchiveExport),
+    {"--gauge", nullptr, true, only(Command::ArchiveExport, Command::Report),
      [](Reading& r, const QString& v) {
          r.o.gauges << v.trimmed();
          return r.o.gauges.last().isEmpty() ? Texts::tr("--gauge 需要测点的名称。") : QString();
@@ -234,6 +239,25 @@ const OptionRow kOptions[] = {
           Command::ArchiveList, Command::ArchiveInstruments, Command::ArchiveGauges, Command::ArchiveEvents,
           Command::ArchiveOverdue),
      [](Reading& r, const QString&) { r.o.json = true; return QString(); }},
+    {"--last", nullptr, true, only(Command::Report),
+     [](Reading& r, const QString& v) {
+         r.o.lastDays = v.trimmed() == QLatin1String("7") ? 7 : v.trimmed() == QLatin1String("30") ? 30
+                                                                                                   : 0;
+         return r.o.lastDays ? QString() : Texts::tr("--last 的天数“%1”无效，应为 7 或 30。").arg(v);
+     }},
+    {"--month", nullptr, true, only(Command::Report),
+     [](Reading& r, const QString& v) {
+         r.o.month = QDate::fromString(v.trimmed() + QStringLiteral("-01"), QStringLiteral("yyyy-MM-dd"));
+         return r.o.month.isValid() ? QString() : Texts::tr("月份“%1”无效，应为 2026-12 的形式。").arg(v);
+     }},
+    {"--title", nullptr, true, only(Command::Report),
+     [](Reading& r, const QString& v) { r.o.title = v.trimmed(); return QString(); }},
+    {"--reader", nullptr, true, only(Command::Report),
+     [](Reading& r, const QString& v) { r.o.reader = v.trimmed(); return QString(); }},
+    {"--remarks", nullptr, true, only(Command::Report),
+     [](Reading& r, const QString& v) { r.o.remarks = v; return QString(); }},
+    {"--by-type", nullptr, false, only(Command::Report),
+     [](Reading& r, const QString&) { r.o.byType = true; return QString(); }},
 };
 
 // The output a command writes to: `missing` is the refusal when -o is left out ("": it may be),
@@ -361,6 +385,19 @@ const CommandRow kCommands[] = {
      [](Options& o, const QStringList& operands) { return levelFile(o, operands[0], true); }},
     {Command::ArchiveLevelsExport, "archive levels export", 1, 1, false,
      [](Options& o, const QStringList& operands) { return levelFile(o, operands[0], false); }},
+    {Command::Report, "report", 0, 0, false,
+     [](Options& o, const QStringList&) {
+         // One way of naming the period: --month, or --from (and --to), or --last (and --to).
+         if (o.month.isValid() && (o.from || o.to || o.lastDays))
+             return Texts::tr("--month 不能与 --from、--to 或 --last 同时使用。");
+         if (o.lastDays && o.from)
+             return Texts::tr("--last 不能与 --from 同时使用：用 --from 和 --to 指定起止时间。");
+         if (o.output.isEmpty())
+             return Texts::tr("report 需要用 -o 指定输出文件（.pdf、.ags 或 .csv）。");
+         return reportFormat(o.output) != ReportFormat::Unknown
+                  ? QString()
+                  : Texts::tr("report 的输出文件“%1”须以 .pdf、.ags 或 .csv 结尾。").arg(o.output);
+     }},
 };
 
 // "ports、partitions 和 files": the commands of a set, in the table's order.
@@ -441,6 +478,19 @@ OutputKind outputKind(const QString& output)
     }
     return OutputKind::Unknown;
 }
+
+ReportFormat reportFormat(const QString& output)
+{
+    if (output.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive))
+        return ReportFormat::Pdf;
+    if (output.endsWith(QLatin1String(".ags"), Qt::CaseInsensitive))
+        return ReportFormat::Ags;
+    if (output.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive))
+        return ReportFormat::Csv;
+    return ReportFormat::Unknown;
+}
+
+bool Options::needsWidgets() const { return command == Command::Report && reportFormat(output) == ReportFormat::Pdf; }
 
 bool Options::needsInstrument() const
 {
@@ -525,6 +575,14 @@ ParseResult parse(const QStringList& arguments)
         return fail(Texts::tr("--site 和 --gauge 按测点选择记录，不能同时给出分区或元件编号。"));
     if (o.from && o.to && *o.from > *o.to)
         return fail(Texts::tr("--from 晚于 --to。"));
+    // The report's period is on the PC's clock, as the report prints its times; the other
+    // commands' ranges are on the readout's.
+    if (o.command == Command::Report) {
+        if (o.from)
+            o.from = onPcClock(*o.from);
+        if (o.to)
+            o.to = onPcClock(*o.to);
+    }
     // A copy's JSON goes to standard output beside its file; CSV there leaves it no room.
     if (o.json && o.command == Command::Copy && outputKind(o.output) == OutputKind::CsvToStdout)
         return fail(Texts::tr("--json 与 -o - 不能同时使用：CSV 已占用标准输出。"));
@@ -662,6 +720,30 @@ QString helpText()
                      "                           result (with the verdict) goes to standard output. --json also for\n"
                      "                           archive events and archive overdue.\n"
                      "\n") +
+           Texts::tr("  report [--site S] [--gauge G]... [期间] -o OUT [--title T] [--reader NAME] [--remarks TEXT]\n"
+                     "         [--by-type]\n"
+                     "                           监测报告：各测点的最新值、期间变化和累计变化、速率、状态、趋势图，期间的状态\n"
+                     "                           变化与确认、质量标记、屏蔽、逾期未测的测点和所用的标定版本。OUT 以 .pdf\n"
+                     "                           结尾写成 PDF，.ags 写成 AGS4，.csv 写成每个读数一行的 CSV。报告的语言为\n"
+                     "                           --lang 的语言。不给 --site 和 --gauge 时报告全部测点。\n"
+                     "                           The monitoring report of site S (or gauges G; all without) as .pdf,\n"
+                     "                           .ags (AGS4) or .csv (a row per reading), in the language of --lang.\n"
+                     "                  期间 Period（只能用一种 one of）：\n"
+                     "                    --last 7|30   截至 --to（默认现在）的最近 7 或 30 天；什么都不给时为 --last 7。\n"
+                     "                                  The last 7 or 30 days up to --to (default now); the default.\n"
+                     "                    --month YYYY-MM 该月（本机时区）。That month (the PC's time zone).\n"
+                     "                    --from T [--to T] 从 T 到 T（默认到现在）；T 为本机时钟的 2026-12-07（到 --to 日\n"
+                     "                                  的末尾）或 \"2026-12-07 10:31:05\"。From T to T (default now), the\n"
+                     "                                  PC's clock; a date alone for --to means its whole day.\n"
+                     "                  --title、--reader、--remarks：报告的标题、读数及制表人（默认为本机用户）、备注；\n"
+                     "                  --by-type：同一类型的测点画在同一张趋势图中。Title, who made it (default\n"
+                     "                  the PC's user), remarks; --by-type: one plot per gauge type.\n"
+                     "                  报告只在完整写好后出现；失败或中止时原有文件保持不变。退出码：0 已写好，2 用法错误\n"
+                     "                  或工程、测点未知，6 无法写入，7 被 SIGINT/SIGTERM 中止，8 档案无法读取。\n"
+                     "                  The file appears only once written whole; a failure or a stop keeps an\n"
+                     "                  earlier one. Exit 0 written, 2 usage or an unknown site or gauge, 6 not\n"
+                     "                  written, 7 stopped, 8 the archive cannot be read.\n"
+                     "\n") +
            Texts::tr("选项 Options:\n"
                      "  --port NAME       串口名 COMn（与窗口列表相同）或设备路径（如 /dev/ttyUSB0）；\n"
                      "                    默认为列表中的第一个串口。Port COMn as listed, or a device path;\n"
@@ -678,8 +760,8 @@ QString helpText()
                      "                    within 1 s after a reply ended proves it was cut (exit 7): raise this value.\n"
                      "  --settle-ms MS    打开串口后等待多少毫秒再发送命令，默认 100。\n"
                      "                    Wait this long after opening the port before sending (default 100 ms).\n"
-                     "  -o, --output OUT  copy、components 和 archive export 的输出文件。\n"
-                     "                    Output of copy, components and archive export.\n"
+                     "  -o, --output OUT  copy、components、archive export 和 report 的输出文件。\n"
+                     "                    Output of copy, components, archive export and report.\n"
                      "  --no-archive      copy 的记录不存入档案（默认每次完整的拷贝都存入档案，与窗口相同）。\n"
                      "                    Do not keep copy's records in the archive (kept by default, as the window does).\n"
                      "  --archive FILE    档案数据库文件，默认在用户数据文件夹中（与窗口共用）。\n"
@@ -707,8 +789,8 @@ QString helpText()
                      "                    remembered for the port's device, else the default; with none the copy\n"
                      "                    is refused (exit 9, nothing sent). Add readouts with archive instruments add.\n"
                      "  --zone Z          archive instruments add 的时区。Time zone of a new readout.\n"
-                     "  --site S          archive gauges、archive export：只取工程 S 的测点。Only site S's gauges.\n"
-                     "  --gauge G         archive export：只导出测点 G（可多次给出）。Only gauge G (repeatable).\n"
+                     "  --site S          archive gauges、archive export、report：只取工程 S 的测点。Only site S's gauges.\n"
+                     "  --gauge G         archive export、report：只取测点 G（可多次给出）。Only gauge G (repeatable).\n"
                      "  --from T          archive assign：指定自何时起（仪器时钟）。From when (the readout's clock).\n"
                      "  --json            也用于 archive list、archive instruments 和 archive gauges。\n"
                      "                    Also for archive list, archive instruments and archive gauges.\n"

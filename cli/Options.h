@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDate>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -48,6 +49,7 @@ enum class Command {
     ArchiveOverdue,           // archive overdue [--site S]: the gauges not read within their interval
     ArchiveLevelsImport,      // archive levels import FILE: the trigger level table
     ArchiveLevelsExport,      // archive levels export FILE
+    Report,                   // report [--site S] [--gauge G]... [period] -o OUT: the monitoring report
 };
 
 // Where a grid goes, decided by the output's name.
@@ -61,31 +63,48 @@ enum class OutputKind {
 };
 OutputKind outputKind(const QString& output);
 
+// The file a report is written as, decided by the output's suffix (of any case).
+enum class ReportFormat {
+    Pdf,
+    Ags,
+    Csv,
+    Unknown
+};
+ReportFormat reportFormat(const QString& output);
+
 struct Options {
     Command command = Command::Help;
-    QString partition;              // X: one letter A..J
-    QString file;                   // copy: the file of the partition ("" = the whole partition)
-    QString output;                 // -o: a path ending .csv or .xls, or "-" for CSV on standard output
-    QString list;                   // write-components: a workbook, a text file, or "-" for standard input
-    QString name;                   // new-file: the name as typed
-    bool dataOnly = false;          // delete --data: the records only, the file names stay
-    bool yes = false;               // delete: the operator's consent, given in advance
-    bool noArchive = false;         // copy: do not keep the records in the archive
-    bool log = false;               // write the support log, as the window does
-    QString archivePath;            // --archive: the archive's file ("" = the user's data folder)
-    QStringList codes;              // archive export: the components ("" = all of the partition)
-    std::optional<qint64> from, to; // archive export: the time range; archive assign: from (instrument time)
-    QString instrument;             // --instrument: the readout a copy is archived under ("" = the port's, else the default)
-    QString readout;                // archive instruments add/rename/default, archive assign: the readout named
-    QString newName;                // archive instruments rename: the readout's new name
-    bool clearDefault = false;      // archive instruments default -: forget the default
-    QString zone;                   // --zone: a new readout's clock's time zone ("" = the PC's)
-    QString site;                   // --site: archive gauges, archive export, archive events, archive overdue
-    QStringList gauges;             // --gauge: archive export (several allowed); archive assign: the one gauge
-    QString code;                   // archive assign: the slot's code
-    QString registerFile;           // archive register import/export: .csv or .xlsx
-    QString levelFile;              // archive levels import/export: .csv or .xlsx
-    std::optional<qint64> since;    // archive events --since: a UTC instant, typed in the PC's clock
+    QString partition;      // X: one letter A..J
+    QString file;           // copy: the file of the partition ("" = the whole partition)
+    QString output;         // -o: a path ending .csv or .xls, or "-" for CSV on standard output
+    QString list;           // write-components: a workbook, a text file, or "-" for standard input
+    QString name;           // new-file: the name as typed
+    bool dataOnly = false;  // delete --data: the records only, the file names stay
+    bool yes = false;       // delete: the operator's consent, given in advance
+    bool noArchive = false; // copy: do not keep the records in the archive
+    bool log = false;       // write the support log, as the window does
+    QString archivePath;    // --archive: the archive's file ("" = the user's data folder)
+    QStringList codes;      // archive export: the components ("" = all of the partition)
+    // archive export: the time range; archive assign: from (instrument time, as if UTC). report:
+    // its period's ends, UTC instants typed on the PC's clock.
+    std::optional<qint64> from, to;
+    QString instrument;          // --instrument: the readout a copy is archived under ("" = the port's, else the default)
+    QString readout;             // archive instruments add/rename/default, archive assign: the readout named
+    QString newName;             // archive instruments rename: the readout's new name
+    bool clearDefault = false;   // archive instruments default -: forget the default
+    QString zone;                // --zone: a new readout's clock's time zone ("" = the PC's)
+    QString site;                // --site: archive gauges, archive export, archive events, archive overdue
+    QStringList gauges;          // --gauge: archive export (several allowed); archive assign: the one gauge
+    QString code;                // archive assign: the slot's code
+    QString registerFile;        // archive register import/export: .csv or .xlsx
+    QString levelFile;           // archive levels import/export: .csv or .xlsx
+    std::optional<qint64> since; // archive events --since: a UTC instant, typed in the PC's clock
+    int lastDays = 0;            // report --last: 7 or 30 days up to --to (or now); 0 when not given
+    QDate month;                 // report --month: its first day (invalid when not given)
+    QString title;               // report --title ("" = the report's own)
+    QString reader;              // report --reader: who read and made it ("" = the PC's user)
+    QString remarks;             // report --remarks
+    bool byType = false;         // report --by-type: a plot per gauge type instead of per gauge
 
     QString port; // "COMn" as the window lists it, or a device path; "" = first listed
     int baud = 9600;
@@ -102,6 +121,8 @@ struct Options {
     bool needsInstrument() const;
     // The link's settings string, e.g. "9600,N,8,1".
     QString settings() const;
+    // Whether the run draws widgets (a report written as a PDF): it needs a QApplication.
+    bool needsWidgets() const;
 };
 
 struct ParseResult {

@@ -5,6 +5,8 @@
 #include <QCoreApplication>
 #include <QLocale>
 
+#include <algorithm>
+
 namespace cli {
 
 namespace {
@@ -39,6 +41,22 @@ QString rowsLine(int done, int total, qint64 elapsedMs, int barWidth)
         .arg(seconds(elapsedMs));
 }
 
+QString stepsLine(const QString& what, qint64 done, qint64 total, qint64 elapsedMs, int barWidth)
+{
+    const qint64 safeTotal = std::max<qint64>(total, 1);
+    const qint64 clamped = std::clamp<qint64>(done, 0, safeTotal);
+    const int filled = int(clamped * barWidth / safeTotal);
+    const int percent = int(clamped * 100 / safeTotal);
+    //: a progress bar, its percentage, what is being done, steps done of all steps, seconds
+    return QCoreApplication::translate("cli::Progress", "[%1%2] %3% %4 %5/%6，用时 %7 秒")
+        .arg(QString(filled, QLatin1Char('#')), QString(barWidth - filled, QLatin1Char('-')))
+        .arg(percent, 3)
+        .arg(what)
+        .arg(clamped)
+        .arg(total)
+        .arg(seconds(elapsedMs));
+}
+
 Progress::Progress(Console& console) : m_console(console) {}
 
 void Progress::transfer(qint64 bytes, qint64 elapsedMs) { m_console.progress(transferLine(bytes, elapsedMs)); }
@@ -65,6 +83,17 @@ void Progress::rowDone()
     m_console.progress(rowsLine(m_done, m_total, m_rowsClock.elapsed()));
 }
 
-void Progress::end() { m_console.endProgress(); }
+void Progress::steps(const QString& what, qint64 done, qint64 total)
+{
+    if (!m_stepsClock.isValid())
+        m_stepsClock.start();
+    m_console.progress(stepsLine(what, done, total, m_stepsClock.elapsed()));
+}
+
+void Progress::end()
+{
+    m_console.endProgress();
+    m_stepsClock.invalidate();
+}
 
 } // namespace cli

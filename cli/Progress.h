@@ -14,6 +14,9 @@ class Console;
 // The texts, for any front end.
 QString transferLine(qint64 bytes, qint64 elapsedMs);
 QString rowsLine(int done, int total, qint64 elapsedMs, int barWidth = 24);
+// A job of its own steps (a report: gathering, then writing): what it is doing, a bar and a
+// percentage.
+QString stepsLine(const QString& what, qint64 done, qint64 total, qint64 elapsedMs, int barWidth = 24);
 
 class Progress {
 public:
@@ -28,12 +31,16 @@ public:
     void startRows(int total);
     void rowDone();
 
+    // A job's steps (stepsLine), timed from the first call after start or end.
+    void steps(const QString& what, qint64 done, qint64 total);
+
     // Ends the line, whatever it shows.
     void end();
 
 private:
     Console& m_console;
     QElapsedTimer m_rowsClock;
+    QElapsedTimer m_stepsClock;
     int m_total = 0;
     int m_done = 0;
 };

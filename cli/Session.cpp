@@ -125,6 +125,10 @@ int Session::run()
 {
     if (m_o.command == Command::Ports)
         return listPorts();
+    // A year of readings takes a while to gather: a folder that is not there is said first.
+    if (m_o.command == Command::Report)
+        if (const int code = checkOutput(); code != Success)
+            return code;
     if (ArchiveCommands::handles(m_o.command))
         return ArchiveCommands(m_o, m_s.console, m_s.stopRequested).run();
 
@@ -711,7 +715,7 @@ int Session::checkOutput() const
         m_s.console.reportOutFailure(true);
         return SaveFailed;
     }
-    if (kind != OutputKind::Csv && kind != OutputKind::Xls && kind != OutputKind::Xlsx)
+    if (kind != OutputKind::Csv && kind != OutputKind::Xls && kind != OutputKind::Xlsx && m_o.command != Command::Report)
         return Success;
     // A download may take hours: a folder that is not there is said before it starts.
     const QFileInfo target(m_o.output);

@@ -10,6 +10,7 @@
 #include "serial/Connection.h"
 #include "serial/PortDiscovery.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QFile>
 #include <QSocketNotifier>
@@ -64,6 +65,50 @@ bool standardOutputWasClosed()
 }
 #endif
 
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+QtMessageHandler previousHandler = nullptr;
+
+// Starting a platform looks for its settings in the standard folders, and Qt warns that
+// XDG_RUNTIME_DIR is not set, as it never is under cron: a warning in every cron job's mail about
+// a folder the report never uses. That one is left out; every other message goes on as before.
+void withoutRuntimeDirWarning(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (type == QtWarningMsg && message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set")))
+        return;
+    if (previousHandler)
+        previousHandler(type, context, message);
+    else
+        std::fprintf(stderr, "%s\n", qFormatLogMessage(type, context, message).toLocal8Bit().constData());
+}
+#endif
+
+// The application of this run. Only a report written as a PDF draws widgets (the trend plot is
+// drawn into its pages) and so needs a QApplication; every other command keeps QCoreApplication,
+// which needs no display and no platform plugin. The decision is made before any application
+// exists, from the same parse the run makes later.
+std::unique_ptr<QCoreApplication> makeApplication(int& argc, char* argv[])
+{
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const cli::ParseResult parsed = cli::parse(arguments);
+    if (!parsed.options || !parsed.options->needsWidgets())
+        return std::make_unique<QCoreApplication>(argc, argv);
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    // A cron job has no display, and a report needs none: the plot is drawn into the PDF, never
+    // shown. Offscreen also keeps the drawing at 96 dpi, whatever screen a desktop session has,
+    // and never fails on a display that is named but gone. QT_QPA_PLATFORM set says otherwise.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    previousHandler = qInstallMessageHandler(withoutRuntimeDirWarning);
+    auto application = std::make_unique<QApplication>(argc, argv);
+    qInstallMessageHandler(previousHandler);
+    return application;
+#else
+    return std::make_unique<QApplication>(argc, argv);
+#endif
+}
+
 // Every result goes to standard output: a run whose results could not all be written there
 // (a full disk, a closed descriptor, a reader that went away) has failed, whatever it did.
 int finished(cli::Console& console, int code)
@@ -81,7 +126,8 @@ int main(int argc, char* argv[])
 #ifndef Q_OS_WIN
     const bool outClosed = standardOutputWasClosed();
 #endif
-    QCoreApplication app(argc, argv);
+    const std::unique_ptr<QCoreApplication> application = makeApplication(argc, argv);
+    QCoreApplication& app = *application;
 #ifndef Q_OS_WIN
     // A reader that goes away (| head) makes a write fail with EPIPE instead of ending the
     // program in the middle of a copy: the copy is still saved and archived, and the exit code

@@ -4092,6 +4092,180 @@ gauge; when it cannot be read the records are archived all the same and standard
      reading was flagged
 </translation>
         </message>
+        <message>
+            <source>--last 的天数“%1”无效，应为 7 或 30。</source>
+            <translation>Days of --last “%1” are not valid: 7 or 30.</translation>
+        </message>
+        <message>
+            <source>月份“%1”无效，应为 2026-12 的形式。</source>
+            <translation>Month “%1” is not valid: write it as 2026-12.</translation>
+        </message>
+        <message>
+            <source>--month 不能与 --from、--to 或 --last 同时使用。</source>
+            <translation>--month cannot be used with --from, --to or --last.</translation>
+        </message>
+        <message>
+            <source>--last 不能与 --from 同时使用：用 --from 和 --to 指定起止时间。</source>
+            <translation>--last cannot be used with --from: give the period's ends with --from and --to.</translation>
+        </message>
+        <message>
+            <source>report 需要用 -o 指定输出文件（.pdf、.ags 或 .csv）。</source>
+            <translation>report needs its output file with -o (.pdf, .ags or .csv).</translation>
+        </message>
+        <message>
+            <source>report 的输出文件“%1”须以 .pdf、.ags 或 .csv 结尾。</source>
+            <translation>The output file “%1” of report must end in .pdf, .ags or .csv.</translation>
+        </message>
+        <message>
+            <source>  report [--site S] [--gauge G]... [期间] -o OUT [--title T] [--reader NAME] [--remarks TEXT]
+         [--by-type]
+                           监测报告：各测点的最新值、期间变化和累计变化、速率、状态、趋势图，期间的状态
+                           变化与确认、质量标记、屏蔽、逾期未测的测点和所用的标定版本。OUT 以 .pdf
+                           结尾写成 PDF，.ags 写成 AGS4，.csv 写成每个读数一行的 CSV。报告的语言为
+                           --lang 的语言。不给 --site 和 --gauge 时报告全部测点。
+                           The monitoring report of site S (or gauges G; all without) as .pdf,
+                           .ags (AGS4) or .csv (a row per reading), in the language of --lang.
+                  期间 Period（只能用一种 one of）：
+                    --last 7|30   截至 --to（默认现在）的最近 7 或 30 天；什么都不给时为 --last 7。
+                                  The last 7 or 30 days up to --to (default now); the default.
+                    --month YYYY-MM 该月（本机时区）。That month (the PC's time zone).
+                    --from T [--to T] 从 T 到 T（默认到现在）；T 为本机时钟的 2026-12-07（到 --to 日
+                                  的末尾）或 "2026-12-07 10:31:05"。From T to T (default now), the
+                                  PC's clock; a date alone for --to means its whole day.
+                  --title、--reader、--remarks：报告的标题、读数及制表人（默认为本机用户）、备注；
+                  --by-type：同一类型的测点画在同一张趋势图中。Title, who made it (default
+                  the PC's user), remarks; --by-type: one plot per gauge type.
+                  报告只在完整写好后出现；失败或中止时原有文件保持不变。退出码：0 已写好，2 用法错误
+                  或工程、测点未知，6 无法写入，7 被 SIGINT/SIGTERM 中止，8 档案无法读取。
+                  The file appears only once written whole; a failure or a stop keeps an
+                  earlier one. Exit 0 written, 2 usage or an unknown site or gauge, 6 not
+                  written, 7 stopped, 8 the archive cannot be read.
+
+</source>
+            <translation>  report [--site S] [--gauge G]... [PERIOD] -o OUT [--title T] [--reader NAME] [--remarks TEXT]
+         [--by-type]
+                           The monitoring report: each gauge's latest value, change over the
+                           period and since its baseline, rate, status and trend plot; the
+                           period's events and acknowledgements, quality flags, masks, the
+                           overdue gauges and the calibration versions used. Of site S (or
+                           gauges G; all without), as .pdf, .ags (AGS4) or .csv (a row per
+                           reading), in the language of --lang.
+                  PERIOD (one of):
+                    --last 7|30   The last 7 or 30 days up to --to (default now); without any
+                                  period, --last 7.
+                    --month YYYY-MM That month (the PC's time zone).
+                    --from T [--to T] From T to T (default now), on the PC's clock: 2026-12-07
+                                  (as --to, its whole day) or "2026-12-07 10:31:05".
+                  --title, --reader, --remarks: the report's title, who read and made it
+                  (default the PC's user), remarks; --by-type: one plot per gauge type.
+                  The file appears only once written whole; a failure or a stop keeps an
+                  earlier one. Exit 0 written, 2 a usage error or an unknown site or gauge,
+                  6 not written, 7 stopped by SIGINT/SIGTERM, 8 the archive cannot be read.
+
+</translation>
+        </message>
+        <message>
+            <source>选项 Options:
+  --port NAME       串口名 COMn（与窗口列表相同）或设备路径（如 /dev/ttyUSB0）；
+                    默认为列表中的第一个串口。Port COMn as listed, or a device path;
+                    default: the first port listed.
+  --baud N          波特率，默认 9600。Baud rate (default 9600).
+  --parity P        校验位 None、Odd、Even、Mark（或 Space），默认 None。Parity (default None).
+  --stop-bits S     停止位 1 或 2（或 1.5），默认 1。Stop bits (default 1).
+  --timeout SEC     等待仪器开始应答的秒数，默认 5；元件编号写入时为每行的等待时间。
+                    Seconds the instrument may take to begin a reply (default 5); for a
+                    component write, the wait for each row.
+  --quiet-ms MS     仪器的回答在线路静默这么多毫秒后才算结束，默认 200。回答中途停顿更久的
+                    仪器需要加大此值；回答结束后 1 秒内又收到数据即说明回答被截断（退出码 7）。
+                    A reply ends after the line has been quiet this long (default 200 ms). Input
+                    within 1 s after a reply ended proves it was cut (exit 7): raise this value.
+  --settle-ms MS    打开串口后等待多少毫秒再发送命令，默认 100。
+                    Wait this long after opening the port before sending (default 100 ms).
+  -o, --output OUT  copy、components、archive export 和 report 的输出文件。
+                    Output of copy, components, archive export and report.
+  --no-archive      copy 的记录不存入档案（默认每次完整的拷贝都存入档案，与窗口相同）。
+                    Do not keep copy's records in the archive (kept by default, as the window does).
+  --archive FILE    档案数据库文件，默认在用户数据文件夹中（与窗口共用）。
+                    The archive database (default: the user's data folder, shared with the window).
+  --log             把连接、命令、应答大小和用时、提示与错误写入支持日志（与窗口共用，
+                    在用户数据文件夹的 Varnok/logs 中；不含记录本身）。
+                    Write the support log shared with the window (Varnok/logs in the user's
+                    data folder): connections, commands, reply sizes and times, messages
+                    and errors, never the records.
+  --json            以 JSON 输出列表（ports、partitions、files、components）。
+                    Listings as JSON, for programs.
+  --quiet, -q       不显示进度和成功提示；错误仍写到标准错误。
+                    No progress and no success messages; errors still go to standard error.
+  --lang CODE       界面语言：zh_CN（中文）或 en（English）；默认为窗口中选择的语言，否则为中文。
+                    Language of the messages: zh_CN or en; default: the one chosen in the
+                    window, else Chinese.
+  --help, -h        显示本说明。Show this text.
+  --version         显示版本。Show the version.
+
+</source>
+            <translation>Options:
+  --port NAME       Port COMn as the window lists it, or a device path (such as
+                    /dev/ttyUSB0); default: the first port listed.
+  --baud N          Baud rate (default 9600).
+  --parity P        Parity None, Odd, Even, Mark (or Space); default None.
+  --stop-bits S     Stop bits 1 or 2 (or 1.5); default 1.
+  --timeout SEC     Seconds the instrument may take to begin a reply (default 5); for a
+                    component write, the wait for each row.
+  --quiet-ms MS     A reply ends once the line has been quiet this long (default 200).
+                    Input within 1 s after a reply ended proves that it was cut (exit 7):
+                    for an instrument that pauses longer inside its replies, raise this.
+  --settle-ms MS    Wait this long after opening the port before the first command
+                    (default 100).
+  -o, --output OUT  Output of copy, components, archive export and report.
+  --no-archive      Keep copy's records out of the archive (by default every complete copy
+                    is archived, as in the window).
+  --archive FILE    The archive database (default: the user's data folder, shared with the
+                    window).
+  --log             Write the support log shared with the window (Varnok/logs in the user's
+                    data folder): connections, commands, reply sizes and times, messages
+                    and errors, never the records.
+  --json            Listings (ports, partitions, files, components) as JSON, for programs.
+  --quiet, -q       No progress and no success messages; errors still go to standard error.
+  --lang CODE       Language of the messages: zh_CN (Chinese) or en (English); default: the
+                    one chosen in the window, else Chinese.
+  --help, -h        Show this text.
+  --version         Show the version.
+
+</translation>
+        </message>
+        <message>
+            <source>仪器 Readouts:
+  --instrument NAME copy 的记录存档时所属的仪器。不给时用上次以此名称从同一串口设备拷贝时记住的
+                    仪器，再不然用默认仪器（archive instruments default）；都没有则拒绝存档
+                    （退出码 9，不发送任何命令）。仪器须先用 archive instruments add 添加。
+                    The readout copy's records are archived under; without it, the one
+                    remembered for the port's device, else the default; with none the copy
+                    is refused (exit 9, nothing sent). Add readouts with archive instruments add.
+  --zone Z          archive instruments add 的时区。Time zone of a new readout.
+  --site S          archive gauges、archive export、report：只取工程 S 的测点。Only site S's gauges.
+  --gauge G         archive export、report：只取测点 G（可多次给出）。Only gauge G (repeatable).
+  --from T          archive assign：指定自何时起（仪器时钟）。From when (the readout's clock).
+  --json            也用于 archive list、archive instruments 和 archive gauges。
+                    Also for archive list, archive instruments and archive gauges.
+每次拷贝后读取该分区的元件编号列表（DIRPART），以便记录归入正确的测点；读取失败时照常存档
+并在标准错误说明。A copy reads its partition's component list to file records by gauge.
+
+</source>
+            <translation>Readouts:
+  --instrument NAME The readout copy's records are archived under. Without it, the one
+                    remembered for the port's device from an earlier copy under this option,
+                    else the default (archive instruments default); with none the copy is
+                    refused (exit 9, nothing sent). Add readouts with archive instruments add.
+  --zone Z          The time zone of archive instruments add.
+  --site S          archive gauges, archive export, report: only the gauges of site S.
+  --gauge G         archive export, report: only gauge G (may be given several times).
+  --from T          archive assign: from when (the readout's clock).
+  --json            Also for archive list, archive instruments and archive gauges.
+After each copy the partition's component list (DIRPART) is read, so that records are filed by
+gauge; when it cannot be read the records are archived all the same and standard error says so.
+
+</translation>
+        </message>
     </context>
     <context>
         <name>cli::Progress</name>
@@ -4107,6 +4281,11 @@ gauge; when it cannot be read the records are archived all the same and standard
         <message>
             <source>接收完成：%1 字节，%2 字节/秒，用时 %3 秒</source>
             <translation>Received: %1 bytes, %2 bytes/s, %3 s</translation>
+        </message>
+        <message>
+            <source>[%1%2] %3% %4 %5/%6，用时 %7 秒</source>
+            <extracomment>a progress bar, its percentage, what is being done, steps done of all steps, seconds</extracomment>
+            <translation>[%1%2] %3% %4 %5/%6, %7 s elapsed</translation>
         </message>
     </context>
     <context>
@@ -4467,6 +4646,47 @@ gauge; when it cannot be read the records are archived all the same and standard
         <message>
             <source>原因不明</source>
             <translation>reason not known</translation>
+        </message>
+    </context>
+    <context>
+        <name>cli::ArchiveReport</name>
+        <message>
+            <source>档案“%1”不存在，报告未写入。</source>
+            <translation>The archive “%1” does not exist; no report was written.</translation>
+        </message>
+        <message>
+            <source>测点登记表中没有测点，报告未写入。</source>
+            <translation>The gauge register holds no gauges; no report was written.</translation>
+        </message>
+        <message>
+            <source>工程“%1”中没有测点，报告未写入。</source>
+            <translation>Site “%1” has no gauges; no report was written.</translation>
+        </message>
+        <message>
+            <source>报告的期间为空：结束时间早于开始时间。</source>
+            <translation>The report's period is empty: it ends before it begins.</translation>
+        </message>
+        <message>
+            <source>已中止：报告未写入，原有的文件保持不变。</source>
+            <translation>Stopped: the report was not written; an earlier file is kept as it was.</translation>
+        </message>
+        <message>
+            <source>正在收集数据</source>
+            <translation>Gathering the data</translation>
+        </message>
+        <message>
+            <source>正在写入报告</source>
+            <translation>Writing the report</translation>
+        </message>
+        <message>
+            <source>已写好报告 %1：%2 个测点，%3 页。</source>
+            <extracomment>%1 the file, %2 gauges, %3 pages</extracomment>
+            <translation>Wrote the report %1: %2 gauges, %3 pages.</translation>
+        </message>
+        <message>
+            <source>已写好报告 %1：%2 个测点。</source>
+            <extracomment>%1 the file, %2 gauges</extracomment>
+            <translation>Wrote the report %1: %2 gauges.</translation>
         </message>
     </context>
 </TS>

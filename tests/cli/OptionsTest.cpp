@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <map>
 
 using namespace cli;
@@ -208,6 +209,7 @@ QStringList plainLine(Command command)
     case Command::ArchiveOverdue: return {"archive", "overdue"};
     case Command::ArchiveLevelsImport: return {"archive", "levels", "import", "levels.xlsx"};
     case Command::ArchiveLevelsExport: return {"archive", "levels", "export", "levels.csv"};
+    case Command::Report: return {"report", "-o", "week.pdf"};
     default: return {};
     }
 }
@@ -215,17 +217,24 @@ QStringList plainLine(Command command)
 // Which commands take each option, as --help and the README say; options left out are taken by
 // every command. A value that the option accepts, for the valued ones.
 const std::map<QString, QList<Command>> kOnlyWith = {
-    {"-o", {Command::Copy, Command::Components, Command::ArchiveExport}},
+    {"-o", {Command::Copy, Command::Components, Command::ArchiveExport, Command::Report}},
     {"--data", {Command::Delete}},
     {"--yes", {Command::Delete}},
     {"--no-archive", {Command::Copy}},
-    {"--from", {Command::ArchiveExport, Command::ArchiveAssign}},
-    {"--to", {Command::ArchiveExport}},
+    {"--from", {Command::ArchiveExport, Command::ArchiveAssign, Command::Report}},
+    {"--to", {Command::ArchiveExport, Command::Report}},
     {"--instrument", {Command::Copy}},
     {"--zone", {Command::ArchiveInstrumentAdd}},
-    {"--site", {Command::ArchiveGauges, Command::ArchiveExport, Command::ArchiveEvents, Command::ArchiveOverdue}},
+    {"--site",
+     {Command::ArchiveGauges, Command::ArchiveExport, Command::ArchiveEvents, Command::ArchiveOverdue, Command::Report}},
     {"--since", {Command::ArchiveEvents}},
-    {"--gauge", {Command::ArchiveExport}},
+    {"--gauge", {Command::ArchiveExport, Command::Report}},
+    {"--last", {Command::Report}},
+    {"--month", {Command::Report}},
+    {"--title", {Command::Report}},
+    {"--reader", {Command::Report}},
+    {"--remarks", {Command::Report}},
+    {"--by-type", {Command::Report}},
     {"--json",
      {Command::Ports, Command::Partitions, Command::Files, Command::Copy, Command::Components, Command::ArchiveList,
       Command::ArchiveInstruments, Command::ArchiveGauges, Command::ArchiveEvents, Command::ArchiveOverdue}},
@@ -248,6 +257,11 @@ const std::map<QString, QString> kGoodValue = {
     {"--site", "大坝"},
     {"--gauge", "QRVA000001"},
     {"--since", "2026-12-01 08:00"},
+    {"--last", "30"},
+    {"--month", "2026-11"},
+    {"--title", "北坝周报"},
+    {"--reader", "王工"},
+    {"--remarks", "闸门检修后"},
 };
 
 } // namespace
@@ -255,7 +269,7 @@ const std::map<QString, QString> kGoodValue = {
 TEST(CliOptions, EveryOptionIsAcceptedExactlyByTheCommandsThatTakeIt)
 {
     const QList<CommandSpelling> commands = commandSpellings();
-    ASSERT_EQ(commands.size(), 23);
+    ASSERT_EQ(commands.size(), 24);
     for (const OptionSpelling& option : optionSpellings()) {
         SCOPED_TRACE(option.name.toStdString());
         QStringList given{option.name};
@@ -299,7 +313,7 @@ TEST(CliOptions, TheOnlyWithRefusalNamesTheCommandsThatTakeTheOption)
     EXPECT_EQ(onlyWithText("--json"), "--json 只能用于 ports、partitions、files、copy、components、archive list、"
                                       "archive instruments、archive gauges、archive events 和 archive overdue。");
     EXPECT_EQ(onlyWithText("--since"), "--since 只能用于 archive events。");
-    EXPECT_EQ(onlyWithText("-o"), "-o 只能用于 copy、components 和 archive export。");
+    EXPECT_EQ(onlyWithText("-o"), "-o 只能用于 copy、components、archive export 和 report。");
     EXPECT_EQ(onlyWithText("--output"), onlyWithText("-o"));
     // the same refusal whichever command is used
     EXPECT_EQ(refused({"new-file", "A", "N", "--json"}), refused({"archive", "check", "--json"}));
@@ -435,4 +449,80 @@ TEST(CliOptions, TheLevelAndEventCommandsTakeTheirOperandsAndOptions)
     for (const char* word : {"archive events [--since T] [--site S]", "archive overdue [--site S]",
                              "archive levels import FILE", "archive levels export FILE"})
         EXPECT_TRUE(help.contains(QString::fromUtf8(word))) << word;
+}
+
+TEST(CliOptions, TheReportTakesOnePeriodItsOutputAndItsTexts)
+{
+    Options o = ok({"report", "--site", "北坝", "--gauge", "P001", "--gauge", "P002", "-o", "week.PDF", "--title",
+                    " 周报 ", "--reader", "王工", "--remarks", " 闸门检修后 ", "--by-type"});
+    EXPECT_EQ(o.command, Command::Report);
+    EXPECT_EQ(o.site, "北坝");
+    EXPECT_EQ(o.gauges, QStringList({"P001", "P002"}));
+    EXPECT_EQ(reportFormat(o.output), ReportFormat::Pdf);
+    EXPECT_TRUE(o.needsWidgets());
+    EXPECT_EQ(o.title, "周报");
+    EXPECT_EQ(o.reader, "王工");
+    EXPECT_EQ(o.remarks, " 闸门检修后 "); // as typed
+    EXPECT_TRUE(o.byType);
+    // No period: the default, the last 7 days up to now.
+    EXPECT_EQ(o.lastDays, 0);
+    EXPECT_FALSE(o.month.isValid());
+    EXPECT_FALSE(o.from || o.to);
+
+    // Only a PDF draws widgets; AGS4 and CSV, and every other command, need no QApplication.
+    EXPECT_EQ(reportFormat("a.ags"), ReportFormat::Ags);
+    EXPECT_FALSE(ok({"report", "-o", "a.Ags"}).needsWidgets());
+    EXPECT_FALSE(ok({"report", "-o", "a.csv"}).needsWidgets());
+    EXPECT_FALSE(ok({"archive", "export", "-o", "a.pdf.csv"}).needsWidgets());
+    EXPECT_FALSE(ok({"ports"}).needsWidgets());
+
+    EXPECT_EQ(ok({"report", "--last", "30", "-o", "a.csv"}).lastDays, 30);
+    EXPECT_EQ(ok({"report", "--last", "7", "--to", "2026-11-30", "-o", "a.csv"}).lastDays, 7);
+    EXPECT_EQ(ok({"report", "--month", "2026-02", "-o", "a.csv"}).month, QDate(2026, 2, 1));
+    EXPECT_TRUE(refused({"report", "--last", "14", "-o", "a.csv"}).contains("7 或 30"));
+    EXPECT_TRUE(refused({"report", "--month", "2026-13", "-o", "a.csv"}).contains("2026-13"));
+    EXPECT_TRUE(refused({"report", "--month", "11/2026", "-o", "a.csv"}).contains("11/2026"));
+
+    // One way of naming the period.
+    EXPECT_TRUE(refused({"report", "--month", "2026-11", "--from", "2026-11-01", "-o", "a.csv"}).contains("--month"));
+    EXPECT_TRUE(refused({"report", "--month", "2026-11", "--to", "2026-11-30", "-o", "a.csv"}).contains("--month"));
+    EXPECT_TRUE(refused({"report", "--month", "2026-11", "--last", "7", "-o", "a.csv"}).contains("--month"));
+    EXPECT_TRUE(refused({"report", "--last", "7", "--from", "2026-11-01", "-o", "a.csv"}).contains("--last"));
+    refused({"report", "--from", "2026-11-30", "--to", "2026-11-01", "-o", "a.csv"});
+
+    // The output: required, and one of the three suffixes.
+    EXPECT_TRUE(refused({"report"}).contains("-o"));
+    for (const char* output : {"week.txt", "week.xlsx", "week", "-"})
+        EXPECT_TRUE(refused({"report", "-o", output}).contains(".pdf、.ags 或 .csv")) << output;
+    EXPECT_EQ(refused({"report", "-o", "a.pdf", "--json"}), onlyWithText("--json"));
+    EXPECT_EQ(refused({"archive", "export", "-o", "a.csv", "--last", "7"}), onlyWithText("--last"));
+    EXPECT_EQ(refused({"report", "x", "-o", "a.pdf"}), "命令 report 的参数个数不对。");
+
+    const QString help = helpText();
+    for (const char* word : {"report [--site S] [--gauge G]...", "--last 7|30", "--month YYYY-MM", "--from T [--to T]",
+                             "--by-type"})
+        EXPECT_TRUE(help.contains(QString::fromUtf8(word))) << word;
+}
+
+TEST(CliOptions, TheReportsPeriodIsOnThePcsClock)
+{
+    // Unlike archive export's range (the readout's clock, kept as if UTC), a report prints the
+    // PC's clock, and its period is typed on it: eight hours east, midnight is 16:00 UTC before.
+    const QByteArray zone = qgetenv("TZ");
+    qputenv("TZ", "Asia/Shanghai");
+    tzset();
+    const Options r = ok({"report", "--from", "2026-11-01", "--to", "2026-11-30", "-o", "a.csv"});
+    const Options e = ok({"archive", "export", "--from", "2026-11-01", "--to", "2026-11-30", "-o", "a.csv"});
+    const qint64 midnightUtc = QDateTime(QDate(2026, 11, 1), QTime(0, 0), Qt::UTC).toSecsSinceEpoch();
+    EXPECT_EQ(*e.from, midnightUtc);
+    EXPECT_EQ(*r.from, midnightUtc - 8 * 3600);
+    // a date alone as --to is its last second
+    EXPECT_EQ(*r.to, QDateTime(QDate(2026, 11, 30), QTime(23, 59, 59), Qt::UTC).toSecsSinceEpoch() - 8 * 3600);
+    EXPECT_EQ(*ok({"report", "--to", "2026-11-30 12:00", "-o", "a.csv"}).to,
+              QDateTime(QDate(2026, 11, 30), QTime(4, 0), Qt::UTC).toSecsSinceEpoch());
+    if (zone.isNull())
+        qunsetenv("TZ");
+    else
+        qputenv("TZ", zone);
+    tzset();
 }

@@ -24,6 +24,14 @@ TEST(CliProgress, RowsShowABarAndAPercentage)
     EXPECT_EQ(rowsLine(5, 3, 0, 8), "[########] 100% 3/3 行，用时 0.0 秒"); // never past the end
 }
 
+TEST(CliProgress, StepsShowWhatABarAndAPercentage)
+{
+    EXPECT_EQ(stepsLine("正在收集数据", 0, 200, 0, 8), "[--------]   0% 正在收集数据 0/200，用时 0.0 秒");
+    EXPECT_EQ(stepsLine("正在写入报告", 150, 200, 2500, 8), "[######--]  75% 正在写入报告 150/200，用时 2.5 秒");
+    EXPECT_EQ(stepsLine("x", 7, 3, 0, 8), "[########] 100% x 3/3，用时 0.0 秒"); // never past the end
+    EXPECT_EQ(stepsLine("x", 0, 0, 0, 8), "[--------]   0% x 0/0，用时 0.0 秒"); // nothing to do yet
+}
+
 namespace {
 // A console whose streams are temporary files, read back after use.
 struct Captured {
