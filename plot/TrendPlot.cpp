@@ -392,8 +392,18 @@ void TrendPlot::rebuildGraphs()
     m_noData->setVisible(empty);
 }
 
+void TrendPlot::setExtent(std::optional<std::pair<qint64, qint64>> extent)
+{
+    if (extent && extent->first > extent->second)
+        std::swap(extent->first, extent->second);
+    m_extent = extent;
+    showAll();
+}
+
 std::pair<double, double> TrendPlot::dataExtent() const
 {
+    if (m_extent)
+        return {double(m_extent->first), double(m_extent->second)};
     double first = std::numeric_limits<double>::infinity(), last = -first;
     for (const TrendSeries& s : m_series) {
         if (s.time.empty())

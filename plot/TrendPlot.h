@@ -69,6 +69,9 @@ public:
     // data (with a small margin) and no shorter than kMinimumSpan.
     void setTimeRange(qint64 from, qint64 to);
     void showAll();
+    // The span the plot shows all of, and zooms within, instead of its series' own (a report shows
+    // its period, also where the readings cover only part of it or none); nullopt: the series'.
+    void setExtent(std::optional<std::pair<qint64, qint64>> extent);
     std::pair<double, double> timeRange() const;
 
     // The time at pixel column x of this widget.
@@ -180,5 +183,6 @@ private:
     int m_columns = 0;
     bool m_limiting = false;
     bool m_showMasked = false;
+    std::optional<std::pair<qint64, qint64>> m_extent;
     Words m_words;
 };

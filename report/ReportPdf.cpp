@@ -595,6 +595,9 @@ private:
                        .rateLevels = t(QT_TRANSLATE_NOOP("Report", "%1 速率触发值：%2")),
                        .separator = t(QT_TRANSLATE_NOOP("Report", "；"))});
         plot.setTemperatureAxisShown(false);
+        // Every plot spans the period, on the PC's clock as the series are.
+        const auto onPcClock = [](qint64 utc) { return utc + QDateTime::fromSecsSinceEpoch(utc).offsetFromUtc(); };
+        plot.setExtent(std::pair(onPcClock(m_c.request.period.fromUtc), onPcClock(m_c.request.period.toUtc)));
         const qint64 total = qint64(m_c.gauges.size());
         qint64 done = 0;
         for (size_t k = 0; k < m_groups.size(); ++k) {

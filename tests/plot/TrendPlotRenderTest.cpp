@@ -200,3 +200,36 @@ TEST(TrendPlotRender, TheCallersWordsReplaceThePlotsOwn)
 }
 
 } // namespace
+
+TEST(TrendPlotRender, AnExtentIsShownWholeWhereTheReadingsCoverPartOfItOrNone)
+{
+    TrendPlot plot;
+    plot.resize(500, 300);
+    const qint64 from = kStart - 10 * 86'400, to = kStart + 60 * 86'400; // the readings: days 0..30
+    plot.setExtent(std::pair(from, to));
+    plot.setSeries({climbing()});
+    auto [low, high] = plot.timeRange();
+    EXPECT_LE(low, double(from));
+    EXPECT_GE(high, double(to));
+    EXPECT_LT(high - low, 1.1 * double(to - from)); // a small margin, not the data's span added
+
+    // A zoom stays within the extent, not within the readings.
+    plot.setTimeRange(kStart + 40 * 86'400, kStart + 50 * 86'400);
+    std::tie(low, high) = plot.timeRange();
+    EXPECT_DOUBLE_EQ(low, double(kStart + 40 * 86'400));
+    EXPECT_DOUBLE_EQ(high, double(kStart + 50 * 86'400));
+
+    // Without readings the period is shown, not the last day before now.
+    plot.setSeries({TrendSeries{.code = QStringLiteral("B002")}});
+    std::tie(low, high) = plot.timeRange();
+    EXPECT_LE(low, double(from));
+    EXPECT_GE(high, double(to));
+    EXPECT_LT(high, double(to + 10 * 86'400));
+
+    // Back to the readings' own span.
+    plot.setExtent(std::nullopt);
+    plot.setSeries({climbing()});
+    std::tie(low, high) = plot.timeRange();
+    EXPECT_GT(low, double(kStart - 86'400));
+    EXPECT_LT(high, double(kStart + 31 * 86'400));
+}
