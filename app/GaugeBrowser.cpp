@@ -1,5 +1,7 @@
 #include "app/GaugeBrowser.h"
 
+#include "plot/TrendLevels.h"
+
 #include <QCoreApplication>
 #include <map>
 
@@ -116,23 +118,6 @@ namespace {
 
 // The level version in force now, as the plot draws it: its Value and Change levels as bands
 // (when the values are in the levels' units), its rate levels in words.
-void addLevels(TrendSeries& s, const History::Trend& t)
-{
-    const LevelSet* set = History::levelSetAt(t.levelSets, kUntilNow);
-    for (int status = 0; status <= kMaxRank; ++status)
-        s.statusNames << statusName(set, status);
-    if (!set || !t.levelsApply)
-        return;
-    for (int i = 0; i < int(set->levels.size()); ++i) {
-        const TriggerLevel& l = set->levels[size_t(i)];
-        if (l.quantity == LevelQuantity::Rate)
-            s.rateLevels << levelText(*set, i, t.unit);
-        else
-            s.levels.push_back(TrendLevel{l.side == LevelSide::High, l.rank, l.quantity == LevelQuantity::Change, l.threshold});
-    }
-    s.baseline = History::baselineValue(t, *set);
-}
-
 } // namespace
 
 GaugeBrowser::Plotted GaugeBrowser::plot(const Archive& archive, const Pick& pick, bool engineering,
@@ -184,7 +169,9 @@ GaugeBrowser::Plotted GaugeBrowser::plot(const Archive& archive, const Pick& pic
         }
         s.origin.push_back(it->second);
     }
-    if (gauge)
-        addLevels(s, t);
+    if (gauge) {
+        const LevelSet* set = History::levelSetAt(t.levelSets, kUntilNow);
+        plot::applyLevelSet(s, set, t.levelsApply, t.unit, set ? History::baselineValue(t, *set) : NAN);
+    }
     return out;
 }

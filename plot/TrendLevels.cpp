@@ -1,5 +1,7 @@
 #include "plot/TrendLevels.h"
 
+#include "archive/Judgement.h"
+
 #include <algorithm>
 #include <limits>
 
@@ -69,6 +71,24 @@ std::vector<qsizetype> transitions(std::span<const std::uint8_t> status, std::sp
         before = status[i];
     }
     return out;
+}
+
+void applyLevelSet(TrendSeries& series, const archive::LevelSet* set, bool levelsApply, const QString& unit,
+                   double baseline, bool english)
+{
+    for (int status = 0; status <= archive::kMaxRank; ++status)
+        series.statusNames << archive::statusName(set, status, english);
+    if (!set || !levelsApply)
+        return;
+    for (int i = 0; i < int(set->levels.size()); ++i) {
+        const archive::TriggerLevel& l = set->levels[size_t(i)];
+        if (l.quantity == archive::LevelQuantity::Rate)
+            series.rateLevels << archive::levelText(*set, i, unit, english);
+        else
+            series.levels.push_back(TrendLevel{l.side == archive::LevelSide::High, l.rank,
+                                               l.quantity == archive::LevelQuantity::Change, l.threshold});
+    }
+    series.baseline = baseline;
 }
 
 } // namespace plot

@@ -2,14 +2,26 @@
 
 #include "plot/TrendSeries.h"
 
+#include <QString>
 #include <QtGlobal>
 #include <span>
 #include <vector>
 
 // What the trend plot draws of a series' trigger levels and judgements, without widgets.
+namespace archive {
+struct LevelSet;
+}
+
 namespace plot {
 
 inline constexpr int kMaxBandRank = 3;
+
+// Gives a series the level version `set` in force (nullptr: none): the names of its statuses in
+// the set's words (statusName); and, where `levelsApply` (the series is in the levels' units), its
+// Value and Change levels as bands, its Rate levels named for the legend (levelText in `unit`),
+// and `baseline`, the value its Change levels are measured from.
+void applyLevelSet(TrendSeries& series, const archive::LevelSet* set, bool levelsApply, const QString& unit,
+                   double baseline, bool english = false);
 
 // A stretch of values in which the status the levels of one side give is `rank`: from `low` to
 // `high` (either may be infinite).

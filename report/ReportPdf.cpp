@@ -2,6 +2,7 @@
 
 #include "export/ReplacingFile.h"
 #include "plot/StatusColours.h"
+#include "plot/TrendLevels.h"
 #include "plot/TrendPlot.h"
 #include "report/ReportTexts.h"
 
@@ -237,18 +238,7 @@ TrendSeries seriesOf(const GaugeReport& g, const Content& content, bool english)
     }
     const qint64 at = g.latestUtc != 0 ? g.latestUtc : content.request.period.toUtc;
     const archive::LevelSet* set = archive::History::levelSetAt(t.levelSets, at);
-    for (int status = 0; status <= archive::kMaxRank; ++status)
-        s.statusNames << archive::statusName(set, status, english);
-    if (set && t.levelsApply) {
-        for (int i = 0; i < int(set->levels.size()); ++i) {
-            const archive::TriggerLevel& l = set->levels[size_t(i)];
-            if (l.quantity == archive::LevelQuantity::Rate)
-                s.rateLevels << archive::levelText(*set, i, g.unit, english);
-            else
-                s.levels.push_back(TrendLevel{l.side == archive::LevelSide::High, l.rank, l.quantity == archive::LevelQuantity::Change, l.threshold});
-        }
-        s.baseline = g.baselineValue;
-    }
+    plot::applyLevelSet(s, set, t.levelsApply, g.unit, g.baselineValue, english);
     return s;
 }
 
