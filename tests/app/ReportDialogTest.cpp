@@ -9,6 +9,7 @@
 #include "archive/Archive.h"
 #include "archive/Recorder.h"
 #include "export/Automation.h"
+#include "tests/report/Poppler.h"
 #include "tests/report/ReportFixture.h"
 #include "tests/support/FakeSerialLink.h"
 #include "tests/support/FileBytes.h"
@@ -27,7 +28,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSettings>
@@ -39,6 +39,10 @@
 #include <gtest/gtest.h>
 
 using namespace archive;
+
+using report::test::pdfFonts;
+using report::test::pdfPages;
+using report::test::pdfText;
 
 namespace {
 
@@ -352,25 +356,6 @@ TEST_F(ReportDialogChoices, ACancelledFileDialogOrAnUnknownSuffixWritesNothing)
 }
 
 namespace {
-
-// The pages pdfinfo counts in a PDF; 0 when it cannot read it.
-int pdfPages(const QString& path)
-{
-    QProcess info;
-    info.start("pdfinfo", {path});
-    if (!info.waitForFinished(30000) || info.exitCode() != 0)
-        return 0;
-    const QRegularExpressionMatch m =
-        QRegularExpression("^Pages:\\s+(\\d+)", QRegularExpression::MultilineOption).match(QString::fromUtf8(info.readAllStandardOutput()));
-    return m.hasMatch() ? m.captured(1).toInt() : 0;
-}
-
-QString pdfText(const QString& path)
-{
-    QProcess text;
-    text.start("pdftotext", {"-enc", "UTF-8", path, "-"});
-    return text.waitForFinished(30000) ? QString::fromUtf8(text.readAllStandardOutput()) : QString();
-}
 
 // A site of four gauges read daily for ten days in November 2026, and a dialog over it that
 // reports 1 to 15 November.

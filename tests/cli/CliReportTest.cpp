@@ -1,6 +1,7 @@
 // ktm520-cli report, the built program run as a weekly cron job runs it, on an archive the report
 // fixture filled: a PDF (also without any display), AGS4 and the long CSV, and what it refuses.
 #include "tests/cli/CliFixture.h"
+#include "tests/report/Poppler.h"
 #include "tests/report/ReportFixture.h"
 
 #include <QDateTime>
@@ -10,6 +11,10 @@
 
 #include <ctime>
 
+using report::test::pdfFonts;
+using report::test::pdfPages;
+using report::test::pdfText;
+
 namespace {
 
 // The fixture's site: 2 piezometers and 2 strain gauges read daily for 20 days from 1 November
@@ -18,25 +23,6 @@ constexpr int kGauges = 4;
 constexpr int kDays = 20;
 const qint64 kFirstUtc = QDateTime(QDate(2026, 11, 1), QTime(0, 0), Qt::UTC).toSecsSinceEpoch();
 const char* kSite = "北坝";
-
-// A poppler tool's standard output for a file.
-QString popplerText(const QString& tool, const QStringList& arguments)
-{
-    QProcess p;
-    p.start(tool, arguments);
-    if (!p.waitForFinished(60000) || p.exitCode() != 0)
-        return {};
-    return QString::fromUtf8(p.readAllStandardOutput());
-}
-
-int pdfPages(const QString& path)
-{
-    const QRegularExpressionMatch m =
-        QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(popplerText("pdfinfo", {path}));
-    return m.hasMatch() ? m.captured(1).toInt() : 0;
-}
-
-QString pdfText(const QString& path) { return popplerText("pdftotext", {"-enc", "UTF-8", path, "-"}); }
 
 class CliReportTest : public CliTest {
 protected:

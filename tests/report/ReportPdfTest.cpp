@@ -1,6 +1,7 @@
 // The report as a PDF, read back by poppler's tools: what its text holds, its fonts, its pages
 // by the layout rule (hand-built content and the shared fixture's site), English, the cancel
 // and the failures.
+#include "tests/report/Poppler.h"
 #include "ReportFixture.h"
 #include "report/ReportPdf.h"
 #include "report/ReportTexts.h"
@@ -8,45 +9,21 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTimeZone>
 #include <cmath>
 #include <gtest/gtest.h>
 
+using report::test::pdfFonts;
+using report::test::pdfPages;
+using report::test::pdfText;
+
 namespace {
 
 constexpr qint64 kDay = 86'400;
 constexpr qint64 kFrom = 1'796'083'200; // 2026-12-01 00:00 UTC
 constexpr qint64 kTo = kFrom + 7 * kDay - 1;
-
-// Runs one of poppler's tools on a file; its standard output.
-QString poppler(const char* tool, const QStringList& arguments)
-{
-    QProcess process;
-    process.start(QString::fromLatin1(tool), arguments);
-    if (!process.waitForFinished(60'000) || process.exitCode() != 0) {
-        ADD_FAILURE() << tool << " failed: " << process.readAllStandardError().toStdString();
-        return {};
-    }
-    return QString::fromUtf8(process.readAllStandardOutput());
-}
-
-QString textOf(const QString& pdf, int page = 0)
-{
-    QStringList args{QStringLiteral("-layout")};
-    if (page > 0)
-        args << QStringLiteral("-f") << QString::number(page) << QStringLiteral("-l") << QString::number(page);
-    return poppler(PDFTOTEXT, args << pdf << QStringLiteral("-"));
-}
-
-int pagesOf(const QString& pdf)
-{
-    const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("^Pages:\\s+(\\d+)"), QRegularExpression::MultilineOption)
-                                          .match(poppler(PDFINFO, {pdf}));
-    return m.hasMatch() ? m.captured(1).toInt() : -1;
-}
 
 QByteArray bytesOf(const QString& path)
 {
@@ -190,9 +167,9 @@ TEST_F(ReportPdfTest, TheTextHoldsEveryGaugeWithItsNumbersThePeriodHeadersAndPag
     ASSERT_TRUE(r.written) << r.reason.toStdString();
     // Cover, one summary page, two plot pages (three gauges, two a page), one page of lists.
     EXPECT_EQ(r.pages, 5);
-    EXPECT_EQ(pagesOf(path()), 5);
+    EXPECT_EQ(pdfPages(path()), 5);
 
-    const QString text = textOf(path());
+    const QString text = pdfText(path());
     for (const report::GaugeReport& g : c.gauges) {
         SCOPED_TRACE(g.info.name.toStdString());
         EXPECT_TRUE(text.contains(g.info.name));
@@ -210,14 +187,14 @@ TEST_F(ReportPdfTest, TheTextHoldsEveryGaugeWithItsNumbersThePeriodHeadersAndPag
     EXPECT_TRUE(text.contains(QStringLiteral("已现场复核")));
     EXPECT_TRUE(text.contains(QStringLiteral("李工")));
     EXPECT_TRUE(text.contains(QStringLiteral("频率超出范围")));
-    const QString lists = textOf(path(), 5);
+    const QString lists = pdfText(path(), 5);
     EXPECT_TRUE(QRegularExpression(QStringLiteral("屏蔽的读数\\s*\\n\\s*无\\s*\\n")).match(lists).hasMatch()) << lists.toStdString();
     EXPECT_TRUE(lists.contains(QStringLiteral("5.5")));
 
     // The cover has no header; every other page has it and its number of the five.
-    EXPECT_FALSE(textOf(path(), 1).contains(QStringLiteral("第 1 页")));
+    EXPECT_FALSE(pdfText(path(), 1).contains(QStringLiteral("第 1 页")));
     for (int page = 2; page <= 5; ++page) {
-        const QString p = textOf(path(), page);
+        const QString p = pdfText(path(), page);
         SCOPED_TRACE(page);
         EXPECT_TRUE(p.contains(QStringLiteral("监测报告")));
         EXPECT_TRUE(p.contains(QStringLiteral("东坝")));
@@ -234,7 +211,7 @@ TEST_F(ReportPdfTest, TheCjkFontIsEmbedded)
     EXPECT_EQ(family, QStringLiteral("WenQuanYi Micro Hei")); // installed here (fonts-wqy-microhei)
     const QString wanted = QString(family).remove(QLatin1Char(' '));
     bool found = false;
-    for (const QString& line : poppler(PDFFONTS, {path()}).split(QLatin1Char('\n'))) {
+    for (const QString& line : pdfFonts(path()).split(QLatin1Char('\n'))) {
         const QStringList f = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
         if (f.size() < 7 || !f[0].contains(wanted))
             continue;
@@ -252,11 +229,11 @@ TEST_F(ReportPdfTest, PagesFollowTheLayoutRule)
         const report::WriteResult r = report::writePdf(path(), c);
         ASSERT_TRUE(r.written) << r.reason.toStdString();
         EXPECT_EQ(r.pages, 1 + 2 + 12 + listPages({0, 0, 0, 0, 23}));
-        EXPECT_EQ(pagesOf(path()), r.pages);
-        EXPECT_TRUE(textOf(path(), 2).contains(QStringLiteral("最新值")));
-        EXPECT_TRUE(textOf(path(), 3).contains(QStringLiteral("最新值")));
-        EXPECT_TRUE(textOf(path(), 3).contains(QStringLiteral("S023")));
-        EXPECT_FALSE(textOf(path(), 2).contains(QStringLiteral("S023")));
+        EXPECT_EQ(pdfPages(path()), r.pages);
+        EXPECT_TRUE(pdfText(path(), 2).contains(QStringLiteral("最新值")));
+        EXPECT_TRUE(pdfText(path(), 3).contains(QStringLiteral("最新值")));
+        EXPECT_TRUE(pdfText(path(), 3).contains(QStringLiteral("S023")));
+        EXPECT_FALSE(pdfText(path(), 2).contains(QStringLiteral("S023")));
     }
     // By type: 8 piezometers (plots of 6 and 2) and 2 strain gauges (one plot): two plot pages.
     // 40 events: 30 rows on the first list page, the column header and 10 rows on the second,
@@ -281,8 +258,8 @@ TEST_F(ReportPdfTest, PagesFollowTheLayoutRule)
         ASSERT_TRUE(r.written) << r.reason.toStdString();
         EXPECT_EQ(listPages({40, 0, 0, 0, 10}), 2); // the second page: 11 + 4 x 2 + 12 rows of 32
         EXPECT_EQ(r.pages, 1 + 1 + 2 + listPages({40, 0, 0, 0, 10}));
-        EXPECT_EQ(pagesOf(path()), r.pages);
-        const QString text = textOf(path());
+        EXPECT_EQ(pdfPages(path()), r.pages);
+        const QString text = pdfText(path());
         // The type's two plots numbered, the strain gauges' one not.
         EXPECT_TRUE(text.contains(QRegularExpression(QStringLiteral("渗压计\\s+\\(1/2\\)"))));
         EXPECT_TRUE(text.contains(QRegularExpression(QStringLiteral("渗压计\\s+\\(2/2\\)"))));
@@ -337,9 +314,9 @@ TEST_F(ReportPdfTest, TheFixturesFiveGaugesWithTheirNumbersOnTheirPages)
     ASSERT_TRUE(r.written) << r.reason.toStdString();
     const int lists = listPages({int(c.events.size()), int(c.flagged.size()), int(c.masks.size()), int(c.overdue.size()), versionsUsed(c)});
     EXPECT_EQ(r.pages, 1 + 1 + 3 + lists);
-    EXPECT_EQ(pagesOf(path()), r.pages);
+    EXPECT_EQ(pdfPages(path()), r.pages);
 
-    const QString text = textOf(path());
+    const QString text = pdfText(path());
     for (const report::GaugeReport& gauge : c.gauges) {
         SCOPED_TRACE(gauge.info.name.toStdString());
         EXPECT_TRUE(text.contains(gauge.info.name));
@@ -366,8 +343,8 @@ TEST_F(ReportPdfTest, TwoHundredGaugesTakeThePagesTheRuleGives)
         const int plotPages = grouping == report::Grouping::PerGauge ? 100 : 17;
         const int lists = listPages({int(c.events.size()), int(c.flagged.size()), int(c.masks.size()), int(c.overdue.size()), versionsUsed(c)});
         EXPECT_EQ(r.pages, 1 + 10 + plotPages + lists);
-        EXPECT_EQ(pagesOf(path()), r.pages);
-        EXPECT_TRUE(textOf(path(), r.pages).contains(QStringLiteral("第 %1 页，共 %1 页").arg(r.pages)));
+        EXPECT_EQ(pdfPages(path()), r.pages);
+        EXPECT_TRUE(pdfText(path(), r.pages).contains(QStringLiteral("第 %1 页，共 %1 页").arg(r.pages)));
     }
 }
 
@@ -375,7 +352,7 @@ TEST_F(ReportPdfTest, AnEnglishReportHasEnglishHeadings)
 {
     const report::WriteResult r = report::writePdf(path(), content(2, QStringLiteral("en")));
     ASSERT_TRUE(r.written) << r.reason.toStdString();
-    const QString text = textOf(path());
+    const QString text = pdfText(path());
     for (const char* heading : {"Summary of gauges", "Events and acknowledgements", "Quality flags", "Masked readings", "Overdue gauges",
                                 "Calibration versions used", "Page 2 of 4", "Latest"})
         EXPECT_TRUE(text.contains(QLatin1String(heading))) << heading;
