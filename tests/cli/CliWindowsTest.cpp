@@ -7,13 +7,17 @@
 // it, so the data never reaches the program. The exchange itself is therefore not run here; the
 // copies come from the Linux build on the same simulator, into the archive the Windows build reads.
 #include "tests/cli/CliFixture.h"
+#include "tests/report/Poppler.h"
+#include "tests/report/ReportFixture.h"
 #include "tests/support/XlrdReader.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 
 namespace {
 
@@ -108,4 +112,34 @@ TEST_F(WindowsCliTest, TheArchiveInTheLocalApplicationDataIsListedAndExportedToW
     EXPECT_EQ(windowsSheets, readWithOpenpyxl(file("linux-all.xlsx"), &error)) << error.toStdString();
     EXPECT_EQ(QDir(file("现场数据")).entryList(QDir::Files | QDir::Hidden, QDir::Name),
               QStringList({"全部.xlsx", "坝体 C.csv"}));
+}
+
+TEST_F(WindowsCliTest, TheWindowsBuildWritesTheMonitoringReportWithItsPlotsAndFont)
+{
+    // The report draws the window's trend plot into its pages: the Windows build's QApplication,
+    // its platform plugin and a CJK font of the system (under Wine, the host's) are all needed.
+    report::test::TempArchive made = report::test::openTempArchive();
+    ASSERT_TRUE(made.archive);
+    const qint64 first = QDateTime(QDate(2026, 11, 1), QTime(0, 0), Qt::UTC).toSecsSinceEpoch();
+    const report::test::FixtureSite site = report::test::fillSite(*made.archive, QStringLiteral("北坝"), 4, 10, first);
+    made.archive.reset();
+    ASSERT_TRUE(QDir().mkpath(file("报告")));
+
+    const CliRun run = cli({"--archive", "Z:" + QDir::toNativeSeparators(made.path), "report", "--site", "北坝", "--from",
+                            "2026-11-01", "--to", "2026-11-30", "-o", windowsPath("报告/北坝 11月.pdf")},
+                           {}, 120000, false);
+    ASSERT_EQ(run.exitCode, 0) << run.describe();
+    const QString pdf = file("报告/北坝 11月.pdf");
+    EXPECT_GE(report::test::pdfPages(pdf), 4) << run.describe(); // cover, summary, plots, lists
+    const QString text = report::test::pdfText(pdf);
+    for (const QString& gauge : site.gauges)
+        EXPECT_TRUE(text.contains(gauge)) << gauge.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("测点汇总")));
+    // Every font the file uses is embedded (pdffonts' "emb" column).
+    const QStringList fonts = report::test::pdfFonts(pdf).split(QLatin1Char('\n'), Qt::SkipEmptyParts).mid(2);
+    ASSERT_FALSE(fonts.isEmpty());
+    for (const QString& line : fonts)
+        EXPECT_TRUE(line.contains(QRegularExpression(QStringLiteral("\\s+yes\\s+(yes|no)\\s+(yes|no)\\s+\\d+\\s+\\d+\\s*$"))))
+            << line.toStdString();
+    EXPECT_EQ(QDir(file("报告")).entryList(QDir::Files | QDir::Hidden), QStringList({"北坝 11月.pdf"}));
 }
