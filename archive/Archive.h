@@ -4,6 +4,7 @@
 #include "archive/Judgement.h"
 #include "archive/Monitoring.h"
 #include "archive/Record.h"
+#include "archive/Sharing.h"
 
 #include <QDateTime>
 #include <QString>
@@ -259,6 +260,84 @@ public:
 
     // Judges a gauge's whole history again (all gauges when empty): a repair; normally not needed.
     bool rejudge(const QString& gauge, Error* error);
+
+    // --- The office database (archive/Sharing.h) ---------------------------------------------
+    // What a sync reads and brings in. Every edit the archive makes (a register row, an
+    // assignment, a version, a mask, an acknowledgement, a gauge judged again) is remembered as
+    // not yet sent, in the transaction that makes it; what comes from the office is kept as sent.
+
+    // This archive's identity: a UUID made once, the office's name for where its readings came from.
+    QString identity(Error* error = nullptr) const;
+    // The office the marks of what was sent belong to ("" when none). Binding another forgets
+    // every mark and every office id kept (downloads, revisions, cursors) in one transaction.
+    QString boundOffice(Error* error = nullptr) const;
+    bool bindOffice(const QString& officeId, Error* error);
+    // The sync's own notes (cursors, the last sync's time), by key; "" when not set. Forgotten with
+    // the marks when another office is bound.
+    QString officeNote(const QString& key, Error* error = nullptr) const;
+    bool setOfficeNote(const QString& key, const QString& value, Error* error);
+
+    // This PC's downloads the office has not been given, oldest first, and how many records
+    // they hold (what the status line says is waiting).
+    std::vector<PendingDownload> unsentDownloads(Error* error = nullptr) const;
+    qint64 readingsWaiting(Error* error = nullptr) const;
+    // The archive's slots, file names and times that are not times, by id.
+    std::vector<SlotName> slotNames(Error* error = nullptr) const;
+    std::vector<NamedId> fileNames(Error* error = nullptr) const;
+    std::vector<NamedId> oddTimes(Error* error = nullptr) const;
+    // A download's records in the order of their key; `each` false stops the read (then false,
+    // with no error). Read in one read transaction.
+    bool recordsOfDownload(qint64 download, const std::function<bool(const SharedRecord&)>& each,
+                           Error* error = nullptr) const;
+    // The office holds the download as its `officeDownload`.
+    bool markDownloadSent(qint64 download, qint64 officeDownload, Error* error);
+    // The office's downloads this archive holds (sent from here or brought from there), by the
+    // office's id, ascending.
+    std::vector<qint64> officeDownloads(Error* error = nullptr) const;
+    // Stores records brought from the office as one download of that provenance (kept as sent,
+    // never sent back): as store() does, the records judged; each record once.
+    std::optional<StoreResult> storeFromOffice(const std::vector<Record>& records, const QString& readout,
+                                               const OfficeProvenance& provenance, Error* error);
+
+    // Register rows edited here since they were last sent; the office took them (or not): each
+    // row's revision set to the one given and its edit cleared unless it was edited again since
+    // `localEdit`. Rows from the office apply where their revision is above this archive's and the
+    // row was not edited here since; the gauges whose rows changed are judged again.
+    std::vector<SharedGauge> changedGauges(Error* error = nullptr) const;
+    bool gaugesSent(const std::vector<SharedGauge>& sent, Error* error);
+    bool applySharedGauges(const std::vector<SharedGauge>& rows, Error* error);
+
+    // Versions entered here not yet sent (oldest first), marking them sent, and bringing in the
+    // office's: those the archive holds (by uid) are skipped, the rest added as they were entered
+    // (their gauge, slot or code made known as needed) and the gauges judged again.
+    std::vector<SharedCalibration> unsentCalibrationVersions(Error* error = nullptr) const;
+    bool calibrationVersionsSent(const QStringList& uids, Error* error);
+    bool importCalibrationVersions(const std::vector<SharedCalibration>& versions, Error* error);
+    std::vector<SharedLevelSet> unsentLevelSets(Error* error = nullptr) const;
+    bool levelSetsSent(const QStringList& uids, Error* error);
+    bool importLevelSets(const std::vector<SharedLevelSet>& sets, Error* error);
+
+    // Slots whose assignments changed here since they were last sent, and as above for register
+    // rows; a slot's assignments from the office replace the archive's (the readouts and slots
+    // made known as needed) and the gauges judged again.
+    std::vector<SharedAssignments> changedAssignments(Error* error = nullptr) const;
+    bool assignmentsSent(const std::vector<SharedAssignments>& sent, Error* error);
+    bool applySharedAssignments(const std::vector<SharedAssignments>& slots, Error* error);
+
+    // Masks put on or lifted here, and acknowledgements made here, not yet sent; brought in from
+    // the office (a mask of a reading the archive does not hold is kept for when it arrives, a
+    // lift applies to the mask it names).
+    std::vector<SharedMask> unsentMasks(Error* error = nullptr) const;
+    bool masksSent(const std::vector<SharedMask>& sent, Error* error);
+    bool importMasks(const std::vector<SharedMask>& masks, Error* error);
+    std::vector<SharedAcknowledgement> unsentAcknowledgements(Error* error = nullptr) const;
+    bool acknowledgementsSent(const std::vector<SharedAcknowledgement>& sent, Error* error);
+    bool importAcknowledgements(const std::vector<SharedAcknowledgement>& acks, Error* error);
+
+    // Gauges judged again here since their judgements were last sent, with their marks as shared.
+    QStringList gaugesJudgedSinceSent(Error* error = nullptr) const;
+    std::vector<SharedMark> marksOf(const QString& gauge, Error* error = nullptr) const;
+    bool judgementsSent(const QStringList& gauges, Error* error);
 
 private:
     struct Impl;
