@@ -78,6 +78,11 @@ Failure connectFailure(PGconn* conn)
     }
     if (mentions(message, {"certificate", "证书", "根认证文件"}))
         return {FailureKind::TlsUntrusted, message};
+    // Settings libpq could read but not use: a service nobody defines, a value it does not know.
+    if (mentions(message, {"definition of service", "没有找到服务", "service file", "服务文件", "invalid connection option",
+                           "非法联接选项", "invalid integer value", "连接选项", "invalid URI", "无效的URI"}) ||
+        QRegularExpression(QStringLiteral(R"(invalid \S+ value|无效的 \S+值)")).match(message).hasMatch())
+        return {FailureKind::NotConfigured, message};
     // The server asked for a password and none was given or found in the password file.
     if (PQconnectionNeedsPassword(conn) || mentions(message, {"no password supplied"}))
         return {FailureKind::Authentication, message};
