@@ -259,7 +259,10 @@ void runToEnd(QKeychain::Job& job)
 
 #ifdef KTM_HAVE_KEYCHAIN
 
-bool available() { return true; }
+bool available()
+{
+    return true;
+}
 
 std::optional<QString> read(const Settings& settings)
 {
@@ -303,7 +306,10 @@ bool forget(const Settings& settings)
 
 #else
 
-bool available() { return false; }
+bool available()
+{
+    return false;
+}
 std::optional<QString> read(const Settings&) { return std::nullopt; }
 
 bool write(const Settings&, const QString&, QString* why)

@@ -248,7 +248,10 @@ PgResult& PgResult::operator=(PgResult&& other) noexcept
 
 #ifdef KTM_HAVE_LIBPQ
 
-int PgResult::rows() const { return m_result ? PQntuples(m_result) : 0; }
+int PgResult::rows() const
+{
+    return m_result ? PQntuples(m_result) : 0;
+}
 
 bool PgResult::isNull(int row, int column) const
 {
@@ -300,7 +303,10 @@ bool PgResult::boolean(int row, int column) const
 
 #else
 
-int PgResult::rows() const { return 0; }
+int PgResult::rows() const
+{
+    return 0;
+}
 bool PgResult::isNull(int, int) const { return true; }
 QByteArray PgResult::bytes(int, int) const { return {}; }
 QString PgResult::text(int, int) const { return {}; }
@@ -320,7 +326,10 @@ PgConnection::PgConnection(PGconn* conn)
 
 #ifdef KTM_HAVE_LIBPQ
 
-bool available() { return true; }
+bool available()
+{
+    return true;
+}
 
 std::unique_ptr<PgConnection> PgConnection::open(const QString& conninfo, Failure* failure, const QString& password,
                                                  int timeoutSeconds)
@@ -414,8 +423,8 @@ std::optional<qint64> PgConnection::copyIn(const char* copySql,
         if (PQresultStatus(start.get()) != PGRES_COPY_IN) {
             if (failure)
                 *failure = start.get() && succeeded(start.get())
-                               ? Failure{FailureKind::QueryFailed, QStringLiteral("not a COPY FROM STDIN")}
-                               : statementFailure(m_conn, start.get());
+                             ? Failure{FailureKind::QueryFailed, QStringLiteral("not a COPY FROM STDIN")}
+                             : statementFailure(m_conn, start.get());
             return std::nullopt;
         }
     }
@@ -487,7 +496,10 @@ bool PgConnection::ok() const { return PQstatus(m_conn) == CONNECTION_OK; }
 
 #else
 
-bool available() { return false; }
+bool available()
+{
+    return false;
+}
 
 std::unique_ptr<PgConnection> PgConnection::open(const QString& conninfo, Failure* failure, const QString&, int)
 {
