@@ -287,8 +287,22 @@ bool write(const Settings& settings, const QString& password, QString* why)
     runToEnd(job);
     if (job.error() == QKeychain::NoError)
         return true;
-    if (why)
-        *why = QCoreApplication::translate("Office", "系统的密钥存储没有保存密码：%1").arg(job.errorString());
+    if (why) {
+        switch (job.error()) {
+        case QKeychain::NoBackendAvailable:
+        case QKeychain::NotImplemented:
+            *why = QCoreApplication::translate("Office", "此电脑上没有可用的系统密钥存储（如 GNOME 密钥环或 KWallet）：%1")
+                       .arg(job.errorString());
+            break;
+        case QKeychain::AccessDenied:
+        case QKeychain::AccessDeniedByUser:
+            *why = QCoreApplication::translate("Office", "系统的密钥存储拒绝了保存密码：%1").arg(job.errorString());
+            break;
+        default:
+            *why = QCoreApplication::translate("Office", "系统的密钥存储未能保存密码（%1）：此电脑上可能没有运行中的密钥存储服务。")
+                       .arg(job.errorString());
+        }
+    }
     return false;
 }
 

@@ -1937,23 +1937,19 @@ Click to change which readout is connected</translation>
     </message>
     <message>
         <source>连接字符串中含有密码：设置中不保存密码，请把密码放在 ~/.pgpass（或 PGPASSFILE 指定的文件）中，或保存到系统的密钥存储。</source>
-        <translation>The connection string contains a password: passwords are never kept in the settings. Put it in ~/.pgpass (or the file PGPASSFILE names), or save it in the system's key store.</translation>
+        <translation>The connection string contains a password: passwords are never kept in the settings. Put it in ~/.pgpass (or the file PGPASSFILE names), or save it in the system&apos;s key store.</translation>
     </message>
     <message>
         <source>尚未设置办公室数据库。</source>
         <translation>No office database is set up.</translation>
     </message>
     <message>
-        <source>系统的密钥存储没有保存密码：%1</source>
-        <translation>The system's key store did not save the password: %1</translation>
-    </message>
-    <message>
         <source>此版本的程序不能使用系统的密钥存储。</source>
-        <translation>This build of the program cannot use the system's key store.</translation>
+        <translation>This build of the program cannot use the system&apos;s key store.</translation>
     </message>
     <message>
         <source>办公室数据库的连接设置无法使用：%1</source>
-        <translation>The office database's connection settings cannot be used: %1</translation>
+        <translation>The office database&apos;s connection settings cannot be used: %1</translation>
     </message>
     <message>
         <source>尚未设置办公室数据库：请先在“办公室数据库”设置中填写连接。</source>
@@ -1989,11 +1985,11 @@ Click to change which readout is connected</translation>
     </message>
     <message>
         <source>办公室数据库服务器的证书未通过检查（%1）：请确认连接中的服务器名称与证书相符，且根证书（sslrootcert）正确。</source>
-        <translation>The office database server's certificate did not pass the check (%1): make sure the server name in the connection matches the certificate and the root certificate (sslrootcert) is the right one.</translation>
+        <translation>The office database server&apos;s certificate did not pass the check (%1): make sure the server name in the connection matches the certificate and the root certificate (sslrootcert) is the right one.</translation>
     </message>
     <message>
         <source>办公室数据库服务器的证书未通过检查：请确认连接中的服务器名称与证书相符，且根证书（sslrootcert）正确。</source>
-        <translation>The office database server's certificate did not pass the check: make sure the server name in the connection matches the certificate and the root certificate (sslrootcert) is the right one.</translation>
+        <translation>The office database server&apos;s certificate did not pass the check: make sure the server name in the connection matches the certificate and the root certificate (sslrootcert) is the right one.</translation>
     </message>
     <message>
         <source>办公室数据库服务器上没有连接设置中的数据库（%1）。</source>
@@ -2005,11 +2001,11 @@ Click to change which readout is connected</translation>
     </message>
     <message>
         <source>办公室数据库中还没有本程序的数据表，而此用户无权建立（%1）：请先用有建表权限的用户同步一次。</source>
-        <translation>The office database has none of this program's tables yet, and this user may not make them (%1): sync once first as a user who may create tables.</translation>
+        <translation>The office database has none of this program&apos;s tables yet, and this user may not make them (%1): sync once first as a user who may create tables.</translation>
     </message>
     <message>
         <source>办公室数据库中还没有本程序的数据表，而此用户无权建立：请先用有建表权限的用户同步一次。</source>
-        <translation>The office database has none of this program's tables yet, and this user may not make them: sync once first as a user who may create tables.</translation>
+        <translation>The office database has none of this program&apos;s tables yet, and this user may not make them: sync once first as a user who may create tables.</translation>
     </message>
     <message>
         <source>办公室数据库由更新版本的程序建立（%1）：请先升级本程序再同步。</source>
@@ -2062,6 +2058,18 @@ Click to change which readout is connected</translation>
     <message>
         <source>本机数据库读写失败。</source>
         <translation>The local archive could not be read or written.</translation>
+    </message>
+    <message>
+        <source>此电脑上没有可用的系统密钥存储（如 GNOME 密钥环或 KWallet）：%1</source>
+        <translation>This PC has no system key store to use (such as GNOME Keyring or KWallet): %1</translation>
+    </message>
+    <message>
+        <source>系统的密钥存储拒绝了保存密码：%1</source>
+        <translation>The system's key store refused to save the password: %1</translation>
+    </message>
+    <message>
+        <source>系统的密钥存储未能保存密码（%1）：此电脑上可能没有运行中的密钥存储服务。</source>
+        <translation>The system's key store could not save the password (%1): this PC may have no key store service running.</translation>
     </message>
 </context>
 <context>
