@@ -362,13 +362,15 @@ std::unique_ptr<PgConnection> PgConnection::open(const QString& conninfo, Failur
     }
 
     // Entries before "dbname" are defaults the string may override; those after it are ours.
-    // The keepalives and tcp_user_timeout make a server that falls silent during the work (the
-    // network gone) a failure after about `timeoutSeconds`, not a wait without end.
+    // The keepalives make a server that falls silent while we wait for it (the network gone)
+    // a failure after about twice `timeoutSeconds`; tcp_user_timeout does the same for data the
+    // server does not take, but with a minute at least: a busy server may rightly stall a COPY
+    // for a while (a checkpoint), and that must not break the sync off.
     const int timeout = std::max(2, timeoutSeconds);
     const QByteArray timeoutText = QByteArray::number(timeout);
-    const QByteArray idleText = QByteArray::number(std::max(1, timeout / 2));
-    const QByteArray intervalText = QByteArray::number(std::max(1, timeout / 4));
-    const QByteArray userTimeoutText = QByteArray::number(timeout * 1000);
+    const QByteArray idleText = QByteArray::number(timeout);
+    const QByteArray intervalText = QByteArray::number(std::max(1, timeout / 3));
+    const QByteArray userTimeoutText = QByteArray::number(std::max(60, 6 * timeout) * 1000);
     const QByteArray passwordText = password.toUtf8();
     std::vector<const char*> keywords{"connect_timeout", "keepalives", "keepalives_idle", "keepalives_interval",
                                       "keepalives_count", "tcp_user_timeout", "dbname", "application_name",

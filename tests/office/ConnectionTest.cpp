@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QProcess>
 #include <cmath>
+#include <limits>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -235,7 +236,7 @@ TEST_F(OfficeConnection, StatementsGiveTheirValuesAndTheirFailuresByKind)
     ASSERT_TRUE(connection) << failure.detail.toStdString();
 
     // Parameters go as they are (a quote, a NULL), values come back typed.
-    const auto values = connection->query("SELECT $1::text, $2::text IS NULL, $3::bigint, $4::float8, $5::float8, NULL",
+    const auto values = connection->query("SELECT $1::text, $2::text IS NULL, $3::bigint, $4::float8, $5::float8, NULL, '-Infinity'::float8",
                                           {QByteArray("it's 温度"), std::nullopt, QByteArray("-9007199254740993"),
                                            QByteArray("2.5"), QByteArray("NaN")},
                                           &failure);
@@ -247,6 +248,7 @@ TEST_F(OfficeConnection, StatementsGiveTheirValuesAndTheirFailuresByKind)
     EXPECT_EQ(values->real(0, 3), 2.5);
     EXPECT_TRUE(std::isnan(values->real(0, 4)));
     EXPECT_TRUE(values->isNull(0, 5));
+    EXPECT_EQ(values->real(0, 6), -std::numeric_limits<double>::infinity());
     EXPECT_FALSE(values->isNull(0, 0));
     EXPECT_TRUE(values->isNull(1, 0)); // no such row
 
