@@ -35,7 +35,7 @@ constexpr int kRecords = 1'000'000;
 constexpr int kComponents = 10; // gauges G-AA001..G-AA010, 100,000 readings each
 constexpr int kPerFile = 10'000;
 constexpr int kMore = 1'000;
-constexpr qint64 kStart = 1793872800; // 2026-11-05 10:00:00 readout time
+constexpr qint64 kStart = 1793872800;    // 2026-11-05 10:00:00 readout time
 constexpr qint64 kZoneOffset = 8 * 3600; // the readout's zone, Asia/Shanghai
 
 std::map<std::string, double> g_seconds; // what each case measured
@@ -202,8 +202,7 @@ bool syncOnce(benchmark::State& state, const std::string& name, const QString& c
         return false;
     }
     if (result->readingsNew != expectNew) {
-        fail(state, name, "the office took " + std::to_string(result->readingsNew) + " new readings, not " +
-                              std::to_string(expectNew));
+        fail(state, name, "the office took " + std::to_string(result->readingsNew) + " new readings, not " + std::to_string(expectNew));
         return false;
     }
     g_seconds[name] = seconds;
