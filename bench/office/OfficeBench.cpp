@@ -7,7 +7,8 @@
 //      twice (a));
 //  (c) a sync of 1,000 readings downloaded after that (target: 1 s);
 //  (d) one gauge's 100,000 points read from the server by office::gaugeTrend (target: 200 ms;
-//      the first read and the median of five).
+//      the first read and the median of five), from the office psql filled (its register made
+//      with SQL) and from the one the sync filled.
 // The figures and the targets are printed after the benchmarks' table.
 #include "archive/Archive.h"
 #include "office/OfficeHistory.h"
@@ -245,15 +246,13 @@ void BM_SyncThousandMore(benchmark::State& state)
 }
 BENCHMARK(BM_SyncThousandMore)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 
-void BM_TrendFromOffice(benchmark::State& state)
+// One gauge's 100,000 points, the first 100,000 rounds' period in UTC, read five times.
+void trendCase(benchmark::State& state, const std::string& key, const QString& conninfo)
 {
-    if (!bench().synced)
-        return fail(state, "trend", "the million readings were not synced");
     office::Failure failure;
-    std::unique_ptr<office::PgConnection> conn = office::PgConnection::open(syncOffice(), &failure);
+    std::unique_ptr<office::PgConnection> conn = office::PgConnection::open(conninfo, &failure);
     if (!conn)
-        return fail(state, "trend", "connect: " + failure.detail.toStdString());
-    // The first 100,000 rounds' period: G-AA001's readings of the million, in UTC.
+        return fail(state, key, "connect: " + failure.detail.toStdString());
     const qint64 from = kStart - kZoneOffset;
     const qint64 to = from + 60 * qint64(kRecords / kComponents - 1);
     std::vector<double> times;
@@ -263,18 +262,50 @@ void BM_TrendFromOffice(benchmark::State& state)
         const auto points = office::gaugeTrend(*conn, QStringLiteral("G-AA001"), from, to, &failure);
         const double seconds = double(clock.nsecsElapsed()) / 1e9;
         if (!points)
-            return fail(state, "trend", "gaugeTrend: " + failure.detail.toStdString());
+            return fail(state, key, "gaugeTrend: " + failure.detail.toStdString());
         if (points->size() != size_t(kRecords / kComponents))
-            return fail(state, "trend", "gaugeTrend gave " + std::to_string(points->size()) + " points");
+            return fail(state, key, "gaugeTrend gave " + std::to_string(points->size()) + " points");
+        if (!std::is_sorted(points->begin(), points->end(),
+                            [](const office::TrendPoint& a, const office::TrendPoint& b) { return a.utc < b.utc; }))
+            return fail(state, key, "gaugeTrend's points are not oldest first");
         times.push_back(seconds);
         state.SetIterationTime(seconds);
     }
-    g_seconds["trend_first"] = times.front();
+    g_seconds[key + "_first"] = times.front();
     std::sort(times.begin(), times.end());
-    g_seconds["trend"] = times[times.size() / 2];
+    g_seconds[key] = times[times.size() / 2];
     state.counters["points"] = kRecords / kComponents;
 }
-BENCHMARK(BM_TrendFromOffice)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
+
+// From the office psql filled, its register made as a sync makes it: the gauges, the readout,
+// the slots 1..10 and each slot's assignment to its gauge for all time.
+void BM_TrendFromCopiedOffice(benchmark::State& state)
+{
+    if (!g_seconds.count("copy"))
+        return fail(state, "trend", "psql did not fill the office");
+    QString sql = QStringLiteral("INSERT INTO ktm520.readouts(name, time_zone) VALUES ('R1', 'Asia/Shanghai');");
+    for (int c = 1; c <= kComponents; ++c)
+        sql += QStringLiteral("INSERT INTO ktm520.gauges(name) VALUES ('G-AA%1');"
+                              "INSERT INTO ktm520.slots(readout, partition, code) VALUES (1, 'A', 'A%1');")
+                   .arg(c, 3, 10, QLatin1Char('0'));
+    sql += QStringLiteral("INSERT INTO ktm520.slot_assignments(slot) SELECT id FROM ktm520.slots;"
+                          "INSERT INTO ktm520.assignments SELECT s.id, g.id, -9223372036854775807, 9223372036854775807, "
+                          "false FROM ktm520.slots s JOIN ktm520.gauges g ON g.name = 'G-A' || s.code;");
+    QString error;
+    if (!bench().server->psql(sql, nullptr, QStringLiteral("office_copy"), &error))
+        return fail(state, "trend", "the register: " + error.toStdString());
+    trendCase(state, "trend", bench().server->adminConninfo(QStringLiteral("office_copy")));
+}
+BENCHMARK(BM_TrendFromCopiedOffice)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
+
+// The same gauge from the office the sync filled (its register and assignments as the sync sent them).
+void BM_TrendFromSyncedOffice(benchmark::State& state)
+{
+    if (!bench().synced)
+        return fail(state, "trend_synced", "the million readings were not synced");
+    trendCase(state, "trend_synced", syncOffice());
+}
+BENCHMARK(BM_TrendFromSyncedOffice)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
 
 void line(const char* what, const std::string& key, double target, const char* unit, double scale)
 {
@@ -311,7 +342,9 @@ int main(int argc, char** argv)
     }
     line("(c) sync of 1,000 readings more", "more", 1.0, "s", 1);
     line("(d) gaugeTrend, 100,000 points, first read", "trend_first", 0, "ms", 1e3);
-    line("    median of five", "trend", 0.2, "ms", 1e3);
+    line("    the same, median of five", "trend", 0.2, "ms", 1e3);
+    line("    the synced office's, first read", "trend_synced_first", 0, "ms", 1e3);
+    line("    the synced office's, median of five", "trend_synced", 0.2, "ms", 1e3);
     bench().archive.reset();
     bench().server.reset();
     return 0;
