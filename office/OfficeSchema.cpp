@@ -227,7 +227,15 @@ std::optional<SchemaInfo> ensureSchema(PgConnection& conn, Failure* failure)
     Failure* f = failure ? failure : &local;
     if (!conn.exec("BEGIN", f))
         return std::nullopt;
-    if (!conn.exec(kSchemaLock, f)) {
+    // A streaming replica (viewers read there) is only read: no lock to take, nothing to make,
+    // and nobody may write.
+    const std::optional<PgResult> recovery = conn.query("SELECT pg_is_in_recovery()", f);
+    if (!recovery || recovery->rows() != 1) {
+        rollback(conn);
+        return std::nullopt;
+    }
+    const bool replica = recovery->boolean(0, 0);
+    if (!replica && !conn.exec(kSchemaLock, f)) {
         rollback(conn);
         return std::nullopt;
     }
@@ -245,9 +253,9 @@ std::optional<SchemaInfo> ensureSchema(PgConnection& conn, Failure* failure)
         return std::nullopt;
     }
     const bool exists = found->boolean(0, 0);
-    const bool mayCreate = found->boolean(0, 1);
+    const bool mayCreate = !replica && found->boolean(0, 1);
     const bool mayMakeRoles = found->boolean(0, 2);
-    const bool owns = found->boolean(0, 3); // false when there is no schema yet
+    const bool owns = !replica && found->boolean(0, 3); // false when there is no schema yet
     bool grant = false;
 
     if (!exists) {
@@ -280,6 +288,11 @@ std::optional<SchemaInfo> ensureSchema(PgConnection& conn, Failure* failure)
             return fail(conn, failure, FailureKind::QueryFailed,
                         QCoreApplication::translate("Office", "办公室数据库的版本记录缺失或无效。"));
         if (v < kOfficeSchemaVersion) {
+            if (replica)
+                return fail(conn, failure, FailureKind::QueryFailed,
+                            QCoreApplication::translate("Office", "此服务器是只读副本，其上的办公室数据库结构是旧版本 %1："
+                                                                  "请先连接主服务器同步一次。")
+                                .arg(v));
             if (!owns)
                 return fail(conn, failure, FailureKind::PermissionDenied,
                             QCoreApplication::translate("Office", "办公室数据库的结构是旧版本 %1，只有其所有者才能升级它。")
@@ -332,7 +345,7 @@ std::optional<SchemaInfo> ensureSchema(PgConnection& conn, Failure* failure)
     SchemaInfo out;
     out.version = int(info->number(0, 0));
     out.identity = info->text(0, 1);
-    out.canWrite = info->boolean(0, 2);
+    out.canWrite = !replica && info->boolean(0, 2);
     if (!conn.exec("COMMIT", f))
         return std::nullopt;
     return out;
