@@ -23,8 +23,6 @@ namespace office {
 
 namespace {
 
-QString tr(const char* source) { return QCoreApplication::translate("Office", source); }
-
 const QString kConnectionKey = QStringLiteral("office/connection");
 const QString kServiceKey = QStringLiteral("office/service");
 const QString kFollowedSitesKey = QStringLiteral("office/followedSites");
@@ -179,11 +177,11 @@ QString settingsProblem(const Settings& settings)
     const QString connection = settings.connection.trimmed();
     const QString service = settings.service.trimmed();
     if (!connection.isEmpty() && !service.isEmpty())
-        return tr("连接字符串和服务名只能填写其中一项。");
+        return QCoreApplication::translate("Office", "连接字符串和服务名只能填写其中一项。");
     if (!service.isEmpty()) {
         static const QRegularExpression unfit(QStringLiteral(R"([\s'"\\=\[\]])"));
         if (service.contains(unfit))
-            return tr("服务名“%1”不能含有空格、引号、等号、方括号或反斜杠。").arg(service);
+            return QCoreApplication::translate("Office", "服务名“%1”不能含有空格、引号、等号、方括号或反斜杠。").arg(service);
         return {};
     }
     if (connection.isEmpty())
@@ -191,9 +189,9 @@ QString settingsProblem(const Settings& settings)
     QString why;
     const auto options = parsedOptions(connection, &why);
     if (!options)
-        return why.isEmpty() ? tr("连接字符串无法解读。") : tr("连接字符串无法解读：%1").arg(why);
+        return why.isEmpty() ? QCoreApplication::translate("Office", "连接字符串无法解读。") : QCoreApplication::translate("Office", "连接字符串无法解读：%1").arg(why);
     if (options->count(QStringLiteral("password")))
-        return tr("连接字符串中含有密码：设置中不保存密码，请把密码放在 ~/.pgpass（或 PGPASSFILE 指定的文件）中，或保存到系统的密钥存储。");
+        return QCoreApplication::translate("Office", "连接字符串中含有密码：设置中不保存密码，请把密码放在 ~/.pgpass（或 PGPASSFILE 指定的文件）中，或保存到系统的密钥存储。");
     return {};
 }
 
@@ -259,7 +257,10 @@ void runToEnd(QKeychain::Job& job)
 
 #ifdef KTM_HAVE_KEYCHAIN
 
-bool available() { return true; }
+bool available()
+{
+    return true;
+}
 
 std::optional<QString> read(const Settings& settings)
 {
@@ -277,7 +278,7 @@ bool write(const Settings& settings, const QString& password, QString* why)
 {
     if (!settings.configured()) {
         if (why)
-            *why = tr("尚未设置办公室数据库。");
+            *why = QCoreApplication::translate("Office", "尚未设置办公室数据库。");
         return false;
     }
     QKeychain::WritePasswordJob job(kStoreService);
@@ -287,7 +288,7 @@ bool write(const Settings& settings, const QString& password, QString* why)
     if (job.error() == QKeychain::NoError)
         return true;
     if (why)
-        *why = tr("系统的密钥存储没有保存密码：%1").arg(job.errorString());
+        *why = QCoreApplication::translate("Office", "系统的密钥存储没有保存密码：%1").arg(job.errorString());
     return false;
 }
 
@@ -303,13 +304,16 @@ bool forget(const Settings& settings)
 
 #else
 
-bool available() { return false; }
+bool available()
+{
+    return false;
+}
 std::optional<QString> read(const Settings&) { return std::nullopt; }
 
 bool write(const Settings&, const QString&, QString* why)
 {
     if (why)
-        *why = tr("此版本的程序不能使用系统的密钥存储。");
+        *why = QCoreApplication::translate("Office", "此版本的程序不能使用系统的密钥存储。");
     return false;
 }
 

@@ -16,12 +16,10 @@ namespace office {
 
 namespace {
 
-QString tr(const char* source) { return QCoreApplication::translate("Office", source); }
-
-// "text (detail)" where there is a detail, else the text alone.
-QString withDetail(const char* withDetailSource, const char* withoutSource, const QString& detail)
+// The text with the detail where there is one, else the text without it.
+QString withDetail(const QString& withDetailText, const QString& withoutText, const QString& detail)
 {
-    return detail.isEmpty() ? tr(withoutSource) : tr(withDetailSource).arg(detail);
+    return detail.isEmpty() ? withoutText : withDetailText.arg(detail);
 }
 
 void setFailure(Failure* failure, FailureKind kind, const QString& detail)
@@ -78,6 +76,11 @@ Failure connectFailure(PGconn* conn)
     }
     if (mentions(message, {"certificate", "证书", "根认证文件"}))
         return {FailureKind::TlsUntrusted, message};
+    // Settings libpq could read but not use: a service nobody defines, a value it does not know.
+    if (mentions(message, {"definition of service", "没有找到服务", "service file", "服务文件", "invalid connection option",
+                           "非法联接选项", "invalid integer value", "连接选项", "invalid URI", "无效的URI"}) ||
+        QRegularExpression(QStringLiteral(R"(invalid \S+ value|无效的 \S+值)")).match(message).hasMatch())
+        return {FailureKind::NotConfigured, message};
     // The server asked for a password and none was given or found in the password file.
     if (PQconnectionNeedsPassword(conn) || mentions(message, {"no password supplied"}))
         return {FailureKind::Authentication, message};
@@ -155,41 +158,55 @@ QString failureText(const Failure& failure)
     const QString& d = failure.detail;
     switch (failure.kind) {
     case FailureKind::NotConfigured:
-        return withDetail("办公室数据库的连接设置无法使用：%1", "尚未设置办公室数据库：请先在“办公室数据库”设置中填写连接。", d);
+        return withDetail(QCoreApplication::translate("Office", "办公室数据库的连接设置无法使用：%1"),
+                          QCoreApplication::translate("Office", "尚未设置办公室数据库：请先在“办公室数据库”设置中填写连接。"),
+                          d);
     case FailureKind::NotBuilt:
-        return tr("此版本的程序不支持办公室数据库。");
+        return QCoreApplication::translate("Office", "此版本的程序不支持办公室数据库。");
     case FailureKind::Unreachable:
-        return withDetail("无法连接办公室数据库服务器（%1）：读数已保存在本机，稍后可再同步。",
-                          "无法连接办公室数据库服务器：读数已保存在本机，稍后可再同步。", d);
+        return withDetail(QCoreApplication::translate("Office", "无法连接办公室数据库服务器（%1）：读数已保存在本机，稍后可再同步。"),
+                          QCoreApplication::translate("Office", "无法连接办公室数据库服务器：读数已保存在本机，稍后可再同步。"), d);
     case FailureKind::Authentication:
-        return withDetail("办公室数据库拒绝了用户名或密码（%1）。", "办公室数据库拒绝了用户名或密码。", d);
+        return withDetail(QCoreApplication::translate("Office", "办公室数据库拒绝了用户名或密码（%1）。"),
+                          QCoreApplication::translate("Office", "办公室数据库拒绝了用户名或密码。"),
+                          d);
     case FailureKind::TlsRefused:
-        return withDetail("办公室数据库服务器不支持加密连接（TLS），而连接设置要求加密（sslmode=%1）。",
-                          "办公室数据库服务器不支持加密连接（TLS），而连接设置要求加密。", d);
+        return withDetail(QCoreApplication::translate("Office", "办公室数据库服务器不支持加密连接（TLS），而连接设置要求加密（sslmode=%1）。"),
+                          QCoreApplication::translate("Office", "办公室数据库服务器不支持加密连接（TLS），而连接设置要求加密。"), d);
     case FailureKind::TlsUntrusted:
-        return withDetail("办公室数据库服务器的证书未通过检查（%1）：请确认连接中的服务器名称与证书相符，且根证书（sslrootcert）正确。",
-                          "办公室数据库服务器的证书未通过检查：请确认连接中的服务器名称与证书相符，且根证书（sslrootcert）正确。", d);
+        return withDetail(QCoreApplication::translate("Office", "办公室数据库服务器的证书未通过检查（%1）：请确认连接中的服务器名称与证书相符，且根证书（sslrootcert）正确。"),
+                          QCoreApplication::translate("Office", "办公室数据库服务器的证书未通过检查：请确认连接中的服务器名称与证书相符，且根证书（sslrootcert）正确。"), d);
     case FailureKind::NoDatabase:
-        return withDetail("办公室数据库服务器上没有连接设置中的数据库（%1）。", "办公室数据库服务器上没有连接设置中的数据库。", d);
+        return withDetail(QCoreApplication::translate("Office", "办公室数据库服务器上没有连接设置中的数据库（%1）。"),
+                          QCoreApplication::translate("Office", "办公室数据库服务器上没有连接设置中的数据库。"),
+                          d);
     case FailureKind::NoSchema:
-        return withDetail("办公室数据库中还没有本程序的数据表，而此用户无权建立（%1）：请先用有建表权限的用户同步一次。",
-                          "办公室数据库中还没有本程序的数据表，而此用户无权建立：请先用有建表权限的用户同步一次。", d);
+        return withDetail(QCoreApplication::translate("Office", "办公室数据库中还没有本程序的数据表，而此用户无权建立（%1）：请先用有建表权限的用户同步一次。"),
+                          QCoreApplication::translate("Office", "办公室数据库中还没有本程序的数据表，而此用户无权建立：请先用有建表权限的用户同步一次。"), d);
     case FailureKind::SchemaNewer:
-        return withDetail("办公室数据库由更新版本的程序建立（%1）：请先升级本程序再同步。",
-                          "办公室数据库由更新版本的程序建立：请先升级本程序再同步。", d);
+        return withDetail(QCoreApplication::translate("Office", "办公室数据库由更新版本的程序建立（%1）：请先升级本程序再同步。"),
+                          QCoreApplication::translate("Office", "办公室数据库由更新版本的程序建立：请先升级本程序再同步。"), d);
     case FailureKind::ReadOnly:
-        return withDetail("此用户只能读取办公室数据库，不能上传（%1）。", "此用户只能读取办公室数据库，不能上传。", d);
+        return withDetail(QCoreApplication::translate("Office", "此用户只能读取办公室数据库，不能上传（%1）。"),
+                          QCoreApplication::translate("Office", "此用户只能读取办公室数据库，不能上传。"),
+                          d);
     case FailureKind::PermissionDenied:
-        return withDetail("办公室数据库拒绝了操作：此用户权限不足（%1）。", "办公室数据库拒绝了操作：此用户权限不足。", d);
+        return withDetail(QCoreApplication::translate("Office", "办公室数据库拒绝了操作：此用户权限不足（%1）。"),
+                          QCoreApplication::translate("Office", "办公室数据库拒绝了操作：此用户权限不足。"),
+                          d);
     case FailureKind::ConnectionLost:
-        return withDetail("与办公室数据库的连接中断了（%1）：未完成的部分已撤销，本机数据完好，稍后可再同步。",
-                          "与办公室数据库的连接中断了：未完成的部分已撤销，本机数据完好，稍后可再同步。", d);
+        return withDetail(QCoreApplication::translate("Office", "与办公室数据库的连接中断了（%1）：未完成的部分已撤销，本机数据完好，稍后可再同步。"),
+                          QCoreApplication::translate("Office", "与办公室数据库的连接中断了：未完成的部分已撤销，本机数据完好，稍后可再同步。"), d);
     case FailureKind::Cancelled:
-        return tr("已停止：未完成的部分已撤销，本机数据完好。");
+        return QCoreApplication::translate("Office", "已停止：未完成的部分已撤销，本机数据完好。");
     case FailureKind::QueryFailed:
-        return withDetail("办公室数据库出错：%1", "办公室数据库出错。", d);
+        return withDetail(QCoreApplication::translate("Office", "办公室数据库出错：%1"),
+                          QCoreApplication::translate("Office", "办公室数据库出错。"),
+                          d);
     case FailureKind::Local:
-        return withDetail("本机数据库读写失败：%1", "本机数据库读写失败。", d);
+        return withDetail(QCoreApplication::translate("Office", "本机数据库读写失败：%1"),
+                          QCoreApplication::translate("Office", "本机数据库读写失败。"),
+                          d);
     }
     return d;
 }
@@ -243,7 +260,10 @@ PgResult& PgResult::operator=(PgResult&& other) noexcept
 
 #ifdef KTM_HAVE_LIBPQ
 
-int PgResult::rows() const { return m_result ? PQntuples(m_result) : 0; }
+int PgResult::rows() const
+{
+    return m_result ? PQntuples(m_result) : 0;
+}
 
 bool PgResult::isNull(int row, int column) const
 {
@@ -295,7 +315,10 @@ bool PgResult::boolean(int row, int column) const
 
 #else
 
-int PgResult::rows() const { return 0; }
+int PgResult::rows() const
+{
+    return 0;
+}
 bool PgResult::isNull(int, int) const { return true; }
 QByteArray PgResult::bytes(int, int) const { return {}; }
 QString PgResult::text(int, int) const { return {}; }
@@ -315,7 +338,10 @@ PgConnection::PgConnection(PGconn* conn)
 
 #ifdef KTM_HAVE_LIBPQ
 
-bool available() { return true; }
+bool available()
+{
+    return true;
+}
 
 std::unique_ptr<PgConnection> PgConnection::open(const QString& conninfo, Failure* failure, const QString& password,
                                                  int timeoutSeconds)
@@ -409,8 +435,8 @@ std::optional<qint64> PgConnection::copyIn(const char* copySql,
         if (PQresultStatus(start.get()) != PGRES_COPY_IN) {
             if (failure)
                 *failure = start.get() && succeeded(start.get())
-                               ? Failure{FailureKind::QueryFailed, QStringLiteral("not a COPY FROM STDIN")}
-                               : statementFailure(m_conn, start.get());
+                             ? Failure{FailureKind::QueryFailed, QStringLiteral("not a COPY FROM STDIN")}
+                             : statementFailure(m_conn, start.get());
             return std::nullopt;
         }
     }
@@ -482,7 +508,10 @@ bool PgConnection::ok() const { return PQstatus(m_conn) == CONNECTION_OK; }
 
 #else
 
-bool available() { return false; }
+bool available()
+{
+    return false;
+}
 
 std::unique_ptr<PgConnection> PgConnection::open(const QString& conninfo, Failure* failure, const QString&, int)
 {

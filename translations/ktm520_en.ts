@@ -1918,6 +1918,153 @@ Click to change which readout is connected</translation>
     </message>
 </context>
 <context>
+    <name>Office</name>
+    <message>
+        <source>连接字符串和服务名只能填写其中一项。</source>
+        <translation>Give either a connection string or a service name, not both.</translation>
+    </message>
+    <message>
+        <source>服务名“%1”不能含有空格、引号、等号、方括号或反斜杠。</source>
+        <translation>The service name “%1” must not contain spaces, quotes, equals signs, square brackets or backslashes.</translation>
+    </message>
+    <message>
+        <source>连接字符串无法解读。</source>
+        <translation>The connection string cannot be read.</translation>
+    </message>
+    <message>
+        <source>连接字符串无法解读：%1</source>
+        <translation>The connection string cannot be read: %1</translation>
+    </message>
+    <message>
+        <source>连接字符串中含有密码：设置中不保存密码，请把密码放在 ~/.pgpass（或 PGPASSFILE 指定的文件）中，或保存到系统的密钥存储。</source>
+        <translation>The connection string contains a password: passwords are never kept in the settings. Put it in ~/.pgpass (or the file PGPASSFILE names), or save it in the system's key store.</translation>
+    </message>
+    <message>
+        <source>尚未设置办公室数据库。</source>
+        <translation>No office database is set up.</translation>
+    </message>
+    <message>
+        <source>系统的密钥存储没有保存密码：%1</source>
+        <translation>The system's key store did not save the password: %1</translation>
+    </message>
+    <message>
+        <source>此版本的程序不能使用系统的密钥存储。</source>
+        <translation>This build of the program cannot use the system's key store.</translation>
+    </message>
+    <message>
+        <source>办公室数据库的连接设置无法使用：%1</source>
+        <translation>The office database's connection settings cannot be used: %1</translation>
+    </message>
+    <message>
+        <source>尚未设置办公室数据库：请先在“办公室数据库”设置中填写连接。</source>
+        <translation>No office database is set up: fill in the connection in the “Office database” settings first.</translation>
+    </message>
+    <message>
+        <source>此版本的程序不支持办公室数据库。</source>
+        <translation>This build of the program has no office database support.</translation>
+    </message>
+    <message>
+        <source>无法连接办公室数据库服务器（%1）：读数已保存在本机，稍后可再同步。</source>
+        <translation>Cannot reach the office database server (%1): the readings are kept on this PC; sync again later.</translation>
+    </message>
+    <message>
+        <source>无法连接办公室数据库服务器：读数已保存在本机，稍后可再同步。</source>
+        <translation>Cannot reach the office database server: the readings are kept on this PC; sync again later.</translation>
+    </message>
+    <message>
+        <source>办公室数据库拒绝了用户名或密码（%1）。</source>
+        <translation>The office database refused the user name or password (%1).</translation>
+    </message>
+    <message>
+        <source>办公室数据库拒绝了用户名或密码。</source>
+        <translation>The office database refused the user name or password.</translation>
+    </message>
+    <message>
+        <source>办公室数据库服务器不支持加密连接（TLS），而连接设置要求加密（sslmode=%1）。</source>
+        <translation>The office database server does not offer encrypted connections (TLS), and the connection settings require encryption (sslmode=%1).</translation>
+    </message>
+    <message>
+        <source>办公室数据库服务器不支持加密连接（TLS），而连接设置要求加密。</source>
+        <translation>The office database server does not offer encrypted connections (TLS), and the connection settings require encryption.</translation>
+    </message>
+    <message>
+        <source>办公室数据库服务器的证书未通过检查（%1）：请确认连接中的服务器名称与证书相符，且根证书（sslrootcert）正确。</source>
+        <translation>The office database server's certificate did not pass the check (%1): make sure the server name in the connection matches the certificate and the root certificate (sslrootcert) is the right one.</translation>
+    </message>
+    <message>
+        <source>办公室数据库服务器的证书未通过检查：请确认连接中的服务器名称与证书相符，且根证书（sslrootcert）正确。</source>
+        <translation>The office database server's certificate did not pass the check: make sure the server name in the connection matches the certificate and the root certificate (sslrootcert) is the right one.</translation>
+    </message>
+    <message>
+        <source>办公室数据库服务器上没有连接设置中的数据库（%1）。</source>
+        <translation>The office database server has no database of the name in the connection settings (%1).</translation>
+    </message>
+    <message>
+        <source>办公室数据库服务器上没有连接设置中的数据库。</source>
+        <translation>The office database server has no database of the name in the connection settings.</translation>
+    </message>
+    <message>
+        <source>办公室数据库中还没有本程序的数据表，而此用户无权建立（%1）：请先用有建表权限的用户同步一次。</source>
+        <translation>The office database has none of this program's tables yet, and this user may not make them (%1): sync once first as a user who may create tables.</translation>
+    </message>
+    <message>
+        <source>办公室数据库中还没有本程序的数据表，而此用户无权建立：请先用有建表权限的用户同步一次。</source>
+        <translation>The office database has none of this program's tables yet, and this user may not make them: sync once first as a user who may create tables.</translation>
+    </message>
+    <message>
+        <source>办公室数据库由更新版本的程序建立（%1）：请先升级本程序再同步。</source>
+        <translation>The office database was made by a newer version of the program (%1): update this program before syncing.</translation>
+    </message>
+    <message>
+        <source>办公室数据库由更新版本的程序建立：请先升级本程序再同步。</source>
+        <translation>The office database was made by a newer version of the program: update this program before syncing.</translation>
+    </message>
+    <message>
+        <source>此用户只能读取办公室数据库，不能上传（%1）。</source>
+        <translation>This user may only read the office database, not send to it (%1).</translation>
+    </message>
+    <message>
+        <source>此用户只能读取办公室数据库，不能上传。</source>
+        <translation>This user may only read the office database, not send to it.</translation>
+    </message>
+    <message>
+        <source>办公室数据库拒绝了操作：此用户权限不足（%1）。</source>
+        <translation>The office database refused the operation: this user lacks the privilege (%1).</translation>
+    </message>
+    <message>
+        <source>办公室数据库拒绝了操作：此用户权限不足。</source>
+        <translation>The office database refused the operation: this user lacks the privilege.</translation>
+    </message>
+    <message>
+        <source>与办公室数据库的连接中断了（%1）：未完成的部分已撤销，本机数据完好，稍后可再同步。</source>
+        <translation>The connection to the office database broke off (%1): the unfinished part was undone, the data on this PC is intact; sync again later.</translation>
+    </message>
+    <message>
+        <source>与办公室数据库的连接中断了：未完成的部分已撤销，本机数据完好，稍后可再同步。</source>
+        <translation>The connection to the office database broke off: the unfinished part was undone, the data on this PC is intact; sync again later.</translation>
+    </message>
+    <message>
+        <source>已停止：未完成的部分已撤销，本机数据完好。</source>
+        <translation>Stopped: the unfinished part was undone, the data on this PC is intact.</translation>
+    </message>
+    <message>
+        <source>办公室数据库出错：%1</source>
+        <translation>The office database reported an error: %1</translation>
+    </message>
+    <message>
+        <source>办公室数据库出错。</source>
+        <translation>The office database reported an error.</translation>
+    </message>
+    <message>
+        <source>本机数据库读写失败：%1</source>
+        <translation>The local archive could not be read or written: %1</translation>
+    </message>
+    <message>
+        <source>本机数据库读写失败。</source>
+        <translation>The local archive could not be read or written.</translation>
+    </message>
+</context>
+<context>
     <name>OverdueModel</name>
     <message>
         <source>从未测读</source>
