@@ -2063,6 +2063,22 @@ Click to change which readout is connected</translation>
         <source>本机数据库读写失败。</source>
         <translation>The local archive could not be read or written.</translation>
     </message>
+    <message>
+        <source>数据库结构版本 %1，本程序最高只支持版本 %2</source>
+        <translation>schema version %1; this program knows versions up to %2</translation>
+    </message>
+    <message>
+        <source>办公室数据库的版本记录缺失或无效。</source>
+        <translation>The office database&apos;s record of its version is missing or not valid.</translation>
+    </message>
+    <message>
+        <source>此服务器是只读副本，其上的办公室数据库结构是旧版本 %1：请先连接主服务器同步一次。</source>
+        <translation>This server is a read-only replica and the office database on it has the older schema version %1: sync once with the primary server first.</translation>
+    </message>
+    <message>
+        <source>办公室数据库的结构是旧版本 %1，只有其所有者才能升级它。</source>
+        <translation>The office database has the older schema version %1, and only its owner may bring it up to date.</translation>
+    </message>
 </context>
 <context>
     <name>OverdueModel</name>
