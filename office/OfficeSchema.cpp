@@ -315,9 +315,10 @@ std::optional<SchemaInfo> ensureSchema(PgConnection& conn, Failure* failure)
             // The roles may have been made since (by an administrator, or in another database of
             // the cluster): the owner gives them their rights once they exist.
             const std::optional<PgResult> given = conn.query(
-                "SELECT (SELECT count(*) FROM pg_roles WHERE rolname IN ('ktm520_reader', 'ktm520_writer')) = 2 "
-                "AND NOT (has_table_privilege('ktm520_reader', 'ktm520.readings', 'SELECT') "
-                "AND has_table_privilege('ktm520_writer', 'ktm520.readings', 'INSERT'))",
+                // (CASE: the rights of a role that does not exist are an error, not false.)
+                "SELECT CASE WHEN (SELECT count(*) FROM pg_roles WHERE rolname IN ('ktm520_reader', 'ktm520_writer')) = 2 "
+                "THEN NOT (has_table_privilege('ktm520_reader', 'ktm520.readings', 'SELECT') "
+                "AND has_table_privilege('ktm520_writer', 'ktm520.readings', 'INSERT')) ELSE false END",
                 f);
             if (!given) {
                 rollback(conn);

@@ -163,7 +163,10 @@ TEST(OfficeSchemaTest, MadeOnlyByAUserWhoMayCreate)
     ASSERT_TRUE(made) << failure.detail.toStdString();
     EXPECT_TRUE(made->canWrite); // the owner
     EXPECT_EQ(server->value(QStringLiteral("SELECT count(*) FROM pg_roles WHERE rolname LIKE 'ktm520_%'")),
-              QStringLiteral("0")); // maker may not make roles
+              QStringLiteral("0"));                                         // maker may not make roles
+    const std::optional<SchemaInfo> again = ensureSchema(*maker, &failure); // and the roles are still missing
+    ASSERT_TRUE(again) << failure.detail.toStdString();
+    EXPECT_EQ(again->identity, made->identity);
 
     // The administrator makes the roles and grants bob the reader's; the owner's next sync gives
     // the roles their rights.
