@@ -20,8 +20,8 @@ inline constexpr char kReaderRole[] = "ktm520_reader";
 inline constexpr char kWriterRole[] = "ktm520_writer";
 
 struct SchemaInfo {
-    int version = 0;    // as found (after making or migrating it)
-    QString identity;   // the office's UUID
+    int version = 0;       // as found (after making or migrating it)
+    QString identity;      // the office's UUID
     bool canWrite = false; // the connected user may add readings (a member of the writer role or the owner)
 };
 

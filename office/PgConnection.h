@@ -18,21 +18,21 @@ namespace office {
 
 // What went wrong, as a kind and the server's or libpq's own message; failureText words it.
 enum class FailureKind {
-    NotConfigured,  // no office database is set up in the settings
-    NotBuilt,       // this build of the program has no office database support
-    Unreachable,    // no server answered at the host and port (or the socket), or not in time
-    Authentication, // the server refused the user or the password (or no password was found)
-    TlsRefused,     // TLS was required and the server does not offer it
-    TlsUntrusted,   // the server's certificate or its name did not check out (verify-ca / verify-full)
-    NoDatabase,     // the database named does not exist
-    NoSchema,       // the database has no office schema, and this user may not make it
-    SchemaNewer,    // the office schema was made by a newer version of the program
-    ReadOnly,       // this user may only read (a push was refused)
+    NotConfigured,    // no office database is set up in the settings
+    NotBuilt,         // this build of the program has no office database support
+    Unreachable,      // no server answered at the host and port (or the socket), or not in time
+    Authentication,   // the server refused the user or the password (or no password was found)
+    TlsRefused,       // TLS was required and the server does not offer it
+    TlsUntrusted,     // the server's certificate or its name did not check out (verify-ca / verify-full)
+    NoDatabase,       // the database named does not exist
+    NoSchema,         // the database has no office schema, and this user may not make it
+    SchemaNewer,      // the office schema was made by a newer version of the program
+    ReadOnly,         // this user may only read (a push was refused)
     PermissionDenied, // the server refused a statement for want of a privilege
-    ConnectionLost, // the connection broke off during the work (the open transaction was rolled back)
-    Cancelled,      // the caller stopped the work (the open transaction was rolled back)
-    QueryFailed,    // any other failure of a statement
-    Local,          // the local archive could not be read or written
+    ConnectionLost,   // the connection broke off during the work (the open transaction was rolled back)
+    Cancelled,        // the caller stopped the work (the open transaction was rolled back)
+    QueryFailed,      // any other failure of a statement
+    Local,            // the local archive could not be read or written
 };
 struct Failure {
     FailureKind kind = FailureKind::QueryFailed;
@@ -58,9 +58,9 @@ public:
     // The value's text (UTF-8, as the server sends it in text format).
     QString text(int row, int column) const;
     QByteArray bytes(int row, int column) const;
-    qint64 number(int row, int column) const;   // 0 for NULL
-    double real(int row, int column) const;     // NaN for NULL
-    bool boolean(int row, int column) const;    // "t"
+    qint64 number(int row, int column) const; // 0 for NULL
+    double real(int row, int column) const;   // NaN for NULL
+    bool boolean(int row, int column) const;  // "t"
     PGresult* get() const { return m_result; }
 
 private:

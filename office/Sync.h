@@ -34,7 +34,7 @@ struct SyncProgress {
         Register,
         Readings, // done/total: readings
         Versions,
-        Pulling,  // done/total: office downloads
+        Pulling, // done/total: office downloads
         Finished,
     };
     Step step = Connecting;
@@ -43,11 +43,11 @@ struct SyncProgress {
 };
 
 struct SyncOptions {
-    QStringList followedSites; // empty: the sites of the gauges this PC has read itself
-    QString password;          // given to libpq for this connection only; empty: ~/.pgpass or none
-    int timeoutSeconds = 10;   // connecting, and how long a silent server is waited for
-    std::function<bool()> cancelled;                       // polled between batches and chunks
-    std::function<void(const SyncProgress&)> progress;     // from the calling thread
+    QStringList followedSites;                         // empty: the sites of the gauges this PC has read itself
+    QString password;                                  // given to libpq for this connection only; empty: ~/.pgpass or none
+    int timeoutSeconds = 10;                           // connecting, and how long a silent server is waited for
+    std::function<bool()> cancelled;                   // polled between batches and chunks
+    std::function<void(const SyncProgress&)> progress; // from the calling thread
     bool pull = true;
 };
 
@@ -60,27 +60,27 @@ struct Conflict {
         Levels,      // a trigger level version
     };
     Kind kind = Gauge;
-    QString subject;  // the gauge's name, or the slot "R1 A001"
-    QString applied;  // the applied edit, in the operator's words (what it set)
+    QString subject; // the gauge's name, or the slot "R1 A001"
+    QString applied; // the applied edit, in the operator's words (what it set)
     QString appliedBy;
     QDateTime appliedAt;
-    QString other;    // the edit that did not apply
+    QString other; // the edit that did not apply
     QString otherBy;
     QDateTime otherAt;
 };
 
 struct SyncResult {
-    bool readOnly = false;     // the user may only read: nothing was pushed
-    QString office;            // the office's identity
-    QString user;              // who the server says we are
+    bool readOnly = false; // the user may only read: nothing was pushed
+    QString office;        // the office's identity
+    QString user;          // who the server says we are
     bool tls = false;
     qint64 downloadsSent = 0;
-    qint64 readingsSent = 0;   // offered to the office
-    qint64 readingsNew = 0;    // of them, the office did not hold
+    qint64 readingsSent = 0; // offered to the office
+    qint64 readingsNew = 0;  // of them, the office did not hold
     qint64 downloadsPulled = 0;
-    qint64 readingsPulled = 0; // new to this archive
-    qint64 registerSent = 0;   // rows, versions, slots, masks, acknowledgements sent
-    qint64 registerPulled = 0; // and brought in
+    qint64 readingsPulled = 0;  // new to this archive
+    qint64 registerSent = 0;    // rows, versions, slots, masks, acknowledgements sent
+    qint64 registerPulled = 0;  // and brought in
     qint64 readingsWaiting = 0; // still not sent (after a read-only sync, all of them)
     std::vector<Conflict> conflicts;
 };
