@@ -272,7 +272,10 @@ std::optional<SchemaInfo> ensureSchema(PgConnection& conn, Failure* failure)
         }
         const int v = version->rows() == 1 ? int(version->number(0, 0)) : 0;
         if (v > kOfficeSchemaVersion)
-            return fail(conn, failure, FailureKind::SchemaNewer, QString::number(v));
+            return fail(conn, failure, FailureKind::SchemaNewer,
+                        QCoreApplication::translate("Office", "数据库结构版本 %1，本程序最高只支持版本 %2")
+                            .arg(v)
+                            .arg(kOfficeSchemaVersion));
         if (v < 1)
             return fail(conn, failure, FailureKind::QueryFailed,
                         QCoreApplication::translate("Office", "办公室数据库的版本记录缺失或无效。"));
