@@ -55,7 +55,10 @@ OfficeSync::Outcome OfficeSync::run(const QString& archivePath, const office::Se
 
 QString OfficeSync::statusText(const Outcome& outcome, qint64 waiting)
 {
-    QString text = outcome.result ? office::resultText(*outcome.result) : office::failureText(outcome.failure);
+    // A result says itself what still waits; a failure is told what waits here.
+    if (outcome.result)
+        return office::resultText(*outcome.result);
+    QString text = office::failureText(outcome.failure);
     if (const QString still = office::waitingText(waiting); !still.isEmpty())
         //: %1 the sync's result, %2 how many readings still wait
         text = tr("%1；%2").arg(text, still);

@@ -31,7 +31,8 @@ public:
     static Outcome run(const QString& archivePath, const office::Settings& settings, const QString& password,
                        SaveProgress* progress);
 
-    // The status line after a sync: its result (or why it failed) and what still waits.
+    // The status line after a sync: its result (which says what still waits), or why it failed
+    // and what waits.
     static QString statusText(const Outcome& outcome, qint64 waiting);
     // The operator's message of the conflicts a sync reported, each on its own; "" when none.
     static QString conflictsMessage(const office::SyncResult& result);

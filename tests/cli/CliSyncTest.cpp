@@ -13,12 +13,13 @@
 #include <QDateTime>
 #include <QFile>
 #include <QProcess>
-#include <QTcpServer>
-#include <QThread>
 
 #include <csignal>
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <pty.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
@@ -27,6 +28,22 @@ const QString kUser = QStringLiteral("alice");
 const QString kPassword = QStringLiteral("s3cret-o'neil");
 const QString kDatabase = QStringLiteral("office");
 const qint64 kFirstTime = QDateTime(QDate(2026, 6, 1), QTime(0, 0), Qt::UTC).toSecsSinceEpoch();
+
+// A TCP port of 127.0.0.1 where nothing listens: one the system gave and that was let go again.
+int unusedPort()
+{
+    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    int port = 0;
+    if (::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        ::getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+        port = ntohs(address.sin_port);
+    ::close(s);
+    return port;
+}
 
 class CliSyncTest : public CliTest {
 protected:
@@ -180,13 +197,8 @@ TEST_F(CliSyncTest, TheSettingsTheWindowKeepsAreTheOnesUsed)
 TEST_F(CliSyncTest, AServerOutOfReachIs11AndAnythingElseTheOfficeRefusesIs12)
 {
     fillArchive(1, 100);
-    // A port where nothing listens: taken and let go again.
-    int freePort = 0;
-    {
-        QTcpServer probe;
-        ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
-        freePort = probe.serverPort();
-    }
+    const int freePort = unusedPort();
+    ASSERT_GT(freePort, 0);
     const CliRun unreachable =
         cli({"--archive", m_archivePath, "sync", "--office", conninfo(freePort)}, {}, 120000, false);
     EXPECT_EQ(unreachable.exitCode, 11) << unreachable.describe();
