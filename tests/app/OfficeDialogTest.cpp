@@ -250,6 +250,7 @@ TEST_F(OfficeServerTest, TheWindowSyncsFromTheHistoryTabAndTheStatusLineSaysWhat
                                testing_qt::fastTiming(), dialogs, servers, QString(), &recorder, nullptr, officePath}};
     window.officePassword = [](const office::Settings&) { return std::optional<QString>("geheim"); };
     window.show();
+    const QSize before = window.minimumSize();
     // Without an office nothing of it shows but the way to set one up.
     ASSERT_NE(window.officeSettingsAction, nullptr);
     EXPECT_EQ(window.syncAction->text(), "同步到办公室数据库");
@@ -267,6 +268,13 @@ TEST_F(OfficeServerTest, TheWindowSyncsFromTheHistoryTabAndTheStatusLineSaysWhat
     EXPECT_EQ(office::loadSettings(officePath).connection, conninfo);
     EXPECT_TRUE(window.syncAction->isEnabled());
     EXPECT_FALSE(window.history->syncButton->isHidden());
+
+    // The button shown leaves the window's minimum size as it was, its caption whole.
+    window.workTabs->setCurrentWidget(window.history);
+    window.resize(1, 1);
+    ASSERT_TRUE(waitFor([&] { return window.size() == window.minimumSize(); }));
+    EXPECT_EQ(window.minimumSize(), before);
+    EXPECT_GE(window.history->syncButton->width(), window.history->syncButton->sizeHint().width());
 
     window.history->syncButton->click();
     EXPECT_TRUE(messenger.messages.isEmpty()) << messenger.messages.join('\n').toStdString();
