@@ -18,7 +18,7 @@ class OfficeSync {
 public:
     struct Outcome {
         std::optional<office::SyncResult> result; // set when the sync finished
-        office::Failure failure;                   // why not, otherwise
+        office::Failure failure;                  // why not, otherwise
     };
 
     // How far a sync has come, in thousandths of the whole: connecting and the register first,

@@ -12,15 +12,15 @@ namespace cli {
 // The exit codes, as --help and the README document them.
 enum ExitCode : int {
     Success = 0,
-    UsageError = 2,       // the command line (or an input list) is unusable; nothing was sent
-    ConnectionFailed = 3, // the port is missing, busy or may not be opened
-    InstrumentError = 4,  // the instrument answered ERR, refused a row, or answered unclearly
-    NoReply = 5,          // no reply within --timeout
-    SaveFailed = 6,       // the output file could not be written (the old one, if any, is kept)
-    Interrupted = 7,      // the transfer was cut off (device lost mid-reply); nothing was written
-    ArchiveFailed = 8,    // the archive could not be opened or could not keep the records
-    NoInstrument = 9,     // a copy to archive names no readout the archive knows; nothing was sent
-    Raised = 10,          // copied and archived; a gauge reached a higher trigger level or a new reading was flagged
+    UsageError = 2,         // the command line (or an input list) is unusable; nothing was sent
+    ConnectionFailed = 3,   // the port is missing, busy or may not be opened
+    InstrumentError = 4,    // the instrument answered ERR, refused a row, or answered unclearly
+    NoReply = 5,            // no reply within --timeout
+    SaveFailed = 6,         // the output file could not be written (the old one, if any, is kept)
+    Interrupted = 7,        // the transfer was cut off (device lost mid-reply); nothing was written
+    ArchiveFailed = 8,      // the archive could not be opened or could not keep the records
+    NoInstrument = 9,       // a copy to archive names no readout the archive knows; nothing was sent
+    Raised = 10,            // copied and archived; a gauge reached a higher trigger level or a new reading was flagged
     OfficeUnreachable = 11, // sync: the office database's server could not be reached (the readings wait here)
     OfficeFailed = 12,      // sync: the office database refused or failed (settings, password, TLS, rights, a query)
 };
