@@ -16,6 +16,7 @@
 #include "tests/support/Modal.h"
 #include "tests/support/QtTestMain.h"
 #include "tests/support/RecordingMessenger.h"
+#include "tests/support/ScriptedProgress.h"
 #include "tests/support/ScriptedFileDialogs.h"
 
 #include <QAction>
@@ -26,6 +27,7 @@
 #include <QRadioButton>
 #include <QStatusBar>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 using testing_qt::waitFor;
@@ -296,4 +298,51 @@ TEST_F(OfficeServerTest, TheWindowSyncsFromTheHistoryTabAndTheStatusLineSaysWhat
     ASSERT_EQ(messenger.messages.size(), 1);
     EXPECT_TRUE(messenger.messages[0].contains("无法连接办公室数据库服务器")) << messenger.messages[0].toStdString();
     EXPECT_TRUE(window.statusLine->text().contains("1 条读数待同步到办公室数据库")) << window.statusLine->text().toStdString();
+}
+
+TEST_F(OfficeServerTest, TheWindowsSyncShowsItsProgressAndItsCancelStopsItLosingNothing)
+{
+    ASSERT_TRUE(s_server->psql("DROP SCHEMA IF EXISTS ktm520 CASCADE", nullptr, "office"));
+    QTemporaryDir dir;
+    const QString archivePath = dir.filePath("archive.sqlite");
+    constexpr int kDownloads = 4;
+    constexpr int kPerDownload = 50000;
+    {
+        archive::Error error;
+        std::unique_ptr<archive::Archive> a = archive::Archive::open(archivePath, nullptr, &error);
+        ASSERT_TRUE(a) << error.detail.toStdString();
+        const archive::CopyOrigin origin = archive::test::testOrigin(*a);
+        for (int d = 0; d < kDownloads; ++d) {
+            std::vector<archive::Record> records;
+            for (int i = 0; i < kPerDownload; ++i)
+                records.push_back({"A", QStringLiteral("F%1").arg(d), QStringLiteral("A%1").arg(i % 20 + 1, 3, 10, QLatin1Char('0')),
+                                   archive::instrumentTimeText(1780000000 + (qint64(d) * kPerDownload + i) / 20 * 60),
+                                   "21000", "215"});
+            ASSERT_TRUE(a->store(records, QDateTime::currentDateTimeUtc(), origin, &error)) << error.detail.toStdString();
+        }
+    }
+    office::Settings s;
+    s.connection = s_server->tcpConninfo("alice", "office", "sslmode=disable");
+
+    // Cancelled by the operator once the readings are on their way.
+    ScriptedProgress progress;
+    progress.during = [&] { progress.cancel = progress.cancel || progress.advances.last() > 50; };
+    const OfficeSync::Outcome stopped = OfficeSync::run(archivePath, s, "geheim", &progress);
+    EXPECT_EQ(progress.startedWith, 1000);
+    EXPECT_TRUE(progress.finished);
+    ASSERT_FALSE(stopped.result) << "the sync ended before its cancel: more readings are needed";
+    EXPECT_EQ(stopped.failure.kind, office::FailureKind::Cancelled) << office::failureText(stopped.failure).toStdString();
+    EXPECT_TRUE(std::is_sorted(progress.advances.begin(), progress.advances.end()));
+    const qint64 sent = s_server->value("SELECT count(*) FROM ktm520.readings", "office").toLongLong();
+    EXPECT_LT(sent, qint64(kDownloads) * kPerDownload);
+
+    // The next sync sends the rest, each reading once.
+    ScriptedProgress again;
+    const OfficeSync::Outcome done = OfficeSync::run(archivePath, s, "geheim", &again);
+    ASSERT_TRUE(done.result) << office::failureText(done.failure).toStdString();
+    EXPECT_EQ(s_server->value("SELECT count(*) FROM ktm520.readings", "office"),
+              QString::number(qint64(kDownloads) * kPerDownload));
+    EXPECT_EQ(s_server->value("SELECT count(*) FROM ktm520.downloads", "office"), QString::number(kDownloads));
+    EXPECT_EQ(done.result->readingsWaiting, 0);
+    EXPECT_FALSE(OfficeSync::statusText(done, 0).isEmpty());
 }
