@@ -95,19 +95,20 @@ protected:
         QString escaped = password;
         escaped.replace(QLatin1Char('\\'), QStringLiteral("\\\\")).replace(QLatin1Char(':'), QStringLiteral("\\:"));
         f.write(QStringLiteral("127.0.0.1:%1:%2:%3:%4\n").arg(s_server->port()).arg(kDatabase, kUser, escaped).toUtf8());
+        f.write(QStringLiteral("127.0.0.1:%1:%2:bob:bobs-own\n").arg(s_server->port()).arg(kDatabase).toUtf8());
         f.close();
         f.setPermissions(QFile::ReadOwner | QFile::WriteOwner); // libpq ignores a file others may read
     }
 
-    QString conninfo(int port = 0) const
+    QString conninfo(int port = 0, const QString& user = kUser) const
     {
         return QStringLiteral("host=127.0.0.1 port=%1 dbname=%2 user=%3 sslmode=disable")
             .arg(port ? port : s_server->port())
-            .arg(kDatabase, kUser);
+            .arg(kDatabase, user);
     }
 
-    // An archive of `downloads` downloads of `perDownload` readings each (40 slots of one
-    // readout, a reading a minute), none of them in the office yet.
+    // `downloads` downloads more of `perDownload` readings each (40 slots of one readout, a
+    // reading a minute, after those stored before), none of them in the office yet.
     void fillArchive(int downloads, int perDownload)
     {
         archive::Error error;
@@ -115,12 +116,13 @@ protected:
         ASSERT_TRUE(a) << error.detail.toStdString();
         const archive::CopyOrigin origin = archive::test::testOrigin(*a, QStringLiteral("北坝一号"));
         constexpr int kSlots = 40;
+        const qint64 waiting = a->readingsWaiting();
         for (int d = 0; d < downloads; ++d) {
             std::vector<archive::Record> records;
             records.reserve(size_t(perDownload));
             for (int i = 0; i < perDownload; ++i) {
-                const qint64 t = kFirstTime + (qint64(d) * perDownload + i) / kSlots * 60;
-                records.push_back(archive::Record{QStringLiteral("A"), QStringLiteral("F%1").arg(d + 1),
+                const qint64 t = kFirstTime + (m_readings + qint64(d) * perDownload + i) / kSlots * 60;
+                records.push_back(archive::Record{QStringLiteral("A"), QStringLiteral("F%1").arg(m_files + d + 1),
                                                   QStringLiteral("A%1").arg(i % kSlots + 1, 3, 10, QLatin1Char('0')),
                                                   archive::instrumentTimeText(t),
                                                   QString::number(20000 + i % 5000), QString::number(215)});
@@ -130,8 +132,9 @@ protected:
             ASSERT_TRUE(stored) << error.detail.toStdString();
             ASSERT_EQ(stored->added, perDownload);
         }
-        m_readings = qint64(downloads) * perDownload;
-        ASSERT_EQ(a->readingsWaiting(), m_readings);
+        m_readings += qint64(downloads) * perDownload;
+        m_files += downloads;
+        ASSERT_EQ(a->readingsWaiting(), waiting + qint64(downloads) * perDownload);
     }
 
     qint64 waitingInArchive() const
@@ -153,7 +156,8 @@ protected:
     static QString s_why;
     QString m_pgpass;
     QString m_archivePath;
-    qint64 m_readings = 0;
+    qint64 m_readings = 0; // in the archive
+    int m_files = 0;
 };
 
 PgServer* CliSyncTest::s_server = nullptr;
@@ -267,4 +271,21 @@ TEST_F(CliSyncTest, KilledDuringItsReadingsTheNextSyncSendsTheRestEachReadingOnc
     EXPECT_EQ(office("SELECT count(*) FROM ktm520.downloads"), "6");
     EXPECT_EQ(office("SELECT sum(added) FROM ktm520.downloads"), QString::number(m_readings));
     EXPECT_EQ(waitingInArchive(), 0);
+}
+
+TEST_F(CliSyncTest, AUserWhoMayOnlyReadSendsNothingAndSaysSo)
+{
+    fillArchive(1, 300);
+    const CliRun made = sync(); // the office's schema and roles, made by its writer
+    ASSERT_EQ(made.exitCode, 0) << made.describe();
+    fillArchive(1, 200); // a download more, after the first
+    if (office("SELECT count(*) FROM pg_roles WHERE rolname = 'bob'") == "0")
+        ASSERT_TRUE(s_server->createLogin("bob", "bobs-own", "ktm520_reader"));
+
+    const CliRun read = cli({"--archive", m_archivePath, "sync", "--office", conninfo(0, "bob")}, {}, 120000, false);
+    EXPECT_EQ(read.exitCode, 0) << read.describe();
+    EXPECT_TRUE(read.errText().contains("只能读取办公室数据库")) << read.describe();
+    EXPECT_TRUE(read.errText().contains("200 条读数待同步到办公室数据库")) << read.describe();
+    EXPECT_EQ(office("SELECT count(*) FROM ktm520.readings"), "300");
+    EXPECT_EQ(waitingInArchive(), 200);
 }
