@@ -27,6 +27,7 @@
 #include <QRadioButton>
 #include <QStatusBar>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <algorithm>
 #include <gtest/gtest.h>
 
@@ -195,6 +196,26 @@ protected:
 PgServer* OfficeServerTest::s_server = nullptr;
 QString OfficeServerTest::s_why;
 
+constexpr int kDownloads = 4;
+constexpr int kPerDownload = 50000;
+
+// An archive of kDownloads downloads of kPerDownload readings each, none sent.
+void fillDownloads(const QString& path)
+{
+    archive::Error error;
+    std::unique_ptr<archive::Archive> a = archive::Archive::open(path, nullptr, &error);
+    ASSERT_TRUE(a) << error.detail.toStdString();
+    const archive::CopyOrigin origin = archive::test::testOrigin(*a);
+    for (int d = 0; d < kDownloads; ++d) {
+        std::vector<archive::Record> records;
+        for (int i = 0; i < kPerDownload; ++i)
+            records.push_back({"A", QStringLiteral("F%1").arg(d), QStringLiteral("A%1").arg(i % 20 + 1, 3, 10, QLatin1Char('0')),
+                               archive::instrumentTimeText(1780000000 + (qint64(d) * kPerDownload + i) / 20 * 60),
+                               "21000", "215"});
+        ASSERT_TRUE(a->store(records, QDateTime::currentDateTimeUtc(), origin, &error)) << error.detail.toStdString();
+    }
+}
+
 } // namespace
 
 TEST_F(OfficeServerTest, TestingTheConnectionSaysWhoAndWhetherItIsEncrypted)
@@ -305,22 +326,7 @@ TEST_F(OfficeServerTest, TheWindowsSyncShowsItsProgressAndItsCancelStopsItLosing
     ASSERT_TRUE(s_server->psql("DROP SCHEMA IF EXISTS ktm520 CASCADE", nullptr, "office"));
     QTemporaryDir dir;
     const QString archivePath = dir.filePath("archive.sqlite");
-    constexpr int kDownloads = 4;
-    constexpr int kPerDownload = 50000;
-    {
-        archive::Error error;
-        std::unique_ptr<archive::Archive> a = archive::Archive::open(archivePath, nullptr, &error);
-        ASSERT_TRUE(a) << error.detail.toStdString();
-        const archive::CopyOrigin origin = archive::test::testOrigin(*a);
-        for (int d = 0; d < kDownloads; ++d) {
-            std::vector<archive::Record> records;
-            for (int i = 0; i < kPerDownload; ++i)
-                records.push_back({"A", QStringLiteral("F%1").arg(d), QStringLiteral("A%1").arg(i % 20 + 1, 3, 10, QLatin1Char('0')),
-                                   archive::instrumentTimeText(1780000000 + (qint64(d) * kPerDownload + i) / 20 * 60),
-                                   "21000", "215"});
-            ASSERT_TRUE(a->store(records, QDateTime::currentDateTimeUtc(), origin, &error)) << error.detail.toStdString();
-        }
-    }
+    fillDownloads(archivePath);
     office::Settings s;
     s.connection = s_server->tcpConninfo("alice", "office", "sslmode=disable");
 
@@ -345,4 +351,39 @@ TEST_F(OfficeServerTest, TheWindowsSyncShowsItsProgressAndItsCancelStopsItLosing
     EXPECT_EQ(s_server->value("SELECT count(*) FROM ktm520.downloads", "office"), QString::number(kDownloads));
     EXPECT_EQ(done.result->readingsWaiting, 0);
     EXPECT_FALSE(OfficeSync::statusText(done, 0).isEmpty());
+}
+
+TEST_F(OfficeServerTest, TheWindowAskedToCloseDuringASyncStopsItAndThenCloses)
+{
+    ASSERT_TRUE(s_server->psql("DROP SCHEMA IF EXISTS ktm520 CASCADE", nullptr, "office"));
+    QTemporaryDir dir;
+    const QString archivePath = dir.filePath("archive.sqlite");
+    const QString officePath = dir.filePath("office.ini");
+    fillDownloads(archivePath);
+    office::Settings s;
+    s.connection = s_server->tcpConninfo("alice", "office", "sslmode=disable");
+    ASSERT_TRUE(office::saveSettings(s, officePath));
+
+    archive::Recorder recorder(archivePath);
+    FakeSerialLink link;
+    RecordingMessenger messenger;
+    ScriptedFileDialogs dialogs;
+    sheets::Servers servers;
+    Form1 window{Form1Services{link, messenger, [] { return std::make_unique<FixedPorts>(QList<QByteArray>{}); },
+                               testing_qt::fastTiming(), dialogs, servers, QString(), &recorder, nullptr, officePath}};
+    window.officePassword = [](const office::Settings&) { return std::optional<QString>("geheim"); };
+    window.show();
+    // Asked to close as soon as the sync runs: the window stays until the sync has stopped.
+    bool stillOpenWhileSyncing = false;
+    QTimer::singleShot(0, &window, [&] {
+        window.close();
+        stillOpenWhileSyncing = window.isVisible();
+    });
+    EXPECT_FALSE(window.syncWithOffice());
+    EXPECT_TRUE(stillOpenWhileSyncing);
+    EXPECT_TRUE(messenger.messages.isEmpty()) << messenger.messages.join('\n').toStdString();
+    ASSERT_TRUE(waitFor([&] { return !window.isVisible(); }));
+    EXPECT_LT(s_server->value("SELECT count(*) FROM ktm520.readings", "office").toLongLong(),
+              qint64(kDownloads) * kPerDownload);
+    EXPECT_GT(recorder.archive()->readingsWaiting(), 0);
 }
