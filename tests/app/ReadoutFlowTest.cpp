@@ -450,4 +450,13 @@ TEST_F(ReadoutFlowTest, WithAnOfficeSetUpTheStatusLineSaysWhatWaitsAfterEachDown
     const QString waiting = QLocale(QLocale::English).toString(records) + " 条读数待同步到办公室数据库";
     EXPECT_TRUE(window.statusLine->text().contains(waiting)) << window.statusLine->text().toStdString();
     EXPECT_TRUE(messenger.messages.isEmpty()) << messenger.messages.join("; ").toStdString(); // no sync was tried
+
+    // Told to sync after each download: it does, once the copy is archived (here to an office
+    // nobody answers for, which it says).
+    settings.syncAfterDownload = true;
+    ASSERT_TRUE(office::saveSettings(settings, officePath));
+    copyA();
+    ASSERT_TRUE(waitFor([&] { return !messenger.messages.isEmpty(); }, 20000));
+    EXPECT_TRUE(messenger.messages[0].contains("无法连接办公室数据库服务器")) << messenger.messages[0].toStdString();
+    EXPECT_TRUE(window.statusLine->text().contains(waiting)) << window.statusLine->text().toStdString();
 }
