@@ -9,6 +9,9 @@
 
 #include "app/PortCombo.h"
 #include "app/HistoryView.h"
+#include "app/OfficeDialog.h"
+#include "app/OfficeSync.h"
+#include "office/OfficeSettings.h"
 #include "app/MarkedRowDelegate.h"
 #include "app/PreviewMarks.h"
 #include "app/VerdictModel.h"
@@ -100,6 +103,22 @@ private:
     std::function<void()> m_act;
 };
 
+// The sync's progress dialog, whose work the window also stops when it is asked to close.
+class SyncProgress : public QtSaveProgress {
+public:
+    explicit SyncProgress(QWidget* parent)
+        : QtSaveProgress(parent, Form1::tr("同步到办公室数据库"), Form1::tr("正在与办公室数据库同步…%1"))
+    {
+    }
+    bool cancelRequested() const override { return stop || QtSaveProgress::cancelRequested(); }
+    void start(const QString& path, qint64 rows) override
+    {
+        stop = false;
+        QtSaveProgress::start(path, rows);
+    }
+    bool stop = false;
+};
+
 QFrame* makeFrame(QWidget* parent)
 {
     auto* frame = new QFrame(parent);
@@ -158,6 +177,9 @@ Form1::Form1(Form1Services services, QWidget* parent)
     buildUi();
     routeReplies();
     m_saveProgress = std::make_unique<QtSaveProgress>(this);
+    m_syncProgress = std::make_unique<SyncProgress>(this);
+    if (office::PasswordStore::available())
+        officePassword = &office::PasswordStore::read;
     m_save = std::make_unique<SaveCommand>(SaveCommand::Context{
         *m_grid, *m_exchange, m_services.messenger, m_services.dialogs, m_services.servers,
         m_services.templatePath, [this]() -> std::optional<QString> {
@@ -241,6 +263,12 @@ Form1::Form1(Form1Services services, QWidget* parent)
         connect(readoutButton, &QPushButton::clicked, this, &Form1::changeReadout);
         connect(changeReadoutAction, &QAction::triggered, this, &Form1::changeReadout);
         showReadout();
+        if (officeSettingsAction) {
+            connect(officeSettingsAction, &QAction::triggered, this, &Form1::editOfficeSettings);
+            connect(syncAction, &QAction::triggered, this, &Form1::syncWithOffice);
+            connect(history->syncButton, &QPushButton::clicked, this, &Form1::syncWithOffice);
+            showOfficeState();
+        }
     }
 
     Form_Load();
@@ -446,6 +474,13 @@ void Form1::buildUi()
     if (m_services.recorder) {
         changeReadoutAction = settingsMenu->addAction(tr("更改仪器(&I)…"));
         changeReadoutAction->setToolTip(tr("更改连接的是哪台仪器：档案按仪器保存拷贝的数据"));
+        if (m_services.officeSettings) {
+            settingsMenu->addSeparator();
+            officeSettingsAction = settingsMenu->addAction(tr("办公室数据库设置…"));
+            officeSettingsAction->setToolTip(tr("办公室的 PostgreSQL 数据库：连接、密码、关注的工程"));
+            syncAction = settingsMenu->addAction(tr("同步到办公室数据库"));
+            syncAction->setToolTip(history->syncButton->toolTip());
+        }
     }
     // Help comes last on the menu bar, as everywhere.
     help::addMenu(*this, {Command1, Command12, Command2, Command3, Command6, Command5, Command4, Command7, Command8,
@@ -637,6 +672,15 @@ void Form1::closeEvent(QCloseEvent* event)
         statusLine->setText(tr("正在保存文件，保存完成后将关闭窗口"));
         return;
     }
+    if (m_syncing) {
+        // The sync stops (what the office committed stays, the rest is for the next); the
+        // window closes after it.
+        event->ignore();
+        m_closeAfterSync = true;
+        static_cast<SyncProgress*>(m_syncProgress.get())->stop = true;
+        statusLine->setText(tr("正在停止同步，停止后将关闭窗口"));
+        return;
+    }
     if (history && history->reportRunning()) {
         // The report being written stops (nothing is written); the window closes after it.
         event->ignore();
@@ -778,12 +822,106 @@ void Form1::onCopyArchived(const QString& text)
 {
     m_archiving = false;
     m_archiveNote.clear();
-    statusLine->setText(m_finishedText.isEmpty() ? text : tr("%1；%2").arg(m_finishedText, text));
+    statusLine->setText(withWaiting(m_finishedText.isEmpty() ? text : tr("%1；%2").arg(m_finishedText, text)));
     if (!m_save->saving()) // else the save's end gives the commands back
         ComEnable();
     if (history)
         history->refresh();
     showVerdict();
+    // Once the window is back in the operator's hands: the sync runs with its progress dialog.
+    if (officeConfigured() && officeSettings().syncAfterDownload && m_services.recorder->stored())
+        QTimer::singleShot(0, this, [this] {
+            if (!m_syncing && !m_archiving)
+                syncWithOffice();
+        });
+}
+
+bool Form1::officeConfigured() const
+{
+    return m_services.recorder && m_services.officeSettings && officeSettings().configured();
+}
+
+office::Settings Form1::officeSettings() const
+{
+    return m_services.officeSettings ? office::loadSettings(*m_services.officeSettings) : office::Settings();
+}
+
+QString Form1::withWaiting(const QString& text) const
+{
+    if (!officeConfigured())
+        return text; // without an office the window says what it always said
+    archive::Archive* a = m_services.recorder->archive();
+    const QString waiting = a ? office::waitingText(a->readingsWaiting()) : QString();
+    return waiting.isEmpty() ? text : tr("%1；%2").arg(text, waiting);
+}
+
+void Form1::showOfficeState()
+{
+    if (!officeSettingsAction)
+        return;
+    const bool configured = officeConfigured();
+    syncAction->setEnabled(configured && !m_syncing);
+    history->syncButton->setVisible(configured);
+    history->syncButton->setEnabled(!m_syncing);
+}
+
+void Form1::editOfficeSettings()
+{
+    if (!m_services.officeSettings)
+        return;
+    QStringList sites;
+    if (archive::Archive* a = m_services.recorder->archive())
+        for (const archive::Site& site : a->sites())
+            sites << site.name;
+    OfficeDialog dialog(officeSettings(), sites, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    if (!office::saveSettings(dialog.settings(), *m_services.officeSettings))
+        m_services.messenger.information(tr("办公室数据库的设置未能保存。"));
+    showOfficeState();
+    if (officeConfigured())
+        statusLine->setText(withWaiting(tr("已保存办公室数据库设置")));
+}
+
+bool Form1::syncWithOffice()
+{
+    if (m_syncing || !m_services.recorder || !m_services.officeSettings)
+        return false;
+    const office::Settings settings = officeSettings();
+    if (!settings.configured()) {
+        m_services.messenger.information(office::failureText(office::Failure{office::FailureKind::NotConfigured, {}}));
+        return false;
+    }
+    if (const QString problem = office::settingsProblem(settings); !problem.isEmpty()) {
+        m_services.messenger.information(problem);
+        return false;
+    }
+    archive::Archive* a = m_services.recorder->archive();
+    if (!a) {
+        m_services.messenger.information(m_services.recorder->failure());
+        return false;
+    }
+    const QString password = officePassword ? officePassword(settings).value_or(QString()) : QString();
+    m_syncing = true;
+    showOfficeState();
+    statusLine->setText(tr("正在同步到办公室数据库…"));
+    // On a thread of its own with its own connection to the archive: the window's stays the
+    // window's, and the copies go on being archived by theirs.
+    const OfficeSync::Outcome outcome = OfficeSync::run(a->path(), settings, password, m_syncProgress.get());
+    m_syncing = false;
+    showOfficeState();
+    statusLine->setText(OfficeSync::statusText(outcome, a->readingsWaiting()));
+    if (history)
+        history->refresh(); // what the office brought
+    if (!outcome.result) {
+        if (outcome.failure.kind != office::FailureKind::Cancelled && !m_closeAfterSync)
+            m_services.messenger.information(office::failureText(outcome.failure));
+    } else if (const QString conflicts = OfficeSync::conflictsMessage(*outcome.result); !conflicts.isEmpty()) {
+        m_services.messenger.information(conflicts);
+    }
+    if (std::exchange(m_closeAfterSync, false))
+        QTimer::singleShot(0, this, &QWidget::close);
+    return outcome.result.has_value();
 }
 
 void Form1::showVerdict()

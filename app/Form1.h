@@ -31,6 +31,9 @@ class PreviewMarks;
 class VerdictPanel;
 class QTabWidget;
 class QSettings;
+namespace office {
+struct Settings;
+}
 namespace sheets {
 class Servers;
 }
@@ -54,6 +57,9 @@ struct Form1Services {
     // Where the serial line's settings and the window's geometry are remembered between runs;
     // without one (tests) nothing is remembered.
     QSettings* settings = nullptr;
+    // The office database's settings file (office::loadSettings: "" the user's, shared with the
+    // command line); without one, or without an archive, the window has no office database.
+    std::optional<QString> officeSettings;
 };
 
 // The main window: the serial settings strip, the storage tree, the column of instrument
@@ -100,6 +106,21 @@ public:
     // ("仪器：…"); a click, or the settings menu's action, changes it.
     QPushButton* readoutButton = nullptr;
     QAction* changeReadoutAction = nullptr;
+    // The office database, when the window has one (an archive and officeSettings): the settings
+    // dialog (办公室数据库设置…) and the sync (同步到办公室数据库, also the history tab's
+    // syncButton), enabled once an office is set up.
+    QAction* officeSettingsAction = nullptr;
+    QAction* syncAction = nullptr;
+    // The password given to the office's connection: the one the system's key store keeps
+    // unless replaced (tests).
+    std::function<std::optional<QString>(const office::Settings&)> officePassword;
+    // Whether an office database is set up, and its settings.
+    bool officeConfigured() const;
+    office::Settings officeSettings() const;
+    // The settings dialog (saved when accepted), and the sync run in the background with its
+    // progress; the result goes to the status line, conflicts and failures to a message.
+    void editOfficeSettings();
+    bool syncWithOffice();
 
     CommandExchange& exchange() { return *m_exchange; }
     PartitionTree& tree() { return *m_tree; }
@@ -156,6 +177,9 @@ private:
     void archiveCopy(const QString& partition);
     void connectionEnded();
     void onCopyArchived(const QString& text);
+    // The status line's text with what waits for the office appended, when one is set up.
+    QString withWaiting(const QString& text) const;
+    void showOfficeState();
     // Marks the preview's rows and shows the panel for what judging the archived copy found.
     void showVerdict();
     void showGauge(const QString& gauge);
@@ -180,6 +204,9 @@ private:
     bool m_closeAfterReport = false; // and while a report was being written
     QString m_finishedText;          // the last transfer, as the status line said it
     bool m_archiving = false;        // a copy is being stored from the grid
+    bool m_syncing = false;          // a sync with the office runs
+    bool m_closeAfterSync = false;   // the window was asked to close while it ran
+    std::unique_ptr<SaveProgress> m_syncProgress;
     PreviewGrid* m_grid = nullptr;
     CommandExchange* m_exchange = nullptr;
     std::unique_ptr<StorageCommands> m_storage;

@@ -172,6 +172,10 @@ HistoryView::HistoryView(Recorder& recorder, FileDialogs& dialogs, Messenger& me
     for (QPushButton* b : {registerButton, assignButton, calibrationButton, levelsButton, qualityButton})
         tools->addWidget(b);
     tools->addStretch(1);
+    syncButton = new QPushButton(tr("同步到办公室数据库"), this);
+    syncButton->setToolTip(tr("上传本机档案中办公室数据库还没有的读数和登记，并取回其他电脑上传的内容"));
+    syncButton->hide();
+    tools->addWidget(syncButton);
     tools->addWidget(checkButton);
     layout->addLayout(tools);
 

@@ -83,6 +83,8 @@ public:
     QPushButton* levelsButton = nullptr;
     QPushButton* qualityButton = nullptr;
     QPushButton* reportButton = nullptr; // 生成报告…
+    // 同步到办公室数据库: the window shows it and acts on it when an office database is set up.
+    QPushButton* syncButton = nullptr;
     QLabel* note = nullptr;
     TrendPlot* plot = nullptr;
 

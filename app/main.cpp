@@ -91,8 +91,11 @@ int main(int argc, char* argv[])
     const bool remember = !parser.isSet(tour) && !parser.isSet(screenshot);
     if (remember)
         fileBoxes.setSettings(&settings);
+    // The office database's settings are the user's, shared with the command line; a
+    // demonstration or a screenshot has no office.
     Form1 window(Form1Services{*link, messenger, ports, Timing{}, dialogs, servers, templatePath, &recorder,
-                               remember ? &settings : nullptr});
+                               remember ? &settings : nullptr,
+                               remember ? std::optional<QString>(QString()) : std::nullopt});
     boxes.setParent(&window);
     fileBoxes.setParent(&window);
     if (parser.isSet(port))

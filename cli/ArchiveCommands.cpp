@@ -63,7 +63,8 @@ bool ArchiveCommands::handles(Command command)
     case Command::ArchiveOverdue:
     case Command::ArchiveLevelsImport:
     case Command::ArchiveLevelsExport:
-    case Command::Report: return true;
+    case Command::Report:
+    case Command::Sync: return true;
     default: return false;
     }
 }
@@ -87,6 +88,7 @@ int ArchiveCommands::run()
     case Command::ArchiveLevelsImport: return importLevels();
     case Command::ArchiveLevelsExport: return exportLevels();
     case Command::Report: return report();
+    case Command::Sync: return sync();
     default: return UsageError;
     }
 }

@@ -16,8 +16,8 @@ struct ExportSeries;
 
 // The archive's commands of the command line, none of which talks to the instrument: the
 // archive's components, readouts and gauges, their export, the gauge register, slot
-// assignments, the trigger levels, the gauges' events and those overdue, the thorough check, and
-// the monitoring report.
+// assignments, the trigger levels, the gauges' events and those overdue, the thorough check, the
+// monitoring report, and the sync with the office database.
 namespace cli {
 
 class Console;
@@ -63,6 +63,8 @@ private:
     int exportLevels();
     // The monitoring report (ArchiveReport.cpp).
     int report();
+    // The sync with the office database (ArchiveSync.cpp).
+    int sync();
     // Success when no --site was given or the archive knows it; else said, and the exit code.
     int checkSite(const archive::Archive& archive);
     // A result on standard output: the JSON of --json, else the lines.

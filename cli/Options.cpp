@@ -24,7 +24,7 @@ struct Texts {
 // A set of commands, one bit each.
 using Commands = unsigned;
 constexpr Commands kEveryCommand = ~0u;
-static_assert(unsigned(Command::Report) < 32, "a command set holds a bit per command");
+static_assert(unsigned(Command::Sync) < 32, "a command set holds a bit per command");
 template <typename... C>
 constexpr Commands only(C... commands)
 {
@@ -258,6 +258,20 @@ const OptionRow kOptions[] = {
      [](Reading& r, const QString& v) { r.o.remarks = v; return QString(); }},
     {"--by-type", nullptr, false, only(Command::Report),
      [](Reading& r, const QString&) { r.o.byType = true; return QString(); }},
+    {"--office", nullptr, true, only(Command::Sync),
+     [](Reading& r, const QString& v) {
+         r.o.office = v.trimmed();
+         return r.o.office.isEmpty() ? Texts::tr("--office 需要办公室数据库的连接字符串（如 \"host=office dbname=ktm520\"）"
+                                                 "或 URI，或 service=服务名。")
+                                     : QString();
+     }},
+    {"--office-settings", nullptr, true, only(Command::Sync),
+     [](Reading& r, const QString& v) {
+         r.o.officeSettings = v;
+         return v.isEmpty() ? Texts::tr("--office-settings 需要办公室数据库设置文件的文件名。") : QString();
+     }},
+    {"--no-pull", nullptr, false, only(Command::Sync),
+     [](Reading& r, const QString&) { r.o.noPull = true; return QString(); }},
 };
 
 // The output a command writes to: `missing` is the refusal when -o is left out ("": it may be),
@@ -398,6 +412,7 @@ const CommandRow kCommands[] = {
                   ? QString()
                   : Texts::tr("report 的输出文件“%1”须以 .pdf、.ags 或 .csv 结尾。").arg(o.output);
      }},
+    {Command::Sync, "sync", 0, 0, false, nullptr},
 };
 
 // "ports、partitions 和 files": the commands of a set, in the table's order.
@@ -744,6 +759,30 @@ QString helpText()
                      "                  earlier one. Exit 0 written, 2 usage or an unknown site or gauge, 6 not\n"
                      "                  written, 7 stopped, 8 the archive cannot be read.\n"
                      "\n") +
+           Texts::tr("  sync [--office CONNINFO] [--office-settings FILE] [--no-pull]\n"
+                     "                           与办公室数据库（PostgreSQL）同步：上传本机档案中办公室还没有的读数、测点登记、\n"
+                     "                           标定、触发值、屏蔽和确认，再取回其他电脑上传的登记和所关注工程的读数。\n"
+                     "                           连接取自窗口“办公室数据库设置”中的设置（与窗口共用），或 --office 给出的\n"
+                     "                           libpq 连接字符串、URI 或 service=服务名（pg_service.conf）；--office-settings\n"
+                     "                           指定另一个设置文件。密码由 libpq 从 ~/.pgpass（或 PGPASSFILE 指定的文件）或\n"
+                     "                           PGPASSWORD 取得，不放在设置中；建议用 sslmode=verify-full（加密并核对服务器\n"
+                     "                           证书）。--no-pull 只上传、不取回。中途中断（断网、\n"
+                     "                           服务器停止、程序被终止）时已提交的部分保留，下次同步从那里继续，每条读数在\n"
+                     "                           办公室只存一次。结果在标准输出，冲突逐条列出；进度在标准错误。\n"
+                     "                           Sync with the office database (PostgreSQL): send what the archive has\n"
+                     "                           that the office has not, then bring the register and the followed\n"
+                     "                           sites' readings of other PCs. The connection is the window's office\n"
+                     "                           settings, or --office (a libpq connection string, URI or\n"
+                     "                           service=NAME); --office-settings another settings file. Passwords\n"
+                     "                           come from ~/.pgpass (PGPASSFILE) or PGPASSWORD; sslmode=verify-full\n"
+                     "                           is advised. --no-pull only sends.\n"
+                     "                           A sync broken off anywhere keeps what was committed; the next goes on.\n"
+                     "                  退出码：0 已同步（只读用户未上传时在标准错误说明），7 被 SIGINT/SIGTERM 中止，\n"
+                     "                  8 本机档案无法读写，11 无法连接服务器，12 其他失败（未设置、密码、TLS、权限）。\n"
+                     "                  Exit 0 synced (a read-only user's sync says on standard error what it\n"
+                     "                  did not send), 7 stopped, 8 the archive failed, 11 the server cannot be\n"
+                     "                  reached, 12 any other failure (not set up, password, TLS, rights).\n"
+                     "\n") +
            Texts::tr("选项 Options:\n"
                      "  --port NAME       串口名 COMn（与窗口列表相同）或设备路径（如 /dev/ttyUSB0）；\n"
                      "                    默认为列表中的第一个串口。Port COMn as listed, or a device path;\n"
@@ -820,7 +859,11 @@ QString helpText()
                      "     no readout (or an unknown one) for copy's records; nothing was sent\n") +
            Texts::tr("  10 copy 已拷贝、保存并存档，但有测点达到更高的触发等级，或有新读数带质量标记\n"
                      "     copied, saved and archived; a gauge reached a higher trigger level or a new\n"
-                     "     reading was flagged\n");
+                     "     reading was flagged\n") +
+           Texts::tr("  11 sync：无法连接办公室数据库服务器（读数保存在本机，稍后再同步）\n"
+                     "     sync: the office database's server cannot be reached (the readings wait here)\n"
+                     "  12 sync：办公室数据库未设置、拒绝了用户名或密码、要求的加密无法建立、权限不足或出错\n"
+                     "     sync: the office database is not set up, refused the login, TLS, rights, or failed\n");
 }
 
 } // namespace cli

@@ -12,15 +12,17 @@ namespace cli {
 // The exit codes, as --help and the README document them.
 enum ExitCode : int {
     Success = 0,
-    UsageError = 2,       // the command line (or an input list) is unusable; nothing was sent
-    ConnectionFailed = 3, // the port is missing, busy or may not be opened
-    InstrumentError = 4,  // the instrument answered ERR, refused a row, or answered unclearly
-    NoReply = 5,          // no reply within --timeout
-    SaveFailed = 6,       // the output file could not be written (the old one, if any, is kept)
-    Interrupted = 7,      // the transfer was cut off (device lost mid-reply); nothing was written
-    ArchiveFailed = 8,    // the archive could not be opened or could not keep the records
-    NoInstrument = 9,     // a copy to archive names no readout the archive knows; nothing was sent
-    Raised = 10,          // copied and archived; a gauge reached a higher trigger level or a new reading was flagged
+    UsageError = 2,         // the command line (or an input list) is unusable; nothing was sent
+    ConnectionFailed = 3,   // the port is missing, busy or may not be opened
+    InstrumentError = 4,    // the instrument answered ERR, refused a row, or answered unclearly
+    NoReply = 5,            // no reply within --timeout
+    SaveFailed = 6,         // the output file could not be written (the old one, if any, is kept)
+    Interrupted = 7,        // the transfer was cut off (device lost mid-reply); nothing was written
+    ArchiveFailed = 8,      // the archive could not be opened or could not keep the records
+    NoInstrument = 9,       // a copy to archive names no readout the archive knows; nothing was sent
+    Raised = 10,            // copied and archived; a gauge reached a higher trigger level or a new reading was flagged
+    OfficeUnreachable = 11, // sync: the office database's server could not be reached (the readings wait here)
+    OfficeFailed = 12,      // sync: the office database refused or failed (settings, password, TLS, rights, a query)
 };
 
 enum class Command {
@@ -50,6 +52,7 @@ enum class Command {
     ArchiveLevelsImport,      // archive levels import FILE: the trigger level table
     ArchiveLevelsExport,      // archive levels export FILE
     Report,                   // report [--site S] [--gauge G]... [period] -o OUT: the monitoring report
+    Sync,                     // sync [--office CONNINFO] [--office-settings FILE] [--no-pull]: the office database
 };
 
 // Where a grid goes, decided by the output's name.
@@ -105,6 +108,9 @@ struct Options {
     QString reader;              // report --reader: who read and made it ("" = the PC's user)
     QString remarks;             // report --remarks
     bool byType = false;         // report --by-type: a plot per gauge type instead of per gauge
+    QString office;              // sync --office: the office's connection string, instead of the settings'
+    QString officeSettings;      // sync --office-settings: the office settings file ("" = the user's, as the window's)
+    bool noPull = false;         // sync --no-pull: only send, bring nothing from the office
 
     QString port; // "COMn" as the window lists it, or a device path; "" = first listed
     int baud = 9600;

@@ -852,6 +852,38 @@ Click to change which readout is connected</translation>
         <extracomment>what was copied, for the verdict panel</extracomment>
         <translation>Copy of partition %1</translation>
     </message>
+    <message>
+        <source>同步到办公室数据库</source>
+        <translation>Sync with the office database</translation>
+    </message>
+    <message>
+        <source>正在与办公室数据库同步…%1</source>
+        <translation>Syncing with the office database…%1</translation>
+    </message>
+    <message>
+        <source>办公室数据库设置…</source>
+        <translation>Office database settings…</translation>
+    </message>
+    <message>
+        <source>办公室的 PostgreSQL 数据库：连接、密码、关注的工程</source>
+        <translation>The office&apos;s PostgreSQL database: connection, password, followed sites</translation>
+    </message>
+    <message>
+        <source>正在停止同步，停止后将关闭窗口</source>
+        <translation>Stopping the sync; the window closes once it has stopped</translation>
+    </message>
+    <message>
+        <source>办公室数据库的设置未能保存。</source>
+        <translation>The office database&apos;s settings could not be saved.</translation>
+    </message>
+    <message>
+        <source>已保存办公室数据库设置</source>
+        <translation>Office database settings saved</translation>
+    </message>
+    <message>
+        <source>正在同步到办公室数据库…</source>
+        <translation>Syncing with the office database…</translation>
+    </message>
 </context>
 <context>
     <name>Form2</name>
@@ -1451,6 +1483,14 @@ Click to change which readout is connected</translation>
     <message>
         <source>为一个工程或所选测点生成一段时间的监测报告（PDF、AGS4 或长表 CSV）</source>
         <translation>Make a monitoring report of a site or of the chosen gauges over a period (PDF, AGS4 or long CSV)</translation>
+    </message>
+    <message>
+        <source>同步到办公室数据库</source>
+        <translation>Sync with the office database</translation>
+    </message>
+    <message>
+        <source>上传本机档案中办公室数据库还没有的读数和登记，并取回其他电脑上传的内容</source>
+        <translation>Send the readings and register entries the office database does not have yet, and bring what other PCs sent</translation>
     </message>
 </context>
 <context>
@@ -2089,6 +2129,118 @@ Click to change which readout is connected</translation>
     <message>
         <source>办公室数据库的结构是旧版本 %1，只有其所有者才能升级它。</source>
         <translation>The office database has the older schema version %1, and only its owner may bring it up to date.</translation>
+    </message>
+</context>
+<context>
+    <name>OfficeDialog</name>
+    <message>
+        <source>办公室数据库设置</source>
+        <translation>Office database settings</translation>
+    </message>
+    <message>
+        <source>各台电脑的读数汇总到办公室的 PostgreSQL 数据库；本机档案照常离线工作，同步时上传办公室还没有的内容，并取回其他电脑上传的内容。</source>
+        <translation>Every PC&apos;s readings come together in the office&apos;s PostgreSQL database; the local archive works offline as always, and a sync sends what the office does not have yet and brings what other PCs sent.</translation>
+    </message>
+    <message>
+        <source>连接字符串：</source>
+        <translation>Connection string:</translation>
+    </message>
+    <message>
+        <source>libpq 的连接字符串或 URI（postgresql://…），不含密码</source>
+        <translation>A libpq connection string or URI (postgresql://…), without a password</translation>
+    </message>
+    <message>
+        <source>连接字符串</source>
+        <translation>Connection string</translation>
+    </message>
+    <message>
+        <source>服务名：</source>
+        <translation>Service name:</translation>
+    </message>
+    <message>
+        <source>pg_service.conf 中的服务名（PGSERVICEFILE、~/.pg_service.conf 或系统的服务文件）</source>
+        <translation>A service of pg_service.conf (PGSERVICEFILE, ~/.pg_service.conf or the system&apos;s service file)</translation>
+    </message>
+    <message>
+        <source>服务名</source>
+        <translation>Service name</translation>
+    </message>
+    <message>
+        <source>加密方式：</source>
+        <translation>Encryption:</translation>
+    </message>
+    <message>
+        <source>密码</source>
+        <translation>Password</translation>
+    </message>
+    <message>
+        <source>密码：</source>
+        <translation>Password:</translation>
+    </message>
+    <message>
+        <source>密码保存在系统的密钥存储中，不写入设置；留空则不更改已保存的密码。</source>
+        <translation>The password is kept in the system&apos;s key store, never in the settings; left empty, the one kept stays.</translation>
+    </message>
+    <message>
+        <source>此程序不能使用系统的密钥存储：密码请写入 libpq 的密码文件 ~/.pgpass（Windows 上为 %APPDATA%\postgresql\pgpass.conf）。此处输入的密码只用于测试连接。</source>
+        <translation>This program cannot use the system&apos;s key store: put the password in libpq&apos;s password file ~/.pgpass (on Windows %APPDATA%\postgresql\pgpass.conf). A password typed here only tests the connection.</translation>
+    </message>
+    <message>
+        <source>关注的工程（同步时取回其他电脑上传的这些工程的读数；都不勾选则为本机读过的测点所在的工程）：</source>
+        <translation>Followed sites (a sync brings other PCs&apos; readings of these sites; none ticked: the sites of the gauges this PC has read):</translation>
+    </message>
+    <message>
+        <source>关注的工程</source>
+        <translation>Followed sites</translation>
+    </message>
+    <message>
+        <source>每次下载存档后自动同步</source>
+        <translation>Sync after each download is archived</translation>
+    </message>
+    <message>
+        <source>测试连接</source>
+        <translation>Test connection</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>建议使用 sslmode=verify-full：加密并核对服务器证书与主机名</source>
+        <translation>sslmode=verify-full is advised: encrypted, with the server&apos;s certificate and host name checked</translation>
+    </message>
+    <message>
+        <source>已连接：用户 %1，数据库 %2，PostgreSQL %3。</source>
+        <extracomment>%1 the user, %2 the database, %3 the server&apos;s version</extracomment>
+        <translation>Connected: user %1, database %2, PostgreSQL %3.</translation>
+    </message>
+    <message>
+        <source>连接已加密（TLS，sslmode=%1）。</source>
+        <translation>The connection is encrypted (TLS, sslmode=%1).</translation>
+    </message>
+    <message>
+        <source>连接未加密（sslmode=%1）。</source>
+        <translation>The connection is not encrypted (sslmode=%1).</translation>
+    </message>
+    <message>
+        <source>正在连接…</source>
+        <translation>Connecting…</translation>
+    </message>
+</context>
+<context>
+    <name>OfficeSync</name>
+    <message>
+        <source>%1；%2</source>
+        <extracomment>%1 the sync&apos;s result, %2 how many readings still wait</extracomment>
+        <translation>%1; %2</translation>
+    </message>
+    <message>
+        <source>同步时发现 %1 处冲突：两台电脑修改了同一项。两者都保存在办公室数据库中，以较晚的修改为准。</source>
+        <translation>The sync found %1 conflict(s): two PCs changed the same item. Both are kept in the office database; the later change applies.</translation>
     </message>
 </context>
 <context>
@@ -3942,6 +4094,65 @@ Do you want to replace it?</translation>
     </message>
 </context>
 <context>
+    <name>cli::ArchiveSync</name>
+    <message>
+        <source>正在连接办公室数据库</source>
+        <translation>Connecting to the office database</translation>
+    </message>
+    <message>
+        <source>正在上传测点登记</source>
+        <translation>Sending the gauge register</translation>
+    </message>
+    <message>
+        <source>正在上传读数</source>
+        <translation>Sending readings</translation>
+    </message>
+    <message>
+        <source>正在上传标定、触发值、屏蔽和确认</source>
+        <translation>Sending calibrations, trigger levels, masks and acknowledgements</translation>
+    </message>
+    <message>
+        <source>正在取回办公室的数据</source>
+        <translation>Bringing the office&apos;s data</translation>
+    </message>
+    <message>
+        <source>请在窗口的“设置 → 办公室数据库设置…”中填写连接，</source>
+        <translation>Fill in the connection in the window (Settings → Office database settings…), </translation>
+    </message>
+    <message>
+        <source>设置文件“%1”中没有连接；请在其中写入 office/connection（连接字符串）或 office/service（服务名），</source>
+        <translation>The settings file “%1” names no connection: write office/connection (a connection string) or office/service (a service name) in it, </translation>
+    </message>
+    <message>
+        <source>尚未设置办公室数据库，未同步。</source>
+        <translation>No office database is set up; nothing was synced. </translation>
+    </message>
+    <message>
+        <source>或用 --office 给出连接字符串，如 --office &quot;host=office.example dbname=ktm520 user=alice sslmode=verify-full&quot;；密码放在 ~/.pgpass 中。</source>
+        <translation>or give a connection string with --office, e.g. --office &quot;host=office.example dbname=ktm520 user=alice sslmode=verify-full&quot;; keep the password in ~/.pgpass.</translation>
+    </message>
+    <message>
+        <source>办公室数据库设置文件“%1”不存在。</source>
+        <translation>The office database settings file “%1” does not exist.</translation>
+    </message>
+    <message>
+        <source>档案“%1”不存在，未同步。</source>
+        <translation>The archive “%1” does not exist; nothing was synced.</translation>
+    </message>
+    <message>
+        <source>命令行的密码取自 ~/.pgpass（或 PGPASSFILE 指定的文件）或 PGPASSWORD，不读取窗口保存在系统密钥存储中的密码。</source>
+        <translation>The command line takes the password from ~/.pgpass (or the file PGPASSFILE names) or PGPASSWORD; it does not read the one the window keeps in the system&apos;s key store.</translation>
+    </message>
+    <message>
+        <source>冲突 %1 处（均已保存在办公室数据库中，以较晚的修改为准）：</source>
+        <translation>%1 conflict(s) (both edits kept in the office database; the later applies):</translation>
+    </message>
+    <message>
+        <source>此用户只能读取办公室数据库，未上传任何内容：%1。</source>
+        <translation>This user may only read the office database; nothing was sent: %1.</translation>
+    </message>
+</context>
+<context>
     <name>cli::ArchiveTexts</name>
     <message>
         <source>已确认</source>
@@ -4591,6 +4802,73 @@ An output file appears only when the transfer ended normally and the file was wr
 After each copy the partition's component list (DIRPART) is read, so that records are filed by
 gauge; when it cannot be read the records are archived all the same and standard error says so.
 
+</translation>
+    </message>
+    <message>
+        <source>--office 需要办公室数据库的连接字符串（如 &quot;host=office dbname=ktm520&quot;）或 URI，或 service=服务名。</source>
+        <translation>--office needs the office database&apos;s connection string (e.g. &quot;host=office dbname=ktm520&quot;) or URI, or service=NAME.</translation>
+    </message>
+    <message>
+        <source>--office-settings 需要办公室数据库设置文件的文件名。</source>
+        <translation>--office-settings needs the office database settings file&apos;s name.</translation>
+    </message>
+    <message>
+        <source>  sync [--office CONNINFO] [--office-settings FILE] [--no-pull]
+                           与办公室数据库（PostgreSQL）同步：上传本机档案中办公室还没有的读数、测点登记、
+                           标定、触发值、屏蔽和确认，再取回其他电脑上传的登记和所关注工程的读数。
+                           连接取自窗口“办公室数据库设置”中的设置（与窗口共用），或 --office 给出的
+                           libpq 连接字符串、URI 或 service=服务名（pg_service.conf）；--office-settings
+                           指定另一个设置文件。密码由 libpq 从 ~/.pgpass（或 PGPASSFILE 指定的文件）或
+                           PGPASSWORD 取得，不放在设置中；建议用 sslmode=verify-full（加密并核对服务器
+                           证书）。--no-pull 只上传、不取回。中途中断（断网、
+                           服务器停止、程序被终止）时已提交的部分保留，下次同步从那里继续，每条读数在
+                           办公室只存一次。结果在标准输出，冲突逐条列出；进度在标准错误。
+                           Sync with the office database (PostgreSQL): send what the archive has
+                           that the office has not, then bring the register and the followed
+                           sites&apos; readings of other PCs. The connection is the window&apos;s office
+                           settings, or --office (a libpq connection string, URI or
+                           service=NAME); --office-settings another settings file. Passwords
+                           come from ~/.pgpass (PGPASSFILE) or PGPASSWORD; sslmode=verify-full
+                           is advised. --no-pull only sends.
+                           A sync broken off anywhere keeps what was committed; the next goes on.
+                  退出码：0 已同步（只读用户未上传时在标准错误说明），7 被 SIGINT/SIGTERM 中止，
+                  8 本机档案无法读写，11 无法连接服务器，12 其他失败（未设置、密码、TLS、权限）。
+                  Exit 0 synced (a read-only user&apos;s sync says on standard error what it
+                  did not send), 7 stopped, 8 the archive failed, 11 the server cannot be
+                  reached, 12 any other failure (not set up, password, TLS, rights).
+
+</source>
+        <translation>  sync [--office CONNINFO] [--office-settings FILE] [--no-pull]
+                           Sync with the office database (PostgreSQL): send the readings, gauge
+                           register, calibrations, trigger levels, masks and acknowledgements
+                           the office does not have yet, then bring the register and the
+                           followed sites&apos; readings other PCs sent. The connection is the one
+                           set in the window (Office database settings, shared with it), or
+                           --office: a libpq connection string, URI or service=NAME
+                           (pg_service.conf); --office-settings names another settings file.
+                           libpq takes the password from ~/.pgpass (or PGPASSFILE) or
+                           PGPASSWORD, never from the settings; sslmode=verify-full (encrypted,
+                           the server&apos;s certificate checked) is advised. --no-pull only sends.
+                           A sync broken off (network gone, server stopped, program killed)
+                           keeps what was committed and the next one goes on from there; each
+                           reading is stored in the office once. The result and each conflict
+                           go to standard output, the progress to standard error.
+                  Exit 0 synced (a read-only user&apos;s sync says on standard error what it
+                  did not send), 7 stopped by SIGINT/SIGTERM, 8 the archive failed, 11 the
+                  server cannot be reached, 12 any other failure (not set up, password,
+                  TLS, rights).
+
+</translation>
+    </message>
+    <message>
+        <source>  11 sync：无法连接办公室数据库服务器（读数保存在本机，稍后再同步）
+     sync: the office database&apos;s server cannot be reached (the readings wait here)
+  12 sync：办公室数据库未设置、拒绝了用户名或密码、要求的加密无法建立、权限不足或出错
+     sync: the office database is not set up, refused the login, TLS, rights, or failed
+</source>
+        <translation>  11 sync: the office database&apos;s server cannot be reached (the readings wait here)
+  12 sync: the office database is not set up, refused the user or password, the TLS
+     asked for could not be had, rights were lacking, or it failed
 </translation>
     </message>
 </context>

@@ -9,6 +9,7 @@
 #include "app/TreeLook.h"
 #include "archive/Archive.h"
 #include "archive/Recorder.h"
+#include "office/OfficeSettings.h"
 #include "export/Automation.h"
 #include "grids/GridLayouts.h"
 #include "grids/PreviewGrid.h"
@@ -175,8 +176,10 @@ protected:
     ScriptedFileDialogs dialogs;
     sheets::Servers servers;
     QList<QByteArray> ports{"COM1", "COM2"};
+    // The office database's settings: none unless a test writes them.
+    QString officePath = dir.filePath("office.ini");
     Form1 window{Form1Services{link, messenger, [this] { return std::make_unique<FixedPorts>(ports); },
-                               testing_qt::fastTiming(), dialogs, servers, QString(), &recorder}};
+                               testing_qt::fastTiming(), dialogs, servers, QString(), &recorder, nullptr, officePath}};
 
     std::function<bool(ReadoutDialog&)> answer = [](ReadoutDialog& d) {
         d.newChoice->setChecked(true);
@@ -430,4 +433,30 @@ TEST(ReadoutDialogTest, OffersTheReadoutsAndANewOneInThePcsZoneAndRefusesATakenN
     EXPECT_EQ(dialog.result(), QDialog::Accepted) << dialog.problem->text().toStdString() << " / " << dialog.zoneList->currentText().toStdString();
     EXPECT_EQ(dialog.answer().kind, ReadoutAnswer::Kind::New);
     EXPECT_EQ(dialog.answer().name, "三号仪");
+}
+
+TEST_F(ReadoutFlowTest, WithAnOfficeSetUpTheStatusLineSaysWhatWaitsAfterEachDownload)
+{
+    const qint64 records = recordsOfA();
+    connectPort("COM1");
+    copyA();
+    // No office: the status line as it always was.
+    EXPECT_FALSE(window.statusLine->text().contains("办公室")) << window.statusLine->text().toStdString();
+
+    office::Settings settings;
+    settings.connection = "host=127.0.0.1 port=1 dbname=office sslmode=disable";
+    ASSERT_TRUE(office::saveSettings(settings, officePath));
+    copyA();
+    const QString waiting = QLocale(QLocale::English).toString(records) + " 条读数待同步到办公室数据库";
+    EXPECT_TRUE(window.statusLine->text().contains(waiting)) << window.statusLine->text().toStdString();
+    EXPECT_TRUE(messenger.messages.isEmpty()) << messenger.messages.join("; ").toStdString(); // no sync was tried
+
+    // Told to sync after each download: it does, once the copy is archived (here to an office
+    // nobody answers for, which it says).
+    settings.syncAfterDownload = true;
+    ASSERT_TRUE(office::saveSettings(settings, officePath));
+    copyA();
+    ASSERT_TRUE(waitFor([&] { return !messenger.messages.isEmpty(); }, 20000));
+    EXPECT_TRUE(messenger.messages[0].contains("无法连接办公室数据库服务器")) << messenger.messages[0].toStdString();
+    EXPECT_TRUE(window.statusLine->text().contains(waiting)) << window.statusLine->text().toStdString();
 }

@@ -210,6 +210,7 @@ QStringList plainLine(Command command)
     case Command::ArchiveLevelsImport: return {"archive", "levels", "import", "levels.xlsx"};
     case Command::ArchiveLevelsExport: return {"archive", "levels", "export", "levels.csv"};
     case Command::Report: return {"report", "-o", "week.pdf"};
+    case Command::Sync: return {"sync"};
     default: return {};
     }
 }
@@ -235,6 +236,9 @@ const std::map<QString, QList<Command>> kOnlyWith = {
     {"--reader", {Command::Report}},
     {"--remarks", {Command::Report}},
     {"--by-type", {Command::Report}},
+    {"--office", {Command::Sync}},
+    {"--office-settings", {Command::Sync}},
+    {"--no-pull", {Command::Sync}},
     {"--json",
      {Command::Ports, Command::Partitions, Command::Files, Command::Copy, Command::Components, Command::ArchiveList,
       Command::ArchiveInstruments, Command::ArchiveGauges, Command::ArchiveEvents, Command::ArchiveOverdue}},
@@ -262,6 +266,8 @@ const std::map<QString, QString> kGoodValue = {
     {"--title", "北坝周报"},
     {"--reader", "王工"},
     {"--remarks", "闸门检修后"},
+    {"--office", "host=office.example dbname=ktm520 sslmode=verify-full"},
+    {"--office-settings", "office.ini"},
 };
 
 } // namespace
@@ -269,7 +275,7 @@ const std::map<QString, QString> kGoodValue = {
 TEST(CliOptions, EveryOptionIsAcceptedExactlyByTheCommandsThatTakeIt)
 {
     const QList<CommandSpelling> commands = commandSpellings();
-    ASSERT_EQ(commands.size(), 24);
+    ASSERT_EQ(commands.size(), 25);
     for (const OptionSpelling& option : optionSpellings()) {
         SCOPED_TRACE(option.name.toStdString());
         QStringList given{option.name};
@@ -525,4 +531,27 @@ TEST(CliOptions, TheReportsPeriodIsOnThePcsClock)
     else
         qputenv("TZ", zone);
     tzset();
+}
+
+TEST(CliOptions, SyncTakesTheOfficeItsSettingsFileAndWhetherToPull)
+{
+    Options o = ok({"sync"});
+    EXPECT_EQ(o.command, Command::Sync);
+    EXPECT_TRUE(o.office.isEmpty());
+    EXPECT_TRUE(o.officeSettings.isEmpty());
+    EXPECT_FALSE(o.noPull);
+    EXPECT_FALSE(o.needsInstrument());
+    o = ok({"sync", "--office", " service=office ", "--office-settings", "o.ini", "--no-pull"});
+    EXPECT_EQ(o.office, "service=office");
+    EXPECT_EQ(o.officeSettings, "o.ini");
+    EXPECT_TRUE(o.noPull);
+    EXPECT_TRUE(refused({"sync", "--office", " "}).contains("--office"));
+    EXPECT_EQ(refused({"sync", "now"}), "命令 sync 的参数个数不对。");
+    EXPECT_EQ(refused({"archive", "list", "--no-pull"}), onlyWithText("--no-pull"));
+
+    const QString help = helpText();
+    for (int code : {11, 12})
+        EXPECT_TRUE(help.contains(QStringLiteral("\n  %1 ").arg(code))) << code;
+    for (const char* word : {"sync [--office CONNINFO] [--office-settings FILE] [--no-pull]", ".pgpass", "verify-full"})
+        EXPECT_TRUE(help.contains(QString::fromUtf8(word))) << word;
 }
