@@ -7,6 +7,7 @@
 // it, so the data never reaches the program. The exchange itself is therefore not run here; the
 // copies come from the Linux build on the same simulator, into the archive the Windows build reads.
 #include "tests/cli/CliFixture.h"
+#include "tests/office/PgTest.h"
 #include "tests/report/Poppler.h"
 #include "tests/report/ReportFixture.h"
 #include "tests/support/XlrdReader.h"
@@ -142,4 +143,51 @@ TEST_F(WindowsCliTest, TheWindowsBuildWritesTheMonitoringReportWithItsPlotsAndFo
         EXPECT_TRUE(line.contains(QRegularExpression(QStringLiteral("\\s+yes\\s+(yes|no)\\s+(yes|no)\\s+\\d+\\s+\\d+\\s*$"))))
             << line.toStdString();
     EXPECT_EQ(QDir(file("报告")).entryList(QDir::Files | QDir::Hidden), QStringList({"北坝 11月.pdf"}));
+}
+
+TEST_F(WindowsCliTest, TheWindowsBuildSyncsWithTheOfficeOverVerifiedTls)
+{
+    // The Windows build carries libpq (with OpenSSL inside it): a sync from a Windows PC to the
+    // office's server, its certificate checked against the office's authority and the host name.
+    QString why;
+    PgServer::Options options;
+    options.tls = true;
+    std::unique_ptr<PgServer> server = PgServer::start(&why, options);
+    KTM_SKIP_WITHOUT_SERVER(server, why);
+    ASSERT_TRUE(server->createDatabase(QStringLiteral("office")));
+    ASSERT_TRUE(server->createLogin(QStringLiteral("alice"), QStringLiteral("w1ne-pass")));
+    ASSERT_TRUE(server->psql(QStringLiteral("ALTER ROLE alice CREATEROLE; ALTER DATABASE office OWNER TO alice")));
+
+    report::test::TempArchive made = report::test::openTempArchive();
+    ASSERT_TRUE(made.archive);
+    const qint64 first = QDateTime(QDate(2026, 11, 1), QTime(0, 0), Qt::UTC).toSecsSinceEpoch();
+    report::test::fillSite(*made.archive, QStringLiteral("北坝"), 4, 10, first);
+    const qint64 waiting = made.archive->readingsWaiting();
+    ASSERT_GT(waiting, 0);
+    made.archive.reset();
+
+    // libpq takes the password from the environment here (a Windows user's pgpass.conf would do).
+    qputenv("PGPASSWORD", "w1ne-pass");
+    auto sync = [&](const QString& host) {
+        const QString office = QStringLiteral("host=%1 port=%2 dbname=office user=alice sslmode=verify-full sslrootcert=%3")
+                                   .arg(host)
+                                   .arg(server->port())
+                                   .arg("Z:" + QDir::toNativeSeparators(server->caFile()));
+        return cli({"--archive", "Z:" + QDir::toNativeSeparators(made.path), "sync", "--office", office}, {}, 120000,
+                   false);
+    };
+    // The certificate names "localhost": connecting by the address does not check out, and
+    // nothing is sent.
+    const CliRun refused = sync(QStringLiteral("127.0.0.1"));
+    EXPECT_EQ(refused.exitCode, 12) << refused.describe();
+    EXPECT_TRUE(server->value(QStringLiteral("SELECT to_regclass('ktm520.readings')"), QStringLiteral("office")).isEmpty());
+
+    const CliRun run = sync(QStringLiteral("localhost"));
+    qunsetenv("PGPASSWORD");
+    ASSERT_EQ(run.exitCode, 0) << run.describe();
+    EXPECT_EQ(server->value(QStringLiteral("SELECT count(*) FROM ktm520.readings"), QStringLiteral("office")),
+              QString::number(waiting));
+    EXPECT_EQ(server->value(QStringLiteral("SELECT count(*) FROM ktm520.downloads WHERE pc_user <> ''"),
+                            QStringLiteral("office")),
+              server->value(QStringLiteral("SELECT count(*) FROM ktm520.downloads"), QStringLiteral("office")));
 }
