@@ -13,6 +13,8 @@ namespace office::sync {
 namespace {
 
 constexpr char kCursorNote[] = "pull-cursor";
+// The sites whose readings the last pull brought, one a line.
+constexpr char kSitesNote[] = "pull-sites";
 
 bool pullReadouts(Context& ctx, const Param& cursor)
 {
@@ -279,12 +281,23 @@ QStringList followedSites(Context& ctx)
     return out;
 }
 
-bool pullReadings(Context& ctx, const Param& cursor)
+bool pullReadings(Context& ctx, const Param& cursor, QStringList* followed)
 {
     const QStringList sites = followedSites(ctx);
+    *followed = sites;
     if (sites.isEmpty())
         return true;
     archive::Error error;
+    // A site followed since the last pull (a PC that has just read its gauges, or one told to
+    // follow it) has readings the office got before the cursor: for it, every office download
+    // is looked at (those held here are skipped below).
+    const QStringList before = ctx.archive.officeNote(kSitesNote, &error).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    if (!error.detail.isEmpty())
+        return ctx.local(error);
+    bool newSite = false;
+    for (const QString& site : sites)
+        newSite = newSite || !before.contains(site);
+    const Param from = newSite ? text(QStringLiteral("0")) : cursor;
     const std::vector<qint64> held = ctx.archive.officeDownloads(&error);
     if (!error.detail.isEmpty())
         return ctx.local(error);
@@ -296,7 +309,7 @@ bool pullReadings(Context& ctx, const Param& cursor)
         "AND EXISTS (SELECT 1 FROM ktm520.readings r JOIN ktm520.assignments a ON a.slot = r.slot "
         "AND r.time_s >= a.from_t AND r.time_s < a.to_t JOIN ktm520.gauges g ON g.id = a.gauge "
         "JOIN ktm520.sites s ON s.id = g.site WHERE r.download = d.id AND s.name = ANY($3::text[])) ORDER BY d.id",
-        {cursor, number(ctx.source), textArray(sites)});
+        {from, number(ctx.source), textArray(sites)});
     if (!downloads)
         return false;
     std::vector<int> wanted;
@@ -352,10 +365,12 @@ bool pull(Context& ctx)
     if (!now || now->rows() != 1)
         return now ? ctx.fail(FailureKind::QueryFailed, QStringLiteral("no snapshot")) : false;
     const Param cursor = text(old);
+    QStringList sites;
     if (!pullReadouts(ctx, cursor) || !pullRegister(ctx, cursor) || !pullVersions(ctx, cursor) ||
-        !pullReadings(ctx, cursor) || !pullMasksAndAcknowledgements(ctx, cursor))
+        !pullReadings(ctx, cursor, &sites) || !pullMasksAndAcknowledgements(ctx, cursor))
         return false;
-    if (!ctx.archive.setOfficeNote(kCursorNote, now->text(0, 0), &error))
+    if (!ctx.archive.setOfficeNote(kCursorNote, now->text(0, 0), &error) ||
+        !ctx.archive.setOfficeNote(kSitesNote, sites.join(QLatin1Char('\n')), &error))
         return ctx.local(error);
     return true;
 }
