@@ -60,6 +60,30 @@ CalibrationVersion linear(const QString& gauge, qint64 from, double r0)
     return v;
 }
 
+Assignment interval(const QString& gauge, qint64 from, qint64 to = kUntilNow)
+{
+    Assignment x;
+    x.gauge = gauge;
+    x.from = from;
+    x.to = to;
+    x.byHand = true;
+    return x;
+}
+
+// A slot's assignments as another PC left them in the office.
+SharedAssignments officeSlot(const QString& readout, const QString& code, std::vector<Assignment> list, qint64 revision)
+{
+    SharedAssignments s;
+    s.readout = readout;
+    s.partition = code.left(1);
+    s.code = code;
+    s.assignments = std::move(list);
+    s.revision = revision;
+    s.editedAt = kElsewhere;
+    s.editedBy = "zhang";
+    return s;
+}
+
 bool isUuid(const QString& text) { return !QUuid::fromString(text).isNull(); }
 
 ReadingKey keyOf(int minute, const QString& code = "A001", const QString& file = "F1")
@@ -374,7 +398,8 @@ TEST_F(SharingTest, PendingDownloadsAndTheirRecordsInKeyOrder)
     // A read stopped by its caller: false, and no error.
     int calls = 0;
     e = {};
-    EXPECT_FALSE(a->recordsOfDownload(pending[0].id, [&](const SharedRecord&) { return ++calls < 1; }, &e));
+    const auto once = [&](const SharedRecord&) { return ++calls < 1; };
+    EXPECT_FALSE(a->recordsOfDownload(pending[0].id, once, &e));
     EXPECT_EQ(calls, 1);
     EXPECT_TRUE(e.detail.isEmpty()) << why();
 
@@ -515,7 +540,8 @@ TEST_F(SharingTest, RegisterRowsEditedHereGoUntilSentAndRowsFromTheOfficeApply)
 TEST_F(SharingTest, CalibrationVersionsGoWithTheirIdentitiesAndTheOfficesApply)
 {
     store(steady(0, 5, 2800));
-    ASSERT_TRUE(a->addLevelSets({above("G1", 10)}, &e)) << why(); // mm, once calibrated
+    // A level of 10 mm, reached by none of the values the versions entered here give.
+    ASSERT_TRUE(a->addLevelSets({above("G1", 10)}, &e)) << why();
     ASSERT_TRUE(a->addCalibrationVersion(linear("G1", kSinceEver, 2000), &e)) << why();  // 8 mm
     ASSERT_TRUE(a->addCalibrationVersion(linear("G1", kStart + 30, 2100), &e)) << why(); // 7 mm
     ASSERT_TRUE(a->addCalibrationVersion(linear("G2", kSinceEver, 2000), &e)) << why();
@@ -643,19 +669,8 @@ TEST_F(SharingTest, ChangedAssignmentsGoUntilSentAndTheOfficesReplaceASlots)
     EXPECT_TRUE(a->changedAssignments().empty());
 
     // The office's: A002 moved to G8 from minute 1, and a slot of a readout not known here.
-    const auto interval = [](const QString& gauge, qint64 from, qint64 to, bool byHand) {
-        Assignment x;
-        x.gauge = gauge;
-        x.from = from;
-        x.to = to;
-        x.byHand = byHand;
-        return x;
-    };
-    const SharedAssignments a002{"R1", "A", "A002",
-                                 {interval("G2", kSinceEver, kStart + 60, false), interval("G8", kStart + 60, kUntilNow, true)},
-                                 3, 0, kElsewhere, "zhang"};
-    const SharedAssignments elsewhere{"R3", "B", "B001", {interval("G5", kSinceEver, kUntilNow, false)},
-                                      1, 0, kElsewhere, "zhang"};
+    const SharedAssignments a002 = officeSlot("R1", "A002", {interval("G2", kSinceEver, kStart + 60), interval("G8", kStart + 60)}, 3);
+    const SharedAssignments elsewhere = officeSlot("R3", "B001", {interval("G5", kSinceEver)}, 1);
     ASSERT_TRUE(a->applySharedAssignments({a002, elsewhere}, &e)) << why();
     const std::vector<Assignment> now = assignmentsOf("R1", "A002");
     ASSERT_EQ(now.size(), 2u);
@@ -671,9 +686,7 @@ TEST_F(SharingTest, ChangedAssignmentsGoUntilSentAndTheOfficesReplaceASlots)
     // A slot edited here and not yet sent keeps its own.
     ASSERT_TRUE(a->assign(origin.readout, "A001", "G1", kStart + 180, &e)) << why();
     const std::vector<Assignment> mine = assignmentsOf("R1", "A001");
-    const SharedAssignments a001{"R1", "A", "A001", {interval("G4", kSinceEver, kUntilNow, true)},
-                                 5, 0, kElsewhere, "zhang"};
-    ASSERT_TRUE(a->applySharedAssignments({a001}, &e)) << why();
+    ASSERT_TRUE(a->applySharedAssignments({officeSlot("R1", "A001", {interval("G4", kSinceEver)}, 5)}, &e)) << why();
     const std::vector<Assignment> after = assignmentsOf("R1", "A001");
     ASSERT_EQ(after.size(), mine.size());
     EXPECT_EQ(after.back().gauge, "G1");
