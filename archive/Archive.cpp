@@ -290,6 +290,125 @@ constexpr const char* kVersion5Checks[] = {
     "SELECT seen_utc FROM gauges LIMIT 0",
 };
 
+// Version 6: what the archive shares with an office database (ArchiveSharing.cpp). `sharing`
+// keeps the archive's identity, the office it is bound to and, for records of an archive from
+// before downloads were kept, how many there are and the office's id of them once sent;
+// `office_notes` the sync's own notes. A download sent carries the office's id of it; one brought
+// from the office its provenance (from_office, source, pc, pc_user) and is never sent back.
+// `download_spans` is where a store put its records (each slot's range of keys), so that a
+// download's records are read as ranges of the table rather than by a scan of it.
+//
+// Edits are counted where they are made, by triggers, so that every way of making them counts:
+// a register row's `edits` against `sent_edits` (a row known only by its name from a component
+// list is no edit), a slot's assignments likewise, a version or a mask or an acknowledgement
+// with `sent`, a gauge judged again with `judged` against `judged_sent`. `revision` is the
+// office's revision a row is based on. Versions get their identity (uid) and the identity of the
+// latest version of the same gauge or code they followed (based_on) as they are entered.
+#define KTM_NOW "strftime('%Y-%m-%dT%H:%M:%fZ', 'now')"
+// A version 4 UUID, made afresh for every row (a subquery would be made once per statement).
+#define KTM_NEW_UID                                                                                         \
+    "(lower(hex(randomblob(4))) || '-' || lower(hex(randomblob(2))) || '-4' || "                            \
+    "substr(lower(hex(randomblob(2))), 2) || '-' || substr('89ab', 1 + (abs(random()) % 4), 1) || "         \
+    "substr(lower(hex(randomblob(2))), 2) || '-' || lower(hex(randomblob(6))))"
+#define KTM_GAUGE_CONTENT(row)                                                                               \
+    "(" row ".type <> '' OR " row ".unit <> '' OR " row ".site IS NOT NULL OR " row ".location <> '' OR " row \
+    ".installed IS NOT NULL OR " row ".interval_days <> 0 OR " row ".notes <> '')"
+#define KTM_GAUGE_EDITED "UPDATE gauges SET edits = edits + 1, edited_at = " KTM_NOW ", edited_by = NULL WHERE id = new.id;"
+#define KTM_SLOT_EDITED(row)                                                                             \
+    "UPDATE slots SET asg_edits = asg_edits + 1, asg_edited_at = " KTM_NOW ", asg_edited_by = NULL WHERE id = " row \
+    ".slot;"
+#define KTM_JUDGED(row) "UPDATE gauges SET judged = judged + 1 WHERE id = " row ".gauge;"
+
+constexpr const char* kCreateSchema6[] = {
+    "CREATE TABLE sharing(key TEXT PRIMARY KEY NOT NULL, value TEXT NOT NULL) WITHOUT ROWID",
+    "INSERT INTO sharing(key, value) VALUES('identity', " KTM_NEW_UID ")",
+    "CREATE TABLE office_notes(key TEXT PRIMARY KEY NOT NULL, value TEXT NOT NULL) WITHOUT ROWID",
+    "CREATE TABLE download_spans(download INTEGER NOT NULL, slot INTEGER NOT NULL, from_s INTEGER NOT NULL, "
+    "to_s INTEGER NOT NULL, PRIMARY KEY(download, slot)) WITHOUT ROWID",
+    "ALTER TABLE downloads ADD COLUMN office_id INTEGER",
+    "ALTER TABLE downloads ADD COLUMN from_office INTEGER NOT NULL DEFAULT 0",
+    "ALTER TABLE downloads ADD COLUMN source TEXT",
+    "ALTER TABLE downloads ADD COLUMN pc TEXT",
+    "ALTER TABLE downloads ADD COLUMN pc_user TEXT",
+    "ALTER TABLE gauges ADD COLUMN revision INTEGER NOT NULL DEFAULT 0",
+    "ALTER TABLE gauges ADD COLUMN edits INTEGER NOT NULL DEFAULT 0",
+    "ALTER TABLE gauges ADD COLUMN sent_edits INTEGER NOT NULL DEFAULT 0",
+    "ALTER TABLE gauges ADD COLUMN edited_at TEXT",
+    "ALTER TABLE gauges ADD COLUMN edited_by TEXT",
+    "ALTER TABLE gauges ADD COLUMN judged INTEGER NOT NULL DEFAULT 0",
+    "ALTER TABLE gauges ADD COLUMN judged_sent INTEGER NOT NULL DEFAULT 0",
+    "ALTER TABLE slots ADD COLUMN asg_revision INTEGER NOT NULL DEFAULT 0",
+    "ALTER TABLE slots ADD COLUMN asg_edits INTEGER NOT NULL DEFAULT 0",
+    "ALTER TABLE slots ADD COLUMN asg_sent_edits INTEGER NOT NULL DEFAULT 0",
+    "ALTER TABLE slots ADD COLUMN asg_edited_at TEXT",
+    "ALTER TABLE slots ADD COLUMN asg_edited_by TEXT",
+    "ALTER TABLE calibration_versions ADD COLUMN uid TEXT",
+    "ALTER TABLE calibration_versions ADD COLUMN based_on TEXT",
+    "ALTER TABLE calibration_versions ADD COLUMN sent INTEGER NOT NULL DEFAULT 0",
+    "ALTER TABLE level_sets ADD COLUMN uid TEXT",
+    "ALTER TABLE level_sets ADD COLUMN based_on TEXT",
+    "ALTER TABLE level_sets ADD COLUMN sent INTEGER NOT NULL DEFAULT 0",
+    "ALTER TABLE masks ADD COLUMN sent INTEGER NOT NULL DEFAULT 0",
+    "ALTER TABLE acknowledgements ADD COLUMN sent INTEGER NOT NULL DEFAULT 0",
+    // What an older archive already holds is all to be sent: its register rows with content,
+    // its slots' assignments, its versions (each following the one entered before it) and its
+    // judgements.
+    "UPDATE gauges SET edits = 1, edited_at = " KTM_NOW " WHERE " KTM_GAUGE_CONTENT("gauges"),
+    "UPDATE gauges SET judged = 1 WHERE id IN (SELECT gauge FROM judge_state)",
+    "UPDATE slots SET asg_edits = 1, asg_edited_at = " KTM_NOW " WHERE id IN (SELECT slot FROM assignments)",
+    "UPDATE calibration_versions SET uid = " KTM_NEW_UID,
+    "UPDATE calibration_versions SET based_on = (SELECT p.uid FROM calibration_versions p WHERE p.id < "
+    "calibration_versions.id AND (p.gauge = calibration_versions.gauge OR (p.gauge IS NULL AND "
+    "calibration_versions.gauge IS NULL AND p.code = calibration_versions.code AND p.slot IS calibration_versions.slot)) "
+    "ORDER BY p.id DESC LIMIT 1)",
+    "UPDATE level_sets SET uid = " KTM_NEW_UID,
+    "UPDATE level_sets SET based_on = (SELECT p.uid FROM level_sets p WHERE p.id < level_sets.id AND "
+    "p.gauge = level_sets.gauge ORDER BY p.id DESC LIMIT 1)",
+    "CREATE UNIQUE INDEX calibration_versions_by_uid ON calibration_versions(uid)",
+    "CREATE UNIQUE INDEX level_sets_by_uid ON level_sets(uid)",
+    "INSERT INTO sharing(key, value) SELECT 'legacy_records', count(*) FROM records WHERE download IS NULL",
+    "CREATE TRIGGER gauges_entered AFTER INSERT ON gauges WHEN " KTM_GAUGE_CONTENT("new") " BEGIN " KTM_GAUGE_EDITED " END",
+    "CREATE TRIGGER gauges_edited AFTER UPDATE OF type, unit, site, location, installed, interval_days, notes ON gauges "
+    "WHEN old.type IS NOT new.type OR old.unit IS NOT new.unit OR old.site IS NOT new.site OR "
+    "old.location IS NOT new.location OR old.installed IS NOT new.installed OR old.interval_days IS NOT new.interval_days "
+    "OR old.notes IS NOT new.notes BEGIN " KTM_GAUGE_EDITED " END",
+    "CREATE TRIGGER assignments_added AFTER INSERT ON assignments BEGIN " KTM_SLOT_EDITED("new") " END",
+    "CREATE TRIGGER assignments_dropped AFTER DELETE ON assignments BEGIN " KTM_SLOT_EDITED("old") " END",
+    "CREATE TRIGGER assignments_changed AFTER UPDATE OF slot, gauge, from_t, to_t, by_hand ON assignments BEGIN " KTM_SLOT_EDITED(
+        "old") KTM_SLOT_EDITED("new") " END",
+    "CREATE TRIGGER calibration_versions_entered AFTER INSERT ON calibration_versions WHEN new.uid IS NULL BEGIN "
+    "UPDATE calibration_versions SET uid = " KTM_NEW_UID ", based_on = (SELECT p.uid FROM calibration_versions p "
+    "WHERE p.id <> new.id AND (p.gauge = new.gauge OR (p.gauge IS NULL AND new.gauge IS NULL AND p.code = new.code "
+    "AND p.slot IS new.slot)) ORDER BY p.id DESC LIMIT 1) WHERE id = new.id; END",
+    "CREATE TRIGGER level_sets_entered AFTER INSERT ON level_sets WHEN new.uid IS NULL BEGIN "
+    "UPDATE level_sets SET uid = " KTM_NEW_UID ", based_on = (SELECT p.uid FROM level_sets p WHERE p.id <> new.id "
+    "AND p.gauge = new.gauge ORDER BY p.id DESC LIMIT 1) WHERE id = new.id; END",
+    "CREATE TRIGGER masks_lifted AFTER UPDATE OF lifted_at ON masks BEGIN UPDATE masks SET sent = 0 WHERE id = new.id; END",
+    "CREATE TRIGGER judged_kept AFTER INSERT ON judge_state BEGIN " KTM_JUDGED("new") " END",
+    "CREATE TRIGGER judged_changed AFTER UPDATE ON judge_state BEGIN " KTM_JUDGED("new") " END",
+    "CREATE TRIGGER judged_dropped AFTER DELETE ON judge_state BEGIN " KTM_JUDGED("old") " END",
+};
+
+#undef KTM_NOW
+#undef KTM_NEW_UID
+#undef KTM_GAUGE_CONTENT
+#undef KTM_GAUGE_EDITED
+#undef KTM_SLOT_EDITED
+#undef KTM_JUDGED
+
+constexpr const char* kVersion6Checks[] = {
+    "SELECT key, value FROM sharing LIMIT 0",
+    "SELECT key, value FROM office_notes LIMIT 0",
+    "SELECT download, slot, from_s, to_s FROM download_spans LIMIT 0",
+    "SELECT office_id, from_office, source, pc, pc_user FROM downloads LIMIT 0",
+    "SELECT revision, edits, sent_edits, edited_at, edited_by, judged, judged_sent FROM gauges LIMIT 0",
+    "SELECT asg_revision, asg_edits, asg_sent_edits, asg_edited_at, asg_edited_by FROM slots LIMIT 0",
+    "SELECT uid, based_on, sent FROM calibration_versions LIMIT 0",
+    "SELECT uid, based_on, sent FROM level_sets LIMIT 0",
+    "SELECT sent FROM masks LIMIT 0",
+    "SELECT sent FROM acknowledgements LIMIT 0",
+};
+
 bool canPrepare(sqlite3* db, const char* sql) { return bool(Statement(db, sql)); }
 
 bool createTables5(sqlite3* db)
@@ -326,15 +445,30 @@ bool createSlotTriggers(sqlite3* db)
     return true;
 }
 
+bool createTables6(sqlite3* db)
+{
+    for (const char* sql : kCreateSchema6)
+        if (!exec(db, sql))
+            return false;
+    return true;
+}
+
 bool createSchema(sqlite3* db)
 {
     return createTables4(db) && exec(db, kCreateDownloads4) && createSlotTriggers(db) && createTables5(db) &&
-           exec(db, "PRAGMA user_version = 5");
+           createTables6(db) && exec(db, "PRAGMA user_version = 6");
 }
+
+// Version 5 to 6: what is shared with an office database; everything the archive holds waits
+// to be sent.
+bool migrateFrom5(sqlite3* db) { return createTables6(db) && exec(db, "PRAGMA user_version = 6"); }
 
 // Version 4 to 5: the tables of levels, rules and judgements, and the history judged once (with
 // the built-in quality rules and no levels yet, that gives the readings' flags).
-bool migrateFrom4(sqlite3* db) { return createTables5(db) && judging::rejudgeAll(db) && exec(db, "PRAGMA user_version = 5"); }
+bool migrateFrom4(sqlite3* db)
+{
+    return createTables5(db) && judging::rejudgeAll(db) && exec(db, "PRAGMA user_version = 5") && migrateFrom5(db);
+}
 
 // The readers of the record texts, for the migrations to compute the numbers in SQL.
 template <typename Result, std::optional<Result> (*read)(const QString&)>
@@ -604,7 +738,7 @@ Inspection inspect(const QString& path, const OpenOptions& options, bool immutab
             out.verdict = OpenVerdict::Usable;
         else
             out.detail = QStringLiteral("schema version 1 without its records table: %1").arg(message(db));
-    } else if (out.version == 4 || out.version == 5) {
+    } else if (out.version >= 4 && out.version <= 6) {
         out.verdict = OpenVerdict::Usable;
         for (const char* check : kVersion4Checks) {
             if (!canPrepare(db, check)) {
@@ -613,11 +747,20 @@ Inspection inspect(const QString& path, const OpenOptions& options, bool immutab
                 break;
             }
         }
-        if (out.verdict == OpenVerdict::Usable && out.version == 5) {
+        if (out.verdict == OpenVerdict::Usable && out.version >= 5) {
             for (const char* check : kVersion5Checks) {
                 if (!canPrepare(db, check)) {
                     out.verdict = OpenVerdict::Damaged;
-                    out.detail = QStringLiteral("schema version 5 without its tables: %1").arg(message(db));
+                    out.detail = QStringLiteral("schema version %1 without its tables: %2").arg(out.version).arg(message(db));
+                    break;
+                }
+            }
+        }
+        if (out.verdict == OpenVerdict::Usable && out.version >= 6) {
+            for (const char* check : kVersion6Checks) {
+                if (!canPrepare(db, check)) {
+                    out.verdict = OpenVerdict::Damaged;
+                    out.detail = QStringLiteral("schema version 6 without its tables: %1").arg(message(db));
                     break;
                 }
             }
@@ -765,6 +908,7 @@ std::optional<QString> prepareSchema(sqlite3* db)
             case 2: return migrateFrom2(db);
             case 3: return migrateFrom3(db);
             case 4: return migrateFrom4(db);
+            case 5: return migrateFrom5(db);
             case Archive::kSchemaVersion: return true;
             default: why = QStringLiteral("schema version %1").arg(*version); return false;
             }

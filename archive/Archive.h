@@ -96,7 +96,7 @@ struct Point {
 // of the components. One SQLite file; the schema carries a version and is migrated forward.
 class Archive {
 public:
-    static constexpr int kSchemaVersion = 5;
+    static constexpr int kSchemaVersion = 6;
 
     // The archive in the user's data folder.
     static QString defaultPath();

@@ -12,12 +12,10 @@ namespace archive {
 
 using namespace sql;
 
-namespace {
-
-constexpr const char* kVersionColumns =
+const char* const kVersionColumns =
     "v.id, coalesce(g.name, ''), coalesce(r.name, ''), coalesce(v.code, ''), v.from_utc, v.withdrawn, v.type, v.unit, "
     "v.kind, v.form, v.g, v.reversed, v.a, v.b, v.c, v.field_zero, v.r0, v.t0, v.k, v.entered_at, v.entered_by";
-constexpr const char* kVersionJoins = " FROM calibration_versions v LEFT JOIN gauges g ON g.id = v.gauge "
+const char* const kVersionJoins = " FROM calibration_versions v LEFT JOIN gauges g ON g.id = v.gauge "
                                       "LEFT JOIN slots s ON s.id = v.slot LEFT JOIN readouts r ON r.id = s.readout ";
 
 CalibrationVersion versionOfRow(sqlite3_stmt* s)
@@ -49,6 +47,8 @@ CalibrationVersion versionOfRow(sqlite3_stmt* s)
     return v;
 }
 
+namespace {
+
 QString refusal(const Calibration& c)
 {
     if (c.code.isEmpty())
@@ -58,6 +58,8 @@ QString refusal(const Calibration& c)
             return QStringLiteral("calibration %1: a factor that is not a finite number").arg(c.code);
     return {};
 }
+
+} // namespace
 
 // Adds one version inside the caller's transaction: gauge id or (code, slot id or 0).
 bool insertVersion(sqlite3* db, qint64 gauge, const QString& code, qint64 slot, qint64 fromUtc, bool withdrawn,
@@ -104,6 +106,8 @@ bool insertVersion(sqlite3* db, qint64 gauge, const QString& code, qint64 slot, 
         *id = sqlite3_last_insert_rowid(db);
     return true;
 }
+
+namespace {
 
 // The latest version of each gauge and of each code, withdrawn ones included, keyed by the
 // table's code (gauge name or component code).

@@ -104,6 +104,8 @@ const LevelSet* setAt(const std::vector<LevelSet>& sets, qint64 utc)
     return found;
 }
 
+} // namespace
+
 const QChar kNameSeparator(0x1F);
 
 // Level sets as stored, `where` a condition on the set (s) and its gauge (g).
@@ -151,6 +153,8 @@ bool loadSets(sqlite3* db, const std::string& where, const std::function<void(sq
     }
     return true;
 }
+
+namespace {
 
 bool loadRules(sqlite3* db, std::vector<QualityRules>* out, Error* error = nullptr)
 {

@@ -236,6 +236,10 @@ struct archive::Archive::Impl {
     sql::Statement insertRecords; // kRecordsPerInsert at a time
     sql::Statement insertRecord;  // the rest one by one
     sql::Statement finishDownload;
+    // Set while storeFromOffice stores: the download the store makes is the office's.
+    const OfficeProvenance* fromOffice = nullptr;
+    // What marksOf read of each gauge's judgements (its `judged` count), for judgementsSent.
+    std::unordered_map<std::string, qint64> judgedRead;
 };
 
 namespace archive {
@@ -277,5 +281,20 @@ struct Added {
 // reading when it can, else is judged whole; the verdict is of the records of `download`.
 bool judgeStore(sqlite3* db, qint64 download, const std::vector<Added>& added, Verdict* verdict);
 } // namespace judging
+
+// Marks a download just stored as one brought from the office (ArchiveSharing.cpp), inside the
+// store's transaction.
+bool keepProvenance(sqlite3* db, qint64 download, const OfficeProvenance& provenance);
+
+// What calibration versions and level sets look like as stored (ArchiveCalibrations.cpp,
+// ArchiveJudge.cpp), for what the archive shares of them.
+extern const char* const kVersionColumns;
+extern const char* const kVersionJoins;
+CalibrationVersion versionOfRow(sqlite3_stmt* s);
+bool insertVersion(sqlite3* db, qint64 gauge, const QString& code, qint64 slot, qint64 fromUtc, bool withdrawn,
+                   const Calibration& c, const QDateTime& at, const QString& by, qint64* id);
+bool loadSets(sqlite3* db, const std::string& where, const std::function<void(sqlite3_stmt*)>& bind,
+              std::vector<LevelSet>* out);
+extern const QChar kNameSeparator;
 
 } // namespace archive

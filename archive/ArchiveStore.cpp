@@ -166,6 +166,7 @@ std::optional<StoreResult> Archive::store(const RecordSource& next, const QDateT
         bool touched = false;
         std::optional<qint64> aheadFrom;                  // the oldest time offered that is ahead
         std::optional<std::pair<qint64, qint64>> offered; // the span of the times offered
+        std::optional<std::pair<qint64, qint64>> keys;    // and of the keys' times (odd ones too)
     };
     std::unordered_map<std::string, SlotState> slotStates; // "partition\0code"
     std::unordered_map<std::string, qint64> files;
@@ -390,6 +391,9 @@ std::optional<StoreResult> Archive::store(const RecordSource& next, const QDateT
                     row.time = kOddTimes - id;
                     row.oddTime = add(r.time);
                 }
+                auto& keys = lastSlot->keys;
+                keys = keys ? std::pair(std::min(keys->first, row.time), std::max(keys->second, row.time))
+                            : std::pair(row.time, row.time);
             }
             if (count == kRecordsPerInsert) {
                 if (!bindAndRun(m->insertRecords.get(), count))
@@ -417,6 +421,22 @@ std::optional<StoreResult> Archive::store(const RecordSource& next, const QDateT
             sqlite3_bind_null(finish, 3);
         sqlite3_bind_int64(finish, 4, result.received); // known only now
         if (!step(finish))
+            return false;
+        // Where the records added lie, so that the download's records are found again by range.
+        Statement span(db, "INSERT INTO download_spans(download, slot, from_s, to_s) VALUES(?1, ?2, ?3, ?4)");
+        if (!span)
+            return false;
+        for (const auto& [which, a] : slotStates) {
+            if (!a.touched || !a.keys)
+                continue;
+            sqlite3_bind_int64(span.get(), 1, downloadId);
+            sqlite3_bind_int64(span.get(), 2, a.id);
+            sqlite3_bind_int64(span.get(), 3, a.keys->first);
+            sqlite3_bind_int64(span.get(), 4, a.keys->second);
+            if (!step(span.get()))
+                return false;
+        }
+        if (m->fromOffice && !keepProvenance(db, downloadId, *m->fromOffice))
             return false;
         QStringList before;
         for (const auto& [which, a] : slotStates) {

@@ -11,6 +11,9 @@
 #include <QTimeZone>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace archive::test {
 
@@ -64,6 +67,33 @@ public:
              "JOIN readouts o ON o.id = s.readout");
     }
     sqlite3* handle() const { return m_db; }
+    // Takes an archive of the current schema back to version 5, as a program of that version
+    // left it: without what the archive shares with an office database.
+    void backToVersion5()
+    {
+        for (const char* sql :
+             {"DROP TABLE sharing", "DROP TABLE office_notes", "DROP TABLE download_spans",
+              "DROP INDEX calibration_versions_by_uid", "DROP INDEX level_sets_by_uid",
+              "DROP TRIGGER gauges_entered", "DROP TRIGGER gauges_edited", "DROP TRIGGER assignments_added",
+              "DROP TRIGGER assignments_dropped", "DROP TRIGGER assignments_changed",
+              "DROP TRIGGER calibration_versions_entered", "DROP TRIGGER level_sets_entered",
+              "DROP TRIGGER masks_lifted", "DROP TRIGGER judged_kept", "DROP TRIGGER judged_changed",
+              "DROP TRIGGER judged_dropped"})
+            exec(sql);
+        const std::pair<const char*, std::vector<const char*>> columns[] = {
+            {"downloads", {"office_id", "from_office", "source", "pc", "pc_user"}},
+            {"gauges", {"revision", "edits", "sent_edits", "edited_at", "edited_by", "judged", "judged_sent"}},
+            {"slots", {"asg_revision", "asg_edits", "asg_sent_edits", "asg_edited_at", "asg_edited_by"}},
+            {"calibration_versions", {"uid", "based_on", "sent"}},
+            {"level_sets", {"uid", "based_on", "sent"}},
+            {"masks", {"sent"}},
+            {"acknowledgements", {"sent"}},
+        };
+        for (const auto& [table, names] : columns)
+            for (const char* name : names)
+                exec((std::string("ALTER TABLE ") + table + " DROP COLUMN " + name).c_str());
+        exec("PRAGMA user_version = 5");
+    }
 
 private:
     sqlite3* m_db = nullptr;

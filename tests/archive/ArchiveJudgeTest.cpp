@@ -440,6 +440,7 @@ TEST_F(JudgeTest, AnArchiveOfVersion4IsJudgedWhenBroughtForward)
     {
         // Back to version 4 as that program left it: no judging tables, nothing judged.
         RawDb raw(path());
+        raw.backToVersion5();
         for (const char* table : {"level_sets", "levels", "quality_rules", "marks", "masks", "events", "acknowledgements",
                                   "judge_state"}) {
             const std::string sql = std::string("DROP TABLE ") + table;
@@ -457,7 +458,7 @@ TEST_F(JudgeTest, AnArchiveOfVersion4IsJudgedWhenBroughtForward)
     EXPECT_TRUE(points[1].flags & OutOfBand);
     expectFresh("G1");
     RawDb raw(path());
-    EXPECT_EQ(raw.number("PRAGMA user_version"), 5);
+    EXPECT_EQ(raw.number("PRAGMA user_version"), Archive::kSchemaVersion);
     EXPECT_EQ(raw.number("SELECT count(*) FROM judge_state"), 1);
 }
 
