@@ -330,6 +330,9 @@ constexpr const char* kCreateSchema6[] = {
     "ALTER TABLE downloads ADD COLUMN source TEXT",
     "ALTER TABLE downloads ADD COLUMN pc TEXT",
     "ALTER TABLE downloads ADD COLUMN pc_user TEXT",
+    "ALTER TABLE downloads ADD COLUMN held INTEGER NOT NULL DEFAULT 0",
+    "CREATE TEMP TABLE held_counts AS SELECT download, count(*) AS n FROM records GROUP BY download",
+    "UPDATE downloads SET held = coalesce((SELECT n FROM held_counts WHERE download = downloads.id), 0)",
     "ALTER TABLE gauges ADD COLUMN revision INTEGER NOT NULL DEFAULT 0",
     "ALTER TABLE gauges ADD COLUMN edits INTEGER NOT NULL DEFAULT 0",
     "ALTER TABLE gauges ADD COLUMN sent_edits INTEGER NOT NULL DEFAULT 0",
@@ -366,7 +369,13 @@ constexpr const char* kCreateSchema6[] = {
     "p.gauge = level_sets.gauge ORDER BY p.id DESC LIMIT 1)",
     "CREATE UNIQUE INDEX calibration_versions_by_uid ON calibration_versions(uid)",
     "CREATE UNIQUE INDEX level_sets_by_uid ON level_sets(uid)",
-    "INSERT INTO sharing(key, value) SELECT 'legacy_records', count(*) FROM records WHERE download IS NULL",
+    "INSERT INTO sharing(key, value) SELECT 'legacy_records', coalesce(sum(n), 0) FROM held_counts "
+    "WHERE download IS NULL",
+    "DROP TABLE held_counts",
+    // What a download holds now: what it added, less what a repair took out since.
+    "CREATE TRIGGER downloads_held AFTER DELETE ON records BEGIN "
+    "UPDATE downloads SET held = held - 1 WHERE id = old.download; "
+    "UPDATE sharing SET value = value - 1 WHERE key = 'legacy_records' AND old.download IS NULL; END",
     "CREATE TRIGGER gauges_entered AFTER INSERT ON gauges WHEN " KTM_GAUGE_CONTENT("new") " BEGIN " KTM_GAUGE_EDITED " END",
     "CREATE TRIGGER gauges_edited AFTER UPDATE OF type, unit, site, location, installed, interval_days, notes ON gauges "
     "WHEN old.type IS NOT new.type OR old.unit IS NOT new.unit OR old.site IS NOT new.site OR "
@@ -400,7 +409,7 @@ constexpr const char* kVersion6Checks[] = {
     "SELECT key, value FROM sharing LIMIT 0",
     "SELECT key, value FROM office_notes LIMIT 0",
     "SELECT download, slot, from_s, to_s FROM download_spans LIMIT 0",
-    "SELECT office_id, from_office, source, pc, pc_user FROM downloads LIMIT 0",
+    "SELECT office_id, from_office, source, pc, pc_user, held FROM downloads LIMIT 0",
     "SELECT revision, edits, sent_edits, edited_at, edited_by, judged, judged_sent FROM gauges LIMIT 0",
     "SELECT asg_revision, asg_edits, asg_sent_edits, asg_edited_at, asg_edited_by FROM slots LIMIT 0",
     "SELECT uid, based_on, sent FROM calibration_versions LIMIT 0",
@@ -1086,7 +1095,8 @@ std::unique_ptr<Archive> Archive::open(const QString& path, std::optional<SetAsi
             Statement(db, "INSERT INTO downloads(at, partition, received, added, readout) VALUES(?1, ?2, ?3, 0, ?4)", true);
         impl->insertRecords = Statement(db, insertRecordsSql(kRecordsPerInsert).c_str(), true);
         impl->insertRecord = Statement(db, insertRecordsSql(1).c_str(), true);
-        impl->finishDownload = Statement(db, "UPDATE downloads SET added = ?1, partition = ?3, received = ?4 WHERE id = ?2", true);
+        impl->finishDownload =
+            Statement(db, "UPDATE downloads SET added = ?1, held = ?1, partition = ?3, received = ?4 WHERE id = ?2", true);
         if (!impl->insertDownload || !impl->insertRecords || !impl->insertRecord || !impl->finishDownload) {
             setError(error, ErrorKind::CannotOpen, QStringLiteral("%1: %2").arg(file, message(db)));
             return nullptr; // the statements go before the connection

@@ -113,7 +113,7 @@ namespace {
 // table's code (gauge name or component code).
 bool latestVersions(sqlite3* db, std::map<QString, CalibrationVersion>* out, Error* error)
 {
-    const std::string sql = std::string("SELECT ") + kVersionColumns + kVersionJoins + "ORDER BY v.from_utc, v.id";
+    const std::string sql = std::string("SELECT ") + kVersionColumns + kVersionJoins + "ORDER BY v.from_utc, v.entered_at, v.id";
     return readRows(db, sql.c_str(), error, [&](sqlite3_stmt* s) {
         CalibrationVersion v = versionOfRow(s);
         (*out)[v.values.code] = v; // the later replaces the earlier
@@ -125,7 +125,7 @@ bool latestVersions(sqlite3* db, std::map<QString, CalibrationVersion>* out, Err
 std::vector<CalibrationVersion> gaugeVersions(sqlite3* db, qint64 gauge, bool* ok)
 {
     std::vector<CalibrationVersion> out;
-    const std::string sql = std::string("SELECT ") + kVersionColumns + kVersionJoins + "WHERE v.gauge = ?1 ORDER BY v.from_utc, v.id";
+    const std::string sql = std::string("SELECT ") + kVersionColumns + kVersionJoins + "WHERE v.gauge = ?1 ORDER BY v.from_utc, v.entered_at, v.id";
     if (!readRows(
             db, sql.c_str(), nullptr, [&](sqlite3_stmt* s) { sqlite3_bind_int64(s, 1, gauge); },
             [&](sqlite3_stmt* s) { out.push_back(versionOfRow(s)); }))
@@ -137,7 +137,12 @@ const CalibrationVersion* versionAt(const std::vector<CalibrationVersion>& versi
 {
     const CalibrationVersion* found = nullptr;
     for (const CalibrationVersion& v : versions)
-        if (v.fromUtc <= utc && (!found || v.fromUtc > found->fromUtc || (v.fromUtc == found->fromUtc && v.id > found->id)))
+        // Of two from the same instant, the later entered (as two PCs entered them, whatever order
+        // this archive got them in).
+        if (v.fromUtc <= utc &&
+            (!found || v.fromUtc > found->fromUtc ||
+             (v.fromUtc == found->fromUtc &&
+              (v.enteredAt > found->enteredAt || (v.enteredAt == found->enteredAt && v.id > found->id)))))
             found = &v;
     return found && !found->withdrawn ? found : nullptr;
 }
@@ -220,7 +225,7 @@ std::vector<CalibrationVersion> Archive::calibrationVersions(const QString& gaug
     const std::string sql = std::string("SELECT ") + kVersionColumns + kVersionJoins +
                             "WHERE CASE WHEN EXISTS(SELECT 1 FROM gauges WHERE name = ?1) THEN g.name = ?1 "
                             "WHEN ?1 = '' THEN v.gauge IS NULL ELSE v.gauge IS NULL AND v.code = ?1 END "
-                            "ORDER BY v.from_utc, v.id";
+                            "ORDER BY v.from_utc, v.entered_at, v.id";
     if (!readRows(
             m->db.get(), sql.c_str(), error, [&](sqlite3_stmt* s) { bindText(s, 1, gauge); },
             [&](sqlite3_stmt* s) { out.push_back(versionOfRow(s)); }))
@@ -231,7 +236,7 @@ std::vector<CalibrationVersion> Archive::calibrationVersions(const QString& gaug
 std::vector<CalibrationVersion> Archive::allCalibrationVersions(Error* error) const
 {
     std::vector<CalibrationVersion> out;
-    const std::string sql = std::string("SELECT ") + kVersionColumns + kVersionJoins + "ORDER BY v.from_utc, v.id";
+    const std::string sql = std::string("SELECT ") + kVersionColumns + kVersionJoins + "ORDER BY v.from_utc, v.entered_at, v.id";
     if (!readRows(m->db.get(), sql.c_str(), error, [&](sqlite3_stmt* s) { out.push_back(versionOfRow(s)); }))
         return {};
     return out;

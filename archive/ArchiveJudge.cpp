@@ -99,7 +99,10 @@ const LevelSet* setAt(const std::vector<LevelSet>& sets, qint64 utc)
 {
     const LevelSet* found = nullptr;
     for (const LevelSet& s : sets)
-        if (s.fromUtc <= utc && (!found || s.fromUtc > found->fromUtc || (s.fromUtc == found->fromUtc && s.id > found->id)))
+        if (s.fromUtc <= utc &&
+            (!found || s.fromUtc > found->fromUtc ||
+             (s.fromUtc == found->fromUtc &&
+              (s.enteredAt > found->enteredAt || (s.enteredAt == found->enteredAt && s.id > found->id)))))
             found = &s;
     return found;
 }
@@ -114,7 +117,7 @@ bool loadSets(sqlite3* db, const std::string& where, const std::function<void(sq
 {
     const std::string sql = "SELECT s.id, g.name, s.from_utc, s.baseline_utc, s.rank_names, s.entered_at, s.entered_by "
                             "FROM level_sets s JOIN gauges g ON g.id = s.gauge WHERE " +
-                            where + " ORDER BY s.from_utc, s.id";
+                            where + " ORDER BY s.from_utc, s.entered_at, s.id";
     const size_t start = out->size();
     if (!readRows(db, sql.c_str(), nullptr, bind, [&](sqlite3_stmt* s) {
             LevelSet set;

@@ -197,6 +197,11 @@ bool Archive::bindOffice(const QString& officeId, Error* error)
 {
     sqlite3* db = m->db.get();
     return write(db, error, [&](QString*) {
+        bool ok = true;
+        if (valueOf(db, kSharingValue, QStringLiteral("office"), nullptr, &ok) == officeId)
+            return true; // bound already: nothing to forget
+        if (!ok)
+            return false;
         // Everything goes again to another office; what it holds already, it skips.
         static const char* const forget[] = {
             "DELETE FROM sharing WHERE key = 'legacy_sent'",
@@ -259,9 +264,9 @@ std::vector<PendingDownload> Archive::unsentDownloads(Error* error) const
     if (!ok)
         return {};
     if (!readRows(db,
-                  "SELECT d.id, d.at, coalesce(r.name, ''), d.partition, d.received, d.added FROM downloads d "
+                  "SELECT d.id, d.at, coalesce(r.name, ''), d.partition, d.received, d.added, d.held FROM downloads d "
                   "LEFT JOIN readouts r ON r.id = d.readout WHERE d.office_id IS NULL AND d.from_office = 0 "
-                  "AND d.added > 0 ORDER BY d.id",
+                  "AND d.held > 0 ORDER BY d.id",
                   error, [&](sqlite3_stmt* s) {
                       PendingDownload d;
                       d.id = sqlite3_column_int64(s, 0);
@@ -269,7 +274,8 @@ std::vector<PendingDownload> Archive::unsentDownloads(Error* error) const
                       d.readout = columnText(s, 2);
                       d.partition = columnText(s, 3);
                       d.received = sqlite3_column_int64(s, 4);
-                      d.added = d.records = sqlite3_column_int64(s, 5);
+                      d.added = sqlite3_column_int64(s, 5);
+                      d.records = sqlite3_column_int64(s, 6);
                       out.push_back(d);
                   }))
         return {};

@@ -78,10 +78,10 @@ public:
               "DROP TRIGGER assignments_dropped", "DROP TRIGGER assignments_changed",
               "DROP TRIGGER calibration_versions_entered", "DROP TRIGGER level_sets_entered",
               "DROP TRIGGER masks_lifted", "DROP TRIGGER judged_kept", "DROP TRIGGER judged_changed",
-              "DROP TRIGGER judged_dropped"})
+              "DROP TRIGGER judged_dropped", "DROP TRIGGER downloads_held"})
             exec(sql);
         const std::pair<const char*, std::vector<const char*>> columns[] = {
-            {"downloads", {"office_id", "from_office", "source", "pc", "pc_user"}},
+            {"downloads", {"office_id", "from_office", "source", "pc", "pc_user", "held"}},
             {"gauges", {"revision", "edits", "sent_edits", "edited_at", "edited_by", "judged", "judged_sent"}},
             {"slots", {"asg_revision", "asg_edits", "asg_sent_edits", "asg_edited_at", "asg_edited_by"}},
             {"calibration_versions", {"uid", "based_on", "sent"}},
