@@ -331,8 +331,8 @@ constexpr const char* kCreateSchema6[] = {
     "ALTER TABLE downloads ADD COLUMN pc TEXT",
     "ALTER TABLE downloads ADD COLUMN pc_user TEXT",
     "ALTER TABLE downloads ADD COLUMN held INTEGER NOT NULL DEFAULT 0",
-    "CREATE TEMP TABLE held_counts AS SELECT download, count(*) AS n FROM records GROUP BY download",
-    "UPDATE downloads SET held = coalesce((SELECT n FROM held_counts WHERE download = downloads.id), 0)",
+    "UPDATE downloads SET held = c.n FROM (SELECT download, count(*) AS n FROM records GROUP BY download) AS c "
+    "WHERE c.download = downloads.id",
     "ALTER TABLE gauges ADD COLUMN revision INTEGER NOT NULL DEFAULT 0",
     "ALTER TABLE gauges ADD COLUMN edits INTEGER NOT NULL DEFAULT 0",
     "ALTER TABLE gauges ADD COLUMN sent_edits INTEGER NOT NULL DEFAULT 0",
@@ -369,9 +369,7 @@ constexpr const char* kCreateSchema6[] = {
     "p.gauge = level_sets.gauge ORDER BY p.id DESC LIMIT 1)",
     "CREATE UNIQUE INDEX calibration_versions_by_uid ON calibration_versions(uid)",
     "CREATE UNIQUE INDEX level_sets_by_uid ON level_sets(uid)",
-    "INSERT INTO sharing(key, value) SELECT 'legacy_records', coalesce(sum(n), 0) FROM held_counts "
-    "WHERE download IS NULL",
-    "DROP TABLE held_counts",
+    "INSERT INTO sharing(key, value) SELECT 'legacy_records', count(*) FROM records WHERE download IS NULL",
     // What a download holds now: what it added, less what a repair took out since.
     "CREATE TRIGGER downloads_held AFTER DELETE ON records BEGIN "
     "UPDATE downloads SET held = held - 1 WHERE id = old.download; "
