@@ -11,6 +11,11 @@
 #ifdef KTM_HAVE_LIBPQ
 #include <libpq-fe.h>
 #endif
+#if defined(KTM_HAVE_LIBPQ) && !defined(_WIN32) && __has_include(<libintl.h>)
+#include <libintl.h>
+#include <string>
+#define KTM_LIBPQ_CATALOGUE 1
+#endif
 
 namespace office {
 
@@ -54,6 +59,33 @@ bool mentionsMissing(const QString& text, const char* english, const char* chine
 // has set client_encoding (on the platforms with libpq both are UTF-8).
 QString libpqText(const char* message) { return QString::fromLocal8Bit(message).simplified(); }
 
+// Whether `text` is libpq's message `msgid` (as its source words it) in the language libpq speaks
+// now: looked up in libpq's own catalogue, so that the words are those of the libpq installed,
+// whatever its translators changed between versions. Each literal piece between the format's
+// conversions must be found in the text, in order.
+bool saysLibpq(const QString& text, const char* msgid)
+{
+    QString words = QString::fromUtf8(msgid);
+#ifdef KTM_LIBPQ_CATALOGUE
+    const std::string domain = "libpq5-" + std::to_string(PQlibVersion() / 10000);
+    words = QString::fromLocal8Bit(dgettext(domain.c_str(), msgid));
+#endif
+    static const QRegularExpression conversion(QStringLiteral(R"(%(\d+\$)?[-+ #0-9.]*l*[a-zA-Z])"));
+    qsizetype from = 0;
+    bool any = false;
+    for (const QString& piece : words.split(conversion)) {
+        const QString literal = piece.simplified();
+        if (literal.size() < 2)
+            continue;
+        const qsizetype at = text.indexOf(literal, from, Qt::CaseInsensitive);
+        if (at < 0)
+            return false;
+        from = at + literal.size();
+        any = true;
+    }
+    return any;
+}
+
 QString optionInForce(PGconn* conn, const char* keyword)
 {
     QString value;
@@ -70,7 +102,8 @@ QString optionInForce(PGconn* conn, const char* keyword)
 Failure connectFailure(PGconn* conn)
 {
     const QString message = libpqText(PQerrorMessage(conn));
-    if (mentions(message, {"server does not support SSL, but SSL was required", "服务器不支持 SSL, 但是要求使用 SSL"})) {
+    if (mentions(message, {"server does not support SSL, but SSL was required", "服务器不支持 SSL, 但是要求使用 SSL"}) ||
+        saysLibpq(message, "server does not support SSL, but SSL was required\n")) {
         const QString mode = optionInForce(conn, "sslmode");
         return {FailureKind::TlsRefused, mode.isEmpty() ? QStringLiteral("require") : mode};
     }
@@ -79,7 +112,11 @@ Failure connectFailure(PGconn* conn)
     // Settings libpq could read but not use: a service nobody defines, a value it does not know.
     if (mentions(message, {"definition of service", "没有找到服务", "service file", "服务文件", "invalid connection option",
                            "非法联接选项", "invalid integer value", "连接选项", "invalid URI", "无效的URI"}) ||
-        QRegularExpression(QStringLiteral(R"(invalid \S+ value|无效的 \S+值)")).match(message).hasMatch())
+        QRegularExpression(QStringLiteral(R"(invalid \S+ value|无效的 \S+值)")).match(message).hasMatch() ||
+        saysLibpq(message, "definition of service \"%s\" not found\n") ||
+        saysLibpq(message, "service file \"%s\" not found\n") || saysLibpq(message, "invalid %s value: \"%s\"\n") ||
+        saysLibpq(message, "invalid connection option \"%s\"\n") ||
+        saysLibpq(message, "invalid integer value \"%s\" for connection option \"%s\"\n"))
         return {FailureKind::NotConfigured, message};
     // The server asked for a password and none was given or found in the password file.
     if (PQconnectionNeedsPassword(conn) || mentions(message, {"no password supplied"}))
