@@ -306,15 +306,15 @@ constexpr const char* kVersion5Checks[] = {
 // latest version of the same gauge or code they followed (based_on) as they are entered.
 #define KTM_NOW "strftime('%Y-%m-%dT%H:%M:%fZ', 'now')"
 // A version 4 UUID, made afresh for every row (a subquery would be made once per statement).
-#define KTM_NEW_UID                                                                                         \
-    "(lower(hex(randomblob(4))) || '-' || lower(hex(randomblob(2))) || '-4' || "                            \
-    "substr(lower(hex(randomblob(2))), 2) || '-' || substr('89ab', 1 + (abs(random()) % 4), 1) || "         \
+#define KTM_NEW_UID                                                                                 \
+    "(lower(hex(randomblob(4))) || '-' || lower(hex(randomblob(2))) || '-4' || "                    \
+    "substr(lower(hex(randomblob(2))), 2) || '-' || substr('89ab', 1 + (abs(random()) % 4), 1) || " \
     "substr(lower(hex(randomblob(2))), 2) || '-' || lower(hex(randomblob(6))))"
-#define KTM_GAUGE_CONTENT(row)                                                                               \
+#define KTM_GAUGE_CONTENT(row)                                                                                \
     "(" row ".type <> '' OR " row ".unit <> '' OR " row ".site IS NOT NULL OR " row ".location <> '' OR " row \
     ".installed IS NOT NULL OR " row ".interval_days <> 0 OR " row ".notes <> '')"
 #define KTM_GAUGE_EDITED "UPDATE gauges SET edits = edits + 1, edited_at = " KTM_NOW ", edited_by = NULL WHERE id = new.id;"
-#define KTM_SLOT_EDITED(row)                                                                             \
+#define KTM_SLOT_EDITED(row)                                                                                        \
     "UPDATE slots SET asg_edits = asg_edits + 1, asg_edited_at = " KTM_NOW ", asg_edited_by = NULL WHERE id = " row \
     ".slot;"
 #define KTM_JUDGED(row) "UPDATE gauges SET judged = judged + 1 WHERE id = " row ".gauge;"

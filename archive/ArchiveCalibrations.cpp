@@ -16,7 +16,7 @@ const char* const kVersionColumns =
     "v.id, coalesce(g.name, ''), coalesce(r.name, ''), coalesce(v.code, ''), v.from_utc, v.withdrawn, v.type, v.unit, "
     "v.kind, v.form, v.g, v.reversed, v.a, v.b, v.c, v.field_zero, v.r0, v.t0, v.k, v.entered_at, v.entered_by";
 const char* const kVersionJoins = " FROM calibration_versions v LEFT JOIN gauges g ON g.id = v.gauge "
-                                      "LEFT JOIN slots s ON s.id = v.slot LEFT JOIN readouts r ON r.id = s.readout ";
+                                  "LEFT JOIN slots s ON s.id = v.slot LEFT JOIN readouts r ON r.id = s.readout ";
 
 CalibrationVersion versionOfRow(sqlite3_stmt* s)
 {

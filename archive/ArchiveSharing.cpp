@@ -69,10 +69,10 @@ QString timeTextOf(sqlite3_stmt* s, int timeColumn, int recordText, int oddText)
 // The columns that name a reading (readout, partition, file, code, time as received) of a row
 // of `alias` keyed by (slot, time_s, file); the joins that give them.
 #define KTM_KEY_COLUMNS(alias) "r.name, s.partition, f.name, s.code, " alias ".time_s, x.time, o.text"
-#define KTM_KEY_JOINS(alias)                                                                                  \
+#define KTM_KEY_JOINS(alias)                                                                                   \
     " JOIN slots s ON s.id = " alias ".slot JOIN readouts r ON r.id = s.readout JOIN files f ON f.id = " alias \
     ".file LEFT JOIN records x ON x.slot = " alias ".slot AND x.time_s = " alias ".time_s AND x.file = " alias \
-    ".file LEFT JOIN odd_times o ON " alias ".time_s < " KTM_FIRST_TIME " AND o.id = " KTM_FIRST_TIME        \
+    ".file LEFT JOIN odd_times o ON " alias ".time_s < " KTM_FIRST_TIME " AND o.id = " KTM_FIRST_TIME          \
     " - 1 - " alias ".time_s "
 
 ReadingKey keyOfRow(sqlite3_stmt* s, int first)
@@ -907,7 +907,7 @@ std::vector<SharedMask> Archive::unsentMasks(Error* error) const
     std::vector<SharedMask> out;
     if (!readRows(m->db.get(),
                   "SELECT " KTM_KEY_COLUMNS("m") ", m.note, m.masked_by, m.masked_at, m.lifted_by, m.lifted_at "
-                  "FROM masks m" KTM_KEY_JOINS("m") "WHERE m.sent = 0 ORDER BY m.id",
+                                                 "FROM masks m" KTM_KEY_JOINS("m") "WHERE m.sent = 0 ORDER BY m.id",
                   error, [&](sqlite3_stmt* s) {
                       SharedMask k;
                       k.reading = keyOfRow(s, 0);
@@ -1113,9 +1113,9 @@ std::vector<SharedMark> Archive::marksOf(const QString& gauge, Error* error) con
             return ok && readRows(
                              db,
                              "SELECT " KTM_KEY_COLUMNS("k") ", k.status, k.level, k.flags FROM marks k "
-                             "JOIN assignments a ON a.slot = k.slot AND k.time_s >= a.from_t AND k.time_s < a.to_t "
-                             "JOIN gauges g ON g.id = a.gauge" KTM_KEY_JOINS("k") "WHERE g.name = ?1 "
-                             "ORDER BY k.slot, k.time_s, k.file",
+                                                            "JOIN assignments a ON a.slot = k.slot AND k.time_s >= a.from_t AND k.time_s < a.to_t "
+                                                            "JOIN gauges g ON g.id = a.gauge" KTM_KEY_JOINS("k") "WHERE g.name = ?1 "
+                                                                                                                 "ORDER BY k.slot, k.time_s, k.file",
                              nullptr, [&](sqlite3_stmt* s) { bindText(s, 1, gauge); },
                              [&](sqlite3_stmt* s) {
                                  SharedMark k;

@@ -13,9 +13,9 @@ namespace office::sync {
 // own ids and by name, made in the office as needed.
 struct OfficeIds {
     bool made = false;
-    QHash<qint64, qint64> slotOf;    // local slot id -> office slot id
-    QHash<qint64, qint64> fileOf;    // local file id -> office file id
-    QHash<qint64, qint64> oddOf;     // local odd time id -> office odd time id
+    QHash<qint64, qint64> slotOf;      // local slot id -> office slot id
+    QHash<qint64, qint64> fileOf;      // local file id -> office file id
+    QHash<qint64, qint64> oddOf;       // local odd time id -> office odd time id
     QHash<QString, qint64> slotByName; // slotKey(readout, partition, code)
     QHash<QString, qint64> fileByName;
     QHash<QString, qint64> oddByText;

@@ -56,7 +56,7 @@ bool pullRegister(Context& ctx, const Param& cursor)
     const std::optional<PgResult> rows = ctx.query(
         "SELECT g.name, g.type, g.unit, coalesce(s.name, ''), g.location, coalesce(g.installed::text, ''), "
         "g.interval_days, g.notes, g.revision, " KTM_MS("g.edited_at") ", g.edited_by FROM ktm520.gauges g "
-        "LEFT JOIN ktm520.sites s ON s.id = g.site WHERE g.xid >= $1::xid8 AND g.revision > 0 ORDER BY g.name",
+                                                                       "LEFT JOIN ktm520.sites s ON s.id = g.site WHERE g.xid >= $1::xid8 AND g.revision > 0 ORDER BY g.name",
         {cursor});
     if (!rows)
         return false;
@@ -81,10 +81,9 @@ bool pullRegister(Context& ctx, const Param& cursor)
     ctx.result.registerPulled += qint64(gauges.size());
 
     const std::optional<PgResult> slotRows =
-        ctx.query("SELECT sa.slot, o.name, sl.partition, sl.code, sa.revision, " KTM_MS("sa.edited_at")
-                  ", sa.edited_by FROM ktm520.slot_assignments sa JOIN ktm520.slots sl ON sl.id = sa.slot "
-                  "JOIN ktm520.readouts o ON o.id = sl.readout WHERE sa.xid >= $1::xid8 AND sa.revision > 0 "
-                  "ORDER BY sa.slot",
+        ctx.query("SELECT sa.slot, o.name, sl.partition, sl.code, sa.revision, " KTM_MS("sa.edited_at") ", sa.edited_by FROM ktm520.slot_assignments sa JOIN ktm520.slots sl ON sl.id = sa.slot "
+                                                                                                        "JOIN ktm520.readouts o ON o.id = sl.readout WHERE sa.xid >= $1::xid8 AND sa.revision > 0 "
+                                                                                                        "ORDER BY sa.slot",
                   {cursor});
     if (!slotRows)
         return false;
@@ -136,9 +135,9 @@ bool pullVersions(Context& ctx, const Param& cursor)
         "SELECT c.uid::text, coalesce(c.based_on::text, ''), coalesce(g.name, ''), coalesce(o.name, ''), "
         "coalesce(c.code, sl.code, ''), c.from_utc, c.withdrawn, c.type, c.unit, c.kind, c.form, c.g, c.reversed, "
         "c.a, c.b, c.c, c.field_zero, c.r0, c.t0, c.k, " KTM_MS("c.entered_at") ", c.entered_by "
-        "FROM ktm520.calibration_versions c LEFT JOIN ktm520.gauges g ON g.id = c.gauge "
-        "LEFT JOIN ktm520.slots sl ON sl.id = c.slot LEFT JOIN ktm520.readouts o ON o.id = sl.readout "
-        "WHERE c.xid >= $1::xid8 ORDER BY c.entered_at",
+                                                                                "FROM ktm520.calibration_versions c LEFT JOIN ktm520.gauges g ON g.id = c.gauge "
+                                                                                "LEFT JOIN ktm520.slots sl ON sl.id = c.slot LEFT JOIN ktm520.readouts o ON o.id = sl.readout "
+                                                                                "WHERE c.xid >= $1::xid8 ORDER BY c.entered_at",
         {cursor});
     if (!rows)
         return false;
@@ -159,7 +158,7 @@ bool pullVersions(Context& ctx, const Param& cursor)
         v.values.kind = rows->text(row, 9) == QLatin1String("frequency") ? archive::ReadingKind::Frequency
                                                                          : archive::ReadingKind::Digits;
         v.values.form = rows->text(row, 10) == QLatin1String("linear") ? archive::Form::Linear
-                                                                      : archive::Form::Polynomial;
+                                                                       : archive::Form::Polynomial;
         v.values.G = rows->real(row, 11);
         v.values.reversed = rows->boolean(row, 12);
         v.values.A = rows->real(row, 13);
@@ -179,8 +178,8 @@ bool pullVersions(Context& ctx, const Param& cursor)
     const std::optional<PgResult> sets = ctx.query(
         "SELECT l.uid::text, coalesce(l.based_on::text, ''), g.name, l.from_utc, l.baseline_utc, "
         "array_to_json(l.rank_names)::text, l.levels::text, " KTM_MS("l.entered_at") ", l.entered_by "
-        "FROM ktm520.level_sets l JOIN ktm520.gauges g ON g.id = l.gauge WHERE l.xid >= $1::xid8 "
-        "ORDER BY l.entered_at",
+                                                                                     "FROM ktm520.level_sets l JOIN ktm520.gauges g ON g.id = l.gauge WHERE l.xid >= $1::xid8 "
+                                                                                     "ORDER BY l.entered_at",
         {cursor});
     if (!sets)
         return false;
@@ -226,11 +225,10 @@ bool pullMasksAndAcknowledgements(Context& ctx, const Param& cursor)
 {
     archive::Error error;
     const std::optional<PgResult> rows = ctx.query(
-        "SELECT o.name, sl.partition, f.name, sl.code, m.time_s, coalesce(ot.text, ''), m.note, m.masked_by, "
-        KTM_MS("m.masked_at") ", coalesce(m.lifted_by, ''), " KTM_MS("m.lifted_at") " FROM ktm520.masks m "
-        "JOIN ktm520.slots sl ON sl.id = m.slot JOIN ktm520.readouts o ON o.id = sl.readout "
-        "JOIN ktm520.files f ON f.id = m.file LEFT JOIN ktm520.odd_times ot ON ot.id = -62135596801 - m.time_s "
-        "WHERE m.xid >= $1::xid8 AND (m.source IS DISTINCT FROM $2 OR m.lifted_at IS NOT NULL)",
+        "SELECT o.name, sl.partition, f.name, sl.code, m.time_s, coalesce(ot.text, ''), m.note, m.masked_by, " KTM_MS("m.masked_at") ", coalesce(m.lifted_by, ''), " KTM_MS("m.lifted_at") " FROM ktm520.masks m "
+                                                                                                                                                                                           "JOIN ktm520.slots sl ON sl.id = m.slot JOIN ktm520.readouts o ON o.id = sl.readout "
+                                                                                                                                                                                           "JOIN ktm520.files f ON f.id = m.file LEFT JOIN ktm520.odd_times ot ON ot.id = -62135596801 - m.time_s "
+                                                                                                                                                                                           "WHERE m.xid >= $1::xid8 AND (m.source IS DISTINCT FROM $2 OR m.lifted_at IS NOT NULL)",
         {cursor, number(ctx.source)});
     if (!rows)
         return false;
@@ -251,7 +249,7 @@ bool pullMasksAndAcknowledgements(Context& ctx, const Param& cursor)
 
     const std::optional<PgResult> acks =
         ctx.query("SELECT g.name, a.utc, a.to_status, a.note, a.by, " KTM_MS("a.at") " FROM ktm520.acknowledgements a "
-                  "JOIN ktm520.gauges g ON g.id = a.gauge WHERE a.xid >= $1::xid8 AND a.source IS DISTINCT FROM $2",
+                                                                                     "JOIN ktm520.gauges g ON g.id = a.gauge WHERE a.xid >= $1::xid8 AND a.source IS DISTINCT FROM $2",
                   {cursor, number(ctx.source)});
     if (!acks)
         return false;
@@ -304,11 +302,11 @@ bool pullReadings(Context& ctx, const Param& cursor, QStringList* followed)
     const QSet<qint64> heldSet(held.begin(), held.end());
     const std::optional<PgResult> downloads = ctx.query(
         "SELECT d.id, o.name, src.identity::text, d.pc, d.pc_user, " KTM_MS("d.downloaded_at") " "
-        "FROM ktm520.downloads d JOIN ktm520.readouts o ON o.id = d.readout "
-        "JOIN ktm520.sources src ON src.id = d.source WHERE d.xid >= $1::xid8 AND d.source <> $2 AND d.added > 0 "
-        "AND EXISTS (SELECT 1 FROM ktm520.readings r JOIN ktm520.assignments a ON a.slot = r.slot "
-        "AND r.time_s >= a.from_t AND r.time_s < a.to_t JOIN ktm520.gauges g ON g.id = a.gauge "
-        "JOIN ktm520.sites s ON s.id = g.site WHERE r.download = d.id AND s.name = ANY($3::text[])) ORDER BY d.id",
+                                                                                               "FROM ktm520.downloads d JOIN ktm520.readouts o ON o.id = d.readout "
+                                                                                               "JOIN ktm520.sources src ON src.id = d.source WHERE d.xid >= $1::xid8 AND d.source <> $2 AND d.added > 0 "
+                                                                                               "AND EXISTS (SELECT 1 FROM ktm520.readings r JOIN ktm520.assignments a ON a.slot = r.slot "
+                                                                                               "AND r.time_s >= a.from_t AND r.time_s < a.to_t JOIN ktm520.gauges g ON g.id = a.gauge "
+                                                                                               "JOIN ktm520.sites s ON s.id = g.site WHERE r.download = d.id AND s.name = ANY($3::text[])) ORDER BY d.id",
         {from, number(ctx.source), textArray(sites)});
     if (!downloads)
         return false;

@@ -20,8 +20,7 @@ namespace {
 
 // The register row's columns as the office's statements take and give them.
 constexpr char kGaugeColumns[] = "g.id, g.revision, g.type, g.unit, coalesce(s.name, ''), g.location, "
-                                 "coalesce(g.installed::text, ''), g.interval_days, g.notes, " KTM_MS("g.edited_at")
-                                 ", g.edited_by";
+                                 "coalesce(g.installed::text, ''), g.interval_days, g.notes, " KTM_MS("g.edited_at") ", g.edited_by";
 
 archive::GaugeInfo gaugeOf(const PgResult& r, int row, const QString& name)
 {
@@ -58,10 +57,7 @@ bool recordConflict(Context& ctx, const char* kind, const Conflict& c, const QJs
 
 QJsonObject gaugeJson(const archive::GaugeInfo& info)
 {
-    return QJsonObject{{"name", info.name},         {"type", info.type},
-                       {"unit", info.unit},         {"site", info.site},
-                       {"location", info.location}, {"installed", info.installed.toString(Qt::ISODate)},
-                       {"interval_days", info.intervalDays}, {"notes", info.notes}};
+    return QJsonObject{{"name", info.name}, {"type", info.type}, {"unit", info.unit}, {"site", info.site}, {"location", info.location}, {"installed", info.installed.toString(Qt::ISODate)}, {"interval_days", info.intervalDays}, {"notes", info.notes}};
 }
 
 bool pushRegister(Context& ctx)
@@ -86,8 +82,8 @@ bool pushRegister(Context& ctx)
         const archive::GaugeInfo& g = row.info;
         const Param site = g.site.isEmpty() ? Param() : number(ctx.sites.value(g.site));
         const Param installed = g.installed.isValid() ? Param(g.installed.toString(Qt::ISODate).toUtf8()) : Param();
-        const std::vector<Param> content = {text(g.name),       text(g.type),   text(g.unit),
-                                            site,               text(g.location), installed,
+        const std::vector<Param> content = {text(g.name), text(g.type), text(g.unit),
+                                            site, text(g.location), installed,
                                             number(g.intervalDays), text(g.notes), instant(row.editedAt),
                                             text(row.editedBy), number(ctx.source)};
         const std::optional<PgResult> made = ctx.query(
@@ -216,7 +212,7 @@ bool pushAssignments(Context& ctx)
             return false;
         const std::optional<PgResult> office =
             ctx.query("SELECT revision, " KTM_MS("edited_at") ", edited_by FROM ktm520.slot_assignments "
-                      "WHERE slot = $1 FOR UPDATE",
+                                                              "WHERE slot = $1 FOR UPDATE",
                       {number(slot)});
         const std::optional<PgResult> intervals =
             office ? ctx.query("SELECT g.name, a.from_t, a.to_t, a.by_hand FROM ktm520.assignments a "
@@ -270,11 +266,11 @@ bool pushAssignments(Context& ctx)
         }
         if (!mineApplies && !same) {
             const Conflict c = mineLater
-                                   ? conflictOf(Conflict::Assignments, subject, assignmentsText(mine.assignments),
-                                                mine.editedBy, mine.editedAt, assignmentsText(theirs), theirBy, theirAt)
-                                   : conflictOf(Conflict::Assignments, subject, assignmentsText(theirs), theirBy,
-                                                theirAt, assignmentsText(mine.assignments), mine.editedBy,
-                                                mine.editedAt);
+                                 ? conflictOf(Conflict::Assignments, subject, assignmentsText(mine.assignments),
+                                              mine.editedBy, mine.editedAt, assignmentsText(theirs), theirBy, theirAt)
+                                 : conflictOf(Conflict::Assignments, subject, assignmentsText(theirs), theirBy,
+                                              theirAt, assignmentsText(mine.assignments), mine.editedBy,
+                                              mine.editedAt);
             if (!recordConflict(ctx, "assignments", c, assignmentsJson(mineLater ? mine.assignments : theirs),
                                 assignmentsJson(mineLater ? theirs : mine.assignments)))
                 return false;
@@ -619,10 +615,10 @@ bool pushVersions(Context& ctx)
             return false;
         const std::optional<PgResult> sibling =
             ctx.query("SELECT uid::text, " KTM_MS("entered_at") ", entered_by, from_utc, withdrawn, kind, form, g, "
-                      "reversed, a, b, c, field_zero, r0, t0, k, type, unit FROM ktm520.calibration_versions "
-                      "WHERE based_on IS NOT DISTINCT FROM $1::uuid AND gauge IS NOT DISTINCT FROM $2::integer "
-                      "AND slot IS NOT DISTINCT FROM $3::integer AND (gauge IS NOT NULL OR slot IS NOT NULL OR "
-                      "code = $4) AND uid <> $5::uuid ORDER BY entered_at DESC LIMIT 1",
+                                                                "reversed, a, b, c, field_zero, r0, t0, k, type, unit FROM ktm520.calibration_versions "
+                                                                "WHERE based_on IS NOT DISTINCT FROM $1::uuid AND gauge IS NOT DISTINCT FROM $2::integer "
+                                                                "AND slot IS NOT DISTINCT FROM $3::integer AND (gauge IS NOT NULL OR slot IS NOT NULL OR "
+                                                                "code = $4) AND uid <> $5::uuid ORDER BY entered_at DESC LIMIT 1",
                       {textOrNull(c.basedOn), gauge, slot, text(v.code), text(c.uid)});
         const std::optional<PgResult> added =
             sibling ? ctx.query("INSERT INTO ktm520.calibration_versions(uid, based_on, gauge, slot, code, from_utc, "
@@ -700,8 +696,8 @@ bool pushVersions(Context& ctx)
             return false;
         const std::optional<PgResult> sibling =
             ctx.query("SELECT uid::text, " KTM_MS("entered_at") ", entered_by FROM ktm520.level_sets "
-                      "WHERE based_on IS NOT DISTINCT FROM $1::uuid AND gauge = $2 AND uid <> $3::uuid "
-                      "ORDER BY entered_at DESC LIMIT 1",
+                                                                "WHERE based_on IS NOT DISTINCT FROM $1::uuid AND gauge = $2 AND uid <> $3::uuid "
+                                                                "ORDER BY entered_at DESC LIMIT 1",
                       {textOrNull(s.basedOn), number(*gauge), text(s.uid)});
         const std::optional<PgResult> added =
             sibling ? ctx.query("INSERT INTO ktm520.level_sets(uid, based_on, gauge, from_utc, baseline_utc, "

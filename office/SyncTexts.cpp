@@ -126,7 +126,7 @@ QStringList conflictTexts(const SyncResult& result)
             break;
         }
         out << QCoreApplication::translate("Office", "%1在两台电脑上同时被修改。采用了较晚的修改（%2，%3）：%4。另一修改（%5，%6）：%7，"
-                  "已保留在办公室数据库中。")
+                                                     "已保留在办公室数据库中。")
                    .arg(subject, who(c.appliedBy), when(c.appliedAt), c.applied, who(c.otherBy), when(c.otherAt),
                         c.other);
     }
