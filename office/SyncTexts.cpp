@@ -21,7 +21,7 @@ QString when(const QDateTime& at)
 
 QString who(const QString& by) { return by.isEmpty() ? QCoreApplication::translate("Office", "未知用户") : by; }
 
-QString quoted(const QString& value) { return value.isEmpty() ? QCoreApplication::translate("Office", "（空）") : QStringLiteral("「%1」").arg(value); }
+QString quoted(const QString& value) { return value.isEmpty() ? QCoreApplication::translate("Office", "（空）") : QCoreApplication::translate("Office", "「%1」").arg(value); }
 
 QString readoutTime(qint64 t)
 {
@@ -50,14 +50,14 @@ QString gaugeEditText(const archive::GaugeInfo& edit, const archive::GaugeInfo& 
         if (mine != theirs)
             parts << name + quoted(mine);
     };
-    field("类型", edit.type, other.type);
-    field("单位", edit.unit, other.unit);
-    field("工程", edit.site, other.site);
-    field("位置", edit.location, other.location);
-    field("安装日期", edit.installed.toString(Qt::ISODate), other.installed.toString(Qt::ISODate));
+    field(QCoreApplication::translate("Office", "类型"), edit.type, other.type);
+    field(QCoreApplication::translate("Office", "单位"), edit.unit, other.unit);
+    field(QCoreApplication::translate("Office", "工程"), edit.site, other.site);
+    field(QCoreApplication::translate("Office", "位置"), edit.location, other.location);
+    field(QCoreApplication::translate("Office", "安装日期"), edit.installed.toString(Qt::ISODate), other.installed.toString(Qt::ISODate));
     if (edit.intervalDays != other.intervalDays)
         parts << QCoreApplication::translate("Office", "观测间隔 %1 天").arg(edit.intervalDays);
-    field("备注", edit.notes, other.notes);
+    field(QCoreApplication::translate("Office", "备注"), edit.notes, other.notes);
     return parts.isEmpty() ? QCoreApplication::translate("Office", "内容相同") : parts.join(QCoreApplication::translate("Office", "，"));
 }
 

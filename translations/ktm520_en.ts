@@ -1,4 +1,5 @@
-<?xml version='1.0' encoding='utf-8'?>
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="zh_CN">
 <context>
     <name>ArchiveCheck</name>
@@ -16,11 +17,11 @@
     </message>
     <message>
         <source>%1：读数存为 %2 Hz，按文本“%3”应为 %4 Hz</source>
-        <translation>%1: reading stored as %2 Hz; its text "%3" gives %4 Hz</translation>
+        <translation>%1: reading stored as %2 Hz; its text &quot;%3&quot; gives %4 Hz</translation>
     </message>
     <message>
         <source>%1：温度存为 %2 ℃，按文本“%3”应为 %4 ℃</source>
-        <translation>%1: temperature stored as %2 °C; its text "%3" gives %4 °C</translation>
+        <translation>%1: temperature stored as %2 °C; its text &quot;%3&quot; gives %4 °C</translation>
     </message>
     <message>
         <source>%1：时间的数值与文本不符</source>
@@ -80,11 +81,11 @@
     </message>
     <message>
         <source>已按记录的文本修复，档案现已完好。</source>
-        <translation>Repaired from the records' texts; the archive is sound now.</translation>
+        <translation>Repaired from the records&apos; texts; the archive is sound now.</translation>
     </message>
     <message>
         <source>已按记录的文本修复能修复的部分；仍有以下问题：</source>
-        <translation>Repaired from the records' texts what they allow; still found:</translation>
+        <translation>Repaired from the records&apos; texts what they allow; still found:</translation>
     </message>
     <message>
         <source>%1 条记录含有无效的文字（不是有效的 UTF-8），无法按文本修复</source>
@@ -95,12 +96,12 @@
     <name>Calibration</name>
     <message>
         <source>%1 不是有限的数字</source>
-        <extracomment>%1 the factor's letter (G, A, B, C, R0, T0, K).</extracomment>
+        <extracomment>%1 the factor&apos;s letter (G, A, B, C, R0, T0, K).</extracomment>
         <translation>%1 is not a finite number</translation>
     </message>
     <message>
         <source>多项式的系数是按 f²×10⁻⁶ 拟合的，不是按模数 f²/1000：这样换算的值会差约一千倍。请把 A 乘以 10⁻⁶、B 乘以 10⁻³ 后再输入。</source>
-        <translation>The polynomial's coefficients were fitted for f²×10⁻⁶, not for digits f²/1000: values converted with them would be about a thousand times off. Multiply A by 10⁻⁶ and B by 10⁻³ and enter them again.</translation>
+        <translation>The polynomial&apos;s coefficients were fitted for f²×10⁻⁶, not for digits f²/1000: values converted with them would be about a thousand times off. Multiply A by 10⁻⁶ and B by 10⁻³ and enter them again.</translation>
     </message>
 </context>
 <context>
@@ -233,7 +234,7 @@
     </message>
     <message>
         <source>请先选择一个测点的行。</source>
-        <translation>Choose a gauge's row first.</translation>
+        <translation>Choose a gauge&apos;s row first.</translation>
     </message>
     <message>
         <source>该行无法识别，未保存版本：
@@ -475,7 +476,7 @@
     <name>EventsModel</name>
     <message>
         <source>zh</source>
-        <comment>the window's language</comment>
+        <comment>the window&apos;s language</comment>
         <translation>en</translation>
     </message>
     <message>
@@ -896,8 +897,8 @@ Click to change which readout is connected</translation>
         <translation>Enter the name of the new file:</translation>
     </message>
     <message>
-        <source>文件名要小于20个字符，规则请遵循文件系统命名规则，如不含有：&lt;,&gt;,/,\,|,:,"",*,? 等字符</source>
-        <translation>At most 20 characters, following the file system's naming rules: none of the characters &lt; &gt; / \ | : " * ?</translation>
+        <source>文件名要小于20个字符，规则请遵循文件系统命名规则，如不含有：&lt;,&gt;,/,\,|,:,&quot;&quot;,*,? 等字符</source>
+        <translation>At most 20 characters, following the file system&apos;s naming rules: none of the characters &lt; &gt; / \ | : &quot; * ?</translation>
     </message>
     <message>
         <source>文件名</source>
@@ -971,7 +972,7 @@ Click to change which readout is connected</translation>
     <name>GaugeRegisterTable</name>
     <message>
         <source>第 %1 行：没有“%2”列</source>
-        <extracomment>%1 the row, %2 the column's name</extracomment>
+        <extracomment>%1 the row, %2 the column&apos;s name</extracomment>
         <translation>Row %1: no “%2” column</translation>
     </message>
     <message>
@@ -1028,11 +1029,11 @@ Click to change which readout is connected</translation>
     </message>
     <message>
         <source>&lt;h2&gt;KTM-520 数据管理 使用说明&lt;/h2&gt;&lt;h3&gt;连接仪器&lt;/h3&gt;&lt;p&gt;用串口线连接仪器并打开仪器电源。在“串口”中选择仪器所在的串口（提示框显示对应的设备），选择与仪器相同的波特率、校验位和停止位，按“连接”。按钮变为“已连接”后即可操作；“断开”关闭串口。程序记住上次使用的串口和参数。&lt;/p&gt;&lt;h3&gt;浏览与拷贝&lt;/h3&gt;&lt;p&gt;“读取数据分区”向仪器询问有哪些分区，并重建左边的树。单击分区列出其中的文件（“查阅分区文件”也一样）；单击文件把它拷贝到右边的预览中。“拷贝文件”和“拷贝分区”拷贝选中的文件或整个分区。接收时状态栏显示已接收的字节和速度，“停止接收”（Esc）放弃本次接收。每次完整的拷贝都存入档案，可在“历史数据”中查看趋势。&lt;/p&gt;&lt;h3&gt;保存&lt;/h3&gt;&lt;p&gt;“保存预览文件&amp;lt;==”把预览保存为 .xls、.xlsx 或 .csv，每个文件一个工作表。&lt;/p&gt;&lt;h3&gt;删除与新建&lt;/h3&gt;&lt;p&gt;“删除分区”和“删除分区数据”在删除之前会再次询问（默认为“否”）。“新建文件名”在选中的分区中建立文件。&lt;/p&gt;&lt;h3&gt;元件编号&lt;/h3&gt;&lt;p&gt;“查阅分区元件编号”显示分区的元件编号表；“写入分区元件编号”打开编辑窗口，可从工作簿导入或手工输入，再逐行写入仪器。&lt;/p&gt;&lt;h3&gt;提示信息的含义&lt;/h3&gt;&lt;ul&gt;&lt;li&gt;&lt;b&gt;没有连接设备！请先连接设备，再操作！&lt;/b&gt;：先按“连接”。&lt;/li&gt;&lt;li&gt;&lt;b&gt;等待上次命令执行完成，稍后再试！&lt;/b&gt;：仪器还在应答上一个命令，请稍候。&lt;/li&gt;&lt;li&gt;&lt;b&gt;没有读取到数据！请检查连线或仪器的电源开关是否关闭！&lt;/b&gt;：仪器没有应答：检查串口线、仪器电源和串口参数。&lt;/li&gt;&lt;li&gt;&lt;b&gt;端口打开错误！&lt;/b&gt;：串口被其他程序占用、不存在或参数不对；在 Linux 上还需要 dialout 组的权限。&lt;/li&gt;&lt;li&gt;&lt;b&gt;串口已断开&lt;/b&gt;：串口设备被拔出或仪器断开，重新连接即可。&lt;/li&gt;&lt;li&gt;&lt;b&gt;接收的数据超过 64 MB&lt;/b&gt;：一次拷贝的数据太多，请按文件拷贝。&lt;/li&gt;&lt;/ul&gt;&lt;h3&gt;日志&lt;/h3&gt;&lt;p&gt;程序把连接、命令、应答的大小和用时、提示和错误写入日志（不含记录本身）。遇到问题时，用“帮助 → 打开日志文件夹”找到日志文件，发送给技术支持。&lt;/p&gt;</source>
-        <translation>&lt;h2&gt;KTM-520 Data Manager: user guide&lt;/h2&gt;&lt;h3&gt;Connecting the instrument&lt;/h3&gt;&lt;p&gt;Connect the instrument with the serial cable and switch it on. Under “Port” choose the port the instrument is on (its tool tip shows the device), choose the same baud rate, parity and stop bits as the instrument, and press “Connect”. Once the button reads “Connected” the commands can be used; “Disconnect” closes the port. The program remembers the port and settings used last.&lt;/p&gt;&lt;h3&gt;Browsing and copying&lt;/h3&gt;&lt;p&gt;“Read Partitions” asks the instrument which partitions it has and rebuilds the tree on the left. A click on a partition lists its files (as “List Files” does); a click on a file copies it into the preview on the right. “Copy File” and “Copy Partition” copy the selected file or the whole partition. While a reply arrives the status bar shows the bytes received and the rate; “Stop Receiving” (Esc) abandons it. Every complete copy is kept in the archive; its trends are under “History”.&lt;/p&gt;&lt;h3&gt;Saving&lt;/h3&gt;&lt;p&gt;“Save Preview” saves the preview as .xls, .xlsx or .csv, one worksheet per file.&lt;/p&gt;&lt;h3&gt;Deleting and new files&lt;/h3&gt;&lt;p&gt;“Delete Partition” and “Delete Partition Data” ask before they delete anything (the default answer is No). “New File” creates a file in the selected partition.&lt;/p&gt;&lt;h3&gt;Component codes&lt;/h3&gt;&lt;p&gt;“View Component Codes” shows the partition's component list; “Write Component Codes” opens the editor, where a list is imported from a workbook or typed, then written into the instrument row by row.&lt;/p&gt;&lt;h3&gt;What the messages mean&lt;/h3&gt;&lt;ul&gt;&lt;li&gt;&lt;b&gt;No device connected&lt;/b&gt;: press “Connect” first.&lt;/li&gt;&lt;li&gt;&lt;b&gt;Wait for the last command to finish&lt;/b&gt;: the instrument is still answering the previous command; wait a moment.&lt;/li&gt;&lt;li&gt;&lt;b&gt;No data was read&lt;/b&gt;: the instrument did not answer: check the serial cable, the instrument's power and the port settings.&lt;/li&gt;&lt;li&gt;&lt;b&gt;Cannot open the port&lt;/b&gt;: the port is used by another program, does not exist or its settings are wrong; on Linux it also needs membership of the dialout group.&lt;/li&gt;&lt;li&gt;&lt;b&gt;Port disconnected&lt;/b&gt;: the serial device was unplugged or the instrument went away; connect again.&lt;/li&gt;&lt;li&gt;&lt;b&gt;Received data exceeds 64 MB&lt;/b&gt;: too much data for one copy; copy file by file.&lt;/li&gt;&lt;/ul&gt;&lt;h3&gt;The log&lt;/h3&gt;&lt;p&gt;The program writes connections, commands, reply sizes and times, messages and errors to a log (never the records themselves). When something goes wrong, find the log with “Help → Open Log Folder” and send it to support.&lt;/p&gt;</translation>
+        <translation>&lt;h2&gt;KTM-520 Data Manager: user guide&lt;/h2&gt;&lt;h3&gt;Connecting the instrument&lt;/h3&gt;&lt;p&gt;Connect the instrument with the serial cable and switch it on. Under “Port” choose the port the instrument is on (its tool tip shows the device), choose the same baud rate, parity and stop bits as the instrument, and press “Connect”. Once the button reads “Connected” the commands can be used; “Disconnect” closes the port. The program remembers the port and settings used last.&lt;/p&gt;&lt;h3&gt;Browsing and copying&lt;/h3&gt;&lt;p&gt;“Read Partitions” asks the instrument which partitions it has and rebuilds the tree on the left. A click on a partition lists its files (as “List Files” does); a click on a file copies it into the preview on the right. “Copy File” and “Copy Partition” copy the selected file or the whole partition. While a reply arrives the status bar shows the bytes received and the rate; “Stop Receiving” (Esc) abandons it. Every complete copy is kept in the archive; its trends are under “History”.&lt;/p&gt;&lt;h3&gt;Saving&lt;/h3&gt;&lt;p&gt;“Save Preview” saves the preview as .xls, .xlsx or .csv, one worksheet per file.&lt;/p&gt;&lt;h3&gt;Deleting and new files&lt;/h3&gt;&lt;p&gt;“Delete Partition” and “Delete Partition Data” ask before they delete anything (the default answer is No). “New File” creates a file in the selected partition.&lt;/p&gt;&lt;h3&gt;Component codes&lt;/h3&gt;&lt;p&gt;“View Component Codes” shows the partition&apos;s component list; “Write Component Codes” opens the editor, where a list is imported from a workbook or typed, then written into the instrument row by row.&lt;/p&gt;&lt;h3&gt;What the messages mean&lt;/h3&gt;&lt;ul&gt;&lt;li&gt;&lt;b&gt;No device connected&lt;/b&gt;: press “Connect” first.&lt;/li&gt;&lt;li&gt;&lt;b&gt;Wait for the last command to finish&lt;/b&gt;: the instrument is still answering the previous command; wait a moment.&lt;/li&gt;&lt;li&gt;&lt;b&gt;No data was read&lt;/b&gt;: the instrument did not answer: check the serial cable, the instrument&apos;s power and the port settings.&lt;/li&gt;&lt;li&gt;&lt;b&gt;Cannot open the port&lt;/b&gt;: the port is used by another program, does not exist or its settings are wrong; on Linux it also needs membership of the dialout group.&lt;/li&gt;&lt;li&gt;&lt;b&gt;Port disconnected&lt;/b&gt;: the serial device was unplugged or the instrument went away; connect again.&lt;/li&gt;&lt;li&gt;&lt;b&gt;Received data exceeds 64 MB&lt;/b&gt;: too much data for one copy; copy file by file.&lt;/li&gt;&lt;/ul&gt;&lt;h3&gt;The log&lt;/h3&gt;&lt;p&gt;The program writes connections, commands, reply sizes and times, messages and errors to a log (never the records themselves). When something goes wrong, find the log with “Help → Open Log Folder” and send it to support.&lt;/p&gt;</translation>
     </message>
     <message>
         <source>&lt;h3&gt;KTM-520 数据管理&lt;/h3&gt;&lt;p&gt;版本 %1（Qt %2）&lt;/p&gt;&lt;p&gt;振弦读数仪 KTM-520 的数据管理程序：浏览和拷贝仪器的数据，保存工作簿，存档并显示趋势。&lt;/p&gt;&lt;p&gt;本程序以 GNU 通用公共许可证第 3 版或更高版本（GPL-3.0-or-later）发布。&lt;/p&gt;&lt;p&gt;使用的程序库及其许可证：&lt;/p&gt;&lt;ul&gt;&lt;li&gt;Qt：LGPL-3.0&lt;/li&gt;&lt;li&gt;QCustomPlot：GPL-3.0-or-later&lt;/li&gt;&lt;li&gt;libzip：BSD-3-Clause&lt;/li&gt;&lt;li&gt;pugixml：MIT&lt;/li&gt;&lt;li&gt;SQLite：公有领域（public domain）&lt;/li&gt;&lt;li&gt;zlib：zlib 许可证&lt;/li&gt;&lt;/ul&gt;</source>
-        <translation>&lt;h3&gt;KTM-520 Data Manager&lt;/h3&gt;&lt;p&gt;Version %1 (Qt %2)&lt;/p&gt;&lt;p&gt;Data manager for the KTM-520 vibrating-wire readout: browse and copy the instrument's data, save workbooks, archive readings and show their trends.&lt;/p&gt;&lt;p&gt;This program is released under the GNU General Public License, version 3 or later (GPL-3.0-or-later).&lt;/p&gt;&lt;p&gt;Libraries used and their licences:&lt;/p&gt;&lt;ul&gt;&lt;li&gt;Qt: LGPL-3.0&lt;/li&gt;&lt;li&gt;QCustomPlot: GPL-3.0-or-later&lt;/li&gt;&lt;li&gt;libzip: BSD-3-Clause&lt;/li&gt;&lt;li&gt;pugixml: MIT&lt;/li&gt;&lt;li&gt;SQLite: public domain&lt;/li&gt;&lt;li&gt;zlib: zlib licence&lt;/li&gt;&lt;/ul&gt;</translation>
+        <translation>&lt;h3&gt;KTM-520 Data Manager&lt;/h3&gt;&lt;p&gt;Version %1 (Qt %2)&lt;/p&gt;&lt;p&gt;Data manager for the KTM-520 vibrating-wire readout: browse and copy the instrument&apos;s data, save workbooks, archive readings and show their trends.&lt;/p&gt;&lt;p&gt;This program is released under the GNU General Public License, version 3 or later (GPL-3.0-or-later).&lt;/p&gt;&lt;p&gt;Libraries used and their licences:&lt;/p&gt;&lt;ul&gt;&lt;li&gt;Qt: LGPL-3.0&lt;/li&gt;&lt;li&gt;QCustomPlot: GPL-3.0-or-later&lt;/li&gt;&lt;li&gt;libzip: BSD-3-Clause&lt;/li&gt;&lt;li&gt;pugixml: MIT&lt;/li&gt;&lt;li&gt;SQLite: public domain&lt;/li&gt;&lt;li&gt;zlib: zlib licence&lt;/li&gt;&lt;/ul&gt;</translation>
     </message>
     <message>
         <source>&lt;h3&gt;历史数据&lt;/h3&gt;&lt;p&gt;“历史数据”列出档案中的元件、记录数和时间范围；“标定”一列显示有标定的元件的工程单位，没有标定的元件显示“无 (Hz)”。选择一个或多个元件（按住 Ctrl 多选）显示趋势：每种单位一根纵轴，温度在右边，图例中每条线都注明单位。勾选“换算为工程单位”时，没有标定的元件仍显示读数 (Hz)，下方的说明会列出这些元件。滚轮缩放，拖动平移，双击恢复显示全部；几个读数间隔以上没有记录的时段不连线。“导出数据…”把所选记录导出为 .xlsx 或 .csv，导出时显示进度，可以取消。&lt;/p&gt;&lt;h3&gt;标定表&lt;/h3&gt;&lt;p&gt;“标定表…”中每行一个元件。列：元件编号、仪器类型、单位、读数类型（频率 或 模数 = f²/1000）、公式（线性 或 多项式）、G、方向（R1-R0 或 R0-R1）、A、B、C、现场零点（是 或 否）、R0、T0、K。读数类型、公式、方向和现场零点从下拉列表中选择。“导入…”读取工作簿（.xls、.xlsx 的第一个工作表）或 CSV 文件，第一行为列名，列的顺序不限；CSV 可以是 UTF-8（带或不带 BOM）或 GBK（中文表格软件保存的“CSV (逗号分隔)”）。导入按元件编号合并：表中已有的元件替换其行，其余的添加在后面；无法读取的文件（例如引号没有结束）不改变标定表。出错的行按表格中的行号列出，并指出每个无法识别的单元格。&lt;/p&gt;</source>
@@ -1106,7 +1107,7 @@ Click to change which readout is connected</translation>
     </message>
     <message>
         <source>查看、录入或导入各元件的标定系数</source>
-        <translation>View, enter or import the components' calibration factors</translation>
+        <translation>View, enter or import the components&apos; calibration factors</translation>
     </message>
     <message>
         <source>把所选元件在所选时间范围内的记录导出为 .xlsx 或 .csv，含读数、温度和工程值</source>
@@ -1218,7 +1219,7 @@ Click to change which readout is connected</translation>
     </message>
     <message>
         <source>全面检查档案数据库，并按记录的文本修复能修复的问题</source>
-        <translation>Check the archive database thoroughly and repair from the records' texts what they allow</translation>
+        <translation>Check the archive database thoroughly and repair from the records&apos; texts what they allow</translation>
     </message>
     <message>
         <source>测点登记…</source>
@@ -1234,7 +1235,7 @@ Click to change which readout is connected</translation>
     </message>
     <message>
         <source>把“未分配”下所选元件自某时起的读数分配给一个测点</source>
-        <translation>Assign the readings of the slot chosen under "Unassigned" to a gauge from a time on</translation>
+        <translation>Assign the readings of the slot chosen under &quot;Unassigned&quot; to a gauge from a time on</translation>
     </message>
     <message>
         <source>工程 / 测点</source>
@@ -1262,7 +1263,7 @@ Click to change which readout is connected</translation>
     </message>
     <message>
         <source>没有任何测点分配的记录，按读数仪和元件编号列出；可用“分配到测点…”指定其测点</source>
-        <translation>Readings that no gauge is assigned, by readout and code; "Assign to Gauge…" gives them their gauge</translation>
+        <translation>Readings that no gauge is assigned, by readout and code; &quot;Assign to Gauge…&quot; gives them their gauge</translation>
     </message>
     <message>
         <source>读数来自：%1</source>
@@ -1290,7 +1291,7 @@ Click to change which readout is connected</translation>
     </message>
     <message>
         <source>请先在“未分配”下选择一个元件。</source>
-        <translation>Choose a slot under "Unassigned" first.</translation>
+        <translation>Choose a slot under &quot;Unassigned&quot; first.</translation>
     </message>
     <message>
         <source>分配到测点</source>
@@ -1314,7 +1315,7 @@ Click to change which readout is connected</translation>
     </message>
     <message>
         <source>自（读数仪时间）：</source>
-        <translation>From (readout's clock):</translation>
+        <translation>From (readout&apos;s clock):</translation>
     </message>
     <message>
         <source>分配</source>
@@ -1338,7 +1339,7 @@ Click to change which readout is connected</translation>
     </message>
     <message>
         <source>查看或设定所选测点的触发值（预警、报警、控制），可同时用于同类型或同工程的测点</source>
-        <translation>View or set the chosen gauge's trigger levels (warning, alarm, action), also for every gauge of its type or site</translation>
+        <translation>View or set the chosen gauge&apos;s trigger levels (warning, alarm, action), also for every gauge of its type or site</translation>
     </message>
     <message>
         <source>质量规则…</source>
@@ -1505,7 +1506,7 @@ Click to change which readout is connected</translation>
     </message>
     <message>
         <source>第 %1 个触发值的级别不在 1 到 3 之间</source>
-        <extracomment>%1 the level's number in the list</extracomment>
+        <extracomment>%1 the level&apos;s number in the list</extracomment>
         <translation>The rank of level %1 is not between 1 and 3</translation>
     </message>
     <message>
@@ -1641,7 +1642,7 @@ Click to change which readout is connected</translation>
     </message>
     <message>
         <source>数值：读数的工程值；累计变化：与基准读数之差；变化速率：窗口天数内每天的变化</source>
-        <translation>Value: the reading's engineering value; change: the difference from the baseline reading; rate: the change per day over the window</translation>
+        <translation>Value: the reading&apos;s engineering value; change: the difference from the baseline reading; rate: the change per day over the window</translation>
     </message>
     <message>
         <source>连续这么多次读数超过阈值才算达到</source>
@@ -1952,8 +1953,8 @@ Click to change which readout is connected</translation>
         <translation>The file name contains characters that cannot be shown (spaces included). Please correct it.</translation>
     </message>
     <message>
-        <source>文件名中不能含有以下字符：&lt; &gt; / \ | : " * ?，请修正！</source>
-        <translation>The file name must not contain any of the characters &lt; &gt; / \ | : " * ? Please correct it.</translation>
+        <source>文件名中不能含有以下字符：&lt; &gt; / \ | : &quot; * ?，请修正！</source>
+        <translation>The file name must not contain any of the characters &lt; &gt; / \ | : &quot; * ? Please correct it.</translation>
     </message>
 </context>
 <context>
@@ -1976,7 +1977,7 @@ Click to change which readout is connected</translation>
     </message>
     <message>
         <source>连接字符串中含有密码：设置中不保存密码，请把密码放在 ~/.pgpass（或 PGPASSFILE 指定的文件）中，或保存到系统的密钥存储。</source>
-        <translation>The connection string contains a password: passwords are never kept in the settings. Put it in ~/.pgpass (or the file PGPASSFILE names), or save it in the system's key store.</translation>
+        <translation>The connection string contains a password: passwords are never kept in the settings. Put it in ~/.pgpass (or the file PGPASSFILE names), or save it in the system&apos;s key store.</translation>
     </message>
     <message>
         <source>尚未设置办公室数据库。</source>
@@ -1984,11 +1985,11 @@ Click to change which readout is connected</translation>
     </message>
     <message>
         <source>此版本的程序不能使用系统的密钥存储。</source>
-        <translation>This build of the program cannot use the system's key store.</translation>
+        <translation>This build of the program cannot use the system&apos;s key store.</translation>
     </message>
     <message>
         <source>办公室数据库的连接设置无法使用：%1</source>
-        <translation>The office database's connection settings cannot be used: %1</translation>
+        <translation>The office database&apos;s connection settings cannot be used: %1</translation>
     </message>
     <message>
         <source>尚未设置办公室数据库：请先在“办公室数据库”设置中填写连接。</source>
@@ -2024,11 +2025,11 @@ Click to change which readout is connected</translation>
     </message>
     <message>
         <source>办公室数据库服务器的证书未通过检查（%1）：请确认连接中的服务器名称与证书相符，且根证书（sslrootcert）正确。</source>
-        <translation>The office database server's certificate did not pass the check (%1): make sure the server name in the connection matches the certificate and the root certificate (sslrootcert) is the right one.</translation>
+        <translation>The office database server&apos;s certificate did not pass the check (%1): make sure the server name in the connection matches the certificate and the root certificate (sslrootcert) is the right one.</translation>
     </message>
     <message>
         <source>办公室数据库服务器的证书未通过检查：请确认连接中的服务器名称与证书相符，且根证书（sslrootcert）正确。</source>
-        <translation>The office database server's certificate did not pass the check: make sure the server name in the connection matches the certificate and the root certificate (sslrootcert) is the right one.</translation>
+        <translation>The office database server&apos;s certificate did not pass the check: make sure the server name in the connection matches the certificate and the root certificate (sslrootcert) is the right one.</translation>
     </message>
     <message>
         <source>办公室数据库服务器上没有连接设置中的数据库（%1）。</source>
@@ -2040,11 +2041,11 @@ Click to change which readout is connected</translation>
     </message>
     <message>
         <source>办公室数据库中还没有本程序的数据表，而此用户无权建立（%1）：请先用有建表权限的用户同步一次。</source>
-        <translation>The office database has none of this program's tables yet, and this user may not make them (%1): sync once first as a user who may create tables.</translation>
+        <translation>The office database has none of this program&apos;s tables yet, and this user may not make them (%1): sync once first as a user who may create tables.</translation>
     </message>
     <message>
         <source>办公室数据库中还没有本程序的数据表，而此用户无权建立：请先用有建表权限的用户同步一次。</source>
-        <translation>The office database has none of this program's tables yet, and this user may not make them: sync once first as a user who may create tables.</translation>
+        <translation>The office database has none of this program&apos;s tables yet, and this user may not make them: sync once first as a user who may create tables.</translation>
     </message>
     <message>
         <source>办公室数据库由更新版本的程序建立（%1）：请先升级本程序再同步。</source>
@@ -2104,15 +2105,11 @@ Click to change which readout is connected</translation>
     </message>
     <message>
         <source>系统的密钥存储拒绝了保存密码：%1</source>
-        <translation>The system's key store refused to save the password: %1</translation>
+        <translation>The system&apos;s key store refused to save the password: %1</translation>
     </message>
     <message>
         <source>系统的密钥存储未能保存密码（%1）：此电脑上可能没有运行中的密钥存储服务。</source>
-        <translation>The system's key store could not save the password (%1): this PC may have no key store service running.</translation>
-    </message>
-<message>
-        <source>系统的密钥存储没有保存密码：%1</source>
-        <translation>The system's key store did not save the password: %1</translation>
+        <translation>The system&apos;s key store could not save the password (%1): this PC may have no key store service running.</translation>
     </message>
     <message>
         <source>数据库结构版本 %1，本程序最高只支持版本 %2</source>
@@ -2120,7 +2117,7 @@ Click to change which readout is connected</translation>
     </message>
     <message>
         <source>办公室数据库的版本记录缺失或无效。</source>
-        <translation>The office database's record of its version is missing or not valid.</translation>
+        <translation>The office database&apos;s record of its version is missing or not valid.</translation>
     </message>
     <message>
         <source>此服务器是只读副本，其上的办公室数据库结构是旧版本 %1：请先连接主服务器同步一次。</source>
@@ -2129,6 +2126,134 @@ Click to change which readout is connected</translation>
     <message>
         <source>办公室数据库的结构是旧版本 %1，只有其所有者才能升级它。</source>
         <translation>The office database has the older schema version %1, and only its owner may bring it up to date.</translation>
+    </message>
+    <message>
+        <source>另一版本</source>
+        <translation>another version</translation>
+    </message>
+    <message>
+        <source>时间不明</source>
+        <translation>time unknown</translation>
+    </message>
+    <message>
+        <source>未知用户</source>
+        <translation>unknown user</translation>
+    </message>
+    <message>
+        <source>（空）</source>
+        <translation>(empty)</translation>
+    </message>
+    <message>
+        <source>最早</source>
+        <translation>the earliest</translation>
+    </message>
+    <message>
+        <source>至今</source>
+        <translation>now</translation>
+    </message>
+    <message>
+        <source>观测间隔 %1 天</source>
+        <translation>reading interval %1 days</translation>
+    </message>
+    <message>
+        <source>内容相同</source>
+        <translation>the same content</translation>
+    </message>
+    <message>
+        <source>，</source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source>不分配测点</source>
+        <translation>no gauge assigned</translation>
+    </message>
+    <message>
+        <source>%1（%2 至 %3）</source>
+        <translation>%1 (%2 to %3)</translation>
+    </message>
+    <message>
+        <source>自 %1 起撤销率定</source>
+        <translation>calibration withdrawn from %1</translation>
+    </message>
+    <message>
+        <source>自 %1 起：%2</source>
+        <translation>from %1: %2</translation>
+    </message>
+    <message>
+        <source>自 %1 起不设警戒值</source>
+        <translation>no trigger levels from %1</translation>
+    </message>
+    <message>
+        <source>自 %1 起 %2 个警戒值</source>
+        <translation>%2 trigger levels from %1</translation>
+    </message>
+    <message>
+        <source>只读用户：未上传任何读数；已下载 %1 条读数</source>
+        <translation>Read-only user: no readings sent; %1 readings received</translation>
+    </message>
+    <message>
+        <source>已同步：上传 %1 条读数（新 %2 条），下载 %3 条读数</source>
+        <translation>Synced: %1 readings sent (%2 new), %3 readings received</translation>
+    </message>
+    <message>
+        <source>；另有 %1 条待同步</source>
+        <translation>; %1 more waiting</translation>
+    </message>
+    <message>
+        <source>；%1 处修改冲突</source>
+        <translation>; %1 conflicting edits</translation>
+    </message>
+    <message>
+        <source>测点 %1 的登记信息</source>
+        <translation>the register row of gauge %1</translation>
+    </message>
+    <message>
+        <source>通道 %1 的测点分配</source>
+        <translation>the gauge assignment of slot %1</translation>
+    </message>
+    <message>
+        <source>%1 的率定</source>
+        <translation>the calibration of %1</translation>
+    </message>
+    <message>
+        <source>测点 %1 的警戒值</source>
+        <translation>the trigger levels of gauge %1</translation>
+    </message>
+    <message>
+        <source>%1在两台电脑上同时被修改。采用了较晚的修改（%2，%3）：%4。另一修改（%5，%6）：%7，已保留在办公室数据库中。</source>
+        <translation>%1 was changed on two PCs at the same time. The later change applies (%2, %3): %4. The other change (%5, %6): %7, is kept in the office database.</translation>
+    </message>
+    <message>
+        <source>%1 条读数待同步到办公室数据库</source>
+        <translation>%1 readings waiting to be synced to the office database</translation>
+    </message>
+    <message>
+        <source>「%1」</source>
+        <translation>“%1”</translation>
+    </message>
+    <message>
+        <source>类型</source>
+        <translation>type </translation>
+    </message>
+    <message>
+        <source>单位</source>
+        <translation>unit </translation>
+    </message>
+    <message>
+        <source>工程</source>
+        <translation>site </translation>
+    </message>
+    <message>
+        <source>位置</source>
+        <translation>location </translation>
+    </message>
+    <message>
+        <source>安装日期</source>
+        <translation>installation date </translation>
+    </message>
+    <message>
+        <source>备注</source>
+        <translation>notes </translation>
     </message>
 </context>
 <context>
@@ -2281,7 +2406,7 @@ Click to change which readout is connected</translation>
     <name>PreviewMarks</name>
     <message>
         <source>状态：%1</source>
-        <extracomment>%1 the rank reached ("报警")</extracomment>
+        <extracomment>%1 the rank reached (&quot;报警&quot;)</extracomment>
         <translation>Status: %1</translation>
     </message>
     <message>
@@ -2339,7 +2464,7 @@ Click to change which readout is connected</translation>
     </message>
     <message>
         <source>每种测点类型的读数质量规则；“其他类型”用于没有自己规则的类型。台阶倍数为 0 时不检查台阶。保存后按新规则重新判断各测点的读数。</source>
-        <translation>The reading quality rules of each gauge type; "other types" are for types without rules of their own. A step factor of 0 checks no steps. Once saved, the readings are judged again by the new rules.</translation>
+        <translation>The reading quality rules of each gauge type; &quot;other types&quot; are for types without rules of their own. A step factor of 0 checks no steps. Once saved, the readings are judged again by the new rules.</translation>
     </message>
     <message>
         <source>质量规则表</source>
@@ -2460,7 +2585,7 @@ Click to change which readout is connected</translation>
     <message>
         <source>线路静默多少毫秒后，仪器的回答才算结束（默认 200）。
 仪器回答中途停顿较久、拷贝常被提示不完整时，请加大此值。</source>
-        <translation>How many milliseconds the line must be quiet before the instrument's reply counts as ended (default 200).
+        <translation>How many milliseconds the line must be quiet before the instrument&apos;s reply counts as ended (default 200).
 Raise it when the instrument pauses long in mid-reply and copies are often reported incomplete.</translation>
     </message>
 </context>
@@ -2688,16 +2813,16 @@ Please choose it, or give it a name: the archive keeps copies by readout.</trans
     </message>
     <message>
         <source>最新读数比电脑时钟快 %1 小时</source>
-        <translation>the newest reading is %1 hours ahead of the PC's clock</translation>
+        <translation>the newest reading is %1 hours ahead of the PC&apos;s clock</translation>
     </message>
     <message>
         <source>早于测点安装日期的读数：%1</source>
-        <translation>readings dated before the gauge's installation: %1</translation>
+        <translation>readings dated before the gauge&apos;s installation: %1</translation>
     </message>
     <message>
         <source>仪器时钟可能不准（%1）</source>
-        <extracomment>%1 what was found, e.g. that the newest reading is ahead of the PC's clock</extracomment>
-        <translation>the readout's clock may be wrong (%1)</translation>
+        <extracomment>%1 what was found, e.g. that the newest reading is ahead of the PC&apos;s clock</extracomment>
+        <translation>the readout&apos;s clock may be wrong (%1)</translation>
     </message>
 </context>
 <context>
@@ -2862,7 +2987,7 @@ Please choose it, or give it a name: the archive keeps copies by readout.</trans
     </message>
     <message>
         <source>从工作簿或 CSV 文件导入各测点的触发值（每行一个触发值），立即作为新版本保存到档案；测点须已在档案的登记表中</source>
-        <translation>Import the gauges' trigger levels from a workbook or CSV file (a level per row), saved into the archive at once as new versions; the gauges must be in the archive's register</translation>
+        <translation>Import the gauges&apos; trigger levels from a workbook or CSV file (a level per row), saved into the archive at once as new versions; the gauges must be in the archive&apos;s register</translation>
     </message>
     <message>
         <source>把各测点现行的触发值导出为 .xlsx 或 .csv，每行一个触发值</source>
@@ -2886,7 +3011,7 @@ Please choose it, or give it a name: the archive keeps copies by readout.</trans
     </message>
     <message>
         <source>以下测点不在档案的测点登记表中（请先保存登记表）：%1</source>
-        <translation>These gauges are not in the archive's register (save the register first): %1</translation>
+        <translation>These gauges are not in the archive&apos;s register (save the register first): %1</translation>
     </message>
     <message>
         <source>、</source>
@@ -2929,15 +3054,15 @@ Please choose it, or give it a name: the archive keeps copies by readout.</trans
     </message>
     <message>
         <source>档案中没有工程“%1”。</source>
-        <translation>The archive has no site "%1".</translation>
+        <translation>The archive has no site &quot;%1&quot;.</translation>
     </message>
     <message>
         <source>档案中没有测点“%1”。</source>
-        <translation>The archive has no gauge "%1".</translation>
+        <translation>The archive has no gauge &quot;%1&quot;.</translation>
     </message>
     <message>
         <source>测点“%1”不属于工程“%2”。</source>
-        <translation>Gauge "%1" is not part of site "%2".</translation>
+        <translation>Gauge &quot;%1&quot; is not part of site &quot;%2&quot;.</translation>
     </message>
     <message>
         <source>赫兹（振弦频率）</source>
@@ -3053,7 +3178,7 @@ Please choose it, or give it a name: the archive keeps copies by readout.</trans
     </message>
     <message>
         <source>%1 至 %2</source>
-        <extracomment>The report's period: %1 from, %2 to</extracomment>
+        <extracomment>The report&apos;s period: %1 from, %2 to</extracomment>
         <translation>%1 to %2</translation>
     </message>
     <message>
@@ -3111,12 +3236,12 @@ Please choose it, or give it a name: the archive keeps copies by readout.</trans
     </message>
     <message>
         <source>时间说明</source>
-        <extracomment>%1 the PC's offset from UTC, "UTC+08:00"</extracomment>
+        <extracomment>%1 the PC&apos;s offset from UTC, &quot;UTC+08:00&quot;</extracomment>
         <translation>Times</translation>
     </message>
     <message>
         <source>本报告中的时间均为本机时间（%1）。</source>
-        <translation>Times in this report are this PC's clock (%1).</translation>
+        <translation>Times in this report are this PC&apos;s clock (%1).</translation>
     </message>
     <message>
         <source>最新值</source>
@@ -3204,8 +3329,8 @@ Please choose it, or give it a name: the archive keeps copies by readout.</trans
     </message>
     <message>
         <source>时间（本机时间）</source>
-        <extracomment>The time axis of a report's plot: the PC's clock</extracomment>
-        <translation>Time (this PC's clock)</translation>
+        <extracomment>The time axis of a report&apos;s plot: the PC&apos;s clock</extracomment>
+        <translation>Time (this PC&apos;s clock)</translation>
     </message>
     <message>
         <source>期间内没有读数</source>
@@ -3213,12 +3338,12 @@ Please choose it, or give it a name: the archive keeps copies by readout.</trans
     </message>
     <message>
         <source>%1 基准值 %2</source>
-        <extracomment>A plot's legend: %1 the gauge, %2 the value its changes are measured from</extracomment>
+        <extracomment>A plot&apos;s legend: %1 the gauge, %2 the value its changes are measured from</extracomment>
         <translation>%1 baseline %2</translation>
     </message>
     <message>
         <source>%1 速率触发值：%2</source>
-        <extracomment>A plot's legend: %1 the gauge, %2 its rate levels in words</extracomment>
+        <extracomment>A plot&apos;s legend: %1 the gauge, %2 its rate levels in words</extracomment>
         <translation>%1 rate levels: %2</translation>
     </message>
     <message>
@@ -3435,7 +3560,7 @@ Please choose it, or give it a name: the archive keeps copies by readout.</trans
     </message>
     <message>
         <source>报告自身的语言，与窗口的语言无关</source>
-        <translation>The report's own language, whatever language the window speaks</translation>
+        <translation>The report&apos;s own language, whatever language the window speaks</translation>
     </message>
     <message>
         <source>报告语言：</source>
@@ -3629,11 +3754,11 @@ Do you want to replace it?</translation>
     </message>
     <message>
         <source>收到的文件列表超过 %1 行，不是仪器的文件列表，分区树保持不变！</source>
-        <translation>The file list received has more than %1 lines and is not the instrument's file list; the partition tree is unchanged.</translation>
+        <translation>The file list received has more than %1 lines and is not the instrument&apos;s file list; the partition tree is unchanged.</translation>
     </message>
     <message>
         <source>拷贝的数据中缺少文件“%1”（分区的文件列表中有此文件），数据不完整，未显示也未存档！请重新拷贝。</source>
-        <translation>The copy lacks the file “%1” (the partition's file list has it): the data is incomplete and was neither shown nor archived. Please copy again.</translation>
+        <translation>The copy lacks the file “%1” (the partition&apos;s file list has it): the data is incomplete and was neither shown nor archived. Please copy again.</translation>
     </message>
 </context>
 <context>
@@ -3673,7 +3798,7 @@ Do you want to replace it?</translation>
     </message>
     <message>
         <source>来自：%1</source>
-        <extracomment>%1 the readout and the code the record was read under, "读数仪1 A001"</extracomment>
+        <extracomment>%1 the readout and the code the record was read under, &quot;读数仪1 A001&quot;</extracomment>
         <translation>From: %1</translation>
     </message>
     <message>
@@ -3775,7 +3900,7 @@ Do you want to replace it?</translation>
     </message>
     <message>
         <source>在“历史数据”中显示所选测点的趋势</source>
-        <translation>Show the chosen gauge's trend under "History"</translation>
+        <translation>Show the chosen gauge&apos;s trend under &quot;History&quot;</translation>
     </message>
     <message>
         <source>关闭</source>
@@ -3783,7 +3908,7 @@ Do you want to replace it?</translation>
     </message>
     <message>
         <source>%1，存档于 %2</source>
-        <extracomment>%1 what was copied ("分区 A"), %2 when it was archived</extracomment>
+        <extracomment>%1 what was copied (&quot;分区 A&quot;), %2 when it was archived</extracomment>
         <translation>%1, archived at %2</translation>
     </message>
     <message>
@@ -3811,7 +3936,7 @@ Do you want to replace it?</translation>
     </message>
     <message>
         <source>下次启动程序时，界面将使用%1。</source>
-        <extracomment>%1 the language chosen, in its own words ("中文", "English")</extracomment>
+        <extracomment>%1 the language chosen, in its own words (&quot;中文&quot;, &quot;English&quot;)</extracomment>
         <translation>The program will speak %1 from its next start.</translation>
     </message>
 </context>
@@ -3819,7 +3944,7 @@ Do you want to replace it?</translation>
     <name>archive::LevelTable</name>
     <message>
         <source>第 %1 行：没有%2列</source>
-        <extracomment>%1 the row, %2 the columns' names</extracomment>
+        <extracomment>%1 the row, %2 the columns&apos; names</extracomment>
         <translation>Row %1: no column %2</translation>
     </message>
     <message>
@@ -3881,7 +4006,7 @@ Do you want to replace it?</translation>
     </message>
     <message>
         <source>测点的一行不含任何等级（结束其触发值），它须是该测点唯一的一行</source>
-        <translation>a row without a level (which ends the gauge's levels) must be the gauge's only row</translation>
+        <translation>a row without a level (which ends the gauge&apos;s levels) must be the gauge&apos;s only row</translation>
     </message>
     <message>
         <source>%1 %2 级已在第 %3 行给出</source>
@@ -3922,7 +4047,7 @@ Do you want to replace it?</translation>
     </message>
     <message>
         <source>档案中没有工程“%1”。</source>
-        <translation>The archive has no site "%1".</translation>
+        <translation>The archive has no site &quot;%1&quot;.</translation>
     </message>
     <message>
         <source>档案中没有元件 %1。</source>
@@ -3942,27 +4067,27 @@ Do you want to replace it?</translation>
     </message>
     <message>
         <source>工程“%1”中没有测点 %2。</source>
-        <translation>Site "%1" has no gauge %2.</translation>
+        <translation>Site &quot;%1&quot; has no gauge %2.</translation>
     </message>
     <message>
         <source>时区“%1”无效，应为 IANA 时区名，如 Asia/Shanghai。</source>
-        <translation>Time zone "%1" is not valid; give an IANA time zone such as Asia/Shanghai.</translation>
+        <translation>Time zone &quot;%1&quot; is not valid; give an IANA time zone such as Asia/Shanghai.</translation>
     </message>
     <message>
         <source>档案中已有仪器“%1”。</source>
-        <translation>The archive already has a readout "%1".</translation>
+        <translation>The archive already has a readout &quot;%1&quot;.</translation>
     </message>
     <message>
         <source>已添加仪器“%1”（时区 %2）。</source>
-        <translation>Readout "%1" added (time zone %2).</translation>
+        <translation>Readout &quot;%1&quot; added (time zone %2).</translation>
     </message>
     <message>
         <source>档案中没有仪器“%1”。</source>
-        <translation>The archive has no readout "%1". </translation>
+        <translation>The archive has no readout &quot;%1&quot;. </translation>
     </message>
     <message>
         <source>已把仪器“%1”改名为“%2”。</source>
-        <translation>Readout "%1" renamed to "%2".</translation>
+        <translation>Readout &quot;%1&quot; renamed to &quot;%2&quot;.</translation>
     </message>
     <message>
         <source>已取消默认仪器。</source>
@@ -3974,23 +4099,23 @@ Do you want to replace it?</translation>
     </message>
     <message>
         <source>默认仪器现为“%1”。</source>
-        <translation>The default readout is now "%1".</translation>
+        <translation>The default readout is now &quot;%1&quot;.</translation>
     </message>
     <message>
         <source>测点登记表中没有测点“%1”：请先用 archive register import 登记它。</source>
-        <translation>The gauge register has no gauge "%1": register it first with archive register import.</translation>
+        <translation>The gauge register has no gauge &quot;%1&quot;: register it first with archive register import.</translation>
     </message>
     <message>
         <source>仪器“%1”的 %2 自 %3 起为测点 %4。</source>
-        <translation>Slot %2 of readout "%1" holds gauge %4 from %3 on.</translation>
+        <translation>Slot %2 of readout &quot;%1&quot; holds gauge %4 from %3 on.</translation>
     </message>
     <message>
         <source>测点登记表“%1”中有无法读取的行，未作任何改动：</source>
-        <translation>The gauge register "%1" has rows that cannot be read; nothing was changed:</translation>
+        <translation>The gauge register &quot;%1&quot; has rows that cannot be read; nothing was changed:</translation>
     </message>
     <message>
         <source>测点登记表“%1”中没有测点。</source>
-        <translation>The gauge register "%1" holds no gauge.</translation>
+        <translation>The gauge register &quot;%1&quot; holds no gauge.</translation>
     </message>
     <message>
         <source>已登记 %1 个测点。</source>
@@ -4002,7 +4127,7 @@ Do you want to replace it?</translation>
     </message>
     <message>
         <source>仪器“%1”没有元件 %2：档案中既无其记录，其元件编号列表中也没有。</source>
-        <translation>Readout "%1" has no component %2: the archive holds no record of it and its component list does not name it.</translation>
+        <translation>Readout &quot;%1&quot; has no component %2: the archive holds no record of it and its component list does not name it.</translation>
     </message>
     <message>
         <source>没有测点状态的变化。</source>
@@ -4068,7 +4193,7 @@ Do you want to replace it?</translation>
     </message>
     <message>
         <source>报告的期间为空：结束时间早于开始时间。</source>
-        <translation>The report's period is empty: it ends before it begins.</translation>
+        <translation>The report&apos;s period is empty: it ends before it begins.</translation>
     </message>
     <message>
         <source>已中止：报告未写入，原有的文件保持不变。</source>
@@ -4160,7 +4285,7 @@ Do you want to replace it?</translation>
     </message>
     <message>
         <source>状态变化：%1</source>
-        <extracomment>%1 a gauge's change of status: gauge, time, value, from -&gt; to, rule</extracomment>
+        <extracomment>%1 a gauge&apos;s change of status: gauge, time, value, from -&gt; to, rule</extracomment>
         <translation>Change of status: %1</translation>
     </message>
     <message>
@@ -4312,7 +4437,7 @@ made for unattended downloads.
 </source>
         <translation>Usage: ktm520-cli [options] command [operands]
 
-Command line for the KTM-520 vibrating-wire readout, on the same core as the window's
+Command line for the KTM-520 vibrating-wire readout, on the same core as the window&apos;s
 connection and saving; made for unattended downloads (a nightly download, for example).
 
 </translation>
@@ -4357,7 +4482,7 @@ An output file appears only when the transfer ended normally and the file was wr
      （中止的那一步未写入、未存档任何内容） interrupted (device lost, a reply went on after
      a pause) or stopped by a signal (the step it stopped wrote and archived nothing)
   8  档案数据库无法打开或未能存入记录（copy 的输出文件已写好） the archive failed
-     (copy's output file was written)
+     (copy&apos;s output file was written)
 </source>
         <translation>Exit codes:
   0  success
@@ -4369,7 +4494,7 @@ An output file appears only when the transfer ended normally and the file was wr
      output (a full disk, a closed output or pipe)
   7  transfer interrupted (the port lost in mid-transfer, or a reply that went on after a
      pause), or stopped by SIGINT or SIGTERM; the step it stopped wrote and archived nothing
-  8  the archive could not be opened or could not keep the records (copy's output file was
+  8  the archive could not be opened or could not keep the records (copy&apos;s output file was
      written)
 </translation>
     </message>
@@ -4377,7 +4502,7 @@ An output file appears only when the transfer ended normally and the file was wr
         <source>命令 Commands:
   ports                    列出串口（与窗口的串口列表相同）。
                            List the serial ports as the window lists them.
-  partitions               读取仪器的数据分区。Read the instrument's partitions.
+  partitions               读取仪器的数据分区。Read the instrument&apos;s partitions.
   files X                  列出分区 X 的文件。List the files of partition X.
   copy X [FILE] -o OUT     拷贝分区 X 的文件 FILE；不给 FILE 则拷贝整个分区。
                            OUT 以 .xls 结尾：按窗口“保存预览文件”的方式经模板 Data.xls 写成工作簿；
@@ -4387,11 +4512,11 @@ An output file appears only when the transfer ended normally and the file was wr
                            to OUT: .xls (through the template, as the window saves), .xlsx,
                            .csv, or - for CSV on standard output.
   components X [-o OUT]    列出分区 X 的元件编号；给 -o 时保存为 .csv、.xls 或 .xlsx。
-                           List partition X's component codes; with -o save them (.csv/.xls/.xlsx).
+                           List partition X&apos;s component codes; with -o save them (.csv/.xls/.xlsx).
   write-components X LIST  把元件编号列表写入仪器，逐行输出结果。LIST 可以是工作簿（.xls/.xlsx，
                            第一个工作表，B2 起如 A001=QRVA000001），也可以是每行一条
                            A001=名称 的文本文件，或 - 从标准输入读取。编号须属于分区 X。
-                           Write a component list, row by row, with each row's status on
+                           Write a component list, row by row, with each row&apos;s status on
                            standard output. LIST: a workbook (first worksheet, entries from B2),
                            a text file of A001=NAME lines, or - for such lines on standard input.
                            Every code must belong to partition X.
@@ -4401,40 +4526,40 @@ An output file appears only when the transfer ended normally and the file was wr
                            不发送任何命令。
                            Delete partition X (--data: its records only). Refused without --yes.
   archive list             列出档案中的元件：分区、编号、记录数、最早和最新时间。
-                           List the archive's components with their counts and time spans.
+                           List the archive&apos;s components with their counts and time spans.
   archive export [X [CODE...]] -o OUT [--from T] [--to T]
                            把档案中的记录（分区 X、所给元件；不给则全部）导出为 .xlsx 或 .csv，
                            含读数、温度，以及按标定表换算的工程值和单位。T 如 2026-12-07 或
-                           "2026-12-07 10:31:05"（仪器时间）。
+                           &quot;2026-12-07 10:31:05&quot;（仪器时间）。
                            Export archived records (partition X, the given codes; all without)
                            to .xlsx or .csv with raw and converted values and their units.
 </source>
         <translation>Commands:
   ports                    List the serial ports as the window lists them.
-  partitions               Read the instrument's partitions.
+  partitions               Read the instrument&apos;s partitions.
   files X                  List the files of partition X.
   copy X [FILE] -o OUT     Copy file FILE of partition X, or the whole partition without FILE.
                            OUT ending .xls: a workbook through the template Data.xls, as the
-                           window's "Save Preview" writes it; .xlsx: an .xlsx workbook (up to
+                           window&apos;s &quot;Save Preview&quot; writes it; .xlsx: an .xlsx workbook (up to
                            1,048,576 rows a worksheet); .csv: CSV; -: CSV on standard output.
-  components X [-o OUT]    List partition X's component codes; with -o save them (.csv, .xls
+  components X [-o OUT]    List partition X&apos;s component codes; with -o save them (.csv, .xls
                            or .xlsx).
-  write-components X LIST  Write a component list into the instrument row by row, each row's
+  write-components X LIST  Write a component list into the instrument row by row, each row&apos;s
                            status on standard output. LIST: a workbook (.xls/.xlsx, first
                            worksheet, entries such as A001=QRVA000001 from B2), a text file of
                            A001=NAME lines, or - for such lines on standard input. Every code
                            must belong to partition X.
-  new-file X NAME          Create file NAME in partition X (checked as the window's "New File"
+  new-file X NAME          Create file NAME in partition X (checked as the window&apos;s &quot;New File&quot;
                            checks it).
   delete X [--data] --yes  Delete partition X (--data: its records only, the file names stay).
                            Refused without --yes; nothing is sent then.
-  archive list             List the archive's components: partition, code, records, first and
+  archive list             List the archive&apos;s components: partition, code, records, first and
                            last time.
   archive export [X [CODE...]] -o OUT [--from T] [--to T]
                            Export archived records (partition X, the given codes; all without)
                            to .xlsx or .csv, with readings, temperatures, and the engineering
                            values and units of the calibration table. T is 2026-12-07 or
-                           "2026-12-07 10:31:05" (instrument time).
+                           &quot;2026-12-07 10:31:05&quot; (instrument time).
 </translation>
     </message>
     <message>
@@ -4467,23 +4592,23 @@ An output file appears only when the transfer ended normally and the file was wr
     </message>
     <message>
         <source>仪器名称不能为空。</source>
-        <translation>A readout's name cannot be empty.</translation>
+        <translation>A readout&apos;s name cannot be empty.</translation>
     </message>
     <message>
         <source>测点登记表文件“%1”须以 .xlsx、.xls 或 .csv 结尾。</source>
-        <translation>The gauge register file "%1" must end in .xlsx, .xls or .csv.</translation>
+        <translation>The gauge register file &quot;%1&quot; must end in .xlsx, .xls or .csv.</translation>
     </message>
     <message>
         <source>测点登记表文件“%1”须以 .xlsx 或 .csv 结尾。</source>
-        <translation>The gauge register file "%1" must end in .xlsx or .csv.</translation>
+        <translation>The gauge register file &quot;%1&quot; must end in .xlsx or .csv.</translation>
     </message>
     <message>
         <source>archive assign 需要仪器名称、元件编号和测点名称。</source>
-        <translation>archive assign needs a readout's name, a component code and a gauge's name.</translation>
+        <translation>archive assign needs a readout&apos;s name, a component code and a gauge&apos;s name.</translation>
     </message>
     <message>
-        <source>archive assign 需要用 --from 指定起始时间（仪器时钟的时间，如 2026-12-07 或 "2026-12-07 10:31:05"）。</source>
-        <translation>archive assign needs --from with the time it applies from (in the readout's clock, such as 2026-12-07 or "2026-12-07 10:31:05").</translation>
+        <source>archive assign 需要用 --from 指定起始时间（仪器时钟的时间，如 2026-12-07 或 &quot;2026-12-07 10:31:05&quot;）。</source>
+        <translation>archive assign needs --from with the time it applies from (in the readout&apos;s clock, such as 2026-12-07 or &quot;2026-12-07 10:31:05&quot;).</translation>
     </message>
     <message>
         <source>--site 和 --gauge 按测点选择记录，不能同时给出分区或元件编号。</source>
@@ -4492,19 +4617,19 @@ An output file appears only when the transfer ended normally and the file was wr
     <message>
         <source>  archive check            全面检查档案：数据库完整性、重复的记录、与文本不符的数值；
                            能按记录的文本修复的即修复（一次完成或不作改动）。
-                           Check the archive thoroughly and repair from the records' texts
+                           Check the archive thoroughly and repair from the records&apos; texts
                            what they allow (all of it or nothing).
 </source>
         <translation>  archive check            Check the archive thoroughly (database integrity, records stored
                            twice, numbers that do not match their texts) and repair from the
-                           records' texts what they allow (all of it or nothing).
+                           records&apos; texts what they allow (all of it or nothing).
 </translation>
     </message>
     <message>
         <source>  9  未指定仪器或仪器未知：copy 不知道记录属于哪台仪器，未发送任何命令
-     no readout (or an unknown one) for copy's records; nothing was sent
+     no readout (or an unknown one) for copy&apos;s records; nothing was sent
 </source>
-        <translation>  9  no readout (or an unknown one) for copy's records; nothing was sent
+        <translation>  9  no readout (or an unknown one) for copy&apos;s records; nothing was sent
 </translation>
     </message>
     <message>
@@ -4525,21 +4650,21 @@ An output file appears only when the transfer ended normally and the file was wr
     </message>
     <message>
         <source>  archive instruments      列出档案中的仪器（读数仪）：名称、时区、记住的串口设备、记录数。
-                           List the archive's readouts: name, time zone, devices, records.
+                           List the archive&apos;s readouts: name, time zone, devices, records.
   archive instruments add NAME [--zone Z]
                            添加仪器 NAME；Z 为其时钟的时区（如 Asia/Shanghai），默认为本机时区。
-                           Add readout NAME; Z is its clock's time zone (default: the PC's).
+                           Add readout NAME; Z is its clock&apos;s time zone (default: the PC&apos;s).
   archive instruments rename OLD NEW
                            把仪器 OLD 改名为 NEW（其记录和测点不变）。Rename a readout.
   archive instruments default [NAME | -]
                            设定命令行的默认仪器（- 取消；不给则显示当前的默认仪器）。
-                           Set the command line's default readout (- forgets it; none: show it).
+                           Set the command line&apos;s default readout (- forgets it; none: show it).
   archive gauges [--site S] 列出测点：名称、类型、单位、工程、记录数、最早和最新时间、仪器。
                            List the gauges: name, type, unit, site, records, span, readouts.
   archive assign INSTRUMENT CODE GAUGE --from T
                            指定仪器 INSTRUMENT 的元件编号 CODE 自 T（该仪器时钟的时间，如
-                           "2026-12-07 10:31:05"）起为测点 GAUGE。
-                           Slot CODE of the readout holds gauge GAUGE from T (the readout's clock).
+                           &quot;2026-12-07 10:31:05&quot;）起为测点 GAUGE。
+                           Slot CODE of the readout holds gauge GAUGE from T (the readout&apos;s clock).
   archive register import FILE
                            从 .xlsx、.xls 或 .csv 读入测点登记表（中文或英文表头），按测点名称添加或
                            更新；有无法读取的行则不作任何改动。
@@ -4550,21 +4675,21 @@ An output file appears only when the transfer ended normally and the file was wr
   archive export 还可用 --site S 和 --gauge G（可多次）按工程和测点选择记录。
                            archive export also selects by --site S and --gauge G (repeatable).
 </source>
-        <translation>  archive instruments      List the archive's readouts: name, time zone, the devices remembered
+        <translation>  archive instruments      List the archive&apos;s readouts: name, time zone, the devices remembered
                            for it, records.
   archive instruments add NAME [--zone Z]
-                           Add readout NAME; Z is its clock's time zone (such as Asia/Shanghai),
-                           default the PC's.
+                           Add readout NAME; Z is its clock&apos;s time zone (such as Asia/Shanghai),
+                           default the PC&apos;s.
   archive instruments rename OLD NEW
                            Rename readout OLD to NEW (its records and gauges stay).
   archive instruments default [NAME | -]
-                           Set the command line's default readout (- forgets it; without NAME
+                           Set the command line&apos;s default readout (- forgets it; without NAME
                            show it).
   archive gauges [--site S] List the gauges: name, type, unit, site, records, first and last
                            time, readouts.
   archive assign INSTRUMENT CODE GAUGE --from T
                            Slot CODE of readout INSTRUMENT holds gauge GAUGE from T on (the
-                           readout's clock, such as "2026-12-07 10:31:05").
+                           readout&apos;s clock, such as &quot;2026-12-07 10:31:05&quot;).
   archive register import FILE
                            Read the gauge register from .xlsx, .xls or .csv (Chinese or English
                            headers), adding or updating gauges by name; a row that cannot be
@@ -4578,8 +4703,8 @@ An output file appears only when the transfer ended normally and the file was wr
         <source>  archive events [--since T] [--site S]
                            列出测点状态的变化（触发值的越限与恢复）：测点、工程、时间、数值、由何状态
                            到何状态、规则、是否已确认。T 为本机时钟的时间。
-                           The gauges' changes of status (levels reached and cleared), from T
-                           on (the PC's clock).
+                           The gauges&apos; changes of status (levels reached and cleared), from T
+                           on (the PC&apos;s clock).
   archive overdue [--site S]
                            列出逾期未测的测点：测点、工程、测读间隔、最近一次读数、已过天数。
                            The gauges not read within their interval, most overdue first.
@@ -4601,9 +4726,9 @@ An output file appears only when the transfer ended normally and the file was wr
 
 </source>
         <translation>  archive events [--since T] [--site S]
-                           List the gauges' changes of status (levels reached and cleared):
+                           List the gauges&apos; changes of status (levels reached and cleared):
                            gauge, site, time, value, from and to, rule, acknowledged; from T on
-                           (the PC's clock).
+                           (the PC&apos;s clock).
   archive overdue [--site S]
                            List the gauges not read within their interval: gauge, site,
                            interval, last reading, days since; most overdue first.
@@ -4644,7 +4769,7 @@ An output file appears only when the transfer ended normally and the file was wr
     </message>
     <message>
         <source>--last 不能与 --from 同时使用：用 --from 和 --to 指定起止时间。</source>
-        <translation>--last cannot be used with --from: give the period's ends with --from and --to.</translation>
+        <translation>--last cannot be used with --from: give the period&apos;s ends with --from and --to.</translation>
     </message>
     <message>
         <source>report 需要用 -o 指定输出文件（.pdf、.ags 或 .csv）。</source>
@@ -4666,13 +4791,13 @@ An output file appears only when the transfer ended normally and the file was wr
                   期间 Period（只能用一种 one of）：
                     --last 7|30   截至 --to（默认现在）的最近 7 或 30 天；什么都不给时为 --last 7。
                                   The last 7 or 30 days up to --to (default now); the default.
-                    --month YYYY-MM 该月（本机时区）。That month (the PC's time zone).
+                    --month YYYY-MM 该月（本机时区）。That month (the PC&apos;s time zone).
                     --from T [--to T] 从 T 到 T（默认到现在）；T 为本机时钟的 2026-12-07（到 --to 日
-                                  的末尾）或 "2026-12-07 10:31:05"。From T to T (default now), the
-                                  PC's clock; a date alone for --to means its whole day.
+                                  的末尾）或 &quot;2026-12-07 10:31:05&quot;。From T to T (default now), the
+                                  PC&apos;s clock; a date alone for --to means its whole day.
                   --title、--reader、--remarks：报告的标题、读数及制表人（默认为本机用户）、备注；
                   --by-type：同一类型的测点画在同一张趋势图中。Title, who made it (default
-                  the PC's user), remarks; --by-type: one plot per gauge type.
+                  the PC&apos;s user), remarks; --by-type: one plot per gauge type.
                   报告只在完整写好后出现；失败或中止时原有文件保持不变。退出码：0 已写好，2 用法错误
                   或工程、测点未知，6 无法写入，7 被 SIGINT/SIGTERM 中止，8 档案无法读取。
                   The file appears only once written whole; a failure or a stop keeps an
@@ -4682,20 +4807,20 @@ An output file appears only when the transfer ended normally and the file was wr
 </source>
         <translation>  report [--site S] [--gauge G]... [PERIOD] -o OUT [--title T] [--reader NAME] [--remarks TEXT]
          [--by-type]
-                           The monitoring report: each gauge's latest value, change over the
+                           The monitoring report: each gauge&apos;s latest value, change over the
                            period and since its baseline, rate, status and trend plot; the
-                           period's events and acknowledgements, quality flags, masks, the
+                           period&apos;s events and acknowledgements, quality flags, masks, the
                            overdue gauges and the calibration versions used. Of site S (or
                            gauges G; all without), as .pdf, .ags (AGS4) or .csv (a row per
                            reading), in the language of --lang.
                   PERIOD (one of):
                     --last 7|30   The last 7 or 30 days up to --to (default now); without any
                                   period, --last 7.
-                    --month YYYY-MM That month (the PC's time zone).
-                    --from T [--to T] From T to T (default now), on the PC's clock: 2026-12-07
-                                  (as --to, its whole day) or "2026-12-07 10:31:05".
-                  --title, --reader, --remarks: the report's title, who read and made it
-                  (default the PC's user), remarks; --by-type: one plot per gauge type.
+                    --month YYYY-MM That month (the PC&apos;s time zone).
+                    --from T [--to T] From T to T (default now), on the PC&apos;s clock: 2026-12-07
+                                  (as --to, its whole day) or &quot;2026-12-07 10:31:05&quot;.
+                  --title, --reader, --remarks: the report&apos;s title, who read and made it
+                  (default the PC&apos;s user), remarks; --by-type: one plot per gauge type.
                   The file appears only once written whole; a failure or a stop keeps an
                   earlier one. Exit 0 written, 2 a usage error or an unknown site or gauge,
                   6 not written, 7 stopped by SIGINT/SIGTERM, 8 the archive cannot be read.
@@ -4722,12 +4847,12 @@ An output file appears only when the transfer ended normally and the file was wr
   -o, --output OUT  copy、components、archive export 和 report 的输出文件。
                     Output of copy, components, archive export and report.
   --no-archive      copy 的记录不存入档案（默认每次完整的拷贝都存入档案，与窗口相同）。
-                    Do not keep copy's records in the archive (kept by default, as the window does).
+                    Do not keep copy&apos;s records in the archive (kept by default, as the window does).
   --archive FILE    档案数据库文件，默认在用户数据文件夹中（与窗口共用）。
-                    The archive database (default: the user's data folder, shared with the window).
+                    The archive database (default: the user&apos;s data folder, shared with the window).
   --log             把连接、命令、应答大小和用时、提示与错误写入支持日志（与窗口共用，
                     在用户数据文件夹的 Varnok/logs 中；不含记录本身）。
-                    Write the support log shared with the window (Varnok/logs in the user's
+                    Write the support log shared with the window (Varnok/logs in the user&apos;s
                     data folder): connections, commands, reply sizes and times, messages
                     and errors, never the records.
   --json            以 JSON 输出列表（ports、partitions、files、components）。
@@ -4755,11 +4880,11 @@ An output file appears only when the transfer ended normally and the file was wr
   --settle-ms MS    Wait this long after opening the port before the first command
                     (default 100).
   -o, --output OUT  Output of copy, components, archive export and report.
-  --no-archive      Keep copy's records out of the archive (by default every complete copy
+  --no-archive      Keep copy&apos;s records out of the archive (by default every complete copy
                     is archived, as in the window).
-  --archive FILE    The archive database (default: the user's data folder, shared with the
+  --archive FILE    The archive database (default: the user&apos;s data folder, shared with the
                     window).
-  --log             Write the support log shared with the window (Varnok/logs in the user's
+  --log             Write the support log shared with the window (Varnok/logs in the user&apos;s
                     data folder): connections, commands, reply sizes and times, messages
                     and errors, never the records.
   --json            Listings (ports, partitions, files, components) as JSON, for programs.
@@ -4776,30 +4901,30 @@ An output file appears only when the transfer ended normally and the file was wr
   --instrument NAME copy 的记录存档时所属的仪器。不给时用上次以此名称从同一串口设备拷贝时记住的
                     仪器，再不然用默认仪器（archive instruments default）；都没有则拒绝存档
                     （退出码 9，不发送任何命令）。仪器须先用 archive instruments add 添加。
-                    The readout copy's records are archived under; without it, the one
-                    remembered for the port's device, else the default; with none the copy
+                    The readout copy&apos;s records are archived under; without it, the one
+                    remembered for the port&apos;s device, else the default; with none the copy
                     is refused (exit 9, nothing sent). Add readouts with archive instruments add.
   --zone Z          archive instruments add 的时区。Time zone of a new readout.
-  --site S          archive gauges、archive export、report：只取工程 S 的测点。Only site S's gauges.
+  --site S          archive gauges、archive export、report：只取工程 S 的测点。Only site S&apos;s gauges.
   --gauge G         archive export、report：只取测点 G（可多次给出）。Only gauge G (repeatable).
-  --from T          archive assign：指定自何时起（仪器时钟）。From when (the readout's clock).
+  --from T          archive assign：指定自何时起（仪器时钟）。From when (the readout&apos;s clock).
   --json            也用于 archive list、archive instruments 和 archive gauges。
                     Also for archive list, archive instruments and archive gauges.
 每次拷贝后读取该分区的元件编号列表（DIRPART），以便记录归入正确的测点；读取失败时照常存档
-并在标准错误说明。A copy reads its partition's component list to file records by gauge.
+并在标准错误说明。A copy reads its partition&apos;s component list to file records by gauge.
 
 </source>
         <translation>Readouts:
-  --instrument NAME The readout copy's records are archived under. Without it, the one
-                    remembered for the port's device from an earlier copy under this option,
+  --instrument NAME The readout copy&apos;s records are archived under. Without it, the one
+                    remembered for the port&apos;s device from an earlier copy under this option,
                     else the default (archive instruments default); with none the copy is
                     refused (exit 9, nothing sent). Add readouts with archive instruments add.
   --zone Z          The time zone of archive instruments add.
   --site S          archive gauges, archive export, report: only the gauges of site S.
   --gauge G         archive export, report: only gauge G (may be given several times).
-  --from T          archive assign: from when (the readout's clock).
+  --from T          archive assign: from when (the readout&apos;s clock).
   --json            Also for archive list, archive instruments and archive gauges.
-After each copy the partition's component list (DIRPART) is read, so that records are filed by
+After each copy the partition&apos;s component list (DIRPART) is read, so that records are filed by
 gauge; when it cannot be read the records are archived all the same and standard error says so.
 
 </translation>
@@ -4910,26 +5035,26 @@ gauge; when it cannot be read the records are archived all the same and standard
     </message>
     <message>
         <source>档案中没有仪器“%1”，未发送任何命令。</source>
-        <translation>The archive has no readout "%1"; nothing was sent. </translation>
+        <translation>The archive has no readout &quot;%1&quot;; nothing was sent. </translation>
     </message>
     <message>
         <source>默认仪器“%1”不在档案中，未发送任何命令。</source>
-        <translation>The default readout "%1" is not in the archive; nothing was sent. </translation>
+        <translation>The default readout &quot;%1&quot; is not in the archive; nothing was sent. </translation>
     </message>
     <message>
         <source>未指定仪器：不知道这次拷贝的记录属于哪台仪器，未发送任何命令。请用 --instrument 名称 指定（此后从同一串口设备拷贝时会记住它），或用 ktm520-cli archive instruments default 名称 设定默认仪器。</source>
-        <translation>No readout given: it is not known which readout this copy's records belong to; nothing was sent. Name it with --instrument NAME (it is then remembered for this port's device), or set a default with ktm520-cli archive instruments default NAME. </translation>
+        <translation>No readout given: it is not known which readout this copy&apos;s records belong to; nothing was sent. Name it with --instrument NAME (it is then remembered for this port&apos;s device), or set a default with ktm520-cli archive instruments default NAME. </translation>
     </message>
 </context>
 <context>
     <name>cli::Session</name>
     <message>
         <source>读取数据分区失败！仪器的回答不是分区范围：%1</source>
-        <translation>Reading the partitions failed: the instrument's answer is not a range of partitions: %1</translation>
+        <translation>Reading the partitions failed: the instrument&apos;s answer is not a range of partitions: %1</translation>
     </message>
     <message>
         <source>仪器的回答不明确：%1</source>
-        <translation>The instrument's answer is unclear: %1</translation>
+        <translation>The instrument&apos;s answer is unclear: %1</translation>
     </message>
     <message>
         <source>接收的数据不完整（最后一行没有结束，传输可能被中断），已接收的 %1 字节已丢弃，未写入任何文件！</source>
@@ -4953,7 +5078,7 @@ gauge; when it cannot be read the records are archived all the same and standard
     </message>
     <message>
         <source>存档已中止：本次拷贝的记录均未存档。</source>
-        <translation>Archiving stopped: none of this copy's records were archived.</translation>
+        <translation>Archiving stopped: none of this copy&apos;s records were archived.</translation>
     </message>
     <message>
         <source>正在等待档案数据库：另一个程序正在写入（已等待 %1 秒）…</source>
