@@ -340,6 +340,8 @@ constexpr const char* kCreateSchema6[] = {
     "ALTER TABLE gauges ADD COLUMN edited_by TEXT",
     "ALTER TABLE gauges ADD COLUMN judged INTEGER NOT NULL DEFAULT 0",
     "ALTER TABLE gauges ADD COLUMN judged_sent INTEGER NOT NULL DEFAULT 0",
+    "ALTER TABLE gauges ADD COLUMN judged_whole INTEGER NOT NULL DEFAULT 1",
+    "ALTER TABLE gauges ADD COLUMN marks_sent_utc INTEGER",
     "ALTER TABLE slots ADD COLUMN asg_revision INTEGER NOT NULL DEFAULT 0",
     "ALTER TABLE slots ADD COLUMN asg_edits INTEGER NOT NULL DEFAULT 0",
     "ALTER TABLE slots ADD COLUMN asg_sent_edits INTEGER NOT NULL DEFAULT 0",
@@ -408,7 +410,8 @@ constexpr const char* kVersion6Checks[] = {
     "SELECT key, value FROM office_notes LIMIT 0",
     "SELECT download, slot, from_s, to_s FROM download_spans LIMIT 0",
     "SELECT office_id, from_office, source, pc, pc_user, held FROM downloads LIMIT 0",
-    "SELECT revision, edits, sent_edits, edited_at, edited_by, judged, judged_sent FROM gauges LIMIT 0",
+    "SELECT revision, edits, sent_edits, edited_at, edited_by, judged, judged_sent, judged_whole, marks_sent_utc "
+    "FROM gauges LIMIT 0",
     "SELECT asg_revision, asg_edits, asg_sent_edits, asg_edited_at, asg_edited_by FROM slots LIMIT 0",
     "SELECT uid, based_on, sent FROM calibration_versions LIMIT 0",
     "SELECT uid, based_on, sent FROM level_sets LIMIT 0",

@@ -337,6 +337,11 @@ public:
     // Gauges judged again here since their judgements were last sent, with their marks as shared.
     QStringList gaugesJudgedSinceSent(Error* error = nullptr) const;
     std::vector<SharedMark> marksOf(const QString& gauge, Error* error = nullptr) const;
+    // What of them the office has not had: all of them (`since` nullopt) when the gauge was judged
+    // whole since they were last sent (or never sent), else those of its readings after `since`
+    // (UTC), the last judged reading's instant when they were sent, which judging going on from
+    // there added; its events after `since` likewise.
+    std::vector<SharedMark> marksToSend(const QString& gauge, std::optional<qint64>* since, Error* error = nullptr) const;
     bool judgementsSent(const QStringList& gauges, Error* error);
 
 private:

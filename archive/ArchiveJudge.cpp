@@ -242,6 +242,10 @@ public:
         m_keepState = Statement(m_db, "INSERT OR REPLACE INTO judge_state(gauge, state, utc, slot, time_s, file, value) "
                                       "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7)");
         m_dropState = Statement(m_db, "DELETE FROM judge_state WHERE gauge = ?1");
+        // What the office is sent of a gauge judged whole: all its marks again (not made while an
+        // archive from before the office database is brought forward: it has no such column, and
+        // every gauge starts judged whole).
+        m_judgedWhole = Statement(m_db, "UPDATE gauges SET judged_whole = 1 WHERE id = ?1");
         if (!m_range || !m_rangeOf || !m_lastBefore || !m_masks || !m_marksOf || !m_dropMark || !m_addMark || !m_addMarks || !m_dropEvents ||
             !m_addEvent || !m_keepState || !m_dropState)
             return false;
@@ -321,6 +325,11 @@ public:
         sqlite3_bind_int64(m_dropEvents.get(), 1, g.id);
         if (!step(m_dropEvents.get()))
             return false;
+        if (m_judgedWhole) {
+            sqlite3_bind_int64(m_judgedWhole.get(), 1, g.id);
+            if (!step(m_judgedWhole.get()))
+                return false;
+        }
         std::vector<JudgeInput> inputs;
         JudgeState state;
         return inputsOf(g, readings, &inputs) && judge(g, readings, inputs, 0, &state, download, found, &stored) &&
@@ -638,7 +647,7 @@ private:
 
     sqlite3* m_db;
     Statement m_range, m_rangeOf, m_lastBefore, m_masks, m_marksOf, m_dropMark, m_addMark, m_addMarks, m_dropEvents, m_addEvent,
-        m_keepState, m_dropState;
+        m_keepState, m_dropState, m_judgedWhole;
     std::vector<QualityRules> m_rules;
     std::unordered_map<qint64, qint64> m_downloaded;
     std::unordered_map<qint64, QString> m_files;

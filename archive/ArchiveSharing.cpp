@@ -207,7 +207,7 @@ bool Archive::bindOffice(const QString& officeId, Error* error)
             "DELETE FROM sharing WHERE key = 'legacy_sent'",
             "DELETE FROM office_notes",
             "UPDATE downloads SET office_id = NULL WHERE office_id IS NOT NULL",
-            "UPDATE gauges SET revision = 0, sent_edits = 0, judged_sent = 0",
+            "UPDATE gauges SET revision = 0, sent_edits = 0, judged_sent = 0, judged_whole = 1, marks_sent_utc = NULL",
             "UPDATE slots SET asg_revision = 0, asg_sent_edits = 0",
             "UPDATE calibration_versions SET sent = 0",
             "UPDATE level_sets SET sent = 0",
@@ -1101,38 +1101,67 @@ QStringList Archive::gaugesJudgedSinceSent(Error* error) const
 
 std::vector<SharedMark> Archive::marksOf(const QString& gauge, Error* error) const
 {
+    return marksToSend(gauge, nullptr, error);
+}
+
+// `since` null: every mark; else as marksToSend says.
+std::vector<SharedMark> Archive::marksToSend(const QString& gauge, std::optional<qint64>* since, Error* error) const
+{
     sqlite3* db = m->db.get();
     std::vector<SharedMark> out;
-    std::optional<qint64> judged;
-    // The marks and the count of judgements they are of, read together.
+    Impl::JudgedRead read;
+    bool known = false;
+    std::optional<qint64> after;
+    // The marks, the count of judgements they are of and the last judged reading, read together.
     const std::optional<QString> failed = inTransaction(
         db,
         [&] {
-            bool ok = true;
-            judged = idOf(db, "SELECT judged FROM gauges WHERE name = ?1", gauge, &ok);
-            return ok && readRows(
-                             db,
-                             "SELECT " KTM_KEY_COLUMNS("k") ", k.status, k.level, k.flags FROM marks k "
-                                                            "JOIN assignments a ON a.slot = k.slot AND k.time_s >= a.from_t AND k.time_s < a.to_t "
-                                                            "JOIN gauges g ON g.id = a.gauge" KTM_KEY_JOINS("k") "WHERE g.name = ?1 "
-                                                                                                                 "ORDER BY k.slot, k.time_s, k.file",
-                             nullptr, [&](sqlite3_stmt* s) { bindText(s, 1, gauge); },
-                             [&](sqlite3_stmt* s) {
-                                 SharedMark k;
-                                 k.reading = keyOfRow(s, 0);
-                                 k.status = sqlite3_column_int(s, 7);
-                                 k.level = sqlite3_column_int(s, 8);
-                                 k.flags = std::uint16_t(sqlite3_column_int(s, 9));
-                                 out.push_back(std::move(k));
-                             });
+            if (!readRows(
+                    db,
+                    "SELECT g.judged, j.utc, g.judged_whole OR g.marks_sent_utc IS NULL, g.marks_sent_utc "
+                    "FROM gauges g LEFT JOIN judge_state j ON j.gauge = g.id WHERE g.name = ?1",
+                    nullptr, [&](sqlite3_stmt* s) { bindText(s, 1, gauge); },
+                    [&](sqlite3_stmt* s) {
+                        known = true;
+                        read.judged = sqlite3_column_int64(s, 0);
+                        if (sqlite3_column_type(s, 1) != SQLITE_NULL)
+                            read.utc = sqlite3_column_int64(s, 1);
+                        if (since && sqlite3_column_int(s, 2) == 0)
+                            after = sqlite3_column_int64(s, 3);
+                    }))
+                return false;
+            return readRows(
+                db,
+                "SELECT " KTM_KEY_COLUMNS("k") ", k.status, k.level, k.flags FROM marks k "
+                                               "JOIN assignments a ON a.slot = k.slot AND k.time_s >= a.from_t AND k.time_s < a.to_t "
+                                               "JOIN gauges g ON g.id = a.gauge" KTM_KEY_JOINS("k") "WHERE g.name = ?1 AND (?2 IS NULL OR x.utc_s > ?2) "
+                                                                                                    "ORDER BY k.slot, k.time_s, k.file",
+                nullptr,
+                [&](sqlite3_stmt* s) {
+                    bindText(s, 1, gauge);
+                    if (after)
+                        sqlite3_bind_int64(s, 2, *after);
+                    else
+                        sqlite3_bind_null(s, 2);
+                },
+                [&](sqlite3_stmt* s) {
+                    SharedMark k;
+                    k.reading = keyOfRow(s, 0);
+                    k.status = sqlite3_column_int(s, 7);
+                    k.level = sqlite3_column_int(s, 8);
+                    k.flags = std::uint16_t(sqlite3_column_int(s, 9));
+                    out.push_back(std::move(k));
+                });
         },
         "BEGIN");
     if (failed) {
         setError(error, ErrorKind::ReadFailed, *failed);
         return {};
     }
-    if (judged)
-        m->judgedRead[gauge.toStdString()] = *judged;
+    if (since)
+        *since = after;
+    if (known)
+        m->judgedRead[gauge.toStdString()] = read;
     return out;
 }
 
@@ -1140,8 +1169,10 @@ bool Archive::judgementsSent(const QStringList& gauges, Error* error)
 {
     sqlite3* db = m->db.get();
     return write(db, error, [&](QString*) {
-        // As far as what marksOf read: a gauge judged again since stays to be sent.
-        Statement mark(db, "UPDATE gauges SET judged_sent = max(judged_sent, ?2) WHERE name = ?1");
+        // As far as what was read: a gauge judged again since stays to be sent, and one judged
+        // whole since stays to be sent whole.
+        Statement mark(db, "UPDATE gauges SET judged_sent = max(judged_sent, ?2), marks_sent_utc = ?3, "
+                           "judged_whole = CASE WHEN judged = ?2 THEN 0 ELSE judged_whole END WHERE name = ?1");
         if (!mark)
             return false;
         for (const QString& name : gauges) {
@@ -1149,7 +1180,11 @@ bool Archive::judgementsSent(const QStringList& gauges, Error* error)
             if (read == m->judgedRead.end())
                 continue;
             bindText(mark.get(), 1, name);
-            sqlite3_bind_int64(mark.get(), 2, read->second);
+            sqlite3_bind_int64(mark.get(), 2, read->second.judged);
+            if (read->second.utc)
+                sqlite3_bind_int64(mark.get(), 3, *read->second.utc);
+            else
+                sqlite3_bind_null(mark.get(), 3);
             if (!step(mark.get()))
                 return false;
         }

@@ -238,8 +238,13 @@ struct archive::Archive::Impl {
     sql::Statement finishDownload;
     // Set while storeFromOffice stores: the download the store makes is the office's.
     const OfficeProvenance* fromOffice = nullptr;
-    // What marksOf read of each gauge's judgements (its `judged` count), for judgementsSent.
-    std::unordered_map<std::string, qint64> judgedRead;
+    // What marksOf read of each gauge's judgements, for judgementsSent: the gauge's `judged`
+    // count and its last judged reading's instant then.
+    struct JudgedRead {
+        qint64 judged = 0;
+        std::optional<qint64> utc;
+    };
+    std::unordered_map<std::string, JudgedRead> judgedRead;
 };
 
 namespace archive {

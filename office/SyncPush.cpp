@@ -11,6 +11,7 @@
 #include <cmath>
 #include <condition_variable>
 #include <deque>
+#include <limits>
 #include <mutex>
 #include <thread>
 
@@ -830,37 +831,57 @@ bool pushJudgements(Context& ctx)
         const std::optional<qint64> gauge = ensureGauge(ctx, name);
         if (!gauge)
             return false;
-        const std::vector<archive::SharedMark> marks = ctx.archive.marksOf(name, &error);
+        // Judging that went on from the last reading sent adds marks and events after it only: those
+        // are sent; a gauge judged whole is sent whole.
+        std::optional<qint64> since;
+        const std::vector<archive::SharedMark> marks = ctx.archive.marksToSend(name, &since, &error);
         if (!error.detail.isEmpty())
             return ctx.local(error);
         archive::EventQuery query;
         query.gauge = name;
+        if (since)
+            query.sinceUtc = *since + 1;
         const std::vector<archive::LevelEvent> events = ctx.archive.events(query, &error);
         if (!error.detail.isEmpty())
             return ctx.local(error);
-        std::vector<qint64> slotRows, times, files, statuses, levels, flags;
+        // The marks as COPY text (a gauge may have hundreds of thousands), staged, then put in
+        // in the key's order so that two syncs of the same readings never wait on each other in a cycle.
+        QByteArray copy;
         for (const archive::SharedMark& m : marks) {
             const std::optional<OfficeKey> key = officeKey(ctx, m.reading);
             if (!key)
                 return false;
-            slotRows.push_back(key->slot);
-            times.push_back(key->time);
-            files.push_back(key->file);
-            statuses.push_back(m.status);
-            levels.push_back(m.level);
-            flags.push_back(m.flags);
+            for (qint64 v : {key->slot, key->time, key->file, qint64(m.status), qint64(m.level)}) {
+                appendNumber(copy, v);
+                copy += '\t';
+            }
+            appendNumber(copy, m.flags);
+            copy += '\n';
         }
         Transaction t(ctx);
-        if (!t.ok() || !ctx.query("DELETE FROM ktm520.marks WHERE gauge = $1", {number(*gauge)}) ||
-            !ctx.query("INSERT INTO ktm520.marks(slot, time_s, file, gauge, status, level, flags) "
-                       "SELECT u.slot, u.time_s, u.file, $1, u.status, u.level, u.flags FROM "
-                       "unnest($2::int[], $3::bigint[], $4::int[], $5::smallint[], $6::smallint[], $7::int[]) "
-                       "u(slot, time_s, file, status, level, flags) ORDER BY 1, 2, 3 "
-                       "ON CONFLICT (slot, time_s, file) DO UPDATE SET gauge = excluded.gauge, "
-                       "status = excluded.status, level = excluded.level, flags = excluded.flags",
-                       {number(*gauge), numberArray(slotRows), numberArray(times), numberArray(files),
-                        numberArray(statuses), numberArray(levels), numberArray(flags)}) ||
-            !ctx.query("DELETE FROM ktm520.events WHERE gauge = $1", {number(*gauge)}))
+        bool sent = false;
+        const auto produce = [&](QByteArray& chunk, bool*) {
+            if (sent)
+                return false;
+            chunk = copy;
+            sent = true;
+            return true;
+        };
+        // One PC's judgements of a gauge at a time: a whole one takes the gauge's marks in the order
+        // of its index, one going on in the key's order, and the two must not meet half-way.
+        if (!t.ok() || !ctx.query("SELECT pg_advisory_xact_lock(hashtext('ktm520.marks:' || $1))", {text(name)}) ||
+            (!since && !ctx.query("DELETE FROM ktm520.marks WHERE gauge = $1", {number(*gauge)})) ||
+            (!copy.isEmpty() &&
+             (!ctx.exec("CREATE TEMP TABLE mark_staging(slot integer, time_s bigint, file integer, status smallint, "
+                        "level smallint, flags integer) ON COMMIT DROP") ||
+              !ctx.conn.copyIn("COPY mark_staging FROM STDIN", produce, ctx.failure) ||
+              !ctx.query("INSERT INTO ktm520.marks(slot, time_s, file, gauge, status, level, flags) "
+                         "SELECT slot, time_s, file, $1, status, level, flags FROM mark_staging ORDER BY 1, 2, 3 "
+                         "ON CONFLICT (slot, time_s, file) DO UPDATE SET gauge = excluded.gauge, "
+                         "status = excluded.status, level = excluded.level, flags = excluded.flags",
+                         {number(*gauge)}))) ||
+            !ctx.query("DELETE FROM ktm520.events WHERE gauge = $1 AND utc >= $2",
+                       {number(*gauge), number(since ? *since + 1 : std::numeric_limits<qint64>::min())}))
             return false;
         // An event names its reading by the readout's clock only (the archive keeps no more of it
         // with the event): slot and file 0.

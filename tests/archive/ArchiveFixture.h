@@ -82,7 +82,9 @@ public:
             exec(sql);
         const std::pair<const char*, std::vector<const char*>> columns[] = {
             {"downloads", {"office_id", "from_office", "source", "pc", "pc_user", "held"}},
-            {"gauges", {"revision", "edits", "sent_edits", "edited_at", "edited_by", "judged", "judged_sent"}},
+            {"gauges",
+             {"revision", "edits", "sent_edits", "edited_at", "edited_by", "judged", "judged_sent", "judged_whole",
+              "marks_sent_utc"}},
             {"slots", {"asg_revision", "asg_edits", "asg_sent_edits", "asg_edited_at", "asg_edited_by"}},
             {"calibration_versions", {"uid", "based_on", "sent"}},
             {"level_sets", {"uid", "based_on", "sent"}},

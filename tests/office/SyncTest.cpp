@@ -775,3 +775,51 @@ TEST_F(SyncTest, MasksAcknowledgementsAndVersionsTravelOnce)
     EXPECT_TRUE(b.archive->masks(QStringLiteral("G1")).empty());
     EXPECT_EQ(b.held(), 300);
 }
+
+// What the office holds of G1's judgements is what the archive has: after the first push (the
+// gauge judged whole), after a store that judging went on from (only what it added is sent),
+// and after a mask (judged whole again: all of it sent again, what the mask cleared gone).
+TEST_F(SyncTest, TheOfficeHoldsWhatJudgingFoundWholeOrGoneOnFrom)
+{
+    Pc a;
+    ASSERT_TRUE(a.archive);
+    archive::Error error;
+    a.store(0, 100);
+    ASSERT_TRUE(a.archive->addLevelSets({highLevel(QStringLiteral("G1"), 2805)}, &error)) << error.detail.toStdString();
+    // The office's marks of G1 against the archive's, as "k:status:flags" in the order of k.
+    const auto expectSame = [&](const char* when) {
+        SCOPED_TRACE(when);
+        QStringList mine;
+        for (const archive::GaugePoint& p : a.archive->gaugeSeries(QStringLiteral("G1"), archive::kSinceEver, archive::kUntilNow))
+            if (p.status != 0 || p.flags != 0)
+                mine << QStringLiteral("%1:%2:%3").arg((p.time - kStart) / 60 * 10).arg(p.status).arg(p.flags);
+        const QString theirs = office(
+            QStringLiteral("SELECT coalesce(string_agg(%1 || ':' || status || ':' || flags, ',' ORDER BY r.time_s), '') "
+                           "FROM ktm520.marks r JOIN ktm520.slots sl ON sl.id = r.slot JOIN ktm520.gauges g "
+                           "ON g.id = r.gauge WHERE g.name = 'G1'")
+                .arg(QString::fromLatin1(kIndexOf).arg(kStart)));
+        EXPECT_FALSE(mine.isEmpty());
+        EXPECT_EQ(theirs, mine.join(QLatin1Char(',')));
+        EXPECT_TRUE(a.archive->gaugesJudgedSinceSent().isEmpty());
+    };
+    sync(a);
+    expectSame("judged whole");
+
+    std::optional<qint64> since;
+    a.store(100, 200);
+    EXPECT_FALSE(a.archive->marksToSend(QStringLiteral("G1"), &since).empty());
+    ASSERT_TRUE(since.has_value()) << "judging went on from the readings sent: only what it added goes";
+    sync(a);
+    expectSame("gone on from");
+
+    const std::vector<archive::GaugePoint> points =
+        a.archive->gaugeSeries(QStringLiteral("G1"), archive::kSinceEver, archive::kUntilNow);
+    const auto marked = std::find_if(points.begin(), points.end(), [](const archive::GaugePoint& p) { return p.status != 0; });
+    ASSERT_NE(marked, points.end());
+    ASSERT_TRUE(a.archive->mask({archive::ReadingRef{marked->slot, marked->time, marked->file}}, QStringLiteral("检修"), &error))
+        << error.detail.toStdString();
+    a.archive->marksToSend(QStringLiteral("G1"), &since);
+    EXPECT_FALSE(since.has_value()) << "a mask judges the gauge whole again: all of it goes";
+    sync(a);
+    expectSame("judged whole again");
+}
