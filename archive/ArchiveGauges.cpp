@@ -663,6 +663,36 @@ std::vector<GaugeInfo> Archive::gaugeRegister(Error* error) const
     return out;
 }
 
+bool assigning::writeGaugeRow(sqlite3* db, const GaugeInfo& g)
+{
+    Statement site(db, "INSERT INTO sites(name) VALUES(?1) ON CONFLICT(name) DO NOTHING");
+    Statement upsert(db, "INSERT INTO gauges(name, type, unit, site, location, installed, interval_days, notes) "
+                         "VALUES(?1, ?2, ?3, (SELECT id FROM sites WHERE name = ?4), ?5, ?6, ?7, ?8) "
+                         "ON CONFLICT(name) DO UPDATE SET type = excluded.type, unit = excluded.unit, "
+                         "site = excluded.site, location = excluded.location, installed = excluded.installed, "
+                         "interval_days = excluded.interval_days, notes = excluded.notes");
+    if (!site || !upsert)
+        return false;
+    if (!g.site.isEmpty()) {
+        bindText(site.get(), 1, g.site);
+        if (!step(site.get()))
+            return false;
+    }
+    sqlite3_stmt* s = upsert.get();
+    bindText(s, 1, g.name);
+    bindText(s, 2, g.type);
+    bindText(s, 3, g.unit);
+    bindText(s, 4, g.site);
+    bindText(s, 5, g.location);
+    if (g.installed.isValid())
+        bindText(s, 6, g.installed.toString(Qt::ISODate));
+    else
+        sqlite3_bind_null(s, 6);
+    sqlite3_bind_int(s, 7, g.intervalDays);
+    bindText(s, 8, g.notes);
+    return step(s);
+}
+
 bool Archive::updateRegister(const std::vector<GaugeInfo>& rows, Error* error)
 {
     for (const GaugeInfo& g : rows) {
@@ -675,14 +705,8 @@ bool Archive::updateRegister(const std::vector<GaugeInfo>& rows, Error* error)
     }
     sqlite3* db = m->db.get();
     return write(db, error, [&](QString*) {
-        Statement site(db, "INSERT INTO sites(name) VALUES(?1) ON CONFLICT(name) DO NOTHING");
-        Statement upsert(db, "INSERT INTO gauges(name, type, unit, site, location, installed, interval_days, notes) "
-                             "VALUES(?1, ?2, ?3, (SELECT id FROM sites WHERE name = ?4), ?5, ?6, ?7, ?8) "
-                             "ON CONFLICT(name) DO UPDATE SET type = excluded.type, unit = excluded.unit, "
-                             "site = excluded.site, location = excluded.location, installed = excluded.installed, "
-                             "interval_days = excluded.interval_days, notes = excluded.notes");
         Statement judgedBy(db, "SELECT id, type, installed FROM gauges WHERE name = ?1");
-        if (!site || !upsert || !judgedBy)
+        if (!judgedBy)
             return false;
         // A gauge whose type or installation date changes is judged again.
         std::vector<qint64> changed;
@@ -697,27 +721,9 @@ bool Archive::updateRegister(const std::vector<GaugeInfo>& rows, Error* error)
             if (rc != SQLITE_ROW && rc != SQLITE_DONE)
                 return false;
         }
-        for (const GaugeInfo& g : rows) {
-            if (!g.site.isEmpty()) {
-                bindText(site.get(), 1, g.site);
-                if (!step(site.get()))
-                    return false;
-            }
-            sqlite3_stmt* s = upsert.get();
-            bindText(s, 1, g.name);
-            bindText(s, 2, g.type);
-            bindText(s, 3, g.unit);
-            bindText(s, 4, g.site);
-            bindText(s, 5, g.location);
-            if (g.installed.isValid())
-                bindText(s, 6, g.installed.toString(Qt::ISODate));
-            else
-                sqlite3_bind_null(s, 6);
-            sqlite3_bind_int(s, 7, g.intervalDays);
-            bindText(s, 8, g.notes);
-            if (!step(s))
+        for (const GaugeInfo& g : rows)
+            if (!assigning::writeGaugeRow(db, g))
                 return false;
-        }
         return judging::rejudge(db, changed);
     });
 }

@@ -922,6 +922,44 @@ std::vector<LevelSet> Archive::currentLevelSets(Error* error) const
     return out;
 }
 
+bool insertLevelSet(sqlite3* db, qint64 gauge, const LevelSet& set, const QString& at, const QString& by, qint64* id)
+{
+    Statement addSet(db, "INSERT INTO level_sets(gauge, from_utc, baseline_utc, rank_names, entered_at, entered_by) "
+                         "VALUES(?1, ?2, ?3, ?4, ?5, ?6)");
+    Statement addLevel(db, "INSERT INTO levels(level_set, position, side, rank, quantity, threshold, window_days, "
+                           "confirm, dead_band) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)");
+    if (!addSet || !addLevel)
+        return false;
+    sqlite3_stmt* s = addSet.get();
+    sqlite3_bind_int64(s, 1, gauge);
+    sqlite3_bind_int64(s, 2, set.fromUtc);
+    sqlite3_bind_int64(s, 3, set.baselineUtc);
+    bindText(s, 4, set.rankNames.join(kNameSeparator));
+    bindText(s, 5, at);
+    bindText(s, 6, by);
+    if (!step(s))
+        return false;
+    const qint64 made = sqlite3_last_insert_rowid(db);
+    for (size_t i = 0; i < set.levels.size(); ++i) {
+        const TriggerLevel& l = set.levels[i];
+        sqlite3_stmt* q = addLevel.get();
+        sqlite3_bind_int64(q, 1, made);
+        sqlite3_bind_int64(q, 2, qint64(i));
+        sqlite3_bind_int(q, 3, l.side == LevelSide::Low ? 1 : 0);
+        sqlite3_bind_int(q, 4, l.rank);
+        sqlite3_bind_int(q, 5, int(l.quantity));
+        sqlite3_bind_double(q, 6, l.threshold);
+        sqlite3_bind_double(q, 7, l.windowDays);
+        sqlite3_bind_int(q, 8, l.confirm);
+        sqlite3_bind_double(q, 9, l.deadBand);
+        if (!step(q))
+            return false;
+    }
+    if (id)
+        *id = made;
+    return true;
+}
+
 bool Archive::addLevelSets(const std::vector<LevelSet>& sets, Error* error)
 {
     for (const LevelSet& set : sets) {
@@ -934,12 +972,6 @@ bool Archive::addLevelSets(const std::vector<LevelSet>& sets, Error* error)
     const QString at = nowText();
     const QString by = pcUser();
     return write(db, error, [&](QString* why) {
-        Statement addSet(db, "INSERT INTO level_sets(gauge, from_utc, baseline_utc, rank_names, entered_at, entered_by) "
-                             "VALUES(?1, ?2, ?3, ?4, ?5, ?6)");
-        Statement addLevel(db, "INSERT INTO levels(level_set, position, side, rank, quantity, threshold, window_days, "
-                               "confirm, dead_band) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)");
-        if (!addSet || !addLevel)
-            return false;
         std::set<qint64> changed;
         for (const LevelSet& set : sets) {
             bool ok = true;
@@ -957,31 +989,8 @@ bool Archive::addLevelSets(const std::vector<LevelSet>& sets, Error* error)
             const LevelSet* follows = setAt(existing, set.fromUtc);
             if (follows ? follows->sameRules(set) : set.levels.empty())
                 continue;
-            sqlite3_stmt* s = addSet.get();
-            sqlite3_bind_int64(s, 1, *gauge);
-            sqlite3_bind_int64(s, 2, set.fromUtc);
-            sqlite3_bind_int64(s, 3, set.baselineUtc);
-            bindText(s, 4, set.rankNames.join(kNameSeparator));
-            bindText(s, 5, at);
-            bindText(s, 6, by);
-            if (!step(s))
+            if (!insertLevelSet(db, *gauge, set, at, by, nullptr))
                 return false;
-            const qint64 id = sqlite3_last_insert_rowid(db);
-            for (size_t i = 0; i < set.levels.size(); ++i) {
-                const TriggerLevel& l = set.levels[i];
-                sqlite3_stmt* q = addLevel.get();
-                sqlite3_bind_int64(q, 1, id);
-                sqlite3_bind_int64(q, 2, qint64(i));
-                sqlite3_bind_int(q, 3, l.side == LevelSide::Low ? 1 : 0);
-                sqlite3_bind_int(q, 4, l.rank);
-                sqlite3_bind_int(q, 5, int(l.quantity));
-                sqlite3_bind_double(q, 6, l.threshold);
-                sqlite3_bind_double(q, 7, l.windowDays);
-                sqlite3_bind_int(q, 8, l.confirm);
-                sqlite3_bind_double(q, 9, l.deadBand);
-                if (!step(q))
-                    return false;
-            }
             changed.insert(*gauge);
         }
         return judging::rejudge(db, std::vector<qint64>(changed.begin(), changed.end()));

@@ -163,6 +163,22 @@ bool gaugesOfKey(sqlite3* db, const LocalKey& k, std::set<qint64>* out)
         [&](sqlite3_stmt* s) { out->insert(sqlite3_column_int64(s, 0)); });
 }
 
+// Versions sent, by their uids, in one write.
+bool markUidsSent(sqlite3* db, const char* sql, const QStringList& uids, Error* error)
+{
+    return write(db, error, [&](QString*) {
+        Statement mark(db, sql);
+        if (!mark)
+            return false;
+        for (const QString& uid : uids) {
+            bindText(mark.get(), 1, uid);
+            if (!step(mark.get()))
+                return false;
+        }
+        return true;
+    });
+}
+
 std::vector<qint64> listOf(const std::set<qint64>& ids) { return std::vector<qint64>(ids.begin(), ids.end()); }
 
 } // namespace
@@ -502,15 +518,9 @@ bool Archive::applySharedGauges(const std::vector<SharedGauge>& rows, Error* err
     sqlite3* db = m->db.get();
     return write(db, error, [&](QString*) {
         Statement find(db, "SELECT id, revision, edits > sent_edits, type, installed FROM gauges WHERE name = ?1");
-        Statement site(db, "INSERT INTO sites(name) VALUES(?1) ON CONFLICT(name) DO NOTHING");
-        Statement upsert(db, "INSERT INTO gauges(name, type, unit, site, location, installed, interval_days, notes) "
-                             "VALUES(?1, ?2, ?3, (SELECT id FROM sites WHERE name = ?4), ?5, ?6, ?7, ?8) "
-                             "ON CONFLICT(name) DO UPDATE SET type = excluded.type, unit = excluded.unit, "
-                             "site = excluded.site, location = excluded.location, installed = excluded.installed, "
-                             "interval_days = excluded.interval_days, notes = excluded.notes");
         Statement asSent(db, "UPDATE gauges SET revision = ?2, sent_edits = edits, edited_at = ?3, edited_by = ?4 "
                              "WHERE name = ?1 RETURNING id");
-        if (!find || !site || !upsert || !asSent)
+        if (!find || !asSent)
             return false;
         std::set<qint64> rejudge;
         for (const SharedGauge& g : rows) {
@@ -530,26 +540,9 @@ bool Archive::applySharedGauges(const std::vector<SharedGauge>& rows, Error* err
             // A row edited here since it was last sent waits for the next push, which decides.
             if (older || editedHere)
                 continue;
-            if (!g.info.site.isEmpty()) {
-                bindText(site.get(), 1, g.info.site);
-                if (!step(site.get()))
-                    return false;
-            }
-            sqlite3_stmt* s = upsert.get();
-            bindText(s, 1, g.info.name);
-            bindText(s, 2, g.info.type);
-            bindText(s, 3, g.info.unit);
-            bindText(s, 4, g.info.site);
-            bindText(s, 5, g.info.location);
-            if (g.info.installed.isValid())
-                bindText(s, 6, g.info.installed.toString(Qt::ISODate));
-            else
-                sqlite3_bind_null(s, 6);
-            sqlite3_bind_int(s, 7, g.info.intervalDays);
-            bindText(s, 8, g.info.notes);
-            if (!step(s))
+            if (!assigning::writeGaugeRow(db, g.info))
                 return false;
-            s = asSent.get();
+            sqlite3_stmt* s = asSent.get();
             bindText(s, 1, g.info.name);
             sqlite3_bind_int64(s, 2, g.revision);
             bindOptionalText(s, 3, utcText(g.editedAt).isEmpty() ? QString() : utcText(g.editedAt));
@@ -582,18 +575,7 @@ std::vector<SharedCalibration> Archive::unsentCalibrationVersions(Error* error) 
 
 bool Archive::calibrationVersionsSent(const QStringList& uids, Error* error)
 {
-    sqlite3* db = m->db.get();
-    return write(db, error, [&](QString*) {
-        Statement mark(db, "UPDATE calibration_versions SET sent = 1 WHERE uid = ?1");
-        if (!mark)
-            return false;
-        for (const QString& uid : uids) {
-            bindText(mark.get(), 1, uid);
-            if (!step(mark.get()))
-                return false;
-        }
-        return true;
-    });
+    return markUidsSent(m->db.get(), "UPDATE calibration_versions SET sent = 1 WHERE uid = ?1", uids, error);
 }
 
 bool Archive::importCalibrationVersions(const std::vector<SharedCalibration>& versions, Error* error)
@@ -689,29 +671,15 @@ std::vector<SharedLevelSet> Archive::unsentLevelSets(Error* error) const
 
 bool Archive::levelSetsSent(const QStringList& uids, Error* error)
 {
-    sqlite3* db = m->db.get();
-    return write(db, error, [&](QString*) {
-        Statement mark(db, "UPDATE level_sets SET sent = 1 WHERE uid = ?1");
-        if (!mark)
-            return false;
-        for (const QString& uid : uids) {
-            bindText(mark.get(), 1, uid);
-            if (!step(mark.get()))
-                return false;
-        }
-        return true;
-    });
+    return markUidsSent(m->db.get(), "UPDATE level_sets SET sent = 1 WHERE uid = ?1", uids, error);
 }
 
 bool Archive::importLevelSets(const std::vector<SharedLevelSet>& sets, Error* error)
 {
     sqlite3* db = m->db.get();
     return write(db, error, [&](QString*) {
-        Statement addSet(db, "INSERT INTO level_sets(gauge, from_utc, baseline_utc, rank_names, entered_at, entered_by, "
-                             "uid, based_on, sent) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, 1)");
-        Statement addLevel(db, "INSERT INTO levels(level_set, position, side, rank, quantity, threshold, window_days, "
-                               "confirm, dead_band) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)");
-        if (!addSet || !addLevel)
+        Statement keep(db, "UPDATE level_sets SET uid = ?2, based_on = ?3, sent = 1 WHERE id = ?1");
+        if (!keep)
             return false;
         std::set<qint64> rejudge;
         bool ok = true;
@@ -725,33 +693,15 @@ bool Archive::importLevelSets(const std::vector<SharedLevelSet>& sets, Error* er
             const qint64 gauge = assigning::gaugeId(db, set.gauge);
             if (gauge == 0)
                 return false;
-            sqlite3_stmt* s = addSet.get();
-            sqlite3_bind_int64(s, 1, gauge);
-            sqlite3_bind_int64(s, 2, set.fromUtc);
-            sqlite3_bind_int64(s, 3, set.baselineUtc);
-            bindText(s, 4, set.rankNames.join(kNameSeparator));
-            bindText(s, 5, utcText(set.enteredAt.isValid() ? set.enteredAt : QDateTime::currentDateTimeUtc()));
-            bindText(s, 6, set.enteredBy);
-            bindText(s, 7, shared.uid);
-            bindOptionalText(s, 8, shared.basedOn.isEmpty() ? QString() : shared.basedOn);
-            if (!step(s))
+            qint64 id = 0;
+            const QDateTime at = set.enteredAt.isValid() ? set.enteredAt : QDateTime::currentDateTimeUtc();
+            if (!insertLevelSet(db, gauge, set, utcText(at), set.enteredBy, &id))
                 return false;
-            const qint64 id = sqlite3_last_insert_rowid(db);
-            for (size_t i = 0; i < set.levels.size(); ++i) {
-                const TriggerLevel& l = set.levels[i];
-                sqlite3_stmt* q = addLevel.get();
-                sqlite3_bind_int64(q, 1, id);
-                sqlite3_bind_int64(q, 2, qint64(i));
-                sqlite3_bind_int(q, 3, l.side == LevelSide::Low ? 1 : 0);
-                sqlite3_bind_int(q, 4, l.rank);
-                sqlite3_bind_int(q, 5, int(l.quantity));
-                sqlite3_bind_double(q, 6, l.threshold);
-                sqlite3_bind_double(q, 7, l.windowDays);
-                sqlite3_bind_int(q, 8, l.confirm);
-                sqlite3_bind_double(q, 9, l.deadBand);
-                if (!step(q))
-                    return false;
-            }
+            bindText(keep.get(), 2, shared.uid);
+            bindOptionalText(keep.get(), 3, shared.basedOn.isEmpty() ? QString() : shared.basedOn);
+            sqlite3_bind_int64(keep.get(), 1, id);
+            if (!step(keep.get()))
+                return false;
             rejudge.insert(gauge);
         }
         return judging::rejudge(db, listOf(rejudge));

@@ -257,6 +257,8 @@ qint64 slotId(sqlite3* db, qint64 readout, const QString& partition, const QStri
 qint64 gaugeId(sqlite3* db, const QString& name);
 // observeComponents inside a transaction: false on an SQLite error.
 bool observe(sqlite3* db, qint64 readout, const ComponentNames& names, QStringList* changed);
+// A register row added or replaced (its site made known), inside the caller's transaction.
+bool writeGaugeRow(sqlite3* db, const GaugeInfo& g);
 // Whether a name can be a gauge's: 1 to 10 printable ASCII characters, not all blank.
 bool validGaugeName(const QString& name);
 } // namespace assigning
@@ -301,5 +303,7 @@ bool insertVersion(sqlite3* db, qint64 gauge, const QString& code, qint64 slot, 
 bool loadSets(sqlite3* db, const std::string& where, const std::function<void(sqlite3_stmt*)>& bind,
               std::vector<LevelSet>* out);
 extern const QChar kNameSeparator;
+// Adds a level set and its levels inside the caller's transaction.
+bool insertLevelSet(sqlite3* db, qint64 gauge, const LevelSet& set, const QString& at, const QString& by, qint64* id);
 
 } // namespace archive
