@@ -100,7 +100,8 @@ QString resultText(const SyncResult& r)
     else
         text = QCoreApplication::translate("Office", "已同步：上传 %1 条读数（新 %2 条），下载 %3 条读数")
                    .arg(count(r.readingsSent), count(r.readingsNew), count(r.readingsPulled));
-    text += QCoreApplication::translate("Office", "；另有 %1 条待同步").arg(count(r.readingsWaiting));
+    if (r.readingsWaiting > 0)
+        text += QCoreApplication::translate("Office", "；另有 %1 条待同步").arg(count(r.readingsWaiting));
     if (!r.conflicts.empty())
         text += QCoreApplication::translate("Office", "；%1 处修改冲突").arg(count(qint64(r.conflicts.size())));
     return text;

@@ -823,3 +823,32 @@ TEST_F(SyncTest, TheOfficeHoldsWhatJudgingFoundWholeOrGoneOnFrom)
     sync(a);
     expectSame("judged whole again");
 }
+
+// The operator's words for a result: what was sent and received, what still waits only when
+// something does, the conflicts counted and each told with both edits.
+TEST(SyncTexts, AResultSaysWhatMovedAndWhatWaits)
+{
+    SyncResult r;
+    r.readingsSent = 1200;
+    r.readingsNew = 1000;
+    r.readingsPulled = 30;
+    EXPECT_EQ(resultText(r), QStringLiteral("已同步：上传 1,200 条读数（新 1,000 条），下载 30 条读数"));
+    r.readingsWaiting = 5;
+    Conflict c;
+    c.kind = Conflict::Gauge;
+    c.subject = QStringLiteral("G1");
+    c.applied = QStringLiteral("位置「右岸」");
+    c.appliedBy = QStringLiteral("li");
+    c.other = QStringLiteral("位置「左岸」");
+    r.conflicts.push_back(c);
+    EXPECT_EQ(resultText(r), QStringLiteral("已同步：上传 1,200 条读数（新 1,000 条），下载 30 条读数；另有 5 条待同步；1 处修改冲突"));
+    const QStringList told = conflictTexts(r);
+    ASSERT_EQ(told.size(), 1);
+    EXPECT_TRUE(told[0].contains(QStringLiteral("G1")) && told[0].contains(QStringLiteral("右岸")) &&
+                told[0].contains(QStringLiteral("左岸")) && told[0].contains(QStringLiteral("li")))
+        << told[0].toStdString();
+    r.readOnly = true;
+    EXPECT_TRUE(resultText(r).startsWith(QStringLiteral("只读用户：未上传任何读数；已下载 30 条读数；另有 5 条待同步")));
+    EXPECT_EQ(waitingText(0), QString());
+    EXPECT_EQ(waitingText(3412), QStringLiteral("3,412 条读数待同步到办公室数据库"));
+}
