@@ -397,7 +397,14 @@ QString repairFrom(sqlite3* db, const Pass& pass)
         // The components' summary follows deletes and changes by itself, but records are counted
         // into it by the store: after the repair's inserts it is counted again from the records;
         // the readings mended are judged again, as every change of them is.
-        return recountSummary(db) && judging::rejudgeAll(db);
+        // What each download holds is counted again too (what waits for the office database):
+        // a damaged table's copies are not all seen as they are taken out.
+        return recountSummary(db) &&
+               exec(db, "UPDATE downloads SET held = coalesce((SELECT n FROM (SELECT download, count(*) AS n FROM records "
+                        "GROUP BY download) c WHERE c.download = downloads.id), 0)") &&
+               exec(db, "UPDATE sharing SET value = (SELECT count(*) FROM records WHERE download IS NULL) "
+                        "WHERE key = 'legacy_records'") &&
+               judging::rejudgeAll(db);
     };
     if (steps() && exec(db, "COMMIT"))
         return {};

@@ -123,6 +123,8 @@ TEST_F(CheckTest, DamageTheOpeningMissesIsFoundAndRepairedFromTheTexts)
     ASSERT_EQ(a002.size(), 1u);
     EXPECT_DOUBLE_EQ(a002[0].readingHz, 3123.4);
     EXPECT_DOUBLE_EQ(a002[0].temperatureC, -5.2);
+    // What waits for the office is what the archive holds now, the copy kept counted once.
+    EXPECT_EQ(a->readingsWaiting(), 3);
     // A new copy of the same records finds them stored.
     const auto again = a->store({{"A", "F1", "A002", "2026-12-07 10:31:05", "31234", "-52"}}, kDay, testOrigin(*a), nullptr);
     ASSERT_TRUE(again);
