@@ -755,6 +755,8 @@ std::vector<qint64> allGauges(sqlite3* db, bool* ok)
     return out;
 }
 
+} // namespace
+
 // The gauges whose assignment covers a reading.
 bool gaugesOfReading(sqlite3* db, const ReadingRef& r, std::set<qint64>* out)
 {
@@ -766,6 +768,8 @@ bool gaugesOfReading(sqlite3* db, const ReadingRef& r, std::set<qint64>* out)
         },
         [&](sqlite3_stmt* s) { out->insert(sqlite3_column_int64(s, 0)); });
 }
+
+namespace {
 
 bool holds(sqlite3* db, const ReadingRef& r, bool* ok)
 {

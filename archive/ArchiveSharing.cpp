@@ -121,19 +121,14 @@ qint64 nameId(sqlite3* db, const char* table, const char* column, const QString&
 
 // A reading's key in the archive's ids, what it names made known; nullopt when its readout is
 // not known here (`ok` stays true) or on an SQLite error (`ok` false).
-struct LocalKey {
-    qint64 slot = 0;
-    qint64 time = 0;
-    qint64 file = 0;
-};
-std::optional<LocalKey> localKey(sqlite3* db, const ReadingKey& k, bool* ok)
+std::optional<ReadingRef> localKey(sqlite3* db, const ReadingKey& k, bool* ok)
 {
     const std::optional<qint64> readout = readoutOf(db, k.readout, false);
     if (!readout || *readout == 0) {
         *ok = readout.has_value();
         return std::nullopt;
     }
-    LocalKey out;
+    ReadingRef out;
     out.slot = assigning::slotId(db, *readout, k.partition, k.code);
     out.file = nameId(db, "files", "name", k.file);
     if (const std::optional<qint64> t = instrumentTime(k.time)) {
@@ -149,18 +144,6 @@ std::optional<LocalKey> localKey(sqlite3* db, const ReadingKey& k, bool* ok)
         return std::nullopt;
     }
     return out;
-}
-
-// The gauges a reading counts for (its slot's assignments at its time).
-bool gaugesOfKey(sqlite3* db, const LocalKey& k, std::set<qint64>* out)
-{
-    return readRows(
-        db, "SELECT DISTINCT gauge FROM assignments WHERE slot = ?1 AND from_t <= ?2 AND to_t > ?2", nullptr,
-        [&](sqlite3_stmt* s) {
-            sqlite3_bind_int64(s, 1, k.slot);
-            sqlite3_bind_int64(s, 2, k.time);
-        },
-        [&](sqlite3_stmt* s) { out->insert(sqlite3_column_int64(s, 0)); });
 }
 
 // Versions sent, by their uids, in one write.
@@ -883,7 +866,7 @@ bool Archive::masksSent(const std::vector<SharedMask>& sent, Error* error)
             return false;
         for (const SharedMask& k : sent) {
             bool ok = true;
-            const std::optional<LocalKey> key = localKey(db, k.reading, &ok);
+            const std::optional<ReadingRef> key = localKey(db, k.reading, &ok);
             if (!key) {
                 if (!ok)
                     return false;
@@ -919,7 +902,7 @@ bool Archive::importMasks(const std::vector<SharedMask>& masks, Error* error)
             if (!k.at.isValid())
                 continue;
             bool ok = true;
-            const std::optional<LocalKey> key = localKey(db, k.reading, &ok);
+            const std::optional<ReadingRef> key = localKey(db, k.reading, &ok);
             if (!key) {
                 if (!ok)
                     return false;
@@ -965,7 +948,7 @@ bool Archive::importMasks(const std::vector<SharedMask>& masks, Error* error)
                 if (sqlite3_changes(db) == 0)
                     continue;
             }
-            if (!gaugesOfKey(db, *key, &rejudge))
+            if (!gaugesOfReading(db, *key, &rejudge))
                 return false;
         }
         return judging::rejudge(db, listOf(rejudge));

@@ -10,6 +10,7 @@
 #include <QTimeZone>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <sqlite3.h>
 #include <unordered_map>
@@ -303,6 +304,8 @@ bool insertVersion(sqlite3* db, qint64 gauge, const QString& code, qint64 slot, 
 bool loadSets(sqlite3* db, const std::string& where, const std::function<void(sqlite3_stmt*)>& bind,
               std::vector<LevelSet>* out);
 extern const QChar kNameSeparator;
+// The gauges whose assignment covers a reading (ArchiveJudge.cpp).
+bool gaugesOfReading(sqlite3* db, const ReadingRef& r, std::set<qint64>* out);
 // Adds a level set and its levels inside the caller's transaction.
 bool insertLevelSet(sqlite3* db, qint64 gauge, const LevelSet& set, const QString& at, const QString& by, qint64* id);
 
